@@ -1,0 +1,28 @@
+# gridlark_library(NAME DIR [DEPS ...]): one static library per source folder; every .cpp in the
+# folder (recursively) is part of it, so adding a file needs no edit here.
+function(gridlark_library name dir)
+  cmake_parse_arguments(ARG "" "EXCLUDE" "DEPS;PRIVATE_DEPS" ${ARGN})
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS "${dir}/*.cpp" "${dir}/*.c")
+  if(ARG_EXCLUDE)
+    list(FILTER srcs EXCLUDE REGEX "${ARG_EXCLUDE}")
+  endif()
+  add_library(${name} STATIC ${srcs})
+  target_include_directories(${name} PUBLIC "${CMAKE_SOURCE_DIR}")
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
+  target_compile_definitions(${name} PUBLIC
+    GRIDLARK_RESOURCES_DIR="${GRIDLARK_RESOURCES_DIR}")
+endfunction()
+
+# gridlark_test(NAME DIR DEPS ...): one GoogleTest executable of every *_test.cpp in DIR, with the
+# shared test main and helpers; each test case is registered with ctest.
+function(gridlark_test name dir)
+  cmake_parse_arguments(ARG "" "" "DEPS;LABELS" ${ARGN})
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS "${dir}/*_test.cpp")
+  if(NOT srcs)
+    return()
+  endif()
+  add_executable(${name} ${srcs})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} test_support GTest::gmock)
+  target_compile_definitions(${name} PRIVATE GRIDLARK_TESTDATA_DIR="${GRIDLARK_TESTDATA_DIR}")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${ARG_LABELS}")
+endfunction()

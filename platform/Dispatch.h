@@ -1,0 +1,117 @@
+#pragma once
+
+#include "platform/Clock.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+namespace platform {
+
+using Task = std::function<void()>;
+
+class Queue {
+public:
+    virtual ~Queue() = default;
+    virtual void async(Task task) = 0;
+    // True on a thread that is running one of this queue's tasks (the main thread for the main
+    // queue).
+    virtual bool isCurrent() const = 0;
+    virtual const std::string& label() const = 0;
+};
+
+// The main queue: tasks run on the main thread, in order, when the queue is drained. The program
+// binds draining to the Qt event loop (setWaker); tests drain it with the main-queue pump.
+class MainQueue final : public Queue {
+public:
+    void async(Task task) override;
+    bool isCurrent() const override;
+    const std::string& label() const override;
+
+    // Marks the calling thread as the main thread. Called once at start-up (program or test main).
+    void bindToCurrentThread();
+    // Called (from any thread) whenever work is queued, so the owner can schedule a drain.
+    void setWaker(std::function<void()> waker);
+    // Runs what is queued now (not what those tasks queue in turn). Main thread only.
+    // Returns the number of tasks run.
+    size_t drain();
+    bool hasPending() const;
+
+private:
+    struct State;
+    State& state() const;
+};
+
+MainQueue& mainQueue();
+// The shared pool for background work (loading, recomputing).
+Queue& globalQueue();
+
+// A serial queue: tasks run one at a time, in order, on a worker thread of its own.
+class SerialQueue final : public Queue {
+public:
+    explicit SerialQueue(std::string label);
+    ~SerialQueue() override;  // runs what is queued, then joins
+    void async(Task task) override;
+    bool isCurrent() const override;
+    const std::string& label() const override { return label_; }
+    // Waits until every task queued before this call has run; false when the time limit passed.
+    bool drainFor(Duration limit);
+
+private:
+    struct State;
+    std::string label_;
+    std::shared_ptr<State> state_;
+};
+
+// Runs task on the main queue and waits for it. Refused (returns false at once, task not run,
+// a line on stderr) when called on the main thread, where it could only deadlock; also false when
+// the main thread did not run it within `limit` (the task is then dropped if not yet started).
+bool syncOnMain(Task task, Duration limit = std::chrono::seconds(30));
+
+// Runs task on queue once `delay` has passed on the platform clock.
+void after(Duration delay, Queue& queue, Task task);
+
+// A cancellable one-shot or repeating timer on the platform clock. Cancelling (or destroying) it
+// guarantees the task is not started afterwards.
+class Timer {
+public:
+    Timer() = default;
+    ~Timer();
+    Timer(const Timer&) = delete;
+    Timer& operator=(const Timer&) = delete;
+
+    void start(Duration interval, bool repeats, Queue& queue, Task task);
+    void cancel();
+    bool isActive() const;
+
+private:
+    struct Shared;
+    std::shared_ptr<Shared> shared_;
+};
+
+class Semaphore {
+public:
+    explicit Semaphore(int initial = 0) : count_(initial) {}
+    void signal();
+    // Real-time wait; false on time-out.
+    bool wait(Duration limit);
+
+private:
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    int count_;
+};
+
+namespace detail {
+// The timer scheduler behind `after` and Timer; exposed for the fake clock.
+void fireDueTimers();
+void wakeScheduler();
+std::optional<TimePoint> nextTimerDeadline();
+}  // namespace detail
+
+}  // namespace platform

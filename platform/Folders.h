@@ -1,0 +1,29 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace platform::folders {
+
+// XDG base folders (the environment is read on every call, so tests can point them elsewhere).
+std::filesystem::path home();
+std::filesystem::path configHome();  // $XDG_CONFIG_HOME or ~/.config
+std::filesystem::path dataHome();    // $XDG_DATA_HOME or ~/.local/share
+std::filesystem::path cacheHome();   // $XDG_CACHE_HOME or ~/.cache
+// The user's Desktop and Documents folders: $XDG_DESKTOP_DIR / $XDG_DOCUMENTS_DIR, then the
+// entries of user-dirs.dirs, then ~/Desktop and ~/Documents.
+std::filesystem::path desktop();
+std::filesystem::path documents();
+
+// The application's own folders under the XDG ones ("Gridlark").
+std::filesystem::path appConfig();
+std::filesystem::path appData();
+std::filesystem::path appCache();
+
+// Writes bytes to path atomically (temporary file in the same folder, fsync, rename).
+bool writeFileAtomically(const std::filesystem::path& path, const std::string& bytes);
+// The whole file, or nullopt when it cannot be read.
+std::optional<std::string> readFile(const std::filesystem::path& path);
+
+}  // namespace platform::folders

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "platform/Dispatch.h"
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+
+namespace platform {
+
+struct URLRequest {
+    std::string url;
+    std::string method = "GET";
+    std::map<std::string, std::string> headers;
+    std::string body;
+    std::chrono::milliseconds timeout{30000};         // whole transfer
+    std::chrono::milliseconds connectTimeout{10000};
+};
+
+enum class URLErrorKind {
+    NoNetwork,  // host unreachable, refused, name not resolved
+    TLS,        // certificate or handshake failure
+    Other,      // time-out, malformed URL, write failure, ...
+};
+
+struct URLError {
+    URLErrorKind kind = URLErrorKind::Other;
+    bool timedOut = false;
+    std::string message;
+};
+
+struct URLResponse {
+    long status = 0;
+    std::map<std::string, std::string> headers;  // names in lower case
+    std::string body;
+
+    std::optional<std::string> header(const std::string& name) const;
+};
+
+struct URLResult {
+    std::optional<URLError> error;  // set when no response arrived
+    URLResponse response;
+    bool ok() const { return !error && response.status >= 200 && response.status < 300; }
+};
+
+// URL loading over libcurl. An HTTP status of any value is a response, not an error.
+class URLLoader {
+public:
+    static URLLoader& shared();
+
+    // Blocking request; also reads "file:" URLs (status 200 with the file's bytes, or an Other
+    // error when the file cannot be read).
+    URLResult send(const URLRequest& request);
+    // Runs the request on a background thread and calls `done` on `queue`.
+    void sendAsync(URLRequest request, Queue& queue, std::function<void(URLResult)> done);
+    // Downloads the body to `destination`, written whole (temporary file renamed on success, only
+    // for a 2xx status); nothing is left behind on failure.
+    URLResult download(const URLRequest& request, const std::filesystem::path& destination);
+};
+
+// Convenience: a GET of `url` with the given time-out.
+URLResult getURL(const std::string& url,
+                 std::chrono::milliseconds timeout = std::chrono::milliseconds(30000));
+
+}  // namespace platform

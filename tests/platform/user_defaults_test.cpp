@@ -1,0 +1,69 @@
+#include "platform/UserDefaults.h"
+
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using platform::UserDefaults;
+using testing_support::TempDir;
+
+TEST(UserDefaults, TypedValuesSurviveReopen) {
+    TempDir dir;
+    const auto file = dir / "prefs/defaults.json";
+    const auto when = std::chrono::system_clock::time_point(std::chrono::seconds(1'700'000'000));
+    {
+        UserDefaults d(file);
+        d.setBool("flag", true);
+        d.setInteger("count", 42);
+        d.setDouble("ratio", 0.25);
+        d.setString("name", "Üsküdar");
+        d.setDate("when", when);
+        d.setData("blob", {0, 1, 2, 255});
+        d.setObject("list", nlohmann::json::array({1, "two", nlohmann::json{{"k", false}}}));
+        d.setString("gone", "x");
+        d.removeObjectForKey("gone");
+    }
+    UserDefaults d(file);
+    EXPECT_TRUE(d.boolForKey("flag"));
+    EXPECT_EQ(d.integerForKey("count"), 42);
+    EXPECT_DOUBLE_EQ(d.doubleForKey("ratio"), 0.25);
+    EXPECT_EQ(d.stringForKey("name"), "Üsküdar");
+    EXPECT_EQ(d.dateForKey("when"), when);
+    EXPECT_EQ(d.dataForKey("blob"), (UserDefaults::Bytes{0, 1, 2, 255}));
+    EXPECT_EQ((*d.objectForKey("list"))[1], "two");
+    EXPECT_FALSE(d.hasKey("gone"));
+    // Absent and mistyped values read as the neutral value.
+    EXPECT_FALSE(d.boolForKey("missing"));
+    EXPECT_EQ(d.integerForKey("missing"), 0);
+    EXPECT_EQ(d.stringForKey("list"), std::nullopt);
+    EXPECT_EQ(d.dateForKey("count"), std::nullopt);
+}
+
+TEST(UserDefaults, TornOrCorruptFileIsMovedAsideAndAFreshStoreStarts) {
+    for (const std::string& bytes :
+         std::vector<std::string>{"{\"flag\": tr", "[1, 2]", std::string("\0\xff\xfe", 3)}) {
+        TempDir dir;
+        const auto file = dir.write("defaults.json", bytes);
+        testing::internal::CaptureStderr();
+        UserDefaults d(file);
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_NE(err.find("moved aside"), std::string::npos);
+        EXPECT_FALSE(d.hasKey("flag"));
+        EXPECT_EQ(testing_support::readAll(dir / "defaults.json.corrupt"), bytes);
+        d.setBool("flag", true);
+        EXPECT_TRUE(UserDefaults(file).boolForKey("flag"));
+    }
+}
+
+TEST(UserDefaults, WritesLeaveNoTemporaryFiles) {
+    TempDir dir;
+    UserDefaults d(dir / "defaults.json");
+    for (int i = 0; i < 20; ++i) d.setInteger("i", i);
+    int files = 0;
+    for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
+    EXPECT_EQ(files, 1);
+}
+
+}  // namespace
