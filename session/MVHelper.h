@@ -1,0 +1,4 @@
+#pragma once
+
+// Everything of the MVHelper namespace.
+#include "session/MVHelperKeys.h"
