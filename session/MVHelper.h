@@ -2,3 +2,4 @@
 
 // Everything of the MVHelper namespace.
 #include "session/MVHelperKeys.h"
+#include "session/MVHelperGeometry.h"

@@ -1,0 +1,159 @@
+#include "session/MVHelperGeometry.h"
+
+#include "session/MVOptionsAndSettings.h"
+
+#include <cmath>
+
+// The arithmetic below is written out in the exact order of its products and quotients (and the
+// library is built without contraction into fused multiply-adds): gate times are cut to the
+// hundredth, and a different order can move a time across a rounding boundary.
+namespace MVHelper {
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+constexpr double kHalfPi = 1.5707963267948966;
+constexpr double kTwoPi = 6.283185307179586;
+// Radius of the earth sphere, km, and twice its square (the law-of-cosines denominator).
+constexpr double kEarthRadius = 6371.315;
+constexpr double kTwiceEarthRadiusSquared = 81187309.65844999;
+// One degree of a great circle on that sphere, km (kept as this literal on purpose).
+constexpr double kKilometresPerDegree = 111.20042443169142;
+constexpr double kMetresPerMinute = 1853.3404;
+constexpr double kMinutesPerDegree = 60;
+// Nudge of the gate start's x when both gate points have the same x, and the gate-line slope
+// used when both have the same y.
+constexpr double kSameXNudge = 0.000001;
+constexpr double kFlatDirectionSlope = -10000000;
+
+struct SpherePoint {
+    double x, y, z;
+};
+
+SpherePoint onSphere(double colatitude, double longitudeAngle) {
+    return {kEarthRadius * std::sin(colatitude) * std::cos(longitudeAngle),
+            kEarthRadius * std::sin(colatitude) * std::sin(longitudeAngle),
+            kEarthRadius * std::cos(colatitude)};
+}
+
+double squaredDistance(const MVPoint& p, const MVPoint& q) {
+    const double dx = p.x - q.x;
+    const double dy = p.y - q.y;
+    return dx * dx + dy * dy;
+}
+
+// Offset of q from the line y = slope * x + intercept, measured along x.
+double offsetFromLine(const MVPoint& q, double slope, double intercept) {
+    return (q.y - intercept) / slope - q.x;
+}
+
+}  // namespace
+
+double calculateRatio(const MVLocation& location) {
+    const double latitude = location.latitude();
+    const double longitude = location.longitude();
+    const double colatitude = kHalfPi - latitude / 180 * kPi;
+    const double theta1 = kTwoPi - longitude / 180 * kPi;
+    const double theta2 = kTwoPi - (longitude + 1) / 180 * kPi;
+
+    const SpherePoint p1 = onSphere(colatitude, theta1);
+    const SpherePoint p2 = onSphere(colatitude, theta2);
+    const double dx = p1.x - p2.x;
+    const double dy = p1.y - p2.y;
+    const double dz = p1.z - p2.z;
+    const double chord = std::sqrt(dx * dx + dy * dy + dz * dz);
+
+    const double angle =
+        std::acos((kTwiceEarthRadiusSquared - chord * chord) / kTwiceEarthRadiusSquared);
+    return angle * kEarthRadius / kKilometresPerDegree;
+}
+
+MVPoint convertLocationToMeter(const MVLocation& location, const MVLocation& baseLocation) {
+    const double k = calculateRatio(location);
+    MVPoint point;
+    point.x = (location.longitude() - baseLocation.longitude()) * k * kMetresPerMinute *
+              kMinutesPerDegree;
+    point.y =
+        (location.latitude() - baseLocation.latitude()) * kMetresPerMinute * kMinutesPerDegree;
+    return point;
+}
+
+MV2DSegmentPtr convertLocationToSegment(const MVLocation& location,
+                                        const MVLocation& baseLocation) {
+    MV2DSegmentPtr segment = MV2DSegment::instance();
+    segment->setSpeed(location.speed());
+    segment->setTime(location.timestamp());
+    segment->setPoint(convertLocationToMeter(location, baseLocation));
+    return segment;
+}
+
+double calculateDistance(const MV2DSegment& segment, const MV2DSegment& toSeg) {
+    return std::sqrt(squaredDistance(segment.point(), toSeg.point()));
+}
+
+double interpolateTime(const MV2DSegment& currentSegment, const MV2DSegment& previousSegment,
+                       const MV2DSegment& startPoint, const MV2DSegment& endPoint,
+                       std::int64_t gateWidth) {
+    const MVPoint c = currentSegment.point();
+    const MVPoint p = previousSegment.point();
+    const MVPoint s = startPoint.point();
+    const MVPoint e = endPoint.point();
+
+    // Only steps near the gate's end point count. (The product of two doubles holding whole
+    // numbers rounds exactly like the whole-number square converted to double, without overflow.)
+    const double widthSquared = static_cast<double>(gateWidth) * static_cast<double>(gateWidth);
+    if (squaredDistance(c, e) > widthSquared && squaredDistance(p, e) > widthSquared) return 0;
+
+    const double startX = (s.x == e.x) ? s.x + kSameXNudge : s.x;
+    const double directionSlope = (s.y - e.y) / (startX - e.x);
+    const double gateSlope = (directionSlope == 0) ? kFlatDirectionSlope : -1 / directionSlope;
+    const double intercept = e.y - e.x * gateSlope;
+
+    const double offsetCurrent = offsetFromLine(c, gateSlope, intercept);
+    const double offsetPrevious = offsetFromLine(p, gateSlope, intercept);
+    const bool crosses =
+        (offsetPrevious > 0 && offsetCurrent <= 0) || (offsetPrevious < 0 && offsetCurrent >= 0);
+    if (!crosses) return 0;
+
+    const double fraction =
+        (offsetCurrent == 0)
+            ? 0
+            : std::fabs(offsetCurrent) / (std::fabs(offsetPrevious) + std::fabs(offsetCurrent));
+    const double currentTime = currentSegment.time();
+    return currentTime - (currentTime - previousSegment.time()) * fraction;
+}
+
+double interpolateTime(const MV2DSegment& currentSegment, const MV2DSegment& previousSegment,
+                       const MV2DSegment& startPoint, const MV2DSegment& endPoint) {
+    return interpolateTime(currentSegment, previousSegment, startPoint, endPoint,
+                           MVOptionsAndSettings::sharedManager().gateWidth());
+}
+
+double interpolateTimeUsingSSSTriangles(const MV2DSegment& aSegment, const MV2DSegment& bSegment,
+                                        const MV2DSegment& cSegment) {
+    const MVPoint a = aSegment.point();
+    const MVPoint b = bSegment.point();
+    const MVPoint c = cSegment.point();
+
+    const double ab = calculateDistance(aSegment, bSegment);
+    const double bc = calculateDistance(bSegment, cSegment);
+    // A step without length passes every place at its own start.
+    if (bc * bc == 0) return bSegment.time();
+
+    const double slopeBA = (a.y - b.y) / (a.x - b.x);
+    const double slopeBC = (c.y - b.y) / (c.x - b.x);
+    double fraction;
+    if (slopeBA == slopeBC) {
+        // A lies on the line through B and C: the length ratio, negative when A lies behind B
+        // (A on the other side of B from C).
+        fraction = ab / bc;
+        const double along = (a.x - b.x) * (c.x - b.x) + (a.y - b.y) * (c.y - b.y);
+        if (along < 0) fraction = -fraction;
+    } else {
+        const double ac = calculateDistance(aSegment, cSegment);
+        fraction = (bc * bc + ab * ab - ac * ac) / (2 * (bc * bc));
+    }
+    return bSegment.time() + fraction * (cSegment.time() - bSegment.time());
+}
+
+}  // namespace MVHelper
