@@ -1,0 +1,78 @@
+#include "session/MVOptionsAndSettings.h"
+
+#include "session/MVHelperKeys.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+namespace {
+
+// A stored value read as an integer: numbers (fractions cut off), bools and numeric text.
+// Absent, unreadable or out-of-range values read as 0, so they count as the default.
+int64_t storedInteger(const platform::UserDefaults& defaults, const std::string& key) {
+    auto v = defaults.objectForKey(key);
+    if (!v) return 0;
+    if (v->is_boolean()) return v->get<bool>() ? 1 : 0;
+    if (v->is_number_unsigned()) {
+        auto u = v->get<uint64_t>();
+        return u > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())
+                   ? 0
+                   : static_cast<int64_t>(u);
+    }
+    if (v->is_number_integer()) return v->get<int64_t>();
+    if (v->is_number_float()) {
+        double d = v->get<double>();
+        if (!std::isfinite(d) || std::fabs(d) >= 9.0e18) return 0;
+        return static_cast<int64_t>(d);
+    }
+    if (v->is_string()) {
+        const std::string& s = v->get_ref<const std::string&>();
+        errno = 0;
+        long long n = std::strtoll(s.c_str(), nullptr, 10);
+        return errno == 0 ? n : 0;
+    }
+    return 0;
+}
+
+}  // namespace
+
+MVOptionsAndSettings::MVOptionsAndSettings(platform::UserDefaults& defaults) : defaults_(defaults) {
+    setMode(1);
+    setDisplayMode(0);
+    setLapOptionsMode(0);
+    setClearMemory(0);
+    setGateWidth(25);
+    loadFromDefaults();
+}
+
+MVOptionsAndSettings& MVOptionsAndSettings::sharedManager() {
+    static MVOptionsAndSettings* const instance = new MVOptionsAndSettings();
+    return *instance;
+}
+
+void MVOptionsAndSettings::setIsThumbnailClosed(bool v) {
+    isThumbnailClosed_.set(v);
+    defaults_.setBool(MVHelper::Default_ThumbnailIsClosed(), v);
+}
+
+void MVOptionsAndSettings::loadFromDefaults() {
+    // The x-axis key numbers the axes the other way round; an absent key means the position axis.
+    setMode(storedInteger(defaults_, MVHelper::Default_XAxisMode()) == 0 ? 1 : 0);
+    setDisplayMode(storedInteger(defaults_, MVHelper::Default_DisplayMode()) != 0 ? 1 : 0);
+
+    // Units outside their range leave the default (0).
+    const int64_t speed = storedInteger(defaults_, MVHelper::Default_SpeedUnit());
+    if (speed == 0 || speed == 1) setSpeedUnit(static_cast<int32_t>(speed));
+    const int64_t distance = storedInteger(defaults_, MVHelper::Default_DistanceUnit());
+    if (distance >= 0 && distance <= 2) setDistanceUnit(static_cast<int32_t>(distance));
+    const int64_t height = storedInteger(defaults_, MVHelper::Default_HeightUnit());
+    if (height == 0 || height == 1) setHeightUnit(static_cast<int32_t>(height));
+
+    setIsThumbnailClosed(defaults_.boolForKey(MVHelper::Default_ThumbnailIsClosed()));
+    setTrackRouteFlag(defaults_.boolForKey(MVHelper::Default_TrackRouteFlag()));
+    setTrackLockFlag(defaults_.boolForKey(MVHelper::Default_TrackLockFlag()));
+    setIsTrackSectionInVisible(defaults_.boolForKey(MVHelper::Default_TrackSectionInVisibleFlag()));
+    setIsVideoFullScreen(defaults_.boolForKey(MVHelper::Default_VideoFullScreeenFlag()));
+}

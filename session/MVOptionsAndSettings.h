@@ -1,0 +1,152 @@
+#pragma once
+
+#include "platform/Observable.h"
+#include "platform/ObserverToken.h"
+#include "platform/UserDefaults.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// One entry of the lap table's sort order.
+struct MVSortDescriptor {
+    std::string key;
+    bool ascending = true;
+    bool operator==(const MVSortDescriptor&) const = default;
+};
+
+// The user's analysis and display options, one object for the process (sharedManager()).
+// Filled from the user-defaults store at construction. Every notifying setter calls the
+// property's observers synchronously on the calling thread, on every call, also when the value
+// is unchanged; the safely...WithoutKVO setters change the value silently. Apart from
+// setIsThumbnailClosed(), no setter writes the store. Values are safe to read from any thread.
+class MVOptionsAndSettings {
+  public:
+    template <typename T>
+    using Handler = typename platform::Observable<T>::Handler;
+
+    explicit MVOptionsAndSettings(
+        platform::UserDefaults& defaults = platform::UserDefaults::standard());
+    MVOptionsAndSettings(const MVOptionsAndSettings&) = delete;
+    MVOptionsAndSettings& operator=(const MVOptionsAndSettings&) = delete;
+
+    // Created on first use (thread-safe) from the standard store; never freed.
+    static MVOptionsAndSettings& sharedManager();
+
+    // The integer stored under the x-axis mode key for an x-axis mode: the key numbers the axes
+    // the other way round (1 time axis, 0 position axis). Writers of the key use this.
+    static int64_t storedXAxisModeForMode(int32_t mode) { return mode != 1 ? 1 : 0; }
+
+    // x-axis mode: 0 time, 1 position.
+    int32_t mode() const { return mode_.get(); }
+    void setMode(int32_t v) { mode_.set(v); }
+    // 0 laps, 1 whole session.
+    int32_t displayMode() const { return displayMode_.get(); }
+    void setDisplayMode(int32_t v) { displayMode_.set(v); }
+    // 0 ignore short laps (precise laps), 1 unfinished laps (all laps). Not stored.
+    int32_t lapOptionsMode() const { return lapOptionsMode_.get(); }
+    void setLapOptionsMode(int32_t v) { lapOptionsMode_.set(v); }
+    // 0 km/h, 1 mph.
+    int32_t speedUnit() const { return speedUnit_.get(); }
+    void setSpeedUnit(int32_t v) { speedUnit_.set(v); }
+    // 0 metre, 1 feet, 2 mile.
+    int32_t distanceUnit() const { return distanceUnit_.get(); }
+    void setDistanceUnit(int32_t v) { distanceUnit_.set(v); }
+    // 0 metre, 1 feet.
+    int32_t heightUnit() const { return heightUnit_.get(); }
+    void setHeightUnit(int32_t v) { heightUnit_.set(v); }
+    int32_t clearMemory() const { return clearMemory_.get(); }
+    void setClearMemory(int32_t v) { clearMemory_.set(v); }
+    // Metres; crossing detection and position alignment. Starts at 25 on every run.
+    int64_t gateWidth() const { return gateWidth_.get(); }
+    void setGateWidth(int64_t v) { gateWidth_.set(v); }
+    // The lap table's current sort order; empty when none was chosen. Held for the run only.
+    std::vector<MVSortDescriptor> lapSortDescriptors() const { return lapSortDescriptors_.get(); }
+    void setLapSortDescriptors(std::vector<MVSortDescriptor> v) {
+        lapSortDescriptors_.set(std::move(v));
+    }
+    bool trackRouteFlag() const { return trackRouteFlag_.get(); }
+    void setTrackRouteFlag(bool v) { trackRouteFlag_.set(v); }
+    bool trackLockFlag() const { return trackLockFlag_.get(); }
+    void setTrackLockFlag(bool v) { trackLockFlag_.set(v); }
+    bool isThumbnailClosed() const { return isThumbnailClosed_.get(); }
+    // Also writes the flag under "Default_ThumbnailIsClosed".
+    void setIsThumbnailClosed(bool v);
+    bool isTrackSectionInVisible() const { return isTrackSectionInVisible_.get(); }
+    void setIsTrackSectionInVisible(bool v) { isTrackSectionInVisible_.set(v); }
+    bool isVideoFullScreen() const { return isVideoFullScreen_.get(); }
+    void setIsVideoFullScreen(bool v) { isVideoFullScreen_.set(v); }
+
+    // Silent setters: no observer is called, nothing is written to the store.
+    void safelyChangeMVModeWithoutKVO(int32_t v) { mode_.setWithoutNotifying(v); }
+    void safelyChangeMVDisplayModeWithoutKVO(int32_t v) { displayMode_.setWithoutNotifying(v); }
+    void safelyChnageMVLapsOptionWithoutKVO(int32_t v) { lapOptionsMode_.setWithoutNotifying(v); }
+    void safelyChangeMVSpeedUnitWithoutKVO(int32_t v) { speedUnit_.setWithoutNotifying(v); }
+    void safelyChangeMVDistanceUnitWithoutKVO(int32_t v) { distanceUnit_.setWithoutNotifying(v); }
+    void safelyChangeMVHeightUnitWithoutKVO(int32_t v) { heightUnit_.setWithoutNotifying(v); }
+    void safelyClearAllTheApplicationData(int32_t v) { clearMemory_.setWithoutNotifying(v); }
+
+    // Observation: handlers get (old value, new value); the token ends the observation.
+    [[nodiscard]] platform::ObserverToken observeMode(Handler<int32_t> h) {
+        return mode_.observe(std::move(h));
+    }
+    [[nodiscard]] platform::ObserverToken observeDisplayMode(Handler<int32_t> h) {
+        return displayMode_.observe(std::move(h));
+    }
+    [[nodiscard]] platform::ObserverToken observeLapOptionsMode(Handler<int32_t> h) {
+        return lapOptionsMode_.observe(std::move(h));
+    }
+    [[nodiscard]] platform::ObserverToken observeSpeedUnit(Handler<int32_t> h) {
+        return speedUnit_.observe(std::move(h));
+    }
+    [[nodiscard]] platform::ObserverToken observeDistanceUnit(Handler<int32_t> h) {
+        return distanceUnit_.observe(std::move(h));
+    }
+    [[nodiscard]] platform::ObserverToken observeHeightUnit(Handler<int32_t> h) {
+        return heightUnit_.observe(std::move(h));
+    }
+    [[nodiscard]] platform::ObserverToken observeClearMemory(Handler<int32_t> h) {
+        return clearMemory_.observe(std::move(h));
+    }
+    [[nodiscard]] platform::ObserverToken observeGateWidth(Handler<int64_t> h) {
+        return gateWidth_.observe(std::move(h));
+    }
+    [[nodiscard]] platform::ObserverToken observeLapSortDescriptors(
+        Handler<std::vector<MVSortDescriptor>> h) {
+        return lapSortDescriptors_.observe(std::move(h));
+    }
+    [[nodiscard]] platform::ObserverToken observeTrackRouteFlag(Handler<bool> h) {
+        return trackRouteFlag_.observe(std::move(h));
+    }
+    [[nodiscard]] platform::ObserverToken observeTrackLockFlag(Handler<bool> h) {
+        return trackLockFlag_.observe(std::move(h));
+    }
+    [[nodiscard]] platform::ObserverToken observeIsThumbnailClosed(Handler<bool> h) {
+        return isThumbnailClosed_.observe(std::move(h));
+    }
+    [[nodiscard]] platform::ObserverToken observeIsTrackSectionInVisible(Handler<bool> h) {
+        return isTrackSectionInVisible_.observe(std::move(h));
+    }
+    [[nodiscard]] platform::ObserverToken observeIsVideoFullScreen(Handler<bool> h) {
+        return isVideoFullScreen_.observe(std::move(h));
+    }
+
+  private:
+    void loadFromDefaults();
+
+    platform::UserDefaults& defaults_;
+    platform::Observable<int32_t> mode_;
+    platform::Observable<int32_t> displayMode_;
+    platform::Observable<int32_t> lapOptionsMode_;
+    platform::Observable<int32_t> speedUnit_;
+    platform::Observable<int32_t> distanceUnit_;
+    platform::Observable<int32_t> heightUnit_;
+    platform::Observable<int32_t> clearMemory_;
+    platform::Observable<int64_t> gateWidth_;
+    platform::Observable<std::vector<MVSortDescriptor>> lapSortDescriptors_;
+    platform::Observable<bool> trackRouteFlag_;
+    platform::Observable<bool> trackLockFlag_;
+    platform::Observable<bool> isThumbnailClosed_;
+    platform::Observable<bool> isTrackSectionInVisible_;
+    platform::Observable<bool> isVideoFullScreen_;
+};
