@@ -1,0 +1,13 @@
+#include "app/MVBaseView.h"
+
+#include "app/MVHelperColors.h"
+
+#include <QPainter>
+#include <QPaintEvent>
+
+MVBaseView::MVBaseView(QWidget* parent) : QWidget(parent) {}
+
+void MVBaseView::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    painter.fillRect(event->rect(), MVHelper::LightBlueColor());
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+#include <QVector>
+
+class QWidget;
+
+// The shared colours and fonts of the application, and the small drawing helpers that go with
+// them. The Qt-free keys of the same helper live in session/MVHelperKeys.h.
+//
+// Every colour and font is made once, on first use, and the same object is returned on every
+// later call; the once-only slots are safe from any thread. The widget helpers are main thread
+// only.
+namespace MVHelper {
+
+// Lap comparison colours: the faster and the slower of two compared laps.
+const QColor& FasterColor();
+const QColor& SlowerColor();
+const QColor& SelectColor();
+const QColor& WhiteColor();
+const QColor& DarkGrayColor();
+// Panel background.
+const QColor& DarkBlueColor();
+const QColor& LightBlueColor();
+// Black (spelled as the rest of the program knows it).
+const QColor& BackgoundColor();
+// Light grey: text on dark backgrounds.
+const QColor& BrightColorOnBackground();
+
+// The 11 lap colours, in order; the same list object on every call.
+const QVector<QColor>& ColorArray();
+
+// 15 px regular sans (the system sans face, DejaVu Sans on Debian).
+const QFont& BigTextFont();
+// The same face and size as BigTextFont (regular, not bold), kept as an object of its own.
+const QFont& BigTextBoldFont();
+// 12 px light sans.
+const QFont& SmallTextFont();
+// 12 px bold sans.
+const QFont& SmallTextBoldFont();
+
+// Give the widget a solid background of the colour, replacing any background it had. Main
+// thread only.
+void addLightBlueLayerForViewWithView(QWidget* view);
+void addDarkBlueLayerForViewWithView(QWidget* view);
+void addColorLayerWithColor(const QColor& color, QWidget* view);
+
+// Height and width of the text set in one line in the font.
+double calculateHeightWithString(const QString& text, const QFont& font);
+double calculateWidthWithString(const QString& text, const QFont& font);
+
+}  // namespace MVHelper

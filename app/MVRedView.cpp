@@ -1,0 +1,7 @@
+#include "app/MVRedView.h"
+
+#include "app/MVHelperColors.h"
+
+MVRedView::MVRedView(QWidget* parent) : QWidget(parent) {
+    MVHelper::addColorLayerWithColor(MVHelper::SlowerColor(), this);
+}

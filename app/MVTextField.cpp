@@ -1,0 +1,24 @@
+#include "app/MVTextField.h"
+
+#include "app/MVHelperColors.h"
+
+MVTextField::MVTextField(QWidget* parent) : QLabel(parent) {
+    setAlignment(Qt::AlignCenter);
+    setAutoFillBackground(false);
+    setTextInteractionFlags(Qt::NoTextInteraction);
+    setFocusPolicy(Qt::NoFocus);
+    setTextFormat(Qt::PlainText);
+    setFont(MVHelper::BigTextFont());
+    setTextColor(MVHelper::BrightColorOnBackground());
+}
+
+QColor MVTextField::textColor() const {
+    return palette().color(QPalette::WindowText);
+}
+
+void MVTextField::setTextColor(const QColor& color) {
+    QPalette p = palette();
+    p.setColor(QPalette::WindowText, color);
+    p.setColor(QPalette::Text, color);
+    setPalette(p);
+}

@@ -1,0 +1,11 @@
+// The hook the shared test main calls before the tests: a QApplication that lives for the whole
+// process, on the offscreen platform unless the caller chose another.
+#include <QApplication>
+
+#include <cstdlib>
+
+extern "C" void gridlark_test_setup(int* argc, char** argv) {
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    static auto* application = new QApplication(*argc, argv);
+    (void)application;
+}
