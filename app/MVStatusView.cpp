@@ -1,0 +1,203 @@
+#include "app/MVStatusView.h"
+
+#include "app/MVHelperColors.h"
+#include "app/MVTextField.h"
+
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QProgressBar>
+
+#include <array>
+#include <chrono>
+
+namespace {
+
+constexpr int kEdgeSpacing = 10;
+constexpr int kStandardSpacing = 8;
+constexpr auto kBlinkInterval = std::chrono::milliseconds(500);
+
+constexpr int kWarningCode = 12;
+constexpr int kCompletedCode = 10;
+
+const std::array<const char*, 15> kCodeTexts = {
+    "Start Processing...",
+    "Loading Lines...",
+    "Loading Headers...",
+    "Loading Samples...",
+    "Loading Speeds...",
+    "Loading FakeIndexes...",
+    "Loading Distances...",
+    "Loading Tracks...",
+    "Loading Default track...",
+    "Loading Laps...",
+    "",
+    "Track/layout must match the current session.",
+    // The file is loaded after this warning, so the text must not say otherwise.
+    "No matching circuit found. The session is loaded; laps may be missing.",
+    "Cannot get data information.",
+    "No laps detected. Custom tracks are not yet supported.",
+};
+
+}  // namespace
+
+MVStatusView::MVStatusView(QWidget* parent) : QWidget(parent) {
+    MVHelper::addDarkBlueLayerForViewWithView(this);
+    initProgressBarAndLabel();
+    initVersionLabel();
+}
+
+MVStatusView::~MVStatusView() = default;
+
+void MVStatusView::initProgressBarAndLabel() {
+    indicator_ = new QProgressBar(this);
+    indicator_->setRange(0, kIndicatorMaximum);
+    indicator_->setValue(0);
+    indicator_->setTextVisible(false);
+    indicator_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+    textField_ = new MVTextField(this);
+    textField_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    setIndicatorWidth(0);
+}
+
+void MVStatusView::initVersionLabel() {
+    versionTextField_ = new MVTextField(this);
+    versionTextField_->setText(
+        QStringLiteral("Version: %1").arg(QCoreApplication::applicationVersion()));
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addSpacing(kEdgeSpacing);
+    layout->addWidget(versionTextField_, 0, Qt::AlignVCenter);
+    layout->addStretch(1);
+    layout->addWidget(textField_, 0, Qt::AlignVCenter);
+    layout->addSpacing(kStandardSpacing);
+    layout->addWidget(indicator_);
+    layout->addSpacing(kEdgeSpacing);
+}
+
+std::optional<QString> MVStatusView::textForCode(int code) {
+    if (code < 0 || code >= static_cast<int>(kCodeTexts.size())) return std::nullopt;
+    return QString::fromUtf8(kCodeTexts[static_cast<size_t>(code)]);
+}
+
+QString MVStatusView::unreachableFileText() {
+    return QStringLiteral("Cannot open the file.");
+}
+
+QString MVStatusView::unreadableFileText() {
+    return QStringLiteral("Cannot read the file.");
+}
+
+void MVStatusView::updateProgress(int code, std::optional<QString> text) {
+    const std::optional<QString> standard = textForCode(code);
+    if (!standard) return;
+    const QString message = text.value_or(*standard);
+    resetTimerAndLabel();
+
+    if (code == 0) {
+        loading_ = true;
+        pendingWarning_.reset();
+        setIndicatorWidth(kIndicatorShownWidth);
+        indicator_->setValue(0);
+        setMessage(message, MVHelper::BrightColorOnBackground());
+        return;
+    }
+    if (code == kWarningCode) {
+        // Loading goes on: the bar stays where it is and the warning replaces the step texts
+        // until the load ends.
+        loading_ = true;
+        pendingWarning_ = message;
+        setMessage(message, MVHelper::SlowerColor());
+        return;
+    }
+    if (code < kCompletedCode) {
+        loading_ = true;
+        indicator_->setValue(code);
+        if (pendingWarning_) {
+            setMessage(*pendingWarning_, MVHelper::SlowerColor());
+        } else {
+            setMessage(message, MVHelper::BrightColorOnBackground());
+        }
+        return;
+    }
+
+    loading_ = false;
+    setIndicatorWidth(0);
+    if (code == kCompletedCode) {
+        indicator_->setValue(kIndicatorMaximum);
+        if (pendingWarning_) {
+            setMessage(*pendingWarning_, MVHelper::BrightColorOnBackground());
+            pendingWarning_.reset();
+            startBlinking();
+        } else {
+            setMessage(message, MVHelper::BrightColorOnBackground());
+        }
+        return;
+    }
+    // Codes 11, 13 and 14 end the load without the file.
+    pendingWarning_.reset();
+    setMessage(message, MVHelper::BrightColorOnBackground());
+    startBlinking();
+}
+
+void MVStatusView::showFailure(const QString& text) {
+    resetTimerAndLabel();
+    loading_ = false;
+    pendingWarning_.reset();
+    setIndicatorWidth(0);
+    setMessage(text, MVHelper::BrightColorOnBackground());
+    startBlinking();
+}
+
+void MVStatusView::loadDidEnd() {
+    if (loading_) showFailure(unreadableFileText());
+}
+
+QString MVStatusView::message() const {
+    return textField_->text();
+}
+
+QColor MVStatusView::messageColor() const {
+    return textField_->textColor();
+}
+
+QString MVStatusView::versionText() const {
+    return versionTextField_->text();
+}
+
+int MVStatusView::indicatorValue() const {
+    return indicator_->value();
+}
+
+void MVStatusView::resetTimerAndLabel() {
+    setMessage(QString(), MVHelper::BrightColorOnBackground());
+    timer_.cancel();
+    count_ = 0;
+}
+
+void MVStatusView::changeLabelColor() {
+    if (count_ >= kBlinkTicks) {
+        resetTimerAndLabel();
+        return;
+    }
+    ++count_;
+    const bool bright = textField_->textColor() == MVHelper::BrightColorOnBackground();
+    textField_->setTextColor(bright ? QColor(Qt::red) : MVHelper::BrightColorOnBackground());
+}
+
+void MVStatusView::startBlinking() {
+    count_ = 0;
+    timer_.start(kBlinkInterval, true, platform::mainQueue(), [this] { changeLabelColor(); });
+}
+
+void MVStatusView::setIndicatorWidth(int width) {
+    indicatorWidth_ = width;
+    indicator_->setFixedWidth(width);
+    indicator_->setVisible(width > 0);
+}
+
+void MVStatusView::setMessage(const QString& text, const QColor& color) {
+    textField_->setText(text);
+    textField_->setTextColor(color);
+}
