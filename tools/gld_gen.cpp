@@ -1,0 +1,121 @@
+// gld-gen: writes a synthetic session data file of the generated test loop and prints its laps.
+//
+//   gld-gen --laps N --rate HZ [--laptiming] [--split-finish] [--video] [--start HH:MM:SS]
+//           [--hours H] [--extra-channels K] [--heading] [--height] [--unfinished FRACTION]
+//           [--garbage N] [--lf] [--quiet] OUT.gld
+//   gld-gen --bundled-sample OUT.gld   (the options of resources/samples/sample.gld; later
+//                                       arguments still apply)
+
+#include "support/SessionGenerator.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+void usage() {
+    std::fprintf(
+        stderr,
+        "usage: gld-gen --laps N --rate HZ [--laptiming] [--split-finish] [--video]\n"
+        "               [--start HH:MM:SS] [--hours H] [--extra-channels K] [--heading]\n"
+        "               [--height] [--unfinished FRACTION] [--garbage N] [--lf] [--quiet]\n"
+        "               OUT.gld\n"
+        "       gld-gen --bundled-sample OUT.gld\n");
+}
+
+bool parseNumber(const char* text, double* value) {
+    char* end = nullptr;
+    *value = std::strtod(text, &end);
+    return end != text && *end == '\0';
+}
+
+bool parseTimeOfDay(const char* text, double* seconds) {
+    int h = 0, m = 0;
+    double s = 0;
+    if (std::sscanf(text, "%d:%d:%lf", &h, &m, &s) != 3) return false;
+    if (h < 0 || h > 23 || m < 0 || m > 59 || s < 0 || s >= 60) return false;
+    *seconds = h * 3600.0 + m * 60.0 + s;
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    testing_support::SessionOptions options;
+    std::string out;
+    bool quiet = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&](double* v) {
+            if (i + 1 >= argc || !parseNumber(argv[i + 1], v)) return false;
+            ++i;
+            return true;
+        };
+        double v = 0;
+        if (arg == "--laps" && value(&v) && v >= 1) {
+            options.laps = int(v);
+        } else if (arg == "--rate" && value(&v) && v >= 1 && v <= 100) {
+            options.rateHz = v;
+        } else if (arg == "--hours" && value(&v) && v > 0 && v < 90) {
+            options.durationHours = v;
+        } else if (arg == "--extra-channels" && value(&v) && v >= 0) {
+            options.extraChannels = int(v);
+        } else if (arg == "--unfinished" && value(&v) && v >= 0 && v < 1) {
+            options.unfinishedLapFraction = v;
+        } else if (arg == "--garbage" && value(&v) && v >= 0) {
+            options.garbageLines = int(v);
+        } else if (arg == "--start" && i + 1 < argc &&
+                   parseTimeOfDay(argv[i + 1], &options.startTimeOfDay)) {
+            ++i;
+        } else if (arg == "--laptiming") {
+            options.withLapTiming = true;
+        } else if (arg == "--split-finish") {
+            options.withLapTiming = options.withSplitFinish = true;
+        } else if (arg == "--video") {
+            options.withVideo = true;
+        } else if (arg == "--heading") {
+            options.withHeading = true;
+        } else if (arg == "--height") {
+            options.withHeight = true;
+        } else if (arg == "--lf") {
+            options.crlf = false;
+        } else if (arg == "--bundled-sample") {
+            options = testing_support::bundledSampleOptions();
+        } else if (arg == "--quiet") {
+            quiet = true;
+        } else if (!arg.empty() && arg[0] != '-' && out.empty()) {
+            out = arg;
+        } else {
+            std::fprintf(stderr, "gld-gen: bad argument \"%s\"\n", arg.c_str());
+            usage();
+            return 2;
+        }
+    }
+    if (out.empty()) {
+        usage();
+        return 2;
+    }
+
+    const auto session = testing_support::generateSession(options);
+    if (!testing_support::writeSessionFile(out, session.text)) {
+        std::fprintf(stderr, "gld-gen: cannot write %s\n", out.c_str());
+        return 1;
+    }
+    if (quiet) return 0;
+    const auto& truth = session.truth;
+    std::printf("%s: %zu rows, %.2f s, out-lap %.3f s, loop %.1f m\n", out.c_str(), truth.rowCount,
+                truth.duration, truth.outLapDuration, truth.loopLength);
+    for (const auto& lap : truth.laps) {
+        std::printf("lap %2d  start %10.3f  time %8.3f  (as read %8.3f)  %7.1f m  top %6.1f km/h\n",
+                    lap.number, lap.startTime, lap.duration, lap.readerDuration, lap.distance,
+                    lap.topSpeedKmh);
+    }
+    if (truth.unfinishedLap) {
+        std::printf("lap %2d  start %10.3f  unfinished, %.3f s logged\n",
+                    truth.unfinishedLap->number, truth.unfinishedLap->startTime,
+                    truth.unfinishedLap->duration);
+    }
+    return 0;
+}
