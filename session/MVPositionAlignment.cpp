@@ -1,0 +1,89 @@
+#include "session/MVPositionAlignment.h"
+
+#include "session/MVHelperGeometry.h"
+#include "session/MVHelperKeys.h"
+#include "session/MVOptionsAndSettings.h"
+#include "session/MVSampleValues.h"
+
+namespace MVPositionAlignment {
+
+void fetchPositionIndexWithReferenceLap(const MVLap& referenceLap, MVLap& lap,
+                                        const MVGLDFileManager& manager) {
+    const MVSampleValues values(manager);
+    const std::string& timeKey = MVHelper::Key_Time();
+    auto positions = MVPositionIndexes::instance();
+    const auto refStart = static_cast<std::int64_t>(referenceLap.indexStart());
+    const auto refEnd = static_cast<std::int64_t>(referenceLap.indexEnd());
+
+    if (&lap == &referenceLap || lap.checkIdentical(referenceLap)) {
+        for (std::int64_t r = refStart; r <= refEnd; ++r) {
+            if (r == refStart) {
+                positions->addValue(referenceLap.timestampStart());
+            } else if (r == refEnd) {
+                positions->addValue(referenceLap.timestampEnd());
+            } else {
+                positions->addValue(values.floatValueWithSamplesIndex(r, timeKey, &referenceLap));
+            }
+        }
+        lap.setPositionIndexes(std::move(positions));
+        return;
+    }
+
+    const double gateWidth = static_cast<double>(MVOptionsAndSettings::sharedManager().gateWidth());
+    const auto lapEnd = static_cast<std::int64_t>(lap.indexEnd());
+
+    positions->addValue(lap.timestampStart());
+    double last = lap.timestampStart();
+    const auto lapStart = static_cast<std::int64_t>(lap.indexStart());
+    std::int64_t n = lapStart;
+    for (std::int64_t r = refStart + 1; r < refEnd; ++r) {
+        const auto p = values.segmentWithSampleIndex(r, referenceLap);
+        for (std::int64_t a = n; a < lapEnd; ++a) {
+            const auto b = values.segmentWithSampleIndex(a - 2, lap);
+            const auto aPoint = values.segmentWithSampleIndex(a, lap);
+            const auto e = values.segmentWithSampleIndex(a + 2, lap);
+            const double dB = MVHelper::calculateDistance(*b, *p);
+            const double dA = MVHelper::calculateDistance(*aPoint, *p);
+            const double dE = MVHelper::calculateDistance(*e, *p);
+            if (dB == dA && dA == dE) {  // standing still, or clamped at the lap's end
+                last = b->time();
+                n = a;
+                break;
+            }
+            if (dB >= dA && dE >= dA && dA <= gateWidth) {
+                const double u = MVHelper::interpolateTimeUsingSSSTriangles(*p, *b, *e);
+                if (u > e->time()) continue;
+                if (u < b->time()) {
+                    // Look again a little earlier for the next place, but never before the lap.
+                    n = std::max<std::int64_t>(a - 10, lapStart);
+                    continue;
+                }
+                last = u;
+                n = a;
+                break;
+            }
+        }
+        positions->addValue(last);
+    }
+    positions->addValue(lap.timestampEnd());
+    lap.setPositionIndexes(std::move(positions));
+}
+
+double floatValueOfDeltaTWithIndex(std::int64_t k, const MVLap& lap, const MVLap& referenceLap) {
+    const auto& p = *lap.positionIndexes();
+    const auto& q = *referenceLap.positionIndexes();
+    return (p.valueAtIndex(k) - p.valueAtIndex(0)) - (q.valueAtIndex(k) - q.valueAtIndex(0));
+}
+
+double floatValueOfDeltaSWithIndex(std::int64_t k, const MVLap& lap, const MVLap& referenceLap,
+                                   const MVGLDFileManager& manager) {
+    const MVSampleValues values(manager);
+    auto speedAt = [&](const MVLap& l) {
+        const double t = l.timestampStart() + l.calculatePositionTimestamp(static_cast<double>(k));
+        const std::int64_t i = values.indexOfSamplesFromTimestamp(l, t);
+        return values.floatValueWithSamplesIndex(i, MVHelper::Key_Speed(), &l);
+    };
+    return speedAt(lap) - speedAt(referenceLap);
+}
+
+}  // namespace MVPositionAlignment

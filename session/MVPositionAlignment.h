@@ -1,0 +1,31 @@
+#pragma once
+
+#include "session/MVGLDFileManager.h"
+#include "session/MVLap.h"
+
+#include <cstdint>
+
+// Laps compared by place: every lap is aligned with the reference lap, so that position k of any
+// lap is the place of the reference lap's k-th sample, and delta time there is the difference of
+// the two laps' elapsed times.
+namespace MVPositionAlignment {
+
+// Replaces lap.positionIndexes() with, per sample of the reference lap, the time the lap passed
+// that place: [lap start, one passing time per interior reference sample, lap end]. The
+// reference lap itself (or a lap identical to it) gets its own sample times. Places the lap never
+// reaches within the gate width repeat its last matched time. The list always has as many values
+// as the reference lap has samples.
+void fetchPositionIndexWithReferenceLap(
+    const MVLap& referenceLap, MVLap& lap,
+    const MVGLDFileManager& manager = MVGLDFileManager::sharedManager());
+
+// (p[k] - p[0]) - (q[k] - q[0]) with p, q the lap's and the reference's aligned times (clamped
+// reads): positive where the lap is behind the reference.
+double floatValueOfDeltaTWithIndex(std::int64_t k, const MVLap& lap, const MVLap& referenceLap);
+
+// Speed of the lap minus that of the reference at position k, in the chosen speed unit.
+double floatValueOfDeltaSWithIndex(
+    std::int64_t k, const MVLap& lap, const MVLap& referenceLap,
+    const MVGLDFileManager& manager = MVGLDFileManager::sharedManager());
+
+}  // namespace MVPositionAlignment
