@@ -9,5 +9,5 @@ MVBaseView::MVBaseView(QWidget* parent) : QWidget(parent) {}
 
 void MVBaseView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    painter.fillRect(event->rect(), MVHelper::LightBlueColor());
+    painter.fillRect(event->rect(), MVHelper::Gui::LightBlueColor());
 }

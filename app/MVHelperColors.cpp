@@ -8,10 +8,6 @@ namespace MVHelper {
 
 namespace {
 
-QColor rgb255(int r, int g, int b) {
-    return QColor(r, g, b);
-}
-
 // The face that stands in for the proprietary sans faces of the original design.
 const char* const kSansFace = "DejaVu Sans";
 
@@ -26,54 +22,42 @@ QFont makeFont(int pixelSize, QFont::Weight weight) {
 
 }  // namespace
 
-// Function-local statics: made once under the compiler's thread-safe guard, never freed.
-const QColor& FasterColor() {
-    static const QColor* c = new QColor(QColor::fromRgbF(0.4f, 1.0f, 0.4f));
-    return *c;
-}
-const QColor& SlowerColor() {
-    static const QColor* c = new QColor(QColor::fromRgbF(1.0f, 0.4f, 0.4f));
-    return *c;
-}
-const QColor& SelectColor() {
-    static const QColor* c = new QColor(rgb255(224, 224, 224));
-    return *c;
-}
-const QColor& WhiteColor() {
-    static const QColor* c = new QColor(QColor::fromRgbF(1.0f, 1.0f, 1.0f));
-    return *c;
-}
-const QColor& DarkGrayColor() {
-    static const QColor* c = new QColor(rgb255(169, 169, 169));
-    return *c;
-}
-const QColor& DarkBlueColor() {
-    static const QColor* c = new QColor(rgb255(2, 37, 57));
-    return *c;
-}
-const QColor& LightBlueColor() {
-    static const QColor* c = new QColor(rgb255(30, 144, 255));
-    return *c;
-}
-const QColor& BackgoundColor() {
-    static const QColor* c = new QColor(Qt::black);
-    return *c;
-}
-const QColor& BrightColorOnBackground() {
-    static const QColor* c = new QColor(Qt::lightGray);
-    return *c;
+QColor toQColor(const MVRGB& rgb) {
+    return QColor::fromRgbF(static_cast<float>(rgb.red), static_cast<float>(rgb.green),
+                            static_cast<float>(rgb.blue), 1.0f);
 }
 
+namespace Gui {
+
+// Function-local statics: made once under the compiler's thread-safe guard, never freed.
+#define MV_GUI_COLOR(function)                                                   \
+    const QColor& function() {                                                   \
+        static const QColor* color = new QColor(toQColor(MVHelper::function())); \
+        return *color;                                                           \
+    }
+
+MV_GUI_COLOR(FasterColor)
+MV_GUI_COLOR(SlowerColor)
+MV_GUI_COLOR(SelectColor)
+MV_GUI_COLOR(WhiteColor)
+MV_GUI_COLOR(DarkGrayColor)
+MV_GUI_COLOR(DarkBlueColor)
+MV_GUI_COLOR(LightBlueColor)
+MV_GUI_COLOR(BackgoundColor)
+MV_GUI_COLOR(BrightColorOnBackground)
+
+#undef MV_GUI_COLOR
+
 const QVector<QColor>& ColorArray() {
-    static const QVector<QColor>* colors = new QVector<QColor>{
-        QColor(Qt::cyan),      QColor(Qt::yellow),    QColor(Qt::magenta),
-        rgb255(255, 128, 0),   // orange
-        rgb255(153, 102, 51),  // brown
-        rgb255(255, 255, 224), rgb255(255, 182, 193), rgb255(255, 69, 0),
-        rgb255(123, 104, 238), rgb255(135, 206, 235), rgb255(210, 105, 30),
-    };
+    static const QVector<QColor>* colors = [] {
+        auto* list = new QVector<QColor>;
+        for (const MVRGB& rgb : MVHelper::ColorArray()) list->append(toQColor(rgb));
+        return list;
+    }();
     return *colors;
 }
+
+}  // namespace Gui
 
 const QFont& BigTextFont() {
     static const QFont* f = new QFont(makeFont(15, QFont::Normal));
@@ -93,11 +77,11 @@ const QFont& SmallTextBoldFont() {
 }
 
 void addLightBlueLayerForViewWithView(QWidget* view) {
-    addColorLayerWithColor(LightBlueColor(), view);
+    addColorLayerWithColor(Gui::LightBlueColor(), view);
 }
 
 void addDarkBlueLayerForViewWithView(QWidget* view) {
-    addColorLayerWithColor(DarkBlueColor(), view);
+    addColorLayerWithColor(Gui::DarkBlueColor(), view);
 }
 
 void addColorLayerWithColor(const QColor& color, QWidget* view) {

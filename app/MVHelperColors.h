@@ -1,5 +1,7 @@
 #pragma once
 
+#include "session/MVHelperKeys.h"
+
 #include <QColor>
 #include <QFont>
 #include <QString>
@@ -7,13 +9,19 @@
 
 class QWidget;
 
-// The shared colours and fonts of the application, and the small drawing helpers that go with
-// them. The Qt-free keys of the same helper live in session/MVHelperKeys.h.
+// The shared colours and fonts of the windows, and the small drawing helpers that go with them.
+// The plain RGB values, keys and sizes of the same helper live in session/MVHelperKeys.h; the
+// colours here are those values as Qt colours, in MVHelper::Gui so that their names do not clash
+// with the RGB ones.
 //
 // Every colour and font is made once, on first use, and the same object is returned on every
 // later call; the once-only slots are safe from any thread. The widget helpers are main thread
 // only.
 namespace MVHelper {
+
+QColor toQColor(const MVRGB& rgb);
+
+namespace Gui {
 
 // Lap comparison colours: the faster and the slower of two compared laps.
 const QColor& FasterColor();
@@ -28,9 +36,10 @@ const QColor& LightBlueColor();
 const QColor& BackgoundColor();
 // Light grey: text on dark backgrounds.
 const QColor& BrightColorOnBackground();
-
 // The 11 lap colours, in order; the same list object on every call.
 const QVector<QColor>& ColorArray();
+
+}  // namespace Gui
 
 // 15 px regular sans (the system sans face, DejaVu Sans on Debian).
 const QFont& BigTextFont();

@@ -3,5 +3,5 @@
 #include "app/MVHelperColors.h"
 
 MVRedView::MVRedView(QWidget* parent) : QWidget(parent) {
-    MVHelper::addColorLayerWithColor(MVHelper::SlowerColor(), this);
+    MVHelper::addColorLayerWithColor(MVHelper::Gui::SlowerColor(), this);
 }

@@ -100,7 +100,7 @@ void MVStatusView::updateProgress(int code, std::optional<QString> text) {
         pendingWarning_.reset();
         setIndicatorWidth(kIndicatorShownWidth);
         indicator_->setValue(0);
-        setMessage(message, MVHelper::BrightColorOnBackground());
+        setMessage(message, MVHelper::Gui::BrightColorOnBackground());
         return;
     }
     if (code == kWarningCode) {
@@ -108,16 +108,16 @@ void MVStatusView::updateProgress(int code, std::optional<QString> text) {
         // until the load ends.
         loading_ = true;
         pendingWarning_ = message;
-        setMessage(message, MVHelper::SlowerColor());
+        setMessage(message, MVHelper::Gui::SlowerColor());
         return;
     }
     if (code < kCompletedCode) {
         loading_ = true;
         indicator_->setValue(code);
         if (pendingWarning_) {
-            setMessage(*pendingWarning_, MVHelper::SlowerColor());
+            setMessage(*pendingWarning_, MVHelper::Gui::SlowerColor());
         } else {
-            setMessage(message, MVHelper::BrightColorOnBackground());
+            setMessage(message, MVHelper::Gui::BrightColorOnBackground());
         }
         return;
     }
@@ -127,17 +127,17 @@ void MVStatusView::updateProgress(int code, std::optional<QString> text) {
     if (code == kCompletedCode) {
         indicator_->setValue(kIndicatorMaximum);
         if (pendingWarning_) {
-            setMessage(*pendingWarning_, MVHelper::BrightColorOnBackground());
+            setMessage(*pendingWarning_, MVHelper::Gui::BrightColorOnBackground());
             pendingWarning_.reset();
             startBlinking();
         } else {
-            setMessage(message, MVHelper::BrightColorOnBackground());
+            setMessage(message, MVHelper::Gui::BrightColorOnBackground());
         }
         return;
     }
     // Codes 11, 13 and 14 end the load without the file.
     pendingWarning_.reset();
-    setMessage(message, MVHelper::BrightColorOnBackground());
+    setMessage(message, MVHelper::Gui::BrightColorOnBackground());
     startBlinking();
 }
 
@@ -146,7 +146,7 @@ void MVStatusView::showFailure(const QString& text) {
     loading_ = false;
     pendingWarning_.reset();
     setIndicatorWidth(0);
-    setMessage(text, MVHelper::BrightColorOnBackground());
+    setMessage(text, MVHelper::Gui::BrightColorOnBackground());
     startBlinking();
 }
 
@@ -171,7 +171,7 @@ int MVStatusView::indicatorValue() const {
 }
 
 void MVStatusView::resetTimerAndLabel() {
-    setMessage(QString(), MVHelper::BrightColorOnBackground());
+    setMessage(QString(), MVHelper::Gui::BrightColorOnBackground());
     timer_.cancel();
     count_ = 0;
 }
@@ -182,8 +182,8 @@ void MVStatusView::changeLabelColor() {
         return;
     }
     ++count_;
-    const bool bright = textField_->textColor() == MVHelper::BrightColorOnBackground();
-    textField_->setTextColor(bright ? QColor(Qt::red) : MVHelper::BrightColorOnBackground());
+    const bool bright = textField_->textColor() == MVHelper::Gui::BrightColorOnBackground();
+    textField_->setTextColor(bright ? QColor(Qt::red) : MVHelper::Gui::BrightColorOnBackground());
 }
 
 void MVStatusView::startBlinking() {

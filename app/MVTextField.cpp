@@ -9,7 +9,7 @@ MVTextField::MVTextField(QWidget* parent) : QLabel(parent) {
     setFocusPolicy(Qt::NoFocus);
     setTextFormat(Qt::PlainText);
     setFont(MVHelper::BigTextFont());
-    setTextColor(MVHelper::BrightColorOnBackground());
+    setTextColor(MVHelper::Gui::BrightColorOnBackground());
 }
 
 QColor MVTextField::textColor() const {

@@ -11,14 +11,14 @@
 namespace {
 
 TEST(HelperColors, SharedObjectsAreMadeOnceWithTheirValues) {
-    const QVector<QColor>& first = MVHelper::ColorArray();
-    EXPECT_EQ(&first, &MVHelper::ColorArray());
+    const QVector<QColor>& first = MVHelper::Gui::ColorArray();
+    EXPECT_EQ(&first, &MVHelper::Gui::ColorArray());
     ASSERT_EQ(first.size(), 11);
     EXPECT_EQ(first[5], QColor(255, 255, 224));
     EXPECT_EQ(first[10], QColor(210, 105, 30));
-    EXPECT_EQ(&MVHelper::LightBlueColor(), &MVHelper::LightBlueColor());
-    EXPECT_EQ(MVHelper::DarkBlueColor(), QColor(2, 37, 57));
-    EXPECT_EQ(MVHelper::BackgoundColor(), QColor(Qt::black));
+    EXPECT_EQ(&MVHelper::Gui::LightBlueColor(), &MVHelper::Gui::LightBlueColor());
+    EXPECT_EQ(MVHelper::Gui::DarkBlueColor(), QColor(2, 37, 57));
+    EXPECT_EQ(MVHelper::Gui::BackgoundColor(), QColor(Qt::black));
 
     // The "bold" big font is the regular face at the same size, in an object of its own.
     EXPECT_NE(&MVHelper::BigTextBoldFont(), &MVHelper::BigTextFont());
@@ -52,7 +52,7 @@ TEST(BaseViews, TextFieldIsACentredReadOnlyGreyLabel) {
     field.setText(QStringLiteral("S1"));
     EXPECT_EQ(field.alignment(), Qt::AlignCenter);
     EXPECT_EQ(field.textInteractionFlags(), Qt::NoTextInteraction);
-    EXPECT_EQ(field.textColor(), MVHelper::BrightColorOnBackground());
+    EXPECT_EQ(field.textColor(), MVHelper::Gui::BrightColorOnBackground());
     EXPECT_EQ(field.font(), MVHelper::BigTextFont());
     EXPECT_FALSE(field.autoFillBackground());
 }
@@ -65,9 +65,9 @@ TEST(BaseViews, PlainViewsPaintTheirColours) {
     }
     QImage image(10, 10, QImage::Format_ARGB32);
     blue.render(&image);
-    EXPECT_EQ(image.pixelColor(5, 5), MVHelper::LightBlueColor());
+    EXPECT_EQ(image.pixelColor(5, 5), MVHelper::Gui::LightBlueColor());
     red.render(&image);
-    EXPECT_EQ(image.pixelColor(5, 5), MVHelper::SlowerColor());
+    EXPECT_EQ(image.pixelColor(5, 5), MVHelper::Gui::SlowerColor());
 }
 
 TEST(BaseViews, BorderStripGeometry) {

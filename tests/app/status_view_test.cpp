@@ -57,7 +57,7 @@ TEST_F(StatusViewTest, EachLoadingCodeShowsItsTextAndBar) {
         EXPECT_EQ(view_.indicatorWidth(), c.barShown ? MVStatusView::kIndicatorShownWidth : 0);
         EXPECT_EQ(view_.indicatorValue(), c.barValue);
         EXPECT_EQ(view_.isBlinking(), c.blinks);
-        EXPECT_EQ(view_.messageColor(), MVHelper::BrightColorOnBackground());
+        EXPECT_EQ(view_.messageColor(), MVHelper::Gui::BrightColorOnBackground());
     }
     EXPECT_FALSE(view_.isLoading());
 
@@ -101,17 +101,18 @@ TEST_F(StatusViewTest, GivenTextReplacesTheCodesOwnText) {
 TEST_F(StatusViewTest, FailureBlinksElevenTimesRedFirstThenClearsAfterSixSeconds) {
     view_.updateProgress(0);
     view_.updateProgress(13);
-    ASSERT_EQ(view_.messageColor(), MVHelper::BrightColorOnBackground());
+    ASSERT_EQ(view_.messageColor(), MVHelper::Gui::BrightColorOnBackground());
     for (int step = 1; step <= MVStatusView::kBlinkTicks; ++step) {
         SCOPED_TRACE(step);
         tick();
-        EXPECT_EQ(view_.messageColor(), step % 2 == 1 ? kRed : MVHelper::BrightColorOnBackground());
+        EXPECT_EQ(view_.messageColor(),
+                  step % 2 == 1 ? kRed : MVHelper::Gui::BrightColorOnBackground());
         EXPECT_EQ(view_.message().toStdString(), "Cannot get data information.");
         EXPECT_TRUE(view_.isBlinking());
     }
     tick();  // the 12th step, 6 s after the failure
     EXPECT_EQ(view_.message(), QString());
-    EXPECT_EQ(view_.messageColor(), MVHelper::BrightColorOnBackground());
+    EXPECT_EQ(view_.messageColor(), MVHelper::Gui::BrightColorOnBackground());
     EXPECT_FALSE(view_.isBlinking());
     tick();
     EXPECT_EQ(view_.message(), QString());
@@ -121,7 +122,7 @@ TEST_F(StatusViewTest, NewCodesStopAOldBlinkAndAFailureRestartsTheCycle) {
     view_.updateProgress(11);
     for (int i = 0; i < 5; ++i) tick();
     view_.updateProgress(14);  // a new failure while the old one blinks
-    EXPECT_EQ(view_.messageColor(), MVHelper::BrightColorOnBackground());
+    EXPECT_EQ(view_.messageColor(), MVHelper::Gui::BrightColorOnBackground());
     for (int i = 0; i < MVStatusView::kBlinkTicks; ++i) tick();
     EXPECT_EQ(view_.message().toStdString(),
               "No laps detected. Custom tracks are not yet supported.");
@@ -134,7 +135,7 @@ TEST_F(StatusViewTest, NewCodesStopAOldBlinkAndAFailureRestartsTheCycle) {
     EXPECT_FALSE(view_.isBlinking());
     for (int i = 0; i < 3; ++i) tick();
     EXPECT_EQ(view_.message().toStdString(), "Start Processing...");
-    EXPECT_EQ(view_.messageColor(), MVHelper::BrightColorOnBackground());
+    EXPECT_EQ(view_.messageColor(), MVHelper::Gui::BrightColorOnBackground());
 }
 
 TEST_F(StatusViewTest, NoCircuitWarningStaysUntilTheLoadEndsAndDoesNotClaimAFailedLoad) {
