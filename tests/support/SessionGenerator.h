@@ -44,7 +44,7 @@ enum class MidnightStyle {
 };
 
 struct SessionOptions {
-    int laps = 5;                   // timed laps after the out-lap
+    int laps = 5;                   // timed laps after the out-lap (at least 1)
     double durationHours = 0;       // > 0: laps chosen so the session lasts about this long
     double rateHz = 10;             // 1 to 100 rows a second
     double startTimeOfDay = 36000;  // seconds after midnight of the first row (hundredths kept)
@@ -123,14 +123,21 @@ struct SessionTruth {
     std::vector<std::string> channels;  // as written in "[header]"
 
     std::vector<CrossingTruth> startFinish;  // every start/finish crossing, in order
-    std::vector<CrossingTruth> splitFinish;  // split finish crossings that end a lap
-    std::vector<LapTruth> laps;              // complete laps
+    // Crossings of the split finish line that end lap k (listed whether or not the file
+    // carries the "Finish" gate).
+    std::vector<CrossingTruth> splitFinish;
+    // Complete laps: start/finish crossing k to k + 1, or, with withSplitFinish, start/finish
+    // crossing k to split finish crossing k.
+    std::vector<LapTruth> laps;
+    // From the last start/finish crossing to the last row. Always there when a lap was driven:
+    // without unfinishedLapFraction the second logged after the final crossing is what a reader
+    // makes its unfinished lap of. Its readerDuration runs from the interpolated crossing.
     std::optional<LapTruth> unfinishedLap;
 
     size_t firstFixRow = 0;     // first row with satellites; rowCount when there is none
     size_t readerRowCount = 0;  // rows a reader keeps
     size_t readerStride = 1;    // every readerStride-th row after the first fix is kept
-    double readerRateHz = 0;    // logging rate a reader measures from the time column
+    double readerRateHz = 0;    // rate a reader measures from the time column (0 under 1000 rows)
     size_t garbageLineCount = 0;
 };
 
