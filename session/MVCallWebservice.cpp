@@ -1,0 +1,102 @@
+#include "session/MVCallWebservice.h"
+
+#include "platform/Crypto.h"
+
+#include <iostream>
+
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netdb.h>
+#include <sys/socket.h>
+#include <sys/utsname.h>
+
+#ifndef GRIDLARK_VERSION
+#define GRIDLARK_VERSION "0.0.0"
+#endif
+
+namespace {
+
+using Value = platform::UserDefaults::Value;
+
+const char* const kUserUsageKey = "User Usage";
+
+std::string newUuid() {
+    auto bytes = platform::crypto::randomBytes(16);
+    bytes[6] = static_cast<uint8_t>((bytes[6] & 0x0F) | 0x40);  // version 4
+    bytes[8] = static_cast<uint8_t>((bytes[8] & 0x3F) | 0x80);  // RFC 4122 variant
+    const std::string hex = platform::crypto::toHex(bytes.data(), bytes.size());
+    return hex.substr(0, 8) + "-" + hex.substr(8, 4) + "-" + hex.substr(12, 4) + "-" +
+           hex.substr(16, 4) + "-" + hex.substr(20);
+}
+
+std::string osText() {
+    struct utsname names {};
+    if (::uname(&names) != 0) return "Linux";
+    return std::string("Linux ") + names.release;
+}
+
+}  // namespace
+
+std::mutex& MVCallWebservice::pendingUsageMutex() {
+    static std::mutex* const mutex = new std::mutex;
+    return *mutex;
+}
+
+bool MVCallWebservice::reportableAddress(const std::string& address) {
+    return address.find('.') != std::string::npos && address.rfind("192", 0) != 0;
+}
+
+std::optional<std::string> MVCallWebservice::localIPAddress() {
+    struct ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0) return std::nullopt;
+    std::optional<std::string> found;
+    for (auto* entry = list; entry != nullptr && !found; entry = entry->ifa_next) {
+        const unsigned flags = entry->ifa_flags;
+        if (!(flags & IFF_UP) || !(flags & IFF_RUNNING) || (flags & IFF_LOOPBACK)) continue;
+        if (entry->ifa_addr == nullptr) continue;
+        const int family = entry->ifa_addr->sa_family;
+        if (family != AF_INET && family != AF_INET6) continue;
+        const socklen_t length =
+            family == AF_INET ? sizeof(struct sockaddr_in) : sizeof(struct sockaddr_in6);
+        char host[1025];
+        if (::getnameinfo(entry->ifa_addr, length, host, sizeof host, nullptr, 0, NI_NUMERICHOST) !=
+            0) {
+            continue;
+        }
+        if (reportableAddress(host)) found = host;
+    }
+    ::freeifaddrs(list);
+    return found;
+}
+
+Value MVCallWebservice::makeUsageRecord(const std::string& component) {
+    Value record = Value::object();
+    record["ID"] = newUuid();
+    record["SoftwareCode"] = "Gridlark - macOS";
+    record["ComponentCode"] = component;
+    record["Count"] = 1;
+    if (auto address = localIPAddress()) record["IPAddress"] = *address;
+    record["FakeIPAddress"] = false;
+    record["VersionNumber"] = GRIDLARK_VERSION;
+    record["OS"] = osText();
+    return record;
+}
+
+std::optional<Value> MVCallWebservice::pendingUsageList(const platform::UserDefaults& defaults) {
+    auto stored = defaults.objectForKey(kUserUsageKey);
+    if (!stored || !stored->is_array()) return std::nullopt;
+    for (const auto& record : *stored) {
+        if (!record.is_object()) return std::nullopt;
+    }
+    return stored;
+}
+
+void MVCallWebservice::storeUserUsageWithTrack(const std::optional<std::string>& trackName,
+                                               platform::UserDefaults& defaults) {
+    Value record = makeUsageRecord(trackName.value_or("") + ".CIR");
+    std::lock_guard lock(pendingUsageMutex());
+    Value list = pendingUsageList(defaults).value_or(Value::array());
+    list.push_back(std::move(record));
+    defaults.setObject(kUserUsageKey, list);
+    std::clog << list.dump(4, ' ', false, Value::error_handler_t::replace) << std::endl;
+}
