@@ -30,8 +30,12 @@ struct ProcessResult {
     bool succeeded() const { return started && !timedOut && signal == 0 && exitCode == 0; }
 };
 
-// Runs argv[0] (searched in PATH) with the argument vector as given: no shell is involved.
-// Output pipes are read while the child runs, so a chatty child never blocks.
+// Runs argv[0] (searched in PATH) with the argument vector as given: no shell is involved, not
+// even for a file without an interpreter line. Output pipes are read while the child runs, so a
+// chatty child never blocks; once the child has ended, what is left in the pipes is read and a
+// descendant still holding them is not waited for. The child gets default signal handling and
+// no descriptors but its standard three. Blocks the calling thread; safe from any thread.
+// onOutput may throw: the child is then killed and reaped before the exception leaves.
 ProcessResult runProcess(const std::vector<std::string>& argv, const ProcessOptions& options = {});
 
 }  // namespace platform

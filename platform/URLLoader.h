@@ -16,8 +16,8 @@ struct URLRequest {
     std::string method = "GET";
     std::map<std::string, std::string> headers;
     std::string body;
-    std::chrono::milliseconds timeout{30000};         // whole transfer
-    std::chrono::milliseconds connectTimeout{10000};
+    std::chrono::milliseconds timeout{30000};         // whole transfer; never unlimited
+    std::chrono::milliseconds connectTimeout{10000};  // values below 1 ms count as 1 ms
 };
 
 enum class URLErrorKind {
@@ -46,7 +46,10 @@ struct URLResult {
     bool ok() const { return !error && response.status >= 200 && response.status < 300; }
 };
 
-// URL loading over libcurl. An HTTP status of any value is a response, not an error.
+// URL loading over libcurl. An HTTP status of any value is a response, not an error. Redirects
+// (http and https only) are followed; the headers returned are the final response's. A method
+// that is not a plain token or a header carrying a line break is refused with an Other error.
+// Every call is safe from any thread.
 class URLLoader {
 public:
     static URLLoader& shared();
@@ -54,10 +57,12 @@ public:
     // Blocking request; also reads "file:" URLs (status 200 with the file's bytes, or an Other
     // error when the file cannot be read).
     URLResult send(const URLRequest& request);
-    // Runs the request on a background thread and calls `done` on `queue`.
+    // Runs the request on the global queue and calls `done` on `queue`, which must outlive the
+    // request.
     void sendAsync(URLRequest request, Queue& queue, std::function<void(URLResult)> done);
     // Downloads the body to `destination`, written whole (temporary file renamed on success, only
-    // for a 2xx status); nothing is left behind on failure.
+    // for a 2xx status); nothing is left behind on failure. The returned response carries the
+    // body only for a status outside 2xx (the server's error text).
     URLResult download(const URLRequest& request, const std::filesystem::path& destination);
 };
 
