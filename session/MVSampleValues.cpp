@@ -1,0 +1,378 @@
+#include "session/MVSampleValues.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "session/MVGLDFormat.h"
+#include "session/MVHelperGeometry.h"
+#include "session/MVHelperKeys.h"
+#include "session/MVHelperMotion.h"
+
+// The lists of one loaded session; a list the manager does not hold (yet) for it is null.
+struct MVSampleValuesDetail::Session {
+    bool loaded = false;
+    const std::vector<std::string>* headers = nullptr;
+    const MVSampleRows* rows = nullptr;
+    const MVSpeeds* speeds = nullptr;
+    const MVFakeIndexes* fakeIndexes = nullptr;
+    const MVDistances* distances = nullptr;
+};
+
+namespace {
+
+constexpr double kNotAvailable = MVSampleValues::kNotAvailable;
+
+// Sample indexes of a lap as signed numbers; far beyond any session, small enough that the
+// walks below can add to them without overflow.
+constexpr std::int64_t kIndexLimit = std::numeric_limits<std::int64_t>::max() / 4;
+
+std::int64_t toSigned(std::uint64_t index) {
+    return static_cast<std::int64_t>(std::min<std::uint64_t>(index, kIndexLimit));
+}
+
+template <typename T>
+const T* entryAt(const std::vector<std::shared_ptr<T>>& list, std::size_t index) {
+    return index < list.size() ? list[index].get() : nullptr;
+}
+
+template <typename T>
+const T* entryAt(const std::vector<T>& list, std::size_t index) {
+    return index < list.size() ? &list[index] : nullptr;
+}
+
+std::optional<std::size_t> columnOf(const std::vector<std::string>* headers,
+                                    const std::string& key) {
+    if (!headers) return std::nullopt;
+    const auto it = std::find(headers->begin(), headers->end(), key);
+    if (it == headers->end()) return std::nullopt;
+    return static_cast<std::size_t>(it - headers->begin());
+}
+
+// A field read in single precision: the whole field directly, anything else as its leading
+// number (0 when there is none).
+float floatOf(std::string_view text) {
+    float value = 0.0f;
+    const char* last = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), last, value);
+    if (ec == std::errc() && ptr == last && std::isfinite(value)) return value;
+    return static_cast<float>(MVGLDFormat::doubleValue(text));
+}
+
+// The leading whole number of a text (blanks skipped, optional sign, digits; saturating); 0
+// when the text does not start with one.
+std::int64_t integerOf(std::string_view text) {
+    std::size_t at = 0;
+    while (at < text.size() && (text[at] == ' ' || text[at] == '\t' || text[at] == '\n')) ++at;
+    bool negative = false;
+    if (at < text.size() && (text[at] == '+' || text[at] == '-')) negative = text[at++] == '-';
+    std::int64_t value = 0;
+    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+        const int digit = text[at] - '0';
+        if (value > (kMax - digit) / 10)
+            return negative ? std::numeric_limits<std::int64_t>::min() : kMax;
+        value = value * 10 + digit;
+    }
+    return negative ? -value : value;
+}
+
+std::string format(const char* pattern, double value) {
+    char buffer[512];
+    std::snprintf(buffer, sizeof buffer, pattern, value);
+    return buffer;
+}
+
+bool isNotAvailable(double value) {
+    return value == kNotAvailable;
+}
+
+}  // namespace
+
+MVSampleValuesDetail::Session MVSampleValues::sessionOf(const MVLap* lap) const {
+    Session session;
+    std::optional<std::size_t> index;
+    if (lap) {
+        index = manager_.indexOfGLDFileName(lap->gldFile());
+    } else if (!manager_.gldFileNames().empty()) {
+        index = manager_.gldFileNames().size() - 1;
+    }
+    if (!index) return session;
+    session.loaded = true;
+    session.headers = entryAt(manager_.arrayOfHeaders(), *index);
+    session.rows = entryAt(manager_.arrayOfSamples(), *index);
+    session.speeds = entryAt(manager_.arrayOfSpeeds(), *index);
+    session.fakeIndexes = entryAt(manager_.arrayOfFakeIndexes(), *index);
+    session.distances = entryAt(manager_.arrayOfDistances(), *index);
+    return session;
+}
+
+namespace {
+
+using MVSampleValuesDetail::Session;
+
+// The field of channel `key` in row `index`, or null when the channel or the field is missing.
+const std::string* rawField(const Session& session, std::int64_t index, const std::string& key) {
+    const auto column = columnOf(session.headers, key);
+    if (!column || !session.rows || index < 0) return nullptr;
+    const auto row = static_cast<std::uint64_t>(index);
+    if (row >= session.rows->size()) return nullptr;
+    const MVSampleRow& fields = (*session.rows)[row];
+    return *column < fields.size() ? &fields[*column] : nullptr;
+}
+
+// The text of a raw channel: the field as written, a field in exponent form rewritten with "%f".
+std::string rawText(const Session& session, std::int64_t index, const std::string& key) {
+    const std::string* field = rawField(session, index, key);
+    if (!field) return std::string(MVSampleValues::kNotAvailableText);
+    if (field->find_first_of("Ee") != std::string::npos) {
+        return format("%f", static_cast<double>(floatOf(*field)));
+    }
+    return *field;
+}
+
+// The number of a raw channel: its text in single precision.
+double rawNumber(const Session& session, std::int64_t index, const std::string& key) {
+    const std::string text = rawText(session, index, key);
+    if (text == MVSampleValues::kNotAvailableText) return kNotAvailable;
+    return static_cast<double>(floatOf(text));
+}
+
+double elapsed(const Session& session, std::int64_t index) {
+    return session.fakeIndexes ? session.fakeIndexes->valueAtIndex(index) : 0.0;
+}
+
+// Samples per second of the step from sample index - 1 to sample index, from the elapsed times
+// (whole hundredths); nullopt for the first sample and for a step in which no time passes.
+std::optional<double> stepRate(const Session& session, std::int64_t index) {
+    if (index <= 0 || !session.fakeIndexes) return std::nullopt;
+    const double step = elapsed(session, index) - elapsed(session, index - 1);
+    const double hundredths = std::round(step * 100.0);
+    if (!(hundredths > 0.0)) return std::nullopt;
+    return 100.0 / hundredths;
+}
+
+double storedSpeed(const Session& session, std::int64_t index, bool singlePrecision) {
+    const double speed = session.speeds->valueAtIndex(index);
+    return singlePrecision ? static_cast<double>(static_cast<float>(speed)) : speed;
+}
+
+double lateralG(const Session& session, std::int64_t index, bool singlePrecision) {
+    const double heading = rawNumber(session, index, MVHelper::Key_Heading());
+    if (isNotAvailable(heading) || !session.speeds) return kNotAvailable;
+    const auto rate = stepRate(session, index);
+    if (!rate) return 0.0;
+    const double headingOld = rawNumber(session, index - 1, MVHelper::Key_Heading());
+    if (isNotAvailable(headingOld)) return kNotAvailable;
+    return MVHelper::lateralAcceleration(heading, headingOld,
+                                         storedSpeed(session, index, singlePrecision), *rate);
+}
+
+double longitudinalG(const Session& session, std::int64_t index, bool singlePrecision) {
+    if (!session.speeds) return kNotAvailable;
+    const auto rate = stepRate(session, index);
+    if (!rate) return 0.0;
+    return MVHelper::longitudinalAcceleration(storedSpeed(session, index, singlePrecision),
+                                              storedSpeed(session, index - 1, singlePrecision),
+                                              *rate);
+}
+
+}  // namespace
+
+double MVSampleValues::number(const Session& session, std::int64_t index, const std::string& key,
+                              const MVLap* lap) const {
+    if (index < 0) index = 0;
+    if (key == MVHelper::Key_Satellites()) {
+        const std::string* field = rawField(session, index, key);
+        if (!field) return kNotAvailable;
+        return static_cast<double>(integerOf(*field) & kSatelliteMask);
+    }
+    if (key == MVHelper::Key_Time() || key == MVHelper::Key_UTCTime()) {
+        return session.loaded ? elapsed(session, index) : 0.0;
+    }
+    if (key == MVHelper::Key_Speed()) {
+        if (!session.speeds) return kNotAvailable;
+        const double speed = session.speeds->valueAtIndex(index);
+        return manager_.speedUnit() != 0 ? speed / kKilometresPerMile : speed;
+    }
+    if (key == MVHelper::Key_Distance()) {
+        if (!session.distances) return kNotAvailable;
+        const std::int64_t start = lap ? toSigned(lap->indexStart()) : 0;
+        const double metres =
+            session.distances->valueAtIndex(index) - session.distances->valueAtIndex(start);
+        if (manager_.distanceUnit() == 1) return metres * kFeetPerMetre;
+        if (manager_.distanceUnit() == 2) return metres * kMilesPerMetre;
+        return metres;
+    }
+    if (key == MVHelper::Key_Height()) {
+        const std::string* field = rawField(session, index, key);
+        if (!field) return kNotAvailable;
+        const double height = static_cast<double>(floatOf(*field));
+        return manager_.heightUnit() == 1 ? height * kFeetPerMetre : height;
+    }
+    if (key == MVHelper::Key_DeltaT()) return 0.0;
+    if (key == MVHelper::Key_LatAcc()) return lateralG(session, index, true);
+    if (key == MVHelper::Key_LongAcc()) return longitudinalG(session, index, true);
+    if (key == MVHelper::Key_CombinedG()) {
+        const double lateral = lateralG(session, index, true);
+        const double longitudinal = longitudinalG(session, index, true);
+        if (isNotAvailable(lateral) || isNotAvailable(longitudinal)) return kNotAvailable;
+        return std::sqrt(lateral * lateral + longitudinal * longitudinal);
+    }
+    return rawNumber(session, index, key);
+}
+
+double MVSampleValues::floatValueWithSamplesIndex(std::int64_t index, const std::string& key,
+                                                  const MVLap* lap) const {
+    return number(sessionOf(lap), index, key, lap);
+}
+
+std::string MVSampleValues::stringValueWithSamplesIndex(std::int64_t index, const std::string& key,
+                                                        const MVLap* lap) const {
+    if (index < 0) index = 0;
+    const Session session = sessionOf(lap);
+    const std::string notAvailable(kNotAvailableText);
+
+    if (key == MVHelper::Key_UTCTime()) {
+        // HHmmss.SS -> HH:mm:ss.SS
+        const std::string* field = rawField(session, index, MVHelper::Key_Time());
+        if (!field || field->size() < 6) return notAvailable;
+        return field->substr(0, 2) + ":" + field->substr(2, 2) + ":" + field->substr(4, 5);
+    }
+    const bool known = key == MVHelper::Key_Satellites() || key == MVHelper::Key_Speed() ||
+                       key == MVHelper::Key_Distance() || key == MVHelper::Key_Height() ||
+                       key == MVHelper::Key_Time() || key == MVHelper::Key_LatAcc() ||
+                       key == MVHelper::Key_LongAcc() || key == MVHelper::Key_CombinedG();
+    if (!known) return rawText(session, index, key);
+
+    const double value = number(session, index, key, lap);
+    if (isNotAvailable(value)) return notAvailable;
+    if (key == MVHelper::Key_Satellites()) return std::to_string(static_cast<int>(value));
+    if (key == MVHelper::Key_Speed()) {
+        return format(manager_.speedUnit() == 0 ? "%3.1f km/h" : "%3.1f mph", value);
+    }
+    if (key == MVHelper::Key_Distance()) {
+        if (manager_.distanceUnit() == 1) return format("%3.2f feet", value);
+        if (manager_.distanceUnit() == 2) return format("%3.2f miles", value);
+        return format("%3.2f m", value);
+    }
+    if (key == MVHelper::Key_Height()) {
+        return format(manager_.heightUnit() == 1 ? "%3.2f feet" : "%3.2f m", value);
+    }
+    if (key == MVHelper::Key_Time()) return format("%3.2f s", value);
+    if (key == MVHelper::Key_CombinedG()) return format("%3.2f g", value);
+    return format(value >= 0.0 ? "+%3.2f g" : "%3.2f g", value);  // lat acc, long acc
+}
+
+double MVSampleValues::vmaxWithLap(const MVLap& lap) const {
+    const Session session = sessionOf(&lap);
+    if (!session.speeds || session.speeds->empty()) return 0.0;
+    const std::int64_t first = toSigned(lap.indexStart());
+    // Reads past the end give the last speed, so one such read covers them all.
+    const auto lastStored = static_cast<std::int64_t>(session.speeds->count()) - 1;
+    const std::int64_t last = std::min(toSigned(lap.indexEnd()), std::max(first, lastStored));
+    double best = 0.0;
+    for (std::int64_t i = first; i <= last; ++i) {
+        const double speed = session.speeds->valueAtIndex(i);
+        const double value = manager_.speedUnit() != 0 ? speed / kKilometresPerMile : speed;
+        if (value > best) best = value;
+    }
+    return best;
+}
+
+double MVSampleValues::durationFromIndexStart(std::int64_t indexStart, std::int64_t indexEnd,
+                                              const MVLap& lap) const {
+    const Session session = sessionOf(&lap);
+    return number(session, indexEnd, MVHelper::Key_Time(), &lap) -
+           number(session, indexStart, MVHelper::Key_Time(), &lap);
+}
+
+std::int64_t MVSampleValues::indexOfSamplesFromTimestamp(const MVLap& lap, double timestamp) const {
+    const Session session = sessionOf(&lap);
+    const auto time = [&](std::int64_t i) {
+        return session.loaded ? elapsed(session, std::max<std::int64_t>(i, 0)) : 0.0;
+    };
+    const std::int64_t start = toSigned(lap.indexStart());
+    const std::int64_t end = toSigned(lap.indexEnd());
+    std::int64_t coarse = start;
+    for (std::int64_t probe = start; probe <= end && time(probe) < timestamp; probe += 100) {
+        coarse = probe;
+    }
+    for (std::int64_t i = coarse; i <= end + 1; ++i) {
+        const double t = time(i);
+        if (t == timestamp) return i;
+        if (t > timestamp) return i - 1;
+    }
+    return coarse;
+}
+
+MVLocationPtr MVSampleValues::locationWithSamplesIndex(std::int64_t index, const MVLap& lap) const {
+    const Session session = sessionOf(&lap);
+    if (!session.headers || !session.rows || !session.fakeIndexes) return MVLocation::instance();
+    return MVLocation::location(std::max<std::int64_t>(index, 0), *session.headers, *session.rows,
+                                *session.fakeIndexes);
+}
+
+MV2DSegmentPtr MVSampleValues::segmentWithSampleIndex(std::int64_t index, const MVLap& lap) const {
+    const std::int64_t start = toSigned(lap.indexStart());
+    const std::int64_t end = toSigned(lap.indexEnd());
+    if (index > end) index = end;
+    if (index < start) index = start;
+    const MVLocationPtr location = locationWithSamplesIndex(index, lap);
+    static const MVLocation kOrigin;
+    const MVLocation& base = manager_.baseLocation() ? *manager_.baseLocation() : kOrigin;
+    return MVHelper::convertLocationToSegment(*location, base);
+}
+
+std::optional<std::size_t> MVSampleValues::indexOfKey(const std::string& key,
+                                                      const MVLap* lap) const {
+    return columnOf(sessionOf(lap).headers, key);
+}
+
+std::optional<std::size_t> MVSampleValues::indexOfFile(const std::string& gldFileName) const {
+    return manager_.indexOfGLDFileName(gldFileName);
+}
+
+std::vector<double> MVSampleValues::arrayOfNumbersWithSample(
+    const std::vector<std::string>& fields) {
+    std::vector<double> numbers;
+    for (const std::string& field : fields) {
+        if (field.empty()) continue;
+        // laptimingNumber drops one leading "+" and takes only whole numbers.
+        if (const auto value = MVGLDFormat::laptimingNumber(field)) numbers.push_back(*value);
+    }
+    return numbers;
+}
+
+MVLapPtr MVSampleValues::fastestLapWithGLDURL(const std::filesystem::path& url) const {
+    const auto index = indexOfFile(url.stem().string());
+    if (!index) return nullptr;
+    const MVLaps* laps = entryAt(manager_.arrayOfMVLaps(), *index);
+    return laps ? laps->findFastestLap() : nullptr;
+}
+
+MVLapsPtr MVSampleValues::wholeLapWithGLDURL(const std::filesystem::path& url) const {
+    const auto index = indexOfFile(url.stem().string());
+    const auto& list = manager_.arrayOfWholeFileMVLaps();
+    if (!index || *index >= list.size()) return nullptr;
+    return list[*index];
+}
+
+MVLapPtr MVSampleValues::lapWithGLDFileName(const std::string& gldFileName,
+                                            std::int64_t index) const {
+    const auto file = indexOfFile(gldFileName);
+    if (!file) return nullptr;
+    const MVLaps* laps = entryAt(manager_.arrayOfMVLaps(), *file);
+    return laps ? laps->lapAtIndex(index) : nullptr;
+}
+
+double MVSampleValues::lateralAccelerationWithSamplesIndex(std::int64_t index,
+                                                           const MVLap& lap) const {
+    return lateralG(sessionOf(&lap), std::max<std::int64_t>(index, 0), false);
+}
+
+double MVSampleValues::longitudinalAccelerationWithSamplesIndex(std::int64_t index,
+                                                                const MVLap& lap) const {
+    return longitudinalG(sessionOf(&lap), std::max<std::int64_t>(index, 0), false);
+}
