@@ -1,0 +1,74 @@
+#include "app/MVTableView.h"
+
+#include "app/MVHelperColors.h"
+#include "app/MVTableHeaderView.h"
+
+#include <QHeaderView>
+#include <QPaintEvent>
+#include <QPainter>
+
+MVTableView::MVTableView(QWidget* parent)
+    : QTableView(parent),
+      header_(new MVTableHeaderView(this)),
+      gridColor_(MVHelper::Gui::DarkGrayColor()) {
+    setHorizontalHeader(header_);
+    verticalHeader()->hide();
+    const int rowHeight = static_cast<int>(MVHelper::TableCellHeight());
+    verticalHeader()->setMinimumSectionSize(rowHeight);
+    verticalHeader()->setDefaultSectionSize(rowHeight);
+    horizontalHeader()->setFixedHeight(static_cast<int>(MVHelper::SectorBarHeight()));
+    setFont(MVHelper::BigTextFont());
+    // The style's own grid would run past the last row; drawGrid draws it instead.
+    setShowGrid(false);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setFrameShape(QFrame::NoFrame);
+
+    QPalette p = palette();
+    p.setColor(QPalette::Base, MVHelper::Gui::BackgoundColor());
+    p.setColor(QPalette::Window, MVHelper::Gui::BackgoundColor());
+    p.setColor(QPalette::Text, MVHelper::Gui::BrightColorOnBackground());
+    p.setColor(QPalette::Highlight, MVHelper::Gui::LightBlueColor());
+    p.setColor(QPalette::HighlightedText, QColor(Qt::white));
+    setPalette(p);
+}
+
+void MVTableView::setGridColor(const QColor& color) {
+    gridColor_ = color;
+    viewport()->update();
+}
+
+void MVTableView::paintEvent(QPaintEvent* event) {
+    QTableView::paintEvent(event);
+    drawGrid(event->rect());
+}
+
+void MVTableView::drawGrid(const QRect& clip) {
+    const QAbstractItemModel* m = model();
+    if (m == nullptr) return;
+    const int rows = m->rowCount(rootIndex());
+    const int columns = m->columnCount(rootIndex());
+    int lastRow = rows - 1;
+    while (lastRow >= 0 && isRowHidden(lastRow)) --lastRow;
+    if (lastRow < 0 || columns == 0) return;
+
+    // Only the area of the rows: from the top down to the bottom of the last row.
+    const int bottom = rowViewportPosition(lastRow) + rowHeight(lastRow);
+    const QRect area = clip & QRect(0, 0, viewport()->width(), bottom);
+    if (area.isEmpty()) return;
+
+    QPainter painter(viewport());
+    painter.setClipRect(area);
+    painter.setPen(gridColor_);
+    int right = 0;
+    for (int c = 0; c < columns; ++c) {
+        if (isColumnHidden(c)) continue;
+        const int x = columnViewportPosition(c) + columnWidth(c) - 1;
+        painter.drawLine(x, 0, x, bottom - 1);
+        right = std::max(right, x);
+    }
+    for (int r = 0; r <= lastRow; ++r) {
+        if (isRowHidden(r)) continue;
+        const int y = rowViewportPosition(r) + rowHeight(r) - 1;
+        painter.drawLine(0, y, right, y);
+    }
+}
