@@ -38,6 +38,15 @@ const std::array<const char*, 15> kCodeTexts = {
     "No laps detected. Custom tracks are not yet supported.",
 };
 
+// The program's short version: the application's own when it set one, else the build's.
+QString versionString() {
+    const QString version = QCoreApplication::applicationVersion();
+#ifdef GRIDLARK_VERSION
+    if (version.isEmpty()) return QStringLiteral(GRIDLARK_VERSION);
+#endif
+    return version;
+}
+
 }  // namespace
 
 MVStatusView::MVStatusView(QWidget* parent) : QWidget(parent) {
@@ -61,8 +70,7 @@ void MVStatusView::initProgressBarAndLabel() {
 
 void MVStatusView::initVersionLabel() {
     versionTextField_ = new MVTextField(this);
-    versionTextField_->setText(
-        QStringLiteral("Version: %1").arg(QCoreApplication::applicationVersion()));
+    versionTextField_->setText(QStringLiteral("Version: %1").arg(versionString()));
 
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
