@@ -1,0 +1,249 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "session/MVCircuitDatabase.h"
+#include "session/MVDistances.h"
+#include "session/MVFakeIndexes.h"
+#include "session/MVLap.h"
+#include "session/MVLaps.h"
+#include "session/MVLocation.h"
+#include "session/MVSampleRow.h"
+#include "session/MVSpeeds.h"
+#include "session/MVTrackInfo.h"
+
+// Loading progress codes sent to MVParsingProcessDelegate::parsingStatus, in this order for a
+// successful load: 0 ... 10 (12 may come between 8 and 9).
+namespace MVParsingStatus {
+inline constexpr std::int32_t kStarted = 0;      // before the file is read
+inline constexpr std::int32_t kFileRead = 1;     // the file was read as text
+inline constexpr std::int32_t kLinesSplit = 2;   // the text was split into lines
+inline constexpr std::int32_t kHeadersRead = 3;  // channel names read
+inline constexpr std::int32_t kSamplesRead = 4;  // at least one sample row kept
+inline constexpr std::int32_t kSpeedsDerived = 5;
+inline constexpr std::int32_t kElapsedTimesDerived = 6;
+inline constexpr std::int32_t kDistancesDerived = 7;
+inline constexpr std::int32_t kTracksRead = 8;        // candidate circuits read
+inline constexpr std::int32_t kCircuitSettled = 9;    // circuit and whole-file lap ready
+inline constexpr std::int32_t kFinished = 10;         // all lists hold the file; last status
+inline constexpr std::int32_t kCircuitMismatch = 11;  // a further file does not fit: not added
+inline constexpr std::int32_t kNoCircuit = 12;        // no circuit / lap length differs: goes on
+inline constexpr std::int32_t kNoUsableSample = 13;   // no usable sample row: not added
+inline constexpr std::int32_t kNoLaps = 14;           // reserved, never sent
+}  // namespace MVParsingStatus
+
+// Receives the loading progress of the session-file manager.
+class MVParsingProcessDelegate {
+  public:
+    virtual ~MVParsingProcessDelegate() = default;
+    // Called on the loading thread (never the main thread); the loading waits for it to return.
+    virtual void parsingStatus(std::int32_t code) = 0;
+};
+
+// The process-wide owner of every loaded session file. The results of all files are kept in
+// parallel per-file lists, one entry per file in loading order, at the same position in each:
+//   gldFileNames, arrayOfHeaders, arrayOfSamples, arrayOfSpeeds, arrayOfFakeIndexes,
+//   arrayOfDistances, arrayOfMVLaps, arrayOfAllLaps, arrayOfPreciseLaps, arrayOfWholeFileMVLaps,
+//   arrayOfGLDURLs.
+// A file without laps has an empty MVLaps in arrayOfMVLaps, arrayOfAllLaps and
+// arrayOfPreciseLaps. A display name in gldFileNames (unique among the loaded files) identifies
+// a file in lookups by name. The manager also holds the circuit record in use, the reference lap
+// (fastest lap of the first file) and the base location (first fix of the first file) that all
+// files share.
+//
+// No locks: the loading pipeline writes the lists on its loading thread, the removal operations
+// on the thread that calls them; the views read them on the main thread after status 10.
+class MVGLDFileManager {
+  public:
+    using ChannelNames = std::vector<std::string>;
+    using TrackList = std::vector<MVTrackInfoPtr>;
+    // Re-parses the loaded files after the one holding the reference lap was removed; see
+    // setReparseHandler().
+    using ReparseHandler = std::function<void(MVGLDFileManager&)>;
+
+    // Every per-file list empty, no circuit record, no base location, no reference lap.
+    MVGLDFileManager();
+    MVGLDFileManager(const MVGLDFileManager&) = delete;
+    MVGLDFileManager& operator=(const MVGLDFileManager&) = delete;
+
+    // The one instance of the program, created on first use and never freed.
+    static MVGLDFileManager& sharedManager();
+
+    // ---- Per-file lists -------------------------------------------------------------------
+
+    const std::vector<std::string>& gldFileNames() const { return gldFileNames_; }
+    void setGldFileNames(std::vector<std::string> v) { gldFileNames_ = std::move(v); }
+    const std::vector<ChannelNames>& arrayOfHeaders() const { return arrayOfHeaders_; }
+    void setArrayOfHeaders(std::vector<ChannelNames> v) { arrayOfHeaders_ = std::move(v); }
+    const std::vector<MVSampleRows>& arrayOfSamples() const { return arrayOfSamples_; }
+    void setArrayOfSamples(std::vector<MVSampleRows> v) { arrayOfSamples_ = std::move(v); }
+    const std::vector<MVSpeedsPtr>& arrayOfSpeeds() const { return arrayOfSpeeds_; }
+    void setArrayOfSpeeds(std::vector<MVSpeedsPtr> v) { arrayOfSpeeds_ = std::move(v); }
+    const std::vector<MVFakeIndexesPtr>& arrayOfFakeIndexes() const { return arrayOfFakeIndexes_; }
+    void setArrayOfFakeIndexes(std::vector<MVFakeIndexesPtr> v) {
+        arrayOfFakeIndexes_ = std::move(v);
+    }
+    const std::vector<MVDistancesPtr>& arrayOfDistances() const { return arrayOfDistances_; }
+    void setArrayOfDistances(std::vector<MVDistancesPtr> v) { arrayOfDistances_ = std::move(v); }
+    // Complete laps of each file (all laps but the unfinished last one).
+    const std::vector<MVLapsPtr>& arrayOfMVLaps() const { return arrayOfMVLaps_; }
+    void setArrayOfMVLaps(std::vector<MVLapsPtr> v) { arrayOfMVLaps_ = std::move(v); }
+    // All laps of each file, the unfinished last lap included.
+    const std::vector<MVLapsPtr>& arrayOfAllLaps() const { return arrayOfAllLaps_; }
+    void setArrayOfAllLaps(std::vector<MVLapsPtr> v) { arrayOfAllLaps_ = std::move(v); }
+    // Complete laps within 0.85 to 1.15 times the reference lap's distance.
+    const std::vector<MVLapsPtr>& arrayOfPreciseLaps() const { return arrayOfPreciseLaps_; }
+    void setArrayOfPreciseLaps(std::vector<MVLapsPtr> v) { arrayOfPreciseLaps_ = std::move(v); }
+    // For each file an MVLaps holding only its whole-file lap.
+    const std::vector<MVLapsPtr>& arrayOfWholeFileMVLaps() const { return arrayOfWholeFileMVLaps_; }
+    void setArrayOfWholeFileMVLaps(std::vector<MVLapsPtr> v) {
+        arrayOfWholeFileMVLaps_ = std::move(v);
+    }
+    // Address of each successfully loaded file, used to re-parse it.
+    const std::vector<std::filesystem::path>& arrayOfGLDURLs() const { return arrayOfGLDURLs_; }
+    void setArrayOfGLDURLs(std::vector<std::filesystem::path> v) { arrayOfGLDURLs_ = std::move(v); }
+
+    // Position of the file with that display name; nullopt when none is loaded.
+    std::optional<std::size_t> indexOfGLDFileName(const std::string& name) const;
+
+    // Removes the file at `index` from every per-file list. Out of range: nothing happens and
+    // false is returned. When no file is left, the base location, the reference lap and both
+    // circuit records are cleared. When the removed file held the reference lap and files remain,
+    // the reference lap is cleared and, if a re-parse handler is set, the handler is called in
+    // place of the removal notice (the re-parse posts it); otherwise
+    // "MVNotificationGLDFileDidRemoved" (no object, no user info) is posted on the default centre.
+    bool removeFileAtIndex(std::int64_t index);
+    // Clears the reference lap and the base location and empties every per-file list except
+    // arrayOfGLDURLs; with `includingURLs` also empties arrayOfGLDURLs and clears both circuit
+    // records. Posts "MVNotificationGLDFileDidRemoved". The name counter, the whole-file lap and
+    // the candidate circuits are left as they are.
+    void removeAllData(bool includingURLs);
+
+    // Installs the re-parse of the remaining files that follows the removal of the file holding
+    // the reference lap. The loading pipeline installs one that re-parses arrayOfGLDURLs() with
+    // trackInfo() the way setTrackInfo() does (so the first remaining file gives the new
+    // reference lap and removeAllData(false) posts the removal notice). Called on the thread of
+    // removeFileAtIndex(), after the file has left every list. None is set at first.
+    void setReparseHandler(ReparseHandler handler) { reparseHandler_ = std::move(handler); }
+    bool hasReparseHandler() const { return static_cast<bool>(reparseHandler_); }
+
+    // ---- Shared state ---------------------------------------------------------------------
+
+    // Display name of the file being parsed.
+    const std::string& currentGLDFileName() const { return currentGLDFileName_; }
+    void setCurrentGLDFileName(std::string name) { currentGLDFileName_ = std::move(name); }
+    // Factor from the file's velocity unit to km/h; 0 until a velocity channel was read.
+    double speedUnitScale() const { return speedUnitScale_; }
+    void setSpeedUnitScale(double scale) { speedUnitScale_ = scale; }
+    // Counter for the numbered suffix of repeated display names; never reset.
+    std::int32_t sameFileNameCount() const { return sameFileNameCount_; }
+    void setSameFileNameCount(std::int32_t count) { sameFileNameCount_ = count; }
+    // Fastest lap of the first loaded file; null when there is none.
+    const MVLapPtr& referenceLap() const { return referenceLap_; }
+    void setReferenceLap(MVLapPtr lap) { referenceLap_ = std::move(lap); }
+    // Whole-file lap of the file being parsed.
+    const MVLapPtr& wholeFileLap() const { return wholeFileLap_; }
+    void setWholeFileLap(MVLapPtr lap) { wholeFileLap_ = std::move(lap); }
+    // First fix of the first loaded file, origin of every plane coordinate; null when none.
+    const MVLocationPtr& baseLocation() const { return baseLocation_; }
+    void setBaseLocation(MVLocationPtr location) { baseLocation_ = std::move(location); }
+
+    // Display units of the value lookups, copied from the options object by the main window:
+    // speed 0 km/h, 1 mph; distance 0 metre, 1 feet, 2 mile; height 0 metre, 1 feet.
+    std::int32_t speedUnit() const { return speedUnit_; }
+    void setSpeedUnit(std::int32_t unit) { speedUnit_ = unit; }
+    std::int32_t distanceUnit() const { return distanceUnit_; }
+    void setDistanceUnit(std::int32_t unit) { distanceUnit_ = unit; }
+    std::int32_t heightUnit() const { return heightUnit_; }
+    void setHeightUnit(std::int32_t unit) { heightUnit_ = unit; }
+
+    // Circuit record in use (set by the loading pipeline and by setTrackInfo()).
+    const MVTrackInfoPtr& trackInfo() const { return trackInfo_; }
+    // Stores the record in use and nothing else: no list is cleared, no file re-parsed.
+    void setTrackInfoWithoutReparse(MVTrackInfoPtr record) { trackInfo_ = std::move(record); }
+    // Copy of the record found for the first file: the track wizard's default.
+    const MVTrackInfoPtr& defaultTrackInfo() const { return defaultTrackInfo_; }
+    void setDefaultTrackInfo(MVTrackInfoPtr record) { defaultTrackInfo_ = std::move(record); }
+    // Candidate circuits near the last parsed file.
+    const TrackList& arrayOfAvailableTracks() const { return arrayOfAvailableTracks_; }
+    void setArrayOfAvailableTracks(TrackList tracks) {
+        arrayOfAvailableTracks_ = std::move(tracks);
+    }
+
+    // ---- Delegate -------------------------------------------------------------------------
+
+    // Held weakly: a delegate that is gone receives nothing.
+    void setDelegate(std::weak_ptr<MVParsingProcessDelegate> delegate) {
+        delegate_ = std::move(delegate);
+    }
+    std::shared_ptr<MVParsingProcessDelegate> delegate() const { return delegate_.lock(); }
+    // Sends `code` to the delegate, if there is one, on the calling thread.
+    void sendParsingStatus(std::int32_t code) const;
+
+    // ---- Circuit database -----------------------------------------------------------------
+
+    // The database shipped with the program (the downloaded copy is preferred when present);
+    // tests point it at a file of their own.
+    const std::filesystem::path& shippedCircuitDatabase() const { return shippedCircuitDatabase_; }
+    void setShippedCircuitDatabase(std::filesystem::path path) {
+        shippedCircuitDatabase_ = std::move(path);
+    }
+    // Candidate circuits for a session: the database records whose area centre lies within
+    // 5000 m of the session's middle sample (row count / 2). nullopt when the database cannot be
+    // read; an empty list for a session without rows. Any thread.
+    std::optional<TrackList> fetchAvailableTracksWithArrayOfHeader(
+        const ChannelNames& headers, const MVSampleRows& samples,
+        const MVFakeIndexes& fakeIndexes) const;
+
+    // ---- Loading pipeline -----------------------------------------------------------------
+    // Defined with the loading pipeline in MVGLDFileManagerLoading.cpp, not here.
+
+    // Loads one session file on the calling thread (never the main thread), sending the
+    // progress codes above; on success appends its address to arrayOfGLDURLs.
+    bool loadGLDFileWithURL(const std::filesystem::path& url);
+    // The pipeline itself; `sfLocationsProvided` is true when the circuit record was set from
+    // outside and is only applied. False when the file was not added.
+    bool startGLDProcess(const std::filesystem::path& url, bool sfLocationsProvided);
+    // Makes `trackInfo` the record in use, removeAllData(false), then re-parses every address
+    // of arrayOfGLDURLs in order on the global queue.
+    void setTrackInfo(MVTrackInfoPtr trackInfo);
+
+  private:
+    // Entries of the longest per-file list (all are equally long outside a load).
+    std::size_t longestListSize() const;
+
+    std::string currentGLDFileName_;
+    double speedUnitScale_ = 0.0;
+    std::int32_t sameFileNameCount_ = 0;
+    MVLapPtr referenceLap_;
+    MVLapPtr wholeFileLap_;
+    MVLocationPtr baseLocation_;
+    std::int32_t speedUnit_ = 0;
+    std::int32_t distanceUnit_ = 0;
+    std::int32_t heightUnit_ = 0;
+    MVTrackInfoPtr trackInfo_;
+    MVTrackInfoPtr defaultTrackInfo_;
+    std::vector<MVLapsPtr> arrayOfMVLaps_;
+    std::vector<ChannelNames> arrayOfHeaders_;
+    std::vector<std::string> gldFileNames_;
+    std::vector<MVLapsPtr> arrayOfWholeFileMVLaps_;
+    std::vector<MVLapsPtr> arrayOfAllLaps_;
+    std::vector<MVLapsPtr> arrayOfPreciseLaps_;
+    TrackList arrayOfAvailableTracks_;
+    std::weak_ptr<MVParsingProcessDelegate> delegate_;
+    std::vector<MVSampleRows> arrayOfSamples_;
+    std::vector<MVSpeedsPtr> arrayOfSpeeds_;
+    std::vector<MVDistancesPtr> arrayOfDistances_;
+    std::vector<MVFakeIndexesPtr> arrayOfFakeIndexes_;
+    std::vector<std::filesystem::path> arrayOfGLDURLs_;
+
+    std::filesystem::path shippedCircuitDatabase_ = MVCircuitDatabase::shippedDatabasePath();
+    ReparseHandler reparseHandler_;
+};

@@ -1,0 +1,409 @@
+#include "session/MVGLDFileManager.h"
+
+#include "platform/NotificationCenter.h"
+#include "session/MVNotifications.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using testing_support::TempDir;
+
+// Everything one loaded file contributes to the per-file lists, each entry told apart by the
+// file's name, so that a misaligned list shows up as a wrong name at some position.
+struct LoadedFile {
+    std::string name;
+    std::vector<std::string> headers;
+    MVSampleRows samples;
+    MVSpeedsPtr speeds = MVSpeeds::instance();
+    MVFakeIndexesPtr fakeIndexes = MVFakeIndexes::instance();
+    MVDistancesPtr distances = MVDistances::instance();
+    MVLapsPtr laps = MVLaps::instance();
+    MVLapsPtr allLaps = MVLaps::instance();
+    MVLapsPtr preciseLaps = MVLaps::instance();
+    MVLapsPtr wholeFile = MVLaps::instance();
+    std::filesystem::path url;
+
+    explicit LoadedFile(std::string n) : name(std::move(n)) {
+        headers = {"time", name};
+        samples = {{"0", name}};
+        for (int k = 1; k <= 3; ++k) {
+            auto lap = MVLap::instance();
+            lap->setGldFile(name);
+            lap->setNumber(static_cast<std::uint64_t>(k));
+            allLaps->addLap(lap);
+            if (k < 3) laps->addLap(lap), preciseLaps->addLap(lap);
+        }
+        auto whole = MVLap::instance();
+        whole->setGldFile(name);
+        whole->setIsWholeFileLap(true);
+        wholeFile->addLap(whole);
+        url = "/sessions/" + name + ".gld";
+    }
+};
+
+// Appends files to the manager's lists the way a load does.
+void load(MVGLDFileManager& m, const std::vector<std::shared_ptr<LoadedFile>>& files) {
+    auto names = m.gldFileNames();
+    auto headers = m.arrayOfHeaders();
+    auto samples = m.arrayOfSamples();
+    auto speeds = m.arrayOfSpeeds();
+    auto fake = m.arrayOfFakeIndexes();
+    auto distances = m.arrayOfDistances();
+    auto laps = m.arrayOfMVLaps(), all = m.arrayOfAllLaps(), precise = m.arrayOfPreciseLaps(),
+         whole = m.arrayOfWholeFileMVLaps();
+    auto urls = m.arrayOfGLDURLs();
+    for (const auto& f : files) {
+        names.push_back(f->name);
+        headers.push_back(f->headers);
+        samples.push_back(f->samples);
+        speeds.push_back(f->speeds);
+        fake.push_back(f->fakeIndexes);
+        distances.push_back(f->distances);
+        laps.push_back(f->laps);
+        all.push_back(f->allLaps);
+        precise.push_back(f->preciseLaps);
+        whole.push_back(f->wholeFile);
+        urls.push_back(f->url);
+    }
+    m.setGldFileNames(names);
+    m.setArrayOfHeaders(headers);
+    m.setArrayOfSamples(samples);
+    m.setArrayOfSpeeds(speeds);
+    m.setArrayOfFakeIndexes(fake);
+    m.setArrayOfDistances(distances);
+    m.setArrayOfMVLaps(laps);
+    m.setArrayOfAllLaps(all);
+    m.setArrayOfPreciseLaps(precise);
+    m.setArrayOfWholeFileMVLaps(whole);
+    m.setArrayOfGLDURLs(urls);
+    if (!m.baseLocation()) m.setBaseLocation(MVLocation::instance());
+    if (!m.referenceLap() && !files.empty()) m.setReferenceLap(files.front()->laps->lapAtIndex(1));
+}
+
+std::vector<std::shared_ptr<LoadedFile>> makeFiles(const std::vector<std::string>& names) {
+    std::vector<std::shared_ptr<LoadedFile>> out;
+    for (const auto& n : names) out.push_back(std::make_shared<LoadedFile>(n));
+    return out;
+}
+
+// Checks that every per-file list holds exactly `expected`, in order, each entry at its position.
+void expectAligned(const MVGLDFileManager& m,
+                   const std::vector<std::shared_ptr<LoadedFile>>& expected) {
+    const std::size_t n = expected.size();
+    ASSERT_EQ(m.gldFileNames().size(), n);
+    ASSERT_EQ(m.arrayOfHeaders().size(), n);
+    ASSERT_EQ(m.arrayOfSamples().size(), n);
+    ASSERT_EQ(m.arrayOfSpeeds().size(), n);
+    ASSERT_EQ(m.arrayOfFakeIndexes().size(), n);
+    ASSERT_EQ(m.arrayOfDistances().size(), n);
+    ASSERT_EQ(m.arrayOfMVLaps().size(), n);
+    ASSERT_EQ(m.arrayOfAllLaps().size(), n);
+    ASSERT_EQ(m.arrayOfPreciseLaps().size(), n);
+    ASSERT_EQ(m.arrayOfWholeFileMVLaps().size(), n);
+    ASSERT_EQ(m.arrayOfGLDURLs().size(), n);
+    for (std::size_t k = 0; k < n; ++k) {
+        const auto& f = *expected[k];
+        SCOPED_TRACE(f.name);
+        EXPECT_EQ(m.gldFileNames()[k], f.name);
+        EXPECT_EQ(m.arrayOfHeaders()[k], f.headers);
+        EXPECT_EQ(m.arrayOfSamples()[k], f.samples);
+        EXPECT_EQ(m.arrayOfSpeeds()[k], f.speeds);
+        EXPECT_EQ(m.arrayOfFakeIndexes()[k], f.fakeIndexes);
+        EXPECT_EQ(m.arrayOfDistances()[k], f.distances);
+        EXPECT_EQ(m.arrayOfMVLaps()[k], f.laps);
+        EXPECT_EQ(m.arrayOfAllLaps()[k], f.allLaps);
+        EXPECT_EQ(m.arrayOfPreciseLaps()[k], f.preciseLaps);
+        EXPECT_EQ(m.arrayOfWholeFileMVLaps()[k], f.wholeFile);
+        EXPECT_EQ(m.arrayOfGLDURLs()[k], f.url);
+        EXPECT_EQ(m.indexOfGLDFileName(f.name), k);
+    }
+}
+
+// Counts the removal notices posted while it lives.
+class RemovalNotices {
+  public:
+    RemovalNotices()
+        : token_(platform::NotificationCenter::defaultCenter().addObserver(
+              MVNotificationGLDFileDidRemoved, nullptr, [this](const platform::Notification& n) {
+                  ++count;
+                  EXPECT_EQ(n.object, nullptr);
+                  EXPECT_TRUE(n.userInfo.empty());
+              })) {}
+    int count = 0;
+
+  private:
+    platform::ObserverToken token_;
+};
+
+TEST(GLDFileManager, NewManagerIsEmpty) {
+    MVGLDFileManager m;
+    expectAligned(m, {});
+    EXPECT_FALSE(m.trackInfo());
+    EXPECT_FALSE(m.defaultTrackInfo());
+    EXPECT_FALSE(m.referenceLap());
+    EXPECT_FALSE(m.baseLocation());
+    EXPECT_FALSE(m.delegate());
+    EXPECT_FALSE(m.hasReparseHandler());
+    EXPECT_EQ(m.speedUnitScale(), 0.0);
+    EXPECT_EQ(m.sameFileNameCount(), 0);
+    EXPECT_EQ(&MVGLDFileManager::sharedManager(), &MVGLDFileManager::sharedManager());
+}
+
+struct RemovalCase {
+    const char* what;
+    std::vector<std::int64_t> removals;
+    std::vector<bool> results;
+    std::vector<std::string> remaining;
+};
+
+TEST(GLDFileManager, PerFileListsStayAlignedThroughRemovals) {
+    const std::vector<RemovalCase> cases = {
+        {"middle", {1}, {true}, {"a", "c", "d"}},
+        {"last", {3}, {true}, {"a", "b", "c"}},
+        {"first", {0}, {true}, {"b", "c", "d"}},
+        {"twice at the same place", {1, 1}, {true, true}, {"a", "d"}},
+        {"from the end backwards", {3, 2, 1}, {true, true, true}, {"a"}},
+        {"negative index", {-1}, {false}, {"a", "b", "c", "d"}},
+        {"past the end", {4}, {false}, {"a", "b", "c", "d"}},
+        {"past the end after a removal", {2, 3}, {true, false}, {"a", "b", "d"}},
+        {"everything, first first", {0, 0, 0, 0}, {true, true, true, true}, {}},
+        {"on an empty manager", {0, 0, 0, 0, 0}, {true, true, true, true, false}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        MVGLDFileManager m;
+        const auto files = makeFiles({"a", "b", "c", "d"});
+        load(m, files);
+        RemovalNotices notices;
+        int posted = 0;
+        for (std::size_t k = 0; k < c.removals.size(); ++k) {
+            EXPECT_EQ(m.removeFileAtIndex(c.removals[k]), c.results[k]) << "removal " << k;
+            posted += c.results[k] ? 1 : 0;
+        }
+        std::vector<std::shared_ptr<LoadedFile>> expected;
+        for (const auto& name : c.remaining)
+            for (const auto& f : files)
+                if (f->name == name) expected.push_back(f);
+        expectAligned(m, expected);
+        EXPECT_EQ(notices.count, posted);
+    }
+}
+
+TEST(GLDFileManager, RemovingTheLastFileReturnsToTheEmptyState) {
+    MVGLDFileManager m;
+    load(m, makeFiles({"a", "b"}));
+    const auto record = MVTrackInfo::instance();
+    m.setTrackInfoWithoutReparse(record);
+    m.setDefaultTrackInfo(record->copy());
+    m.setSameFileNameCount(2);
+
+    ASSERT_TRUE(m.removeFileAtIndex(1));
+    EXPECT_EQ(m.trackInfo(), record);
+    EXPECT_TRUE(m.baseLocation());
+    EXPECT_TRUE(m.referenceLap());
+
+    ASSERT_TRUE(m.removeFileAtIndex(0));
+    expectAligned(m, {});
+    EXPECT_FALSE(m.trackInfo());
+    EXPECT_FALSE(m.defaultTrackInfo());
+    EXPECT_FALSE(m.baseLocation());
+    EXPECT_FALSE(m.referenceLap());
+    EXPECT_EQ(m.sameFileNameCount(), 2);
+}
+
+// The reference lap is a lap of the first loaded file; once that file is removed no part of the
+// manager may still point into it.
+TEST(GLDFileManager, RemovingTheReferenceFileDropsItsReferenceLap) {
+    MVGLDFileManager m;
+    const auto files = makeFiles({"a", "b", "c"});
+    load(m, files);
+    const auto reference = m.referenceLap();
+    ASSERT_EQ(reference->gldFile(), "a");
+    RemovalNotices notices;
+
+    ASSERT_TRUE(m.removeFileAtIndex(2));
+    EXPECT_EQ(m.referenceLap(), reference) << "another file's removal keeps the reference";
+
+    ASSERT_TRUE(m.removeFileAtIndex(0));
+    EXPECT_FALSE(m.referenceLap());
+    expectAligned(m, {files[1]});
+    EXPECT_EQ(notices.count, 2);
+}
+
+// With the loading pipeline's re-parse installed, the remaining files are parsed again with the
+// circuit record in use and the first of them gives the new reference lap.
+TEST(GLDFileManager, RemovingTheReferenceFileStartsTheReparse) {
+    MVGLDFileManager m;
+    const auto files = makeFiles({"a", "b", "c"});
+    load(m, files);
+    const auto record = MVTrackInfo::instance();
+    m.setTrackInfoWithoutReparse(record);
+
+    std::vector<std::vector<std::filesystem::path>> reparsed;
+    m.setReparseHandler([&](MVGLDFileManager& manager) {
+        EXPECT_FALSE(manager.referenceLap());
+        EXPECT_EQ(manager.trackInfo(), record);
+        expectAligned(manager, {files[2], files[1]});
+        // What setTrackInfo does: drop everything but the URLs, then load each URL again.
+        const auto urls = manager.arrayOfGLDURLs();
+        reparsed.push_back(urls);
+        manager.removeAllData(false);
+        manager.setArrayOfGLDURLs({});
+        for (const auto& url : urls)
+            for (const auto& f : files)
+                if (f->url == url) load(manager, {f});
+    });
+    RemovalNotices notices;
+
+    ASSERT_TRUE(m.removeFileAtIndex(1));
+    EXPECT_TRUE(reparsed.empty()) << "the reference file is still loaded";
+    EXPECT_FALSE(m.removeFileAtIndex(2));  // out of range now
+    EXPECT_TRUE(reparsed.empty());
+
+    load(m, {files[1]});
+    ASSERT_TRUE(m.removeFileAtIndex(0));
+    ASSERT_EQ(reparsed.size(), 1u);
+    EXPECT_EQ(reparsed[0], (std::vector<std::filesystem::path>{files[2]->url, files[1]->url}));
+    ASSERT_TRUE(m.referenceLap());
+    EXPECT_EQ(m.referenceLap()->gldFile(), "c");
+    EXPECT_EQ(m.trackInfo(), record);
+    // One notice per removal: the re-parse posts the third through removeAllData.
+    EXPECT_EQ(notices.count, 2);
+}
+
+TEST(GLDFileManager, RemoveAllDataKeepsTheURLsOnlyWhenAsked) {
+    struct Case {
+        bool includingURLs;
+    };
+    for (const Case c : {Case{false}, Case{true}}) {
+        SCOPED_TRACE(c.includingURLs);
+        MVGLDFileManager m;
+        const auto files = makeFiles({"a", "b"});
+        load(m, files);
+        const auto record = MVTrackInfo::instance();
+        m.setTrackInfoWithoutReparse(record);
+        m.setDefaultTrackInfo(record->copy());
+        const auto whole = MVLap::instance();
+        m.setWholeFileLap(whole);
+        m.setSameFileNameCount(3);
+        m.setArrayOfAvailableTracks({record});
+        RemovalNotices notices;
+
+        m.removeAllData(c.includingURLs);
+
+        EXPECT_EQ(notices.count, 1);
+        EXPECT_FALSE(m.referenceLap());
+        EXPECT_FALSE(m.baseLocation());
+        EXPECT_TRUE(m.gldFileNames().empty());
+        EXPECT_TRUE(m.arrayOfHeaders().empty());
+        EXPECT_TRUE(m.arrayOfSamples().empty());
+        EXPECT_TRUE(m.arrayOfSpeeds().empty());
+        EXPECT_TRUE(m.arrayOfFakeIndexes().empty());
+        EXPECT_TRUE(m.arrayOfDistances().empty());
+        EXPECT_TRUE(m.arrayOfMVLaps().empty());
+        EXPECT_TRUE(m.arrayOfAllLaps().empty());
+        EXPECT_TRUE(m.arrayOfPreciseLaps().empty());
+        EXPECT_TRUE(m.arrayOfWholeFileMVLaps().empty());
+        if (c.includingURLs) {
+            EXPECT_TRUE(m.arrayOfGLDURLs().empty());
+            EXPECT_FALSE(m.trackInfo());
+            EXPECT_FALSE(m.defaultTrackInfo());
+        } else {
+            EXPECT_EQ(m.arrayOfGLDURLs(),
+                      (std::vector<std::filesystem::path>{files[0]->url, files[1]->url}));
+            EXPECT_EQ(m.trackInfo(), record);
+            EXPECT_TRUE(m.defaultTrackInfo());
+        }
+        EXPECT_EQ(m.wholeFileLap(), whole);
+        EXPECT_EQ(m.sameFileNameCount(), 3);
+        EXPECT_EQ(m.arrayOfAvailableTracks().size(), 1u);
+
+        // Files loaded afterwards line up from position 0 again.
+        if (!c.includingURLs) m.setArrayOfGLDURLs({});
+        const auto again = makeFiles({"x", "y"});
+        load(m, again);
+        expectAligned(m, again);
+    }
+}
+
+// A removal in the middle of a load (the URL is appended last) must not touch a list that does
+// not reach the position.
+TEST(GLDFileManager, RemovalToleratesAListThatIsOneShort) {
+    MVGLDFileManager m;
+    const auto files = makeFiles({"a", "b"});
+    load(m, files);
+    auto urls = m.arrayOfGLDURLs();
+    urls.pop_back();
+    m.setArrayOfGLDURLs(urls);
+
+    ASSERT_TRUE(m.removeFileAtIndex(1));
+    expectAligned(m, {files[0]});
+}
+
+class RecordingDelegate : public MVParsingProcessDelegate {
+  public:
+    void parsingStatus(std::int32_t code) override { codes.push_back(code); }
+    std::vector<std::int32_t> codes;
+};
+
+TEST(GLDFileManager, StatusesReachALivingDelegateOnly) {
+    MVGLDFileManager m;
+    m.sendParsingStatus(MVParsingStatus::kStarted);  // no delegate: nothing happens
+
+    auto delegate = std::make_shared<RecordingDelegate>();
+    m.setDelegate(delegate);
+    EXPECT_EQ(m.delegate(), delegate);
+    for (std::int32_t code = MVParsingStatus::kStarted; code <= MVParsingStatus::kFinished; ++code)
+        m.sendParsingStatus(code);
+    m.sendParsingStatus(MVParsingStatus::kNoCircuit);
+    EXPECT_EQ(delegate->codes, (std::vector<std::int32_t>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12}));
+
+    delegate.reset();
+    EXPECT_FALSE(m.delegate());
+    m.sendParsingStatus(MVParsingStatus::kFinished);
+}
+
+// Candidate circuits come from the session's middle row (row count / 2), whose position is read
+// in the session file's convention (minutes, longitude west-positive).
+TEST(GLDFileManager, AvailableTracksAreReadForTheMiddleSample) {
+    TempDir dir;
+    MVGLDFileManager m;
+    m.setShippedCircuitDatabase(dir.write(
+        "db.xml",
+        "<circuits><circuit name=\"Near\" length=\"2000\" min=\"-60.5,2999.5\" "
+        "max=\"-59.5,3000.5\">"
+        "<startFinish oldlat=\"2999.99\" oldlong=\"-60\" lat=\"3000\" long=\"-60\"/></circuit>"
+        "</circuits>"));
+    const std::vector<std::string> headers = {"time", "latitude", "longitude"};
+    const MVSampleRow near = {"120000.00", "3000.0", "60.0"};  // 50 N, 1 W
+    const MVSampleRow far = {"120000.00", "3100.0", "60.0"};
+    auto fake = MVFakeIndexes::instance();
+
+    struct Case {
+        MVSampleRows rows;
+        std::size_t found;
+    };
+    for (const auto& c : {Case{{near}, 1}, Case{{far, near}, 1}, Case{{far, near, far}, 1},
+                          Case{{near, far, near}, 0}, Case{{far, far, near, far}, 1},
+                          Case{{near, near, far, near}, 0}}) {
+        const auto tracks = m.fetchAvailableTracksWithArrayOfHeader(headers, c.rows, *fake);
+        ASSERT_TRUE(tracks.has_value());
+        ASSERT_EQ(tracks->size(), c.found) << c.rows.size() << " rows";
+        if (c.found) {
+            EXPECT_EQ(tracks->front()->trackName(), "Near");
+        }
+    }
+    EXPECT_EQ(m.fetchAvailableTracksWithArrayOfHeader(headers, {}, *fake)->size(), 0u);
+
+    m.setShippedCircuitDatabase(dir / "missing.xml");
+    EXPECT_FALSE(m.fetchAvailableTracksWithArrayOfHeader(headers, {near}, *fake).has_value());
+}
+
+}  // namespace
