@@ -31,7 +31,13 @@ void postFileRemoved() {
 MVGLDFileManager::MVGLDFileManager() = default;
 
 MVGLDFileManager& MVGLDFileManager::sharedManager() {
-    static MVGLDFileManager* const manager = new MVGLDFileManager();
+    static MVGLDFileManager* const manager = [] {
+        auto* m = new MVGLDFileManager();
+        // Removing the file that holds the reference lap re-parses the rest, so that the first
+        // remaining file gives the new reference lap.
+        m->setReparseHandler([](MVGLDFileManager& self) { self.setTrackInfo(self.trackInfo()); });
+        return m;
+    }();
     return *manager;
 }
 

@@ -19,6 +19,8 @@
 #include "session/MVSpeeds.h"
 #include "session/MVTrackInfo.h"
 
+#include "platform/Dispatch.h"
+
 // Loading progress codes sent to MVParsingProcessDelegate::parsingStatus, in this order for a
 // successful load: 0 ... 10 (12 may come between 8 and 9).
 namespace MVParsingStatus {
@@ -214,11 +216,20 @@ class MVGLDFileManager {
     // Makes `trackInfo` the record in use, removeAllData(false), then re-parses every address
     // of arrayOfGLDURLs in order on the global queue.
     void setTrackInfo(MVTrackInfoPtr trackInfo);
+    // Why the last load was refused (status 11 or 13), in words; empty after a success.
+    const std::string& lastFailureText() const { return lastFailureText_; }
+    // The one serial queue on which session files are loaded and re-parsed, so that two loads
+    // never run at once. setTrackInfo() re-parses on it.
+    static platform::SerialQueue& loadingQueue();
 
   private:
+    // Re-parses every address of arrayOfGLDURLs with the record in use; a file that can no
+    // longer be loaded leaves every list. Runs on loadingQueue().
+    void reparseLoadedFiles();
     // Entries of the longest per-file list (all are equally long outside a load).
     std::size_t longestListSize() const;
 
+    std::string lastFailureText_;
     std::string currentGLDFileName_;
     double speedUnitScale_ = 0.0;
     std::int32_t sameFileNameCount_ = 0;

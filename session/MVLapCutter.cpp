@@ -1,0 +1,142 @@
+#include "session/MVLapCutter.h"
+
+#include "session/MVDerivedSeries.h"
+#include "session/MVHelperKeys.h"
+#include "session/MVLapMapData.h"
+#include "session/MVPositionAlignment.h"
+#include "session/MVSampleValues.h"
+#include "session/MVStartFinish.h"
+
+#include <chrono>
+#include <cstdio>
+
+namespace MVLapCutter {
+
+namespace {
+
+bool hasGate(const MVPreviousNextLocationPtr& gate) {
+    return gate && gate->previousLocation() && gate->nextLocation();
+}
+
+MVLapPtr newLap(std::uint64_t number, const MVLapCutInput& input, const std::string& name) {
+    auto lap = MVLap::instance();
+    lap->setNumber(number);
+    lap->setIsQuarto(input.isQuarto);
+    lap->setGldFile(name);
+    return lap;
+}
+
+// Seconds of day of a row's "time" field, with hours past 23 folded back.
+std::optional<double> timeOfDay(const MVLapCutInput& input, std::size_t row) {
+    const double raw = MVDerivedSeries::timeValueWithIndex(row, *input.headers, *input.samples);
+    char text[32];
+    std::snprintf(text, sizeof text, "%09.2f", raw);
+    return MVDerivedSeries::secondsOfDayWithTimeText(
+        MVDerivedSeries::stringWithDateStringMoreThan24(text));
+}
+
+}  // namespace
+
+MVLapsPtr fetchLaps(const MVLapCutInput& input, MVLap& wholeFileLap, MVGLDFileManager& manager) {
+    const auto started = std::chrono::steady_clock::now();
+    const MVSampleValues values(manager);
+    const auto& record = manager.trackInfo();
+    const std::string& name = wholeFileLap.gldFile();
+    const double endTime =
+        values.floatValueWithSamplesIndex(static_cast<std::int64_t>(wholeFileLap.indexEnd()),
+                                          MVHelper::Key_Time(), &wholeFileLap);
+    auto sectors = MVSectors::instance();
+    auto finishSectors = MVSectors::instance();
+    sectors->addValue(0);
+
+    if (!record || !hasGate(record->sfLocations())) {
+        sectors->addValue(endTime);
+        wholeFileLap.setSectors(sectors);
+        wholeFileLap.setSectors2(finishSectors);
+        return nullptr;
+    }
+
+    const MVLocation base = manager.baseLocation() ? *manager.baseLocation() : MVLocation();
+    const auto points =
+        MVStartFinish::samplePoints(*input.headers, *input.samples, *input.fakeIndexes, base);
+    const bool split = hasGate(record->sfLocations2());
+    const auto crossings = MVStartFinish::detectCrossings(
+        points, *record->sfLocations(), split ? record->sfLocations2().get() : nullptr, base);
+    for (const auto& c : crossings.starts) sectors->addValue(c.time);
+    for (const auto& c : crossings.finishes) finishSectors->addValue(c.time);
+
+    const auto& distances = *input.distances;
+    auto laps = MVLaps::instance();
+    auto addComplete = [&](std::uint64_t number, const MVStartFinish::Crossing& from,
+                           const MVStartFinish::Crossing& to) {
+        auto lap = newLap(number, input, name);
+        lap->setIndexStart(static_cast<std::uint64_t>(from.position));
+        lap->setIndexEnd(static_cast<std::uint64_t>(to.position));
+        lap->setTimestampStart(from.time);
+        lap->setTimestampEnd(to.time);
+        lap->setDuration(to.time - from.time);
+        lap->setDistance(distances.valueAtIndex(to.position) - distances.valueAtIndex(from.position));
+        laps->addLap(lap);
+    };
+    if (split) {
+        for (size_t k = 0; k < crossings.finishes.size() && k < crossings.starts.size(); ++k) {
+            addComplete(k + 1, crossings.starts[k], crossings.finishes[k]);
+        }
+    } else {
+        for (size_t k = 0; k + 1 < crossings.starts.size(); ++k) {
+            addComplete(k + 1, crossings.starts[k], crossings.starts[k + 1]);
+        }
+    }
+    const std::size_t complete = laps->count();
+
+    const auto lastRow = static_cast<std::int64_t>(input.samples->size()) - 1;
+    if (complete > 0 && !crossings.starts.empty() && crossings.starts.back().position != lastRow) {
+        const auto& from = crossings.starts.back();
+        auto lap = newLap(crossings.starts.size(), input, name);
+        lap->setIsUnfinishedLap(true);
+        lap->setIndexStart(static_cast<std::uint64_t>(from.position));
+        lap->setIndexEnd(static_cast<std::uint64_t>(lastRow));
+        lap->setTimestampStart(from.time);
+        lap->setTimestampEnd(input.fakeIndexes->valueAtIndex(lastRow));
+        // Time of day of the last row minus that of the lap's first row; a lap that runs past
+        // midnight wraps to a positive duration.
+        const auto endOfDay = timeOfDay(input, static_cast<std::size_t>(lastRow));
+        const auto startOfDay = timeOfDay(input, static_cast<std::size_t>(from.position));
+        double duration = lap->timestampEnd() - lap->timestampStart();
+        if (endOfDay && startOfDay) {
+            duration = *endOfDay - *startOfDay;
+            if (duration < 0) duration += 86400;
+        }
+        lap->setDuration(duration);
+        lap->setDistance(distances.valueAtIndex(lastRow) - distances.valueAtIndex(from.position));
+        laps->addLap(lap);
+    }
+
+    sectors->addValue(endTime);
+    wholeFileLap.setSectors(sectors);
+    wholeFileLap.setSectors2(finishSectors);
+
+    if (complete == 0) return nullptr;
+
+    if (manager.arrayOfMVLaps().empty()) {
+        // The first file: its fastest complete lap is the reference. The unfinished lap is left
+        // out, since a nearly complete one is shorter than any real lap.
+        auto completeLaps = MVLaps::instance();
+        for (std::size_t i = 0; i < complete; ++i) completeLaps->addLap(laps->lapAtIndex(i));
+        manager.setReferenceLap(completeLaps->findFastestLap());
+    }
+
+    std::vector<MVPreviousNextLocationPtr> referenceGates;
+    if (const auto& reference = manager.referenceLap()) {
+        referenceGates = referenceSectorGates(*reference, manager);
+    }
+    for (std::size_t i = 0; i < laps->count(); ++i) {
+        runFollowUp(*laps->lapAtIndex(i), referenceGates, input, manager);
+    }
+
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
+    std::fprintf(stderr, "%s executed %fs\n", "MVLapCutter::fetchLaps", elapsed.count());
+    return laps;
+}
+
+}  // namespace MVLapCutter

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "session/MVDistances.h"
+#include "session/MVFakeIndexes.h"
+#include "session/MVGLDFileManager.h"
+#include "session/MVLap.h"
+#include "session/MVLaps.h"
+#include "session/MVPreviousNextLocation.h"
+#include "session/MVSampleRow.h"
+
+#include <filesystem>
+#include <string_view>
+#include <vector>
+
+// What lap cutting needs of one session being loaded.
+struct MVLapCutInput {
+    const std::vector<std::string_view>* lines = nullptr;
+    const std::vector<std::string>* headers = nullptr;
+    const MVSampleRows* samples = nullptr;
+    const MVFakeIndexes* fakeIndexes = nullptr;
+    const MVDistances* distances = nullptr;
+    std::filesystem::path url;
+    bool isQuarto = false;
+};
+
+// Cuts a session into laps at the crossings of the circuit record's gates.
+namespace MVLapCutter {
+
+// Complete laps (numbered from 1) followed by the unfinished last lap, or nullptr when there is
+// no complete lap. Fills the whole-file lap's sector lists with the crossing times. With exactly
+// one file loaded, the fastest lap among the complete ones becomes the reference lap. Each lap's
+// follow-up (sectors, videos, map, alignment, video times) runs here, on the loading thread,
+// once every lap is cut.
+MVLapsPtr fetchLaps(const MVLapCutInput& input, MVLap& wholeFileLap, MVGLDFileManager& manager);
+
+// The sector gates of the reference lap, computed once per file.
+std::vector<MVPreviousNextLocationPtr> referenceSectorGates(const MVLap& referenceLap,
+                                                            MVGLDFileManager& manager);
+
+// The per-lap follow-up: sectors from the reference sector gates, video links, map data,
+// alignment with the reference lap, video times.
+void runFollowUp(MVLap& lap, const std::vector<MVPreviousNextLocationPtr>& referenceSectorGates,
+                 const MVLapCutInput& input, MVGLDFileManager& manager);
+
+// The whole-file lap's follow-up on the loading thread: video links, map data, video times.
+void runWholeFileFollowUp(MVLap& wholeFileLap, const MVLapCutInput& input,
+                          MVGLDFileManager& manager);
+
+}  // namespace MVLapCutter

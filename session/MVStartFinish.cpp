@@ -1,0 +1,276 @@
+#include "session/MVStartFinish.h"
+
+#include "session/MVGLDFormat.h"
+#include "session/MVHelperGeometry.h"
+#include "session/MVHelperKeys.h"
+#include "session/MVLaps.h"
+#include "session/MVSampleValues.h"
+#include "session/ZORFileLog.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace MVStartFinish {
+
+namespace {
+
+constexpr double kNearGate = 50.0;
+
+struct PlaneGate {
+    MV2DSegmentPtr previous;
+    MV2DSegmentPtr next;
+};
+
+PlaneGate planeGate(const MVPreviousNextLocation& gate, const MVLocation& base) {
+    const MVLocation empty;
+    const MVLocation& prev = gate.previousLocation() ? *gate.previousLocation() : empty;
+    const MVLocation& next = gate.nextLocation() ? *gate.nextLocation() : empty;
+    return {MVHelper::convertLocationToSegment(prev, base),
+            MVHelper::convertLocationToSegment(next, base)};
+}
+
+bool near(const MV2DSegment& point, const PlaneGate& gate) {
+    const MVPoint p = point.point();
+    const MVPoint g = gate.next->point();
+    return std::fabs(p.x - g.x) <= kNearGate || std::fabs(p.y - g.y) <= kNearGate;
+}
+
+bool hasGate(const MVPreviousNextLocationPtr& gate) {
+    return gate && gate->previousLocation() && gate->nextLocation();
+}
+
+double groupMean(const std::vector<double>& lapDistances) {
+    std::vector<std::vector<double>> groups;
+    for (double d : lapDistances) {
+        bool joined = false;
+        for (auto& g : groups) {
+            if (std::fabs(g.front() - d) < 0.1 * g.front()) {
+                g.push_back(d);
+                joined = true;
+                break;
+            }
+        }
+        if (!joined) groups.push_back({d});
+    }
+    const std::vector<double>* largest = nullptr;
+    for (const auto& g : groups) {
+        if (largest == nullptr || g.size() > largest->size()) largest = &g;
+    }
+    if (largest == nullptr) return 0;
+    double sum = 0;
+    for (double d : *largest) sum += d;
+    return sum / static_cast<double>(largest->size());
+}
+
+MVLocation baseOf(const MVGLDFileManager& manager) {
+    return manager.baseLocation() ? *manager.baseLocation() : MVLocation();
+}
+
+// Typical lap distance of the record's own gates on the session (0 when they give no lap).
+double averageForRecord(const MVTrackInfo& record, const std::vector<MV2DSegmentPtr>& points,
+                        const MVDistances& distances, const MVLocation& base) {
+    if (!hasGate(record.sfLocations())) return 0;
+    const bool split = hasGate(record.sfLocations2());
+    const auto crossings = detectCrossings(points, *record.sfLocations(),
+                                           split ? record.sfLocations2().get() : nullptr, base);
+    if (split) {
+        if (crossings.finishes.empty()) return 0;
+        return averageDistanceUsingGroupMethod(crossings.starts, crossings.finishes, distances);
+    }
+    if (crossings.starts.size() < 2) return 0;
+    return averageDistanceUsingGroupMethod(crossings.starts, distances);
+}
+
+}  // namespace
+
+std::vector<MV2DSegmentPtr> samplePoints(const std::vector<std::string>& headers,
+                                         const MVSampleRows& samples,
+                                         const MVFakeIndexes& fakeIndexes, const MVLocation& base) {
+    std::vector<MV2DSegmentPtr> points;
+    points.reserve(samples.size());
+    for (size_t i = 0; i < samples.size(); ++i) {
+        auto location = MVLocation::location(static_cast<std::int64_t>(i), headers, samples,
+                                             fakeIndexes);
+        points.push_back(MVHelper::convertLocationToSegment(*location, base));
+    }
+    return points;
+}
+
+Crossings detectCrossings(const std::vector<MV2DSegmentPtr>& points,
+                          const MVPreviousNextLocation& start, const MVPreviousNextLocation* finish,
+                          const MVLocation& base) {
+    Crossings result;
+    if (points.empty()) return result;
+    const PlaneGate s = planeGate(start, base);
+    std::optional<PlaneGate> f;
+    if (finish != nullptr) f = planeGate(*finish, base);
+    const size_t last = points.size() - 1;
+    for (size_t i = 0; i < points.size(); ++i) {
+        const size_t j = std::min(i + 1, last);
+        const MV2DSegment& current = *points[j];
+        const MV2DSegment& previous = *points[i];
+        if (!near(current, s) && !(f && near(current, *f))) continue;
+        const double t = MVHelper::interpolateTime(current, previous, *s.previous, *s.next);
+        if (t != 0) {
+            result.starts.push_back({static_cast<std::int64_t>(i), t});
+        }
+        if (f && result.starts.size() == result.finishes.size() + 1) {
+            const double tf = MVHelper::interpolateTime(current, previous, *f->previous, *f->next);
+            if (tf != 0) result.finishes.push_back({static_cast<std::int64_t>(i), tf});
+        }
+    }
+    return result;
+}
+
+double averageDistanceUsingGroupMethod(const std::vector<Crossing>& crossings,
+                                       const MVDistances& distances) {
+    std::vector<double> laps;
+    for (size_t k = 1; k < crossings.size(); ++k) {
+        laps.push_back(distances.valueAtIndex(crossings[k].position) -
+                       distances.valueAtIndex(crossings[k - 1].position));
+    }
+    return groupMean(laps);
+}
+
+double averageDistanceUsingGroupMethod(const std::vector<Crossing>& starts,
+                                       const std::vector<Crossing>& finishes,
+                                       const MVDistances& distances) {
+    std::vector<double> laps;
+    for (size_t k = 0; k < finishes.size() && k < starts.size(); ++k) {
+        laps.push_back(distances.valueAtIndex(finishes[k].position) -
+                       distances.valueAtIndex(starts[k].position));
+    }
+    return groupMean(laps);
+}
+
+MVTrackInfoPtr trackInfoFromLaptiming(const std::vector<std::string_view>& lines) {
+    size_t i = 0;
+    while (i < lines.size() && lines[i] != MVGLDFormat::kLaptimingSection) ++i;
+    if (i == lines.size()) {
+        ZORFileLog::writeToTextFile("GLD File doesn't provide SF locations");
+        return nullptr;
+    }
+    std::vector<double> numbers;
+    for (++i; i < lines.size() && lines[i] != MVGLDFormat::kDataSection; ++i) {
+        if (lines[i].empty()) continue;
+        const auto parsed = MVGLDFormat::parseLaptimingLine(lines[i]);
+        if (parsed.kind == MVGLDFormat::LaptimingLine::Kind::Other) continue;
+        numbers.insert(numbers.end(), parsed.numbers.begin(), parsed.numbers.end());
+        if (parsed.kind == MVGLDFormat::LaptimingLine::Kind::Finish) break;
+    }
+    if (numbers.size() < 4) return nullptr;
+    auto record = MVTrackInfo::instance();
+    record->setSfLocations(MVGLDFormat::gateFromLaptimingNumbers(numbers));
+    if (numbers.size() == 8) {
+        record->setSfLocations2(MVGLDFormat::gateFromLaptimingNumbers(
+            std::vector<double>(numbers.begin() + 4, numbers.end())));
+    }
+    return record;
+}
+
+MVTrackInfoPtr fetchSFWithArrayOfLines(const std::vector<std::string_view>& lines,
+                                       const std::vector<std::string>& headers,
+                                       const MVSampleRows& samples,
+                                       const MVFakeIndexes& fakeIndexes,
+                                       const MVDistances& distances,
+                                       const std::vector<MVTrackInfoPtr>& candidates,
+                                       const MVGLDFileManager& manager) {
+    const MVLocation base = baseOf(manager);
+    const auto points = samplePoints(headers, samples, fakeIndexes, base);
+    MVTrackInfoPtr result;
+
+    if (const auto& inUse = manager.trackInfo()) {
+        // A further file must fit the record in use.
+        if (!hasGate(inUse->sfLocations())) return MVTrackInfo::blank();
+        const bool split = hasGate(inUse->sfLocations2());
+        const auto crossings = detectCrossings(points, *inUse->sfLocations(),
+                                               split ? inUse->sfLocations2().get() : nullptr, base);
+        double a = 0;
+        if (split) {
+            if (crossings.finishes.empty()) return MVTrackInfo::blank();
+            a = averageDistanceUsingGroupMethod(crossings.starts, crossings.finishes, distances);
+        } else {
+            if (crossings.starts.size() < 2) return MVTrackInfo::blank();
+            a = averageDistanceUsingGroupMethod(crossings.starts, distances);
+        }
+        const auto& firstLaps = manager.arrayOfMVLaps();
+        if (firstLaps.empty() || !firstLaps.front() || firstLaps.front()->count() == 0) {
+            return MVTrackInfo::blank();
+        }
+        const auto fastest = firstLaps.front()->findFastestLap();
+        if (!fastest) return MVTrackInfo::blank();
+        if (std::fabs(fastest->distance() - a) <= 0.1 * fastest->distance()) return inUse;
+        return nullptr;
+    }
+
+    if (auto own = trackInfoFromLaptiming(lines)) {
+        const bool split = hasGate(own->sfLocations2());
+        const auto crossings = detectCrossings(points, *own->sfLocations(),
+                                               split ? own->sfLocations2().get() : nullptr, base);
+        double a = 0;
+        if (split) {
+            if (crossings.finishes.empty()) return nullptr;
+            a = averageDistanceUsingGroupMethod(crossings.starts, crossings.finishes, distances);
+        } else if (crossings.starts.size() < 2) {
+            result = candidates.empty() ? nullptr : candidates.front();
+            return result && hasGate(result->sfLocations()) ? result : nullptr;
+        } else {
+            a = averageDistanceUsingGroupMethod(crossings.starts, distances);
+        }
+        for (const auto& c : candidates) {
+            if (std::fabs(a - own->length()) > std::fabs(a - c->length())) {
+                own->setTrackName(c->trackName());
+                own->setLength(c->length());
+            }
+        }
+        return own;
+    }
+
+    double bestGap = 0;
+    for (const auto& c : candidates) {
+        const float a = static_cast<float>(averageForRecord(*c, points, distances, base));
+        if (a == 0) continue;
+        const double gap = std::fabs(c->length() - a);
+        if (!result || gap < bestGap) {
+            result = c;
+            bestGap = gap;
+        }
+    }
+    return result && hasGate(result->sfLocations()) ? result : nullptr;
+}
+
+std::int64_t quickCheckLapsNumber(const MVPreviousNextLocation* start,
+                                  const MVPreviousNextLocation* finish,
+                                  const MVGLDFileManager& manager) {
+    if (start == nullptr || manager.arrayOfSamples().empty() || manager.arrayOfHeaders().empty() ||
+        manager.arrayOfFakeIndexes().empty() || !manager.arrayOfFakeIndexes().front()) {
+        return 0;
+    }
+    const MVLocation base = baseOf(manager);
+    const auto points = samplePoints(manager.arrayOfHeaders().front(),
+                                     manager.arrayOfSamples().front(),
+                                     *manager.arrayOfFakeIndexes().front(), base);
+    const auto crossings = detectCrossings(points, *start, finish, base);
+    if (finish != nullptr) return static_cast<std::int64_t>(crossings.finishes.size());
+    return std::max<std::int64_t>(0, static_cast<std::int64_t>(crossings.starts.size()) - 1);
+}
+
+MVPreviousNextLocationPtr findSFLocationsWithIndexOfFirstGLDFile(std::int64_t n,
+                                                                 const MVGLDFileManager& manager) {
+    const auto& whole = manager.arrayOfWholeFileMVLaps();
+    if (whole.empty() || !whole.front() || whole.front()->count() == 0) return nullptr;
+    const auto lap = whole.front()->lapAtIndex(0);
+    if (!lap) return nullptr;
+    const MVSampleValues values(manager);
+    auto gate = MVPreviousNextLocation::instance();
+    gate->setPreviousLocation(values.locationWithSamplesIndex(n - 10, *lap));
+    gate->setNextLocation(values.locationWithSamplesIndex(n, *lap));
+    return gate;
+}
+
+MV2DSegmentPtr segmentFromLocation(const MVLocation* location, const MVGLDFileManager& manager) {
+    if (location == nullptr || !manager.baseLocation()) return nullptr;
+    return MVHelper::convertLocationToSegment(*location, *manager.baseLocation());
+}
+
+}  // namespace MVStartFinish

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "session/MV2DSegment.h"
+#include "session/MVDistances.h"
+#include "session/MVFakeIndexes.h"
+#include "session/MVGLDFileManager.h"
+#include "session/MVLocation.h"
+#include "session/MVPreviousNextLocation.h"
+#include "session/MVSampleRow.h"
+#include "session/MVTrackInfo.h"
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+// Gate crossings and the choice of a session's circuit record.
+namespace MVStartFinish {
+
+// A gate crossing: the vehicle crossed between sample `position` and sample position + 1, at
+// `time` (elapsed seconds, interpolated on the gate line).
+struct Crossing {
+    std::int64_t position = 0;
+    double time = 0;
+};
+
+struct Crossings {
+    std::vector<Crossing> starts;
+    std::vector<Crossing> finishes;  // split layouts only: accepted while a lap is open
+};
+
+// The plane points of every sample of a session about `base` (time = elapsed time).
+std::vector<MV2DSegmentPtr> samplePoints(const std::vector<std::string>& headers,
+                                         const MVSampleRows& samples,
+                                         const MVFakeIndexes& fakeIndexes, const MVLocation& base);
+
+// Crossings of the start/finish gate and, when `finish` is given, of the finish gate. A pair of
+// samples is tested only when its second sample lies within 50 m (east-west or north-south) of
+// a gate's next point.
+Crossings detectCrossings(const std::vector<MV2DSegmentPtr>& points,
+                          const MVPreviousNextLocation& start, const MVPreviousNextLocation* finish,
+                          const MVLocation& base);
+
+// Typical lap distance: lap distances grouped (a distance joins the first group whose first
+// member v is within 10 % of v), the mean of the largest group, the earliest on ties; 0 without
+// any lap distance.
+double averageDistanceUsingGroupMethod(const std::vector<Crossing>& crossings,
+                                       const MVDistances& distances);
+double averageDistanceUsingGroupMethod(const std::vector<Crossing>& starts,
+                                       const std::vector<Crossing>& finishes,
+                                       const MVDistances& distances);
+
+// The gates written in the file's "[laptiming]" section, as a record without name (nullptr when
+// there is no section or fewer than four numbers).
+MVTrackInfoPtr trackInfoFromLaptiming(const std::vector<std::string_view>& lines);
+
+// Settles the circuit record of a session being loaded: the record in use when the session fits
+// it (a blank record when it does not cross its gates, nullptr when its laps are of another
+// length), else the file's own gates named after the nearest candidate, else the candidate whose
+// gates give laps closest to its length. nullptr when nothing applies.
+MVTrackInfoPtr fetchSFWithArrayOfLines(const std::vector<std::string_view>& lines,
+                                       const std::vector<std::string>& headers,
+                                       const MVSampleRows& samples,
+                                       const MVFakeIndexes& fakeIndexes,
+                                       const MVDistances& distances,
+                                       const std::vector<MVTrackInfoPtr>& candidates,
+                                       const MVGLDFileManager& manager);
+
+// Track wizard: laps the gates give on the first loaded file (0 without a start gate or file).
+std::int64_t quickCheckLapsNumber(const MVPreviousNextLocation* start,
+                                  const MVPreviousNextLocation* finish,
+                                  const MVGLDFileManager& manager);
+// Track wizard: a gate from sample n - 10 to sample n of the first file (nullptr without one).
+MVPreviousNextLocationPtr findSFLocationsWithIndexOfFirstGLDFile(std::int64_t n,
+                                                                 const MVGLDFileManager& manager);
+// The plane point of a location about the base location; nullptr when either is missing.
+MV2DSegmentPtr segmentFromLocation(const MVLocation* location, const MVGLDFileManager& manager);
+
+}  // namespace MVStartFinish
