@@ -46,7 +46,9 @@ double doubleValue(std::string_view text) {
     return MVGLDFormat::doubleValue(text);
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 int twoDigits(std::string_view text, std::size_t at) {
     return (text[at] - '0') * 10 + (text[at + 1] - '0');
@@ -80,7 +82,8 @@ MVFakeIndexesPtr MVDerivedSeries::fetchIndexesWithArrayOfHeader(
     values.reserve(samples.size());
     values.push_back(0.0);
 
-    const std::optional<double> firstTimeOfDay = secondsOfDayWithTimeText(fieldOf(samples[0], column));
+    const std::optional<double> firstTimeOfDay =
+        secondsOfDayWithTimeText(fieldOf(samples[0], column));
     double previousRaw = doubleValue(fieldOf(samples[0], column));
     for (std::size_t i = 1; i < samples.size(); ++i) {
         const std::string_view field = fieldOf(samples[i], column);

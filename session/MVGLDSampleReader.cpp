@@ -61,7 +61,9 @@ struct Choice {
     std::vector<Fill> fills;
 };
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f';
+}
 
 // Views of the fields of the kept channels: spaces and tabs at both ends trimmed, runs of spaces
 // separating fields. False when the line does not reach every kept channel.
@@ -264,9 +266,8 @@ MVGLDSamples failure(MVGLDReadError error, std::string message) {
 
 // Positions of the five channels reading needs; an error text when one lacks.
 std::optional<std::string> findColumns(const MVGLDHeader& header, Columns& columns) {
-    const auto kept = header.names.begin() +
-                      static_cast<std::ptrdiff_t>(std::min(header.fileColumns.size(),
-                                                           header.names.size()));
+    const auto kept = header.names.begin() + static_cast<std::ptrdiff_t>(std::min(
+                                                 header.fileColumns.size(), header.names.size()));
     const auto find = [&](const std::string& name, std::size_t& column) {
         const auto it = std::find(header.names.begin(), kept, name);
         column = static_cast<std::size_t>(it - header.names.begin());
@@ -305,7 +306,8 @@ MVGLDSamples MVGLDReader::fetchDataWithArrayOfLines(std::span<const std::string_
 
     MVGLDSamples result;
     const auto first = static_cast<std::size_t>(dataLine - lines.begin()) + 1;
-    const Choice choice = chooseRows(lines, first, header.fileColumns, columns, result.skippedLines);
+    const Choice choice =
+        chooseRows(lines, first, header.fileColumns, columns, result.skippedLines);
     if (choice.rows.empty()) {
         return failure(MVGLDReadError::NoUsableRow,
                        "The session file has no readable sample row with a satellite fix.");

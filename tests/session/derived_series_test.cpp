@@ -11,8 +11,8 @@
 
 namespace {
 
-const std::vector<std::string> kHeaders = {"satellites", "time", "latitude", "longitude",
-                                           "velocity",   "delta t", "distance", "lat acc",
+const std::vector<std::string> kHeaders = {"satellites", "time",       "latitude", "longitude",
+                                           "velocity",   "delta t",    "distance", "lat acc",
                                            "long acc",   "combined g", "utc"};
 
 MVSampleRows rowsWithTimes(const std::vector<std::string>& times) {
@@ -30,8 +30,8 @@ MVSampleRows rowsWithSpeeds(const std::vector<std::string>& speeds) {
 // ---- speeds -------------------------------------------------------------------------------
 
 TEST(DerivedSpeeds, VelocityFieldInSinglePrecisionTimesScaleRoundedToHundredth) {
-    const auto kmh =
-        MVDerivedSeries::fetchSpeedsWithArrayOfHeader(kHeaders, rowsWithSpeeds({"12.345", "0.005"}), 1.0);
+    const auto kmh = MVDerivedSeries::fetchSpeedsWithArrayOfHeader(
+        kHeaders, rowsWithSpeeds({"12.345", "0.005"}), 1.0);
     // 0.005 read in single precision lies just below 0.005: it rounds to 0, not to 0.01.
     EXPECT_EQ(kmh->values(), (std::vector<double>{12.35, 0.0}));
 
@@ -104,9 +104,12 @@ TEST(DerivedElapsedTimes, TimeValueIsTheRawNumber) {
 }
 
 TEST(DerivedElapsedTimes, HoursAreTakenModuloTwentyFour) {
-    const std::pair<std::string_view, std::string_view> cases[] = {
-        {"250000.00", "010000.00"}, {"235959.99", "235959.99"}, {"480102.5", "000102.5"},
-        {"24", "00"},               {"7", "7"},                 {"", ""}};
+    const std::pair<std::string_view, std::string_view> cases[] = {{"250000.00", "010000.00"},
+                                                                   {"235959.99", "235959.99"},
+                                                                   {"480102.5", "000102.5"},
+                                                                   {"24", "00"},
+                                                                   {"7", "7"},
+                                                                   {"", ""}};
     for (const auto& [given, expected] : cases) {
         EXPECT_EQ(MVDerivedSeries::stringWithDateStringMoreThan24(given), expected) << given;
     }

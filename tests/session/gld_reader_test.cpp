@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "session/MVGLDReader.h"
+#include "session/MVDerivedSeries.h"
 #include "session/MVSampleRow.h"
+#include "support/SessionGenerator.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -371,6 +373,41 @@ TEST(GLDReaderBadInput, BinaryNoiseAfterTheDataLineNeverCrashes) {
     const auto reading = readText(text);
     EXPECT_EQ(reading.samples.error, MVGLDReadError::None);
     EXPECT_GE(reading.samples.rows.size(), 1u);
+}
+
+// ---- generated sessions -------------------------------------------------------------------
+
+TEST(GLDReaderGenerated, KeepsTheRowsAndRateAReaderOfTheFormatSees) {
+    testing_support::SessionOptions options;
+    options.laps = 3;
+    options.rateHz = 25;
+    options.speedUnit = testing_support::SpeedUnit::Mph;
+    options.leadingNoFixRows = 12;
+    options.garbageLines = 4;
+    options.withDroppedChannels = true;
+    options.withHeading = true;
+    options.extraChannels = 2;
+    options.decimalComma = true;
+    const auto session = testing_support::generateSession(options);
+    testing_support::TempDir dir;
+    const auto path = dir / "generated.gld";
+    ASSERT_TRUE(testing_support::writeSessionFile(path, session.text));
+
+    const auto text = MVGLDReader::readGLDText(path);
+    ASSERT_EQ(text.error, MVGLDReadError::None) << text.message;
+    const auto lines = MVGLDReader::splitGLDLines(text.text);
+    const auto header = MVGLDReader::fetchHeadersWithArrayOfLines(lines);
+    const auto samples = MVGLDReader::fetchDataWithArrayOfLines(lines, header);
+    ASSERT_EQ(samples.error, MVGLDReadError::None) << samples.message;
+
+    EXPECT_EQ(header.speedUnitScale, 1.609344);
+    EXPECT_EQ(samples.rows.size(), session.truth.readerRowCount);
+    EXPECT_EQ(samples.loggingRate, static_cast<int>(session.truth.readerRateHz));
+    EXPECT_EQ(samples.skippedLines, session.truth.garbageLineCount);
+    const auto times = MVDerivedSeries::fetchIndexesWithArrayOfHeader(header.names, samples.rows);
+    const double firstKept =
+        static_cast<double>(session.truth.firstFixRow) / options.rateHz;  // session seconds
+    EXPECT_NEAR(times->values().back(), session.truth.duration - firstKept, 0.011);
 }
 
 }  // namespace
