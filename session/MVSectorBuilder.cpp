@@ -1,0 +1,173 @@
+#include "session/MVSectorBuilder.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <limits>
+
+#include "session/MVHelperGeometry.h"
+#include "session/MVHelperKeys.h"
+#include "session/MVOptionsAndSettings.h"
+#include "session/MVSampleValues.h"
+
+namespace {
+
+// Writes "<name> executed <seconds>s" to standard error when it goes out of scope.
+class StepTimer {
+  public:
+    explicit StepTimer(const char* name) : name_(name) {}
+    ~StepTimer() {
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start_;
+        std::fprintf(stderr, "%s executed %fs\n", name_, elapsed.count());
+    }
+    StepTimer(const StepTimer&) = delete;
+    StepTimer& operator=(const StepTimer&) = delete;
+
+  private:
+    const char* name_;
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
+// Sample indexes as signed numbers, so that "i - 10" and "indexEnd - 10" never wrap around;
+// small enough that adding a window to them cannot overflow.
+std::int64_t toSigned(std::uint64_t index) {
+    constexpr auto kLimit =
+        static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max() / 4);
+    return static_cast<std::int64_t>(std::min(index, kLimit));
+}
+
+// Plane points of a lap's samples, each computed once (a point of sample j + 10 is the point of
+// sample j of a later window). Indexes are clamped into the lap as the lookup clamps them.
+class LapPoints {
+  public:
+    LapPoints(const MVSampleValues& values, const MVLap& lap)
+        : values_(values),
+          lap_(lap),
+          first_(toSigned(lap.indexStart())),
+          last_(std::max(first_, toSigned(lap.indexEnd()))) {}
+
+    const MV2DSegment& at(std::int64_t index) {
+        index = std::clamp(index, first_, last_);
+        const auto slot = static_cast<std::size_t>(index - first_);
+        if (slot >= points_.size()) points_.resize(slot + 1);
+        if (!points_[slot]) points_[slot] = values_.segmentWithSampleIndex(index, lap_);
+        return *points_[slot];
+    }
+
+  private:
+    const MVSampleValues& values_;
+    const MVLap& lap_;
+    std::int64_t first_;
+    std::int64_t last_;
+    std::vector<MV2DSegmentPtr> points_;
+};
+
+}  // namespace
+
+std::vector<MVPreviousNextLocationPtr> MVSectorBuilder::fetchBestSpeedStartFinishWithLap(
+    const MVLapPtr& referenceLap) const {
+    const StepTimer timer("MVSectorBuilder::fetchBestSpeedStartFinishWithLap");
+    std::vector<MVPreviousNextLocationPtr> gates;
+    if (!referenceLap) return gates;
+    const MVLap& lap = *referenceLap;
+    const MVSampleValues values(manager_);
+    const auto speed = [&](std::int64_t i) {
+        return values.floatValueWithSamplesIndex(i, MVHelper::Key_Speed(), &lap);
+    };
+    const std::int64_t first = toSigned(lap.indexStart());
+    const std::int64_t last = toSigned(lap.indexEnd());
+
+    std::int64_t i = first;
+    while (i <= last) {
+        if (values.durationFromIndexStart(first, i, lap) < kPeakWindowSeconds) {
+            ++i;
+            continue;
+        }
+        if (values.durationFromIndexStart(i, last, lap) < kPeakWindowSeconds) break;
+        const double v = speed(i);
+        if (!(v > speed(i - 1) && v > speed(i + 1))) {
+            ++i;
+            continue;
+        }
+        const double t = values.floatValueWithSamplesIndex(i, MVHelper::Key_Time(), &lap);
+        const std::int64_t before = values.indexOfSamplesFromTimestamp(lap, t - kPeakWindowSeconds);
+        const std::int64_t after = values.indexOfSamplesFromTimestamp(lap, t + kPeakWindowSeconds);
+        if (!(v > speed(before) && v > speed(after))) {
+            ++i;
+            continue;
+        }
+        bool overtaken = false;
+        for (std::int64_t m = before; m <= after && !overtaken; ++m) overtaken = speed(m) > v;
+        if (overtaken) {
+            ++i;
+            continue;
+        }
+        auto gate = MVPreviousNextLocation::instance();
+        gate->setPreviousLocation(
+            values.locationWithSamplesIndex(std::max(i - kGateSpan, first), lap));
+        gate->setNextLocation(values.locationWithSamplesIndex(i, lap));
+        gates.push_back(std::move(gate));
+        i = std::max(after + 2, i + 1);
+    }
+    return gates;
+}
+
+void MVSectorBuilder::fetchSectorsWithReferenceSectors(
+    const std::vector<MVPreviousNextLocationPtr>& gates, MVLap& lap, std::int64_t gateWidth) const {
+    const StepTimer timer("MVSectorBuilder::fetchSectorsWithReferenceSectors");
+    const MVSampleValues values(manager_);
+    LapPoints points(values, lap);
+    static const MVLocation kOrigin;
+    const MVLocation& base = manager_.baseLocation() ? *manager_.baseLocation() : kOrigin;
+    const std::int64_t last = toSigned(lap.indexEnd());
+
+    auto sectors = MVSectors::instance();
+    sectors->addValue(lap.timestampStart());
+    std::int64_t searchStart = toSigned(lap.indexStart());
+    for (const MVPreviousNextLocationPtr& gate : gates) {
+        double crossing = 0.0;
+        if (gate) {
+            const MV2DSegmentPtr gateStart =
+                MVHelper::convertLocationToSegment(*gate->previousLocation(), base);
+            const MV2DSegmentPtr gateEnd =
+                MVHelper::convertLocationToSegment(*gate->nextLocation(), base);
+            for (std::int64_t j = searchStart; j <= last; ++j) {
+                if (j == last - kGateSpan) break;  // no room left for a window: not found
+                const MV2DSegment& previous = points.at(j);
+                const MV2DSegment& current = points.at(j + kGateSpan);
+                crossing =
+                    MVHelper::interpolateTime(current, previous, *gateStart, *gateEnd, gateWidth);
+                if (crossing != 0.0) {
+                    searchStart = j + kGateSpan;
+                    break;
+                }
+            }
+        }
+        // A gate this lap does not pass gives a sector of length 0.
+        sectors->addValue(crossing != 0.0 ? crossing : sectors->values().back());
+    }
+    sectors->addValue(lap.timestampEnd());
+    lap.setSectors(std::move(sectors));
+}
+
+void MVSectorBuilder::fetchSectorsWithReferenceSectors(
+    const std::vector<MVPreviousNextLocationPtr>& gates, MVLap& lap) const {
+    fetchSectorsWithReferenceSectors(gates, lap, MVOptionsAndSettings::sharedManager().gateWidth());
+}
+
+void MVSectorBuilder::fetchGForceWithLap(MVLap& lap) const {
+    const StepTimer timer("MVSectorBuilder::fetchGForceWithLap");
+    const MVSampleValues values(manager_);
+    const auto known = [](double value) {
+        return value == MVSampleValues::kNotAvailable ? 0.0 : value;
+    };
+    std::vector<MVGGForcePtr> forces;
+    const std::int64_t last = toSigned(lap.indexEnd());
+    for (std::int64_t i = toSigned(lap.indexStart()); i <= last; ++i) {
+        auto force = MVGGForce::instance();
+        force->setXAis(known(values.lateralAccelerationWithSamplesIndex(i, lap)));
+        force->setYAis(known(values.longitudinalAccelerationWithSamplesIndex(i, lap)));
+        forces.push_back(std::move(force));
+    }
+    lap.setGForces(std::move(forces));
+}
