@@ -98,5 +98,4 @@ void MVCallWebservice::storeUserUsageWithTrack(const std::optional<std::string>&
     Value list = pendingUsageList(defaults).value_or(Value::array());
     list.push_back(std::move(record));
     defaults.setObject(kUserUsageKey, list);
-    std::clog << list.dump(4, ' ', false, Value::error_handler_t::replace) << std::endl;
 }

@@ -128,7 +128,7 @@ MVLapsPtr fetchLaps(const MVLapCutInput& input, MVLap& wholeFileLap, MVGLDFileMa
 
     std::vector<MVPreviousNextLocationPtr> referenceGates;
     if (const auto& reference = manager.referenceLap()) {
-        referenceGates = referenceSectorGates(*reference, manager);
+        referenceGates = referenceSectorGates(reference, manager);
     }
     for (std::size_t i = 0; i < laps->count(); ++i) {
         runFollowUp(*laps->lapAtIndex(i), referenceGates, input, manager);

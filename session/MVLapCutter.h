@@ -34,7 +34,7 @@ namespace MVLapCutter {
 MVLapsPtr fetchLaps(const MVLapCutInput& input, MVLap& wholeFileLap, MVGLDFileManager& manager);
 
 // The sector gates of the reference lap, computed once per file.
-std::vector<MVPreviousNextLocationPtr> referenceSectorGates(const MVLap& referenceLap,
+std::vector<MVPreviousNextLocationPtr> referenceSectorGates(const MVLapPtr& referenceLap,
                                                             MVGLDFileManager& manager);
 
 // The per-lap follow-up: sectors from the reference sector gates, video links, map data,

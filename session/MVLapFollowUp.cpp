@@ -3,16 +3,18 @@
 
 #include "session/MVLapMapData.h"
 #include "session/MVPositionAlignment.h"
+#include "session/MVSectorBuilder.h"
 
 namespace MVLapCutter {
 
-std::vector<MVPreviousNextLocationPtr> referenceSectorGates(const MVLap& /*referenceLap*/,
-                                                            MVGLDFileManager& /*manager*/) {
-    return {};
+std::vector<MVPreviousNextLocationPtr> referenceSectorGates(const MVLapPtr& referenceLap,
+                                                            MVGLDFileManager& manager) {
+    return MVSectorBuilder(manager).fetchBestSpeedStartFinishWithLap(referenceLap);
 }
 
-void runFollowUp(MVLap& lap, const std::vector<MVPreviousNextLocationPtr>& /*gates*/,
+void runFollowUp(MVLap& lap, const std::vector<MVPreviousNextLocationPtr>& gates,
                  const MVLapCutInput& /*input*/, MVGLDFileManager& manager) {
+    MVSectorBuilder(manager).fetchSectorsWithReferenceSectors(gates, lap);
     MVLapMapData::fetchMapDataWithLap(lap, manager);
     if (const auto& reference = manager.referenceLap()) {
         MVPositionAlignment::fetchPositionIndexWithReferenceLap(*reference, lap, manager);

@@ -1,0 +1,367 @@
+// The loading pipeline end to end, on generated sessions whose lap structure is known.
+#include "session/MVGLDFileManager.h"
+#include "session/MVOptionsAndSettings.h"
+#include "session/MVPositionAlignment.h"
+
+#include "support/SessionGenerator.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <mutex>
+#include <sstream>
+
+namespace {
+
+using testing_support::GeneratedSession;
+using testing_support::SessionOptions;
+using testing_support::TempDir;
+
+class CodeRecorder final : public MVParsingProcessDelegate {
+public:
+    void parsingStatus(std::int32_t code) override {
+        std::lock_guard lock(mutex);
+        codes.push_back(code);
+    }
+    std::vector<std::int32_t> take() {
+        std::lock_guard lock(mutex);
+        return std::exchange(codes, {});
+    }
+    std::mutex mutex;
+    std::vector<std::int32_t> codes;
+};
+
+// Rewrites one column of every data row of a generated session.
+std::string mapColumn(const std::string& text, size_t column,
+                      const std::function<double(double)>& f) {
+    std::istringstream in(text);
+    std::string line, out;
+    bool inData = false;
+    while (std::getline(in, line)) {
+        const bool cr = !line.empty() && line.back() == '\r';
+        if (cr) line.pop_back();
+        if (inData && !line.empty()) {
+            std::vector<std::string> fields;
+            std::istringstream row(line);
+            for (std::string field; row >> field;) fields.push_back(field);
+            if (column < fields.size()) {
+                char buffer[64];
+                std::snprintf(buffer, sizeof buffer, "%.6f", f(std::stod(fields[column])));
+                fields[column] = buffer;
+            }
+            line.clear();
+            for (const auto& field : fields) line += (line.empty() ? "" : " ") + field;
+        }
+        if (line == "[data]") inData = true;
+        out += line + (cr ? "\r\n" : "\n");
+    }
+    return out;
+}
+
+constexpr size_t kLatitudeColumn = 2;
+constexpr size_t kSpeedColumn = 4;
+
+class LoadingPipeline : public ::testing::Test {
+protected:
+    void SetUp() override {
+        manager.setDelegate(recorder);
+        manager.setReparseHandler([](MVGLDFileManager& m) { m.setTrackInfo(m.trackInfo()); });
+    }
+
+    std::filesystem::path write(const std::string& name, const std::string& text) {
+        return dir.write(name, text);
+    }
+    struct Written {
+        std::filesystem::path path;
+        GeneratedSession session;
+    };
+    Written make(const std::string& name, const SessionOptions& options) {
+        auto session = testing_support::generateSession(options);
+        auto path = write(name, session.text);
+        return {path, std::move(session)};
+    }
+    std::filesystem::path generate(const std::string& name, const SessionOptions& options) {
+        return make(name, options).path;
+    }
+    size_t fileCount() const { return manager.gldFileNames().size(); }
+    void expectListsAligned() const {
+        const size_t n = fileCount();
+        EXPECT_EQ(manager.arrayOfHeaders().size(), n);
+        EXPECT_EQ(manager.arrayOfSamples().size(), n);
+        EXPECT_EQ(manager.arrayOfSpeeds().size(), n);
+        EXPECT_EQ(manager.arrayOfFakeIndexes().size(), n);
+        EXPECT_EQ(manager.arrayOfDistances().size(), n);
+        EXPECT_EQ(manager.arrayOfMVLaps().size(), n);
+        EXPECT_EQ(manager.arrayOfAllLaps().size(), n);
+        EXPECT_EQ(manager.arrayOfPreciseLaps().size(), n);
+        EXPECT_EQ(manager.arrayOfWholeFileMVLaps().size(), n);
+        EXPECT_EQ(manager.arrayOfGLDURLs().size(), n);
+    }
+
+    TempDir dir;
+    MVGLDFileManager manager;
+    std::shared_ptr<CodeRecorder> recorder = std::make_shared<CodeRecorder>();
+};
+
+void expectLapsMatchTruth(const MVGLDFileManager& manager, size_t file,
+                          const testing_support::SessionTruth& truth, const std::string& label) {
+    SCOPED_TRACE(label);
+    const auto& all = manager.arrayOfAllLaps().at(file);
+    ASSERT_TRUE(all);
+    ASSERT_EQ(all->count(), truth.laps.size() + 1);  // the unfinished lap comes last
+    for (size_t k = 0; k < truth.laps.size(); ++k) {
+        const auto lap = all->lapAtIndex(static_cast<std::int64_t>(k));
+        const auto& want = truth.laps[k];
+        EXPECT_EQ(lap->number(), static_cast<std::uint64_t>(want.number));
+        EXPECT_FALSE(lap->isUnfinishedLap());
+        EXPECT_NEAR(lap->duration(), want.readerDuration, 0.006) << "lap " << want.number;
+        EXPECT_NEAR(lap->duration(), want.duration, 0.05) << "lap " << want.number;
+        EXPECT_NEAR(lap->distance(), want.readerDistance, 0.05) << "lap " << want.number;
+    }
+    const auto last = all->lapAtIndex(static_cast<std::int64_t>(truth.laps.size()));
+    EXPECT_TRUE(last->isUnfinishedLap());
+    EXPECT_GT(last->duration(), 0);
+    EXPECT_EQ(manager.arrayOfMVLaps().at(file)->count(), truth.laps.size());
+}
+
+TEST_F(LoadingPipeline, LapTimesMatchTheTruthAtEveryLoggingRate) {
+    for (double rate : {1.0, 5.0, 10.0, 25.0, 50.0}) {
+        MVGLDFileManager fresh;
+        SessionOptions options;
+        options.laps = 3;
+        options.rateHz = rate;
+        const auto written = make("rate.gld", options);
+        const auto& session = written.session;
+        const auto path = written.path;
+        ASSERT_TRUE(fresh.loadGLDFileWithURL(path)) << rate;
+        ASSERT_TRUE(fresh.trackInfo());
+        EXPECT_EQ(fresh.trackInfo()->trackName(), "Larkfield Loop");
+        EXPECT_EQ(fresh.arrayOfSamples().front().size(), session.truth.readerRowCount) << rate;
+        expectLapsMatchTruth(fresh, 0, session.truth, "rate " + std::to_string(rate));
+        // The reference lap is the fastest complete lap (lap 3 in the generator's pattern).
+        ASSERT_TRUE(fresh.referenceLap());
+        EXPECT_EQ(fresh.referenceLap()->number(), 3u);
+    }
+}
+
+TEST_F(LoadingPipeline, GatesFromTheFileAndSplitLayouts) {
+    struct Case {
+        const char* name;
+        bool split;
+    };
+    for (const Case c : {Case{"laptiming", false}, Case{"split", true}}) {
+        MVGLDFileManager fresh;
+        SessionOptions options;
+        options.laps = 4;
+        options.withLapTiming = true;
+        options.withSplitFinish = c.split;
+        const auto written = make("gates.gld", options);
+        const auto& session = written.session;
+        ASSERT_TRUE(fresh.loadGLDFileWithURL(written.path));
+        ASSERT_TRUE(fresh.trackInfo());
+        // Named after the candidate circuit nearest in length.
+        EXPECT_EQ(fresh.trackInfo()->trackName(), "Larkfield Loop") << c.name;
+        EXPECT_EQ(static_cast<bool>(fresh.trackInfo()->sfLocations2()), c.split) << c.name;
+        expectLapsMatchTruth(fresh, 0, session.truth, c.name);
+    }
+}
+
+TEST_F(LoadingPipeline, SessionOverMidnight) {
+    for (auto style : {testing_support::MidnightStyle::Wrap,
+                       testing_support::MidnightStyle::HoursPast24}) {
+        MVGLDFileManager fresh;
+        SessionOptions options;
+        options.laps = 4;
+        options.startTimeOfDay = 86400 - 200;  // midnight falls in the second timed lap
+        options.midnight = style;
+        options.unfinishedLapFraction = 0.5;
+        const auto written = make("midnight.gld", options);
+        const auto& session = written.session;
+        ASSERT_TRUE(fresh.loadGLDFileWithURL(written.path));
+        expectLapsMatchTruth(fresh, 0, session.truth, "midnight");
+    }
+}
+
+TEST_F(LoadingPipeline, UnfinishedLapRunningPastMidnightHasAPositiveDuration) {
+    SessionOptions options;
+    options.laps = 2;
+    options.unfinishedLapFraction = 0.6;
+    auto probe = testing_support::generateSession(options);
+    const double unfinishedStart = probe.truth.unfinishedLap->startTime;
+    // Midnight falls 10 s into the unfinished lap.
+    options.startTimeOfDay = std::round((86400 - unfinishedStart - 10) * 100) / 100;
+    const auto written = make("late.gld", options);
+    const auto& session = written.session;
+    ASSERT_TRUE(manager.loadGLDFileWithURL(written.path));
+    const auto& all = manager.arrayOfAllLaps().front();
+    const auto last = all->lapAtIndex(static_cast<std::int64_t>(all->count()) - 1);
+    ASSERT_TRUE(last->isUnfinishedLap());
+    EXPECT_GT(last->duration(), 0);
+    EXPECT_NEAR(last->duration(), session.truth.unfinishedLap->duration, 0.5);
+}
+
+TEST_F(LoadingPipeline, ProgressCodesOfASuccessfulLoadAndOfAFileWithoutCircuit) {
+    SessionOptions options;
+    options.laps = 2;
+    ASSERT_TRUE(manager.loadGLDFileWithURL(generate("a.gld", options)));
+    EXPECT_EQ(recorder->take(), (std::vector<std::int32_t>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+
+    // No circuit in the database: status 12 between 8 and 9, loaded without laps, and the
+    // options switch to the whole-session display.
+    MVGLDFileManager lonely;
+    auto lonelyRecorder = std::make_shared<CodeRecorder>();
+    lonely.setDelegate(lonelyRecorder);
+    lonely.setShippedCircuitDatabase(
+        dir.write("empty.xml", "<?xml version=\"1.0\"?><circuits></circuits>"));
+    ASSERT_TRUE(lonely.loadGLDFileWithURL(dir / "a.gld"));
+    EXPECT_EQ(lonelyRecorder->take(),
+              (std::vector<std::int32_t>{0, 1, 2, 3, 4, 5, 6, 7, 8, 12, 9, 10}));
+    EXPECT_EQ(lonely.arrayOfMVLaps().front()->count(), 0u);
+    EXPECT_EQ(lonely.arrayOfAllLaps().front()->count(), 0u);
+    EXPECT_EQ(MVOptionsAndSettings::sharedManager().displayMode(), 1);
+    EXPECT_EQ(MVOptionsAndSettings::sharedManager().mode(), 0);
+}
+
+TEST_F(LoadingPipeline, AFurtherFileMustFitTheCircuitInUse) {
+    SessionOptions options;
+    options.laps = 3;
+    const auto written = make("first.gld", options);
+    const auto& first = written.session;
+    ASSERT_TRUE(manager.loadGLDFileWithURL(written.path));
+    const auto record = manager.trackInfo();
+    recorder->take();
+
+    // 9 % longer laps keep the record; 11 % longer ones load without it (status 12).
+    struct Case {
+        double factor;
+        bool keepsRecord;
+    };
+    for (const Case c : {Case{1.09, true}, Case{1.11, false}}) {
+        const auto text = mapColumn(first.text, kSpeedColumn, [&](double v) { return v * c.factor; });
+        ASSERT_TRUE(manager.loadGLDFileWithURL(write("longer.gld", text))) << c.factor;
+        const auto codes = recorder->take();
+        EXPECT_EQ(std::count(codes.begin(), codes.end(), 12), c.keepsRecord ? 0 : 1) << c.factor;
+        EXPECT_EQ(manager.trackInfo(), record);
+    }
+
+    // A session on another layout never crosses the gate: status 11, nothing added.
+    const size_t before = fileCount();
+    const auto elsewhere = mapColumn(first.text, kLatitudeColumn, [](double v) { return v + 5; });
+    EXPECT_FALSE(manager.loadGLDFileWithURL(write("elsewhere.gld", elsewhere)));
+    const auto codes = recorder->take();
+    ASSERT_FALSE(codes.empty());
+    EXPECT_EQ(codes.back(), 11);
+    EXPECT_EQ(fileCount(), before);
+    expectListsAligned();
+}
+
+TEST_F(LoadingPipeline, BadInputEndsWithStatus13AndLeavesLoadedSessionsAlone) {
+    SessionOptions options;
+    options.laps = 2;
+    const auto written = make("good.gld", options);
+    const auto& good = written.session;
+    ASSERT_TRUE(manager.loadGLDFileWithURL(written.path));
+    const auto reference = manager.referenceLap();
+    const auto base = manager.baseLocation();
+    recorder->take();
+
+    SessionOptions noFix = options;
+    noFix.satellites = 0;
+    std::string noVelocity = good.text;
+    noVelocity.replace(noVelocity.find("Velocity"), 8, "Speedish");
+    SessionOptions allGarbage = options;
+    const struct {
+        const char* name;
+        std::string text;
+    } cases[] = {
+        {"empty", ""},
+        {"not ascii", "[header]\r\nSatellites\r\nTime \xc3\xa9\r\n"},
+        {"missing velocity", noVelocity},
+        {"no fix", testing_support::generateSession(noFix).text},
+        {"only garbage", "[header]\r\nSatellites\r\nTime\r\nLatitude\r\nLongitude\r\n"
+                         "Velocity kmh\r\n[data]\r\nx y\r\n1 2 3\r\n%%%\r\n"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_FALSE(manager.loadGLDFileWithURL(write("bad.gld", c.text))) << c.name;
+        const auto codes = recorder->take();
+        ASSERT_FALSE(codes.empty()) << c.name;
+        EXPECT_EQ(codes.back(), 13) << c.name;
+        EXPECT_FALSE(manager.lastFailureText().empty()) << c.name;
+        EXPECT_EQ(fileCount(), 1u) << c.name;
+        EXPECT_EQ(manager.referenceLap(), reference);
+        EXPECT_EQ(manager.baseLocation(), base);
+        expectListsAligned();
+    }
+    EXPECT_FALSE(manager.loadGLDFileWithURL(dir / "missing.gld"));
+    EXPECT_EQ(recorder->take().back(), 13);
+}
+
+TEST_F(LoadingPipeline, GarbageRowsAmongGoodOnesAreSkipped) {
+    SessionOptions options;
+    options.laps = 3;
+    options.garbageLines = 40;
+    const auto written = make("noisy.gld", options);
+    const auto& session = written.session;
+    ASSERT_TRUE(manager.loadGLDFileWithURL(written.path));
+    expectLapsMatchTruth(manager, 0, session.truth, "garbage");
+}
+
+TEST_F(LoadingPipeline, DisplayNamesStayUniqueThroughCloseAndReload) {
+    SessionOptions options;
+    options.laps = 2;
+    const auto path = generate("Morning.gld", options);
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(manager.loadGLDFileWithURL(path));
+    EXPECT_EQ(manager.gldFileNames(),
+              (std::vector<std::string>{"Morning", "Morning(1)", "Morning(2)"}));
+    ASSERT_TRUE(manager.removeFileAtIndex(1));
+    ASSERT_TRUE(manager.loadGLDFileWithURL(path));
+    EXPECT_EQ(manager.gldFileNames(),
+              (std::vector<std::string>{"Morning", "Morning(2)", "Morning(1)"}));
+    expectListsAligned();
+}
+
+TEST_F(LoadingPipeline, AlignedDeltaTimeAtTheLineIsTheLapTimeDifference) {
+    SessionOptions options;
+    options.laps = 4;
+    ASSERT_TRUE(manager.loadGLDFileWithURL(generate("align.gld", options)));
+    const auto reference = manager.referenceLap();
+    ASSERT_TRUE(reference);
+    const auto refCount = reference->indexEnd() - reference->indexStart() + 1;
+    const auto& laps = manager.arrayOfMVLaps().front();
+    for (size_t i = 0; i < laps->count(); ++i) {
+        const auto lap = laps->lapAtIndex(static_cast<std::int64_t>(i));
+        ASSERT_EQ(lap->positionIndexes()->count(), refCount) << "lap " << lap->number();
+        const auto last = static_cast<std::int64_t>(refCount) - 1;
+        EXPECT_NEAR(MVPositionAlignment::floatValueOfDeltaTWithIndex(last, *lap, *reference),
+                    lap->duration() - reference->duration(), 0.011);
+        EXPECT_EQ(MVPositionAlignment::floatValueOfDeltaTWithIndex(0, *lap, *reference), 0);
+        // Part way round a slower lap is behind, never by more than its whole deficit + a bit.
+        const double mid = MVPositionAlignment::floatValueOfDeltaTWithIndex(last / 2, *lap, *reference);
+        EXPECT_GE(mid, -0.5);
+        EXPECT_LE(mid, lap->duration() - reference->duration() + 0.5);
+        EXPECT_FALSE(lap->map()->sectorSegments().empty());
+    }
+}
+
+TEST_F(LoadingPipeline, RemovingTheReferenceFileReparsesTheRest) {
+    SessionOptions options;
+    options.laps = 3;
+    const auto a = generate("a.gld", options);
+    options.lapPace = {0.9, 0.85};
+    const auto b = generate("b.gld", options);
+    const auto c = generate("c.gld", options);
+    ASSERT_TRUE(manager.loadGLDFileWithURL(a));
+    ASSERT_TRUE(manager.loadGLDFileWithURL(b));
+    ASSERT_TRUE(manager.loadGLDFileWithURL(c));
+    std::filesystem::remove(c);  // vanishes before the re-parse
+
+    ASSERT_TRUE(manager.removeFileAtIndex(0));
+    ASSERT_TRUE(MVGLDFileManager::loadingQueue().drainFor(std::chrono::seconds(30)));
+    EXPECT_EQ(manager.gldFileNames(), (std::vector<std::string>{"b"}));
+    expectListsAligned();
+    ASSERT_TRUE(manager.referenceLap());
+    EXPECT_EQ(manager.referenceLap()->gldFile(), "b");
+}
+
+}  // namespace
