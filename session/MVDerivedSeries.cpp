@@ -15,7 +15,8 @@ namespace {
 constexpr double kSecondsPerDay = 86400.0;
 // A raw HHMMSS.SS step of 40 or more crosses a minute boundary (the raw number jumps by 40 there).
 constexpr double kMinuteBoundaryStep = 40.0;
-// Step taken when the raw time goes backwards without crossing a minute boundary.
+// Step taken when the raw time goes backwards without crossing a minute boundary and the two
+// times of day cannot be read.
 constexpr double kBackwardsStep = 0.1;
 
 std::ptrdiff_t columnOf(const std::vector<std::string>& headers, const std::string& name) {
@@ -98,7 +99,17 @@ MVFakeIndexesPtr MVDerivedSeries::fetchIndexesWithArrayOfHeader(
                 if (value < 0.0) value += kSecondsPerDay;
             }
         } else if (step < 0.0) {
-            value = previous + kBackwardsStep;
+            // Midnight within a minute: the real interval between the two times of day, so
+            // that rates other than 10 Hz stay exact; 0.1 s only when either cannot be read.
+            const auto now = secondsOfDayWithTimeText(field);
+            const auto before = secondsOfDayWithTimeText(fieldOf(samples[i - 1], column));
+            double interval = kBackwardsStep;
+            if (now && before) {
+                interval = *now - *before;
+                if (interval < 0.0) interval += kSecondsPerDay;
+                if (interval <= 0.0 || interval >= 60.0) interval = kBackwardsStep;
+            }
+            value = previous + interval;
         } else {
             value = previous + step;
         }

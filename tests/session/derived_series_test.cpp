@@ -87,6 +87,10 @@ INSTANTIATE_TEST_SUITE_P(
                     {0.0, 0.1, 0.2, 0.3, 60.2}},
         // The raw time falls from 235959.90 to 000000.00: treated as a backwards step.
         ElapsedCase{"wrapped to zero", {"235959.90", "000000.00", "000000.10"}, {0.0, 0.1, 0.2}},
+        // At other rates the wrap takes the real interval, not a fixed 0.1 s.
+        ElapsedCase{"wrapped at 1 Hz",
+                    {"235958.00", "235959.00", "000000.00", "000001.00"},
+                    {0.0, 1.0, 2.0, 3.0}},
         ElapsedCase{"long gap", {"120000.00", "120130.50"}, {0.0, 90.5}},
         ElapsedCase{"single row", {"120000.00"}, {0.0}}));
 

@@ -168,10 +168,13 @@ TEST_F(LoadingPipeline, GatesFromTheFileAndSplitLayouts) {
 }
 
 TEST_F(LoadingPipeline, SessionOverMidnight) {
-    for (auto style : {testing_support::MidnightStyle::Wrap,
-                       testing_support::MidnightStyle::HoursPast24}) {
+    for (auto [style, rate] : {std::pair{testing_support::MidnightStyle::Wrap, 10.0},
+                               std::pair{testing_support::MidnightStyle::Wrap, 1.0},
+                               std::pair{testing_support::MidnightStyle::Wrap, 3.0},
+                               std::pair{testing_support::MidnightStyle::HoursPast24, 10.0}}) {
         MVGLDFileManager fresh;
         SessionOptions options;
+        options.rateHz = rate;
         options.laps = 4;
         options.startTimeOfDay = 86400 - 200;  // midnight falls in the second timed lap
         options.midnight = style;
