@@ -1,0 +1,159 @@
+#include "session/MVVideoLinks.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <limits>
+
+#include "platform/Folders.h"
+#include "session/MVGLDFormat.h"
+#include "session/MVHelperKeys.h"
+#include "session/MVSampleValues.h"
+
+namespace {
+
+// Writes "<name> executed <seconds>s" to standard error when it goes out of scope.
+class StepTimer {
+  public:
+    explicit StepTimer(const char* name) : name_(name) {}
+    ~StepTimer() {
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start_;
+        std::fprintf(stderr, "%s executed %fs\n", name_, elapsed.count());
+    }
+    StepTimer(const StepTimer&) = delete;
+    StepTimer& operator=(const StepTimer&) = delete;
+
+  private:
+    const char* name_;
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
+// The leading whole number of a text (blanks skipped, optional sign, digits; saturating); 0
+// when the text does not start with one.
+std::int64_t leadingInteger(std::string_view text) {
+    std::size_t at = 0;
+    while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
+    bool negative = false;
+    if (at < text.size() && (text[at] == '+' || text[at] == '-')) negative = text[at++] == '-';
+    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+    std::int64_t value = 0;
+    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+        const int digit = text[at] - '0';
+        if (value > (kMax - digit) / 10) {
+            return negative ? std::numeric_limits<std::int64_t>::min() : kMax;
+        }
+        value = value * 10 + digit;
+    }
+    return negative ? -value : value;
+}
+
+std::int64_t toSigned(std::uint64_t index) {
+    return static_cast<std::int64_t>(
+        std::min<std::uint64_t>(index, std::numeric_limits<std::int64_t>::max() / 4));
+}
+
+}  // namespace
+
+std::optional<MVAviSection> MVVideoLinks::aviSectionWithArrayOfLines(
+    std::span<const std::string_view> lines) {
+    std::vector<std::string_view> kept;
+    kept.reserve(lines.size());
+    for (std::string_view line : lines) {
+        if (!line.empty()) kept.push_back(line);
+    }
+    auto marker = std::find(kept.begin(), kept.end(), MVGLDFormat::kAviSection);
+    if (marker == kept.end())
+        marker = std::find(kept.begin(), kept.end(), MVGLDFormat::kAviSectionUpper);
+    if (marker == kept.end() || kept.end() - marker < 3) return std::nullopt;
+    const std::string_view baseName = marker[1];
+    if (baseName.find('/') != std::string_view::npos ||
+        baseName.find('\0') != std::string_view::npos) {
+        return std::nullopt;
+    }
+    return MVAviSection{std::string(baseName), MVGLDFormat::aviExtension(marker[2])};
+}
+
+std::optional<MVAviSection> MVVideoLinks::aviSectionWithArrayOfLines(
+    const std::vector<std::string>& lines) {
+    const std::vector<std::string_view> views(lines.begin(), lines.end());
+    return aviSectionWithArrayOfLines(std::span<const std::string_view>(views));
+}
+
+bool MVVideoLinks::isVideoIndex(std::string_view text) {
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+void MVVideoLinks::fetchVideosWithLap(MVLap& lap, std::span<const std::string_view> lines,
+                                      const std::filesystem::path& url) const {
+    fetchVideosWithLap(lap, aviSectionWithArrayOfLines(lines), url);
+}
+
+void MVVideoLinks::fetchVideosWithLap(MVLap& lap, const std::vector<std::string>& lines,
+                                      const std::filesystem::path& url) const {
+    fetchVideosWithLap(lap, aviSectionWithArrayOfLines(lines), url);
+}
+
+void MVVideoLinks::fetchVideosWithLap(MVLap& lap, const std::optional<MVAviSection>& section,
+                                      const std::filesystem::path& url) const {
+    const StepTimer timer("MVVideoLinks::fetchVideosWithLap");
+    const std::filesystem::path sessionFolder = url.parent_path();
+    const std::vector<std::filesystem::path> noVideo{sessionFolder / MVGLDFormat::kNoVideoFileName};
+    if (!section) {
+        lap.setVideoURLs(noVideo);
+        return;
+    }
+
+    // Distinct video indexes of the lap's samples, in order of first appearance. Samples past
+    // the session's last row name no file, so the walk stops there.
+    std::int64_t last = toSigned(lap.indexEnd());
+    if (const auto file = manager_.indexOfGLDFileName(lap.gldFile());
+        file && *file < manager_.arrayOfSamples().size()) {
+        last =
+            std::min(last, static_cast<std::int64_t>(manager_.arrayOfSamples()[*file].size()) - 1);
+    }
+    const MVSampleValues values(manager_);
+    std::vector<std::string> indexes;
+    for (std::int64_t i = toSigned(lap.indexStart()); i <= last; ++i) {
+        std::string index = values.stringValueWithSamplesIndex(i, MVHelper::Key_VideoIndex(), &lap);
+        if (isVideoIndex(index) &&
+            std::find(indexes.begin(), indexes.end(), index) == indexes.end()) {
+            indexes.push_back(std::move(index));
+        }
+    }
+    if (indexes.empty()) {
+        lap.setVideoURLs(noVideo);
+        return;
+    }
+
+    std::filesystem::path folder = sessionFolder;
+    if (defaults_.objectForKey(kVideoFolderDefaultsKey)) {
+        const std::string fileName = url.filename().string();
+        folder = platform::folders::documents() / fileName.substr(0, fileName.find('.'));
+    }
+    std::vector<std::filesystem::path> urls;
+    urls.reserve(indexes.size());
+    for (const std::string& index : indexes) {
+        urls.push_back(folder /
+                       MVGLDFormat::videoFileName(section->baseName, index, section->extension));
+    }
+    lap.setVideoURLs(std::move(urls));
+}
+
+void MVVideoLinks::fetchVideoTimestampForStartAndEnd(MVLap& lap) const {
+    const StepTimer timer("MVVideoLinks::fetchVideoTimestampForStartAndEnd");
+    const MVSampleValues values(manager_);
+    const auto videoTime = [&](std::uint64_t index) {
+        return leadingInteger(values.stringValueWithSamplesIndex(
+            toSigned(index), MVHelper::Key_VideoSyncTime(), &lap));
+    };
+    lap.setVideoTimestampStart(videoTime(lap.indexStart()));
+    lap.setVideoTimestampEnd(videoTime(lap.indexEnd()));
+}
+
+double MVVideoLinks::findVideoTimeInMilisecondsWithTimestamp(const MVLap& lap,
+                                                             double timestamp) const {
+    const MVSampleValues values(manager_);
+    return values.floatValueWithSamplesIndex(values.indexOfSamplesFromTimestamp(lap, timestamp),
+                                             MVHelper::Key_VideoSyncTime(), &lap);
+}

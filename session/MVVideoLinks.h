@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/UserDefaults.h"
+#include "session/MVGLDFileManager.h"
+#include "session/MVLap.h"
+
+// The video link of a session file: its "[avi]" section names a base name and an extension, and
+// the video file of a sample is the base name, the sample's "avifileindex" text, "." and the
+// extension.
+struct MVAviSection {
+    std::string baseName;
+    std::string extension;  // "avi" or "mp4" as written (any case), else "avi"
+
+    friend bool operator==(const MVAviSection&, const MVAviSection&) = default;
+};
+
+// The video files and video times of laps. Samples are read through the value lookups
+// (MVSampleValues) of the manager given. No file is opened: addresses are made whether or not the
+// files exist, and the player deals with missing ones.
+//
+// Runs where the manager's lists are not being written (the loading thread for the whole-file
+// lap, the per-lap follow-up for the others). The two fetch operations write one
+// "%s executed %fs" timing line to standard error.
+class MVVideoLinks {
+  public:
+    // User default whose presence sends the video lookup to the user's documents folder.
+    static constexpr const char* kVideoFolderDefaultsKey = "urlsData";
+
+    explicit MVVideoLinks(const MVGLDFileManager& manager = MVGLDFileManager::sharedManager(),
+                          platform::UserDefaults& defaults = platform::UserDefaults::standard())
+        : manager_(manager), defaults_(defaults) {}
+
+    // The "[avi]" section of a session file's lines (empty lines are skipped): the first line
+    // "[avi]", else the first "[AVI]", followed by the base name line and the extension line.
+    // nullopt when there is no such section, when it is cut short (fewer than two lines after
+    // it), or when the base name could not be a file name (it contains "/" or a NUL byte).
+    static std::optional<MVAviSection> aviSectionWithArrayOfLines(
+        std::span<const std::string_view> lines);
+    static std::optional<MVAviSection> aviSectionWithArrayOfLines(
+        const std::vector<std::string>& lines);
+
+    // True for a video index that may become part of a file name: one or more ASCII digits.
+    static bool isVideoIndex(std::string_view text);
+
+    // Replaces the lap's videoURLs with one address per distinct video index of its samples, in
+    // order of first appearance: <session file's folder>/<video file name>, or, when the user
+    // default "urlsData" is present, <documents>/<session file name up to its first ".">/<video
+    // file name>. A sample whose index is not a plain number (or a session without the channel)
+    // names no file. Without a usable "[avi]" section, or when no sample names a file, the list
+    // is the one placeholder <session file's folder>/"nil.nil" (no video).
+    void fetchVideosWithLap(MVLap& lap, std::span<const std::string_view> lines,
+                            const std::filesystem::path& url) const;
+    void fetchVideosWithLap(MVLap& lap, const std::vector<std::string>& lines,
+                            const std::filesystem::path& url) const;
+    // The same with the section already read (so that callers holding no lines can link laps).
+    void fetchVideosWithLap(MVLap& lap, const std::optional<MVAviSection>& section,
+                            const std::filesystem::path& url) const;
+
+    // Sets videoTimestampStart / videoTimestampEnd to the whole-number "avisynctime" values
+    // (milliseconds) of the lap's first and last samples; 0 for a text without a leading number
+    // ("N/A" when the session has no such channel).
+    void fetchVideoTimestampForStartAndEnd(MVLap& lap) const;
+
+    // The "avisynctime" number (milliseconds) of the sample at or before elapsed session time
+    // `timestamp` in the lap (MVSampleValues::indexOfSamplesFromTimestamp);
+    // MVSampleValues::kNotAvailable without the channel.
+    double findVideoTimeInMilisecondsWithTimestamp(const MVLap& lap, double timestamp) const;
+
+  private:
+    const MVGLDFileManager& manager_;
+    platform::UserDefaults& defaults_;
+};
