@@ -1,0 +1,72 @@
+#include "app/MVLapTableFormat.h"
+
+#include "app/MVHelperColors.h"
+
+#include <cmath>
+
+namespace MVLapTable {
+
+QString stringOfMinAndSeconds(double seconds) {
+    // Hundredths are counted in 64 bits; beyond about 2^53 hundredths the count is no longer
+    // exact, and no lap lasts that long.
+    constexpr double kLargest = 9.0e15;
+    if (!std::isfinite(seconds)) return notAvailableText();
+    const double magnitude = std::fabs(seconds) * 100.0 + 0.5;
+    if (magnitude >= kLargest) return notAvailableText();
+    const auto hundredths = static_cast<long long>(magnitude);
+    const QString text = QString::asprintf("%02lld:%02lld.%02lld", hundredths / 6000,
+                                           hundredths / 100 % 60, hundredths % 100);
+    return seconds < 0 && hundredths > 0 ? QStringLiteral("-") + text : text;
+}
+
+QString gapText(double gap) {
+    return gap > 0 ? QString::asprintf("+%3.2f", gap) : QString::asprintf("%3.2f", gap);
+}
+
+QColor gapColor(double gap) {
+    if (gap < 0) return MVHelper::Gui::FasterColor();
+    if (gap > 0) return MVHelper::Gui::SlowerColor();
+    return MVHelper::Gui::BrightColorOnBackground();
+}
+
+QString hundredthsText(double value) {
+    return QString::asprintf("%3.2f", value);
+}
+
+QString tenthsText(double value) {
+    return QString::asprintf("%3.1f", value);
+}
+
+QString notAvailableText() {
+    return QStringLiteral("N/A");
+}
+
+std::size_t boundaryCount(const MVLap& lap) {
+    return lap.sectors() ? lap.sectors()->count() : 0;
+}
+
+std::optional<double> sectorTime(const MVLap& lap, std::int64_t k) {
+    if (k < 1 || static_cast<std::size_t>(k) >= boundaryCount(lap)) return std::nullopt;
+    const std::vector<double>& boundaries = lap.sectors()->values();
+    const double time =
+        boundaries[static_cast<std::size_t>(k)] - boundaries[static_cast<std::size_t>(k) - 1];
+    if (time == 0.0 || !std::isfinite(time)) return std::nullopt;
+    return time;
+}
+
+std::vector<std::optional<double>> bestSectorTimes(const MVLaps& laps, std::size_t boundaryCount) {
+    std::vector<std::optional<double>> best;
+    best.reserve(boundaryCount == 0 ? 1 : boundaryCount);
+    best.emplace_back(0.0);
+    for (std::size_t k = 1; k < boundaryCount; ++k) {
+        std::optional<double> smallest;
+        for (const MVLapPtr& lap : laps.data()) {
+            const std::optional<double> time = sectorTime(*lap, static_cast<std::int64_t>(k));
+            if (time && (!smallest || *time < *smallest)) smallest = time;
+        }
+        best.push_back(smallest);
+    }
+    return best;
+}
+
+}  // namespace MVLapTable

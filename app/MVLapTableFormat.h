@@ -1,0 +1,47 @@
+#pragma once
+
+#include "session/MVLap.h"
+#include "session/MVLaps.h"
+
+#include <QColor>
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+// Texts, colours and sector arithmetic shared by the lap table and the best/ideal lap table.
+//
+// Sector k (from 1) of a lap lasts boundary k minus boundary k - 1 of its `sectors`. A sector
+// time of exactly 0 means the sector gate was not found in that lap; such a sector, like one the
+// lap has no boundaries for, has no time (nullopt) and never counts as a best time.
+namespace MVLapTable {
+
+// Lap-time text "%02d:%02d.%02d": minutes, seconds and hundredths, rounded to the nearest
+// hundredth (a half goes up). Minutes are not wrapped at 60, so a lap of an hour or more keeps
+// them ("62:03.45"). A negative time gets a leading "-"; a value that is not finite, or too large
+// to count in hundredths, gives "N/A".
+QString stringOfMinAndSeconds(double seconds);
+
+// "+%3.2f" when the gap is above 0, else "%3.2f".
+QString gapText(double gap);
+// FasterColor below 0, SlowerColor above 0, BrightColorOnBackground at 0.
+QColor gapColor(double gap);
+// "%3.2f" and "%3.1f".
+QString hundredthsText(double value);
+QString tenthsText(double value);
+// "N/A".
+QString notAvailableText();
+
+// Time of sector k of the lap; nullopt when k is outside 1 ... boundaries - 1 or the sector gate
+// was not found (time exactly 0).
+std::optional<double> sectorTime(const MVLap& lap, std::int64_t k);
+// Number of sector boundaries of the lap.
+std::size_t boundaryCount(const MVLap& lap);
+
+// Best time of every sector over the laps: element 0 is always 0, element k (1 ... count - 1)
+// the smallest sector-k time over the laps, or nullopt when no lap has a time for sector k.
+std::vector<std::optional<double>> bestSectorTimes(const MVLaps& laps, std::size_t boundaryCount);
+
+}  // namespace MVLapTable

@@ -1,0 +1,93 @@
+#include "app/MVLapsTableView.h"
+
+#include "app/MVHelperColors.h"
+#include "app/MVLapTableCheckBox.h"
+#include "app/MVLapTableFormat.h"
+#include "app/MVLapTableModel.h"
+#include "app/MVTableView.h"
+#include "platform/NotificationCenter.h"
+#include "session/MVNotifications.h"
+
+#include <QHeaderView>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kFixedWidths[MVLapTableModel::kFixedColumnCount] = {32, 36, 55, 40, 40};
+constexpr int kSectorMinimumWidth = 40;
+
+}  // namespace
+
+MVLapsTableView::MVLapsTableView(MVLapPtr bestLap, MVLapsPtr laps,
+                                 std::vector<MVLapPtr> selectedLaps, QWidget* parent)
+    : MVLapsTableView(std::move(bestLap), std::move(laps), std::move(selectedLaps),
+                      MVGLDFileManager::sharedManager(), MVOptionsAndSettings::sharedManager(),
+                      parent) {}
+
+MVLapsTableView::MVLapsTableView(MVLapPtr bestLap, MVLapsPtr laps,
+                                 std::vector<MVLapPtr> selectedLaps,
+                                 const MVGLDFileManager& manager, MVOptionsAndSettings& options,
+                                 QWidget* parent)
+    : QWidget(parent) {
+    model_ = new MVLapTableModel(std::move(bestLap), std::move(laps), std::move(selectedLaps),
+                                 manager, options, this);
+    initTableView();
+}
+
+void MVLapsTableView::initTableView() {
+    mainTable_ = new MVTableView(this);
+    mainTable_->setModel(model_);
+    mainTable_->setSelectionMode(QAbstractItemView::NoSelection);
+    mainTable_->setFocusPolicy(Qt::NoFocus);
+    mainTable_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    mainTable_->setItemDelegateForColumn(MVLapTableModel::CheckboxColumn,
+                                         new MVLapTableCheckBox(mainTable_));
+
+    QHeaderView* header = mainTable_->horizontalHeader();
+    header->setSectionsMovable(true);
+    header->setSectionsClickable(true);
+    header->setStretchLastSection(false);
+    header->setMinimumSectionSize(kFixedWidths[0]);
+    for (int column = 0; column < model_->columnCount(); ++column) {
+        if (column < MVLapTableModel::kFixedColumnCount) {
+            header->setSectionResizeMode(column, QHeaderView::Fixed);
+            header->resizeSection(column, kFixedWidths[column]);
+        } else {
+            // Sector columns share the width left over, like columns resized uniformly.
+            header->setSectionResizeMode(column, QHeaderView::Stretch);
+            header->resizeSection(column, kSectorMinimumWidth);
+        }
+    }
+    connect(header, &QHeaderView::sectionClicked, model_, &MVLapTableModel::sortByColumnClick);
+    connect(mainTable_, &QAbstractItemView::clicked, this, &MVLapsTableView::cellClicked);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(mainTable_);
+}
+
+void MVLapsTableView::reloadTableViewWithArrayOfSelectedLaps(std::vector<MVLapPtr> selectedLaps) {
+    model_->setSelectedLaps(std::move(selectedLaps));
+}
+
+void MVLapsTableView::reloadTableView() {
+    model_->reload();
+}
+
+void MVLapsTableView::cellClicked(const QModelIndex& index) {
+    if (index.isValid() && index.column() == MVLapTableModel::CheckboxColumn) {
+        tableViewSelected(index.row());
+    }
+}
+
+void MVLapsTableView::tableViewSelected(int row) {
+    MVLapPtr lap = model_->lapAtRow(row);
+    if (!lap) return;
+    platform::NotificationCenter::defaultCenter().post(MVLapDidSelected, nullptr,
+                                                       {{"selectedLap", std::move(lap)}});
+}
+
+QString MVLapsTableView::stringOfMinAndSeconds(double seconds) {
+    return MVLapTable::stringOfMinAndSeconds(seconds);
+}
