@@ -33,7 +33,7 @@ test: build-ci build-asan
 bench: deps
 	cmake --preset bench
 	cmake --build --preset bench -j $(JOBS)
-	@for b in build/bench/bench/*_bench; do [ -x "$$b" ] && "$$b"; done
+	@for b in build/bench/bench/*_bench; do [ -x "$$b" ] && "$$b" 2>/dev/null; done
 
 clean:
 	rm -rf build

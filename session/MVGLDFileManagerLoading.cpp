@@ -10,6 +10,7 @@
 #include "session/MVLapMapData.h"
 #include "session/MVOptionsAndSettings.h"
 #include "session/MVStartFinish.h"
+#include "session/MVVideoLinks.h"
 #include "session/ZORFileLog.h"
 
 #include "platform/Dispatch.h"
@@ -147,6 +148,7 @@ bool MVGLDFileManager::startGLDProcess(const std::filesystem::path& url, bool sf
     input.fakeIndexes = fakeIndexes.get();
     input.distances = distances.get();
     input.url = url;
+    input.aviSection = MVVideoLinks::aviSectionWithArrayOfLines(lines);
     input.isQuarto = isQuarto;
     auto laps = MVLapCutter::fetchLaps(input, *whole, *this);
 

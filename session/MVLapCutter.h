@@ -7,6 +7,9 @@
 #include "session/MVLaps.h"
 #include "session/MVPreviousNextLocation.h"
 #include "session/MVSampleRow.h"
+#include "session/MVVideoLinks.h"
+
+#include <optional>
 
 #include <filesystem>
 #include <string_view>
@@ -20,6 +23,7 @@ struct MVLapCutInput {
     const MVFakeIndexes* fakeIndexes = nullptr;
     const MVDistances* distances = nullptr;
     std::filesystem::path url;
+    std::optional<MVAviSection> aviSection;  // the file's video section, read once
     bool isQuarto = false;
 };
 

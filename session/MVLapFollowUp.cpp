@@ -4,6 +4,7 @@
 #include "session/MVLapMapData.h"
 #include "session/MVPositionAlignment.h"
 #include "session/MVSectorBuilder.h"
+#include "session/MVVideoLinks.h"
 
 namespace MVLapCutter {
 
@@ -13,17 +14,23 @@ std::vector<MVPreviousNextLocationPtr> referenceSectorGates(const MVLapPtr& refe
 }
 
 void runFollowUp(MVLap& lap, const std::vector<MVPreviousNextLocationPtr>& gates,
-                 const MVLapCutInput& /*input*/, MVGLDFileManager& manager) {
+                 const MVLapCutInput& input, MVGLDFileManager& manager) {
     MVSectorBuilder(manager).fetchSectorsWithReferenceSectors(gates, lap);
+    MVVideoLinks videos(manager);
+    videos.fetchVideosWithLap(lap, input.aviSection, input.url);
     MVLapMapData::fetchMapDataWithLap(lap, manager);
     if (const auto& reference = manager.referenceLap()) {
         MVPositionAlignment::fetchPositionIndexWithReferenceLap(*reference, lap, manager);
     }
+    videos.fetchVideoTimestampForStartAndEnd(lap);
 }
 
-void runWholeFileFollowUp(MVLap& wholeFileLap, const MVLapCutInput& /*input*/,
+void runWholeFileFollowUp(MVLap& wholeFileLap, const MVLapCutInput& input,
                           MVGLDFileManager& manager) {
+    MVVideoLinks videos(manager);
+    videos.fetchVideosWithLap(wholeFileLap, input.aviSection, input.url);
     MVLapMapData::fetchMapDataWithWholeFileLap(wholeFileLap, manager);
+    videos.fetchVideoTimestampForStartAndEnd(wholeFileLap);
 }
 
 }  // namespace MVLapCutter

@@ -300,6 +300,27 @@ TEST_F(LoadingPipeline, BadInputEndsWithStatus13AndLeavesLoadedSessionsAlone) {
     EXPECT_EQ(recorder->take().back(), 13);
 }
 
+TEST_F(LoadingPipeline, LapsAreLinkedToTheirVideos) {
+    SessionOptions options;
+    options.laps = 3;
+    options.withVideo = true;
+    options.videoFileSeconds = 100;
+    const auto written = make("video.gld", options);
+    ASSERT_TRUE(manager.loadGLDFileWithURL(written.path));
+    const auto& laps = manager.arrayOfMVLaps().front();
+    ASSERT_EQ(laps->count(), written.session.truth.laps.size());
+    for (size_t k = 0; k < laps->count(); ++k) {
+        const auto lap = laps->lapAtIndex(static_cast<std::int64_t>(k));
+        const auto& want = written.session.truth.laps[k];
+        std::vector<std::filesystem::path> expected;
+        for (const auto& index : want.videoIndexes) {
+            expected.push_back(dir / (options.videoBaseName + index + "." + options.videoExtension));
+        }
+        ASSERT_TRUE(lap->videoURLs());
+        EXPECT_EQ(*lap->videoURLs(), expected) << "lap " << want.number;
+    }
+}
+
 TEST_F(LoadingPipeline, GarbageRowsAmongGoodOnesAreSkipped) {
     SessionOptions options;
     options.laps = 3;
