@@ -1,0 +1,67 @@
+#include "app/MVLapsHudTableView.h"
+
+#include "app/MVBestIdealLapModel.h"
+#include "app/MVHelperColors.h"
+#include "app/MVTableView.h"
+
+#include <QHeaderView>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kFixedWidths[MVBestIdealLapModel::kFixedColumnCount] = {32, 36, 55, 40, 40};
+constexpr int kSectorMinimumWidth = 40;
+
+}  // namespace
+
+MVLapsHudTableView::MVLapsHudTableView(MVLapPtr bestLap, MVLapsPtr laps,
+                                       std::vector<MVLapPtr> selectedLaps, QWidget* parent)
+    : MVLapsHudTableView(std::move(bestLap), std::move(laps), std::move(selectedLaps),
+                         MVGLDFileManager::sharedManager(), parent) {}
+
+MVLapsHudTableView::MVLapsHudTableView(MVLapPtr bestLap, MVLapsPtr laps,
+                                       std::vector<MVLapPtr> selectedLaps,
+                                       const MVGLDFileManager& manager, QWidget* parent)
+    : QWidget(parent) {
+    MVHelper::addDarkBlueLayerForViewWithView(this);
+    model_ = new MVBestIdealLapModel(std::move(bestLap), std::move(laps), std::move(selectedLaps),
+                                     manager, this);
+    initTableView();
+}
+
+void MVLapsHudTableView::initTableView() {
+    mainTable_ = new MVTableView(this);
+    mainTable_->setModel(model_);
+    mainTable_->setSelectionMode(QAbstractItemView::NoSelection);
+    mainTable_->setFocusPolicy(Qt::NoFocus);
+    mainTable_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    mainTable_->setSortingEnabled(false);
+    QPalette palette = mainTable_->palette();
+    palette.setColor(QPalette::Base, MVHelper::Gui::DarkBlueColor());
+    palette.setColor(QPalette::Window, MVHelper::Gui::DarkBlueColor());
+    mainTable_->setPalette(palette);
+
+    QHeaderView* header = mainTable_->horizontalHeader();
+    header->hide();
+    header->setSectionsClickable(false);
+    header->setStretchLastSection(false);
+    header->setMinimumSectionSize(kFixedWidths[0]);
+    for (int column = 0; column < model_->columnCount(); ++column) {
+        if (column < MVBestIdealLapModel::kFixedColumnCount) {
+            header->setSectionResizeMode(column, QHeaderView::Fixed);
+            header->resizeSection(column, kFixedWidths[column]);
+        } else {
+            header->setSectionResizeMode(column, QHeaderView::Stretch);
+            header->resizeSection(column, kSectorMinimumWidth);
+        }
+    }
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(mainTable_);
+}
+
+void MVLapsHudTableView::reloadTableView() {
+    model_->reload();
+}
