@@ -1,0 +1,246 @@
+// The second half of the fast summary parse: the coarse gate-crossing search, the choice of the
+// session's circuit and its complete laps.
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "session/MVGLDFileManagerFastOperation.h"
+#include "session/MVGLDFormat.h"
+#include "session/MVHelperGeometry.h"
+#include "session/MVStepTimer.h"
+#include "session/ZORFileLog.h"
+
+namespace {
+
+struct PlaneGate {
+    MV2DSegmentPtr previous;
+    MV2DSegmentPtr next;
+};
+
+PlaneGate planeGate(const MVPreviousNextLocation& gate, const MVLocation& base) {
+    return {MVHelper::convertLocationToSegment(*gate.previousLocation(), base),
+            MVHelper::convertLocationToSegment(*gate.nextLocation(), base)};
+}
+
+bool isNear(const MV2DSegment& point, const PlaneGate& gate) {
+    const MVPoint p = point.point();
+    const MVPoint g = gate.next->point();
+    return std::fabs(p.x - g.x) <= MVGLDFileManagerFastOperation::kNearGateMetres ||
+           std::fabs(p.y - g.y) <= MVGLDFileManagerFastOperation::kNearGateMetres;
+}
+
+bool hasGate(const MVPreviousNextLocationPtr& gate) {
+    return gate && gate->previousLocation() && gate->nextLocation();
+}
+
+// The circuit when it has a start gate (logged), else none.
+MVTrackInfoPtr withStartGate(MVTrackInfoPtr track) {
+    if (!track || !hasGate(track->sfLocations())) return nullptr;
+    ZORFileLog::writeToTextFile("fast fetchSFWithArrayOfLines: " + track->description());
+    return track;
+}
+
+}  // namespace
+
+std::vector<double> MVGLDFileManagerFastOperation::arrayOfNumbersWithSample(
+    const std::vector<std::string>& fields) {
+    std::vector<double> numbers;
+    for (const std::string& field : fields) {
+        if (const auto number = MVGLDFormat::laptimingNumber(field)) numbers.push_back(*number);
+    }
+    return numbers;
+}
+
+MVGLDFileManagerFastOperation::StepPoints MVGLDFileManagerFastOperation::stepPoints(
+    const ChannelNames& headers, const MVSampleRows& samples,
+    const MVFakeIndexes& fakeIndexes) const {
+    StepPoints points;
+    if (samples.empty()) return points;
+    const MVLocation origin = base();
+    const auto add = [&](std::size_t row) {
+        const auto location =
+            MVLocation::location(static_cast<std::int64_t>(row), headers, samples, fakeIndexes);
+        points.push_back({row, MVHelper::convertLocationToSegment(*location, origin)});
+    };
+    const std::size_t last = samples.size() - 1;
+    points.reserve(samples.size() / kCrossingStep + 2);
+    for (std::size_t row = 0; row < samples.size(); row += kCrossingStep) add(row);
+    if (last % kCrossingStep != 0) add(last);
+    return points;
+}
+
+MVStartFinish::Crossings MVGLDFileManagerFastOperation::crossings(
+    const StepPoints& points, const MVPreviousNextLocation& start,
+    const MVPreviousNextLocation* finish) const {
+    MVStartFinish::Crossings result;
+    if (points.empty()) return result;
+    const MVLocation origin = base();
+    const PlaneGate s = planeGate(start, origin);
+    std::optional<PlaneGate> f;
+    if (finish != nullptr) f = planeGate(*finish, origin);
+    // Steps start at rows 0, 5, 10, ...; the appended last row (when it is not such a row) only
+    // ends the final step.
+    const std::size_t lastEntry = points.size() - 1;
+    for (std::size_t k = 0; k < points.size() && points[k].row % kCrossingStep == 0; ++k) {
+        const MV2DSegment& previous = *points[k].point;
+        const MV2DSegment& current = *points[std::min(k + 1, lastEntry)].point;
+        const bool nearStart = isNear(current, s);
+        if (!nearStart && !(f && isNear(current, *f))) continue;
+        const auto row = static_cast<std::int64_t>(points[k].row);
+        const double t = MVHelper::interpolateTime(current, previous, *s.previous, *s.next);
+        if (t != 0) result.starts.push_back({row, t});
+        if (f) {
+            const double tf = MVHelper::interpolateTime(current, previous, *f->previous, *f->next);
+            if (tf != 0 && result.starts.size() == result.finishes.size() + 1) {
+                result.finishes.push_back({row, tf});
+            }
+        }
+    }
+    return result;
+}
+
+std::vector<MVStartFinish::Crossing> MVGLDFileManagerFastOperation::arrayOfSFTimeWithSFLocations(
+    const MVPreviousNextLocation& sfLocations, const ChannelNames& headers,
+    const MVSampleRows& samples, const MVFakeIndexes& fakeIndexes) const {
+    return crossings(stepPoints(headers, samples, fakeIndexes), sfLocations, nullptr).starts;
+}
+
+MVStartFinish::Crossings MVGLDFileManagerFastOperation::arrayOfSFTimeWithSFLocations(
+    const MVPreviousNextLocation& sfLocations, const MVPreviousNextLocation& sfLocations2,
+    const ChannelNames& headers, const MVSampleRows& samples,
+    const MVFakeIndexes& fakeIndexes) const {
+    return crossings(stepPoints(headers, samples, fakeIndexes), sfLocations, &sfLocations2);
+}
+
+double MVGLDFileManagerFastOperation::averageDistanceUsingGroupMethod(
+    const std::vector<MVStartFinish::Crossing>& crossings, const MVDistances& distances) {
+    return MVStartFinish::averageDistanceUsingGroupMethod(crossings, distances);
+}
+
+double MVGLDFileManagerFastOperation::averageDistanceUsingGroupMethod(
+    const std::vector<MVStartFinish::Crossing>& starts,
+    const std::vector<MVStartFinish::Crossing>& finishes, const MVDistances& distances) {
+    return MVStartFinish::averageDistanceUsingGroupMethod(starts, finishes, distances);
+}
+
+double MVGLDFileManagerFastOperation::measuredLapDistance(const MVTrackInfo& record,
+                                                          const StepPoints& points,
+                                                          const MVDistances& distances) const {
+    if (!hasGate(record.sfLocations())) return 0;
+    if (hasGate(record.sfLocations2())) {
+        const auto found = crossings(points, *record.sfLocations(), record.sfLocations2().get());
+        if (found.finishes.empty()) return 0;
+        return averageDistanceUsingGroupMethod(found.starts, found.finishes, distances);
+    }
+    const auto found = crossings(points, *record.sfLocations(), nullptr);
+    if (found.starts.size() <= 1) return 0;
+    return averageDistanceUsingGroupMethod(found.starts, distances);
+}
+
+MVTrackInfoPtr MVGLDFileManagerFastOperation::fetchSFWithArrayOfLines(
+    const Lines& lines, const ChannelNames& headers, const MVSampleRows& samples,
+    const MVFakeIndexes& fakeIndexes, const MVDistances& distances, const TrackList& tracks) const {
+    return chooseCircuit(lines, stepPoints(headers, samples, fakeIndexes), distances, tracks);
+}
+
+MVTrackInfoPtr MVGLDFileManagerFastOperation::chooseCircuit(const Lines& lines,
+                                                            const StepPoints& points,
+                                                            const MVDistances& distances,
+                                                            const TrackList& tracks) const {
+    const MVStepTimer timer("MVGLDFileManagerFastOperation::fetchSFWithArrayOfLines");
+    const auto logCandidate = [](const MVTrackInfo& candidate, double lapDistance) {
+        std::fprintf(stderr, "Length: %3.2f Lap: %3.2f, Diff: %3.2f, %s\n", candidate.length(),
+                     lapDistance, std::fabs(candidate.length() - lapDistance),
+                     candidate.trackName().c_str());
+    };
+
+    MVTrackInfoPtr result = MVTrackInfo::instance();
+    if (MVTrackInfoPtr own = MVStartFinish::trackInfoFromLaptiming(lines)) {
+        // The file's own gates, named after the candidate nearest in length.
+        double lapDistance = 0;
+        if (hasGate(own->sfLocations2())) {
+            const auto found = crossings(points, *own->sfLocations(), own->sfLocations2().get());
+            if (found.finishes.empty()) return nullptr;
+            lapDistance = averageDistanceUsingGroupMethod(found.starts, found.finishes, distances);
+        } else {
+            const auto found = crossings(points, *own->sfLocations(), nullptr);
+            if (found.starts.size() <= 1) {
+                // The file's gate does not cut this session: the first candidate as it stands.
+                return tracks.empty() ? nullptr : withStartGate(tracks.front());
+            }
+            lapDistance = averageDistanceUsingGroupMethod(found.starts, distances);
+        }
+        for (const MVTrackInfoPtr& candidate : tracks) {
+            logCandidate(*candidate, lapDistance);
+            if (std::fabs(lapDistance - candidate->length()) <
+                std::fabs(lapDistance - own->length())) {
+                own->setTrackName(candidate->trackName());
+                own->setLength(candidate->length());
+            }
+        }
+        return withStartGate(std::move(own));
+    }
+    // No gate in the file: the candidate whose own gates give laps nearest its length.
+    double bound = std::numeric_limits<double>::max();
+    for (const MVTrackInfoPtr& candidate : tracks) {
+        const float measured =
+            static_cast<float>(measuredLapDistance(*candidate, points, distances));
+        logCandidate(*candidate, measured);
+        const double gap = std::fabs(candidate->length() - static_cast<double>(measured));
+        if (gap < bound) {
+            bound = gap;
+            result = candidate;
+        }
+    }
+    return withStartGate(std::move(result));
+}
+
+MVLapsPtr MVGLDFileManagerFastOperation::fetchLapsWithArrayOfLines(
+    const Lines& /*lines*/, const ChannelNames& headers, const MVSampleRows& samples,
+    const MVFakeIndexes& fakeIndexes, const MVDistances& distances,
+    const std::filesystem::path& /*url*/) const {
+    const MVTrackInfoPtr track = trackInfo();
+    if (!track) return nullptr;
+    return cutLaps(*track, stepPoints(headers, samples, fakeIndexes), distances);
+}
+
+MVLapsPtr MVGLDFileManagerFastOperation::cutLaps(const MVTrackInfo& track, const StepPoints& points,
+                                                 const MVDistances& distances) const {
+    const MVStepTimer timer("MVGLDFileManagerFastOperation::fetchLapsWithArrayOfLines");
+    if (!hasGate(track.sfLocations())) return nullptr;
+    const bool split = hasGate(track.sfLocations2());
+    const auto found =
+        crossings(points, *track.sfLocations(), split ? track.sfLocations2().get() : nullptr);
+
+    auto laps = MVLaps::instance();
+    const auto addLap = [&](const MVStartFinish::Crossing& from,
+                            const MVStartFinish::Crossing& to) {
+        auto lap = MVLap::instance();
+        lap->setNumber(laps->count() + 1);
+        lap->setIndexStart(static_cast<std::uint64_t>(from.position));
+        lap->setIndexEnd(static_cast<std::uint64_t>(to.position));
+        lap->setDuration(to.time - from.time);
+        lap->setDistance(distances.valueAtIndex(to.position) -
+                         distances.valueAtIndex(from.position));
+        laps->addLap(std::move(lap));
+    };
+    if (split) {
+        for (std::size_t k = 0; k < found.finishes.size(); ++k) {
+            addLap(found.starts[k], found.finishes[k]);
+        }
+    } else {
+        for (std::size_t k = 1; k < found.starts.size(); ++k) {
+            addLap(found.starts[k - 1], found.starts[k]);
+        }
+    }
+    std::string numbers;
+    for (const MVLapPtr& lap : laps->data()) {
+        if (!numbers.empty()) numbers += ", ";
+        char text[96];
+        std::snprintf(text, sizeof text, "%llu: %.2f s",
+                      static_cast<unsigned long long>(lap->number()), lap->duration());
+        numbers += text;
+    }
+    ZORFileLog::writeToTextFile("fast fetchLapsWithArrayOfLines: (" + numbers + ")");
+    return laps->count() == 0 ? nullptr : laps;
+}
