@@ -2,6 +2,9 @@
 
 #include "app/MVHelperColors.h"
 
+#include <QFontMetrics>
+
+#include <algorithm>
 #include <cmath>
 
 namespace MVLapTable {
@@ -39,6 +42,18 @@ QString tenthsText(double value) {
 
 QString notAvailableText() {
     return QStringLiteral("N/A");
+}
+
+std::array<int, 5> fixedColumnWidths() {
+    constexpr int kPadding = 8;
+    const QFontMetrics title(MVHelper::BigTextFont());
+    const QFontMetrics cell(MVHelper::SmallTextBoldFont());
+    auto fit = [&](int least, const char* heading, const char* widest) {
+        return std::max({least, title.horizontalAdvance(QString::fromLatin1(heading)) + kPadding,
+                         cell.horizontalAdvance(QString::fromLatin1(widest)) + kPadding});
+    };
+    return {32, fit(36, "Lap", "Ideal Lap"), fit(55, "Time", "00:00.00"),
+            fit(40, "Delta", "+00.00"), fit(40, "VMax", "000.0")};
 }
 
 std::size_t boundaryCount(const MVLap& lap) {

@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QString>
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -33,6 +34,14 @@ QString hundredthsText(double value);
 QString tenthsText(double value);
 // "N/A".
 QString notAvailableText();
+
+// Widths of the five fixed columns (check box, lap number or title, lap time, gap, top speed),
+// shared by the lap table and the best/ideal lap table so that their columns line up: 32, 36,
+// 55, 40 and 40 points, each widened where the system face needs more room for the column's
+// title or its widest usual text ("Ideal Lap", "00:00.00", "+00.00", "000.0"). Main thread only.
+std::array<int, 5> fixedColumnWidths();
+// The least width of a sector column.
+inline constexpr int kSectorColumnWidth = 40;
 
 // Time of sector k of the lap; nullopt when k is outside 1 ... boundaries - 1 or the sector gate
 // was not found (time exactly 0).

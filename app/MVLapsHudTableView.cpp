@@ -2,17 +2,11 @@
 
 #include "app/MVBestIdealLapModel.h"
 #include "app/MVHelperColors.h"
+#include "app/MVLapTableFormat.h"
 #include "app/MVTableView.h"
 
 #include <QHeaderView>
 #include <QVBoxLayout>
-
-namespace {
-
-constexpr int kFixedWidths[MVBestIdealLapModel::kFixedColumnCount] = {32, 36, 55, 40, 40};
-constexpr int kSectorMinimumWidth = 40;
-
-}  // namespace
 
 MVLapsHudTableView::MVLapsHudTableView(MVLapPtr bestLap, MVLapsPtr laps,
                                        std::vector<MVLapPtr> selectedLaps, QWidget* parent)
@@ -45,14 +39,15 @@ void MVLapsHudTableView::initTableView() {
     header->hide();
     header->setSectionsClickable(false);
     header->setStretchLastSection(false);
-    header->setMinimumSectionSize(kFixedWidths[0]);
+    const std::array<int, 5> widths = MVLapTable::fixedColumnWidths();
+    header->setMinimumSectionSize(widths[0]);
     for (int column = 0; column < model_->columnCount(); ++column) {
         if (column < MVBestIdealLapModel::kFixedColumnCount) {
             header->setSectionResizeMode(column, QHeaderView::Fixed);
-            header->resizeSection(column, kFixedWidths[column]);
+            header->resizeSection(column, widths[static_cast<std::size_t>(column)]);
         } else {
             header->setSectionResizeMode(column, QHeaderView::Stretch);
-            header->resizeSection(column, kSectorMinimumWidth);
+            header->resizeSection(column, MVLapTable::kSectorColumnWidth);
         }
     }
 

@@ -13,8 +13,9 @@ class MVTableView;
 
 // The best/ideal lap table under a session's lap table in the laps panel: the two rows of
 // MVBestIdealLapModel in a dark-blue table without column titles, its columns as wide as the lap
-// table's (32, 36, 55, 40, 40, then the sector columns sharing the rest). Read-only: no sorting,
-// no selection. The laps panel gives it 2 rows of 20 points plus 4 (44 points). Main thread only.
+// table's (MVLapTable::fixedColumnWidths(), then the sector columns sharing the rest). Read-only:
+// no sorting, no selection. The laps panel gives it 2 rows of 20 points plus 4 (44 points). Main
+// thread only.
 //
 // Fed by the laps panel with the same three values as the lap table above it.
 class MVLapsHudTableView : public QWidget {

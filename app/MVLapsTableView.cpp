@@ -11,13 +11,6 @@
 #include <QHeaderView>
 #include <QVBoxLayout>
 
-namespace {
-
-constexpr int kFixedWidths[MVLapTableModel::kFixedColumnCount] = {32, 36, 55, 40, 40};
-constexpr int kSectorMinimumWidth = 40;
-
-}  // namespace
-
 MVLapsTableView::MVLapsTableView(MVLapPtr bestLap, MVLapsPtr laps,
                                  std::vector<MVLapPtr> selectedLaps, QWidget* parent)
     : MVLapsTableView(std::move(bestLap), std::move(laps), std::move(selectedLaps),
@@ -47,15 +40,16 @@ void MVLapsTableView::initTableView() {
     header->setSectionsMovable(true);
     header->setSectionsClickable(true);
     header->setStretchLastSection(false);
-    header->setMinimumSectionSize(kFixedWidths[0]);
+    const std::array<int, 5> widths = MVLapTable::fixedColumnWidths();
+    header->setMinimumSectionSize(widths[0]);
     for (int column = 0; column < model_->columnCount(); ++column) {
         if (column < MVLapTableModel::kFixedColumnCount) {
             header->setSectionResizeMode(column, QHeaderView::Fixed);
-            header->resizeSection(column, kFixedWidths[column]);
+            header->resizeSection(column, widths[static_cast<std::size_t>(column)]);
         } else {
             // Sector columns share the width left over, like columns resized uniformly.
             header->setSectionResizeMode(column, QHeaderView::Stretch);
-            header->resizeSection(column, kSectorMinimumWidth);
+            header->resizeSection(column, MVLapTable::kSectorColumnWidth);
         }
     }
     connect(header, &QHeaderView::sectionClicked, model_, &MVLapTableModel::sortByColumnClick);

@@ -15,8 +15,9 @@ class MVTableView;
 class QModelIndex;
 
 // The lap table of one session in the laps panel: the dark table (MVTableView) over an
-// MVLapTableModel, with fixed columns (check box 32, Lap 36, Time 55, Delta 40, VMax 40) and one
-// sector column per sector (at least 40 wide, sharing the rest of the width). A click on a
+// MVLapTableModel, with fixed-width columns (check box, Lap, Time, Delta, VMax; widths from
+// MVLapTable::fixedColumnWidths()) and one sector column per sector (at least 40 wide, sharing
+// the rest of the width). A click on a
 // column title sorts (see MVLapTableModel); a click on a lap's check box posts
 // "MVLapDidSelected" (no object; user info "selectedLap": the lap, an MVLapPtr) and changes
 // nothing itself: the new marks arrive through reloadTableViewWithArrayOfSelectedLaps(). Rows are

@@ -1,5 +1,6 @@
 #include "app/MVBestIdealLapModel.h"
 #include "app/MVHelperColors.h"
+#include "app/MVLapTableFormat.h"
 #include "app/MVLapsHudTableView.h"
 #include "app/MVTableView.h"
 #include "session/MVGLDFileManager.h"
@@ -10,11 +11,13 @@
 #include "support/TempDir.h"
 
 #include <QAbstractItemModelTester>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -262,10 +265,13 @@ TEST(BestIdealTable, ViewHasNoTitlesAndTheLapTablesColumns) {
     view.show();
     const QHeaderView* header = view.mainTable()->horizontalHeader();
     EXPECT_TRUE(header->isHidden());
-    const int fixed[] = {32, 36, 55, 40, 40};
+    // The same widths as the lap table above it, so that the columns line up.
+    const std::array<int, 5> widths = MVLapTable::fixedColumnWidths();
     for (int c = 0; c < MVBestIdealLapModel::kFixedColumnCount; ++c) {
-        EXPECT_EQ(header->sectionSize(c), fixed[c]) << c;
+        EXPECT_EQ(header->sectionSize(c), widths[static_cast<std::size_t>(c)]) << c;
     }
+    const QFontMetrics cell(MVHelper::SmallTextBoldFont());
+    EXPECT_GT(widths[MVBestIdealLapModel::TitleColumn], cell.horizontalAdvance("Ideal Lap"));
     EXPECT_GE(header->sectionSize(kS1), 40);
     EXPECT_EQ(view.mainTable()->rowHeight(0), 20);
     EXPECT_EQ(view.mainTable()->palette().color(QPalette::Base), MVHelper::Gui::DarkBlueColor());

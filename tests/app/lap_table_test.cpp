@@ -1,4 +1,5 @@
 #include "app/MVHelperColors.h"
+#include "app/MVLapTableFormat.h"
 #include "app/MVLapTableModel.h"
 #include "app/MVLapsTableView.h"
 #include "app/MVTableView.h"
@@ -14,12 +15,14 @@
 #include "support/TempDir.h"
 
 #include <QAbstractItemModelTester>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -421,10 +424,16 @@ TEST_F(LapTableTest, ViewLayout) {
     view.resize(500, 200);
     view.show();
     const QHeaderView* header = view.mainTable()->horizontalHeader();
-    const int fixed[] = {32, 36, 55, 40, 40};
+    // At least the usual widths, widened where the system face needs room for the texts.
+    const int least[] = {32, 36, 55, 40, 40};
+    const std::array<int, 5> widths = MVLapTable::fixedColumnWidths();
     for (int c = 0; c < MVLapTableModel::kFixedColumnCount; ++c) {
-        EXPECT_EQ(header->sectionSize(c), fixed[c]) << c;
+        EXPECT_EQ(header->sectionSize(c), widths[static_cast<std::size_t>(c)]) << c;
+        EXPECT_GE(header->sectionSize(c), least[c]) << c;
     }
+    EXPECT_EQ(widths[0], 32);
+    const QFontMetrics cell(MVHelper::SmallTextBoldFont());
+    EXPECT_GT(widths[MVLapTableModel::DurationColumn], cell.horizontalAdvance("01:32.10"));
     for (int c = kS1; c < kS1 + 3; ++c) EXPECT_GE(header->sectionSize(c), 40) << c;
     EXPECT_EQ(view.mainTable()->rowHeight(0), 20);
     EXPECT_EQ(view.mainTable()->selectionMode(), QAbstractItemView::NoSelection);
