@@ -200,24 +200,28 @@ MVGLDFileManagerFastOperation::fetchVideoURLsWithArrayOfLines(const Lines& lines
                                                               const ChannelNames& headers,
                                                               const MVSampleRows& samples) const {
     const MVStepTimer timer("MVGLDFileManagerFastOperation::fetchVideoURLsWithArrayOfLines");
-    std::vector<std::string_view> text;
-    text.reserve(lines.size() / 2 + 1);
-    std::copy_if(lines.begin(), lines.end(), std::back_inserter(text),
-                 [](std::string_view line) { return !line.empty(); });
-    auto head = std::find(text.begin(), text.end(), MVGLDFormat::kAviSection);
-    if (head == text.end())
-        head = std::find(text.begin(), text.end(), MVGLDFormat::kAviSectionUpper);
+    // The section head, then the next two lines that are not empty.
+    auto head = std::find(lines.begin(), lines.end(), MVGLDFormat::kAviSection);
+    if (head == lines.end()) {
+        head = std::find(lines.begin(), lines.end(), MVGLDFormat::kAviSectionUpper);
+    }
+    const auto nextText = [&](Lines::const_iterator from) {
+        return std::find_if(from == lines.end() ? from : from + 1, lines.end(),
+                            [](std::string_view line) { return !line.empty(); });
+    };
+    const auto baseLine = nextText(head);
+    const auto extensionLine = nextText(baseLine);
 
     std::filesystem::path folder = url_.parent_path();
     std::vector<std::filesystem::path> urls;
     // Without a section, or with a section that names no base, the session links no video.
-    if (head == text.end() || head + 1 == text.end()) {
+    if (baseLine == lines.end()) {
         urls.push_back(folder / MVGLDFormat::kNoVideoFileName);
     } else {
-        const std::string_view baseName = *(head + 1);
-        const std::string extension = head + 2 == text.end()
+        const std::string_view baseName = *baseLine;
+        const std::string extension = extensionLine == lines.end()
                                           ? std::string(MVGLDFormat::kAviExtension)
-                                          : MVGLDFormat::aviExtension(*(head + 2));
+                                          : MVGLDFormat::aviExtension(*extensionLine);
         // The distinct video numbers, in order of first appearance.
         std::vector<std::string_view> numbers;
         const std::ptrdiff_t column = columnOf(headers, MVHelper::Key_VideoIndex());
