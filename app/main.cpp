@@ -1,17 +1,30 @@
+#include "app/AppDelegate.h"
+#include "app/MVZQViewController.h"
 #include "app/MainQueueBinding.h"
 
 #include <QApplication>
-#include <QMainWindow>
+#include <QElapsedTimer>
+#include <QStringList>
+
+#include <cstdio>
 
 int main(int argc, char** argv) {
+    QElapsedTimer sinceStart;
+    sinceStart.start();
     QApplication application(argc, argv);
     QApplication::setApplicationName("Gridlark");
     QApplication::setOrganizationName("Gridlark");
     app::MainQueueBinding mainQueue;
 
-    QMainWindow window;
-    window.setWindowTitle("Gridlark");
-    window.resize(1280, 800);
-    window.show();
+    AppDelegate delegate;
+    QObject::connect(
+        delegate.viewController(), &MVZQViewController::lapTableFilled, [&sinceStart](int laps) {
+            std::fprintf(stderr, "gridlark: lap table filled (%d laps) %lld ms after start\n", laps,
+                         static_cast<long long>(sinceStart.elapsed()));
+        });
+    // Session files named on the command line are opened as if the system had asked for them.
+    const QStringList arguments = QApplication::arguments();
+    for (qsizetype i = 1; i < arguments.size(); ++i) delegate.openFile(arguments[i]);
+    delegate.applicationDidFinishLaunching();
     return QApplication::exec();
 }

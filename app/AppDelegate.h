@@ -1,0 +1,41 @@
+#pragma once
+
+#include "app/AppStartupServices.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class MVZQViewController;
+class QMainWindow;
+
+// The root object of the program: owns the main window and its view controller, runs the launch
+// sequence and answers requests to open session files. Main thread only.
+class AppDelegate : public QObject {
+    Q_OBJECT
+  public:
+    explicit AppDelegate(
+        std::unique_ptr<AppStartupServices> services = std::make_unique<NoStartupServices>(),
+        QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    QMainWindow* window() const { return window_; }
+    MVZQViewController* viewController() const { return viewController_; }
+
+    // The launch sequence: start-up services, main view, shows the window.
+    void applicationDidFinishLaunching();
+    // Opens a session file; always true (a file that cannot be read is reported by the status
+    // bar).
+    bool openFile(const QString& path);
+    // File > Open: a panel that lists session files ("*.gld"); the chosen file is opened.
+    void openNewFilePanel();
+
+  private:
+    void buildMenus();
+
+    std::unique_ptr<AppStartupServices> services_;
+    QMainWindow* window_ = nullptr;
+    MVZQViewController* viewController_ = nullptr;
+    bool isOpenFromAssociatedFile_ = false;
+};
