@@ -1,5 +1,8 @@
 #include "app/MVStatusView.h"
 
+#include "session/MVGLDFileManager.h"
+#include "session/MVParsingStatusText.h"
+
 #include "app/MVHelperColors.h"
 #include "app/MVTextField.h"
 
@@ -18,25 +21,6 @@ constexpr auto kBlinkInterval = std::chrono::milliseconds(500);
 
 constexpr int kWarningCode = 12;
 constexpr int kCompletedCode = 10;
-
-const std::array<const char*, 15> kCodeTexts = {
-    "Start Processing...",
-    "Loading Lines...",
-    "Loading Headers...",
-    "Loading Samples...",
-    "Loading Speeds...",
-    "Loading FakeIndexes...",
-    "Loading Distances...",
-    "Loading Tracks...",
-    "Loading Default track...",
-    "Loading Laps...",
-    "",
-    "Track/layout must match the current session.",
-    // The file is loaded after this warning, so the text must not say otherwise.
-    "No matching circuit found. The session is loaded; laps may be missing.",
-    "Cannot get data information.",
-    "No laps detected. Custom tracks are not yet supported.",
-};
 
 // The program's short version: the application's own when it set one, else the build's.
 QString versionString() {
@@ -85,8 +69,8 @@ void MVStatusView::initVersionLabel() {
 }
 
 std::optional<QString> MVStatusView::textForCode(int code) {
-    if (code < 0 || code >= static_cast<int>(kCodeTexts.size())) return std::nullopt;
-    return QString::fromUtf8(kCodeTexts[static_cast<size_t>(code)]);
+    if (code < 0 || code > MVParsingStatus::kNoLaps) return std::nullopt;
+    return QString::fromStdString(MVParsingStatus::text(code));
 }
 
 QString MVStatusView::unreachableFileText() {

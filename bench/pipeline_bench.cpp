@@ -22,7 +22,7 @@ const std::filesystem::path& hourSession() {
         options.withHeading = true;
         options.withHeight = true;
         options.withVideo = true;
-        options.extraChannels = 2;  // 12 channels in all
+        options.extraChannels = 3;  // 12 channels in all
         auto session = testing_support::generateSession(options);
         auto p = std::filesystem::temp_directory_path() /
                  ("gridlark-bench-" + std::to_string(getpid()) + ".gld");

@@ -10,6 +10,7 @@
 #include "session/MVLapMapData.h"
 #include "session/MVOptionsAndSettings.h"
 #include "session/MVStartFinish.h"
+#include "session/MVStepTimer.h"
 #include "session/MVVideoLinks.h"
 #include "session/ZORFileLog.h"
 
@@ -40,11 +41,9 @@ std::string uniqueDisplayName(const std::string& plain, const std::vector<std::s
 }  // namespace
 
 bool MVGLDFileManager::loadGLDFileWithURL(const std::filesystem::path& url) {
-    const auto started = std::chrono::steady_clock::now();
+    const MVStepTimer timer("MVGLDFileManager::loadGLDFileWithURL");
     const bool loaded = startGLDProcess(url, false);
     if (loaded) arrayOfGLDURLs_.push_back(url);
-    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
-    std::fprintf(stderr, "%s executed %fs\n", "loadGLDFileWithURL", elapsed.count());
     return loaded;
 }
 

@@ -6,6 +6,7 @@
 #include "session/MVPositionAlignment.h"
 #include "session/MVSampleValues.h"
 #include "session/MVStartFinish.h"
+#include "session/MVStepTimer.h"
 
 #include <chrono>
 #include <cstdio>
@@ -38,7 +39,7 @@ std::optional<double> timeOfDay(const MVLapCutInput& input, std::size_t row) {
 }  // namespace
 
 MVLapsPtr fetchLaps(const MVLapCutInput& input, MVLap& wholeFileLap, MVGLDFileManager& manager) {
-    const auto started = std::chrono::steady_clock::now();
+    const MVStepTimer timer("MVLapCutter::fetchLaps");
     const MVSampleValues values(manager);
     const auto& record = manager.trackInfo();
     const std::string& name = wholeFileLap.gldFile();
@@ -133,9 +134,6 @@ MVLapsPtr fetchLaps(const MVLapCutInput& input, MVLap& wholeFileLap, MVGLDFileMa
     for (std::size_t i = 0; i < laps->count(); ++i) {
         runFollowUp(*laps->lapAtIndex(i), referenceGates, input, manager);
     }
-
-    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
-    std::fprintf(stderr, "%s executed %fs\n", "MVLapCutter::fetchLaps", elapsed.count());
     return laps;
 }
 

@@ -4,6 +4,7 @@
 #include "session/MVHelperKeys.h"
 #include "session/MVHelperMotion.h"
 #include "session/MVSampleValues.h"
+#include "session/MVStepTimer.h"
 #include "session/ZORFileLog.h"
 
 #include "platform/Folders.h"
@@ -22,21 +23,6 @@ namespace MVLapMapData {
 namespace {
 
 constexpr double kLargestFloat = std::numeric_limits<float>::max();
-
-class ScopedTiming {
-public:
-    explicit ScopedTiming(const char* name)
-        : name_(name), start_(std::chrono::steady_clock::now()) {}
-    ~ScopedTiming() {
-        if (std::getenv("GRIDLARK_TRACE_TIMING") == nullptr) return;
-        std::chrono::duration<double> d = std::chrono::steady_clock::now() - start_;
-        std::fprintf(stderr, "%s executed %fs\n", name_, d.count());
-    }
-
-private:
-    const char* name_;
-    std::chrono::steady_clock::time_point start_;
-};
 
 MV2DSegmentPtr pointOfSample(std::int64_t index, const MVLap& lap, const MVSampleValues& values,
                              const MVLocation& base) {
@@ -148,7 +134,7 @@ std::optional<std::filesystem::path> shippedOutline(const std::string& lowerName
 }  // namespace
 
 void fetchMapDataWithLap(MVLap& lap, const MVGLDFileManager& manager) {
-    ScopedTiming timing("fetchMapDataWithLap:");
+    const MVStepTimer timing("fetchMapDataWithLap:");
     const MVSampleValues values(manager);
     const MVLocation base = baseOf(manager);
     const auto& bounds = lap.sectors()->values();
@@ -164,7 +150,7 @@ void fetchMapDataWithLap(MVLap& lap, const MVGLDFileManager& manager) {
 }
 
 void fetchMapDataWithWholeFileLap(MVLap& lap, const MVGLDFileManager& manager) {
-    ScopedTiming timing("fetchMapDataWithWholeFileLap:");
+    const MVStepTimer timing("fetchMapDataWithWholeFileLap:");
     const MVSampleValues values(manager);
     const MVLocation base = baseOf(manager);
     std::vector<MV2DSegmentPtr> list;

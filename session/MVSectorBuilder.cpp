@@ -9,24 +9,9 @@
 #include "session/MVHelperKeys.h"
 #include "session/MVOptionsAndSettings.h"
 #include "session/MVSampleValues.h"
+#include "session/MVStepTimer.h"
 
 namespace {
-
-// Writes "<name> executed <seconds>s" to standard error when it goes out of scope.
-class StepTimer {
-  public:
-    explicit StepTimer(const char* name) : name_(name) {}
-    ~StepTimer() {
-        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start_;
-        std::fprintf(stderr, "%s executed %fs\n", name_, elapsed.count());
-    }
-    StepTimer(const StepTimer&) = delete;
-    StepTimer& operator=(const StepTimer&) = delete;
-
-  private:
-    const char* name_;
-    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-};
 
 // Sample indexes as signed numbers, so that "i - 10" and "indexEnd - 10" never wrap around;
 // small enough that adding a window to them cannot overflow.
@@ -66,7 +51,7 @@ class LapPoints {
 
 std::vector<MVPreviousNextLocationPtr> MVSectorBuilder::fetchBestSpeedStartFinishWithLap(
     const MVLapPtr& referenceLap) const {
-    const StepTimer timer("MVSectorBuilder::fetchBestSpeedStartFinishWithLap");
+    const MVStepTimer timer("MVSectorBuilder::fetchBestSpeedStartFinishWithLap");
     std::vector<MVPreviousNextLocationPtr> gates;
     if (!referenceLap) return gates;
     const MVLap& lap = *referenceLap;
@@ -114,7 +99,7 @@ std::vector<MVPreviousNextLocationPtr> MVSectorBuilder::fetchBestSpeedStartFinis
 
 void MVSectorBuilder::fetchSectorsWithReferenceSectors(
     const std::vector<MVPreviousNextLocationPtr>& gates, MVLap& lap, std::int64_t gateWidth) const {
-    const StepTimer timer("MVSectorBuilder::fetchSectorsWithReferenceSectors");
+    const MVStepTimer timer("MVSectorBuilder::fetchSectorsWithReferenceSectors");
     const MVSampleValues values(manager_);
     LapPoints points(values, lap);
     static const MVLocation kOrigin;
@@ -156,7 +141,7 @@ void MVSectorBuilder::fetchSectorsWithReferenceSectors(
 }
 
 void MVSectorBuilder::fetchGForceWithLap(MVLap& lap) const {
-    const StepTimer timer("MVSectorBuilder::fetchGForceWithLap");
+    const MVStepTimer timer("MVSectorBuilder::fetchGForceWithLap");
     const MVSampleValues values(manager_);
     const auto known = [](double value) {
         return value == MVSampleValues::kNotAvailable ? 0.0 : value;

@@ -9,24 +9,9 @@
 #include "session/MVGLDFormat.h"
 #include "session/MVHelperKeys.h"
 #include "session/MVSampleValues.h"
+#include "session/MVStepTimer.h"
 
 namespace {
-
-// Writes "<name> executed <seconds>s" to standard error when it goes out of scope.
-class StepTimer {
-  public:
-    explicit StepTimer(const char* name) : name_(name) {}
-    ~StepTimer() {
-        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start_;
-        std::fprintf(stderr, "%s executed %fs\n", name_, elapsed.count());
-    }
-    StepTimer(const StepTimer&) = delete;
-    StepTimer& operator=(const StepTimer&) = delete;
-
-  private:
-    const char* name_;
-    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-};
 
 // The leading whole number of a text (blanks skipped, optional sign, digits; saturating); 0
 // when the text does not start with one.
@@ -96,7 +81,7 @@ void MVVideoLinks::fetchVideosWithLap(MVLap& lap, const std::vector<std::string>
 
 void MVVideoLinks::fetchVideosWithLap(MVLap& lap, const std::optional<MVAviSection>& section,
                                       const std::filesystem::path& url) const {
-    const StepTimer timer("MVVideoLinks::fetchVideosWithLap");
+    const MVStepTimer timer("MVVideoLinks::fetchVideosWithLap");
     const std::filesystem::path sessionFolder = url.parent_path();
     const std::vector<std::filesystem::path> noVideo{sessionFolder / MVGLDFormat::kNoVideoFileName};
     if (!section) {
@@ -141,7 +126,7 @@ void MVVideoLinks::fetchVideosWithLap(MVLap& lap, const std::optional<MVAviSecti
 }
 
 void MVVideoLinks::fetchVideoTimestampForStartAndEnd(MVLap& lap) const {
-    const StepTimer timer("MVVideoLinks::fetchVideoTimestampForStartAndEnd");
+    const MVStepTimer timer("MVVideoLinks::fetchVideoTimestampForStartAndEnd");
     const MVSampleValues values(manager_);
     const auto videoTime = [&](std::uint64_t index) {
         return leadingInteger(values.stringValueWithSamplesIndex(
