@@ -19,10 +19,9 @@ AppDelegate::AppDelegate(std::unique_ptr<AppStartupServices> services, QObject* 
 }
 
 AppDelegate::~AppDelegate() {
-    delete window_;  // the view controller goes with it once it is the content view
-    if (!isOpenFromAssociatedFile_ && viewController_ && !viewController_->parent()) {
-        delete viewController_;
-    }
+    // The view controller goes with the window once it is the window's content view.
+    if (viewController_->parent() == nullptr) delete viewController_;
+    delete window_;
 }
 
 void AppDelegate::buildMenus() {
