@@ -2,6 +2,8 @@
 // choice and the laps are in MVGLDFileManagerFastOperationLaps.cpp.
 #include "session/MVGLDFileManagerFastOperation.h"
 
+#include "session/MVSessionFileRename.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdarg>
@@ -270,4 +272,13 @@ MVGLDFileManagerFastOperation::fetchAvailableTracksWithArrayOfHeader(
         "fast fetchAvailableTracksWithArrayOfHeader: " +
         listDescription(tracks, [](const MVTrackInfoPtr& track) { return track->description(); }));
     return tracks;
+}
+
+void MVGLDFileManagerFastOperation::changeFileName(const std::string& newName) {
+    auto videos = arrayOfVideoURLs().value_or(std::vector<std::filesystem::path>{});
+    const bool hadVideos = arrayOfVideoURLs().has_value();
+    const auto result = MVSessionFileRename::changeFileName(newName, url_, videos);
+    if (result.status == MVSessionFileRename::Status::Renamed && hadVideos) {
+        setArrayOfVideoURLs(std::move(videos));
+    }
 }

@@ -111,6 +111,10 @@ class MVGLDFileManagerFastOperation : public platform::Operation {
     // ---- Read-only state of the last run.
 
     const std::filesystem::path& url() const { return url_; }
+    // Renames the summarised session file and its videos (the shared session rename: nothing is
+    // overwritten, a failure puts back what moved); on success url() and arrayOfVideoURLs() name
+    // the new files. An empty name or the current one does nothing. Main thread, after the run.
+    void changeFileName(const std::string& newName);
     // The circuit chosen by the last run; null when none.
     MVTrackInfoPtr trackInfo() const;
     // The session's first fix, origin of the plane used for gate crossings; null before a run
