@@ -5,7 +5,7 @@
 #include "session/MVCircuitDatabase.h"
 #include "session/MVGLDFileManagerFastOperation.h"
 
-#include "support/SessionGenerator.h"
+#include "bench/HourSession.h"
 
 #include <benchmark/benchmark.h>
 
@@ -18,47 +18,12 @@
 
 namespace {
 
-// The session file, generated once, in a temporary folder removed at exit.
-struct HourSession {
-    std::filesystem::path folder;
-    std::filesystem::path file;
-    size_t laps = 0;
-    std::unique_ptr<platform::UserDefaults> defaults;
-
-    HourSession() {
-        folder = std::filesystem::temp_directory_path() /
-                 ("gridlark-fast-parse-bench-" + std::to_string(getpid()));
-        std::filesystem::create_directories(folder);
-        testing_support::SessionOptions options;
-        options.durationHours = 1;
-        options.rateHz = 25;
-        options.withHeading = true;
-        options.withHeight = true;
-        options.withVideo = true;
-        options.extraChannels = 3;  // 12 channels in all
-        const auto session = testing_support::generateSession(options);
-        file = folder / "hour.gld";
-        testing_support::writeSessionFile(file, session.text);
-        laps = session.truth.laps.size();
-        std::fprintf(stderr, "generated %zu rows, %zu channels, %zu laps\n", session.truth.rowCount,
-                     session.truth.channels.size(), laps);
-        defaults = std::make_unique<platform::UserDefaults>(folder / "defaults.json");
-    }
-    ~HourSession() {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
-    }
-};
-
 class FastParse : public benchmark::Fixture {
   public:
     void SetUp(const benchmark::State&) override { session_ = &hourSession(); }
 
   protected:
-    static HourSession& hourSession() {
-        static HourSession session;
-        return session;
-    }
+    static HourSession& hourSession() { return HourSession::shared(); }
     HourSession* session_ = nullptr;
 };
 

@@ -4,7 +4,7 @@
 #include "session/MVGLDFileManager.h"
 #include "session/MVGLDReader.h"
 
-#include "support/SessionGenerator.h"
+#include "bench/HourSession.h"
 
 #include <benchmark/benchmark.h>
 
@@ -14,26 +14,7 @@
 
 namespace {
 
-const std::filesystem::path& hourSession() {
-    static const std::filesystem::path path = [] {
-        testing_support::SessionOptions options;
-        options.durationHours = 1;
-        options.rateHz = 25;
-        options.withHeading = true;
-        options.withHeight = true;
-        options.withVideo = true;
-        options.extraChannels = 3;  // 12 channels in all
-        auto session = testing_support::generateSession(options);
-        auto p = std::filesystem::temp_directory_path() /
-                 ("gridlark-bench-" + std::to_string(getpid()) + ".gld");
-        testing_support::writeSessionFile(p, session.text);
-        std::fprintf(stderr, "generated %zu rows, %zu channels, %zu laps\n",
-                     session.truth.rowCount, session.truth.channels.size(),
-                     session.truth.laps.size());
-        return p;
-    }();
-    return path;
-}
+const std::filesystem::path& hourSession() { return HourSession::shared().file; }
 
 size_t rowCount() {
     static const size_t rows = [] {

@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return std::filesystem::path(tmpl);
     }();
     if (FILE* f = std::fopen(file.c_str(), "wb")) {
-        std::fwrite(data, 1, size, f);
+        if (size > 0) std::fwrite(data, 1, size, f);
         std::fclose(f);
     }
     MVGLDFileManager manager;
