@@ -98,8 +98,11 @@ bool MVGLDFileManager::startGLDProcess(const std::filesystem::path& url, bool sf
                           .value_or(TrackList{});
     sendParsingStatus(MVParsingStatus::kTracksRead);
 
-    auto settled = MVStartFinish::fetchSFWithArrayOfLines(lines, header.names, samples.rows,
-                                                          *fakeIndexes, *distances, candidates, *this);
+    // The plane points of every sample, shared by the circuit choice and the lap cutting.
+    const auto points = MVStartFinish::samplePoints(
+        header.names, samples.rows, *fakeIndexes, baseLocation_ ? *baseLocation_ : MVLocation());
+    auto settled =
+        MVStartFinish::fetchSFWithArrayOfLines(lines, points, *distances, candidates, *this);
     if (settled && !sfLocationsProvided) {
         if (gldFileNames_.empty()) {
             trackInfo_ = settled;
@@ -146,6 +149,7 @@ bool MVGLDFileManager::startGLDProcess(const std::filesystem::path& url, bool sf
     input.samples = &arrayOfSamples_.back();
     input.fakeIndexes = fakeIndexes.get();
     input.distances = distances.get();
+    input.points = &points;
     input.url = url;
     input.aviSection = MVVideoLinks::aviSectionWithArrayOfLines(lines);
     input.isQuarto = isQuarto;

@@ -58,8 +58,7 @@ MVLapsPtr fetchLaps(const MVLapCutInput& input, MVLap& wholeFileLap, MVGLDFileMa
     }
 
     const MVLocation base = manager.baseLocation() ? *manager.baseLocation() : MVLocation();
-    const auto points =
-        MVStartFinish::samplePoints(*input.headers, *input.samples, *input.fakeIndexes, base);
+    const auto& points = *input.points;
     const bool split = hasGate(record->sfLocations2());
     const auto crossings = MVStartFinish::detectCrossings(
         points, *record->sfLocations(), split ? record->sfLocations2().get() : nullptr, base);

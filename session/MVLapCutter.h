@@ -22,6 +22,8 @@ struct MVLapCutInput {
     const MVSampleRows* samples = nullptr;
     const MVFakeIndexes* fakeIndexes = nullptr;
     const MVDistances* distances = nullptr;
+    // Plane points of every sample about the manager's base location (MVStartFinish::samplePoints).
+    const std::vector<MV2DSegmentPtr>* points = nullptr;
     std::filesystem::path url;
     std::optional<MVAviSection> aviSection;  // the file's video section, read once
     bool isQuarto = false;

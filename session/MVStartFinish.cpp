@@ -169,14 +169,11 @@ MVTrackInfoPtr trackInfoFromLaptiming(const std::vector<std::string_view>& lines
 }
 
 MVTrackInfoPtr fetchSFWithArrayOfLines(const std::vector<std::string_view>& lines,
-                                       const std::vector<std::string>& headers,
-                                       const MVSampleRows& samples,
-                                       const MVFakeIndexes& fakeIndexes,
+                                       const std::vector<MV2DSegmentPtr>& points,
                                        const MVDistances& distances,
                                        const std::vector<MVTrackInfoPtr>& candidates,
                                        const MVGLDFileManager& manager) {
     const MVLocation base = baseOf(manager);
-    const auto points = samplePoints(headers, samples, fakeIndexes, base);
     MVTrackInfoPtr result;
 
     if (const auto& inUse = manager.trackInfo()) {

@@ -56,11 +56,10 @@ MVTrackInfoPtr trackInfoFromLaptiming(const std::vector<std::string_view>& lines
 // Settles the circuit record of a session being loaded: the record in use when the session fits
 // it (a blank record when it does not cross its gates, nullptr when its laps are of another
 // length), else the file's own gates named after the nearest candidate, else the candidate whose
-// gates give laps closest to its length. nullptr when nothing applies.
+// gates give laps closest to its length. nullptr when nothing applies. `points` are the
+// session's samplePoints() about the manager's base location.
 MVTrackInfoPtr fetchSFWithArrayOfLines(const std::vector<std::string_view>& lines,
-                                       const std::vector<std::string>& headers,
-                                       const MVSampleRows& samples,
-                                       const MVFakeIndexes& fakeIndexes,
+                                       const std::vector<MV2DSegmentPtr>& points,
                                        const MVDistances& distances,
                                        const std::vector<MVTrackInfoPtr>& candidates,
                                        const MVGLDFileManager& manager);
