@@ -155,6 +155,10 @@ class MVGLDFileManager {
     void setWholeFileLap(MVLapPtr lap) { wholeFileLap_ = std::move(lap); }
     // First fix of the first loaded file, origin of every plane coordinate; null when none.
     const MVLocationPtr& baseLocation() const { return baseLocation_; }
+    // The base location, or the origin when there is none (every plane conversion's origin).
+    MVLocation baseLocationOrOrigin() const {
+        return baseLocation_ ? *baseLocation_ : MVLocation();
+    }
     void setBaseLocation(MVLocationPtr location) { baseLocation_ = std::move(location); }
 
     // Display units of the value lookups, copied from the options object by the main window:

@@ -100,7 +100,7 @@ bool MVGLDFileManager::startGLDProcess(const std::filesystem::path& url, bool sf
 
     // The plane points of every sample, shared by the circuit choice and the lap cutting.
     const auto points = MVStartFinish::samplePoints(
-        header.names, samples.rows, *fakeIndexes, baseLocation_ ? *baseLocation_ : MVLocation());
+        header.names, samples.rows, *fakeIndexes, baseLocationOrOrigin());
     auto settled =
         MVStartFinish::fetchSFWithArrayOfLines(lines, points, *distances, candidates, *this);
     if (settled && !sfLocationsProvided) {

@@ -15,10 +15,6 @@ namespace MVLapCutter {
 
 namespace {
 
-bool hasGate(const MVPreviousNextLocationPtr& gate) {
-    return gate && gate->previousLocation() && gate->nextLocation();
-}
-
 MVLapPtr newLap(std::uint64_t number, const MVLapCutInput& input, const std::string& name) {
     auto lap = MVLap::instance();
     lap->setNumber(number);
@@ -50,16 +46,16 @@ MVLapsPtr fetchLaps(const MVLapCutInput& input, MVLap& wholeFileLap, MVGLDFileMa
     auto finishSectors = MVSectors::instance();
     sectors->addValue(0);
 
-    if (!record || !hasGate(record->sfLocations())) {
+    if (!record || !MVStartFinish::hasGate(record->sfLocations())) {
         sectors->addValue(endTime);
         wholeFileLap.setSectors(sectors);
         wholeFileLap.setSectors2(finishSectors);
         return nullptr;
     }
 
-    const MVLocation base = manager.baseLocation() ? *manager.baseLocation() : MVLocation();
+    const MVLocation base = manager.baseLocationOrOrigin();
     const auto& points = *input.points;
-    const bool split = hasGate(record->sfLocations2());
+    const bool split = MVStartFinish::hasGate(record->sfLocations2());
     const auto crossings = MVStartFinish::detectCrossings(
         points, *record->sfLocations(), split ? record->sfLocations2().get() : nullptr, base);
     for (const auto& c : crossings.starts) sectors->addValue(c.time);

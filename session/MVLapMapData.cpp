@@ -1,5 +1,7 @@
 #include "session/MVLapMapData.h"
 
+#include "session/MVGLDFormat.h"
+#include "session/MVGLDReader.h"
 #include "session/MVHelperGeometry.h"
 #include "session/MVHelperKeys.h"
 #include "session/MVHelperMotion.h"
@@ -31,10 +33,6 @@ MV2DSegmentPtr pointOfSample(std::int64_t index, const MVLap& lap, const MVSampl
         return MV2DSegment::instance();
     }
     return MVHelper::convertLocationToSegment(*location, base);
-}
-
-MVLocation baseOf(const MVGLDFileManager& manager) {
-    return manager.baseLocation() ? *manager.baseLocation() : MVLocation();
 }
 
 void storeMap(MVLap& lap, std::vector<std::vector<MV2DSegmentPtr>> lists) {
@@ -79,27 +77,6 @@ std::optional<double> parseMinutes(std::string_view field) {
     return value;
 }
 
-std::vector<std::string_view> splitLines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    size_t start = 0;
-    for (size_t i = 0; i <= text.size(); ++i) {
-        if (i == text.size() || text[i] == '\n' || text[i] == '\r') {
-            lines.push_back(text.substr(start, i - start));
-            if (i < text.size() && text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-                ++i;
-            }
-            start = i + 1;
-        }
-    }
-    return lines;
-}
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-    return s;
-}
-
 std::vector<std::string_view> splitFields(std::string_view row) {
     std::vector<std::string_view> fields;
     size_t i = 0;
@@ -136,7 +113,7 @@ std::optional<std::filesystem::path> shippedOutline(const std::string& lowerName
 void fetchMapDataWithLap(MVLap& lap, const MVGLDFileManager& manager) {
     const MVStepTimer timing("fetchMapDataWithLap:");
     const MVSampleValues values(manager);
-    const MVLocation base = baseOf(manager);
+    const MVLocation base = manager.baseLocationOrOrigin();
     const auto& bounds = lap.sectors()->values();
     std::vector<std::vector<MV2DSegmentPtr>> lists;
     for (size_t i = 1; i < bounds.size(); ++i) {
@@ -152,7 +129,7 @@ void fetchMapDataWithLap(MVLap& lap, const MVGLDFileManager& manager) {
 void fetchMapDataWithWholeFileLap(MVLap& lap, const MVGLDFileManager& manager) {
     const MVStepTimer timing("fetchMapDataWithWholeFileLap:");
     const MVSampleValues values(manager);
-    const MVLocation base = baseOf(manager);
+    const MVLocation base = manager.baseLocationOrOrigin();
     std::vector<MV2DSegmentPtr> list;
     const auto start = static_cast<std::int64_t>(lap.indexStart());
     const auto end = static_cast<std::int64_t>(lap.indexEnd());
@@ -166,11 +143,11 @@ void fetchMapDataWithWholeFileLap(MVLap& lap, const MVGLDFileManager& manager) {
 std::optional<std::vector<MVLocation>> readCircuitOutline(const std::filesystem::path& file) {
     auto text = platform::folders::readFile(file);
     if (!text) return std::nullopt;
-    const auto lines = splitLines(*text);
+    const auto lines = MVGLDReader::splitGLDLines(*text);
     auto find = [&](std::string_view a, std::string_view b) -> std::optional<size_t> {
         for (std::string_view marker : {a, b}) {
             for (size_t i = 0; i < lines.size(); ++i) {
-                if (trim(lines[i]) == marker) return i;
+                if (MVGLDFormat::trimSpacesAndTabs(lines[i]) == marker) return i;
             }
         }
         return std::nullopt;
@@ -181,7 +158,7 @@ std::optional<std::vector<MVLocation>> readCircuitOutline(const std::filesystem:
     std::optional<size_t> latColumn, lonColumn;
     size_t column = 0;
     for (size_t i = *h + 1; i < *d; ++i) {
-        const auto name = trim(lines[i]);
+        const auto name = MVGLDFormat::trimSpacesAndTabs(lines[i]);
         if (name.empty()) continue;
         const std::string lower = lowerAscii(std::string(name));
         if (lower == MVHelper::Key_Latitude() && !latColumn) latColumn = column;
@@ -191,7 +168,7 @@ std::optional<std::vector<MVLocation>> readCircuitOutline(const std::filesystem:
     if (!latColumn || !lonColumn) return std::nullopt;
     std::vector<MVLocation> points;
     for (size_t i = *d + 1; i < lines.size(); ++i) {
-        const auto row = trim(lines[i]);
+        const auto row = MVGLDFormat::trimSpacesAndTabs(lines[i]);
         if (row.empty()) continue;
         const auto fields = splitFields(row);
         if (fields.size() <= std::max(*latColumn, *lonColumn)) return std::nullopt;
@@ -223,7 +200,7 @@ std::vector<MV2DSegmentPtr> mapDataCalculation(const MVTrackInfo* track,
         ZORFileLog::writeToTextFile("mapDataCalculation: Cannot find path for track!");
         return {};
     }
-    const MVLocation base = baseOf(manager);
+    const MVLocation base = manager.baseLocationOrOrigin();
     std::vector<MV2DSegmentPtr> segments;
     segments.reserve(outline->size());
     for (const auto& location : *outline) {

@@ -35,10 +35,6 @@ bool near(const MV2DSegment& point, const PlaneGate& gate) {
     return std::fabs(p.x - g.x) <= kNearGate || std::fabs(p.y - g.y) <= kNearGate;
 }
 
-bool hasGate(const MVPreviousNextLocationPtr& gate) {
-    return gate && gate->previousLocation() && gate->nextLocation();
-}
-
 double groupMean(const std::vector<double>& lapDistances) {
     std::vector<std::vector<double>> groups;
     for (double d : lapDistances) {
@@ -62,10 +58,6 @@ double groupMean(const std::vector<double>& lapDistances) {
     return sum / static_cast<double>(largest->size());
 }
 
-MVLocation baseOf(const MVGLDFileManager& manager) {
-    return manager.baseLocation() ? *manager.baseLocation() : MVLocation();
-}
-
 // Typical lap distance of the record's own gates on the session (0 when they give no lap).
 double averageForRecord(const MVTrackInfo& record, const std::vector<MV2DSegmentPtr>& points,
                         const MVDistances& distances, const MVLocation& base) {
@@ -82,6 +74,10 @@ double averageForRecord(const MVTrackInfo& record, const std::vector<MV2DSegment
 }
 
 }  // namespace
+
+bool hasGate(const MVPreviousNextLocationPtr& gate) {
+    return gate && gate->previousLocation() && gate->nextLocation();
+}
 
 std::vector<MV2DSegmentPtr> samplePoints(const std::vector<std::string>& headers,
                                          const MVSampleRows& samples,
@@ -173,7 +169,7 @@ MVTrackInfoPtr fetchSFWithArrayOfLines(const std::vector<std::string_view>& line
                                        const MVDistances& distances,
                                        const std::vector<MVTrackInfoPtr>& candidates,
                                        const MVGLDFileManager& manager) {
-    const MVLocation base = baseOf(manager);
+    const MVLocation base = manager.baseLocationOrOrigin();
     MVTrackInfoPtr result;
 
     if (const auto& inUse = manager.trackInfo()) {
@@ -243,7 +239,7 @@ std::int64_t quickCheckLapsNumber(const MVPreviousNextLocation* start,
         manager.arrayOfFakeIndexes().empty() || !manager.arrayOfFakeIndexes().front()) {
         return 0;
     }
-    const MVLocation base = baseOf(manager);
+    const MVLocation base = manager.baseLocationOrOrigin();
     const auto points = samplePoints(manager.arrayOfHeaders().front(),
                                      manager.arrayOfSamples().front(),
                                      *manager.arrayOfFakeIndexes().front(), base);

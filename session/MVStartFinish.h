@@ -40,6 +40,9 @@ Crossings detectCrossings(const std::vector<MV2DSegmentPtr>& points,
                           const MVPreviousNextLocation& start, const MVPreviousNextLocation* finish,
                           const MVLocation& base);
 
+// True when the gate has both of its points.
+bool hasGate(const MVPreviousNextLocationPtr& gate);
+
 // Typical lap distance: lap distances grouped (a distance joins the first group whose first
 // member v is within 10 % of v), the mean of the largest group, the earliest on ties; 0 without
 // any lap distance.
