@@ -15,6 +15,7 @@
 #include "session/ZORFileLog.h"
 
 #include "platform/Dispatch.h"
+#include "platform/RecentDocuments.h"
 
 #include <chrono>
 #include <cstdio>
@@ -43,7 +44,10 @@ std::string uniqueDisplayName(const std::string& plain, const std::vector<std::s
 bool MVGLDFileManager::loadGLDFileWithURL(const std::filesystem::path& url) {
     const MVStepTimer timer("MVGLDFileManager::loadGLDFileWithURL");
     const bool loaded = startGLDProcess(url, false);
-    if (loaded) arrayOfGLDURLs_.push_back(url);
+    if (loaded) {
+        arrayOfGLDURLs_.push_back(url);
+        platform::RecentDocuments::shared().noteNewRecentDocumentURL(url);
+    }
     return loaded;
 }
 
