@@ -1,5 +1,9 @@
 #include "app/AppDelegate.h"
 
+#include "app/MVChartController.h"
+#include "app/MVLapsController.h"
+#include "app/MVTrackController.h"
+#include "app/MVVideoController.h"
 #include "app/MVZQViewController.h"
 
 #include <QAction>
@@ -7,6 +11,8 @@
 #include <QFileDialog>
 #include <QMainWindow>
 #include <QMenuBar>
+
+#include <functional>
 
 AppDelegate::AppDelegate(std::unique_ptr<AppStartupServices> services, QObject* parent)
     : QObject(parent), services_(std::move(services)) {
@@ -25,14 +31,68 @@ AppDelegate::~AppDelegate() {
 }
 
 void AppDelegate::buildMenus() {
+    MVZQViewController* vc = viewController_;
+    auto add = [this](QMenu* menu, const QString& title, const QKeySequence& keys,
+                      std::function<void()> action) {
+        QAction* item = menu->addAction(title);
+        if (!keys.isEmpty()) item->setShortcut(keys);
+        connect(item, &QAction::triggered, this, [action = std::move(action)] { action(); });
+        return item;
+    };
+
     QMenu* file = window_->menuBar()->addMenu(QStringLiteral("&File"));
-    QAction* open = file->addAction(QStringLiteral("&Open..."));
-    open->setShortcut(QKeySequence::Open);
-    connect(open, &QAction::triggered, this, [this] { openNewFilePanel(); });
+    add(file, QStringLiteral("&Open..."), QKeySequence::Open, [this] { openNewFilePanel(); });
+    add(file, QStringLiteral("&Close Session"), QKeySequence::Close,
+        [vc] { vc->lapsController().closeCurrentSession(); });
     file->addSeparator();
     QAction* quit = file->addAction(QStringLiteral("&Quit"));
     quit->setShortcut(QKeySequence::Quit);
     connect(quit, &QAction::triggered, qApp, &QApplication::quit);
+
+    QMenu* view = window_->menuBar()->addMenu(QStringLiteral("&View"));
+    add(view, QStringLiteral("Show/Hide &Track Map"), QKeySequence(QStringLiteral("Ctrl+T")),
+        [vc] { vc->showOrHideTrack(); });
+    add(view, QStringLiteral("Lock/Unlock Map"), QKeySequence(QStringLiteral("Ctrl+L")),
+        [vc] { vc->trackController().lockOrUnlockMapFromButtonClick(false); });
+    add(view, QStringLiteral("Show/Hide Thumbnails"), QKeySequence(QStringLiteral("Ctrl+B")),
+        [vc] { vc->chartController().showOrHideThumbnailFromButtonClick(false); });
+    add(view, QStringLiteral("&Reset Layout"), QKeySequence(QStringLiteral("Ctrl+0")), [vc] {
+        vc->resetLayout();
+        vc->trackController().resetTrackMap();
+    });
+    view->addSeparator();
+    add(view, QStringLiteral("Move Divider Left"), QKeySequence(QStringLiteral("Ctrl+Alt+Left")),
+        [vc] { vc->viewMoveLeft(); });
+    add(view, QStringLiteral("Move Divider Right"), QKeySequence(QStringLiteral("Ctrl+Alt+Right")),
+        [vc] { vc->viewMoveRight(); });
+    add(view, QStringLiteral("Move Divider Up"), QKeySequence(QStringLiteral("Ctrl+Alt+Up")),
+        [vc] { vc->viewMoveUp(); });
+    add(view, QStringLiteral("Move Divider Down"), QKeySequence(QStringLiteral("Ctrl+Alt+Down")),
+        [vc] { vc->viewMoveDown(); });
+
+    QMenu* chart = window_->menuBar()->addMenu(QStringLiteral("&Chart"));
+    add(chart, QStringLiteral("Move Left"), QKeySequence(QStringLiteral("Ctrl+Left")),
+        [vc] { vc->chartController().moveLeft(); });
+    add(chart, QStringLiteral("Move Left Slightly"),
+        QKeySequence(QStringLiteral("Ctrl+Shift+Left")),
+        [vc] { vc->chartController().moveLeftSlightly(); });
+    add(chart, QStringLiteral("Move Right"), QKeySequence(QStringLiteral("Ctrl+Right")),
+        [vc] { vc->chartController().moveRight(); });
+    add(chart, QStringLiteral("Move Right Slightly"),
+        QKeySequence(QStringLiteral("Ctrl+Shift+Right")),
+        [vc] { vc->chartController().moveRightSlightly(); });
+    add(chart, QStringLiteral("Zoom Out"), QKeySequence(QStringLiteral("Ctrl+Up")),
+        [vc] { vc->chartController().moveUp(); });
+    add(chart, QStringLiteral("Zoom In"), QKeySequence(QStringLiteral("Ctrl+Down")),
+        [vc] { vc->chartController().moveDown(); });
+
+    QMenu* video = window_->menuBar()->addMenu(QStringLiteral("Vi&deo"));
+    add(video, QStringLiteral("Play/Pause"), QKeySequence(QStringLiteral("Ctrl+P")),
+        [vc] { vc->videoController().playOrPause(); });
+    add(video, QStringLiteral("Play Faster"), QKeySequence(QStringLiteral("Ctrl+]")),
+        [vc] { vc->videoController().playFaster(); });
+    add(video, QStringLiteral("Play Slower"), QKeySequence(QStringLiteral("Ctrl+[")),
+        [vc] { vc->videoController().playSlower(); });
 }
 
 void AppDelegate::applicationDidFinishLaunching() {

@@ -190,11 +190,14 @@ void MVLapsController::closeCurrentSession() {
 }
 
 void MVLapsController::removeSession(long long index) {
-    // Nothing loaded or a position past the sessions: nothing to remove.
-    if (index < 0 || static_cast<unsigned long long>(index) >= manager_.gldFileNames().size()) {
-        return;
-    }
-    manager_.removeFileAtIndex(index);
+    // The manager's lists are written on the loading queue only, so the removal waits there for
+    // any load under way. Nothing loaded or a position past the sessions: nothing to remove.
+    MVGLDFileManager::loadingQueue().async([&manager = manager_, index] {
+        if (index < 0 || static_cast<unsigned long long>(index) >= manager.gldFileNames().size()) {
+            return;
+        }
+        manager.removeFileAtIndex(index);
+    });
 }
 
 void MVLapsController::MVNotification(const platform::Notification& notification) {

@@ -1,12 +1,21 @@
 #include "app/MVSplitView.h"
 
+#include "platform/Clock.h"
+
 #include <algorithm>
+#include <cmath>
 
 MVSplitView::MVSplitView(Qt::Orientation orientation, QWidget* parent)
     : QSplitter(orientation, parent) {
     setHandleWidth(kDividerThickness);
     setChildrenCollapsible(true);
     setStyleSheet(QStringLiteral("QSplitter::handle { background-color: rgb(30, 144, 255); }"));
+    connect(this, &QSplitter::splitterMoved, this, &MVSplitView::dividersMoved);
+}
+
+void MVSplitView::resizeEvent(QResizeEvent* event) {
+    QSplitter::resizeEvent(event);
+    emit dividersMoved();
 }
 
 int MVSplitView::positionOfDividerAtIndex(int index) const {
@@ -39,4 +48,29 @@ void MVSplitView::setPositionOfDividerAtIndex(int position, int index) {
     sizes[index] = mine;
     sizes[index + 1] = std::max(0, after - mine);
     setSizes(sizes);
+    emit dividersMoved();
+}
+
+void MVSplitView::animateSplitPosition(int position) {
+    animationStart_ = splitPosition();
+    animationTarget_ = position;
+    animationBegan_ = platform::Clock::steadyNow();
+    animation_.start(std::chrono::milliseconds(10), true, platform::mainQueue(),
+                     [this] { stepAnimation(); });
+}
+
+void MVSplitView::stepAnimation() {
+    if (!animationTarget_) return;
+    const double elapsed =
+        std::chrono::duration<double>(platform::Clock::steadyNow() - animationBegan_).count();
+    const double t =
+        std::clamp(elapsed / std::chrono::duration<double>(kAnimationDuration).count(), 0.0, 1.0);
+    const int target = *animationTarget_;
+    setPositionOfDividerAtIndex(
+        static_cast<int>(std::lround(animationStart_ + (target - animationStart_) * t)), 0);
+    if (t >= 1.0) {
+        setPositionOfDividerAtIndex(target, 0);
+        animationTarget_.reset();
+        animation_.cancel();
+    }
 }

@@ -1,6 +1,11 @@
 #pragma once
 
+#include "platform/Dispatch.h"
+
 #include <QSplitter>
+
+#include <chrono>
+#include <optional>
 
 // A split view of the main window: 4 px dividers in the shared light blue (RGB 30, 144, 255).
 // Main thread only.
@@ -16,4 +21,28 @@ class MVSplitView : public QSplitter {
     int positionOfDividerAtIndex(int index) const;
     // Moves divider `index` to `position` (clamped by the panes' limits), without animation.
     void setPositionOfDividerAtIndex(int position, int index);
+
+    // The position of divider 0, and its move to `position` over kAnimationDuration on the
+    // platform clock. A new move replaces one under way; it starts from where the divider is.
+    int splitPosition() const { return positionOfDividerAtIndex(0); }
+    void animateSplitPosition(int position);
+    // Where the running move ends; nullopt when the divider is not moving.
+    std::optional<int> animationTarget() const { return animationTarget_; }
+
+    static constexpr std::chrono::milliseconds kAnimationDuration{100};
+
+  signals:
+    // A divider moved: dragged, set, animated, or the view was resized.
+    void dividersMoved();
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    void stepAnimation();
+
+    platform::Timer animation_;
+    std::optional<int> animationTarget_;
+    int animationStart_ = 0;
+    platform::TimePoint animationBegan_{};
 };

@@ -1,43 +1,48 @@
 #include "app/MVZQViewController.h"
 
-#include "app/MVLapTableModel.h"
+#include "app/MVBaseViewsBorders.h"
+#include "app/MVChartController.h"
+#include "app/MVCompanyBrandView.h"
+#include "app/MVLapsController.h"
 #include "app/MVLapsTableView.h"
+#include "app/MVLapsView.h"
+#include "app/MVMenuController.h"
+#include "app/MVMiddleView.h"
+#include "app/MVProgressHUD.h"
 #include "app/MVSplitView.h"
 #include "app/MVStatusView.h"
+#include "app/MVTrackController.h"
+#include "app/MVVideoController.h"
+#include "app/MVZQViewControllerWorker.h"
 #include "session/MVGlobalData.h"
 #include "session/MVHelperKeys.h"
 #include "session/MVOptionsAndSettings.h"
 #include "session/MVSynchronization.h"
+#include "session/ZORFileLog.h"
 #include "platform/Dispatch.h"
 #include "platform/UserDefaults.h"
 
-#include <QLabel>
+#include <QGridLayout>
 #include <QShowEvent>
-#include <QTabWidget>
 #include <QVBoxLayout>
 
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <system_error>
 
 namespace {
 
-// A pane whose subsystem is not built yet: a black area with its name.
-QWidget* makePlaceholderPane(const QString& name, QWidget* parent) {
-    auto* pane = new QLabel(name, parent);
+// A pane whose views come from a pane controller: a black area.
+QWidget* makePane(const QString& name, QWidget* parent) {
+    auto* pane = new QWidget(parent);
     pane->setObjectName(name);
-    pane->setAlignment(Qt::AlignCenter);
     pane->setAutoFillBackground(true);
-    pane->setStyleSheet(QStringLiteral("QLabel { background-color: black; color: gray; }"));
+    QPalette palette = pane->palette();
+    palette.setColor(QPalette::Window, Qt::black);
+    pane->setPalette(palette);
     pane->setMinimumSize(0, 0);
     return pane;
-}
-
-bool containsLap(const MVLaps& laps, const MVLapPtr& lap) {
-    for (const MVLapPtr& candidate : laps.data()) {
-        if (candidate == lap || (candidate && lap && candidate->checkIdentical(*lap))) return true;
-    }
-    return false;
 }
 
 // Why a file cannot be opened, or nothing when it can be read.
@@ -51,136 +56,52 @@ std::optional<QString> unopenableReason(const std::filesystem::path& path) {
     return std::nullopt;
 }
 
-}  // namespace
-
-// The manager's delegate. Lives as long as any background task that holds it; `owner` is read
-// and cleared on the main thread only, so a task that reaches the main thread after the
-// controller is gone does nothing.
-class MVZQViewController::Delegate : public MVParsingProcessDelegate,
-                                     public std::enable_shared_from_this<Delegate> {
-  public:
-    Delegate(MVZQViewController* owner, MVGLDFileManager& manager)
-        : owner(owner), manager(&manager) {}
-
-    void parsingStatus(std::int32_t code) override {
-        std::optional<QString> text;
-        if (code == MVParsingStatus::kCircuitMismatch || code == MVParsingStatus::kNoUsableSample) {
-            const std::string& why = manager->lastFailureText();
-            if (!why.empty()) text = QString::fromStdString(why);
+// Pane controllers are handed to tasks on the loading queue; the last reference may end there,
+// but a controller that owns widgets is deleted on the main thread.
+template <typename T>
+std::shared_ptr<T> makeMainThreadOwned(T* controller) {
+    return std::shared_ptr<T>(controller, [](T* c) {
+        if (platform::mainQueue().isCurrent()) {
+            delete c;
+        } else {
+            platform::mainQueue().async([c] { delete c; });
         }
-        platform::syncOnMain([this, code, text] {
-            if (owner) owner->statusView_->updateProgress(code, text);
-        });
-        if (code == MVParsingStatus::kFinished) recomputeAfterLoad();
-    }
-
-    // Loading thread: works out the selection for the sessions now loaded and hands the lap
-    // lists to the main thread.
-    void recomputeAfterLoad();
-    Rebuild computeSelection(std::uint64_t generation) const;
-
-    MVZQViewController* owner;  // main thread only
-    MVGLDFileManager* manager;
-    std::atomic<std::uint64_t> generation{0};
-};
-
-MVZQViewController::Rebuild MVZQViewController::Delegate::computeSelection(
-    std::uint64_t generation) const {
-    MVGlobalData& global = MVGlobalData::sharedManager();
-    MVOptionsAndSettings& options = MVOptionsAndSettings::sharedManager();
-    const MVGLDFileManager& files = *manager;
-
-    // Best lap over all sessions: the earlier session wins on equal times.
-    MVLapPtr best;
-    for (const MVLapsPtr& laps : files.arrayOfMVLaps()) {
-        if (!laps || laps->data().empty()) continue;
-        MVLapPtr fastest = laps->findFastestLap();
-        if (fastest && (!best || best->duration() > fastest->duration())) best = fastest;
-    }
-    global.setBestLap(best);
-
-    Rebuild rebuild;
-    rebuild.generation = generation;
-    rebuild.names = files.gldFileNames();
-    rebuild.bestLap = best;
-
-    if (options.displayMode() == 1) {
-        // Whole-session display: the shortest whole-session lap alone.
-        MVLapPtr kept;
-        for (const MVLapsPtr& laps : files.arrayOfWholeFileMVLaps()) {
-            MVLapPtr lap = laps ? laps->findFastestLap() : nullptr;
-            if (lap && (!kept || lap->duration() < kept->duration())) kept = lap;
-        }
-        global.setSelectedLaps(kept ? std::vector<MVLapPtr>{kept} : std::vector<MVLapPtr>{});
-        if (global.selectedKeys().empty()) global.setSelectedKeys({MVHelper::Key_Speed()});
-        rebuild.laps = files.arrayOfWholeFileMVLaps();
-    } else {
-        const std::int32_t lapOptions = options.lapOptionsMode();
-        const std::vector<MVLapsPtr>& candidates = lapOptions == 0   ? files.arrayOfPreciseLaps()
-                                                   : lapOptions == 1 ? files.arrayOfAllLaps()
-                                                                     : files.arrayOfMVLaps();
-        const std::vector<MVLapPtr> bestAlone =
-            best ? std::vector<MVLapPtr>{best} : std::vector<MVLapPtr>{};
-        const std::vector<MVLapPtr> selected = global.selectedLaps();
-        std::vector<MVLapPtr> kept;
-        for (const MVLapsPtr& session : candidates) {
-            if (!session) continue;
-            for (const MVLapPtr& lap : selected) {
-                if (containsLap(*session, lap)) kept.push_back(lap);
-            }
-        }
-        if (selected.empty() || kept.empty()) {
-            global.setSelectedLaps(bestAlone);
-        } else if (kept.size() == 1) {
-            // One lap kept: pair it with the fastest lap of the sessions that do not hold it,
-            // the longer of the two first. Sessions without laps give no candidate.
-            const MVLapPtr& k = kept.front();
-            MVLapsPtr others = MVLaps::instance();
-            for (const MVLapsPtr& session : candidates) {
-                if (!session || containsLap(*session, k)) continue;
-                others->addLap(session->findFastestLap());
-            }
-            const MVLapPtr f = others->findFastestLap();
-            if (!f) {
-                global.setSelectedLaps({k});
-            } else if (k->duration() < f->duration()) {
-                global.setSelectedLaps({f, k});
-            } else {
-                global.setSelectedLaps({k, f});
-            }
-        }
-        if (global.selectedKeys().empty()) {
-            global.setSelectedKeys({MVHelper::Key_Speed(), MVHelper::Key_DeltaT()});
-        }
-        rebuild.laps = candidates;
-    }
-    rebuild.selectedLaps = global.selectedLaps();
-    return rebuild;
-}
-
-void MVZQViewController::Delegate::recomputeAfterLoad() {
-    const std::uint64_t mine = ++generation;
-    if (manager->gldFileNames().size() == 1) MVSynchronization::sharedManager().resetSync();
-    Rebuild rebuild = computeSelection(mine);
-    platform::mainQueue().async([self = shared_from_this(), rebuild = std::move(rebuild)] {
-        if (!self->owner) return;
-        if (rebuild.generation != self->generation.load()) {
-            ++self->owner->droppedRebuilds_;
-            return;
-        }
-        self->owner->applyRebuild(rebuild);
     });
 }
 
+}  // namespace
+
 MVZQViewController::MVZQViewController(MVGLDFileManager& manager, QWidget* parent)
-    : QWidget(parent), manager_(manager), delegate_(std::make_shared<Delegate>(this, manager)) {
+    : QWidget(parent), manager_(manager), worker_(std::make_shared<Worker>(this, manager)) {
     buildPanes();
-    manager_.setDelegate(delegate_);
+    manager_.setDelegate(worker_);
+    createControllers();
+    observeChanges();
+    showLogo();
 }
 
 MVZQViewController::~MVZQViewController() {
+    observers_.clear();
     // Tasks already on their way to the main thread find no owner and do nothing.
-    delegate_->owner = nullptr;
+    worker_->owner = nullptr;
+    // The laps panel goes with this widget; the laps controller must not reach it any more.
+    lapsController_->setLapsView(nullptr);
+}
+
+MVMenuController& MVZQViewController::menuController() const {
+    return *menuController_;
+}
+MVChartController& MVZQViewController::chartController() const {
+    return *chartController_;
+}
+MVTrackController& MVZQViewController::trackController() const {
+    return *trackController_;
+}
+MVVideoController& MVZQViewController::videoController() const {
+    return *videoController_;
+}
+MVLapsController& MVZQViewController::lapsController() const {
+    return *lapsController_;
 }
 
 void MVZQViewController::buildPanes() {
@@ -189,9 +110,8 @@ void MVZQViewController::buildPanes() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    middleView_ = new QWidget(this);
-    middleView_->setObjectName(QStringLiteral("middleView"));
-    auto* middleLayout = new QVBoxLayout(middleView_);
+    middleView_ = new MVMiddleView(this);
+    auto* middleLayout = new QGridLayout(middleView_);
     middleLayout->setContentsMargins(0, 0, 0, 0);
 
     splitViewForVerticalDivider_ = new MVSplitView(Qt::Horizontal, middleView_);
@@ -199,22 +119,17 @@ void MVZQViewController::buildPanes() {
     splitViewForChartAndVideo_ = new MVSplitView(Qt::Vertical, splitViewForVerticalDivider_);
     splitViewForVerticalDivider_->addWidget(splitViewForLeftPanel_);
     splitViewForVerticalDivider_->addWidget(splitViewForChartAndVideo_);
-    middleLayout->addWidget(splitViewForVerticalDivider_);
+    middleLayout->addWidget(splitViewForVerticalDivider_, 0, 0);
 
-    lapsView_ = new QWidget(splitViewForLeftPanel_);
+    lapsView_ =
+        new MVLapsView(manager_, MVOptionsAndSettings::sharedManager(), splitViewForLeftPanel_);
     lapsView_->setObjectName(QStringLiteral("lapsView"));
-    lapsView_->setStyleSheet(QStringLiteral("#lapsView { background-color: black; }"));
-    auto* lapsLayout = new QVBoxLayout(lapsView_);
-    lapsLayout->setContentsMargins(0, 0, 0, 0);
-    lapTabs_ = new QTabWidget(lapsView_);
-    lapTabs_->setDocumentMode(true);
-    lapsLayout->addWidget(lapTabs_);
-    trackView_ = makePlaceholderPane(QStringLiteral("Track map"), splitViewForLeftPanel_);
+    trackView_ = makePane(QStringLiteral("trackView"), splitViewForLeftPanel_);
     splitViewForLeftPanel_->addWidget(lapsView_);
     splitViewForLeftPanel_->addWidget(trackView_);
 
-    videoView_ = makePlaceholderPane(QStringLiteral("Video"), splitViewForChartAndVideo_);
-    chartView_ = makePlaceholderPane(QStringLiteral("Chart"), splitViewForChartAndVideo_);
+    videoView_ = makePane(QStringLiteral("videoView"), splitViewForChartAndVideo_);
+    chartView_ = makePane(QStringLiteral("chartView"), splitViewForChartAndVideo_);
     splitViewForChartAndVideo_->addWidget(videoView_);
     splitViewForChartAndVideo_->addWidget(chartView_);
 
@@ -222,6 +137,25 @@ void MVZQViewController::buildPanes() {
     layout->addWidget(middleView_, 1);
     layout->addWidget(statusView_, 0);
 }
+
+void MVZQViewController::createControllers() {
+    menuController_ = std::make_unique<MVMenuController>();
+    menuController_->setMenuView(menuView_);
+    videoController_ = std::make_shared<MVVideoController>();
+    videoController_->setVideoView(videoView_);
+    chartController_ = std::make_shared<MVChartController>();
+    chartController_->setChartView(chartView_);
+    trackController_ = std::make_shared<MVTrackController>();
+    trackController_->setTrackView(trackView_);
+    lapsController_ = makeMainThreadOwned(new MVLapsController(manager_));
+    lapsController_->setLapsView(lapsView_);
+    worker_->chart = chartController_;
+    worker_->track = trackController_;
+    worker_->video = videoController_;
+    worker_->laps = lapsController_;
+}
+
+// ---- Divider positions ------------------------------------------------------------------------
 
 void MVZQViewController::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
@@ -233,7 +167,7 @@ void MVZQViewController::showEvent(QShowEvent* event) {
     restoreDividerPositions();
     for (MVSplitView* split :
          {splitViewForLeftPanel_, splitViewForVerticalDivider_, splitViewForChartAndVideo_}) {
-        connect(split, &QSplitter::splitterMoved, this, [this] { storeDividerPositions(); });
+        connect(split, &MVSplitView::dividersMoved, this, [this] { storeDividerPositions(); });
     }
 }
 
@@ -261,64 +195,195 @@ void MVZQViewController::storeDividerPositions() const {
                         splitViewForChartAndVideo_->positionOfDividerAtIndex(0));
 }
 
-void MVZQViewController::resetLayout() {
-    const int w = middleView_->width();
-    const int h = middleView_->height();
-    splitViewForVerticalDivider_->setPositionOfDividerAtIndex(w / 3, 0);
-    splitViewForChartAndVideo_->setPositionOfDividerAtIndex(h / 2, 0);
-    const int n = splitViewForLeftPanel_->count();
-    for (int i = 0; i + 1 < n; ++i) {
-        splitViewForLeftPanel_->setPositionOfDividerAtIndex((i + 1) * h / n, i);
-    }
+// ---- Logo, buttons and the click lock ---------------------------------------------------------
+
+void MVZQViewController::showLogo() {
+    disableButtons();
+    if (companyView_) return;
+    auto* logo = new MVCompanyBrandView(middleView_);
+    companyView_ = logo;
+    auto* grid = static_cast<QGridLayout*>(middleView_->layout());
+    grid->addWidget(logo, 0, 0);
+    logo->raise();
 }
 
+void MVZQViewController::removeLogo() {
+    enableButtons();
+    if (!companyView_) return;
+    delete companyView_.data();
+}
+
+MVCompanyBrandView* MVZQViewController::companyView() const {
+    return static_cast<MVCompanyBrandView*>(companyView_.data());
+}
+
+bool MVZQViewController::isLogoOn() const {
+    return !companyView_.isNull();
+}
+
+void MVZQViewController::disableButtons() {
+    menuController_->disableButtons();
+}
+void MVZQViewController::enableButtons() {
+    menuController_->enableButtons();
+}
+
+void MVZQViewController::lockSubviews() {
+    middleView_->setEnableUserInteract(false);
+}
+void MVZQViewController::unlockSubviews() {
+    middleView_->setEnableUserInteract(true);
+}
+
+// ---- Opening files and recomputing ------------------------------------------------------------
+
 void MVZQViewController::loadGLDFile(const std::filesystem::path& path) {
-    MVGLDFileManager::loadingQueue().async([d = delegate_, path] {
-        if (std::optional<QString> why = unopenableReason(path)) {
+    MVGLDFileManager::loadingQueue().async([w = worker_, path] {
+        ZORFileLog::writeToTextFile("\nstart - (void)loadGLDFile:(NSURL *)url");
+        std::optional<QString> why = unopenableReason(path);
+        if (why) {
             std::fprintf(stderr, "Cannot open the file %s\n", path.c_str());
-            platform::mainQueue().async([d, text = *why] {
-                if (!d->owner) return;
-                d->owner->statusView_->showFailure(text);
-                ++d->owner->finishedLoads_;
-            });
-            return;
+            ZORFileLog::writeToTextFile("Cannot open the file");
+        } else {
+            ZORFileLog::writeToTextFile("\nstart [_fileController loadGLDFileWithURL:url]");
+            w->manager.loadGLDFileWithURL(path);
+            ZORFileLog::writeToTextFile("finish [_fileController loadGLDFileWithURL:url]");
         }
-        d->manager->loadGLDFileWithURL(path);
-        platform::mainQueue().async([d] {
-            if (!d->owner) return;
-            d->owner->statusView_->loadDidEnd();
-            ++d->owner->finishedLoads_;
+        ZORFileLog::writeToTextFile("finish - (void)loadGLDFile:(NSURL *)url");
+        // Behind the recomputation that the load queued, so the load counts as ended once the
+        // panes show it.
+        MVGLDFileManager::loadingQueue().async([w, why] {
+            platform::mainQueue().async([w, why] {
+                if (!w->owner) return;
+                if (why) {
+                    w->owner->statusView_->showFailure(*why);
+                } else {
+                    w->owner->statusView_->loadDidEnd();
+                }
+                ++w->owner->finishedLoads_;
+            });
         });
     });
 }
 
-std::vector<MVLapsTableView*> MVZQViewController::lapTables() const {
-    std::vector<MVLapsTableView*> tables;
-    for (int i = 0; i < lapTabs_->count(); ++i) {
-        if (auto* table = qobject_cast<MVLapsTableView*>(lapTabs_->widget(i))) {
-            tables.push_back(table);
-        }
-    }
-    return tables;
+void MVZQViewController::dispatchRecompute(std::vector<QWidget*> hudViews, Step work,
+                                           MainStep rebuild) {
+    lockSubviews();
+    ++pendingRebuilds_;
+    // Each recomputation hides the overlays it showed itself, whatever others show meanwhile.
+    std::vector<QPointer<MVProgressHUD>> huds;
+    for (QWidget* view : hudViews) huds.emplace_back(MVProgressHUD::showHUDAddedTo(view, true));
+    const std::uint64_t mine = ++worker_->generation;
+    if (!rebuild) rebuild = [] {};
+    MVGLDFileManager::loadingQueue().async(
+        [w = worker_, mine, work = std::move(work), rebuild = std::move(rebuild), huds] {
+            work(*w);
+            platform::mainQueue().async([w, mine, rebuild, huds] {
+                MVZQViewController* owner = w->owner;
+                if (!owner) return;
+                // A full rebuild dispatched later redoes everything this one would.
+                if (mine < w->latestFullRebuild.load()) {
+                    ++owner->droppedRebuilds_;
+                } else {
+                    rebuild();
+                    ++owner->appliedRebuilds_;
+                }
+                for (const QPointer<MVProgressHUD>& hud : huds) {
+                    if (!hud) continue;
+                    hud->setRemoveFromSuperViewOnHide(true);
+                    hud->hideAnimated(true);
+                }
+                if (--owner->pendingRebuilds_ == 0) owner->unlockSubviews();
+            });
+        });
 }
 
-void MVZQViewController::applyRebuild(const Rebuild& rebuild) {
-    ++appliedRebuilds_;
-    while (lapTabs_->count() > 0) {
-        QWidget* page = lapTabs_->widget(0);
-        lapTabs_->removeTab(0);
-        delete page;
+void MVZQViewController::GLDFileDidLoaded() {
+    lockSubviews();
+    removeLogo();
+    if (manager_.gldFileNames().size() == 1) {
+        markFullRebuild();
+        dispatchRecompute(
+            {},
+            [](Worker& w) {
+                w.calculateGlobalData();
+                w.resetSyncTimeOrPosition();
+                w.initChartView();
+                w.initLapView();
+                w.initLapOptionView();
+                w.initTrackView();
+                w.initVideoView();
+            },
+            [this] { rebuildAllPanes(true); });
+        return;
     }
+    // Two laps selected: only the new session's laps appear; chart, map, video and cursor stay.
+    auto full = std::make_shared<bool>(false);
+    dispatchRecompute(
+        {},
+        [full](Worker& w) {
+            *full = MVGlobalData::sharedManager().selectedLaps().size() == 1;
+            if (*full) {
+                w.calculateGlobalData();
+                w.initChartView();
+            }
+            w.initLapView();
+            w.initLapOptionView();
+            if (*full) {
+                w.initTrackView();
+                w.initVideoView();
+            }
+        },
+        [this, full] {
+            if (*full) {
+                rebuildAllPanes(true);
+            } else {
+                lapsController_->initSubviews();
+                emitLapTableFilled();
+            }
+        });
+}
+
+void MVZQViewController::markFullRebuild() {
+    worker_->latestFullRebuild = worker_->generation.load() + 1;
+}
+
+void MVZQViewController::rebuildAllPanes(bool rescale) {
+    chartController_->initSubviews();
+    lapsController_->initSubviews();
+    trackController_->initSubviews();
+    videoController_->initSubviews();
+    syncTimeOrPosition();
+    if (rescale) chartController_->scaleGraphToFitScreen();
+    emitLapTableFilled();
+}
+
+void MVZQViewController::emitLapTableFilled() {
     int rows = 0;
-    for (size_t i = 0; i < rebuild.names.size(); ++i) {
-        MVLapsPtr laps =
-            i < rebuild.laps.size() && rebuild.laps[i] ? rebuild.laps[i] : MVLaps::instance();
-        auto* table = new MVLapsTableView(rebuild.bestLap, laps, rebuild.selectedLaps, manager_,
-                                          MVOptionsAndSettings::sharedManager());
-        rows += table->model()->rowCount();
-        lapTabs_->addTab(table, QString::fromStdString(rebuild.names[i]));
+    for (const MVLapsPtr& laps : lapsController_->arrayOfMVLaps()) {
+        if (laps) rows += static_cast<int>(laps->data().size());
     }
-    // The session loaded last is shown.
-    if (lapTabs_->count() > 0) lapTabs_->setCurrentIndex(lapTabs_->count() - 1);
     emit lapTableFilled(rows);
+}
+
+void MVZQViewController::syncTimeOrPosition() {
+    MVSynchronization& sync = MVSynchronization::sharedManager();
+    switch (MVOptionsAndSettings::sharedManager().mode()) {
+        case 0:
+            sync.setSyncTime(sync.syncTime());
+            break;
+        case 1:
+            sync.setSyncIndexOfPosition(sync.syncIndexOfPosition());
+            break;
+        default:
+            break;
+    }
+}
+
+std::vector<MVLapsTableView*> MVZQViewController::lapTables() const {
+    std::vector<MVLapsTableView*> tables;
+    for (MVLapsTableView* table : lapsView_->findChildren<MVLapsTableView*>()) {
+        tables.push_back(table);
+    }
+    return tables;
 }

@@ -4,53 +4,106 @@
 #include "session/MVLap.h"
 #include "session/MVLaps.h"
 
-#include <QString>
+#include "platform/ObserverToken.h"
+
+#include <QPointer>
 #include <QWidget>
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
-#include <string>
 #include <vector>
 
+class MVChartController;
+class MVCompanyBrandView;
+class MVLapsController;
+class MVLapsTableView;
+class MVLapsView;
+class MVMenuController;
+class MVMiddleView;
 class MVSplitView;
 class MVStatusView;
-class MVLapsTableView;
-class QTabWidget;
+class MVTrackController;
+class MVVideoController;
 
-// The main window's view: the panes (lap table and track map on the left, video above the chart
-// on the right) in three split views, with the status bar along the bottom; and the one place
-// where session files are opened and the selection is worked out after a load.
+// The main window's view: the panes (lap table above the track map on the left, video above the
+// chart on the right) in three split views inside the middle view, with the status bar along the
+// bottom; the logo in place of the panes while no session is open. It is the one place where
+// session files are opened, where the selection (best lap, selected laps, charted channels) is
+// worked out after every change, and where the panes are rebuilt and the cursor moved again.
 //
 // The divider positions are kept in the user defaults ("Default_MacOSDivider...Position"):
 // restored when the view is first shown, stored whenever a divider moves.
 //
-// Threads: every method is main thread only. Loading runs on the session-file manager's loading
-// queue (one load at a time); progress codes reach the status bar through a synchronous hop to
-// the main thread; the selection is computed on the loading queue and the lap table is rebuilt
-// on the main thread. Each rebuild carries a generation number; one that is out of date when it
-// reaches the main thread is dropped.
+// Threads: every public method is main thread only. Loads and recomputations run one at a time
+// on the session-file manager's loading queue; progress codes reach the status bar through a
+// synchronous hop to the main thread; panes are rebuilt on the main thread. Every rebuild carries
+// a generation number: one that is out of date when it reaches the main thread is dropped (a
+// newer one follows). Mouse clicks on the panes are refused from the moment a recomputation is
+// dispatched until its rebuild has finished.
 class MVZQViewController : public QWidget {
     Q_OBJECT
   public:
-    // Becomes the delegate of `manager`, which must outlive the controller.
+    // Becomes the delegate of `manager`, which must outlive the controller. The options,
+    // selection and cursor are the process-wide ones.
     explicit MVZQViewController(MVGLDFileManager& manager = MVGLDFileManager::sharedManager(),
                                 QWidget* parent = nullptr);
     ~MVZQViewController() override;
 
     MVGLDFileManager& fileController() const { return manager_; }
+    MVMenuController& menuController() const;
+    MVChartController& chartController() const;
+    MVTrackController& trackController() const;
+    MVVideoController& videoController() const;
+    MVLapsController& lapsController() const;
+
     MVStatusView* statusView() const { return statusView_; }
+    MVMiddleView* middleView() const { return middleView_; }
     MVSplitView* splitViewForVerticalDivider() const { return splitViewForVerticalDivider_; }
     MVSplitView* splitViewForLeftPanel() const { return splitViewForLeftPanel_; }
     MVSplitView* splitViewForChartAndVideo() const { return splitViewForChartAndVideo_; }
-    QWidget* lapsView() const { return lapsView_; }
+    MVLapsView* lapsView() const { return lapsView_; }
     QWidget* trackView() const { return trackView_; }
     QWidget* videoView() const { return videoView_; }
     QWidget* chartView() const { return chartView_; }
+    MVCompanyBrandView* companyView() const;
+
+    // ---- Sessions ------------------------------------------------------------------------
 
     // Opens one session file: returns at once; the file is checked and loaded on the loading
-    // queue. A file that cannot be reached or read shows a failure in the status bar.
+    // queue (after any load or recomputation already queued). A file that cannot be reached or
+    // read shows a failure in the status bar.
     void loadGLDFile(const std::filesystem::path& path);
+
+    // The logo in place of the panes, with the tool buttons disabled; and its removal.
+    void showLogo();
+    void removeLogo();
+    bool isLogoOn() const;
+    void disableButtons();
+    void enableButtons();
+    // Refuse or accept mouse clicks on the panes.
+    void lockSubviews();
+    void unlockSubviews();
+
+    // ---- Layout --------------------------------------------------------------------------
+
+    // Default layout: the left panel a third of the width, video and chart half of the height
+    // each, the left panel's panes evenly spread.
+    void resetLayout();
+    // Hides the track map, or shows it again below the lap table. Nothing while the logo shows.
+    void showOrHideTrack();
+    void hideOrShowView(QWidget* view, MVSplitView* splitView);
+    // Map-only layout (the map fills the left half) and back; video-only layout and back.
+    void showFullTrackOrResetTrack();
+    void showFullVideoOrResetVideo();
+    // Move one divider one stop along closed, default, fully open.
+    void viewMoveLeft();
+    void viewMoveRight();
+    void viewMoveUp();
+    void viewMoveDown();
+
+    // ---- Observation (tests and tools) ---------------------------------------------------
 
     // The lap table of each session page, in load order (empty before the first load).
     std::vector<MVLapsTableView*> lapTables() const;
@@ -60,48 +113,74 @@ class MVZQViewController : public QWidget {
     int appliedRebuilds() const { return appliedRebuilds_; }
     int droppedRebuilds() const { return droppedRebuilds_; }
 
-    // Default layout: the left panel a third of the width, video and chart half of the height
-    // each, the left panel's panes evenly spread.
-    void resetLayout();
-
   signals:
-    // The lap table was rebuilt after a load; `lapCount` rows over all session pages.
+    // The panes were rebuilt after a load or a change; `lapCount` rows over all session pages.
     void lapTableFilled(int lapCount);
+
+  public:
+    // The half that works on the loading queue (defined with the controller's sources).
+    class Worker;
 
   protected:
     void showEvent(QShowEvent* event) override;
 
   private:
-    class Delegate;
-    // The result of one selection computation, handed from the loading queue to the main thread.
-    struct Rebuild {
-        std::uint64_t generation = 0;
-        std::vector<std::string> names;
-        std::vector<MVLapsPtr> laps;
-        MVLapPtr bestLap;
-        std::vector<MVLapPtr> selectedLaps;
-    };
+    friend class Worker;
+    using Step = std::function<void(Worker&)>;
+    using MainStep = std::function<void()>;
 
     void buildPanes();
+    void createControllers();
+    void observeChanges();
     void restoreDividerPositions();
     void storeDividerPositions() const;
+    void afterLayoutChange();
 
-    void applyRebuild(const Rebuild& rebuild);
+    // The common path of every recomputation: clicks refused, overlays on `hudViews`, `work` on
+    // the loading queue, then `rebuild` on the main thread if it is still the latest, the
+    // overlays hidden and clicks accepted again.
+    void dispatchRecompute(std::vector<QWidget*> hudViews, Step work, MainStep rebuild);
+    // Code 10: the first computation after a load (on the main thread).
+    void GLDFileDidLoaded();
+    // Re-fires the cursor so every observer moves to it.
+    void syncTimeOrPosition();
+    void rebuildAllPanes(bool rescale);
+    // The next recomputation rebuilds every pane: older rebuilds still on their way are dropped.
+    void markFullRebuild();
+    void emitLapTableFilled();
+
+    // Reactions to changes of options, selection and notifications.
+    void optionChanged(const char* key);
+    void selectedKeysChanged();
+    void selectedLapsChanged();
+    void fileDidRemove(bool sessionsLeft);
+    void trackChanged(const MVTrackInfoPtr& track, bool reparse);
+    void selectedLapsChangedFromWholeFileSession();
 
     MVGLDFileManager& manager_;
-    std::shared_ptr<Delegate> delegate_;
+    std::shared_ptr<Worker> worker_;
 
+    std::unique_ptr<MVMenuController> menuController_;
+    std::shared_ptr<MVChartController> chartController_;
+    std::shared_ptr<MVTrackController> trackController_;
+    std::shared_ptr<MVVideoController> videoController_;
+    std::shared_ptr<MVLapsController> lapsController_;
+
+    QWidget* menuView_ = nullptr;
     MVStatusView* statusView_ = nullptr;
-    QWidget* middleView_ = nullptr;
+    MVMiddleView* middleView_ = nullptr;
     MVSplitView* splitViewForVerticalDivider_ = nullptr;
     MVSplitView* splitViewForLeftPanel_ = nullptr;
     MVSplitView* splitViewForChartAndVideo_ = nullptr;
-    QWidget* lapsView_ = nullptr;
-    QTabWidget* lapTabs_ = nullptr;
+    MVLapsView* lapsView_ = nullptr;
     QWidget* trackView_ = nullptr;
     QWidget* videoView_ = nullptr;
     QWidget* chartView_ = nullptr;
+    QPointer<QWidget> companyView_;  // the logo view while it shows
+
+    std::vector<platform::ObserverToken> observers_;
     bool appeared_ = false;
+    int pendingRebuilds_ = 0;
     int finishedLoads_ = 0;
     int appliedRebuilds_ = 0;
     int droppedRebuilds_ = 0;

@@ -7,6 +7,7 @@
 #include "app/MVProgressHUD.h"
 #include "app/MVTabControl.h"
 #include "platform/Clock.h"
+#include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "session/MVGLDFileManager.h"
@@ -183,6 +184,12 @@ class LapsCloseSessionTest : public LapsControllerTest {
         ASSERT_EQ(manager.gldFileNames(), sessionNames);
     }
 
+    // Removals run on the loading queue; the window's rebuild follows on the main thread.
+    static void settle() {
+        ASSERT_TRUE(MVGLDFileManager::loadingQueue().drainFor(std::chrono::seconds(20)));
+        testing_support::MainQueuePump::drain();
+    }
+
     void closeButton(long long index) {
         platform::NotificationCenter::defaultCenter().post(MVSessionCloseButtonClicked, nullptr,
                                                            {{"index", index}});
@@ -201,19 +208,20 @@ TEST_F(LapsCloseSessionTest, TheCloseButtonOfATabRemovesThatSession) {
     MVLapsView panel(manager, options);
     panel.resize(600, 400);
     controller.setLapsView(&panel);
-    // The window rebuilds the panel as soon as the manager notes a removal, while the close
-    // button that caused it is still handling its click.
+    // The window rebuilds the panel on the main thread as soon as the manager notes a removal.
     auto rebuild = [&] {
         controller.setGldFileNames(manager.gldFileNames());
         controller.setArrayOfMVLaps(manager.arrayOfMVLaps());
         controller.initSubviews();
     };
     const auto rebuildOnRemoval = platform::NotificationCenter::defaultCenter().addObserver(
-        MVNotificationGLDFileDidRemoved, nullptr, [&](const auto&) { rebuild(); });
+        MVNotificationGLDFileDidRemoved, nullptr,
+        [&](const auto&) { platform::mainQueue().async(rebuild); });
     rebuild();
 
     QTest::mouseClick(controller.toolBarView()->tabSegmentControl()->closeButton(1),
                       Qt::LeftButton);
+    settle();
     EXPECT_EQ(manager.gldFileNames(), (std::vector<std::string>{"a", "c"}));
     EXPECT_EQ(removals, 1);
     ASSERT_EQ(controller.toolBarView()->tabSegmentControl()->segmentCount(), 2);
@@ -221,10 +229,12 @@ TEST_F(LapsCloseSessionTest, TheCloseButtonOfATabRemovesThatSession) {
     // Positions outside the sessions remove nothing.
     closeButton(2);
     closeButton(-1);
+    settle();
     EXPECT_EQ(manager.gldFileNames(), (std::vector<std::string>{"a", "c"}));
 
     // The current tab is the last one, "c".
     controller.closeCurrentSession();
+    settle();
     EXPECT_EQ(manager.gldFileNames(), (std::vector<std::string>{"a"}));
     EXPECT_EQ(removals, 2);
 }
@@ -247,6 +257,7 @@ TEST_F(LapsCloseSessionTest, ClosingWithNothingLoadedDoesNothing) {
     controller.setGldFileNames({});
     controller.initSubviews();
     controller.closeCurrentSession();
+    settle();
 
     EXPECT_TRUE(manager.gldFileNames().empty());
     EXPECT_EQ(removals, 0);

@@ -12,6 +12,7 @@
 #include "support/SessionGenerator.h"
 #include "support/TempDir.h"
 #include "platform/UserDefaults.h"
+#include "app/MainWindowFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -24,53 +25,7 @@ namespace {
 
 using testing_support::MainQueuePump;
 
-class MainWindowTest : public ::testing::Test {
-  protected:
-    void SetUp() override { resetShared(); }
-    void TearDown() override {
-        controller.reset();
-        resetShared();
-    }
-
-    static void resetShared() {
-        ASSERT_TRUE(MVGLDFileManager::loadingQueue().drainFor(std::chrono::seconds(20)));
-        MainQueuePump::drain();
-        MVGLDFileManager::sharedManager().removeAllData(true);
-        MVGlobalData::sharedManager().resetData();
-        MVGlobalData::sharedManager().setSelectedKeys({});
-    }
-
-    std::filesystem::path writeThreeLapSession(const std::string& name,
-                                               std::vector<double> pace = {}) {
-        testing_support::SessionOptions options;
-        options.laps = 3;
-        options.lapPace = std::move(pace);
-        options.withLapTiming = true;
-        const auto session = testing_support::generateSession(options);
-        threeLapTruth = session.truth;
-        const std::filesystem::path path = dir / name;
-        EXPECT_TRUE(testing_support::writeSessionFile(path, session.text));
-        return path;
-    }
-
-    // Opens the file and pumps the main queue until the load has ended.
-    void open(const std::filesystem::path& path) {
-        const int before = controller->finishedLoads();
-        controller->loadGLDFile(path);
-        ASSERT_TRUE(MainQueuePump::until([&] { return controller->finishedLoads() > before; }));
-        MainQueuePump::drain();
-    }
-
-    int listedLaps() const {
-        int rows = 0;
-        for (MVLapsTableView* table : controller->lapTables()) rows += table->model()->rowCount();
-        return rows;
-    }
-
-    testing_support::TempDir dir;
-    testing_support::SessionTruth threeLapTruth;
-    std::unique_ptr<MVZQViewController> controller = std::make_unique<MVZQViewController>();
-};
+using MainWindowTest = testing_support::MainWindowFixture;
 
 TEST_F(MainWindowTest, OpeningASessionListsItsLapsAndSelectsTheBestLap) {
     int filledWith = -1;

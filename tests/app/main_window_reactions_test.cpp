@@ -1,0 +1,273 @@
+// The main window following changes: the first load replaces the logo by the panes, lap clicks
+// and option changes recompute off the main thread behind overlays and a click lock, closing
+// sessions rebuilds from what is left, and out-of-date rebuilds are dropped.
+#include "app/MVChartController.h"
+#include "app/MVLapsController.h"
+#include "app/MVLapsView.h"
+#include "app/MVMenuController.h"
+#include "app/MVMiddleView.h"
+#include "app/MVProgressHUD.h"
+#include "app/MVTrackController.h"
+#include "app/MVVideoController.h"
+#include "session/MVHelperKeys.h"
+#include "session/MVNotifications.h"
+#include "session/ZORFileLog.h"
+#include "platform/Clock.h"
+#include "platform/NotificationCenter.h"
+#include "app/MainWindowFixture.h"
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+using testing_support::MainQueuePump;
+
+class MainWindowReactionsTest : public testing_support::MainWindowFixture {
+  protected:
+    static bool called(const MVPaneRecorder& pane, const std::string& call) {
+        const auto calls = pane.calls();
+        return std::find(calls.begin(), calls.end(), call) != calls.end();
+    }
+    void clearPaneCalls() {
+        controller->chartController().clearCalls();
+        controller->trackController().clearCalls();
+        controller->videoController().clearCalls();
+    }
+    // Pumps until `applied` rebuilds more than `before` have reached the panes.
+    void waitForRebuilds(int before, int count = 1) {
+        ASSERT_TRUE(MainQueuePump::until([&] {
+            return controller->appliedRebuilds() + controller->droppedRebuilds() >= before + count;
+        }));
+        MainQueuePump::drain();
+    }
+    int rebuildsSoFar() const {
+        return controller->appliedRebuilds() + controller->droppedRebuilds();
+    }
+    MVLapPtr slowestListedLap() const {
+        MVLapPtr slowest;
+        for (MVLapsTableView* table : controller->lapTables()) {
+            for (const MVLapPtr& lap : table->model()->rowLaps()) {
+                if (!slowest || lap->duration() > slowest->duration()) slowest = lap;
+            }
+        }
+        return slowest;
+    }
+};
+
+TEST_F(MainWindowReactionsTest, FirstLoadReplacesTheLogoAndFillsEveryPane) {
+    EXPECT_TRUE(controller->isLogoOn());
+    EXPECT_FALSE(controller->menuController().buttonsEnabled());
+
+    open(writeThreeLapSession("one.gld"));
+
+    EXPECT_FALSE(controller->isLogoOn());
+    EXPECT_TRUE(controller->menuController().buttonsEnabled());
+    EXPECT_TRUE(controller->middleView()->enableUserInteract());
+    const MVLapPtr best = MVGlobalData::sharedManager().bestLap();
+    ASSERT_TRUE(best);
+    MVChartController& chart = controller->chartController();
+    for (const char* call : {"initSubviews", "scaleGraphToFitScreen"}) {
+        EXPECT_TRUE(called(chart, call)) << call;
+    }
+    EXPECT_TRUE(called(controller->trackController(), "initSubviews"));
+    EXPECT_TRUE(called(controller->videoController(), "initSubviews"));
+    // Position axis: the reference lap is the last selected one; one series per charted key.
+    EXPECT_EQ(chart.referenceLap(), best);
+    EXPECT_EQ(chart.arrayOfSelectedLaps(), std::vector<MVLapPtr>{best});
+    ASSERT_TRUE(chart.dataForPlots());
+    EXPECT_EQ(chart.dataForPlots()->size(), 2u);
+    ASSERT_TRUE(best->positionIndexes());
+    EXPECT_EQ(chart.xMax(), static_cast<double>(best->positionIndexes()->count()));
+    EXPECT_TRUE(controller->trackController().wholeLap());
+    EXPECT_EQ(controller->videoController().arrayOfSelectedLaps(), std::vector<MVLapPtr>{best});
+}
+
+TEST_F(MainWindowReactionsTest, WholeSessionDisplayChartsVelocityOfTheWholeSession) {
+    MVOptionsAndSettings::sharedManager().safelyChangeMVDisplayModeWithoutKVO(1);
+    MVOptionsAndSettings::sharedManager().safelyChangeMVModeWithoutKVO(0);
+
+    open(writeThreeLapSession("whole.gld"));
+
+    const auto selected = MVGlobalData::sharedManager().selectedLaps();
+    ASSERT_EQ(selected.size(), 1u);
+    EXPECT_TRUE(selected.front()->isWholeFileLap());
+    EXPECT_EQ(MVGlobalData::sharedManager().selectedKeys(),
+              std::vector<std::string>{MVHelper::Key_Speed()});
+    EXPECT_EQ(listedLaps(), 1);
+    // Time axis: the x range is the whole session's duration.
+    EXPECT_DOUBLE_EQ(controller->chartController().xMax(), selected.front()->duration());
+}
+
+// A lap click refuses further clicks and shows an overlay on the laps panel until the panes are
+// rebuilt; a click that arrives meanwhile is dropped.
+TEST_F(MainWindowReactionsTest, LapClickRecomputesBehindTheOverlayAndTheClickLock) {
+    platform::FakeClock clock;
+    clock.install();
+    open(writeThreeLapSession("one.gld"));
+    const MVLapPtr best = MVGlobalData::sharedManager().bestLap();
+    const MVLapPtr slowest = slowestListedLap();
+    ASSERT_NE(best, slowest);
+    clearPaneCalls();
+    const int before = rebuildsSoFar();
+
+    platform::NotificationCenter::defaultCenter().post(MVLapDidSelected, nullptr,
+                                                       {{"selectedLap", slowest}});
+    EXPECT_EQ(MVGlobalData::sharedManager().selectedLaps(), (std::vector<MVLapPtr>{slowest, best}));
+    EXPECT_FALSE(controller->middleView()->enableUserInteract());
+    EXPECT_TRUE(MVProgressHUD::HUDForView(controller->lapsView()));
+
+    // Dropped: the overlay shows.
+    platform::NotificationCenter::defaultCenter().post(MVLapDidSelected, nullptr,
+                                                       {{"selectedLap", best}});
+    EXPECT_EQ(MVGlobalData::sharedManager().selectedLaps().size(), 2u);
+
+    waitForRebuilds(before);
+    EXPECT_TRUE(controller->middleView()->enableUserInteract());
+    for (const char* call : {"updateSubviewsBySelectedLaps", "scaleGraphToFitScreen"}) {
+        EXPECT_TRUE(called(controller->chartController(), call)) << call;
+    }
+    EXPECT_TRUE(called(controller->trackController(), "updateTrackViewBySelectedLaps"));
+    EXPECT_EQ(controller->lapsController().selectedLaps(), (std::vector<MVLapPtr>{slowest, best}));
+    EXPECT_EQ(controller->chartController().arrayOfSelectedLaps(),
+              (std::vector<MVLapPtr>{slowest, best}));
+
+    for (int i = 0; i < 20 && MVProgressHUD::HUDForView(controller->lapsView()); ++i) {
+        clock.advance(std::chrono::milliseconds(100));
+        MainQueuePump::drain();
+    }
+    EXPECT_FALSE(MVProgressHUD::HUDForView(controller->lapsView()));
+    clock.uninstall();
+}
+
+struct UnitCase {
+    const char* name;
+    std::vector<std::string> charted;
+    bool redraws;
+};
+
+class MainWindowUnitTest : public MainWindowReactionsTest,
+                           public ::testing::WithParamInterface<UnitCase> {};
+
+// A speed-unit change redraws the chart and the lap table only when velocity is charted.
+TEST_P(MainWindowUnitTest, SpeedUnitChangeRedrawsWhatShowsSpeed) {
+    open(writeThreeLapSession("one.gld"));
+    {
+        // Charted keys changed by the chart: follow it first.
+        const int before = rebuildsSoFar();
+        MVGlobalData::sharedManager().setSelectedKeys(GetParam().charted);
+        waitForRebuilds(before);
+    }
+    clearPaneCalls();
+    const int before = rebuildsSoFar();
+
+    MVOptionsAndSettings::sharedManager().setSpeedUnit(1);
+
+    EXPECT_EQ(controller->middleView()->enableUserInteract(), !GetParam().redraws);
+    if (GetParam().redraws) waitForRebuilds(before);
+    MainQueuePump::drain();
+    EXPECT_EQ(rebuildsSoFar(), before + (GetParam().redraws ? 1 : 0));
+    EXPECT_EQ(called(controller->chartController(), "updateSubviewsByChangeUnit"),
+              GetParam().redraws);
+    if (GetParam().redraws) EXPECT_EQ(controller->fileController().speedUnit(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Units, MainWindowUnitTest,
+                         ::testing::Values(UnitCase{"DeltaTimeOnly", {"delta t"}, false},
+                                           UnitCase{"Velocity", {"velocity", "delta t"}, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Switching to the whole-session display puts the x axis on time, back to laps on the position;
+// of two full rebuilds dispatched at once only the later reaches the panes.
+TEST_F(MainWindowReactionsTest, DisplayModeSwitchesTheAxisAndDropsTheOutOfDateRebuild) {
+    open(writeThreeLapSession("one.gld"));
+    MVOptionsAndSettings& options = MVOptionsAndSettings::sharedManager();
+    int before = rebuildsSoFar();
+
+    options.setDisplayMode(1);
+    waitForRebuilds(before);
+    EXPECT_EQ(options.mode(), 0);
+    ASSERT_EQ(MVGlobalData::sharedManager().selectedLaps().size(), 1u);
+    EXPECT_TRUE(MVGlobalData::sharedManager().selectedLaps().front()->isWholeFileLap());
+    EXPECT_EQ(listedLaps(), 1);
+
+    before = rebuildsSoFar();
+    const int droppedBefore = controller->droppedRebuilds();
+    options.setDisplayMode(0);
+    options.setLapOptionsMode(0);
+    waitForRebuilds(before, 2);
+    EXPECT_EQ(controller->droppedRebuilds(), droppedBefore + 1);
+    EXPECT_EQ(options.mode(), 1);
+    EXPECT_FALSE(MVGlobalData::sharedManager().selectedLaps().front()->isWholeFileLap());
+    EXPECT_EQ(listedLaps(), 3);
+    EXPECT_TRUE(controller->middleView()->enableUserInteract());
+}
+
+// Closing the visible session rebuilds from what is left; closing the last brings the logo
+// back with the buttons disabled and nothing selected.
+TEST_F(MainWindowReactionsTest, ClosingSessionsRebuildsAndFinallyShowsTheLogo) {
+    open(writeThreeLapSession("first.gld"));
+    open(writeThreeLapSession("second.gld", {0.95, 0.9, 0.93}));
+    ASSERT_EQ(controller->lapTables().size(), 2u);
+    const std::string firstName = controller->fileController().gldFileNames().front();
+
+    int before = rebuildsSoFar();
+    controller->lapsController().closeCurrentSession();
+    waitForRebuilds(before);
+    ASSERT_EQ(controller->fileController().gldFileNames(), std::vector<std::string>{firstName});
+    EXPECT_EQ(controller->lapTables().size(), 1u);
+    const auto selected = MVGlobalData::sharedManager().selectedLaps();
+    ASSERT_FALSE(selected.empty());
+    for (const MVLapPtr& lap : selected) EXPECT_EQ(lap->gldFile(), selected.front()->gldFile());
+    EXPECT_FALSE(controller->isLogoOn());
+
+    before = rebuildsSoFar();
+    controller->lapsController().closeCurrentSession();
+    waitForRebuilds(before);
+    EXPECT_TRUE(controller->isLogoOn());
+    EXPECT_FALSE(controller->menuController().buttonsEnabled());
+    EXPECT_TRUE(MVGlobalData::sharedManager().selectedLaps().empty());
+    EXPECT_FALSE(MVGlobalData::sharedManager().bestLap());
+    EXPECT_TRUE(controller->lapTables().empty());
+    for (const MVPaneRecorder* pane : std::initializer_list<const MVPaneRecorder*>{
+             &controller->chartController(), &controller->trackController(),
+             &controller->videoController()}) {
+        EXPECT_TRUE(called(*pane, "removeSubviews"));
+    }
+
+    // Nothing loaded: closing does nothing.
+    before = rebuildsSoFar();
+    controller->lapsController().closeCurrentSession();
+    MainQueuePump::drain();
+    EXPECT_EQ(rebuildsSoFar(), before);
+}
+
+TEST_F(MainWindowReactionsTest, ChoosingARecentFileOpensIt) {
+    const std::filesystem::path path = writeThreeLapSession("recent.gld");
+    const int before = controller->finishedLoads();
+    platform::NotificationCenter::defaultCenter().post(MVNotificationRecentFileSelected, nullptr,
+                                                       {{"recent", path}});
+    ASSERT_TRUE(MainQueuePump::until([&] { return controller->finishedLoads() > before; }));
+    MainQueuePump::drain();
+    EXPECT_EQ(listedLaps(), 3);
+}
+
+// Each recomputation step writes its start and finish lines to the diagnostic log.
+TEST_F(MainWindowReactionsTest, StepsWriteTheirLinesToTheDiagnosticLog) {
+    std::filesystem::create_directories(ZORFileLog::shared().logFile().parent_path());
+    ZORFileLog::turnOnLog();
+    open(writeThreeLapSession("logged.gld"));
+    ZORFileLog::turnOffLog();
+    std::ifstream in(ZORFileLog::shared().logFile());
+    std::stringstream text;
+    text << in.rdbuf();
+    for (const char* line :
+         {"\nstart - (void)loadGLDFile:(NSURL *)url\n", "\nstart - (void)calculateGlobalData\n",
+          "finish - (void)calculateGlobalLapsData\n", "\nstart - (void)initLapOptionsView\n",
+          "finish - (void)initVideoView\n", "finish [_fileController loadGLDFileWithURL:url]\n"}) {
+        EXPECT_NE(text.str().find(line), std::string::npos) << line;
+    }
+}
+
+}  // namespace
