@@ -42,7 +42,7 @@ QString buttonStyleSheet() {
 }  // namespace
 
 MVCompanyBrandView::MVCompanyBrandView(QWidget* parent, platform::RecentDocuments& recents)
-    : QWidget(parent), recents_(recents) {
+    : MVContainer(parent), recents_(recents) {
     // Any window of the program gaining focus counts; losing focus altogether is only logged.
     if (auto* app = qobject_cast<QGuiApplication*>(QGuiApplication::instance())) {
         connect(app, &QGuiApplication::focusWindowChanged, this, [this](QWindow* window) {

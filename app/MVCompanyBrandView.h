@@ -4,6 +4,8 @@
 #include "platform/RecentDocuments.h"
 
 #include <QImage>
+#include "app/MVContainer.h"
+
 #include <QWidget>
 
 #include <chrono>
@@ -30,7 +32,7 @@ class QPushButton;
 // comes back to the program. Several focus changes within the delay give one build.
 //
 // Main thread only.
-class MVCompanyBrandView : public QWidget {
+class MVCompanyBrandView : public MVContainer {
     Q_OBJECT
   public:
     static constexpr int kMaximumButtons = 5;

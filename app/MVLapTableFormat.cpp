@@ -44,6 +44,14 @@ QString notAvailableText() {
     return QStringLiteral("N/A");
 }
 
+int sectorColumnMinimumWidth() {
+    constexpr int kPadding = 8;
+    const QFontMetrics cell(MVHelper::SmallTextBoldFont());
+    return std::max({kSectorColumnWidth,
+                     cell.horizontalAdvance(QStringLiteral("+00.00")) + kPadding,
+                     cell.horizontalAdvance(QStringLiteral("100.00")) + kPadding});
+}
+
 std::array<int, 5> fixedColumnWidths() {
     constexpr int kPadding = 8;
     const QFontMetrics title(MVHelper::BigTextFont());

@@ -40,8 +40,10 @@ QString notAvailableText();
 // 55, 40 and 40 points, each widened where the system face needs more room for the column's
 // title or its widest usual text ("Ideal Lap", "00:00.00", "+00.00", "000.0"). Main thread only.
 std::array<int, 5> fixedColumnWidths();
-// The least width of a sector column.
+// The least width of a sector column: 40 points, widened where the system face needs more room
+// for the widest usual sector text ("+00.00", "100.00"). Main thread only.
 inline constexpr int kSectorColumnWidth = 40;
+int sectorColumnMinimumWidth();
 
 // Time of sector k of the lap; nullopt when k is outside 1 ... boundaries - 1 or the sector gate
 // was not found (time exactly 0).

@@ -16,8 +16,7 @@ MVLapsHudTableView::MVLapsHudTableView(MVLapPtr bestLap, MVLapsPtr laps,
 MVLapsHudTableView::MVLapsHudTableView(MVLapPtr bestLap, MVLapsPtr laps,
                                        std::vector<MVLapPtr> selectedLaps,
                                        const MVGLDFileManager& manager, QWidget* parent)
-    : QWidget(parent) {
-    MVHelper::addDarkBlueLayerForViewWithView(this);
+    : MVDarkBlueContainer(parent) {
     model_ = new MVBestIdealLapModel(std::move(bestLap), std::move(laps), std::move(selectedLaps),
                                      manager, this);
     initTableView();
@@ -30,6 +29,9 @@ void MVLapsHudTableView::initTableView() {
     mainTable_->setFocusPolicy(Qt::NoFocus);
     mainTable_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     mainTable_->setSortingEnabled(false);
+    // Both rows always show; the lap table above drives the horizontal scrolling.
+    mainTable_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    mainTable_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     QPalette palette = mainTable_->palette();
     palette.setColor(QPalette::Base, MVHelper::Gui::DarkBlueColor());
     palette.setColor(QPalette::Window, MVHelper::Gui::DarkBlueColor());
@@ -45,11 +47,11 @@ void MVLapsHudTableView::initTableView() {
         if (column < MVBestIdealLapModel::kFixedColumnCount) {
             header->setSectionResizeMode(column, QHeaderView::Fixed);
             header->resizeSection(column, widths[static_cast<std::size_t>(column)]);
-        } else {
-            header->setSectionResizeMode(column, QHeaderView::Stretch);
-            header->resizeSection(column, MVLapTable::kSectorColumnWidth);
         }
     }
+    // Sector columns share the width left over, never narrower than their minimum.
+    mainTable_->setUniformColumns(MVBestIdealLapModel::kFixedColumnCount,
+                                  MVLapTable::sectorColumnMinimumWidth());
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -4,6 +4,8 @@
 #include "session/MVLap.h"
 #include "session/MVLaps.h"
 
+#include "app/MVContainer.h"
+
 #include <QWidget>
 
 #include <vector>
@@ -18,7 +20,7 @@ class MVTableView;
 // thread only.
 //
 // Fed by the laps panel with the same three values as the lap table above it.
-class MVLapsHudTableView : public QWidget {
+class MVLapsHudTableView : public MVDarkBlueContainer {
     Q_OBJECT
   public:
     // Reads the best lap's top speed through the shared session-file manager.

@@ -8,8 +8,7 @@
 
 MVLapsTableToolBarView::MVLapsTableToolBarView(const std::vector<std::string>& gldFileNames,
                                                QWidget* parent)
-    : QWidget(parent) {
-    MVHelper::addDarkBlueLayerForViewWithView(this);
+    : MVDarkBlueContainer(parent) {
     initSegmentControlWithGLDFileNames(gldFileNames);
 }
 

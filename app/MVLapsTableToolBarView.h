@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/MVContainer.h"
+
 #include <QWidget>
 
 #include <string>
@@ -11,7 +13,7 @@ class MVTabControl;
 // loaded session, each kSegmentWidth wide and labelled with the session's display name, starting
 // kTabInset from the left edge and as high as the strip. The last tab is selected. Every tab
 // carries its close button (see MVTabControl). Main thread only.
-class MVLapsTableToolBarView : public QWidget {
+class MVLapsTableToolBarView : public MVDarkBlueContainer {
     Q_OBJECT
   public:
     static constexpr int kSegmentWidth = 120;

@@ -46,12 +46,11 @@ void MVLapsTableView::initTableView() {
         if (column < MVLapTableModel::kFixedColumnCount) {
             header->setSectionResizeMode(column, QHeaderView::Fixed);
             header->resizeSection(column, widths[static_cast<std::size_t>(column)]);
-        } else {
-            // Sector columns share the width left over, like columns resized uniformly.
-            header->setSectionResizeMode(column, QHeaderView::Stretch);
-            header->resizeSection(column, MVLapTable::kSectorColumnWidth);
         }
     }
+    // Sector columns share the width left over, never narrower than their minimum.
+    mainTable_->setUniformColumns(MVLapTableModel::kFixedColumnCount,
+                                  MVLapTable::sectorColumnMinimumWidth());
     connect(header, &QHeaderView::sectionClicked, model_, &MVLapTableModel::sortByColumnClick);
     connect(mainTable_, &QAbstractItemView::clicked, this, &MVLapsTableView::cellClicked);
 

@@ -4,16 +4,17 @@
 #include "app/MVLapsHudTableView.h"
 #include "app/MVLapsTableToolBarView.h"
 #include "app/MVLapsTableView.h"
+#include "app/MVTableView.h"
 #include "session/MVHelperKeys.h"
 
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
 const int MVLapsView::kHudTableHeight = static_cast<int>(2 * MVHelper::TableCellHeight() + 4);
 
 MVLapsView::MVLapsView(MVGLDFileManager& manager, MVOptionsAndSettings& options, QWidget* parent)
-    : QWidget(parent), manager_(manager), options_(options) {
-    MVHelper::addColorLayerWithColor(MVHelper::Gui::BackgoundColor(), this);
+    : MVContainer(parent), manager_(manager), options_(options) {
     layout_ = new QVBoxLayout(this);
     // The tool bar 1 point below the top, the pages 1 point below the tool bar.
     layout_->setContentsMargins(0, 1, 0, 0);
@@ -78,6 +79,9 @@ QWidget* MVLapsView::newPage(std::size_t index) {
     auto* hudTableView =
         new MVLapsHudTableView(bestLap_, laps, arrayOfSelectedLaps_, manager_, page);
     hudTableView->setFixedHeight(kHudTableHeight);
+    // The best and ideal rows stay under the lap table's columns when it scrolls sideways.
+    QObject::connect(lapsTableView->mainTable()->horizontalScrollBar(), &QScrollBar::valueChanged,
+                     hudTableView->mainTable()->horizontalScrollBar(), &QScrollBar::setValue);
 
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -5,6 +5,8 @@
 #include "session/MVLaps.h"
 #include "session/MVOptionsAndSettings.h"
 
+#include "app/MVContainer.h"
+
 #include <QWidget>
 
 #include <string>
@@ -24,7 +26,7 @@ class QVBoxLayout;
 // shown. removeSubviews() takes the tool bar and the pages out of the panel at once and frees
 // them once control is back in the event loop, so a tab's own close button may cause a rebuild.
 // Main thread only.
-class MVLapsView : public QWidget {
+class MVLapsView : public MVContainer {
     Q_OBJECT
   public:
     // 2 rows of TableCellHeight plus 4.

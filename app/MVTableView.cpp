@@ -7,6 +7,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 MVTableView::MVTableView(QWidget* parent)
     : QTableView(parent),
       header_(new MVTableHeaderView(this)),
@@ -71,4 +73,32 @@ void MVTableView::drawGrid(const QRect& clip) {
         const int y = rowViewportPosition(r) + rowHeight(r) - 1;
         painter.drawLine(0, y, right, y);
     }
+}
+
+void MVTableView::setUniformColumns(int firstColumn, int minimumWidth) {
+    uniformFrom_ = firstColumn;
+    uniformMinimum_ = minimumWidth;
+    for (int column = firstColumn; model() && column < model()->columnCount(); ++column) {
+        horizontalHeader()->setSectionResizeMode(column, QHeaderView::Interactive);
+    }
+    fitUniformColumns();
+}
+
+void MVTableView::fitUniformColumns() {
+    if (uniformFrom_ < 0 || !model()) return;
+    const int count = model()->columnCount() - uniformFrom_;
+    if (count <= 0) return;
+    int left = viewport()->width();
+    for (int column = 0; column < uniformFrom_; ++column) {
+        left -= horizontalHeader()->sectionSize(column);
+    }
+    const int each = std::max(uniformMinimum_, left / count);
+    for (int column = uniformFrom_; column < model()->columnCount(); ++column) {
+        horizontalHeader()->resizeSection(column, each);
+    }
+}
+
+void MVTableView::resizeEvent(QResizeEvent* event) {
+    QTableView::resizeEvent(event);
+    fitUniformColumns();
 }

@@ -17,12 +17,20 @@ class MVTableView : public QTableView {
     QColor gridColor() const { return gridColor_; }
     void setGridColor(const QColor& color);
 
+    // Columns from `firstColumn` on share the width the columns before them leave, each at least
+    // `minimumWidth` (wider than the view: it scrolls). Kept as the view is resized.
+    void setUniformColumns(int firstColumn, int minimumWidth);
+    void fitUniformColumns();
+
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     void drawGrid(const QRect& clip);
 
     MVTableHeaderView* header_;
     QColor gridColor_;
+    int uniformFrom_ = -1;
+    int uniformMinimum_ = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "app/MVBaseViewsBorders.h"
 #include "app/MVChartController.h"
+#include "app/MVContainer.h"
 #include "app/MVCompanyBrandView.h"
 #include "app/MVLapsController.h"
 #include "app/MVLapsTableView.h"
@@ -35,13 +36,8 @@ namespace {
 
 // A pane whose views come from a pane controller: a black area.
 QWidget* makePane(const QString& name, QWidget* parent) {
-    auto* pane = new QWidget(parent);
+    auto* pane = new MVContainer(parent);
     pane->setObjectName(name);
-    pane->setAutoFillBackground(true);
-    QPalette palette = pane->palette();
-    palette.setColor(QPalette::Window, Qt::black);
-    pane->setPalette(palette);
-    pane->setMinimumSize(0, 0);
     return pane;
 }
 

@@ -16,6 +16,7 @@
 #include "session/ZORFileLog.h"
 #include "platform/Dispatch.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -36,12 +37,11 @@ class StepLog {
     std::string name_;
 };
 
+// By the lap itself: two sessions logged at the same pace can hold laps of equal timing.
 bool containsLap(const MVLaps& laps, const MVLapPtr& lap) {
     if (!lap) return false;
-    for (const MVLapPtr& candidate : laps.data()) {
-        if (candidate == lap || (candidate && candidate->checkIdentical(*lap))) return true;
-    }
-    return false;
+    const auto& data = laps.data();
+    return std::find(data.begin(), data.end(), lap) != data.end();
 }
 
 MVOptionsAndSettings& options() {

@@ -74,6 +74,18 @@ TEST_F(MainWindowTest, ASecondSessionAddsItsPageAndPairsTheSelection) {
     EXPECT_TRUE(selected[0] == first || selected[1] == first);
 }
 
+// Two sessions logged at the same pace hold laps of equal timing; the pair still takes one lap
+// from each, told apart by the lap itself.
+TEST_F(MainWindowTest, EqualPaceSessionsStillPairOneLapOfEach) {
+    open(writeThreeLapSession("morning.gld"));
+    open(writeThreeLapSession("evening.gld"));
+
+    const auto selected = MVGlobalData::sharedManager().selectedLaps();
+    ASSERT_EQ(selected.size(), 2u);
+    EXPECT_NE(selected[0]->gldFile(), selected[1]->gldFile());
+    EXPECT_EQ(selected[0], MVGlobalData::sharedManager().bestLap());
+}
+
 struct UnopenableCase {
     const char* name;
     // Makes the file in `dir` and returns its path.
