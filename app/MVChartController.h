@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/MVLockedValue.h"
 #include "app/MVPaneRecorder.h"
 #include "session/MVLap.h"
 #include "session/MVPlotData.h"
@@ -28,13 +29,13 @@ class MVChartController : public MVPaneRecorder {
     void setDataForPlots(std::optional<MVPlotSeries> data);
     void setArrayOfSelectedLaps(std::vector<MVLapPtr> laps);
 
-    double xMax() const;
-    double xShift() const;
-    double xMove() const;
-    MVLapPtr referenceLap() const;
-    std::vector<std::string> arrayOfSelectedKeys() const;
-    std::optional<MVPlotSeries> dataForPlots() const;
-    std::vector<MVLapPtr> arrayOfSelectedLaps() const;
+    double xMax() const { return xMax_.get(); }
+    double xShift() const { return xShift_.get(); }
+    double xMove() const { return xMove_.get(); }
+    MVLapPtr referenceLap() const { return referenceLap_.get(); }
+    std::vector<std::string> arrayOfSelectedKeys() const { return arrayOfSelectedKeys_.get(); }
+    std::optional<MVPlotSeries> dataForPlots() const { return dataForPlots_.get(); }
+    std::vector<MVLapPtr> arrayOfSelectedLaps() const { return arrayOfSelectedLaps_.get(); }
 
     void initSubviews();
     void removeSubviews();
@@ -54,12 +55,12 @@ class MVChartController : public MVPaneRecorder {
   private:
     void refreshSummary();
 
-    double xMax_ = 0.0;
-    double xShift_ = 0.0;
-    double xMove_ = 0.0;
-    MVLapPtr referenceLap_;
-    std::vector<std::vector<std::string>> arrayOfAllKeys_;
-    std::vector<std::string> arrayOfSelectedKeys_;
-    std::optional<MVPlotSeries> dataForPlots_;
-    std::vector<MVLapPtr> arrayOfSelectedLaps_;
+    MVLockedValue<double> xMax_;
+    MVLockedValue<double> xShift_;
+    MVLockedValue<double> xMove_;
+    MVLockedValue<MVLapPtr> referenceLap_;
+    MVLockedValue<std::vector<std::vector<std::string>>> arrayOfAllKeys_;
+    MVLockedValue<std::vector<std::string>> arrayOfSelectedKeys_;
+    MVLockedValue<std::optional<MVPlotSeries>> dataForPlots_;
+    MVLockedValue<std::vector<MVLapPtr>> arrayOfSelectedLaps_;
 };

@@ -33,39 +33,38 @@ void MVChartController::setChartView(QWidget* view) {
     setPane(view);
 }
 
-#define GRIDLARK_LOCKED_SETTER(Class, Name, Field, Type) \
-    void Class::Name(Type v) {                           \
-        record(#Name);                                   \
-        std::lock_guard lock(mutex_);                    \
-        Field = std::move(v);                            \
-    }
-#define GRIDLARK_LOCKED_GETTER(Class, Name, Field, Type) \
-    Type Class::Name() const {                           \
-        std::lock_guard lock(mutex_);                    \
-        return Field;                                    \
-    }
-
-GRIDLARK_LOCKED_SETTER(MVChartController, setXMax, xMax_, double)
-GRIDLARK_LOCKED_SETTER(MVChartController, setXShift, xShift_, double)
-GRIDLARK_LOCKED_SETTER(MVChartController, setXMove, xMove_, double)
-GRIDLARK_LOCKED_SETTER(MVChartController, setReferenceLap, referenceLap_, MVLapPtr)
-GRIDLARK_LOCKED_SETTER(MVChartController, setArrayOfAllKeys, arrayOfAllKeys_,
-                       std::vector<std::vector<std::string>>)
-GRIDLARK_LOCKED_SETTER(MVChartController, setArrayOfSelectedKeys, arrayOfSelectedKeys_,
-                       std::vector<std::string>)
-GRIDLARK_LOCKED_SETTER(MVChartController, setDataForPlots, dataForPlots_,
-                       std::optional<MVPlotSeries>)
-GRIDLARK_LOCKED_SETTER(MVChartController, setArrayOfSelectedLaps, arrayOfSelectedLaps_,
-                       std::vector<MVLapPtr>)
-GRIDLARK_LOCKED_GETTER(MVChartController, xMax, xMax_, double)
-GRIDLARK_LOCKED_GETTER(MVChartController, xShift, xShift_, double)
-GRIDLARK_LOCKED_GETTER(MVChartController, xMove, xMove_, double)
-GRIDLARK_LOCKED_GETTER(MVChartController, referenceLap, referenceLap_, MVLapPtr)
-GRIDLARK_LOCKED_GETTER(MVChartController, arrayOfSelectedKeys, arrayOfSelectedKeys_,
-                       std::vector<std::string>)
-GRIDLARK_LOCKED_GETTER(MVChartController, dataForPlots, dataForPlots_, std::optional<MVPlotSeries>)
-GRIDLARK_LOCKED_GETTER(MVChartController, arrayOfSelectedLaps, arrayOfSelectedLaps_,
-                       std::vector<MVLapPtr>)
+void MVChartController::setXMax(double v) {
+    record("setXMax");
+    xMax_.set(std::move(v));
+}
+void MVChartController::setXShift(double v) {
+    record("setXShift");
+    xShift_.set(std::move(v));
+}
+void MVChartController::setXMove(double v) {
+    record("setXMove");
+    xMove_.set(std::move(v));
+}
+void MVChartController::setReferenceLap(MVLapPtr v) {
+    record("setReferenceLap");
+    referenceLap_.set(std::move(v));
+}
+void MVChartController::setArrayOfAllKeys(std::vector<std::vector<std::string>> v) {
+    record("setArrayOfAllKeys");
+    arrayOfAllKeys_.set(std::move(v));
+}
+void MVChartController::setArrayOfSelectedKeys(std::vector<std::string> v) {
+    record("setArrayOfSelectedKeys");
+    arrayOfSelectedKeys_.set(std::move(v));
+}
+void MVChartController::setDataForPlots(std::optional<MVPlotSeries> v) {
+    record("setDataForPlots");
+    dataForPlots_.set(std::move(v));
+}
+void MVChartController::setArrayOfSelectedLaps(std::vector<MVLapPtr> v) {
+    record("setArrayOfSelectedLaps");
+    arrayOfSelectedLaps_.set(std::move(v));
+}
 
 void MVChartController::refreshSummary() {
     QStringList keys;
@@ -129,22 +128,30 @@ void MVTrackController::setTrackView(QWidget* view) {
     setPane(view);
 }
 
-GRIDLARK_LOCKED_SETTER(MVTrackController, setArrayOfSelectedLaps, arrayOfSelectedLaps_,
-                       std::vector<MVLapPtr>)
-GRIDLARK_LOCKED_SETTER(MVTrackController, setBestLap, bestLap_, MVLapPtr)
-GRIDLARK_LOCKED_SETTER(MVTrackController, setWholeLap, wholeLap_, MVLapPtr)
-GRIDLARK_LOCKED_SETTER(MVTrackController, setTrackBorderArray, trackBorderArray_,
-                       std::vector<MV2DSegmentPtr>)
-GRIDLARK_LOCKED_SETTER(MVTrackController, setAvailableTracks, availableTracks_,
-                       std::vector<MVTrackInfoPtr>)
-GRIDLARK_LOCKED_SETTER(MVTrackController, setTrackInfo, trackInfo_, MVTrackInfoPtr)
-GRIDLARK_LOCKED_GETTER(MVTrackController, arrayOfSelectedLaps, arrayOfSelectedLaps_,
-                       std::vector<MVLapPtr>)
-GRIDLARK_LOCKED_GETTER(MVTrackController, bestLap, bestLap_, MVLapPtr)
-GRIDLARK_LOCKED_GETTER(MVTrackController, wholeLap, wholeLap_, MVLapPtr)
-GRIDLARK_LOCKED_GETTER(MVTrackController, trackBorderArray, trackBorderArray_,
-                       std::vector<MV2DSegmentPtr>)
-GRIDLARK_LOCKED_GETTER(MVTrackController, trackInfo, trackInfo_, MVTrackInfoPtr)
+void MVTrackController::setArrayOfSelectedLaps(std::vector<MVLapPtr> v) {
+    record("setArrayOfSelectedLaps");
+    arrayOfSelectedLaps_.set(std::move(v));
+}
+void MVTrackController::setBestLap(MVLapPtr v) {
+    record("setBestLap");
+    bestLap_.set(std::move(v));
+}
+void MVTrackController::setWholeLap(MVLapPtr v) {
+    record("setWholeLap");
+    wholeLap_.set(std::move(v));
+}
+void MVTrackController::setTrackBorderArray(std::vector<MV2DSegmentPtr> v) {
+    record("setTrackBorderArray");
+    trackBorderArray_.set(std::move(v));
+}
+void MVTrackController::setAvailableTracks(std::vector<MVTrackInfoPtr> v) {
+    record("setAvailableTracks");
+    availableTracks_.set(std::move(v));
+}
+void MVTrackController::setTrackInfo(MVTrackInfoPtr v) {
+    record("setTrackInfo");
+    trackInfo_.set(std::move(v));
+}
 
 void MVTrackController::refreshSummary() {
     const MVTrackInfoPtr track = trackInfo();
@@ -182,10 +189,10 @@ void MVVideoController::setVideoView(QWidget* view) {
     setPane(view);
 }
 
-GRIDLARK_LOCKED_SETTER(MVVideoController, setArrayOfSelectedLaps, arrayOfSelectedLaps_,
-                       std::vector<MVLapPtr>)
-GRIDLARK_LOCKED_GETTER(MVVideoController, arrayOfSelectedLaps, arrayOfSelectedLaps_,
-                       std::vector<MVLapPtr>)
+void MVVideoController::setArrayOfSelectedLaps(std::vector<MVLapPtr> v) {
+    record("setArrayOfSelectedLaps");
+    arrayOfSelectedLaps_.set(std::move(v));
+}
 
 void MVVideoController::initSubviews() {
     record("initSubviews");

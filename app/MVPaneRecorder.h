@@ -32,9 +32,8 @@ class MVPaneRecorder {
     // Main thread only.
     void showSummary(const QString& text);
 
-    mutable std::mutex mutex_;
-
   private:
+    mutable std::mutex mutex_;
     mutable std::vector<std::string> calls_;
     QWidget* pane_ = nullptr;
     QLabel* label_ = nullptr;

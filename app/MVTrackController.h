@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/MVLockedValue.h"
 #include "app/MVPaneRecorder.h"
 #include "session/MVLap.h"
 #include "session/MV2DSegment.h"
@@ -24,11 +25,11 @@ class MVTrackController : public MVPaneRecorder {
     void setAvailableTracks(std::vector<MVTrackInfoPtr> tracks);
     void setTrackInfo(MVTrackInfoPtr track);
 
-    std::vector<MVLapPtr> arrayOfSelectedLaps() const;
-    MVLapPtr bestLap() const;
-    MVLapPtr wholeLap() const;
-    std::vector<MV2DSegmentPtr> trackBorderArray() const;
-    MVTrackInfoPtr trackInfo() const;
+    std::vector<MVLapPtr> arrayOfSelectedLaps() const { return arrayOfSelectedLaps_.get(); }
+    MVLapPtr bestLap() const { return bestLap_.get(); }
+    MVLapPtr wholeLap() const { return wholeLap_.get(); }
+    std::vector<MV2DSegmentPtr> trackBorderArray() const { return trackBorderArray_.get(); }
+    MVTrackInfoPtr trackInfo() const { return trackInfo_.get(); }
 
     void initSubviews();
     void removeSubviews();
@@ -40,10 +41,10 @@ class MVTrackController : public MVPaneRecorder {
   private:
     void refreshSummary();
 
-    std::vector<MVLapPtr> arrayOfSelectedLaps_;
-    MVLapPtr bestLap_;
-    MVLapPtr wholeLap_;
-    std::vector<MV2DSegmentPtr> trackBorderArray_;
-    std::vector<MVTrackInfoPtr> availableTracks_;
-    MVTrackInfoPtr trackInfo_;
+    MVLockedValue<std::vector<MVLapPtr>> arrayOfSelectedLaps_;
+    MVLockedValue<MVLapPtr> bestLap_;
+    MVLockedValue<MVLapPtr> wholeLap_;
+    MVLockedValue<std::vector<MV2DSegmentPtr>> trackBorderArray_;
+    MVLockedValue<std::vector<MVTrackInfoPtr>> availableTracks_;
+    MVLockedValue<MVTrackInfoPtr> trackInfo_;
 };

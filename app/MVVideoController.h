@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/MVLockedValue.h"
 #include "app/MVPaneRecorder.h"
 #include "session/MVLap.h"
 
@@ -16,7 +17,7 @@ class MVVideoController : public MVPaneRecorder {
     QWidget* videoView() const { return pane(); }
 
     void setArrayOfSelectedLaps(std::vector<MVLapPtr> laps);
-    std::vector<MVLapPtr> arrayOfSelectedLaps() const;
+    std::vector<MVLapPtr> arrayOfSelectedLaps() const { return arrayOfSelectedLaps_.get(); }
 
     void initSubviews();
     void removeSubviews();
@@ -26,5 +27,5 @@ class MVVideoController : public MVPaneRecorder {
     void playSlower();
 
   private:
-    std::vector<MVLapPtr> arrayOfSelectedLaps_;
+    MVLockedValue<std::vector<MVLapPtr>> arrayOfSelectedLaps_;
 };

@@ -135,6 +135,7 @@ class MVZQViewController : public QWidget {
     void restoreDividerPositions();
     void storeDividerPositions() const;
     void afterLayoutChange();
+    MVSplitView* horizontalSplitToStep() const;
 
     // The common path of every recomputation: clicks refused, overlays on `hudViews`, `work` on
     // the loading queue, then `rebuild` on the main thread if it is still the latest, the

@@ -118,12 +118,16 @@ void MVZQViewController::viewMoveRight() {
     }
 }
 
+MVSplitView* MVZQViewController::horizontalSplitToStep() const {
+    // The wider side: the left panel once it covers more than half the width.
+    return splitViewForVerticalDivider_->positionOfDividerAtIndex(0) > middleView_->width() * 0.5
+               ? splitViewForLeftPanel_
+               : splitViewForChartAndVideo_;
+}
+
 void MVZQViewController::viewMoveUp() {
     if (isLogoOn()) return;
-    MVSplitView* split =
-        splitViewForVerticalDivider_->positionOfDividerAtIndex(0) > middleView_->width() * 0.5
-            ? splitViewForLeftPanel_
-            : splitViewForChartAndVideo_;
+    MVSplitView* split = horizontalSplitToStep();
     const int q = split->positionOfDividerAtIndex(0);
     const int u = static_cast<int>(middleView_->height() * 0.5 + 0.5);
     if (q > u) {
@@ -135,10 +139,7 @@ void MVZQViewController::viewMoveUp() {
 
 void MVZQViewController::viewMoveDown() {
     if (isLogoOn()) return;
-    MVSplitView* split =
-        splitViewForVerticalDivider_->positionOfDividerAtIndex(0) > middleView_->width() * 0.5
-            ? splitViewForLeftPanel_
-            : splitViewForChartAndVideo_;
+    MVSplitView* split = horizontalSplitToStep();
     const int q = split->positionOfDividerAtIndex(0);
     const int u = static_cast<int>(middleView_->height() * 0.5 + 0.5);
     if (q >= 0 && q < u) {

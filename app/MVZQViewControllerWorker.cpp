@@ -206,32 +206,30 @@ void MVZQViewController::Worker::initChartView() {
     chart->setArrayOfSelectedLaps(selected);
 }
 
-void MVZQViewController::Worker::updateChartViewByChangeUnit() {
-    StepLog log("updateChartViewByChangeUnit");
+std::optional<MVPlotSeries> MVZQViewController::Worker::plotDataForCurrentMode() {
     copyUnitsToManager();
     const std::vector<MVLapPtr> selected = global().selectedLaps();
     const std::vector<std::string> keys = global().selectedKeys();
     const MVPlotData plots(manager);
-    std::optional<MVPlotSeries> data;
-    if (options().mode() == 0) data = plots.dataTimeBasedForPlotsWithArrayOfLaps(selected, keys);
-    if (options().mode() == 1) {
-        data = plots.dataPositionBasedForPlotsWithArrayOfLaps(selected, keys);
+    switch (options().mode()) {
+        case 0:
+            return plots.dataTimeBasedForPlotsWithArrayOfLaps(selected, keys);
+        case 1:
+            return plots.dataPositionBasedForPlotsWithArrayOfLaps(selected, keys);
+        default:
+            return std::nullopt;
     }
-    chart->setDataForPlots(std::move(data));
+}
+
+void MVZQViewController::Worker::updateChartViewByChangeUnit() {
+    StepLog log("updateChartViewByChangeUnit");
+    chart->setDataForPlots(plotDataForCurrentMode());
 }
 
 void MVZQViewController::Worker::updateChartViewBySelectedKeys() {
     StepLog log("updateChartViewBySelectedKeys");
-    copyUnitsToManager();
-    const std::vector<MVLapPtr> selected = global().selectedLaps();
-    const std::vector<std::string> keys = global().selectedKeys();
-    const MVPlotData plots(manager);
-    std::optional<MVPlotSeries> data;
-    if (options().mode() == 0) data = plots.dataTimeBasedForPlotsWithArrayOfLaps(selected, keys);
-    if (options().mode() == 1) {
-        data = plots.dataPositionBasedForPlotsWithArrayOfLaps(selected, keys);
-    }
-    chart->setArrayOfSelectedKeys(keys);
+    std::optional<MVPlotSeries> data = plotDataForCurrentMode();
+    chart->setArrayOfSelectedKeys(global().selectedKeys());
     chart->setDataForPlots(std::move(data));
 }
 

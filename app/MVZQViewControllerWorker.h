@@ -2,8 +2,11 @@
 
 #include "app/MVZQViewController.h"
 
+#include "session/MVPlotData.h"
+
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,5 +61,8 @@ class MVZQViewController::Worker : public MVParsingProcessDelegate,
     void writeSelectedLaps(std::vector<MVLapPtr> laps);
     void writeSelectedKeysIfEmpty(std::vector<std::string> fallback);
     void copyUnitsToManager();
+    // The chart curves of the selection for the current x axis (none for another axis), in the
+    // options' units.
+    std::optional<MVPlotSeries> plotDataForCurrentMode();
     void handLapsToLapsController(const std::vector<MVLapsPtr>& laps);
 };
