@@ -243,6 +243,53 @@ TEST_F(MainWindowReactionsTest, ClosingSessionsRebuildsAndFinallyShowsTheLogo) {
     EXPECT_EQ(rebuildsSoFar(), before);
 }
 
+// Sessions whose lap lists are empty give no best lap and no partner: nothing missing ever
+// enters the selection.
+TEST(MainWindowSelection, EmptySessionsNeverEnterTheSelection) {
+    MVGLDFileManager manager;
+    MVZQViewController controller(manager);
+    auto lap = [](const char* file, double duration) {
+        MVLapPtr made = MVLap::instance();
+        made->setGldFile(file);
+        made->setDuration(duration);
+        return made;
+    };
+    struct Case {
+        const char* name;
+        std::vector<std::vector<double>> sessions;  // lap times of each session
+        bool selectFirstLap;
+        size_t expected;
+    };
+    for (const Case& c :
+         {Case{"no laps anywhere", {{}, {}}, false, 0},
+          Case{"one lap kept, the other session empty", {{92.1, 90.4}, {}}, true, 1},
+          Case{"best lap alone, the other session empty", {{}, {91.0}}, false, 1}}) {
+        std::vector<MVLapsPtr> lists;
+        std::vector<std::string> names;
+        for (size_t i = 0; i < c.sessions.size(); ++i) {
+            names.push_back("s" + std::to_string(i));
+            lists.push_back(MVLaps::instance());
+            for (double t : c.sessions[i]) lists.back()->addLap(lap(names.back().c_str(), t));
+        }
+        manager.setGldFileNames(names);
+        manager.setArrayOfMVLaps(lists);
+        manager.setArrayOfPreciseLaps(lists);
+        manager.setArrayOfAllLaps(lists);
+        MVGlobalData::sharedManager().safelyChangeSelectedLapsWithoutKVO(
+            c.selectFirstLap ? std::vector<MVLapPtr>{lists[0]->data().front()}
+                             : std::vector<MVLapPtr>{});
+        const int before = controller.appliedRebuilds();
+        platform::NotificationCenter::defaultCenter().post(MVNotificationGLDFileDidRemoved);
+        ASSERT_TRUE(MainQueuePump::until([&] { return controller.appliedRebuilds() > before; }));
+
+        const auto selected = MVGlobalData::sharedManager().selectedLaps();
+        EXPECT_EQ(selected.size(), c.expected) << c.name;
+        for (const MVLapPtr& kept : selected) EXPECT_TRUE(kept) << c.name;
+    }
+    MVGlobalData::sharedManager().resetData();
+    MVGlobalData::sharedManager().setSelectedKeys({});
+}
+
 TEST_F(MainWindowReactionsTest, ChoosingARecentFileOpensIt) {
     const std::filesystem::path path = writeThreeLapSession("recent.gld");
     const int before = controller->finishedLoads();
