@@ -5,6 +5,9 @@
 #include "app/MVTrackController.h"
 #include "app/MVVideoController.h"
 #include "app/MVZQViewController.h"
+#include "session/MVNotifications.h"
+#include "session/ZORFileLog.h"
+#include "platform/NotificationCenter.h"
 
 #include <QAction>
 #include <QApplication>
@@ -12,6 +15,7 @@
 #include <QMainWindow>
 #include <QMenuBar>
 
+#include <filesystem>
 #include <functional>
 
 AppDelegate::AppDelegate(std::unique_ptr<AppStartupServices> services, QObject* parent)
@@ -110,6 +114,14 @@ bool AppDelegate::openFile(const QString& path) {
     return true;
 }
 
+void AppDelegate::panelSelectionDidChange(const QString& path) {
+    if (path.isEmpty() || path == oldURL_) return;
+    oldURL_ = path;
+    ZORFileLog::writeToTextFile("panelSelectionDidChange url: " + path.toStdString());
+    platform::NotificationCenter::defaultCenter().post(
+        MVFileSelected, nullptr, {{"url", std::filesystem::path(path.toStdString())}});
+}
+
 void AppDelegate::openNewFilePanel() {
     window_->setWindowOpacity(0.8);
     auto* panel = new QFileDialog(window_, QStringLiteral("Choose a gld file"));
@@ -118,10 +130,14 @@ void AppDelegate::openNewFilePanel() {
     panel->setNameFilter(QStringLiteral("Session files (*.gld)"));
     panel->setWindowModality(Qt::WindowModal);
     panel->setAttribute(Qt::WA_DeleteOnClose);
+    connect(panel, &QFileDialog::currentChanged, this,
+            [this](const QString& path) { panelSelectionDidChange(path); });
     connect(panel, &QFileDialog::finished, this, [this, panel](int result) {
         if (result == QDialog::Accepted && !panel->selectedFiles().isEmpty()) {
             viewController_->loadGLDFile(panel->selectedFiles().first().toStdString());
         }
+        // The first selection in the next panel is announced again.
+        oldURL_.clear();
         window_->setWindowOpacity(1.0);
     });
     panel->open();

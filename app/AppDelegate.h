@@ -30,6 +30,9 @@ class AppDelegate : public QObject {
     bool openFile(const QString& path);
     // File > Open: a panel that lists session files ("*.gld"); the chosen file is opened.
     void openNewFilePanel();
+    // The open panel's selection moved to `path`: announced once per change as "MVFileSelected"
+    // (user info "url": the path), for the panel's preview, and written to the diagnostic log.
+    void panelSelectionDidChange(const QString& path);
 
   private:
     void buildMenus();
@@ -38,4 +41,5 @@ class AppDelegate : public QObject {
     QMainWindow* window_ = nullptr;
     MVZQViewController* viewController_ = nullptr;
     bool isOpenFromAssociatedFile_ = false;
+    QString oldURL_;  // the selection last announced from the open panel
 };
