@@ -170,7 +170,9 @@ TEST_P(MainWindowUnitTest, SpeedUnitChangeRedrawsWhatShowsSpeed) {
     EXPECT_EQ(rebuildsSoFar(), before + (GetParam().redraws ? 1 : 0));
     EXPECT_EQ(called(controller->chartController(), "updateSubviewsByChangeUnit"),
               GetParam().redraws);
-    if (GetParam().redraws) EXPECT_EQ(controller->fileController().speedUnit(), 1);
+    if (GetParam().redraws) {
+        EXPECT_EQ(controller->fileController().speedUnit(), 1);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Units, MainWindowUnitTest,
