@@ -95,16 +95,20 @@ bool MVGLDFileManager::startGLDProcess(const std::filesystem::path& url, bool sf
     sendParsingStatus(MVParsingStatus::kSpeedsDerived);
     auto fakeIndexes = MVDerivedSeries::fetchIndexesWithArrayOfHeader(header.names, samples.rows);
     sendParsingStatus(MVParsingStatus::kElapsedTimesDerived);
-    auto distances = MVDerivedSeries::fetchDistancesWithSamples(samples.rows, *speeds, *fakeIndexes);
+    auto distances =
+        MVDerivedSeries::fetchDistancesWithSamples(samples.rows, *speeds, *fakeIndexes);
     sendParsingStatus(MVParsingStatus::kDistancesDerived);
 
-    auto candidates = fetchAvailableTracksWithArrayOfHeader(header.names, samples.rows, *fakeIndexes)
-                          .value_or(TrackList{});
+    auto candidates =
+        fetchAvailableTracksWithArrayOfHeader(header.names, samples.rows, *fakeIndexes)
+            .value_or(TrackList{});
     sendParsingStatus(MVParsingStatus::kTracksRead);
 
-    // The plane points of every sample, shared by the circuit choice and the lap cutting.
-    const auto points = MVStartFinish::samplePoints(
-        header.names, samples.rows, *fakeIndexes, baseLocationOrOrigin());
+    // The plane points of every sample, shared by the circuit choice, the lap cutting, the maps
+    // and the alignment.
+    std::vector<bool> fixes;
+    const auto points = MVStartFinish::samplePoints(header.names, samples.rows, *fakeIndexes,
+                                                    baseLocationOrOrigin(), &fixes);
     auto settled =
         MVStartFinish::fetchSFWithArrayOfLines(lines, points, *distances, candidates, *this);
     if (settled && !sfLocationsProvided) {
@@ -154,6 +158,7 @@ bool MVGLDFileManager::startGLDProcess(const std::filesystem::path& url, bool sf
     input.fakeIndexes = fakeIndexes.get();
     input.distances = distances.get();
     input.points = &points;
+    input.fixes = &fixes;
     input.url = url;
     input.aviSection = MVVideoLinks::aviSectionWithArrayOfLines(lines);
     input.isQuarto = isQuarto;
@@ -161,7 +166,8 @@ bool MVGLDFileManager::startGLDProcess(const std::filesystem::path& url, bool sf
 
     auto completeLaps = MVLaps::instance();
     if (laps) {
-        for (std::size_t i = 0; i + 1 < laps->count(); ++i) completeLaps->addLap(laps->lapAtIndex(i));
+        for (std::size_t i = 0; i + 1 < laps->count(); ++i)
+            completeLaps->addLap(laps->lapAtIndex(i));
         arrayOfMVLaps_.push_back(completeLaps);
         arrayOfAllLaps_.push_back(laps);
     } else {

@@ -39,9 +39,8 @@ MVLapsPtr fetchLaps(const MVLapCutInput& input, MVLap& wholeFileLap, MVGLDFileMa
     const MVSampleValues values(manager);
     const auto& record = manager.trackInfo();
     const std::string& name = wholeFileLap.gldFile();
-    const double endTime =
-        values.floatValueWithSamplesIndex(static_cast<std::int64_t>(wholeFileLap.indexEnd()),
-                                          MVHelper::Key_Time(), &wholeFileLap);
+    const double endTime = values.floatValueWithSamplesIndex(
+        static_cast<std::int64_t>(wholeFileLap.indexEnd()), MVHelper::Key_Time(), &wholeFileLap);
     auto sectors = MVSectors::instance();
     auto finishSectors = MVSectors::instance();
     sectors->addValue(0);
@@ -71,7 +70,8 @@ MVLapsPtr fetchLaps(const MVLapCutInput& input, MVLap& wholeFileLap, MVGLDFileMa
         lap->setTimestampStart(from.time);
         lap->setTimestampEnd(to.time);
         lap->setDuration(to.time - from.time);
-        lap->setDistance(distances.valueAtIndex(to.position) - distances.valueAtIndex(from.position));
+        lap->setDistance(distances.valueAtIndex(to.position) -
+                         distances.valueAtIndex(from.position));
         laps->addLap(lap);
     };
     if (split) {
@@ -123,11 +123,20 @@ MVLapsPtr fetchLaps(const MVLapCutInput& input, MVLap& wholeFileLap, MVGLDFileMa
     }
 
     std::vector<MVPreviousNextLocationPtr> referenceGates;
+    std::vector<MV2DSegmentPtr> referencePoints;
+    const std::vector<MV2DSegmentPtr>* referencePointsAtHand = nullptr;
     if (const auto& reference = manager.referenceLap()) {
         referenceGates = referenceSectorGates(reference, manager);
+        // The reference lap's plane points, converted once for every lap of this file.
+        if (reference->gldFile() == wholeFileLap.gldFile()) {
+            referencePointsAtHand = input.points;
+        } else {
+            referencePoints = lapPoints(*reference, manager);
+            referencePointsAtHand = &referencePoints;
+        }
     }
     for (std::size_t i = 0; i < laps->count(); ++i) {
-        runFollowUp(*laps->lapAtIndex(i), referenceGates, input, manager);
+        runFollowUp(*laps->lapAtIndex(i), referenceGates, referencePointsAtHand, input, manager);
     }
     return laps;
 }

@@ -24,6 +24,8 @@ struct MVLapCutInput {
     const MVDistances* distances = nullptr;
     // Plane points of every sample about the manager's base location (MVStartFinish::samplePoints).
     const std::vector<MV2DSegmentPtr>* points = nullptr;
+    // Whether each sample has a position fix (same indexes as `points`).
+    const std::vector<bool>* fixes = nullptr;
     std::filesystem::path url;
     std::optional<MVAviSection> aviSection;  // the file's video section, read once
     bool isQuarto = false;
@@ -45,8 +47,13 @@ std::vector<MVPreviousNextLocationPtr> referenceSectorGates(const MVLapPtr& refe
 
 // The per-lap follow-up: sectors from the reference sector gates, video links, map data,
 // alignment with the reference lap, video times.
+// `referencePoints`: the reference lap's plane points by sample index, or nullptr.
 void runFollowUp(MVLap& lap, const std::vector<MVPreviousNextLocationPtr>& referenceSectorGates,
-                 const MVLapCutInput& input, MVGLDFileManager& manager);
+                 const std::vector<MV2DSegmentPtr>* referencePoints, const MVLapCutInput& input,
+                 MVGLDFileManager& manager);
+
+// The plane points of a loaded lap's samples, by sample index (none before the lap's start).
+std::vector<MV2DSegmentPtr> lapPoints(const MVLap& lap, const MVGLDFileManager& manager);
 
 // The whole-file lap's follow-up on the loading thread: video links, map data, video times.
 void runWholeFileFollowUp(MVLap& wholeFileLap, const MVLapCutInput& input,

@@ -3,6 +3,7 @@
 
 #include "session/MVLapMapData.h"
 #include "session/MVPositionAlignment.h"
+#include "session/MVSampleValues.h"
 #include "session/MVSectorBuilder.h"
 #include "session/MVVideoLinks.h"
 
@@ -13,14 +14,27 @@ std::vector<MVPreviousNextLocationPtr> referenceSectorGates(const MVLapPtr& refe
     return MVSectorBuilder(manager).fetchBestSpeedStartFinishWithLap(referenceLap);
 }
 
+std::vector<MV2DSegmentPtr> lapPoints(const MVLap& lap, const MVGLDFileManager& manager) {
+    const MVSampleValues values(manager);
+    std::vector<MV2DSegmentPtr> points;
+    if (lap.indexEnd() < lap.indexStart()) return points;
+    points.resize(static_cast<std::size_t>(lap.indexEnd()) + 1);
+    for (std::uint64_t i = lap.indexStart(); i <= lap.indexEnd(); ++i) {
+        points[i] = values.segmentWithSampleIndex(static_cast<std::int64_t>(i), lap);
+    }
+    return points;
+}
+
 void runFollowUp(MVLap& lap, const std::vector<MVPreviousNextLocationPtr>& gates,
-                 const MVLapCutInput& input, MVGLDFileManager& manager) {
+                 const std::vector<MV2DSegmentPtr>* referencePoints, const MVLapCutInput& input,
+                 MVGLDFileManager& manager) {
     MVSectorBuilder(manager).fetchSectorsWithReferenceSectors(gates, lap);
     MVVideoLinks videos(manager);
     videos.fetchVideosWithLap(lap, input.aviSection, input.url);
-    MVLapMapData::fetchMapDataWithLap(lap, manager);
+    MVLapMapData::fetchMapDataWithLap(lap, manager, {input.points, input.fixes});
     if (const auto& reference = manager.referenceLap()) {
-        MVPositionAlignment::fetchPositionIndexWithReferenceLap(*reference, lap, manager);
+        MVPositionAlignment::fetchPositionIndexWithReferenceLap(*reference, lap, manager,
+                                                                input.points, referencePoints);
     }
     videos.fetchVideoTimestampForStartAndEnd(lap);
 }
@@ -29,7 +43,7 @@ void runWholeFileFollowUp(MVLap& wholeFileLap, const MVLapCutInput& input,
                           MVGLDFileManager& manager) {
     MVVideoLinks videos(manager);
     videos.fetchVideosWithLap(wholeFileLap, input.aviSection, input.url);
-    MVLapMapData::fetchMapDataWithWholeFileLap(wholeFileLap, manager);
+    MVLapMapData::fetchMapDataWithWholeFileLap(wholeFileLap, manager, {input.points, input.fixes});
     videos.fetchVideoTimestampForStartAndEnd(wholeFileLap);
 }
 

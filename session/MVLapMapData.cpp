@@ -27,7 +27,14 @@ namespace {
 constexpr double kLargestFloat = std::numeric_limits<float>::max();
 
 MV2DSegmentPtr pointOfSample(std::int64_t index, const MVLap& lap, const MVSampleValues& values,
-                             const MVLocation& base) {
+                             const MVLocation& base, SessionPoints atHand) {
+    const auto i = static_cast<std::size_t>(std::max<std::int64_t>(index, 0));
+    if (atHand.points && atHand.fixes && i < atHand.points->size() && i < atHand.fixes->size() &&
+        (*atHand.points)[i]) {
+        // A copy: every map owns its points.
+        return (*atHand.fixes)[i] ? std::make_shared<MV2DSegment>(*(*atHand.points)[i])
+                                  : MV2DSegment::instance();
+    }
     auto location = values.locationWithSamplesIndex(index, lap);
     if (!location || location->latitude() == 0 || location->longitude() == 0) {
         return MV2DSegment::instance();
@@ -111,6 +118,10 @@ std::optional<std::filesystem::path> shippedOutline(const std::string& lowerName
 }  // namespace
 
 void fetchMapDataWithLap(MVLap& lap, const MVGLDFileManager& manager) {
+    fetchMapDataWithLap(lap, manager, SessionPoints{});
+}
+
+void fetchMapDataWithLap(MVLap& lap, const MVGLDFileManager& manager, SessionPoints atHand) {
     const MVStepTimer timing("fetchMapDataWithLap:");
     const MVSampleValues values(manager);
     const MVLocation base = manager.baseLocationOrOrigin();
@@ -120,13 +131,20 @@ void fetchMapDataWithLap(MVLap& lap, const MVGLDFileManager& manager) {
         const std::int64_t j = values.indexOfSamplesFromTimestamp(lap, bounds[i - 1]);
         const std::int64_t k = values.indexOfSamplesFromTimestamp(lap, bounds[i]);
         std::vector<MV2DSegmentPtr> list;
-        for (std::int64_t s = j; s <= k; ++s) list.push_back(pointOfSample(s, lap, values, base));
+        for (std::int64_t s = j; s <= k; ++s) {
+            list.push_back(pointOfSample(s, lap, values, base, atHand));
+        }
         lists.push_back(std::move(list));
     }
     storeMap(lap, std::move(lists));
 }
 
 void fetchMapDataWithWholeFileLap(MVLap& lap, const MVGLDFileManager& manager) {
+    fetchMapDataWithWholeFileLap(lap, manager, SessionPoints{});
+}
+
+void fetchMapDataWithWholeFileLap(MVLap& lap, const MVGLDFileManager& manager,
+                                  SessionPoints atHand) {
     const MVStepTimer timing("fetchMapDataWithWholeFileLap:");
     const MVSampleValues values(manager);
     const MVLocation base = manager.baseLocationOrOrigin();
@@ -134,7 +152,9 @@ void fetchMapDataWithWholeFileLap(MVLap& lap, const MVGLDFileManager& manager) {
     const auto start = static_cast<std::int64_t>(lap.indexStart());
     const auto end = static_cast<std::int64_t>(lap.indexEnd());
     if (end >= start) list.reserve(static_cast<size_t>(end - start + 1));
-    for (std::int64_t s = start; s <= end; ++s) list.push_back(pointOfSample(s, lap, values, base));
+    for (std::int64_t s = start; s <= end; ++s) {
+        list.push_back(pointOfSample(s, lap, values, base, atHand));
+    }
     std::vector<std::vector<MV2DSegmentPtr>> lists;
     lists.push_back(std::move(list));
     storeMap(lap, std::move(lists));

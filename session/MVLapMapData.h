@@ -19,9 +19,20 @@ namespace MVLapMapData {
 // become (0, 0) points and are left out of the bounding box.
 void fetchMapDataWithLap(MVLap& lap,
                          const MVGLDFileManager& manager = MVGLDFileManager::sharedManager());
+
+// The plane points of the lap's session already at hand, by sample index, with whether each
+// sample has a fix (MVStartFinish::samplePoints): the map is made of copies of them instead of
+// converting every sample again. Missing or too short lists are read as above.
+struct SessionPoints {
+    const std::vector<MV2DSegmentPtr>* points = nullptr;
+    const std::vector<bool>* fixes = nullptr;
+};
+void fetchMapDataWithLap(MVLap& lap, const MVGLDFileManager& manager, SessionPoints atHand);
 // Replaces the whole-file lap's map(): one list holding every sample of the lap.
 void fetchMapDataWithWholeFileLap(
     MVLap& lap, const MVGLDFileManager& manager = MVGLDFileManager::sharedManager());
+void fetchMapDataWithWholeFileLap(MVLap& lap, const MVGLDFileManager& manager,
+                                  SessionPoints atHand);
 
 // The circuit outline of a circuit record on the manager's plane: the user's own outline file
 // when set, else the database outline named after the circuit, else a shipped one. Empty (and a

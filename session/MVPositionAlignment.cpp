@@ -5,11 +5,31 @@
 #include "session/MVOptionsAndSettings.h"
 #include "session/MVSampleValues.h"
 
+#include <algorithm>
+
 namespace MVPositionAlignment {
 
 void fetchPositionIndexWithReferenceLap(const MVLap& referenceLap, MVLap& lap,
                                         const MVGLDFileManager& manager) {
+    fetchPositionIndexWithReferenceLap(referenceLap, lap, manager, nullptr, nullptr);
+}
+
+void fetchPositionIndexWithReferenceLap(const MVLap& referenceLap, MVLap& lap,
+                                        const MVGLDFileManager& manager,
+                                        const std::vector<MV2DSegmentPtr>* lapPoints,
+                                        const std::vector<MV2DSegmentPtr>* referencePoints) {
     const MVSampleValues values(manager);
+    // The plane point of sample i of a lap (clamped to the lap), from the list at hand if any.
+    const auto segment = [&values](std::int64_t i, const MVLap& of,
+                                   const std::vector<MV2DSegmentPtr>* points) {
+        i = std::clamp(i, static_cast<std::int64_t>(of.indexStart()),
+                       std::max(static_cast<std::int64_t>(of.indexStart()),
+                                static_cast<std::int64_t>(of.indexEnd())));
+        if (points && static_cast<std::size_t>(i) < points->size() && (*points)[i]) {
+            return (*points)[static_cast<std::size_t>(i)];
+        }
+        return values.segmentWithSampleIndex(i, of);
+    };
     const std::string& timeKey = MVHelper::Key_Time();
     auto positions = MVPositionIndexes::instance();
     const auto refStart = static_cast<std::int64_t>(referenceLap.indexStart());
@@ -37,11 +57,11 @@ void fetchPositionIndexWithReferenceLap(const MVLap& referenceLap, MVLap& lap,
     const auto lapStart = static_cast<std::int64_t>(lap.indexStart());
     std::int64_t n = lapStart;
     for (std::int64_t r = refStart + 1; r < refEnd; ++r) {
-        const auto p = values.segmentWithSampleIndex(r, referenceLap);
+        const auto p = segment(r, referenceLap, referencePoints);
         for (std::int64_t a = n; a < lapEnd; ++a) {
-            const auto b = values.segmentWithSampleIndex(a - 2, lap);
-            const auto aPoint = values.segmentWithSampleIndex(a, lap);
-            const auto e = values.segmentWithSampleIndex(a + 2, lap);
+            const auto b = segment(a - 2, lap, lapPoints);
+            const auto aPoint = segment(a, lap, lapPoints);
+            const auto e = segment(a + 2, lap, lapPoints);
             const double dB = MVHelper::calculateDistance(*b, *p);
             const double dA = MVHelper::calculateDistance(*aPoint, *p);
             const double dE = MVHelper::calculateDistance(*e, *p);

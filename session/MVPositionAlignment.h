@@ -3,7 +3,10 @@
 #include "session/MVGLDFileManager.h"
 #include "session/MVLap.h"
 
+#include "session/MV2DSegment.h"
+
 #include <cstdint>
+#include <vector>
 
 // Laps compared by place: every lap is aligned with the reference lap, so that position k of any
 // lap is the place of the reference lap's k-th sample, and delta time there is the difference of
@@ -18,6 +21,13 @@ namespace MVPositionAlignment {
 void fetchPositionIndexWithReferenceLap(
     const MVLap& referenceLap, MVLap& lap,
     const MVGLDFileManager& manager = MVGLDFileManager::sharedManager());
+// The same with the plane points of the lap's session and of the reference lap's session at
+// hand (indexed by sample; MVStartFinish::samplePoints about the manager's base location), so
+// that no sample is converted again. A list that is missing or too short is read as above.
+void fetchPositionIndexWithReferenceLap(const MVLap& referenceLap, MVLap& lap,
+                                        const MVGLDFileManager& manager,
+                                        const std::vector<MV2DSegmentPtr>* lapPoints,
+                                        const std::vector<MV2DSegmentPtr>* referencePoints);
 
 // (p[k] - p[0]) - (q[k] - q[0]) with p, q the lap's and the reference's aligned times (clamped
 // reads): positive where the lap is behind the reference.

@@ -81,13 +81,16 @@ bool hasGate(const MVPreviousNextLocationPtr& gate) {
 
 std::vector<MV2DSegmentPtr> samplePoints(const std::vector<std::string>& headers,
                                          const MVSampleRows& samples,
-                                         const MVFakeIndexes& fakeIndexes, const MVLocation& base) {
+                                         const MVFakeIndexes& fakeIndexes, const MVLocation& base,
+                                         std::vector<bool>* fixes) {
     std::vector<MV2DSegmentPtr> points;
     points.reserve(samples.size());
+    if (fixes) fixes->assign(samples.size(), false);
     for (size_t i = 0; i < samples.size(); ++i) {
-        auto location = MVLocation::location(static_cast<std::int64_t>(i), headers, samples,
-                                             fakeIndexes);
+        auto location =
+            MVLocation::location(static_cast<std::int64_t>(i), headers, samples, fakeIndexes);
         points.push_back(MVHelper::convertLocationToSegment(*location, base));
+        if (fixes) (*fixes)[i] = location->latitude() != 0 && location->longitude() != 0;
     }
     return points;
 }
@@ -240,9 +243,9 @@ std::int64_t quickCheckLapsNumber(const MVPreviousNextLocation* start,
         return 0;
     }
     const MVLocation base = manager.baseLocationOrOrigin();
-    const auto points = samplePoints(manager.arrayOfHeaders().front(),
-                                     manager.arrayOfSamples().front(),
-                                     *manager.arrayOfFakeIndexes().front(), base);
+    const auto points =
+        samplePoints(manager.arrayOfHeaders().front(), manager.arrayOfSamples().front(),
+                     *manager.arrayOfFakeIndexes().front(), base);
     const auto crossings = detectCrossings(points, *start, finish, base);
     if (finish != nullptr) return static_cast<std::int64_t>(crossings.finishes.size());
     return std::max<std::int64_t>(0, static_cast<std::int64_t>(crossings.starts.size()) - 1);

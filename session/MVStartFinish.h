@@ -28,10 +28,12 @@ struct Crossings {
     std::vector<Crossing> finishes;  // split layouts only: accepted while a lap is open
 };
 
-// The plane points of every sample of a session about `base` (time = elapsed time).
+// The plane points of every sample of a session about `base` (time = elapsed time). With `fixes`,
+// also whether each sample has a position fix (latitude and longitude both non-zero).
 std::vector<MV2DSegmentPtr> samplePoints(const std::vector<std::string>& headers,
                                          const MVSampleRows& samples,
-                                         const MVFakeIndexes& fakeIndexes, const MVLocation& base);
+                                         const MVFakeIndexes& fakeIndexes, const MVLocation& base,
+                                         std::vector<bool>* fixes = nullptr);
 
 // Crossings of the start/finish gate and, when `finish` is given, of the finish gate. A pair of
 // samples is tested only when its second sample lies within 50 m (east-west or north-south) of

@@ -19,7 +19,7 @@ using testing_support::SessionOptions;
 using testing_support::TempDir;
 
 class CodeRecorder final : public MVParsingProcessDelegate {
-public:
+  public:
     void parsingStatus(std::int32_t code) override {
         std::lock_guard lock(mutex);
         codes.push_back(code);
@@ -63,7 +63,7 @@ constexpr size_t kLatitudeColumn = 2;
 constexpr size_t kSpeedColumn = 4;
 
 class LoadingPipeline : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         manager.setDelegate(recorder);
         manager.setReparseHandler([](MVGLDFileManager& m) { m.setTrackInfo(m.trackInfo()); });
@@ -241,7 +241,8 @@ TEST_F(LoadingPipeline, AFurtherFileMustFitTheCircuitInUse) {
         bool keepsRecord;
     };
     for (const Case c : {Case{1.09, true}, Case{1.11, false}}) {
-        const auto text = mapColumn(first.text, kSpeedColumn, [&](double v) { return v * c.factor; });
+        const auto text =
+            mapColumn(first.text, kSpeedColumn, [&](double v) { return v * c.factor; });
         ASSERT_TRUE(manager.loadGLDFileWithURL(write("longer.gld", text))) << c.factor;
         const auto codes = recorder->take();
         EXPECT_EQ(std::count(codes.begin(), codes.end(), 12), c.keepsRecord ? 0 : 1) << c.factor;
@@ -282,8 +283,9 @@ TEST_F(LoadingPipeline, BadInputEndsWithStatus13AndLeavesLoadedSessionsAlone) {
         {"not ascii", "[header]\r\nSatellites\r\nTime \xc3\xa9\r\n"},
         {"missing velocity", noVelocity},
         {"no fix", testing_support::generateSession(noFix).text},
-        {"only garbage", "[header]\r\nSatellites\r\nTime\r\nLatitude\r\nLongitude\r\n"
-                         "Velocity kmh\r\n[data]\r\nx y\r\n1 2 3\r\n%%%\r\n"},
+        {"only garbage",
+         "[header]\r\nSatellites\r\nTime\r\nLatitude\r\nLongitude\r\n"
+         "Velocity kmh\r\n[data]\r\nx y\r\n1 2 3\r\n%%%\r\n"},
     };
     for (const auto& c : cases) {
         EXPECT_FALSE(manager.loadGLDFileWithURL(write("bad.gld", c.text))) << c.name;
@@ -314,7 +316,8 @@ TEST_F(LoadingPipeline, LapsAreLinkedToTheirVideos) {
         const auto& want = written.session.truth.laps[k];
         std::vector<std::filesystem::path> expected;
         for (const auto& index : want.videoIndexes) {
-            expected.push_back(dir / (options.videoBaseName + index + "." + options.videoExtension));
+            expected.push_back(dir /
+                               (options.videoBaseName + index + "." + options.videoExtension));
         }
         ASSERT_TRUE(lap->videoURLs());
         EXPECT_EQ(*lap->videoURLs(), expected) << "lap " << want.number;
@@ -361,10 +364,34 @@ TEST_F(LoadingPipeline, AlignedDeltaTimeAtTheLineIsTheLapTimeDifference) {
                     lap->duration() - reference->duration(), 0.011);
         EXPECT_EQ(MVPositionAlignment::floatValueOfDeltaTWithIndex(0, *lap, *reference), 0);
         // Part way round a slower lap is behind, never by more than its whole deficit + a bit.
-        const double mid = MVPositionAlignment::floatValueOfDeltaTWithIndex(last / 2, *lap, *reference);
+        const double mid =
+            MVPositionAlignment::floatValueOfDeltaTWithIndex(last / 2, *lap, *reference);
         EXPECT_GE(mid, -0.5);
         EXPECT_LE(mid, lap->duration() - reference->duration() + 0.5);
         EXPECT_FALSE(lap->map()->sectorSegments().empty());
+    }
+}
+
+// The loading pipeline aligns laps with plane points it already has; the result is exactly what
+// the alignment computes from the samples, also for a second file whose reference lap lives in
+// the first.
+TEST_F(LoadingPipeline, AlignmentDuringTheLoadEqualsTheAlignmentFromTheSamples) {
+    SessionOptions options;
+    options.laps = 3;
+    ASSERT_TRUE(manager.loadGLDFileWithURL(generate("first.gld", options)));
+    options.lapPace = {0.97, 1.02, 0.99};
+    ASSERT_TRUE(manager.loadGLDFileWithURL(generate("second.gld", options)));
+    const auto reference = manager.referenceLap();
+    ASSERT_TRUE(reference);
+    for (const auto& laps : manager.arrayOfMVLaps()) {
+        for (size_t i = 0; i < laps->count(); ++i) {
+            const auto lap = laps->lapAtIndex(static_cast<std::int64_t>(i));
+            MVLap copy = *lap;
+            MVPositionAlignment::fetchPositionIndexWithReferenceLap(*reference, copy, manager);
+            ASSERT_TRUE(lap->positionIndexes() && copy.positionIndexes());
+            EXPECT_EQ(lap->positionIndexes()->data(), copy.positionIndexes()->data())
+                << lap->gldFile() << " lap " << lap->number();
+        }
     }
 }
 
