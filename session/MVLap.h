@@ -56,6 +56,11 @@ class MVLap {
     // Never filled (stays 0); the top speed is computed on demand by the value lookups.
     double vmax() const { return vmax_; }
     void setVmax(double value) { vmax_ = value; }
+    // The top speed in km/h as worked out once by the loading thread, so that views read it
+    // without touching the manager's lists while another file loads; none for laps made
+    // elsewhere. Set before the lap is handed out, read-only afterwards.
+    const std::optional<double>& topSpeedKilometresPerHour() const { return topSpeedKmh_; }
+    void setTopSpeedKilometresPerHour(double value) { topSpeedKmh_ = value; }
     bool isUnfinishedLap() const { return isUnfinishedLap_; }
     void setIsUnfinishedLap(bool value) { isUnfinishedLap_ = value; }
 
@@ -113,6 +118,7 @@ class MVLap {
     double timestampEnd_ = 0.0;
     double distance_ = 0.0;
     double vmax_ = 0.0;
+    std::optional<double> topSpeedKmh_;
     bool isUnfinishedLap_ = false;
     MVSectorsPtr sectors_ = MVSectors::instance();
     MVSectorsPtr sectors2_ = MVSectors::instance();

@@ -28,6 +28,7 @@ std::vector<MV2DSegmentPtr> lapPoints(const MVLap& lap, const MVGLDFileManager& 
 void runFollowUp(MVLap& lap, const std::vector<MVPreviousNextLocationPtr>& gates,
                  const std::vector<MV2DSegmentPtr>* referencePoints, const MVLapCutInput& input,
                  MVGLDFileManager& manager) {
+    lap.setTopSpeedKilometresPerHour(MVSampleValues(manager).topSpeedKilometresPerHour(lap));
     MVSectorBuilder(manager).fetchSectorsWithReferenceSectors(gates, lap);
     MVVideoLinks videos(manager);
     videos.fetchVideosWithLap(lap, input.aviSection, input.url);
@@ -41,6 +42,8 @@ void runFollowUp(MVLap& lap, const std::vector<MVPreviousNextLocationPtr>& gates
 
 void runWholeFileFollowUp(MVLap& wholeFileLap, const MVLapCutInput& input,
                           MVGLDFileManager& manager) {
+    wholeFileLap.setTopSpeedKilometresPerHour(
+        MVSampleValues(manager).topSpeedKilometresPerHour(wholeFileLap));
     MVVideoLinks videos(manager);
     videos.fetchVideosWithLap(wholeFileLap, input.aviSection, input.url);
     MVLapMapData::fetchMapDataWithWholeFileLap(wholeFileLap, manager, {input.points, input.fixes});

@@ -266,6 +266,13 @@ std::string MVSampleValues::stringValueWithSamplesIndex(std::int64_t index, cons
 }
 
 double MVSampleValues::vmaxWithLap(const MVLap& lap) const {
+    const std::optional<double>& stored = lap.topSpeedKilometresPerHour();
+    const double kmh = stored ? *stored : topSpeedKilometresPerHour(lap);
+    // Dividing the largest speed gives the largest of the divided speeds, to the bit.
+    return manager_.speedUnit() != 0 ? kmh / kKilometresPerMile : kmh;
+}
+
+double MVSampleValues::topSpeedKilometresPerHour(const MVLap& lap) const {
     const Session session = sessionOf(&lap);
     if (!session.speeds || session.speeds->empty()) return 0.0;
     const std::int64_t first = toSigned(lap.indexStart());
@@ -275,8 +282,7 @@ double MVSampleValues::vmaxWithLap(const MVLap& lap) const {
     double best = 0.0;
     for (std::int64_t i = first; i <= last; ++i) {
         const double speed = session.speeds->valueAtIndex(i);
-        const double value = manager_.speedUnit() != 0 ? speed / kKilometresPerMile : speed;
-        if (value > best) best = value;
+        if (speed > best) best = speed;
     }
     return best;
 }

@@ -79,7 +79,10 @@ class MVSampleValues {
                                             const MVLap* lap) const;
 
     // Highest "velocity" number over the lap's samples, in the chosen speed unit; never below 0.
+    // Uses the lap's own top speed when the loading thread stored one.
     double vmaxWithLap(const MVLap& lap) const;
+    // The same in km/h, always read from the samples.
+    double topSpeedKilometresPerHour(const MVLap& lap) const;
     // "time" number at indexEnd minus that at indexStart.
     double durationFromIndexStart(std::int64_t indexStart, std::int64_t indexEnd,
                                   const MVLap& lap) const;

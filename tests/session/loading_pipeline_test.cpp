@@ -2,6 +2,7 @@
 #include "session/MVGLDFileManager.h"
 #include "session/MVOptionsAndSettings.h"
 #include "session/MVPositionAlignment.h"
+#include "session/MVSampleValues.h"
 
 #include "support/SessionGenerator.h"
 #include "support/TempDir.h"
@@ -372,10 +373,10 @@ TEST_F(LoadingPipeline, AlignedDeltaTimeAtTheLineIsTheLapTimeDifference) {
     }
 }
 
-// The loading pipeline aligns laps with plane points it already has; the result is exactly what
-// the alignment computes from the samples, also for a second file whose reference lap lives in
-// the first.
-TEST_F(LoadingPipeline, AlignmentDuringTheLoadEqualsTheAlignmentFromTheSamples) {
+// The loading pipeline aligns laps with plane points it already has and stores each lap's top
+// speed; both are exactly what is computed from the samples, also for a second file whose
+// reference lap lives in the first.
+TEST_F(LoadingPipeline, AlignmentAndTopSpeedsDuringTheLoadEqualThoseFromTheSamples) {
     SessionOptions options;
     options.laps = 3;
     ASSERT_TRUE(manager.loadGLDFileWithURL(generate("first.gld", options)));
@@ -391,6 +392,11 @@ TEST_F(LoadingPipeline, AlignmentDuringTheLoadEqualsTheAlignmentFromTheSamples) 
             ASSERT_TRUE(lap->positionIndexes() && copy.positionIndexes());
             EXPECT_EQ(lap->positionIndexes()->data(), copy.positionIndexes()->data())
                 << lap->gldFile() << " lap " << lap->number();
+            // The top speed stored by the load is the one read from the samples.
+            ASSERT_TRUE(lap->topSpeedKilometresPerHour());
+            EXPECT_EQ(*lap->topSpeedKilometresPerHour(),
+                      MVSampleValues(manager).topSpeedKilometresPerHour(*lap));
+            EXPECT_GT(*lap->topSpeedKilometresPerHour(), 0);
         }
     }
 }
