@@ -47,9 +47,13 @@ MVLapsController::MVLapsController(MVGLDFileManager& manager, MVGlobalData& glob
 }
 
 MVLapsController::~MVLapsController() {
+    stopObservingNotifications();
+    QObject::disconnect(tabConnection_);
+}
+
+void MVLapsController::stopObservingNotifications() {
     lapSelectedToken_.reset();
     closeButtonToken_.reset();
-    QObject::disconnect(tabConnection_);
 }
 
 MVLapsView* MVLapsController::lapsView() const {

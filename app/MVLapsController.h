@@ -41,6 +41,9 @@ class MVLapsController : public QObject {
                               QObject* parent = nullptr);
     // Stops observing the notification centre.
     ~MVLapsController() override;
+    // Stops reacting to lap clicks and close buttons, for an owner that goes away while tasks
+    // still hold the controller (main thread).
+    void stopObservingNotifications();
 
     // Main thread. The panel is not owned (it lives in the window).
     MVLapsView* lapsView() const;

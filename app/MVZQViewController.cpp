@@ -80,8 +80,10 @@ MVZQViewController::~MVZQViewController() {
     observers_.clear();
     // Tasks already on their way to the main thread find no owner and do nothing.
     worker_->owner = nullptr;
-    // The laps panel goes with this widget; the laps controller must not reach it any more.
+    // The laps panel goes with this widget, and tasks still on their way may keep the laps
+    // controller a little longer: it must neither reach the panel nor react to clicks any more.
     lapsController_->setLapsView(nullptr);
+    lapsController_->stopObservingNotifications();
 }
 
 MVMenuController& MVZQViewController::menuController() const {

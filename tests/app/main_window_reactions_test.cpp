@@ -13,6 +13,7 @@
 #include "session/MVNotifications.h"
 #include "session/ZORFileLog.h"
 #include "platform/Clock.h"
+#include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
 #include "app/MainWindowFixture.h"
 
@@ -290,6 +291,29 @@ TEST(MainWindowSelection, EmptySessionsNeverEnterTheSelection) {
     }
     MVGlobalData::sharedManager().resetData();
     MVGlobalData::sharedManager().setSelectedKeys({});
+    ASSERT_TRUE(MVGLDFileManager::loadingQueue().drainFor(std::chrono::seconds(20)));
+    MainQueuePump::drain();
+}
+
+// A main window that is gone leaves no laps controller behind that still reacts to a close
+// button (tasks on their way may hold it a little longer).
+TEST(MainWindowSelection, AClosedWindowNoLongerClosesSessions) {
+    MVGLDFileManager manager;
+    manager.setGldFileNames({"kept"});
+    manager.setArrayOfMVLaps({MVLaps::instance()});
+    auto controller = std::make_unique<MVZQViewController>(manager);
+    // A recomputation waits behind a busy loading queue and keeps the window's workers alive.
+    platform::Semaphore gate;
+    MVGLDFileManager::loadingQueue().async([&gate] { gate.wait(std::chrono::seconds(20)); });
+    platform::NotificationCenter::defaultCenter().post(MVNotificationGLDFileDidRemoved);
+    controller.reset();
+
+    platform::NotificationCenter::defaultCenter().post(MVSessionCloseButtonClicked, nullptr,
+                                                       {{"index", 0LL}});
+    gate.signal();
+    ASSERT_TRUE(MVGLDFileManager::loadingQueue().drainFor(std::chrono::seconds(20)));
+    MainQueuePump::drain();
+    EXPECT_EQ(manager.gldFileNames(), std::vector<std::string>{"kept"});
 }
 
 TEST_F(MainWindowReactionsTest, ChoosingARecentFileOpensIt) {
