@@ -210,14 +210,10 @@ void pump(pid_t pid, Pipes& pipes, const ProcessOptions& options, ProcessResult&
         for (size_t taken = 0; taken < limit;) {
             const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
             if (n > 0) {
-                taken += static_cast<size_t>(n);
-                std::string chunk(buffer, static_cast<size_t>(n));
-                if (isOutput) {
-                    result.standardOutput += chunk;
-                    if (options.onOutput) options.onOutput(chunk);
-                } else {
-                    result.standardError += chunk;
-                }
+                const auto size = static_cast<size_t>(n);
+                taken += size;
+                (isOutput ? result.standardOutput : result.standardError).append(buffer, size);
+                if (isOutput && options.onOutput) options.onOutput(std::string(buffer, size));
                 continue;
             }
             if (n < 0 && errno == EINTR) continue;

@@ -1,5 +1,7 @@
 #include "platform/URLLoader.h"
 
+#include "platform/Folders.h"
+
 #include <curl/curl.h>
 
 #include <algorithm>
@@ -7,14 +9,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <mutex>
 #include <random>
-#include <sstream>
 #include <system_error>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
@@ -158,15 +157,13 @@ URLResult readFileURL(const std::string& url) {
                                  "cannot read " + path->string() + ": not a readable file");
         return result;
     }
-    std::ifstream in(*path, std::ios::binary);
-    std::ostringstream bytes;
-    if (in) bytes << in.rdbuf();
-    if (!in || in.bad()) {
+    auto bytes = folders::readFile(*path);
+    if (!bytes) {
         result.error = makeError(URLErrorKind::Other, "cannot read " + path->string());
         return result;
     }
     result.response.status = 200;
-    result.response.body = bytes.str();
+    result.response.body = std::move(*bytes);
     return result;
 }
 
@@ -343,27 +340,25 @@ URLResult perform(const URLRequest& request, PartFile* file) {
     }
 
     std::unique_ptr<curl_slist, SlistDeleter> headers;
+    // The list grows in place; the pointer returned stands for the whole list.
+    auto append = [&headers](const std::string& line) {
+        curl_slist* appended = curl_slist_append(headers.get(), line.c_str());
+        if (appended == nullptr) return false;
+        headers.release();
+        headers.reset(appended);
+        return true;
+    };
     bool hasExpect = false;
     for (const auto& [name, value] : request.headers) {
         hasExpect = hasExpect || lowercase(name) == "expect";
         // "Name;" sends a header with an empty value ("Name:" would remove it).
-        const std::string line = value.empty() ? name + ";" : name + ": " + value;
-        curl_slist* appended = curl_slist_append(headers.get(), line.c_str());
-        if (appended == nullptr) {
+        if (!append(value.empty() ? name + ";" : name + ": " + value)) {
             result.error = makeError(URLErrorKind::Other, "out of memory");
             return result;
         }
-        headers.release();
-        headers.reset(appended);
     }
-    if (!hasExpect) {
-        // No "Expect: 100-continue" round trip before a large body.
-        curl_slist* appended = curl_slist_append(headers.get(), "Expect:");
-        if (appended != nullptr) {
-            headers.release();
-            headers.reset(appended);
-        }
-    }
+    // No "Expect: 100-continue" round trip before a large body.
+    if (!hasExpect) append("Expect:");
     curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
 
     const CURLcode code = curl_easy_perform(c);
@@ -381,6 +376,11 @@ URLResult perform(const URLRequest& request, PartFile* file) {
     return result;
 }
 
+// A blocking request of either kind: a local file or a transfer over the web.
+URLResult load(const URLRequest& request) {
+    return isFileURL(request.url) ? readFileURL(request.url) : perform(request, nullptr);
+}
+
 }  // namespace
 
 std::optional<std::string> URLResponse::header(const std::string& name) const {
@@ -395,15 +395,13 @@ URLLoader& URLLoader::shared() {
 }
 
 URLResult URLLoader::send(const URLRequest& request) {
-    if (isFileURL(request.url)) return readFileURL(request.url);
-    return perform(request, nullptr);
+    return load(request);
 }
 
 void URLLoader::sendAsync(URLRequest request, Queue& queue, std::function<void(URLResult)> done) {
     Queue* target = &queue;
     globalQueue().async([request = std::move(request), target, done = std::move(done)]() mutable {
-        URLResult result =
-            isFileURL(request.url) ? readFileURL(request.url) : perform(request, nullptr);
+        URLResult result = load(request);
         target->async([done = std::move(done), result = std::move(result)]() mutable {
             if (done) done(std::move(result));
         });
