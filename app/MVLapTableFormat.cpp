@@ -1,8 +1,10 @@
 #include "app/MVLapTableFormat.h"
 
 #include "app/MVHelperColors.h"
+#include "app/MVTableView.h"
 
 #include <QFontMetrics>
+#include <QHeaderView>
 
 #include <algorithm>
 #include <cmath>
@@ -50,6 +52,18 @@ int sectorColumnMinimumWidth() {
     return std::max({kSectorColumnWidth,
                      cell.horizontalAdvance(QStringLiteral("+00.00")) + kPadding,
                      cell.horizontalAdvance(QStringLiteral("100.00")) + kPadding});
+}
+
+void setUpColumns(MVTableView& table, int fixedColumnCount) {
+    QHeaderView* header = table.horizontalHeader();
+    const std::array<int, 5> widths = fixedColumnWidths();
+    header->setMinimumSectionSize(widths[0]);
+    const int fixed = std::min(fixedColumnCount, table.model() ? table.model()->columnCount() : 0);
+    for (int column = 0; column < fixed; ++column) {
+        header->setSectionResizeMode(column, QHeaderView::Fixed);
+        header->resizeSection(column, widths[static_cast<std::size_t>(column)]);
+    }
+    table.setUniformColumns(fixedColumnCount, sectorColumnMinimumWidth());
 }
 
 std::array<int, 5> fixedColumnWidths() {

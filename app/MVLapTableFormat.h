@@ -17,6 +17,8 @@
 // Sector k (from 1) of a lap lasts boundary k minus boundary k - 1 of its `sectors`. A sector
 // time of exactly 0 means the sector gate was not found in that lap; such a sector, like one the
 // lap has no boundaries for, has no time (nullopt) and never counts as a best time.
+class MVTableView;
+
 namespace MVLapTable {
 
 // Lap-time text "%02d:%02d.%02d": minutes, seconds and hundredths, rounded to the nearest
@@ -44,6 +46,9 @@ std::array<int, 5> fixedColumnWidths();
 // for the widest usual sector text ("+00.00", "100.00"). Main thread only.
 inline constexpr int kSectorColumnWidth = 40;
 int sectorColumnMinimumWidth();
+// The columns of a lap table or best/ideal table: the first `fixedColumnCount` at the fixed widths
+// above, the sector columns after them sharing what is left (at least their minimum width).
+void setUpColumns(MVTableView& table, int fixedColumnCount);
 
 // Time of sector k of the lap; nullopt when k is outside 1 ... boundaries - 1 or the sector gate
 // was not found (time exactly 0).

@@ -41,17 +41,7 @@ void MVLapsHudTableView::initTableView() {
     header->hide();
     header->setSectionsClickable(false);
     header->setStretchLastSection(false);
-    const std::array<int, 5> widths = MVLapTable::fixedColumnWidths();
-    header->setMinimumSectionSize(widths[0]);
-    for (int column = 0; column < model_->columnCount(); ++column) {
-        if (column < MVBestIdealLapModel::kFixedColumnCount) {
-            header->setSectionResizeMode(column, QHeaderView::Fixed);
-            header->resizeSection(column, widths[static_cast<std::size_t>(column)]);
-        }
-    }
-    // Sector columns share the width left over, never narrower than their minimum.
-    mainTable_->setUniformColumns(MVBestIdealLapModel::kFixedColumnCount,
-                                  MVLapTable::sectorColumnMinimumWidth());
+    MVLapTable::setUpColumns(*mainTable_, MVBestIdealLapModel::kFixedColumnCount);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -40,17 +40,7 @@ void MVLapsTableView::initTableView() {
     header->setSectionsMovable(true);
     header->setSectionsClickable(true);
     header->setStretchLastSection(false);
-    const std::array<int, 5> widths = MVLapTable::fixedColumnWidths();
-    header->setMinimumSectionSize(widths[0]);
-    for (int column = 0; column < model_->columnCount(); ++column) {
-        if (column < MVLapTableModel::kFixedColumnCount) {
-            header->setSectionResizeMode(column, QHeaderView::Fixed);
-            header->resizeSection(column, widths[static_cast<std::size_t>(column)]);
-        }
-    }
-    // Sector columns share the width left over, never narrower than their minimum.
-    mainTable_->setUniformColumns(MVLapTableModel::kFixedColumnCount,
-                                  MVLapTable::sectorColumnMinimumWidth());
+    MVLapTable::setUpColumns(*mainTable_, MVLapTableModel::kFixedColumnCount);
     connect(header, &QHeaderView::sectionClicked, model_, &MVLapTableModel::sortByColumnClick);
     connect(mainTable_, &QAbstractItemView::clicked, this, &MVLapsTableView::cellClicked);
 

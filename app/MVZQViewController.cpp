@@ -264,15 +264,15 @@ void MVZQViewController::loadGLDFile(const std::filesystem::path& path) {
     });
 }
 
-void MVZQViewController::dispatchRecompute(std::vector<QWidget*> hudViews, Step work,
+void MVZQViewController::dispatchRecompute(Scope scope, std::vector<QWidget*> hudViews, Step work,
                                            MainStep rebuild) {
     lockSubviews();
     ++pendingRebuilds_;
     // Each recomputation hides the overlays it showed itself, whatever others show meanwhile.
     std::vector<QPointer<MVProgressHUD>> huds;
     for (QWidget* view : hudViews) huds.emplace_back(MVProgressHUD::showHUDAddedTo(view, true));
-    const std::uint64_t mine = ++worker_->generation;
-    if (!rebuild) rebuild = [] {};
+    const std::uint64_t mine = ++generation_;
+    if (scope == Scope::EveryPane) latestFullRebuild_ = mine;
     MVGLDFileManager::loadingQueue().async(
         [w = worker_, mine, work = std::move(work), rebuild = std::move(rebuild), huds] {
             work(*w);
@@ -280,7 +280,7 @@ void MVZQViewController::dispatchRecompute(std::vector<QWidget*> hudViews, Step 
                 MVZQViewController* owner = w->owner;
                 if (!owner) return;
                 // A full rebuild dispatched later redoes everything this one would.
-                if (mine < w->latestFullRebuild.load()) {
+                if (mine < owner->latestFullRebuild_) {
                     ++owner->droppedRebuilds_;
                 } else {
                     rebuild();
@@ -297,12 +297,11 @@ void MVZQViewController::dispatchRecompute(std::vector<QWidget*> hudViews, Step 
 }
 
 void MVZQViewController::GLDFileDidLoaded() {
-    lockSubviews();
+    // Clicks stay refused from here until the rebuild below has finished (dispatchRecompute).
     removeLogo();
     if (manager_.gldFileNames().size() == 1) {
-        markFullRebuild();
         dispatchRecompute(
-            {},
+            Scope::EveryPane, {},
             [](Worker& w) {
                 w.calculateGlobalData();
                 w.resetSyncTimeOrPosition();
@@ -318,7 +317,7 @@ void MVZQViewController::GLDFileDidLoaded() {
     // Two laps selected: only the new session's laps appear; chart, map, video and cursor stay.
     auto full = std::make_shared<bool>(false);
     dispatchRecompute(
-        {},
+        Scope::SomePanes, {},
         [full](Worker& w) {
             *full = MVGlobalData::sharedManager().selectedLaps().size() == 1;
             if (*full) {
@@ -340,10 +339,6 @@ void MVZQViewController::GLDFileDidLoaded() {
                 emitLapTableFilled();
             }
         });
-}
-
-void MVZQViewController::markFullRebuild() {
-    worker_->latestFullRebuild = worker_->generation.load() + 1;
 }
 
 void MVZQViewController::rebuildAllPanes(bool rescale) {
@@ -379,9 +374,6 @@ void MVZQViewController::syncTimeOrPosition() {
 }
 
 std::vector<MVLapsTableView*> MVZQViewController::lapTables() const {
-    std::vector<MVLapsTableView*> tables;
-    for (MVLapsTableView* table : lapsView_->findChildren<MVLapsTableView*>()) {
-        tables.push_back(table);
-    }
-    return tables;
+    const QList<MVLapsTableView*> tables = lapsView_->findChildren<MVLapsTableView*>();
+    return {tables.begin(), tables.end()};
 }

@@ -140,18 +140,20 @@ class MVZQViewController : public QWidget {
     // The common path of every recomputation: clicks refused, overlays on `hudViews`, `work` on
     // the loading queue, then `rebuild` on the main thread if it is still the latest, the
     // overlays hidden and clicks accepted again.
-    void dispatchRecompute(std::vector<QWidget*> hudViews, Step work, MainStep rebuild);
+    // Rebuilds for every pane supersede those dispatched before them.
+    enum class Scope { SomePanes, EveryPane };
+    void dispatchRecompute(Scope scope, std::vector<QWidget*> hudViews, Step work,
+                           MainStep rebuild);
     // Code 10: the first computation after a load (on the main thread).
     void GLDFileDidLoaded();
     // Re-fires the cursor so every observer moves to it.
     void syncTimeOrPosition();
     void rebuildAllPanes(bool rescale);
-    // The next recomputation rebuilds every pane: older rebuilds still on their way are dropped.
-    void markFullRebuild();
     void emitLapTableFilled();
 
     // Reactions to changes of options, selection and notifications.
-    void optionChanged(const char* key);
+    enum class Option { Mode, DisplayMode, LapOptionsMode, SpeedUnit, DistanceUnit, HeightUnit };
+    void optionChanged(Option option);
     void selectedKeysChanged();
     void selectedLapsChanged();
     void fileDidRemove(bool sessionsLeft);
@@ -182,6 +184,9 @@ class MVZQViewController : public QWidget {
     std::vector<platform::ObserverToken> observers_;
     bool appeared_ = false;
     int pendingRebuilds_ = 0;
+    // Generation of the latest recomputation dispatched, and of the latest one for every pane.
+    std::uint64_t generation_ = 0;
+    std::uint64_t latestFullRebuild_ = 0;
     int finishedLoads_ = 0;
     int appliedRebuilds_ = 0;
     int droppedRebuilds_ = 0;

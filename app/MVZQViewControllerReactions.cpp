@@ -102,38 +102,37 @@ void MVZQViewController::observeChanges() {
         }));
 
     MVOptionsAndSettings& opts = options();
-    auto optionObserver = [weak](const char* key) {
-        return [weak, key](const std::int32_t&, const std::int32_t&) {
-            onMain(weak, [key](MVZQViewController& c) { c.optionChanged(key); });
+    auto optionObserver = [weak](Option option) {
+        return [weak, option](const std::int32_t&, const std::int32_t&) {
+            onMain(weak, [option](MVZQViewController& c) { c.optionChanged(option); });
         };
     };
-    observers_.push_back(opts.observeMode(optionObserver("mode")));
-    observers_.push_back(opts.observeDisplayMode(optionObserver("displayMode")));
-    observers_.push_back(opts.observeLapOptionsMode(optionObserver("lapOptionsMode")));
-    observers_.push_back(opts.observeSpeedUnit(optionObserver("speedUnit")));
-    observers_.push_back(opts.observeDistanceUnit(optionObserver("distanceUnit")));
-    observers_.push_back(opts.observeHeightUnit(optionObserver("heightUnit")));
+    observers_.push_back(opts.observeMode(optionObserver(Option::Mode)));
+    observers_.push_back(opts.observeDisplayMode(optionObserver(Option::DisplayMode)));
+    observers_.push_back(opts.observeLapOptionsMode(optionObserver(Option::LapOptionsMode)));
+    observers_.push_back(opts.observeSpeedUnit(optionObserver(Option::SpeedUnit)));
+    observers_.push_back(opts.observeDistanceUnit(optionObserver(Option::DistanceUnit)));
+    observers_.push_back(opts.observeHeightUnit(optionObserver(Option::HeightUnit)));
 
     // The selection is followed from the first computation on; the main window's own writes
     // (made by its recomputations) are not reactions.
+    auto selectionObserver = [weak](void (MVZQViewController::*reaction)()) {
+        return [weak, reaction](const auto&, const auto&) {
+            const std::shared_ptr<Worker> w = weak.lock();
+            if (!w || !w->followsSelection || Worker::isOwnSelectionWrite()) return;
+            onMain(weak, [reaction](MVZQViewController& c) { (c.*reaction)(); });
+        };
+    };
     MVGlobalData& global = MVGlobalData::sharedManager();
-    observers_.push_back(global.observeSelectedLaps(
-        [weak](const std::vector<MVLapPtr>&, const std::vector<MVLapPtr>&) {
-            const std::shared_ptr<Worker> w = weak.lock();
-            if (!w || !w->followsSelection || Worker::isOwnSelectionWrite()) return;
-            onMain(weak, [](MVZQViewController& c) { c.selectedLapsChanged(); });
-        }));
-    observers_.push_back(global.observeSelectedKeys(
-        [weak](const std::vector<std::string>&, const std::vector<std::string>&) {
-            const std::shared_ptr<Worker> w = weak.lock();
-            if (!w || !w->followsSelection || Worker::isOwnSelectionWrite()) return;
-            onMain(weak, [](MVZQViewController& c) { c.selectedKeysChanged(); });
-        }));
+    observers_.push_back(
+        global.observeSelectedLaps(selectionObserver(&MVZQViewController::selectedLapsChanged)));
+    observers_.push_back(
+        global.observeSelectedKeys(selectionObserver(&MVZQViewController::selectedKeysChanged)));
 }
 
 void MVZQViewController::selectedKeysChanged() {
     dispatchRecompute(
-        {chartView_}, [](Worker& w) { w.updateChartViewBySelectedKeys(); },
+        Scope::SomePanes, {chartView_}, [](Worker& w) { w.updateChartViewBySelectedKeys(); },
         [this] {
             chartController_->updateSubviewsBySelectedKeys();
             syncTimeOrPosition();
@@ -142,7 +141,7 @@ void MVZQViewController::selectedKeysChanged() {
 
 void MVZQViewController::selectedLapsChanged() {
     dispatchRecompute(
-        {lapsView_},
+        Scope::SomePanes, {lapsView_},
         [](Worker& w) {
             if (options().displayMode() == 1) w.resetSyncTimeOrPosition();
             w.initChartView();
@@ -160,11 +159,10 @@ void MVZQViewController::selectedLapsChanged() {
         });
 }
 
-void MVZQViewController::optionChanged(const char* key) {
-    const std::string name = key;
-    if (name == "mode") {
+void MVZQViewController::optionChanged(Option option) {
+    if (option == Option::Mode) {
         dispatchRecompute(
-            {chartView_, trackView_},
+            Scope::SomePanes, {chartView_, trackView_},
             [](Worker& w) {
                 w.resetSyncTimeOrPosition();
                 w.initChartView();
@@ -178,16 +176,15 @@ void MVZQViewController::optionChanged(const char* key) {
                 syncTimeOrPosition();
                 chartController_->scaleGraphToFitScreen();
             });
-    } else if (name == "displayMode" || name == "lapOptionsMode") {
+    } else if (option == Option::DisplayMode || option == Option::LapOptionsMode) {
         videoController_->pause();
-        const bool lapOptions = name == "lapOptionsMode";
+        const bool lapOptions = option == Option::LapOptionsMode;
         const std::int32_t value =
             lapOptions ? options().lapOptionsMode() : options().displayMode();
         if (value != 0 && value != 1) return;
         const bool wholeSession = !lapOptions && value == 1;
-        markFullRebuild();
         dispatchRecompute(
-            {chartView_, lapsView_, trackView_},
+            Scope::EveryPane, {chartView_, lapsView_, trackView_},
             [lapOptions, wholeSession](Worker& w) {
                 // Whole-session display reads against time, laps against the position.
                 options().safelyChangeMVModeWithoutKVO(wholeSession ? 0 : 1);
@@ -204,17 +201,17 @@ void MVZQViewController::optionChanged(const char* key) {
                 w.initVideoView();
             },
             [this, lapOptions] { rebuildAllPanes(!lapOptions); });
-    } else if (name == "speedUnit" || name == "distanceUnit" || name == "heightUnit") {
-        const std::string& key = name == "speedUnit"      ? MVHelper::Key_Speed()
-                                 : name == "distanceUnit" ? MVHelper::Key_Distance()
-                                                          : MVHelper::Key_Height();
+    } else {
+        const bool speed = option == Option::SpeedUnit;
+        const std::string& key = speed                            ? MVHelper::Key_Speed()
+                                 : option == Option::DistanceUnit ? MVHelper::Key_Distance()
+                                                                  : MVHelper::Key_Height();
         // A unit whose channel is not charted reaches the manager with the next chart step.
         if (!selectedKeysContain(key)) return;
-        const bool speed = name == "speedUnit";
         std::vector<QWidget*> huds{chartView_};
         if (speed) huds.push_back(lapsView_);
         dispatchRecompute(
-            std::move(huds), [](Worker& w) { w.updateChartViewByChangeUnit(); },
+            Scope::SomePanes, std::move(huds), [](Worker& w) { w.updateChartViewByChangeUnit(); },
             [this, speed] {
                 chartController_->updateSubviewsByChangeUnit();
                 if (speed) lapsController_->updateTableView();
@@ -225,9 +222,8 @@ void MVZQViewController::optionChanged(const char* key) {
 
 void MVZQViewController::fileDidRemove(bool sessionsLeft) {
     if (!sessionsLeft) {
-        markFullRebuild();
         dispatchRecompute(
-            {}, [](Worker&) { MVGlobalData::sharedManager().resetData(); },
+            Scope::EveryPane, {}, [](Worker&) { MVGlobalData::sharedManager().resetData(); },
             [this] {
                 lapsController_->removeSubviews();
                 trackController_->removeSubviews();
@@ -240,7 +236,7 @@ void MVZQViewController::fileDidRemove(bool sessionsLeft) {
     }
     removeLogo();
     dispatchRecompute(
-        {lapsView_},
+        Scope::SomePanes, {lapsView_},
         [](Worker& w) {
             w.calculateGlobalData();
             w.initChartView();
@@ -279,9 +275,8 @@ void MVZQViewController::trackChanged(const MVTrackInfoPtr& track, bool reparse)
 }
 
 void MVZQViewController::selectedLapsChangedFromWholeFileSession() {
-    markFullRebuild();
     dispatchRecompute(
-        {},
+        Scope::EveryPane, {},
         [](Worker& w) {
             options().safelyChangeMVModeWithoutKVO(1);
             w.calculateGlobalData();

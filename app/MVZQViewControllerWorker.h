@@ -50,10 +50,6 @@ class MVZQViewController::Worker : public MVParsingProcessDelegate,
     std::shared_ptr<MVTrackController> track;
     std::shared_ptr<MVVideoController> video;
     std::shared_ptr<MVLapsController> laps;
-    // Generation of the latest recomputation dispatched, and of the latest one that rebuilds
-    // every pane. Written on the main thread.
-    std::atomic<std::uint64_t> generation{0};
-    std::atomic<std::uint64_t> latestFullRebuild{0};
     // Set by the first computation: from then on outside changes of the selection are followed.
     std::atomic<bool> followsSelection{false};
 
