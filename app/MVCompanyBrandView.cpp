@@ -86,7 +86,9 @@ void MVCompanyBrandView::buttonPressed(int tag) {
 
 void MVCompanyBrandView::initSubViews() {
     logoView_ = new QLabel(this);
-    const QPixmap logo = QPixmap::fromImage(morvaneLogo());
+    // Drawn once: the view is rebuilt whenever a window of the program gains focus.
+    static const QImage image = morvaneLogo();
+    const QPixmap logo = QPixmap::fromImage(image);
     logoView_->setPixmap(logo);
     logoView_->resize(logo.deviceIndependentSize().toSize());
 

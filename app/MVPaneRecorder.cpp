@@ -4,9 +4,16 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include <algorithm>
+
 std::vector<std::string> MVPaneRecorder::calls() const {
     std::lock_guard lock(mutex_);
     return calls_;
+}
+
+bool MVPaneRecorder::received(const std::string& call) const {
+    std::lock_guard lock(mutex_);
+    return std::find(calls_.begin(), calls_.end(), call) != calls_.end();
 }
 
 void MVPaneRecorder::clearCalls() {

@@ -20,6 +20,8 @@ class MVPaneRecorder {
     virtual ~MVPaneRecorder() = default;
 
     std::vector<std::string> calls() const;
+    // Whether `call` is among the operations received.
+    bool received(const std::string& call) const;
     void clearCalls();
     // The summary line shown in the pane (empty while the pane is empty).
     QString summary() const;

@@ -55,11 +55,6 @@ class MainWindowLayoutTest : public ::testing::Test {
     int vertical() const { return controller->splitViewForVerticalDivider()->splitPosition(); }
     int leftPanel() const { return controller->splitViewForLeftPanel()->splitPosition(); }
     int chartVideo() const { return controller->splitViewForChartAndVideo()->splitPosition(); }
-    static bool called(const MVPaneRecorder& pane, const std::string& call) {
-        const auto calls = pane.calls();
-        return std::find(calls.begin(), calls.end(), call) != calls.end();
-    }
-
     platform::FakeClock clock;
     std::unique_ptr<MVZQViewController> controller = std::make_unique<MVZQViewController>();
     int w = 0;
@@ -105,8 +100,8 @@ TEST_F(MainWindowLayoutTest, MapOnlyTwiceReturnsToTheDefaultAndRedrawsMapAndChar
     settle();
     EXPECT_NEAR(vertical(), w / 2, 1);
     EXPECT_EQ(leftPanel(), 0);
-    EXPECT_TRUE(called(controller->trackController(), "resetTrackMap"));
-    EXPECT_TRUE(called(controller->chartController(), "alignChart"));
+    EXPECT_TRUE(controller->trackController().received("resetTrackMap"));
+    EXPECT_TRUE(controller->chartController().received("alignChart"));
 
     controller->showFullTrackOrResetTrack();
     settle();
@@ -167,7 +162,7 @@ TEST_F(MainWindowLayoutTest, LayoutOperationsWaitForASession) {
     settle();
     EXPECT_EQ(vertical(), before);
     EXPECT_EQ(controller->splitViewForLeftPanel()->count(), 2);
-    EXPECT_FALSE(called(controller->trackController(), "resetTrackMap"));
+    EXPECT_FALSE(controller->trackController().received("resetTrackMap"));
 }
 
 }  // namespace

@@ -27,10 +27,6 @@ using testing_support::MainQueuePump;
 
 class MainWindowReactionsTest : public testing_support::MainWindowFixture {
   protected:
-    static bool called(const MVPaneRecorder& pane, const std::string& call) {
-        const auto calls = pane.calls();
-        return std::find(calls.begin(), calls.end(), call) != calls.end();
-    }
     void clearPaneCalls() {
         controller->chartController().clearCalls();
         controller->trackController().clearCalls();
@@ -70,10 +66,10 @@ TEST_F(MainWindowReactionsTest, FirstLoadReplacesTheLogoAndFillsEveryPane) {
     ASSERT_TRUE(best);
     MVChartController& chart = controller->chartController();
     for (const char* call : {"initSubviews", "scaleGraphToFitScreen"}) {
-        EXPECT_TRUE(called(chart, call)) << call;
+        EXPECT_TRUE(chart.received(call)) << call;
     }
-    EXPECT_TRUE(called(controller->trackController(), "initSubviews"));
-    EXPECT_TRUE(called(controller->videoController(), "initSubviews"));
+    EXPECT_TRUE(controller->trackController().received("initSubviews"));
+    EXPECT_TRUE(controller->videoController().received("initSubviews"));
     // Position axis: the reference lap is the last selected one; one series per charted key.
     EXPECT_EQ(chart.referenceLap(), best);
     EXPECT_EQ(chart.arrayOfSelectedLaps(), std::vector<MVLapPtr>{best});
@@ -127,9 +123,9 @@ TEST_F(MainWindowReactionsTest, LapClickRecomputesBehindTheOverlayAndTheClickLoc
     waitForRebuilds(before);
     EXPECT_TRUE(controller->middleView()->enableUserInteract());
     for (const char* call : {"updateSubviewsBySelectedLaps", "scaleGraphToFitScreen"}) {
-        EXPECT_TRUE(called(controller->chartController(), call)) << call;
+        EXPECT_TRUE(controller->chartController().received(call)) << call;
     }
-    EXPECT_TRUE(called(controller->trackController(), "updateTrackViewBySelectedLaps"));
+    EXPECT_TRUE(controller->trackController().received("updateTrackViewBySelectedLaps"));
     EXPECT_EQ(controller->lapsController().selectedLaps(), (std::vector<MVLapPtr>{slowest, best}));
     EXPECT_EQ(controller->chartController().arrayOfSelectedLaps(),
               (std::vector<MVLapPtr>{slowest, best}));
@@ -169,7 +165,7 @@ TEST_P(MainWindowUnitTest, SpeedUnitChangeRedrawsWhatShowsSpeed) {
     if (GetParam().redraws) waitForRebuilds(before);
     MainQueuePump::drain();
     EXPECT_EQ(rebuildsSoFar(), before + (GetParam().redraws ? 1 : 0));
-    EXPECT_EQ(called(controller->chartController(), "updateSubviewsByChangeUnit"),
+    EXPECT_EQ(controller->chartController().received("updateSubviewsByChangeUnit"),
               GetParam().redraws);
     if (GetParam().redraws) {
         EXPECT_EQ(controller->fileController().speedUnit(), 1);
@@ -236,7 +232,7 @@ TEST_F(MainWindowReactionsTest, ClosingSessionsRebuildsAndFinallyShowsTheLogo) {
     for (const MVPaneRecorder* pane : std::initializer_list<const MVPaneRecorder*>{
              &controller->chartController(), &controller->trackController(),
              &controller->videoController()}) {
-        EXPECT_TRUE(called(*pane, "removeSubviews"));
+        EXPECT_TRUE(pane->received("removeSubviews"));
     }
 
     // Nothing loaded: closing does nothing.
