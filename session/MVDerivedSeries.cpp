@@ -1,6 +1,5 @@
 #include "session/MVDerivedSeries.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -19,24 +18,9 @@ constexpr double kMinuteBoundaryStep = 40.0;
 // times of day cannot be read.
 constexpr double kBackwardsStep = 0.1;
 
-std::ptrdiff_t columnOf(const std::vector<std::string>& headers, const std::string& name) {
-    const auto it = std::find(headers.begin(), headers.end(), name);
-    return it == headers.end() ? -1 : it - headers.begin();
-}
-
 std::string_view fieldOf(const MVSampleRow& row, std::ptrdiff_t column) {
     if (column < 0 || static_cast<std::size_t>(column) >= row.size()) return {};
     return row[static_cast<std::size_t>(column)];
-}
-
-// Single-precision read of a field: the whole field through the fast path, anything else the
-// way sample fields are read in general (leading number prefix, 0 when there is none).
-float floatValue(std::string_view text) {
-    float value = 0.0f;
-    const char* last = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), last, value);
-    if (ec == std::errc() && ptr == last && std::isfinite(value)) return value;
-    return static_cast<float>(MVGLDFormat::doubleValue(text));
 }
 
 double doubleValue(std::string_view text) {
@@ -62,11 +46,12 @@ MVSpeedsPtr MVDerivedSeries::fetchSpeedsWithArrayOfHeader(const std::vector<std:
                                                           double speedUnitScale) {
     const MVStepTimer timer("MVDerivedSeries::fetchSpeedsWithArrayOfHeader");
     auto speeds = MVSpeeds::instance();
-    const std::ptrdiff_t column = columnOf(headers, MVHelper::Key_Speed());
+    const std::ptrdiff_t column = MVHelper::ColumnOfKey(headers, MVHelper::Key_Speed());
     std::vector<double> values;
     values.reserve(samples.size());
     for (const MVSampleRow& row : samples) {
-        const double speed = static_cast<double>(floatValue(fieldOf(row, column))) * speedUnitScale;
+        const double speed =
+            static_cast<double>(MVGLDFormat::floatValue(fieldOf(row, column))) * speedUnitScale;
         values.push_back(MVNumberList::roundToHundredth(speed));
     }
     speeds->setData(std::move(values));
@@ -78,7 +63,7 @@ MVFakeIndexesPtr MVDerivedSeries::fetchIndexesWithArrayOfHeader(
     const MVStepTimer timer("MVDerivedSeries::fetchIndexesWithArrayOfHeader");
     auto indexes = MVFakeIndexes::instance();
     if (samples.empty()) return indexes;
-    const std::ptrdiff_t column = columnOf(headers, MVHelper::Key_Time());
+    const std::ptrdiff_t column = MVHelper::ColumnOfKey(headers, MVHelper::Key_Time());
     std::vector<double> values;
     values.reserve(samples.size());
     values.push_back(0.0);
@@ -124,7 +109,8 @@ double MVDerivedSeries::timeValueWithIndex(std::size_t index,
                                            const std::vector<std::string>& headers,
                                            const MVSampleRows& samples) {
     if (index >= samples.size()) return 0.0;
-    return doubleValue(fieldOf(samples[index], columnOf(headers, MVHelper::Key_Time())));
+    return doubleValue(
+        fieldOf(samples[index], MVHelper::ColumnOfKey(headers, MVHelper::Key_Time())));
 }
 
 MVDistancesPtr MVDerivedSeries::fetchDistancesWithSamples(const MVSampleRows& samples,

@@ -52,11 +52,6 @@ std::string listDescription(const Items& items, Text text) {
     return result + ")";
 }
 
-std::ptrdiff_t columnOf(const std::vector<std::string>& headers, const std::string& name) {
-    const auto it = std::find(headers.begin(), headers.end(), name);
-    return it == headers.end() ? -1 : it - headers.begin();
-}
-
 }  // namespace
 
 MVGLDFileManagerFastOperation::MVGLDFileManagerFastOperation(std::filesystem::path url,
@@ -226,7 +221,7 @@ MVGLDFileManagerFastOperation::fetchVideoURLsWithArrayOfLines(const Lines& lines
                                           : MVGLDFormat::aviExtension(*extensionLine);
         // The distinct video numbers, in order of first appearance.
         std::vector<std::string_view> numbers;
-        const std::ptrdiff_t column = columnOf(headers, MVHelper::Key_VideoIndex());
+        const std::ptrdiff_t column = MVHelper::ColumnOfKey(headers, MVHelper::Key_VideoIndex());
         if (column >= 0) {
             const auto at = static_cast<std::size_t>(column);
             for (const MVSampleRow& row : samples) {

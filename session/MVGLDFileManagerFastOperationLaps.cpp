@@ -5,8 +5,8 @@
 #include <limits>
 
 #include "session/MVGLDFileManagerFastOperation.h"
-#include "session/MVGLDFormat.h"
 #include "session/MVHelperGeometry.h"
+#include "session/MVSampleValues.h"
 #include "session/MVStepTimer.h"
 #include "session/ZORFileLog.h"
 
@@ -29,13 +29,9 @@ bool isNear(const MV2DSegment& point, const PlaneGate& gate) {
            std::fabs(p.y - g.y) <= MVGLDFileManagerFastOperation::kNearGateMetres;
 }
 
-bool hasGate(const MVPreviousNextLocationPtr& gate) {
-    return gate && gate->previousLocation() && gate->nextLocation();
-}
-
 // The circuit when it has a start gate (logged), else none.
 MVTrackInfoPtr withStartGate(MVTrackInfoPtr track) {
-    if (!track || !hasGate(track->sfLocations())) return nullptr;
+    if (!track || !MVStartFinish::hasGate(track->sfLocations())) return nullptr;
     ZORFileLog::writeToTextFile("fast fetchSFWithArrayOfLines: " + track->description());
     return track;
 }
@@ -44,11 +40,7 @@ MVTrackInfoPtr withStartGate(MVTrackInfoPtr track) {
 
 std::vector<double> MVGLDFileManagerFastOperation::arrayOfNumbersWithSample(
     const std::vector<std::string>& fields) {
-    std::vector<double> numbers;
-    for (const std::string& field : fields) {
-        if (const auto number = MVGLDFormat::laptimingNumber(field)) numbers.push_back(*number);
-    }
-    return numbers;
+    return MVSampleValues::arrayOfNumbersWithSample(fields);
 }
 
 MVGLDFileManagerFastOperation::StepPoints MVGLDFileManagerFastOperation::stepPoints(
@@ -126,8 +118,8 @@ double MVGLDFileManagerFastOperation::averageDistanceUsingGroupMethod(
 double MVGLDFileManagerFastOperation::measuredLapDistance(const MVTrackInfo& record,
                                                           const StepPoints& points,
                                                           const MVDistances& distances) const {
-    if (!hasGate(record.sfLocations())) return 0;
-    if (hasGate(record.sfLocations2())) {
+    if (!MVStartFinish::hasGate(record.sfLocations())) return 0;
+    if (MVStartFinish::hasGate(record.sfLocations2())) {
         const auto found = crossings(points, *record.sfLocations(), record.sfLocations2().get());
         if (found.finishes.empty()) return 0;
         return averageDistanceUsingGroupMethod(found.starts, found.finishes, distances);
@@ -158,7 +150,7 @@ MVTrackInfoPtr MVGLDFileManagerFastOperation::chooseCircuit(const Lines& lines,
     if (MVTrackInfoPtr own = MVStartFinish::trackInfoFromLaptiming(lines)) {
         // The file's own gates, named after the candidate nearest in length.
         double lapDistance = 0;
-        if (hasGate(own->sfLocations2())) {
+        if (MVStartFinish::hasGate(own->sfLocations2())) {
             const auto found = crossings(points, *own->sfLocations(), own->sfLocations2().get());
             if (found.finishes.empty()) return nullptr;
             lapDistance = averageDistanceUsingGroupMethod(found.starts, found.finishes, distances);
@@ -207,8 +199,8 @@ MVLapsPtr MVGLDFileManagerFastOperation::fetchLapsWithArrayOfLines(
 MVLapsPtr MVGLDFileManagerFastOperation::cutLaps(const MVTrackInfo& track, const StepPoints& points,
                                                  const MVDistances& distances) const {
     const MVStepTimer timer("MVGLDFileManagerFastOperation::fetchLapsWithArrayOfLines");
-    if (!hasGate(track.sfLocations())) return nullptr;
-    const bool split = hasGate(track.sfLocations2());
+    if (!MVStartFinish::hasGate(track.sfLocations())) return nullptr;
+    const bool split = MVStartFinish::hasGate(track.sfLocations2());
     const auto found =
         crossings(points, *track.sfLocations(), split ? track.sfLocations2().get() : nullptr);
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstddef>
 #include <string>
 
@@ -70,6 +71,14 @@ double MVGLDFormat::doubleValue(std::string_view text) {
     }
     (void)ptr;
     return negative ? -value : value;
+}
+
+float MVGLDFormat::floatValue(std::string_view text) {
+    float value = 0.0f;
+    const char* last = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), last, value);
+    if (ec == std::errc() && ptr == last && std::isfinite(value)) return value;
+    return static_cast<float>(doubleValue(text));
 }
 
 bool MVGLDFormat::isASCII(std::string_view text) {

@@ -57,6 +57,9 @@ std::vector<std::string> sampleFields(std::string_view line);
 // prefix of the form [+|-]digits[.digits][(e|E)[+|-]digits] taken; 0 when there is none.
 // Locale-independent ('.' is the decimal point).
 double doubleValue(std::string_view text);
+// A field in single precision: the whole field read directly when it is one finite number,
+// anything else as doubleValue rounded to a float.
+float floatValue(std::string_view text);
 
 // One "[laptiming]" line: its kind and the numbers it carries (minutes of arc, longitude west
 // positive, in the order longitude, latitude of the first point, then of the second).

@@ -182,18 +182,3 @@ MVGLDHeader MVGLDReader::fetchHeadersWithArrayOfLines(std::span<const std::strin
 bool MVGLDReader::checkIfFileIsQuarto(std::span<const std::string_view> lines) {
     return indexOfLine(lines, "Type : Quarto").has_value();
 }
-
-MVGLDHeader MVGLDReader::fetchHeadersWithArrayOfLines(const std::vector<std::string>& lines) {
-    const std::vector<std::string_view> views(lines.begin(), lines.end());
-    return fetchHeadersWithArrayOfLines(std::span<const std::string_view>(views));
-}
-
-bool MVGLDReader::checkIfFileIsQuarto(const std::vector<std::string>& lines) {
-    return std::find(lines.begin(), lines.end(), "Type : Quarto") != lines.end();
-}
-
-MVGLDSamples MVGLDReader::fetchDataWithArrayOfLines(const std::vector<std::string>& lines,
-                                                    const MVGLDHeader& header) {
-    const std::vector<std::string_view> views(lines.begin(), lines.end());
-    return fetchDataWithArrayOfLines(std::span<const std::string_view>(views), header);
-}

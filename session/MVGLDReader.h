@@ -99,10 +99,4 @@ bool checkIfFileIsQuarto(std::span<const std::string_view> lines);
 MVGLDSamples fetchDataWithArrayOfLines(std::span<const std::string_view> lines,
                                        const MVGLDHeader& header);
 
-// The same three readings over lines held as strings (views are made once, nothing is copied).
-MVGLDHeader fetchHeadersWithArrayOfLines(const std::vector<std::string>& lines);
-bool checkIfFileIsQuarto(const std::vector<std::string>& lines);
-MVGLDSamples fetchDataWithArrayOfLines(const std::vector<std::string>& lines,
-                                       const MVGLDHeader& header);
-
 }  // namespace MVGLDReader

@@ -1,5 +1,7 @@
 #include "session/MVHelperKeys.h"
 
+#include <algorithm>
+
 // Function-local statics are initialised once under the language's thread-safe guard, so every
 // call returns the same object from any thread.
 #define MV_CONSTANT_STRING(function, text)    \
@@ -24,6 +26,12 @@ MV_CONSTANT_STRING(Key_DeltaT, "delta t")
 MV_CONSTANT_STRING(Key_LatAcc, "lat acc")
 MV_CONSTANT_STRING(Key_LongAcc, "long acc")
 MV_CONSTANT_STRING(Key_CombinedG, "combined g")
+
+std::ptrdiff_t MVHelper::ColumnOfKey(const std::vector<std::string>& headers,
+                                     const std::string& key) {
+    const auto it = std::find(headers.begin(), headers.end(), key);
+    return it == headers.end() ? -1 : it - headers.begin();
+}
 
 MV_CONSTANT_STRING(Default_SpeedUnit, "Default_SpeedUnit")
 MV_CONSTANT_STRING(Default_XAxisMode, "Default_XAxisMode")

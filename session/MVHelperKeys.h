@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,9 @@ const std::string& Key_DeltaT();         // "delta t", derived
 const std::string& Key_LatAcc();         // "lat acc", derived, g
 const std::string& Key_LongAcc();        // "long acc", derived, g
 const std::string& Key_CombinedG();      // "combined g", derived, g
+
+// Position of the first channel named exactly `key` in a session's channel list, or -1.
+std::ptrdiff_t ColumnOfKey(const std::vector<std::string>& headers, const std::string& key);
 
 // User-defaults key names (each returns its own name).
 const std::string& Default_SpeedUnit();

@@ -1,18 +1,11 @@
 #include "session/MVLocation.h"
 
-#include <algorithm>
 #include <cstddef>
 
 #include "session/MVGLDFormat.h"
 #include "session/MVHelperKeys.h"
 
 namespace {
-
-// Position of the first exact (case-sensitive) match, or -1.
-std::ptrdiff_t columnOf(const std::vector<std::string>& headers, const std::string& name) {
-    const auto it = std::find(headers.begin(), headers.end(), name);
-    return it == headers.end() ? -1 : it - headers.begin();
-}
 
 double fieldValue(const MVSampleRow& row, std::ptrdiff_t column) {
     if (column < 0 || static_cast<std::size_t>(column) >= row.size()) return 0.0;
@@ -21,8 +14,10 @@ double fieldValue(const MVSampleRow& row, std::ptrdiff_t column) {
 
 void fillPosition(MVLocation& location, const std::vector<std::string>& headers,
                   const MVSampleRow& row) {
-    const double longitudeMinutes = fieldValue(row, columnOf(headers, MVHelper::Key_Longitude()));
-    const double latitudeMinutes = fieldValue(row, columnOf(headers, MVHelper::Key_Latitude()));
+    const double longitudeMinutes =
+        fieldValue(row, MVHelper::ColumnOfKey(headers, MVHelper::Key_Longitude()));
+    const double latitudeMinutes =
+        fieldValue(row, MVHelper::ColumnOfKey(headers, MVHelper::Key_Latitude()));
     location.setLatitude(latitudeMinutes / MVHelper::LATITUDE_TO_DECIMAL_MINUTES);
     location.setLongitude(longitudeMinutes / MVHelper::LONGITUDE_TO_DECIMAL_MINUTES);
 }

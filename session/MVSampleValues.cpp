@@ -1,7 +1,6 @@
 #include "session/MVSampleValues.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -24,14 +23,6 @@ namespace {
 
 constexpr double kNotAvailable = MVSampleValues::kNotAvailable;
 
-// Sample indexes of a lap as signed numbers; far beyond any session, small enough that the
-// walks below can add to them without overflow.
-constexpr std::int64_t kIndexLimit = std::numeric_limits<std::int64_t>::max() / 4;
-
-std::int64_t toSigned(std::uint64_t index) {
-    return static_cast<std::int64_t>(std::min<std::uint64_t>(index, kIndexLimit));
-}
-
 template <typename T>
 const T* entryAt(const std::vector<std::shared_ptr<T>>& list, std::size_t index) {
     return index < list.size() ? list[index].get() : nullptr;
@@ -45,19 +36,9 @@ const T* entryAt(const std::vector<T>& list, std::size_t index) {
 std::optional<std::size_t> columnOf(const std::vector<std::string>* headers,
                                     const std::string& key) {
     if (!headers) return std::nullopt;
-    const auto it = std::find(headers->begin(), headers->end(), key);
-    if (it == headers->end()) return std::nullopt;
-    return static_cast<std::size_t>(it - headers->begin());
-}
-
-// A field read in single precision: the whole field directly, anything else as its leading
-// number (0 when there is none).
-float floatOf(std::string_view text) {
-    float value = 0.0f;
-    const char* last = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), last, value);
-    if (ec == std::errc() && ptr == last && std::isfinite(value)) return value;
-    return static_cast<float>(MVGLDFormat::doubleValue(text));
+    const std::ptrdiff_t column = MVHelper::ColumnOfKey(*headers, key);
+    if (column < 0) return std::nullopt;
+    return static_cast<std::size_t>(column);
 }
 
 // The leading whole number of a text (blanks skipped, optional sign, digits; saturating); 0
@@ -127,7 +108,7 @@ std::string rawText(const Session& session, std::int64_t index, const std::strin
     const std::string* field = rawField(session, index, key);
     if (!field) return std::string(MVSampleValues::kNotAvailableText);
     if (field->find_first_of("Ee") != std::string::npos) {
-        return format("%f", static_cast<double>(floatOf(*field)));
+        return format("%f", static_cast<double>(MVGLDFormat::floatValue(*field)));
     }
     return *field;
 }
@@ -136,7 +117,7 @@ std::string rawText(const Session& session, std::int64_t index, const std::strin
 double rawNumber(const Session& session, std::int64_t index, const std::string& key) {
     const std::string text = rawText(session, index, key);
     if (text == MVSampleValues::kNotAvailableText) return kNotAvailable;
-    return static_cast<double>(floatOf(text));
+    return static_cast<double>(MVGLDFormat::floatValue(text));
 }
 
 double elapsed(const Session& session, std::int64_t index) {
@@ -198,7 +179,7 @@ double MVSampleValues::number(const Session& session, std::int64_t index, const 
     }
     if (key == MVHelper::Key_Distance()) {
         if (!session.distances) return kNotAvailable;
-        const std::int64_t start = lap ? toSigned(lap->indexStart()) : 0;
+        const std::int64_t start = lap ? MVSampleValues::signedIndex(lap->indexStart()) : 0;
         const double metres =
             session.distances->valueAtIndex(index) - session.distances->valueAtIndex(start);
         if (manager_.distanceUnit() == 1) return metres * kFeetPerMetre;
@@ -208,7 +189,7 @@ double MVSampleValues::number(const Session& session, std::int64_t index, const 
     if (key == MVHelper::Key_Height()) {
         const std::string* field = rawField(session, index, key);
         if (!field) return kNotAvailable;
-        const double height = static_cast<double>(floatOf(*field));
+        const double height = static_cast<double>(MVGLDFormat::floatValue(*field));
         return manager_.heightUnit() == 1 ? height * kFeetPerMetre : height;
     }
     if (key == MVHelper::Key_DeltaT()) return 0.0;
@@ -275,10 +256,11 @@ double MVSampleValues::vmaxWithLap(const MVLap& lap) const {
 double MVSampleValues::topSpeedKilometresPerHour(const MVLap& lap) const {
     const Session session = sessionOf(&lap);
     if (!session.speeds || session.speeds->empty()) return 0.0;
-    const std::int64_t first = toSigned(lap.indexStart());
+    const std::int64_t first = MVSampleValues::signedIndex(lap.indexStart());
     // Reads past the end give the last speed, so one such read covers them all.
     const auto lastStored = static_cast<std::int64_t>(session.speeds->count()) - 1;
-    const std::int64_t last = std::min(toSigned(lap.indexEnd()), std::max(first, lastStored));
+    const std::int64_t last =
+        std::min(MVSampleValues::signedIndex(lap.indexEnd()), std::max(first, lastStored));
     double best = 0.0;
     for (std::int64_t i = first; i <= last; ++i) {
         const double speed = session.speeds->valueAtIndex(i);
@@ -299,8 +281,8 @@ std::int64_t MVSampleValues::indexOfSamplesFromTimestamp(const MVLap& lap, doubl
     const auto time = [&](std::int64_t i) {
         return session.loaded ? elapsed(session, std::max<std::int64_t>(i, 0)) : 0.0;
     };
-    const std::int64_t start = toSigned(lap.indexStart());
-    const std::int64_t end = toSigned(lap.indexEnd());
+    const std::int64_t start = MVSampleValues::signedIndex(lap.indexStart());
+    const std::int64_t end = MVSampleValues::signedIndex(lap.indexEnd());
     std::int64_t coarse = start;
     for (std::int64_t probe = start; probe <= end && time(probe) < timestamp; probe += 100) {
         coarse = probe;
@@ -321,8 +303,8 @@ MVLocationPtr MVSampleValues::locationWithSamplesIndex(std::int64_t index, const
 }
 
 MV2DSegmentPtr MVSampleValues::segmentWithSampleIndex(std::int64_t index, const MVLap& lap) const {
-    const std::int64_t start = toSigned(lap.indexStart());
-    const std::int64_t end = toSigned(lap.indexEnd());
+    const std::int64_t start = MVSampleValues::signedIndex(lap.indexStart());
+    const std::int64_t end = MVSampleValues::signedIndex(lap.indexEnd());
     if (index > end) index = end;
     if (index < start) index = start;
     const MVLocationPtr location = locationWithSamplesIndex(index, lap);

@@ -51,6 +51,14 @@ class MVSampleValues {
     static constexpr double kMilesPerMetre = 0.000621371192;
     static constexpr std::int64_t kSatelliteMask = 0x1F;
 
+    // A lap's sample index as a signed number, so that "i - 10" never wraps around; clamped far
+    // beyond any session (a quarter of the range), so that walks can add to it without overflow.
+    static constexpr std::int64_t signedIndex(std::uint64_t index) {
+        constexpr auto kLimit =
+            static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max() / 4);
+        return static_cast<std::int64_t>(index < kLimit ? index : kLimit);
+    }
+
     explicit MVSampleValues(const MVGLDFileManager& manager = MVGLDFileManager::sharedManager())
         : manager_(manager) {}
 

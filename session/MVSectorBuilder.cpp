@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <limits>
 
 #include "session/MVHelperGeometry.h"
 #include "session/MVHelperKeys.h"
@@ -13,14 +12,6 @@
 
 namespace {
 
-// Sample indexes as signed numbers, so that "i - 10" and "indexEnd - 10" never wrap around;
-// small enough that adding a window to them cannot overflow.
-std::int64_t toSigned(std::uint64_t index) {
-    constexpr auto kLimit =
-        static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max() / 4);
-    return static_cast<std::int64_t>(std::min(index, kLimit));
-}
-
 // Plane points of a lap's samples, each computed once (a point of sample j + 10 is the point of
 // sample j of a later window). Indexes are clamped into the lap as the lookup clamps them.
 class LapPoints {
@@ -28,8 +19,8 @@ class LapPoints {
     LapPoints(const MVSampleValues& values, const MVLap& lap)
         : values_(values),
           lap_(lap),
-          first_(toSigned(lap.indexStart())),
-          last_(std::max(first_, toSigned(lap.indexEnd()))) {}
+          first_(MVSampleValues::signedIndex(lap.indexStart())),
+          last_(std::max(first_, MVSampleValues::signedIndex(lap.indexEnd()))) {}
 
     const MV2DSegment& at(std::int64_t index) {
         index = std::clamp(index, first_, last_);
@@ -59,8 +50,8 @@ std::vector<MVPreviousNextLocationPtr> MVSectorBuilder::fetchBestSpeedStartFinis
     const auto speed = [&](std::int64_t i) {
         return values.floatValueWithSamplesIndex(i, MVHelper::Key_Speed(), &lap);
     };
-    const std::int64_t first = toSigned(lap.indexStart());
-    const std::int64_t last = toSigned(lap.indexEnd());
+    const std::int64_t first = MVSampleValues::signedIndex(lap.indexStart());
+    const std::int64_t last = MVSampleValues::signedIndex(lap.indexEnd());
 
     std::int64_t i = first;
     while (i <= last) {
@@ -104,11 +95,11 @@ void MVSectorBuilder::fetchSectorsWithReferenceSectors(
     LapPoints points(values, lap);
     static const MVLocation kOrigin;
     const MVLocation& base = manager_.baseLocation() ? *manager_.baseLocation() : kOrigin;
-    const std::int64_t last = toSigned(lap.indexEnd());
+    const std::int64_t last = MVSampleValues::signedIndex(lap.indexEnd());
 
     auto sectors = MVSectors::instance();
     sectors->addValue(lap.timestampStart());
-    std::int64_t searchStart = toSigned(lap.indexStart());
+    std::int64_t searchStart = MVSampleValues::signedIndex(lap.indexStart());
     for (const MVPreviousNextLocationPtr& gate : gates) {
         double crossing = 0.0;
         if (gate) {
@@ -147,8 +138,8 @@ void MVSectorBuilder::fetchGForceWithLap(MVLap& lap) const {
         return value == MVSampleValues::kNotAvailable ? 0.0 : value;
     };
     std::vector<MVGGForcePtr> forces;
-    const std::int64_t last = toSigned(lap.indexEnd());
-    for (std::int64_t i = toSigned(lap.indexStart()); i <= last; ++i) {
+    const std::int64_t last = MVSampleValues::signedIndex(lap.indexEnd());
+    for (std::int64_t i = MVSampleValues::signedIndex(lap.indexStart()); i <= last; ++i) {
         auto force = MVGGForce::instance();
         force->setXAis(known(values.lateralAccelerationWithSamplesIndex(i, lap)));
         force->setYAis(known(values.longitudinalAccelerationWithSamplesIndex(i, lap)));

@@ -32,11 +32,6 @@ std::int64_t leadingInteger(std::string_view text) {
     return negative ? -value : value;
 }
 
-std::int64_t toSigned(std::uint64_t index) {
-    return static_cast<std::int64_t>(
-        std::min<std::uint64_t>(index, std::numeric_limits<std::int64_t>::max() / 4));
-}
-
 }  // namespace
 
 std::optional<MVAviSection> MVVideoLinks::aviSectionWithArrayOfLines(
@@ -91,7 +86,7 @@ void MVVideoLinks::fetchVideosWithLap(MVLap& lap, const std::optional<MVAviSecti
 
     // Distinct video indexes of the lap's samples, in order of first appearance. Samples past
     // the session's last row name no file, so the walk stops there.
-    std::int64_t last = toSigned(lap.indexEnd());
+    std::int64_t last = MVSampleValues::signedIndex(lap.indexEnd());
     if (const auto file = manager_.indexOfGLDFileName(lap.gldFile());
         file && *file < manager_.arrayOfSamples().size()) {
         last =
@@ -99,7 +94,7 @@ void MVVideoLinks::fetchVideosWithLap(MVLap& lap, const std::optional<MVAviSecti
     }
     const MVSampleValues values(manager_);
     std::vector<std::string> indexes;
-    for (std::int64_t i = toSigned(lap.indexStart()); i <= last; ++i) {
+    for (std::int64_t i = MVSampleValues::signedIndex(lap.indexStart()); i <= last; ++i) {
         std::string index = values.stringValueWithSamplesIndex(i, MVHelper::Key_VideoIndex(), &lap);
         if (isVideoIndex(index) &&
             std::find(indexes.begin(), indexes.end(), index) == indexes.end()) {
@@ -130,7 +125,7 @@ void MVVideoLinks::fetchVideoTimestampForStartAndEnd(MVLap& lap) const {
     const MVSampleValues values(manager_);
     const auto videoTime = [&](std::uint64_t index) {
         return leadingInteger(values.stringValueWithSamplesIndex(
-            toSigned(index), MVHelper::Key_VideoSyncTime(), &lap));
+            MVSampleValues::signedIndex(index), MVHelper::Key_VideoSyncTime(), &lap));
     };
     lap.setVideoTimestampStart(videoTime(lap.indexStart()));
     lap.setVideoTimestampEnd(videoTime(lap.indexEnd()));
