@@ -1,6 +1,6 @@
 #include "app/MVBestIdealLapModel.h"
 
-#include "app/MVHelperColors.h"
+#include "widgets/MVHelperColors.h"
 #include "app/MVLapTableFormat.h"
 #include "session/MVSampleValues.h"
 

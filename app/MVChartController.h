@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/MVLockedValue.h"
+#include "widgets/MVLockedValue.h"
 #include "app/MVPaneRecorder.h"
 #include "session/MVLap.h"
 #include "session/MVPlotData.h"

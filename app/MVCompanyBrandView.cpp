@@ -1,7 +1,7 @@
 #include "app/MVCompanyBrandView.h"
 
-#include "app/MVHelperColors.h"
-#include "app/MVTextFieldForSectors.h"
+#include "widgets/MVHelperColors.h"
+#include "widgets/MVTextFieldForSectors.h"
 #include "session/MVNotifications.h"
 
 #include "platform/NotificationCenter.h"

@@ -4,7 +4,7 @@
 #include "platform/RecentDocuments.h"
 
 #include <QImage>
-#include "app/MVContainer.h"
+#include "widgets/MVContainer.h"
 
 #include <QWidget>
 

@@ -1,6 +1,6 @@
 #include "app/MVLapTableCheckBox.h"
 
-#include "app/MVHelperColors.h"
+#include "widgets/MVHelperColors.h"
 
 #include <QPainter>
 #include <QPainterPath>

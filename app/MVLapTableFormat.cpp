@@ -1,7 +1,7 @@
 #include "app/MVLapTableFormat.h"
 
-#include "app/MVHelperColors.h"
-#include "app/MVTableView.h"
+#include "widgets/MVHelperColors.h"
+#include "widgets/MVTableView.h"
 
 #include <QFontMetrics>
 #include <QHeaderView>

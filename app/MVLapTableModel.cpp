@@ -1,6 +1,6 @@
 #include "app/MVLapTableModel.h"
 
-#include "app/MVHelperColors.h"
+#include "widgets/MVHelperColors.h"
 #include "app/MVLapTableCheckBox.h"
 #include "app/MVLapTableFormat.h"
 #include "session/MVSampleValues.h"

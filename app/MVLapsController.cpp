@@ -4,8 +4,8 @@
 #include "app/MVLapsTableToolBarView.h"
 #include "app/MVLapsTableView.h"
 #include "app/MVLapsView.h"
-#include "app/MVProgressHUD.h"
-#include "app/MVTabControl.h"
+#include "widgets/MVProgressHUD.h"
+#include "widgets/MVTabControl.h"
 #include "session/MVNotifications.h"
 #include "session/ZORFileLog.h"
 

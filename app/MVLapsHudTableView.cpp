@@ -1,9 +1,9 @@
 #include "app/MVLapsHudTableView.h"
 
 #include "app/MVBestIdealLapModel.h"
-#include "app/MVHelperColors.h"
+#include "widgets/MVHelperColors.h"
 #include "app/MVLapTableFormat.h"
-#include "app/MVTableView.h"
+#include "widgets/MVTableView.h"
 
 #include <QHeaderView>
 #include <QVBoxLayout>

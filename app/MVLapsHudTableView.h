@@ -4,7 +4,7 @@
 #include "session/MVLap.h"
 #include "session/MVLaps.h"
 
-#include "app/MVContainer.h"
+#include "widgets/MVContainer.h"
 
 #include <QWidget>
 

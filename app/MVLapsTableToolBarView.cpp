@@ -1,7 +1,7 @@
 #include "app/MVLapsTableToolBarView.h"
 
-#include "app/MVHelperColors.h"
-#include "app/MVTabControl.h"
+#include "widgets/MVHelperColors.h"
+#include "widgets/MVTabControl.h"
 
 #include <QHBoxLayout>
 #include <QString>

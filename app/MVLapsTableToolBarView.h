@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/MVContainer.h"
+#include "widgets/MVContainer.h"
 
 #include <QWidget>
 

@@ -1,10 +1,10 @@
 #include "app/MVLapsTableView.h"
 
-#include "app/MVHelperColors.h"
+#include "widgets/MVHelperColors.h"
 #include "app/MVLapTableCheckBox.h"
 #include "app/MVLapTableFormat.h"
 #include "app/MVLapTableModel.h"
-#include "app/MVTableView.h"
+#include "widgets/MVTableView.h"
 #include "platform/NotificationCenter.h"
 #include "session/MVNotifications.h"
 

@@ -1,10 +1,10 @@
 #include "app/MVLapsView.h"
 
-#include "app/MVHelperColors.h"
+#include "widgets/MVHelperColors.h"
 #include "app/MVLapsHudTableView.h"
 #include "app/MVLapsTableToolBarView.h"
 #include "app/MVLapsTableView.h"
-#include "app/MVTableView.h"
+#include "widgets/MVTableView.h"
 #include "session/MVHelperKeys.h"
 
 #include <QScrollBar>

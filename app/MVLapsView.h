@@ -5,7 +5,7 @@
 #include "session/MVLaps.h"
 #include "session/MVOptionsAndSettings.h"
 
-#include "app/MVContainer.h"
+#include "widgets/MVContainer.h"
 
 #include <QWidget>
 

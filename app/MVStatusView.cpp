@@ -3,8 +3,8 @@
 #include "session/MVGLDFileManager.h"
 #include "session/MVParsingStatusText.h"
 
-#include "app/MVHelperColors.h"
-#include "app/MVTextField.h"
+#include "widgets/MVHelperColors.h"
+#include "widgets/MVTextField.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
 #include "app/AppDelegate.h"
 #include "app/MVZQViewController.h"
-#include "app/MainQueueBinding.h"
+#include "widgets/MainQueueBinding.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

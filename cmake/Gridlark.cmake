@@ -36,3 +36,13 @@ function(gridlark_test name dir)
   target_compile_definitions(${name} PRIVATE GRIDLARK_TESTDATA_DIR="${GRIDLARK_TESTDATA_DIR}")
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${ARG_LABELS}")
 endfunction()
+
+# gridlark_gui_test(NAME DIR DEPS ...): a gridlark_test that runs under a QApplication (offscreen
+# unless QT_QPA_PLATFORM says otherwise).
+function(gridlark_gui_test name dir)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  gridlark_test(${name} "${dir}" DEPS ${ARG_DEPS} Qt6::Test LABELS gui)
+  if(TARGET ${name})
+    target_sources(${name} PRIVATE "${CMAKE_SOURCE_DIR}/tests/support/gui_test_setup.cpp")
+  endif()
+endfunction()

@@ -1,6 +1,6 @@
 #include "app/MVCompanyBrandView.h"
-#include "app/MVHelperColors.h"
-#include "app/MVTextFieldForSectors.h"
+#include "widgets/MVHelperColors.h"
+#include "widgets/MVTextFieldForSectors.h"
 #include "platform/Clock.h"
 #include "platform/NotificationCenter.h"
 #include "platform/RecentDocuments.h"

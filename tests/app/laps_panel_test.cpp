@@ -6,7 +6,7 @@
 #include "app/MVLapsTableToolBarView.h"
 #include "app/MVLapsTableView.h"
 #include "app/MVLapsView.h"
-#include "app/MVTabControl.h"
+#include "widgets/MVTabControl.h"
 #include "platform/UserDefaults.h"
 #include "session/MVGLDFileManager.h"
 #include "session/MVGlobalData.h"

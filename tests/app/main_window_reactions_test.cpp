@@ -6,7 +6,7 @@
 #include "app/MVLapsView.h"
 #include "app/MVMenuController.h"
 #include "app/MVMiddleView.h"
-#include "app/MVProgressHUD.h"
+#include "widgets/MVProgressHUD.h"
 #include "app/MVTrackController.h"
 #include "app/MVVideoController.h"
 #include "session/MVHelperKeys.h"

@@ -1,4 +1,4 @@
-#include "app/MVHelperColors.h"
+#include "widgets/MVHelperColors.h"
 #include "app/MVStatusView.h"
 #include "platform/Clock.h"
 #include "support/MainQueuePump.h"

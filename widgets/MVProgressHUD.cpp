@@ -1,8 +1,8 @@
-#include "app/MVProgressHUD.h"
+#include "widgets/MVProgressHUD.h"
 
-#include "app/MVBarProgressView.h"
-#include "app/MVRoundProgressView.h"
-#include "app/MVSpinningProgressIndicator.h"
+#include "widgets/MVBarProgressView.h"
+#include "widgets/MVRoundProgressView.h"
+#include "widgets/MVSpinningProgressIndicator.h"
 
 #include <QFontMetricsF>
 #include <QGraphicsOpacityEffect>

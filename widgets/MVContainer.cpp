@@ -1,6 +1,6 @@
-#include "app/MVContainer.h"
+#include "widgets/MVContainer.h"
 
-#include "app/MVHelperColors.h"
+#include "widgets/MVHelperColors.h"
 
 MVContainer::MVContainer(QWidget* parent) : QWidget(parent) {
     MVHelper::addColorLayerWithColor(MVHelper::Gui::BackgoundColor(), this);

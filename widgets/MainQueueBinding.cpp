@@ -1,4 +1,4 @@
-#include "app/MainQueueBinding.h"
+#include "widgets/MainQueueBinding.h"
 
 #include "platform/Dispatch.h"
 

@@ -1,6 +1,6 @@
-#include "app/MVSegmentedControl.h"
+#include "widgets/MVSegmentedControl.h"
 
-#include "app/MVHelperColors.h"
+#include "widgets/MVHelperColors.h"
 
 #include <QFontMetricsF>
 #include <QMouseEvent>

@@ -1,6 +1,6 @@
-#include "app/MVTextField.h"
+#include "widgets/MVTextField.h"
 
-#include "app/MVHelperColors.h"
+#include "widgets/MVHelperColors.h"
 
 MVTextField::MVTextField(QWidget* parent) : QLabel(parent) {
     setAlignment(Qt::AlignCenter);

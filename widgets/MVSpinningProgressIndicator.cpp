@@ -1,4 +1,4 @@
-#include "app/MVSpinningProgressIndicator.h"
+#include "widgets/MVSpinningProgressIndicator.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,4 +1,4 @@
-#include "app/MVButton.h"
+#include "widgets/MVButton.h"
 
 #include <QPainter>
 

@@ -1,8 +1,8 @@
-#include "app/MVBaseView.h"
-#include "app/MVBaseViewsBorders.h"
-#include "app/MVHelperColors.h"
-#include "app/MVRedView.h"
-#include "app/MVTextField.h"
+#include "widgets/MVBaseView.h"
+#include "widgets/MVBaseViewsBorders.h"
+#include "widgets/MVHelperColors.h"
+#include "widgets/MVRedView.h"
+#include "widgets/MVTextField.h"
 
 #include <QImage>
 

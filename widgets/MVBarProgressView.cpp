@@ -1,4 +1,4 @@
-#include "app/MVBarProgressView.h"
+#include "widgets/MVBarProgressView.h"
 
 #include <QPainter>
 #include <QPainterPath>

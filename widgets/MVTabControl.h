@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/MVSegmentedControl.h"
+#include "widgets/MVSegmentedControl.h"
 
 #include <QList>
 

@@ -1,4 +1,4 @@
-#include "app/MVHelperColors.h"
+#include "widgets/MVHelperColors.h"
 
 #include <QFontMetricsF>
 #include <QPalette>

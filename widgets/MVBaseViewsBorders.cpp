@@ -1,4 +1,4 @@
-#include "app/MVBaseViewsBorders.h"
+#include "widgets/MVBaseViewsBorders.h"
 
 #include <QEvent>
 #include <QPainter>

@@ -1,6 +1,6 @@
-#include "app/MVTableHeaderCell.h"
+#include "widgets/MVTableHeaderCell.h"
 
-#include "app/MVHelperColors.h"
+#include "widgets/MVHelperColors.h"
 
 #include <QPainter>
 

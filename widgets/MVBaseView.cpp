@@ -1,6 +1,6 @@
-#include "app/MVBaseView.h"
+#include "widgets/MVBaseView.h"
 
-#include "app/MVHelperColors.h"
+#include "widgets/MVHelperColors.h"
 
 #include <QPainter>
 #include <QPaintEvent>

@@ -1,6 +1,6 @@
-#include "app/MVBarProgressView.h"
-#include "app/MVRoundProgressView.h"
-#include "app/MVSpinningProgressIndicator.h"
+#include "widgets/MVBarProgressView.h"
+#include "widgets/MVRoundProgressView.h"
+#include "widgets/MVSpinningProgressIndicator.h"
 #include "platform/Clock.h"
 #include "support/MainQueuePump.h"
 

@@ -1,6 +1,6 @@
-#include "app/MVRedView.h"
+#include "widgets/MVRedView.h"
 
-#include "app/MVHelperColors.h"
+#include "widgets/MVHelperColors.h"
 
 MVRedView::MVRedView(QWidget* parent) : QWidget(parent) {
     MVHelper::addColorLayerWithColor(MVHelper::Gui::SlowerColor(), this);

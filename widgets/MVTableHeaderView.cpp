@@ -1,6 +1,6 @@
-#include "app/MVTableHeaderView.h"
+#include "widgets/MVTableHeaderView.h"
 
-#include "app/MVTableHeaderCell.h"
+#include "widgets/MVTableHeaderCell.h"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "app/MVRoundProgressView.h"
+#include "widgets/MVRoundProgressView.h"
 
 #include <QPainter>
 

@@ -1,7 +1,7 @@
-#include "app/MVTableView.h"
+#include "widgets/MVTableView.h"
 
-#include "app/MVHelperColors.h"
-#include "app/MVTableHeaderView.h"
+#include "widgets/MVHelperColors.h"
+#include "widgets/MVTableHeaderView.h"
 
 #include <QHeaderView>
 #include <QPaintEvent>

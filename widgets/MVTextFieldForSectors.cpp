@@ -1,6 +1,6 @@
-#include "app/MVTextFieldForSectors.h"
+#include "widgets/MVTextFieldForSectors.h"
 
-#include "app/MVHelperColors.h"
+#include "widgets/MVHelperColors.h"
 
 #include <QMouseEvent>
 #include <QPainter>

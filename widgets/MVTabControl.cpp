@@ -1,7 +1,7 @@
-#include "app/MVTabControl.h"
+#include "widgets/MVTabControl.h"
 
-#include "app/MVButton.h"
-#include "app/MVHelperColors.h"
+#include "widgets/MVButton.h"
+#include "widgets/MVHelperColors.h"
 #include "platform/NotificationCenter.h"
 #include "session/MVNotifications.h"
 
