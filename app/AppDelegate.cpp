@@ -1,6 +1,6 @@
 #include "app/AppDelegate.h"
 
-#include "app/MVChartController.h"
+#include "views/MVChartController.h"
 #include "app/MVLapsController.h"
 #include "app/MVTrackController.h"
 #include "app/MVVideoController.h"

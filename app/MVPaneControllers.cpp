@@ -1,7 +1,6 @@
-// The chart, track-map and video pane controllers and the tool-button bar's controller, as they
+// The track-map and video pane controllers and the tool-button bar's controller, as they
 // stand until their own views are built: they keep their data, record their operations and show
 // a summary line in their panes.
-#include "app/MVChartController.h"
 #include "app/MVMenuController.h"
 #include "app/MVTrackController.h"
 #include "app/MVVideoController.h"
@@ -25,101 +24,6 @@ QString describeLaps(const std::vector<MVLapPtr>& laps) {
 }
 
 }  // namespace
-
-// ---- Chart ------------------------------------------------------------------------------------
-
-void MVChartController::setChartView(QWidget* view) {
-    record("setChartView");
-    setPane(view);
-}
-
-void MVChartController::setXMax(double v) {
-    record("setXMax");
-    xMax_.set(std::move(v));
-}
-void MVChartController::setXShift(double v) {
-    record("setXShift");
-    xShift_.set(std::move(v));
-}
-void MVChartController::setXMove(double v) {
-    record("setXMove");
-    xMove_.set(std::move(v));
-}
-void MVChartController::setReferenceLap(MVLapPtr v) {
-    record("setReferenceLap");
-    referenceLap_.set(std::move(v));
-}
-void MVChartController::setArrayOfAllKeys(std::vector<std::vector<std::string>> v) {
-    record("setArrayOfAllKeys");
-    arrayOfAllKeys_.set(std::move(v));
-}
-void MVChartController::setArrayOfSelectedKeys(std::vector<std::string> v) {
-    record("setArrayOfSelectedKeys");
-    arrayOfSelectedKeys_.set(std::move(v));
-}
-void MVChartController::setDataForPlots(std::optional<MVPlotSeries> v) {
-    record("setDataForPlots");
-    dataForPlots_.set(std::move(v));
-}
-void MVChartController::setArrayOfSelectedLaps(std::vector<MVLapPtr> v) {
-    record("setArrayOfSelectedLaps");
-    arrayOfSelectedLaps_.set(std::move(v));
-}
-
-void MVChartController::refreshSummary() {
-    QStringList keys;
-    for (const std::string& key : arrayOfSelectedKeys()) keys << QString::fromStdString(key);
-    showSummary(QStringLiteral("Chart: %1\n%2")
-                    .arg(keys.join(QStringLiteral(", ")), describeLaps(arrayOfSelectedLaps())));
-}
-
-void MVChartController::initSubviews() {
-    record("initSubviews");
-    refreshSummary();
-}
-void MVChartController::removeSubviews() {
-    record("removeSubviews");
-    showSummary(QString());
-}
-void MVChartController::updateSubviewsBySelectedKeys() {
-    record("updateSubviewsBySelectedKeys");
-    refreshSummary();
-}
-void MVChartController::updateSubviewsBySelectedLaps() {
-    record("updateSubviewsBySelectedLaps");
-    refreshSummary();
-}
-void MVChartController::updateSubviewsByChangeUnit() {
-    record("updateSubviewsByChangeUnit");
-    refreshSummary();
-}
-void MVChartController::scaleGraphToFitScreen() {
-    record("scaleGraphToFitScreen");
-}
-void MVChartController::alignChart() {
-    record("alignChart");
-}
-void MVChartController::moveLeft() {
-    record("moveLeft");
-}
-void MVChartController::moveRight() {
-    record("moveRight");
-}
-void MVChartController::moveLeftSlightly() {
-    record("moveLeftSlightly");
-}
-void MVChartController::moveRightSlightly() {
-    record("moveRightSlightly");
-}
-void MVChartController::moveUp() {
-    record("moveUp");
-}
-void MVChartController::moveDown() {
-    record("moveDown");
-}
-void MVChartController::showOrHideThumbnailFromButtonClick(bool) {
-    record("showOrHideThumbnailFromButtonClick");
-}
 
 // ---- Track map --------------------------------------------------------------------------------
 

@@ -1,7 +1,7 @@
 #include "app/MVZQViewController.h"
 
 #include "widgets/MVBaseViewsBorders.h"
-#include "app/MVChartController.h"
+#include "views/MVChartController.h"
 #include "widgets/MVContainer.h"
 #include "app/MVCompanyBrandView.h"
 #include "app/MVLapsController.h"

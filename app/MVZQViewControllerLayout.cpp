@@ -1,6 +1,6 @@
 // The main window's layout operations: the default layout, hiding the track map, the map-only
 // and video-only layouts, and stepping the dividers from the keyboard.
-#include "app/MVChartController.h"
+#include "views/MVChartController.h"
 #include "app/MVMiddleView.h"
 #include "app/MVSplitView.h"
 #include "app/MVTrackController.h"

@@ -2,7 +2,7 @@
 // the notifications of the panes and the session-file manager. Every reaction refuses clicks,
 // shows overlays on the panes concerned, recomputes on the loading queue and rebuilds the panes
 // on the main thread.
-#include "app/MVChartController.h"
+#include "views/MVChartController.h"
 #include "app/MVLapsController.h"
 #include "app/MVLapsView.h"
 #include "app/MVTrackController.h"

@@ -2,7 +2,7 @@
 // controllers. They run on the loading queue, one recomputation at a time.
 #include "app/MVZQViewControllerWorker.h"
 
-#include "app/MVChartController.h"
+#include "views/MVChartController.h"
 #include "app/MVLapsController.h"
 #include "app/MVStatusView.h"
 #include "app/MVTrackController.h"

@@ -1,7 +1,10 @@
 // The main window following changes: the first load replaces the logo by the panes, lap clicks
 // and option changes recompute off the main thread behind overlays and a click lock, closing
 // sessions rebuilds from what is left, and out-of-date rebuilds are dropped.
-#include "app/MVChartController.h"
+#include "views/MVChartController.h"
+#include "views/MVChartPlotStackView.h"
+#include "views/MVChartPlotView.h"
+#include "views/MVChartView.h"
 #include "app/MVLapsController.h"
 #include "app/MVLapsView.h"
 #include "app/MVMenuController.h"
@@ -28,7 +31,6 @@ using testing_support::MainQueuePump;
 class MainWindowReactionsTest : public testing_support::MainWindowFixture {
   protected:
     void clearPaneCalls() {
-        controller->chartController().clearCalls();
         controller->trackController().clearCalls();
         controller->videoController().clearCalls();
     }
@@ -41,6 +43,12 @@ class MainWindowReactionsTest : public testing_support::MainWindowFixture {
     }
     int rebuildsSoFar() const {
         return controller->appliedRebuilds() + controller->droppedRebuilds();
+    }
+    // The plots the chart pane shows.
+    std::vector<MVChartPlotView*> chartPlots() const {
+        MVChartView* area = controller->chartController().chartView();
+        if (!area || !area->plotStackView()) return {};
+        return area->plotStackView()->arrayOfPlotViews();
     }
     MVLapPtr slowestListedLap() const {
         MVLapPtr slowest;
@@ -65,9 +73,6 @@ TEST_F(MainWindowReactionsTest, FirstLoadReplacesTheLogoAndFillsEveryPane) {
     const MVLapPtr best = MVGlobalData::sharedManager().bestLap();
     ASSERT_TRUE(best);
     MVChartController& chart = controller->chartController();
-    for (const char* call : {"initSubviews", "scaleGraphToFitScreen"}) {
-        EXPECT_TRUE(chart.received(call)) << call;
-    }
     EXPECT_TRUE(controller->trackController().received("initSubviews"));
     EXPECT_TRUE(controller->videoController().received("initSubviews"));
     // Position axis: the reference lap is the last selected one; one series per charted key.
@@ -77,6 +82,15 @@ TEST_F(MainWindowReactionsTest, FirstLoadReplacesTheLogoAndFillsEveryPane) {
     EXPECT_EQ(chart.dataForPlots()->size(), 2u);
     ASSERT_TRUE(best->positionIndexes());
     EXPECT_EQ(chart.xMax(), static_cast<double>(best->positionIndexes()->count()));
+    // One plot per charted key, fitted to the whole lap.
+    const std::vector<MVChartPlotView*> plots = chartPlots();
+    ASSERT_EQ(plots.size(), 2u);
+    EXPECT_EQ(plots[0]->key(), MVHelper::Key_Speed());
+    EXPECT_EQ(plots[1]->key(), MVHelper::Key_DeltaT());
+    for (MVChartPlotView* plot : plots) {
+        EXPECT_EQ(plot->xRange().location, 0.0);
+        EXPECT_NEAR(plot->xRange().length, chart.xMax() - 1, 1e-9);
+    }
     EXPECT_TRUE(controller->trackController().wholeLap());
     EXPECT_EQ(controller->videoController().arrayOfSelectedLaps(), std::vector<MVLapPtr>{best});
 }
@@ -122,8 +136,10 @@ TEST_F(MainWindowReactionsTest, LapClickRecomputesBehindTheOverlayAndTheClickLoc
 
     waitForRebuilds(before);
     EXPECT_TRUE(controller->middleView()->enableUserInteract());
-    for (const char* call : {"updateSubviewsBySelectedLaps", "scaleGraphToFitScreen"}) {
-        EXPECT_TRUE(controller->chartController().received(call)) << call;
+    for (MVChartPlotView* plot : chartPlots()) {
+        EXPECT_EQ(plot->arrayOfSelectedLaps(), (std::vector<MVLapPtr>{slowest, best}));
+        EXPECT_EQ(plot->dataForPlot().size(), 2u);
+        EXPECT_EQ(plot->xRange().location, 0.0);
     }
     EXPECT_TRUE(controller->trackController().received("updateTrackViewBySelectedLaps"));
     EXPECT_EQ(controller->lapsController().selectedLaps(), (std::vector<MVLapPtr>{slowest, best}));
@@ -158,6 +174,8 @@ TEST_P(MainWindowUnitTest, SpeedUnitChangeRedrawsWhatShowsSpeed) {
     }
     clearPaneCalls();
     const int before = rebuildsSoFar();
+    ASSERT_FALSE(chartPlots().empty());
+    const MVPlotCurves shownBefore = chartPlots().front()->dataForPlot();
 
     MVOptionsAndSettings::sharedManager().setSpeedUnit(1);
 
@@ -165,8 +183,8 @@ TEST_P(MainWindowUnitTest, SpeedUnitChangeRedrawsWhatShowsSpeed) {
     if (GetParam().redraws) waitForRebuilds(before);
     MainQueuePump::drain();
     EXPECT_EQ(rebuildsSoFar(), before + (GetParam().redraws ? 1 : 0));
-    EXPECT_EQ(controller->chartController().received("updateSubviewsByChangeUnit"),
-              GetParam().redraws);
+    // The first plot shows velocity in the new unit, or its delta times unchanged.
+    EXPECT_EQ(chartPlots().front()->dataForPlot() != shownBefore, GetParam().redraws);
     if (GetParam().redraws) {
         EXPECT_EQ(controller->fileController().speedUnit(), 1);
     }
@@ -230,10 +248,10 @@ TEST_F(MainWindowReactionsTest, ClosingSessionsRebuildsAndFinallyShowsTheLogo) {
     EXPECT_FALSE(MVGlobalData::sharedManager().bestLap());
     EXPECT_TRUE(controller->lapTables().empty());
     for (const MVPaneRecorder* pane : std::initializer_list<const MVPaneRecorder*>{
-             &controller->chartController(), &controller->trackController(),
-             &controller->videoController()}) {
+             &controller->trackController(), &controller->videoController()}) {
         EXPECT_TRUE(pane->received("removeSubviews"));
     }
+    EXPECT_FALSE(controller->chartController().chartView()->hasSubviews());
 
     // Nothing loaded: closing does nothing.
     before = rebuildsSoFar();

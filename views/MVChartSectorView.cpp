@@ -1,0 +1,184 @@
+#include "views/MVChartSectorView.h"
+
+#include "widgets/MVHelperColors.h"
+#include "widgets/MVTextField.h"
+#include "widgets/MVTextFieldForSectors.h"
+
+#include "session/MVHelperKeys.h"
+
+#include <QMouseEvent>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+std::vector<double> ratesOf(const std::vector<double>& values, double first, double last) {
+    std::vector<double> rates;
+    rates.reserve(values.size());
+    for (double v : values) rates.push_back(last != first ? (v - first) / (last - first) : 0.0);
+    return rates;
+}
+
+QRect rounded(const QRectF& r) {
+    return QRect(static_cast<int>(std::lround(r.x())), static_cast<int>(std::lround(r.y())),
+                 static_cast<int>(std::lround(r.width())),
+                 static_cast<int>(std::lround(r.height())));
+}
+
+}  // namespace
+
+MVChartSectorView::MVChartSectorView(QWidget* parent) : MVDarkBlueContainer(parent) {
+    setUp();
+}
+
+void MVChartSectorView::setUp() {
+    MVHelper::addColorLayerWithColor(QColor(85, 85, 85), this);
+    setCursor(Qt::IBeamCursor);
+    if (!container_) {
+        container_ = new QWidget(this);
+        container_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+    if (!box_) {
+        box_ = new QWidget(this);
+        box_->setAttribute(Qt::WA_TransparentForMouseEvents);
+        box_->setAttribute(Qt::WA_StyledBackground);
+        box_->setStyleSheet(QStringLiteral(
+            "background-color: rgba(255, 255, 255, 70); border: 1px solid rgb(0, 200, 0);"));
+        box_->setGeometry(0, 0, 0, 0);
+        zoomText_ = new MVTextField(box_);
+        zoomText_->setStyleSheet(QStringLiteral("background: transparent; border: none;"));
+        zoomText_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        zoomText_->setGeometry(20, 0, 200, height());
+    }
+}
+
+void MVChartSectorView::initSectorViewWithLap(MVLapPtr lap) {
+    lap_ = std::move(lap);
+    setUp();
+    updatePositionArray(lap_);
+}
+
+void MVChartSectorView::updatePositionArray(const MVLapPtr& lap) {
+    rates_.clear();
+    rates2_.clear();
+    if (!lap) return;
+    const std::vector<double>& b = lap->sectors()->values();
+    if (b.empty()) return;
+    rates_ = ratesOf(b, b.front(), b.back());
+    rates2_ = ratesOf(lap->sectors2()->values(), b.front(), b.back());
+}
+
+void MVChartSectorView::updateSectorViewWithLap(MVLapPtr lap) {
+    lap_ = std::move(lap);
+    updatePositionArray(lap_);
+}
+
+void MVChartSectorView::setContainerFrame(const QRectF& frame) {
+    containerFrame_ = frame;
+    container_->setGeometry(rounded(frame));
+}
+
+void MVChartSectorView::updateSubviewsFrameWithxShif(double shift, double move, double rate,
+                                                     bool changed) {
+    const double w = width();
+    if (!(shift > 0.0) || !std::isfinite(shift) || !std::isfinite(move) || !std::isfinite(rate)) {
+        return;
+    }
+    setContainerFrame(QRectF(-move / shift * w, 0, rate * w, height()));
+    if (changed) updateSectorsUI();
+}
+
+void MVChartSectorView::updateSubviewsWithGraphCurrentRange(const MVPlotRange& range, double max) {
+    const double W = width();
+    const double len = range.length;
+    if (!(len > 0.0) || !(max > 0.0) || !std::isfinite(len) || !std::isfinite(max)) return;
+    if (len != max) {
+        const double w = max / len * W;
+        setContainerFrame(QRectF(-range.location / max * w, 0, w, height()));
+    } else {
+        setContainerFrame(QRectF(0, 0, W, height()));
+    }
+    updateSectorsUI();
+}
+
+void MVChartSectorView::removeSectorsUI() {
+    const QList<QWidget*> children =
+        container_->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    for (QWidget* child : children) delete child;
+}
+
+MVTextFieldForSectors* MVChartSectorView::makeField(const QRectF& frame) {
+    auto* field = new MVTextFieldForSectors(container_);
+    field->setAttribute(Qt::WA_TransparentForMouseEvents);
+    field->setGeometry(rounded(frame));
+    field->show();
+    return field;
+}
+
+void MVChartSectorView::addField(int g, double x, double w, double h) {
+    MVTextFieldForSectors* field = makeField(QRectF(x, 0, w, h));
+    const QVector<QColor>& colours = MVHelper::Gui::ColorArray();
+    const int last = static_cast<int>(rates_.size()) - 1;
+    QString text;
+    int tag = g;
+    QColor background;
+    QColor textColour = MVHelper::Gui::DarkBlueColor();
+    if (lap_ && lap_->isWholeFileLap()) {
+        if (g == 1) {
+            text = QStringLiteral("Out"), tag = -1, background = QColor(85, 85, 85);
+            textColour = Qt::white;
+        } else if (g == last) {
+            text = QStringLiteral("In"), tag = -1, background = Qt::green, textColour = Qt::white;
+        } else {
+            text = QStringLiteral("L%1").arg(g - 1), tag = g - 1;
+            background = colours[(g - 2) % colours.size()];
+        }
+    } else {
+        text = QStringLiteral("S%1").arg(g);
+        background = colours[(g - 1) % colours.size()];
+    }
+    field->setText(text);
+    field->setProperty("tag", tag);
+    field->setBackgroundColor(background);
+    field->setTextColor(textColour);
+}
+
+void MVChartSectorView::updateSectorsUI() {
+    removeSectorsUI();
+    const double wc = containerFrame_.width();
+    const double hc = containerFrame_.height();
+    if (rates_.size() < 2) return;
+    for (std::size_t g = 1; g < rates_.size(); ++g) {
+        const double x = rates_[g - 1] * wc;
+        const auto crossing = std::find_if(rates2_.begin(), rates2_.end(), [&](double q) {
+            return rates_[g - 1] < q && q <= rates_[g];
+        });
+        if (crossing == rates2_.end()) {
+            addField(static_cast<int>(g), x, (rates_[g] - rates_[g - 1]) * wc, hc);
+            continue;
+        }
+        const double q = *crossing;
+        makeField(QRectF(q * wc, 0, (rates_[g] - q) * wc, hc))->setBackgroundColor(Qt::yellow);
+        addField(static_cast<int>(g), x, (q - rates_[g - 1]) * wc, hc);
+    }
+}
+
+std::vector<MVTextFieldForSectors*> MVChartSectorView::sectorFields() const {
+    std::vector<MVTextFieldForSectors*> fields;
+    for (QObject* child : container_->children()) {
+        auto* field = qobject_cast<MVTextFieldForSectors*>(child);
+        if (field && !field->text().isEmpty()) fields.push_back(field);
+    }
+    std::sort(fields.begin(), fields.end(),
+              [](auto* a, auto* b) { return a->geometry().x() < b->geometry().x(); });
+    return fields;
+}
+
+void MVChartSectorView::resizeEvent(QResizeEvent*) {
+    zoomText_->setGeometry(20, 0, 200, height());
+    QRectF frame = containerFrame_;
+    frame.setHeight(height());
+    setContainerFrame(frame);
+    updateSectorsUI();
+}

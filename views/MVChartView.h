@@ -1,0 +1,86 @@
+#pragma once
+
+#include "views/MVChartPlotStackView.h"
+#include "views/MVChartSectorView.h"
+#include "views/MVChartShared.h"
+#include "views/MVChartToolBarView.h"
+
+#include "session/MVLap.h"
+#include "session/MVPlotData.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <string>
+#include <vector>
+
+class QVariantAnimation;
+
+// The chart area: from top to bottom the chart tool bar (25 points), the video-thumbnail slot
+// (100 points when shown, 0 when hidden; empty for now), the sector strip (21 points) and the
+// plot stack. It opens and closes the thumbnail slot in a 0.2 s animation and posts
+// "MVNotificationThumbnailShowed" / "MVNotificationThumbnailHided" when it has finished, and
+// posts "MVNotificationBoundsDidChanged" (object: this view) on every change of its width.
+// Main thread only.
+class MVChartView : public QWidget {
+    Q_OBJECT
+  public:
+    explicit MVChartView(MVChartShared shared = MVChartShared::process(),
+                         QWidget* parent = nullptr);
+    ~MVChartView() override;
+
+    void setXMax(double v) { xMax_ = v; }
+    void setXShift(double v) { xShift_ = v; }
+    void setXMove(double v) { xMove_ = v; }
+    void setReferenceLap(MVLapPtr lap) { referenceLap_ = std::move(lap); }
+    void setArrayOfSelectedKeys(std::vector<std::string> keys) { keys_ = std::move(keys); }
+    void setDataForPlots(MVPlotSeries data) { data_ = std::move(data); }
+    void setArrayOfSelectedLaps(std::vector<MVLapPtr> laps) { laps_ = std::move(laps); }
+    double xMax() const { return xMax_; }
+    double xShift() const { return xShift_; }
+    double xMove() const { return xMove_; }
+    const MVLapPtr& referenceLap() const { return referenceLap_; }
+
+    MVChartToolBarView* toolBarView() const { return toolBarView_; }
+    QWidget* thumbnailView() const { return thumbnailView_; }
+    MVChartSectorView* sectorView() const { return sectorView_; }
+    MVChartPlotStackView* plotStackView() const { return plotStackView_; }
+    bool hasSubviews() const { return toolBarView_ || plotStackView_; }
+
+    void initSubviewsWithHideThumbnail(bool hidden);
+    void removeSubviews();
+    void hideOrShowThumbnailView(bool show);
+    // The thumbnail slot's height: VideoHeight when shown, 0 when hidden.
+    double thumbnailHeight() const { return thumbnailHeight_; }
+    // Length of the thumbnail animation in milliseconds (200; tests set 0: no animation).
+    void setAnimationDuration(int ms) { animationDuration_ = ms; }
+    // Lays the sub-views out now.
+    void layOut();
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    void initToolBarView();
+    void initThumbnailView();
+    void initSectorView();
+    void initChartPlotStackView();
+    void finishThumbnailAnimation(bool shown);
+
+    MVChartShared shared_;
+    double oldWidth_ = 0.0;
+    double thumbnailHeight_ = 0.0;
+    int animationDuration_ = 200;
+    QPointer<QVariantAnimation> animation_;
+    QPointer<MVChartToolBarView> toolBarView_;
+    QPointer<QWidget> thumbnailView_;
+    QPointer<MVChartSectorView> sectorView_;
+    QPointer<MVChartPlotStackView> plotStackView_;
+    double xMax_ = 0.0;
+    double xShift_ = 0.0;
+    double xMove_ = 0.0;
+    MVLapPtr referenceLap_;
+    std::vector<std::string> keys_;
+    MVPlotSeries data_;
+    std::vector<MVLapPtr> laps_;
+};
