@@ -3,7 +3,6 @@
 // a summary line in their panes.
 #include "app/MVChartController.h"
 #include "app/MVMenuController.h"
-#include "app/MVTrackController.h"
 #include "app/MVVideoController.h"
 
 #include <QStringList>
@@ -119,67 +118,6 @@ void MVChartController::moveDown() {
 }
 void MVChartController::showOrHideThumbnailFromButtonClick(bool) {
     record("showOrHideThumbnailFromButtonClick");
-}
-
-// ---- Track map --------------------------------------------------------------------------------
-
-void MVTrackController::setTrackView(QWidget* view) {
-    record("setTrackView");
-    setPane(view);
-}
-
-void MVTrackController::setArrayOfSelectedLaps(std::vector<MVLapPtr> v) {
-    record("setArrayOfSelectedLaps");
-    arrayOfSelectedLaps_.set(std::move(v));
-}
-void MVTrackController::setBestLap(MVLapPtr v) {
-    record("setBestLap");
-    bestLap_.set(std::move(v));
-}
-void MVTrackController::setWholeLap(MVLapPtr v) {
-    record("setWholeLap");
-    wholeLap_.set(std::move(v));
-}
-void MVTrackController::setTrackBorderArray(std::vector<MV2DSegmentPtr> v) {
-    record("setTrackBorderArray");
-    trackBorderArray_.set(std::move(v));
-}
-void MVTrackController::setAvailableTracks(std::vector<MVTrackInfoPtr> v) {
-    record("setAvailableTracks");
-    availableTracks_.set(std::move(v));
-}
-void MVTrackController::setTrackInfo(MVTrackInfoPtr v) {
-    record("setTrackInfo");
-    trackInfo_.set(std::move(v));
-}
-
-void MVTrackController::refreshSummary() {
-    const MVTrackInfoPtr track = trackInfo();
-    showSummary(QStringLiteral("Track map: %1\n%2")
-                    .arg(track ? QString::fromStdString(track->trackName()) : QStringLiteral("-"),
-                         describeLaps(arrayOfSelectedLaps())));
-}
-
-void MVTrackController::initSubviews() {
-    record("initSubviews");
-    refreshSummary();
-}
-void MVTrackController::removeSubviews() {
-    record("removeSubviews");
-    showSummary(QString());
-}
-void MVTrackController::updateTrackViewBySelectedLaps() {
-    record("updateTrackViewBySelectedLaps");
-    refreshSummary();
-}
-void MVTrackController::updateTrackViewByTrackBoarderArray() {
-    record("updateTrackViewByTrackBoarderArray");
-}
-void MVTrackController::resetTrackMap() {
-    record("resetTrackMap");
-}
-void MVTrackController::lockOrUnlockMapFromButtonClick(bool) {
-    record("lockOrUnlockMapFromButtonClick");
 }
 
 // ---- Video ------------------------------------------------------------------------------------

@@ -7,7 +7,9 @@
 #include "app/MVMenuController.h"
 #include "app/MVMiddleView.h"
 #include "widgets/MVProgressHUD.h"
-#include "app/MVTrackController.h"
+#include "views/MVTrackController.h"
+#include "views/MVTrackMapView.h"
+#include "views/MVTrackView.h"
 #include "app/MVVideoController.h"
 #include "session/MVHelperKeys.h"
 #include "session/MVNotifications.h"
@@ -29,7 +31,6 @@ class MainWindowReactionsTest : public testing_support::MainWindowFixture {
   protected:
     void clearPaneCalls() {
         controller->chartController().clearCalls();
-        controller->trackController().clearCalls();
         controller->videoController().clearCalls();
     }
     // Pumps until `applied` rebuilds more than `before` have reached the panes.
@@ -68,7 +69,7 @@ TEST_F(MainWindowReactionsTest, FirstLoadReplacesTheLogoAndFillsEveryPane) {
     for (const char* call : {"initSubviews", "scaleGraphToFitScreen"}) {
         EXPECT_TRUE(chart.received(call)) << call;
     }
-    EXPECT_TRUE(controller->trackController().received("initSubviews"));
+    EXPECT_TRUE(controller->trackController().trackView()->hasSubviews());
     EXPECT_TRUE(controller->videoController().received("initSubviews"));
     // Position axis: the reference lap is the last selected one; one series per charted key.
     EXPECT_EQ(chart.referenceLap(), best);
@@ -125,7 +126,9 @@ TEST_F(MainWindowReactionsTest, LapClickRecomputesBehindTheOverlayAndTheClickLoc
     for (const char* call : {"updateSubviewsBySelectedLaps", "scaleGraphToFitScreen"}) {
         EXPECT_TRUE(controller->chartController().received(call)) << call;
     }
-    EXPECT_TRUE(controller->trackController().received("updateTrackViewBySelectedLaps"));
+    ASSERT_TRUE(controller->trackController().trackMapView());
+    EXPECT_EQ(controller->trackController().trackMapView()->arrayOfSelectedLaps(),
+              (std::vector<MVLapPtr>{slowest, best}));
     EXPECT_EQ(controller->lapsController().selectedLaps(), (std::vector<MVLapPtr>{slowest, best}));
     EXPECT_EQ(controller->chartController().arrayOfSelectedLaps(),
               (std::vector<MVLapPtr>{slowest, best}));
@@ -230,10 +233,10 @@ TEST_F(MainWindowReactionsTest, ClosingSessionsRebuildsAndFinallyShowsTheLogo) {
     EXPECT_FALSE(MVGlobalData::sharedManager().bestLap());
     EXPECT_TRUE(controller->lapTables().empty());
     for (const MVPaneRecorder* pane : std::initializer_list<const MVPaneRecorder*>{
-             &controller->chartController(), &controller->trackController(),
-             &controller->videoController()}) {
+             &controller->chartController(), &controller->videoController()}) {
         EXPECT_TRUE(pane->received("removeSubviews"));
     }
+    EXPECT_FALSE(controller->trackController().trackView()->hasSubviews());
 
     // Nothing loaded: closing does nothing.
     before = rebuildsSoFar();
