@@ -14,6 +14,8 @@
 #include "support/SessionGenerator.h"
 #include "views/MVTrackController.h"
 #include "views/MVTrackMapView.h"
+#include "views/MVTrackToolBarView.h"
+#include "widgets/MVButton.h"
 #include "views/MVTrackWizardView.h"
 #include "views/MVTrackWizardWindowController.h"
 #include "widgets/MainQueueBinding.h"
@@ -24,6 +26,8 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QThread>
+
+#include <cmath>
 
 #include <cstdio>
 #include <cstdlib>
@@ -69,6 +73,41 @@ bool save(const QString& out) {
     return ok;
 }
 
+// An outline 7 m either side of the lap's line (left edge, then the right edge back), written as
+// a circuit outline file: minutes of arc, longitude west-positive.
+fs::path writeOutline(const MVLap& lap, const fs::path& folder) {
+    std::vector<MVPoint> line;
+    for (const auto& list : lap.map()->sectorSegments()) {
+        for (const MV2DSegmentPtr& s : list) {
+            if (s->point().x != 0 || s->point().y != 0) line.push_back(s->point());
+        }
+    }
+    std::vector<MVPoint> left, right;
+    for (size_t i = 1; i + 1 < line.size(); ++i) {
+        const double dx = line[i + 1].x - line[i - 1].x, dy = line[i + 1].y - line[i - 1].y;
+        const double norm = std::hypot(dx, dy);
+        if (norm <= 0) continue;
+        const MVPoint n{-dy / norm * 7, dx / norm * 7};
+        left.push_back({line[i].x + n.x, line[i].y + n.y});
+        right.push_back({line[i].x - n.x, line[i].y - n.y});
+    }
+    std::vector<MVPoint> outline = left;
+    outline.insert(outline.end(), right.rbegin(), right.rend());
+    if (!left.empty()) outline.push_back(left.front());
+    const MVLocation base = MVGLDFileManager::sharedManager().baseLocationOrOrigin();
+    constexpr double kMetresPerDegree = 111195.0;
+    const fs::path file = folder / "my outline.cir";
+    std::ofstream cir(file);
+    cir << "[header]\nLatitude\nLongitude\n[data]\n";
+    for (const MVPoint& p : outline) {
+        const double lat = base.latitude() + p.y / kMetresPerDegree;
+        const double lon =
+            base.longitude() + p.x / (kMetresPerDegree * std::cos(lat * M_PI / 180));
+        cir << std::to_string(lat * 60) << ' ' << std::to_string(-lon * 60) << '\n';
+    }
+    return file;
+}
+
 int twoLaps(AppDelegate& delegate, const fs::path& scratch, const QString& out) {
     testing_support::SessionOptions options;
     options.laps = 4;
@@ -94,14 +133,37 @@ int twoLaps(AppDelegate& delegate, const fs::path& scratch, const QString& out) 
                                                        {{"selectedLap", slowest}});
     if (!waitFor([vc, before] { return vc->appliedRebuilds() > before; }, 30000)) return 1;
     settle(1500);
-    MVSynchronization& cursor = MVSynchronization::sharedManager();
-    if (MVOptionsAndSettings::sharedManager().mode() == 0) {
-        cursor.setSyncTime(slowest->duration() * 0.35);
-    } else {
-        cursor.setSyncIndexOfPosition(slowest->positionIndexes()->count() * 0.35);
-    }
+    // The user's own outline, through the chooser's notification.
+    auto overlay = MVTrackInfo::instance();
+    overlay->setUrlFromCustomer(writeOutline(*slowest, scratch));
+    platform::NotificationCenter::defaultCenter().post(MVNotificationOverlayChanged, nullptr,
+                                                       {{"track", overlay}});
+    settle(1000);
+    // Both laps 35 % of the slower lap's time in: the faster one is further on.
+    MVSynchronization::sharedManager().setSyncTime(slowest->duration() * 0.35);
     settle(600);
-    return save(out) ? 0 : 1;
+    if (!save(out)) return 1;
+    // The map alone in the window (the tool bar's expand button).
+    platform::NotificationCenter::defaultCenter().post(MVNotificationTrackMapFullScreen);
+    settle(1500);
+    MVSynchronization::sharedManager().setSyncTime(slowest->duration() * 0.35);
+    settle(300);
+    QString full = out;
+    full.replace(QStringLiteral(".png"), QStringLiteral("_full.png"));
+    if (!save(full)) return 1;
+    // Route mode (sectors off), locked on the faster marker and zoomed in.
+    MVTrackController& track = vc->trackController();
+    track.toolBarView()->sectorFlagButton()->click();
+    track.toolBarView()->lockButton()->click();
+    for (int i = 0; i < 14; ++i) track.trackMapView()->zoomIn();
+    settle(300);
+    QString routes = out;
+    routes.replace(QStringLiteral(".png"), QStringLiteral("_routes.png"));
+    const bool saved = save(routes);
+    // Leave the stored flags as they were.
+    track.toolBarView()->sectorFlagButton()->click();
+    track.toolBarView()->lockButton()->click();
+    return saved ? 0 : 1;
 }
 
 int wizard(AppDelegate& delegate, const fs::path& scratch, const QString& out) {
@@ -127,7 +189,20 @@ int wizard(AppDelegate& delegate, const fs::path& scratch, const QString& out) {
     const MVViewPoint at = vp.toScreen(vp.project(route[route.size() / 3]->point()));
     map->clickAt(QPointF(at.x, at.y), false);
     settle(500);
-    return save(out) ? 0 : 1;
+    if (!save(out)) return 1;
+    // Yes: the sessions are parsed again with the new gate and the lap table fills.
+    const int before = vc->appliedRebuilds();
+    track.wizardWindowController()->yesButton();
+    const bool filled = waitFor(
+        [vc, before] {
+            const auto& laps = MVGLDFileManager::sharedManager().arrayOfMVLaps();
+            return vc->appliedRebuilds() > before && !laps.empty() && !laps.front()->data().empty();
+        },
+        30000);
+    settle(1500);
+    QString after = out;
+    after.replace(QStringLiteral(".png"), QStringLiteral("_yes.png"));
+    return filled && save(after) ? 0 : 1;
 }
 
 }  // namespace
