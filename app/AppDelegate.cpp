@@ -2,7 +2,7 @@
 
 #include "views/MVChartController.h"
 #include "app/MVLapsController.h"
-#include "app/MVTrackController.h"
+#include "views/MVTrackController.h"
 #include "app/MVVideoController.h"
 #include "app/MVZQViewController.h"
 #include "session/MVNotifications.h"

@@ -1,8 +1,7 @@
-// The track-map and video pane controllers and the tool-button bar's controller, as they
+// The video pane controller and the tool-button bar's controller, as they
 // stand until their own views are built: they keep their data, record their operations and show
 // a summary line in their panes.
 #include "app/MVMenuController.h"
-#include "app/MVTrackController.h"
 #include "app/MVVideoController.h"
 
 #include <QStringList>
@@ -24,67 +23,6 @@ QString describeLaps(const std::vector<MVLapPtr>& laps) {
 }
 
 }  // namespace
-
-// ---- Track map --------------------------------------------------------------------------------
-
-void MVTrackController::setTrackView(QWidget* view) {
-    record("setTrackView");
-    setPane(view);
-}
-
-void MVTrackController::setArrayOfSelectedLaps(std::vector<MVLapPtr> v) {
-    record("setArrayOfSelectedLaps");
-    arrayOfSelectedLaps_.set(std::move(v));
-}
-void MVTrackController::setBestLap(MVLapPtr v) {
-    record("setBestLap");
-    bestLap_.set(std::move(v));
-}
-void MVTrackController::setWholeLap(MVLapPtr v) {
-    record("setWholeLap");
-    wholeLap_.set(std::move(v));
-}
-void MVTrackController::setTrackBorderArray(std::vector<MV2DSegmentPtr> v) {
-    record("setTrackBorderArray");
-    trackBorderArray_.set(std::move(v));
-}
-void MVTrackController::setAvailableTracks(std::vector<MVTrackInfoPtr> v) {
-    record("setAvailableTracks");
-    availableTracks_.set(std::move(v));
-}
-void MVTrackController::setTrackInfo(MVTrackInfoPtr v) {
-    record("setTrackInfo");
-    trackInfo_.set(std::move(v));
-}
-
-void MVTrackController::refreshSummary() {
-    const MVTrackInfoPtr track = trackInfo();
-    showSummary(QStringLiteral("Track map: %1\n%2")
-                    .arg(track ? QString::fromStdString(track->trackName()) : QStringLiteral("-"),
-                         describeLaps(arrayOfSelectedLaps())));
-}
-
-void MVTrackController::initSubviews() {
-    record("initSubviews");
-    refreshSummary();
-}
-void MVTrackController::removeSubviews() {
-    record("removeSubviews");
-    showSummary(QString());
-}
-void MVTrackController::updateTrackViewBySelectedLaps() {
-    record("updateTrackViewBySelectedLaps");
-    refreshSummary();
-}
-void MVTrackController::updateTrackViewByTrackBoarderArray() {
-    record("updateTrackViewByTrackBoarderArray");
-}
-void MVTrackController::resetTrackMap() {
-    record("resetTrackMap");
-}
-void MVTrackController::lockOrUnlockMapFromButtonClick(bool) {
-    record("lockOrUnlockMapFromButtonClick");
-}
 
 // ---- Video ------------------------------------------------------------------------------------
 

@@ -12,7 +12,7 @@
 #include "widgets/MVProgressHUD.h"
 #include "app/MVSplitView.h"
 #include "app/MVStatusView.h"
-#include "app/MVTrackController.h"
+#include "views/MVTrackController.h"
 #include "app/MVVideoController.h"
 #include "app/MVZQViewControllerWorker.h"
 #include "session/MVGlobalData.h"
@@ -143,7 +143,7 @@ void MVZQViewController::createControllers() {
     videoController_->setVideoView(videoView_);
     chartController_ = std::make_shared<MVChartController>();
     chartController_->setChartView(chartView_);
-    trackController_ = std::make_shared<MVTrackController>();
+    trackController_ = std::make_shared<MVTrackController>(manager_);
     trackController_->setTrackView(trackView_);
     lapsController_ = makeMainThreadOwned(new MVLapsController(manager_));
     lapsController_->setLapsView(lapsView_);

@@ -3,7 +3,7 @@
 #include "views/MVChartController.h"
 #include "app/MVMiddleView.h"
 #include "app/MVSplitView.h"
-#include "app/MVTrackController.h"
+#include "views/MVTrackController.h"
 #include "app/MVZQViewControllerWorker.h"
 #include "session/MVHelperKeys.h"
 #include "session/MVOptionsAndSettings.h"

@@ -5,7 +5,7 @@
 #include "views/MVChartController.h"
 #include "app/MVLapsController.h"
 #include "app/MVLapsView.h"
-#include "app/MVTrackController.h"
+#include "views/MVTrackController.h"
 #include "app/MVVideoController.h"
 #include "app/MVZQViewControllerWorker.h"
 #include "session/MVGlobalData.h"

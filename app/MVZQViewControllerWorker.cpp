@@ -5,7 +5,7 @@
 #include "views/MVChartController.h"
 #include "app/MVLapsController.h"
 #include "app/MVStatusView.h"
-#include "app/MVTrackController.h"
+#include "views/MVTrackController.h"
 #include "app/MVVideoController.h"
 #include "session/MVGlobalData.h"
 #include "session/MVHelperKeys.h"

@@ -163,7 +163,11 @@ void fetchMapDataWithWholeFileLap(MVLap& lap, const MVGLDFileManager& manager,
 std::optional<std::vector<MVLocation>> readCircuitOutline(const std::filesystem::path& file) {
     auto text = platform::folders::readFile(file);
     if (!text) return std::nullopt;
-    const auto lines = MVGLDReader::splitGLDLines(*text);
+    return readCircuitOutlineText(*text);
+}
+
+std::optional<std::vector<MVLocation>> readCircuitOutlineText(std::string_view text) {
+    const auto lines = MVGLDReader::splitGLDLines(text);
     auto find = [&](std::string_view a, std::string_view b) -> std::optional<size_t> {
         for (std::string_view marker : {a, b}) {
             for (size_t i = 0; i < lines.size(); ++i) {

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 // A lap's map geometry (its points on the plane about the manager's base location, one list per
@@ -45,5 +46,7 @@ std::vector<MV2DSegmentPtr> mapDataCalculation(
 // positive, "," or "." as decimal mark). Every channel name and every row is read, whatever the
 // line ends. nullopt when a marker or one of the two channels is missing or a row cannot be read.
 std::optional<std::vector<MVLocation>> readCircuitOutline(const std::filesystem::path& file);
+// The same for the file's text already in memory.
+std::optional<std::vector<MVLocation>> readCircuitOutlineText(std::string_view text);
 
 }  // namespace MVLapMapData

@@ -10,7 +10,9 @@
 #include "app/MVMenuController.h"
 #include "app/MVMiddleView.h"
 #include "widgets/MVProgressHUD.h"
-#include "app/MVTrackController.h"
+#include "views/MVTrackController.h"
+#include "views/MVTrackMapView.h"
+#include "views/MVTrackView.h"
 #include "app/MVVideoController.h"
 #include "session/MVHelperKeys.h"
 #include "session/MVNotifications.h"
@@ -31,7 +33,6 @@ using testing_support::MainQueuePump;
 class MainWindowReactionsTest : public testing_support::MainWindowFixture {
   protected:
     void clearPaneCalls() {
-        controller->trackController().clearCalls();
         controller->videoController().clearCalls();
     }
     // Pumps until `applied` rebuilds more than `before` have reached the panes.
@@ -73,7 +74,7 @@ TEST_F(MainWindowReactionsTest, FirstLoadReplacesTheLogoAndFillsEveryPane) {
     const MVLapPtr best = MVGlobalData::sharedManager().bestLap();
     ASSERT_TRUE(best);
     MVChartController& chart = controller->chartController();
-    EXPECT_TRUE(controller->trackController().received("initSubviews"));
+    EXPECT_TRUE(controller->trackController().trackView()->hasSubviews());
     EXPECT_TRUE(controller->videoController().received("initSubviews"));
     // Position axis: the reference lap is the last selected one; one series per charted key.
     EXPECT_EQ(chart.referenceLap(), best);
@@ -141,7 +142,9 @@ TEST_F(MainWindowReactionsTest, LapClickRecomputesBehindTheOverlayAndTheClickLoc
         EXPECT_EQ(plot->dataForPlot().size(), 2u);
         EXPECT_EQ(plot->xRange().location, 0.0);
     }
-    EXPECT_TRUE(controller->trackController().received("updateTrackViewBySelectedLaps"));
+    ASSERT_TRUE(controller->trackController().trackMapView());
+    EXPECT_EQ(controller->trackController().trackMapView()->arrayOfSelectedLaps(),
+              (std::vector<MVLapPtr>{slowest, best}));
     EXPECT_EQ(controller->lapsController().selectedLaps(), (std::vector<MVLapPtr>{slowest, best}));
     EXPECT_EQ(controller->chartController().arrayOfSelectedLaps(),
               (std::vector<MVLapPtr>{slowest, best}));
@@ -248,10 +251,11 @@ TEST_F(MainWindowReactionsTest, ClosingSessionsRebuildsAndFinallyShowsTheLogo) {
     EXPECT_FALSE(MVGlobalData::sharedManager().bestLap());
     EXPECT_TRUE(controller->lapTables().empty());
     for (const MVPaneRecorder* pane : std::initializer_list<const MVPaneRecorder*>{
-             &controller->trackController(), &controller->videoController()}) {
+             &controller->videoController()}) {
         EXPECT_TRUE(pane->received("removeSubviews"));
     }
     EXPECT_FALSE(controller->chartController().chartView()->hasSubviews());
+    EXPECT_FALSE(controller->trackController().trackView()->hasSubviews());
 
     // Nothing loaded: closing does nothing.
     before = rebuildsSoFar();

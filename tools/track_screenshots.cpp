@@ -1,0 +1,232 @@
+// Takes the track pane's screenshots for the documentation: the real main window on a generated
+// session, run under a real X server (Xvfb). Everything it writes besides the pictures goes to a
+// scratch folder of its own.
+//
+//   track-screenshots laps OUT.png     two compared laps, the markers at the shared cursor
+//   track-screenshots wizard OUT.png   a session no circuit matched: the wizard, after a click
+#include "app/AppDelegate.h"
+#include "app/MVZQViewController.h"
+#include "platform/NotificationCenter.h"
+#include "session/MVGLDFileManager.h"
+#include "session/MVNotifications.h"
+#include "session/MVOptionsAndSettings.h"
+#include "session/MVSynchronization.h"
+#include "support/SessionGenerator.h"
+#include "views/MVTrackController.h"
+#include "views/MVTrackMapView.h"
+#include "views/MVTrackToolBarView.h"
+#include "widgets/MVButton.h"
+#include "views/MVTrackWizardView.h"
+#include "views/MVTrackWizardWindowController.h"
+#include "widgets/MainQueueBinding.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QPixmap>
+#include <QScreen>
+#include <QThread>
+
+#include <cmath>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool waitFor(const std::function<bool()>& done, int limitMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > limitMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(10);
+    }
+    return true;
+}
+
+void settle(int ms) {
+    waitFor([] { return false; }, ms);
+}
+
+fs::path scratchFolder() {
+    std::string tmpl = (fs::temp_directory_path() / "gridlark-shots-XXXXXX").string();
+    if (mkdtemp(tmpl.data()) == nullptr) std::abort();
+    const fs::path scratch = tmpl;
+    for (const char* sub : {"config", "data", "cache"}) fs::create_directories(scratch / sub);
+    setenv("XDG_CONFIG_HOME", (scratch / "config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (scratch / "data").c_str(), 1);
+    setenv("XDG_CACHE_HOME", (scratch / "cache").c_str(), 1);
+    return scratch;
+}
+
+bool save(const QString& out) {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const bool ok = screen != nullptr && screen->grabWindow(0).save(out);
+    std::fprintf(stderr, "%s %s\n", ok ? "wrote" : "could not write", qPrintable(out));
+    return ok;
+}
+
+// An outline 7 m either side of the lap's line (left edge, then the right edge back), written as
+// a circuit outline file: minutes of arc, longitude west-positive.
+fs::path writeOutline(const MVLap& lap, const fs::path& folder) {
+    std::vector<MVPoint> line;
+    for (const auto& list : lap.map()->sectorSegments()) {
+        for (const MV2DSegmentPtr& s : list) {
+            if (s->point().x != 0 || s->point().y != 0) line.push_back(s->point());
+        }
+    }
+    std::vector<MVPoint> left, right;
+    for (size_t i = 1; i + 1 < line.size(); ++i) {
+        const double dx = line[i + 1].x - line[i - 1].x, dy = line[i + 1].y - line[i - 1].y;
+        const double norm = std::hypot(dx, dy);
+        if (norm <= 0) continue;
+        const MVPoint n{-dy / norm * 7, dx / norm * 7};
+        left.push_back({line[i].x + n.x, line[i].y + n.y});
+        right.push_back({line[i].x - n.x, line[i].y - n.y});
+    }
+    std::vector<MVPoint> outline = left;
+    outline.insert(outline.end(), right.rbegin(), right.rend());
+    if (!left.empty()) outline.push_back(left.front());
+    const MVLocation base = MVGLDFileManager::sharedManager().baseLocationOrOrigin();
+    constexpr double kMetresPerDegree = 111195.0;
+    const fs::path file = folder / "my outline.cir";
+    std::ofstream cir(file);
+    cir << "[header]\nLatitude\nLongitude\n[data]\n";
+    for (const MVPoint& p : outline) {
+        const double lat = base.latitude() + p.y / kMetresPerDegree;
+        const double lon =
+            base.longitude() + p.x / (kMetresPerDegree * std::cos(lat * M_PI / 180));
+        cir << std::to_string(lat * 60) << ' ' << std::to_string(-lon * 60) << '\n';
+    }
+    return file;
+}
+
+int twoLaps(AppDelegate& delegate, const fs::path& scratch, const QString& out) {
+    testing_support::SessionOptions options;
+    options.laps = 4;
+    options.lapPace = {0.86, 0.93, 1.0, 0.9};
+    options.withLapTiming = true;
+    const fs::path file = scratch / "Larkfield.gld";
+    testing_support::writeSessionFile(file, testing_support::generateSession(options).text);
+    MVZQViewController* vc = delegate.viewController();
+    delegate.openFile(QString::fromStdString(file.string()));
+    delegate.applicationDidFinishLaunching();
+    if (!waitFor([vc] { return vc->finishedLoads() > 0 && vc->appliedRebuilds() > 0; }, 30000)) {
+        return 1;
+    }
+    settle(500);
+    // Tick the slowest lap beside the best one.
+    const auto& laps = MVGLDFileManager::sharedManager().arrayOfMVLaps().front()->data();
+    MVLapPtr slowest = laps.front();
+    for (const MVLapPtr& lap : laps) {
+        if (lap->duration() > slowest->duration()) slowest = lap;
+    }
+    const int before = vc->appliedRebuilds();
+    platform::NotificationCenter::defaultCenter().post(MVLapDidSelected, nullptr,
+                                                       {{"selectedLap", slowest}});
+    if (!waitFor([vc, before] { return vc->appliedRebuilds() > before; }, 30000)) return 1;
+    settle(1500);
+    // The user's own outline, through the chooser's notification.
+    auto overlay = MVTrackInfo::instance();
+    overlay->setUrlFromCustomer(writeOutline(*slowest, scratch));
+    platform::NotificationCenter::defaultCenter().post(MVNotificationOverlayChanged, nullptr,
+                                                       {{"track", overlay}});
+    settle(1000);
+    // Both laps 35 % of the slower lap's time in: the faster one is further on.
+    MVSynchronization::sharedManager().setSyncTime(slowest->duration() * 0.35);
+    settle(600);
+    if (!save(out)) return 1;
+    // The map alone in the window (the tool bar's expand button).
+    platform::NotificationCenter::defaultCenter().post(MVNotificationTrackMapFullScreen);
+    settle(1500);
+    MVSynchronization::sharedManager().setSyncTime(slowest->duration() * 0.35);
+    settle(300);
+    QString full = out;
+    full.replace(QStringLiteral(".png"), QStringLiteral("_full.png"));
+    if (!save(full)) return 1;
+    // Route mode (sectors off), locked on the faster marker and zoomed in.
+    MVTrackController& track = vc->trackController();
+    track.toolBarView()->sectorFlagButton()->click();
+    track.toolBarView()->lockButton()->click();
+    for (int i = 0; i < 14; ++i) track.trackMapView()->zoomIn();
+    settle(300);
+    QString routes = out;
+    routes.replace(QStringLiteral(".png"), QStringLiteral("_routes.png"));
+    const bool saved = save(routes);
+    // Leave the stored flags as they were.
+    track.toolBarView()->sectorFlagButton()->click();
+    track.toolBarView()->lockButton()->click();
+    return saved ? 0 : 1;
+}
+
+int wizard(AppDelegate& delegate, const fs::path& scratch, const QString& out) {
+    testing_support::SessionOptions options;
+    options.laps = 3;
+    const fs::path file = scratch / "Unknown place.gld";
+    testing_support::writeSessionFile(file, testing_support::generateSession(options).text);
+    std::ofstream(scratch / "empty.xml") << "<?xml version=\"1.0\"?>\n<circuits>\n</circuits>\n";
+    MVGLDFileManager::sharedManager().setShippedCircuitDatabase(scratch / "empty.xml");
+    MVZQViewController* vc = delegate.viewController();
+    delegate.openFile(QString::fromStdString(file.string()));
+    delegate.applicationDidFinishLaunching();
+    MVTrackController& track = vc->trackController();
+    if (!waitFor([&track] { return track.wizardWindowController() &&
+                                   track.wizardWindowController()->isVisible(); },
+                 30000)) {
+        return 1;
+    }
+    settle(500);
+    MVTrackWizardView* map = track.wizardWindowController()->trackWizardView();
+    const auto& route = map->wholeMap()->sectorSegments().front();
+    const MVTrackMapViewport vp = map->viewport();
+    const MVViewPoint at = vp.toScreen(vp.project(route[route.size() / 3]->point()));
+    map->clickAt(QPointF(at.x, at.y), false);
+    settle(500);
+    if (!save(out)) return 1;
+    // Yes: the sessions are parsed again with the new gate and the lap table fills.
+    const int before = vc->appliedRebuilds();
+    track.wizardWindowController()->yesButton();
+    const bool filled = waitFor(
+        [vc, before] {
+            const auto& laps = MVGLDFileManager::sharedManager().arrayOfMVLaps();
+            return vc->appliedRebuilds() > before && !laps.empty() && !laps.front()->data().empty();
+        },
+        30000);
+    settle(1500);
+    QString after = out;
+    after.replace(QStringLiteral(".png"), QStringLiteral("_yes.png"));
+    return filled && save(after) ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: track-screenshots laps|wizard OUT.png\n");
+        return 2;
+    }
+    const fs::path scratch = scratchFolder();
+    QApplication application(argc, argv);
+    QApplication::setApplicationName("Gridlark");
+    app::MainQueueBinding mainQueue;
+    int result = 2;
+    {
+        AppDelegate delegate;
+        delegate.window()->resize(1360, 860);
+        delegate.window()->move(20, 20);
+        const std::string mode = argv[1];
+        if (mode == "laps") result = twoLaps(delegate, scratch, QString::fromLocal8Bit(argv[2]));
+        if (mode == "wizard") result = wizard(delegate, scratch, QString::fromLocal8Bit(argv[2]));
+        MVGLDFileManager::loadingQueue().drainFor(std::chrono::seconds(20));
+    }
+    std::error_code ignored;
+    fs::remove_all(scratch, ignored);
+    return result;
+}

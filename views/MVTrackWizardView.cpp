@@ -1,0 +1,230 @@
+#include "views/MVTrackWizardView.h"
+
+#include "views/MVTrackMapLayers.h"
+#include "session/MVGLDFileManager.h"
+#include "session/MVHelperGeometry.h"
+#include "session/MVStartFinish.h"
+#include "widgets/MVHelperColors.h"
+#include "widgets/MVTextField.h"
+
+#include <QHBoxLayout>
+#include <QLoggingCategory>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QVBoxLayout>
+
+namespace {
+
+Q_LOGGING_CATEGORY(wizardLog, "gridlark.trackwizard", QtInfoMsg)
+
+std::optional<MVPoint> pointOfGate(const MVPreviousNextLocationPtr& gate,
+                                   const MVGLDFileManager& manager) {
+    if (!gate) return std::nullopt;
+    const MV2DSegmentPtr at = MVStartFinish::segmentFromLocation(gate->nextLocation().get(), manager);
+    if (!at) return std::nullopt;
+    return at->point();
+}
+
+}  // namespace
+
+MVTrackWizardView::MVTrackWizardView(MVGLDFileManager& manager, QWidget* parent)
+    : QWidget(parent), manager_(manager) {
+    setObjectName(QStringLiteral("trackWizardView"));
+    informationLabel();
+}
+
+void MVTrackWizardView::informationLabel() {
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(8, 8, 8, 8);
+    column->addStretch(1);
+    for (const char* text :
+         {"Left Click to set Start/Finish", "Shift + Left Click to set Finish (Optional)"}) {
+        auto* label = new MVTextField(this);
+        label->setText(QString::fromUtf8(text));
+        label->setTextColor(Qt::white);
+        label->setFont(MVHelper::SmallTextFont());
+        label->setContentsMargins(4, 2, 4, 2);
+        MVHelper::addColorLayerWithColor(MVHelper::Gui::LightBlueColor(), label);
+        auto* row = new QHBoxLayout();
+        row->addStretch(1);
+        row->addWidget(label);
+        column->addLayout(row);
+    }
+}
+
+void MVTrackWizardView::setWholeMap(MVMapPtr map) {
+    wholeMap_ = std::move(map);
+    update();
+}
+
+void MVTrackWizardView::setBestMap(MVMapPtr map) {
+    bestMap_ = std::move(map);
+    update();
+}
+
+void MVTrackWizardView::setTrackBorderArray(std::vector<MV2DSegmentPtr> border) {
+    border_ = std::move(border);
+    update();
+}
+
+void MVTrackWizardView::setGateWidth(double metres) {
+    gateWidth_ = metres;
+    update();
+}
+
+std::optional<MVPoint> MVTrackWizardView::labelPoint() const {
+    return labelString_.isEmpty() ? std::nullopt : labelSegment_;
+}
+
+std::optional<MVPoint> MVTrackWizardView::flagPoint() const {
+    return flagSegment_;
+}
+
+std::optional<MVPoint> MVTrackWizardView::flagPoint2() const {
+    return flagSegment2_;
+}
+
+void MVTrackWizardView::setTrackInfo(MVTrackInfoPtr record) {
+    flagSegment_.reset();
+    flagSegment2_.reset();
+    labelSegment_.reset();
+    labelString_.clear();
+    trackInfo_ = std::move(record);
+    const MVPreviousNextLocationPtr start = trackInfo_ ? trackInfo_->sfLocations() : nullptr;
+    const MVPreviousNextLocationPtr finish = trackInfo_ ? trackInfo_->sfLocations2() : nullptr;
+    flagSegment_ = pointOfGate(start, manager_);
+    if (finish) flagSegment2_ = pointOfGate(finish, manager_);
+    lapDetected_ = MVStartFinish::quickCheckLapsNumber(start.get(), finish.get(), manager_);
+    labelString_ = QStringLiteral("%1 Laps detected").arg(lapDetected_);
+    // Without a gate the message stands at the plane's origin (the session's first fix).
+    labelSegment_ = flagSegment2_ ? flagSegment2_ : flagSegment_.value_or(MVPoint{});
+    update();
+    emit trackInfoChanged(trackInfo_);
+}
+
+void MVTrackWizardView::showMessage(const QString& text, std::optional<MVPoint> at) {
+    labelString_ = text;
+    labelSegment_ = at;
+    update();
+}
+
+const std::vector<MV2DSegmentPtr>* MVTrackWizardView::route() const {
+    if (!wholeMap_ || wholeMap_->sectorSegments().empty()) return nullptr;
+    return &wholeMap_->sectorSegments().front();
+}
+
+MVTrackMapViewport MVTrackWizardView::viewport() const {
+    MVTrackMapViewport viewport;
+    viewport.setViewSize(width(), height());
+    if (wholeMap_) {
+        viewport.setMapBox(wholeMap_->xMin(), wholeMap_->yMin(), wholeMap_->width(),
+                           wholeMap_->height());
+    }
+    viewport.resetScale();
+    viewport.setCentre(viewport.viewCentre());
+    return viewport;
+}
+
+std::int64_t MVTrackWizardView::findSegmentAtWholeLap(const std::vector<MV2DSegmentPtr>& route,
+                                                      MVPoint clicked, double threshold) {
+    MV2DSegment at;
+    at.setPoint(clicked);
+    bool inRun = false;
+    std::int64_t best = 0;
+    double bestDistance = 0;
+    for (size_t i = 0; i < route.size(); ++i) {
+        const double d = route[i] ? MVHelper::calculateDistance(*route[i], at) : threshold;
+        if (d < threshold) {
+            qCDebug(wizardLog, "+++Index:%zu (%f, %f) %3.2f", i, route[i]->point().x,
+                    route[i]->point().y, d);
+            if (!inRun || d < bestDistance) {
+                best = static_cast<std::int64_t>(i);
+                bestDistance = d;
+            }
+            inRun = true;
+        } else if (inRun) {
+            const std::int64_t chosen = best < 10 ? 0 : best;
+            qCDebug(wizardLog, "---Chosen Index:%lld", static_cast<long long>(chosen));
+            return chosen;
+        }
+    }
+    qCDebug(wizardLog, "---Chosen Index:0");
+    return 0;
+}
+
+void MVTrackWizardView::clickAt(QPointF widgetPoint, bool shift) {
+    const MVTrackMapViewport vp = viewport();
+    const MVPoint clicked = vp.unproject(vp.fromScreen({widgetPoint.x(), widgetPoint.y()}));
+    qCDebug(wizardLog, "---------(%f, %f)", clicked.x, clicked.y);
+    std::int64_t index = 0;
+    if (const auto* points = route(); points != nullptr && vp.isDrawable()) {
+        const double threshold = 0.02 * std::min(wholeMap_->width(), wholeMap_->height());
+        index = findSegmentAtWholeLap(*points, clicked, threshold);
+    }
+    const MVPreviousNextLocationPtr gate =
+        index > 0 ? MVStartFinish::findSFLocationsWithIndexOfFirstGLDFile(index, manager_)
+                  : nullptr;
+    if (!gate) {
+        showMessage(QString::fromUtf8(kNotValid), clicked);
+        return;
+    }
+    if (shift) {
+        qCDebug(wizardLog, "Clicked shift key");
+        if (!trackInfo_) {
+            // No circuit to add a finish gate to: nothing is made, the count stays 0.
+            lapDetected_ = 0;
+            showMessage(QStringLiteral("0 Laps detected"), clicked);
+            return;
+        }
+        trackInfo_->setSfLocations2(gate);
+        setTrackInfo(trackInfo_);
+        return;
+    }
+    MVTrackInfoPtr record = trackInfo_ ? trackInfo_ : MVTrackInfo::instance();
+    record->setSfLocations(gate);
+    record->setSfLocations2(nullptr);
+    setTrackInfo(record);
+}
+
+void MVTrackWizardView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    clickAt(event->position(), event->modifiers().testFlag(Qt::ShiftModifier));
+}
+
+void MVTrackWizardView::paintEvent(QPaintEvent* event) {
+    const MVTrackMapViewport vp = viewport();
+    if (wholeMap_) wholeMap_->setRatio(vp.scale());
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.fillRect(event->rect(), MVHelper::Gui::DarkBlueColor());
+    if (!vp.isDrawable()) return;
+    if (const auto* points = route()) {
+        painter.setPen(QPen(MVHelper::Gui::FasterColor(), 1));
+        painter.drawPolyline(MVTrackMapLayers::polyline(vp, *points, true));
+    }
+    MVTrackMapLayers::drawSectors(painter, vp, bestMap_.get(), gateWidth_ * vp.scale());
+    MVTrackMapLayers::drawBorder(painter, vp, border_);
+    const double side = 0.15 * vp.side();
+    auto screen = [&vp](MVPoint p) {
+        const MVViewPoint s = vp.toScreen(vp.project(p));
+        return QPointF(s.x, s.y);
+    };
+    if (flagSegment_) {
+        MVTrackMapLayers::drawFlagImage(painter, screen(*flagSegment_), side, QStringLiteral("flag"));
+    }
+    if (flagSegment2_) {
+        MVTrackMapLayers::drawFlagImage(painter, screen(*flagSegment2_), side,
+                                        QStringLiteral("flag2"));
+    }
+    if (labelString_.isEmpty() || !labelSegment_) return;
+    const bool refusal = labelString_ == QLatin1String(kNotValid) ||
+                         labelString_ == QLatin1String("0 Laps detected");
+    QPointF at = screen(*labelSegment_);
+    if (!refusal) at += QPointF(20, 20);
+    painter.setFont(MVHelper::BigTextBoldFont());
+    painter.setPen(refusal ? QColor(Qt::red) : QColor(Qt::white));
+    // The text stands on the point: its lower left corner there.
+    const QRectF box = painter.boundingRect(QRectF(at, QSizeF(1000, 100)), Qt::AlignLeft, labelString_);
+    painter.drawText(QRectF(at.x(), at.y() - box.height(), box.width(), box.height()),
+                     Qt::AlignCenter, labelString_);
+}
