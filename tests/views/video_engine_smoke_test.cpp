@@ -3,6 +3,7 @@
 #include "support/MainQueuePump.h"
 #include "support/TempDir.h"
 #include "support/TestClips.h"
+#include "views/MVFileWizardVideoView.h"
 #include "views/MVVlcPlayer.h"
 
 #include <gtest/gtest.h>
@@ -99,6 +100,26 @@ TEST_F(VideoEngineSmoke, MissingEmptyAndAudioOnlyFiles) {
     player.play();
     ASSERT_TRUE(MainQueuePump::until([&] { return player.state() >= MVVideoPlayer::Playing; }));
     EXPECT_TRUE(player.frame().isNull());
+}
+
+TEST_F(VideoEngineSmoke, PreviewRestsOnTheFirstPictureThenPlaysOnIntoTheSecondFile) {
+    testing_support::ClipOptions second;
+    second.seconds = 3;
+    second.pattern = "smptebars";
+    ASSERT_TRUE(testing_support::makeVideoClip(dir / "second.mp4", second));
+    testing_support::ClipOptions first;
+    first.seconds = 1;
+    ASSERT_TRUE(testing_support::makeVideoClip(dir / "first.mp4", first));
+
+    MVFileWizardVideoView preview;
+    preview.resize(320, 180);
+    preview.updateWithURLs({dir / "first.mp4", dir / "second.mp4"});
+    ASSERT_TRUE(MainQueuePump::until([&] {
+        return preview.player(1) && preview.activeFile() == 0 && !preview.isPlaying() &&
+               !preview.player(0)->frame().isNull();
+    }));
+    preview.play();
+    ASSERT_TRUE(MainQueuePump::until([&] { return preview.activeFile() == 1 && preview.isPlaying(); }));
 }
 
 }  // namespace
