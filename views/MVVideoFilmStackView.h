@@ -23,13 +23,14 @@ class MVVideoFilmStackView : public QWidget {
     const std::vector<MVVideoFilmView*>& arrayOfFilmViews() const { return arrayOfFilmViews_; }
     // Takes the films out of the view and drops them (their players stop).
     void removeSubviews();
+    // Places the films in the current size (also done on every resize).
+    void layoutFilms();
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
 
   private:
     void initFilmStack();
-    void layoutFilms();
 
     std::vector<MVLapPtr> arrayOfSelectedLaps_;
     std::vector<MVVideoFilmView*> arrayOfFilmViews_;

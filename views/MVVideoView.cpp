@@ -32,7 +32,10 @@ void MVVideoView::removeSubviews() {
 void MVVideoView::layoutChildren() {
     const int bar = static_cast<int>(MVHelper::ToolBarHeight());
     if (toolBarView_) toolBarView_->setGeometry(0, 0, width(), bar);
-    if (filmStackView_) filmStackView_->setGeometry(0, bar, width(), std::max(0, height() - bar));
+    if (filmStackView_) {
+        filmStackView_->setGeometry(0, bar, width(), std::max(0, height() - bar));
+        filmStackView_->layoutFilms();
+    }
 }
 
 void MVVideoView::resizeEvent(QResizeEvent*) { layoutChildren(); }
