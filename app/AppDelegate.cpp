@@ -3,7 +3,7 @@
 #include "app/MVChartController.h"
 #include "app/MVLapsController.h"
 #include "app/MVTrackController.h"
-#include "app/MVVideoController.h"
+#include "views/MVVideoController.h"
 #include "app/MVZQViewController.h"
 #include "session/MVNotifications.h"
 #include "session/ZORFileLog.h"

@@ -1,10 +1,9 @@
-// The chart, track-map and video pane controllers and the tool-button bar's controller, as they
+// The chart and track-map pane controllers and the tool-button bar's controller, as they
 // stand until their own views are built: they keep their data, record their operations and show
 // a summary line in their panes.
 #include "app/MVChartController.h"
 #include "app/MVMenuController.h"
 #include "app/MVTrackController.h"
-#include "app/MVVideoController.h"
 
 #include <QStringList>
 
@@ -180,39 +179,6 @@ void MVTrackController::resetTrackMap() {
 }
 void MVTrackController::lockOrUnlockMapFromButtonClick(bool) {
     record("lockOrUnlockMapFromButtonClick");
-}
-
-// ---- Video ------------------------------------------------------------------------------------
-
-void MVVideoController::setVideoView(QWidget* view) {
-    record("setVideoView");
-    setPane(view);
-}
-
-void MVVideoController::setArrayOfSelectedLaps(std::vector<MVLapPtr> v) {
-    record("setArrayOfSelectedLaps");
-    arrayOfSelectedLaps_.set(std::move(v));
-}
-
-void MVVideoController::initSubviews() {
-    record("initSubviews");
-    showSummary(QStringLiteral("Video\n%1").arg(describeLaps(arrayOfSelectedLaps())));
-}
-void MVVideoController::removeSubviews() {
-    record("removeSubviews");
-    showSummary(QString());
-}
-void MVVideoController::pause() {
-    record("pause");
-}
-void MVVideoController::playOrPause() {
-    record("playOrPause");
-}
-void MVVideoController::playFaster() {
-    record("playFaster");
-}
-void MVVideoController::playSlower() {
-    record("playSlower");
 }
 
 // ---- Tool-button bar --------------------------------------------------------------------------

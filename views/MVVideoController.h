@@ -3,6 +3,9 @@
 #include "platform/Dispatch.h"
 #include "platform/ObserverToken.h"
 #include "session/MVLap.h"
+#include "views/MVVideoFilmView.h"
+#include "views/MVVideoToolBarView.h"
+#include "views/MVVideoView.h"
 #include "widgets/MVLockedValue.h"
 
 #include <QObject>
@@ -12,9 +15,6 @@
 #include <chrono>
 #include <vector>
 
-class MVVideoFilmView;
-class MVVideoToolBarView;
-class MVVideoView;
 class QWidget;
 
 // Drives the video pane of the main window: has the pane build one film per selected lap, keeps

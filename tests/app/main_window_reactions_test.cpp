@@ -8,7 +8,9 @@
 #include "app/MVMiddleView.h"
 #include "widgets/MVProgressHUD.h"
 #include "app/MVTrackController.h"
-#include "app/MVVideoController.h"
+#include "views/MVVideoController.h"
+#include "views/MVVideoFilmView.h"
+#include "views/MVVideoView.h"
 #include "session/MVHelperKeys.h"
 #include "session/MVNotifications.h"
 #include "session/ZORFileLog.h"
@@ -30,7 +32,6 @@ class MainWindowReactionsTest : public testing_support::MainWindowFixture {
     void clearPaneCalls() {
         controller->chartController().clearCalls();
         controller->trackController().clearCalls();
-        controller->videoController().clearCalls();
     }
     // Pumps until `applied` rebuilds more than `before` have reached the panes.
     void waitForRebuilds(int before, int count = 1) {
@@ -69,7 +70,9 @@ TEST_F(MainWindowReactionsTest, FirstLoadReplacesTheLogoAndFillsEveryPane) {
         EXPECT_TRUE(chart.received(call)) << call;
     }
     EXPECT_TRUE(controller->trackController().received("initSubviews"));
-    EXPECT_TRUE(controller->videoController().received("initSubviews"));
+    // The video pane holds one film, of the best lap.
+    ASSERT_EQ(controller->videoController().films().size(), 1u);
+    EXPECT_EQ(controller->videoController().films().front()->lap(), best);
     // Position axis: the reference lap is the last selected one; one series per charted key.
     EXPECT_EQ(chart.referenceLap(), best);
     EXPECT_EQ(chart.arrayOfSelectedLaps(), std::vector<MVLapPtr>{best});
@@ -230,10 +233,12 @@ TEST_F(MainWindowReactionsTest, ClosingSessionsRebuildsAndFinallyShowsTheLogo) {
     EXPECT_FALSE(MVGlobalData::sharedManager().bestLap());
     EXPECT_TRUE(controller->lapTables().empty());
     for (const MVPaneRecorder* pane : std::initializer_list<const MVPaneRecorder*>{
-             &controller->chartController(), &controller->trackController(),
-             &controller->videoController()}) {
+             &controller->chartController(), &controller->trackController()}) {
         EXPECT_TRUE(pane->received("removeSubviews"));
     }
+    EXPECT_TRUE(controller->videoController().films().empty());
+    ASSERT_TRUE(controller->videoController().videoView());
+    EXPECT_FALSE(controller->videoController().videoView()->filmStackView());
 
     // Nothing loaded: closing does nothing.
     before = rebuildsSoFar();
