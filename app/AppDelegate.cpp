@@ -3,7 +3,7 @@
 #include "views/MVChartController.h"
 #include "app/MVLapsController.h"
 #include "views/MVTrackController.h"
-#include "app/MVVideoController.h"
+#include "views/MVVideoController.h"
 #include "app/MVZQViewController.h"
 #include "session/MVNotifications.h"
 #include "session/ZORFileLog.h"

@@ -13,7 +13,7 @@
 #include "app/MVSplitView.h"
 #include "app/MVStatusView.h"
 #include "views/MVTrackController.h"
-#include "app/MVVideoController.h"
+#include "views/MVVideoController.h"
 #include "app/MVZQViewControllerWorker.h"
 #include "session/MVGlobalData.h"
 #include "session/MVHelperKeys.h"

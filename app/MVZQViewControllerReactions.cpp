@@ -6,7 +6,7 @@
 #include "app/MVLapsController.h"
 #include "app/MVLapsView.h"
 #include "views/MVTrackController.h"
-#include "app/MVVideoController.h"
+#include "views/MVVideoController.h"
 #include "app/MVZQViewControllerWorker.h"
 #include "session/MVGlobalData.h"
 #include "session/MVHelperKeys.h"

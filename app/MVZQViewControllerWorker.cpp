@@ -6,7 +6,7 @@
 #include "app/MVLapsController.h"
 #include "app/MVStatusView.h"
 #include "views/MVTrackController.h"
-#include "app/MVVideoController.h"
+#include "views/MVVideoController.h"
 #include "session/MVGlobalData.h"
 #include "session/MVHelperKeys.h"
 #include "session/MVLapMapData.h"

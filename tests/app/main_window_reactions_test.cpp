@@ -13,7 +13,9 @@
 #include "views/MVTrackController.h"
 #include "views/MVTrackMapView.h"
 #include "views/MVTrackView.h"
-#include "app/MVVideoController.h"
+#include "views/MVVideoController.h"
+#include "views/MVVideoFilmView.h"
+#include "views/MVVideoView.h"
 #include "session/MVHelperKeys.h"
 #include "session/MVNotifications.h"
 #include "session/ZORFileLog.h"
@@ -32,9 +34,6 @@ using testing_support::MainQueuePump;
 
 class MainWindowReactionsTest : public testing_support::MainWindowFixture {
   protected:
-    void clearPaneCalls() {
-        controller->videoController().clearCalls();
-    }
     // Pumps until `applied` rebuilds more than `before` have reached the panes.
     void waitForRebuilds(int before, int count = 1) {
         ASSERT_TRUE(MainQueuePump::until([&] {
@@ -75,7 +74,9 @@ TEST_F(MainWindowReactionsTest, FirstLoadReplacesTheLogoAndFillsEveryPane) {
     ASSERT_TRUE(best);
     MVChartController& chart = controller->chartController();
     EXPECT_TRUE(controller->trackController().trackView()->hasSubviews());
-    EXPECT_TRUE(controller->videoController().received("initSubviews"));
+    // The video pane holds one film, of the best lap.
+    ASSERT_EQ(controller->videoController().films().size(), 1u);
+    EXPECT_EQ(controller->videoController().films().front()->lap(), best);
     // Position axis: the reference lap is the last selected one; one series per charted key.
     EXPECT_EQ(chart.referenceLap(), best);
     EXPECT_EQ(chart.arrayOfSelectedLaps(), std::vector<MVLapPtr>{best});
@@ -121,7 +122,6 @@ TEST_F(MainWindowReactionsTest, LapClickRecomputesBehindTheOverlayAndTheClickLoc
     const MVLapPtr best = MVGlobalData::sharedManager().bestLap();
     const MVLapPtr slowest = slowestListedLap();
     ASSERT_NE(best, slowest);
-    clearPaneCalls();
     const int before = rebuildsSoFar();
 
     platform::NotificationCenter::defaultCenter().post(MVLapDidSelected, nullptr,
@@ -175,7 +175,6 @@ TEST_P(MainWindowUnitTest, SpeedUnitChangeRedrawsWhatShowsSpeed) {
         MVGlobalData::sharedManager().setSelectedKeys(GetParam().charted);
         waitForRebuilds(before);
     }
-    clearPaneCalls();
     const int before = rebuildsSoFar();
     ASSERT_FALSE(chartPlots().empty());
     const MVPlotCurves shownBefore = chartPlots().front()->dataForPlot();
@@ -250,12 +249,11 @@ TEST_F(MainWindowReactionsTest, ClosingSessionsRebuildsAndFinallyShowsTheLogo) {
     EXPECT_TRUE(MVGlobalData::sharedManager().selectedLaps().empty());
     EXPECT_FALSE(MVGlobalData::sharedManager().bestLap());
     EXPECT_TRUE(controller->lapTables().empty());
-    for (const MVPaneRecorder* pane : std::initializer_list<const MVPaneRecorder*>{
-             &controller->videoController()}) {
-        EXPECT_TRUE(pane->received("removeSubviews"));
-    }
     EXPECT_FALSE(controller->chartController().chartView()->hasSubviews());
     EXPECT_FALSE(controller->trackController().trackView()->hasSubviews());
+    EXPECT_TRUE(controller->videoController().films().empty());
+    ASSERT_TRUE(controller->videoController().videoView());
+    EXPECT_FALSE(controller->videoController().videoView()->filmStackView());
 
     // Nothing loaded: closing does nothing.
     before = rebuildsSoFar();

@@ -1,0 +1,60 @@
+#include "support/TestClips.h"
+
+#include "platform/ChildProcess.h"
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+namespace {
+
+bool runFfmpeg(std::vector<std::string> arguments, const std::filesystem::path& out) {
+    std::vector<std::string> argv{"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y"};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    argv.push_back(out.string());
+    platform::ProcessOptions options;
+    options.timeout = std::chrono::seconds(120);
+    const platform::ProcessResult result = platform::runProcess(argv, options);
+    if (!result.succeeded()) {
+        std::fprintf(stderr, "ffmpeg failed for %s: %s%s\n", out.c_str(), result.error.c_str(),
+                     result.standardError.c_str());
+        std::error_code ignored;
+        std::filesystem::remove(out, ignored);
+        return false;
+    }
+    return true;
+}
+
+std::string number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
+}  // namespace
+
+bool makeVideoClip(const std::filesystem::path& path, const ClipOptions& o) {
+    const std::string source = o.pattern + "=size=" + std::to_string(o.width) + "x" +
+                               std::to_string(o.height) + ":rate=" +
+                               std::to_string(o.framesPerSecond) + ":duration=" + number(o.seconds);
+    return runFfmpeg({"-f", "lavfi", "-i", source, "-c:v", "mpeg4", "-q:v", "4", "-g",
+                      std::to_string(o.keyFrameInterval), "-pix_fmt", "yuv420p", "-an"},
+                     path);
+}
+
+bool makeAudioOnlyClip(const std::filesystem::path& path, double seconds) {
+    return runFfmpeg({"-f", "lavfi", "-i", "sine=frequency=440:duration=" + number(seconds), "-c:a",
+                      "aac", "-vn"},
+                     path);
+}
+
+bool makeEmptyClip(const std::filesystem::path& path) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    return static_cast<bool>(out);
+}
+
+}  // namespace testing_support

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace testing_support {
+
+// Short video files for the video tests, made with the `ffmpeg` command line from its built-in
+// test patterns (a moving picture with a frame counter), so every frame differs from the others.
+// Key frames come often (every `keyFrameInterval` frames), so seeks land exactly.
+struct ClipOptions {
+    double seconds = 6;
+    int width = 160;
+    int height = 120;
+    int framesPerSecond = 10;
+    int keyFrameInterval = 5;
+    // An ffmpeg source: "testsrc", "testsrc2", "smptebars", "rgbtestsrc", ...
+    std::string pattern = "testsrc";
+};
+
+// Each returns false (and leaves no usable file) when ffmpeg is missing or failed.
+bool makeVideoClip(const std::filesystem::path& path, const ClipOptions& options = {});
+// A clip with a sine tone and no picture.
+bool makeAudioOnlyClip(const std::filesystem::path& path, double seconds = 3);
+// A file of zero bytes under a video name.
+bool makeEmptyClip(const std::filesystem::path& path);
+
+}  // namespace testing_support

@@ -1,0 +1,257 @@
+// The video pane controller over fake players on the fake clock, and the film stack it builds.
+#include "VideoTestFixture.h"
+
+#include "platform/NotificationCenter.h"
+#include "session/MVNotifications.h"
+#include "views/MVVideoController.h"
+#include "views/MVVideoFilmStackView.h"
+#include "views/MVVideoShellHooks.h"
+#include "views/MVVideoToolBarView.h"
+#include "views/MVVideoView.h"
+#include "widgets/MVButton.h"
+#include "widgets/MVHelperColors.h"
+
+#include <QComboBox>
+
+namespace {
+
+using testing_support::FakeVideoPlayer;
+using testing_support::MainQueuePump;
+
+class VideoController : public testing_support::VideoTestFixture {
+  protected:
+    void SetUp() override {
+        VideoTestFixture::SetUp();
+        savedHooks = MVVideoShellHooks::shared();
+        pane.resize(640, 300);
+        controller.setVideoView(&pane);
+    }
+    void TearDown() override {
+        controller.removeSubviews();
+        MVVideoShellHooks::shared() = savedHooks;
+        MVOptionsAndSettings::sharedManager().setIsVideoFullScreen(false);
+        VideoTestFixture::TearDown();
+    }
+    // Builds the pane for the laps and lets every film parse its files.
+    void build(std::vector<MVLapPtr> laps) {
+        controller.setArrayOfSelectedLaps(std::move(laps));
+        controller.initSubviews();
+        openFiles();
+        for (FakeVideoPlayer* p : players.log->made) p->finishParsing(true, kFileLength);
+        // The engines start, and the first report rests each film on its still picture.
+        for (FakeVideoPlayer* p : players.log->made) {
+            p->play();
+            p->reportTime(p->time());
+            p->seeks.clear();
+        }
+    }
+    std::vector<FakeVideoPlayer*> firstPlayers() const {
+        std::vector<FakeVideoPlayer*> out;
+        for (MVVideoFilmView* film : controller.films()) {
+            out.push_back(static_cast<FakeVideoPlayer*>(film->player(0)));
+        }
+        return out;
+    }
+
+    MVVideoShellHooks savedHooks;
+    MVVideoView pane;
+    MVVideoController controller;
+};
+
+TEST_F(VideoController, BurstOfCursorMovesSeeksEachFilmOnceAfterTheLast) {
+    build({makeLap(70, false), makeLap(60, false)});
+    MVSynchronization& sync = MVSynchronization::sharedManager();
+    for (int i = 1; i <= 10; ++i) {
+        sync.setSyncTime(i);
+        advance(std::chrono::milliseconds(9));
+    }
+    for (FakeVideoPlayer* p : firstPlayers()) EXPECT_TRUE(p->seeks.empty());
+    advance(std::chrono::milliseconds(100));
+    for (FakeVideoPlayer* p : firstPlayers()) EXPECT_EQ(p->seeks, std::vector<std::int64_t>{15000});
+
+    // The position axis: each film goes to the time its own lap passed that place.
+    MVOptionsAndSettings::sharedManager().safelyChangeMVModeWithoutKVO(1);
+    sync.setSyncIndexOfPosition(20.5);
+    advance(std::chrono::milliseconds(100));
+    for (FakeVideoPlayer* p : firstPlayers()) EXPECT_EQ(p->seeks.back(), 25500);
+}
+
+TEST_F(VideoController, PlayingReferenceDrivesTheCursorWithoutReseekingTheFilms) {
+    build({makeLap(70, false), makeLap(60, false)});
+    MVVideoFilmView* reference = controller.films()[1];  // time axis: the slower lap, on the right
+    ASSERT_TRUE(reference->isReference());
+    std::vector<double> heard;
+    auto token = MVSynchronization::sharedManager().observeSyncTime(
+        [&](double, double now) { heard.push_back(now); });
+    controller.play();
+    static_cast<FakeVideoPlayer*>(reference->player(0))->reportTime(17500);
+    EXPECT_EQ(heard, std::vector<double>{12.5});
+    advance(std::chrono::milliseconds(200));
+    for (FakeVideoPlayer* p : firstPlayers()) {
+        EXPECT_TRUE(p->seeks.empty());
+        EXPECT_TRUE(p->isPlaying());
+    }
+
+    // The position axis writes the whole position index the reference lap has reached.
+    MVOptionsAndSettings::sharedManager().safelyChangeMVModeWithoutKVO(1);
+    static_cast<FakeVideoPlayer*>(reference->player(0))->reportTime(20000);
+    EXPECT_DOUBLE_EQ(MVSynchronization::sharedManager().syncIndexOfPosition(), 15);
+}
+
+TEST_F(VideoController, ReferenceWithoutPositionsLeavesThePositionCursorAlone) {
+    auto lap = makeLap(60, false);
+    lap->setPositionIndexes(nullptr);  // an empty list
+    build({lap});
+    MVOptionsAndSettings::sharedManager().safelyChangeMVModeWithoutKVO(1);
+    MVSynchronization::sharedManager().safelyChangeSyncIndexOfPositionWithoutKVO(7);
+    controller.play();
+    static_cast<FakeVideoPlayer*>(controller.films()[0]->player(0))->reportTime(15000);
+    EXPECT_DOUBLE_EQ(MVSynchronization::sharedManager().syncIndexOfPosition(), 7);
+}
+
+TEST_F(VideoController, PlaySpeeds) {
+    build({makeLap(60, false)});
+    QComboBox* speed = controller.toolBarView()->popUpButton();
+    FakeVideoPlayer* p = firstPlayers().front();
+    EXPECT_EQ(speed->currentText(), "1X");
+    controller.playFaster();
+    controller.playFaster();
+    EXPECT_EQ(speed->currentText(), "4X");
+    EXPECT_FLOAT_EQ(p->rate, 4);
+    controller.playFaster();
+    controller.playFaster();  // already at 8X
+    EXPECT_EQ(speed->currentIndex(), 5);
+    EXPECT_FLOAT_EQ(p->rate, 8);
+    for (int i = 0; i < 7; ++i) controller.playSlower();  // stops at 0.25X
+    EXPECT_EQ(speed->currentText(), "0.25X");
+    EXPECT_FLOAT_EQ(p->rate, 0.25f);
+    speed->setCurrentIndex(3);
+    emit speed->activated(3);
+    EXPECT_FLOAT_EQ(p->rate, 2);
+    // A rebuilt pane starts at 1X again.
+    controller.initSubviews();
+    EXPECT_EQ(controller.toolBarView()->popUpButton()->currentText(), "1X");
+}
+
+TEST_F(VideoController, QuartoLapsAreShownEarlierOnTheTimeAxisOnly) {
+    build({makeLap(60, false, true), makeLap(60, false)});
+    const std::vector<FakeVideoPlayer*> p = firstPlayers();  // [faster (plain), slower (Quarto)]
+    MVSynchronization::sharedManager().safelyChangeSyncTimeWithoutKVO(10);
+    controller.updateVideoPositionForTimeBased();
+    EXPECT_EQ(p[0]->seeks.back(), 15000);
+    EXPECT_EQ(p[1]->seeks.back(), 14650);
+    MVSynchronization::sharedManager().safelyChangeSyncTimeWithoutKVO(0.2);
+    controller.updateVideoPositionForTimeBased();
+    EXPECT_EQ(p[1]->seeks.back(), 5000);  // clamped at the lap's start
+    MVOptionsAndSettings::sharedManager().safelyChangeMVModeWithoutKVO(1);
+    MVSynchronization::sharedManager().safelyChangeSyncIndexOfPositionWithoutKVO(10);
+    controller.updateVideoPositionForPositionBased();
+    EXPECT_EQ(p[0]->seeks.back(), 15000);
+    EXPECT_EQ(p[1]->seeks.back(), 15000);
+}
+
+TEST_F(VideoController, PlayOrPauseWithOneFilmPlayingPausesBothOnTheCursor) {
+    build({makeLap(70, false), makeLap(60, false)});
+    const std::vector<FakeVideoPlayer*> p = firstPlayers();
+    controller.playOrPause();
+    EXPECT_TRUE(p[0]->isPlaying() && p[1]->isPlaying());
+    p[0]->pause();
+    MVSynchronization::sharedManager().safelyChangeSyncTimeWithoutKVO(3);
+    platform::NotificationCenter::defaultCenter().post(MVNotificationVideoClicked);
+    for (FakeVideoPlayer* player : p) {
+        EXPECT_FALSE(player->isPlaying());
+        EXPECT_EQ(player->seeks.back(), 8000);
+    }
+}
+
+TEST_F(VideoController, ExportTakesTheLastLapAndNeedsItsVideo) {
+    std::vector<MVLapPtr> exported;
+    MVVideoShellHooks::shared().showExportSheet = [&](const MVLapPtr& lap) { exported.push_back(lap); };
+    auto slower = makeLap(70, false);
+    auto faster = makeLap(60, false);
+    build({slower, faster});
+    MVButton* button = controller.toolBarView()->exportButton();
+    ASSERT_TRUE(button->isEnabled());
+    button->click();
+    EXPECT_EQ(exported, std::vector<MVLapPtr>{faster});
+
+    faster->setVideoURLs(std::nullopt);
+    build({slower, faster});
+    EXPECT_FALSE(controller.toolBarView()->exportButton()->isEnabled());
+    MVVideoShellHooks::shared().showExportSheet = nullptr;
+    build({slower});
+    EXPECT_FALSE(controller.toolBarView()->exportButton()->isEnabled());
+}
+
+TEST_F(VideoController, FullScreenIsAskedForOnceASecondAfterTheFirstBuildWithTheOptionOn) {
+    int posts = 0;
+    auto token = platform::NotificationCenter::defaultCenter().addObserver(
+        MVNotificationVideoFullScreen, nullptr, [&](const platform::Notification&) { ++posts; });
+    bool launched = true;
+    MVVideoShellHooks::shared().isSessionLaunched = [&] { return launched; };
+    MVVideoShellHooks::shared().setIsSessionLaunched = [&](bool v) { launched = v; };
+
+    build({makeLap(60, false)});  // option off
+    advance(std::chrono::seconds(2));
+    EXPECT_EQ(posts, 0);
+    EXPECT_TRUE(launched);
+
+    MVOptionsAndSettings::sharedManager().setIsVideoFullScreen(true);
+    build({makeLap(60, false)});
+    EXPECT_FALSE(launched);
+    advance(std::chrono::milliseconds(900));
+    EXPECT_EQ(posts, 0);
+    advance(std::chrono::milliseconds(100));
+    EXPECT_EQ(posts, 1);
+    build({makeLap(60, false)});
+    advance(std::chrono::seconds(2));
+    EXPECT_EQ(posts, 1);
+
+    // The expand button asks every time.
+    controller.toolBarView()->expandButton()->click();
+    EXPECT_EQ(posts, 2);
+}
+
+TEST_F(VideoController, FilmStackColoursAndReference) {
+    auto slower = makeLap(70, false);
+    auto faster = makeLap(60, false);
+    struct Case {
+        const char* name;
+        int mode;
+        std::vector<MVLapPtr> laps;
+        std::vector<MVLapPtr> films;  // left to right
+        std::vector<QColor> colours;
+        int reference;  // index of the reference film, -1 for none
+    } cases[] = {
+        {"two laps, time axis", 0, {slower, faster}, {faster, slower},
+         {MVHelper::Gui::FasterColor(), MVHelper::Gui::SlowerColor()}, 1},
+        {"two laps, position axis", 1, {slower, faster}, {faster, slower},
+         {MVHelper::Gui::FasterColor(), MVHelper::Gui::SlowerColor()}, 0},
+        {"one lap", 0, {faster}, {faster}, {MVHelper::Gui::FasterColor()}, 0},
+        {"three laps", 0, {slower, faster, faster}, {}, {}, -1},
+    };
+    for (const Case& c : cases) {
+        MVOptionsAndSettings::sharedManager().safelyChangeMVModeWithoutKVO(c.mode);
+        controller.setArrayOfSelectedLaps(c.laps);
+        controller.initSubviews();
+        const std::vector<MVVideoFilmView*> films = controller.films();
+        ASSERT_EQ(films.size(), c.films.size()) << c.name;
+        for (size_t i = 0; i < films.size(); ++i) {
+            EXPECT_EQ(films[i]->lap(), c.films[i]) << c.name;
+            EXPECT_EQ(films[i]->borderColor(), c.colours[i]) << c.name;
+            EXPECT_EQ(films[i]->isReference(), int(i) == c.reference) << c.name;
+        }
+    }
+    // Layout: the tool bar 25 points high on top, two films of equal width with 1-point gaps.
+    controller.setArrayOfSelectedLaps({slower, faster});
+    controller.initSubviews();
+    EXPECT_EQ(pane.toolBarView()->geometry(), QRect(0, 0, 640, 25));
+    const auto films = controller.films();
+    EXPECT_EQ(films[0]->geometry(), QRect(1, 1, 319, 273));
+    EXPECT_EQ(films[1]->geometry(), QRect(321, 1, 318, 273));
+    controller.removeSubviews();
+    EXPECT_FALSE(pane.filmStackView());
+    EXPECT_TRUE(controller.films().empty());
+}
+
+}  // namespace

@@ -1,0 +1,345 @@
+#include "views/MVVideoFilmView.h"
+
+#include "platform/NotificationCenter.h"
+#include "session/MVGLDFileManager.h"
+#include "session/MVHelperKeys.h"
+#include "session/MVNotifications.h"
+#include "session/MVOptionsAndSettings.h"
+#include "session/MVSampleValues.h"
+#include "session/MVSynchronization.h"
+#include "views/MVVideoSurface.h"
+#include "widgets/MVHelperColors.h"
+#include "widgets/MVTextField.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <filesystem>
+
+namespace {
+
+constexpr int kBorder = 2;
+
+MVVideoFilmView::VideoTimeLookup& lookupSlot() {
+    static MVVideoFilmView::VideoTimeLookup lookup;
+    return lookup;
+}
+
+double sharedSessionVideoTime(const MVLap& lap, double sessionTime) {
+    const MVSampleValues values(MVGLDFileManager::sharedManager());
+    const std::int64_t index = values.indexOfSamplesFromTimestamp(lap, sessionTime);
+    return values.floatValueWithSamplesIndex(index, MVHelper::Key_VideoSyncTime(), &lap);
+}
+
+bool isFile(const std::filesystem::path& path) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(path, error);
+}
+
+}  // namespace
+
+MVVideoFilmView::VideoTimeLookup MVVideoFilmView::setVideoTimeLookup(VideoTimeLookup lookup) {
+    return std::exchange(lookupSlot(), std::move(lookup));
+}
+
+MVVideoFilmView::MVVideoFilmView(MVLapPtr lap, const QColor& borderColor, bool isReference,
+                                 QWidget* parent)
+    : QWidget(parent), lap_(std::move(lap)), borderColor_(borderColor), isReference_(isReference) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    openTimer_.start(kOpenDelay, false, platform::mainQueue(), [this] { openFiles(); });
+}
+
+MVVideoFilmView::~MVVideoFilmView() {
+    openTimer_.cancel();
+    parseLimitTimer_.cancel();
+    for (auto& player : players_) {
+        if (player) player->stop();
+    }
+}
+
+MVVideoPlayer* MVVideoFilmView::player(int file) const {
+    return file == 0 || file == 1 ? players_[file].get() : nullptr;
+}
+
+MVVideoSurface* MVVideoFilmView::surface(int file) const {
+    return file == 0 || file == 1 ? surfaces_[file] : nullptr;
+}
+
+// ---- Opening ----
+
+void MVVideoFilmView::openFiles() {
+    dropPlayer(0);
+    dropPlayer(1);
+    activeFile_ = 0;
+    didParsed_ = false;
+    justLanched_ = false;
+    const auto& urls = lap_ ? lap_->videoURLs() : std::nullopt;
+    if (!urls || urls->empty() || !openFile(0, urls->front())) {
+        showNoVideoMessage();
+        return;
+    }
+    if (urls->size() > 1 && !openFile(1, (*urls)[1])) showNoVideoMessage();
+    parseLimitTimer_.start(kParseLimit, false, platform::mainQueue(), [this] { parseTimedOut(); });
+}
+
+bool MVVideoFilmView::openFile(int file, const std::filesystem::path& path) {
+    if (!isFile(path)) return false;
+    players_[file] = MVVideoPlayer::make();
+    MVVideoPlayer::Callbacks callbacks;
+    callbacks.parsed = [this, file](bool ok) { mediaDidFinishParsing(file, ok); };
+    callbacks.timeChanged = [this, file](std::int64_t ms) { timeChanged(file, ms); };
+    callbacks.stateChanged = [this, file](MVVideoPlayer::State s) { stateChanged(file, s); };
+    callbacks.frameReady = [this, file] {
+        if (surfaces_[file]) surfaces_[file]->update();
+    };
+    players_[file]->setCallbacks(std::move(callbacks));
+    parsePending_[file] = true;
+    players_[file]->open(path, kParseLimit);
+    return true;
+}
+
+void MVVideoFilmView::parseTimedOut() {
+    for (int file : {0, 1}) {
+        if (players_[file] && parsePending_[file]) mediaDidFinishParsing(file, false);
+    }
+}
+
+void MVVideoFilmView::mediaDidFinishParsing(int file, bool ok) {
+    if (!parsePending_[file]) return;  // a late report after the time limit
+    parsePending_[file] = false;
+    if (!parsePending_[0] && !parsePending_[1]) parseLimitTimer_.cancel();
+    if (!ok) {
+        if (file == 0) dropPlayer(1);
+        dropPlayer(file);
+        showNoVideoMessage();
+        return;
+    }
+    if (file == 0 || activeFile_ == 1) initVideoView(file);
+    initPlayer(file);
+    didParsed_ = true;
+    justLanched_ = true;
+    updatePosition(positionToRemember_);
+}
+
+void MVVideoFilmView::initVideoView(int file) {
+    if (!surfaces_[file]) {
+        surfaces_[file] = new MVVideoSurface(this);
+        surfaces_[file]->setPlayer(players_[file].get());
+    }
+    if (surfaces_[1 - file]) surfaces_[1 - file]->hide();
+    surfaces_[file]->show();
+    activeFile_ = file;
+    layoutChildren();
+}
+
+void MVVideoFilmView::initPlayer(int file) {
+    MVVideoPlayer& player = *players_[file];
+    player.setMuted(true);
+    player.play();
+    if (file == 1 && activeFile_ != 1 && surfaces_[1]) surfaces_[1]->hide();
+}
+
+void MVVideoFilmView::dropPlayer(int file) {
+    if (surfaces_[file]) {
+        delete surfaces_[file];
+        surfaces_[file] = nullptr;
+    }
+    if (players_[file]) {
+        players_[file]->stop();
+        players_[file].reset();
+    }
+    parsePending_[file] = false;
+    if (file == 1 && activeFile_ == 1) activeFile_ = 0;
+}
+
+void MVVideoFilmView::showNoVideoMessage() {
+    if (noVideoLabel_) return;
+    noVideoLabel_ = new MVTextField(this);
+    noVideoLabel_->setText(QString::fromUtf8(kNoVideoText));
+    noVideoLabel_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    noVideoLabel_->show();
+    layoutChildren();
+}
+
+// ---- Playing ----
+
+std::int64_t MVVideoFilmView::lengthOf(int file) const {
+    return players_[file] && !parsePending_[file] ? players_[file]->length() : 0;
+}
+
+void MVVideoFilmView::forEachPlayer(const std::function<void(MVVideoPlayer&)>& f) {
+    for (auto& player : players_) {
+        if (player) f(*player);
+    }
+}
+
+bool MVVideoFilmView::isPlaying() const {
+    const MVVideoPlayer* active = activeMediaPlayer();
+    return active && active->isPlaying();
+}
+
+void MVVideoFilmView::play() {
+    MVVideoPlayer* active = activeMediaPlayer();
+    if (!active || !didParsed_ || active->isPlaying()) return;
+    active->setMuted(false);
+    active->play();
+}
+
+void MVVideoFilmView::pause() {
+    MVVideoPlayer* active = activeMediaPlayer();
+    if (active && active->isPlaying()) active->pause();
+}
+
+void MVVideoFilmView::setPosition(double seconds) {
+    positionToRemember_ = seconds;
+    if (didParsed_) updatePosition(seconds);
+}
+
+void MVVideoFilmView::updatePosition(double seconds) {
+    forEachPlayer([](MVVideoPlayer& p) {
+        if (p.isPlaying()) p.pause();
+    });
+    if (!lap_) return;
+    const VideoTimeLookup& custom = lookupSlot();
+    const MVLap& lap = *lap_;
+    auto lookup = [&](double sessionTime) {
+        return custom ? custom(lap, sessionTime) : sharedSessionVideoTime(lap, sessionTime);
+    };
+    const auto target = MVVideoTimeMapping::targetForLapTime(MVVideoTimeMapping::lapFacts(lap),
+                                                             seconds, lookup, lengthOf(0),
+                                                             lengthOf(1));
+    if (!target || !players_[target->file]) return;
+    if (target->file != activeFile_) initVideoView(target->file);
+    players_[target->file]->setTime(target->ms);
+    // The film follows the cursor here: what it shows is noted without telling the observers,
+    // who would otherwise write the cursor back.
+    currentTime_.setWithoutNotifying(seconds);
+}
+
+void MVVideoFilmView::readyToPlayAt(int file, std::int64_t ms) {
+    MVVideoPlayer* p = player(file);
+    if (!p) return;
+    if (p->isPlaying()) p->pause();
+    p->setTime(ms);
+}
+
+void MVVideoFilmView::timeChanged(int file, std::int64_t ms) {
+    MVVideoPlayer* p = players_[file].get();
+    if (!p) return;
+    if (file != activeFile_) {
+        if (p->isPlaying()) p->pause();
+        return;
+    }
+    if (didParsed_ && justLanched_) {
+        pause();
+        justLanched_ = false;
+    }
+    if (!lap_) return;
+    const auto report =
+        MVVideoTimeMapping::reportForTime(MVVideoTimeMapping::lapFacts(*lap_), file, ms, lengthOf(0));
+    if (report.holdMs) readyToPlayAt(file, *report.holdMs);
+    if (!isReference_) return;
+    if (report.lapSeconds) setCurrentTime(*report.lapSeconds);
+}
+
+void MVVideoFilmView::stateChanged(int file, MVVideoPlayer::State state) {
+    MVVideoPlayer* p = players_[file].get();
+    if (!p) return;
+    if (file != activeFile_) {
+        if (p->isPlaying()) p->pause();
+        return;
+    }
+    if (file == 0 && hasSecondMedia() && !parsePending_[1] && state == MVVideoPlayer::Ended) {
+        readyToPlayAt(0, 0);
+        initVideoView(1);
+        readyToPlayAt(1, 0);
+        players_[1]->play();
+    }
+}
+
+// ---- Picture ----
+
+void MVVideoFilmView::changeRate(float rate) {
+    forEachPlayer([rate](MVVideoPlayer& p) { p.setRate(rate); });
+}
+void MVVideoFilmView::changeContrast(float v) {
+    forEachPlayer([v](MVVideoPlayer& p) { p.setContrast(v); });
+}
+void MVVideoFilmView::changeBrightness(float v) {
+    forEachPlayer([v](MVVideoPlayer& p) { p.setBrightness(v); });
+}
+void MVVideoFilmView::changeHue(float v) {
+    forEachPlayer([v](MVVideoPlayer& p) { p.setHue(v); });
+}
+void MVVideoFilmView::changeSaturation(float v) {
+    forEachPlayer([v](MVVideoPlayer& p) { p.setSaturation(v); });
+}
+void MVVideoFilmView::changeGama(float v) {
+    forEachPlayer([v](MVVideoPlayer& p) { p.setGamma(v); });
+}
+void MVVideoFilmView::defaultVideoSettings() {
+    changeContrast(1);
+    changeBrightness(1);
+    changeHue(0);
+    changeSaturation(1);
+    changeGama(1);
+    changeRate(1);
+}
+
+// ---- View ----
+
+void MVVideoFilmView::layoutChildren() {
+    const QRect inner = rect().adjusted(kBorder, kBorder, -kBorder, -kBorder);
+    for (MVVideoSurface* s : surfaces_) {
+        if (s) s->setGeometry(inner);
+    }
+    if (noVideoLabel_) {
+        noVideoLabel_->setGeometry(inner);
+        noVideoLabel_->raise();
+    }
+}
+
+void MVVideoFilmView::resizeEvent(QResizeEvent*) { layoutChildren(); }
+
+void MVVideoFilmView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), MVHelper::Gui::BackgoundColor());
+    // The frame: four 2-point lines along the edges, in the lap's colour.
+    painter.fillRect(QRect(0, 0, width(), kBorder), borderColor_);
+    painter.fillRect(QRect(0, height() - kBorder, width(), kBorder), borderColor_);
+    painter.fillRect(QRect(0, 0, kBorder, height()), borderColor_);
+    painter.fillRect(QRect(width() - kBorder, 0, kBorder, height()), borderColor_);
+}
+
+void MVVideoFilmView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        platform::NotificationCenter::defaultCenter().post(MVNotificationVideoClicked);
+    }
+}
+
+void MVVideoFilmView::wheelEvent(QWheelEvent* event) {
+    // The moving part of a gesture, or a plain wheel step; never momentum or begin/end.
+    const Qt::ScrollPhase phase = event->phase();
+    if (phase != Qt::ScrollUpdate && phase != Qt::NoScrollPhase) return;
+    const MVVideoPlayer* active = activeMediaPlayer();
+    if (active && active->isPlaying()) return;
+    const double delta =
+        event->pixelDelta().x() != 0 ? event->pixelDelta().x() : event->angleDelta().x();
+    scrub(delta);
+    event->accept();
+}
+
+void MVVideoFilmView::scrub(double delta) {
+    if (delta == 0 || !lap_) return;
+    MVSynchronization& sync = MVSynchronization::sharedManager();
+    if (MVOptionsAndSettings::sharedManager().mode() == 0) {
+        const double t = sync.syncTime() + (delta < 0 ? 0.1 : -0.1);
+        sync.setSyncTime(std::clamp(t, 0.0, std::max(0.0, lap_->duration())));
+        return;
+    }
+    const double n = lap_->positionIndexes() ? double(lap_->positionIndexes()->count()) : 0.0;
+    const double k = sync.syncIndexOfPosition() + (delta < 0 ? 0.5 : -0.5);
+    sync.setSyncIndexOfPosition(std::clamp(k, 0.0, std::max(0.0, n - 1)));
+}

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QImage>
+#include <QSize>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+// One video file and the player that shows it: what the lap films and the session preview need of
+// a video engine. The program uses MVVlcPlayer; tests put a fake of their own in its place
+// (MVVideoPlayer::setMaker).
+//
+// Main thread only. Every callback is made on the main thread, from the main queue, never from
+// inside an engine call: a callback may call any operation of the player, or destroy it.
+class MVVideoPlayer {
+  public:
+    // The player's state, numbered like the engine's own states; 6 is the end of the media.
+    enum State : int {
+        NothingSpecial = 0,
+        Opening = 1,
+        Buffering = 2,
+        Playing = 3,
+        Paused = 4,
+        Stopped = 5,
+        Ended = 6,
+        Error = 7,
+    };
+
+    struct Callbacks {
+        // Parsing ended: ok false when the file could not be read, decoded or parsed in time.
+        std::function<void(bool ok)> parsed;
+        // The playing time moved (milliseconds of the file's own clock).
+        std::function<void(std::int64_t ms)> timeChanged;
+        std::function<void(State state)> stateChanged;
+        // A new picture is ready (frame()).
+        std::function<void()> frameReady;
+    };
+
+    virtual ~MVVideoPlayer() = default;
+
+    // Makes a player with the current maker (the libvlc player unless a test replaced it).
+    static std::unique_ptr<MVVideoPlayer> make();
+    using Maker = std::function<std::unique_ptr<MVVideoPlayer>()>;
+    // Replaces the maker (none: back to the libvlc player); returns the previous one.
+    static Maker setMaker(Maker maker);
+
+    virtual void setCallbacks(Callbacks callbacks) = 0;
+    // Opens the file and parses it locally; `callbacks.parsed` follows once. A time limit of zero
+    // or less leaves the engine's own limit in force.
+    virtual void open(const std::filesystem::path& file, std::chrono::milliseconds limit) = 0;
+    // Length in ms; 0 while unknown (not parsed, parse failed, or a file without length).
+    virtual std::int64_t length() const = 0;
+    // The frame size of the first video track; empty when the media has no video track.
+    virtual QSize videoSize() const = 0;
+
+    virtual void play() = 0;
+    virtual void pause() = 0;
+    virtual void stop() = 0;
+    virtual bool isPlaying() const = 0;
+    virtual State state() const = 0;
+    // Last known time in ms.
+    virtual std::int64_t time() const = 0;
+    // Seeks to a time in ms (also while paused, after the end, or before playing began).
+    virtual void setTime(std::int64_t ms) = 0;
+    virtual void setRate(float rate) = 0;
+    virtual void setMuted(bool muted) = 0;
+    // Picture adjustment: contrast, brightness, saturation and gamma 1 and hue 0 are neutral.
+    virtual void setContrast(float value) = 0;
+    virtual void setBrightness(float value) = 0;
+    virtual void setHue(float value) = 0;
+    virtual void setSaturation(float value) = 0;
+    virtual void setGamma(float value) = 0;
+
+    // The last picture shown; null before the first one.
+    virtual QImage frame() const = 0;
+};
