@@ -1,11 +1,16 @@
-// Screenshots of the export sheets, for the documentation: run under Xvfb,
+// Screenshots of the export and update sheets, for the documentation: run under Xvfb,
 //   transfer-shots OUTDIR
-// writes OUTDIR/csv-export-sheet.png and OUTDIR/video-export-sheet.png (after a real cut of a
-// generated clip, so ffmpeg must be installed).
+// writes OUTDIR/csv-export-sheet.png, OUTDIR/video-export-sheet.png (after a real cut of a
+// generated clip, so ffmpeg must be installed) and OUTDIR/update-sheet.png (against an update
+// server of its own on 127.0.0.1 that offers newer versions).
 #include "platform/ChildProcess.h"
+#include "transfer/DownloadViewController.h"
 #include "transfer/MVCSVFileWindowController.h"
 #include "transfer/MVExportVideoWindowController.h"
 #include "widgets/MVTextFieldSupportDrag.h"
+#include "widgets/MainQueueBinding.h"
+
+#include <httplib.h>
 
 #include <QApplication>
 #include <QEventLoop>
@@ -17,6 +22,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <thread>
 
 namespace {
 
@@ -32,10 +38,52 @@ bool shoot(const std::filesystem::path& file) {
     return screen.save(QString::fromStdString(file.string()));
 }
 
+// The update sheet against a local server offering a newer program and circuit database.
+bool shootUpdateSheet(QWidget* window, const std::filesystem::path& work,
+                      const std::filesystem::path& file) {
+    httplib::Server server;
+    server.Get("/Updates/Gridlark for macOS/Catalogue.xml", [](const auto&, auto& response) {
+        response.set_content(
+            "<Catalogue LatestVersion=\"0.2.0\" DownloadUrl=\"Gridlark for macOS\\Gridlark "
+            "0.2.0.deb\"/>",
+            "text/xml");
+    });
+    server.Get("/Updates/Circuit Database/CircuitDatabaseCatalogue.xml",
+               [](const auto&, auto& response) {
+                   response.set_content(
+                       "<Catalogue LatestVersion=\"2\" DownloadUrl=\"Circuit "
+                       "Database\\CircuitDataBase_v2.zip\"/>",
+                       "text/xml");
+               });
+    const int port = server.bind_to_any_port("127.0.0.1");
+    std::thread serving([&server] { server.listen_after_bind(); });
+    MVVersionManager::Config config;
+    config.updateHost = "http://127.0.0.1:" + std::to_string(port);
+    config.allowLoopbackHttpForTests = true;
+    config.supportFolder = work / "Morvane";
+    MVVersionManager manager(config);
+    bool ok = false;
+    {
+        DownloadViewController sheet(window, manager);
+        QEventLoop loop;
+        QObject::connect(&sheet, &DownloadViewController::versionsRefreshed, &loop,
+                         &QEventLoop::quit);
+        QTimer::singleShot(20000, &loop, &QEventLoop::quit);
+        sheet.showSheet();
+        sheet.move(240, 120);
+        loop.exec();
+        ok = shoot(file);
+    }
+    server.stop();
+    serving.join();
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
+    app::MainQueueBinding mainQueue;
     if (argc < 2) {
         std::fprintf(stderr, "usage: transfer-shots OUTDIR\n");
         return 2;
@@ -81,5 +129,7 @@ int main(int argc, char** argv) {
     QTimer::singleShot(60000, &loop, &QEventLoop::quit);
     sheet.buttonProcess()->click();
     loop.exec();
-    return shoot(out / "video-export-sheet.png") ? 0 : 1;
+    if (!shoot(out / "video-export-sheet.png")) return 1;
+    sheet.hide();
+    return shootUpdateSheet(&window, work, out / "update-sheet.png") ? 0 : 1;
 }
