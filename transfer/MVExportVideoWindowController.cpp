@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 
 #include <iostream>
 
@@ -175,6 +176,13 @@ void MVExportVideoWindowController::buttonProcessPressed() {
     connect(process_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart) processEnded(false, -1, QProcess::CrashExit);
     });
+    timedOut_ = false;
+    QProcess* child = process_;
+    QTimer::singleShot(timeLimitMs_, child, [this, child] {
+        if (process_ != child) return;
+        timedOut_ = true;
+        child->kill();
+    });
     process_->start();
 }
 
@@ -237,6 +245,9 @@ void MVExportVideoWindowController::processEnded(bool started, int exitCode,
                   renameError;
     } else if (!started) {
         failure = "ffmpeg could not be started (" + running_.executable.string() + ").";
+    } else if (timedOut_) {
+        failure = "The cut took longer than " + std::to_string(timeLimitMs_ / 60000) +
+                  " minutes and was stopped.";
     } else if (status != QProcess::NormalExit) {
         failure = "The cut failed: ffmpeg ended abnormally.";
     } else {

@@ -26,10 +26,13 @@ class QPushButton;
 // writes to a temporary file that takes the final name only on exit status 0; the sheet then says
 // where the cut is, or that it failed with ffmpeg's last error lines. A lap without video, a
 // missing video file, a missing ffmpeg or a cut that would overwrite its own input disables
-// Process with a line saying why. Main thread only.
+// Process with a line saying why. A cut that has not ended after kTimeLimit (stream copy of one
+// lap takes seconds) is stopped and reported as failed. Main thread only.
 class MVExportVideoWindowController : public QDialog {
     Q_OBJECT
   public:
+    static constexpr int kTimeLimitMs = 10 * 60 * 1000;
+
     explicit MVExportVideoWindowController(
         QWidget* window, platform::UserDefaults& defaults = platform::UserDefaults::standard());
     ~MVExportVideoWindowController() override;
@@ -52,6 +55,7 @@ class MVExportVideoWindowController : public QDialog {
     // The plan for the current lap, folder and ffmpeg.
     MVVideoExportPlan currentPlan() const;
     void setFolderChooser(MVSheetSupport::FolderChooser chooser) { chooser_ = std::move(chooser); }
+    void setTimeLimit(int milliseconds) { timeLimitMs_ = milliseconds; }
 
   public slots:
     void buttonEditPressed();
@@ -75,6 +79,8 @@ class MVExportVideoWindowController : public QDialog {
     MVVideoExportPlan running_;
     std::deque<std::string> lastErrorLines_;
     std::string partialErrorLine_;
+    int timeLimitMs_ = kTimeLimitMs;
+    bool timedOut_ = false;
     MVTextFieldSupportDrag* directoryTextField_;
     QLabel* infoTextField_;
     QLabel* statusTextField_;

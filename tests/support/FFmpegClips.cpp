@@ -3,12 +3,29 @@
 #include "platform/ChildProcess.h"
 
 #include <charconv>
+#include <cstdlib>
+
+#include <unistd.h>
 
 namespace testing_support {
 
 bool FFmpegClips::available() {
-    return platform::runProcess({"ffmpeg", "-version"}).succeeded() &&
-           platform::runProcess({"ffprobe", "-version"}).succeeded();
+    // Looked up in PATH without starting them (each start costs time).
+    const char* path = std::getenv("PATH");
+    const auto found = [path](const std::string& name) {
+        std::string folders = path ? path : "";
+        std::size_t start = 0;
+        while (start <= folders.size()) {
+            std::size_t end = folders.find(':', start);
+            if (end == std::string::npos) end = folders.size();
+            const std::filesystem::path candidate =
+                std::filesystem::path(folders.substr(start, end - start)) / name;
+            if (end > start && ::access(candidate.c_str(), X_OK) == 0) return true;
+            start = end + 1;
+        }
+        return false;
+    };
+    return found("ffmpeg") && found("ffprobe");
 }
 
 bool FFmpegClips::make(const std::filesystem::path& file, int seconds, int fps, int gop) {

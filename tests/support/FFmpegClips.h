@@ -14,6 +14,7 @@ struct FFmpegClips {
     static bool make(const std::filesystem::path& file, int seconds, int fps = 25, int gop = 25);
     // The clip's duration in seconds as ffprobe reads it.
     static std::optional<double> duration(const std::filesystem::path& file);
+    // Both are in PATH.
     static bool available();
 };
 

@@ -201,14 +201,27 @@ TEST_F(VideoExportSheet, AChattyChildFinishesWhileTheSheetKeepsAnswering) {
 
 TEST_F(VideoExportSheet, RealFFmpegCutsTheLapWithItsLeadInAndRunOut) {
     if (!FFmpegClips::available()) GTEST_SKIP() << "ffmpeg is not installed";
-    ASSERT_TRUE(FFmpegClips::make(clip, 12, 25, 25));
+    ASSERT_TRUE(FFmpegClips::make(clip, 10, 10, 10));  // a key frame every second
     defaults.setString(MVFFmpeg::kPathDefaultsKey, "");
-    sheet.setLap(videoLap(7, 5500, 8200, {clip}));  // 2 s to 11 s
+    sheet.setLap(videoLap(7, 5500, 5200, {clip}));  // 2 s to 8 s
     ASSERT_TRUE(sheet.buttonProcess()->isEnabled()) << sheet.statusTextField()->text().toStdString();
     ASSERT_TRUE(runExport()) << sheet.statusTextField()->text().toStdString();
     const auto duration = FFmpegClips::duration(dir / "out/Lap 7.mp4");
     ASSERT_TRUE(duration);
-    EXPECT_NEAR(*duration, 9.0, 1.0);  // within one key-frame interval
+    EXPECT_NEAR(*duration, 6.0, 1.0);  // within one key-frame interval
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(VideoExportSheet, ACutThatNeverEndsIsStoppedAtTheTimeLimit) {
+    useFFmpeg("#!/bin/sh\nexec sleep 30\n");
+    sheet.setTimeLimit(200);
+    sheet.setLap(videoLap(8, 10000, 70000, {clip}));
+    EXPECT_FALSE(runExport());
+    EXPECT_TRUE(sheet.statusTextField()->text().contains("was stopped"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "out/Lap 8.mp4"));
 }
 
 }  // namespace
