@@ -22,9 +22,8 @@ std::optional<std::filesystem::path> chooseFolder(QWidget* parent,
 
 void showAlert(QWidget* parent, const QString& title, const QString& message) {
     QWidget* window = parent ? parent->window() : nullptr;
-    auto* alert = new QMessageBox(QMessageBox::Warning, title, message, QMessageBox::Ok, window);
+    auto* alert = new QMessageBox(QMessageBox::Warning, title, title, QMessageBox::Ok, window);
     alert->setInformativeText(message);
-    alert->setText(title);
     alert->setAttribute(Qt::WA_DeleteOnClose);
     alert->setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);
     alert->open();
