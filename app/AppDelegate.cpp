@@ -8,6 +8,9 @@
 #include "session/MVNotifications.h"
 #include "session/ZORFileLog.h"
 #include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "transfer/DownloadViewController.h"
+#include "transfer/MVCSVFileWindowController.h"
 
 #include <QAction>
 #include <QApplication>
@@ -48,6 +51,8 @@ void AppDelegate::buildMenus() {
     add(file, QStringLiteral("&Open..."), QKeySequence::Open, [this] { openNewFilePanel(); });
     add(file, QStringLiteral("&Close Session"), QKeySequence::Close,
         [vc] { vc->lapsController().closeCurrentSession(); });
+    file->addSeparator();
+    add(file, QStringLiteral("&Export to CSV..."), QKeySequence(), [this] { csvFileExport(); });
     file->addSeparator();
     QAction* quit = file->addAction(QStringLiteral("&Quit"));
     quit->setShortcut(QKeySequence::Quit);
@@ -97,14 +102,35 @@ void AppDelegate::buildMenus() {
         [vc] { vc->videoController().playFaster(); });
     add(video, QStringLiteral("Play Slower"), QKeySequence(QStringLiteral("Ctrl+[")),
         [vc] { vc->videoController().playSlower(); });
+
+    QMenu* help = window_->menuBar()->addMenu(QStringLiteral("&Help"));
+    add(help, QStringLiteral("Check for &Updates..."), QKeySequence(),
+        [this] { showVersionUpdater(); });
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
     services_->startTelemetry();
     if (!isOpenFromAssociatedFile_) window_->setCentralWidget(viewController_);
     services_->sendUsageAtStartup();
-    (void)services_->isUpdateAvailable();  // no update sheet yet
+    // "turnONOROFF" 0 (or absent): check for updates at launch, without waiting for the answer.
+    if (platform::UserDefaults::standard().integerForKey("turnONOROFF") == 0) {
+        services_->checkForUpdate([this](bool available) {
+            if (available) showVersionUpdater();
+        });
+    }
     window_->show();
+}
+
+void AppDelegate::csvFileExport() {
+    if (csvFileWindowController_ == nullptr) {
+        csvFileWindowController_ = new MVCSVFileWindowController(window_);
+    }
+    csvFileWindowController_->showSheet();
+}
+
+void AppDelegate::showVersionUpdater() {
+    if (versionVC_ == nullptr) versionVC_ = new DownloadViewController(window_);
+    versionVC_->showSheet();
 }
 
 bool AppDelegate::openFile(const QString& path) {

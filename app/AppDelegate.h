@@ -7,6 +7,8 @@
 
 #include <memory>
 
+class DownloadViewController;
+class MVCSVFileWindowController;
 class MVZQViewController;
 class QMainWindow;
 
@@ -33,6 +35,11 @@ class AppDelegate : public QObject {
     // The open panel's selection moved to `path`: announced once per change as "MVFileSelected"
     // (user info "url": the path), for the panel's preview, and written to the diagnostic log.
     void panelSelectionDidChange(const QString& path);
+    // File > Export to CSV: the CSV export sheet (made on first use, then kept).
+    void csvFileExport();
+    // Help > Check for Updates, and the launch check when it finds an update: the update sheet
+    // (made on first use, then kept).
+    void showVersionUpdater();
 
   private:
     void buildMenus();
@@ -42,4 +49,6 @@ class AppDelegate : public QObject {
     MVZQViewController* viewController_ = nullptr;
     bool isOpenFromAssociatedFile_ = false;
     QString oldURL_;  // the selection last announced from the open panel
+    MVCSVFileWindowController* csvFileWindowController_ = nullptr;
+    DownloadViewController* versionVC_ = nullptr;
 };

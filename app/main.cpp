@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 #include "app/MVZQViewController.h"
+#include "app/TransferStartupServices.h"
 #include "widgets/MainQueueBinding.h"
 
 #include <QApplication>
@@ -16,7 +17,7 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName("Gridlark");
     app::MainQueueBinding mainQueue;
 
-    AppDelegate delegate;
+    AppDelegate delegate(std::make_unique<TransferStartupServices>());
     QObject::connect(
         delegate.viewController(), &MVZQViewController::lapTableFilled, [&sinceStart](int laps) {
             std::fprintf(stderr, "gridlark: lap table filled (%d laps) %lld ms after start\n", laps,

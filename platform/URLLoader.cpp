@@ -320,7 +320,13 @@ URLResult perform(const URLRequest& request, PartFile* file) {
     curl_easy_setopt(c, CURLOPT_MAXREDIRS, 10L);
     // Only the web: neither the URL nor a redirect may reach local files or other schemes.
     curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR,
+                     request.redirectsHttpsOnly ? "https" : "http,https");
+    if (request.stallTimeout.count() > 0) {
+        const auto seconds = std::chrono::ceil<std::chrono::seconds>(request.stallTimeout).count();
+        curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, static_cast<long>(std::max<long long>(1, seconds)));
+    }
     curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, onHeader);
     curl_easy_setopt(c, CURLOPT_HEADERDATA, &transfer);
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, onBody);

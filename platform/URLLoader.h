@@ -18,6 +18,12 @@ struct URLRequest {
     std::string body;
     std::chrono::milliseconds timeout{30000};         // whole transfer; never unlimited
     std::chrono::milliseconds connectTimeout{10000};  // values below 1 ms count as 1 ms
+    // Ends the transfer (a timed-out error) once this long passes without a byte arriving, so a
+    // long download may run as long as it progresses; 0: no such limit. Whole seconds, at
+    // least one.
+    std::chrono::milliseconds stallTimeout{0};
+    // Follows redirects only to https addresses (a redirect elsewhere is an Other error).
+    bool redirectsHttpsOnly = false;
 };
 
 enum class URLErrorKind {

@@ -297,3 +297,32 @@ TEST_F(URLLoaderTest, SendAsyncDeliversOnTheGivenQueue) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(URLLoaderTest, AStalledTransferEndsAtTheStallLimitAndRedirectsCanBeHeldToHttps) {
+    // The headers come, then no byte of the body; the whole-transfer limit is far away.
+    server.get("/stalls", [this](const auto&, httplib::Response& res) {
+        res.set_content_provider(2000, "application/octet-stream",
+                                 [this](size_t, size_t, httplib::DataSink&) {
+                                     gate.wait();
+                                     return false;
+                                 });
+    });
+    URLRequest stalls = request("/stalls", 60s);
+    stalls.stallTimeout = 1s;
+    const auto started = std::chrono::steady_clock::now();
+    const URLResult result = loader.send(stalls);
+    ASSERT_TRUE(result.error);
+    EXPECT_TRUE(result.error->timedOut);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 30s);
+
+    server.get("/old", [this](const auto&, auto& res) { res.set_redirect(server.url("/new"), 302); });
+    server.get("/new", [](const auto&, auto& res) { res.set_content("here", "text/plain"); });
+    URLRequest httpsOnly = request("/old");
+    httpsOnly.redirectsHttpsOnly = true;
+    EXPECT_TRUE(loader.send(httpsOnly).error);
+    EXPECT_EQ(loader.send(request("/old")).response.body, "here");
+}
+
+}  // namespace

@@ -1,0 +1,135 @@
+// Screenshots of the export and update sheets, for the documentation: run under Xvfb,
+//   transfer-shots OUTDIR
+// writes OUTDIR/csv-export-sheet.png, OUTDIR/video-export-sheet.png (after a real cut of a
+// generated clip, so ffmpeg must be installed) and OUTDIR/update-sheet.png (against an update
+// server of its own on 127.0.0.1 that offers newer versions).
+#include "platform/ChildProcess.h"
+#include "transfer/DownloadViewController.h"
+#include "transfer/MVCSVFileWindowController.h"
+#include "transfer/MVExportVideoWindowController.h"
+#include "widgets/MVTextFieldSupportDrag.h"
+#include "widgets/MainQueueBinding.h"
+
+#include <httplib.h>
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QLabel>
+#include <QMainWindow>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+
+namespace {
+
+void settle(int ms = 400) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool shoot(const std::filesystem::path& file) {
+    settle();
+    const QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(0);
+    return screen.save(QString::fromStdString(file.string()));
+}
+
+// The update sheet against a local server offering a newer program and circuit database.
+bool shootUpdateSheet(QWidget* window, const std::filesystem::path& work,
+                      const std::filesystem::path& file) {
+    httplib::Server server;
+    server.Get("/Updates/Gridlark for macOS/Catalogue.xml", [](const auto&, auto& response) {
+        response.set_content(
+            "<Catalogue LatestVersion=\"0.2.0\" DownloadUrl=\"Gridlark for macOS\\Gridlark "
+            "0.2.0.deb\"/>",
+            "text/xml");
+    });
+    server.Get("/Updates/Circuit Database/CircuitDatabaseCatalogue.xml",
+               [](const auto&, auto& response) {
+                   response.set_content(
+                       "<Catalogue LatestVersion=\"2\" DownloadUrl=\"Circuit "
+                       "Database\\CircuitDataBase_v2.zip\"/>",
+                       "text/xml");
+               });
+    const int port = server.bind_to_any_port("127.0.0.1");
+    std::thread serving([&server] { server.listen_after_bind(); });
+    MVVersionManager::Config config;
+    config.updateHost = "http://127.0.0.1:" + std::to_string(port);
+    config.allowLoopbackHttpForTests = true;
+    config.supportFolder = work / "Morvane";
+    MVVersionManager manager(config);
+    bool ok = false;
+    {
+        DownloadViewController sheet(window, manager);
+        QEventLoop loop;
+        QObject::connect(&sheet, &DownloadViewController::versionsRefreshed, &loop,
+                         &QEventLoop::quit);
+        QTimer::singleShot(20000, &loop, &QEventLoop::quit);
+        sheet.showSheet();
+        sheet.move(240, 120);
+        loop.exec();
+        ok = shoot(file);
+    }
+    server.stop();
+    serving.join();
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    app::MainQueueBinding mainQueue;
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: transfer-shots OUTDIR\n");
+        return 2;
+    }
+    const std::filesystem::path out = argv[1];
+    const std::filesystem::path work = std::filesystem::temp_directory_path() / "transfer-shots";
+    std::filesystem::create_directories(work / "Exports");
+
+    QMainWindow window;
+    window.setWindowTitle(QStringLiteral("Gridlark"));
+    window.resize(1000, 640);
+    window.move(40, 40);
+    window.show();
+
+    {
+        MVCSVFileWindowController sheet(&window);
+        sheet.destinationTextField()->setUrl(work / "Exports");
+        sheet.showSheet();
+        sheet.move(240, 120);
+        if (!shoot(out / "csv-export-sheet.png")) return 1;
+    }
+
+    const std::filesystem::path clip = work / "Session 2026-05-14.mp4";
+    const auto made = platform::runProcess(
+        {"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+         "testsrc=duration=20:size=320x240:rate=25", "-c:v", "mpeg4", "-g", "25", clip.string()});
+    if (!made.succeeded()) return 1;
+    auto lap = MVLap::instance();
+    lap->setNumber(7);
+    lap->setDuration(9.87);
+    lap->setVideoTimestampStart(6500);
+    lap->setVideoTimestampEnd(16370);
+    lap->setVideoURLs(std::vector<std::filesystem::path>{clip});
+
+    MVExportVideoWindowController sheet(&window);
+    sheet.directoryTextField()->setUrl(work / "Exports");
+    sheet.setLap(lap);
+    sheet.showSheet();
+    sheet.move(240, 120);
+    QEventLoop loop;
+    QObject::connect(&sheet, &MVExportVideoWindowController::exportFinished, &loop,
+                     &QEventLoop::quit);
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    sheet.buttonProcess()->click();
+    loop.exec();
+    if (!shoot(out / "video-export-sheet.png")) return 1;
+    sheet.hide();
+    return shootUpdateSheet(&window, work, out / "update-sheet.png") ? 0 : 1;
+}

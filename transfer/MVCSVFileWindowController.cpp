@@ -1,0 +1,95 @@
+#include "transfer/MVCSVFileWindowController.h"
+
+#include "session/ZORFileLog.h"
+#include "widgets/MVTextFieldSupportDrag.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+
+MVCSVFileWindowController::MVCSVFileWindowController(QWidget* window, MVGLDFileManager& manager)
+    : QDialog(window), manager_(manager) {
+    setWindowTitle(QStringLiteral("Export to CSV"));
+    setObjectName(QStringLiteral("MVCSVFileWindowController"));
+    auto* title = new QLabel(QStringLiteral("Export the lap and sector times of every loaded "
+                                            "session to one CSV file."), this);
+    title->setWordWrap(true);
+    auto* destinationLabel = new QLabel(QStringLiteral("Destination:"), this);
+    destinationTextField_ = new MVTextFieldSupportDrag(this);
+    destinationTextField_->setTag(2);
+    destinationTextField_->setMinimumWidth(320);
+    buttonEdit_ = new QPushButton(QStringLiteral("Change…"), this);
+    infoTextField_ = new QLabel(this);
+    infoTextField_->setWordWrap(true);
+    buttonClose_ = new QPushButton(QStringLiteral("Close"), this);
+    buttonExport_ = new QPushButton(QStringLiteral("Export"), this);
+    buttonExport_->setDefault(true);
+
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(title, 0, 0, 1, 3);
+    grid->addWidget(destinationLabel, 1, 0);
+    grid->addWidget(destinationTextField_, 1, 1);
+    grid->addWidget(buttonEdit_, 1, 2);
+    grid->addWidget(infoTextField_, 2, 0, 1, 3);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(buttonClose_);
+    buttons->addWidget(buttonExport_);
+    grid->addLayout(buttons, 3, 0, 1, 3);
+
+    connect(buttonEdit_, &QPushButton::clicked, this,
+            &MVCSVFileWindowController::buttonEditDestinationPressed);
+    connect(buttonExport_, &QPushButton::clicked, this, &MVCSVFileWindowController::buttonExport);
+    connect(buttonClose_, &QPushButton::clicked, this,
+            &MVCSVFileWindowController::buttonClosePressed);
+    destinationTextField_->setUrl(getDocumentsDirectoryURL());
+}
+
+std::filesystem::path MVCSVFileWindowController::getDocumentsDirectoryURL() {
+    return MVSheetSupport::defaultDestination();
+}
+
+void MVCSVFileWindowController::showSheet() {
+    infoTextField_->clear();
+    setWindowModality(parentWidget() ? Qt::WindowModal : Qt::ApplicationModal);
+    show();
+    raise();
+}
+
+void MVCSVFileWindowController::clearSheet() {
+    hide();
+}
+
+void MVCSVFileWindowController::buttonEditDestinationPressed() {
+    const auto current = destinationTextField_->url().value_or(getDocumentsDirectoryURL());
+    if (const auto chosen = chooser_(this, current)) destinationTextField_->setUrl(*chosen);
+    ZORFileLog::writeToTextFile("CSVController edit destination button");
+}
+
+void MVCSVFileWindowController::buttonExport() {
+    ZORFileLog::writeToTextFile("CSVController export button");
+    const auto folder = destinationTextField_->url().value_or(std::filesystem::path());
+    const MVCSVFile::Result result =
+        MVCSVFile::generateLaps(manager_.arrayOfMVLaps(), folder, speedOf_);
+    switch (result.outcome) {
+        case MVCSVFile::Outcome::Written:
+            infoTextField_->clear();
+            clearSheet();
+            return;
+        case MVCSVFile::Outcome::NothingToExport:
+            infoTextField_->setText(QStringLiteral(
+                "There is nothing to export: no loaded session has laps. No file was written."));
+            return;
+        case MVCSVFile::Outcome::Failed:
+            infoTextField_->setText(QStringLiteral("The file was not written."));
+            alert_(this, QStringLiteral("The CSV file could not be written."),
+                   QString::fromStdString(result.file.string() + ": " + result.error));
+            return;
+    }
+}
+
+void MVCSVFileWindowController::buttonClosePressed() {
+    clearSheet();
+    ZORFileLog::writeToTextFile("CSVController close button");
+}

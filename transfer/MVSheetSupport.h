@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+
+class QWidget;
+
+// What the export sheets share: the folder panel, alerts, and the default destination.
+// Main thread only.
+namespace MVSheetSupport {
+
+// Asks for a folder (starting at `start`); none when the user cancels.
+using FolderChooser =
+    std::function<std::optional<std::filesystem::path>(QWidget* parent,
+                                                       const std::filesystem::path& start)>;
+// Tells the user something went wrong (title, informative text).
+using AlertPresenter = std::function<void(QWidget* parent, const QString& title,
+                                          const QString& message)>;
+
+// The folder panel: "Choose a folder", folders only, folder creation allowed, hidden files not
+// shown, one selection.
+std::optional<std::filesystem::path> chooseFolder(QWidget* parent,
+                                                  const std::filesystem::path& start);
+// A warning alert with one "OK" button, window-modal on the parent's window (top-level when
+// there is none); returns at once.
+void showAlert(QWidget* parent, const QString& title, const QString& message);
+// The user's Desktop folder (XDG), where exports go by default.
+std::filesystem::path defaultDestination();
+
+}  // namespace MVSheetSupport

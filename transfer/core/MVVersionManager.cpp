@@ -1,0 +1,254 @@
+#include "transfer/core/MVVersionManager.h"
+
+#include "platform/Dispatch.h"
+#include "platform/Folders.h"
+#include "platform/URLLoader.h"
+#include "session/MVCircuitDatabase.h"
+#include "transfer/core/MVUpdateText.h"
+
+#include <algorithm>
+#include <iostream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kSoftwareCataloguePath[] = "/Updates/Gridlark for macOS/Catalogue.xml";
+constexpr char kDatabaseCataloguePath[] = "/Updates/Circuit Database/CircuitDatabaseCatalogue.xml";
+
+void say(const std::string& line) {
+    std::cout << line << std::endl;
+}
+
+std::string slashes(std::string text) {
+    std::replace(text.begin(), text.end(), '\\', '/');
+    return text;
+}
+
+// The extension of the last component of a catalogue's "DownloadUrl" (".pkg", ".deb", ...).
+std::string packageExtension(const std::string& downloadUrl) {
+    const fs::path name = fs::path(slashes(downloadUrl)).filename();
+    return name.extension().string();
+}
+
+}  // namespace
+
+MVVersionManager::MVVersionManager(Config config, platform::NotificationCenter& center)
+    : config_(std::move(config)), center_(center) {}
+
+MVVersionManager& MVVersionManager::sharedVersionManager() {
+    static auto* manager = new MVVersionManager();
+    return *manager;
+}
+
+std::optional<fs::path> MVVersionManager::supportFolderURL() const {
+    const fs::path folder = config_.supportFolder.empty()
+                                ? MVCircuitDatabase::trackmapDatabaseFolder().parent_path()
+                                : config_.supportFolder;
+    if (folder.empty()) return std::nullopt;
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error) say("Cannot create " + folder.string() + ": " + error.message());
+    return folder;
+}
+
+fs::path MVVersionManager::productFolder() const {
+    return supportFolderURL().value_or(fs::path()) / "Gridlark";
+}
+
+fs::path MVVersionManager::databaseFolder() const {
+    return supportFolderURL().value_or(fs::path()) / MVCircuitDatabase::kTrackmapDatabaseFolderName;
+}
+
+std::string MVVersionManager::appVersionString() {
+    return config_.appVersion.empty() ? std::string(GRIDLARK_VERSION) : config_.appVersion;
+}
+
+std::optional<std::pair<std::string, std::string>> MVVersionManager::readCatalogue(
+    const std::string& address, bool allowFile) const {
+    const std::string url = MVUpdateText::percentEncode(address);
+    if (!MVUpdateText::isPermittedURL(url, allowFile, config_.allowLoopbackHttpForTests)) {
+        say("Refused to read a catalogue over an insecure address: " + url);
+        return std::nullopt;
+    }
+    platform::URLRequest request;
+    request.url = url;
+    request.timeout = config_.catalogueTimeout;
+    request.connectTimeout = std::min(config_.catalogueTimeout, request.connectTimeout);
+    request.redirectsHttpsOnly = true;
+    const platform::URLResult result = platform::URLLoader::shared().send(request);
+    if (result.error || result.response.status != 200) return std::nullopt;
+    const auto catalogue = MVUpdateText::parseCatalogue(result.response.body);
+    if (!catalogue) return std::nullopt;
+    return std::make_pair(catalogue->latestVersion, catalogue->downloadUrl);
+}
+
+std::optional<MVVersionManaging::CatalogueInfo> MVVersionManager::softwareCatalogueInfo() {
+    if (!supportFolderURL()) return std::nullopt;
+    std::string address = config_.updateHost + kSoftwareCataloguePath;
+    bool custom = false;
+    const fs::path customFile = productFolder() / "CustomUpdateUrl.txt";
+    std::error_code error;
+    if (fs::exists(customFile, error)) {
+        say("+++You are using test url");
+        const auto text = platform::folders::readFile(customFile);
+        const std::string trimmed = text ? MVUpdateText::trimmed(*text) : std::string();
+        if (trimmed.empty()) {
+            say("Cannot use " + customFile.string() + ": unreadable or empty");
+        } else {
+            address = trimmed;
+            custom = true;
+        }
+    }
+    const auto catalogue = readCatalogue(address, custom);
+    if (!catalogue) return std::nullopt;
+    return CatalogueInfo{catalogue->first,
+                         config_.updateHost + "/Updates/" +
+                             MVUpdateText::percentEncode(slashes(catalogue->second))};
+}
+
+std::optional<MVVersionManaging::CatalogueInfo> MVVersionManager::circuitDatabaseCatalogueInfo() {
+    const auto catalogue = readCatalogue(config_.updateHost + kDatabaseCataloguePath, false);
+    if (!catalogue) return std::nullopt;
+    const std::string& downloadUrl = catalogue->second;
+    const std::size_t separator = downloadUrl.find('\\');
+    if (separator == std::string::npos) return std::nullopt;  // no folder to take
+    const std::string zipPath = downloadUrl.substr(0, separator) + "/CircuitDataBase.zip";
+    return CatalogueInfo{catalogue->first, config_.updateHost + "/Updates/" +
+                                               MVUpdateText::percentEncode(slashes(zipPath))};
+}
+
+std::string MVVersionManager::localCircuitDatabaseVersion() {
+    const fs::path builtInFile = config_.builtInDatabase.empty()
+                                     ? MVCircuitDatabase::shippedDatabasePath()
+                                     : config_.builtInDatabase;
+    const auto builtInText = platform::folders::readFile(builtInFile);
+    const std::string builtIn =
+        (builtInText ? MVUpdateText::parseDatabaseVersion(*builtInText) : std::nullopt)
+            .value_or("0");
+    const auto support = supportFolderURL();
+    const fs::path copy = support ? databaseFolder() /
+                                        MVCircuitDatabase::kStartFinishDatabaseFolderName /
+                                        MVCircuitDatabase::kDatabaseFileName
+                                  : fs::path();
+    const auto copyText = support ? platform::folders::readFile(copy) : std::nullopt;
+    const auto copyVersion = copyText ? MVUpdateText::parseDatabaseVersion(*copyText) : std::nullopt;
+    if (copyVersion && MVUpdateText::compareVersions(builtIn, *copyVersion) < 0) {
+        say("+++Track DB will use application support version");
+        return *copyVersion;
+    }
+    say("+++Track DB will use Built in version");
+    return builtIn;
+}
+
+bool MVVersionManager::isSoftwareUpdateAvailable() {
+    const auto info = softwareCatalogueInfo();
+    if (!info) return false;
+    const std::string local = appVersionString();
+    say("local SW version " + local + " vs Online SW version " + info->version);
+    return MVUpdateText::compareVersions(info->version, local) > 0;
+}
+
+bool MVVersionManager::isCircuitDatabaseUpdateAvailable() {
+    const auto info = circuitDatabaseCatalogueInfo();
+    if (!info) return false;
+    const std::string local = localCircuitDatabaseVersion();
+    say("local track DB version " + local + " vs Online track DB version " + info->version);
+    return MVUpdateText::compareVersions(info->version, local) > 0;
+}
+
+bool MVVersionManager::downloadSoftwareUpdate() {
+    if (!supportFolderURL()) return false;
+    const auto info = softwareCatalogueInfo();
+    if (!info || MVUpdateText::compareVersions(info->version, appVersionString()) <= 0) {
+        say("_No need to download SW");
+        return false;
+    }
+    // The extension comes from the address's last component ("Gridlark%202.1.pkg" -> ".pkg").
+    const std::string extension = packageExtension(info->urlToDownload);
+    const std::string url = info->urlToDownload;
+    platform::globalQueue().async([this, url, extension] { downloadPackage(url, extension); });
+    return true;
+}
+
+bool MVVersionManager::downloadCircuitDatabaseUpdate() {
+    if (!supportFolderURL()) return false;
+    const auto info = circuitDatabaseCatalogueInfo();
+    if (!info ||
+        MVUpdateText::compareVersions(info->version, localCircuitDatabaseVersion()) <= 0) {
+        say("_No need to download track DB");
+        return false;
+    }
+    const std::string url = info->urlToDownload;
+    platform::globalQueue().async([this, url] { downloadAndInstallDatabase(url); });
+    return true;
+}
+
+std::string MVVersionManager::fetchToFile(const std::string& url, const fs::path& file) const {
+    if (!MVUpdateText::isPermittedURL(url, false, config_.allowLoopbackHttpForTests)) {
+        return "Refused to download over an insecure address: " + url;
+    }
+    platform::URLRequest request;
+    request.url = url;
+    request.timeout = config_.downloadLimit;
+    request.stallTimeout = config_.downloadStall;
+    request.redirectsHttpsOnly = true;
+    const platform::URLResult result = platform::URLLoader::shared().download(request, file);
+    if (result.error) return result.error->message;
+    say("Success: " + std::to_string(result.response.status));
+    if (result.response.status != 200) {
+        std::error_code error;
+        fs::remove(file, error);
+        return "The server answered with status " + std::to_string(result.response.status) + ".";
+    }
+    return {};
+}
+
+void MVVersionManager::postError(const std::string& kind, const std::string& error) {
+    say(error);
+    center_.post(kDownloadError, this, {{"error", error}, {"kind", std::string(kind)}});
+}
+
+void MVVersionManager::downloadPackage(const std::string& url, const std::string& extension) {
+    const fs::path folder = productFolder();
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error) say("Cannot create " + folder.string() + ": " + error.message());
+    const fs::path package = folder / ("Gridlark" + extension);
+    const fs::path previous = folder / ("_Gridlark" + extension);
+    const fs::path incoming = folder / (".Gridlark" + extension + ".download");
+    if (auto failed = fetchToFile(url, incoming); !failed.empty()) {
+        postError(kKindSoftware, failed);
+        return;
+    }
+    fs::remove(previous, error);
+    if (fs::exists(package, error)) fs::rename(package, previous, error);
+    if (error) say("Cannot keep the previous package: " + error.message());
+    fs::rename(incoming, package, error);
+    if (error) {
+        fs::remove(incoming, error);
+        postError(kKindSoftware, "error writing file " + package.string() + " : " + error.message());
+        return;
+    }
+    say("Downloaded software");
+    center_.post(kDownloadedSW, this, {{"url", package}, {"kind", std::string(kKindSoftware)}});
+}
+
+void MVVersionManager::downloadAndInstallDatabase(const std::string& url) {
+    const auto support = supportFolderURL();
+    if (!support) return;
+    const fs::path archive = *support / "trackDB";
+    std::error_code error;
+    fs::remove(archive, error);
+    if (auto failed = fetchToFile(url, archive); !failed.empty()) {
+        postError(kKindCircuitDatabase, failed);
+        return;
+    }
+    if (auto failed = installCircuitDatabase(archive); !failed.empty()) {
+        say("Extraction of ZIP archive failed with error:" + failed);
+        postError(kKindCircuitDatabase, "Extraction of track ZIP archive failed with error:" + failed);
+        return;
+    }
+    say("Downloaded track DB");
+    center_.post(kDownloadedTrackDB);
+}

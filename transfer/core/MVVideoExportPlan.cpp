@@ -1,0 +1,74 @@
+#include "transfer/core/MVVideoExportPlan.h"
+
+#include <charconv>
+
+namespace {
+
+bool samePlace(const std::filesystem::path& a, const std::filesystem::path& b) {
+    std::error_code error;
+    if (std::filesystem::equivalent(a, b, error)) return true;
+    return std::filesystem::weakly_canonical(a, error) == std::filesystem::weakly_canonical(b, error);
+}
+
+}  // namespace
+
+double MVVideoExportPlan::startSeconds(std::int64_t videoTimestampStart) {
+    const auto whole = static_cast<double>(videoTimestampStart / 1000);
+    const double start = whole - kLeadSeconds;
+    return start < 0 ? whole : start;
+}
+
+double MVVideoExportPlan::endSeconds(std::int64_t videoTimestampEnd) {
+    return static_cast<double>(videoTimestampEnd / 1000) + kLeadSeconds;
+}
+
+std::string MVVideoExportPlan::formatSeconds(double seconds) {
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, seconds,
+                                      std::chars_format::fixed, 6);
+    return result.ec == std::errc() ? std::string(buffer, result.ptr) : std::string("0.000000");
+}
+
+std::optional<std::filesystem::path> MVVideoExportPlan::videoOf(const MVLap& lap) {
+    const auto& urls = lap.videoURLs();
+    if (!urls || urls->empty() || urls->front().filename() == "nil.nil") return std::nullopt;
+    return urls->front();
+}
+
+MVVideoExportPlan MVVideoExportPlan::make(const MVLap& lap, const std::filesystem::path& folder,
+                                          const std::optional<std::filesystem::path>& ffmpeg,
+                                          const std::string& ffmpegProblem) {
+    MVVideoExportPlan plan;
+    const auto video = videoOf(lap);
+    std::error_code error;
+    if (!video) {
+        plan.refusal = "This lap has no video.";
+        return plan;
+    }
+    plan.input = *video;
+    const std::string extension = plan.input.extension().string();
+    const std::string name = "Lap " + std::to_string(lap.number());
+    plan.output = folder / (name + extension);
+    plan.temporary = folder / ("." + name + ".exporting" + extension);
+    plan.start = startSeconds(lap.videoTimestampStart());
+    plan.end = endSeconds(lap.videoTimestampEnd());
+    plan.endsWithFirstFile = lap.videoURLs()->size() > 1;
+    if (!std::filesystem::is_regular_file(plan.input, error)) {
+        plan.refusal = "The video file " + plan.input.filename().string() + " is missing.";
+    } else if (!ffmpeg) {
+        plan.refusal = ffmpegProblem;
+    } else if (folder.empty() || !std::filesystem::is_directory(folder, error)) {
+        plan.refusal = "The destination folder does not exist.";
+    } else if (samePlace(plan.input, plan.output)) {
+        plan.refusal = "The cut would overwrite its own video: choose another folder.";
+    }
+    if (!plan.canRun()) return plan;
+    plan.executable = *ffmpeg;
+    plan.arguments = {"-i", plan.input.string(), "-ss", formatSeconds(plan.start)};
+    if (!plan.endsWithFirstFile) {
+        plan.arguments.insert(plan.arguments.end(), {"-to", formatSeconds(plan.end)});
+    }
+    plan.arguments.insert(plan.arguments.end(),
+                          {"-vcodec", "copy", "-y", plan.temporary.string()});
+    return plan;
+}
