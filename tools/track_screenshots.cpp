@@ -101,8 +101,7 @@ fs::path writeOutline(const MVLap& lap, const fs::path& folder) {
     cir << "[header]\nLatitude\nLongitude\n[data]\n";
     for (const MVPoint& p : outline) {
         const double lat = base.latitude() + p.y / kMetresPerDegree;
-        const double lon =
-            base.longitude() + p.x / (kMetresPerDegree * std::cos(lat * M_PI / 180));
+        const double lon = base.longitude() + p.x / (kMetresPerDegree * std::cos(lat * M_PI / 180));
         cir << std::to_string(lat * 60) << ' ' << std::to_string(-lon * 60) << '\n';
     }
     return file;
@@ -177,9 +176,12 @@ int wizard(AppDelegate& delegate, const fs::path& scratch, const QString& out) {
     delegate.openFile(QString::fromStdString(file.string()));
     delegate.applicationDidFinishLaunching();
     MVTrackController& track = vc->trackController();
-    if (!waitFor([&track] { return track.wizardWindowController() &&
-                                   track.wizardWindowController()->isVisible(); },
-                 30000)) {
+    if (!waitFor(
+            [&track] {
+                return track.wizardWindowController() &&
+                       track.wizardWindowController()->isVisible();
+            },
+            30000)) {
         return 1;
     }
     settle(500);
