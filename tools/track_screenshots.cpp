@@ -4,6 +4,7 @@
 //
 //   track-screenshots laps OUT.png     two compared laps, the markers at the shared cursor
 //   track-screenshots wizard OUT.png   a session no circuit matched: the wizard, after a click
+//   track-screenshots chooser OUT.png  the circuit chooser beside the tool bar
 #include "app/AppDelegate.h"
 #include "app/MVZQViewController.h"
 #include "platform/NotificationCenter.h"
@@ -101,8 +102,7 @@ fs::path writeOutline(const MVLap& lap, const fs::path& folder) {
     cir << "[header]\nLatitude\nLongitude\n[data]\n";
     for (const MVPoint& p : outline) {
         const double lat = base.latitude() + p.y / kMetresPerDegree;
-        const double lon =
-            base.longitude() + p.x / (kMetresPerDegree * std::cos(lat * M_PI / 180));
+        const double lon = base.longitude() + p.x / (kMetresPerDegree * std::cos(lat * M_PI / 180));
         cir << std::to_string(lat * 60) << ' ' << std::to_string(-lon * 60) << '\n';
     }
     return file;
@@ -177,9 +177,12 @@ int wizard(AppDelegate& delegate, const fs::path& scratch, const QString& out) {
     delegate.openFile(QString::fromStdString(file.string()));
     delegate.applicationDidFinishLaunching();
     MVTrackController& track = vc->trackController();
-    if (!waitFor([&track] { return track.wizardWindowController() &&
-                                   track.wizardWindowController()->isVisible(); },
-                 30000)) {
+    if (!waitFor(
+            [&track] {
+                return track.wizardWindowController() &&
+                       track.wizardWindowController()->isVisible();
+            },
+            30000)) {
         return 1;
     }
     settle(500);
@@ -205,11 +208,29 @@ int wizard(AppDelegate& delegate, const fs::path& scratch, const QString& out) {
     return filled && save(after) ? 0 : 1;
 }
 
+int chooser(AppDelegate& delegate, const fs::path& scratch, const QString& out) {
+    testing_support::SessionOptions options;
+    options.laps = 2;
+    options.withLapTiming = true;
+    const fs::path file = scratch / "Larkfield.gld";
+    testing_support::writeSessionFile(file, testing_support::generateSession(options).text);
+    MVZQViewController* vc = delegate.viewController();
+    delegate.openFile(QString::fromStdString(file.string()));
+    delegate.applicationDidFinishLaunching();
+    if (!waitFor([vc] { return vc->finishedLoads() > 0 && vc->appliedRebuilds() > 0; }, 30000)) {
+        return 1;
+    }
+    settle(1500);
+    vc->trackController().toolBarView()->editButton()->click();
+    settle(800);
+    return save(out) ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: track-screenshots laps|wizard OUT.png\n");
+        std::fprintf(stderr, "usage: track-screenshots laps|wizard|chooser OUT.png\n");
         return 2;
     }
     const fs::path scratch = scratchFolder();
@@ -224,6 +245,7 @@ int main(int argc, char** argv) {
         const std::string mode = argv[1];
         if (mode == "laps") result = twoLaps(delegate, scratch, QString::fromLocal8Bit(argv[2]));
         if (mode == "wizard") result = wizard(delegate, scratch, QString::fromLocal8Bit(argv[2]));
+        if (mode == "chooser") result = chooser(delegate, scratch, QString::fromLocal8Bit(argv[2]));
         MVGLDFileManager::loadingQueue().drainFor(std::chrono::seconds(20));
     }
     std::error_code ignored;

@@ -46,9 +46,7 @@ void defaultAlert(QWidget* parent, const QString& text) {
 }  // namespace
 
 MVPopOverAvailableTracksViewController::MVPopOverAvailableTracksViewController(QWidget* parent)
-    : QWidget(parent, Qt::Popup),
-      fileChooser_(defaultFileChooser),
-      alert_(defaultAlert) {
+    : QWidget(parent, Qt::Popup), fileChooser_(defaultFileChooser), alert_(defaultAlert) {
     setObjectName(QStringLiteral("MVPopOverAvailableTracksViewController"));
     resize(kWidth, kHeight);
     MVHelper::addLightBlueLayerForViewWithView(this);
@@ -128,11 +126,10 @@ void MVPopOverAvailableTracksViewController::chooseOutlineFile() {
     const std::optional<fs::path> file = fileChooser_(owner);
     if (!file) return;
     const auto outline = MVLapMapData::readCircuitOutline(*file);
-    const bool usable =
-        outline && !outline->empty() &&
-        std::all_of(outline->begin(), outline->end(), [](const MVLocation& l) {
-            return std::isfinite(l.latitude()) && std::isfinite(l.longitude());
-        });
+    const bool usable = outline && !outline->empty() &&
+                        std::all_of(outline->begin(), outline->end(), [](const MVLocation& l) {
+                            return std::isfinite(l.latitude()) && std::isfinite(l.longitude());
+                        });
     if (!usable) {
         alert_(owner, QStringLiteral("\"%1\" is not a circuit outline file that can be read. "
                                      "The circuit stays as it was.")

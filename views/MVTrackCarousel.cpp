@@ -60,7 +60,7 @@ QRectF MVTrackCarousel::itemFrame() const {
 
 QTransform MVTrackCarousel::itemTransform(double offset) const {
     const double clamped = std::clamp(offset, -1.0, 1.0);
-    const double x = width() / 2.0 + (clamped * 0.5 + offset * spacing_) * width();
+    const double x = width() / 2.0 + (clamped * 0.35 + offset * spacing_) * width();
     QTransform transform;
     transform.translate(x, height() / 2.0);
     transform.rotate(-clamped * kTiltDegrees, Qt::YAxis);

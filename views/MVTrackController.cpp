@@ -117,9 +117,9 @@ void MVTrackController::initSubviews() {
 
 void MVTrackController::setToolBarView(MVTrackToolBarView* toolBar) {
     toolBarView_ = toolBar;
-    for (MVButton* button : {toolBar->expandButton(), toolBar->defaultButton(),
-                             toolBar->sectorFlagButton(), toolBar->lockButton(),
-                             toolBar->editButton(), toolBar->wizardButton()}) {
+    for (MVButton* button :
+         {toolBar->expandButton(), toolBar->defaultButton(), toolBar->sectorFlagButton(),
+          toolBar->lockButton(), toolBar->editButton(), toolBar->wizardButton()}) {
         QObject::connect(button, &MVButton::clicked, button,
                          [this, button] { buttonPressed(button); });
     }
@@ -128,9 +128,11 @@ void MVTrackController::setToolBarView(MVTrackToolBarView* toolBar) {
     toolBar->sectorFlagButton()->setChecked(routeFlag);
     toolBar->lockButton()->setChecked(options_.trackLockFlag());
     QPointer<MVTrackMapView> meantFor = trackMapView_;
-    lockRestoreTimer_.start(std::chrono::seconds(1), false, platform::mainQueue(), [this, meantFor] {
-        if (meantFor && meantFor == trackMapView_) meantFor->setLocked(options_.trackLockFlag());
-    });
+    lockRestoreTimer_.start(std::chrono::seconds(1), false, platform::mainQueue(),
+                            [this, meantFor] {
+                                if (meantFor && meantFor == trackMapView_)
+                                    meantFor->setLocked(options_.trackLockFlag());
+                            });
 }
 
 void MVTrackController::updateTrackViewBySelectedLaps() {

@@ -52,11 +52,17 @@ class MVTrackController : public TrackWizardDelegate {
     void setTrackView(QWidget* host);
     MVTrackView* trackView() const;
 
-    void setArrayOfSelectedLaps(std::vector<MVLapPtr> laps) { arrayOfSelectedLaps_.set(std::move(laps)); }
+    void setArrayOfSelectedLaps(std::vector<MVLapPtr> laps) {
+        arrayOfSelectedLaps_.set(std::move(laps));
+    }
     void setBestLap(MVLapPtr lap) { bestLap_.set(std::move(lap)); }
     void setWholeLap(MVLapPtr lap) { wholeLap_.set(std::move(lap)); }
-    void setTrackBorderArray(std::vector<MV2DSegmentPtr> border) { trackBorderArray_.set(std::move(border)); }
-    void setAvailableTracks(std::vector<MVTrackInfoPtr> tracks) { availableTracks_.set(std::move(tracks)); }
+    void setTrackBorderArray(std::vector<MV2DSegmentPtr> border) {
+        trackBorderArray_.set(std::move(border));
+    }
+    void setAvailableTracks(std::vector<MVTrackInfoPtr> tracks) {
+        availableTracks_.set(std::move(tracks));
+    }
     // A plain store: the session-file manager is not told.
     void setTrackInfo(MVTrackInfoPtr track) { trackInfo_.set(std::move(track)); }
 

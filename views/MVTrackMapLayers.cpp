@@ -82,8 +82,8 @@ void drawFlags(QPainter& painter, const MVTrackMapViewport& viewport, const MVTr
     if (track == nullptr || !viewport.isDrawable()) return;
     auto drawGate = [&](const MVPreviousNextLocationPtr& gate, const QString& name) {
         if (!gate) return;
-        const MV2DSegmentPtr at = MVStartFinish::segmentFromLocation(gate->nextLocation().get(),
-                                                                     manager);
+        const MV2DSegmentPtr at =
+            MVStartFinish::segmentFromLocation(gate->nextLocation().get(), manager);
         if (!at) return;
         drawFlagImage(painter, screenPoint(viewport, at->point()), side, name);
     };

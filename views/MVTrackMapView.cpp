@@ -172,10 +172,9 @@ void MVTrackMapView::mouseMoveEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
     if (event->buttons() & Qt::LeftButton) {
         endPointZoomBox_ = at;
-        zoomBox_ = QRect(std::min(startPointZoomBox_.x(), at.x()),
-                         std::min(startPointZoomBox_.y(), at.y()),
-                         std::abs(at.x() - startPointZoomBox_.x()),
-                         std::abs(at.y() - startPointZoomBox_.y()));
+        zoomBox_ = QRect(
+            std::min(startPointZoomBox_.x(), at.x()), std::min(startPointZoomBox_.y(), at.y()),
+            std::abs(at.x() - startPointZoomBox_.x()), std::abs(at.y() - startPointZoomBox_.y()));
         update();
     } else if (event->buttons() & Qt::RightButton) {
         const QPoint delta = at - lastRightDrag_;
@@ -225,8 +224,8 @@ void MVTrackMapView::wheelEvent(QWheelEvent* event) {
     event->accept();
     switch (event->phase()) {
         case Qt::NoScrollPhase:
-            if (event->angleDelta().y() > 0 || (event->angleDelta().y() == 0 &&
-                                                 event->pixelDelta().y() > 0)) {
+            if (event->angleDelta().y() > 0 ||
+                (event->angleDelta().y() == 0 && event->pixelDelta().y() > 0)) {
                 zoomIn();
             } else {
                 zoomOut();
@@ -241,7 +240,8 @@ void MVTrackMapView::wheelEvent(QWheelEvent* event) {
     if (event->phase() == Qt::ScrollBegin) {
         setCursor(Qt::ClosedHandCursor);
     } else if (event->phase() == Qt::ScrollUpdate) {
-        const QPoint d = event->pixelDelta().isNull() ? event->angleDelta() / 8 : event->pixelDelta();
+        const QPoint d =
+            event->pixelDelta().isNull() ? event->angleDelta() / 8 : event->pixelDelta();
         viewport_.applyOffset({double(d.x()), double(-d.y())});
         applied();
     } else if (event->phase() == Qt::ScrollEnd) {

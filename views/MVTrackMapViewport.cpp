@@ -113,7 +113,8 @@ double MVTrackMapViewport::zoomToBox(double x, double y, double width, double he
     } else {
         const MVViewPoint box{x + width / 2, y + height / 2};
         const MVViewPoint c = viewCentre();
-        offset = {c.x - centre_.x + f * (centre_.x - box.x), c.y - centre_.y + f * (centre_.y - box.y)};
+        offset = {c.x - centre_.x + f * (centre_.x - box.x),
+                  c.y - centre_.y + f * (centre_.y - box.y)};
     }
     applyOffset(offset);
     updateVehicles();

@@ -20,7 +20,8 @@ Q_LOGGING_CATEGORY(wizardLog, "gridlark.trackwizard", QtInfoMsg)
 std::optional<MVPoint> pointOfGate(const MVPreviousNextLocationPtr& gate,
                                    const MVGLDFileManager& manager) {
     if (!gate) return std::nullopt;
-    const MV2DSegmentPtr at = MVStartFinish::segmentFromLocation(gate->nextLocation().get(), manager);
+    const MV2DSegmentPtr at =
+        MVStartFinish::segmentFromLocation(gate->nextLocation().get(), manager);
     if (!at) return std::nullopt;
     return at->point();
 }
@@ -210,7 +211,8 @@ void MVTrackWizardView::paintEvent(QPaintEvent* event) {
         return QPointF(s.x, s.y);
     };
     if (flagSegment_) {
-        MVTrackMapLayers::drawFlagImage(painter, screen(*flagSegment_), side, QStringLiteral("flag"));
+        MVTrackMapLayers::drawFlagImage(painter, screen(*flagSegment_), side,
+                                        QStringLiteral("flag"));
     }
     if (flagSegment2_) {
         MVTrackMapLayers::drawFlagImage(painter, screen(*flagSegment2_), side,
@@ -224,7 +226,8 @@ void MVTrackWizardView::paintEvent(QPaintEvent* event) {
     painter.setFont(MVHelper::BigTextBoldFont());
     painter.setPen(refusal ? QColor(Qt::red) : QColor(Qt::white));
     // The text stands on the point: its lower left corner there.
-    const QRectF box = painter.boundingRect(QRectF(at, QSizeF(1000, 100)), Qt::AlignLeft, labelString_);
+    const QRectF box =
+        painter.boundingRect(QRectF(at, QSizeF(1000, 100)), Qt::AlignLeft, labelString_);
     painter.drawText(QRectF(at.x(), at.y() - box.height(), box.width(), box.height()),
                      Qt::AlignCenter, labelString_);
 }

@@ -165,5 +165,6 @@ void MVTrackWizardWindowController::updateSFLocationLabelWithTrackInfo(
                                                      finish->latitude(), finish->longitude()));
         return;
     }
-    sfLocationsLabel_->setText(QString::asprintf("(%f, %f)", start->latitude(), start->longitude()));
+    sfLocationsLabel_->setText(
+        QString::asprintf("(%f, %f)", start->latitude(), start->longitude()));
 }

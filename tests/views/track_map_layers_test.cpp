@@ -70,13 +70,13 @@ TEST_F(TrackMapLayers, RoutePointsAtTheOriginLeaveNoSpike) {
     viewport.resetScale();
     auto lap = MVLap::instance();
     lap->setMap(track_fixtures::map(
-        {{at(0, 0), at(-80, 60), at(0, 0), at(80, 60)}, {at(80, 60), at(80, -60)}}, -100, -100,
-        200, 200));
+        {{at(0, 0), at(-80, 60), at(0, 0), at(80, 60)}, {at(80, 60), at(80, -60)}}, -100, -100, 200,
+        200));
     QPainter painter(&image);
     MVTrackMapLayers::drawRoute(painter, viewport, *lap, Qt::green);
     painter.end();
     EXPECT_FALSE(drawnNear(screen({0, 0}), 3));
-    EXPECT_TRUE(drawnNear(screen({0, 60}), 1));   // the line between the two drawable points
+    EXPECT_TRUE(drawnNear(screen({0, 60}), 1));  // the line between the two drawable points
     EXPECT_TRUE(drawnNear(screen({80, 0}), 1));
 
     // A route whose starting list is missing starts at its first drawable point.

@@ -38,8 +38,8 @@ class TrackMapViewTest : public ::testing::Test {
     }
     void mouse(QEvent::Type type, QPoint at, Qt::MouseButton button) {
         const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : button;
-        QMouseEvent event(type, at, view->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : button,
-                          held, Qt::NoModifier);
+        QMouseEvent event(type, at, view->mapToGlobal(at),
+                          type == QEvent::MouseMove ? Qt::NoButton : button, held, Qt::NoModifier);
         QCoreApplication::sendEvent(view.get(), &event);
     }
     void drag(Qt::MouseButton button, QPoint from, QPoint to) {

@@ -34,9 +34,9 @@ TEST(TrackMapViewport, ProjectionInWideAndTallViewsAndItsInverse) {
         double w, h, xMin, yMin, mapW, mapH, scale;
     };
     const Case cases[] = {
-        {400, 200, -50, 10, 100, 50, 200.0 / 100 * 0.9},   // wide view, wide map
-        {200, 500, 0, 0, 80, 160, 200.0 / 160 * 0.9},      // tall view, tall map
-        {300, 300, 5, -5, 60, 60, 300.0 / 60 * 0.9},       // square
+        {400, 200, -50, 10, 100, 50, 200.0 / 100 * 0.9},  // wide view, wide map
+        {200, 500, 0, 0, 80, 160, 200.0 / 160 * 0.9},     // tall view, tall map
+        {300, 300, 5, -5, 60, 60, 300.0 / 60 * 0.9},      // square
     };
     for (const Case& c : cases) {
         MVTrackMapViewport v = built(c.w, c.h, c.xMin, c.yMin, c.mapW, c.mapH);

@@ -61,8 +61,8 @@ class TrackPaneTest : public ::testing::Test {
         fast = track_fixtures::lap({{200, 100}, {150, 100}, {100, 100}, {50, 50}, {0, 0}}, 300);
         auto whole = MVLap::instance();
         whole->setIsWholeFileLap(true);
-        whole->setMap(track_fixtures::map({{track_fixtures::at(0, 0), track_fixtures::at(200, 100)}},
-                                          0, 0, 200, 100));
+        whole->setMap(track_fixtures::map(
+            {{track_fixtures::at(0, 0), track_fixtures::at(200, 100)}}, 0, 0, 200, 100));
         controller->setWholeLap(whole);
         controller->setBestLap(fast);
         controller->setArrayOfSelectedLaps({slow, fast});
@@ -198,7 +198,9 @@ TEST_F(TrackPaneTest, ChosenBorderSurvivesAReparseWithTheGateInPlace) {
         double latitude, longitude;
         bool kept;
     };
-    const Step steps[] = {{45.09, 7.0, true},  {45.0, 7.099, true}, {45.0, 7.11, false},
+    const Step steps[] = {{45.09, 7.0, true},
+                          {45.0, 7.099, true},
+                          {45.0, 7.11, false},
                           {45.0, 7.0, false}};  // once dropped, the copy is gone
     for (const Step& s : steps) {
         controller->setTrackInfo(trackWithGateAt(s.latitude, s.longitude));

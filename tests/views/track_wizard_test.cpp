@@ -166,8 +166,8 @@ class TrackWizardSheetTest : public TrackWizardTest {
     void SetUp() override {
         TrackWizardTest::SetUp();
         options.setGateWidth(25);
-        sheet = std::make_unique<MVTrackWizardWindowController>(nullptr, whole, std::vector<MV2DSegmentPtr>{},
-                                                                nullptr, *manager, options);
+        sheet = std::make_unique<MVTrackWizardWindowController>(
+            nullptr, whole, std::vector<MV2DSegmentPtr>{}, nullptr, *manager, options);
         sheet->setDelegate(&recorder);
         sheet->trackWizardView()->resize(800, 600);
         sheet->showSheet();
@@ -195,7 +195,8 @@ TEST_F(TrackWizardSheetTest, YesNeedsLapsAndStoresTheSlidersWidth) {
     EXPECT_TRUE(recorder.chosen.empty());
 
     clickSheetRoute(400);
-    const MVLocationPtr& next = sheet->trackWizardView()->trackInfo()->sfLocations()->nextLocation();
+    const MVLocationPtr& next =
+        sheet->trackWizardView()->trackInfo()->sfLocations()->nextLocation();
     EXPECT_EQ(sheet->sfLocationsLabel()->text(),
               QString::asprintf("(%f, %f)", next->latitude(), next->longitude()));
     sheet->sliderGateWidth()->setValue(30);

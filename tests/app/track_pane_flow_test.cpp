@@ -1,0 +1,82 @@
+// The track pane in the main window: a session that no circuit matches opens the track wizard by
+// itself; a click on the route places the gate and Yes parses the session again with it.
+#include "MainWindowFixture.h"
+#include "platform/Clock.h"
+#include "views/MVTrackController.h"
+#include "views/MVTrackWizardView.h"
+#include "views/MVTrackWizardWindowController.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+
+namespace {
+
+using testing_support::MainQueuePump;
+
+class TrackPaneFlowTest : public testing_support::MainWindowFixture {
+  protected:
+    void SetUp() override {
+        MainWindowFixture::SetUp();
+        shipped = manager().shippedCircuitDatabase();
+        std::ofstream(dir / "empty.xml") << "<?xml version=\"1.0\"?>\n<circuits>\n</circuits>\n";
+        manager().setShippedCircuitDatabase(dir / "empty.xml");
+    }
+    void TearDown() override {
+        MainWindowFixture::TearDown();
+        manager().setShippedCircuitDatabase(shipped);
+    }
+    static MVGLDFileManager& manager() { return MVGLDFileManager::sharedManager(); }
+    std::filesystem::path shipped;
+};
+
+TEST_F(TrackPaneFlowTest, NoLapSessionOpensTheWizardAndYesCutsItsLaps) {
+    platform::FakeClock clock;
+    clock.install();
+    testing_support::SessionOptions options;
+    options.laps = 3;
+    const auto path = dir / "nogates.gld";
+    ASSERT_TRUE(
+        testing_support::writeSessionFile(path, testing_support::generateSession(options).text));
+    open(path);
+    ASSERT_EQ(manager().arrayOfMVLaps().size(), 1u);
+    ASSERT_TRUE(manager().arrayOfMVLaps()[0]->data().empty());
+
+    MVTrackController& track = controller->trackController();
+    clock.advance(std::chrono::milliseconds(499));
+    MainQueuePump::drain();
+    EXPECT_FALSE(track.wizardWindowController());
+    clock.advance(std::chrono::milliseconds(1));
+    MainQueuePump::drain();
+    MVTrackWizardWindowController* wizard = track.wizardWindowController();
+    ASSERT_TRUE(wizard);
+    EXPECT_TRUE(wizard->isVisible());
+
+    MVTrackWizardView* map = wizard->trackWizardView();
+    map->resize(800, 600);
+    const auto& route = map->wholeMap()->sectorSegments().front();
+    const MVTrackMapViewport vp = map->viewport();
+    const MVViewPoint at = vp.toScreen(vp.project(route[route.size() / 3]->point()));
+    map->clickAt(QPointF(at.x, at.y), false);
+    const std::int64_t laps = map->lapDetected();
+    ASSERT_GE(laps, 2);
+    EXPECT_EQ(map->labelString(), QString("%1 Laps detected").arg(laps));
+
+    const int before = controller->appliedRebuilds() + controller->droppedRebuilds();
+    wizard->yesButton();
+    EXPECT_FALSE(wizard->isVisible());
+    ASSERT_TRUE(MainQueuePump::until([&] {
+        const auto& sessions = manager().arrayOfMVLaps();
+        return controller->appliedRebuilds() + controller->droppedRebuilds() > before &&
+               !sessions.empty() && !sessions[0]->data().empty();
+    }));
+    MainQueuePump::drain();
+    EXPECT_EQ(static_cast<std::int64_t>(manager().arrayOfMVLaps()[0]->count()), laps);
+    ASSERT_TRUE(manager().trackInfo() && manager().trackInfo()->sfLocations());
+    const MVLocationPtr& gate = manager().trackInfo()->sfLocations()->nextLocation();
+    EXPECT_EQ(gate->latitude(), map->trackInfo()->sfLocations()->nextLocation()->latitude());
+    EXPECT_EQ(gate->longitude(), map->trackInfo()->sfLocations()->nextLocation()->longitude());
+}
+
+}  // namespace
