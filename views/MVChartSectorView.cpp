@@ -44,7 +44,7 @@ void MVChartSectorView::setUp() {
         box_->setAttribute(Qt::WA_TransparentForMouseEvents);
         box_->setAttribute(Qt::WA_StyledBackground);
         box_->setStyleSheet(QStringLiteral(
-            "background-color: rgba(255, 255, 255, 70); border: 1px solid rgb(0, 200, 0);"));
+            "background-color: rgba(2, 37, 57, 170); border: 1px solid rgb(0, 200, 0);"));
         box_->setGeometry(0, 0, 0, 0);
         zoomText_ = new MVTextField(box_);
         zoomText_->setStyleSheet(QStringLiteral("background: transparent; border: none;"));
