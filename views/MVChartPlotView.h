@@ -11,7 +11,7 @@
 #include "platform/ObserverToken.h"
 
 #include <QColor>
-#include <QPixmap>
+#include <QImage>
 #include <QPointF>
 #include <QRectF>
 #include <QWidget>
@@ -157,7 +157,7 @@ class MVChartPlotView : public QWidget {
     MVPlotRange panStartRange_;
 
     // The curve picture and what it was drawn for.
-    QPixmap cache_;
+    QImage cache_;
     MVPlotRange cacheXRange_;
     MVPlotRange cacheYRange_;
     std::uint64_t cacheGeneration_ = 0;

@@ -76,7 +76,10 @@ void MVChartPlotView::drawAxes(QPainter& painter, const QRectF& area) {
 void MVChartPlotView::renderCurves() {
     const qreal ratio = devicePixelRatioF();
     const QSize size(std::max(1, width()), std::max(1, height()));
-    if (cache_.size() != size * ratio) cache_ = QPixmap(size * ratio);
+    // An image in the raster engine's own format: drawn over without any conversion.
+    if (cache_.size() != size * ratio) {
+        cache_ = QImage(size * ratio, QImage::Format_ARGB32_Premultiplied);
+    }
     cache_.setDevicePixelRatio(ratio);
     cache_.fill(MVHelper::Gui::BackgoundColor());
     QPainter painter(&cache_);
@@ -131,7 +134,7 @@ void MVChartPlotView::paintEvent(QPaintEvent*) {
         renderCurves();
     }
     QPainter painter(this);
-    painter.drawPixmap(0, 0, cache_);
+    painter.drawImage(QPointF(0, 0), cache_);
     if (cursorShown_ && xRange_.length > 0.0 && MVPlotKit::rangeContains(xRange_, cursorX_)) {
         painter.setPen(QPen(QColor(Qt::white), 2.0));
         const double vx = viewXForPlotX(cursorX_);
