@@ -75,9 +75,9 @@ void MVChartController::setChartView(QWidget* pane) {
     layout->addWidget(chartView_);
 }
 
-MVPlotSeries MVChartController::plotData() const {
-    std::optional<MVPlotSeries> data = dataForPlots();
-    return data ? std::move(*data) : MVPlotSeries{};
+MVSharedPlotSeries MVChartController::plotData() const {
+    MVSharedPlotSeries data = dataForPlots_.get();
+    return data ? data : std::make_shared<const MVPlotSeries>();
 }
 
 void MVChartController::initSubviews() {

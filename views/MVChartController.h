@@ -3,6 +3,7 @@
 #include "views/MVChartShared.h"
 #include "views/MVChartToolBarView.h"
 #include "views/MVChartView.h"
+#include "views/MVPlotKit.h"
 
 #include "widgets/MVLockedValue.h"
 
@@ -56,7 +57,10 @@ class MVChartController {
         arrayOfSelectedKeys_.set(std::move(keys));
     }
     // nullopt: no plot data (an x-axis mode without curves); charted as empty curves.
-    void setDataForPlots(std::optional<MVPlotSeries> data) { dataForPlots_.set(std::move(data)); }
+    void setDataForPlots(std::optional<MVPlotSeries> data) {
+        dataForPlots_.set(data ? std::make_shared<const MVPlotSeries>(std::move(*data))
+                               : MVSharedPlotSeries());
+    }
     void setArrayOfSelectedLaps(std::vector<MVLapPtr> laps) {
         arrayOfSelectedLaps_.set(std::move(laps));
     }
@@ -67,7 +71,11 @@ class MVChartController {
     MVLapPtr referenceLap() const { return referenceLap_.get(); }
     std::vector<std::vector<std::string>> arrayOfAllKeys() const { return arrayOfAllKeys_.get(); }
     std::vector<std::string> arrayOfSelectedKeys() const { return arrayOfSelectedKeys_.get(); }
-    std::optional<MVPlotSeries> dataForPlots() const { return dataForPlots_.get(); }
+    // A copy of the data handed over (for checks; the pane shares the data itself).
+    std::optional<MVPlotSeries> dataForPlots() const {
+        const MVSharedPlotSeries data = dataForPlots_.get();
+        return data ? std::optional<MVPlotSeries>(*data) : std::nullopt;
+    }
     std::vector<MVLapPtr> arrayOfSelectedLaps() const { return arrayOfSelectedLaps_.get(); }
     double graphXSelection() const { return graphXSelection_; }
     std::optional<MVPlotRange> graphCurrentRange() const { return graphCurrentRange_; }
@@ -102,7 +110,7 @@ class MVChartController {
     void setToolBarView(MVChartToolBarView* toolBar);
     void defaultButtonPressed();
     void zoomBy(double factor);
-    MVPlotSeries plotData() const;
+    MVSharedPlotSeries plotData() const;
 
     MVChartShared shared_;
     std::optional<MVPlotRange> graphCurrentRange_;
@@ -119,7 +127,7 @@ class MVChartController {
     MVLockedValue<MVLapPtr> referenceLap_;
     MVLockedValue<std::vector<std::vector<std::string>>> arrayOfAllKeys_;
     MVLockedValue<std::vector<std::string>> arrayOfSelectedKeys_;
-    MVLockedValue<std::optional<MVPlotSeries>> dataForPlots_;
+    MVLockedValue<MVSharedPlotSeries> dataForPlots_;
     MVLockedValue<std::vector<MVLapPtr>> arrayOfSelectedLaps_;
 
     std::vector<platform::ObserverToken> observers_;

@@ -7,8 +7,9 @@ MVChartPlotStackView::MVChartPlotStackView(MVChartShared shared, QWidget* parent
 
 void MVChartPlotStackView::initPlotStackViewWithArrayOfSelectedLaps(std::vector<MVLapPtr> laps,
                                                                     std::vector<std::string> keys,
-                                                                    MVPlotSeries data, double xMax,
-                                                                    double xShift, double xMove) {
+                                                                    MVSharedPlotSeries data,
+                                                                    double xMax, double xShift,
+                                                                    double xMove) {
     laps_ = std::move(laps);
     data_ = std::move(data);
     xMax_ = xMax;
@@ -17,8 +18,10 @@ void MVChartPlotStackView::initPlotStackViewWithArrayOfSelectedLaps(std::vector<
     initPlotsView(keys);
 }
 
-MVPlotCurves MVChartPlotStackView::curvesAt(std::size_t i) const {
-    return i < data_.size() ? data_[i] : MVPlotCurves{};
+// Curves of key i, sharing the series' memory (none past the end of the data).
+MVSharedPlotCurves MVChartPlotStackView::curvesAt(std::size_t i) const {
+    if (!data_ || i >= data_->size()) return std::make_shared<const MVPlotCurves>();
+    return MVSharedPlotCurves(data_, &(*data_)[i]);
 }
 
 void MVChartPlotStackView::initPlotsView(const std::vector<std::string>& keys) {
@@ -43,13 +46,13 @@ void MVChartPlotStackView::updatePlotsView() {
     }
 }
 
-void MVChartPlotStackView::updatePlotStackViewWithDataForPlots(MVPlotSeries data) {
+void MVChartPlotStackView::updatePlotStackViewWithDataForPlots(MVSharedPlotSeries data) {
     data_ = std::move(data);
     updatePlotsView();
 }
 
 void MVChartPlotStackView::updatePlotStackViewWithArrayOfGLDPropertyKeys(
-    std::vector<std::string> keys, MVPlotSeries data) {
+    std::vector<std::string> keys, MVSharedPlotSeries data) {
     data_ = std::move(data);
     if (keys.size() == keys_.size()) {
         keys_ = std::move(keys);
@@ -60,7 +63,7 @@ void MVChartPlotStackView::updatePlotStackViewWithArrayOfGLDPropertyKeys(
 }
 
 void MVChartPlotStackView::updatePlotStackViewWithArrayOfSelectedLaps(std::vector<MVLapPtr> laps,
-                                                                      MVPlotSeries data) {
+                                                                      MVSharedPlotSeries data) {
     laps_ = std::move(laps);
     data_ = std::move(data);
     updatePlotsView();

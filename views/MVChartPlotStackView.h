@@ -1,6 +1,7 @@
 #pragma once
 
 #include "views/MVChartShared.h"
+#include "views/MVPlotKit.h"
 
 #include "session/MVLap.h"
 #include "session/MVPlotData.h"
@@ -22,14 +23,16 @@ class MVChartPlotStackView : public QWidget {
                                   QWidget* parent = nullptr);
 
     void initPlotStackViewWithArrayOfSelectedLaps(std::vector<MVLapPtr> laps,
-                                                  std::vector<std::string> keys, MVPlotSeries data,
-                                                  double xMax, double xShift, double xMove);
+                                                  std::vector<std::string> keys,
+                                                  MVSharedPlotSeries data, double xMax,
+                                                  double xShift, double xMove);
     void initPlotsView(const std::vector<std::string>& keys);
     void updatePlotsView();
-    void updatePlotStackViewWithDataForPlots(MVPlotSeries data);
+    void updatePlotStackViewWithDataForPlots(MVSharedPlotSeries data);
     void updatePlotStackViewWithArrayOfGLDPropertyKeys(std::vector<std::string> keys,
-                                                       MVPlotSeries data);
-    void updatePlotStackViewWithArrayOfSelectedLaps(std::vector<MVLapPtr> laps, MVPlotSeries data);
+                                                       MVSharedPlotSeries data);
+    void updatePlotStackViewWithArrayOfSelectedLaps(std::vector<MVLapPtr> laps,
+                                                    MVSharedPlotSeries data);
     void scaleToFit();
 
     const std::vector<MVChartPlotView*>& arrayOfPlotViews() const { return plots_; }
@@ -39,12 +42,12 @@ class MVChartPlotStackView : public QWidget {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
-    MVPlotCurves curvesAt(std::size_t i) const;
+    MVSharedPlotCurves curvesAt(std::size_t i) const;
     void layOut();
 
     MVChartShared shared_;
     std::vector<std::string> keys_;
-    MVPlotSeries data_;
+    MVSharedPlotSeries data_;
     std::vector<MVLapPtr> laps_;
     double xMax_ = 0.0;
     double xShift_ = 0.0;

@@ -21,21 +21,33 @@ MVChartPlotView::MVChartPlotView(MVChartShared shared, QWidget* parent)
 
 MVChartPlotView::~MVChartPlotView() = default;
 
-void MVChartPlotView::initPlotViewWithDataForPlot(MVPlotCurves data, std::vector<MVLapPtr> laps,
-                                                  std::string key, double xMax, double xShift,
-                                                  double xMove) {
+void MVChartPlotView::initPlotViewWithDataForPlot(MVSharedPlotCurves data,
+                                                  std::vector<MVLapPtr> laps, std::string key,
+                                                  double xMax, double xShift, double xMove) {
     updatePlotViewWithDataForPlot(std::move(data), std::move(laps), std::move(key), xMax, xShift,
                                   xMove);
 }
 
-void MVChartPlotView::updatePlotViewWithDataForPlot(MVPlotCurves data, std::vector<MVLapPtr> laps,
-                                                    std::string key, double xMax, double xShift,
-                                                    double xMove) {
+void MVChartPlotView::initPlotViewWithDataForPlot(MVPlotCurves data, std::vector<MVLapPtr> laps,
+                                                  std::string key, double xMax, double xShift,
+                                                  double xMove) {
+    updatePlotViewWithDataForPlot(std::make_shared<const MVPlotCurves>(std::move(data)),
+                                  std::move(laps), std::move(key), xMax, xShift, xMove);
+}
+
+void MVChartPlotView::updatePlotViewWithDataForPlot(MVSharedPlotCurves data,
+                                                    std::vector<MVLapPtr> laps, std::string key,
+                                                    double xMax, double xShift, double xMove) {
     if (key == MVHelper::Key_LatAcc() || key == MVHelper::Key_LongAcc() ||
         key == MVHelper::Key_CombinedG()) {
-        for (MVPlotCurve& curve : data) curve = MVPlotKit::smoothCurve(curve);
+        auto smoothed = std::make_shared<MVPlotCurves>();
+        if (data) {
+            for (const MVPlotCurve& curve : *data)
+                smoothed->push_back(MVPlotKit::smoothCurve(curve));
+        }
+        data = std::move(smoothed);
     }
-    originalDataForPlot_ = std::move(data);
+    originalDataForPlot_ = data ? std::move(data) : std::make_shared<const MVPlotCurves>();
     laps_ = std::move(laps);
     key_ = std::move(key);
     xMax_ = xMax;
@@ -64,14 +76,14 @@ void MVChartPlotView::initPlot() {
 }
 
 void MVChartPlotView::configurePlots() {
-    const std::size_t count = dataForPlot_.size();
+    const std::size_t count = dataForPlot_->size();
     const QColor palette[2] = {MVHelper::Gui::SlowerColor(), MVHelper::Gui::FasterColor()};
     colors_.assign(count, QColor(Qt::transparent));
     for (std::size_t i = 0; i < count; ++i) {
         if (key_ == MVHelper::Key_DeltaT() && i + 1 == count) continue;  // the reference's own
         colors_[i] = count == 1 ? palette[1] : palette[std::min<std::size_t>(i, 1)];
     }
-    const MVPlotKit::ValueBounds bounds = MVPlotKit::valueBounds(dataForPlot_);
+    const MVPlotKit::ValueBounds bounds = MVPlotKit::valueBounds(*dataForPlot_);
     topValue_ = bounds.top;
     lowValue_ = bounds.low;
     yRange_ = MVPlotKit::yRangeForKey(key_, bounds);
@@ -130,7 +142,7 @@ void MVChartPlotView::updateCurrentRange(const MVPlotRange& range) {
 
 void MVChartPlotView::scaleToFit() {
     double minX = 0.0, maxX = 0.0;
-    if (!MVPlotKit::xExtent(dataForPlot_, minX, maxX)) return;
+    if (!MVPlotKit::xExtent(*dataForPlot_, minX, maxX)) return;
     applyXRange({minX, maxX - minX}, true);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "views/MVChartShared.h"
+#include "views/MVPlotKit.h"
 
 #include "session/MVLap.h"
 #include "session/MVPlotData.h"
@@ -10,7 +11,7 @@
 #include "platform/ObserverToken.h"
 
 #include <QColor>
-#include <QPixmap>
+#include <QImage>
 #include <QPointF>
 #include <QRectF>
 #include <QWidget>
@@ -43,11 +44,13 @@ class MVChartPlotView : public QWidget {
                              QWidget* parent = nullptr);
     ~MVChartPlotView() override;
 
+    void initPlotViewWithDataForPlot(MVSharedPlotCurves data, std::vector<MVLapPtr> laps,
+                                     std::string key, double xMax, double xShift, double xMove);
     void initPlotViewWithDataForPlot(MVPlotCurves data, std::vector<MVLapPtr> laps, std::string key,
                                      double xMax, double xShift, double xMove);
     // Smooths the acceleration channels ("lat acc", "long acc", "combined g"), keeps one curve
     // slot and colour per lap (a lap without points draws nothing), and rebuilds the plot.
-    void updatePlotViewWithDataForPlot(MVPlotCurves data, std::vector<MVLapPtr> laps,
+    void updatePlotViewWithDataForPlot(MVSharedPlotCurves data, std::vector<MVLapPtr> laps,
                                        std::string key, double xMax, double xShift, double xMove);
 
     // Cursor line at x and shown; xMove = x (observed by the plot's cursor controller).
@@ -74,7 +77,7 @@ class MVChartPlotView : public QWidget {
 
     const std::string& key() const { return key_; }
     const std::vector<MVLapPtr>& arrayOfSelectedLaps() const { return laps_; }
-    const MVPlotCurves& dataForPlot() const { return dataForPlot_; }
+    const MVPlotCurves& dataForPlot() const { return *dataForPlot_; }
     double xMax() const { return xMax_; }
     double xShift() const { return xShift_; }
     MVPlotRange xRange() const { return xRange_; }
@@ -122,8 +125,8 @@ class MVChartPlotView : public QWidget {
     void drawAxes(QPainter& painter, const QRectF& area);
 
     MVChartShared shared_;
-    MVPlotCurves originalDataForPlot_;
-    MVPlotCurves dataForPlot_;
+    MVSharedPlotCurves originalDataForPlot_ = std::make_shared<const MVPlotCurves>();
+    MVSharedPlotCurves dataForPlot_ = originalDataForPlot_;
     std::vector<MVLapPtr> laps_;
     std::string key_;
     double xShift_ = 0.0;
@@ -154,7 +157,7 @@ class MVChartPlotView : public QWidget {
     MVPlotRange panStartRange_;
 
     // The curve picture and what it was drawn for.
-    QPixmap cache_;
+    QImage cache_;
     MVPlotRange cacheXRange_;
     MVPlotRange cacheYRange_;
     std::uint64_t cacheGeneration_ = 0;

@@ -76,7 +76,10 @@ void MVChartPlotView::drawAxes(QPainter& painter, const QRectF& area) {
 void MVChartPlotView::renderCurves() {
     const qreal ratio = devicePixelRatioF();
     const QSize size(std::max(1, width()), std::max(1, height()));
-    if (cache_.size() != size * ratio) cache_ = QPixmap(size * ratio);
+    // An image in the raster engine's own format: drawn over without any conversion.
+    if (cache_.size() != size * ratio) {
+        cache_ = QImage(size * ratio, QImage::Format_ARGB32_Premultiplied);
+    }
     cache_.setDevicePixelRatio(ratio);
     cache_.fill(MVHelper::Gui::BackgoundColor());
     QPainter painter(&cache_);
@@ -87,15 +90,16 @@ void MVChartPlotView::renderCurves() {
     painter.drawRect(area.adjusted(0.2, 0.2, -0.2, -0.2));
     if (yRange_.length > 0.0) drawAxes(painter, area);
 
-    painter.setRenderHint(QPainter::Antialiasing, true);
+    // Dense curves: the plain one-pixel pen is several times faster than an antialiased one.
+    painter.setRenderHint(QPainter::Antialiasing, false);
     const int columns = static_cast<int>(std::ceil(area.width() * ratio));
     const double h = area.height();
-    for (std::size_t i = 0; i < dataForPlot_.size(); ++i) {
+    for (std::size_t i = 0; i < dataForPlot_->size(); ++i) {
         const QColor color = curveColor(i);
         if (color.alpha() == 0 || !(yRange_.length > 0.0) || !(xRange_.length > 0.0)) continue;
         painter.setPen(QPen(color, 1.0));
         for (const MVPlotCurve& line :
-             MVPlotKit::decimateCurve(dataForPlot_[i], xRange_, columns)) {
+             MVPlotKit::decimateCurve((*dataForPlot_)[i], xRange_, columns)) {
             QPolygonF polygon;
             polygon.reserve(static_cast<int>(line.size()));
             for (const MVPlotPoint& p : line) {
@@ -130,7 +134,7 @@ void MVChartPlotView::paintEvent(QPaintEvent*) {
         renderCurves();
     }
     QPainter painter(this);
-    painter.drawPixmap(0, 0, cache_);
+    painter.drawImage(QPointF(0, 0), cache_);
     if (cursorShown_ && xRange_.length > 0.0 && MVPlotKit::rangeContains(xRange_, cursorX_)) {
         painter.setPen(QPen(QColor(Qt::white), 2.0));
         const double vx = viewXForPlotX(cursorX_);

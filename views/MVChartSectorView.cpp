@@ -44,7 +44,7 @@ void MVChartSectorView::setUp() {
         box_->setAttribute(Qt::WA_TransparentForMouseEvents);
         box_->setAttribute(Qt::WA_StyledBackground);
         box_->setStyleSheet(QStringLiteral(
-            "background-color: rgba(255, 255, 255, 70); border: 1px solid rgb(0, 200, 0);"));
+            "background-color: rgba(2, 37, 57, 170); border: 1px solid rgb(0, 200, 0);"));
         box_->setGeometry(0, 0, 0, 0);
         zoomText_ = new MVTextField(box_);
         zoomText_->setStyleSheet(QStringLiteral("background: transparent; border: none;"));
@@ -106,18 +106,38 @@ void MVChartSectorView::removeSectorsUI() {
     const QList<QWidget*> children =
         container_->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
     for (QWidget* child : children) delete child;
+    fields_.clear();
+    shownSpecs_.clear();
 }
 
-MVTextFieldForSectors* MVChartSectorView::makeField(const QRectF& frame) {
-    auto* field = new MVTextFieldForSectors(container_);
-    field->setAttribute(Qt::WA_TransparentForMouseEvents);
-    field->setGeometry(rounded(frame));
-    field->show();
-    return field;
+// The same fields as shown only move and stretch; others replace them.
+void MVChartSectorView::showFields(const std::vector<FieldSpec>& specs) {
+    const bool same = specs.size() == shownSpecs_.size() &&
+                      std::equal(specs.begin(), specs.end(), shownSpecs_.begin(),
+                                 [](const FieldSpec& a, const FieldSpec& b) {
+                                     return a.text == b.text && a.tag == b.tag &&
+                                            a.background == b.background &&
+                                            a.textColour == b.textColour;
+                                 });
+    if (!same) {
+        removeSectorsUI();
+        for (const FieldSpec& spec : specs) {
+            auto* field = new MVTextFieldForSectors(container_);
+            field->setAttribute(Qt::WA_TransparentForMouseEvents);
+            field->setText(spec.text);
+            field->setProperty("tag", spec.tag);
+            field->setBackgroundColor(spec.background);
+            field->setTextColor(spec.textColour);
+            field->show();
+            fields_.push_back(field);
+        }
+    }
+    for (std::size_t i = 0; i < specs.size(); ++i) fields_[i]->setGeometry(rounded(specs[i].frame));
+    shownSpecs_ = specs;
 }
 
-void MVChartSectorView::addField(int g, double x, double w, double h) {
-    MVTextFieldForSectors* field = makeField(QRectF(x, 0, w, h));
+MVChartSectorView::FieldSpec MVChartSectorView::sectorField(int g, double x, double w,
+                                                            double h) const {
     const QVector<QColor>& colours = MVHelper::Gui::ColorArray();
     const int last = static_cast<int>(rates_.size()) - 1;
     QString text;
@@ -138,30 +158,33 @@ void MVChartSectorView::addField(int g, double x, double w, double h) {
         text = QStringLiteral("S%1").arg(g);
         background = colours[(g - 1) % colours.size()];
     }
-    field->setText(text);
-    field->setProperty("tag", tag);
-    field->setBackgroundColor(background);
-    field->setTextColor(textColour);
+    return {QRectF(x, 0, w, h), text, tag, background, textColour};
 }
 
 void MVChartSectorView::updateSectorsUI() {
-    removeSectorsUI();
     const double wc = containerFrame_.width();
     const double hc = containerFrame_.height();
-    if (rates_.size() < 2) return;
+    std::vector<FieldSpec> specs;
+    if (rates_.size() < 2) {
+        showFields(specs);
+        return;
+    }
     for (std::size_t g = 1; g < rates_.size(); ++g) {
         const double x = rates_[g - 1] * wc;
         const auto crossing = std::find_if(rates2_.begin(), rates2_.end(), [&](double q) {
             return rates_[g - 1] < q && q <= rates_[g];
         });
         if (crossing == rates2_.end()) {
-            addField(static_cast<int>(g), x, (rates_[g] - rates_[g - 1]) * wc, hc);
+            specs.push_back(
+                sectorField(static_cast<int>(g), x, (rates_[g] - rates_[g - 1]) * wc, hc));
             continue;
         }
         const double q = *crossing;
-        makeField(QRectF(q * wc, 0, (rates_[g] - q) * wc, hc))->setBackgroundColor(Qt::yellow);
-        addField(static_cast<int>(g), x, (q - rates_[g - 1]) * wc, hc);
+        specs.push_back(
+            {QRectF(q * wc, 0, (rates_[g] - q) * wc, hc), QString(), 0, Qt::yellow, QColor()});
+        specs.push_back(sectorField(static_cast<int>(g), x, (q - rates_[g - 1]) * wc, hc));
     }
+    showFields(specs);
 }
 
 std::vector<MVTextFieldForSectors*> MVChartSectorView::sectorFields() const {

@@ -8,7 +8,9 @@
 #include "platform/Observable.h"
 #include "platform/ObserverToken.h"
 
+#include <QColor>
 #include <QPointF>
+#include <QString>
 #include <QRectF>
 
 #include <vector>
@@ -90,17 +92,26 @@ class MVChartSectorView : public MVDarkBlueContainer {
     void setUp();
     void setContainerFrame(const QRectF& frame);
     double snapped(double x, double except, bool useExcept) const;
-    void addField(int g, double x, double width, double height);
+    // One field of the strip: where it sits in the container and how it reads.
+    struct FieldSpec {
+        QRectF frame;
+        QString text;
+        int tag = 0;
+        QColor background;
+        QColor textColour;
+    };
+    FieldSpec sectorField(int g, double x, double width, double height) const;
+    void showFields(const std::vector<FieldSpec>& specs);
     void publishDrag();
     void publishClick(double x);
     void closeGesture();
-
-    MVTextFieldForSectors* makeField(const QRectF& frame);
 
     QWidget* container_ = nullptr;
     QWidget* box_ = nullptr;
     MVTextField* zoomText_ = nullptr;
     QRectF containerFrame_;
+    std::vector<FieldSpec> shownSpecs_;
+    std::vector<MVTextFieldForSectors*> fields_;
     std::vector<double> rates_;
     std::vector<double> rates2_;
     MVLapPtr lap_;

@@ -4,6 +4,7 @@
 #include "views/MVChartSectorView.h"
 #include "views/MVChartShared.h"
 #include "views/MVChartToolBarView.h"
+#include "views/MVPlotKit.h"
 
 #include "session/MVLap.h"
 #include "session/MVPlotData.h"
@@ -34,7 +35,7 @@ class MVChartView : public QWidget {
     void setXMove(double v) { xMove_ = v; }
     void setReferenceLap(MVLapPtr lap) { referenceLap_ = std::move(lap); }
     void setArrayOfSelectedKeys(std::vector<std::string> keys) { keys_ = std::move(keys); }
-    void setDataForPlots(MVPlotSeries data) { data_ = std::move(data); }
+    void setDataForPlots(MVSharedPlotSeries data) { data_ = std::move(data); }
     void setArrayOfSelectedLaps(std::vector<MVLapPtr> laps) { laps_ = std::move(laps); }
     double xMax() const { return xMax_; }
     double xShift() const { return xShift_; }
@@ -81,6 +82,6 @@ class MVChartView : public QWidget {
     double xMove_ = 0.0;
     MVLapPtr referenceLap_;
     std::vector<std::string> keys_;
-    MVPlotSeries data_;
+    MVSharedPlotSeries data_;
     std::vector<MVLapPtr> laps_;
 };

@@ -5,10 +5,6 @@
 
 namespace MVPlotKit {
 
-bool isGap(double y) {
-    return !std::isfinite(y) || y >= kNotAvailable;
-}
-
 MVPlotRange clampXRange(MVPlotRange range, double xMax) {
     const double limit = std::isfinite(xMax) && xMax > 0.0 ? xMax : 0.0;
     if (!std::isfinite(range.location) || !std::isfinite(range.length) || range.length <= 0.0) {

@@ -3,10 +3,17 @@
 #include "session/MVPlotData.h"
 #include "session/MVSynchronization.h"
 
+#include <cmath>
 #include <cstddef>
 #include <limits>
+#include <memory>
 #include <string>
 #include <vector>
+
+// The plot data as the chart pane shares it between its views without copying: read-only once
+// handed over.
+using MVSharedPlotSeries = std::shared_ptr<const MVPlotSeries>;
+using MVSharedPlotCurves = std::shared_ptr<const MVPlotCurves>;
 
 // The arithmetic of the chart plots, apart from any widget: the clamp every visible x range
 // passes before it is applied, the y range of a channel, tick intervals and tick places, the
@@ -18,7 +25,9 @@ namespace MVPlotKit {
 // The mark of a sample that reads "N/A".
 inline constexpr double kNotAvailable = std::numeric_limits<double>::max();
 // True for the "N/A" mark and for values that cannot be drawn (NaN, infinities).
-bool isGap(double y);
+inline bool isGap(double y) {
+    return !std::isfinite(y) || y >= kNotAvailable;
+}
 
 // The visible x range as the charts allow it: a location below 0 becomes 0; a range that ends
 // past xMax is moved left to end there, or becomes [0, xMax] when it is wider than xMax. A range

@@ -133,7 +133,7 @@ TEST(PlotViewAlone, WheelDoesNothingWithoutAPublishedRange) {
     auto token = world.sync.observeGraphCurrentRange([&](auto&, auto&) { ++writes; });
     wheel(&view, 120);
     // No x extent: set-up publishes nothing rather than [0, 0].
-    view.initPlotViewWithDataForPlot({}, {}, "rpm", 0, 150, -75);
+    view.initPlotViewWithDataForPlot(MVPlotCurves{}, {}, "rpm", 0, 150, -75);
     EXPECT_EQ(writes, 0);
     EXPECT_FALSE(world.sync.graphCurrentRange());
 }
@@ -144,8 +144,8 @@ TEST(PlotViewAlone, EveryLapKeepsItsSlotAndColour) {
     MVChartPlotView view(world.shared());
     view.resize(400, 100);
     const MVPlotCurve gappy{{0, 5}, {1, MVPlotKit::kNotAvailable}, {2, 15}};
-    view.initPlotViewWithDataForPlot({{}, gappy}, {MVLap::instance(), MVLap::instance()}, "rpm", 10,
-                                     5, -2.5);
+    view.initPlotViewWithDataForPlot(MVPlotCurves{{}, gappy},
+                                     {MVLap::instance(), MVLap::instance()}, "rpm", 10, 5, -2.5);
     ASSERT_EQ(view.dataForPlot().size(), 2u);
     EXPECT_TRUE(view.dataForPlot()[0].empty());
     EXPECT_EQ(view.curveColor(0), MVHelper::Gui::SlowerColor());
@@ -154,8 +154,8 @@ TEST(PlotViewAlone, EveryLapKeepsItsSlotAndColour) {
     EXPECT_NEAR(view.yRange().length, 12.0, 1e-9);
 
     // Two laps of "delta t": the reference's own curve is not drawn.
-    view.initPlotViewWithDataForPlot({gappy, gappy}, {MVLap::instance(), MVLap::instance()},
-                                     "delta t", 10, 5, -2.5);
+    view.initPlotViewWithDataForPlot(
+        MVPlotCurves{gappy, gappy}, {MVLap::instance(), MVLap::instance()}, "delta t", 10, 5, -2.5);
     EXPECT_EQ(view.curveColor(1).alpha(), 0);
     QImage image(400, 100, QImage::Format_ARGB32);
     view.render(&image);  // draws with gaps and empty slots
