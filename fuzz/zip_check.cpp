@@ -14,18 +14,20 @@
 namespace {
 
 // One scratch folder for the whole run, removed at exit; each input gets "staging" inside it.
+// The path is never destroyed, so the exit handler still finds it.
 const std::filesystem::path& scratch() {
-    static const std::filesystem::path folder = [] {
+    static const std::filesystem::path* folder = [] {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "zip-check-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) std::abort();
+        auto* made = new std::filesystem::path(pattern);
         std::atexit([] {
             std::error_code error;
             std::filesystem::remove_all(scratch(), error);
         });
-        return std::filesystem::path(pattern);
+        return made;
     }();
-    return folder;
+    return *folder;
 }
 
 }  // namespace
