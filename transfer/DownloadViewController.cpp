@@ -18,7 +18,8 @@ QString text(const std::string& s) {
 }
 
 // Runs `work` on the main queue if the sheet still exists then.
-void onMain(QPointer<DownloadViewController> sheet, std::function<void(DownloadViewController&)> work) {
+void onMain(QPointer<DownloadViewController> sheet,
+            std::function<void(DownloadViewController&)> work) {
     platform::mainQueue().async([sheet, work = std::move(work)] {
         if (sheet) work(*sheet);
     });
@@ -175,7 +176,8 @@ void DownloadViewController::endDownload(Kind kind, bool updateStillOffered) {
     buttonClose_->setEnabled(!(software ? startDownloadTrackDB_ : startDownloadSW_));
 }
 
-void DownloadViewController::softwareDownloaded(const std::optional<std::filesystem::path>& package) {
+void DownloadViewController::softwareDownloaded(
+    const std::optional<std::filesystem::path>& package) {
     endDownload(Kind::Software, false);
     if (!package) return;
     const std::filesystem::path file = *package;

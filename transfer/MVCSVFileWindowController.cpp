@@ -13,7 +13,8 @@ MVCSVFileWindowController::MVCSVFileWindowController(QWidget* window, MVGLDFileM
     setWindowTitle(QStringLiteral("Export to CSV"));
     setObjectName(QStringLiteral("MVCSVFileWindowController"));
     auto* title = new QLabel(QStringLiteral("Export the lap and sector times of every loaded "
-                                            "session to one CSV file."), this);
+                                            "session to one CSV file."),
+                             this);
     title->setWordWrap(true);
     auto* destinationLabel = new QLabel(QStringLiteral("Destination:"), this);
     destinationTextField_ = new MVTextFieldSupportDrag(this);

@@ -230,8 +230,9 @@ void MVExportVideoWindowController::processEnded(bool started, int exitCode,
             std::string done = "Saved " + running_.output.filename().string() + " in " +
                                running_.output.parent_path().string() + ".";
             if (running_.endsWithFirstFile) {
-                done += " The lap's video runs on into a second file: the cut ends with the "
-                        "first file.";
+                done +=
+                    " The lap's video runs on into a second file: the cut ends with the "
+                    "first file.";
             }
             finish(true, text(done));
             return;

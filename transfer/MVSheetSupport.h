@@ -13,12 +13,11 @@ class QWidget;
 namespace MVSheetSupport {
 
 // Asks for a folder (starting at `start`); none when the user cancels.
-using FolderChooser =
-    std::function<std::optional<std::filesystem::path>(QWidget* parent,
-                                                       const std::filesystem::path& start)>;
+using FolderChooser = std::function<std::optional<std::filesystem::path>(
+    QWidget* parent, const std::filesystem::path& start)>;
 // Tells the user something went wrong (title, informative text).
-using AlertPresenter = std::function<void(QWidget* parent, const QString& title,
-                                          const QString& message)>;
+using AlertPresenter =
+    std::function<void(QWidget* parent, const QString& title, const QString& message)>;
 
 // The folder panel: "Choose a folder", folders only, folder creation allowed, hidden files not
 // shown, one selection.

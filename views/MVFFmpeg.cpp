@@ -39,8 +39,8 @@ Location locate(const platform::UserDefaults& defaults,
         if (isExecutableFile(*setting)) {
             location.executable = std::filesystem::path(*setting);
         } else {
-            location.problem = "The ffmpeg set in the settings (" + *setting +
-                               ") is not an executable file.";
+            location.problem =
+                "The ffmpeg set in the settings (" + *setting + ") is not an executable file.";
         }
         return location;
     }
@@ -48,8 +48,9 @@ Location locate(const platform::UserDefaults& defaults,
     const std::string path = searchPath ? *searchPath : (environment ? environment : "");
     location.executable = findInPath("ffmpeg", path);
     if (!location.executable) {
-        location.problem = "ffmpeg was not found: install it (Debian package \"ffmpeg\") or set "
-                           "its path in the settings.";
+        location.problem =
+            "ffmpeg was not found: install it (Debian package \"ffmpeg\") or set "
+            "its path in the settings.";
     }
     return location;
 }

@@ -31,8 +31,8 @@ bool FFmpegClips::available() {
 bool FFmpegClips::make(const std::filesystem::path& file, int seconds, int fps, int gop) {
     platform::ProcessOptions options;
     options.timeout = std::chrono::seconds(60);
-    const std::string source = "testsrc=duration=" + std::to_string(seconds) +
-                               ":size=160x120:rate=" + std::to_string(fps);
+    const std::string source =
+        "testsrc=duration=" + std::to_string(seconds) + ":size=160x120:rate=" + std::to_string(fps);
     const auto result = platform::runProcess(
         {"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i", source, "-c:v",
          "mpeg4", "-g", std::to_string(gop), "-pix_fmt", "yuv420p", file.string()},
@@ -43,10 +43,10 @@ bool FFmpegClips::make(const std::filesystem::path& file, int seconds, int fps, 
 std::optional<double> FFmpegClips::duration(const std::filesystem::path& file) {
     platform::ProcessOptions options;
     options.timeout = std::chrono::seconds(30);
-    const auto result = platform::runProcess({"ffprobe", "-v", "error", "-show_entries",
-                                              "format=duration", "-of",
-                                              "default=noprint_wrappers=1:nokey=1", file.string()},
-                                             options);
+    const auto result =
+        platform::runProcess({"ffprobe", "-v", "error", "-show_entries", "format=duration", "-of",
+                              "default=noprint_wrappers=1:nokey=1", file.string()},
+                             options);
     if (!result.succeeded()) return std::nullopt;
     double value = 0;
     const std::string& out = result.standardOutput;

@@ -52,11 +52,11 @@ class UpdateSheet : public ::testing::Test {
   protected:
     UpdateSheet() : sheet(nullptr, manager, center) {
         sheet.setPackageOpener([this](const std::filesystem::path& p) { opened.push_back(p); });
-        sheet.setConfirmation([this](QWidget*, const QString& title, const QString&,
-                                     std::function<void()> onOK) {
-            alerts.push_back(title.toStdString());
-            pendingOK = std::move(onOK);
-        });
+        sheet.setConfirmation(
+            [this](QWidget*, const QString& title, const QString&, std::function<void()> onOK) {
+                alerts.push_back(title.toStdString());
+                pendingOK = std::move(onOK);
+            });
     }
     void refresh() {
         QSignalSpy refreshed(&sheet, &DownloadViewController::versionsRefreshed);

@@ -41,19 +41,19 @@ TEST(VideoExportPlan, ArgumentsFollowTheLapsVideoTimes) {
         const char* s;
         const char* e;
     };
-    for (const Case& c : {Case{63500, 152300, "60.000000", "155.000000"},
-                          Case{2500, 9000, "2.000000", "12.000000"},
-                          Case{3999, 9000, "0.000000", "12.000000"}}) {
+    for (const Case& c :
+         {Case{63500, 152300, "60.000000", "155.000000"}, Case{2500, 9000, "2.000000", "12.000000"},
+          Case{3999, 9000, "0.000000", "12.000000"}}) {
         SCOPED_TRACE(c.start);
-        const auto plan = MVVideoExportPlan::make(*videoLap(7, c.start, c.end, {clip}),
-                                                  dir / "out", ffmpeg);
+        const auto plan =
+            MVVideoExportPlan::make(*videoLap(7, c.start, c.end, {clip}), dir / "out", ffmpeg);
         ASSERT_TRUE(plan.canRun()) << plan.refusal;
         EXPECT_EQ(plan.output, dir / "out/Lap 7.MP4");
         EXPECT_EQ(plan.temporary.parent_path(), dir / "out");
         EXPECT_EQ(plan.temporary.extension(), ".MP4");
-        const std::vector<std::string> expected = {"-i",     clip.string(), "-ss", c.s,
-                                                   "-to",    c.e,           "-vcodec", "copy",
-                                                   "-y",     plan.temporary.string()};
+        const std::vector<std::string> expected = {
+            "-i", clip.string(), "-ss",  c.s,  "-to",
+            c.e,  "-vcodec",     "copy", "-y", plan.temporary.string()};
         EXPECT_EQ(plan.arguments, expected);
     }
 }
@@ -71,8 +71,8 @@ TEST(VideoExportPlan, RefusesWhatCannotWorkBeforeAnythingRuns) {
     };
     const std::vector<Case> cases = {
         {"no video list", videoLap(3, 5000, 9000, {}), dir.path(), ffmpeg, "no video"},
-        {"the no-video placeholder", videoLap(3, 5000, 9000, {dir / "nil.nil"}), dir.path(),
-         ffmpeg, "no video"},
+        {"the no-video placeholder", videoLap(3, 5000, 9000, {dir / "nil.nil"}), dir.path(), ffmpeg,
+         "no video"},
         {"a missing file", videoLap(3, 5000, 9000, {dir / "gone.mp4"}), dir.path(), ffmpeg,
          "gone.mp4 is missing"},
         {"no ffmpeg", videoLap(3, 5000, 9000, {clip}), dir / "elsewhere", std::nullopt,
@@ -100,8 +100,7 @@ TEST(VideoExportPlan, AVideoRunningIntoASecondFileIsCutToTheEndOfTheFirst) {
                                               dir / "out", "/usr/bin/ffmpeg");
     ASSERT_TRUE(plan.canRun());
     EXPECT_TRUE(plan.endsWithFirstFile);
-    EXPECT_EQ(std::find(plan.arguments.begin(), plan.arguments.end(), "-to"),
-              plan.arguments.end());
+    EXPECT_EQ(std::find(plan.arguments.begin(), plan.arguments.end(), "-to"), plan.arguments.end());
 }
 
 TEST(FFmpegLocation, ThePathSettingWinsOverTheSearch) {
@@ -204,7 +203,8 @@ TEST_F(VideoExportSheet, RealFFmpegCutsTheLapWithItsLeadInAndRunOut) {
     ASSERT_TRUE(FFmpegClips::make(clip, 10, 10, 10));  // a key frame every second
     defaults.setString(MVFFmpeg::kPathDefaultsKey, "");
     sheet.setLap(videoLap(7, 5500, 5200, {clip}));  // 2 s to 8 s
-    ASSERT_TRUE(sheet.buttonProcess()->isEnabled()) << sheet.statusTextField()->text().toStdString();
+    ASSERT_TRUE(sheet.buttonProcess()->isEnabled())
+        << sheet.statusTextField()->text().toStdString();
     ASSERT_TRUE(runExport()) << sheet.statusTextField()->text().toStdString();
     const auto duration = FFmpegClips::duration(dir / "out/Lap 7.mp4");
     ASSERT_TRUE(duration);

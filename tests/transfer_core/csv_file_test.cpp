@@ -73,7 +73,7 @@ const char* const kGolden =
 
 TEST(CSVFile, TimeTextRoundsToHundredthsAndMinutesRunOn) {
     const std::vector<std::pair<double, std::string>> cases = {
-        {59.996, "01:00.00"}, {61.5, "01:01.50"}, {3723.456, "62:03.46"},
+        {59.996, "01:00.00"}, {61.5, "01:01.50"},  {3723.456, "62:03.46"},
         {0.0, "00:00.00"},    {0.004, "00:00.00"}, {0.005, "00:00.01"},
     };
     for (const auto& [seconds, expected] : cases) {
@@ -118,7 +118,8 @@ TEST(CSVFile, FileNameStaysWithinTheLimitAtANameBoundary) {
     EXPECT_NE(name.find("Session 0+Session 1+"), std::string::npos);
     // The cut falls after a whole name.
     const std::string last = name.substr(name.rfind('+') + 1);
-    EXPECT_TRUE(last.rfind("Session ", 0) == 0 && last.size() <= std::string("Session 39.csv").size())
+    EXPECT_TRUE(last.rfind("Session ", 0) == 0 &&
+                last.size() <= std::string("Session 39.csv").size())
         << last;
 
     // One name that is too long by itself is cut without splitting a character.

@@ -24,14 +24,14 @@ struct FakeReachability final : MVReachability {
 class UsageReport : public ::testing::Test {
   protected:
     UsageReport() : defaults(dir / "defaults.json") {
-        server.post("/api/UpdateCheck", [this](const httplib::Request& request,
-                                               httplib::Response& response) {
-            bodies.push_back(request.body);
-            contentType = request.get_header_value("Content-Type");
-            if (duringRequest) duringRequest();
-            response.status = status;
-            response.set_content("thanks", "text/plain");
-        });
+        server.post("/api/UpdateCheck",
+                    [this](const httplib::Request& request, httplib::Response& response) {
+                        bodies.push_back(request.body);
+                        contentType = request.get_header_value("Content-Type");
+                        if (duringRequest) duringRequest();
+                        response.status = status;
+                        response.set_content("thanks", "text/plain");
+                    });
     }
     MVUsageReporter reporter(std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
         MVUsageReporter::Config config;
@@ -50,9 +50,7 @@ class UsageReport : public ::testing::Test {
         EXPECT_EQ(future.wait_for(std::chrono::seconds(20)), std::future_status::ready);
         return future.get();
     }
-    Json pending() const {
-        return MVCallWebservice::pendingUsageList(defaults).value_or(Json());
-    }
+    Json pending() const { return MVCallWebservice::pendingUsageList(defaults).value_or(Json()); }
 
     TempDir dir;
     platform::UserDefaults defaults;
@@ -132,12 +130,12 @@ TEST(RouteReachability, ADefaultRouteOffLoopbackMeansConnected) {
         bool connected;
     };
     const std::vector<Case> cases = {
-        {"IPv4 default route", header + "eth0\t00000000\t0102A8C0\t0003\t0\t0\t100\t00000000\t0\t0\t0\n",
-         v6none, true},
-        {"only a local network", header + "eth0\t0002A8C0\t00000000\t0001\t0\t0\t100\t00FFFFFF\t0\t0\t0\n",
-         v6none, false},
-        {"a default route that is down", header + "eth0\t00000000\t0102A8C0\t0002\t0\t0\t0\t0\t0\t0\t0\n",
-         v6none, false},
+        {"IPv4 default route",
+         header + "eth0\t00000000\t0102A8C0\t0003\t0\t0\t100\t00000000\t0\t0\t0\n", v6none, true},
+        {"only a local network",
+         header + "eth0\t0002A8C0\t00000000\t0001\t0\t0\t100\t00FFFFFF\t0\t0\t0\n", v6none, false},
+        {"a default route that is down",
+         header + "eth0\t00000000\t0102A8C0\t0002\t0\t0\t0\t0\t0\t0\t0\n", v6none, false},
         {"IPv6 default route", header,
          "00000000000000000000000000000000 00 00000000000000000000000000000000 00 "
          "fe800000000000000000000000000001 00000400 00000001 00000000 00000003 wlan0\n",

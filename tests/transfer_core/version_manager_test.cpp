@@ -138,8 +138,7 @@ TEST_F(VersionManager, CataloguesGiveTheirVersionAndTheDownloadAddress) {
     const auto software = manager.softwareCatalogueInfo();
     ASSERT_TRUE(software);
     EXPECT_EQ(software->version, "2.1");
-    EXPECT_EQ(software->urlToDownload,
-              host + "/Updates/Gridlark%20for%20macOS/Gridlark%202.1.pkg");
+    EXPECT_EQ(software->urlToDownload, host + "/Updates/Gridlark%20for%20macOS/Gridlark%202.1.pkg");
     const auto database = manager.circuitDatabaseCatalogueInfo();
     ASSERT_TRUE(database);
     EXPECT_EQ(database->urlToDownload, host + "/Updates/Circuit%20Database/CircuitDataBase.zip");
@@ -182,7 +181,7 @@ TEST_F(VersionManager, UnusableCataloguesGiveNoResultAndNoUpdate) {
 
 TEST_F(VersionManager, VersionsDecideWhetherAnUpdateIsOffered) {
     offer("1.10", "5");
-    EXPECT_TRUE(manager.isSoftwareUpdateAvailable());      // 1.10 after 1.9
+    EXPECT_TRUE(manager.isSoftwareUpdateAvailable());          // 1.10 after 1.9
     EXPECT_FALSE(manager.isCircuitDatabaseUpdateAvailable());  // equal
     offer("1.9", "10");
     EXPECT_FALSE(manager.isSoftwareUpdateAvailable());
@@ -221,7 +220,8 @@ TEST_F(VersionManager, ACustomCatalogueAddressIsTrimmed) {
     ASSERT_TRUE(info);
     EXPECT_EQ(info->version, "3.0");
     // A local file may name the catalogue too.
-    const auto local = dir.write("local.xml", "<C LatestVersion=\"4.0\" DownloadUrl=\"a\\b.pkg\"/>");
+    const auto local =
+        dir.write("local.xml", "<C LatestVersion=\"4.0\" DownloadUrl=\"a\\b.pkg\"/>");
     dir.write("Morvane/Gridlark/CustomUpdateUrl.txt", "  file://" + local.string() + "\n");
     EXPECT_EQ(manager.softwareCatalogueInfo()->version, "4.0");
 }
@@ -268,10 +268,10 @@ TEST_F(VersionManager, AGoodDatabaseArchiveIsInstalledWhereTheReaderLooks) {
     MVVersionManager defaultFolders(c, center);
     offer("1.9", "6");
     ASSERT_TRUE(testing_support::writeZip(
-        dir / "db.zip", {{"Start Finish DataBase/", ""},
-                         {"Start Finish DataBase/StartFinishDataBase.xml",
-                          "<circuits version=\"6\"/>"},
-                         {"DataBaseTrackmapFiles/Hilltop.PNG", "png"}}));
+        dir / "db.zip",
+        {{"Start Finish DataBase/", ""},
+         {"Start Finish DataBase/StartFinishDataBase.xml", "<circuits version=\"6\"/>"},
+         {"DataBaseTrackmapFiles/Hilltop.PNG", "png"}}));
     serve("/Updates/Circuit Database/CircuitDataBase.zip", 200,
           testing_support::readAll(dir / "db.zip"));
     ASSERT_TRUE(defaultFolders.downloadCircuitDatabaseUpdate());

@@ -22,13 +22,20 @@ std::size_t countBelow(const std::filesystem::path& folder) {
 
 TEST(ZipArchive, EntryNames) {
     const std::vector<std::pair<std::string, bool>> cases = {
-        {"a.xml", true},          {"Start Finish DataBase/x.xml", true},
-        {"dir/", true},           {"a/b/c.png", true},
-        {"", false},              {"/etc/passwd", false},
-        {"../up.txt", false},     {"a/../../up.txt", false},
-        {"a/./b", false},         {"a//b", false},
-        {"C:/windows", false},    {"a\\b", false},
-        {std::string("a\0b", 3), false}, {std::string(1025, 'x'), false},
+        {"a.xml", true},
+        {"Start Finish DataBase/x.xml", true},
+        {"dir/", true},
+        {"a/b/c.png", true},
+        {"", false},
+        {"/etc/passwd", false},
+        {"../up.txt", false},
+        {"a/../../up.txt", false},
+        {"a/./b", false},
+        {"a//b", false},
+        {"C:/windows", false},
+        {"a\\b", false},
+        {std::string("a\0b", 3), false},
+        {std::string(1025, 'x'), false},
     };
     for (const auto& [name, safe] : cases) {
         EXPECT_EQ(MVZipArchive::isSafeEntryName(name), safe) << name;
@@ -37,9 +44,8 @@ TEST(ZipArchive, EntryNames) {
 
 TEST(ZipArchive, UnpacksFilesAndFoldersIntoTheStagingFolder) {
     TempDir dir;
-    ASSERT_TRUE(writeZip(dir / "good.zip", {{"Maps/", ""},
-                                            {"Maps/a.png", "png bytes"},
-                                            {"Deep/er/b.txt", "text"}}));
+    ASSERT_TRUE(writeZip(dir / "good.zip",
+                         {{"Maps/", ""}, {"Maps/a.png", "png bytes"}, {"Deep/er/b.txt", "text"}}));
     std::filesystem::create_directories(dir / "staging");
     EXPECT_EQ(MVZipArchive::extractFile(dir / "good.zip", dir / "staging"), "");
     EXPECT_EQ(testing_support::readAll(dir / "staging/Maps/a.png"), "png bytes");
@@ -95,21 +101,22 @@ TEST(ZipArchive, ACorruptedOrTruncatedArchiveIsRefused) {
 
 TEST(ZipArchive, SizeAndCountCapsAreCheckedBeforeWriting) {
     TempDir dir;
-    ASSERT_TRUE(writeZip(dir / "big.zip", {{"a.bin", std::string(600, 'a')},
-                                           {"b.bin", std::string(600, 'b')}}));
+    ASSERT_TRUE(writeZip(dir / "big.zip",
+                         {{"a.bin", std::string(600, 'a')}, {"b.bin", std::string(600, 'b')}}));
     std::filesystem::create_directories(dir / "staging");
     MVZipArchive::Limits perEntry;
     perEntry.maxEntryBytes = 500;
-    EXPECT_NE(MVZipArchive::extractFile(dir / "big.zip", dir / "staging", perEntry)
-                  .find("too large"), std::string::npos);
+    EXPECT_NE(
+        MVZipArchive::extractFile(dir / "big.zip", dir / "staging", perEntry).find("too large"),
+        std::string::npos);
     MVZipArchive::Limits total;
     total.maxTotalBytes = 1000;
-    EXPECT_NE(MVZipArchive::extractFile(dir / "big.zip", dir / "staging", total)
-                  .find("too much"), std::string::npos);
+    EXPECT_NE(MVZipArchive::extractFile(dir / "big.zip", dir / "staging", total).find("too much"),
+              std::string::npos);
     MVZipArchive::Limits count;
     count.maxEntries = 1;
-    EXPECT_NE(MVZipArchive::extractFile(dir / "big.zip", dir / "staging", count)
-                  .find("too many"), std::string::npos);
+    EXPECT_NE(MVZipArchive::extractFile(dir / "big.zip", dir / "staging", count).find("too many"),
+              std::string::npos);
     EXPECT_EQ(countBelow(dir / "staging"), 0u);
 }
 

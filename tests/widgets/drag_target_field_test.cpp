@@ -84,7 +84,8 @@ TEST_F(DragTargetField, AcceptsOnlyLocalFileLocations) {
 
 TEST_F(DragTargetField, TagDecidesWhatADropDoesBesidesShowingIt) {
     field.setTag(MVTextFieldSupportDrag::kSourceFolderTag);
-    ASSERT_TRUE(drop(field, *mime({QUrl::fromLocalFile(QString::fromStdString((dir / "cards").string()))})));
+    ASSERT_TRUE(drop(
+        field, *mime({QUrl::fromLocalFile(QString::fromStdString((dir / "cards").string()))})));
     EXPECT_EQ(posts, 1);
     EXPECT_FALSE(defaults.hasKey(MVHelper::Default_DestinationFolder()));
 

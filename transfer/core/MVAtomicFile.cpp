@@ -19,8 +19,10 @@ std::string write(const std::filesystem::path& path, const std::string& bytes) {
     while (written < bytes.size() && failure == 0) {
         const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) failure = n < 0 ? errno : ENOSPC;
-        else written += static_cast<std::size_t>(n);
+        if (n <= 0)
+            failure = n < 0 ? errno : ENOSPC;
+        else
+            written += static_cast<std::size_t>(n);
     }
     if (failure == 0 && ::fsync(fd) != 0) failure = errno;
     ::fchmod(fd, 0644);

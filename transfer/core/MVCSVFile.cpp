@@ -17,8 +17,8 @@ constexpr std::size_t kMaxFileNameBytes = 255;
 // printf's "%.<precision>f", always with a point.
 std::string fixed(double value, int precision) {
     char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                      std::chars_format::fixed, precision);
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, precision);
     if (result.ec != std::errc()) return "N/A";
     return std::string(buffer, result.ptr);
 }
@@ -76,8 +76,10 @@ std::string lapLine(const MVLap& lap, const MVLap& fastest, std::size_t sectors,
         line += ",";
         const auto own = sectorTime(lap, k);
         const auto reference = sectorTime(fastest, k);
-        if (isFastest && own) line += fixed(*own, 2);
-        else if (own && reference) line += signedDifference(*own - *reference);
+        if (isFastest && own)
+            line += fixed(*own, 2);
+        else if (own && reference)
+            line += signedDifference(*own - *reference);
     }
     return line + "\n";
 }
@@ -135,8 +137,7 @@ std::string MVCSVFile::stringOfMinAndSeconds(double seconds) {
     const double scaled = seconds * 100.0 + 0.5;
     const long long h = scaled > 0 && std::isfinite(scaled) ? static_cast<long long>(scaled) : 0;
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%02lld:%02lld.%02lld", h / 6000, (h / 100) % 60,
-                  h % 100);
+    std::snprintf(buffer, sizeof buffer, "%02lld:%02lld.%02lld", h / 6000, (h / 100) % 60, h % 100);
     return buffer;
 }
 

@@ -67,7 +67,8 @@ int compareVersions(std::string_view a, std::string_view b) {
             j = ej;
             continue;
         }
-        if (a[i] != b[j]) return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]) ? -1 : 1;
+        if (a[i] != b[j])
+            return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]) ? -1 : 1;
         ++i;
         ++j;
     }

@@ -52,7 +52,8 @@ bool MVUsageReporter::sendUsageAtStartup(std::function<void(bool)> finished) {
     say(request.body);
     platform::URLLoader::shared().sendAsync(
         std::move(request), platform::globalQueue(),
-        [defaults = &defaults_, sentIds, finished = std::move(finished)](platform::URLResult result) {
+        [defaults = &defaults_, sentIds,
+         finished = std::move(finished)](platform::URLResult result) {
             const bool delivered = !result.error && result.response.status == 200;
             handleReply(*defaults, sentIds, result.response.status, result.error.has_value(),
                         result.error ? result.error->message : result.response.body);
@@ -62,8 +63,8 @@ bool MVUsageReporter::sendUsageAtStartup(std::function<void(bool)> finished) {
 }
 
 void MVUsageReporter::handleReply(platform::UserDefaults& defaults,
-                                  const std::vector<std::string>& sentIds, long status,
-                                  bool failed, const std::string& text) {
+                                  const std::vector<std::string>& sentIds, long status, bool failed,
+                                  const std::string& text) {
     if (failed) {
         say(text);
         return;
@@ -83,6 +84,8 @@ void MVUsageReporter::handleReply(platform::UserDefaults& defaults,
                                     entry["ID"].get<std::string>()) != sentIds.end();
         if (!sent) kept.push_back(entry);
     }
-    if (kept.empty()) defaults.removeObjectForKey(kUserUsageKey);
-    else defaults.setObject(kUserUsageKey, kept);
+    if (kept.empty())
+        defaults.removeObjectForKey(kUserUsageKey);
+    else
+        defaults.setObject(kUserUsageKey, kept);
 }

@@ -35,8 +35,9 @@ class MVUsageReporter {
   private:
     // The reply, on the transfer's worker; touches only the store (which lives for the process
     // in the program), so a reporter may go before its reply arrives.
-    static void handleReply(platform::UserDefaults& defaults, const std::vector<std::string>& sentIds,
-                            long status, bool failed, const std::string& text);
+    static void handleReply(platform::UserDefaults& defaults,
+                            const std::vector<std::string>& sentIds, long status, bool failed,
+                            const std::string& text);
 
     Config config_;
     platform::UserDefaults& defaults_;

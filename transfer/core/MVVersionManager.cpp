@@ -102,9 +102,9 @@ std::optional<MVVersionManaging::CatalogueInfo> MVVersionManager::softwareCatalo
     }
     const auto catalogue = readCatalogue(address, custom);
     if (!catalogue) return std::nullopt;
-    return CatalogueInfo{catalogue->first,
-                         config_.updateHost + "/Updates/" +
-                             MVUpdateText::percentEncode(slashes(catalogue->second))};
+    return CatalogueInfo{
+        catalogue->first,
+        config_.updateHost + "/Updates/" + MVUpdateText::percentEncode(slashes(catalogue->second))};
 }
 
 std::optional<MVVersionManaging::CatalogueInfo> MVVersionManager::circuitDatabaseCatalogueInfo() {
@@ -132,7 +132,8 @@ std::string MVVersionManager::localCircuitDatabaseVersion() {
                                         MVCircuitDatabase::kDatabaseFileName
                                   : fs::path();
     const auto copyText = support ? platform::folders::readFile(copy) : std::nullopt;
-    const auto copyVersion = copyText ? MVUpdateText::parseDatabaseVersion(*copyText) : std::nullopt;
+    const auto copyVersion =
+        copyText ? MVUpdateText::parseDatabaseVersion(*copyText) : std::nullopt;
     if (copyVersion && MVUpdateText::compareVersions(builtIn, *copyVersion) < 0) {
         say("+++Track DB will use application support version");
         return *copyVersion;
@@ -174,8 +175,7 @@ bool MVVersionManager::downloadSoftwareUpdate() {
 bool MVVersionManager::downloadCircuitDatabaseUpdate() {
     if (!supportFolderURL()) return false;
     const auto info = circuitDatabaseCatalogueInfo();
-    if (!info ||
-        MVUpdateText::compareVersions(info->version, localCircuitDatabaseVersion()) <= 0) {
+    if (!info || MVUpdateText::compareVersions(info->version, localCircuitDatabaseVersion()) <= 0) {
         say("_No need to download track DB");
         return false;
     }
@@ -227,7 +227,8 @@ void MVVersionManager::downloadPackage(const std::string& url, const std::string
     fs::rename(incoming, package, error);
     if (error) {
         fs::remove(incoming, error);
-        postError(kKindSoftware, "error writing file " + package.string() + " : " + error.message());
+        postError(kKindSoftware,
+                  "error writing file " + package.string() + " : " + error.message());
         return;
     }
     say("Downloaded software");
@@ -246,7 +247,8 @@ void MVVersionManager::downloadAndInstallDatabase(const std::string& url) {
     }
     if (auto failed = installCircuitDatabase(archive); !failed.empty()) {
         say("Extraction of ZIP archive failed with error:" + failed);
-        postError(kKindCircuitDatabase, "Extraction of track ZIP archive failed with error:" + failed);
+        postError(kKindCircuitDatabase,
+                  "Extraction of track ZIP archive failed with error:" + failed);
         return;
     }
     say("Downloaded track DB");

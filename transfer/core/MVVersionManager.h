@@ -40,7 +40,7 @@ class MVVersionManaging {
 // 10 s; a download ends once 60 s pass without a byte.
 //
 // Notifications, posted on the download's worker thread (observers that touch windows must hop
-// to the main queue): "downloadedSW" (object this; "url": the package's path, "kind"), 
+// to the main queue): "downloadedSW" (object this; "url": the package's path, "kind"),
 // "downloadedTrackDB" (no object, no user info), "downingErrorMessage" (object this; "error":
 // text, "kind": "software" or "circuitDatabase"). The user-info values are std::filesystem::path
 // and std::string.

@@ -32,11 +32,14 @@ std::optional<fs::path> findIgnoringCase(const fs::path& folder, const std::stri
 // The archive's start/finish database ("Start Finish DataBase/StartFinishDataBase.xml" in any
 // letter case) moved to the names the reader uses, and checked to be a database with a version.
 std::string settleStartFinishDatabase(const fs::path& staging) {
-    const auto folder = findIgnoringCase(staging, MVCircuitDatabase::kStartFinishDatabaseFolderName);
+    const auto folder =
+        findIgnoringCase(staging, MVCircuitDatabase::kStartFinishDatabaseFolderName);
     std::error_code error;
-    if (!folder || !fs::is_directory(*folder, error)) return "the archive holds no start/finish database";
+    if (!folder || !fs::is_directory(*folder, error))
+        return "the archive holds no start/finish database";
     const auto file = findIgnoringCase(*folder, MVCircuitDatabase::kDatabaseFileName);
-    if (!file || !fs::is_regular_file(*file, error)) return "the archive holds no start/finish database";
+    if (!file || !fs::is_regular_file(*file, error))
+        return "the archive holds no start/finish database";
     const fs::path wantedFolder = staging / MVCircuitDatabase::kStartFinishDatabaseFolderName;
     const fs::path wantedFile = wantedFolder / MVCircuitDatabase::kDatabaseFileName;
     fs::rename(*folder, wantedFolder, error);

@@ -7,7 +7,8 @@ namespace {
 bool samePlace(const std::filesystem::path& a, const std::filesystem::path& b) {
     std::error_code error;
     if (std::filesystem::equivalent(a, b, error)) return true;
-    return std::filesystem::weakly_canonical(a, error) == std::filesystem::weakly_canonical(b, error);
+    return std::filesystem::weakly_canonical(a, error) ==
+           std::filesystem::weakly_canonical(b, error);
 }
 
 }  // namespace
@@ -24,8 +25,8 @@ double MVVideoExportPlan::endSeconds(std::int64_t videoTimestampEnd) {
 
 std::string MVVideoExportPlan::formatSeconds(double seconds) {
     char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, seconds,
-                                      std::chars_format::fixed, 6);
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, seconds, std::chars_format::fixed, 6);
     return result.ec == std::errc() ? std::string(buffer, result.ptr) : std::string("0.000000");
 }
 
@@ -68,7 +69,6 @@ MVVideoExportPlan MVVideoExportPlan::make(const MVLap& lap, const std::filesyste
     if (!plan.endsWithFirstFile) {
         plan.arguments.insert(plan.arguments.end(), {"-to", formatSeconds(plan.end)});
     }
-    plan.arguments.insert(plan.arguments.end(),
-                          {"-vcodec", "copy", "-y", plan.temporary.string()});
+    plan.arguments.insert(plan.arguments.end(), {"-vcodec", "copy", "-y", plan.temporary.string()});
     return plan;
 }

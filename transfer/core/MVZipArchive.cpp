@@ -79,7 +79,8 @@ std::string checkEntries(zip_t* archive, const Limits& limits, std::vector<Entry
 }
 
 // Creates each missing folder of `relative` below staging, refusing anything but real folders.
-std::string makeFolders(const std::filesystem::path& staging, const std::filesystem::path& relative) {
+std::string makeFolders(const std::filesystem::path& staging,
+                        const std::filesystem::path& relative) {
     std::filesystem::path current = staging;
     for (const auto& part : relative) {
         current /= part;
@@ -99,7 +100,8 @@ std::string writeEntry(zip_t* archive, zip_uint64_t index, const Entry& entry,
     if (entry.isFolder) return makeFolders(staging, relative.parent_path());
     if (auto failed = makeFolders(staging, relative.parent_path()); !failed.empty()) return failed;
     const std::filesystem::path target = staging / relative;
-    const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    const int fd =
+        ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) return "\"" + entry.name + "\": " + std::strerror(errno);
     std::unique_ptr<zip_file_t, EntryCloser> file(zip_fopen_index(archive, index, 0));
     std::string failure;
@@ -174,8 +176,8 @@ std::string extractBytes(std::string_view bytes, const std::filesystem::path& st
     Archive archive(zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error));
     if (!archive) {
         zip_source_free(source);
-        const std::string text = std::string("not a readable zip archive (") +
-                                 zip_error_strerror(&error) + ")";
+        const std::string text =
+            std::string("not a readable zip archive (") + zip_error_strerror(&error) + ")";
         zip_error_fini(&error);
         return text;
     }
