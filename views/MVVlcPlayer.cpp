@@ -93,7 +93,8 @@ struct MVVlcPlayer::Shared {
         self->height = *height;
         pitches[0] = *width * 4;
         lines[0] = *height;
-        for (auto& buffer : self->buffers) buffer.assign(static_cast<size_t>(pitches[0]) * lines[0], 0);
+        for (auto& buffer : self->buffers)
+            buffer.assign(static_cast<size_t>(pitches[0]) * lines[0], 0);
         return 1;
     }
     static void cleanup(void*) {}
@@ -177,7 +178,9 @@ void MVVlcPlayer::setInstanceArguments(std::vector<std::string> arguments) {
     if (!instanceStarted()) instanceArguments() = std::move(arguments);
 }
 
-bool MVVlcPlayer::isEngineAvailable() { return engine() != nullptr; }
+bool MVVlcPlayer::isEngineAvailable() {
+    return engine() != nullptr;
+}
 
 void MVVlcPlayer::release() {
     Shared& s = *shared_;
@@ -202,7 +205,9 @@ void MVVlcPlayer::release() {
     }
 }
 
-void MVVlcPlayer::setCallbacks(Callbacks callbacks) { callbacks_ = std::move(callbacks); }
+void MVVlcPlayer::setCallbacks(Callbacks callbacks) {
+    callbacks_ = std::move(callbacks);
+}
 
 void MVVlcPlayer::open(const std::filesystem::path& file, std::chrono::milliseconds limit) {
     release();
@@ -214,23 +219,24 @@ void MVVlcPlayer::open(const std::filesystem::path& file, std::chrono::milliseco
     if (instance) s.media = libvlc_media_new_path(instance, file.c_str());
     if (s.media) s.player = libvlc_media_player_new_from_media(s.media);
     if (!s.player) {
-        Shared::toOwner(&s, [](MVVlcPlayer& o) { o.handleParsed(libvlc_media_parsed_status_failed); });
+        Shared::toOwner(&s,
+                        [](MVVlcPlayer& o) { o.handleParsed(libvlc_media_parsed_status_failed); });
         return;
     }
     libvlc_video_set_callbacks(s.player, &Shared::lock, &Shared::unlock, &Shared::display, &s);
     libvlc_video_set_format_callbacks(s.player, &Shared::setup, &Shared::cleanup);
     libvlc_event_manager_t* em = libvlc_media_player_event_manager(s.player);
-    for (libvlc_event_e type :
-         {libvlc_MediaPlayerTimeChanged, libvlc_MediaPlayerPlaying, libvlc_MediaPlayerPaused,
-          libvlc_MediaPlayerStopped, libvlc_MediaPlayerEndReached,
-          libvlc_MediaPlayerEncounteredError}) {
+    for (libvlc_event_e type : {libvlc_MediaPlayerTimeChanged, libvlc_MediaPlayerPlaying,
+                                libvlc_MediaPlayerPaused, libvlc_MediaPlayerStopped,
+                                libvlc_MediaPlayerEndReached, libvlc_MediaPlayerEncounteredError}) {
         libvlc_event_attach(em, type, &Shared::playerEvent, &s);
     }
     libvlc_event_attach(libvlc_media_event_manager(s.media), libvlc_MediaParsedChanged,
                         &Shared::mediaEvent, &s);
     const int timeout = limit.count() > 0 ? static_cast<int>(limit.count()) : -1;
     if (libvlc_media_parse_with_options(s.media, libvlc_media_parse_local, timeout) != 0) {
-        Shared::toOwner(&s, [](MVVlcPlayer& o) { o.handleParsed(libvlc_media_parsed_status_failed); });
+        Shared::toOwner(&s,
+                        [](MVVlcPlayer& o) { o.handleParsed(libvlc_media_parsed_status_failed); });
     }
 }
 
@@ -362,9 +368,15 @@ MVVideoPlayer::State MVVlcPlayer::state() const {
     return static_cast<State>(libvlc_media_player_get_state(shared_->player));
 }
 
-std::int64_t MVVlcPlayer::time() const { return lastTime_; }
-std::int64_t MVVlcPlayer::length() const { return length_; }
-QSize MVVlcPlayer::videoSize() const { return videoSize_; }
+std::int64_t MVVlcPlayer::time() const {
+    return lastTime_;
+}
+std::int64_t MVVlcPlayer::length() const {
+    return length_;
+}
+QSize MVVlcPlayer::videoSize() const {
+    return videoSize_;
+}
 
 void MVVlcPlayer::setTime(std::int64_t ms) {
     if (!shared_->player) return;
@@ -398,11 +410,21 @@ void MVVlcPlayer::adjust(int option, float value) {
     libvlc_video_set_adjust_float(shared_->player, static_cast<unsigned>(option), value);
 }
 
-void MVVlcPlayer::setContrast(float v) { adjust(libvlc_adjust_Contrast, v); }
-void MVVlcPlayer::setBrightness(float v) { adjust(libvlc_adjust_Brightness, v); }
-void MVVlcPlayer::setHue(float v) { adjust(libvlc_adjust_Hue, v); }
-void MVVlcPlayer::setSaturation(float v) { adjust(libvlc_adjust_Saturation, v); }
-void MVVlcPlayer::setGamma(float v) { adjust(libvlc_adjust_Gamma, v); }
+void MVVlcPlayer::setContrast(float v) {
+    adjust(libvlc_adjust_Contrast, v);
+}
+void MVVlcPlayer::setBrightness(float v) {
+    adjust(libvlc_adjust_Brightness, v);
+}
+void MVVlcPlayer::setHue(float v) {
+    adjust(libvlc_adjust_Hue, v);
+}
+void MVVlcPlayer::setSaturation(float v) {
+    adjust(libvlc_adjust_Saturation, v);
+}
+void MVVlcPlayer::setGamma(float v) {
+    adjust(libvlc_adjust_Gamma, v);
+}
 
 QImage MVVlcPlayer::frame() const {
     std::lock_guard guard(shared_->mutex);
