@@ -11,7 +11,9 @@ MVFileWizardVideoView::MVFileWizardVideoView(QWidget* parent) : QWidget(parent) 
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-MVFileWizardVideoView::~MVFileWizardVideoView() { clear(); }
+MVFileWizardVideoView::~MVFileWizardVideoView() {
+    clear();
+}
 
 void MVFileWizardVideoView::updateWithURLs(std::vector<std::filesystem::path> urls) {
     urls_ = std::move(urls);
@@ -113,7 +115,9 @@ MVVideoPlayer* MVFileWizardVideoView::activeMediaPlayer() const {
     return activeFile_ >= 0 ? players_[activeFile_].get() : nullptr;
 }
 
-int MVFileWizardVideoView::activeFile() const { return activeFile_; }
+int MVFileWizardVideoView::activeFile() const {
+    return activeFile_;
+}
 
 MVVideoPlayer* MVFileWizardVideoView::player(int file) const {
     return file == 0 || file == 1 ? players_[file].get() : nullptr;

@@ -22,7 +22,8 @@ MVVideoController::MVVideoController() {
     observeSyncTime();
     observeSyncIndexOfPosition();
     clickedToken_ = platform::NotificationCenter::defaultCenter().addObserver(
-        MVNotificationVideoClicked, nullptr, [this](const platform::Notification&) { playOrPause(); });
+        MVNotificationVideoClicked, nullptr,
+        [this](const platform::Notification&) { playOrPause(); });
 }
 
 MVVideoController::~MVVideoController() {

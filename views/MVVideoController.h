@@ -41,7 +41,9 @@ class MVVideoController {
     void setVideoView(QWidget* view);
     MVVideoView* videoView() const { return videoView_; }
 
-    void setArrayOfSelectedLaps(std::vector<MVLapPtr> laps) { arrayOfSelectedLaps_.set(std::move(laps)); }
+    void setArrayOfSelectedLaps(std::vector<MVLapPtr> laps) {
+        arrayOfSelectedLaps_.set(std::move(laps));
+    }
     std::vector<MVLapPtr> arrayOfSelectedLaps() const { return arrayOfSelectedLaps_.get(); }
     MVVideoToolBarView* toolBarView() const { return toolBarView_; }
     // The films of the current build, left to right.

@@ -44,4 +44,6 @@ void MVVideoFilmStackView::layoutFilms() {
     }
 }
 
-void MVVideoFilmStackView::resizeEvent(QResizeEvent*) { layoutFilms(); }
+void MVVideoFilmStackView::resizeEvent(QResizeEvent*) {
+    layoutFilms();
+}

@@ -207,9 +207,8 @@ void MVVideoFilmView::updatePosition(double seconds) {
     auto lookup = [&](double sessionTime) {
         return custom ? custom(lap, sessionTime) : sharedSessionVideoTime(lap, sessionTime);
     };
-    const auto target = MVVideoTimeMapping::targetForLapTime(MVVideoTimeMapping::lapFacts(lap),
-                                                             seconds, lookup, lengthOf(0),
-                                                             lengthOf(1));
+    const auto target = MVVideoTimeMapping::targetForLapTime(
+        MVVideoTimeMapping::lapFacts(lap), seconds, lookup, lengthOf(0), lengthOf(1));
     if (!target || !players_[target->file]) return;
     if (target->file != activeFile_) initVideoView(target->file);
     players_[target->file]->setTime(target->ms);
@@ -237,8 +236,8 @@ void MVVideoFilmView::timeChanged(int file, std::int64_t ms) {
         justLanched_ = false;
     }
     if (!lap_) return;
-    const auto report =
-        MVVideoTimeMapping::reportForTime(MVVideoTimeMapping::lapFacts(*lap_), file, ms, lengthOf(0));
+    const auto report = MVVideoTimeMapping::reportForTime(MVVideoTimeMapping::lapFacts(*lap_), file,
+                                                          ms, lengthOf(0));
     if (report.holdMs) readyToPlayAt(file, *report.holdMs);
     if (!isReference_) return;
     if (report.lapSeconds) setCurrentTime(*report.lapSeconds);
@@ -301,7 +300,9 @@ void MVVideoFilmView::layoutChildren() {
     }
 }
 
-void MVVideoFilmView::resizeEvent(QResizeEvent*) { layoutChildren(); }
+void MVVideoFilmView::resizeEvent(QResizeEvent*) {
+    layoutChildren();
+}
 
 void MVVideoFilmView::paintEvent(QPaintEvent*) {
     QPainter painter(this);

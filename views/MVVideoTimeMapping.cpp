@@ -35,8 +35,8 @@ std::optional<MVVideoTimeMapping::Target> MVVideoTimeMapping::targetForLapTime(
     }
     Target target;
     std::int64_t length = length0;
-    if (lap.twoFiles &&
-        static_cast<double>(length0) <= static_cast<double>(lap.videoTimestampStart) + 1000.0 * seconds) {
+    if (lap.twoFiles && static_cast<double>(length0) <=
+                            static_cast<double>(lap.videoTimestampStart) + 1000.0 * seconds) {
         if (length1 <= 0) return std::nullopt;
         target.file = 1;
         length = length1;
@@ -59,7 +59,8 @@ MVVideoTimeMapping::Report MVVideoTimeMapping::reportForTime(const Lap& lap, int
         report.holdMs = lap.videoTimestampEnd;
     }
     if (report.holdMs) {
-        shown = static_cast<double>(*report.holdMs) + (file == 1 ? static_cast<double>(length0) : 0.0);
+        shown =
+            static_cast<double>(*report.holdMs) + (file == 1 ? static_cast<double>(length0) : 0.0);
     }
     const double seconds = (shown - static_cast<double>(lap.videoTimestampStart)) / 1000.0;
     if (seconds >= 0) report.lapSeconds = seconds;

@@ -28,8 +28,8 @@ class MVVideoTimeMapping {
     static Lap lapFacts(const MVLap& lap);
 
     struct Target {
-        int file = 0;          // 0 first file, 1 second file
-        std::int64_t ms = 0;   // within [0, that file's length]
+        int file = 0;         // 0 first file, 1 second file
+        std::int64_t ms = 0;  // within [0, that file's length]
         bool operator==(const Target&) const = default;
     };
 

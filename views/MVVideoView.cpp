@@ -38,7 +38,9 @@ void MVVideoView::layoutChildren() {
     }
 }
 
-void MVVideoView::resizeEvent(QResizeEvent*) { layoutChildren(); }
+void MVVideoView::resizeEvent(QResizeEvent*) {
+    layoutChildren();
+}
 
 void MVVideoView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);

@@ -18,7 +18,9 @@ class MVVideoView : public QWidget {
     explicit MVVideoView(QWidget* parent = nullptr);
 
     const std::vector<MVLapPtr>& arrayOfSelectedLaps() const { return arrayOfSelectedLaps_; }
-    void setArrayOfSelectedLaps(std::vector<MVLapPtr> laps) { arrayOfSelectedLaps_ = std::move(laps); }
+    void setArrayOfSelectedLaps(std::vector<MVLapPtr> laps) {
+        arrayOfSelectedLaps_ = std::move(laps);
+    }
 
     void initSubviews();
     void removeSubviews();

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -92,7 +93,8 @@ struct MVVlcPlayer::Shared {
         self->height = *height;
         pitches[0] = *width * 4;
         lines[0] = *height;
-        for (auto& buffer : self->buffers) buffer.assign(static_cast<size_t>(pitches[0]) * lines[0], 0);
+        for (auto& buffer : self->buffers)
+            buffer.assign(static_cast<size_t>(pitches[0]) * lines[0], 0);
         return 1;
     }
     static void cleanup(void*) {}
@@ -127,7 +129,7 @@ struct MVVlcPlayer::Shared {
         if (!self->framePending.exchange(true)) {
             toOwner(self, [](MVVlcPlayer& owner) {
                 owner.shared_->framePending = false;
-                if (owner.callbacks_.frameReady) owner.callbacks_.frameReady();
+                owner.handlePicture();
             });
         }
     }
@@ -176,7 +178,9 @@ void MVVlcPlayer::setInstanceArguments(std::vector<std::string> arguments) {
     if (!instanceStarted()) instanceArguments() = std::move(arguments);
 }
 
-bool MVVlcPlayer::isEngineAvailable() { return engine() != nullptr; }
+bool MVVlcPlayer::isEngineAvailable() {
+    return engine() != nullptr;
+}
 
 void MVVlcPlayer::release() {
     Shared& s = *shared_;
@@ -201,7 +205,9 @@ void MVVlcPlayer::release() {
     }
 }
 
-void MVVlcPlayer::setCallbacks(Callbacks callbacks) { callbacks_ = std::move(callbacks); }
+void MVVlcPlayer::setCallbacks(Callbacks callbacks) {
+    callbacks_ = std::move(callbacks);
+}
 
 void MVVlcPlayer::open(const std::filesystem::path& file, std::chrono::milliseconds limit) {
     release();
@@ -213,23 +219,24 @@ void MVVlcPlayer::open(const std::filesystem::path& file, std::chrono::milliseco
     if (instance) s.media = libvlc_media_new_path(instance, file.c_str());
     if (s.media) s.player = libvlc_media_player_new_from_media(s.media);
     if (!s.player) {
-        Shared::toOwner(&s, [](MVVlcPlayer& o) { o.handleParsed(libvlc_media_parsed_status_failed); });
+        Shared::toOwner(&s,
+                        [](MVVlcPlayer& o) { o.handleParsed(libvlc_media_parsed_status_failed); });
         return;
     }
     libvlc_video_set_callbacks(s.player, &Shared::lock, &Shared::unlock, &Shared::display, &s);
     libvlc_video_set_format_callbacks(s.player, &Shared::setup, &Shared::cleanup);
     libvlc_event_manager_t* em = libvlc_media_player_event_manager(s.player);
-    for (libvlc_event_e type :
-         {libvlc_MediaPlayerTimeChanged, libvlc_MediaPlayerPlaying, libvlc_MediaPlayerPaused,
-          libvlc_MediaPlayerStopped, libvlc_MediaPlayerEndReached,
-          libvlc_MediaPlayerEncounteredError}) {
+    for (libvlc_event_e type : {libvlc_MediaPlayerTimeChanged, libvlc_MediaPlayerPlaying,
+                                libvlc_MediaPlayerPaused, libvlc_MediaPlayerStopped,
+                                libvlc_MediaPlayerEndReached, libvlc_MediaPlayerEncounteredError}) {
         libvlc_event_attach(em, type, &Shared::playerEvent, &s);
     }
     libvlc_event_attach(libvlc_media_event_manager(s.media), libvlc_MediaParsedChanged,
                         &Shared::mediaEvent, &s);
     const int timeout = limit.count() > 0 ? static_cast<int>(limit.count()) : -1;
     if (libvlc_media_parse_with_options(s.media, libvlc_media_parse_local, timeout) != 0) {
-        Shared::toOwner(&s, [](MVVlcPlayer& o) { o.handleParsed(libvlc_media_parsed_status_failed); });
+        Shared::toOwner(&s,
+                        [](MVVlcPlayer& o) { o.handleParsed(libvlc_media_parsed_status_failed); });
     }
 }
 
@@ -261,33 +268,66 @@ void MVVlcPlayer::handleParsed(int status) {
 }
 
 void MVVlcPlayer::handleTime(std::int64_t ms) {
-    if (stepTarget_ >= 0) {
-        if (ms + kStepTolerance < stepTarget_) return;  // a report from before the seek
-        stepTarget_ = -1;
-        libvlc_media_player_set_pause(shared_->player, 1);
+    if (seekTarget_ >= 0 && !seekReached_ && std::llabs(ms - seekTarget_) <= kSeekWindow) {
+        seekReached_ = true;
+    }
+    if (pauseOnPicture_) {
+        // Reports of the run to the picture are not the caller's; a picture that never comes
+        // (a broken stream) does not keep it running for long.
+        if (seekReached_ && ms > seekTarget_ + kSeekWindow) pauseNow();
         return;
     }
     lastTime_ = ms;
     if (callbacks_.timeChanged) callbacks_.timeChanged(ms);
 }
 
+void MVVlcPlayer::handlePicture() {
+    if (seekTarget_ >= 0 && seekReached_) {
+        seekTarget_ = -1;
+        if (pauseOnPicture_) pauseNow();
+    }
+    if (callbacks_.frameReady) callbacks_.frameReady();
+}
+
+void MVVlcPlayer::pauseNow() {
+    pauseOnPicture_ = false;
+    seekTarget_ = -1;
+    if (shared_->player) libvlc_media_player_set_pause(shared_->player, 1);
+}
+
+void MVVlcPlayer::seekRunning(std::int64_t ms, bool thenPause) {
+    libvlc_media_player_set_time(shared_->player, ms);
+    lastTime_ = ms;
+    seekTarget_ = ms;
+    seekReached_ = false;
+    if (!thenPause) return;
+    if (videoSize_.isEmpty()) {
+        libvlc_media_player_set_pause(shared_->player, 1);  // no picture to wait for
+        seekTarget_ = -1;
+        return;
+    }
+    // A paused engine does not reliably show the picture it seeked to: it runs on, unheard and
+    // unreported, until that picture is shown, and pauses there.
+    pauseOnPicture_ = true;
+    libvlc_media_player_set_pause(shared_->player, 0);
+}
+
 void MVVlcPlayer::handleState(State state) {
-    if (stepTarget_ >= 0 && (state == Playing || state == Paused)) return;
+    if (pauseOnPicture_ && (state == Playing || state == Paused)) return;
     if (state == Playing && pendingSeek_ >= 0 && shared_->player) {
-        libvlc_media_player_set_time(shared_->player, pendingSeek_);
-        lastTime_ = pendingSeek_;
-        pendingSeek_ = -1;
-        if (pauseAfterPendingSeek_) libvlc_media_player_set_pause(shared_->player, 1);
+        const std::int64_t ms = std::exchange(pendingSeek_, -1);
+        seekRunning(ms, wantPaused_);
+        if (pauseOnPicture_) return;
     }
     if (callbacks_.stateChanged) callbacks_.stateChanged(state);
 }
 
 void MVVlcPlayer::play() {
     if (!shared_->player) return;
-    pauseAfterPendingSeek_ = false;
-    if (stepTarget_ >= 0) {
-        stepTarget_ = -1;
-        return;  // already running
+    wantPaused_ = false;
+    if (pauseOnPicture_) {
+        pauseOnPicture_ = false;  // it is running already
+        return;
     }
     const State now = state();
     if (now == Ended || now == Error) libvlc_media_player_stop(shared_->player);
@@ -299,51 +339,60 @@ void MVVlcPlayer::play() {
 }
 
 void MVVlcPlayer::pause() {
-    if (stepTarget_ >= 0) return;  // pauses by itself on the time seeked to
-    if (shared_->player && libvlc_media_player_can_pause(shared_->player)) {
+    if (!shared_->player) return;
+    wantPaused_ = true;
+    if (seekTarget_ >= 0 && !videoSize_.isEmpty()) {
+        pauseOnPicture_ = true;  // once the picture seeked to is shown
+        return;
+    }
+    if (libvlc_media_player_can_pause(shared_->player)) {
         libvlc_media_player_set_pause(shared_->player, 1);
     }
 }
 
 void MVVlcPlayer::stop() {
-    stepTarget_ = -1;
+    pauseOnPicture_ = false;
+    seekTarget_ = -1;
+    pendingSeek_ = -1;
     if (shared_->player) libvlc_media_player_stop(shared_->player);
 }
 
 bool MVVlcPlayer::isPlaying() const {
-    return stepTarget_ < 0 && shared_->player && libvlc_media_player_is_playing(shared_->player) != 0;
+    return !pauseOnPicture_ && shared_->player &&
+           libvlc_media_player_is_playing(shared_->player) != 0;
 }
 
 MVVideoPlayer::State MVVlcPlayer::state() const {
     if (!shared_->player) return NothingSpecial;
-    if (stepTarget_ >= 0) return Paused;
+    if (pauseOnPicture_) return Paused;
     return static_cast<State>(libvlc_media_player_get_state(shared_->player));
 }
 
-std::int64_t MVVlcPlayer::time() const { return lastTime_; }
-std::int64_t MVVlcPlayer::length() const { return length_; }
-QSize MVVlcPlayer::videoSize() const { return videoSize_; }
+std::int64_t MVVlcPlayer::time() const {
+    return lastTime_;
+}
+std::int64_t MVVlcPlayer::length() const {
+    return length_;
+}
+QSize MVVlcPlayer::videoSize() const {
+    return videoSize_;
+}
 
 void MVVlcPlayer::setTime(std::int64_t ms) {
     if (!shared_->player) return;
     ms = std::max<std::int64_t>(0, ms);
-    const State now = state();
-    if (now == Playing || now == Paused || now == Buffering) {
-        libvlc_media_player_set_time(shared_->player, ms);
-        lastTime_ = ms;
-        // A paused engine does not reliably show the picture it seeked to: it plays on, unheard
-        // and unreported, until it reaches the time, and pauses there.
-        if (now == Paused || stepTarget_ >= 0) {
-            stepTarget_ = ms;
-            libvlc_media_player_set_pause(shared_->player, 0);
-        }
+    const auto engine = static_cast<State>(libvlc_media_player_get_state(shared_->player));
+    if (engine == Playing || engine == Paused || engine == Buffering) {
+        seekRunning(ms, wantPaused_ || engine == Paused);
         return;
     }
     // Not started, or stopped at the end: the engine seeks only a running media.
     pendingSeek_ = ms;
-    if (now == Opening) return;  // applied when it starts playing
-    pauseAfterPendingSeek_ = true;
-    if (now == Ended || now == Error || now == Stopped) libvlc_media_player_stop(shared_->player);
+    if (engine == Opening) return;  // applied when it starts playing
+    wantPaused_ = true;
+    if (engine == Ended || engine == Error || engine == Stopped) {
+        libvlc_media_player_stop(shared_->player);
+    }
     libvlc_media_player_play(shared_->player);
 }
 
@@ -361,11 +410,21 @@ void MVVlcPlayer::adjust(int option, float value) {
     libvlc_video_set_adjust_float(shared_->player, static_cast<unsigned>(option), value);
 }
 
-void MVVlcPlayer::setContrast(float v) { adjust(libvlc_adjust_Contrast, v); }
-void MVVlcPlayer::setBrightness(float v) { adjust(libvlc_adjust_Brightness, v); }
-void MVVlcPlayer::setHue(float v) { adjust(libvlc_adjust_Hue, v); }
-void MVVlcPlayer::setSaturation(float v) { adjust(libvlc_adjust_Saturation, v); }
-void MVVlcPlayer::setGamma(float v) { adjust(libvlc_adjust_Gamma, v); }
+void MVVlcPlayer::setContrast(float v) {
+    adjust(libvlc_adjust_Contrast, v);
+}
+void MVVlcPlayer::setBrightness(float v) {
+    adjust(libvlc_adjust_Brightness, v);
+}
+void MVVlcPlayer::setHue(float v) {
+    adjust(libvlc_adjust_Hue, v);
+}
+void MVVlcPlayer::setSaturation(float v) {
+    adjust(libvlc_adjust_Saturation, v);
+}
+void MVVlcPlayer::setGamma(float v) {
+    adjust(libvlc_adjust_Gamma, v);
+}
 
 QImage MVVlcPlayer::frame() const {
     std::lock_guard guard(shared_->mutex);

@@ -50,7 +50,7 @@ class MVVlcPlayer final : public MVVideoPlayer {
 
     QImage frame() const override;
     // Whether a seek made while paused is still running on to its time.
-    bool isSeeking() const { return stepTarget_ >= 0; }
+    bool isSeeking() const { return seekTarget_ >= 0 || pauseOnPicture_; }
 
     struct Shared;
 
@@ -59,6 +59,10 @@ class MVVlcPlayer final : public MVVideoPlayer {
     void readMediaFacts();
     void handleParsed(int status);
     void handleTime(std::int64_t ms);
+    void handlePicture();
+    void pauseNow();
+    // Seeks a started media; with thenPause it comes to rest on the picture of that time.
+    void seekRunning(std::int64_t ms, bool thenPause);
     void handleState(State state);
     void adjust(int option, float value);
 
@@ -71,8 +75,13 @@ class MVVlcPlayer final : public MVVideoPlayer {
     // A seek asked for while the engine cannot seek (not started yet, or stopped at the end):
     // applied when it plays again, then paused unless play() was asked for meanwhile.
     std::int64_t pendingSeek_ = -1;
-    bool pauseAfterPendingSeek_ = false;
-    // A seek asked for while paused: the engine runs on to this time, then pauses again.
-    static constexpr std::int64_t kStepTolerance = 60;
-    std::int64_t stepTarget_ = -1;
+    // What the caller asked for last: pause (or a seek of a stopped media) or play.
+    bool wantPaused_ = false;
+    // The last seek, until a picture of it has been shown (-1: none under way), and whether a
+    // time report has confirmed it. Reports within the window of the target count.
+    static constexpr std::int64_t kSeekWindow = 1000;
+    std::int64_t seekTarget_ = -1;
+    bool seekReached_ = false;
+    // A pause asked for while a seek is under way: taken once its picture is shown.
+    bool pauseOnPicture_ = false;
 };

@@ -38,9 +38,9 @@ std::string number(double value) {
 }  // namespace
 
 bool makeVideoClip(const std::filesystem::path& path, const ClipOptions& o) {
-    const std::string source = o.pattern + "=size=" + std::to_string(o.width) + "x" +
-                               std::to_string(o.height) + ":rate=" +
-                               std::to_string(o.framesPerSecond) + ":duration=" + number(o.seconds);
+    const std::string source =
+        o.pattern + "=size=" + std::to_string(o.width) + "x" + std::to_string(o.height) +
+        ":rate=" + std::to_string(o.framesPerSecond) + ":duration=" + number(o.seconds);
     return runFfmpeg({"-f", "lavfi", "-i", source, "-c:v", "mpeg4", "-q:v", "4", "-g",
                       std::to_string(o.keyFrameInterval), "-pix_fmt", "yuv420p", "-an"},
                      path);

@@ -18,9 +18,7 @@ class FakeVideoPlayer final : public MVVideoPlayer {
     explicit FakeVideoPlayer(std::shared_ptr<Log> log) : log_(std::move(log)) {
         log_->made.push_back(this);
     }
-    ~FakeVideoPlayer() override {
-        std::erase(log_->made, this);
-    }
+    ~FakeVideoPlayer() override { std::erase(log_->made, this); }
 
     // ---- Test side ----
     void finishParsing(bool ok, std::int64_t length) {
@@ -86,11 +84,13 @@ class FakeVideoPlayer final : public MVVideoPlayer {
 class FakePlayerScope {
   public:
     FakePlayerScope() : log(std::make_shared<FakeVideoPlayer::Log>()) {
-        previous_ = MVVideoPlayer::setMaker(
-            [l = log] { return std::make_unique<FakeVideoPlayer>(l); });
+        previous_ =
+            MVVideoPlayer::setMaker([l = log] { return std::make_unique<FakeVideoPlayer>(l); });
     }
     ~FakePlayerScope() { MVVideoPlayer::setMaker(std::move(previous_)); }
-    FakeVideoPlayer* player(size_t i) const { return i < log->made.size() ? log->made[i] : nullptr; }
+    FakeVideoPlayer* player(size_t i) const {
+        return i < log->made.size() ? log->made[i] : nullptr;
+    }
 
     std::shared_ptr<FakeVideoPlayer::Log> log;
 

@@ -166,7 +166,9 @@ TEST_F(VideoController, PlayOrPauseWithOneFilmPlayingPausesBothOnTheCursor) {
 
 TEST_F(VideoController, ExportTakesTheLastLapAndNeedsItsVideo) {
     std::vector<MVLapPtr> exported;
-    MVVideoShellHooks::shared().showExportSheet = [&](const MVLapPtr& lap) { exported.push_back(lap); };
+    MVVideoShellHooks::shared().showExportSheet = [&](const MVLapPtr& lap) {
+        exported.push_back(lap);
+    };
     auto slower = makeLap(70, false);
     auto faster = makeLap(60, false);
     build({slower, faster});
@@ -223,10 +225,18 @@ TEST_F(VideoController, FilmStackColoursAndReference) {
         std::vector<QColor> colours;
         int reference;  // index of the reference film, -1 for none
     } cases[] = {
-        {"two laps, time axis", 0, {slower, faster}, {faster, slower},
-         {MVHelper::Gui::FasterColor(), MVHelper::Gui::SlowerColor()}, 1},
-        {"two laps, position axis", 1, {slower, faster}, {faster, slower},
-         {MVHelper::Gui::FasterColor(), MVHelper::Gui::SlowerColor()}, 0},
+        {"two laps, time axis",
+         0,
+         {slower, faster},
+         {faster, slower},
+         {MVHelper::Gui::FasterColor(), MVHelper::Gui::SlowerColor()},
+         1},
+        {"two laps, position axis",
+         1,
+         {slower, faster},
+         {faster, slower},
+         {MVHelper::Gui::FasterColor(), MVHelper::Gui::SlowerColor()},
+         0},
         {"one lap", 0, {faster}, {faster}, {MVHelper::Gui::FasterColor()}, 0},
         {"three laps", 0, {slower, faster, faster}, {}, {}, -1},
     };

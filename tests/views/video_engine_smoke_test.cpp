@@ -119,7 +119,8 @@ TEST_F(VideoEngineSmoke, PreviewRestsOnTheFirstPictureThenPlaysOnIntoTheSecondFi
                !preview.player(0)->frame().isNull();
     }));
     preview.play();
-    ASSERT_TRUE(MainQueuePump::until([&] { return preview.activeFile() == 1 && preview.isPlaying(); }));
+    ASSERT_TRUE(
+        MainQueuePump::until([&] { return preview.activeFile() == 1 && preview.isPlaying(); }));
 }
 
 }  // namespace
