@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <sys/mman.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -99,6 +100,23 @@ TEST(AsyncToolboxTest, ByteOrderStringsAndOffsets) {
     EXPECT_TRUE(zvcrash_async_address_apply_offset(10, -10, &out));
     EXPECT_EQ(out, 0u);
     EXPECT_EQ(zvcrash_async_current_thread(), gettid());
+}
+
+TEST(AsyncToolboxTest, AForkedChildReadsItsOwnMemory) {
+    zvcrash_async_memory_setup();
+    volatile uint64_t value = 1;
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        value = 2;
+        uint64_t got = 0;
+        zvcrash_async_task_memcpy(zvcrash_async_task_self(), reinterpret_cast<uint64_t>(&value), 0,
+                                  &got, sizeof got);
+        _exit(got == 2 ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 TEST(AsyncToolboxTest, WritenRetriesInterruptionsOnlyAndFailsOnAClosedPipe) {

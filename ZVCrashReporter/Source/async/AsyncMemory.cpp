@@ -9,7 +9,6 @@
 
 namespace {
 
-pid_t g_pid = 0;
 bool g_use_pipe = false;
 int g_pipe[2] = {-1, -1};
 constexpr uint64_t kPage = 4096;
@@ -70,15 +69,15 @@ zvcrash_error_t read_with_pipe(uint64_t address, void* dest, size_t length) {
 
 }  // namespace
 
-zvcrash_task_t zvcrash_async_task_self() { return g_pid != 0 ? g_pid : getpid(); }
+// Asked every time: a forked child must read its own memory, not its parent's.
+zvcrash_task_t zvcrash_async_task_self() { return getpid(); }
 
 zvcrash_error_t zvcrash_async_memory_setup() {
-    g_pid = getpid();
     uint64_t probe = 0x5A;
     uint64_t copy = 0;
     struct iovec local = {&copy, sizeof copy};
     struct iovec remote = {&probe, sizeof probe};
-    const bool syscall_works = process_vm_readv(g_pid, &local, 1, &remote, 1, 0) == sizeof copy;
+    const bool syscall_works = process_vm_readv(getpid(), &local, 1, &remote, 1, 0) == sizeof copy;
     if (syscall_works && !g_use_pipe) return ZVCRASH_ESUCCESS;
     if (g_pipe[0] < 0 && pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return ZVCRASH_EINTERNAL;
     g_use_pipe = true;

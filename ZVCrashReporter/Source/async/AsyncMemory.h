@@ -11,11 +11,11 @@
 // string and memory routines and thin system-call wrappers. Everything here is safe in a signal
 // handler (no allocation, no lock) except zvcrash_async_memory_setup, which runs at enable.
 
-// The process whose memory is read: always our own (the pid taken at enable).
+// The process whose memory is read: always our own.
 using zvcrash_task_t = pid_t;
 zvcrash_task_t zvcrash_async_task_self();
 
-// At enable: remembers the pid and checks that process_vm_readv is allowed; when a seccomp
+// At enable: checks that process_vm_readv is allowed; when a seccomp
 // filter refuses it, later reads go through write() into a pipe made here. Not signal-safe.
 // Returns 0, or ZVCRASH_EINTERNAL when neither way works.
 zvcrash_error_t zvcrash_async_memory_setup();
