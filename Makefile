@@ -38,10 +38,12 @@ bench: deps
 	cmake --build --preset bench -j $(JOBS)
 	@for b in build/bench/bench/*_bench; do [ -x "$$b" ] && "$$b" 2>/dev/null; done
 
+FUZZ_TARGETS := $(notdir $(basename $(wildcard fuzz/*.cmake)))
+
 fuzz: deps
 	cmake --preset fuzz
-	cmake --build --preset fuzz -j $(JOBS)
-	fuzz/run_fuzz.sh build/fuzz $(FUZZ_SECONDS)
+	cmake --build --preset fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
+	fuzz/run_fuzz.sh build/fuzz $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 clean:
 	rm -rf build

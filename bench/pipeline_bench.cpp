@@ -61,7 +61,7 @@ void BM_ReaderAlone(benchmark::State& state) {
         auto lines = MVGLDReader::splitGLDLines(text.text);
         auto header = MVGLDReader::fetchHeadersWithArrayOfLines(lines);
         auto samples = MVGLDReader::fetchDataWithArrayOfLines(lines, header);
-        benchmark::DoNotOptimize(samples.rows.data());
+        benchmark::DoNotOptimize(samples.rows.size());
     }
     state.counters["rows/s"] = benchmark::Counter(static_cast<double>(rowCount()),
                                                   benchmark::Counter::kIsIterationInvariantRate);
