@@ -36,6 +36,11 @@ int main(int argc, char** argv) {
     } else {
         MVGLDFileManager manager;
         ok = manager.loadGLDFileWithURL(path);
+        if (ok) {
+            const MVSampleRows& rows = manager.arrayOfSamples().front();
+            std::fprintf(stderr, "sample store %zu rows, %zu kB\n", rows.size(),
+                         rows.byteSize() / 1024);
+        }
     }
     std::fprintf(stderr, "processor time %fs\n", cpuSeconds() - cpuBefore);
     rusage usage{};
