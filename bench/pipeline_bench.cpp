@@ -1,10 +1,13 @@
 // The loading pipeline on a generated one-hour session at 25 Hz (90,000 rows, 12 channels): the
-// whole load (read to aligned laps) and the reader alone.
+// whole load (read to aligned laps), the reader alone, and beside them the bare parse (the file
+// read and every number of "[data]" parsed once), the floor any load is measured against.
+// First loads in a fresh process: tools/gld-load-once.
 #include "session/MVDerivedSeries.h"
 #include "session/MVGLDFileManager.h"
 #include "session/MVGLDReader.h"
 
 #include "bench/HourSession.h"
+#include "tools/BareParse.h"
 
 #include <benchmark/benchmark.h>
 
@@ -39,6 +42,18 @@ void BM_WholeLoad(benchmark::State& state) {
 }
 BENCHMARK(BM_WholeLoad)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+void BM_BareParse(benchmark::State& state) {
+    const auto& path = hourSession();
+    for (auto _ : state) {
+        const std::string text = bare_parse::readFile(path.c_str());
+        auto numbers = bare_parse::numbersOfData(text);
+        benchmark::DoNotOptimize(numbers.data());
+    }
+    state.counters["rows/s"] = benchmark::Counter(static_cast<double>(rowCount()),
+                                                  benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_BareParse)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 void BM_ReaderAlone(benchmark::State& state) {
     const auto& path = hourSession();
     for (auto _ : state) {
@@ -46,7 +61,7 @@ void BM_ReaderAlone(benchmark::State& state) {
         auto lines = MVGLDReader::splitGLDLines(text.text);
         auto header = MVGLDReader::fetchHeadersWithArrayOfLines(lines);
         auto samples = MVGLDReader::fetchDataWithArrayOfLines(lines, header);
-        benchmark::DoNotOptimize(samples.rows.data());
+        benchmark::DoNotOptimize(samples.rows.size());
     }
     state.counters["rows/s"] = benchmark::Counter(static_cast<double>(rowCount()),
                                                   benchmark::Counter::kIsIterationInvariantRate);

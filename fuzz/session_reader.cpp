@@ -1,9 +1,12 @@
-// Fuzz target: arbitrary bytes loaded as a session file through the whole loading pipeline.
-// Whatever the bytes, the load must end cleanly (loaded or refused) with its lists aligned.
+// Fuzz target: arbitrary bytes loaded as a session through the whole loading pipeline, from
+// memory, by a manager of their own. Whatever the bytes, the load must end cleanly (loaded or
+// refused) with its lists aligned. Nothing is printed per input, no file is written and no user
+// store is touched: the timing lines are off, the load records no usage and notes no recent
+// document, and the manager (with everything it loaded) is gone when the input is done.
 #include "session/MVGLDFileManager.h"
+#include "session/MVStepTimer.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -18,33 +21,30 @@ void removeScratch() {
     std::filesystem::remove_all(scratch, ignored);
 }
 
-// A folder of the run's own for the session file and for everything a load writes besides
-// (recent documents, usage records, the scratch cache): the user's own settings stay untouched.
-std::filesystem::path prepareScratch() {
+// The stores a load could read (user defaults, the diagnostic log's switch) point into a folder
+// of the run's own, so the user's settings are never read or changed.
+bool prepareRun() {
+    MVStepTimer::setLinesEnabled(false);
     std::string tmpl = (std::filesystem::temp_directory_path() / "gridlark-fuzz-XXXXXX").string();
     if (mkdtemp(tmpl.data()) == nullptr) std::abort();
     scratch = tmpl;
-    for (const char* sub : {"config", "data", "cache"}) {
-        std::filesystem::create_directories(scratch / sub);
-    }
     setenv("HOME", scratch.c_str(), 1);
     setenv("XDG_CONFIG_HOME", (scratch / "config").c_str(), 1);
     setenv("XDG_DATA_HOME", (scratch / "data").c_str(), 1);
     setenv("XDG_CACHE_HOME", (scratch / "cache").c_str(), 1);
     std::atexit(removeScratch);
-    return scratch / "session.gld";
+    return true;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::filesystem::path file = prepareScratch();
-    if (FILE* f = std::fopen(file.c_str(), "wb")) {
-        if (size > 0) std::fwrite(data, 1, size, f);
-        std::fclose(f);
-    }
+    static const bool prepared = prepareRun();
+    (void)prepared;
     MVGLDFileManager manager;
-    manager.loadGLDFileWithURL(file);
+    manager.setRecordsUsage(false);
+    manager.startGLDProcessWithData(std::string(reinterpret_cast<const char*>(data), size),
+                                    "session.gld", false);
     const size_t n = manager.gldFileNames().size();
     if (manager.arrayOfSamples().size() != n || manager.arrayOfAllLaps().size() != n ||
         manager.arrayOfWholeFileMVLaps().size() != n || n > 1) {

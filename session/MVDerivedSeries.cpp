@@ -18,9 +18,9 @@ constexpr double kMinuteBoundaryStep = 40.0;
 // times of day cannot be read.
 constexpr double kBackwardsStep = 0.1;
 
-std::string_view fieldOf(const MVSampleRow& row, std::ptrdiff_t column) {
-    if (column < 0 || static_cast<std::size_t>(column) >= row.size()) return {};
-    return row[static_cast<std::size_t>(column)];
+std::string_view fieldOf(const MVSampleRowView& row, std::ptrdiff_t column) {
+    if (column < 0) return {};
+    return row[static_cast<std::size_t>(column)];  // empty past the row's end
 }
 
 double doubleValue(std::string_view text) {
@@ -49,9 +49,12 @@ MVSpeedsPtr MVDerivedSeries::fetchSpeedsWithArrayOfHeader(const std::vector<std:
     const std::ptrdiff_t column = MVHelper::ColumnOfKey(headers, MVHelper::Key_Speed());
     std::vector<double> values;
     values.reserve(samples.size());
-    for (const MVSampleRow& row : samples) {
-        const double speed =
-            static_cast<double>(MVGLDFormat::floatValue(fieldOf(row, column))) * speedUnitScale;
+    const std::vector<float>* stored =
+        column >= 0 ? samples.floatColumn(static_cast<std::size_t>(column)) : nullptr;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const float value =
+            stored ? (*stored)[i] : MVGLDFormat::floatValue(fieldOf(samples[i], column));
+        const double speed = static_cast<double>(value) * speedUnitScale;
         values.push_back(MVNumberList::roundToHundredth(speed));
     }
     speeds->setData(std::move(values));
@@ -68,17 +71,23 @@ MVFakeIndexesPtr MVDerivedSeries::fetchIndexesWithArrayOfHeader(
     values.reserve(samples.size());
     values.push_back(0.0);
 
+    // The raw HHMMSS.SS numbers, from the store when it keeps them (the same value as read here).
+    const std::vector<double>* stored =
+        column >= 0 ? samples.doubleColumn(static_cast<std::size_t>(column)) : nullptr;
+    const auto rawAt = [&](std::size_t i) {
+        return stored ? (*stored)[i] : doubleValue(fieldOf(samples[i], column));
+    };
     const std::optional<double> firstTimeOfDay =
         secondsOfDayWithTimeText(fieldOf(samples[0], column));
-    double previousRaw = doubleValue(fieldOf(samples[0], column));
+    double previousRaw = rawAt(0);
     for (std::size_t i = 1; i < samples.size(); ++i) {
-        const std::string_view field = fieldOf(samples[i], column);
-        const double raw = doubleValue(field);
+        const double raw = rawAt(i);
         const double step = raw - previousRaw;
         const double previous = values.back();
         double value = previous;
         if (step >= kMinuteBoundaryStep) {
-            const std::optional<double> timeOfDay = secondsOfDayWithTimeText(field);
+            const std::optional<double> timeOfDay =
+                secondsOfDayWithTimeText(fieldOf(samples[i], column));
             if (timeOfDay && firstTimeOfDay) {
                 value = *timeOfDay - *firstTimeOfDay;
                 if (value < 0.0) value += kSecondsPerDay;
@@ -86,7 +95,7 @@ MVFakeIndexesPtr MVDerivedSeries::fetchIndexesWithArrayOfHeader(
         } else if (step < 0.0) {
             // Midnight within a minute: the real interval between the two times of day, so
             // that rates other than 10 Hz stay exact; 0.1 s only when either cannot be read.
-            const auto now = secondsOfDayWithTimeText(field);
+            const auto now = secondsOfDayWithTimeText(fieldOf(samples[i], column));
             const auto before = secondsOfDayWithTimeText(fieldOf(samples[i - 1], column));
             double interval = kBackwardsStep;
             if (now && before) {
@@ -109,8 +118,13 @@ double MVDerivedSeries::timeValueWithIndex(std::size_t index,
                                            const std::vector<std::string>& headers,
                                            const MVSampleRows& samples) {
     if (index >= samples.size()) return 0.0;
-    return doubleValue(
-        fieldOf(samples[index], MVHelper::ColumnOfKey(headers, MVHelper::Key_Time())));
+    const std::ptrdiff_t column = MVHelper::ColumnOfKey(headers, MVHelper::Key_Time());
+    if (column >= 0) {
+        if (const auto* stored = samples.doubleColumn(static_cast<std::size_t>(column))) {
+            return (*stored)[index];
+        }
+    }
+    return doubleValue(fieldOf(samples[index], column));
 }
 
 MVDistancesPtr MVDerivedSeries::fetchDistancesWithSamples(const MVSampleRows& samples,

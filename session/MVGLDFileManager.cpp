@@ -1,4 +1,5 @@
 #include "session/MVGLDFileManager.h"
+#include "session/MVStepTimer.h"
 
 #include <algorithm>
 #include <chrono>
@@ -128,7 +129,9 @@ std::optional<MVGLDFileManager::TrackList> MVGLDFileManager::fetchAvailableTrack
     MVXMLParser parser(shippedCircuitDatabase_);
     parser.parseXMLTrack(*location);
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    std::fprintf(stderr, "%s executed %fs\n",
-                 "MVGLDFileManager::fetchAvailableTracksWithArrayOfHeader", elapsed.count());
+    if (MVStepTimer::linesEnabled()) {
+        std::fprintf(stderr, "%s executed %fs\n",
+                     "MVGLDFileManager::fetchAvailableTracksWithArrayOfHeader", elapsed.count());
+    }
     return parser.getAllTracks();
 }

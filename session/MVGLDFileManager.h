@@ -21,6 +21,8 @@
 
 #include "platform/Dispatch.h"
 
+struct MVGLDText;
+
 // Loading progress codes sent to MVParsingProcessDelegate::parsingStatus, in this order for a
 // successful load: 0 ... 10 (12 may come between 8 and 9).
 namespace MVParsingStatus {
@@ -217,6 +219,16 @@ class MVGLDFileManager {
     // The pipeline itself; `sfLocationsProvided` is true when the circuit record was set from
     // outside and is only applied. False when the file was not added.
     bool startGLDProcess(const std::filesystem::path& url, bool sfLocationsProvided);
+    // The same pipeline on a session's bytes held in memory: `url` names the session (display
+    // name, folder of its videos) but nothing is read from it. The bytes are checked as a file's
+    // would be (empty or not plain ASCII: status 13) and every later step is shared with the
+    // file load. Neither notes a recent document nor appends to arrayOfGLDURLs.
+    bool startGLDProcessWithData(std::string bytes, const std::filesystem::path& url,
+                                 bool sfLocationsProvided);
+    // Whether a successful load appends a usage record to the user's store (the program: yes,
+    // the default). Tools and fuzzing that must leave the user's stores alone switch it off.
+    bool recordsUsage() const { return recordsUsage_; }
+    void setRecordsUsage(bool records) { recordsUsage_ = records; }
     // Makes `trackInfo` the record in use, removeAllData(false), then re-parses every address
     // of arrayOfGLDURLs in order on the global queue.
     void setTrackInfo(MVTrackInfoPtr trackInfo);
@@ -232,6 +244,9 @@ class MVGLDFileManager {
     void reparseLoadedFiles();
     // Entries of the longest per-file list (all are equally long outside a load).
     std::size_t longestListSize() const;
+    // Every step after the read (status 1 on), on the checked text of the session.
+    bool processGLDText(MVGLDText text, const std::filesystem::path& url,
+                        bool sfLocationsProvided);
 
     std::string lastFailureText_;
     std::string currentGLDFileName_;
@@ -261,4 +276,5 @@ class MVGLDFileManager {
 
     std::filesystem::path shippedCircuitDatabase_ = MVCircuitDatabase::shippedDatabasePath();
     ReparseHandler reparseHandler_;
+    bool recordsUsage_ = true;
 };

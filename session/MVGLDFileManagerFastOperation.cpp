@@ -224,7 +224,7 @@ MVGLDFileManagerFastOperation::fetchVideoURLsWithArrayOfLines(const Lines& lines
         const std::ptrdiff_t column = MVHelper::ColumnOfKey(headers, MVHelper::Key_VideoIndex());
         if (column >= 0) {
             const auto at = static_cast<std::size_t>(column);
-            for (const MVSampleRow& row : samples) {
+            for (const MVSampleRowView row : samples) {
                 if (at >= row.size()) continue;
                 const std::string_view number = row[at];
                 if (!numbers.empty() && numbers.back() == number) continue;

@@ -55,21 +55,32 @@ bool MVGLDFileManager::startGLDProcess(const std::filesystem::path& url, bool sf
     lastFailureText_.clear();
     sendParsingStatus(MVParsingStatus::kStarted);
     ZORFileLog::writeToTextFile(formatted("main startGLDProcess url: %s", url.string()));
+    return processGLDText(MVGLDReader::readGLDText(url), url, sfLocationsProvided);
+}
 
+bool MVGLDFileManager::startGLDProcessWithData(std::string bytes, const std::filesystem::path& url,
+                                               bool sfLocationsProvided) {
+    lastFailureText_.clear();
+    sendParsingStatus(MVParsingStatus::kStarted);
+    ZORFileLog::writeToTextFile(formatted("main startGLDProcess url: %s", url.string()));
+    return processGLDText(MVGLDReader::textFromBytes(std::move(bytes)), url, sfLocationsProvided);
+}
+
+bool MVGLDFileManager::processGLDText(MVGLDText text, const std::filesystem::path& url,
+                                      bool sfLocationsProvided) {
     // Anything that makes the file unusable ends the load with status 13 and a text; nothing of
     // the file is added and the files already loaded stay as they were.
-    auto refuse = [&](std::string text) {
-        lastFailureText_ = std::move(text);
+    auto refuse = [&](std::string reason) {
+        lastFailureText_ = std::move(reason);
         ZORFileLog::writeToTextFile(lastFailureText_);
         sendParsingStatus(MVParsingStatus::kNoUsableSample);
         if (gldFileNames_.empty()) baseLocation_.reset();
         return false;
     };
 
-    auto text = MVGLDReader::readGLDText(url);
     if (text.error != MVGLDReadError::None) return refuse(text.message);
     sendParsingStatus(MVParsingStatus::kFileRead);
-    const auto lines = MVGLDReader::splitGLDLines(text.text);
+    auto lines = MVGLDReader::splitGLDLines(text.text);
     ZORFileLog::writeToTextFile("main arrayOfLines Count: " + std::to_string(lines.size()));
     sendParsingStatus(MVParsingStatus::kLinesSplit);
 
@@ -82,6 +93,14 @@ bool MVGLDFileManager::startGLDProcess(const std::filesystem::path& url, bool sf
         return refuse(samples.message.empty() ? "The session file holds no usable sample."
                                               : samples.message);
     }
+    // Everything later needs of the text is its video section and its "[laptiming]" lines: keep
+    // those and give the text back, so the file is never held beside the rest of the load.
+    const auto aviSection = MVVideoLinks::aviSectionWithArrayOfLines(lines);
+    const std::vector<std::string> laptimingText = MVStartFinish::laptimingLines(lines);
+    std::string().swap(text.text);
+    std::vector<std::string_view>().swap(lines);
+    const std::vector<std::string_view> laptiming(laptimingText.begin(), laptimingText.end());
+
     ZORFileLog::writeToTextFile("main samples Count: " + std::to_string(samples.rows.size()));
     if (header.speedUnitScale != 0) speedUnitScale_ = header.speedUnitScale;
     const bool baseWasSet = static_cast<bool>(baseLocation_);
@@ -110,7 +129,7 @@ bool MVGLDFileManager::startGLDProcess(const std::filesystem::path& url, bool sf
     const auto points = MVStartFinish::samplePoints(header.names, samples.rows, *fakeIndexes,
                                                     baseLocationOrOrigin(), &fixes);
     auto settled =
-        MVStartFinish::fetchSFWithArrayOfLines(lines, points, *distances, candidates, *this);
+        MVStartFinish::fetchSFWithArrayOfLines(laptiming, points, *distances, candidates, *this);
     if (settled && !sfLocationsProvided) {
         if (gldFileNames_.empty()) {
             trackInfo_ = settled;
@@ -152,7 +171,7 @@ bool MVGLDFileManager::startGLDProcess(const std::filesystem::path& url, bool sf
     sendParsingStatus(MVParsingStatus::kCircuitSettled);
 
     MVLapCutInput input;
-    input.lines = &lines;
+    input.lines = &laptiming;
     input.headers = &arrayOfHeaders_.back();
     input.samples = &arrayOfSamples_.back();
     input.fakeIndexes = fakeIndexes.get();
@@ -160,7 +179,7 @@ bool MVGLDFileManager::startGLDProcess(const std::filesystem::path& url, bool sf
     input.points = &points;
     input.fixes = &fixes;
     input.url = url;
-    input.aviSection = MVVideoLinks::aviSectionWithArrayOfLines(lines);
+    input.aviSection = aviSection;
     input.isQuarto = isQuarto;
     auto laps = MVLapCutter::fetchLaps(input, *whole, *this);
 
@@ -194,8 +213,10 @@ bool MVGLDFileManager::startGLDProcess(const std::filesystem::path& url, bool sf
     arrayOfWholeFileMVLaps_.push_back(wholeList);
 
     sendParsingStatus(MVParsingStatus::kFinished);
-    MVCallWebservice::storeUserUsageWithTrack(
-        trackInfo_ ? std::optional<std::string>(trackInfo_->trackName()) : std::nullopt);
+    if (recordsUsage_) {
+        MVCallWebservice::storeUserUsageWithTrack(
+            trackInfo_ ? std::optional<std::string>(trackInfo_->trackName()) : std::nullopt);
+    }
     return true;
 }
 

@@ -114,6 +114,12 @@ MVGLDText MVGLDReader::readGLDText(const std::filesystem::path& path) {
         return result;
     }
     close(fd);
+    return textFromBytes(std::move(result.text));
+}
+
+MVGLDText MVGLDReader::textFromBytes(std::string bytes) {
+    MVGLDText result;
+    result.text = std::move(bytes);
     if (result.text.empty()) {
         result.error = MVGLDReadError::Empty;
         result.message = "The session file is empty.";

@@ -68,6 +68,8 @@ namespace MVGLDReader {
 // Reads the whole file once. Fails when the file cannot be read, holds no byte, or holds a byte
 // above 127 (a session file is plain ASCII text).
 MVGLDText readGLDText(const std::filesystem::path& path);
+// The same checks on a session's bytes held in memory (no byte; a byte above 127).
+MVGLDText textFromBytes(std::string bytes);
 
 // Splits the text at every CR and at every LF, so a CR LF pair leaves an empty element between
 // two lines; empty elements are kept (every reader skips them). The views point into `text`.

@@ -2,8 +2,8 @@
 //
 // Two passes keep a long session cheap. The first walks every line once, reading only the five
 // fields it decides on, and chooses the rows (fix, stationary, drop-out, thinning) as small
-// records. The second makes the field strings of the chosen rows only, so rows removed by
-// thinning never cost an allocation.
+// records. The second copies the kept fields of the chosen rows only into the compact sample
+// store, so rows removed by thinning cost nothing.
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -227,33 +227,46 @@ std::string fixedText(float value) {
     return buffer;
 }
 
-// Second pass: the field strings of the chosen rows 0, step, 2 step, ...
+// Second pass: the kept fields of the chosen rows 0, step, 2 step, ... into the compact store,
+// decimal commas read as points, drop-out fills written with "%f". Times, positions and speeds
+// are kept as numbers too, so the steps after reading never parse them again.
 MVSampleRows makeRows(std::span<const std::string_view> lines, const Choice& choice,
                       std::size_t step, std::span<const std::size_t> fileColumns,
                       const Columns& columns) {
     const std::vector<ChosenRow>& chosen = choice.rows;
     MVSampleRows rows;
-    rows.reserve((chosen.size() + step - 1) / step);
+    rows.keepNumberColumns({columns.time, columns.latitude, columns.longitude}, {columns.speed});
+    const std::size_t count = (chosen.size() + step - 1) / step;
+    // Room for the text from the lengths of a sample of the lines (the kept fields are at most
+    // the line); spare room is given back at the end.
+    std::size_t sampledBytes = 0;
+    std::size_t sampled = 0;
+    for (std::size_t i = 0; i < chosen.size(); i += step * 64, ++sampled) {
+        sampledBytes += lines[chosen[i].line].size() + 1;
+    }
+    rows.reserve(count, sampled ? sampledBytes / sampled * count + 64 : 0);
     std::vector<std::string_view> fields;
     fields.reserve(fileColumns.size());
+    std::string scratch;
     for (std::size_t i = 0; i < chosen.size(); i += step) {
         const ChosenRow& source = chosen[i];
         splitFields(lines[source.line], fileColumns, fields);
-        MVSampleRow& row = rows.emplace_back();
-        row.reserve(fields.size());
-        for (std::string_view field : fields) {
-            std::string& text = row.emplace_back(field);
-            if (field.find(',') != std::string_view::npos) {
-                std::replace(text.begin(), text.end(), ',', '.');
+        const Fill* fill =
+            source.fill >= 0 ? &choice.fills[static_cast<std::size_t>(source.fill)] : nullptr;
+        rows.beginRow();
+        for (std::size_t k = 0; k < fields.size(); ++k) {
+            if (fill && (k == columns.latitude || k == columns.longitude || k == columns.speed)) {
+                const float value = k == columns.latitude    ? fill->latitude
+                                    : k == columns.longitude ? fill->longitude
+                                                             : fill->speed;
+                rows.appendField(fixedText(value));
+            } else {
+                rows.appendField(withDecimalPoints(fields[k], scratch));
             }
         }
-        if (source.fill >= 0) {
-            const Fill& fill = choice.fills[static_cast<std::size_t>(source.fill)];
-            row[columns.latitude] = fixedText(fill.latitude);
-            row[columns.longitude] = fixedText(fill.longitude);
-            row[columns.speed] = fixedText(fill.speed);
-        }
+        rows.endRow();
     }
+    rows.shrinkToFit();
     return rows;
 }
 

@@ -7,19 +7,31 @@
 
 namespace {
 
-double fieldValue(const MVSampleRow& row, std::ptrdiff_t column) {
+// Field `column` of a row read as a number; 0 when the row has no such field.
+template <typename Row>
+double fieldValue(const Row& row, std::ptrdiff_t column) {
     if (column < 0 || static_cast<std::size_t>(column) >= row.size()) return 0.0;
     return MVGLDFormat::doubleValue(row[static_cast<std::size_t>(column)]);
 }
 
-void fillPosition(MVLocation& location, const std::vector<std::string>& headers,
-                  const MVSampleRow& row) {
-    const double longitudeMinutes =
-        fieldValue(row, MVHelper::ColumnOfKey(headers, MVHelper::Key_Longitude()));
-    const double latitudeMinutes =
-        fieldValue(row, MVHelper::ColumnOfKey(headers, MVHelper::Key_Latitude()));
+// Field `column` of row `index` of a store: its kept number when the store keeps the column.
+double fieldValue(const MVSampleRows& samples, std::size_t index, std::ptrdiff_t column) {
+    if (column < 0) return 0.0;
+    if (const auto* stored = samples.doubleColumn(static_cast<std::size_t>(column))) {
+        return (*stored)[index];
+    }
+    return fieldValue(samples[index], column);
+}
+
+void setPosition(MVLocation& location, double latitudeMinutes, double longitudeMinutes) {
     location.setLatitude(latitudeMinutes / MVHelper::LATITUDE_TO_DECIMAL_MINUTES);
     location.setLongitude(longitudeMinutes / MVHelper::LONGITUDE_TO_DECIMAL_MINUTES);
+}
+
+template <typename Row>
+void fillPosition(MVLocation& location, const std::vector<std::string>& headers, const Row& row) {
+    setPosition(location, fieldValue(row, MVHelper::ColumnOfKey(headers, MVHelper::Key_Latitude())),
+                fieldValue(row, MVHelper::ColumnOfKey(headers, MVHelper::Key_Longitude())));
 }
 
 }  // namespace
@@ -28,7 +40,11 @@ MVLocationPtr MVLocation::location(std::int64_t index, const std::vector<std::st
                                    const MVSampleRows& samples, const MVFakeIndexes& fakeIndexes) {
     auto result = instance();
     if (index >= 0 && static_cast<std::uint64_t>(index) < samples.size()) {
-        fillPosition(*result, headers, samples[static_cast<std::size_t>(index)]);
+        const auto row = static_cast<std::size_t>(index);
+        setPosition(
+            *result,
+            fieldValue(samples, row, MVHelper::ColumnOfKey(headers, MVHelper::Key_Latitude())),
+            fieldValue(samples, row, MVHelper::ColumnOfKey(headers, MVHelper::Key_Longitude())));
     }
     result->setTimestamp(fakeIndexes.valueAtIndex(index));
     return result;
@@ -36,6 +52,13 @@ MVLocationPtr MVLocation::location(std::int64_t index, const std::vector<std::st
 
 MVLocationPtr MVLocation::location(const std::vector<std::string>& headers,
                                    const MVSampleRow& oneSample) {
+    auto result = instance();
+    fillPosition(*result, headers, oneSample);
+    return result;
+}
+
+MVLocationPtr MVLocation::location(const std::vector<std::string>& headers,
+                                   const MVSampleRowView& oneSample) {
     auto result = instance();
     fillPosition(*result, headers, oneSample);
     return result;

@@ -26,6 +26,8 @@ class MVLocation {
     // The same for one row, leaving timestamp and speed at 0 (used for the base location).
     static MVLocationPtr location(const std::vector<std::string>& headers,
                                   const MVSampleRow& oneSample);
+    static MVLocationPtr location(const std::vector<std::string>& headers,
+                                  const MVSampleRowView& oneSample);
     // A new location with all four fields copied.
     static MVLocationPtr locationCopy(const MVLocation& other);
 

@@ -93,28 +93,36 @@ namespace {
 
 using MVSampleValuesDetail::Session;
 
-// The field of channel `key` in row `index`, or null when the channel or the field is missing.
-const std::string* rawField(const Session& session, std::int64_t index, const std::string& key) {
+// The field of channel `key` in row `index`, or nothing when the channel or the field is missing.
+std::optional<std::string_view> rawField(const Session& session, std::int64_t index,
+                                         const std::string& key) {
     const auto column = columnOf(session.headers, key);
-    if (!column || !session.rows || index < 0) return nullptr;
+    if (!column || !session.rows || index < 0) return std::nullopt;
     const auto row = static_cast<std::uint64_t>(index);
-    if (row >= session.rows->size()) return nullptr;
-    const MVSampleRow& fields = (*session.rows)[row];
-    return *column < fields.size() ? &fields[*column] : nullptr;
+    if (row >= session.rows->size()) return std::nullopt;
+    const MVSampleRowView fields = (*session.rows)[row];
+    if (*column >= fields.size()) return std::nullopt;
+    return fields[*column];
 }
 
 // The text of a raw channel: the field as written, a field in exponent form rewritten with "%f".
 std::string rawText(const Session& session, std::int64_t index, const std::string& key) {
-    const std::string* field = rawField(session, index, key);
+    const auto field = rawField(session, index, key);
     if (!field) return std::string(MVSampleValues::kNotAvailableText);
-    if (field->find_first_of("Ee") != std::string::npos) {
+    if (field->find_first_of("Ee") != std::string_view::npos) {
         return format("%f", static_cast<double>(MVGLDFormat::floatValue(*field)));
     }
-    return *field;
+    return std::string(*field);
 }
 
-// The number of a raw channel: its text in single precision.
+// The number of a raw channel: its text (as rawText gives it) in single precision. Read straight
+// from the field, without a copy, unless the field is in exponent form.
 double rawNumber(const Session& session, std::int64_t index, const std::string& key) {
+    const auto field = rawField(session, index, key);
+    if (field && field->find_first_of("Ee") == std::string_view::npos) {
+        if (*field == MVSampleValues::kNotAvailableText) return kNotAvailable;
+        return static_cast<double>(MVGLDFormat::floatValue(*field));
+    }
     const std::string text = rawText(session, index, key);
     if (text == MVSampleValues::kNotAvailableText) return kNotAvailable;
     return static_cast<double>(MVGLDFormat::floatValue(text));
@@ -165,7 +173,7 @@ double MVSampleValues::number(const Session& session, std::int64_t index, const 
                               const MVLap* lap) const {
     if (index < 0) index = 0;
     if (key == MVHelper::Key_Satellites()) {
-        const std::string* field = rawField(session, index, key);
+        const auto field = rawField(session, index, key);
         if (!field) return kNotAvailable;
         return static_cast<double>(integerOf(*field) & kSatelliteMask);
     }
@@ -187,7 +195,7 @@ double MVSampleValues::number(const Session& session, std::int64_t index, const 
         return metres;
     }
     if (key == MVHelper::Key_Height()) {
-        const std::string* field = rawField(session, index, key);
+        const auto field = rawField(session, index, key);
         if (!field) return kNotAvailable;
         const double height = static_cast<double>(MVGLDFormat::floatValue(*field));
         return manager_.heightUnit() == 1 ? height * kFeetPerMetre : height;
@@ -217,9 +225,11 @@ std::string MVSampleValues::stringValueWithSamplesIndex(std::int64_t index, cons
 
     if (key == MVHelper::Key_UTCTime()) {
         // HHmmss.SS -> HH:mm:ss.SS
-        const std::string* field = rawField(session, index, MVHelper::Key_Time());
+        const auto field = rawField(session, index, MVHelper::Key_Time());
         if (!field || field->size() < 6) return notAvailable;
-        return field->substr(0, 2) + ":" + field->substr(2, 2) + ":" + field->substr(4, 5);
+        std::string text(field->substr(0, 2));
+        text.append(":").append(field->substr(2, 2)).append(":").append(field->substr(4, 5));
+        return text;
     }
     const bool known = key == MVHelper::Key_Satellites() || key == MVHelper::Key_Speed() ||
                        key == MVHelper::Key_Distance() || key == MVHelper::Key_Height() ||

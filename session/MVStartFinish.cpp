@@ -7,6 +7,7 @@
 #include "session/MVSampleValues.h"
 #include "session/ZORFileLog.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -165,6 +166,14 @@ MVTrackInfoPtr trackInfoFromLaptiming(const std::vector<std::string_view>& lines
             std::vector<double>(numbers.begin() + 4, numbers.end())));
     }
     return record;
+}
+
+std::vector<std::string> laptimingLines(const std::vector<std::string_view>& lines) {
+    auto first = std::find(lines.begin(), lines.end(), MVGLDFormat::kLaptimingSection);
+    if (first == lines.end()) return {};
+    auto last = std::find(first + 1, lines.end(), MVGLDFormat::kDataSection);
+    if (last != lines.end()) ++last;
+    return std::vector<std::string>(first, last);
 }
 
 MVTrackInfoPtr fetchSFWithArrayOfLines(const std::vector<std::string_view>& lines,

@@ -57,6 +57,10 @@ double averageDistanceUsingGroupMethod(const std::vector<Crossing>& starts,
 // The gates written in the file's "[laptiming]" section, as a record without name (nullptr when
 // there is no section or fewer than four numbers).
 MVTrackInfoPtr trackInfoFromLaptiming(const std::vector<std::string_view>& lines);
+// The lines trackInfoFromLaptiming reads, copied: from the first "[laptiming]" line to the
+// "[data]" line after it (or to the end); none without the section. trackInfoFromLaptiming
+// gives the same record for them as for all lines.
+std::vector<std::string> laptimingLines(const std::vector<std::string_view>& lines);
 
 // Settles the circuit record of a session being loaded: the record in use when the session fits
 // it (a blank record when it does not cross its gates, nullptr when its laps are of another

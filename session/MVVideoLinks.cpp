@@ -36,21 +36,25 @@ std::int64_t leadingInteger(std::string_view text) {
 
 std::optional<MVAviSection> MVVideoLinks::aviSectionWithArrayOfLines(
     std::span<const std::string_view> lines) {
-    std::vector<std::string_view> kept;
-    kept.reserve(lines.size());
-    for (std::string_view line : lines) {
-        if (!line.empty()) kept.push_back(line);
-    }
-    auto marker = std::find(kept.begin(), kept.end(), MVGLDFormat::kAviSection);
-    if (marker == kept.end())
-        marker = std::find(kept.begin(), kept.end(), MVGLDFormat::kAviSectionUpper);
-    if (marker == kept.end() || kept.end() - marker < 3) return std::nullopt;
-    const std::string_view baseName = marker[1];
+    // The section line, then the next two lines that are not empty ("[AVI]" only when no line
+    // reads "[avi]").
+    auto marker = std::find(lines.begin(), lines.end(), MVGLDFormat::kAviSection);
+    if (marker == lines.end())
+        marker = std::find(lines.begin(), lines.end(), MVGLDFormat::kAviSectionUpper);
+    const auto nonEmpty = [&](std::span<const std::string_view>::iterator from) {
+        return std::find_if(from, lines.end(), [](std::string_view line) { return !line.empty(); });
+    };
+    if (marker == lines.end()) return std::nullopt;
+    const auto baseLine = nonEmpty(marker + 1);
+    if (baseLine == lines.end()) return std::nullopt;
+    const auto extensionLine = nonEmpty(baseLine + 1);
+    if (extensionLine == lines.end()) return std::nullopt;
+    const std::string_view baseName = *baseLine;
     if (baseName.find('/') != std::string_view::npos ||
         baseName.find('\0') != std::string_view::npos) {
         return std::nullopt;
     }
-    return MVAviSection{std::string(baseName), MVGLDFormat::aviExtension(marker[2])};
+    return MVAviSection{std::string(baseName), MVGLDFormat::aviExtension(*extensionLine)};
 }
 
 std::optional<MVAviSection> MVVideoLinks::aviSectionWithArrayOfLines(

@@ -1,4 +1,5 @@
 #include "session/MVXMLParser.h"
+#include "session/MVStepTimer.h"
 
 #include <GeographicLib/Geodesic.hpp>
 #include <pugixml.hpp>
@@ -22,6 +23,7 @@ namespace {
 constexpr double kMinutesPerDegree = 60.0;
 
 void systemLog(const std::string& line) {
+    if (!MVStepTimer::linesEnabled()) return;
     std::fprintf(stderr, "%s\n", line.c_str());
 }
 

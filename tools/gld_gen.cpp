@@ -2,7 +2,8 @@
 //
 //   gld-gen --laps N --rate HZ [--laptiming] [--split-finish] [--video] [--start HH:MM:SS]
 //           [--hours H] [--extra-channels K] [--heading] [--height] [--unfinished FRACTION]
-//           [--garbage N] [--lf] [--quiet] OUT.gld
+//           [--garbage N] [--dropped-channels] [--decimal-comma] [--mph] [--hours-past-24]
+//           [--lf] [--quiet] OUT.gld
 //   gld-gen --bundled-sample OUT.gld   (the options of resources/samples/sample.gld; later
 //                                       arguments still apply)
 
@@ -20,7 +21,8 @@ void usage() {
         stderr,
         "usage: gld-gen --laps N --rate HZ [--laptiming] [--split-finish] [--video]\n"
         "               [--start HH:MM:SS] [--hours H] [--extra-channels K] [--heading]\n"
-        "               [--height] [--unfinished FRACTION] [--garbage N] [--lf] [--quiet]\n"
+        "               [--height] [--unfinished FRACTION] [--garbage N] [--dropped-channels]\n"
+        "               [--decimal-comma] [--mph] [--hours-past-24] [--lf] [--quiet]\n"
         "               OUT.gld\n"
         "       gld-gen --bundled-sample OUT.gld\n");
 }
@@ -79,6 +81,14 @@ int main(int argc, char** argv) {
             options.withHeading = true;
         } else if (arg == "--height") {
             options.withHeight = true;
+        } else if (arg == "--dropped-channels") {
+            options.withDroppedChannels = true;
+        } else if (arg == "--decimal-comma") {
+            options.decimalComma = true;
+        } else if (arg == "--mph") {
+            options.speedUnit = testing_support::SpeedUnit::Mph;
+        } else if (arg == "--hours-past-24") {
+            options.midnight = testing_support::MidnightStyle::HoursPast24;
         } else if (arg == "--lf") {
             options.crlf = false;
         } else if (arg == "--bundled-sample") {
