@@ -33,6 +33,9 @@ class ZVTAbstractLog : public ZVTSerializableObject, public ZVTModel {
     void setTransmissionTargetTokens(std::optional<TokenSet> tokens);
     void addTransmissionTargetToken(const std::string& token);
 
+    // The one target token stored beside the log (common-schema logs); none by default.
+    virtual std::optional<std::string> storedTargetToken() const { return std::nullopt; }
+
     std::string className() const override { return "ZVTAbstractLog"; }
     void encodeWithCoder(ZVTCoder& coder) const override;
     void initWithCoder(const ZVTDecoder& decoder) override;
