@@ -56,6 +56,8 @@ int ZVTDBStorage::openConnection() {
 }
 
 void ZVTDBStorage::closeConnection() {
+    for (auto& [sql, statement] : cachedStatements_) sqlite3_finalize(statement);
+    cachedStatements_.clear();
     if (db_) sqlite3_close_v2(db_);
     db_ = nullptr;
 }
@@ -132,6 +134,36 @@ int ZVTDBStorage::executeQueryUsingBlock(const std::function<int(sqlite3*)>& blo
         return SQLITE_ERROR;
     }
     return block(db_);
+}
+
+int ZVTDBStorage::executeCachedNonSelectionQuery(sqlite3* db, const std::string& sql,
+                                                 const ZVTStorageBindableArray& values) {
+    if (db != db_) return executeNonSelectionQuery(sql, db, &values);
+    sqlite3_stmt*& statement = cachedStatements_[sql];
+    if (!statement) {
+        int rc = sqlite3_prepare_v3(db, sql.c_str(), static_cast<int>(sql.size()),
+                                    SQLITE_PREPARE_PERSISTENT, &statement, nullptr);
+        if (rc != SQLITE_OK) {
+            ZVTLogError(kZVTLogTag, "Failed to prepare SQLite statement, result=", rc, "\n\t",
+                        sqlite3_errmsg(db));
+            sqlite3_finalize(statement);
+            cachedStatements_.erase(sql);
+            return rc;
+        }
+    }
+    int rc = values.bindAllValuesWithStatement(statement, db);
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_step(statement);
+        if (rc == SQLITE_DONE || rc == SQLITE_ROW)
+            rc = SQLITE_OK;
+        else if (rc != SQLITE_FULL) {
+            ZVTLogError(kZVTLogTag, "Could not execute the statement, result=", rc, "\n\t",
+                        sqlite3_errmsg(db));
+        }
+    }
+    sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);
+    return rc;
 }
 
 int ZVTDBStorage::executeNonSelectionQuery(const std::string& sql,

@@ -80,6 +80,10 @@ class ZVTDBStorage {
   protected:
     // Subclasses call this at the end of their constructor, so the hooks reach them.
     void initialize();
+    // A statement of the kept connection prepared once and reused (reset, bindings cleared);
+    // for statements run at every save. Same result codes as executeNonSelectionQuery.
+    int executeCachedNonSelectionQuery(sqlite3* db, const std::string& sql,
+                                       const ZVTStorageBindableArray& values);
     virtual void customizeDatabase(sqlite3* /*db*/) {}
     virtual void migrateDatabase(sqlite3* /*db*/, uint64_t /*fromVersion*/) {}
     const ZVTDBSchema& schema() const { return schema_; }
@@ -95,6 +99,7 @@ class ZVTDBStorage {
     std::string filename_;
     std::filesystem::path dbFileURL_;
     sqlite3* db_ = nullptr;
+    std::map<std::string, sqlite3_stmt*> cachedStatements_;
     int64_t pageSize_ = 0;
     int64_t maxSizeInBytes_ = kDefaultMaxSizeInBytes;
     int configurationResult_ = SQLITE_ERROR;

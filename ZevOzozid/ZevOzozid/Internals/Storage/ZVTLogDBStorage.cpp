@@ -89,7 +89,8 @@ bool ZVTLogDBStorage::saveLog(const std::shared_ptr<ZVTLog>& log, const std::str
     }
     values.addNumber(priority);
     int rc = executeQueryUsingBlock([&](sqlite3* db) {
-        const int64_t capacity = getMaxPageCountInOpenedDatabase(db) * pageSize();
+        // The page limit is set at open and at each accepted cap, so this is the file's cap.
+        const int64_t capacity = maxSizeInBytes();
         if (static_cast<int64_t>(base64.size()) >= capacity) {
             ZVTLogError(kZVTLogTag, "Log is too large (", base64.size(),
                         " bytes) to store in database. Current maximum database size is ", capacity,
@@ -108,7 +109,7 @@ bool ZVTLogDBStorage::saveLog(const std::shared_ptr<ZVTLog>& log, const std::str
 
 int ZVTLogDBStorage::insertEvicting(sqlite3* db, const std::string& sql,
                                     const ZVTStorageBindableArray& values, int64_t priority) {
-    int rc = executeNonSelectionQuery(sql, db, &values);
+    int rc = executeCachedNonSelectionQuery(db, sql, values);
     long deleted = 0;
     while (rc == SQLITE_FULL) {
         ZVTStorageBindableArray bound;
@@ -125,7 +126,7 @@ int ZVTLogDBStorage::insertEvicting(sqlite3* db, const std::string& sql,
             ZVTLogDebug(kZVTLogTag, "Deleted a log with id ", joinValues({row[0]}),
                         " to store a new log.");
             ++deleted;
-            rc = executeNonSelectionQuery(sql, db, &values);
+            rc = executeCachedNonSelectionQuery(db, sql, values);
             if (rc != SQLITE_FULL) break;
         }
     }
