@@ -37,7 +37,7 @@ struct Fixture {
                                      "kZVEncryptionKeyTagAlternate", service);
         defaults = std::make_unique<platform::UserDefaults>(root / "defaults.json");
         defaults->setString("ZVZevOzozidEncryptionKeyMetadata",
-                            "kZVEncryptionKeyTagAlternate/2999-01-01T00:00:00.000Z");
+                            "kZVEncryptionKeyTagAlternate/2200-01-01T00:00:00.000Z");
         settings = std::make_unique<ZVTZevOzozidUserDefaults>(*defaults);
         encrypter = std::make_unique<ZVTEncrypter>(*settings, service);
     }

@@ -60,7 +60,15 @@ std::optional<ZVTDate> dateFromISO8601(const std::string& text) {
     }
     year_month_day ymd{year(y), month(static_cast<unsigned>(mo)), day(static_cast<unsigned>(d))};
     if (!ymd.ok() || h > 23 || mi > 59 || s > 59) return std::nullopt;
-    return ZVTDate(sys_days(ymd)) + hours(h) + minutes(mi) + seconds(s) + milliseconds(ms);
+    // Counted in milliseconds first: dates past the clock's range (about 1677 to 2262) are
+    // refused instead of overflowing.
+    const milliseconds since = duration_cast<milliseconds>(sys_days(ymd).time_since_epoch()) +
+                               hours(h) + minutes(mi) + seconds(s) + milliseconds(ms);
+    if (since > duration_cast<milliseconds>(ZVTDate::duration::max()) ||
+        since < duration_cast<milliseconds>(ZVTDate::duration::min())) {
+        return std::nullopt;
+    }
+    return ZVTDate(duration_cast<ZVTDate::duration>(since));
 }
 
 void resetDateFormatterInstance() {}
