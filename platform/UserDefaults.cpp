@@ -48,6 +48,14 @@ std::optional<UserDefaults::Value> UserDefaults::objectForKey(const std::string&
     return *it;
 }
 
+std::vector<std::string> UserDefaults::allKeys() const {
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> keys;
+    keys.reserve(values_.size());
+    for (const auto& item : values_.items()) keys.push_back(item.key());
+    return keys;
+}
+
 void UserDefaults::setObject(const std::string& key, Value value) {
     std::lock_guard lock(mutex_);
     values_[key] = std::move(value);

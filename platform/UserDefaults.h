@@ -31,6 +31,8 @@ public:
 
     std::optional<Value> objectForKey(const std::string& key) const;
     bool hasKey(const std::string& key) const { return objectForKey(key).has_value(); }
+    // Every key of the store at the time of the call, in sorted order.
+    std::vector<std::string> allKeys() const;
     void setObject(const std::string& key, Value value);
     void removeObjectForKey(const std::string& key);
 

@@ -67,3 +67,14 @@ TEST(UserDefaults, WritesLeaveNoTemporaryFiles) {
 }
 
 }  // namespace
+
+TEST(UserDefaults, AllKeysListsWhatIsStoredNow) {
+    TempDir dir;
+    platform::UserDefaults store(dir / "d.json");
+    EXPECT_TRUE(store.allKeys().empty());
+    store.setString("b", "x");
+    store.setInteger("a", 1);
+    store.setBool("c", true);
+    store.removeObjectForKey("c");
+    EXPECT_EQ(store.allKeys(), (std::vector<std::string>{"a", "b"}));
+}

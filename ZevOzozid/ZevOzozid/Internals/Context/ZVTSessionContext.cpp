@@ -1,0 +1,74 @@
+#include "Internals/Context/ZVTSessionContext.h"
+
+#include "Internals/Util/ZVTLogger.h"
+#include "Internals/Util/ZVTSingleton.h"
+#include "Internals/Util/ZVTUtility.h"
+
+namespace {
+const std::string kHistoryKey = "SessionIdHistory";
+
+ZVTSingleton<ZVTSessionContext>& singleton() {
+    static auto* s = new ZVTSingleton<ZVTSessionContext>;
+    return *s;
+}
+}  // namespace
+
+ZVTSessionContext& ZVTSessionContext::sharedInstance() {
+    return singleton().shared();
+}
+void ZVTSessionContext::resetSharedInstance() {
+    singleton().reset();
+}
+
+ZVTSessionContext::ZVTSessionContext(ZVTZevOzozidUserDefaults& settings) : settings_(settings) {
+    if (auto data = settings_.dataForKey(kHistoryKey)) {
+        if (auto list = ZVTUtility::unarchiveKeyedListOf<ZVTSessionHistoryInfo>(&*data)) {
+            history_ = std::move(*list);
+        }
+    }
+    ZVTLogDebug(kZVTLogTag, history_.size(), " session(s) in the history.");
+    current_ = std::make_shared<ZVTSessionHistoryInfo>(ZVTUtility::currentDate(), std::nullopt);
+    history_.push_back(current_);
+}
+
+std::optional<std::string> ZVTSessionContext::sessionId() const {
+    std::lock_guard lock(mutex_);
+    return current_->sessionId();
+}
+
+void ZVTSessionContext::setSessionId(const std::optional<std::string>& sessionId) {
+    std::lock_guard lock(mutex_);
+    if (!history_.empty()) history_.pop_back();
+    current_->setSessionId(sessionId);
+    current_->setTimestamp(ZVTUtility::currentDate());
+    history_.push_back(current_);
+    storeLocked();
+    ZVTLogVerbose(kZVTLogTag, "Stored new session with id:", sessionId.value_or("(null)"),
+                  " and timestamp: ", ZVTUtility::dateToISO8601(*current_->timestamp()), ".");
+}
+
+std::optional<std::string> ZVTSessionContext::sessionIdAt(const ZVTDate& date) const {
+    std::lock_guard lock(mutex_);
+    for (auto it = history_.rbegin(); it != history_.rend(); ++it) {
+        const auto& stamp = (*it)->timestamp();
+        if (stamp && *stamp < date) return (*it)->sessionId();
+    }
+    return std::nullopt;
+}
+
+void ZVTSessionContext::clearSessionHistoryAndKeepCurrentSession(bool keepCurrentSession) {
+    std::lock_guard lock(mutex_);
+    history_.clear();
+    if (keepCurrentSession) history_.push_back(current_);
+    storeLocked();
+    ZVTLogVerbose(kZVTLogTag, "Cleared old sessions.");
+}
+
+std::vector<std::shared_ptr<ZVTSessionHistoryInfo>> ZVTSessionContext::sessionHistory() const {
+    std::lock_guard lock(mutex_);
+    return history_;
+}
+
+void ZVTSessionContext::storeLocked() {
+    if (auto data = ZVTUtility::archiveKeyedList(history_)) settings_.setData(*data, kHistoryKey);
+}

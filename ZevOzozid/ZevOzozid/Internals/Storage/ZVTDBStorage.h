@@ -1,0 +1,106 @@
+#pragma once
+
+#include "Internals/Storage/ZVTStorageBindable.h"
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct ZVTDBColumn {
+    std::string name;
+    std::vector<std::string> constraints;  // "INTEGER", "PRIMARY KEY", "NOT NULL", ...
+};
+// Table name, then its columns in order.
+using ZVTDBSchema = std::vector<std::pair<std::string, std::vector<ZVTDBColumn>>>;
+
+// A thin layer over one SQLite file below the SDK folder: tables from a schema, a version in
+// the file's user_version, a size cap as a page limit, auto-vacuum. One connection is kept for
+// the storage's life, in WAL mode with synchronous=NORMAL (a committed write survives a killed
+// process) and a busy time-out, so a second process waits instead of failing. A file that is
+// not a database or is corrupt is moved aside as "<name>.corrupt" (with its WAL files) and a
+// fresh one is made. Not locked: callers run every call on one serial queue.
+class ZVTDBStorage {
+  public:
+    static constexpr int64_t kDefaultMaxSizeInBytes = 10 * 1024 * 1024;
+    static constexpr int kBusyTimeoutMs = 5000;
+
+    ZVTDBStorage(ZVTDBSchema schema, uint64_t version, std::string filename);
+    virtual ~ZVTDBStorage();
+    ZVTDBStorage(const ZVTDBStorage&) = delete;
+    ZVTDBStorage& operator=(const ZVTDBStorage&) = delete;
+
+    // Runs block with the open database; its code, or the open error, or 1 when unconfigured.
+    int executeQueryUsingBlock(const std::function<int(sqlite3*)>& block);
+    int executeNonSelectionQuery(const std::string& sql,
+                                 const ZVTStorageBindableArray* values = nullptr);
+    std::vector<ZVTDBRow> executeSelectionQuery(const std::string& sql,
+                                                const ZVTStorageBindableArray* values = nullptr);
+    uint64_t countEntriesForTable(const std::string& table, const std::string& condition = "",
+                                  const ZVTStorageBindableArray* values = nullptr);
+    bool createTable(const std::string& table, const std::vector<ZVTDBColumn>& columns);
+    bool dropTable(const std::string& table);
+    // Closes the connection and deletes the file with its WAL files.
+    void dropDatabase();
+    // Caps the file; below the pages in use it is refused. The handler runs before returning.
+    void setMaxStorageSize(int64_t sizeInBytes, const std::function<void(bool)>& completion);
+
+    int64_t pageSize() const { return pageSize_; }
+    int64_t maxSizeInBytes() const { return maxSizeInBytes_; }
+    const std::filesystem::path& dbFileURL() const { return dbFileURL_; }
+    // The code of the last configuration (0 when the storage is usable).
+    int configurationResult() const { return configurationResult_; }
+
+    // Statement helpers on an open database.
+    static int executeQuery(const std::string& sql, sqlite3* db,
+                            const ZVTStorageBindableArray* values,
+                            const std::function<int(sqlite3_stmt*)>& block);
+    static int executeNonSelectionQuery(const std::string& sql, sqlite3* db,
+                                        const ZVTStorageBindableArray* values = nullptr);
+    static std::vector<ZVTDBRow> executeSelectionQuery(const std::string& sql, sqlite3* db,
+                                                       const ZVTStorageBindableArray* values,
+                                                       int* result = nullptr);
+    static bool tableExists(const std::string& table, sqlite3* db, int* result = nullptr);
+    static uint64_t versionInOpenedDatabase(sqlite3* db, int* result);
+    static int setVersion(uint64_t version, sqlite3* db);
+    static int64_t getPageSizeInOpenedDatabase(sqlite3* db, int* result = nullptr);
+    static int64_t getPageCountInOpenedDatabase(sqlite3* db, int* result = nullptr);
+    static int64_t getMaxPageCountInOpenedDatabase(sqlite3* db, int* result = nullptr);
+    static int setMaxPageCount(int64_t pages, sqlite3* db);
+    static std::string columnsQueryFromColumnsSchema(const std::vector<ZVTDBColumn>& columns);
+    static std::map<std::string, std::map<std::string, size_t>> columnsIndexes(
+        const ZVTDBSchema& schema);
+    static int createTablesWithSchema(const ZVTDBSchema& schema, sqlite3* db);
+
+  protected:
+    // Subclasses call this at the end of their constructor, so the hooks reach them.
+    void initialize();
+    // A statement of the kept connection prepared once and reused (reset, bindings cleared);
+    // for statements run at every save. Same result codes as executeNonSelectionQuery.
+    int executeCachedNonSelectionQuery(sqlite3* db, const std::string& sql,
+                                       const ZVTStorageBindableArray& values);
+    virtual void customizeDatabase(sqlite3* /*db*/) {}
+    virtual void migrateDatabase(sqlite3* /*db*/, uint64_t /*fromVersion*/) {}
+    const ZVTDBSchema& schema() const { return schema_; }
+
+  private:
+    int configure();
+    int openConnection();
+    void closeConnection();
+    void moveAside();
+
+    ZVTDBSchema schema_;
+    uint64_t version_;
+    std::string filename_;
+    std::filesystem::path dbFileURL_;
+    sqlite3* db_ = nullptr;
+    std::map<std::string, sqlite3_stmt*> cachedStatements_;
+    int64_t pageSize_ = 0;
+    int64_t maxSizeInBytes_ = kDefaultMaxSizeInBytes;
+    int configurationResult_ = SQLITE_ERROR;
+};

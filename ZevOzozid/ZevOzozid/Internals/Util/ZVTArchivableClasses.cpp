@@ -1,0 +1,37 @@
+#include "Internals/Util/ZVTArchivableClasses.h"
+
+#include "Internals/Model/CommonSchema/ZVTCSExtensionParts.h"
+#include "Internals/Model/ZVTDeviceHistoryInfo.h"
+#include "Internals/Model/ZVTHistoryInfo.h"
+#include "Internals/Model/ZVTTypedProperty.h"
+#include "Model/ZVTAbstractLog.h"
+#include "Model/ZVTDevice.h"
+#include "Model/ZVTWrapperSdk.h"
+
+namespace {
+template <typename T>
+void add(const std::function<void(const std::string&, ZVTUtility::ObjectFactory)>& sink) {
+    sink(T().className(), [] { return std::make_shared<T>(); });
+}
+}  // namespace
+
+void zvtRegisterCoreArchivableClasses(
+    const std::function<void(const std::string&, ZVTUtility::ObjectFactory)>& sink) {
+    add<ZVTWrapperSdk>(sink);
+    add<ZVTDevice>(sink);
+    add<ZVTAbstractLog>(sink);
+    add<ZVTHistoryInfo>(sink);
+    add<ZVTSessionHistoryInfo>(sink);
+    add<ZVTTestSessionInfo>(sink);
+    add<ZVTDeviceHistoryInfo>(sink);
+    add<ZVTUserIdHistoryInfo>(sink);
+    add<ZVTTypedProperty>(sink);
+    add<ZVTDoubleTypedProperty>(sink);
+    add<ZVTLongTypedProperty>(sink);
+    add<ZVTUserExtension>(sink);
+    add<ZVTDeviceExtension>(sink);
+    add<ZVTSDKExtension>(sink);
+    add<ZVTOSExtension>(sink);
+    add<ZVTLocExtension>(sink);
+    add<ZVTCSData>(sink);
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+// The SDK's own error domain.
+inline const std::string kZVTErrorDomain = "dev.gridlark.zevozozid.ErrorDomain";
+
+// An error that crosses an SDK interface: domain, code and the text shown to people.
+struct ZVTError {
+    std::string domain = kZVTErrorDomain;
+    long code = 0;
+    std::string localizedDescription;
+};
+
+inline constexpr long ZVTLogInvalidContainerErrorCode = 1;
+inline constexpr long ZVTCanceledErrorCode = 2;
+inline constexpr long ZVTDisabledErrorCode = 3;
+inline constexpr long ZVTConnectionPausedErrorCode = 100;
