@@ -87,6 +87,7 @@ void MVFileWizardView::initSubViews() {
         ++row;
     }
     right->setRowStretch(row, 1);
+    right->setColumnStretch(1, 1);
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(videoView_);
     layout->addLayout(right, 1);
