@@ -126,6 +126,8 @@ TEST_F(CardImportWizardTest, ProgressShowsSizeButNeverFinishesTheRun) {
             EXPECT_EQ(wizard->buttonClose()->text(), "Run in background");
             clock.advance(std::chrono::milliseconds(500));
             MainQueuePump::drain();
+            EXPECT_GT(wizard->progressBar()->value(), 0);
+            EXPECT_LT(wizard->progressBar()->value(), 100);
             checked = true;
         });
     });
