@@ -77,7 +77,7 @@ MVLocation MVGLDFileManagerFastOperation::base() const {
 void MVGLDFileManagerFastOperation::main() {
     const auto started = std::chrono::steady_clock::now();
     const auto finish = [&] {
-        platform::NotificationCenter::defaultCenter().post(GLDParsingFastDidFinish);
+        platform::NotificationCenter::defaultCenter().post(GLDParsingFastDidFinish, this);
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
         std::fprintf(stderr, "%s executed %fs\n", "MVGLDFileManagerFastOperation::main",
                      elapsed.count());

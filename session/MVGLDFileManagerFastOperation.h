@@ -34,9 +34,10 @@
 // kCrossingStep rows only, there is no whole-session lap, no unfinished lap and no per-lap work.
 //
 // Threads: main() runs on a thread of the queue the operation was added to. Every result is set
-// there, its observers are called there, and "GLDParsingFastDidFinish" (no object, no user info)
-// is posted there once, when the run ends without having been cancelled. Observers move to the
-// main thread themselves before touching views. The result getters may be called from any thread.
+// there, its observers are called there, and "GLDParsingFastDidFinish" (object: this operation,
+// no user info) is posted there once, when the run ends without having been cancelled, so that
+// an observer can tell its own operation's end from another's. Observers move to the main thread
+// themselves before touching views. The result getters may be called from any thread.
 //
 // Cancellation (cancel(), from any thread) is tested after every step of the run, so a run
 // cancelled from a result observer sets nothing after that result and posts nothing; results set

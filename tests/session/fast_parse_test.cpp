@@ -52,7 +52,7 @@ class FastParseTest : public ::testing::Test {
         const auto testThread = std::this_thread::get_id();
         auto token = platform::NotificationCenter::defaultCenter().addObserver(
             GLDParsingFastDidFinish, nullptr, [&](const platform::Notification& note) {
-                EXPECT_EQ(note.object, nullptr);
+                EXPECT_EQ(note.object, run.op.get());  // observers tell their own run by it
                 EXPECT_TRUE(note.userInfo.empty());
                 ++posted;
                 if (std::this_thread::get_id() == testThread) elsewhere = false;

@@ -1,0 +1,193 @@
+#include "transfer/MVFileTransferWizardWindowController.h"
+
+#include "platform/Clock.h"
+#include "support/MainQueuePump.h"
+#include "support/SessionGenerator.h"
+#include "support/TempDir.h"
+#include "widgets/MVTextFieldSupportDrag.h"
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace {
+
+using testing_support::MainQueuePump;
+using testing_support::readAll;
+using testing_support::TempDir;
+namespace fs = std::filesystem;
+
+class CardImportWizardTest : public ::testing::Test {
+  protected:
+    CardImportWizardTest() {
+        clock.install();
+        // 2026-12-10 12:00 UTC: the same date in every time zone the tests run in.
+        clock.setWallTime(std::chrono::system_clock::from_time_t(1796904000));
+        defaults.setString("Default_DestinationFolder", (dir / "Documents/Gridlark").string());
+        testing_support::SessionOptions options;
+        options.laps = 2;
+        session = testing_support::generateSession(options).text;
+    }
+    ~CardImportWizardTest() override {
+        wizard.reset();
+        clock.uninstall();
+    }
+
+    void makeWizard() {
+        wizard = std::make_unique<MVFileTransferWizardWindowController>(nullptr, lister, defaults);
+        wizard->setFolderOpener([this](const fs::path& folder) { opened.push_back(folder); });
+        wizard->setAlertPresenter([this](QWidget*, const QString& title, const QString&) {
+            alerts.push_back(title.toStdString());
+        });
+    }
+    // Lets the quick parse end and its result reach the sheet.
+    void finishParse() {
+        ASSERT_TRUE(wizard->queue().waitUntilAllOperationsAreFinished(std::chrono::seconds(30)));
+        MainQueuePump::drain();
+    }
+    fs::path card(const std::string& name) {
+        dir.write(name + "/media/day/b.gld", session);
+        dir.write(name + "/media/day/b0001.mp4", std::string(40000, 'v'));
+        return dir / name;
+    }
+    bool controlsEnabled() const {
+        return wizard->buttonCopy()->isEnabled() && wizard->buttonMove()->isEnabled() &&
+               wizard->directoryTextField()->isEnabled() && !wizard->buttonAbort()->isEnabled() &&
+               wizard->buttonClose()->text() == "Close";
+    }
+
+    platform::FakeClock clock;
+    TempDir dir;
+    platform::UserDefaults defaults{dir / "defaults.json"};
+    std::string session;
+    std::shared_ptr<MVRemovableVolumes::FixedLister> lister =
+        std::make_shared<MVRemovableVolumes::FixedLister>();
+    std::unique_ptr<MVFileTransferWizardWindowController> wizard;
+    std::vector<fs::path> opened;
+    std::vector<std::string> alerts;
+};
+
+TEST_F(CardImportWizardTest, ProposesTheCardAndNamesTheFolderAfterItsCircuit) {
+    makeWizard();
+    EXPECT_EQ(wizard->sourceTextField()->text(), "");
+    EXPECT_EQ(wizard->directoryTextField()->text(), "2026-12-10");
+    EXPECT_EQ(wizard->destinationTextField()->url(), dir / "Documents/Gridlark");
+
+    dir.write("CARD/VIDEO/x.txt", "x");
+    lister->setVolumes({card("CARD")});
+    wizard->setUpSDVolumes();
+    EXPECT_EQ(wizard->sourceTextField()->url(), dir / "CARD/media");
+    finishParse();
+    EXPECT_EQ(wizard->directoryTextField()->text(), "2026-12-10 Larkfield Loop");
+}
+
+TEST_F(CardImportWizardTest, AMountEventResetsTheNameAndIgnoresTheEarlierParse) {
+    lister->setVolumes({card("CARD")});
+    makeWizard();
+    // The parse ends, but its result has not reached the sheet when the card goes away.
+    ASSERT_TRUE(wizard->queue().waitUntilAllOperationsAreFinished(std::chrono::seconds(30)));
+    dir.write("OTHER/VIDEO/notes.txt", "no session here");
+    lister->setVolumes({dir / "CARD", dir / "OTHER"});
+    wizard->setUpSDVolumes();
+    MainQueuePump::drain();
+    EXPECT_EQ(wizard->sourceTextField()->url(), dir / "OTHER/VIDEO");
+    EXPECT_EQ(wizard->directoryTextField()->text(), "2026-12-10");
+}
+
+TEST_F(CardImportWizardTest, CopiesWithProgressAndOpensTheResult) {
+    lister->setVolumes({card("CARD")});
+    makeWizard();
+    finishParse();
+    wizard->showSheet();
+    wizard->buttonCopyPressed();
+    const fs::path final = dir / "Documents/Gridlark/2026-12-10 Larkfield Loop/Session";
+    ASSERT_TRUE(MainQueuePump::until([&] { return !opened.empty(); }));
+    EXPECT_EQ(opened, std::vector<fs::path>{final});
+    EXPECT_EQ(readAll(final / "day/b.gld"), session);
+    EXPECT_EQ(readAll(final / "day/b0001.mp4").size(), 40000u);
+    EXPECT_TRUE(fs::exists(dir / "CARD/media/day/b.gld"));
+    EXPECT_TRUE(controlsEnabled());
+    EXPECT_FALSE(wizard->isPresented());
+    EXPECT_TRUE(alerts.empty());
+}
+
+TEST_F(CardImportWizardTest, ProgressShowsSizeButNeverFinishesTheRun) {
+    lister->setVolumes({card("CARD")});
+    makeWizard();
+    bool checked = false;
+    wizard->transfer().setBeforeFileHook([&](std::size_t done) {
+        if (done != 1) return;
+        // Half of the card arrived: the poll shows it, the run goes on.
+        platform::syncOnMain([&] {
+            EXPECT_FALSE(controlsEnabled());
+            EXPECT_EQ(wizard->buttonClose()->text(), "Run in background");
+            clock.advance(std::chrono::milliseconds(500));
+            MainQueuePump::drain();
+            EXPECT_GT(wizard->progressBar()->value(), 0);
+            EXPECT_LT(wizard->progressBar()->value(), 100);
+            checked = true;
+        });
+    });
+    wizard->buttonMovePressed();
+    ASSERT_TRUE(MainQueuePump::until([&] { return !opened.empty(); }));
+    EXPECT_TRUE(checked);
+    EXPECT_FALSE(fs::exists(dir / "CARD/media"));  // moved only after everything arrived
+    EXPECT_EQ(readAll(opened.at(0) / "day/b.gld"), session);
+}
+
+TEST_F(CardImportWizardTest, RefusalsLeaveEverythingAlone) {
+    lister->setVolumes({card("CARD")});
+    makeWizard();
+    finishParse();
+    const fs::path existing = dir / "Documents/Gridlark/2026-12-10 Larkfield Loop/Session/mine.gld";
+    dir.write(existing.lexically_relative(dir.path()).string(), "keep me");
+    wizard->buttonCopyPressed();
+    EXPECT_TRUE(controlsEnabled());
+    EXPECT_NE(wizard->messageTextField()->text().indexOf("already exists"), -1);
+    EXPECT_EQ(readAll(existing), "keep me");
+
+    wizard->sessionTextField()->setText("..");
+    wizard->buttonMovePressed();
+    EXPECT_NE(wizard->messageTextField()->text().indexOf("cannot be used"), -1);
+
+    fs::create_directories(dir / "EMPTY");
+    wizard->sourceTextField()->setUrl(dir / "EMPTY");
+    wizard->sessionTextField()->setText("Fresh");
+    wizard->buttonCopyPressed();
+    EXPECT_NE(wizard->messageTextField()->text().indexOf("no file"), -1);
+    EXPECT_FALSE(fs::exists(dir / "Documents/Gridlark/2026-12-10 Larkfield Loop/Fresh"));
+    MainQueuePump::drain();
+    EXPECT_TRUE(opened.empty());
+    EXPECT_TRUE(fs::exists(dir / "CARD/media/day/b.gld"));
+}
+
+TEST_F(CardImportWizardTest, FailureAlertsAndAbortCleansUp) {
+    lister->setVolumes({card("CARD")});
+    makeWizard();
+    finishParse();
+    wizard->transfer().setBeforeFileHook([&](std::size_t done) {
+        if (done == 1) fs::remove(dir / "CARD/media/day/b0001.mp4");  // unreadable underneath
+    });
+    wizard->buttonCopyPressed();
+    ASSERT_TRUE(MainQueuePump::until([&] { return !alerts.empty(); }));
+    EXPECT_EQ(alerts.at(0), "Couldn't complete the operation.");
+    EXPECT_TRUE(controlsEnabled());
+    EXPECT_FALSE(fs::exists(dir / "Documents/Gridlark/2026-12-10 Larkfield Loop"));
+
+    dir.write("CARD/media/day/b0001.mp4", "again");
+    wizard->transfer().setBeforeFileHook([&](std::size_t done) {
+        if (done == 1) wizard->transfer().requestAbort();
+    });
+    wizard->buttonCopyPressed();
+    wizard->buttonAbortPressed();
+    MainQueuePump::drain();
+    EXPECT_TRUE(controlsEnabled());
+    EXPECT_TRUE(opened.empty());
+    EXPECT_FALSE(fs::exists(dir / "Documents/Gridlark/2026-12-10 Larkfield Loop"));
+    EXPECT_EQ(readAll(dir / "CARD/media/day/b.gld"), session);
+}
+
+}  // namespace

@@ -1,0 +1,134 @@
+#include "transfer/core/MVFolderTransfer.h"
+
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+namespace {
+
+using testing_support::readAll;
+using testing_support::TempDir;
+namespace fs = std::filesystem;
+using Mode = MVFolderTransfer::Mode;
+using Status = MVFolderTransfer::Status;
+
+// A card's recording folder: two sessions, a video and a nested folder.
+struct FakeCard {
+    TempDir root;
+    fs::path source = root / "CARD/media";
+    fs::path destination = root / "Documents/Gridlark";
+    fs::path final = destination / "2026-12-10 Larkfield Loop/Session";
+    FakeCard() {
+        root.write("CARD/media/a.gld", "[header]\r\nsession a\r\n");
+        root.write("CARD/media/b.gld", std::string(3000, 'b'));
+        root.write("CARD/media/video/a0001.avi", std::string(2'500'000, '\x7f'));
+        fs::create_directories(destination);
+    }
+};
+
+void expectSameTree(const fs::path& from, const fs::path& to) {
+    for (const auto& entry : fs::recursive_directory_iterator(from)) {
+        fs::path copy = to / entry.path().lexically_relative(from);
+        ASSERT_TRUE(fs::exists(copy)) << copy;
+        if (entry.is_regular_file()) {
+            EXPECT_EQ(readAll(entry.path()), readAll(copy)) << copy;
+        }
+    }
+}
+
+TEST(FolderTransfer, CopiesByteForByteAndCountsBytes) {
+    FakeCard card;
+    MVFolderTransfer transfer;
+    std::atomic<int> calls{0};
+    MVFolderTransfer::Result reported;
+    ASSERT_TRUE(transfer.start(Mode::Copy, card.source, card.final, [&](const auto& result) {
+        reported = result;
+        ++calls;
+    }));
+    transfer.wait();
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(reported.status, Status::Succeeded);
+    EXPECT_EQ(transfer.bytesCopied(), transfer.totalBytes());
+    EXPECT_EQ(transfer.totalBytes(), 21u + 3000u + 2'500'000u);
+    expectSameTree(card.source, card.final);
+    EXPECT_TRUE(fs::exists(card.source / "a.gld"));
+}
+
+TEST(FolderTransfer, MoveRemovesTheSourceOnlyAfterEverythingArrived) {
+    FakeCard card;
+    MVFolderTransfer transfer;
+    bool sourceWholeBeforeLastFile = false;
+    transfer.setBeforeFileHook([&](std::size_t done) {
+        if (done == 2) sourceWholeBeforeLastFile = fs::exists(card.source / "a.gld");
+    });
+    ASSERT_TRUE(transfer.start(Mode::Move, card.source, card.final, {}));
+    transfer.wait();
+    EXPECT_EQ(transfer.status(), Status::Succeeded);
+    EXPECT_TRUE(sourceWholeBeforeLastFile);
+    EXPECT_FALSE(fs::exists(card.source));
+    EXPECT_EQ(readAll(card.final / "video/a0001.avi").size(), 2'500'000u);
+}
+
+TEST(FolderTransfer, RefusesWithoutTouchingAnything) {
+    FakeCard card;
+    card.root.write("Documents/Gridlark/2026-12-10 Larkfield Loop/Session/keep.gld", "mine");
+    fs::create_directories(card.root / "CARD/empty/sub");
+    MVFolderTransfer transfer;
+    std::string refusal;
+    EXPECT_FALSE(transfer.start(Mode::Move, card.source, card.final, {}, &refusal));
+    EXPECT_NE(refusal.find("already exists"), std::string::npos);
+    EXPECT_EQ(readAll(card.final / "keep.gld"), "mine");
+    EXPECT_TRUE(fs::exists(card.source / "a.gld"));
+
+    fs::path other = card.destination / "other";
+    EXPECT_FALSE(transfer.start(Mode::Copy, card.root / "CARD/empty", other, {}, &refusal));
+    EXPECT_NE(refusal.find("no file"), std::string::npos);
+    EXPECT_FALSE(transfer.start(Mode::Copy, card.root / "nothing", other, {}, &refusal));
+    EXPECT_FALSE(transfer.start(Mode::Copy, card.source, card.source / "in", {}, &refusal));
+    EXPECT_FALSE(fs::exists(other));
+    EXPECT_FALSE(fs::exists(card.source / "in"));
+    EXPECT_EQ(transfer.status(), Status::Idle);
+}
+
+TEST(FolderTransfer, AbortMidCopyLeavesNothingAndTheSourceWhole) {
+    for (Mode mode : {Mode::Copy, Mode::Move}) {
+        FakeCard card;
+        fs::create_directories(card.destination / "2026-12-10 Larkfield Loop/earlier");
+        MVFolderTransfer transfer;
+        transfer.setBeforeFileHook([&](std::size_t done) {
+            if (done == 2) transfer.requestAbort();
+        });
+        bool finishedCalled = false;
+        ASSERT_TRUE(transfer.start(mode, card.source, card.final, [&](auto&) { finishedCalled = true; }));
+        transfer.abort();
+        EXPECT_EQ(transfer.status(), Status::Aborted);
+        EXPECT_FALSE(finishedCalled);
+        EXPECT_FALSE(fs::exists(card.final));
+        // A folder that was there before stays; the dated folder held it, so it stays too.
+        EXPECT_TRUE(fs::exists(card.destination / "2026-12-10 Larkfield Loop/earlier"));
+        EXPECT_EQ(readAll(card.source / "video/a0001.avi").size(), 2'500'000u);
+        EXPECT_EQ(readAll(card.source / "a.gld"), "[header]\r\nsession a\r\n");
+    }
+}
+
+TEST(FolderTransfer, FailedCopyReportsAndCleansUp) {
+    FakeCard card;
+    MVFolderTransfer transfer;
+    // A file vanishing (or unreadable) under the copy.
+    transfer.setBeforeFileHook([&](std::size_t done) {
+        if (done == 1) fs::remove(card.source / "b.gld");
+    });
+    MVFolderTransfer::Result reported;
+    ASSERT_TRUE(transfer.start(Mode::Move, card.source, card.final,
+                               [&](const auto& result) { reported = result; }));
+    transfer.wait();
+    EXPECT_EQ(reported.status, Status::Failed);
+    EXPECT_NE(reported.error.find("b.gld"), std::string::npos);
+    EXPECT_FALSE(fs::exists(card.destination / "2026-12-10 Larkfield Loop"));
+    EXPECT_TRUE(fs::exists(card.source / "a.gld"));
+    EXPECT_TRUE(fs::exists(card.source / "video/a0001.avi"));
+}
+
+}  // namespace

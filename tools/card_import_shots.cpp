@@ -1,0 +1,142 @@
+// Screenshots of the card import sheet and the open panel's session preview, for the
+// documentation: run under Xvfb,
+//   card-import-shots OUTDIR
+// writes OUTDIR/card-import-wizard.png (a fake card being copied, held halfway) and
+// OUTDIR/open-panel-preview.png (a generated session with a test-pattern video; needs ffmpeg).
+#include "platform/ChildProcess.h"
+#include "platform/NotificationCenter.h"
+#include "platform/OperationQueue.h"
+#include "session/MVGLDFileManagerFastOperation.h"
+#include "session/MVNotifications.h"
+#include "tests/support/SessionGenerator.h"
+#include "transfer/MVFileTransferWizardWindowController.h"
+#include "transfer/MVFileWizardView.h"
+#include "widgets/MainQueueBinding.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QMainWindow>
+#include <QScreen>
+#include <QTimer>
+
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void settle(int ms = 600) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool shoot(const fs::path& file) {
+    settle();
+    return QGuiApplication::primaryScreen()->grabWindow(0).save(QString::fromStdString(file.string()));
+}
+
+void writeFile(const fs::path& file, const std::string& bytes) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << bytes;
+}
+
+bool shootWizard(QWidget* window, const fs::path& work, const fs::path& file) {
+    testing_support::SessionOptions options;
+    options.laps = 4;
+    const fs::path card = work / "CARD";
+    writeFile(card / "media/2026-12-10/Session 1.gld", testing_support::generateSession(options).text);
+    for (int i = 1; i <= 3; ++i) {
+        writeFile(card / ("media/2026-12-10/VID000" + std::to_string(i) + ".mp4"),
+                  std::string(4'000'000, static_cast<char>('a' + i)));
+    }
+    platform::UserDefaults defaults(work / "defaults.json");
+    defaults.setString("Default_DestinationFolder", (work / "Documents/Gridlark").string());
+    auto lister = std::make_shared<MVRemovableVolumes::FixedLister>(std::vector<fs::path>{card});
+    MVFileTransferWizardWindowController wizard(window, lister, defaults);
+    wizard.setFolderOpener([](const fs::path&) {});
+    wizard.queue().waitUntilAllOperationsAreFinished(std::chrono::seconds(30));
+    settle(200);
+    std::atomic<bool> held{false}, release{false};
+    wizard.transfer().setBeforeFileHook([&](std::size_t done) {
+        if (done != 3) return;
+        held = true;
+        while (!release) std::this_thread::yield();
+    });
+    wizard.showSheet();
+    wizard.move(200, 120);
+    wizard.buttonCopyPressed();
+    while (!held) settle(50);
+    wizard.updateProgressBar();
+    const bool ok = shoot(file);
+    release = true;
+    wizard.transfer().wait();
+    settle(200);
+    return ok;
+}
+
+bool shootPreview(QWidget* window, const fs::path& work, const fs::path& file) {
+    testing_support::SessionOptions options;
+    options.laps = 6;
+    options.withVideo = true;
+    options.videoFileSeconds = 900;
+    const fs::path session = work / "sessions/Larkfield 2026-12-10.gld";
+    writeFile(session, testing_support::generateSession(options).text);
+    writeFile(work / "sessions/Another day.gld", testing_support::generateSession({}).text);
+    auto probe = std::make_shared<MVGLDFileManagerFastOperation>(session);
+    platform::OperationQueue queue("shots");
+    queue.addOperation(probe);
+    queue.waitUntilAllOperationsAreFinished(std::chrono::seconds(30));
+    for (const fs::path& video : probe->arrayOfVideoURLs().value_or(std::vector<fs::path>{})) {
+        if (video.filename() == "nil.nil") continue;
+        platform::runProcess({"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                              "testsrc=duration=5:size=320x240:rate=25", "-c:v", "mpeg4",
+                              video.string()});
+    }
+    // The open panel as the application shows it, with the preview below its file list.
+    QFileDialog panel(window, QStringLiteral("Choose a gld file"));
+    panel.setOption(QFileDialog::DontUseNativeDialog, true);
+    panel.setNameFilter(QStringLiteral("Session files (*.gld)"));
+    panel.setDirectory(QString::fromStdString(session.parent_path().string()));
+    auto* preview = new MVFileWizardView(&panel);
+    if (auto* grid = qobject_cast<QGridLayout*>(panel.layout())) {
+        grid->addWidget(preview, grid->rowCount(), 0, 1, grid->columnCount());
+    }
+    panel.resize(1000, 680);
+    panel.move(120, 60);
+    panel.show();
+    panel.selectFile(QString::fromStdString(session.string()));
+    platform::NotificationCenter::defaultCenter().post(MVFileSelected, nullptr, {{"url", session}});
+    for (int i = 0; i < 100 && !(preview->operation() && preview->operation()->isFinished()); ++i) {
+        settle(100);
+    }
+    settle(1500);
+    return shoot(file);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    app::MainQueueBinding mainQueue;
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: card-import-shots OUTDIR\n");
+        return 2;
+    }
+    const fs::path out = argv[1];
+    const fs::path work = fs::temp_directory_path() / "card-import-shots";
+    fs::remove_all(work);
+    fs::create_directories(work);
+    QMainWindow window;
+    window.setWindowTitle(QStringLiteral("Gridlark"));
+    window.resize(1200, 760);
+    window.move(20, 20);
+    window.show();
+    if (!shootWizard(&window, work, out / "card-import-wizard.png")) return 1;
+    return shootPreview(&window, work, out / "open-panel-preview.png") ? 0 : 1;
+}

@@ -1,0 +1,199 @@
+#include "transfer/core/MVFolderTransfer.h"
+
+#include <algorithm>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t kBlockSize = 1 << 20;
+
+bool holdsAFile(const fs::path& folder) {
+    std::error_code error;
+    for (fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied,
+                                             error),
+         end;
+         !error && it != end; it.increment(error)) {
+        if (!it->is_directory(error)) return true;
+    }
+    return false;
+}
+
+bool isInside(const fs::path& inner, const fs::path& outer) {
+    std::error_code error;
+    fs::path a = fs::weakly_canonical(inner, error);
+    fs::path b = fs::weakly_canonical(outer, error);
+    auto relative = a.lexically_relative(b);
+    return !relative.empty() && *relative.begin() != "..";
+}
+
+std::vector<fs::path> sortedEntries(const fs::path& folder, std::error_code& error) {
+    std::vector<fs::path> entries;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        entries.push_back(it->path());
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+}  // namespace
+
+MVFolderTransfer::~MVFolderTransfer() {
+    if (thread_.joinable()) abort();
+}
+
+std::string MVFolderTransfer::check(const fs::path& source, const fs::path& finalFolder) {
+    std::error_code error;
+    if (source.empty() || !fs::is_directory(source, error)) return "The source folder is missing.";
+    if (!holdsAFile(source)) return "The source folder holds no file.";
+    if (finalFolder.empty()) return "No destination folder.";
+    if (fs::exists(finalFolder, error) &&
+        (!fs::is_directory(finalFolder, error) || !fs::is_empty(finalFolder, error))) {
+        return "The folder \"" + finalFolder.string() + "\" already exists and is not empty.";
+    }
+    if (isInside(finalFolder, source)) return "The destination lies inside the source folder.";
+    return {};
+}
+
+bool MVFolderTransfer::start(Mode mode, fs::path source, fs::path finalFolder, Finished finished,
+                             std::string* refusal) {
+    if (thread_.joinable() || status_ == Status::Running) return false;
+    std::string reason = check(source, finalFolder);
+    if (!reason.empty()) {
+        if (refusal) *refusal = reason;
+        return false;
+    }
+    source_ = std::move(source);
+    final_ = std::move(finalFolder);
+    created_.clear();
+    abortRequested_ = false;
+    bytesCopied_ = 0;
+    totalBytes_ = 0;
+    {
+        std::lock_guard lock(errorMutex_);
+        error_.clear();
+    }
+    status_ = Status::Running;
+    thread_ = std::thread([this, mode, finished = std::move(finished)] { run(mode, finished); });
+    return true;
+}
+
+void MVFolderTransfer::run(Mode mode, Finished finished) {
+    std::string error = copyTree();
+    Status outcome = Status::Succeeded;
+    if (abortRequested_) {
+        outcome = Status::Aborted;
+    } else if (!error.empty()) {
+        outcome = Status::Failed;
+    } else if (mode == Mode::Move) {
+        std::error_code removeError;
+        fs::remove_all(source_, removeError);
+        if (removeError) error = "Moved, but the source could not be removed: " + removeError.message();
+    }
+    if (outcome != Status::Succeeded) removeCreated();
+    {
+        std::lock_guard lock(errorMutex_);
+        error_ = error;
+    }
+    status_ = outcome;
+    if (outcome != Status::Aborted && finished) finished(result());
+}
+
+bool MVFolderTransfer::makeFolder(const fs::path& folder, std::string& error) {
+    std::error_code code;
+    if (fs::is_directory(folder, code)) return true;
+    if (!folder.has_parent_path() || folder.parent_path() == folder) return false;
+    if (!makeFolder(folder.parent_path(), error)) return false;
+    if (!fs::create_directory(folder, code) && !fs::is_directory(folder)) {
+        error = "Create folder failed " + folder.string() + ": " + code.message();
+        return false;
+    }
+    created_.push_back(folder);
+    return true;
+}
+
+std::string MVFolderTransfer::copyTree() {
+    std::string error;
+    if (!makeFolder(final_, error)) return error.empty() ? "Create folder failed" : error;
+    std::error_code code;
+    std::uint64_t total = 0;
+    std::vector<std::pair<fs::path, fs::path>> files;
+    std::vector<fs::path> pending{source_};
+    while (!pending.empty()) {
+        fs::path folder = pending.back();
+        pending.pop_back();
+        auto entries = sortedEntries(folder, code);
+        if (code) return "Cannot read " + folder.string() + ": " + code.message();
+        for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+            auto status = fs::symlink_status(*it, code);
+            if (fs::is_directory(status)) {
+                pending.push_back(*it);
+            } else {
+                files.emplace_back(*it, final_ / it->lexically_relative(source_));
+                if (fs::is_regular_file(status)) total += fs::file_size(*it, code);
+            }
+        }
+    }
+    std::sort(files.begin(), files.end());
+    totalBytes_ = total;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (beforeFile_) beforeFile_(i);
+        if (abortRequested_) return "Aborted";
+        if (!makeFolder(files[i].second.parent_path(), error)) return error;
+        error = copyOneFile(files[i].first, files[i].second);
+        if (!error.empty()) return error;
+    }
+    return {};
+}
+
+std::string MVFolderTransfer::copyOneFile(const fs::path& from, const fs::path& to) {
+    std::error_code code;
+    if (fs::exists(fs::symlink_status(to, code))) return "The file " + to.string() + " exists.";
+    if (fs::is_symlink(fs::symlink_status(from, code))) {
+        fs::copy_symlink(from, to, code);
+        if (code) return "Cannot copy " + from.string() + ": " + code.message();
+        created_.push_back(to);
+        return {};
+    }
+    std::ifstream in(from, std::ios::binary);
+    if (!in) return "Cannot read " + from.string();
+    std::ofstream out(to, std::ios::binary | std::ios::trunc);
+    created_.push_back(to);
+    if (!out) return "Cannot write " + to.string();
+    std::vector<char> block(kBlockSize);
+    while (in) {
+        if (abortRequested_) return "Aborted";
+        in.read(block.data(), static_cast<std::streamsize>(block.size()));
+        std::streamsize got = in.gcount();
+        if (got <= 0) break;
+        out.write(block.data(), got);
+        if (!out) return "Cannot write " + to.string();
+        bytesCopied_ += static_cast<std::uint64_t>(got);
+    }
+    if (in.bad()) return "Cannot read " + from.string();
+    out.close();
+    if (!out) return "Cannot write " + to.string();
+    fs::last_write_time(to, fs::last_write_time(from, code), code);
+    return {};
+}
+
+void MVFolderTransfer::removeCreated() {
+    std::error_code code;
+    for (auto it = created_.rbegin(); it != created_.rend(); ++it) fs::remove(*it, code);
+    created_.clear();
+}
+
+void MVFolderTransfer::abort() {
+    requestAbort();
+    wait();
+}
+
+void MVFolderTransfer::wait() {
+    if (thread_.joinable()) thread_.join();
+}
+
+MVFolderTransfer::Result MVFolderTransfer::result() const {
+    std::lock_guard lock(errorMutex_);
+    return Result{status_, error_};
+}

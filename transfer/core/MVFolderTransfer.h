@@ -1,0 +1,82 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// Copies or moves a whole folder into a new folder, on a thread of its own.
+//
+// check() refuses, touching nothing: a source that is missing, not a folder or holds no file; a
+// final folder that exists and is not empty (nothing there is ever deleted); a final folder
+// inside the source. start() makes the final folder (with its missing parents), then copies
+// file by file, in name order, keeping the tree, and counts the bytes that arrived. A Move
+// copies everything first and deletes the source folder only once every file arrived, so a move
+// across file systems never holds the only copy halfway.
+//
+// When the copy fails (an unreadable file, a full disk) or is aborted, everything this run
+// created (files and folders, the final folder's new parents included) is removed again and the
+// source is left whole; folders that existed before are never removed.
+//
+// Threads: start(), abort(), wait() and the destructor are for one owning thread (the main
+// thread). abort() asks the copy to stop before the next file (or the next block of a large
+// one), waits for it and removes what it made. requestAbort() only asks (any thread). The
+// finished handler runs once on the copy's thread, not after abort(). Getters: any thread.
+class MVFolderTransfer {
+  public:
+    enum class Mode { Copy, Move };
+    enum class Status { Idle, Running, Succeeded, Failed, Aborted };
+    struct Result {
+        Status status = Status::Idle;
+        std::string error;  // the reason of a failure
+    };
+    using Finished = std::function<void(const Result&)>;
+
+    MVFolderTransfer() = default;
+    ~MVFolderTransfer();
+    MVFolderTransfer(const MVFolderTransfer&) = delete;
+    MVFolderTransfer& operator=(const MVFolderTransfer&) = delete;
+
+    // The reason a run cannot start, or "" when it can.
+    static std::string check(const std::filesystem::path& source,
+                             const std::filesystem::path& finalFolder);
+
+    // check() first (a refusal is returned as a failure and nothing starts); false then.
+    bool start(Mode mode, std::filesystem::path source, std::filesystem::path finalFolder,
+               Finished finished, std::string* refusal = nullptr);
+    void requestAbort() { abortRequested_ = true; }
+    void abort();
+    // Waits for the copy's thread to end.
+    void wait();
+
+    Status status() const { return status_; }
+    std::uint64_t bytesCopied() const { return bytesCopied_; }
+    std::uint64_t totalBytes() const { return totalBytes_; }
+    Result result() const;
+
+    // Called on the copy's thread before each file with the number of files done (tests).
+    void setBeforeFileHook(std::function<void(std::size_t)> hook) { beforeFile_ = std::move(hook); }
+
+  private:
+    void run(Mode mode, Finished finished);
+    std::string copyTree();
+    std::string copyOneFile(const std::filesystem::path& from, const std::filesystem::path& to);
+    bool makeFolder(const std::filesystem::path& folder, std::string& error);
+    void removeCreated();
+
+    std::filesystem::path source_;
+    std::filesystem::path final_;
+    std::vector<std::filesystem::path> created_;  // in creation order; the copy's thread only
+    std::thread thread_;
+    std::atomic<bool> abortRequested_{false};
+    std::atomic<Status> status_{Status::Idle};
+    std::atomic<std::uint64_t> bytesCopied_{0};
+    std::atomic<std::uint64_t> totalBytes_{0};
+    mutable std::mutex errorMutex_;
+    std::string error_;
+    std::function<void(std::size_t)> beforeFile_;
+};
