@@ -5,6 +5,7 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <cmath>
 
 MVChartThumbnailView::MVChartThumbnailView(const platform::UserDefaults& defaults,
@@ -23,6 +24,7 @@ MVChartThumbnailView::MVChartThumbnailView(const platform::UserDefaults& default
     viewport()->setPalette(black);
     viewport()->setAutoFillBackground(true);
     scrollContentView_ = new QWidget;
+    scrollContentView_->resize(0, 0);
     scrollContentView_->setPalette(black);
     scrollContentView_->setAutoFillBackground(true);
     setWidget(scrollContentView_);
@@ -139,5 +141,7 @@ void MVChartThumbnailView::wheelEvent(QWheelEvent* event) {
 
 void MVChartThumbnailView::resizeEvent(QResizeEvent* event) {
     QScrollArea::resizeEvent(event);
-    scrollContentView_->resize(scrollContentView_->width(), height());
+    // The document is never narrower than the strip: before the first slots arrive its width is
+    // what the slot count is worked out from.
+    scrollContentView_->resize(std::max(scrollContentView_->width(), width()), height());
 }

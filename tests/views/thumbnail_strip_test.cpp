@@ -58,6 +58,15 @@ class ThumbnailStrip : public ::testing::Test {
     MVChartThumbnailView strip{defaults, dir / "thumbs"};
 };
 
+TEST(ThumbnailStripAlone, BeforeItsFirstSlotsTheDocumentIsAsWideAsTheStrip) {
+    TempDir dir;
+    platform::UserDefaults defaults{dir / "defaults.json"};
+    MVChartThumbnailView strip{defaults, dir / "thumbs"};
+    strip.resize(800, 100);
+    strip.show();
+    EXPECT_EQ(strip.getCurrentScrollViewWidth(), 800);
+}
+
 TEST_F(ThumbnailStrip, AFilledWindowStartsNoWork) {
     EXPECT_EQ(strip.getCurrentScrollViewWidth(), 1440);
     strip.startGeneratingThumbanils();
