@@ -41,7 +41,7 @@ MVPopOverInfoViewController::MVPopOverInfoViewController(MVGlobalData& global, Q
     setObjectName(QStringLiteral("MVPopOverInfoViewController"));
     infoTableView_ = new MVInfoTableView(this);
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(10, 25, 10, 25);
+    layout->setContentsMargins(10, 12, 10, 12);
     layout->addWidget(infoTableView_);
 }
 
