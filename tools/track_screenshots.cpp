@@ -5,6 +5,9 @@
 //   track-screenshots laps OUT.png     two compared laps, the markers at the shared cursor
 //   track-screenshots wizard OUT.png   a session no circuit matched: the wizard, after a click
 //   track-screenshots chooser OUT.png  the circuit chooser beside the tool bar
+//   track-screenshots strips OUT.png   the chart pane's thumbnail strip over a session with video
+//                                      (test-pattern clips made with ffmpeg)
+//   track-screenshots channels OUT.png the chart pane's channel chooser, open
 #include "app/AppDelegate.h"
 #include "app/MVZQViewController.h"
 #include "platform/NotificationCenter.h"
@@ -13,6 +16,10 @@
 #include "session/MVOptionsAndSettings.h"
 #include "session/MVSynchronization.h"
 #include "support/SessionGenerator.h"
+#include "platform/ChildProcess.h"
+#include "views/MVChartController.h"
+#include "views/MVChartToolBarView.h"
+#include "views/MVChartView.h"
 #include "views/MVTrackController.h"
 #include "views/MVTrackMapView.h"
 #include "views/MVTrackToolBarView.h"
@@ -226,11 +233,42 @@ int chooser(AppDelegate& delegate, const fs::path& scratch, const QString& out) 
     return save(out) ? 0 : 1;
 }
 
+// A session of two laps with video, and its video file: a test pattern long enough for it.
+int chartPane(AppDelegate& delegate, const fs::path& scratch, const QString& out, bool channels) {
+    testing_support::SessionOptions options;
+    options.laps = 2;
+    options.withLapTiming = true;
+    options.withVideo = true;
+    const fs::path file = scratch / "Larkfield.gld";
+    testing_support::writeSessionFile(file, testing_support::generateSession(options).text);
+    const platform::ProcessResult clip = platform::runProcess(
+        {"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=320x200:rate=25", "-t",
+         "300", "-g", "5", "-pix_fmt", "yuv420p", (scratch / "VID0001.mp4").string()});
+    if (!clip.succeeded()) return 1;
+    MVZQViewController* vc = delegate.viewController();
+    delegate.openFile(QString::fromStdString(file.string()));
+    delegate.applicationDidFinishLaunching();
+    if (!waitFor([vc] { return vc->finishedLoads() > 0 && vc->appliedRebuilds() > 0; }, 30000)) {
+        return 1;
+    }
+    settle(1500);
+    MVChartView* chart = vc->chartController().chartView();
+    if (channels) {
+        chart->toolBarView()->editButton()->click();
+        settle(800);
+        return save(out) ? 0 : 1;
+    }
+    MVSynchronization::sharedManager().setSyncTime(20);
+    settle(6000);  // the slots, then the frames of the visible stretch
+    return save(out) ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: track-screenshots laps|wizard|chooser OUT.png\n");
+        std::fprintf(stderr,
+                     "usage: track-screenshots laps|wizard|chooser|strips|channels OUT.png\n");
         return 2;
     }
     const fs::path scratch = scratchFolder();
@@ -246,6 +284,10 @@ int main(int argc, char** argv) {
         if (mode == "laps") result = twoLaps(delegate, scratch, QString::fromLocal8Bit(argv[2]));
         if (mode == "wizard") result = wizard(delegate, scratch, QString::fromLocal8Bit(argv[2]));
         if (mode == "chooser") result = chooser(delegate, scratch, QString::fromLocal8Bit(argv[2]));
+        if (mode == "strips" || mode == "channels") {
+            result = chartPane(delegate, scratch, QString::fromLocal8Bit(argv[2]),
+                               mode == "channels");
+        }
         MVGLDFileManager::loadingQueue().drainFor(std::chrono::seconds(20));
     }
     std::error_code ignored;

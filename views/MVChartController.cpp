@@ -6,7 +6,9 @@
 #include "views/MVChartToolBarView.h"
 #include "views/MVChartView.h"
 #include "views/MVPlotController.h"
+#include "views/MVPopOverInfoViewController.h"
 #include "views/MVSectorController.h"
+#include "views/MVThumbnailController.h"
 
 #include "widgets/MVButton.h"
 #include "widgets/MVTextField.h"
@@ -30,6 +32,8 @@ MVChartController::~MVChartController() {
     observers_.clear();
     plotControllers_.clear();
     sectorController_.reset();
+    thumbnailController_.reset();
+    delete channelChooser_;
 }
 
 void MVChartController::setUp() {
@@ -60,11 +64,19 @@ void MVChartController::setUp() {
                                   std::chrono::duration<double>(MVHelper::FunctionDelayTime())),
                               false, platform::mainQueue(), [this] { alignChart(); });
         }));
-    // The thumbnail strip has no controller yet: nothing follows its opening and closing.
-    observers_.push_back(shared_.center->addObserver(MVNotificationThumbnailShowed, nullptr,
-                                                     [](const platform::Notification&) {}));
-    observers_.push_back(shared_.center->addObserver(MVNotificationThumbnailHided, nullptr,
-                                                     [](const platform::Notification&) {}));
+    // The strip is filled half a second after it opened and emptied when it closes.
+    observers_.push_back(shared_.center->addObserver(
+        MVNotificationThumbnailShowed, nullptr, [this](const platform::Notification&) {
+            if (!thumbnailController_) return;
+            thumbnailController_->updateShift(xShift(), xMove(), xMax());
+            thumbnailController_->scheduleGenerateArrayOfThumbnailInfos();
+        }));
+    observers_.push_back(shared_.center->addObserver(
+        MVNotificationThumbnailHided, nullptr, [this](const platform::Notification&) {
+            if (!thumbnailController_) return;
+            thumbnailController_->cancelGenerateArrayOfThumbnailInfos();
+            thumbnailController_->removeThumbnailViews();
+        }));
 }
 
 void MVChartController::setChartView(QWidget* pane) {
@@ -97,8 +109,23 @@ void MVChartController::initSubviews() {
     sectorController_->setSectorView(chartView_->sectorView());
     sectorController_->updateShift(xShift(), xMove(), xMax());
     if (graphCurrentRange_) sectorController_->updateGraphLocation(*graphCurrentRange_, xMax());
+    makeThumbnailController();
     resetPlotController();
     updateLabels();
+}
+
+// Made, like the sector strip's, on every rebuild, on the new strip and reference lap.
+void MVChartController::makeThumbnailController() {
+    thumbnailController_ = std::make_unique<MVThumbnailController>(shared_);
+    thumbnailController_->setThumbnailView(chartView_->thumbnailView());
+    thumbnailController_->setLap(referenceLap());
+    thumbnailController_->updateShift(xShift(), xMove(), xMax());
+    if (graphCurrentRange_) {
+        thumbnailController_->updateGraphLocation(*graphCurrentRange_, xMax());
+    }
+    if (chartView_->thumbnailHeight() > 0.0) {
+        thumbnailController_->scheduleGenerateArrayOfThumbnailInfos();
+    }
 }
 
 void MVChartController::setToolBarView(MVChartToolBarView* toolBar) {
@@ -106,8 +133,8 @@ void MVChartController::setToolBarView(MVChartToolBarView* toolBar) {
     if (!toolBar) return;
     QObject::connect(toolBar->defaultButton(), &MVButton::clicked, toolBar,
                      [this] { defaultButtonPressed(); });
-    // The channel chooser comes with the strips; until then the button offers nothing.
-    toolBar->editButton()->setEnabled(false);
+    QObject::connect(toolBar->editButton(), &MVButton::clicked, toolBar,
+                     [this] { editButtonPressed(); });
     if (shared_.options->isThumbnailClosed() && chartView_) {
         chartView_->hideOrShowThumbnailView(false);
     }
@@ -116,6 +143,20 @@ void MVChartController::setToolBarView(MVChartToolBarView* toolBar) {
 void MVChartController::defaultButtonPressed() {
     if (sectorController_) sectorController_->resetToFull();
     ZORFileLog::writeToTextFile("CharController Default button");
+}
+
+void MVChartController::editButtonPressed() {
+    ZORFileLog::writeToTextFile("CharController edit button");
+    if (!chartView_ || !toolBarView_) return;
+    delete channelChooser_;
+    auto* chooser = new MVPopOverInfoViewController(*shared_.global, chartView_);
+    chooser->setAttribute(Qt::WA_DeleteOnClose);
+    chooser->setChartView(chartView_);
+    chooser->setArrayOfHeaders(arrayOfAllKeys());
+    chooser->setArrayOfSelectedKeys(arrayOfSelectedKeys());
+    chooser->awakeFromNib();
+    channelChooser_ = chooser;
+    chooser->showRelativeTo(toolBarView_->editButton());
 }
 
 void MVChartController::updateSubviewsBySelectedKeys() {
@@ -131,6 +172,12 @@ void MVChartController::updateSubviewsBySelectedLaps() {
     chartView_->plotStackView()->updatePlotStackViewWithArrayOfSelectedLaps(arrayOfSelectedLaps(),
                                                                             plotData());
     if (sectorController_) sectorController_->updateSectorViewWithLap(referenceLap());
+    if (thumbnailController_) {
+        thumbnailController_->setLap(referenceLap());
+        if (chartView_->thumbnailHeight() > 0.0) {
+            thumbnailController_->scheduleGenerateArrayOfThumbnailInfos();
+        }
+    }
 }
 
 void MVChartController::updateSubviewsByChangeUnit() {
@@ -143,6 +190,7 @@ void MVChartController::removeSubviews() {
     alignTimer_.cancel();
     plotControllers_.clear();
     sectorController_.reset();
+    thumbnailController_.reset();
     if (chartView_) chartView_->removeSubviews();
 }
 

@@ -4,6 +4,7 @@
 #include "views/MVChartToolBarView.h"
 #include "views/MVChartView.h"
 #include "views/MVPlotKit.h"
+#include "views/MVPopOverInfoViewController.h"
 
 #include "widgets/MVLockedValue.h"
 
@@ -23,14 +24,15 @@
 
 class MVPlotController;
 class MVSectorController;
+class MVThumbnailController;
 class QWidget;
 
 // The controller of the chart pane: one plot per charted channel, one curve per selected lap,
-// with the chart tool bar, the (still empty) thumbnail slot and the sector strip above the
-// plots. The main window hands it its pane and the plot data and calls its update operations;
+// with the chart tool bar, the video-thumbnail strip and the sector strip above the plots. The main window hands it its pane and the plot data and calls its update operations;
 // the application menu calls the cursor moves, the zoom steps and the thumbnail toggle.
-// It keeps one plot cursor controller per plot and the sector strip controller, keeps the tool
-// bar's labels on the shared cursor, and re-applies the visible range 0.5 s after the last
+// It keeps one plot cursor controller per plot, the sector strip controller and the thumbnail
+// strip controller (all made again on every rebuild), opens the channel chooser from the tool
+// bar's channel button, keeps the tool bar's labels on the shared cursor, and re-applies the visible range 0.5 s after the last
 // width change of the pane.
 //
 // The data setters may be called from any thread (the main window prepares the data on its
@@ -83,6 +85,9 @@ class MVChartController {
         return plotControllers_;
     }
     MVSectorController* sectorController() const { return sectorController_.get(); }
+    MVThumbnailController* thumbnailController() const { return thumbnailController_.get(); }
+    // The channel chooser last opened (nullptr once it is closed).
+    MVPopOverInfoViewController* channelChooser() const { return channelChooser_; }
 
     void initSubviews();
     void updateSubviewsBySelectedKeys();
@@ -109,12 +114,16 @@ class MVChartController {
     void setUp();
     void setToolBarView(MVChartToolBarView* toolBar);
     void defaultButtonPressed();
+    void editButtonPressed();
+    void makeThumbnailController();
     void zoomBy(double factor);
     MVSharedPlotSeries plotData() const;
 
     MVChartShared shared_;
     std::optional<MVPlotRange> graphCurrentRange_;
     std::unique_ptr<MVSectorController> sectorController_;
+    std::unique_ptr<MVThumbnailController> thumbnailController_;
+    QPointer<MVPopOverInfoViewController> channelChooser_;
     std::vector<std::unique_ptr<MVPlotController>> plotControllers_;
     QPointer<MVChartView> chartView_;
     QPointer<MVChartToolBarView> toolBarView_;

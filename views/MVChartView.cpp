@@ -39,8 +39,7 @@ void MVChartView::initToolBarView() {
 
 void MVChartView::initThumbnailView() {
     if (thumbnailView_) return;
-    thumbnailView_ = new MVDarkBlueContainer(this);
-    thumbnailView_->setObjectName(QStringLiteral("thumbnailView"));
+    thumbnailView_ = new MVChartThumbnailView(platform::UserDefaults::standard(), std::nullopt, this);
     thumbnailView_->show();
 }
 

@@ -2,6 +2,7 @@
 
 #include "views/MVChartPlotStackView.h"
 #include "views/MVChartSectorView.h"
+#include "views/MVChartThumbnailView.h"
 #include "views/MVChartShared.h"
 #include "views/MVChartToolBarView.h"
 #include "views/MVPlotKit.h"
@@ -18,7 +19,7 @@
 class QVariantAnimation;
 
 // The chart area: from top to bottom the chart tool bar (25 points), the video-thumbnail slot
-// (100 points when shown, 0 when hidden; empty for now), the sector strip (21 points) and the
+// (the video-thumbnail strip, 100 points when shown, 0 when hidden), the sector strip (21 points) and the
 // plot stack. It opens and closes the thumbnail slot in a 0.2 s animation and posts
 // "MVNotificationThumbnailShowed" / "MVNotificationThumbnailHided" when it has finished, and
 // posts "MVNotificationBoundsDidChanged" (object: this view) on every change of its width.
@@ -43,7 +44,7 @@ class MVChartView : public QWidget {
     const MVLapPtr& referenceLap() const { return referenceLap_; }
 
     MVChartToolBarView* toolBarView() const { return toolBarView_; }
-    QWidget* thumbnailView() const { return thumbnailView_; }
+    MVChartThumbnailView* thumbnailView() const { return thumbnailView_; }
     MVChartSectorView* sectorView() const { return sectorView_; }
     MVChartPlotStackView* plotStackView() const { return plotStackView_; }
     bool hasSubviews() const { return toolBarView_ || plotStackView_; }
@@ -74,7 +75,7 @@ class MVChartView : public QWidget {
     int animationDuration_ = 200;
     QPointer<QVariantAnimation> animation_;
     QPointer<MVChartToolBarView> toolBarView_;
-    QPointer<QWidget> thumbnailView_;
+    QPointer<MVChartThumbnailView> thumbnailView_;
     QPointer<MVChartSectorView> sectorView_;
     QPointer<MVChartPlotStackView> plotStackView_;
     double xMax_ = 0.0;

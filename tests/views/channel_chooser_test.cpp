@@ -1,0 +1,119 @@
+#include "views/MVInfoTableView.h"
+#include "views/MVPopOverInfoViewController.h"
+
+#include "widgets/MVProgressHUD.h"
+#include "widgets/MVTableView.h"
+
+#include "support/TempDir.h"
+#include "views/ChartWorld.h"
+
+#include <QAbstractItemModelTester>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Keys = std::vector<std::string>;
+const Keys kStandard = {"velocity", "delta t", "lat acc", "long acc", "combined g", "utc",
+                        "distance"};
+
+TEST(ChannelChooser, ListsTheStandardKeysFirstThenEverySessionKeyOnce) {
+    const Keys sorted = MVPopOverInfoViewController::sortOriginalArrayOfHeaders(
+        {{"time", "velocity", "rpm", "avifileindex", "avisynctime", "Timestamp USEC", "water"},
+         {"time", "rpm", "oil", "lat acc"}});
+    Keys expected = kStandard;
+    for (const char* key : {"rpm", "water", "oil"}) expected.push_back(key);
+    EXPECT_EQ(sorted, expected);
+    EXPECT_EQ(MVPopOverInfoViewController::sortOriginalArrayOfHeaders({}), kStandard);
+}
+
+TEST(ChannelChooser, ToggleTable) {
+    const Keys six = {"a", "b", "c", "d", "e", "f"};
+    struct Case {
+        Keys selected;
+        std::string key;
+        std::optional<Keys> result;
+        bool refused;
+    } cases[] = {
+        {{"a"}, "a", std::nullopt, false},                // the last channel stays
+        {{"a"}, "b", Keys{"a", "b"}, false},
+        {{"a", "b"}, "a", Keys{"b"}, false},
+        {{"a", "b", "c", "d", "e"}, "c", Keys{"a", "b", "d", "e"}, false},
+        {{"a", "b", "c", "d", "e"}, "x", Keys{"a", "b", "c", "d", "e", "x"}, false},
+        {six, "x", std::nullopt, true},                   // a seventh is refused
+        {six, "f", Keys{"a", "b", "c", "d", "e"}, false}, // removing from six is allowed
+        {{}, "a", std::nullopt, false},
+        {{"a", "b", "c", "d", "e", "f", "g"}, "a", std::nullopt, false},
+    };
+    for (const Case& c : cases) {
+        const auto toggle = MVPopOverInfoViewController::toggle(c.selected, c.key);
+        EXPECT_EQ(toggle.keys, c.result) << c.key << " of " << c.selected.size();
+        EXPECT_EQ(toggle.refused, c.refused) << c.key << " of " << c.selected.size();
+    }
+}
+
+class ChannelChooserView : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        chooser.setAlert([this](QWidget*, const QString& text) { alerts.push_back(text); });
+        chooser.setChartView(&chart);
+        chooser.setArrayOfHeaders({{"time", "velocity", "rpm"}, {"rpm", "oil"}});
+        chooser.setArrayOfSelectedKeys({"velocity"});
+        chooser.awakeFromNib();
+        token = world.global.observeSelectedKeys(
+            [this](const Keys&, const Keys& keys) { published.push_back(keys); });
+    }
+
+    void clickRow(int row) {
+        MVTableView* table = chooser.infoTableView()->mainTable();
+        const QRect rect = table->visualRect(table->model()->index(row, 0));
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, rect.center());
+    }
+
+    testing_support::ChartWorld world;
+    QWidget chart;
+    MVPopOverInfoViewController chooser{world.global};
+    std::vector<QString> alerts;
+    std::vector<Keys> published;
+    platform::ObserverToken token;
+};
+
+TEST_F(ChannelChooserView, ClicksToggleChannelsAndRefuseASeventh) {
+    EXPECT_EQ(chooser.size(), QSize(250, 9 * 20 + 50));
+    auto* model = chooser.infoTableView()->model();
+    QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    EXPECT_EQ(model->data(model->index(0, 0)).toString(), "speed");
+    EXPECT_EQ(model->data(model->index(5, 0)).toString(), "utc time");
+    chooser.show();
+
+    clickRow(0);  // the only charted channel stays
+    EXPECT_TRUE(published.empty());
+    clickRow(7);  // rpm
+    clickRow(7);  // a second click on the same row takes it back out
+    ASSERT_EQ(published.size(), 2u);
+    EXPECT_EQ(published[0], (Keys{"velocity", "rpm"}));
+    EXPECT_EQ(published[1], (Keys{"velocity"}));
+    for (int row : {1, 2, 3, 4, 5}) chooser.infoTableView()->tableViewSelected(row);
+    EXPECT_EQ(chooser.arrayOfSelectedKeys().size(), 6u);
+    chooser.infoTableView()->tableViewSelected(8);
+    EXPECT_EQ(alerts, std::vector<QString>{"Maximum number of graph parameters selected."});
+    EXPECT_EQ(chooser.arrayOfSelectedKeys().size(), 6u);
+    EXPECT_EQ(chooser.infoTableView()->arrayOfSelectedHeaders(), chooser.arrayOfSelectedKeys());
+    EXPECT_TRUE(model->isSelected("utc"));
+}
+
+TEST_F(ChannelChooserView, ClicksAreIgnoredWhileTheChartIsBusy) {
+    MVProgressHUD::showHUDAddedTo(&chart, false);
+    chooser.infoTableView()->tableViewSelected(7);
+    EXPECT_TRUE(published.empty());
+    MVProgressHUD::hideHUDForView(&chart, false);
+    chooser.infoTableView()->tableViewSelected(7);
+    EXPECT_EQ(published.size(), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,147 @@
+#include "views/MVChartThumbnailView.h"
+
+#include <QLabel>
+#include <QPixmap>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
+
+MVChartThumbnailView::MVChartThumbnailView(const platform::UserDefaults& defaults,
+                                           std::optional<std::filesystem::path> folder,
+                                           QWidget* parent)
+    : QScrollArea(parent), defaults_(defaults), folder_(std::move(folder)) {
+    setObjectName(QStringLiteral("thumbnailView"));
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setWidgetResizable(false);
+    QPalette black = palette();
+    black.setColor(QPalette::Window, Qt::black);
+    setPalette(black);
+    setAutoFillBackground(true);
+    viewport()->setPalette(black);
+    viewport()->setAutoFillBackground(true);
+    scrollContentView_ = new QWidget;
+    scrollContentView_->resize(0, 0);
+    scrollContentView_->setPalette(black);
+    scrollContentView_->setAutoFillBackground(true);
+    setWidget(scrollContentView_);
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, [this] { boundsDidChange(); });
+}
+
+MVChartThumbnailView::~MVChartThumbnailView() {
+    generationTimer_.cancel();
+    generatorToken_.reset();
+}
+
+void MVChartThumbnailView::updateContentViewWithGraphRange(const MVPlotRange& range, double max,
+                                                           std::vector<MVThumbnailInfo> infos) {
+    infos_ = std::move(infos);
+    contentWidth_ = width();
+    const auto length = static_cast<double>(static_cast<float>(range.length));
+    double documentWidth = contentWidth_;
+    if (length != max && length > 0.0 && max > 0.0 && std::isfinite(max / length)) {
+        documentWidth = max / length * contentWidth_;
+    }
+    scrollContentView_->resize(static_cast<int>(std::lround(documentWidth)), height());
+    startFetchThumbnails();
+}
+
+void MVChartThumbnailView::startFetchThumbnails() {
+    isGenerating_ = true;
+    generateThumbnails();
+}
+
+void MVChartThumbnailView::generateThumbnails() {
+    if (infos_.empty()) return;
+    if (!generator_) {
+        generator_ = std::make_unique<MVThumbnailsGenerator>(defaults_, folder_);
+        generatorToken_ = generator_->observeArrayOfImageAndIndex(
+            [this](const auto&, const MVThumbnailImageAndIndex& frame) { frameArrived(frame); });
+    }
+    generator_->setInfos(infos_);
+    scheduleGeneration();
+}
+
+void MVChartThumbnailView::scheduleGeneration() {
+    generationTimer_.cancel();
+    generationTimer_.start(kGenerationDelay, false, platform::mainQueue(),
+                           [this] { startGeneratingThumbanils(); });
+}
+
+double MVChartThumbnailView::getCurrentScrollViewWidth() const {
+    return scrollContentView_ ? scrollContentView_->width() : 0.0;
+}
+
+void MVChartThumbnailView::updateSubviewsWithGraphRange(const MVPlotRange& range, double max) {
+    const auto length = static_cast<double>(static_cast<float>(range.length));
+    if (length != max && length > 0.0) {
+        scrollThumbnailByPoint(range.location * width() / length);
+    } else {
+        scrollThumbnailByPoint(0.0);
+    }
+}
+
+void MVChartThumbnailView::scrollThumbnailByPoint(double x) {
+    if (!std::isfinite(x)) return;
+    horizontalScrollBar()->setValue(static_cast<int>(std::lround(x)));
+}
+
+void MVChartThumbnailView::removeThumbnails() {
+    isGenerating_ = false;
+    for (QWidget* child : scrollContentView_->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        delete child;
+    }
+    shown_.clear();
+}
+
+void MVChartThumbnailView::startGeneratingThumbanils() {
+    const double x = std::abs(static_cast<double>(horizontalScrollBar()->value()));
+    const auto start = static_cast<std::int64_t>(std::floor(x / kSlotWidth));
+    const auto end = static_cast<std::int64_t>(std::floor((contentWidth_ + x) / kSlotWidth));
+    currentStartIndex_ = start;
+    if (start >= end || !generator_) return;
+    for (std::int64_t i = start; i < end; ++i) {
+        if (!shown_.count(i)) {
+            ++generationRequests_;
+            generator_->startGeneratingThumnailsAtStartIndex(start, end);
+            return;
+        }
+    }
+}
+
+// Slot k lies at k x 160 in the document, wherever the window was when the frame was asked for.
+void MVChartThumbnailView::frameArrived(const MVThumbnailImageAndIndex& frame) {
+    if (!isGenerating_ || infos_.empty()) return;
+    const auto last = static_cast<std::int64_t>(infos_.back().index);
+    if (frame.index < 0 || frame.index > last || frame.index < currentStartIndex_) return;
+    if (!shown_.insert(frame.index).second) return;  // already on screen
+    auto* imageView = new QLabel(scrollContentView_);
+    imageView->setPixmap(QPixmap::fromImage(frame.image));
+    imageView->setGeometry(static_cast<int>(frame.index * kSlotWidth), 0, frame.image.width(),
+                           frame.image.height());
+    imageView->show();
+}
+
+void MVChartThumbnailView::boundsDidChange() {
+    const double origin = horizontalScrollBar()->value();
+    if (std::abs(scrollMoveOffset_.get() - origin) < 1.0) return;
+    scrollMoveOffset_.set(origin);
+    if (isGenerating_ && generator_) scheduleGeneration();
+}
+
+void MVChartThumbnailView::wheelEvent(QWheelEvent* event) {
+    const QPoint delta = event->angleDelta();
+    const int step = delta.x() != 0 ? delta.x() : delta.y();
+    horizontalScrollBar()->setValue(horizontalScrollBar()->value() - step);
+    event->accept();
+}
+
+void MVChartThumbnailView::resizeEvent(QResizeEvent* event) {
+    QScrollArea::resizeEvent(event);
+    // The document is never narrower than the strip: before the first slots arrive its width is
+    // what the slot count is worked out from.
+    scrollContentView_->resize(std::max(scrollContentView_->width(), width()), height());
+}
