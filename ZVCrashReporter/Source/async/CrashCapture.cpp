@@ -4,6 +4,7 @@
 #include "ZVCrashReporter/Source/async/ReportWriter.h"
 #include "ZVCrashReporter/Source/async/SymbolLookup.h"
 
+#include <cstddef>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
@@ -60,7 +61,8 @@ size_t list_threads(zvcrash_thread_slot* slots, size_t capacity) {
         for (long offset = 0; offset < n;) {
             linux_dirent64_header header;
             memcpy(&header, buffer + offset, sizeof header);
-            const char* name = buffer + offset + sizeof header;
+            // The name follows d_type directly (offset 19), not the padded struct.
+            const char* name = buffer + offset + offsetof(linux_dirent64_header, d_type) + 1;
             int32_t tid = 0;
             bool digits = name[0] != '\0';
             for (const char* c = name; *c != '\0'; ++c) {

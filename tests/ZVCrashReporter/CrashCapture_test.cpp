@@ -1,0 +1,150 @@
+// End to end: a child process enables the reporter and crashes; the report it leaves must decode
+// and name the crashing function on top of the crashed thread.
+#include "ZVCrashReporter/Source/ZVCrashReport.h"
+#include "ZVCrashReporter/Source/ZVCrashReportInfo.h"
+#include "ZVCrashReporter/Source/ZVCrashReporter.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ChildCrash {
+    int signal = 0;
+    std::shared_ptr<const ZVCrashReport> report;
+    bool leftTemporary = false;
+};
+
+class CrashCaptureTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+#if defined(__SANITIZE_ADDRESS__)
+        GTEST_SKIP() << "the sanitizer runtime owns the crash signals";
+#endif
+        std::string templ = (fs::temp_directory_path() / "zvcrash_capture.XXXXXX").string();
+        ASSERT_NE(mkdtemp(templ.data()), nullptr);
+        base_ = templ;
+    }
+    void TearDown() override {
+        std::error_code ec;
+        if (!base_.empty()) fs::remove_all(base_, ec);
+    }
+
+    ChildCrash run(const std::vector<std::string>& args) {
+        std::vector<std::string> all{ZVCRASH_CRASH_CHILD, args[0], base_.string()};
+        all.insert(all.end(), args.begin() + 1, args.end());
+        std::vector<char*> argv;
+        for (std::string& a : all) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const pid_t child = fork();
+        if (child == 0) {
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        ChildCrash crash;
+        crash.signal = WIFSIGNALED(status) ? WTERMSIG(status) : -WEXITSTATUS(status);
+        ZVCrashReporterConfig config;
+        config.basePath = base_;
+        ZVCrashReporter reader("crash_child", "1.0", std::nullopt, config);
+        if (auto data = reader.loadPendingCrashReportData()) {
+            ZVCrashReporterError error;
+            crash.report = ZVCrashReport::initWithData(*data, &error);
+        }
+        for (const auto& entry : fs::directory_iterator(reader.crashReportDirectory())) {
+            if (entry.path().filename() != "live_report.zvcrash" && entry.is_regular_file()) {
+                crash.leftTemporary = true;
+            }
+        }
+        return crash;
+    }
+
+    fs::path base_;
+};
+
+std::shared_ptr<const ZVCrashReportThreadInfo> crashedThread(const ZVCrashReport& report) {
+    for (const auto& thread : report.threads()) {
+        if (thread->crashed()) return thread;
+    }
+    return nullptr;
+}
+
+std::vector<std::string> frameNames(const ZVCrashReportThreadInfo& thread) {
+    std::vector<std::string> names;
+    for (const auto& frame : thread.stackFrames()) {
+        names.push_back(frame->symbolInfo() ? frame->symbolInfo()->symbolName() : "?");
+    }
+    return names;
+}
+
+struct CrashCase {
+    const char* mode;
+    int signal;
+    const char* signalName;
+    const char* code;
+    const char* function;
+    bool onTop;  // otherwise below the C library's frames
+};
+
+TEST_F(CrashCaptureTest, EachCrashLeavesAReportNamingTheCrashingFunction) {
+    const CrashCase cases[] = {
+        {"segv", SIGSEGV, "SIGSEGV", "SEGV_MAPERR", "crash_segv", true},
+        {"bus", SIGBUS, "SIGBUS", "BUS_ADRERR", "crash_bus", true},
+        {"ill", SIGILL, "SIGILL", "ILL_ILLOPN", "crash_ill", true},
+        {"fpe", SIGFPE, "SIGFPE", "FPE_INTDIV", "crash_fpe", true},
+        {"abrt", SIGABRT, "SIGABRT", "SI_TKILL", "crash_abrt", false},
+        {"trap", SIGTRAP, "SIGTRAP", "SI_KERNEL", "crash_trap", true},
+    };
+    for (const CrashCase& c : cases) {
+        SCOPED_TRACE(c.mode);
+        const ChildCrash crash = run({c.mode});
+        EXPECT_EQ(crash.signal, c.signal);
+        ASSERT_NE(crash.report, nullptr);
+        EXPECT_FALSE(crash.leftTemporary);
+        EXPECT_EQ(crash.report->signalInfo()->name(), c.signalName);
+        EXPECT_EQ(crash.report->signalInfo()->code(), c.code);
+        const auto thread = crashedThread(*crash.report);
+        ASSERT_NE(thread, nullptr);
+        EXPECT_FALSE(thread->registers().empty());
+        const std::vector<std::string> names = frameNames(*thread);
+        ASSERT_FALSE(names.empty());
+        if (c.onTop) {
+            EXPECT_EQ(names.front(), c.function);
+        } else {
+            EXPECT_NE(std::find(names.begin(), names.end(), c.function), names.end())
+                << testing::PrintToString(names);
+        }
+        // The compiler may move the crash calls into main's cold part ("main.cold").
+        EXPECT_NE(std::find_if(names.begin(), names.end(),
+                               [](const std::string& n) { return n.rfind("main", 0) == 0; }),
+                  names.end())
+            << testing::PrintToString(names);
+    }
+}
+
+TEST_F(CrashCaptureTest, ParkedThreadsAreCapturedWithTheirBlockingFunction) {
+    const ChildCrash crash = run({"segv", "--threads", "20"});
+    EXPECT_EQ(crash.signal, SIGSEGV);
+    ASSERT_NE(crash.report, nullptr);
+    ASSERT_EQ(crash.report->threads().size(), 21u);
+    size_t crashed = 0, parked = 0;
+    for (const auto& thread : crash.report->threads()) {
+        crashed += thread->crashed() ? 1 : 0;
+        const std::vector<std::string> names = frameNames(*thread);
+        if (std::find(names.begin(), names.end(), "park_worker") != names.end()) ++parked;
+    }
+    EXPECT_EQ(crashed, 1u);
+    EXPECT_EQ(parked, 20u);
+}
+
+}  // namespace

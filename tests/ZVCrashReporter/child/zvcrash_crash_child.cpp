@@ -1,0 +1,65 @@
+// Crash helper of the capture tests: enables the crash reporter (symbol tables) under the folder
+// given, then crashes the way the mode names, in an extern "C" function of that name.
+// usage: zvcrash_crash_child MODE BASE [--threads N]
+// Modes: segv bus ill fpe abrt trap. With --threads, N workers are parked in park_worker first.
+#include "ZVCrashReporter/Source/ZVCrashReporter.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <pthread.h>
+#include <string>
+#include <sys/mman.h>
+#include <unistd.h>
+
+extern "C" {
+int* volatile g_nowhere = nullptr;
+volatile int g_zero = 0;
+std::atomic<int> g_parked{0};
+
+__attribute__((noinline)) void crash_segv() { *g_nowhere = 1; }
+__attribute__((noinline)) void crash_fpe() { g_zero = 10 / g_zero; }
+__attribute__((noinline)) void crash_ill() { __builtin_trap(); }
+__attribute__((noinline)) void crash_trap() { asm volatile("int3"); }
+__attribute__((noinline)) void crash_abrt() { std::abort(); }
+__attribute__((noinline)) void crash_bus(const char* base) {
+    const std::string path = std::string(base) + "/truncated";
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+    auto* map = static_cast<volatile char*>(mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0));
+    map[0] = 1;
+}
+__attribute__((noinline)) void* park_worker(void*) {
+    g_parked.fetch_add(1);
+    for (;;) pause();
+    return nullptr;
+}
+}
+
+int main(int argc, char** argv) {
+    if (argc < 3) return 2;
+    const std::string mode = argv[1];
+    ZVCrashReporterConfig config;
+    config.symbolicationStrategy = 1;
+    config.basePath = argv[2];
+    ZVCrashReporter reporter("crash_child", "1.0", std::nullopt, config);
+    ZVCrashReporterError error;
+    if (!reporter.enableCrashReporter(&error)) {
+        std::fprintf(stderr, "enable failed: %s\n", error.localizedDescription.c_str());
+        return 3;
+    }
+    int workers = argc >= 5 && std::strcmp(argv[3], "--threads") == 0 ? std::atoi(argv[4]) : 0;
+    for (int i = 0; i < workers; ++i) {
+        pthread_t thread;
+        pthread_create(&thread, nullptr, park_worker, nullptr);
+    }
+    while (g_parked.load() < workers) sched_yield();
+    if (mode == "segv") crash_segv();
+    if (mode == "fpe") crash_fpe();
+    if (mode == "ill") crash_ill();
+    if (mode == "trap") crash_trap();
+    if (mode == "abrt") crash_abrt();
+    if (mode == "bus") crash_bus(argv[2]);
+    return 4;
+}
