@@ -3,12 +3,15 @@
 #include "ZVCrashReporter/Source/ZVCrashReport.h"
 #include "ZVCrashReporter/Source/ZVCrashReportInfo.h"
 #include "ZVCrashReporter/Source/ZVCrashReporter.h"
+#include "ZVCrashReporter/Source/async/CrashSignalDispatch.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <csignal>
+#include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -145,6 +148,73 @@ TEST_F(CrashCaptureTest, ParkedThreadsAreCapturedWithTheirBlockingFunction) {
     }
     EXPECT_EQ(crashed, 1u);
     EXPECT_EQ(parked, 20u);
+}
+
+TEST_F(CrashCaptureTest, TwoThreadsCrashingTogetherLeaveOneReportWithOneCrashedThread) {
+    const ChildCrash crash = run({"two"});
+    EXPECT_EQ(crash.signal, SIGSEGV);
+    ASSERT_NE(crash.report, nullptr);
+    EXPECT_FALSE(crash.leftTemporary);
+    size_t crashed = 0;
+    for (const auto& thread : crash.report->threads()) crashed += thread->crashed() ? 1 : 0;
+    EXPECT_EQ(crashed, 1u);
+    const std::vector<std::string> names = frameNames(*crashedThread(*crash.report));
+    ASSERT_FALSE(names.empty());
+    EXPECT_EQ(names.front(), "crash_segv");
+}
+
+TEST_F(CrashCaptureTest, AThreadBlockingTheCaptureSignalIsListedWithoutFrames) {
+    const ChildCrash crash = run({"blocked", "--threads", "2"});
+    EXPECT_EQ(crash.signal, SIGSEGV);
+    ASSERT_NE(crash.report, nullptr);
+    ASSERT_EQ(crash.report->threads().size(), 4u);
+    size_t frameless = 0;
+    for (const auto& thread : crash.report->threads()) frameless += thread->stackFrames().empty() ? 1 : 0;
+    EXPECT_EQ(frameless, 1u);
+}
+
+TEST_F(CrashCaptureTest, AFaultInTheUserCallbackKeepsTheWholeReport) {
+    const ChildCrash crash = run({"callback"});
+    EXPECT_EQ(crash.signal, SIGSEGV);
+    ASSERT_NE(crash.report, nullptr);
+    EXPECT_EQ(frameNames(*crashedThread(*crash.report)).front(), "crash_segv");
+}
+
+TEST_F(CrashCaptureTest, ControllerPathsInAFreshProcess) {
+    // live: a report of the caller, crashed, SIGTRAP/TRAP_TRACE, its temporary file gone.
+    // twice: a second enable fails with code 3.
+    for (const char* mode : {"live", "twice"}) {
+        SCOPED_TRACE(mode);
+        EXPECT_EQ(run({mode}).signal, 0);
+    }
+}
+
+TEST_F(CrashCaptureTest, AReportFolderThatCannotBeMadeFailsWithTheErrno) {
+    const fs::path blocker = base_ / "file";
+    { std::ofstream(blocker) << "x"; }
+    ZVCrashReporterConfig config;
+    config.basePath = blocker;
+    ZVCrashReporter reporter("app", "1", std::nullopt, config);
+    ZVCrashReporterError error;
+    EXPECT_FALSE(reporter.enableCrashReporter(&error));
+    EXPECT_EQ(error.code, ZVCrashReporterErrorOperatingSystem);
+    EXPECT_EQ(error.underlyingPosixError, ENOTDIR);
+    struct sigaction current {};
+    sigaction(SIGSEGV, nullptr, &current);
+    EXPECT_NE(current.sa_sigaction, &crash_signal_entry);
+}
+
+TEST(CrashReporterConfigTest, PathsReplaceSlashesInTheIdentifierAndCallbacksNeedVersion0) {
+    ZVCrashReporterConfig config;
+    config.basePath = "/base";
+    ZVCrashReporter reporter("org/app", "1", std::nullopt, config);
+    EXPECT_EQ(reporter.crashReportDirectory(), fs::path("/base") / ZVCrashReporter::kDataDirectoryName / "org_app");
+    EXPECT_EQ(reporter.crashReportPath().filename(), "live_report.zvcrash");
+    EXPECT_EQ(reporter.queuedCrashReportDirectory().filename(), "queued_reports");
+    EXPECT_FALSE(reporter.hasPendingCrashReport());
+    ZVCrashReporterCallbacks callbacks;
+    callbacks.version = 1;
+    EXPECT_FALSE(reporter.setCrashCallbacks(callbacks));
 }
 
 }  // namespace

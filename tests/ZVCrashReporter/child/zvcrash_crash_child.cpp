@@ -1,8 +1,16 @@
 // Crash helper of the capture tests: enables the crash reporter (symbol tables) under the folder
 // given, then crashes the way the mode names, in an extern "C" function of that name.
 // usage: zvcrash_crash_child MODE BASE [--threads N]
-// Modes: segv bus ill fpe abrt trap. With --threads, N workers are parked in park_worker first.
+// Modes: segv bus ill fpe abrt trap crash that way; two: two threads fault together; blocked: a
+// worker blocks the capture signal, then segv; callback: the user handler faults; live: writes a
+// live report and exits 0 when it decodes with the caller as crashed thread; twice: a second
+// enable must fail with code 3 (exit 0). With --threads, N workers are parked first.
+#include "ZVCrashReporter/Source/ZVCrashReport.h"
+#include "ZVCrashReporter/Source/ZVCrashReportInfo.h"
 #include "ZVCrashReporter/Source/ZVCrashReporter.h"
+
+#include <csignal>
+#include <filesystem>
 
 #include <atomic>
 #include <cstdio>
@@ -30,6 +38,21 @@ __attribute__((noinline)) void crash_bus(const char* base) {
     auto* map = static_cast<volatile char*>(mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0));
     map[0] = 1;
 }
+__attribute__((noinline)) void* crash_worker(void*) {
+    while (g_parked.load() < 2) {
+    }
+    crash_segv();
+    return nullptr;
+}
+__attribute__((noinline)) void* blocked_worker(void*) {
+    sigset_t all;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, nullptr);
+    g_parked.fetch_add(1);
+    for (;;) pause();
+    return nullptr;
+}
+void faulting_callback(siginfo_t*, ucontext_t*, void*) { crash_segv(); }
 __attribute__((noinline)) void* park_worker(void*) {
     g_parked.fetch_add(1);
     for (;;) pause();
@@ -44,6 +67,11 @@ int main(int argc, char** argv) {
     config.symbolicationStrategy = 1;
     config.basePath = argv[2];
     ZVCrashReporter reporter("crash_child", "1.0", std::nullopt, config);
+    if (mode == "callback") {
+        ZVCrashReporterCallbacks callbacks;
+        callbacks.handler = faulting_callback;
+        if (!reporter.setCrashCallbacks(callbacks)) return 5;
+    }
     ZVCrashReporterError error;
     if (!reporter.enableCrashReporter(&error)) {
         std::fprintf(stderr, "enable failed: %s\n", error.localizedDescription.c_str());
@@ -55,7 +83,38 @@ int main(int argc, char** argv) {
         pthread_create(&thread, nullptr, park_worker, nullptr);
     }
     while (g_parked.load() < workers) sched_yield();
-    if (mode == "segv") crash_segv();
+    if (mode == "twice") {
+        ZVCrashReporter second("other", "1.0", std::nullopt, config);
+        ZVCrashReporterError again;
+        return !second.enableCrashReporter(&again) && again.code == 3 ? 0 : 1;
+    }
+    if (mode == "live") {
+        ZVCrashReporterError liveError;
+        const auto data = reporter.generateLiveReport(&liveError);
+        if (!data) return 6;
+        const auto report = ZVCrashReport::initWithData(*data, &liveError);
+        if (!report || report->signalInfo()->name() != "SIGTRAP" ||
+            report->signalInfo()->code() != "TRAP_TRACE") return 7;
+        size_t crashed = 0;
+        for (const auto& thread : report->threads()) crashed += thread->crashed() ? 1 : 0;
+        for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::temp_directory_path())) {
+            if (entry.path().filename().string().rfind("live_crash_report.", 0) == 0) return 8;
+        }
+        return crashed == 1 && !reporter.hasPendingCrashReport() ? 0 : 9;
+    }
+    if (mode == "two") {
+        pthread_t a, b;
+        pthread_create(&a, nullptr, crash_worker, nullptr);
+        pthread_create(&b, nullptr, crash_worker, nullptr);
+        g_parked.fetch_add(2);
+        pthread_join(a, nullptr);
+    }
+    if (mode == "blocked") {
+        pthread_t thread;
+        pthread_create(&thread, nullptr, blocked_worker, nullptr);
+        while (g_parked.load() < workers + 1) sched_yield();
+    }
+    if (mode == "segv" || mode == "blocked" || mode == "callback") crash_segv();
     if (mode == "fpe") crash_fpe();
     if (mode == "ill") crash_ill();
     if (mode == "trap") crash_trap();
