@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -50,6 +51,8 @@ protected:
         argv.push_back(nullptr);
         const pid_t child = fork();
         if (child == 0) {
+            const rlimit noCore{0, 0};  // a core dump only slows the test down
+            setrlimit(RLIMIT_CORE, &noCore);
             execv(argv[0], argv.data());
             _exit(127);
         }
