@@ -220,4 +220,34 @@ TEST(CrashReporterConfigTest, PathsReplaceSlashesInTheIdentifierAndCallbacksNeed
     EXPECT_FALSE(reporter.setCrashCallbacks(callbacks));
 }
 
+TEST_F(CrashCaptureTest, UncaughtCxxExceptionsCarryTheirTypeReasonAndThrowSite) {
+    struct Case {
+        const char* mode;
+        const char* name;
+        const char* reason;
+    };
+    for (const Case& c : {Case{"cxx", "std::runtime_error", "boom"}, Case{"throw42", "int", ""}}) {
+        SCOPED_TRACE(c.mode);
+        const ChildCrash crash = run({c.mode});
+        EXPECT_EQ(crash.signal, SIGABRT);
+        ASSERT_NE(crash.report, nullptr);
+        ASSERT_TRUE(crash.report->hasExceptionInfo());
+        const auto& exception = *crash.report->exceptionInfo();
+        EXPECT_EQ(exception.exceptionName(), c.name);
+        EXPECT_EQ(exception.exceptionReason(), c.reason);
+        ASSERT_TRUE(exception.stackFrames().has_value());
+        ASSERT_FALSE(exception.stackFrames()->empty());
+        const auto& top = exception.stackFrames()->front();
+        ASSERT_NE(top->symbolInfo(), nullptr);
+        EXPECT_EQ(top->symbolInfo()->symbolName(), "crash_throw");
+    }
+}
+
+TEST_F(CrashCaptureTest, TerminateWithoutAnExceptionCallsNoHandler) {
+    const ChildCrash crash = run({"terminate"});
+    EXPECT_EQ(crash.signal, SIGABRT);
+    ASSERT_NE(crash.report, nullptr);
+    EXPECT_FALSE(crash.report->hasExceptionInfo());
+}
+
 }  // namespace

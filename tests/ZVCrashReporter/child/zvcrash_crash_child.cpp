@@ -4,10 +4,12 @@
 // Modes: segv bus ill fpe abrt trap crash that way; two: two threads fault together; blocked: a
 // worker blocks the capture signal, then segv; callback: the user handler faults; live: writes a
 // live report and exits 0 when it decodes with the caller as crashed thread; twice: a second
-// enable must fail with code 3 (exit 0). With --threads, N workers are parked first.
+// enable must fail with code 3 (exit 0); cxx, throw42: an uncaught C++ exception on a worker;
+// terminate: std::terminate() with no exception. With --threads, N workers are parked first.
 #include "ZVCrashReporter/Source/ZVCrashReport.h"
 #include "ZVCrashReporter/Source/ZVCrashReportInfo.h"
 #include "ZVCrashReporter/Source/ZVCrashReporter.h"
+#include "ZevOzozidZeroduv/ZevOzozidZeroduv/CXXException/ZVTZeroduvCXXExceptionWrapperException.h"
 
 #include <csignal>
 #include <filesystem>
@@ -18,6 +20,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <pthread.h>
+#include <stdexcept>
 #include <string>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -52,6 +55,20 @@ __attribute__((noinline)) void* blocked_worker(void*) {
     for (;;) pause();
     return nullptr;
 }
+__attribute__((noinline)) void crash_throw(bool number) {
+    if (number) throw 42;
+    throw std::runtime_error("boom");
+}
+void* throw_worker(void* number) {
+    crash_throw(number != nullptr);
+    return nullptr;
+}
+// As the crashes service does: the wrapper goes to the reporter's uncaught-exception slot.
+void cxx_handler(const ZVTZeroduvCXXExceptionInfo* info) {
+    const ZVTZeroduvCXXExceptionWrapperException wrapper(info);
+    if (auto slot = ZVCrashReporter::uncaughtExceptionHandler()) slot(wrapper.record());
+    std::abort();
+}
 void faulting_callback(siginfo_t*, ucontext_t*, void*) { crash_segv(); }
 __attribute__((noinline)) void* park_worker(void*) {
     g_parked.fetch_add(1);
@@ -83,6 +100,13 @@ int main(int argc, char** argv) {
         pthread_create(&thread, nullptr, park_worker, nullptr);
     }
     while (g_parked.load() < workers) sched_yield();
+    if (mode == "cxx" || mode == "throw42" || mode == "terminate") {
+        ZVTZeroduvUncaughtCXXExceptionHandlerManager::addCXXExceptionHandler(cxx_handler);
+        if (mode == "terminate") std::terminate();
+        pthread_t thread;
+        pthread_create(&thread, nullptr, throw_worker, mode == "throw42" ? &g_parked : nullptr);
+        pthread_join(thread, nullptr);
+    }
     if (mode == "twice") {
         ZVCrashReporter second("other", "1.0", std::nullopt, config);
         ZVCrashReporterError again;
