@@ -5,7 +5,8 @@
 // worker blocks the capture signal, then segv; callback: the user handler faults; live: writes a
 // live report and exits 0 when it decodes with the caller as crashed thread; twice: a second
 // enable must fail with code 3 (exit 0); cxx, throw42: an uncaught C++ exception on a worker;
-// terminate: std::terminate() with no exception. With --threads, N workers are parked first.
+// terminate: std::terminate() with no exception; bench: segv, the user callback writes the
+// nanoseconds from the fault to the report closed into BASE/elapsed. With --threads, N workers are parked first.
 #include "ZVCrashReporter/Source/ZVCrashReport.h"
 #include "ZVCrashReporter/Source/ZVCrashReportInfo.h"
 #include "ZVCrashReporter/Source/ZVCrashReporter.h"
@@ -18,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <pthread.h>
 #include <stdexcept>
@@ -69,6 +71,20 @@ void cxx_handler(const ZVTZeroduvCXXExceptionInfo* info) {
     if (auto slot = ZVCrashReporter::uncaughtExceptionHandler()) slot(wrapper.record());
     std::abort();
 }
+// bench: the fault's time, and a callback that writes the time from fault to report closed.
+int64_t g_fault_ns = 0;
+char g_elapsed_path[512];
+int64_t monotonic_ns() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+void stamping_callback(siginfo_t*, ucontext_t*, void*) {
+    char text[32];
+    const int n = std::snprintf(text, sizeof text, "%lld", static_cast<long long>(monotonic_ns() - g_fault_ns));
+    const int fd = open(g_elapsed_path, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd >= 0 && write(fd, text, static_cast<size_t>(n)) > 0) close(fd);
+}
 void faulting_callback(siginfo_t*, ucontext_t*, void*) { crash_segv(); }
 __attribute__((noinline)) void* park_worker(void*) {
     g_parked.fetch_add(1);
@@ -84,6 +100,12 @@ int main(int argc, char** argv) {
     config.symbolicationStrategy = 1;
     config.basePath = argv[2];
     ZVCrashReporter reporter("crash_child", "1.0", std::nullopt, config);
+    if (mode == "bench") {
+        std::snprintf(g_elapsed_path, sizeof g_elapsed_path, "%s/elapsed", argv[2]);
+        ZVCrashReporterCallbacks callbacks;
+        callbacks.handler = stamping_callback;
+        reporter.setCrashCallbacks(callbacks);
+    }
     if (mode == "callback") {
         ZVCrashReporterCallbacks callbacks;
         callbacks.handler = faulting_callback;
@@ -138,7 +160,8 @@ int main(int argc, char** argv) {
         pthread_create(&thread, nullptr, blocked_worker, nullptr);
         while (g_parked.load() < workers + 1) sched_yield();
     }
-    if (mode == "segv" || mode == "blocked" || mode == "callback") crash_segv();
+    if (mode == "bench") g_fault_ns = monotonic_ns();
+    if (mode == "segv" || mode == "blocked" || mode == "callback" || mode == "bench") crash_segv();
     if (mode == "fpe") crash_fpe();
     if (mode == "ill") crash_ill();
     if (mode == "trap") crash_trap();
