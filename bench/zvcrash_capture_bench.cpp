@@ -49,3 +49,4 @@ void BM_CrashToReportClosed(benchmark::State& state) {
 BENCHMARK(BM_CrashToReportClosed)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(15);
 
 }  // namespace
+BENCHMARK_MAIN();
