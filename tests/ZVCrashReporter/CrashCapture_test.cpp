@@ -53,6 +53,7 @@ protected:
         if (child == 0) {
             const rlimit noCore{0, 0};  // a core dump only slows the test down
             setrlimit(RLIMIT_CORE, &noCore);
+            setenv("TMPDIR", base_.c_str(), 1);  // live reports' temporary files land here
             execv(argv[0], argv.data());
             _exit(127);
         }
