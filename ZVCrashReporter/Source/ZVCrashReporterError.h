@@ -16,4 +16,6 @@ struct ZVCrashReporterError {
     std::string domain = ZVCrashReporterErrorDomain;
     int code = ZVCrashReporterErrorUnknown;
     std::string localizedDescription;
+    // Operating-system failures (code 1): the errno, in the POSIX domain; 0 when none is attached.
+    int underlyingPosixError = 0;
 };

@@ -1,0 +1,275 @@
+#include "ZVCrashReporter/Source/ZVCrashReporter.h"
+
+#include "ZVCrashReporter/Source/ZVCrashSignalHandler.h"
+#include "ZVCrashReporter/Source/ZVCrashWriterSetup.h"
+#include "ZVCrashReporter/Source/ZVLoadedImages.h"
+#include "ZVCrashReporter/Source/async/CrashCallback.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
+
+namespace {
+
+std::mutex g_enableMutex;
+bool g_enabled = false;
+std::atomic<ZVCrashUncaughtExceptionHandler> g_uncaughtHandler{nullptr};
+std::atomic_flag g_exceptionRecorded = ATOMIC_FLAG_INIT;
+
+// Everything here lives until the process ends: a crash may read it at any time.
+struct ProcessCrashState {
+    loaded_image_list images{};
+    zvcrash_crash_context context{};
+    ZVCrashWriterSetup setup;
+    std::string reportPath, tempPath;
+    std::mutex customDataMutex;
+    std::vector<std::unique_ptr<std::vector<uint8_t>>> customDataCopies;
+    std::vector<std::unique_ptr<zvcrash_custom_data>> customDataRecords;
+    std::mutex liveMutex;
+    zvcrash_capture_area liveArea{};
+};
+
+ProcessCrashState& processState() {
+    static ProcessCrashState* state = [] {
+        auto* s = new ProcessCrashState();
+        zvcrash_async_memory_setup();
+        loaded_image_list_init(&s->images, zvcrash_async_task_self());
+        loaded_image_list_add_loaded_images(&s->images);
+        return s;
+    }();
+    return *state;
+}
+
+void fail(ZVCrashReporterError* error, int code, const std::string& text, int err = 0) {
+    if (error == nullptr) return;
+    *error = ZVCrashReporterError{};
+    error->code = code;
+    error->localizedDescription = text;
+    error->underlyingPosixError = err;
+}
+
+bool areaComplete(const zvcrash_capture_area& a) {
+    return a.slots && a.threads && a.frames && a.names && a.images && a.image_records;
+}
+
+// Publishes a copy of the bytes to the writer state. Earlier copies are kept: a crash on
+// another thread may still be reading one.
+void publishCustomData(zvcrash_writer_state* writer, const std::optional<std::vector<uint8_t>>& data) {
+    ProcessCrashState& state = processState();
+    std::lock_guard<std::mutex> lock(state.customDataMutex);
+    if (!data) {
+        writer->custom_data.store(nullptr, std::memory_order_release);
+        return;
+    }
+    state.customDataCopies.push_back(std::make_unique<std::vector<uint8_t>>(*data));
+    state.customDataRecords.push_back(std::make_unique<zvcrash_custom_data>(
+        zvcrash_custom_data{state.customDataCopies.back()->data(), data->size()}));
+    writer->custom_data.store(state.customDataRecords.back().get(), std::memory_order_release);
+}
+
+std::filesystem::path cacheBase() {
+    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg != nullptr && *xdg != '\0') return xdg;
+    const char* home = std::getenv("HOME");
+    return std::filesystem::path(home != nullptr ? home : "/tmp") / ".cache";
+}
+
+}  // namespace
+
+ZVCrashReporter::ZVCrashReporter(ZVCrashReporterConfig config)
+    : ZVCrashReporter(program_invocation_short_name, "", std::nullopt, std::move(config)) {}
+
+ZVCrashReporter::ZVCrashReporter(std::string identifier, std::string version,
+                                 std::optional<std::string> marketingVersion,
+                                 ZVCrashReporterConfig config)
+    : config_(std::move(config)), identifier_(std::move(identifier)), version_(std::move(version)),
+      marketingVersion_(std::move(marketingVersion)) {
+    std::string folder = identifier_;
+    for (char& c : folder) {
+        if (c == '/') c = '_';
+    }
+    directory_ = config_.basePath.value_or(cacheBase()) / kDataDirectoryName / folder;
+}
+
+ZVCrashReporter& ZVCrashReporter::sharedReporter() {
+    static ZVCrashReporter* reporter = new ZVCrashReporter();
+    return *reporter;
+}
+
+bool ZVCrashReporter::hasPendingCrashReport() const {
+    std::error_code ec;
+    return std::filesystem::exists(crashReportPath(), ec);
+}
+
+std::optional<std::vector<uint8_t>> ZVCrashReporter::loadPendingCrashReportData(
+    ZVCrashReporterError* error) const {
+    std::ifstream in(crashReportPath(), std::ios::binary);
+    if (!in) {
+        fail(error, ZVCrashReporterErrorOperatingSystem, "The pending crash report cannot be read", errno);
+        return std::nullopt;
+    }
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+bool ZVCrashReporter::purgePendingCrashReport(ZVCrashReporterError* error) const {
+    std::error_code ec;
+    if (!std::filesystem::remove(crashReportPath(), ec)) {
+        fail(error, ZVCrashReporterErrorOperatingSystem,
+             ec ? ec.message() : "The pending crash report does not exist", ec ? ec.value() : ENOENT);
+        return false;
+    }
+    return true;
+}
+
+bool ZVCrashReporter::populateDirectories(ZVCrashReporterError* error) const {
+    for (const auto& folder : {crashReportDirectory(), queuedCrashReportDirectory()}) {
+        std::error_code ec;
+        std::filesystem::create_directories(folder, ec);
+        if (ec) {
+            fail(error, ZVCrashReporterErrorOperatingSystem, ec.message(), ec.value());
+            return false;
+        }
+        std::filesystem::permissions(folder, std::filesystem::perms(0755), ec);
+    }
+    return true;
+}
+
+bool ZVCrashReporter::enableCrashReporter(ZVCrashReporterError* error) {
+    std::lock_guard<std::mutex> lock(g_enableMutex);
+    if (g_enabled) {
+        fail(error, ZVCrashReporterErrorAlreadyEnabled, "A ZVCrashReporter instance has already been enabled");
+        return false;
+    }
+    g_enabled = true;
+    if (!populateDirectories(error)) return false;
+    ProcessCrashState& state = processState();
+    zvcrash_crash_context& context = state.context;
+    state.reportPath = crashReportPath().string();
+    state.tempPath = (crashReportDirectory() / ".live_report.zvcrash.partial").string();
+    context.report_path = state.reportPath.c_str();
+    context.temp_path = state.tempPath.c_str();
+    state.setup.setup(&context.writer, identifier_, version_, marketingVersion_,
+                      static_cast<uint32_t>(config_.symbolicationStrategy & 3), false);
+    if (customData_) publishCustomData(&context.writer, customData_);
+    context.capture = zvcrash_capture_area_make(&state.images);
+    if (!areaComplete(context.capture)) {
+        fail(error, ZVCrashReporterErrorOperatingSystem, "Failed to reserve crash-time memory", ENOMEM);
+        return false;
+    }
+    context.capture.capture_signal = zvcrash_install_capture_signal();
+    if (config_.signalHandlerType <= 1) {
+        for (int signo : ZVCRASH_CRASH_SIGNALS) {
+            if (!ZVCrashSignalHandler::sharedHandler().registerHandlerForSignal(
+                    signo, signal_crash_callback, &context, error)) {
+                return false;
+            }
+        }
+    }
+    if (config_.shouldRegisterUncaughtExceptionHandler) {
+        setUncaughtExceptionHandler(&ZVCrashReporter::recordUncaughtExceptionAndAbort);
+    }
+    enabled_ = true;
+    return true;
+}
+
+bool ZVCrashReporter::setCrashCallbacks(const ZVCrashReporterCallbacks& callbacks) {
+    if (enabled_ || callbacks.version != 0) return false;
+    zvcrash_crash_context& context = processState().context;
+    context.handler_context.store(callbacks.context, std::memory_order_release);
+    context.handler.store(callbacks.handler, std::memory_order_release);
+    return true;
+}
+
+void ZVCrashReporter::setCustomData(std::optional<std::vector<uint8_t>> data) {
+    customData_ = std::move(data);
+    if (enabled_) publishCustomData(&processState().context.writer, customData_);
+}
+
+ZVCrashUncaughtExceptionHandler ZVCrashReporter::uncaughtExceptionHandler() {
+    return g_uncaughtHandler.load(std::memory_order_acquire);
+}
+
+void ZVCrashReporter::setUncaughtExceptionHandler(ZVCrashUncaughtExceptionHandler handler) {
+    g_uncaughtHandler.store(handler, std::memory_order_release);
+}
+
+void ZVCrashReporter::recordUncaughtExceptionAndAbort(const ZVCrashExceptionRecord& exception) {
+    if (g_exceptionRecorded.test_and_set()) return;
+    // Kept for the rest of the process: the crash report reads it.
+    auto* name = new std::string(exception.name);
+    auto* reason = new std::string(exception.reason);
+    auto* stack = new std::vector<uint64_t>(exception.returnAddresses);
+    auto* record = new zvcrash_recorded_exception{name->c_str(), reason->c_str(), stack->data(), stack->size()};
+    processState().context.writer.exception.store(record, std::memory_order_release);
+    std::abort();
+}
+
+namespace {
+
+struct LiveWrite {
+    zvcrash_capture_area* area;
+    const zvcrash_writer_state* writer;
+    crash_output_file* out;
+    zvcrash_signal_record signal;
+    zvcrash_error_t result;
+};
+
+int writeLiveReport(zvcrash_async_thread_state* state, void* context) {
+    auto* live = static_cast<LiveWrite*>(context);
+    live->result = zvcrash_capture_write_report(live->area, live->writer, state, &live->signal, live->out);
+    zvcrash_capture_release_threads();
+    return 0;
+}
+
+}  // namespace
+
+std::optional<std::vector<uint8_t>> ZVCrashReporter::generateLiveReport(ZVCrashReporterError* error) {
+    const uint64_t caller = reinterpret_cast<uint64_t>(__builtin_return_address(0));
+    ProcessCrashState& state = processState();
+    std::lock_guard<std::mutex> lock(state.liveMutex);
+    if (state.liveArea.slots == nullptr) state.liveArea = zvcrash_capture_area_make(&state.images);
+    if (!areaComplete(state.liveArea)) {
+        fail(error, ZVCrashReporterErrorOperatingSystem, "Failed to reserve crash-time memory", ENOMEM);
+        return std::nullopt;
+    }
+    state.liveArea.capture_signal = state.context.capture.capture_signal;
+    std::string path = (std::filesystem::temp_directory_path() / "live_crash_report.XXXXXX").string();
+    const int fd = mkstemp(path.data());
+    if (fd < 0) {
+        fail(error, ZVCrashReporterErrorOperatingSystem, "Failed to create temporary path", errno);
+        return std::nullopt;
+    }
+    ZVCrashWriterSetup setup;
+    zvcrash_writer_state writer{};
+    setup.setup(&writer, identifier_, version_, marketingVersion_,
+                static_cast<uint32_t>(config_.symbolicationStrategy & 3), true);
+    zvcrash_custom_data custom{};
+    if (customData_) {
+        custom = zvcrash_custom_data{customData_->data(), customData_->size()};
+        writer.custom_data.store(&custom);
+    }
+    crash_output_file out;
+    crash_output_file_init(&out, fd, ZVCRASH_REPORT_CAP);
+    LiveWrite live{&state.liveArea, &writer, &out, zvcrash_signal_record{SIGTRAP, TRAP_TRACE, caller},
+                   ZVCRASH_EUNKNOWN};
+    capture_current_thread_state(writeLiveReport, &live);
+    crash_output_file_close(&out);
+    std::optional<std::vector<uint8_t>> data;
+    if (live.result != ZVCRASH_ESUCCESS) {
+        std::fprintf(stderr, "[ZVCrashReporter] Write failed with error %s\n", zvcrash_async_strerror(live.result));
+        fail(error, ZVCrashReporterErrorUnknown, "Failed to write the crash report to disk");
+    } else {
+        std::ifstream in(path, std::ios::binary);
+        if (in) data = std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+        else fail(error, ZVCrashReporterErrorUnknown, "Unable to open live crash report for reading");
+    }
+    if (unlink(path.c_str()) != 0) {
+        std::fprintf(stderr, "[ZVCrashReporter] Failure occured deleting live crash report: %s\n",
+                     std::strerror(errno));
+    }
+    return data;
+}

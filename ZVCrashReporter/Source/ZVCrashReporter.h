@@ -1,0 +1,94 @@
+#pragma once
+
+#include "ZVCrashReporter/Source/ZVCrashReporterError.h"
+
+#include <csignal>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <ucontext.h>
+#include <vector>
+
+// How the crash reporter is armed. Immutable once made.
+struct ZVCrashReporterConfig {
+    // 0: POSIX signals only; 1: the Mach exception mode, which on this system arms the same
+    // signals; anything else arms no handler (enable still succeeds).
+    uint64_t signalHandlerType = 0;
+    // Bit 0: name frames from the images' symbol tables (only the low two bits are used).
+    uint64_t symbolicationStrategy = 0;
+    bool shouldRegisterUncaughtExceptionHandler = true;
+    // Folder under which the report folder is made; none: $XDG_CACHE_HOME, else ~/.cache.
+    std::optional<std::filesystem::path> basePath;
+
+    static ZVCrashReporterConfig defaultConfiguration() { return {}; }
+};
+
+// Given to setCrashCallbacks; the reporter copies the values.
+struct ZVCrashReporterCallbacks {
+    uint16_t version = 0;  // must be 0
+    void* context = nullptr;
+    // Runs on the crashed thread after the report was written, while the other threads are still
+    // stopped: it may only do what is safe in a signal handler.
+    void (*handler)(siginfo_t* info, ucontext_t* context, void* userContext) = nullptr;
+};
+
+// An uncaught exception as the report records it: type name, reason, throw-site return addresses.
+struct ZVCrashExceptionRecord {
+    std::string name;
+    std::string reason;
+    std::vector<uint64_t> returnAddresses;
+};
+using ZVCrashUncaughtExceptionHandler = void (*)(const ZVCrashExceptionRecord& exception);
+
+// The one object through which the rest of the system uses crash capture. Enable arms the
+// process once (irreversibly); the pending report is "live_report.zvcrash" in the report folder.
+// Enable, the callbacks and the paths are for one thread at a time; setCustomData for any thread.
+class ZVCrashReporter {
+public:
+    static constexpr const char* kDataDirectoryName = "org.gridlark.crashreporter";
+
+    // Identifier = the process name, version "".
+    explicit ZVCrashReporter(ZVCrashReporterConfig config = ZVCrashReporterConfig::defaultConfiguration());
+    ZVCrashReporter(std::string identifier, std::string version,
+                    std::optional<std::string> marketingVersion, ZVCrashReporterConfig config);
+    static ZVCrashReporter& sharedReporter();
+
+    std::filesystem::path crashReportDirectory() const { return directory_; }
+    std::filesystem::path queuedCrashReportDirectory() const { return directory_ / "queued_reports"; }
+    std::filesystem::path crashReportPath() const { return directory_ / "live_report.zvcrash"; }
+
+    bool hasPendingCrashReport() const;
+    std::optional<std::vector<uint8_t>> loadPendingCrashReportData(ZVCrashReporterError* error = nullptr) const;
+    bool purgePendingCrashReport(ZVCrashReporterError* error = nullptr) const;
+
+    // Code 3 when any reporter of this process was enabled before (its handlers stay); code 1
+    // with the errno when the report folder cannot be made (nothing is armed then).
+    bool enableCrashReporter(ZVCrashReporterError* error = nullptr);
+
+    // Before enable only, version 0 only: false otherwise, nothing changed.
+    bool setCrashCallbacks(const ZVCrashReporterCallbacks& callbacks);
+    // Replaces the bytes a crash report carries, also after enable; from any thread.
+    void setCustomData(std::optional<std::vector<uint8_t>> data);
+
+    // A report of the calling thread as it is now (SIGTRAP, TRAP_TRACE, the caller as crashed).
+    std::optional<std::vector<uint8_t>> generateLiveReport(ZVCrashReporterError* error = nullptr);
+
+    // The process's uncaught-exception slot: what the C++ capture hands an uncaught exception to.
+    static ZVCrashUncaughtExceptionHandler uncaughtExceptionHandler();
+    static void setUncaughtExceptionHandler(ZVCrashUncaughtExceptionHandler handler);
+    // The reporter's own handler: records the first exception for the report and aborts.
+    static void recordUncaughtExceptionAndAbort(const ZVCrashExceptionRecord& exception);
+
+private:
+    bool populateDirectories(ZVCrashReporterError* error) const;
+
+    ZVCrashReporterConfig config_;
+    bool enabled_ = false;
+    std::string identifier_, version_;
+    std::optional<std::string> marketingVersion_;
+    std::filesystem::path directory_;
+    std::optional<std::vector<uint8_t>> customData_;
+};

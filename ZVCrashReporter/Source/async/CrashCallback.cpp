@@ -1,0 +1,67 @@
+#include "ZVCrashReporter/Source/async/CrashCallback.h"
+
+#include <fcntl.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+std::atomic<int32_t> g_crashing_tid{0};
+
+void restore_default_actions() {
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    for (int signo : ZVCRASH_CRASH_SIGNALS) sigaction(signo, &action, nullptr);
+}
+
+void wait_for_process_end() {
+    timespec step{0, 10'000'000};
+    for (int64_t waited = 0; waited < ZVCRASH_SECOND_CRASH_WAIT_NS; waited += step.tv_nsec) {
+        syscall(SYS_nanosleep, &step, nullptr);
+    }
+}
+
+}  // namespace
+
+zvcrash_error_t write_crash_report_file(zvcrash_crash_context* context,
+                                        const zvcrash_async_thread_state* current,
+                                        const zvcrash_signal_record* signal) {
+    const int fd = open(context->temp_path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return ZVCRASH_EINTERNAL;
+    crash_output_file out;
+    crash_output_file_init(&out, fd, ZVCRASH_REPORT_CAP);
+    const zvcrash_error_t result =
+        zvcrash_capture_write_report(&context->capture, &context->writer, current, signal, &out);
+    const bool closed = crash_output_file_close(&out);
+    if (result != ZVCRASH_ESUCCESS || !closed ||
+        syscall(SYS_rename, context->temp_path, context->report_path) != 0) {
+        syscall(SYS_unlink, context->temp_path);
+        return result != ZVCRASH_ESUCCESS ? result : ZVCRASH_EINTERNAL;
+    }
+    return ZVCRASH_ESUCCESS;
+}
+
+bool signal_crash_callback(int signo, siginfo_t* info, ucontext_t* context, void* crash_context,
+                           const crash_signal_next*) {
+    const int32_t self = static_cast<int32_t>(syscall(SYS_gettid));
+    int32_t expected = 0;
+    if (!g_crashing_tid.compare_exchange_strong(expected, self, std::memory_order_acq_rel)) {
+        if (expected != self) wait_for_process_end();
+        restore_default_actions();
+        return false;
+    }
+    zvcrash_crash_context* crash = static_cast<zvcrash_crash_context*>(crash_context);
+    zvcrash_async_thread_state state;
+    thread_state_init_from_mcontext(&state, context);
+    const zvcrash_signal_record record{signo, info != nullptr ? info->si_code : 0,
+                                       info != nullptr ? reinterpret_cast<uint64_t>(info->si_addr) : 0};
+    const zvcrash_error_t result = write_crash_report_file(crash, &state, &record);
+    const zvcrash_user_handler handler = crash->handler.load(std::memory_order_acquire);
+    if (result == ZVCRASH_ESUCCESS && handler != nullptr) {
+        handler(info, context, crash->handler_context.load(std::memory_order_acquire));
+    }
+    zvcrash_capture_release_threads();
+    restore_default_actions();
+    return false;
+}

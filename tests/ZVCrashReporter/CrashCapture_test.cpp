@@ -1,0 +1,254 @@
+// End to end: a child process enables the reporter and crashes; the report it leaves must decode
+// and name the crashing function on top of the crashed thread.
+#include "ZVCrashReporter/Source/ZVCrashReport.h"
+#include "ZVCrashReporter/Source/ZVCrashReportInfo.h"
+#include "ZVCrashReporter/Source/ZVCrashReporter.h"
+#include "ZVCrashReporter/Source/async/CrashSignalDispatch.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ChildCrash {
+    int signal = 0;
+    std::shared_ptr<const ZVCrashReport> report;
+    bool leftTemporary = false;
+};
+
+class CrashCaptureTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+#if defined(__SANITIZE_ADDRESS__)
+        GTEST_SKIP() << "the sanitizer runtime owns the crash signals";
+#endif
+        std::string templ = (fs::temp_directory_path() / "zvcrash_capture.XXXXXX").string();
+        ASSERT_NE(mkdtemp(templ.data()), nullptr);
+        base_ = templ;
+    }
+    void TearDown() override {
+        std::error_code ec;
+        if (!base_.empty()) fs::remove_all(base_, ec);
+    }
+
+    ChildCrash run(const std::vector<std::string>& args) {
+        std::vector<std::string> all{ZVCRASH_CRASH_CHILD, args[0], base_.string()};
+        all.insert(all.end(), args.begin() + 1, args.end());
+        std::vector<char*> argv;
+        for (std::string& a : all) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const pid_t child = fork();
+        if (child == 0) {
+            const rlimit noCore{0, 0};  // a core dump only slows the test down
+            setrlimit(RLIMIT_CORE, &noCore);
+            setenv("TMPDIR", base_.c_str(), 1);  // live reports' temporary files land here
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        ChildCrash crash;
+        crash.signal = WIFSIGNALED(status) ? WTERMSIG(status) : -WEXITSTATUS(status);
+        ZVCrashReporterConfig config;
+        config.basePath = base_;
+        ZVCrashReporter reader("crash_child", "1.0", std::nullopt, config);
+        if (auto data = reader.loadPendingCrashReportData()) {
+            ZVCrashReporterError error;
+            crash.report = ZVCrashReport::initWithData(*data, &error);
+        }
+        for (const auto& entry : fs::directory_iterator(reader.crashReportDirectory())) {
+            if (entry.path().filename() != "live_report.zvcrash" && entry.is_regular_file()) {
+                crash.leftTemporary = true;
+            }
+        }
+        return crash;
+    }
+
+    fs::path base_;
+};
+
+std::shared_ptr<const ZVCrashReportThreadInfo> crashedThread(const ZVCrashReport& report) {
+    for (const auto& thread : report.threads()) {
+        if (thread->crashed()) return thread;
+    }
+    return nullptr;
+}
+
+std::vector<std::string> frameNames(const ZVCrashReportThreadInfo& thread) {
+    std::vector<std::string> names;
+    for (const auto& frame : thread.stackFrames()) {
+        names.push_back(frame->symbolInfo() ? frame->symbolInfo()->symbolName() : "?");
+    }
+    return names;
+}
+
+struct CrashCase {
+    const char* mode;
+    int signal;
+    const char* signalName;
+    const char* code;
+    const char* function;
+    bool onTop;  // otherwise below the C library's frames
+};
+
+TEST_F(CrashCaptureTest, EachCrashLeavesAReportNamingTheCrashingFunction) {
+    const CrashCase cases[] = {
+        {"segv", SIGSEGV, "SIGSEGV", "SEGV_MAPERR", "crash_segv", true},
+        {"bus", SIGBUS, "SIGBUS", "BUS_ADRERR", "crash_bus", true},
+        {"ill", SIGILL, "SIGILL", "ILL_ILLOPN", "crash_ill", true},
+        {"fpe", SIGFPE, "SIGFPE", "FPE_INTDIV", "crash_fpe", true},
+        {"abrt", SIGABRT, "SIGABRT", "SI_TKILL", "crash_abrt", false},
+        {"trap", SIGTRAP, "SIGTRAP", "SI_KERNEL", "crash_trap", true},
+    };
+    for (const CrashCase& c : cases) {
+        SCOPED_TRACE(c.mode);
+        const ChildCrash crash = run({c.mode});
+        EXPECT_EQ(crash.signal, c.signal);
+        ASSERT_NE(crash.report, nullptr);
+        EXPECT_FALSE(crash.leftTemporary);
+        EXPECT_EQ(crash.report->signalInfo()->name(), c.signalName);
+        EXPECT_EQ(crash.report->signalInfo()->code(), c.code);
+        const auto thread = crashedThread(*crash.report);
+        ASSERT_NE(thread, nullptr);
+        EXPECT_FALSE(thread->registers().empty());
+        const std::vector<std::string> names = frameNames(*thread);
+        ASSERT_FALSE(names.empty());
+        if (c.onTop) {
+            EXPECT_EQ(names.front(), c.function);
+        } else {
+            EXPECT_NE(std::find(names.begin(), names.end(), c.function), names.end())
+                << testing::PrintToString(names);
+        }
+        // The compiler may move the crash calls into main's cold part ("main.cold").
+        EXPECT_NE(std::find_if(names.begin(), names.end(),
+                               [](const std::string& n) { return n.rfind("main", 0) == 0; }),
+                  names.end())
+            << testing::PrintToString(names);
+    }
+}
+
+TEST_F(CrashCaptureTest, ParkedThreadsAreCapturedWithTheirBlockingFunction) {
+    const ChildCrash crash = run({"segv", "--threads", "20"});
+    EXPECT_EQ(crash.signal, SIGSEGV);
+    ASSERT_NE(crash.report, nullptr);
+    ASSERT_EQ(crash.report->threads().size(), 21u);
+    size_t crashed = 0, parked = 0;
+    for (const auto& thread : crash.report->threads()) {
+        crashed += thread->crashed() ? 1 : 0;
+        const std::vector<std::string> names = frameNames(*thread);
+        if (std::find(names.begin(), names.end(), "park_worker") != names.end()) ++parked;
+    }
+    EXPECT_EQ(crashed, 1u);
+    EXPECT_EQ(parked, 20u);
+}
+
+TEST_F(CrashCaptureTest, TwoThreadsCrashingTogetherLeaveOneReportWithOneCrashedThread) {
+    const ChildCrash crash = run({"two"});
+    EXPECT_EQ(crash.signal, SIGSEGV);
+    ASSERT_NE(crash.report, nullptr);
+    EXPECT_FALSE(crash.leftTemporary);
+    size_t crashed = 0;
+    for (const auto& thread : crash.report->threads()) crashed += thread->crashed() ? 1 : 0;
+    EXPECT_EQ(crashed, 1u);
+    const std::vector<std::string> names = frameNames(*crashedThread(*crash.report));
+    ASSERT_FALSE(names.empty());
+    EXPECT_EQ(names.front(), "crash_segv");
+}
+
+TEST_F(CrashCaptureTest, AThreadBlockingTheCaptureSignalIsListedWithoutFrames) {
+    const ChildCrash crash = run({"blocked", "--threads", "2"});
+    EXPECT_EQ(crash.signal, SIGSEGV);
+    ASSERT_NE(crash.report, nullptr);
+    ASSERT_EQ(crash.report->threads().size(), 4u);
+    size_t frameless = 0;
+    for (const auto& thread : crash.report->threads()) frameless += thread->stackFrames().empty() ? 1 : 0;
+    EXPECT_EQ(frameless, 1u);
+}
+
+TEST_F(CrashCaptureTest, AFaultInTheUserCallbackKeepsTheWholeReport) {
+    const ChildCrash crash = run({"callback"});
+    EXPECT_EQ(crash.signal, SIGSEGV);
+    ASSERT_NE(crash.report, nullptr);
+    EXPECT_EQ(frameNames(*crashedThread(*crash.report)).front(), "crash_segv");
+}
+
+TEST_F(CrashCaptureTest, ControllerPathsInAFreshProcess) {
+    // live: a report of the caller, crashed, SIGTRAP/TRAP_TRACE, its temporary file gone.
+    // twice: a second enable fails with code 3.
+    for (const char* mode : {"live", "twice"}) {
+        SCOPED_TRACE(mode);
+        EXPECT_EQ(run({mode}).signal, 0);
+    }
+}
+
+TEST_F(CrashCaptureTest, AReportFolderThatCannotBeMadeFailsWithTheErrno) {
+    const fs::path blocker = base_ / "file";
+    { std::ofstream(blocker) << "x"; }
+    ZVCrashReporterConfig config;
+    config.basePath = blocker;
+    ZVCrashReporter reporter("app", "1", std::nullopt, config);
+    ZVCrashReporterError error;
+    EXPECT_FALSE(reporter.enableCrashReporter(&error));
+    EXPECT_EQ(error.code, ZVCrashReporterErrorOperatingSystem);
+    EXPECT_EQ(error.underlyingPosixError, ENOTDIR);
+    struct sigaction current {};
+    sigaction(SIGSEGV, nullptr, &current);
+    EXPECT_NE(current.sa_sigaction, &crash_signal_entry);
+}
+
+TEST(CrashReporterConfigTest, PathsReplaceSlashesInTheIdentifierAndCallbacksNeedVersion0) {
+    ZVCrashReporterConfig config;
+    config.basePath = "/base";
+    ZVCrashReporter reporter("org/app", "1", std::nullopt, config);
+    EXPECT_EQ(reporter.crashReportDirectory(), fs::path("/base") / ZVCrashReporter::kDataDirectoryName / "org_app");
+    EXPECT_EQ(reporter.crashReportPath().filename(), "live_report.zvcrash");
+    EXPECT_EQ(reporter.queuedCrashReportDirectory().filename(), "queued_reports");
+    EXPECT_FALSE(reporter.hasPendingCrashReport());
+    ZVCrashReporterCallbacks callbacks;
+    callbacks.version = 1;
+    EXPECT_FALSE(reporter.setCrashCallbacks(callbacks));
+}
+
+TEST_F(CrashCaptureTest, UncaughtCxxExceptionsCarryTheirTypeReasonAndThrowSite) {
+    struct Case {
+        const char* mode;
+        const char* name;
+        const char* reason;
+    };
+    for (const Case& c : {Case{"cxx", "std::runtime_error", "boom"}, Case{"throw42", "int", ""}}) {
+        SCOPED_TRACE(c.mode);
+        const ChildCrash crash = run({c.mode});
+        EXPECT_EQ(crash.signal, SIGABRT);
+        ASSERT_NE(crash.report, nullptr);
+        ASSERT_TRUE(crash.report->hasExceptionInfo());
+        const auto& exception = *crash.report->exceptionInfo();
+        EXPECT_EQ(exception.exceptionName(), c.name);
+        EXPECT_EQ(exception.exceptionReason(), c.reason);
+        ASSERT_TRUE(exception.stackFrames().has_value());
+        ASSERT_FALSE(exception.stackFrames()->empty());
+        const auto& top = exception.stackFrames()->front();
+        ASSERT_NE(top->symbolInfo(), nullptr);
+        EXPECT_EQ(top->symbolInfo()->symbolName(), "crash_throw");
+    }
+}
+
+TEST_F(CrashCaptureTest, TerminateWithoutAnExceptionCallsNoHandler) {
+    const ChildCrash crash = run({"terminate"});
+    EXPECT_EQ(crash.signal, SIGABRT);
+    ASSERT_NE(crash.report, nullptr);
+    EXPECT_FALSE(crash.report->hasExceptionInfo());
+}
+
+}  // namespace

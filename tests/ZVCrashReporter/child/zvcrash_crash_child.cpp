@@ -1,0 +1,171 @@
+// Crash helper of the capture tests: enables the crash reporter (symbol tables) under the folder
+// given, then crashes the way the mode names, in an extern "C" function of that name.
+// usage: zvcrash_crash_child MODE BASE [--threads N]
+// Modes: segv bus ill fpe abrt trap crash that way; two: two threads fault together; blocked: a
+// worker blocks the capture signal, then segv; callback: the user handler faults; live: writes a
+// live report and exits 0 when it decodes with the caller as crashed thread; twice: a second
+// enable must fail with code 3 (exit 0); cxx, throw42: an uncaught C++ exception on a worker;
+// terminate: std::terminate() with no exception; bench: segv, the user callback writes the
+// nanoseconds from the fault to the report closed into BASE/elapsed. With --threads, N workers are parked first.
+#include "ZVCrashReporter/Source/ZVCrashReport.h"
+#include "ZVCrashReporter/Source/ZVCrashReportInfo.h"
+#include "ZVCrashReporter/Source/ZVCrashReporter.h"
+#include "ZevOzozidZeroduv/ZevOzozidZeroduv/CXXException/ZVTZeroduvCXXExceptionWrapperException.h"
+
+#include <csignal>
+#include <filesystem>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <pthread.h>
+#include <stdexcept>
+#include <string>
+#include <sys/mman.h>
+#include <unistd.h>
+
+extern "C" {
+int* volatile g_nowhere = nullptr;
+volatile int g_zero = 0;
+std::atomic<int> g_parked{0};
+
+__attribute__((noinline)) void crash_segv() { *g_nowhere = 1; }
+__attribute__((noinline)) void crash_fpe() { g_zero = 10 / g_zero; }
+__attribute__((noinline)) void crash_ill() { __builtin_trap(); }
+__attribute__((noinline)) void crash_trap() { asm volatile("int3"); }
+__attribute__((noinline)) void crash_abrt() { std::abort(); }
+__attribute__((noinline)) void crash_bus(const char* base) {
+    const std::string path = std::string(base) + "/truncated";
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+    auto* map = static_cast<volatile char*>(mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0));
+    map[0] = 1;
+}
+__attribute__((noinline)) void* crash_worker(void*) {
+    while (g_parked.load() < 2) {
+    }
+    crash_segv();
+    return nullptr;
+}
+__attribute__((noinline)) void* blocked_worker(void*) {
+    sigset_t all;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, nullptr);
+    g_parked.fetch_add(1);
+    for (;;) pause();
+    return nullptr;
+}
+__attribute__((noinline)) void crash_throw(bool number) {
+    if (number) throw 42;
+    throw std::runtime_error("boom");
+}
+void* throw_worker(void* number) {
+    crash_throw(number != nullptr);
+    return nullptr;
+}
+// As the crashes service does: the wrapper goes to the reporter's uncaught-exception slot.
+void cxx_handler(const ZVTZeroduvCXXExceptionInfo* info) {
+    const ZVTZeroduvCXXExceptionWrapperException wrapper(info);
+    if (auto slot = ZVCrashReporter::uncaughtExceptionHandler()) slot(wrapper.record());
+    std::abort();
+}
+// bench: the fault's time, and a callback that writes the time from fault to report closed.
+int64_t g_fault_ns = 0;
+char g_elapsed_path[512];
+int64_t monotonic_ns() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+void stamping_callback(siginfo_t*, ucontext_t*, void*) {
+    char text[32];
+    const int n = std::snprintf(text, sizeof text, "%lld", static_cast<long long>(monotonic_ns() - g_fault_ns));
+    const int fd = open(g_elapsed_path, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd >= 0 && write(fd, text, static_cast<size_t>(n)) > 0) close(fd);
+}
+void faulting_callback(siginfo_t*, ucontext_t*, void*) { crash_segv(); }
+__attribute__((noinline)) void* park_worker(void*) {
+    g_parked.fetch_add(1);
+    for (;;) pause();
+    return nullptr;
+}
+}
+
+int main(int argc, char** argv) {
+    if (argc < 3) return 2;
+    const std::string mode = argv[1];
+    ZVCrashReporterConfig config;
+    config.symbolicationStrategy = 1;
+    config.basePath = argv[2];
+    ZVCrashReporter reporter("crash_child", "1.0", std::nullopt, config);
+    if (mode == "bench") {
+        std::snprintf(g_elapsed_path, sizeof g_elapsed_path, "%s/elapsed", argv[2]);
+        ZVCrashReporterCallbacks callbacks;
+        callbacks.handler = stamping_callback;
+        reporter.setCrashCallbacks(callbacks);
+    }
+    if (mode == "callback") {
+        ZVCrashReporterCallbacks callbacks;
+        callbacks.handler = faulting_callback;
+        if (!reporter.setCrashCallbacks(callbacks)) return 5;
+    }
+    ZVCrashReporterError error;
+    if (!reporter.enableCrashReporter(&error)) {
+        std::fprintf(stderr, "enable failed: %s\n", error.localizedDescription.c_str());
+        return 3;
+    }
+    int workers = argc >= 5 && std::strcmp(argv[3], "--threads") == 0 ? std::atoi(argv[4]) : 0;
+    for (int i = 0; i < workers; ++i) {
+        pthread_t thread;
+        pthread_create(&thread, nullptr, park_worker, nullptr);
+    }
+    while (g_parked.load() < workers) sched_yield();
+    if (mode == "cxx" || mode == "throw42" || mode == "terminate") {
+        ZVTZeroduvUncaughtCXXExceptionHandlerManager::addCXXExceptionHandler(cxx_handler);
+        if (mode == "terminate") std::terminate();
+        pthread_t thread;
+        pthread_create(&thread, nullptr, throw_worker, mode == "throw42" ? &g_parked : nullptr);
+        pthread_join(thread, nullptr);
+    }
+    if (mode == "twice") {
+        ZVCrashReporter second("other", "1.0", std::nullopt, config);
+        ZVCrashReporterError again;
+        return !second.enableCrashReporter(&again) && again.code == 3 ? 0 : 1;
+    }
+    if (mode == "live") {
+        ZVCrashReporterError liveError;
+        const auto data = reporter.generateLiveReport(&liveError);
+        if (!data) return 6;
+        const auto report = ZVCrashReport::initWithData(*data, &liveError);
+        if (!report || report->signalInfo()->name() != "SIGTRAP" ||
+            report->signalInfo()->code() != "TRAP_TRACE") return 7;
+        size_t crashed = 0;
+        for (const auto& thread : report->threads()) crashed += thread->crashed() ? 1 : 0;
+        for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::temp_directory_path())) {
+            if (entry.path().filename().string().rfind("live_crash_report.", 0) == 0) return 8;
+        }
+        return crashed == 1 && !reporter.hasPendingCrashReport() ? 0 : 9;
+    }
+    if (mode == "two") {
+        pthread_t a, b;
+        pthread_create(&a, nullptr, crash_worker, nullptr);
+        pthread_create(&b, nullptr, crash_worker, nullptr);
+        g_parked.fetch_add(2);
+        pthread_join(a, nullptr);
+    }
+    if (mode == "blocked") {
+        pthread_t thread;
+        pthread_create(&thread, nullptr, blocked_worker, nullptr);
+        while (g_parked.load() < workers + 1) sched_yield();
+    }
+    if (mode == "bench") g_fault_ns = monotonic_ns();
+    if (mode == "segv" || mode == "blocked" || mode == "callback" || mode == "bench") crash_segv();
+    if (mode == "fpe") crash_fpe();
+    if (mode == "ill") crash_ill();
+    if (mode == "trap") crash_trap();
+    if (mode == "abrt") crash_abrt();
+    if (mode == "bus") crash_bus(argv[2]);
+    return 4;
+}
