@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <map>
 #include <random>
 #include <set>
@@ -31,7 +33,6 @@ RoundOutput runChild(int round, bool tiny, unsigned seed, int target) {
             const std::string line = pending.substr(0, end);
             pending.erase(0, end + 1);
             if (line.rfind("ack ", 0) == 0) out.acked.insert(line.substr(4));
-            if (line.rfind("del ", 0) == 0) out.deleted.insert(line.substr(4));
         }
         if (static_cast<int>(out.acked.size()) >= target) throw Enough{};
     };
@@ -41,6 +42,12 @@ RoundOutput runChild(int round, bool tiny, unsigned seed, int target) {
                              options);
     } catch (const Enough&) {
     }
+    // Logs the child deleted (or was about to delete when it was killed).
+    const std::string deletedPath = std::string(std::getenv("XDG_DATA_HOME")) + "/deleted.txt";
+    std::ifstream deleted(deletedPath);
+    for (std::string sid; std::getline(deleted, sid);) out.deleted.insert(sid);
+    deleted.close();
+    std::remove(deletedPath.c_str());
     return out;
 }
 

@@ -1,11 +1,18 @@
 // Saves logs into the store below $XDG_DATA_HOME and prints "ack <sid>" once each save answered
-// YES; every few saves it loads a batch, prints "del <sid>" for each log of it and deletes it.
+// YES; every few saves it loads a batch, appends "<sid>" for each log of it to
+// $XDG_DATA_HOME/deleted.txt and deletes it. The list is written with write(2) before the delete
+// starts, so a kill at any moment never hides a deletion from the parent (output still in the
+// pipe when the parent stops reading would).
 // Runs until killed (or 5000 saves). Arguments: round, "tiny" or "normal", seed.
 #include "Internals/Storage/ZVTLogDBStorage.h"
 #include "ZevOzozid/ZVTStoreChildLogs.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
 #include <random>
+#include <string>
+#include <unistd.h>
 
 int main(int argc, char** argv) {
     if (argc < 4) return 2;
@@ -14,11 +21,18 @@ int main(int argc, char** argv) {
     std::mt19937 random(static_cast<unsigned>(std::atoll(argv[3])));
     ZVTApplicationInfo::setCurrent({"dev.gridlark.test", "1.0", "1", "en", 800, 600});
     ZVTLogDBStorage store;
+    const std::string deletedPath = std::string(std::getenv("XDG_DATA_HOME")) + "/deleted.txt";
+    const int deletedFile = ::open(deletedPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+    if (deletedFile < 0) return 3;
     auto deleteBatch = [&](uint64_t limit) {
         std::optional<std::string> batch;
         store.loadLogsWithGroupId("G", limit, std::nullopt, [&](const auto& logs, const auto& id) {
-            for (const auto& log : logs) std::printf("del %s\n", log->sid()->c_str());
-            std::fflush(stdout);
+            std::string lines;
+            for (const auto& log : logs) lines += *log->sid() + "\n";
+            if (::write(deletedFile, lines.data(), lines.size()) !=
+                static_cast<ssize_t>(lines.size())) {
+                std::_Exit(4);
+            }
             batch = id;
         });
         if (batch) store.deleteLogsWithBatchId(*batch, "G");
