@@ -1,8 +1,7 @@
-// The chart, track-map and video pane controllers and the tool-button bar's controller, as they
-// stand until their own views are built: they keep their data, record their operations and show
+// The chart, track-map and video pane controllers, as they stand until their own views are
+// built: they keep their data, record their operations and show
 // a summary line in their panes.
 #include "app/MVChartController.h"
-#include "app/MVMenuController.h"
 #include "app/MVTrackController.h"
 #include "app/MVVideoController.h"
 
@@ -213,16 +212,4 @@ void MVVideoController::playFaster() {
 }
 void MVVideoController::playSlower() {
     record("playSlower");
-}
-
-// ---- Tool-button bar --------------------------------------------------------------------------
-
-void MVMenuController::disableButtons() {
-    record("disableButtons");
-    buttonsEnabled_ = false;
-}
-
-void MVMenuController::enableButtons() {
-    record("enableButtons");
-    buttonsEnabled_ = true;
 }
