@@ -43,6 +43,7 @@ MVPopOverSettingsViewController::MVPopOverSettingsViewController(MVGLDFileManage
     scrollView_ = new QScrollArea(this);
     scrollView_->setFrameShape(QFrame::NoFrame);
     scrollView_->setWidgetResizable(true);
+    scrollView_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(1, 1, 1, 1);
     outer->addWidget(scrollView_);
@@ -199,6 +200,12 @@ void MVPopOverSettingsViewController::setConfigurationIsSelected(bool selected) 
 void MVPopOverSettingsViewController::showBelow(QWidget* button) {
     QPoint origin = button->mapToGlobal(QPoint(button->width() / 2, button->height()));
     origin.rx() -= width() / 2;
+    // Inside the button's window when it is wide enough, and always on the screen.
+    const QWidget* window = button->window();
+    const QRect frame(window->mapToGlobal(QPoint(0, 0)), window->size());
+    if (frame.width() >= width()) {
+        origin.setX(std::clamp(origin.x(), frame.left(), frame.right() - width() + 1));
+    }
     if (const QScreen* screen = button->screen()) {
         const QRect area = screen->availableGeometry();
         origin.setX(std::clamp(origin.x(), area.left(),

@@ -22,7 +22,7 @@ class MVPopOverSettingsViewController : public QWidget {
   public:
     static constexpr int kSegmentWidth = 130;
     static constexpr int kPopoverWidth = 540;
-    static constexpr int kPopoverHeight = 330;
+    static constexpr int kPopoverHeight = 365;
 
     // `window`: the window it belongs to (the pop-over is a window of its own).
     explicit MVPopOverSettingsViewController(MVGLDFileManager& manager, QWidget* window = nullptr);
