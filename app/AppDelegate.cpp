@@ -234,9 +234,8 @@ void AppDelegate::autoCheckUpdatesWithSender(QObject* sender) {
     if (!item) return;
     // The state after the click: on checks at the next launch (0), off does not (1).
     const bool on = item->isChecked();
-    platform::mainQueue().async([on] {
-        platform::UserDefaults::standard().setInteger(kTurnOnOrOff, on ? 0 : 1);
-    });
+    platform::mainQueue().async(
+        [on] { platform::UserDefaults::standard().setInteger(kTurnOnOrOff, on ? 0 : 1); });
 }
 
 void AppDelegate::showVersionUpdaterWithSender(QObject*) {

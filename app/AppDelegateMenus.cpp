@@ -79,10 +79,8 @@ void AppDelegate::buildMenus() {
          {
              {"playOrPauseWithSender", "&Play/Pause", "Ctrl+P",
               &AppDelegate::playOrPauseWithSender},
-             {"playFasterWithSender", "Play &Faster", "Ctrl+]",
-              &AppDelegate::playFasterWithSender},
-             {"playSlowerWithSender", "Play &Slower", "Ctrl+[",
-              &AppDelegate::playSlowerWithSender},
+             {"playFasterWithSender", "Play &Faster", "Ctrl+]", &AppDelegate::playFasterWithSender},
+             {"playSlowerWithSender", "Play &Slower", "Ctrl+[", &AppDelegate::playSlowerWithSender},
          }},
         {"&Help",
          {
@@ -92,8 +90,8 @@ void AppDelegate::buildMenus() {
               &AppDelegate::showVersionUpdaterWithSender},
              {"autoCheckUpdatesWithSender", "Check for Updates &Automatically", "",
               &AppDelegate::autoCheckUpdatesWithSender, true},
-             {"enableLogWithSender", "Write Diagnostic &Log", "",
-              &AppDelegate::enableLogWithSender, true},
+             {"enableLogWithSender", "Write Diagnostic &Log", "", &AppDelegate::enableLogWithSender,
+              true},
          }},
     };
 
@@ -110,9 +108,8 @@ void AppDelegate::buildMenus() {
             if (*item.keys) entry->setShortcut(QKeySequence(QString::fromLatin1(item.keys)));
             entry->setCheckable(item.checkable);
             const Action action = item.action;
-            connect(entry, &QAction::triggered, this, [this, entry, action] {
-                (this->*action)(entry);
-            });
+            connect(entry, &QAction::triggered, this,
+                    [this, entry, action] { (this->*action)(entry); });
         }
         if (title == std::string_view("&File")) {
             menu->addSeparator();

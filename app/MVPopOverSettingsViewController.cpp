@@ -57,8 +57,8 @@ MVPopOverSettingsViewController::MVPopOverSettingsViewController(MVGLDFileManage
     MVHelper::addDarkBlueLayerForViewWithView(scrollView_->viewport());
 
     graphTitle_ = addSection(QStringLiteral("Graph"));
-    xAxisSegment_ = addRow(QStringLiteral("X axis:"),
-                           {QStringLiteral("time"), QStringLiteral("position")}, 1);
+    xAxisSegment_ =
+        addRow(QStringLiteral("X axis:"), {QStringLiteral("time"), QStringLiteral("position")}, 1);
     sessionTitle_ = addSection(QStringLiteral("Session"));
     displayModeSegment_ = addRow(QStringLiteral("Display mode:"),
                                  {QStringLiteral("laps"), QStringLiteral("whole")}, 0);
@@ -69,9 +69,9 @@ MVPopOverSettingsViewController::MVPopOverSettingsViewController(MVGLDFileManage
     unitTitle_ = addSection(QStringLiteral("Unit"));
     speedUnitSegment_ =
         addRow(QStringLiteral("Speed unit:"), {QStringLiteral("km/h"), QStringLiteral("mph")}, 0);
-    distanceUnitSegment_ = addRow(
-        QStringLiteral("Distance unit:"),
-        {QStringLiteral("metre"), QStringLiteral("feet"), QStringLiteral("mile")}, 0);
+    distanceUnitSegment_ =
+        addRow(QStringLiteral("Distance unit:"),
+               {QStringLiteral("metre"), QStringLiteral("feet"), QStringLiteral("mile")}, 0);
     heightUnitSegment_ = addRow(QStringLiteral("Height unit:"),
                                 {QStringLiteral("metre"), QStringLiteral("feet")}, 0);
     contentLayout_->addStretch(1);
@@ -208,8 +208,8 @@ void MVPopOverSettingsViewController::showBelow(QWidget* button) {
     }
     if (const QScreen* screen = button->screen()) {
         const QRect area = screen->availableGeometry();
-        origin.setX(std::clamp(origin.x(), area.left(),
-                               std::max(area.left(), area.right() - width() + 1)));
+        origin.setX(
+            std::clamp(origin.x(), area.left(), std::max(area.left(), area.right() - width() + 1)));
     }
     move(origin);
     show();

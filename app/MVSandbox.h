@@ -40,8 +40,8 @@ class MVSandbox {
     using Path = std::filesystem::path;
     // Shows the permission panel: starting folder, panel filter, message; the granted location
     // or none. Replaceable for tests.
-    using Panel =
-        std::function<std::optional<Path>(const Path&, const MVSandboxPanelDelegate&, const QString&)>;
+    using Panel = std::function<std::optional<Path>(const Path&, const MVSandboxPanelDelegate&,
+                                                    const QString&)>;
 
     explicit MVSandbox(platform::UserDefaults& defaults = platform::UserDefaults::standard());
 

@@ -93,19 +93,23 @@ TEST_F(AppDelegateTest, EveryMenuActionReachesItsTarget) {
         {"playOrPauseWithSender", [&] { return video.received("playOrPause"); }},
         {"playFasterWithSender", [&] { return video.received("playFaster"); }},
         {"playSlowerWithSender", [&] { return video.received("playSlower"); }},
-        {"lockOrUnlockMapWithSender", [&] { return track.received("lockOrUnlockMapFromButtonClick"); }},
+        {"lockOrUnlockMapWithSender",
+         [&] { return track.received("lockOrUnlockMapFromButtonClick"); }},
         {"showOrHideThumbnailWithSender",
          [&] { return chart.received("showOrHideThumbnailFromButtonClick"); }},
         {"resetLayoutWithSender", [&] { return track.received("resetTrackMap"); }},
         {"showOrHideTrackWithSender",
          [&] { return vc().trackView()->parentWidget() != vc().splitViewForLeftPanel(); }},
         {"viewMoveLeftWithSender", [&] { return splitAt() != startSplit; }},
-        {"showVersionUpdaterWithSender", [&] {
+        {"showVersionUpdaterWithSender",
+         [&] {
              MainQueuePump::drain();
              return update.notice().requests() == 1;
          }},
-        {"closeAllFilesWithSender", [&] { return vc().menuController().closeAllAlert() != nullptr; }},
-        {"closeCurrentFileWithSender", [&] {
+        {"closeAllFilesWithSender",
+         [&] { return vc().menuController().closeAllAlert() != nullptr; }},
+        {"closeCurrentFileWithSender",
+         [&] {
              MVGLDFileManager::loadingQueue().drainFor(std::chrono::seconds(20));
              return vc().fileController().gldFileNames().empty();
          }},
@@ -120,9 +124,9 @@ TEST_F(AppDelegateTest, EveryMenuActionReachesItsTarget) {
         }
     }
     // The divider steps and help are bound too (their effect is checked elsewhere).
-    for (const char* action : {"viewMoveRightWithSender", "viewMoveUpWithSender",
-                               "viewMoveDownWithSender", "helpWithSender",
-                               "enableLogWithSender", "autoCheckUpdatesWithSender"}) {
+    for (const char* action :
+         {"viewMoveRightWithSender", "viewMoveUpWithSender", "viewMoveDownWithSender",
+          "helpWithSender", "enableLogWithSender", "autoCheckUpdatesWithSender"}) {
         EXPECT_NE(delegate->menuItem(QString::fromLatin1(action)), nullptr) << action;
     }
 }

@@ -77,9 +77,9 @@ TEST_F(SandboxTest, StoredPermissionRunsTheBlockWithoutAsking) {
     const fs::path folder = fs::canonical(dir / "cards");
     sandbox.persistPermissionURL(folder);
     fs::path seen;
-    const auto granted = sandbox.askPermissionWithURL(
-        folder / "day1" / "a.gld", QStringLiteral("Allow access"),
-        [&](const fs::path& url) { seen = url; });
+    const auto granted =
+        sandbox.askPermissionWithURL(folder / "day1" / "a.gld", QStringLiteral("Allow access"),
+                                     [&](const fs::path& url) { seen = url; });
     EXPECT_EQ(panels, 0);
     ASSERT_TRUE(granted);
     EXPECT_EQ(seen, fs::canonical(folder));

@@ -66,14 +66,14 @@ TEST_F(SettingsPopoverTest, EachControlWritesItsOptionAndKey) {
          nullptr, 0},
         {&MVPopOverSettingsViewController::speedUnitSegment, 1, [&] { return o.speedUnit(); },
          "Default_SpeedUnit", 1},
-        {&MVPopOverSettingsViewController::distanceUnitSegment, 2,
-         [&] { return o.distanceUnit(); }, "Default_DistanceUnit", 2},
+        {&MVPopOverSettingsViewController::distanceUnitSegment, 2, [&] { return o.distanceUnit(); },
+         "Default_DistanceUnit", 2},
         {&MVPopOverSettingsViewController::heightUnitSegment, 1, [&] { return o.heightUnit(); },
          "Default_HeightUnit", 1},
-        {&MVPopOverSettingsViewController::displayModeSegment, 1,
-         [&] { return o.displayMode(); }, "Default_DisplayMode", 1},
-        {&MVPopOverSettingsViewController::displayModeSegment, 0,
-         [&] { return o.displayMode(); }, "Default_DisplayMode", 0},
+        {&MVPopOverSettingsViewController::displayModeSegment, 1, [&] { return o.displayMode(); },
+         "Default_DisplayMode", 1},
+        {&MVPopOverSettingsViewController::displayModeSegment, 0, [&] { return o.displayMode(); },
+         "Default_DisplayMode", 0},
     };
     platform::UserDefaults::standard().removeObjectForKey("Default_XAxisMode");
     for (const auto& c : cases) {
@@ -151,9 +151,8 @@ TEST_F(SettingsPopoverTest, MphFromThePopoverChangesVMaxInTheLapTable) {
     const double kmh = model->data(model->index(0, column)).toString().toDouble();
     MVPopOverSettingsViewController popover(manager);
     click(popover.speedUnitSegment(), 1);
-    ASSERT_TRUE(MainQueuePump::until([&] {
-        return model->data(model->index(0, column)).toString().toDouble() < kmh - 1;
-    }));
+    ASSERT_TRUE(MainQueuePump::until(
+        [&] { return model->data(model->index(0, column)).toString().toDouble() < kmh - 1; }));
     EXPECT_NEAR(model->data(model->index(0, column)).toString().toDouble(), kmh / 1.609344, 0.2);
     MVOptionsAndSettings::sharedManager().safelyChangeMVSpeedUnitWithoutKVO(0);
 }

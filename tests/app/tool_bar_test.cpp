@@ -26,7 +26,9 @@ class ToolBarTest : public testing_support::ShellFixture {
   protected:
     MVMenuView& bar() const { return *vc().menuView(); }
     MVMenuController& menu() const { return vc().menuController(); }
-    bool trackShown() const { return vc().trackView()->parentWidget() == vc().splitViewForLeftPanel(); }
+    bool trackShown() const {
+        return vc().trackView()->parentWidget() == vc().splitViewForLeftPanel();
+    }
 
     // Answers the "Close all?" alert with its button of the given text.
     void answerCloseAll(const QString& text) {
@@ -51,10 +53,14 @@ TEST_F(ToolBarTest, ButtonsHaveTheirImagesTipsAndPlaces) {
         MVButton* button;
         const char* tip;
     } cases[] = {
-        {bar().buttonFile(), "Open new file"},       {bar().buttonCloseAll(), "Close all files"},
-        {bar().buttonSD(), "File transfer wizard"},  {bar().buttonCSV(), "Export to CSV file"},
-        {bar().buttonPrevious(), "Previous position"}, {bar().buttonNext(), "Next position"},
-        {bar().buttonTrack(), "Hide or show track map"}, {bar().buttonDefault(), "Default layout"},
+        {bar().buttonFile(), "Open new file"},
+        {bar().buttonCloseAll(), "Close all files"},
+        {bar().buttonSD(), "File transfer wizard"},
+        {bar().buttonCSV(), "Export to CSV file"},
+        {bar().buttonPrevious(), "Previous position"},
+        {bar().buttonNext(), "Next position"},
+        {bar().buttonTrack(), "Hide or show track map"},
+        {bar().buttonDefault(), "Default layout"},
         {bar().buttonSettings(), "Change Configuration"},
     };
     for (const auto& c : cases) {
@@ -82,8 +88,8 @@ TEST_F(ToolBarTest, ButtonsAreEnabledAsASetWhileASessionIsOpen) {
     // Logo shown: only File and SD (fields File, Close all, SD, CSV, Play, Prev, Next, Track,
     // Default, Settings).
     EXPECT_TRUE(vc().isLogoOn());
-    EXPECT_EQ(enabledSet(), (std::vector<bool>{true, false, true, false, false, false, false,
-                                               false, false, false}));
+    EXPECT_EQ(enabledSet(), (std::vector<bool>{true, false, true, false, false, false, false, false,
+                                               false, false}));
     openInShell(writeThreeLapSession("one.gld"));
     EXPECT_EQ(enabledSet(), std::vector<bool>(10, true));
     menu().disableButtons();
