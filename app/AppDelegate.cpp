@@ -46,6 +46,8 @@ AppDelegate::AppDelegate(std::unique_ptr<AppStartupServices> services, QObject* 
       csvSheet_(std::make_unique<MVCSVFileStandIn>()),
       updateSheet_(std::make_unique<MVUpdateStandIn>()) {
     gShared = this;
+    // Before the panes are made: the video pane reads its hooks when it builds its tool bar.
+    installPaneHooks();
     window_ = new QMainWindow;
     window_->setAttribute(Qt::WA_DeleteOnClose, false);
     window_->setWindowTitle(QStringLiteral("Gridlark"));
@@ -60,7 +62,10 @@ AppDelegate::~AppDelegate() {
     // The view controller goes with the window once it is the window's content view.
     if (viewController_->parent() == nullptr) delete viewController_;
     delete window_;
-    if (gShared == this) gShared = nullptr;
+    if (gShared == this) {
+        gShared = nullptr;
+        MVVideoShellHooks::shared() = previousVideoHooks_;
+    }
 }
 
 AppDelegate* AppDelegate::shared() {

@@ -3,6 +3,8 @@
 #include "app/AppStartupServices.h"
 #include "app/MVMenuActions.h"
 #include "app/MVSheets.h"
+#include "session/MVLap.h"
+#include "views/MVVideoShellHooks.h"
 
 #include <QObject>
 #include <QPointer>
@@ -11,6 +13,7 @@
 #include <functional>
 #include <memory>
 
+class MVExportVideoWindowController;
 class MVZQViewController;
 class QAction;
 class QMainWindow;
@@ -61,8 +64,14 @@ class AppDelegate : public QObject, public MVMenuActions {
     using UrlOpener = std::function<bool(const QUrl&)>;
     void setUrlOpener(UrlOpener opener) { urlOpener_ = std::move(opener); }
 
+    // The lap video export sheet of the video pane's export button: a new sheet for `lap` on
+    // each request, window-modal on the main window (the previous one goes once it has ended).
+    void showExportVideoSheet(const MVLapPtr& lap);
+    MVExportVideoWindowController* exportVideoSheet() const;
+
     // True from creation until the video pane clears it, the first time it restores
-    // full-screen video.
+    // full-screen video. The video pane reads and clears it through its shell hooks, which
+    // the shared delegate sets for its lifetime.
     bool isSessionLaunched() const { return isSessionLaunched_; }
     void setIsSessionLaunched(bool launched) { isSessionLaunched_ = launched; }
 
@@ -114,6 +123,7 @@ class AppDelegate : public QObject, public MVMenuActions {
   private:
     void buildMenus();
     void checkForUpdatesInBackground();
+    void installPaneHooks();
 
     std::shared_ptr<AppStartupServices> services_;
     QMainWindow* window_ = nullptr;
@@ -129,4 +139,6 @@ class AppDelegate : public QObject, public MVMenuActions {
     bool isSessionLaunched_ = true;
     bool monitorInstalled_ = false;
     QString oldURL_;  // the selection last announced from the open panel
+    MVVideoShellHooks previousVideoHooks_;  // put back when this delegate goes
+    QPointer<MVExportVideoWindowController> exportVideoSheet_;
 };

@@ -13,9 +13,13 @@
 #include "views/MVTrackMapView.h"
 #include "views/MVVideoController.h"
 #include "views/MVVideoToolBarView.h"
+#include "widgets/MVButton.h"
 #include "session/MVNotifications.h"
+#include "transfer/MVExportVideoWindowController.h"
+#include "views/MVVideoShellHooks.h"
 #include "platform/NotificationCenter.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
@@ -267,11 +271,31 @@ TEST_F(AppDelegateTest, LaunchChecksForUpdatesInTheBackgroundOnlyWhenSwitchedOn)
     defaults.removeObjectForKey("turnONOROFF");
 }
 
-TEST_F(AppDelegateTest, TheVideoPaneCanClearIsSessionLaunched) {
+TEST_F(AppDelegateTest, TheVideoPaneReachesTheDelegateThroughItsHooks) {
     EXPECT_EQ(AppDelegate::shared(), delegate.get());
-    EXPECT_TRUE(AppDelegate::shared()->isSessionLaunched());
-    AppDelegate::shared()->setIsSessionLaunched(false);
+    MVVideoShellHooks& hooks = MVVideoShellHooks::shared();
+    ASSERT_TRUE(hooks.isSessionLaunched && hooks.setIsSessionLaunched && hooks.showExportSheet);
+    EXPECT_TRUE(hooks.isSessionLaunched());
+    hooks.setIsSessionLaunched(false);
     EXPECT_FALSE(delegate->isSessionLaunched());
+    delegate->setIsSessionLaunched(true);
+    EXPECT_TRUE(hooks.isSessionLaunched());
+
+    // The pane's export button opens the lap video export sheet for its lap.
+    openVideoSessionInShell("one.gld");
+    QAbstractButton* exportButton = vc().videoController().toolBarView()->exportButton();
+    ASSERT_TRUE(exportButton->isEnabled());
+    exportButton->click();
+    MVExportVideoWindowController* sheet = delegate->exportVideoSheet();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_EQ(sheet->parentWidget(), delegate->window());
+    EXPECT_EQ(sheet->lap(), vc().videoController().arrayOfSelectedLaps().back());
+    sheet->buttonClosePressed();
+
+    // Without a delegate the pane is back on its own defaults: no export sheet.
+    delegate.reset();
+    EXPECT_FALSE(MVVideoShellHooks::shared().showExportSheet);
 }
 
 }  // namespace
