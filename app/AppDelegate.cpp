@@ -1,136 +1,140 @@
 #include "app/AppDelegate.h"
 
-#include "views/MVChartController.h"
 #include "app/MVLapsController.h"
+#include "app/MVMenuController.h"
+#include "app/MVSheetStandIns.h"
+#include "app/MVZQViewController.h"
+#include "views/MVChartController.h"
 #include "views/MVTrackController.h"
 #include "views/MVVideoController.h"
-#include "app/MVZQViewController.h"
 #include "session/MVNotifications.h"
 #include "session/ZORFileLog.h"
+#include "platform/Clock.h"
+#include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
-#include "transfer/DownloadViewController.h"
-#include "transfer/MVCSVFileWindowController.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDesktopServices>
 #include <QFileDialog>
+#include <QGridLayout>
+#include <QKeyEvent>
 #include <QMainWindow>
-#include <QMenuBar>
+#include <QUrl>
 
 #include <filesystem>
-#include <functional>
+
+namespace {
+
+AppDelegate* gShared = nullptr;
+
+// The automatic-update switch: 0 checks at launch, 1 does not; absent means 0.
+const char* const kTurnOnOrOff = "turnONOROFF";
+
+constexpr int kAccessoryWidth = 800;
+constexpr int kAccessoryHeight = 320;
+
+}  // namespace
+
+const char* const AppDelegate::kHelpURL = "https://gridlark.org/support/gridlark-desktop/";
 
 AppDelegate::AppDelegate(std::unique_ptr<AppStartupServices> services, QObject* parent)
-    : QObject(parent), services_(std::move(services)) {
+    : QObject(parent),
+      services_(std::move(services)),
+      wizard_(std::make_unique<MVFileTransferWizardStandIn>()),
+      csvSheet_(std::make_unique<MVCSVFileStandIn>()),
+      updateSheet_(std::make_unique<MVUpdateStandIn>()) {
+    gShared = this;
+    // Before the panes are made: the video pane reads its hooks when it builds its tool bar.
+    installPaneHooks();
     window_ = new QMainWindow;
     window_->setAttribute(Qt::WA_DeleteOnClose, false);
     window_->setWindowTitle(QStringLiteral("Gridlark"));
     window_->resize(1280, 800);
-    viewController_ = new MVZQViewController;
+    // The view controller connects itself (connectViewController) before it sets up its panes.
+    new MVZQViewController(MVGLDFileManager::sharedManager(), nullptr, this);
     buildMenus();
 }
 
 AppDelegate::~AppDelegate() {
+    if (monitorInstalled_ && qApp) qApp->removeEventFilter(this);
     // The view controller goes with the window once it is the window's content view.
     if (viewController_->parent() == nullptr) delete viewController_;
     delete window_;
+    if (gShared == this) {
+        gShared = nullptr;
+        MVVideoShellHooks::shared() = previousVideoHooks_;
+    }
 }
 
-void AppDelegate::buildMenus() {
-    MVZQViewController* vc = viewController_;
-    auto add = [this](QMenu* menu, const QString& title, const QKeySequence& keys,
-                      std::function<void()> action) {
-        QAction* item = menu->addAction(title);
-        if (!keys.isEmpty()) item->setShortcut(keys);
-        connect(item, &QAction::triggered, this, [action = std::move(action)] { action(); });
-        return item;
-    };
-
-    QMenu* file = window_->menuBar()->addMenu(QStringLiteral("&File"));
-    add(file, QStringLiteral("&Open..."), QKeySequence::Open, [this] { openNewFilePanel(); });
-    add(file, QStringLiteral("&Close Session"), QKeySequence::Close,
-        [vc] { vc->lapsController().closeCurrentSession(); });
-    file->addSeparator();
-    add(file, QStringLiteral("&Export to CSV..."), QKeySequence(), [this] { csvFileExport(); });
-    file->addSeparator();
-    QAction* quit = file->addAction(QStringLiteral("&Quit"));
-    quit->setShortcut(QKeySequence::Quit);
-    connect(quit, &QAction::triggered, qApp, &QApplication::quit);
-
-    QMenu* view = window_->menuBar()->addMenu(QStringLiteral("&View"));
-    add(view, QStringLiteral("Show/Hide &Track Map"), QKeySequence(QStringLiteral("Ctrl+T")),
-        [vc] { vc->showOrHideTrack(); });
-    add(view, QStringLiteral("Lock/Unlock Map"), QKeySequence(QStringLiteral("Ctrl+L")),
-        [vc] { vc->trackController().lockOrUnlockMapFromButtonClick(false); });
-    add(view, QStringLiteral("Show/Hide Thumbnails"), QKeySequence(QStringLiteral("Ctrl+B")),
-        [vc] { vc->chartController().showOrHideThumbnailFromButtonClick(false); });
-    add(view, QStringLiteral("&Reset Layout"), QKeySequence(QStringLiteral("Ctrl+0")), [vc] {
-        vc->resetLayout();
-        vc->trackController().resetTrackMap();
-    });
-    view->addSeparator();
-    add(view, QStringLiteral("Move Divider Left"), QKeySequence(QStringLiteral("Ctrl+Alt+Left")),
-        [vc] { vc->viewMoveLeft(); });
-    add(view, QStringLiteral("Move Divider Right"), QKeySequence(QStringLiteral("Ctrl+Alt+Right")),
-        [vc] { vc->viewMoveRight(); });
-    add(view, QStringLiteral("Move Divider Up"), QKeySequence(QStringLiteral("Ctrl+Alt+Up")),
-        [vc] { vc->viewMoveUp(); });
-    add(view, QStringLiteral("Move Divider Down"), QKeySequence(QStringLiteral("Ctrl+Alt+Down")),
-        [vc] { vc->viewMoveDown(); });
-
-    QMenu* chart = window_->menuBar()->addMenu(QStringLiteral("&Chart"));
-    add(chart, QStringLiteral("Move Left"), QKeySequence(QStringLiteral("Ctrl+Left")),
-        [vc] { vc->chartController().moveLeft(); });
-    add(chart, QStringLiteral("Move Left Slightly"),
-        QKeySequence(QStringLiteral("Ctrl+Shift+Left")),
-        [vc] { vc->chartController().moveLeftSlightly(); });
-    add(chart, QStringLiteral("Move Right"), QKeySequence(QStringLiteral("Ctrl+Right")),
-        [vc] { vc->chartController().moveRight(); });
-    add(chart, QStringLiteral("Move Right Slightly"),
-        QKeySequence(QStringLiteral("Ctrl+Shift+Right")),
-        [vc] { vc->chartController().moveRightSlightly(); });
-    add(chart, QStringLiteral("Zoom Out"), QKeySequence(QStringLiteral("Ctrl+Up")),
-        [vc] { vc->chartController().moveUp(); });
-    add(chart, QStringLiteral("Zoom In"), QKeySequence(QStringLiteral("Ctrl+Down")),
-        [vc] { vc->chartController().moveDown(); });
-
-    QMenu* video = window_->menuBar()->addMenu(QStringLiteral("Vi&deo"));
-    add(video, QStringLiteral("Play/Pause"), QKeySequence(QStringLiteral("Ctrl+P")),
-        [vc] { vc->videoController().playOrPause(); });
-    add(video, QStringLiteral("Play Faster"), QKeySequence(QStringLiteral("Ctrl+]")),
-        [vc] { vc->videoController().playFaster(); });
-    add(video, QStringLiteral("Play Slower"), QKeySequence(QStringLiteral("Ctrl+[")),
-        [vc] { vc->videoController().playSlower(); });
-
-    QMenu* help = window_->menuBar()->addMenu(QStringLiteral("&Help"));
-    add(help, QStringLiteral("Check for &Updates..."), QKeySequence(),
-        [this] { showVersionUpdater(); });
+AppDelegate* AppDelegate::shared() {
+    return gShared;
 }
+
+void AppDelegate::connectViewController(MVZQViewController* viewController) {
+    viewController_ = viewController;
+}
+
+void AppDelegate::setFileTransferWizard(std::unique_ptr<MVFileTransferWizardSheet> sheet) {
+    if (sheet) wizard_ = std::move(sheet);
+}
+void AppDelegate::setCSVFileSheet(std::unique_ptr<MVCSVFileSheet> sheet) {
+    if (sheet) csvSheet_ = std::move(sheet);
+}
+void AppDelegate::setUpdateSheet(std::unique_ptr<MVUpdateSheet> sheet) {
+    if (sheet) updateSheet_ = std::move(sheet);
+}
+
+// ---- Launch ------------------------------------------------------------------------------------
 
 void AppDelegate::applicationDidFinishLaunching() {
     services_->startTelemetry();
     if (!isOpenFromAssociatedFile_) window_->setCentralWidget(viewController_);
+    logMenuItem_->setChecked(ZORFileLog::isTurnOnLog());
     services_->sendUsageAtStartup();
-    // "turnONOROFF" 0 (or absent): check for updates at launch, without waiting for the answer.
-    if (platform::UserDefaults::standard().integerForKey("turnONOROFF") == 0) {
-        services_->checkForUpdate([this](bool available) {
-            if (available) showVersionUpdater();
-        });
+    const bool autoCheck = platform::UserDefaults::standard().integerForKey(kTurnOnOrOff) == 0;
+    autoUpdatesMenuItem_->setChecked(autoCheck);
+    if (autoCheck) checkForUpdatesInBackground();
+    // The space-bar monitor: never removed while the delegate lives.
+    if (!monitorInstalled_ && qApp) {
+        qApp->installEventFilter(this);
+        monitorInstalled_ = true;
     }
     window_->show();
 }
 
-void AppDelegate::csvFileExport() {
-    if (csvFileWindowController_ == nullptr) {
-        csvFileWindowController_ = new MVCSVFileWindowController(window_);
-    }
-    csvFileWindowController_->showSheet();
+void AppDelegate::checkForUpdatesInBackground() {
+    // The window never waits for the update server: the check runs on a worker thread and an
+    // answer later than the time-out is dropped.
+    const platform::TimePoint started = platform::Clock::steadyNow();
+    QPointer<AppDelegate> self(this);
+    platform::globalQueue().async([services = services_, self, started] {
+        const bool available = services->isUpdateAvailable();
+        platform::mainQueue().async([self, started, available] {
+            if (!self) return;
+            const bool late =
+                platform::Clock::steadyNow() - started > AppStartupServices::kUpdateCheckTimeout;
+            if (late) {
+                ZORFileLog::writeToTextFile("update check answered after its time-out");
+                return;
+            }
+            if (available) self->updateSheet_->presentAsSheet(self->window_);
+        });
+    });
 }
 
-void AppDelegate::showVersionUpdater() {
-    if (versionVC_ == nullptr) versionVC_ = new DownloadViewController(window_);
-    versionVC_->showSheet();
+bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) return false;
+    if (static_cast<QKeyEvent*>(event)->key() != Qt::Key_Space) return false;
+    // One key press reaches several receivers (its window, the focused widget, its parents):
+    // it counts once, at the focused widget, or at a window when nothing has the focus.
+    if (!watched->isWidgetType()) return false;
+    QWidget* focus = QApplication::focusWidget();
+    const bool receiver = focus ? watched == focus : static_cast<QWidget*>(watched)->isWindow();
+    if (receiver && !wizard_->isPresented()) viewController_->videoController().playOrPause();
+    // The key still reaches the focused control.
+    return false;
 }
 
 bool AppDelegate::openFile(const QString& path) {
@@ -140,6 +144,114 @@ bool AppDelegate::openFile(const QString& path) {
     return true;
 }
 
+// ---- Actions -----------------------------------------------------------------------------------
+
+void AppDelegate::openFileTransferWizardWithSender(QObject*) {
+    wizard_->showSheet(window_);
+}
+void AppDelegate::csvFileExportWithSender(QObject*) {
+    csvSheet_->showSheet(window_);
+}
+void AppDelegate::closeCurrentFileWithSender(QObject*) {
+    viewController_->lapsController().closeCurrentSession();
+}
+void AppDelegate::closeAllFilesWithSender(QObject*) {
+    viewController_->menuController().closeAllSessions();
+}
+void AppDelegate::moveLeftWithSender(QObject*) {
+    viewController_->chartController().moveLeft();
+}
+void AppDelegate::moveLeftSlightlyWithSender(QObject*) {
+    viewController_->chartController().moveLeftSlightly();
+}
+void AppDelegate::moveRightWithSender(QObject*) {
+    viewController_->chartController().moveRight();
+}
+void AppDelegate::moveRightSlightlyWithSender(QObject*) {
+    viewController_->chartController().moveRightSlightly();
+}
+void AppDelegate::moveUpWithSender(QObject*) {
+    viewController_->chartController().moveUp();
+}
+void AppDelegate::moveDownWithSender(QObject*) {
+    viewController_->chartController().moveDown();
+}
+void AppDelegate::playOrPauseWithSender(QObject*) {
+    viewController_->videoController().playOrPause();
+}
+void AppDelegate::playFasterWithSender(QObject*) {
+    viewController_->videoController().playFaster();
+}
+void AppDelegate::playSlowerWithSender(QObject*) {
+    viewController_->videoController().playSlower();
+}
+void AppDelegate::showOrHideTrackWithSender(QObject*) {
+    viewController_->showOrHideTrack();
+}
+void AppDelegate::lockOrUnlockMapWithSender(QObject*) {
+    viewController_->trackController().lockOrUnlockMapFromButtonClick(false);
+}
+void AppDelegate::showOrHideThumbnailWithSender(QObject*) {
+    viewController_->chartController().showOrHideThumbnailFromButtonClick(false);
+}
+void AppDelegate::resetLayoutWithSender(QObject*) {
+    viewController_->resetLayout();
+    viewController_->trackController().resetTrackMap();
+}
+void AppDelegate::viewMoveLeftWithSender(QObject*) {
+    viewController_->viewMoveLeft();
+}
+void AppDelegate::viewMoveRightWithSender(QObject*) {
+    viewController_->viewMoveRight();
+}
+void AppDelegate::viewMoveUpWithSender(QObject*) {
+    viewController_->viewMoveUp();
+}
+void AppDelegate::viewMoveDownWithSender(QObject*) {
+    viewController_->viewMoveDown();
+}
+
+void AppDelegate::helpWithSender(QObject*) {
+    const QUrl url(QString::fromLatin1(kHelpURL), QUrl::StrictMode);
+    if (!url.isValid()) return;
+    if (urlOpener_) {
+        urlOpener_(url);
+    } else {
+        QDesktopServices::openUrl(url);
+    }
+}
+
+void AppDelegate::enableLogWithSender(QObject* sender) {
+    auto* item = qobject_cast<QAction*>(sender);
+    if (!item) return;
+    // A checkable item has already flipped itself when it was triggered: its state before the
+    // click is the opposite of its state now.
+    const bool wasOn = !item->isChecked();
+    if (wasOn) {
+        ZORFileLog::turnOffLog();
+    } else {
+        ZORFileLog::turnOnLog();
+    }
+}
+
+void AppDelegate::autoCheckUpdatesWithSender(QObject* sender) {
+    QPointer<QAction> item = qobject_cast<QAction*>(sender);
+    if (!item) return;
+    // The state after the click: on checks at the next launch (0), off does not (1).
+    const bool on = item->isChecked();
+    platform::mainQueue().async(
+        [on] { platform::UserDefaults::standard().setInteger(kTurnOnOrOff, on ? 0 : 1); });
+}
+
+void AppDelegate::showVersionUpdaterWithSender(QObject*) {
+    QPointer<AppDelegate> self(this);
+    platform::mainQueue().async([self] {
+        if (self) self->updateSheet_->presentAsSheet(self->window_);
+    });
+}
+
+// ---- Open panel --------------------------------------------------------------------------------
+
 void AppDelegate::panelSelectionDidChange(const QString& path) {
     if (path.isEmpty() || path == oldURL_) return;
     oldURL_ = path;
@@ -148,20 +260,37 @@ void AppDelegate::panelSelectionDidChange(const QString& path) {
         MVFileSelected, nullptr, {{"url", std::filesystem::path(path.toStdString())}});
 }
 
-void AppDelegate::openNewFilePanel() {
+void AppDelegate::openNewFilePanelWithSender(QObject*) {
     window_->setWindowOpacity(0.8);
     auto* panel = new QFileDialog(window_, QStringLiteral("Choose a gld file"));
+    panel->setObjectName(QStringLiteral("openPanel"));
     panel->setOption(QFileDialog::DontUseNativeDialog, true);
     panel->setFileMode(QFileDialog::ExistingFile);
     panel->setNameFilter(QStringLiteral("Session files (*.gld)"));
     panel->setWindowModality(Qt::WindowModal);
     panel->setAttribute(Qt::WA_DeleteOnClose);
+
+    // The accessory area below the file list, for the preview of the selected file.
+    auto* accessory = new QWidget(panel);
+    accessory->setObjectName(QStringLiteral("openPanelAccessory"));
+    accessory->setFixedSize(kAccessoryWidth, kAccessoryHeight);
+    auto* accessoryLayout = new QGridLayout(accessory);
+    accessoryLayout->setContentsMargins(0, 0, 0, 0);
+    if (accessoryFactory_) {
+        if (QWidget* preview = accessoryFactory_(accessory)) accessoryLayout->addWidget(preview);
+    }
+    if (auto* grid = qobject_cast<QGridLayout*>(panel->layout())) {
+        grid->addWidget(accessory, grid->rowCount(), 0, 1, grid->columnCount());
+    }
+
     connect(panel, &QFileDialog::currentChanged, this,
             [this](const QString& path) { panelSelectionDidChange(path); });
-    connect(panel, &QFileDialog::finished, this, [this, panel](int result) {
+    QPointer<QWidget> area(accessory);
+    connect(panel, &QFileDialog::finished, this, [this, panel, area](int result) {
         if (result == QDialog::Accepted && !panel->selectedFiles().isEmpty()) {
             viewController_->loadGLDFile(panel->selectedFiles().first().toStdString());
         }
+        delete area.data();
         // The first selection in the next panel is announced again.
         oldURL_.clear();
         window_->setWindowOpacity(1.0);

@@ -1,20 +1,23 @@
 #pragma once
 
-#include <functional>
+#include <chrono>
 
 // The outside services the program calls at start-up: telemetry, the usage report and the
-// update check. Main thread only; none of them may block start-up for long.
+// update check.
 class AppStartupServices {
   public:
+    // How long the launch update check may take; an answer that comes later is dropped.
+    static constexpr std::chrono::seconds kUpdateCheckTimeout{10};
+
     virtual ~AppStartupServices() = default;
+    // Main thread; must return at once (network work runs elsewhere).
     virtual void startTelemetry() = 0;
     virtual void sendUsageAtStartup() = 0;
-    // True when an update sheet should be shown.
+    // True when a new program version or a new circuit database exists (the circuit database is
+    // asked only when the program is current). Called on a worker thread, never on the main
+    // thread, so the window never waits for it; each catalogue read uses an explicit time-out
+    // of at most kUpdateCheckTimeout, and a catalogue that cannot be read answers false.
     virtual bool isUpdateAvailable() = 0;
-    // The same without waiting: `answer` runs later on the main queue (at once by default).
-    virtual void checkForUpdate(std::function<void(bool available)> answer) {
-        answer(isUpdateAvailable());
-    }
 };
 
 // Services that do nothing: no telemetry, no usage report, never an update.

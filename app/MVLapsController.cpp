@@ -232,13 +232,10 @@ std::vector<MVLapPtr> MVLapsController::selectionAfterClick(const std::vector<MV
     std::vector<MVLapPtr> selected;
     std::copy_if(current.begin(), current.end(), std::back_inserter(selected),
                  [](const MVLapPtr& lap) { return lap != nullptr; });
-    if (selected.empty()) return current;
+    // A whole-session lap is shown alone, whatever was selected.
     if (clicked->isWholeFileLap()) return {clicked};
-    // A lap is never paired with a whole-session lap.
-    if (std::any_of(selected.begin(), selected.end(),
-                    [](const MVLapPtr& lap) { return lap->isWholeFileLap(); })) {
-        return {clicked};
-    }
+    if (selected.empty()) return current;
+    // A lap clicked while a whole-session lap is selected is paired with it, like any lap.
     if (selected.size() == 1) {
         if (selected.front() == clicked) return current;
         return pairOf(clicked, selected.front());

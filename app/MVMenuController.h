@@ -1,21 +1,61 @@
 #pragma once
 
-#include "app/MVPaneRecorder.h"
+#include "app/MVPopOverSettingsViewController.h"
 
-class QWidget;
+#include <QMessageBox>
+#include <QObject>
+#include <QPointer>
 
-// The tool-button bar's controller. Until the tool buttons exist it only keeps whether they are
-// enabled: they are disabled while no session is open. Main thread only.
-class MVMenuController : public MVPaneRecorder {
+class MVButton;
+class MVGLDFileManager;
+class MVMenuActions;
+class MVMenuView;
+
+// The tool-button bar's controller: receives the presses of the bar's ten buttons, passes most
+// of them to the application delegate's actions, asks before closing all sessions and opens the
+// settings pop-over below the Settings button. Each press writes one "MenuController ... button"
+// line to the diagnostic log after its action. Main thread only.
+class MVMenuController : public QObject {
+    Q_OBJECT
   public:
-    void setMenuView(QWidget* view) { menuView_ = view; }
-    QWidget* menuView() const { return menuView_; }
+    explicit MVMenuController(MVGLDFileManager& manager, QObject* parent = nullptr);
+    ~MVMenuController() override;
 
-    void disableButtons();
+    // Where the presses go; none: presses that need the delegate do nothing.
+    void setDelegate(MVMenuActions* delegate) { delegate_ = delegate; }
+    MVMenuActions* delegate() const { return delegate_; }
+
+    // Takes the bar and becomes the receiver of its presses. When the options say the track
+    // pane is hidden, sends the delegate the Track button's action once, so that a pane stored
+    // as hidden is hidden again.
+    void setMenuView(MVMenuView* view);
+    MVMenuView* menuView() const { return menuView_; }
+
+    // The press of one of the bar's buttons; another sender does nothing.
+    void buttonPressed(MVButton* sender);
+
+    // "Close all?" as a window-modal alert over the bar's window; OK removes every session.
+    // With no session open nothing is asked.
+    void closeAllSessions();
+    // The alert while it is up.
+    QMessageBox* closeAllAlert() const { return closeAllAlert_.data(); }
+
+    // Enable or disable the eight buttons that need a session; File and SD stay enabled.
     void enableButtons();
+    void disableButtons();
     bool buttonsEnabled() const { return buttonsEnabled_; }
 
+    // The pop-over shown last, while it is open.
+    MVPopOverSettingsViewController* popover() const { return popover_.data(); }
+
   private:
-    QWidget* menuView_ = nullptr;
-    bool buttonsEnabled_ = false;
+    void showSettingsPopover(MVButton* button);
+    void setButtonsEnabled(bool enabled);
+
+    MVGLDFileManager& manager_;
+    MVMenuActions* delegate_ = nullptr;
+    MVMenuView* menuView_ = nullptr;
+    QPointer<MVPopOverSettingsViewController> popover_;
+    QPointer<QMessageBox> closeAllAlert_;
+    bool buttonsEnabled_ = true;
 };

@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QProgressBar>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 
@@ -89,54 +90,32 @@ void MVStatusView::updateProgress(int code, std::optional<QString> text) {
 
     if (code == 0) {
         loading_ = true;
-        pendingWarning_.reset();
         setIndicatorWidth(kIndicatorShownWidth);
         indicator_->setValue(0);
         setMessage(message, MVHelper::Gui::BrightColorOnBackground());
         return;
     }
-    if (code == kWarningCode) {
-        // Loading goes on: the bar stays where it is and the warning replaces the step texts
-        // until the load ends.
-        loading_ = true;
-        pendingWarning_ = message;
-        setMessage(message, MVHelper::Gui::SlowerColor());
-        return;
-    }
+    indicator_->setValue(std::min(code, kIndicatorMaximum));
+    setMessage(message, MVHelper::Gui::BrightColorOnBackground());
     if (code < kCompletedCode) {
         loading_ = true;
-        indicator_->setValue(code);
-        if (pendingWarning_) {
-            setMessage(*pendingWarning_, MVHelper::Gui::SlowerColor());
-        } else {
-            setMessage(message, MVHelper::Gui::BrightColorOnBackground());
-        }
         return;
     }
-
-    loading_ = false;
+    // Completion and failures hide the bar; failures (and the no-circuit notice, after which
+    // loading goes on) make the message blink.
     setIndicatorWidth(0);
     if (code == kCompletedCode) {
-        indicator_->setValue(kIndicatorMaximum);
-        if (pendingWarning_) {
-            setMessage(*pendingWarning_, MVHelper::Gui::BrightColorOnBackground());
-            pendingWarning_.reset();
-            startBlinking();
-        } else {
-            setMessage(message, MVHelper::Gui::BrightColorOnBackground());
-        }
+        loading_ = false;
         return;
     }
-    // Codes 11, 13 and 14 end the load without the file.
-    pendingWarning_.reset();
-    setMessage(message, MVHelper::Gui::BrightColorOnBackground());
+    // Codes 11 and 13 end the load without the file; after 12 the load goes on.
+    if (code != kWarningCode) loading_ = false;
     startBlinking();
 }
 
 void MVStatusView::showFailure(const QString& text) {
     resetTimerAndLabel();
     loading_ = false;
-    pendingWarning_.reset();
     setIndicatorWidth(0);
     setMessage(text, MVHelper::Gui::BrightColorOnBackground());
     startBlinking();

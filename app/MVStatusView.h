@@ -19,9 +19,8 @@ class QProgressBar;
 //   0      loading starts: the bar appears (500 px wide) at 0;
 //   1..9   the bar moves to n tenths, with the step's text;
 //   10     loading finished: the bar is hidden, the message stays (normally empty);
-//   12     a warning that does not end the load (no circuit found): it replaces the step texts
-//          until the load ends and then blinks like a failure;
-//   11,13,14 failures: the bar is hidden and the message blinks.
+//   11..14 the bar is hidden and the message blinks (11 and 13 end the load without the file;
+//          after 12, no circuit, loading goes on and its next code replaces the message).
 // A blinking message changes colour 11 times at 0.5 s steps, red first, and disappears on the
 // 12th step, 6 s after it was set. Any new code stops a running blink at once. Codes outside
 // 0..14 change nothing.
@@ -78,5 +77,4 @@ class MVStatusView : public QWidget {
     platform::Timer timer_;
     int64_t count_ = 0;
     bool loading_ = false;
-    std::optional<QString> pendingWarning_;
 };

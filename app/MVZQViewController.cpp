@@ -7,7 +7,9 @@
 #include "app/MVLapsController.h"
 #include "app/MVLapsTableView.h"
 #include "app/MVLapsView.h"
+#include "app/MVMenuActions.h"
 #include "app/MVMenuController.h"
+#include "app/MVMenuView.h"
 #include "app/MVMiddleView.h"
 #include "widgets/MVProgressHUD.h"
 #include "app/MVSplitView.h"
@@ -67,11 +69,13 @@ std::shared_ptr<T> makeMainThreadOwned(T* controller) {
 
 }  // namespace
 
-MVZQViewController::MVZQViewController(MVGLDFileManager& manager, QWidget* parent)
+MVZQViewController::MVZQViewController(MVGLDFileManager& manager, QWidget* parent,
+                                       MVMenuActions* actions)
     : QWidget(parent), manager_(manager), worker_(std::make_shared<Worker>(this, manager)) {
+    if (actions) actions->connectViewController(this);
     buildPanes();
     manager_.setDelegate(worker_);
-    createControllers();
+    createControllers(actions);
     observeChanges();
     showLogo();
 }
@@ -108,6 +112,9 @@ void MVZQViewController::buildPanes() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
+    menuView_ = new MVMenuView(this);
+    layout->addWidget(menuView_, 0);
+
     middleView_ = new MVMiddleView(this);
     auto* middleLayout = new QGridLayout(middleView_);
     middleLayout->setContentsMargins(0, 0, 0, 0);
@@ -136,8 +143,9 @@ void MVZQViewController::buildPanes() {
     layout->addWidget(statusView_, 0);
 }
 
-void MVZQViewController::createControllers() {
-    menuController_ = std::make_unique<MVMenuController>();
+void MVZQViewController::createControllers(MVMenuActions* actions) {
+    menuController_ = std::make_unique<MVMenuController>(manager_);
+    menuController_->setDelegate(actions);
     menuController_->setMenuView(menuView_);
     videoController_ = std::make_shared<MVVideoController>();
     videoController_->setVideoView(videoView_);
@@ -237,6 +245,8 @@ void MVZQViewController::unlockSubviews() {
 
 void MVZQViewController::loadGLDFile(const std::filesystem::path& path) {
     MVGLDFileManager::loadingQueue().async([w = worker_, path] {
+        // The display mode stays as it is while the manager's lists change.
+        MVOptionsAndSettings::sharedManager().holdDisplayModeChanges();
         ZORFileLog::writeToTextFile("\nstart - (void)loadGLDFile:(NSURL *)url");
         std::optional<QString> why = unopenableReason(path);
         if (why) {
@@ -248,6 +258,7 @@ void MVZQViewController::loadGLDFile(const std::filesystem::path& path) {
             ZORFileLog::writeToTextFile("finish [_fileController loadGLDFileWithURL:url]");
         }
         ZORFileLog::writeToTextFile("finish - (void)loadGLDFile:(NSURL *)url");
+        MVOptionsAndSettings::sharedManager().releaseDisplayModeChanges();
         // Behind the recomputation that the load queued, so the load counts as ended once the
         // panes show it.
         MVGLDFileManager::loadingQueue().async([w, why] {

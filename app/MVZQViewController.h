@@ -20,7 +20,9 @@ class MVCompanyBrandView;
 class MVLapsController;
 class MVLapsTableView;
 class MVLapsView;
+class MVMenuActions;
 class MVMenuController;
+class MVMenuView;
 class MVMiddleView;
 class MVSplitView;
 class MVStatusView;
@@ -46,9 +48,10 @@ class MVZQViewController : public QWidget {
     Q_OBJECT
   public:
     // Becomes the delegate of `manager`, which must outlive the controller. The options,
-    // selection and cursor are the process-wide ones.
+    // selection and cursor are the process-wide ones. `actions` (the application delegate,
+    // optional) receives the tool-button bar's presses and must outlive the controller.
     explicit MVZQViewController(MVGLDFileManager& manager = MVGLDFileManager::sharedManager(),
-                                QWidget* parent = nullptr);
+                                QWidget* parent = nullptr, MVMenuActions* actions = nullptr);
     ~MVZQViewController() override;
 
     MVGLDFileManager& fileController() const { return manager_; }
@@ -58,6 +61,7 @@ class MVZQViewController : public QWidget {
     MVVideoController& videoController() const;
     MVLapsController& lapsController() const;
 
+    MVMenuView* menuView() const { return menuView_; }
     MVStatusView* statusView() const { return statusView_; }
     MVMiddleView* middleView() const { return middleView_; }
     MVSplitView* splitViewForVerticalDivider() const { return splitViewForVerticalDivider_; }
@@ -130,7 +134,7 @@ class MVZQViewController : public QWidget {
     using MainStep = std::function<void()>;
 
     void buildPanes();
-    void createControllers();
+    void createControllers(MVMenuActions* actions);
     void observeChanges();
     void restoreDividerPositions();
     void storeDividerPositions() const;
@@ -169,7 +173,7 @@ class MVZQViewController : public QWidget {
     std::shared_ptr<MVVideoController> videoController_;
     std::shared_ptr<MVLapsController> lapsController_;
 
-    QWidget* menuView_ = nullptr;
+    MVMenuView* menuView_ = nullptr;
     MVStatusView* statusView_ = nullptr;
     MVMiddleView* middleView_ = nullptr;
     MVSplitView* splitViewForVerticalDivider_ = nullptr;

@@ -11,6 +11,7 @@
 #include "session/MVHelperKeys.h"
 #include "session/MVLapMapData.h"
 #include "session/MVOptionsAndSettings.h"
+#include "session/MVParsingStatusText.h"
 #include "session/MVPlotData.h"
 #include "session/MVSynchronization.h"
 #include "session/ZORFileLog.h"
@@ -18,6 +19,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <string>
 
 namespace {
 
@@ -63,8 +65,12 @@ bool MVZQViewController::Worker::isOwnSelectionWrite() {
 void MVZQViewController::Worker::parsingStatus(std::int32_t code) {
     std::optional<QString> text;
     if (code == MVParsingStatus::kCircuitMismatch || code == MVParsingStatus::kNoUsableSample) {
-        const std::string& why = manager.lastFailureText();
-        if (!why.empty()) text = QString::fromStdString(why);
+        // The code's own text, then the reader's reason; the reason also goes to the log.
+        const std::string why = manager.lastFailureText();
+        if (!why.empty()) {
+            text = QString::fromStdString(MVParsingStatus::text(code) + " \u2014 " + why);
+            ZORFileLog::writeToTextFile("parsingStatus " + std::to_string(code) + ": " + why);
+        }
     }
     // The loading thread waits here, so the manager's lists hold still while the main thread
     // reads them in the completion step.

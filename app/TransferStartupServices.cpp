@@ -1,6 +1,6 @@
 #include "app/TransferStartupServices.h"
 
-#include "platform/Dispatch.h"
+#include "platform/UserDefaults.h"
 
 TransferStartupServices::TransferStartupServices()
     : reporter_(MVUsageReporter::Config{}, platform::UserDefaults::standard(), reachability_) {}
@@ -9,11 +9,7 @@ void TransferStartupServices::sendUsageAtStartup() {
     reporter_.sendUsageAtStartup();
 }
 
-void TransferStartupServices::checkForUpdate(std::function<void(bool)> answer) {
-    platform::globalQueue().async([answer = std::move(answer)] {
-        MVVersionManager& manager = MVVersionManager::sharedVersionManager();
-        const bool available =
-            manager.isSoftwareUpdateAvailable() || manager.isCircuitDatabaseUpdateAvailable();
-        platform::mainQueue().async([answer, available] { answer(available); });
-    });
+bool TransferStartupServices::isUpdateAvailable() {
+    MVVersionManager& manager = MVVersionManager::sharedVersionManager();
+    return manager.isSoftwareUpdateAvailable() || manager.isCircuitDatabaseUpdateAvailable();
 }

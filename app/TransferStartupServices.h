@@ -6,18 +6,17 @@
 #include "transfer/core/MVVersionManager.h"
 
 // The start-up services of the running program: the usage report (sent in the background) and
-// the launch update check (asked on a worker, answered on the main queue). Telemetry is not
-// started here yet. Main thread only.
+// the launch update check. Telemetry is not started here yet. Main thread only, except
+// isUpdateAvailable, which the delegate calls on a worker thread.
 class TransferStartupServices final : public AppStartupServices {
   public:
     TransferStartupServices();
 
     void startTelemetry() override {}
     void sendUsageAtStartup() override;
-    // Never blocks, so it never finds an update: the launch uses checkForUpdate.
-    bool isUpdateAvailable() override { return false; }
-    // A newer program, or else a newer circuit database.
-    void checkForUpdate(std::function<void(bool available)> answer) override;
+    // A newer program, or else a newer circuit database. Blocks for the catalogue reads (each
+    // bounded by the version manager's time-out); safe from any thread.
+    bool isUpdateAvailable() override;
 
   private:
     MVRouteReachability reachability_;

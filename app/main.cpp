@@ -1,4 +1,5 @@
 #include "app/AppDelegate.h"
+#include "app/MVTransferSheets.h"
 #include "app/MVZQViewController.h"
 #include "app/TransferStartupServices.h"
 #include "widgets/MainQueueBinding.h"
@@ -18,6 +19,8 @@ int main(int argc, char** argv) {
     app::MainQueueBinding mainQueue;
 
     AppDelegate delegate(std::make_unique<TransferStartupServices>());
+    delegate.setCSVFileSheet(std::make_unique<MVCSVFileSheetAdapter>());
+    delegate.setUpdateSheet(std::make_unique<MVUpdateSheetAdapter>());
     QObject::connect(
         delegate.viewController(), &MVZQViewController::lapTableFilled, [&sinceStart](int laps) {
             std::fprintf(stderr, "gridlark: lap table filled (%d laps) %lld ms after start\n", laps,

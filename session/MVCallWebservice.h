@@ -2,6 +2,7 @@
 
 #include "platform/UserDefaults.h"
 
+#include <cstddef>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -12,9 +13,13 @@
 // start-up sends the list. This part only records; sending belongs to the start-up.
 class MVCallWebservice {
   public:
+    // The pending usage list keeps at most this many records, the newest.
+    static constexpr std::size_t kMaxPendingUsageRecords = 500;
+
     // Appends a record for the circuit in use ("ComponentCode": the name + ".CIR"; a missing name
     // gives ".CIR") to the pending usage list, making the list when there is none or when the
-    // stored value is not an array of maps. Sends nothing. Called at the end of every successful
+    // stored value is not an array of maps, and drops the oldest records past
+    // kMaxPendingUsageRecords. Sends nothing. Called at the end of every successful
     // session load, on the loading thread; safe from any thread (see pendingUsageMutex()).
     static void storeUserUsageWithTrack(
         const std::optional<std::string>& trackName,

@@ -176,9 +176,10 @@ MVGLDHeader MVGLDFileManagerFastOperation::fetchHeadersWithArrayOfLines(const Li
 MVGLDSamples MVGLDFileManagerFastOperation::fetchDataWithArrayOfLines(const Lines& lines,
                                                                       const MVGLDHeader& header) {
     diagnostic(formatted("fast fetchDataWithArrayOfLines arrayOfLines Count: %zu", lines.size()));
-    // The rows of the full load: the same normalising (decimal commas, runs of spaces), drop-out
-    // filling and thinning, so both agree on every position and speed.
-    MVGLDSamples samples = MVGLDReader::fetchDataWithArrayOfLines(lines, header);
+    // The rows of the full load (decimal commas, drop-out filling and thinning), except that
+    // runs of spaces are not collapsed: two spaces give an empty field.
+    MVGLDSamples samples = MVGLDReader::fetchDataWithArrayOfLines(
+        lines, header, MVGLDReader::SpaceRuns::EachSpace);
     if (samples.error != MVGLDReadError::None) {
         diagnostic("fast fetchDataWithArrayOfLines " + samples.message);
     } else if (!samples.rows.empty()) {

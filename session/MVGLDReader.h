@@ -98,7 +98,11 @@ bool checkIfFileIsQuarto(std::span<const std::string_view> lines);
 //   faster than 10 Hz are thinned to every (rate / 10)-th row.
 // Fails with MissingChannel when the header lacks one of the five channels or gave no speed
 // unit, and with NoUsableRow when no row is kept.
+// How spaces separate the fields of a row: runs of spaces as one (the full load), or every single
+// space (the fast summary parse, where two spaces give an empty field).
+enum class SpaceRuns { Collapse, EachSpace };
 MVGLDSamples fetchDataWithArrayOfLines(std::span<const std::string_view> lines,
-                                       const MVGLDHeader& header);
+                                       const MVGLDHeader& header,
+                                       SpaceRuns runs = SpaceRuns::Collapse);
 
 }  // namespace MVGLDReader

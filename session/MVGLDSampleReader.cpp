@@ -66,9 +66,11 @@ bool isBlank(char c) {
 }
 
 // Views of the fields of the kept channels: spaces and tabs at both ends trimmed, runs of spaces
-// separating fields. False when the line does not reach every kept channel.
+// separating fields (with SpaceRuns::EachSpace every single space separates, so two spaces give
+// an empty field). False when the line does not reach every kept channel.
 bool splitFields(std::string_view line, std::span<const std::size_t> fileColumns,
-                 std::vector<std::string_view>& fields) {
+                 std::vector<std::string_view>& fields, MVGLDReader::SpaceRuns runs) {
+    const bool collapse = runs == MVGLDReader::SpaceRuns::Collapse;
     std::size_t begin = 0;
     std::size_t end = line.size();
     while (begin < end && (line[begin] == ' ' || line[begin] == '\t')) ++begin;
@@ -83,7 +85,11 @@ bool splitFields(std::string_view line, std::span<const std::size_t> fileColumns
         if (column == fileColumns[fields.size()]) fields.push_back(line.substr(at, stop - at));
         ++column;
         at = stop;
-        while (at < end && line[at] == ' ') ++at;
+        if (collapse) {
+            while (at < end && line[at] == ' ') ++at;
+        } else if (at < end) {
+            ++at;
+        }
     }
     return fields.size() == fileColumns.size();
 }
@@ -160,7 +166,7 @@ void fillDropOut(std::vector<ChosenRow>& held, const RowValues& before, const Ro
 // First pass over the lines after "[data]": the rows to emit, in order.
 Choice chooseRows(std::span<const std::string_view> lines, std::size_t first,
                   std::span<const std::size_t> fileColumns, const Columns& columns,
-                  std::size_t& skippedLines) {
+                  std::size_t& skippedLines, MVGLDReader::SpaceRuns runs) {
     Choice choice;
     choice.rows.reserve(lines.size() - first);
     std::vector<ChosenRow> held;
@@ -173,7 +179,7 @@ Choice chooseRows(std::span<const std::string_view> lines, std::size_t first,
     for (std::size_t i = first; i < lines.size(); ++i) {
         if (lines[i].empty()) continue;
         RowValues values;
-        if (!splitFields(lines[i], fileColumns, fields) ||
+        if (!splitFields(lines[i], fileColumns, fields, runs) ||
             !readValues(fields, columns, scratch, values)) {
             ++skippedLines;
             continue;
@@ -232,7 +238,8 @@ std::string fixedText(float value) {
 // are kept as numbers too, so the steps after reading never parse them again.
 MVSampleRows makeRows(std::span<const std::string_view> lines, const Choice& choice,
                       std::size_t step, std::span<const std::size_t> fileColumns,
-                      const Columns& columns) {
+                      const Columns& columns,
+                      MVGLDReader::SpaceRuns runs) {
     const std::vector<ChosenRow>& chosen = choice.rows;
     MVSampleRows rows;
     rows.keepNumberColumns({columns.time, columns.latitude, columns.longitude}, {columns.speed});
@@ -250,7 +257,7 @@ MVSampleRows makeRows(std::span<const std::string_view> lines, const Choice& cho
     std::string scratch;
     for (std::size_t i = 0; i < chosen.size(); i += step) {
         const ChosenRow& source = chosen[i];
-        splitFields(lines[source.line], fileColumns, fields);
+        splitFields(lines[source.line], fileColumns, fields, runs);
         const Fill* fill =
             source.fill >= 0 ? &choice.fills[static_cast<std::size_t>(source.fill)] : nullptr;
         rows.beginRow();
@@ -306,7 +313,7 @@ std::optional<std::string> findColumns(const MVGLDHeader& header, Columns& colum
 }  // namespace
 
 MVGLDSamples MVGLDReader::fetchDataWithArrayOfLines(std::span<const std::string_view> lines,
-                                                    const MVGLDHeader& header) {
+                                                    const MVGLDHeader& header, SpaceRuns runs) {
     const MVStepTimer timer("MVGLDReader::fetchDataWithArrayOfLines");
     Columns columns;
     if (auto missing = findColumns(header, columns)) {
@@ -320,7 +327,7 @@ MVGLDSamples MVGLDReader::fetchDataWithArrayOfLines(std::span<const std::string_
     MVGLDSamples result;
     const auto first = static_cast<std::size_t>(dataLine - lines.begin()) + 1;
     const Choice choice =
-        chooseRows(lines, first, header.fileColumns, columns, result.skippedLines);
+        chooseRows(lines, first, header.fileColumns, columns, result.skippedLines, runs);
     if (choice.rows.empty()) {
         return failure(MVGLDReadError::NoUsableRow,
                        "The session file has no readable sample row with a satellite fix.");
@@ -332,6 +339,6 @@ MVGLDSamples MVGLDReader::fetchDataWithArrayOfLines(std::span<const std::string_
             step = static_cast<std::size_t>(result.loggingRate / kTargetRate);
         }
     }
-    result.rows = makeRows(lines, choice, step, header.fileColumns, columns);
+    result.rows = makeRows(lines, choice, step, header.fileColumns, columns, runs);
     return result;
 }

@@ -76,3 +76,44 @@ void MVOptionsAndSettings::loadFromDefaults() {
     setIsTrackSectionInVisible(defaults_.boolForKey(MVHelper::Default_TrackSectionInVisibleFlag()));
     setIsVideoFullScreen(defaults_.boolForKey(MVHelper::Default_VideoFullScreeenFlag()));
 }
+
+bool MVOptionsAndSettings::changeMode(int32_t v) {
+    if (v != 0 && v != 1) return false;
+    setMode(v);
+    defaults_.setInteger(MVHelper::Default_XAxisMode(), storedXAxisModeForMode(v));
+    return true;
+}
+
+bool MVOptionsAndSettings::changeDisplayMode(int32_t v) {
+    if ((v != 0 && v != 1) || displayModeChangesHeld()) return false;
+    setDisplayMode(v);
+    defaults_.setInteger(MVHelper::Default_DisplayMode(), v);
+    return true;
+}
+
+bool MVOptionsAndSettings::changeLapOptionsMode(int32_t v) {
+    if (v != 0 && v != 1) return false;
+    setLapOptionsMode(v);
+    return true;
+}
+
+bool MVOptionsAndSettings::changeSpeedUnit(int32_t v) {
+    if (v != 0 && v != 1) return false;
+    setSpeedUnit(v);
+    defaults_.setInteger(MVHelper::Default_SpeedUnit(), v);
+    return true;
+}
+
+bool MVOptionsAndSettings::changeDistanceUnit(int32_t v) {
+    if (v < 0 || v > 2) return false;
+    setDistanceUnit(v);
+    defaults_.setInteger(MVHelper::Default_DistanceUnit(), v);
+    return true;
+}
+
+bool MVOptionsAndSettings::changeHeightUnit(int32_t v) {
+    if (v != 0 && v != 1) return false;
+    setHeightUnit(v);
+    defaults_.setInteger(MVHelper::Default_HeightUnit(), v);
+    return true;
+}

@@ -4,6 +4,7 @@
 #include "platform/ObserverToken.h"
 #include "platform/UserDefaults.h"
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -77,6 +78,22 @@ class MVOptionsAndSettings {
     bool isVideoFullScreen() const { return isVideoFullScreen_.get(); }
     void setIsVideoFullScreen(bool v) { isVideoFullScreen_.set(v); }
 
+    // The settings pop-over's writes: each sets the option (its observers are notified) and,
+    // except for the lap option, stores it under its user-defaults key ("Default_XAxisMode" as
+    // storedXAxisModeForMode(), the display mode as 0 or 1, the units as given). Values outside
+    // an option's range are refused. A refused write changes nothing and answers false.
+    bool changeMode(int32_t v);
+    // Also refused while display-mode changes are held (a session load is under way).
+    bool changeDisplayMode(int32_t v);
+    bool changeLapOptionsMode(int32_t v);
+    bool changeSpeedUnit(int32_t v);
+    bool changeDistanceUnit(int32_t v);
+    bool changeHeightUnit(int32_t v);
+    // Holds are counted: changes are refused until every hold is released. Any thread.
+    void holdDisplayModeChanges() { ++displayModeHolds_; }
+    void releaseDisplayModeChanges() { --displayModeHolds_; }
+    bool displayModeChangesHeld() const { return displayModeHolds_.load() > 0; }
+
     // Silent setters: no observer is called, nothing is written to the store.
     void safelyChangeMVModeWithoutKVO(int32_t v) { mode_.setWithoutNotifying(v); }
     void safelyChangeMVDisplayModeWithoutKVO(int32_t v) { displayMode_.setWithoutNotifying(v); }
@@ -135,6 +152,7 @@ class MVOptionsAndSettings {
     void loadFromDefaults();
 
     platform::UserDefaults& defaults_;
+    std::atomic<int> displayModeHolds_{0};
     platform::Observable<int32_t> mode_;
     platform::Observable<int32_t> displayMode_;
     platform::Observable<int32_t> lapOptionsMode_;

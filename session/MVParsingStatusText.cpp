@@ -18,8 +18,7 @@ const std::string& text(std::int32_t code) {
         "Loading Laps...",
         "",
         "Track/layout must match the current session.",
-        // The file is loaded after this warning, so the text must not say otherwise.
-        "No matching circuit found. The session is loaded; laps may be missing.",
+        "Cannot load non-circuit file. Feature planned for a future version.",
         "Cannot get data information.",
         "No laps detected. Custom tracks are not yet supported.",
     };

@@ -187,9 +187,12 @@ void MVProgressHUD::showUsingAnimation(bool animated) {
     showStarted_ = platform::Clock::steadyNow();
     setVisible(true);
     if (animated) {
-        fadeTo(1.0, {});
+        if (animationType_ == Zoom) setScale(1.5);
+        if (animationType_ == ZoomIn) setScale(0.5);
+        fadeTo(1.0, 1.0, {});
     } else {
         fadeTimer_.cancel();
+        setScale(1.0);
         setAlpha(1.0);
     }
 }
@@ -198,7 +201,9 @@ void MVProgressHUD::hideUsingAnimation(bool animated) {
     delayTimer_.cancel();
     if (animated && showStarted_) {
         showStarted_.reset();
-        fadeTo(kHiddenAlphaBeforeDone, [this] { done(); });
+        const double scaleTarget =
+            animationType_ == Zoom ? 0.5 : (animationType_ == ZoomIn ? 1.5 : scale_);
+        fadeTo(kHiddenAlphaBeforeDone, scaleTarget, [this] { done(); });
         return;
     }
     fadeTimer_.cancel();
@@ -227,10 +232,18 @@ void MVProgressHUD::setAlpha(double alpha) {
     opacityEffect_->setOpacity(alpha);
 }
 
-void MVProgressHUD::fadeTo(double target, std::function<void()> then) {
+void MVProgressHUD::setScale(double scale) {
+    if (scale_ == scale) return;
+    scale_ = scale;
+    relayout();
+}
+
+void MVProgressHUD::fadeTo(double target, double scaleTarget, std::function<void()> then) {
     fadeTimer_.cancel();
     fadeFrom_ = alpha_;
     fadeTarget_ = target;
+    scaleFrom_ = scale_;
+    scaleTarget_ = scaleTarget;
     fadeDone_ = std::move(then);
     fadeStart_ = platform::Clock::steadyNow();
     fadeTimer_.start(kFadeStep, true, platform::mainQueue(), [this] {
@@ -239,10 +252,12 @@ void MVProgressHUD::fadeTo(double target, std::function<void()> then) {
             std::chrono::duration<double>(kAnimationDuration).count();
         if (t < 1) {
             setAlpha(fadeFrom_ + (fadeTarget_ - fadeFrom_) * t);
+            setScale(scaleFrom_ + (scaleTarget_ - scaleFrom_) * t);
             return;
         }
         fadeTimer_.cancel();
         setAlpha(fadeTarget_);
+        setScale(scaleTarget_);
         std::function<void()> then = std::move(fadeDone_);
         fadeDone_ = nullptr;
         if (then) then();
@@ -402,6 +417,7 @@ void MVProgressHUD::replaceIndicator(QWidget* next) {
     if (next != nullptr) {
         next->setParent(this);
         next->show();
+        indicatorRestSize_ = next->size();
     }
 }
 
@@ -453,7 +469,9 @@ void MVProgressHUD::layoutSubviews() {
     const double m = margin_;
     const double maxWidth = w - 4 * m;
 
-    QSizeF indicatorSize = indicator_ != nullptr ? QSizeF(indicator_->size()) : QSizeF(0, 0);
+    // At rest the indicator's own size counts; while zoomed, the size it had at rest.
+    if (indicator_ != nullptr && scale_ == 1.0) indicatorRestSize_ = indicator_->size();
+    QSizeF indicatorSize = indicator_ != nullptr ? QSizeF(indicatorRestSize_) : QSizeF(0, 0);
     indicatorSize.setWidth(std::max(0.0, std::min(indicatorSize.width(), maxWidth)));
     const QSizeF label = measure(labelText_, labelFont_, maxWidth);
     const QSizeF details = measure(detailsLabelText_, detailsLabelFont_, maxWidth);
@@ -470,9 +488,11 @@ void MVProgressHUD::layoutSubviews() {
     const double top = m + std::round((h - panelHeight) / 2) + yOffset_;
     auto centredX = [&](double itemWidth) { return std::round((w - itemWidth) / 2) + xOffset_; };
     if (indicator_ != nullptr) {
-        indicator_->setGeometry(static_cast<int>(centredX(indicatorSize.width())),
-                                static_cast<int>(top), static_cast<int>(indicatorSize.width()),
-                                static_cast<int>(ih));
+        // The indicator zooms with the panel, about the panel's centre.
+        const QPointF centre(w / 2 + xOffset_, h / 2 + yOffset_);
+        const QRectF rest(centredX(indicatorSize.width()), top, indicatorSize.width(), ih);
+        const QRectF zoomed(centre + (rest.topLeft() - centre) * scale_, rest.size() * scale_);
+        indicator_->setGeometry(zoomed.toRect());
     }
     const double labelY = top + ih + labelGap;
     labelRect_ = QRectF(centredX(label.width()), labelY, label.width(), lh);
@@ -516,6 +536,13 @@ void MVProgressHUD::paintEvent(QPaintEvent*) {
         gradient.setColorAt(1, QColor::fromRgbF(0, 0, 0, 0.75f));
         gradient.setSpread(QGradient::PadSpread);
         painter.fillRect(rect(), gradient);
+    }
+    if (scale_ != 1.0) {
+        // The zoom animations scale the panel and its texts about the panel's centre.
+        const QPointF centre = panelRect().center();
+        painter.translate(centre);
+        painter.scale(scale_, scale_);
+        painter.translate(-centre);
     }
     const QColor fill = color_.isValid() ? color_ : QColor::fromRgbF(0, 0, 0, opacity_);
     QPainterPath panel;

@@ -141,6 +141,9 @@ class MVProgressHUD : public QWidget {
     QWidget* indicator() const { return indicator_; }
     // Current alpha of the whole overlay, 0 to 1.
     double alpha() const { return alpha_; }
+    // Current zoom of the panel about its centre: 1 at rest. The zoom animations start a show
+    // at 1.5 (Zoom) or 0.5 (ZoomIn) and end a hide at 0.5 (Zoom) or 1.5 (ZoomIn).
+    double scale() const { return scale_; }
     // True from the moment the overlay became visible until it starts hiding.
     bool isShown() const { return showStarted_.has_value(); }
     // Set once a hide has completed; never cleared.
@@ -173,7 +176,9 @@ class MVProgressHUD : public QWidget {
     void cleanUp();
     void done();
     void setAlpha(double alpha);
-    void fadeTo(double target, std::function<void()> then);
+    // Animates the alpha to `target` and the zoom to `scaleTarget` over the animation time.
+    void fadeTo(double target, double scaleTarget, std::function<void()> then);
+    void setScale(double scale);
     // Runs `change` now on the main thread, else queues it there (dropped if the overlay is
     // gone by then).
     void onMain(std::function<void()> change);
@@ -206,6 +211,7 @@ class MVProgressHUD : public QWidget {
     QColor labelColor_ = Qt::white;
     QColor detailsLabelColor_ = Qt::white;
     QWidget* indicator_ = nullptr;
+    QSize indicatorRestSize_;
     QPointer<QWidget> customView_;
     QString labelText_;
     QString detailsLabelText_;
@@ -223,6 +229,9 @@ class MVProgressHUD : public QWidget {
     platform::TimePoint fadeStart_{};
     double fadeFrom_ = 0;
     double fadeTarget_ = 0;
+    double scale_ = 1;
+    double scaleFrom_ = 1;
+    double scaleTarget_ = 1;
     std::function<void()> fadeDone_;
     // Lets work queued for the main thread find out whether the overlay still exists.
     std::shared_ptr<int> life_ = std::make_shared<int>(0);

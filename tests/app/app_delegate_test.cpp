@@ -1,16 +1,43 @@
-// The open panel's selection announcements: each change once, the same file again never, and
-// the first selection of the next panel again.
-#include "app/AppDelegate.h"
+// The application delegate: the open panel's selection announcements, every menu action reaching
+// its target, the two switches of the menu bar, the space-bar monitor and the launch update check.
+#include "ShellFixture.h"
+
+#include "app/MVLapsController.h"
+#include "app/MVMenuController.h"
+#include "app/MVSheetStandIns.h"
+#include "app/MVSplitView.h"
+#include "views/MVChartController.h"
+#include "views/MVChartPlotView.h"
+#include "views/MVChartView.h"
+#include "views/MVTrackController.h"
+#include "views/MVTrackMapView.h"
+#include "views/MVVideoController.h"
+#include "views/MVVideoToolBarView.h"
+#include "widgets/MVButton.h"
 #include "session/MVNotifications.h"
+#include "transfer/MVExportVideoWindowController.h"
+#include "views/MVVideoShellHooks.h"
 #include "platform/NotificationCenter.h"
 
-#include <gtest/gtest.h>
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QUrl>
 
 #include <any>
+#include <atomic>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <vector>
 
 namespace {
+
+using testing_support::MainQueuePump;
 
 TEST(OpenPanel, SelectionChangesAreAnnouncedOnce) {
     AppDelegate delegate;
@@ -25,6 +52,250 @@ TEST(OpenPanel, SelectionChangesAreAnnouncedOnce) {
     }
     EXPECT_EQ(announced,
               (std::vector<std::filesystem::path>{"/cards/a.gld", "/cards/b.gld", "/cards/a.gld"}));
+}
+
+TEST(OpenPanel, HasItsTitleFilterAndAccessoryArea) {
+    AppDelegate delegate;
+    QWidget* preview = nullptr;
+    delegate.setOpenPanelAccessory([&](QWidget* parent) { return preview = new QWidget(parent); });
+    delegate.openNewFilePanelWithSender();
+    auto* panel = delegate.window()->findChild<QFileDialog*>();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(panel->windowTitle().toStdString(), "Choose a gld file");
+    EXPECT_EQ(panel->fileMode(), QFileDialog::ExistingFile);
+    EXPECT_DOUBLE_EQ(delegate.window()->windowOpacity(), 0.8);
+    auto* accessory = panel->findChild<QWidget*>(QStringLiteral("openPanelAccessory"));
+    ASSERT_NE(accessory, nullptr);
+    EXPECT_EQ(accessory->size(), QSize(800, 320));
+    EXPECT_EQ(preview->parentWidget(), accessory);
+    panel->reject();
+    EXPECT_DOUBLE_EQ(delegate.window()->windowOpacity(), 1.0);
+}
+
+class AppDelegateTest : public testing_support::ShellFixture {};
+
+// Every menu item of the delegate's actions reaches its target: what the panes show changes.
+TEST_F(AppDelegateTest, EveryMenuActionReachesItsTarget) {
+    openVideoSessionInShell("one.gld");
+    MVChartController& chart = vc().chartController();
+    MVTrackController& track = vc().trackController();
+    auto& wizard = static_cast<const MVFileTransferWizardStandIn&>(
+        delegate->fileTransferWizardWindowController());
+    auto& csv = static_cast<const MVCSVFileStandIn&>(delegate->csvFileWindowController());
+    auto& update = static_cast<const MVUpdateStandIn&>(delegate->versionVC());
+    auto splitAt = [&] { return vc().splitViewForVerticalDivider()->positionOfDividerAtIndex(0); };
+    const int startSplit = splitAt();
+    const QList<MVChartPlotView*> plots = chart.chartView()->findChildren<MVChartPlotView*>();
+    ASSERT_FALSE(plots.isEmpty());
+    // Each probe answers whether its value changed since it (or a copy) was last asked.
+    auto changed = [](std::function<double()> value) {
+        return [value, last = std::make_shared<double>(value())] {
+            const double now = value();
+            const bool moved = now != *last;
+            *last = now;
+            return moved;
+        };
+    };
+    auto cursorMoved = changed([&] { return plots.front()->cursorX(); });
+    auto zoomed = changed([&] { return plots.front()->xRange().length; });
+    auto thumbnailToggled =
+        changed([] { return MVOptionsAndSettings::sharedManager().isThumbnailClosed() ? 1 : 0; });
+    auto lockToggled = changed([&] { return track.trackMapView()->locked() ? 1 : 0; });
+    auto played = changed([&] { return playOrPauseCount(); });
+    auto speed = [&] { return vc().videoController().toolBarView()->popUpButton()->currentText(); };
+    // A zoomed map (laid out on screen), for the reset to return to the whole circuit.
+    vc().resize(1280, 800);
+    vc().show();
+    MainQueuePump::drain();
+    MVTrackMapView* map = track.trackMapView();
+    ASSERT_NE(map, nullptr);
+    map->zoomIn();
+    ASSERT_NE(map->viewport().scale(), map->viewport().defaultScale());
+    const struct {
+        const char* action;
+        std::function<bool()> reached;
+    } cases[] = {
+        {"openNewFilePanelWithSender",
+         [&] { return delegate->window()->findChild<QFileDialog*>() != nullptr; }},
+        {"openFileTransferWizardWithSender", [&] { return wizard.notice().requests() == 1; }},
+        {"csvFileExportWithSender", [&] { return csv.notice().requests() == 1; }},
+        {"moveRightWithSender", cursorMoved},
+        {"moveRightSlightlyWithSender", cursorMoved},
+        {"moveLeftSlightlyWithSender", cursorMoved},
+        {"moveLeftWithSender", cursorMoved},
+        {"moveDownWithSender", zoomed},
+        {"moveUpWithSender", zoomed},
+        {"playOrPauseWithSender", played},
+        {"playFasterWithSender", [&] { return speed() == QStringLiteral("2X"); }},
+        {"playSlowerWithSender", [&] { return speed() == QStringLiteral("1X"); }},
+        {"lockOrUnlockMapWithSender", lockToggled},
+        {"showOrHideThumbnailWithSender", thumbnailToggled},
+        {"resetLayoutWithSender",
+         [&] { return map->viewport().scale() == map->viewport().defaultScale(); }},
+        {"showOrHideTrackWithSender",
+         [&] { return vc().trackView()->parentWidget() != vc().splitViewForLeftPanel(); }},
+        {"viewMoveLeftWithSender", [&] { return splitAt() != startSplit; }},
+        {"showVersionUpdaterWithSender",
+         [&] {
+             MainQueuePump::drain();
+             return update.notice().requests() == 1;
+         }},
+        {"closeAllFilesWithSender",
+         [&] { return vc().menuController().closeAllAlert() != nullptr; }},
+        {"closeCurrentFileWithSender",
+         [&] {
+             MVGLDFileManager::loadingQueue().drainFor(std::chrono::seconds(20));
+             return vc().fileController().gldFileNames().empty();
+         }},
+    };
+    for (const auto& c : cases) {
+        QAction* item = delegate->menuItem(QString::fromLatin1(c.action));
+        ASSERT_NE(item, nullptr) << c.action;
+        item->trigger();
+        EXPECT_TRUE(c.reached()) << c.action;
+        for (QDialog* dialog : delegate->window()->findChildren<QDialog*>()) {
+            if (dialog->isVisible()) dialog->reject();
+        }
+    }
+    // The divider steps and help are bound too (their effect is checked elsewhere).
+    for (const char* action :
+         {"viewMoveRightWithSender", "viewMoveUpWithSender", "viewMoveDownWithSender",
+          "helpWithSender", "enableLogWithSender", "autoCheckUpdatesWithSender"}) {
+        EXPECT_NE(delegate->menuItem(QString::fromLatin1(action)), nullptr) << action;
+    }
+}
+
+TEST_F(AppDelegateTest, HelpOpensTheHelpPageWithTheDesktopsHandler) {
+    std::vector<QUrl> opened;
+    delegate->setUrlOpener([&](const QUrl& url) {
+        opened.push_back(url);
+        return true;
+    });
+    delegate->menuItem(QStringLiteral("helpWithSender"))->trigger();
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened.front().toString().toStdString(), AppDelegate::kHelpURL);
+}
+
+TEST_F(AppDelegateTest, TheTwoSwitchesWriteTheirKeys) {
+    platform::UserDefaults& defaults = platform::UserDefaults::standard();
+    defaults.removeObjectForKey("turnONOROFF");
+    ZORFileLog::turnOffLog();
+    delegate->applicationDidFinishLaunching();
+    QAction* updates = delegate->autoUpdatesMenuItem();
+    QAction* log = delegate->logMenuItem();
+    // Absent keys: automatic updates ticked, the log unticked.
+    EXPECT_TRUE(updates->isChecked());
+    EXPECT_FALSE(log->isChecked());
+
+    updates->trigger();
+    MainQueuePump::drain();
+    EXPECT_EQ(defaults.integerForKey("turnONOROFF"), 1);
+    EXPECT_FALSE(updates->isChecked());
+    updates->trigger();
+    MainQueuePump::drain();
+    EXPECT_EQ(defaults.integerForKey("turnONOROFF"), 0);
+
+    log->trigger();
+    EXPECT_TRUE(defaults.boolForKey("logUserDefaultString"));
+    EXPECT_TRUE(log->isChecked());
+    log->trigger();
+    EXPECT_FALSE(defaults.boolForKey("logUserDefaultString"));
+}
+
+TEST_F(AppDelegateTest, SpaceBarPlaysUnlessTheImportWizardIsUp) {
+    openVideoSessionInShell("one.gld");
+    delegate->applicationDidFinishLaunching();
+    const int before = playOrPauseCount();
+    auto* field = new QLineEdit(delegate->window());
+    field->show();
+    field->setFocus();
+    QApplication::setActiveWindow(delegate->window());
+    auto presses = [&] { return playOrPauseCount() - before; };
+    QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+    QApplication::sendEvent(QApplication::focusWidget() ? QApplication::focusWidget() : field,
+                            &space);
+    EXPECT_EQ(presses(), 1);
+    // The key still reached the control.
+    EXPECT_EQ(field->text().toStdString(), QApplication::focusWidget() == field ? " " : "");
+
+    QKeyEvent other(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+    QApplication::sendEvent(field, &other);
+    EXPECT_EQ(presses(), 1);
+
+    delegate->openFileTransferWizardWithSender();
+    ASSERT_TRUE(delegate->fileTransferWizardWindowController().isPresented());
+    QKeyEvent again(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+    QApplication::sendEvent(QApplication::focusWidget() ? QApplication::focusWidget() : field,
+                            &again);
+    EXPECT_EQ(presses(), 1);
+}
+
+// Update services that answer from a worker thread, counting the checks.
+class CountingServices final : public AppStartupServices {
+  public:
+    CountingServices(std::atomic<int>& checks, bool available)
+        : checks_(checks), available_(available) {}
+    void startTelemetry() override {}
+    void sendUsageAtStartup() override {}
+    bool isUpdateAvailable() override {
+        ++checks_;
+        return available_;
+    }
+
+  private:
+    std::atomic<int>& checks_;
+    bool available_;
+};
+
+TEST_F(AppDelegateTest, LaunchChecksForUpdatesInTheBackgroundOnlyWhenSwitchedOn) {
+    delegate.reset();
+    platform::UserDefaults& defaults = platform::UserDefaults::standard();
+    for (const bool on : {true, false}) {
+        SCOPED_TRACE(on);
+        defaults.setInteger("turnONOROFF", on ? 0 : 1);
+        std::atomic<int> checks{0};
+        AppDelegate shell(std::make_unique<CountingServices>(checks, true));
+        shell.applicationDidFinishLaunching();
+        EXPECT_TRUE(shell.window()->isVisible());  // the window did not wait
+        auto& sheet = static_cast<const MVUpdateStandIn&>(shell.versionVC());
+        if (on) {
+            ASSERT_TRUE(MainQueuePump::until([&] { return sheet.notice().requests() == 1; }));
+            EXPECT_EQ(checks.load(), 1);
+        } else {
+            platform::globalQueue().async([] {});
+            MainQueuePump::drain();
+            EXPECT_EQ(checks.load(), 0);
+            EXPECT_EQ(sheet.notice().requests(), 0);
+        }
+    }
+    defaults.removeObjectForKey("turnONOROFF");
+}
+
+TEST_F(AppDelegateTest, TheVideoPaneReachesTheDelegateThroughItsHooks) {
+    EXPECT_EQ(AppDelegate::shared(), delegate.get());
+    MVVideoShellHooks& hooks = MVVideoShellHooks::shared();
+    ASSERT_TRUE(hooks.isSessionLaunched && hooks.setIsSessionLaunched && hooks.showExportSheet);
+    EXPECT_TRUE(hooks.isSessionLaunched());
+    hooks.setIsSessionLaunched(false);
+    EXPECT_FALSE(delegate->isSessionLaunched());
+    delegate->setIsSessionLaunched(true);
+    EXPECT_TRUE(hooks.isSessionLaunched());
+
+    // The pane's export button opens the lap video export sheet for its lap.
+    openVideoSessionInShell("one.gld");
+    QAbstractButton* exportButton = vc().videoController().toolBarView()->exportButton();
+    ASSERT_TRUE(exportButton->isEnabled());
+    exportButton->click();
+    MVExportVideoWindowController* sheet = delegate->exportVideoSheet();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_EQ(sheet->parentWidget(), delegate->window());
+    EXPECT_EQ(sheet->lap(), vc().videoController().arrayOfSelectedLaps().back());
+    sheet->buttonClosePressed();
+
+    // Without a delegate the pane is back on its own defaults: no export sheet.
+    delegate.reset();
+    EXPECT_FALSE(MVVideoShellHooks::shared().showExportSheet);
 }
 
 }  // namespace

@@ -83,7 +83,8 @@ TEST(LapsSelectionRules, AClickGivesTheNextSelection) {
         {"the only lap stays selected", {l.A}, l.A, {l.A}},
         {"nothing selected stays so", {}, l.A, {}},
         {"a whole-session lap replaces a pair", {l.A, l.B}, l.W, {l.W}},
-        {"a lap replaces a whole-session lap", {l.W}, l.A, {l.A}},
+        {"a lap is paired with a selected whole-session lap", {l.W}, l.A, {l.W, l.A}},
+        {"a whole-session lap is selected when nothing is", {}, l.W, {l.W}},
         {"laps of two sessions pair up", {l.A}, l.Y, {l.A, l.Y}},
         // Same number and time, another session: another lap, never taken for A.
         {"a lap with the same number is another lap", {l.A}, l.X, {l.A, l.X}},

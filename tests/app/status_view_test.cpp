@@ -138,36 +138,27 @@ TEST_F(StatusViewTest, NewCodesStopAOldBlinkAndAFailureRestartsTheCycle) {
     EXPECT_EQ(view_.messageColor(), MVHelper::Gui::BrightColorOnBackground());
 }
 
-TEST_F(StatusViewTest, NoCircuitWarningStaysUntilTheLoadEndsAndDoesNotClaimAFailedLoad) {
+TEST_F(StatusViewTest, NoCircuitCodeHidesTheBarAndBlinksWhileLoadingGoesOn) {
     for (int code = 0; code <= 8; ++code) view_.updateProgress(code);
     view_.updateProgress(12);
-    const QString warning = view_.message();
-    EXPECT_FALSE(warning.isEmpty());
-    EXPECT_FALSE(warning.contains(QStringLiteral("Cannot load"), Qt::CaseInsensitive));
-    EXPECT_TRUE(view_.isIndicatorShown());
-    EXPECT_TRUE(view_.isLoading());
-
-    // The pipeline goes on with 9: the bar advances, the warning stays.
-    view_.updateProgress(9);
-    EXPECT_EQ(view_.message(), warning);
-    EXPECT_EQ(view_.indicatorValue(), 9);
-    EXPECT_TRUE(view_.isIndicatorShown());
-
-    // The load ends: the bar goes, the warning stays and blinks through its cycle.
-    view_.updateProgress(10);
+    EXPECT_EQ(view_.message().toStdString(),
+              "Cannot load non-circuit file. Feature planned for a future version.");
     EXPECT_FALSE(view_.isIndicatorShown());
-    EXPECT_FALSE(view_.isLoading());
-    EXPECT_EQ(view_.message(), warning);
     EXPECT_TRUE(view_.isBlinking());
-    for (int i = 0; i < MVStatusView::kBlinkTicks; ++i) tick();
-    EXPECT_EQ(view_.message(), warning);
+    EXPECT_TRUE(view_.isLoading());
     tick();
-    EXPECT_EQ(view_.message(), QString());
+    EXPECT_EQ(view_.messageColor(), kRed);
 
-    // The next load starts clean.
-    view_.updateProgress(0);
+    // The pipeline goes on with 9 and 10: each replaces the message and stops the blink; the
+    // bar stays hidden.
     view_.updateProgress(9);
     EXPECT_EQ(view_.message().toStdString(), "Loading Laps...");
+    EXPECT_FALSE(view_.isBlinking());
+    EXPECT_FALSE(view_.isIndicatorShown());
+    view_.updateProgress(10);
+    EXPECT_EQ(view_.message(), QString());
+    EXPECT_FALSE(view_.isLoading());
+    EXPECT_EQ(view_.indicatorValue(), 10);
 }
 
 TEST_F(StatusViewTest, ALoadThatEndsWithoutCompletionShowsAFailure) {

@@ -96,6 +96,19 @@ TEST_F(UsageStoreTest, StoredValueThatIsNoListOfMapsIsReplaced) {
     }
 }
 
+TEST_F(UsageStoreTest, PendingListKeepsTheNewestRecordsOnly) {
+    Value full = Value::array();
+    for (std::size_t i = 0; i < MVCallWebservice::kMaxPendingUsageRecords; ++i) {
+        full.push_back(Value{{"ComponentCode", "old" + std::to_string(i)}});
+    }
+    store.setObject("User Usage", full);
+    MVCallWebservice::storeUserUsageWithTrack("Hilltop", store);
+    const Value list = pending();
+    ASSERT_EQ(list.size(), MVCallWebservice::kMaxPendingUsageRecords);
+    EXPECT_EQ(list.front()["ComponentCode"], "old1");  // the oldest went
+    EXPECT_EQ(list.back()["ComponentCode"], "Hilltop.CIR");
+}
+
 TEST_F(UsageStoreTest, RecordsStoredAtTheSameMomentAreAllKept) {
     constexpr int kThreads = 4;
     constexpr int kEach = 10;

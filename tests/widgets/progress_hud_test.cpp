@@ -83,6 +83,42 @@ TEST_F(ProgressHUDTest, ShowFadesInAndHideFadesOutAndRemovesTheOverlay) {
     EXPECT_FALSE(hud);
 }
 
+TEST_F(ProgressHUDTest, ZoomAnimationsScaleThePanelAndIndicatorBesideTheFade) {
+    struct Case {
+        MVProgressHUD::AnimationType type;
+        double showFrom;
+        double hideTo;
+    };
+    for (const Case& c : {Case{MVProgressHUD::Fade, 1.0, 1.0}, Case{MVProgressHUD::Zoom, 1.5, 0.5},
+                          Case{MVProgressHUD::ZoomIn, 0.5, 1.5}}) {
+        SCOPED_TRACE(c.type);
+        auto* hud = new MVProgressHUD(&host_);
+        hud->setAnimationType(c.type);
+        hud->showAnimated(true);
+        const QSize restingIndicator(40, 40);  // the spinner at its default size
+        if (c.type != MVProgressHUD::Fade) {
+            EXPECT_NE(hud->indicator()->size(), restingIndicator);
+        }
+        EXPECT_DOUBLE_EQ(hud->scale(), c.showFrom);
+        advance(milliseconds(150));
+        const double midway = (c.showFrom + 1.0) / 2;
+        EXPECT_NEAR(hud->scale(), midway, 0.1);
+        advance(milliseconds(160));
+        EXPECT_DOUBLE_EQ(hud->scale(), 1.0);
+        if (hud->indicator()) {
+            EXPECT_EQ(hud->indicator()->size(), restingIndicator);
+        }
+
+        hud->setRemoveFromSuperViewOnHide(true);
+        hud->hideAnimated(true);
+        advance(milliseconds(150));
+        EXPECT_NEAR(hud->scale(), (1.0 + c.hideTo) / 2, 0.1);
+        advance(milliseconds(160));
+        EXPECT_TRUE(hud->isFinished());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
 TEST_F(ProgressHUDTest, HidesTheTopmostOverlayOnlyAndHideAllCountsThem) {
     MVProgressHUD* lower = MVProgressHUD::showHUDAddedTo(&host_, false);
     MVProgressHUD* upper = MVProgressHUD::showHUDAddedTo(&host_, false);
