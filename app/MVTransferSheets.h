@@ -3,10 +3,11 @@
 #include "app/MVSheets.h"
 #include "transfer/DownloadViewController.h"
 #include "transfer/MVCSVFileWindowController.h"
+#include "transfer/MVFileTransferWizardWindowController.h"
 
 #include <QPointer>
 
-// The real CSV export and update sheets behind the delegate's sheet interfaces. Each makes its
+// The real card-import wizard, CSV export and update sheets behind the delegate's sheet interfaces. Each makes its
 // dialog on first use, as a child of the window it is shown on, and keeps it for the run (the
 // window owns it). Main thread only.
 
@@ -27,4 +28,14 @@ class MVUpdateSheetAdapter final : public MVUpdateSheet {
 
   private:
     QPointer<DownloadViewController> controller_;
+};
+
+class MVFileTransferWizardSheetAdapter final : public MVFileTransferWizardSheet {
+  public:
+    void showSheet(QWidget* window) override;
+    bool isPresented() const override { return controller_ && controller_->isPresented(); }
+    MVFileTransferWizardWindowController* controller() const { return controller_.data(); }
+
+  private:
+    QPointer<MVFileTransferWizardWindowController> controller_;
 };

@@ -2,6 +2,7 @@
 #include "app/MVTransferSheets.h"
 #include "app/MVZQViewController.h"
 #include "app/TransferStartupServices.h"
+#include "transfer/MVFileWizardView.h"
 #include "widgets/MainQueueBinding.h"
 
 #include <QApplication>
@@ -21,6 +22,8 @@ int main(int argc, char** argv) {
     AppDelegate delegate(std::make_unique<TransferStartupServices>());
     delegate.setCSVFileSheet(std::make_unique<MVCSVFileSheetAdapter>());
     delegate.setUpdateSheet(std::make_unique<MVUpdateSheetAdapter>());
+    delegate.setFileTransferWizard(std::make_unique<MVFileTransferWizardSheetAdapter>());
+    delegate.setOpenPanelAccessory([](QWidget* parent) { return new MVFileWizardView(parent); });
     QObject::connect(
         delegate.viewController(), &MVZQViewController::lapTableFilled, [&sinceStart](int laps) {
             std::fprintf(stderr, "gridlark: lap table filled (%d laps) %lld ms after start\n", laps,

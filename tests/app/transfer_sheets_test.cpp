@@ -1,7 +1,8 @@
-// The real CSV export sheet behind the delegate's sheet interface: made once, on the window it
-// is shown on, and shown again on the next request.
+// The real card-import wizard and CSV export sheet behind the delegate's sheet interfaces: made
+// once, on the window they are shown on, and shown again on the next request.
 #include "app/MVTransferSheets.h"
 #include "transfer/MVCSVFileWindowController.h"
+#include "transfer/MVFileTransferWizardWindowController.h"
 
 #include <gtest/gtest.h>
 
@@ -22,6 +23,20 @@ TEST(TransferSheets, CSVSheetIsMadeOnceOnItsWindow) {
     sheet.showSheet(&window);
     EXPECT_EQ(sheet.controller(), first);
     EXPECT_TRUE(first->isVisible());
+}
+
+TEST(TransferSheets, WizardIsMadeOnceAndSaysWhileItIsPresented) {
+    QWidget window;
+    MVFileTransferWizardSheetAdapter wizard;
+    EXPECT_FALSE(wizard.isPresented());
+    wizard.showSheet(&window);
+    MVFileTransferWizardWindowController* first = wizard.controller();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->parentWidget(), &window);
+    EXPECT_TRUE(wizard.isPresented());
+    wizard.showSheet(&window);
+    EXPECT_EQ(wizard.controller(), first);
+    EXPECT_TRUE(wizard.isPresented());
 }
 
 }  // namespace
