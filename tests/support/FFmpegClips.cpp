@@ -1,4 +1,5 @@
 #include "support/FFmpegClips.h"
+#include "support/TestClips.h"
 
 #include "platform/ChildProcess.h"
 
@@ -29,15 +30,11 @@ bool FFmpegClips::available() {
 }
 
 bool FFmpegClips::make(const std::filesystem::path& file, int seconds, int fps, int gop) {
-    platform::ProcessOptions options;
-    options.timeout = std::chrono::seconds(60);
-    const std::string source =
-        "testsrc=duration=" + std::to_string(seconds) + ":size=160x120:rate=" + std::to_string(fps);
-    const auto result = platform::runProcess(
-        {"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i", source, "-c:v",
-         "mpeg4", "-g", std::to_string(gop), "-pix_fmt", "yuv420p", file.string()},
-        options);
-    return result.succeeded() && std::filesystem::is_regular_file(file);
+    ClipOptions options;
+    options.seconds = seconds;
+    options.framesPerSecond = fps;
+    options.keyFrameInterval = gop;
+    return makeVideoClip(file, options) && std::filesystem::is_regular_file(file);
 }
 
 std::optional<double> FFmpegClips::duration(const std::filesystem::path& file) {
