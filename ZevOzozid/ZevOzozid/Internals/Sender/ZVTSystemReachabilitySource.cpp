@@ -2,6 +2,7 @@
 // watcher thread; the flags are read from the interface list and the kernel's route tables.
 
 #include "Internals/Sender/ZVT_Reachability.h"
+#include "platform/NetworkRoutes.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -34,37 +35,12 @@ bool hasLiveInterface() {
     return live;
 }
 
-// True when the IPv4 or IPv6 table holds a default route.
-bool hasDefaultRoute() {
-    std::ifstream v4("/proc/net/route");
-    std::string line;
-    std::getline(v4, line);  // header
-    while (std::getline(v4, line)) {
-        std::istringstream in(line);
-        std::string iface, destination, gateway, flags;
-        if (in >> iface >> destination >> gateway >> flags && destination == "00000000" &&
-            (std::strtoul(flags.c_str(), nullptr, 16) & 0x1) /* RTF_UP */) {
-            return true;
-        }
-    }
-    std::ifstream v6("/proc/net/ipv6_route");
-    while (std::getline(v6, line)) {
-        std::istringstream in(line);
-        std::string destination, prefix, rest, iface;
-        if (!(in >> destination >> prefix)) continue;
-        for (int i = 0; i < 7 && in >> rest; ++i) {}
-        in >> iface;
-        if (destination == std::string(32, '0') && prefix == "00" && iface != "lo") return true;
-    }
-    return false;
-}
-
 class SystemSource final : public ZVTReachabilitySource {
   public:
     ~SystemSource() override { stop(); }
 
     std::optional<uint32_t> readFlags() override {
-        return (hasLiveInterface() && hasDefaultRoute()) ? uint32_t(kZVTReachabilityFlagReachable)
+        return (hasLiveInterface() && platform::hasDefaultRoute()) ? uint32_t(kZVTReachabilityFlagReachable)
                                                          : 0u;
     }
 
