@@ -1,0 +1,8 @@
+#pragma once
+
+// Posted by the host on the platform's default notification centre when its application stops
+// or starts being the active one; the SDK's services observe them.
+inline constexpr const char* kZVTApplicationDidResignActiveNotification =
+    "NSApplicationDidResignActiveNotification";
+inline constexpr const char* kZVTApplicationWillBecomeActiveNotification =
+    "NSApplicationWillBecomeActiveNotification";
