@@ -1,23 +1,13 @@
 #include "Internals/Channel/ZVTChannelUnitDefault.h"
 
 #include "Internals/Context/Device/ZVTDeviceTracker.h"
+#include "Internals/Sender/ZVTHttpUtil.h"
 #include "Internals/Util/ZVTLogger.h"
 #include "Internals/Util/ZVTUUID.h"
 #include "Internals/Util/ZVTUtility.h"
 
 #include <algorithm>
 #include <chrono>
-
-namespace {
-
-bool isSuccessStatus(long status) { return status >= 200 && status < 300; }
-
-// Worth trying again later: no answer at all, a time-out, throttling or a server error.
-bool isRecoverableStatus(long status) {
-    return status >= 500 || status == 408 || status == 429 || status == 0;
-}
-
-}  // namespace
 
 ZVTError ZVTConnectionPausedWithDeletionError() {
     return ZVTError{kZVTErrorDomain, ZVTConnectionPausedErrorCode,
@@ -286,7 +276,7 @@ void ZVTChannelUnitDefault::answerBatch(const std::shared_ptr<ZVTLogContainer>& 
         return;
     }
     const long status = response ? response->status : 0;
-    const bool succeeded = isSuccessStatus(status);
+    const bool succeeded = ZVTHttpUtil::isSuccessStatusCode(status);
     const std::string group = groupId();
     if (succeeded) {
         ZVTLogDebug(kZVTLogTag, "Log(s) sent with success, batch Id:", batchId, ".");
@@ -303,7 +293,7 @@ void ZVTChannelUnitDefault::answerBatch(const std::shared_ptr<ZVTLogContainer>& 
                 d.channelDidFailSendingLog(*this, *log, failure);
             }
         });
-        if (!isRecoverableStatus(status)) {
+        if (!ZVTHttpUtil::isRecoverableError(status)) {
             ZVTLogError(kZVTLogTag,
                         "Fatal error encountered; shutting down channel unit with group ID ",
                         group);
