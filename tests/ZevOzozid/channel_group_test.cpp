@@ -44,8 +44,8 @@ class ChannelGroupTest : public zvt_test::ChannelUnitTest {
   protected:
     ChannelGroupTest() {
         groupIngestion->setAppSecret("secret");
-        group = ZVTChannelGroupDefault::makeWithIngestion(groupIngestion, store,
-                                                          settings.settings());
+        group =
+            ZVTChannelGroupDefault::makeWithIngestion(groupIngestion, store, settings.settings());
         queue = group->logsDispatchQueue();  // settle() drains the group's queue
         group->addDelegate(delegate);
     }
@@ -116,9 +116,8 @@ TEST_F(ChannelGroupTest, UnitCallbacksReachTheGroupsDelegatesWithTheUnitAsChanne
     EXPECT_EQ(delegate->count("filter? x"), 1u);
     EXPECT_EQ(second->count("second: filter? x"), 1u);
     EXPECT_EQ(third->count("third: filter?"), 0u);
-    EXPECT_EQ(third->events(),
-              (std::vector<std::string>{"third: prepare x", "third: prepared x 1",
-                                        "third: complete x"}));
+    EXPECT_EQ(third->events(), (std::vector<std::string>{"third: prepare x", "third: prepared x 1",
+                                                         "third: complete x"}));
     EXPECT_EQ(storedCount(), 0u);
 
     // A delegate that went away is no longer called; a removed one neither.
@@ -130,9 +129,8 @@ TEST_F(ChannelGroupTest, UnitCallbacksReachTheGroupsDelegatesWithTheUnitAsChanne
     unit->pauseWithIdentifyingObject(&lane);
     advance(6);
     EXPECT_EQ(third->count("third: prepare y"), 0u);
-    EXPECT_EQ(delegate->events(),
-              (std::vector<std::string>{"prepare y", "prepared y 1", "filter? y", "complete y",
-                                        "pause"}));
+    EXPECT_EQ(delegate->events(), (std::vector<std::string>{"prepare y", "prepared y 1",
+                                                            "filter? y", "complete y", "pause"}));
     EXPECT_TRUE(ingestion->sends().empty());
 }
 
@@ -184,8 +182,8 @@ TEST_F(ChannelGroupTest, LookUpsDuringStartUpSeeAConsistentList) {
         }
     });
     for (int i = 0; i < 200; ++i) {
-        group->addChannelUnitWithConfiguration(Config::defaultConfiguration("U" + std::to_string(i)),
-                                               ingestion);
+        group->addChannelUnitWithConfiguration(
+            Config::defaultConfiguration("U" + std::to_string(i)), ingestion);
     }
     done = true;
     reader.join();

@@ -49,8 +49,8 @@ std::shared_ptr<ZVTChannelUnitProtocol> ZVTChannelGroupDefault::addChannelUnitWi
     const std::shared_ptr<ZVTIngestionProtocol>& ingestion) {
     std::shared_ptr<ZVTIngestionProtocol> used = ingestion;
     if (!used) used = ingestion_;
-    auto unit = ZVTChannelUnitDefault::make(std::move(used), storage_, configuration, queue_,
-                                            settings_);
+    auto unit =
+        ZVTChannelUnitDefault::make(std::move(used), storage_, configuration, queue_, settings_);
     unit->addDelegate(shared_from_this());
     queue_->async([weak = std::weak_ptr<ZVTChannelUnitDefault>(unit)] {
         if (auto u = weak.lock()) u->checkPendingLogs();
@@ -59,7 +59,8 @@ std::shared_ptr<ZVTChannelUnitProtocol> ZVTChannelGroupDefault::addChannelUnitWi
         std::lock_guard lock(channelsMutex_);
         channels_.push_back(unit);
     }
-    delegates_.enumerate([&](ZVTChannelDelegate& d) { d.channelGroupDidAddChannelUnit(*this, *unit); });
+    delegates_.enumerate(
+        [&](ZVTChannelDelegate& d) { d.channelGroupDidAddChannelUnit(*this, *unit); });
     return unit;
 }
 
@@ -133,8 +134,7 @@ void ZVTChannelGroupDefault::channelDidPrepareLog(ZVTChannelProtocol& channel,
         [&](ZVTChannelDelegate& d) { d.channelDidPrepareLog(channel, log, internalId, flags); });
 }
 
-bool ZVTChannelGroupDefault::channelUnitShouldFilterLog(ZVTChannelUnitProtocol& unit,
-                                                        ZVTLog& log) {
+bool ZVTChannelGroupDefault::channelUnitShouldFilterLog(ZVTChannelUnitProtocol& unit, ZVTLog& log) {
     for (const auto& delegate : delegates_.snapshot()) {
         if (delegate->channelUnitShouldFilterLog(unit, log)) return true;
     }
@@ -144,16 +144,16 @@ bool ZVTChannelGroupDefault::channelUnitShouldFilterLog(ZVTChannelUnitProtocol& 
 void ZVTChannelGroupDefault::channelDidCompleteEnqueueingLog(ZVTChannelProtocol& channel,
                                                              const std::shared_ptr<ZVTLog>& log,
                                                              const std::string& internalId) {
-    delegates_.enumerate(
-        [&](ZVTChannelDelegate& d) { d.channelDidCompleteEnqueueingLog(channel, log, internalId); });
+    delegates_.enumerate([&](ZVTChannelDelegate& d) {
+        d.channelDidCompleteEnqueueingLog(channel, log, internalId);
+    });
 }
 
 void ZVTChannelGroupDefault::channelWillSendLog(ZVTChannelProtocol& channel, ZVTLog& log) {
     delegates_.enumerate([&](ZVTChannelDelegate& d) { d.channelWillSendLog(channel, log); });
 }
 
-void ZVTChannelGroupDefault::channelDidSucceedSendingLog(ZVTChannelProtocol& channel,
-                                                         ZVTLog& log) {
+void ZVTChannelGroupDefault::channelDidSucceedSendingLog(ZVTChannelProtocol& channel, ZVTLog& log) {
     delegates_.enumerate(
         [&](ZVTChannelDelegate& d) { d.channelDidSucceedSendingLog(channel, log); });
 }
@@ -178,8 +178,8 @@ void ZVTChannelGroupDefault::channelDidPauseWithIdentifyingObject(ZVTChannelProt
     });
 }
 
-void ZVTChannelGroupDefault::channelDidResumeWithIdentifyingObject(
-    ZVTChannelProtocol& channel, const void* identifyingObject) {
+void ZVTChannelGroupDefault::channelDidResumeWithIdentifyingObject(ZVTChannelProtocol& channel,
+                                                                   const void* identifyingObject) {
     delegates_.enumerate([&](ZVTChannelDelegate& d) {
         d.channelDidResumeWithIdentifyingObject(channel, identifyingObject);
     });

@@ -49,8 +49,7 @@ class ZVTChannelGroupDefault final : public ZVTChannelGroupProtocol,
         std::shared_ptr<ZVTStorage> storage = nullptr,
         ZVTZevOzozidUserDefaults& settings = ZVTZevOzozidUserDefaults::shared());
     ZVTChannelGroupDefault(Passkey, std::shared_ptr<ZVTZevOzozidIngestion> ingestion,
-                           std::shared_ptr<ZVTStorage> storage,
-                           ZVTZevOzozidUserDefaults& settings);
+                           std::shared_ptr<ZVTStorage> storage, ZVTZevOzozidUserDefaults& settings);
 
     // --- The group's own operations.
     std::shared_ptr<ZVTChannelUnitProtocol> addChannelUnitWithConfiguration(

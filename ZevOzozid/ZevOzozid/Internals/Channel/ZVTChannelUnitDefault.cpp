@@ -40,9 +40,13 @@ ZVTChannelUnitDefault::ZVTChannelUnitDefault(
       storage_(std::move(storage)),
       settings_(settings) {}
 
-ZVTChannelUnitDefault::~ZVTChannelUnitDefault() { timerSource_.cancel(); }
+ZVTChannelUnitDefault::~ZVTChannelUnitDefault() {
+    timerSource_.cancel();
+}
 
-uint64_t ZVTChannelUnitDefault::countOnQueue() { return storage_ ? storage_->countLogs() : 0; }
+uint64_t ZVTChannelUnitDefault::countOnQueue() {
+    return storage_ ? storage_->countLogs() : 0;
+}
 
 bool ZVTChannelUnitDefault::checkOnQueue(const char* operation) const {
     if (queue_->isCurrent()) return true;
@@ -194,18 +198,18 @@ void ZVTChannelUnitDefault::startTimer(uint64_t seconds) {
     if (!enabled_) return;
     resetTimer();
     // Fires once: the handler cancels its timer after the flush.
-    timerSource_.start(std::chrono::seconds(seconds), false, *queue_,
-                       [weak = weak_from_this()] {
-                           auto self = weak.lock();
-                           if (!self) return;
-                           if (self->itemsCount_ != 0) self->flushQueue();
-                           self->resetTimer();
-                           self->settings_.removeObjectForKey(
-                               self->oldestPendingLogTimestampKey());
-                       });
+    timerSource_.start(std::chrono::seconds(seconds), false, *queue_, [weak = weak_from_this()] {
+        auto self = weak.lock();
+        if (!self) return;
+        if (self->itemsCount_ != 0) self->flushQueue();
+        self->resetTimer();
+        self->settings_.removeObjectForKey(self->oldestPendingLogTimestampKey());
+    });
 }
 
-void ZVTChannelUnitDefault::resetTimer() { timerSource_.cancel(); }
+void ZVTChannelUnitDefault::resetTimer() {
+    timerSource_.cancel();
+}
 
 // ---- flush, send, answer
 
@@ -256,10 +260,9 @@ void ZVTChannelUnitDefault::sendLogContainer(const std::shared_ptr<ZVTLogContain
         for (const auto& log : logs) d.channelWillSendLog(*this, *log);
     });
     ingestion_->sendAsync(
-        container,
-        [weak = weak_from_this(), queue = queue_, container](
-            const std::string&, const std::optional<platform::URLResponse>& response,
-            const std::string&, const std::optional<ZVTError>& error) {
+        container, [weak = weak_from_this(), queue = queue_, container](
+                       const std::string&, const std::optional<platform::URLResponse>& response,
+                       const std::string&, const std::optional<ZVTError>& error) {
             queue->async([weak, container, response, error] {
                 if (auto self = weak.lock()) self->answerBatch(container, response, error);
             });
