@@ -99,9 +99,7 @@ class RecordingDelegate : public ZVTChannelDelegate {
                                          const std::string&) override {
         add("complete " + type(*log));
     }
-    void channelWillSendLog(ZVTChannelProtocol&, ZVTLog& log) override {
-        add("will " + type(log));
-    }
+    void channelWillSendLog(ZVTChannelProtocol&, ZVTLog& log) override { add("will " + type(log)); }
     void channelDidSucceedSendingLog(ZVTChannelProtocol&, ZVTLog& log) override {
         add("success " + type(log));
     }
@@ -192,7 +190,8 @@ class ChannelUnitTest : public ::testing::Test {
     }
     void storeDirectly(int count, const std::string& group = "G") {
         onQueue([&] {
-            for (int i = 0; i < count; ++i) store->saveLog(makeLog("s" + std::to_string(i)), group, 1);
+            for (int i = 0; i < count; ++i)
+                store->saveLog(makeLog("s" + std::to_string(i)), group, 1);
         });
     }
     uint64_t storedCount() {
@@ -207,8 +206,8 @@ class ChannelUnitTest : public ::testing::Test {
     platform::FakeClock clock;
     DataHomeFixture home;
     SettingsFixture settings;
-    std::shared_ptr<ZVTLogDBStorage> store = std::make_shared<ZVTLogDBStorage>(
-        std::make_unique<ZVTEncrypter>(settings.settings()));
+    std::shared_ptr<ZVTLogDBStorage> store =
+        std::make_shared<ZVTLogDBStorage>(std::make_unique<ZVTEncrypter>(settings.settings()));
     std::shared_ptr<platform::SerialQueue> queue =
         std::make_shared<platform::SerialQueue>("test.ChannelGroupQueue");
     std::shared_ptr<FakeIngestion> ingestion = std::make_shared<FakeIngestion>();

@@ -145,8 +145,9 @@ TEST_F(ChannelUnitTest, AFatalAnswerShutsTheUnitDownAndDeletesItsLogs) {
         EXPECT_EQ(delegate->count("fail after0 100"), 1u);
         EXPECT_EQ(ingestion->sends().size(), 1u);
     }
-    EXPECT_EQ(log.count(ZVTLogLevelError, "Fatal error encountered; shutting down channel unit "
-                                          "with group ID F401"),
+    EXPECT_EQ(log.count(ZVTLogLevelError,
+                        "Fatal error encountered; shutting down channel unit "
+                        "with group ID F401"),
               1u);
 }
 

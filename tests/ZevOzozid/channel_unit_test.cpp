@@ -28,9 +28,8 @@ TEST_F(ChannelUnitTest, EnqueueFatesReachDelegatesAndOnlyStoredLogsCount) {
     settle();
     EXPECT_TRUE(bare->timestamp().has_value());
     EXPECT_NE(bare->device(), nullptr);
-    EXPECT_EQ(delegate->events(),
-              (std::vector<std::string>{"prepare bare", "prepared bare 2", "filter? bare",
-                                        "complete bare"}));
+    EXPECT_EQ(delegate->events(), (std::vector<std::string>{"prepare bare", "prepared bare 2",
+                                                            "filter? bare", "complete bare"}));
 
     delegate->clear();
     delegate->filterAnswer = true;
@@ -47,6 +46,21 @@ TEST_F(ChannelUnitTest, EnqueueFatesReachDelegatesAndOnlyStoredLogsCount) {
     size_t items = 0;
     onQueue([&] { items = unit->itemsCount(); });
     EXPECT_EQ(items, 1u);
+}
+
+// A delegate is added on the logs queue: it misses the prepare callbacks of an enqueue made
+// on this thread before its addition ran there, and hears the rest.
+TEST_F(ChannelUnitTest, ADelegateHearsOnlyWhatFollowsItsQueuedAddition) {
+    makeUnit();
+    auto late = std::make_shared<zvt_test::RecordingDelegate>();
+    platform::Semaphore gate;
+    queue->async([&] { gate.wait(std::chrono::seconds(10)); });
+    unit->addDelegate(late);
+    unit->enqueueItem(makeLog("x"), 1);
+    gate.signal();
+    settle();
+    EXPECT_EQ(late->events(), (std::vector<std::string>{"filter? x", "complete x"}));
+    EXPECT_EQ(delegate->count("prepare x"), 1u);
 }
 
 // The trigger count starts at the store's count, so logs of an earlier run go out.
@@ -72,8 +86,8 @@ TEST_F(ChannelUnitTest, OnlyTheDefaultIntervalFlushesEarlyOnAFullBatch) {
         SCOPED_TRACE(::testing::Message() << c.interval << " s, " << c.logs << " logs");
         auto fresh = std::make_shared<zvt_test::FakeIngestion>();
         ingestion = fresh;
-        makeUnit(Config::defaultConfiguration("I" + std::to_string(c.interval) + "_" +
-                                              std::to_string(c.logs), c.interval));
+        makeUnit(Config::defaultConfiguration(
+            "I" + std::to_string(c.interval) + "_" + std::to_string(c.logs), c.interval));
         enqueue(c.logs);
         EXPECT_EQ(fresh->sends().size(), c.atOnce ? 1u : 0u);
         if (!c.atOnce) {

@@ -1,23 +1,13 @@
 #include "Internals/Channel/ZVTChannelUnitDefault.h"
 
 #include "Internals/Context/Device/ZVTDeviceTracker.h"
+#include "Internals/Sender/ZVTHttpUtil.h"
 #include "Internals/Util/ZVTLogger.h"
 #include "Internals/Util/ZVTUUID.h"
 #include "Internals/Util/ZVTUtility.h"
 
 #include <algorithm>
 #include <chrono>
-
-namespace {
-
-bool isSuccessStatus(long status) { return status >= 200 && status < 300; }
-
-// Worth trying again later: no answer at all, a time-out, throttling or a server error.
-bool isRecoverableStatus(long status) {
-    return status >= 500 || status == 408 || status == 429 || status == 0;
-}
-
-}  // namespace
 
 ZVTError ZVTConnectionPausedWithDeletionError() {
     return ZVTError{kZVTErrorDomain, ZVTConnectionPausedErrorCode,
@@ -50,9 +40,13 @@ ZVTChannelUnitDefault::ZVTChannelUnitDefault(
       storage_(std::move(storage)),
       settings_(settings) {}
 
-ZVTChannelUnitDefault::~ZVTChannelUnitDefault() { timerSource_.cancel(); }
+ZVTChannelUnitDefault::~ZVTChannelUnitDefault() {
+    timerSource_.cancel();
+}
 
-uint64_t ZVTChannelUnitDefault::countOnQueue() { return storage_ ? storage_->countLogs() : 0; }
+uint64_t ZVTChannelUnitDefault::countOnQueue() {
+    return storage_ ? storage_->countLogs() : 0;
+}
 
 bool ZVTChannelUnitDefault::checkOnQueue(const char* operation) const {
     if (queue_->isCurrent()) return true;
@@ -204,18 +198,18 @@ void ZVTChannelUnitDefault::startTimer(uint64_t seconds) {
     if (!enabled_) return;
     resetTimer();
     // Fires once: the handler cancels its timer after the flush.
-    timerSource_.start(std::chrono::seconds(seconds), false, *queue_,
-                       [weak = weak_from_this()] {
-                           auto self = weak.lock();
-                           if (!self) return;
-                           if (self->itemsCount_ != 0) self->flushQueue();
-                           self->resetTimer();
-                           self->settings_.removeObjectForKey(
-                               self->oldestPendingLogTimestampKey());
-                       });
+    timerSource_.start(std::chrono::seconds(seconds), false, *queue_, [weak = weak_from_this()] {
+        auto self = weak.lock();
+        if (!self) return;
+        if (self->itemsCount_ != 0) self->flushQueue();
+        self->resetTimer();
+        self->settings_.removeObjectForKey(self->oldestPendingLogTimestampKey());
+    });
 }
 
-void ZVTChannelUnitDefault::resetTimer() { timerSource_.cancel(); }
+void ZVTChannelUnitDefault::resetTimer() {
+    timerSource_.cancel();
+}
 
 // ---- flush, send, answer
 
@@ -266,10 +260,9 @@ void ZVTChannelUnitDefault::sendLogContainer(const std::shared_ptr<ZVTLogContain
         for (const auto& log : logs) d.channelWillSendLog(*this, *log);
     });
     ingestion_->sendAsync(
-        container,
-        [weak = weak_from_this(), queue = queue_, container](
-            const std::string&, const std::optional<platform::URLResponse>& response,
-            const std::string&, const std::optional<ZVTError>& error) {
+        container, [weak = weak_from_this(), queue = queue_, container](
+                       const std::string&, const std::optional<platform::URLResponse>& response,
+                       const std::string&, const std::optional<ZVTError>& error) {
             queue->async([weak, container, response, error] {
                 if (auto self = weak.lock()) self->answerBatch(container, response, error);
             });
@@ -286,7 +279,7 @@ void ZVTChannelUnitDefault::answerBatch(const std::shared_ptr<ZVTLogContainer>& 
         return;
     }
     const long status = response ? response->status : 0;
-    const bool succeeded = isSuccessStatus(status);
+    const bool succeeded = ZVTHttpUtil::isSuccessStatusCode(status);
     const std::string group = groupId();
     if (succeeded) {
         ZVTLogDebug(kZVTLogTag, "Log(s) sent with success, batch Id:", batchId, ".");
@@ -303,7 +296,7 @@ void ZVTChannelUnitDefault::answerBatch(const std::shared_ptr<ZVTLogContainer>& 
                 d.channelDidFailSendingLog(*this, *log, failure);
             }
         });
-        if (!isRecoverableStatus(status)) {
+        if (!ZVTHttpUtil::isRecoverableError(status)) {
             ZVTLogError(kZVTLogTag,
                         "Fatal error encountered; shutting down channel unit with group ID ",
                         group);
