@@ -145,12 +145,16 @@ void ZVTHttpClient::launchLocked(const std::shared_ptr<ZVTHttpCall>& call) {
     request.timeout = kRequestTimeout;
     std::weak_ptr<ZVTHttpClient> weak = weak_from_this();
     const uint64_t session = session_;
+    auto done = [weak, call, session](platform::URLResult result) {
+        if (auto self = weak.lock()) self->requestCompleted(call, session, std::move(result));
+    };
+    if (transport_) {
+        transport_(std::move(request), std::move(done));
+        return;
+    }
     // Never answers inline: the answer comes on the global queue.
-    platform::URLLoader::shared().sendAsync(
-        std::move(request), platform::globalQueue(),
-        [weak, call, session](platform::URLResult result) {
-            if (auto self = weak.lock()) self->requestCompleted(call, session, std::move(result));
-        });
+    platform::URLLoader::shared().sendAsync(std::move(request), platform::globalQueue(),
+                                            std::move(done));
 }
 
 void ZVTHttpClient::connectionFinishedLocked(const std::string& host) {
@@ -366,4 +370,9 @@ std::vector<std::shared_ptr<ZVTHttpCall>> ZVTHttpClient::pendingCalls() const {
 void ZVTHttpClient::setCompressor(ZVTCompressor compressor) {
     std::lock_guard lock(mutex_);
     compressor_ = std::move(compressor);
+}
+
+void ZVTHttpClient::setTransport(Transport transport) {
+    std::lock_guard lock(mutex_);
+    transport_ = std::move(transport);
 }

@@ -81,6 +81,13 @@ class ZVTHttpClient : public ZVTHttpClientProtocol,
     // Replaces the gzip routine of calls made from now on (empty: the SDK's own). For tests.
     void setCompressor(ZVTCompressor compressor);
 
+    // Where requests go instead of the platform URL loader (empty: the loader). It is called
+    // under the client's lock, so it must answer (`done`, once) later, never inside the call.
+    // For tests and fuzzing.
+    using Transport = std::function<void(platform::URLRequest request,
+                                         std::function<void(platform::URLResult)> done)>;
+    void setTransport(Transport transport);
+
   private:
     struct Alive;
     using Handlers = std::vector<std::function<void()>>;
@@ -110,6 +117,7 @@ class ZVTHttpClient : public ZVTHttpClientProtocol,
     std::map<std::string, long> runningPerHost_;
     std::map<std::string, std::deque<std::shared_ptr<ZVTHttpCall>>> waitingPerHost_;
     ZVTCompressor compressor_;
+    Transport transport_;
     std::shared_ptr<Alive> alive_;
     platform::ObserverToken networkObserver_;
 };
