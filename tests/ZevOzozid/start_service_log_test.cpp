@@ -32,7 +32,8 @@ TEST(ZVTStartServiceLog, WritesServicesOnlyWhenSet) {
     EXPECT_TRUE(two->isValid());
     EXPECT_EQ(*two->serializeLogWithPrettyPrinting(false),
               R"({"type":"startService","timestamp":"2023-11-14T22:13:20.000Z",)"
-              R"("device":)" + two->device()->serializeToDictionary().dump() +
+              R"("device":)" +
+                  two->device()->serializeToDictionary().dump() +
                   R"(,"services":["Zeroduv","Zerevuziz"],"isCSCollectorEnabled":true})");
 }
 
