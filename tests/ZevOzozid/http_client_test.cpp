@@ -391,4 +391,90 @@ TEST_F(HttpClientTest, CallsWaitWhileTheNetworkIsDownOrTheClientPaused) {
     EXPECT_EQ(server.count(), 3u);
 }
 
+// Holds each request the client hands over until the test answers it.
+struct HeldTransport {
+    std::mutex mutex;
+    std::vector<std::pair<platform::URLRequest, std::function<void(platform::URLResult)>>> held;
+
+    ZVTHttpClient::Transport transport() {
+        return [this](platform::URLRequest request, std::function<void(platform::URLResult)> done) {
+            std::lock_guard lock(mutex);
+            held.emplace_back(std::move(request), std::move(done));
+        };
+    }
+    size_t count() {
+        std::lock_guard lock(mutex);
+        return held.size();
+    }
+    void answer(size_t index, platform::URLResult result) {
+        std::function<void(platform::URLResult)> done;
+        {
+            std::lock_guard lock(mutex);
+            done = held.at(index).second;
+        }
+        done(std::move(result));
+    }
+    void answerStatus(size_t index, long status) {
+        platform::URLResult result;
+        result.response.status = status;
+        answer(index, std::move(result));
+    }
+    void answerError(size_t index, platform::URLErrorKind kind) {
+        platform::URLResult result;
+        result.error = platform::URLError{kind, false, "failed"};
+        answer(index, std::move(result));
+    }
+};
+
+TEST_F(HttpClientTest, LostNetworkAndTlsFailuresWaitForTheNextResume) {
+    HeldTransport transport;
+    client->setTransport(transport.transport());
+    CallOutcome lost, tls;
+    send(lost);
+    send(tls);
+    ASSERT_EQ(transport.count(), 2u);
+    network.setUp(false);  // the network drops while both requests run
+    transport.answerError(0, platform::URLErrorKind::NoNetwork);
+    transport.answerError(1, platform::URLErrorKind::TLS);
+    EXPECT_EQ(lost.calls.load() + tls.calls.load(), 0);
+    EXPECT_EQ(client->pendingCallCount(), 2u);
+    EXPECT_EQ(logs.count(ZVTLogLevelInfo, "Internet connection is down."), 2u);  // notice, call
+    EXPECT_EQ(logs.count(ZVTLogLevelInfo, "Could not establish secure connection."), 1u);
+
+    network.setUp(true);  // both go again, from retry 0
+    ASSERT_EQ(transport.count(), 4u);
+    transport.answerStatus(2, 200);
+    transport.answerStatus(3, 200);
+    EXPECT_EQ(lost.calls.load(), 1);
+    EXPECT_EQ(tls.calls.load(), 1);
+    EXPECT_EQ(lost.status(), 200);
+}
+
+TEST_F(HttpClientTest, AConnectionLimitHoldsFurtherRequestsToTheSameHost) {
+    client = std::make_shared<ZVTHttpClient>(1, ZVT_Reachability::reachabilityForInternetConnection());
+    MainQueuePump::drain();
+    HeldTransport transport;
+    client->setTransport(transport.transport());
+    CallOutcome a, b, other;
+    client->sendAsync("http://127.0.0.1:9/a", "POST", {}, std::nullopt, a.handler());
+    client->sendAsync("http://127.0.0.1:9/b", "POST", {}, std::nullopt, b.handler());
+    client->sendAsync("http://127.0.0.2:9/c", "POST", {}, std::nullopt, other.handler());
+    ASSERT_EQ(transport.count(), 2u);  // a and the other host's c; b waits for a
+    EXPECT_EQ(transport.held[1].first.url, "http://127.0.0.2:9/c");
+    transport.answerStatus(0, 200);
+    ASSERT_EQ(transport.count(), 3u);
+    EXPECT_EQ(transport.held[2].first.url, "http://127.0.0.1:9/b");
+
+    // An answer that arrives after a disable with deletion is dropped: one answer per call.
+    client->setEnabled(false, true);
+    EXPECT_EQ(b.errorCode(), ZVTCanceledErrorCode);
+    transport.answerStatus(2, 200);
+    transport.answerStatus(1, 200);
+    EXPECT_EQ(a.calls.load(), 1);
+    EXPECT_EQ(b.calls.load(), 1);
+    EXPECT_EQ(other.calls.load(), 1);
+    EXPECT_EQ(other.errorCode(), ZVTCanceledErrorCode);
+    EXPECT_EQ(logs.count(ZVTLogLevelDebug, "HTTP call was canceled; do not process further."), 2u);
+}
+
 }  // namespace
