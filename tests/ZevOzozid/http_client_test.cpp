@@ -63,10 +63,10 @@ TEST(ZVTHttpUtil, ClassifiesStatusesAndTransportErrors) {
     const struct {
         long status;
         bool recoverable, success;
-    } statuses[] = {{0, true, false},     {200, false, true},   {299, false, true},
-                    {300, false, false},  {400, false, false},  {401, false, false},
-                    {403, false, false},  {404, false, false},  {408, true, false},
-                    {429, true, false},   {500, true, false},   {503, true, false},
+    } statuses[] = {{0, true, false},    {200, false, true},  {299, false, true},
+                    {300, false, false}, {400, false, false}, {401, false, false},
+                    {403, false, false}, {404, false, false}, {408, true, false},
+                    {429, true, false},  {500, true, false},  {503, true, false},
                     {599, true, false}};
     for (const auto& s : statuses) {
         EXPECT_EQ(ZVTHttpUtil::isRecoverableError(s.status), s.recoverable) << s.status;
@@ -87,7 +87,8 @@ TEST(ZVTHttpUtil, ClassifiesStatusesAndTransportErrors) {
         {K::Other, false, false, ZVTURLErrorUnknown, false, false},
     };
     for (const auto& e : errors) {
-        const ZVTError error = ZVTHttpUtil::errorFromURLError({e.kind, e.timedOut, "x"}, e.networkUp);
+        const ZVTError error =
+            ZVTHttpUtil::errorFromURLError({e.kind, e.timedOut, "x"}, e.networkUp);
         EXPECT_EQ(error.domain, kZVTURLErrorDomain);
         EXPECT_EQ(error.code, e.code);
         EXPECT_EQ(ZVTHttpUtil::isNoInternetConnectionError(error), e.noInternet) << e.code;
@@ -105,10 +106,16 @@ TEST(ZVTHttpUtil, RetryAfterIsAPlainNonNegativeInteger) {
     const struct {
         std::optional<std::string> text;
         std::optional<uint64_t> ms;
-    } cases[] = {{"2500", 2500},     {"0", 0},          {"-1", std::nullopt},
-                 {"abc", std::nullopt}, {"", std::nullopt}, {"25.5", std::nullopt},
-                 {" 25", std::nullopt}, {"4294967297", 4294967297ull},
-                 {"1234567890123456789", std::nullopt}, {std::nullopt, std::nullopt}};
+    } cases[] = {{"2500", 2500},
+                 {"0", 0},
+                 {"-1", std::nullopt},
+                 {"abc", std::nullopt},
+                 {"", std::nullopt},
+                 {"25.5", std::nullopt},
+                 {" 25", std::nullopt},
+                 {"4294967297", 4294967297ull},
+                 {"1234567890123456789", std::nullopt},
+                 {std::nullopt, std::nullopt}};
     for (const auto& c : cases) {
         EXPECT_EQ(ZVTHttpUtil::retryAfterMilliseconds(c.text), c.ms) << c.text.value_or("(none)");
     }
@@ -120,7 +127,9 @@ TEST(ZVTHttpUtil, HidesAllButTheLastEightCharactersOfASecret) {
     EXPECT_EQ(ZVTHttpUtil::hideSecret("abcde"), "*****");
     EXPECT_EQ(ZVTHttpUtil::hideSecret("abcdefgh"), "********");
     EXPECT_EQ(ZVTHttpUtil::hideSecret("abcdefghi"), "*bcdefghi");
-    EXPECT_EQ(ZVTHttpUtil::hideSecret("\xC3\xA9" "12345678"), "*12345678");  // whole characters
+    EXPECT_EQ(ZVTHttpUtil::hideSecret("\xC3\xA9"
+                                      "12345678"),
+              "*12345678");  // whole characters
     EXPECT_EQ(ZVTHttpUtil::hideSecretInString("k=abcdefghij; again abcdefghij", "abcdefghij"),
               "k=**cdefghij; again **cdefghij");
 }
@@ -205,8 +214,9 @@ TEST_F(HttpClientTest, RecoverableStatusesAreRetriedAfterTheFirstInterval) {
         EXPECT_FALSE(client->isPaused());
         EXPECT_EQ(client->pendingCallCount(), 0u);
     }
-    EXPECT_EQ(logs.count(ZVTLogLevelWarning, "Call attempt #0 failed with status code: 429, "
-                                             "it will be retried in "),
+    EXPECT_EQ(logs.count(ZVTLogLevelWarning,
+                         "Call attempt #0 failed with status code: 429, "
+                         "it will be retried in "),
               1u);
 }
 
@@ -451,7 +461,8 @@ TEST_F(HttpClientTest, LostNetworkAndTlsFailuresWaitForTheNextResume) {
 }
 
 TEST_F(HttpClientTest, AConnectionLimitHoldsFurtherRequestsToTheSameHost) {
-    client = std::make_shared<ZVTHttpClient>(1, ZVT_Reachability::reachabilityForInternetConnection());
+    client =
+        std::make_shared<ZVTHttpClient>(1, ZVT_Reachability::reachabilityForInternetConnection());
     MainQueuePump::drain();
     HeldTransport transport;
     client->setTransport(transport.transport());
