@@ -107,15 +107,21 @@ TEST_F(EntryTest, TheEnvironmentSwitchDisablesNamedServices) {
 }
 
 TEST_F(EntryTest, AServiceThatNeedsASecretIsRefusedWithATokenOnly) {
-    ZVTZevOzozid::start("target=only-a-token", std::vector{Alpha::cls(), Gamma::cls()});
-    EXPECT_EQ(Alpha::instance->starts, 0);
-    EXPECT_EQ(Gamma::instance->starts, 1);
-    EXPECT_EQ(logs.count(ZVTLogLevelError,
-                         "Cannot start service ZVTAlpha. Zev Ozozid was started "
-                         "without app secret, but the service requires it."),
-              1u);
-    ZVTZevOzozid::startService(ZVTServiceClass{});
-    EXPECT_EQ(logs.count(ZVTLogLevelError, "Provided value is nil or invalid."), 1u);
+    for (const char* secret : {"target=only-a-token", "target="}) {
+        SCOPED_TRACE(secret);
+        EntryFixture fresh;
+        LogCapture lines;
+        ZVTZevOzozid::start(secret, std::vector{Alpha::cls(), Gamma::cls()});
+        EXPECT_EQ(Alpha::instance->starts, 0);
+        EXPECT_EQ(Gamma::instance->starts, 1);
+        EXPECT_EQ(ZVTZevOzozid::sharedInstance().appSecret(), std::nullopt);
+        EXPECT_EQ(lines.count(ZVTLogLevelError,
+                              "Cannot start service ZVTAlpha. Zev Ozozid was started without app "
+                              "secret, but the service requires it."),
+                  1u);
+        ZVTZevOzozid::startService(ZVTServiceClass{});
+        EXPECT_EQ(lines.count(ZVTLogLevelError, "Provided value is nil or invalid."), 1u);
+    }
 }
 
 TEST_F(EntryTest, StorageSizeRequests) {
