@@ -100,6 +100,7 @@ TEST_F(EndToEndTest, TheStartLogIsSentAfterSixSecondsAndLeavesTheStore) {
     EXPECT_EQ(body["logs"][0]["services"], nlohmann::json::array({"Alpha"}));
     EXPECT_EQ(body["logs"][0]["isCSCollectorEnabled"], false);
     EXPECT_TRUE(MainQueuePump::until([] { return storedLogs() == 0; }));
+    EXPECT_EQ(logs.count(ZVTLogLevelInfo, "Internet connection is up."), 1u);  // one notice
 }
 
 TEST_F(EndToEndTest, ALogStoredWhileTheServerIsDownIsSentByTheNextLaunch) {
