@@ -29,6 +29,14 @@ TEST(CSCollectorEndToEnd, TwoTokensArriveAsTwoNumberedJsonLines) {
     ZVTZevOzozid::setLogUrl(collector.base());
     ZVTZevOzozid::start("target=key0-defaulttoken", std::vector<ZVTServiceClass>{Gamma::cls()});
     MainQueuePump::drain();
+    auto group = std::dynamic_pointer_cast<ZVTChannelGroupDefault>(
+        ZVTZevOzozid::sharedInstance().channelGroup());
+    ASSERT_TRUE(group);
+    // Units take their delegates on the logs queue: let start-up finish first.
+    const auto settle = [&] {
+        for (int i = 0; i < 5; ++i) ASSERT_TRUE(group->logsDispatchQueue()->drainFor(10s));
+    };
+    settle();
     auto unit = Gamma::instance->channelUnit();
     ASSERT_TRUE(unit);
 
@@ -36,11 +44,7 @@ TEST(CSCollectorEndToEnd, TwoTokensArriveAsTwoNumberedJsonLines) {
     log->addTransmissionTargetToken("key1-secretA");
     log->addTransmissionTargetToken("key2-secretB");
     unit->enqueueItem(log, ZVTFlagsNormal);
-    // The logs are stored (and the companion's flush timer armed) before time moves on.
-    auto group = std::dynamic_pointer_cast<ZVTChannelGroupDefault>(
-        ZVTZevOzozid::sharedInstance().channelGroup());
-    ASSERT_TRUE(group);
-    for (int i = 0; i < 5; ++i) ASSERT_TRUE(group->logsDispatchQueue()->drainFor(10s));
+    settle();  // stored, and the companion's flush timer armed, before time moves on
     clock.advance(6s);
     ASSERT_TRUE(MainQueuePump::until([&] { return collector.count() == 1; }));
 
