@@ -170,7 +170,8 @@ MVGLDReading MVGLDReader::readGLDSession(const std::filesystem::path& path, unsi
     reading.header = fetchHeadersWithArrayOfLines(preamble);
     reading.sectionLines.assign(preamble.begin(), preamble.end());
     reading.lineCount = preamble.size();
-    text.erase(0, preambleEnd + 1);
+    const bool laptimingSeen = hasLine(preamble, MVGLDFormat::kLaptimingSection);
+    text.erase(0, preambleEnd + 1);  // the preamble's views end here
 
     MVGLDRowReader::Columns columns;
     if (auto missing = MVGLDRowReader::findColumns(reading.header, columns)) {
@@ -179,8 +180,7 @@ MVGLDReading MVGLDReader::readGLDSession(const std::filesystem::path& path, unsi
         while (file.readInto(text, kBlockBytes) > 0) text.clear();
         reading.samples = samplesFailure(MVGLDReadError::MissingChannel, std::move(*missing));
     } else {
-        SectionLineKeeper keeper(reading.sectionLines,
-                                 hasLine(preamble, MVGLDFormat::kLaptimingSection));
+        SectionLineKeeper keeper(reading.sectionLines, laptimingSeen);
         MVGLDRowReader reader(reading.header, columns, SpaceRuns::Collapse, threads);
         reader.setWatcher(&keeper);
         if (file.sizeAtOpen() > 0) reader.expectBytes(file.sizeAtOpen() - preambleEnd);
