@@ -1,6 +1,7 @@
 #include "session/MVGLDRowReader.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -264,8 +265,20 @@ std::optional<std::string> MVGLDRowReader::findColumns(const MVGLDHeader& header
     return std::nullopt;
 }
 
+namespace {
+std::atomic<unsigned>& chosenThreads() {
+    static std::atomic<unsigned> threads{0};
+    return threads;
+}
+}  // namespace
+
 unsigned MVGLDRowReader::defaultThreads() {
+    if (const unsigned chosen = chosenThreads().load(std::memory_order_relaxed)) return chosen;
     return std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+}
+
+void MVGLDRowReader::setDefaultThreads(unsigned threads) {
+    chosenThreads().store(threads, std::memory_order_relaxed);
 }
 
 MVGLDRowReader::MVGLDRowReader(const MVGLDHeader& header, const Columns& columns,
@@ -375,6 +388,14 @@ void MVGLDRowReader::readText(std::string_view text) {
         begin = cut + 1;
     }
     pieces.push_back(text.substr(begin));
+    // Room made here, so the workers allocate nothing (a thread's first allocation would give it
+    // a heap of its own).
+    if (parts_.size() < pieces.size()) parts_.resize(pieces.size());
+    for (std::size_t p = 0; p < pieces.size(); ++p) {
+        parts_[p].lines.reserve(pieces[p].size() / 32 + 16);
+        parts_[p].text.reserve(pieces[p].size() + 256);
+        parts_[p].fields.reserve(fileColumns_.size());
+    }
     runParts(pieces.size(), [&](Part& part, std::size_t p) {
         forEachElement(pieces[p], [&](const char* from, const char* to) {
             ++part.elements;

@@ -41,6 +41,9 @@ class MVGLDRowReader {
     static std::optional<std::string> findColumns(const MVGLDHeader& header, Columns& columns);
     // The thread count used when 0 is asked for: a few, at most the machine's processors.
     static unsigned defaultThreads();
+    // Sets the count used when 0 is asked for, for the whole process (0: back to a few); for
+    // measurements. Safe from any thread.
+    static void setDefaultThreads(unsigned threads);
 
     MVGLDRowReader(const MVGLDHeader& header, const Columns& columns,
                    MVGLDReader::SpaceRuns runs, unsigned threads);
