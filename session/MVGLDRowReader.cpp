@@ -13,7 +13,6 @@
 #include <mutex>
 #include <thread>
 
-#include "session/MVDerivedSeries.h"
 #include "session/MVGLDFormat.h"
 #include "session/MVHelperKeys.h"
 
@@ -66,10 +65,46 @@ std::string_view withDecimalPoints(std::string_view field, std::string& scratch)
     return scratch;
 }
 
+constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                   1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
+// The common field "[-]digits[.digits]" with at most 15 digits, read exactly: the digits as a
+// whole number are exact in a double, and one correctly rounded division by an exact power of
+// ten gives the correctly rounded value, as std::from_chars does (in single precision with at
+// most 7 digits). False for any other text, which the general reading takes.
+template <typename Number>
+bool readPlainDecimal(std::string_view text, Number& value) {
+    constexpr std::size_t kMostDigits = sizeof(Number) == sizeof(float) ? 7 : 15;
+    std::size_t at = 0;
+    const bool negative = !text.empty() && text[0] == '-';
+    if (negative) at = 1;
+    std::uint64_t digits = 0;
+    std::size_t count = 0;
+    std::size_t fraction = 0;
+    const std::size_t integerStart = at;
+    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at, ++count) {
+        digits = digits * 10 + static_cast<std::uint64_t>(text[at] - '0');
+    }
+    if (at == integerStart) return false;
+    if (at < text.size() && text[at] == '.') {
+        const std::size_t fractionStart = ++at;
+        for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at, ++count) {
+            digits = digits * 10 + static_cast<std::uint64_t>(text[at] - '0');
+        }
+        fraction = at - fractionStart;
+        if (fraction == 0) return false;
+    }
+    if (at != text.size() || count > kMostDigits) return false;
+    value = static_cast<Number>(digits) / static_cast<Number>(kPowersOfTen[fraction]);
+    if (negative) value = -value;
+    return true;
+}
+
 // A whole field read as a finite number: optional sign, digits with an optional fraction and
 // exponent, blanks at either end ignored. "inf", "nan" and any other text are refused.
 template <typename Number>
 bool readNumber(std::string_view text, Number& value) {
+    if (readPlainDecimal(text, value)) return true;
     while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
     while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
     std::size_t at = 0;
@@ -98,6 +133,47 @@ bool readDoubleAndFloat(std::string_view text, double& value, float& single) {
                       std::fabs(value) >= static_cast<double>(std::numeric_limits<float>::min()) &&
                       (bits & kBelowFloat) != kHalfway;
     return safe || readNumber(text, single);
+}
+
+// The time field as the elapsed-time reading reads it (MVDerivedSeries::secondsOfDayWithTimeText:
+// HHMMSS with an optional fraction, hours taken modulo 24) and as a plain number (the value
+// MVGLDFormat::doubleValue gives, HHMMSS.SS as one number). False when it is not a time.
+bool readTime(std::string_view text, double& secondsOfDay, double& plain) {
+    constexpr std::size_t kClockDigits = 6;
+    constexpr std::size_t kMaxFractionDigits = 9;
+    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+    if (text.size() < kClockDigits) return false;
+    int clock[kClockDigits];
+    for (std::size_t i = 0; i < kClockDigits; ++i) {
+        if (text[i] < '0' || text[i] > '9') return false;
+        clock[i] = text[i] - '0';
+    }
+    const int hours = clock[0] * 10 + clock[1];
+    const int minutes = clock[2] * 10 + clock[3];
+    const int seconds = clock[4] * 10 + clock[5];
+    if (minutes > 59 || seconds > 59) return false;
+    std::uint64_t numerator = 0;
+    std::size_t fractionDigits = 0;
+    if (text.size() > kClockDigits) {
+        const std::string_view digits = text.substr(kClockDigits + 1);
+        if (text[kClockDigits] != '.' || digits.empty() || digits.size() > kMaxFractionDigits) {
+            return false;
+        }
+        for (char c : digits) {
+            if (c < '0' || c > '9') return false;
+            numerator = numerator * 10 + static_cast<std::uint64_t>(c - '0');
+        }
+        fractionDigits = digits.size();
+    }
+    const double denominator = kPowersOfTen[fractionDigits];
+    const double fraction = static_cast<double>(numerator) / denominator;
+    secondsOfDay = static_cast<double>((hours % 24) * 3600 + minutes * 60 + seconds) + fraction;
+    // At most 15 digits: exact as a whole number, one rounding in the division.
+    const auto whole = static_cast<std::uint64_t>(hours * 10000 + minutes * 100 + seconds);
+    const auto all = whole * static_cast<std::uint64_t>(denominator) + numerator;
+    plain = static_cast<double>(all) / denominator;
+    return true;
 }
 
 // Value k of n evenly spaced between `before` and `after`, in single precision.
@@ -308,21 +384,24 @@ void MVGLDRowReader::parseLine(std::string_view line, Part& part) const {
     part.emptiesAfter = 0;
     auto& fields = part.fields;
     auto& scratch = part.scratch;
+    // Decimal commas are rare: a line without any needs no field rewritten.
+    const bool commas = line.find(',') != std::string_view::npos;
+    const auto points = [&](std::string_view field) {
+        return commas ? withDecimalPoints(field, scratch) : field;
+    };
     if (splitFields(line, fileColumns_, fields, runs_)) {
         double satellites = 0.0;
-        const std::string_view time = withDecimalPoints(fields[columns_.time], scratch);
-        const auto timeOfDay = MVDerivedSeries::secondsOfDayWithTimeText(time);
-        if (timeOfDay) parsed.numbers[0] = MVGLDFormat::doubleValue(time);
+        double timeOfDay = 0.0;
         parsed.readable =
-            timeOfDay &&
-            readNumber(withDecimalPoints(fields[columns_.satellites], scratch), satellites) &&
+            readTime(points(fields[columns_.time]), timeOfDay, parsed.numbers[0]) &&
+            readNumber(points(fields[columns_.satellites]), satellites) &&
             satellites >= 0.0 &&
-            readDoubleAndFloat(withDecimalPoints(fields[columns_.latitude], scratch),
-                               parsed.numbers[1], parsed.latitude) &&
-            readDoubleAndFloat(withDecimalPoints(fields[columns_.longitude], scratch),
-                               parsed.numbers[2], parsed.longitude);
+            readDoubleAndFloat(points(fields[columns_.latitude]), parsed.numbers[1],
+                               parsed.latitude) &&
+            readDoubleAndFloat(points(fields[columns_.longitude]), parsed.numbers[2],
+                               parsed.longitude);
         if (parsed.readable) {
-            const std::string_view speed = withDecimalPoints(fields[columns_.speed], scratch);
+            const std::string_view speed = points(fields[columns_.speed]);
             parsed.readable = readNumber(speed, parsed.speed);
             // The kept number is the field read whole; with a sign or blanks around it the
             // general reading may differ in the last place.
@@ -331,12 +410,12 @@ void MVGLDRowReader::parseLine(std::string_view line, Part& part) const {
             parsed.storedSpeed = plain ? parsed.speed : MVGLDFormat::floatValue(speed);
         }
         if (parsed.readable) {
-            parsed.timeOfDay = *timeOfDay;
+            parsed.timeOfDay = timeOfDay;
             // The count is read by its integer part: 0.5 satellites is no fix.
             parsed.hasFix = satellites >= 1.0;
             parsed.textBegin = static_cast<std::uint32_t>(part.text.size());
             for (std::string_view field : fields) {
-                part.text.append(withDecimalPoints(field, scratch));
+                part.text.append(points(field));
                 part.text.push_back('\n');
             }
             parsed.textEnd = static_cast<std::uint32_t>(part.text.size());

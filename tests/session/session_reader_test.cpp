@@ -1,6 +1,7 @@
 // Reading a session file in one pass, block by block and on several threads: the same rows, line
 // count and section lines as reading the whole text, whatever the number of threads.
 #include "session/MVGLDFileBlocks.h"
+#include "session/MVGLDFormat.h"
 #include "session/MVGLDReader.h"
 #include "session/MVStartFinish.h"
 #include "session/MVVideoLinks.h"
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
 #include <fstream>
 
 namespace {
@@ -129,6 +131,46 @@ TEST(SessionReader, SectionReadersFindTheSameInTheKeptLinesAsInAllLines) {
         expectSameReading(MVGLDReader::readGLDSession(file, 2),
                           MVGLDReader::readGLDSessionText(MVGLDReader::textFromBytes(text), 1),
                           "file against text");
+    }
+}
+
+// Every kept number is the stored field read as MVGLDFormat reads it, whatever the form of the
+// field (the common plain decimals are read by a shorter way than the rest).
+TEST(SessionReader, KeptNumbersAreTheStoredFieldsReadAsNumbers) {
+    const char* const latitudes[] = {"3000.5", "-0", "0003000.25", "+3000.5", "3.0005e3",
+                                     "3000.123456789012345", "3000.1234567", "2999.99999999999999",
+                                     "3000.5\t", "3000,75"};
+    const char* const speeds[] = {"50", "16777217", "0.1", "+7.5", "99.9999999", "1e1", "3,5",
+                                  "123456.7", "0.30000001", "8.\t"};
+    const char* const times[] = {"120000.00", "120000.1", "235959.999999999", "120000",
+                                 "\t120001.50", "120002,25", "250000.00", "120003.0000000001"};
+    std::string text = "[header]\r\nSatellites\r\nTime\r\nLatitude\r\nLongitude\r\n"
+                       "Velocity kmh\r\n[data]\r\n";
+    std::size_t n = 0;
+    for (const char* lat : latitudes) {
+        for (const char* speed : speeds) {
+            text += std::string("9 ") + times[n++ % std::size(times)] + " " + lat + " 60.5 " +
+                    speed + "\r\n";
+        }
+    }
+    const MVGLDReading reading =
+        MVGLDReader::readGLDSessionText(MVGLDReader::textFromBytes(text), 1);
+    ASSERT_EQ(reading.samples.error, MVGLDReadError::None);
+    const MVSampleRows& rows = reading.samples.rows;
+    EXPECT_GT(rows.size(), 50u);
+    const auto* time = rows.doubleColumn(1);
+    const auto* latitude = rows.doubleColumn(2);
+    const auto* speed = rows.floatColumn(4);
+    ASSERT_TRUE(time && latitude && speed);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        SCOPED_TRACE(std::string(rows[i][1]) + " " + std::string(rows[i][2]) + " " +
+                     std::string(rows[i][4]));
+        const double t = MVGLDFormat::doubleValue(rows[i][1]);
+        const double y = MVGLDFormat::doubleValue(rows[i][2]);
+        const float v = MVGLDFormat::floatValue(rows[i][4]);
+        EXPECT_EQ(std::memcmp(&(*time)[i], &t, sizeof t), 0);
+        EXPECT_EQ(std::memcmp(&(*latitude)[i], &y, sizeof y), 0);
+        EXPECT_EQ(std::memcmp(&(*speed)[i], &v, sizeof v), 0);
     }
 }
 
