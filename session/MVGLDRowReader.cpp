@@ -5,16 +5,15 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
-#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <limits>
-#include <mutex>
 #include <thread>
 
 #include "session/MVGLDFormat.h"
 #include "session/MVHelperKeys.h"
+#include "session/MVPartThreads.h"
 
 namespace {
 
@@ -250,71 +249,6 @@ struct MVGLDRowReader::HeldRow {
     double timeOfDay = 0.0;
 };
 
-// Threads that run the parts of a block side by side; part 0 runs on the caller.
-class MVGLDRowReader::Workers {
-  public:
-    explicit Workers(unsigned count) {
-        for (unsigned i = 1; i < count; ++i) threads_.emplace_back([this, i] { work(i); });
-    }
-    ~Workers() {
-        {
-            std::lock_guard lock(mutex_);
-            stop_ = true;
-        }
-        wake_.notify_all();
-        for (auto& t : threads_) t.join();
-    }
-    unsigned count() const { return static_cast<unsigned>(threads_.size()) + 1; }
-
-    // Runs job(0) ... job(parts - 1) (parts <= count()) and returns when all have ended.
-    void run(std::size_t parts, const std::function<void(std::size_t)>& job) {
-        {
-            std::lock_guard lock(mutex_);
-            job_ = &job;
-            parts_ = parts;
-            pending_ = parts - 1;
-            ++generation_;
-        }
-        wake_.notify_all();
-        job(0);
-        std::unique_lock lock(mutex_);
-        done_.wait(lock, [this] { return pending_ == 0; });
-        job_ = nullptr;
-    }
-
-  private:
-    void work(unsigned index) {
-        std::uint64_t seen = 0;
-        for (;;) {
-            const std::function<void(std::size_t)>* job = nullptr;
-            {
-                std::unique_lock lock(mutex_);
-                wake_.wait(lock, [&] { return stop_ || generation_ != seen; });
-                if (stop_) return;
-                seen = generation_;
-                if (index < parts_) job = job_;
-            }
-            if (!job) continue;
-            (*job)(index);
-            {
-                std::lock_guard lock(mutex_);
-                --pending_;
-            }
-            done_.notify_one();
-        }
-    }
-
-    std::vector<std::thread> threads_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::condition_variable done_;
-    const std::function<void(std::size_t)>* job_ = nullptr;
-    std::size_t parts_ = 0;
-    std::size_t pending_ = 0;
-    std::uint64_t generation_ = 0;
-    bool stop_ = false;
-};
-
 std::optional<std::string> MVGLDRowReader::findColumns(const MVGLDHeader& header,
                                                        Columns& columns) {
     const auto kept = header.names.begin() + static_cast<std::ptrdiff_t>(std::min(
@@ -429,7 +363,7 @@ void MVGLDRowReader::runParts(std::size_t count,
     if (parts_.size() < count) parts_.resize(count);
     for (std::size_t p = 0; p < count; ++p) parts_[p].clear();
     if (count > 1) {
-        if (!workers_) workers_ = std::make_unique<Workers>(threads_);
+        if (!workers_) workers_ = std::make_unique<MVPartThreads>(threads_);
         workers_->run(count, [&](std::size_t p) { parse(parts_[p], p); });
     } else {
         parse(parts_[0], 0);

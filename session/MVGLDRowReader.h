@@ -11,6 +11,8 @@
 
 #include "session/MVGLDReader.h"
 
+class MVPartThreads;
+
 // Sees every non-empty line of a "[data]" section in file order, with the number of empty line
 // elements just before it: how the readers of the other sections learn of section lines that
 // stand after "[data]". Called on the reading thread, in order.
@@ -72,7 +74,6 @@ class MVGLDRowReader {
   private:
     struct Part;
     struct HeldRow;
-    class Workers;
 
     void parseLine(std::string_view line, Part& part) const;
     void runParts(std::size_t count, const std::function<void(Part&, std::size_t)>& parse);
@@ -87,7 +88,7 @@ class MVGLDRowReader {
     Columns columns_;
     MVGLDReader::SpaceRuns runs_;
     unsigned threads_;
-    std::unique_ptr<Workers> workers_;
+    std::unique_ptr<MVPartThreads> workers_;
     std::vector<Part> parts_;
     MVGLDLineWatcher* watcher_ = nullptr;
 
