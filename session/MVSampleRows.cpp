@@ -190,7 +190,8 @@ void MVSampleRows::shrinkToFit() {
 }
 
 std::size_t MVSampleRows::byteSize() const {
-    std::size_t bytes = text_.capacity() + rowStarts_.capacity() * sizeof(std::size_t);
+    // The text's spare room is address space that no row has touched: not counted.
+    std::size_t bytes = text_.size() + rowStarts_.capacity() * sizeof(std::size_t);
     for (const auto& c : doubles_) bytes += c.values.capacity() * sizeof(double);
     for (const auto& c : floats_) bytes += c.values.capacity() * sizeof(float);
     return bytes;

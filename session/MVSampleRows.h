@@ -143,7 +143,7 @@ class MVSampleRows {
     // Releases the spare capacity of the row starts and number columns once the last row is in.
     void shrinkToFit();
 
-    // Bytes held (text, row starts, number columns), for memory figures.
+    // Bytes in use (text, row starts, number columns), for memory figures.
     std::size_t byteSize() const;
 
     bool operator==(const MVSampleRows& other) const;
