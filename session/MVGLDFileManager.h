@@ -22,6 +22,7 @@
 #include "platform/Dispatch.h"
 
 struct MVGLDText;
+struct MVGLDReading;
 
 // Loading progress codes sent to MVParsingProcessDelegate::parsingStatus, in this order for a
 // successful load: 0 ... 10 (12 may come between 8 and 9).
@@ -247,6 +248,8 @@ class MVGLDFileManager {
     // Every step after the read (status 1 on), on the checked text of the session.
     bool processGLDText(MVGLDText text, const std::filesystem::path& url,
                         bool sfLocationsProvided);
+    bool processGLDReading(MVGLDReading reading, const std::filesystem::path& url,
+                           bool sfLocationsProvided);
 
     std::string lastFailureText_;
     std::string currentGLDFileName_;

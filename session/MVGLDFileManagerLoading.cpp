@@ -55,7 +55,7 @@ bool MVGLDFileManager::startGLDProcess(const std::filesystem::path& url, bool sf
     lastFailureText_.clear();
     sendParsingStatus(MVParsingStatus::kStarted);
     ZORFileLog::writeToTextFile(formatted("main startGLDProcess url: %s", url.string()));
-    return processGLDText(MVGLDReader::readGLDText(url), url, sfLocationsProvided);
+    return processGLDReading(MVGLDReader::readGLDSession(url), url, sfLocationsProvided);
 }
 
 bool MVGLDFileManager::startGLDProcessWithData(std::string bytes, const std::filesystem::path& url,
@@ -68,6 +68,12 @@ bool MVGLDFileManager::startGLDProcessWithData(std::string bytes, const std::fil
 
 bool MVGLDFileManager::processGLDText(MVGLDText text, const std::filesystem::path& url,
                                       bool sfLocationsProvided) {
+    return processGLDReading(MVGLDReader::readGLDSessionText(std::move(text)), url,
+                             sfLocationsProvided);
+}
+
+bool MVGLDFileManager::processGLDReading(MVGLDReading reading, const std::filesystem::path& url,
+                                         bool sfLocationsProvided) {
     // Anything that makes the file unusable ends the load with status 13 and a text; nothing of
     // the file is added and the files already loaded stay as they were.
     auto refuse = [&](std::string reason) {
@@ -78,27 +84,25 @@ bool MVGLDFileManager::processGLDText(MVGLDText text, const std::filesystem::pat
         return false;
     };
 
-    if (text.error != MVGLDReadError::None) return refuse(text.message);
+    if (reading.error != MVGLDReadError::None) return refuse(reading.message);
     sendParsingStatus(MVParsingStatus::kFileRead);
-    auto lines = MVGLDReader::splitGLDLines(text.text);
-    ZORFileLog::writeToTextFile("main arrayOfLines Count: " + std::to_string(lines.size()));
+    ZORFileLog::writeToTextFile("main arrayOfLines Count: " + std::to_string(reading.lineCount));
     sendParsingStatus(MVParsingStatus::kLinesSplit);
 
-    auto header = MVGLDReader::fetchHeadersWithArrayOfLines(lines);
+    // The file's text is gone: the section lines are all the readers of the other sections need.
+    MVGLDHeader& header = reading.header;
+    const std::vector<std::string_view> lines(reading.sectionLines.begin(),
+                                              reading.sectionLines.end());
     const bool isQuarto = MVGLDReader::checkIfFileIsQuarto(lines);
     sendParsingStatus(MVParsingStatus::kHeadersRead);
 
-    auto samples = MVGLDReader::fetchDataWithArrayOfLines(lines, header);
+    MVGLDSamples& samples = reading.samples;
     if (samples.error != MVGLDReadError::None || samples.rows.empty()) {
         return refuse(samples.message.empty() ? "The session file holds no usable sample."
                                               : samples.message);
     }
-    // Everything later needs of the text is its video section and its "[laptiming]" lines: keep
-    // those and give the text back, so the file is never held beside the rest of the load.
     const auto aviSection = MVVideoLinks::aviSectionWithArrayOfLines(lines);
     const std::vector<std::string> laptimingText = MVStartFinish::laptimingLines(lines);
-    std::string().swap(text.text);
-    std::vector<std::string_view>().swap(lines);
     const std::vector<std::string_view> laptiming(laptimingText.begin(), laptimingText.end());
 
     ZORFileLog::writeToTextFile("main samples Count: " + std::to_string(samples.rows.size()));

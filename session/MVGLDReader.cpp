@@ -2,45 +2,14 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <optional>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include "session/MVGLDFileBlocks.h"
 #include "session/MVHelperKeys.h"
 #include "session/MVStepTimer.h"
 
 namespace {
-
-// ---- text -------------------------------------------------------------------------------------
-
-std::string describeErrno(int error) {
-    char buffer[256];
-    // The GNU strerror_r returns the text (possibly not in buffer).
-    return std::string(strerror_r(error, buffer, sizeof buffer));
-}
-
-// Reads every byte of an open file; false with errno set on a read error.
-bool readAllBytes(int fd, std::string& text) {
-    struct stat info {};
-    if (fstat(fd, &info) == 0 && info.st_size > 0) {
-        text.reserve(static_cast<std::size_t>(info.st_size));
-    }
-    char chunk[1 << 16];
-    for (;;) {
-        const ssize_t got = read(fd, chunk, sizeof chunk);
-        if (got == 0) return true;
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        text.append(chunk, static_cast<std::size_t>(got));
-    }
-}
 
 // ---- header -----------------------------------------------------------------------------------
 
@@ -104,16 +73,16 @@ std::optional<std::size_t> indexOfLine(std::span<const std::string_view> lines,
 
 MVGLDText MVGLDReader::readGLDText(const std::filesystem::path& path) {
     MVGLDText result;
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 || !readAllBytes(fd, result.text)) {
-        const int error = errno;
-        if (fd >= 0) close(fd);
+    MVGLDFileBlocks file(path);
+    if (file.sizeAtOpen() > 0) result.text.reserve(file.sizeAtOpen());
+    while (file.readInto(result.text, std::size_t{1} << 20) > 0) {
+    }
+    if (!file.error().empty()) {
         result.text.clear();
-        result.error = MVGLDReadError::Unreadable;
-        result.message = "The session file cannot be read: " + describeErrno(error) + ".";
+        result.error = file.notASCII() ? MVGLDReadError::NotASCII : MVGLDReadError::Unreadable;
+        result.message = file.error();
         return result;
     }
-    close(fd);
     return textFromBytes(std::move(result.text));
 }
 

@@ -63,6 +63,23 @@ struct MVGLDSamples {
     std::string message;
 };
 
+// A session file read for loading, in one pass over its bytes.
+struct MVGLDReading {
+    // Set when the file's text cannot be read at all (Unreadable, Empty, NotASCII).
+    MVGLDReadError error = MVGLDReadError::None;
+    std::string message;
+    // Elements of the split of the whole text at CR and LF (splitGLDLines), empty ones included.
+    std::size_t lineCount = 0;
+    // The lines that the readers of the sections other than "[data]" look at: every line up to
+    // the first "[data]" line and that line, then of the lines after it only the section lines,
+    // the lines after them that those readers take and the "Type : Quarto" lines. The section
+    // readers (header, Quarto flag, laptiming, video link) give the same for these lines as for
+    // all lines of the file.
+    std::vector<std::string> sectionLines;
+    MVGLDHeader header;
+    MVGLDSamples samples;
+};
+
 namespace MVGLDReader {
 
 // Reads the whole file once. Fails when the file cannot be read, holds no byte, or holds a byte
@@ -100,9 +117,24 @@ bool checkIfFileIsQuarto(std::span<const std::string_view> lines);
 // unit, and with NoUsableRow when no row is kept.
 // How spaces separate the fields of a row: runs of spaces as one (the full load), or every single
 // space (the fast summary parse, where two spaces give an empty field).
+// The lines are read on up to `threads` threads side by side (0: a few, at most the machine's
+// processors); the rows never depend on the number.
 enum class SpaceRuns { Collapse, EachSpace };
 MVGLDSamples fetchDataWithArrayOfLines(std::span<const std::string_view> lines,
                                        const MVGLDHeader& header,
-                                       SpaceRuns runs = SpaceRuns::Collapse);
+                                       SpaceRuns runs = SpaceRuns::Collapse, unsigned threads = 0);
+
+// Reads a session file for loading in one pass, a block at a time, so the file's text is never
+// held whole beside the rows: the lines up to "[data]" are kept, the rows of "[data]" are read
+// on up to `threads` threads (0: a few) as the blocks arrive. A regular file is read as it was
+// at open: never past the size it had then, and refused when it ends early. Files whose
+// "[header]" is not before "[data]" are read whole and go the way of readGLDSessionText.
+// Writes the header and sample readers' timing lines.
+MVGLDReading readGLDSession(const std::filesystem::path& path, unsigned threads = 0);
+// The same for a session's text in memory (as read by readGLDText or textFromBytes; a text with
+// an error gives a reading with that error).
+MVGLDReading readGLDSessionText(MVGLDText text, unsigned threads = 0);
+// The section lines (see MVGLDReading) of a whole file's lines.
+std::vector<std::string> sectionLinesOf(std::span<const std::string_view> lines);
 
 }  // namespace MVGLDReader

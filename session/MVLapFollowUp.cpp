@@ -29,7 +29,9 @@ void runFollowUp(MVLap& lap, const std::vector<MVPreviousNextLocationPtr>& gates
                  const std::vector<MV2DSegmentPtr>* referencePoints, const MVLapCutInput& input,
                  MVGLDFileManager& manager) {
     lap.setTopSpeedKilometresPerHour(MVSampleValues(manager).topSpeedKilometresPerHour(lap));
-    MVSectorBuilder(manager).fetchSectorsWithReferenceSectors(gates, lap);
+    MVSectorBuilder sectors(manager);
+    sectors.setPointsAtHand(input.points);
+    sectors.fetchSectorsWithReferenceSectors(gates, lap);
     MVVideoLinks videos(manager);
     videos.fetchVideosWithLap(lap, input.aviSection, input.url);
     MVLapMapData::fetchMapDataWithLap(lap, manager, {input.points, input.fixes});

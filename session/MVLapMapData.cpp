@@ -31,9 +31,8 @@ MV2DSegmentPtr pointOfSample(std::int64_t index, const MVLap& lap, const MVSampl
     const auto i = static_cast<std::size_t>(std::max<std::int64_t>(index, 0));
     if (atHand.points && atHand.fixes && i < atHand.points->size() && i < atHand.fixes->size() &&
         (*atHand.points)[i]) {
-        // A copy: every map owns its points.
-        return (*atHand.fixes)[i] ? std::make_shared<MV2DSegment>(*(*atHand.points)[i])
-                                  : MV2DSegment::instance();
+        // The session's own point: maps only read their points, so they share them.
+        return (*atHand.fixes)[i] ? (*atHand.points)[i] : MV2DSegment::instance();
     }
     auto location = values.locationWithSamplesIndex(index, lap);
     if (!location || location->latitude() == 0 || location->longitude() == 0) {

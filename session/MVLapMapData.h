@@ -22,8 +22,9 @@ void fetchMapDataWithLap(MVLap& lap,
                          const MVGLDFileManager& manager = MVGLDFileManager::sharedManager());
 
 // The plane points of the lap's session already at hand, by sample index, with whether each
-// sample has a fix (MVStartFinish::samplePoints): the map is made of copies of them instead of
-// converting every sample again. Missing or too short lists are read as above.
+// sample has a fix (MVStartFinish::samplePoints): the map holds those very points (nothing
+// changes a map's points) instead of converting every sample again. Missing or too short lists
+// are read as above.
 struct SessionPoints {
     const std::vector<MV2DSegmentPtr>* points = nullptr;
     const std::vector<bool>* fixes = nullptr;

@@ -36,18 +36,26 @@ void fillPosition(MVLocation& location, const std::vector<std::string>& headers,
 
 }  // namespace
 
-MVLocationPtr MVLocation::location(std::int64_t index, const std::vector<std::string>& headers,
-                                   const MVSampleRows& samples, const MVFakeIndexes& fakeIndexes) {
-    auto result = instance();
+MVLocation::Columns MVLocation::positionColumns(const std::vector<std::string>& headers) {
+    return {MVHelper::ColumnOfKey(headers, MVHelper::Key_Latitude()),
+            MVHelper::ColumnOfKey(headers, MVHelper::Key_Longitude())};
+}
+
+MVLocation MVLocation::at(std::int64_t index, const Columns& columns, const MVSampleRows& samples,
+                          const MVFakeIndexes& fakeIndexes) {
+    MVLocation result;
     if (index >= 0 && static_cast<std::uint64_t>(index) < samples.size()) {
         const auto row = static_cast<std::size_t>(index);
-        setPosition(
-            *result,
-            fieldValue(samples, row, MVHelper::ColumnOfKey(headers, MVHelper::Key_Latitude())),
-            fieldValue(samples, row, MVHelper::ColumnOfKey(headers, MVHelper::Key_Longitude())));
+        setPosition(result, fieldValue(samples, row, columns.latitude),
+                    fieldValue(samples, row, columns.longitude));
     }
-    result->setTimestamp(fakeIndexes.valueAtIndex(index));
+    result.setTimestamp(fakeIndexes.valueAtIndex(index));
     return result;
+}
+
+MVLocationPtr MVLocation::location(std::int64_t index, const std::vector<std::string>& headers,
+                                   const MVSampleRows& samples, const MVFakeIndexes& fakeIndexes) {
+    return std::make_shared<MVLocation>(at(index, positionColumns(headers), samples, fakeIndexes));
 }
 
 MVLocationPtr MVLocation::location(const std::vector<std::string>& headers,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -23,6 +24,15 @@ class MVLocation {
     // row index outside `samples` or a row too short to reach a column reads that field as 0.
     static MVLocationPtr location(std::int64_t index, const std::vector<std::string>& headers,
                                   const MVSampleRows& samples, const MVFakeIndexes& fakeIndexes);
+    // Positions of "latitude" and "longitude" in a channel list (-1 when missing), and the
+    // location of sample `index` as above, read with them, without a heap object.
+    struct Columns {
+        std::ptrdiff_t latitude = -1;
+        std::ptrdiff_t longitude = -1;
+    };
+    static Columns positionColumns(const std::vector<std::string>& headers);
+    static MVLocation at(std::int64_t index, const Columns& columns, const MVSampleRows& samples,
+                         const MVFakeIndexes& fakeIndexes);
     // The same for one row, leaving timestamp and speed at 0 (used for the base location).
     static MVLocationPtr location(const std::vector<std::string>& headers,
                                   const MVSampleRow& oneSample);

@@ -140,6 +140,40 @@ void MVSampleRows::endRow() {
     cacheRowNumbers(size() - 1);
 }
 
+void MVSampleRows::appendRow(std::string_view fields, std::span<const double> doubles,
+                             std::span<const float> floats) {
+    rowStarts_.push_back(text_.size());
+    text_.append(fields);
+    for (std::size_t k = 0; k < doubles_.size() && k < doubles.size(); ++k) {
+        doubles_[k].values.push_back(doubles[k]);
+    }
+    for (std::size_t k = 0; k < floats_.size() && k < floats.size(); ++k) {
+        floats_[k].values.push_back(floats[k]);
+    }
+}
+
+void MVSampleRows::keepEvery(std::size_t step) {
+    if (step <= 1 || empty()) return;
+    const std::size_t kept = (size() + step - 1) / step;
+    std::size_t textEnd = 0;
+    for (std::size_t to = 0; to < kept; ++to) {
+        const std::size_t from = to * step;
+        const std::size_t start = rowStarts_[from];
+        const std::size_t end = from + 1 < rowStarts_.size() ? rowStarts_[from + 1] : text_.size();
+        // Rows only move towards the front, so the text of a later row is never overwritten
+        // before it is moved.
+        std::memmove(text_.data() + textEnd, text_.data() + start, end - start);
+        rowStarts_[to] = textEnd;
+        textEnd += end - start;
+        for (auto& c : doubles_) c.values[to] = c.values[from];
+        for (auto& c : floats_) c.values[to] = c.values[from];
+    }
+    text_.resize(textEnd);
+    rowStarts_.resize(kept);
+    for (auto& c : doubles_) c.values.resize(kept);
+    for (auto& c : floats_) c.values.resize(kept);
+}
+
 void MVSampleRows::cacheRowNumbers(std::size_t row) {
     if (doubles_.empty() && floats_.empty()) return;
     const MVSampleRowView view = (*this)[row];
@@ -148,15 +182,16 @@ void MVSampleRows::cacheRowNumbers(std::size_t row) {
 }
 
 void MVSampleRows::shrinkToFit() {
-    // Copying the text costs time and a second buffer for a moment: only for real waste.
-    if (text_.capacity() > text_.size() + text_.size() / 8) text_.shrink_to_fit();
+    // The text keeps its room: copying it would cost time and a second buffer for a moment, and
+    // room that no row reached was never touched, so it takes address space only.
     rowStarts_.shrink_to_fit();
     for (auto& c : doubles_) c.values.shrink_to_fit();
     for (auto& c : floats_) c.values.shrink_to_fit();
 }
 
 std::size_t MVSampleRows::byteSize() const {
-    std::size_t bytes = text_.capacity() + rowStarts_.capacity() * sizeof(std::size_t);
+    // The text's spare room is address space that no row has touched: not counted.
+    std::size_t bytes = text_.size() + rowStarts_.capacity() * sizeof(std::size_t);
     for (const auto& c : doubles_) bytes += c.values.capacity() * sizeof(double);
     for (const auto& c : floats_) bytes += c.values.capacity() * sizeof(float);
     return bytes;

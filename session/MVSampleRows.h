@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <iosfwd>
 #include <iterator>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -132,10 +133,17 @@ class MVSampleRows {
     void beginRow();
     void appendField(std::string_view field);
     void endRow();
-    // Releases spare capacity once the last row is in.
+    // A whole row at once: `fields` is the text of its fields, each followed by a line feed, and
+    // the numbers of the kept columns in the order they were named (doubles, then floats), each
+    // exactly what MVGLDFormat::doubleValue or ::floatValue gives for that field.
+    void appendRow(std::string_view fields, std::span<const double> doubles,
+                   std::span<const float> floats);
+    // Keeps rows 0, step, 2 step, ... and drops the others, in place.
+    void keepEvery(std::size_t step);
+    // Releases the spare capacity of the row starts and number columns once the last row is in.
     void shrinkToFit();
 
-    // Bytes held (text, row starts, number columns), for memory figures.
+    // Bytes in use (text, row starts, number columns), for memory figures.
     std::size_t byteSize() const;
 
     bool operator==(const MVSampleRows& other) const;

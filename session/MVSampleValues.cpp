@@ -312,6 +312,27 @@ MVLocationPtr MVSampleValues::locationWithSamplesIndex(std::int64_t index, const
                                 *session.fakeIndexes);
 }
 
+void MVSampleValues::forEachRawField(
+    const MVLap& lap, const std::string& key, std::int64_t first, std::int64_t last,
+    const std::function<void(std::optional<std::string_view>)>& each) const {
+    const Session session = sessionOf(&lap);
+    const auto column = columnOf(session.headers, key);
+    for (std::int64_t i = first; i <= last; ++i) {
+        if (!column || !session.rows || i < 0 || static_cast<std::uint64_t>(i) >= session.rows->size()) {
+            each(std::nullopt);
+            continue;
+        }
+        const MVSampleRowView fields = (*session.rows)[static_cast<std::size_t>(i)];
+        const std::string_view field = fields[*column];
+        // An empty view is a field past the row's end only when the row has no such field.
+        if (field.empty() && *column >= fields.size()) {
+            each(std::nullopt);
+        } else {
+            each(field);
+        }
+    }
+}
+
 MV2DSegmentPtr MVSampleValues::segmentWithSampleIndex(std::int64_t index, const MVLap& lap) const {
     const std::int64_t start = MVSampleValues::signedIndex(lap.indexStart());
     const std::int64_t end = MVSampleValues::signedIndex(lap.indexEnd());

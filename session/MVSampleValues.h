@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <filesystem>
 #include <limits>
 #include <optional>
@@ -103,6 +104,12 @@ class MVSampleValues {
     // The geographic location of a sample of the lap's session (all zero when the session is not
     // loaded; see MVLocation::location for rows it does not hold).
     MVLocationPtr locationWithSamplesIndex(std::int64_t index, const MVLap& lap) const;
+    // The field of raw channel `key` in each sample from `first` to `last` of the lap's session,
+    // as written in the store (nothing for a channel or field the session lacks): the walk of
+    // stringValueWithSamplesIndex without a lookup per sample.
+    void forEachRawField(const MVLap& lap, const std::string& key, std::int64_t first,
+                         std::int64_t last,
+                         const std::function<void(std::optional<std::string_view>)>& each) const;
     // The map point of a sample, the index first clamped into the lap's range, about the
     // manager's base location (the origin when there is none).
     MV2DSegmentPtr segmentWithSampleIndex(std::int64_t index, const MVLap& lap) const;

@@ -16,14 +16,20 @@ namespace {
 // sample j of a later window). Indexes are clamped into the lap as the lookup clamps them.
 class LapPoints {
   public:
-    LapPoints(const MVSampleValues& values, const MVLap& lap)
+    LapPoints(const MVSampleValues& values, const MVLap& lap,
+              const std::vector<MV2DSegmentPtr>* atHand)
         : values_(values),
           lap_(lap),
+          atHand_(atHand),
           first_(MVSampleValues::signedIndex(lap.indexStart())),
           last_(std::max(first_, MVSampleValues::signedIndex(lap.indexEnd()))) {}
 
     const MV2DSegment& at(std::int64_t index) {
         index = std::clamp(index, first_, last_);
+        if (atHand_ && static_cast<std::size_t>(index) < atHand_->size() &&
+            (*atHand_)[static_cast<std::size_t>(index)]) {
+            return *(*atHand_)[static_cast<std::size_t>(index)];
+        }
         const auto slot = static_cast<std::size_t>(index - first_);
         if (slot >= points_.size()) points_.resize(slot + 1);
         if (!points_[slot]) points_[slot] = values_.segmentWithSampleIndex(index, lap_);
@@ -33,6 +39,7 @@ class LapPoints {
   private:
     const MVSampleValues& values_;
     const MVLap& lap_;
+    const std::vector<MV2DSegmentPtr>* atHand_;
     std::int64_t first_;
     std::int64_t last_;
     std::vector<MV2DSegmentPtr> points_;
@@ -92,7 +99,7 @@ void MVSectorBuilder::fetchSectorsWithReferenceSectors(
     const std::vector<MVPreviousNextLocationPtr>& gates, MVLap& lap, std::int64_t gateWidth) const {
     const MVStepTimer timer("MVSectorBuilder::fetchSectorsWithReferenceSectors");
     const MVSampleValues values(manager_);
-    LapPoints points(values, lap);
+    LapPoints points(values, lap, pointsAtHand_);
     static const MVLocation kOrigin;
     const MVLocation& base = manager_.baseLocation() ? *manager_.baseLocation() : kOrigin;
     const std::int64_t last = MVSampleValues::signedIndex(lap.indexEnd());

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "session/MV2DSegment.h"
 #include "session/MVGLDFileManager.h"
 #include "session/MVLap.h"
 #include "session/MVPreviousNextLocation.h"
@@ -48,6 +49,10 @@ class MVSectorBuilder {
     // The same with the gate width of the shared options object.
     void fetchSectorsWithReferenceSectors(const std::vector<MVPreviousNextLocationPtr>& gates,
                                           MVLap& lap) const;
+    // The plane points of the lap's session already at hand, by sample index (the loading
+    // pipeline's MVStartFinish::samplePoints about the manager's base location): the search reads
+    // them instead of converting the lap's samples again. Null (the default): converted here.
+    void setPointsAtHand(const std::vector<MV2DSegmentPtr>* points) { pointsAtHand_ = points; }
 
     // Replaces the lap's gForces with one lateral/longitudinal pair (g) per sample from
     // indexStart to indexEnd, from the headings and the stored km/h speeds of each sample and
@@ -57,4 +62,5 @@ class MVSectorBuilder {
 
   private:
     const MVGLDFileManager& manager_;
+    const std::vector<MV2DSegmentPtr>* pointsAtHand_ = nullptr;
 };

@@ -84,14 +84,22 @@ std::vector<MV2DSegmentPtr> samplePoints(const std::vector<std::string>& headers
                                          const MVSampleRows& samples,
                                          const MVFakeIndexes& fakeIndexes, const MVLocation& base,
                                          std::vector<bool>* fixes) {
+    // One block holds every point; the pointers share it, so no point is a heap object of its
+    // own and the block lives as long as any map holds one of its points.
+    const auto pool = std::make_shared<std::vector<MV2DSegment>>(samples.size());
     std::vector<MV2DSegmentPtr> points;
     points.reserve(samples.size());
     if (fixes) fixes->assign(samples.size(), false);
+    const MVLocation::Columns columns = MVLocation::positionColumns(headers);
     for (size_t i = 0; i < samples.size(); ++i) {
-        auto location =
-            MVLocation::location(static_cast<std::int64_t>(i), headers, samples, fakeIndexes);
-        points.push_back(MVHelper::convertLocationToSegment(*location, base));
-        if (fixes) (*fixes)[i] = location->latitude() != 0 && location->longitude() != 0;
+        const MVLocation location =
+            MVLocation::at(static_cast<std::int64_t>(i), columns, samples, fakeIndexes);
+        MV2DSegment& point = (*pool)[i];
+        point.setSpeed(location.speed());
+        point.setTime(location.timestamp());
+        point.setPoint(MVHelper::convertLocationToMeter(location, base));
+        points.emplace_back(pool, &point);
+        if (fixes) (*fixes)[i] = location.latitude() != 0 && location.longitude() != 0;
     }
     return points;
 }

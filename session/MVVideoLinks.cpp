@@ -96,15 +96,19 @@ void MVVideoLinks::fetchVideosWithLap(MVLap& lap, const std::optional<MVAviSecti
         last =
             std::min(last, static_cast<std::int64_t>(manager_.arrayOfSamples()[*file].size()) - 1);
     }
+    // A field in exponent form reads as "%f" text and a missing one as "N/A": neither is a
+    // video index, so the fields are tested as written.
     const MVSampleValues values(manager_);
     std::vector<std::string> indexes;
-    for (std::int64_t i = MVSampleValues::signedIndex(lap.indexStart()); i <= last; ++i) {
-        std::string index = values.stringValueWithSamplesIndex(i, MVHelper::Key_VideoIndex(), &lap);
-        if (isVideoIndex(index) &&
-            std::find(indexes.begin(), indexes.end(), index) == indexes.end()) {
-            indexes.push_back(std::move(index));
-        }
-    }
+    values.forEachRawField(lap, MVHelper::Key_VideoIndex(),
+                           MVSampleValues::signedIndex(lap.indexStart()), last,
+                           [&](std::optional<std::string_view> field) {
+                               if (field && isVideoIndex(*field) &&
+                                   std::find(indexes.begin(), indexes.end(), *field) ==
+                                       indexes.end()) {
+                                   indexes.emplace_back(*field);
+                               }
+                           });
     if (indexes.empty()) {
         lap.setVideoURLs(noVideo);
         return;

@@ -1,10 +1,12 @@
-// gld-load-once [--bare] FILE: loads one session file once in a fresh process and prints the
+// gld-load-once [--bare] [--threads N] FILE: loads one session file once in a fresh process and prints the
 // load's timing line and the process's peak memory, for first-load figures (a benchmark's
 // repeated loads hide the cost of memory touched for the first time). With --bare it times only
 // the floor of a load: the file read and every number of "[data]" parsed (tools/BareParse.h).
+// --threads N reads the rows on N threads (default: a few).
 // Besides the wall-clock timing line it prints the processor time of the load (all threads of
 // the process), which a busy machine does not inflate.
 #include "session/MVGLDFileManager.h"
+#include "session/MVGLDRowReader.h"
 #include "session/MVStepTimer.h"
 
 #include "tools/BareParse.h"
@@ -13,15 +15,26 @@
 #include <time.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 int main(int argc, char** argv) {
-    const bool bare = argc == 3 && std::strcmp(argv[1], "--bare") == 0;
-    if (argc != 2 && !bare) {
-        std::fprintf(stderr, "usage: gld-load-once [--bare] FILE\n");
+    bool bare = false;
+    int at = 1;
+    for (; at + 1 < argc; ++at) {
+        if (std::strcmp(argv[at], "--bare") == 0) {
+            bare = true;
+        } else if (std::strcmp(argv[at], "--threads") == 0 && at + 2 < argc) {
+            MVGLDRowReader::setDefaultThreads(static_cast<unsigned>(std::atoi(argv[++at])));
+        } else {
+            break;
+        }
+    }
+    if (at != argc - 1) {
+        std::fprintf(stderr, "usage: gld-load-once [--bare] [--threads N] FILE\n");
         return 2;
     }
-    const char* path = argv[argc - 1];
+    const char* path = argv[at];
     const auto cpuSeconds = [] {
         timespec t{};
         clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
