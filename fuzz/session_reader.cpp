@@ -2,13 +2,18 @@
 // memory, by a manager of their own. Whatever the bytes, the load must end cleanly (loaded or
 // refused) with its lists aligned. Nothing is printed per input, no file is written and no user
 // store is touched: the timing lines are off, the load records no usage and notes no recent
-// document, and the manager (with everything it loaded) is gone when the input is done.
+// document, and the manager (with everything it loaded) is gone when the input is done. The
+// shipped circuit database is read once per run and shared, unchanged, by every input's manager.
+#include "session/MVCircuitDatabase.h"
 #include "session/MVGLDFileManager.h"
 #include "session/MVStepTimer.h"
+
+#include "platform/Folders.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <unistd.h>
 
@@ -36,13 +41,21 @@ bool prepareRun() {
     return true;
 }
 
+std::shared_ptr<const std::string> shippedDatabase() {
+    auto text = platform::folders::readFile(MVCircuitDatabase::shippedDatabasePath());
+    if (!text) std::abort();
+    return std::make_shared<const std::string>(std::move(*text));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool prepared = prepareRun();
+    static const auto database = shippedDatabase();
     (void)prepared;
     MVGLDFileManager manager;
     manager.setRecordsUsage(false);
+    manager.setCircuitDatabaseText(database);
     manager.startGLDProcessWithData(std::string(reinterpret_cast<const char*>(data), size),
                                     "session.gld", false);
     const size_t n = manager.gldFileNames().size();

@@ -127,7 +127,11 @@ std::optional<MVGLDFileManager::TrackList> MVGLDFileManager::fetchAvailableTrack
     const auto middle = static_cast<std::int64_t>(samples.size() / 2);
     const auto location = MVLocation::location(middle, headers, samples, fakeIndexes);
     MVXMLParser parser(shippedCircuitDatabase_);
-    parser.parseXMLTrack(*location);
+    if (circuitDatabaseText_) {
+        parser.parseXMLTrackWithData(*location, *circuitDatabaseText_);
+    } else {
+        parser.parseXMLTrack(*location);
+    }
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     if (MVStepTimer::linesEnabled()) {
         std::fprintf(stderr, "%s executed %fs\n",

@@ -204,6 +204,15 @@ class MVGLDFileManager {
     void setShippedCircuitDatabase(std::filesystem::path path) {
         shippedCircuitDatabase_ = std::move(path);
     }
+    // The database's text held in memory, read in place of the files above; null (the default)
+    // reads the files on every load. For callers that load many sessions against one unchanging
+    // database (fuzzing, tools): the text is shared and never changed.
+    const std::shared_ptr<const std::string>& circuitDatabaseText() const {
+        return circuitDatabaseText_;
+    }
+    void setCircuitDatabaseText(std::shared_ptr<const std::string> xml) {
+        circuitDatabaseText_ = std::move(xml);
+    }
     // Candidate circuits for a session: the database records whose area centre lies within
     // 5000 m of the session's middle sample (row count / 2). nullopt when the database cannot be
     // read; an empty list for a session without rows. Any thread.
@@ -278,6 +287,7 @@ class MVGLDFileManager {
     std::vector<std::filesystem::path> arrayOfGLDURLs_;
 
     std::filesystem::path shippedCircuitDatabase_ = MVCircuitDatabase::shippedDatabasePath();
+    std::shared_ptr<const std::string> circuitDatabaseText_;
     ReparseHandler reparseHandler_;
     bool recordsUsage_ = true;
 };

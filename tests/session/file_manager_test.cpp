@@ -404,6 +404,21 @@ TEST(GLDFileManager, AvailableTracksAreReadForTheMiddleSample) {
 
     m.setShippedCircuitDatabase(dir / "missing.xml");
     EXPECT_FALSE(m.fetchAvailableTracksWithArrayOfHeader(headers, {near}, *fake).has_value());
+
+    // Database text held in memory is read in place of the files (here: none can be read), the
+    // same way: cut short, what came before the cut is kept.
+    const std::string held =
+        "<circuits><circuit name=\"Held\" length=\"2000\" min=\"-60.5,2999.5\" "
+        "max=\"-59.5,3000.5\"><startFinish oldlat=\"2999.99\" oldlong=\"-60\" lat=\"3000\" "
+        "long=\"-60\"/></circuit>";
+    for (const std::string& xml : {held + "</circuits>", held + "<circuit name="}) {
+        m.setCircuitDatabaseText(std::make_shared<const std::string>(xml));
+        const auto tracks = m.fetchAvailableTracksWithArrayOfHeader(headers, {near}, *fake);
+        ASSERT_TRUE(tracks.has_value());
+        ASSERT_EQ(tracks->size(), 1u);
+        EXPECT_EQ(tracks->front()->trackName(), "Held");
+        EXPECT_EQ(m.fetchAvailableTracksWithArrayOfHeader(headers, {far}, *fake)->size(), 0u);
+    }
 }
 
 }  // namespace

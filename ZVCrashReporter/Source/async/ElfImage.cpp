@@ -51,28 +51,44 @@ void read_build_id(elf_image* image, uint64_t at, uint64_t size) {
     }
 }
 
-// Number of .dynsym entries from DT_GNU_HASH: one past the highest chained symbol.
+// Number of .dynsym entries from DT_GNU_HASH: one past the highest chained symbol. The words are
+// read a block at a time (one copy per block, not per word), and no real image has more buckets
+// than symbols, so a damaged header costs a bounded number of reads.
 bool gnu_hash_count(const elf_image* image, uint64_t at, uint64_t* count) {
+    constexpr uint32_t kBlock = 256;
     uint32_t header[4];  // nbuckets, symoffset, bloom size, bloom shift
-    if (read(image, at, &header) != 0 || header[0] > (1u << 24) || header[2] > (1u << 24)) return false;
+    if (read(image, at, &header) != 0 || header[0] > ZVCRASH_MAX_DYNSYM ||
+        header[2] > (1u << 24)) {
+        return false;
+    }
     const uint64_t buckets = at + 16 + uint64_t{header[2]} * 8;
     uint32_t last = 0;
-    for (uint32_t i = 0; i < header[0]; ++i) {
-        uint32_t b = 0;
-        if (read(image, buckets + 4ull * i, &b) != 0) return false;
-        if (b > last) last = b;
+    uint32_t words[kBlock];
+    for (uint32_t i = 0; i < header[0]; i += kBlock) {
+        const uint32_t n = header[0] - i < kBlock ? header[0] - i : kBlock;
+        if (zvcrash_async_task_memcpy(image->task, buckets + 4ull * i, 0, words, 4ull * n) != 0) {
+            return false;
+        }
+        for (uint32_t k = 0; k < n; ++k) {
+            if (words[k] > last) last = words[k];
+        }
     }
     if (last == 0 || last < header[1]) {
         *count = header[1];
         return true;
     }
+    // The chain may end just before unreadable memory: a block that cannot be read whole is
+    // read a word at a time.
     const uint64_t chains = buckets + 4ull * header[0];
-    for (uint64_t steps = 0; steps < ZVCRASH_MAX_HASH_CHAIN; ++steps, ++last) {
-        uint32_t h = 0;
-        if (read(image, chains + 4ull * (last - header[1]), &h) != 0) return false;
-        if (h & 1) {
-            *count = uint64_t{last} + 1;
-            return true;
+    for (uint64_t steps = 0; steps < ZVCRASH_MAX_HASH_CHAIN; steps += kBlock) {
+        const uint64_t from = chains + 4ull * (uint64_t{last} - header[1] + steps);
+        const bool whole = zvcrash_async_task_memcpy(image->task, from, 0, words, sizeof words) == 0;
+        for (uint32_t k = 0; k < kBlock; ++k) {
+            if (!whole && read(image, from + 4ull * k, &words[k]) != 0) return false;
+            if (words[k] & 1) {
+                *count = uint64_t{last} + steps + k + 1;
+                return true;
+            }
         }
     }
     return false;  // a chain without end
