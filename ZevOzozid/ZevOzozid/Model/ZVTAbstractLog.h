@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Internals/Util/ZVTSerializableObject.h"
+#include "Model/ZVTLogConversion.h"
 #include "Model/ZVTDevice.h"
 
 #include <memory>
@@ -8,11 +9,12 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 // The base of every telemetry log. The fields are set by one thread before the log is
 // enqueued; only the target-token set is locked (the log's own lock), so tokens may be added
 // from any thread.
-class ZVTAbstractLog : public ZVTSerializableObject, public ZVTModel {
+class ZVTAbstractLog : public ZVTSerializableObject, public ZVTModel, public ZVTLogConversion {
     ZVT_PROPERTY(std::optional<std::string>, type, setType)
     ZVT_PROPERTY(std::optional<ZVTDate>, timestamp, setTimestamp)
     ZVT_PROPERTY(std::optional<std::string>, sid, setSid)
@@ -45,6 +47,15 @@ class ZVTAbstractLog : public ZVTSerializableObject, public ZVTModel {
     bool isValid() const override;
     // Target tokens take no part.
     bool isEqual(const ZVTSerializableObject& other) const override;
+
+    // One common-schema log per target token; subclasses that carry an event name and data
+    // extend the single conversion.
+    std::optional<std::vector<std::shared_ptr<ZVTCommonSchemaLog>>> toCommonSchemaLogsWithFlags(
+        uint64_t flags) const override;
+    // "ver" "3.0", this log's timestamp, the token's iKey (none for a token without a target
+    // key), the flags and the context extensions filled from the device record.
+    std::shared_ptr<ZVTCommonSchemaLog> toCommonSchemaLogForTargetToken(
+        const std::string& token, uint64_t flags) const override;
 
     // "Version v (Build b)", "Version v", "Build b" or nothing.
     static std::optional<std::string> combineOsVersion(const std::optional<std::string>& version,

@@ -1,6 +1,7 @@
 #include "Internals/Model/ZVTTypedProperty.h"
 
 #include "Internals/Util/ZVTKeyedArchiver.h"
+#include "Internals/Util/ZVTUtility.h"
 
 void ZVTTypedProperty::encodeWithCoder(ZVTCoder& coder) const {
     coder.encodeString("type", type_);
@@ -63,5 +64,68 @@ ZVTJson ZVTLongTypedProperty::serializeToDictionary() const {
 
 bool ZVTLongTypedProperty::isEqual(const ZVTSerializableObject& other) const {
     const auto* o = dynamic_cast<const ZVTLongTypedProperty*>(&other);
+    return o && ZVTTypedProperty::isEqual(other) && value_ == o->value_;
+}
+
+void ZVTStringTypedProperty::encodeWithCoder(ZVTCoder& coder) const {
+    ZVTTypedProperty::encodeWithCoder(coder);
+    coder.encodeString("value", value_);
+}
+
+void ZVTStringTypedProperty::initWithCoder(const ZVTDecoder& decoder) {
+    ZVTTypedProperty::initWithCoder(decoder);
+    value_ = decoder.decodeString("value");
+}
+
+ZVTJson ZVTStringTypedProperty::serializeToDictionary() const {
+    ZVTJson dict = ZVTTypedProperty::serializeToDictionary();
+    if (value_) dict["value"] = *value_;
+    return dict;
+}
+
+bool ZVTStringTypedProperty::isEqual(const ZVTSerializableObject& other) const {
+    const auto* o = dynamic_cast<const ZVTStringTypedProperty*>(&other);
+    return o && ZVTTypedProperty::isEqual(other) && value_ == o->value_;
+}
+
+void ZVTBooleanTypedProperty::encodeWithCoder(ZVTCoder& coder) const {
+    ZVTTypedProperty::encodeWithCoder(coder);
+    coder.encodeBool("value", value_);
+}
+
+void ZVTBooleanTypedProperty::initWithCoder(const ZVTDecoder& decoder) {
+    ZVTTypedProperty::initWithCoder(decoder);
+    value_ = decoder.decodeBool("value");
+}
+
+ZVTJson ZVTBooleanTypedProperty::serializeToDictionary() const {
+    ZVTJson dict = ZVTTypedProperty::serializeToDictionary();
+    dict["value"] = value_;
+    return dict;
+}
+
+bool ZVTBooleanTypedProperty::isEqual(const ZVTSerializableObject& other) const {
+    const auto* o = dynamic_cast<const ZVTBooleanTypedProperty*>(&other);
+    return o && ZVTTypedProperty::isEqual(other) && value_ == o->value_;
+}
+
+void ZVTDateTimeTypedProperty::encodeWithCoder(ZVTCoder& coder) const {
+    ZVTTypedProperty::encodeWithCoder(coder);
+    coder.encodeDate("value", value_);
+}
+
+void ZVTDateTimeTypedProperty::initWithCoder(const ZVTDecoder& decoder) {
+    ZVTTypedProperty::initWithCoder(decoder);
+    value_ = decoder.decodeDate("value");
+}
+
+ZVTJson ZVTDateTimeTypedProperty::serializeToDictionary() const {
+    ZVTJson dict = ZVTTypedProperty::serializeToDictionary();
+    if (value_) dict["value"] = ZVTUtility::dateToISO8601(*value_);
+    return dict;
+}
+
+bool ZVTDateTimeTypedProperty::isEqual(const ZVTSerializableObject& other) const {
+    const auto* o = dynamic_cast<const ZVTDateTimeTypedProperty*>(&other);
     return o && ZVTTypedProperty::isEqual(other) && value_ == o->value_;
 }

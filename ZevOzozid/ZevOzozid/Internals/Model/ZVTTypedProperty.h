@@ -60,3 +60,54 @@ class ZVTLongTypedProperty : public ZVTTypedProperty {
   private:
     int64_t value_ = 0;
 };
+
+// A text property (type "string"); an absent value writes no "value".
+class ZVTStringTypedProperty : public ZVTTypedProperty {
+  public:
+    ZVTStringTypedProperty() { setType("string"); }
+    const std::optional<std::string>& value() const { return value_; }
+    void setValue(std::optional<std::string> v) { value_ = std::move(v); }
+
+    std::string className() const override { return "ZVTStringTypedProperty"; }
+    void encodeWithCoder(ZVTCoder& coder) const override;
+    void initWithCoder(const ZVTDecoder& decoder) override;
+    ZVTJson serializeToDictionary() const override;
+    bool isEqual(const ZVTSerializableObject& other) const override;
+
+  private:
+    std::optional<std::string> value_;
+};
+
+// A true/false property (type "boolean").
+class ZVTBooleanTypedProperty : public ZVTTypedProperty {
+  public:
+    ZVTBooleanTypedProperty() { setType("boolean"); }
+    bool value() const { return value_; }
+    void setValue(bool v) { value_ = v; }
+
+    std::string className() const override { return "ZVTBooleanTypedProperty"; }
+    void encodeWithCoder(ZVTCoder& coder) const override;
+    void initWithCoder(const ZVTDecoder& decoder) override;
+    ZVTJson serializeToDictionary() const override;
+    bool isEqual(const ZVTSerializableObject& other) const override;
+
+  private:
+    bool value_ = false;
+};
+
+// A point in time (type "dateTime"), written as UTC ISO 8601 text with milliseconds.
+class ZVTDateTimeTypedProperty : public ZVTTypedProperty {
+  public:
+    ZVTDateTimeTypedProperty() { setType("dateTime"); }
+    const std::optional<ZVTDate>& value() const { return value_; }
+    void setValue(std::optional<ZVTDate> v) { value_ = v; }
+
+    std::string className() const override { return "ZVTDateTimeTypedProperty"; }
+    void encodeWithCoder(ZVTCoder& coder) const override;
+    void initWithCoder(const ZVTDecoder& decoder) override;
+    ZVTJson serializeToDictionary() const override;
+    bool isEqual(const ZVTSerializableObject& other) const override;
+
+  private:
+    std::optional<ZVTDate> value_;
+};

@@ -1,11 +1,13 @@
 #include "Internals/Util/ZVTArchivableClasses.h"
 
 #include "Internals/Model/CommonSchema/ZVTCSExtensionParts.h"
+#include "Internals/Model/CommonSchema/ZVTCommonSchemaLog.h"
 #include "Internals/Model/ZVTDeviceHistoryInfo.h"
 #include "Internals/Model/ZVTHistoryInfo.h"
 #include "Internals/Model/ZVTTypedProperty.h"
 #include "Model/ZVTAbstractLog.h"
 #include "Model/ZVTDevice.h"
+#include "Model/ZVTLogWithProperties.h"
 #include "Model/ZVTWrapperSdk.h"
 
 namespace {
@@ -34,4 +36,14 @@ void zvtRegisterCoreArchivableClasses(
     add<ZVTOSExtension>(sink);
     add<ZVTLocExtension>(sink);
     add<ZVTCSData>(sink);
+    add<ZVTStringTypedProperty>(sink);
+    add<ZVTBooleanTypedProperty>(sink);
+    add<ZVTDateTimeTypedProperty>(sink);
+    add<ZVTLogWithProperties>(sink);
+    add<ZVTMetadataExtension>(sink);
+    add<ZVTProtocolExtension>(sink);
+    add<ZVTAppExtension>(sink);
+    add<ZVTNetExtension>(sink);
+    add<ZVTCSExtensions>(sink);
+    add<ZVTCommonSchemaLog>(sink);
 }
