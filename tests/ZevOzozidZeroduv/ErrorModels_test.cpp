@@ -55,7 +55,7 @@ std::shared_ptr<ZVTAppleErrorLog> fullAppleLog() {
     log->setSid("S");
     log->setUserId("alice");
     log->setDevice(device());
-    log->setProperties(ZVTLogProperties{{"k", "v"}});
+    log->setProperties(ZVTPropertyMap{{"k", "v"}});
     log->setErrorId("E1");
     log->setProcessId(4242);
     log->setProcessName("gridlark");
@@ -106,7 +106,7 @@ std::shared_ptr<ZVTHandledErrorLog> fullHandledLog() {
     log->setDevice(device());
     log->setErrorId("H1");
     log->setException(exception());
-    log->setProperties(ZVTLogProperties{{"a", "b"}});
+    log->setProperties(ZVTPropertyMap{{"a", "b"}});
     return log;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ZevOzozidZeroduv/ZevOzozidZeroduv/Model/ZVTZeroduvLogBase.h"
+#include "Model/ZVTLogWithProperties.h"
 
 #include <cstdint>
 #include <optional>
