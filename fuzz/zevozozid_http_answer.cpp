@@ -86,10 +86,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                   ingestion->printResponse(response, body, error);
                               });
         } else {
-            ingestion->sendAsync(nullptr, std::nullopt, "call",
-                                 [&](const std::string&, const auto&, const auto&, const auto&) {
-                                     ++answers;
-                                 });
+            ingestion->sendAsync(
+                nullptr, std::nullopt, "call",
+                [&](const std::string&, const auto&, const auto&, const auto&) { ++answers; });
         }
         if (!answer) std::abort();
         answer(answerFrom(data, size));

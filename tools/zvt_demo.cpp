@@ -4,6 +4,7 @@
 #include "Internals/Sender/ZVTDependencyConfiguration.h"
 #include "Internals/Sender/ZVTHttpClient.h"
 #include "Internals/Storage/ZVTLogDBStorage.h"
+#include "Internals/Util/ZVTApplicationInfo.h"
 #include "ZVTServiceAbstract.h"
 #include "ZVTZevOzozid.h"
 
@@ -184,6 +185,7 @@ int main(int argc, char** argv) {
         setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
     }
     platform::mainQueue().bindToCurrentThread();
+    ZVTApplicationInfo::setCurrent({"dev.gridlark.zvt-demo", "1.0", "1", "en", 0, 0});
     ZVTZevOzozid::setLogLevel(options.verbose ? ZVTLogLevelVerbose : ZVTLogLevelWarning);
 
     ZVTDependencyConfiguration::setHttpClient(

@@ -63,10 +63,10 @@ TEST(ZVTHttpUtil, ClassifiesStatusesAndTransportErrors) {
     const struct {
         long status;
         bool recoverable, success;
-    } statuses[] = {{0, true, false},     {200, false, true},   {299, false, true},
-                    {300, false, false},  {400, false, false},  {401, false, false},
-                    {403, false, false},  {404, false, false},  {408, true, false},
-                    {429, true, false},   {500, true, false},   {503, true, false},
+    } statuses[] = {{0, true, false},    {200, false, true},  {299, false, true},
+                    {300, false, false}, {400, false, false}, {401, false, false},
+                    {403, false, false}, {404, false, false}, {408, true, false},
+                    {429, true, false},  {500, true, false},  {503, true, false},
                     {599, true, false}};
     for (const auto& s : statuses) {
         EXPECT_EQ(ZVTHttpUtil::isRecoverableError(s.status), s.recoverable) << s.status;
@@ -87,7 +87,8 @@ TEST(ZVTHttpUtil, ClassifiesStatusesAndTransportErrors) {
         {K::Other, false, false, ZVTURLErrorUnknown, false, false},
     };
     for (const auto& e : errors) {
-        const ZVTError error = ZVTHttpUtil::errorFromURLError({e.kind, e.timedOut, "x"}, e.networkUp);
+        const ZVTError error =
+            ZVTHttpUtil::errorFromURLError({e.kind, e.timedOut, "x"}, e.networkUp);
         EXPECT_EQ(error.domain, kZVTURLErrorDomain);
         EXPECT_EQ(error.code, e.code);
         EXPECT_EQ(ZVTHttpUtil::isNoInternetConnectionError(error), e.noInternet) << e.code;
@@ -105,10 +106,16 @@ TEST(ZVTHttpUtil, RetryAfterIsAPlainNonNegativeInteger) {
     const struct {
         std::optional<std::string> text;
         std::optional<uint64_t> ms;
-    } cases[] = {{"2500", 2500},     {"0", 0},          {"-1", std::nullopt},
-                 {"abc", std::nullopt}, {"", std::nullopt}, {"25.5", std::nullopt},
-                 {" 25", std::nullopt}, {"4294967297", 4294967297ull},
-                 {"1234567890123456789", std::nullopt}, {std::nullopt, std::nullopt}};
+    } cases[] = {{"2500", 2500},
+                 {"0", 0},
+                 {"-1", std::nullopt},
+                 {"abc", std::nullopt},
+                 {"", std::nullopt},
+                 {"25.5", std::nullopt},
+                 {" 25", std::nullopt},
+                 {"4294967297", 4294967297ull},
+                 {"1234567890123456789", std::nullopt},
+                 {std::nullopt, std::nullopt}};
     for (const auto& c : cases) {
         EXPECT_EQ(ZVTHttpUtil::retryAfterMilliseconds(c.text), c.ms) << c.text.value_or("(none)");
     }
@@ -120,7 +127,9 @@ TEST(ZVTHttpUtil, HidesAllButTheLastEightCharactersOfASecret) {
     EXPECT_EQ(ZVTHttpUtil::hideSecret("abcde"), "*****");
     EXPECT_EQ(ZVTHttpUtil::hideSecret("abcdefgh"), "********");
     EXPECT_EQ(ZVTHttpUtil::hideSecret("abcdefghi"), "*bcdefghi");
-    EXPECT_EQ(ZVTHttpUtil::hideSecret("\xC3\xA9" "12345678"), "*12345678");  // whole characters
+    EXPECT_EQ(ZVTHttpUtil::hideSecret("\xC3\xA9"
+                                      "12345678"),
+              "*12345678");  // whole characters
     EXPECT_EQ(ZVTHttpUtil::hideSecretInString("k=abcdefghij; again abcdefghij", "abcdefghij"),
               "k=**cdefghij; again **cdefghij");
 }
@@ -205,8 +214,9 @@ TEST_F(HttpClientTest, RecoverableStatusesAreRetriedAfterTheFirstInterval) {
         EXPECT_FALSE(client->isPaused());
         EXPECT_EQ(client->pendingCallCount(), 0u);
     }
-    EXPECT_EQ(logs.count(ZVTLogLevelWarning, "Call attempt #0 failed with status code: 429, "
-                                             "it will be retried in "),
+    EXPECT_EQ(logs.count(ZVTLogLevelWarning,
+                         "Call attempt #0 failed with status code: 429, "
+                         "it will be retried in "),
               1u);
 }
 
@@ -389,6 +399,93 @@ TEST_F(HttpClientTest, CallsWaitWhileTheNetworkIsDownOrTheClientPaused) {
     MainQueuePump::drain();
     EXPECT_EQ(client->pendingCallCount(), 0u);
     EXPECT_EQ(server.count(), 3u);
+}
+
+// Holds each request the client hands over until the test answers it.
+struct HeldTransport {
+    std::mutex mutex;
+    std::vector<std::pair<platform::URLRequest, std::function<void(platform::URLResult)>>> held;
+
+    ZVTHttpClient::Transport transport() {
+        return [this](platform::URLRequest request, std::function<void(platform::URLResult)> done) {
+            std::lock_guard lock(mutex);
+            held.emplace_back(std::move(request), std::move(done));
+        };
+    }
+    size_t count() {
+        std::lock_guard lock(mutex);
+        return held.size();
+    }
+    void answer(size_t index, platform::URLResult result) {
+        std::function<void(platform::URLResult)> done;
+        {
+            std::lock_guard lock(mutex);
+            done = held.at(index).second;
+        }
+        done(std::move(result));
+    }
+    void answerStatus(size_t index, long status) {
+        platform::URLResult result;
+        result.response.status = status;
+        answer(index, std::move(result));
+    }
+    void answerError(size_t index, platform::URLErrorKind kind) {
+        platform::URLResult result;
+        result.error = platform::URLError{kind, false, "failed"};
+        answer(index, std::move(result));
+    }
+};
+
+TEST_F(HttpClientTest, LostNetworkAndTlsFailuresWaitForTheNextResume) {
+    HeldTransport transport;
+    client->setTransport(transport.transport());
+    CallOutcome lost, tls;
+    send(lost);
+    send(tls);
+    ASSERT_EQ(transport.count(), 2u);
+    network.setUp(false);  // the network drops while both requests run
+    transport.answerError(0, platform::URLErrorKind::NoNetwork);
+    transport.answerError(1, platform::URLErrorKind::TLS);
+    EXPECT_EQ(lost.calls.load() + tls.calls.load(), 0);
+    EXPECT_EQ(client->pendingCallCount(), 2u);
+    EXPECT_EQ(logs.count(ZVTLogLevelInfo, "Internet connection is down."), 2u);  // notice, call
+    EXPECT_EQ(logs.count(ZVTLogLevelInfo, "Could not establish secure connection."), 1u);
+
+    network.setUp(true);  // both go again, from retry 0
+    ASSERT_EQ(transport.count(), 4u);
+    transport.answerStatus(2, 200);
+    transport.answerStatus(3, 200);
+    EXPECT_EQ(lost.calls.load(), 1);
+    EXPECT_EQ(tls.calls.load(), 1);
+    EXPECT_EQ(lost.status(), 200);
+}
+
+TEST_F(HttpClientTest, AConnectionLimitHoldsFurtherRequestsToTheSameHost) {
+    client =
+        std::make_shared<ZVTHttpClient>(1, ZVT_Reachability::reachabilityForInternetConnection());
+    MainQueuePump::drain();
+    HeldTransport transport;
+    client->setTransport(transport.transport());
+    CallOutcome a, b, other;
+    client->sendAsync("http://127.0.0.1:9/a", "POST", {}, std::nullopt, a.handler());
+    client->sendAsync("http://127.0.0.1:9/b", "POST", {}, std::nullopt, b.handler());
+    client->sendAsync("http://127.0.0.2:9/c", "POST", {}, std::nullopt, other.handler());
+    ASSERT_EQ(transport.count(), 2u);  // a and the other host's c; b waits for a
+    EXPECT_EQ(transport.held[1].first.url, "http://127.0.0.2:9/c");
+    transport.answerStatus(0, 200);
+    ASSERT_EQ(transport.count(), 3u);
+    EXPECT_EQ(transport.held[2].first.url, "http://127.0.0.1:9/b");
+
+    // An answer that arrives after a disable with deletion is dropped: one answer per call.
+    client->setEnabled(false, true);
+    EXPECT_EQ(b.errorCode(), ZVTCanceledErrorCode);
+    transport.answerStatus(2, 200);
+    transport.answerStatus(1, 200);
+    EXPECT_EQ(a.calls.load(), 1);
+    EXPECT_EQ(b.calls.load(), 1);
+    EXPECT_EQ(other.calls.load(), 1);
+    EXPECT_EQ(other.errorCode(), ZVTCanceledErrorCode);
+    EXPECT_EQ(logs.count(ZVTLogLevelDebug, "HTTP call was canceled; do not process further."), 2u);
 }
 
 }  // namespace

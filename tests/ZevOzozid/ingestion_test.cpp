@@ -103,10 +103,12 @@ TEST_F(IngestionTest, SendsABatchAsJsonWithItsHeadersAndTracesItAtTheVerboseLeve
     EXPECT_EQ(logs.count(ZVTLogLevelVerbose, "URL: " + url), 1u);
     EXPECT_EQ(logs.count(ZVTLogLevelVerbose, "Headers: App-Secret = " + std::string(32, '*') +
                                                  "-secret1, Content-Type = application/json, "
-                                                 "Install-ID = " + installId),
+                                                 "Install-ID = " +
+                                                 installId),
               1u);
-    EXPECT_EQ(logs.count(ZVTLogLevelVerbose, "HTTP response received with status code: 200, "
-                                             "payload:\n{\n  \"accepted\": 2\n}"),
+    EXPECT_EQ(logs.count(ZVTLogLevelVerbose,
+                         "HTTP response received with status code: 200, "
+                         "payload:\n{\n  \"accepted\": 2\n}"),
               1u);
 
     // Above the verbose level nothing is traced.
@@ -128,10 +130,20 @@ TEST_F(IngestionTest, RefusedSendsAreAnsweredAtOnceAndReachNoServer) {
         unsigned level;
         std::string line;
     } cases[] = {
-        {"no logs", {}, batch("E", 0), ZVTLogInvalidContainerErrorCode, "Invalid log container.",
-         ZVTLogLevelError, "Invalid log container."},
-        {"no container", {}, nullptr, ZVTLogInvalidContainerErrorCode, "Invalid log container.",
-         ZVTLogLevelError, "Invalid log container."},
+        {"no logs",
+         {},
+         batch("E", 0),
+         ZVTLogInvalidContainerErrorCode,
+         "Invalid log container.",
+         ZVTLogLevelError,
+         "Invalid log container."},
+        {"no container",
+         {},
+         nullptr,
+         ZVTLogInvalidContainerErrorCode,
+         "Invalid log container.",
+         ZVTLogLevelError,
+         "Invalid log container."},
         {"only a target token",
          [](IngestionTest& t) {
              t.ingestion->setAppSecret(ZVTUtility::appSecretFrom(std::string("target=")));
@@ -217,8 +229,8 @@ TEST_F(IngestionTest, ANewBaseURLKeepsTheQueryAndABadOneChangesNothing) {
         EXPECT_EQ(ingestion->baseURL(), c.base);
         if (c.sendURL.empty()) {
             EXPECT_EQ(ingestion->sendURL(), before);
-            EXPECT_EQ(logs.count(ZVTLogLevelInfo, "Failed to update HTTP URL " + before + " with " +
-                                                      c.base),
+            EXPECT_EQ(logs.count(ZVTLogLevelInfo,
+                                 "Failed to update HTTP URL " + before + " with " + c.base),
                       1u);
         } else {
             EXPECT_EQ(ingestion->sendURL(), c.sendURL);
@@ -259,10 +271,10 @@ TEST_F(IngestionTest, ResponsesAreTracedByTheirContentType) {
         response.body = c.body;
         logs.clear();
         ingestion->printResponse(response, c.body, std::nullopt);
-        EXPECT_EQ(logs.count(ZVTLogLevelVerbose,
-                             "HTTP response received with status code: 202, payload:\n" +
-                                 c.payload),
-                  1u);
+        EXPECT_EQ(
+            logs.count(ZVTLogLevelVerbose,
+                       "HTTP response received with status code: 202, payload:\n" + c.payload),
+            1u);
     }
     logs.clear();
     ingestion->printResponse(std::nullopt, "", ZVTError{"d", -1004, "refused"});

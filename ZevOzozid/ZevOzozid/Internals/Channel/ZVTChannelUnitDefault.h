@@ -33,10 +33,10 @@
 // callers resume with the same object. Target keys can be kept out of batches.
 //
 // Threads: public operations may be called from any thread and queue their work on the logs
-// queue, where it runs in call order; the operations marked "logs queue only" (the "Sync" ones
-// and the pipeline steps) must run there: called elsewhere they log an assert line and queue
-// themselves instead. The unit's state needs no lock (only the logs queue touches it) except the
-// delegate table and the configuration. Delegate callbacks run outside every lock: the prepare
+// queue, where it runs in call order; the operations marked "logs queue only" must run there
+// (the "Sync" ones and checkPendingLogs, called elsewhere, log an assert line and queue
+// themselves instead). The unit's state needs no lock (only the logs queue touches it) except
+// the delegate table and the configuration. Delegate callbacks run outside every lock: the prepare
 // callbacks on the caller's thread, the rest on the logs queue.
 class ZVTChannelUnitDefault final : public ZVTChannelUnitProtocol,
                                     public std::enable_shared_from_this<ZVTChannelUnitDefault> {

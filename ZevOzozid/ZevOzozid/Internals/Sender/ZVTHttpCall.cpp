@@ -83,8 +83,9 @@ void ZVTHttpCall::startRetryTimerWithStatusCode(long statusCode, std::optional<u
     } else {
         delay = delayForRetryCount(static_cast<size_t>(retryCount_));
     }
-    ZVTLogWarning(kZVTLogTag, "Call attempt #", retryCount_, " failed with status code: ",
-                  statusCode, ", it will be retried in ", delay, " ms.");
+    ZVTLogWarning(kZVTLogTag, "Call attempt #", retryCount_,
+                  " failed with status code: ", statusCode, ", it will be retried in ", delay,
+                  " ms.");
     ++retryCount_;
     // Replacing the timer cancels the one before; only one retry is ever armed.
     timerSource_ = std::make_unique<platform::Timer>();

@@ -45,8 +45,7 @@ ZVTHttpClient::ZVTHttpClient(long maxHttpConnectionsPerHost)
 
 ZVTHttpClient::ZVTHttpClient(std::optional<long> maxHttpConnectionsPerHost,
                              std::shared_ptr<ZVT_Reachability> reachability)
-    : reachability_(std::move(reachability)),
-      alive_(std::make_shared<Alive>()) {
+    : reachability_(std::move(reachability)), alive_(std::make_shared<Alive>()) {
     if (maxHttpConnectionsPerHost && *maxHttpConnectionsPerHost > 0) {
         maxConnectionsPerHost_ = maxHttpConnectionsPerHost;
     }

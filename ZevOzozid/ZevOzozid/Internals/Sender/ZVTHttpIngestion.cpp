@@ -36,14 +36,20 @@ std::string lowercase(std::string text) {
     return text;
 }
 
-bool startsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+bool startsWith(const std::string& text, const char* prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
 
 // UTF-8 text with every invalid byte replaced, as a body may be anything.
 std::string validUTF8(const std::string& bytes) {
     std::string out;
     for (size_t i = 0; i < bytes.size();) {
         const auto lead = static_cast<unsigned char>(bytes[i]);
-        size_t n = lead < 0x80 ? 1 : (lead >= 0xC2 && lead < 0xE0) ? 2 : (lead >= 0xE0 && lead < 0xF0) ? 3 : (lead >= 0xF0 && lead <= 0xF4) ? 4 : 0;
+        size_t n = lead < 0x80                      ? 1
+                   : (lead >= 0xC2 && lead < 0xE0)  ? 2
+                   : (lead >= 0xE0 && lead < 0xF0)  ? 3
+                   : (lead >= 0xF0 && lead <= 0xF4) ? 4
+                                                    : 0;
         bool ok = n > 0 && i + n <= bytes.size();
         for (size_t k = 1; ok && k < n; ++k) {
             ok = (static_cast<unsigned char>(bytes[i + k]) & 0xC0) == 0x80;
@@ -109,7 +115,9 @@ ZVTHttpIngestion::ZVTHttpIngestion(std::shared_ptr<ZVTHttpClientProtocol> httpCl
     sendURL_ = buildURLWithBaseURL(baseURL_, apiPath_, queryStrings_);
 }
 
-ZVTHttpIngestion::~ZVTHttpIngestion() { delegateProxy_->detach(); }
+ZVTHttpIngestion::~ZVTHttpIngestion() {
+    delegateProxy_->detach();
+}
 
 std::string ZVTHttpIngestion::buildURLWithBaseURL(const std::string& baseURL,
                                                   const std::string& apiPath,
@@ -135,8 +143,8 @@ void ZVTHttpIngestion::sendAsync(const std::shared_ptr<ZVTLogContainer>& data,
 }
 
 void ZVTHttpIngestion::sendAsync(const std::shared_ptr<ZVTLogContainer>& data,
-                                 const std::optional<std::string>& eTag,
-                                 const std::string& callId, CallCompletionHandler handler) {
+                                 const std::optional<std::string>& eTag, const std::string& callId,
+                                 CallCompletionHandler handler) {
     std::string url, method;
     std::optional<std::map<std::string, std::string>> headers;
     std::optional<std::string> payload;
@@ -278,6 +286,7 @@ void ZVTHttpIngestion::printResponse(const std::optional<platform::URLResponse>&
     } else {
         payload = "<binary>";
     }
-    ZVTLogVerbose(kZVTLogTag, "HTTP response received with status code: ",
-                  response ? response->status : 0, ", payload:\n", payload.value_or("(null)"));
+    ZVTLogVerbose(kZVTLogTag,
+                  "HTTP response received with status code: ", response ? response->status : 0,
+                  ", payload:\n", payload.value_or("(null)"));
 }

@@ -32,12 +32,11 @@ class ZVTHttpIngestion : public ZVTIngestionProtocol,
     static const std::vector<std::chrono::milliseconds>& defaultRetryIntervals();
 
     // Makes itself the client's delegate and builds the send URL.
-    ZVTHttpIngestion(std::shared_ptr<ZVTHttpClientProtocol> httpClient, std::string baseUrl,
-                     std::string apiPath, std::map<std::string, std::string> headers,
-                     ZVTQueryStrings queryStrings,
-                     std::vector<std::chrono::milliseconds> retryIntervals =
-                         defaultRetryIntervals(),
-                     int64_t maxNumberOfConnections = kDefaultMaxNumberOfConnections);
+    ZVTHttpIngestion(
+        std::shared_ptr<ZVTHttpClientProtocol> httpClient, std::string baseUrl, std::string apiPath,
+        std::map<std::string, std::string> headers, ZVTQueryStrings queryStrings,
+        std::vector<std::chrono::milliseconds> retryIntervals = defaultRetryIntervals(),
+        int64_t maxNumberOfConnections = kDefaultMaxNumberOfConnections);
     ~ZVTHttpIngestion() override;
     ZVTHttpIngestion(const ZVTHttpIngestion&) = delete;
     ZVTHttpIngestion& operator=(const ZVTHttpIngestion&) = delete;

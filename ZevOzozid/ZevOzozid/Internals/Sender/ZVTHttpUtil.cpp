@@ -9,12 +9,13 @@ bool isRecoverableError(long statusCode) {
     return statusCode >= 500 || statusCode == 408 || statusCode == 429 || statusCode == 0;
 }
 
-bool isSuccessStatusCode(long statusCode) { return statusCode >= 200 && statusCode <= 299; }
+bool isSuccessStatusCode(long statusCode) {
+    return statusCode >= 200 && statusCode <= 299;
+}
 
 bool isNoInternetConnectionError(const ZVTError& error) {
-    return error.domain == kZVTURLErrorDomain &&
-           (error.code == ZVTURLErrorNotConnectedToInternet ||
-            error.code == ZVTURLErrorNetworkConnectionLost);
+    return error.domain == kZVTURLErrorDomain && (error.code == ZVTURLErrorNotConnectedToInternet ||
+                                                  error.code == ZVTURLErrorNetworkConnectionLost);
 }
 
 bool isSSLConnectionError(const ZVTError& error) {

@@ -43,7 +43,9 @@ void ZVTZevOzozidIngestion::sendAsync(const std::shared_ptr<ZVTLogContainer>& da
         });
 }
 
-bool ZVTZevOzozidIngestion::isReadyToSend() const { return appSecret().has_value(); }
+bool ZVTZevOzozidIngestion::isReadyToSend() const {
+    return appSecret().has_value();
+}
 
 std::optional<std::string> ZVTZevOzozidIngestion::appSecret() const {
     std::lock_guard lock(mutex_);
