@@ -1,5 +1,6 @@
 #include "Internals/Util/ZVTApplicationInfo.h"
 
+#include "Internals/DelegateForwarder/ZVTAppDelegateForwarder.h"
 #include "Internals/Util/ZVTLogger.h"
 
 #include <atomic>
@@ -29,8 +30,11 @@ std::string executableName() {
 }  // namespace
 
 void ZVTApplicationInfo::setCurrent(ZVTApplicationInfo info) {
-    std::lock_guard lock(state().mutex);
-    state().info = std::move(info);
+    {
+        std::lock_guard lock(state().mutex);
+        state().info = std::move(info);
+    }
+    ZVTAppDelegateForwarder::applicationInfoDidChange();
 }
 
 std::optional<ZVTApplicationInfo> ZVTApplicationInfo::current() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 
@@ -12,7 +13,11 @@ struct ZVTApplicationInfo {
     std::optional<std::string> preferredLocalization;  // first localisation of the app, "en"
     int screenWidth = 0;
     int screenHeight = 0;
+    // The application's information keys and their values as text
+    // ("ZevOzozidAppDelegateForwarderEnabled": "NO").
+    std::map<std::string, std::string> infoDictionary{};
 
+    // Also (re)reads the application-delegate forwarder's switch from the record.
     static void setCurrent(ZVTApplicationInfo info);
     static std::optional<ZVTApplicationInfo> current();
     // The record the host set; without one, an ERROR line (once per process) and a stand-in

@@ -4,6 +4,7 @@
 #include "Internals/Model/CommonSchema/ZVTCommonSchemaLog.h"
 #include "Internals/Model/ZVTDeviceHistoryInfo.h"
 #include "Internals/Model/ZVTHistoryInfo.h"
+#include "Internals/Model/ZVTStartServiceLog.h"
 #include "Internals/Model/ZVTTypedProperty.h"
 #include "Model/ZVTAbstractLog.h"
 #include "Model/ZVTDevice.h"
@@ -22,6 +23,7 @@ void zvtRegisterCoreArchivableClasses(
     add<ZVTWrapperSdk>(sink);
     add<ZVTDevice>(sink);
     add<ZVTAbstractLog>(sink);
+    add<ZVTStartServiceLog>(sink);
     add<ZVTHistoryInfo>(sink);
     add<ZVTSessionHistoryInfo>(sink);
     add<ZVTTestSessionInfo>(sink);

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "Internals/Sender/ZVTHttpClientProtocol.h"
+
+#include <memory>
+
+// Lets the host hand the SDK an HTTP client of its own. One process-wide slot; safe from any
+// thread. When set before start-up, the main channel group uses it instead of a new client.
+class ZVTDependencyConfiguration {
+  public:
+    static std::shared_ptr<ZVTHttpClientProtocol> httpClient();
+    static void setHttpClient(std::shared_ptr<ZVTHttpClientProtocol> httpClient);
+};

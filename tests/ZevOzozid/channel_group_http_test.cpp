@@ -1,0 +1,93 @@
+// The channel group over the real client, ingestion and store, against a loopback server.
+#include "Internals/Channel/ZVTChannelGroupDefault.h"
+#include "Internals/Sender/ZVTHttpClient.h"
+#include "ZVTChannelFixture.h"
+#include "ZVTHttpTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+namespace {
+
+using testing_support::MainQueuePump;
+using zvt_test::makeLog;
+
+struct GroupOverHttpTest : ::testing::Test {
+    platform::FakeClock clock;
+    zvt_test::FakeNetwork network;
+    zvt_test::ScriptedServer server;
+    zvt_test::DataHomeFixture home;
+    std::shared_ptr<ZVTHttpClient> client;
+    std::shared_ptr<ZVTChannelGroupDefault> group;
+    std::shared_ptr<zvt_test::RecordingDelegate> delegate =
+        std::make_shared<zvt_test::RecordingDelegate>();
+    const ZVTUUID installId = ZVTUUID::random();
+
+    GroupOverHttpTest() {
+        clock.install();
+        client = std::make_shared<ZVTHttpClient>(
+            std::nullopt, ZVT_Reachability::reachabilityForInternetConnection());
+        MainQueuePump::drain();
+        group = ZVTChannelGroupDefault::make(client, installId, server.base());
+        group->setAppSecret("app-secret-0123456789");
+        group->addDelegate(delegate);
+    }
+    ~GroupOverHttpTest() override {
+        group.reset();
+        client.reset();
+        MainQueuePump::drain();
+    }
+    void settle() {
+        for (int i = 0; i < 5; ++i) {
+            ASSERT_TRUE(group->logsDispatchQueue()->drainFor(std::chrono::seconds(10)));
+        }
+    }
+    uint64_t stored() {
+        uint64_t n = 0;
+        group->logsDispatchQueue()->async([&] { n = group->storage()->countLogs(); });
+        settle();
+        return n;
+    }
+    // Pumps until the unit has heard the answer to every log sent.
+    bool answered(size_t logs) {
+        return MainQueuePump::until([&] {
+            settle();
+            return delegate->count("success") + delegate->count("fail") >= logs;
+        });
+    }
+};
+
+TEST_F(GroupOverHttpTest, AnAcceptedBatchLeavesTheStoreEmpty) {
+    auto unit = group->addChannelUnitWithConfiguration(
+        ZVTChannelUnitConfiguration::defaultConfiguration("ZevOzozid"));
+    unit->enqueueItem(makeLog("startService"), ZVTFlagsNormal);
+    settle();
+    clock.advance(std::chrono::seconds(6));
+    ASSERT_TRUE(answered(1));
+    ASSERT_EQ(server.count(), 1u);
+    const auto got = server.received()[0];
+    EXPECT_EQ(got.query, "api-version=1.0.0");
+    EXPECT_EQ(got.headers.at("Install-ID"), installId.UUIDString());
+    EXPECT_EQ(nlohmann::json::parse(got.body).at("logs").at(0).at("type"), "startService");
+    EXPECT_EQ(stored(), 0u);
+}
+
+TEST_F(GroupOverHttpTest, AFatalStatusDeletesTheGroupsLogsAndDiscardsNewOnes) {
+    server.scriptStatuses({401});
+    auto unit = group->addChannelUnitWithConfiguration(
+        ZVTChannelUnitConfiguration("ZevOzozid", 1, 6, 1, 1));
+    unit->enqueueItem(makeLog("first"), ZVTFlagsNormal);
+    unit->enqueueItem(makeLog("second"), ZVTFlagsNormal);
+    settle();
+    ASSERT_TRUE(answered(2));
+    EXPECT_EQ(delegate->count("fail first"), 1u);
+    EXPECT_EQ(delegate->count("fail second 100"), 1u);
+    EXPECT_EQ(stored(), 0u);
+    unit->enqueueItem(makeLog("third"), ZVTFlagsNormal);
+    settle();
+    EXPECT_EQ(delegate->count("fail third 100"), 1u);
+    EXPECT_EQ(stored(), 0u);
+    EXPECT_EQ(server.count(), 1u);
+}
+
+}  // namespace
