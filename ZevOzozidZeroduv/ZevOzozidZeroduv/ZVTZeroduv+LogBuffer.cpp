@@ -75,7 +75,8 @@ void ZVTZeroduv::channelDidCompleteEnqueueingLog(ZVTChannelProtocol&,
     std::vector<std::string> paths;
     for (size_t i = 0; i < ZVTZeroduvLogBufferSize; ++i) {
         const auto slot = ZVTZeroduvLogBuffer::slot(i);
-        if (!slot.internalId.empty() && slot.internalId == internalId) paths.push_back(slot.bufferPath);
+        if (!slot.internalId.empty() && slot.internalId == internalId)
+            paths.push_back(slot.bufferPath);
     }
     if (paths.empty()) return;
     ZVTLogVerbose(kTag, "Deleting a log from buffer with id ", internalId);
@@ -84,8 +85,8 @@ void ZVTZeroduv::channelDidCompleteEnqueueingLog(ZVTChannelProtocol&,
     for (const auto& path : paths) {
         ::unlink(path.c_str());
         ZVTLogVerbose(kTag, "Deleted a log from Zeroduv Buffer (sid: ",
-                      log ? log->sid().value_or("(null)") : "(null)", ", type: ",
-                      log ? log->type().value_or("(null)") : "(null)", ")");
+                      log ? log->sid().value_or("(null)") : "(null)",
+                      ", type: ", log ? log->type().value_or("(null)") : "(null)", ")");
         ZVTLogVerbose(kTag, "Deleted crash buffer file: ", path, ".");
     }
 }
@@ -98,17 +99,20 @@ void ZVTZeroduv::processLogBufferAfterCrash() {
     }
     if (!group) return;
     // One buffer unit per service: a configuration update must not add a second one.
-    if (!bufferChannelUnit_) bufferChannelUnit_ = group->addChannelUnitWithConfiguration(kBufferUnitConfiguration);
+    if (!bufferChannelUnit_)
+        bufferChannelUnit_ = group->addChannelUnitWithConfiguration(kBufferUnitConfiguration);
     auto entries = ZVTUtility::contentsOfDirectory(ZVTZeroduvUtil::logBufferDir());
     if (!entries) return;
     for (const auto& entry : *entries) {
         if (entry.extension() != "." + kBufferExtension) continue;
-        const std::string component = ZVTZeroduvUtil::logBufferDir() + "/" + entry.filename().string();
+        const std::string component =
+            ZVTZeroduvUtil::logBufferDir() + "/" + entry.filename().string();
         auto bytes = ZVTUtility::loadDataForPathComponent(component);
         if (bytes && !bytes->empty()) {
             auto log = ZVTUtility::unarchiveKeyedDataAs<ZVTAbstractLog>(&*bytes);
             if (!log) {
-                ZVTLogError(kZVTLogTag, "Deserialization failed for log: The log deserialized to NULL.");
+                ZVTLogError(kZVTLogTag,
+                            "Deserialization failed for log: The log deserialized to NULL.");
                 continue;
             }
             const std::filesystem::path tokenPath = tokenPathFor(entry.string());
@@ -124,7 +128,8 @@ void ZVTZeroduv::processLogBufferAfterCrash() {
                 }
                 ZVTUtility::deleteFileAtURL(tokenPath);
             }
-            ZVTLogDebug(kTag, "Re-enqueueing buffered log, type: ", log->type().value_or("(null)"), ".");
+            ZVTLogDebug(kTag, "Re-enqueueing buffered log, type: ", log->type().value_or("(null)"),
+                        ".");
             bufferChannelUnit_->enqueueItem(log, ZVTFlagsNormal);
         }
         ZVTUtility::createFileAtPathComponent(component, ZVTBytes{}, false, true);
@@ -140,10 +145,11 @@ void ZVTZeroduv::emptyLogBufferFiles() {
     }
     for (const auto& entry : *entries) {
         std::error_code ec;
-        if (entry.extension() != "." + kBufferExtension || std::filesystem::file_size(entry, ec) == 0 || ec) {
+        if (entry.extension() != "." + kBufferExtension ||
+            std::filesystem::file_size(entry, ec) == 0 || ec) {
             continue;
         }
-        ZVTUtility::createFileAtPathComponent(folder + "/" + entry.filename().string(), std::nullopt,
-                                              false, true);
+        ZVTUtility::createFileAtPathComponent(folder + "/" + entry.filename().string(),
+                                              std::nullopt, false, true);
     }
 }

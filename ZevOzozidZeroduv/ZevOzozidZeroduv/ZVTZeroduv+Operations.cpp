@@ -22,7 +22,8 @@ const std::string kMemoryWarningKey = "AppDidReceiveMemoryWarning";
 
 std::optional<std::string> ZVTZeroduv::trackError(
     const std::shared_ptr<ZVTExceptionModel>& exception,
-    const std::optional<ZVTPropertyMap>& properties, const std::optional<ZVTAttachments>& attachments) {
+    const std::optional<ZVTPropertyMap>& properties,
+    const std::optional<ZVTAttachments>& attachments) {
     std::lock_guard lock(mutex_);
     if (!canBeUsed() || !isEnabled()) return std::nullopt;
     auto log = std::make_shared<ZVTHandledErrorLog>();
@@ -83,7 +84,8 @@ void ZVTZeroduv::clearContextHistoryAndKeepCurrentSession() {
 
 ZVTErrorReports ZVTZeroduv::unprocessedCrashReports() {
     // Processing skipped in the background never releases the semaphore: wait a bounded time.
-    if (delayedProcessingSemaphore_.wait(kUnprocessedReportsWait)) delayedProcessingSemaphore_.signal();
+    if (delayedProcessingSemaphore_.wait(kUnprocessedReportsWait))
+        delayedProcessingSemaphore_.signal();
     return unprocessedReports();
 }
 
@@ -126,13 +128,15 @@ void ZVTZeroduv::generateTestCrash() {
     std::lock_guard lock(mutex_);
     if (!canBeUsed()) return;
     if (ZVTUtility::currentAppEnvironment() == 0) {
-        ZVTLogWarning(kTag, "GenerateTestCrash was just called in an App Store environment. The "
-                            "call will be ignored.");
+        ZVTLogWarning(kTag,
+                      "GenerateTestCrash was just called in an App Store environment. The "
+                      "call will be ignored.");
         return;
     }
     if (debuggerProbe()()) {
-        ZVTLogWarning(kTag, "The debugger is attached. The following crash cannot be detected by "
-                            "the SDK!");
+        ZVTLogWarning(kTag,
+                      "The debugger is attached. The following crash cannot be detected by "
+                      "the SDK!");
     }
     __builtin_trap();
 }
@@ -142,7 +146,9 @@ void ZVTZeroduv::applicationDidReportException(const ZVCrashExceptionRecord& exc
     if (exceptionHandler_) exceptionHandler_(exception);
 }
 
-bool ZVTZeroduv::hasCrashedInLastSession() { return sharedInstance()->didCrashInLastSession(); }
+bool ZVTZeroduv::hasCrashedInLastSession() {
+    return sharedInstance()->didCrashInLastSession();
+}
 
 bool ZVTZeroduv::hasReceivedMemoryWarningInLastSession() {
     return sharedInstance()->didReceiveMemoryWarningInLastSession();

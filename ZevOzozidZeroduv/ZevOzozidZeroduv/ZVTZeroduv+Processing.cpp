@@ -40,8 +40,8 @@ std::optional<std::filesystem::path> ZVTZeroduv::writeCrashFile(const std::vecto
     std::snprintf(base, sizeof base, "%.0f", seconds);
     // Two reports within one second must not share a file: the second gets "-1", "-2" ...
     std::string name = base;
-    for (int n = 1; ZVTUtility::fileExistsForPathComponent(ZVTZeroduvUtil::crashesDir() + "/" + name);
-         ++n) {
+    for (int n = 1;
+         ZVTUtility::fileExistsForPathComponent(ZVTZeroduvUtil::crashesDir() + "/" + name); ++n) {
         name = std::string(base) + "-" + std::to_string(n);
     }
     return ZVTUtility::createFileAtPathComponent(ZVTZeroduvUtil::crashesDir() + "/" + name, bytes,
@@ -88,15 +88,17 @@ std::vector<std::filesystem::path> ZVTZeroduv::persistedCrashReports() const {
                                            ".data",     ".meta",     ".desc"};
     for (const auto& entry : *entries) {
         std::error_code ec;
-        if (!std::filesystem::is_regular_file(entry, ec) || std::filesystem::file_size(entry, ec) == 0 || ec) {
+        if (!std::filesystem::is_regular_file(entry, ec) ||
+            std::filesystem::file_size(entry, ec) == 0 || ec) {
             continue;
         }
         const std::string name = entry.filename().string();
-        const bool skip = std::any_of(std::begin(excluded), std::end(excluded), [&](const char* end) {
-            const std::string suffix(end);
-            return name.size() >= suffix.size() &&
-                   name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
-        });
+        const bool skip =
+            std::any_of(std::begin(excluded), std::end(excluded), [&](const char* end) {
+                const std::string suffix(end);
+                return name.size() >= suffix.size() &&
+                       name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
+            });
         if (!skip) files.push_back(entry);
     }
     return files;
@@ -122,8 +124,9 @@ void ZVTZeroduv::startDelayedCrashProcessing() {
         auto self = weak.lock();
         if (!self) return;
         if (self->automaticProcessingEnabled_ && ZVTApplicationInfo::isHidden()) {
-            ZVTLogWarning(kTag, "Zeroduv will not be processed because the application is in the "
-                                "background.");
+            ZVTLogWarning(kTag,
+                          "Zeroduv will not be processed because the application is in the "
+                          "background.");
             return;
         }
         if (delayedProcessingRan().exchange(true)) return;
@@ -135,10 +138,11 @@ void ZVTZeroduv::startDelayedCrashProcessing() {
 void ZVTZeroduv::startCrashProcessing() {
     ZVTLogDebug(kTag, "Start delayed CrashManager processing");
     if (exceptionHandler_ && ZVCrashReporter::uncaughtExceptionHandler() != exceptionHandler_) {
-        ZVTLogWarning(kTag, "Another exception handler was added. If this invokes any kind of "
-                            "exit() after processing the exception, which causes any subsequent "
-                            "error handler not to be invoked, these crashes will NOT be reported "
-                            "to Zev Ozozid!");
+        ZVTLogWarning(kTag,
+                      "Another exception handler was added. If this invokes any kind of "
+                      "exit() after processing the exception, which causes any subsequent "
+                      "error handler not to be invoked, these crashes will NOT be reported "
+                      "to Zev Ozozid!");
     }
     processCrashReports();
 }
@@ -158,7 +162,8 @@ void ZVTZeroduv::processCrashReports() {
         if (!ZVCrashReport::readReportFile(file, bytes, &error) || bytes.empty()) continue;
         auto report = ZVCrashReport::initWithData(bytes, &error);
         if (!report) {
-            ZVTLogWarning(kTag, "Crash report found but couldn't parse it, discard the crash report: ",
+            ZVTLogWarning(kTag,
+                          "Crash report found but couldn't parse it, discard the crash report: ",
                           error.localizedDescription);
             deleteCrashFile(file);
             removeFromCrashFiles(file);
@@ -239,15 +244,18 @@ bool ZVTZeroduv::sendCrashReportsOrAwaitUserConfirmation() {
         hasHandler = static_cast<bool>(userConfirmationHandler_);
     }
     if (alwaysSend) {
-        ZVTLogDebug(kTag, "The flag for user confirmation is set to ZVTUserConfirmationAlways, "
-                          "continue sending logs");
+        ZVTLogDebug(kTag,
+                    "The flag for user confirmation is set to ZVTUserConfirmationAlways, "
+                    "continue sending logs");
         handleUserConfirmation(ZVTUserConfirmationSend);
     } else if (!automaticProcessingEnabled_) {
-        ZVTLogDebug(kTag, "Automatic crash processing is disabled and \"AlwaysSend\" is false. "
-                          "Awaiting user confirmation.");
+        ZVTLogDebug(kTag,
+                    "Automatic crash processing is disabled and \"AlwaysSend\" is false. "
+                    "Awaiting user confirmation.");
     } else if (!hasHandler || !userPromptedForConfirmation()) {
-        ZVTLogDebug(kTag, "The user confirmation handler is not implemented or returned NO, "
-                          "continue sending logs");
+        ZVTLogDebug(kTag,
+                    "The user confirmation handler is not implemented or returned NO, "
+                    "continue sending logs");
         handleUserConfirmation(ZVTUserConfirmationSend);
     }
     return alwaysSend;
@@ -262,9 +270,10 @@ void ZVTZeroduv::notifyWithUserConfirmation(unsigned confirmation) {
     if (usable) {
         handleUserConfirmation(confirmation);
     } else {
-        ZVTLogError(kTag, "Incorrect usage of notifyWithUserConfirmation: it should only be called "
-                          "from userConfirmationHandler. For more information refer to the "
-                          "documentation.");
+        ZVTLogError(kTag,
+                    "Incorrect usage of notifyWithUserConfirmation: it should only be called "
+                    "from userConfirmationHandler. For more information refer to the "
+                    "documentation.");
     }
 }
 
@@ -396,7 +405,8 @@ void ZVTZeroduv::channelDidSucceedSendingLog(ZVTChannelProtocol&, ZVTLog& log) {
 }
 
 void ZVTZeroduv::channelDidFailSendingLog(ZVTChannelProtocol&, ZVTLog& log, const ZVTError& error) {
-    forwardSendCallback(log, [error](ZVTZeroduvDelegate& d, ZVTZeroduv& s, const ZVTErrorReport& r) {
-        d.crashesDidFailSendingErrorReport(s, r, error);
-    });
+    forwardSendCallback(log,
+                        [error](ZVTZeroduvDelegate& d, ZVTZeroduv& s, const ZVTErrorReport& r) {
+                            d.crashesDidFailSendingErrorReport(s, r, error);
+                        });
 }

@@ -142,7 +142,8 @@ void ZVTZeroduv::applyEnabledState(bool enabled) {
 
 void ZVTZeroduv::enable() {
     auto setup = ZVTWrapperZeroduvHelper::crashHandlerSetupDelegate();
-    const bool uncaught = setup ? setup->shouldEnableUncaughtExceptionHandler().value_or(true) : true;
+    const bool uncaught =
+        setup ? setup->shouldEnableUncaughtExceptionHandler().value_or(true) : true;
     if (setup) setup->willSetUpCrashHandlers();
     configureCrashReporterWithUncaughtExceptionHandlerEnabled(uncaught);
     if (setup) setup->didSetUpCrashHandlers();
@@ -169,8 +170,9 @@ void ZVTZeroduv::enable() {
         clearContextHistoryAndKeepCurrentSession();
     }
     if (debuggerProbe()()) {
-        ZVTLogInfo(kTag, "Zeroduv service has been enabled but the service cannot detect crashes "
-                         "due to running the application with a debugger attached.");
+        ZVTLogInfo(kTag,
+                   "Zeroduv service has been enabled but the service cannot detect crashes "
+                   "due to running the application with a debugger attached.");
     } else {
         ZVTLogInfo(kTag, "Zeroduv service has been enabled.");
     }
@@ -205,8 +207,9 @@ void ZVTZeroduv::configureCrashReporterWithUncaughtExceptionHandlerEnabled(bool 
     if (uncaught) {
         ZVTLogDebug(kTag, "EnableUncaughtExceptionHandler is set to YES");
     } else {
-        ZVTLogDebug(kTag, "EnableUncaughtExceptionHandler is set to NO: a wrapper runtime handles "
-                          "uncaught exceptions.");
+        ZVTLogDebug(kTag,
+                    "EnableUncaughtExceptionHandler is set to NO: a wrapper runtime handles "
+                    "uncaught exceptions.");
     }
     ZVCrashReporterConfig config;
     config.signalHandlerType = 0;
@@ -220,8 +223,9 @@ void ZVTZeroduv::configureCrashReporterWithUncaughtExceptionHandlerEnabled(bool 
     zvCrashReporter_ = std::make_unique<ZVCrashReporter>(config);
     ZVTWrapperExceptionManager::setCrashReporter(zvCrashReporter_.get());
     if (debuggerProbe()()) {
-        ZVTLogWarning(kTag, "Detecting crashes is NOT enabled due to running the app with a "
-                            "debugger attached.");
+        ZVTLogWarning(kTag,
+                      "Detecting crashes is NOT enabled due to running the app with a "
+                      "debugger attached.");
         return;
     }
     const ZVCrashUncaughtExceptionHandler h0 = ZVCrashReporter::uncaughtExceptionHandler();
@@ -238,12 +242,15 @@ void ZVTZeroduv::configureCrashReporterWithUncaughtExceptionHandlerEnabled(bool 
         ZVTLogDebug(kTag, "Exception handler successfully initialized.");
     } else if (!uncaught && h1) {
         exceptionHandler_ = h1;
-        ZVTLogDebug(kTag, "Exception handler successfully initialized but it has not been "
-                          "registered due to the wrapper SDK.");
+        ZVTLogDebug(kTag,
+                    "Exception handler successfully initialized but it has not been "
+                    "registered due to the wrapper SDK.");
     } else {
-        ZVTLogError(kTag, "Exception handler could not be set. Make sure there is no other "
-                          "exception handler set up!");
+        ZVTLogError(kTag,
+                    "Exception handler could not be set. Make sure there is no other "
+                    "exception handler set up!");
     }
-    ZVTZeroduvUncaughtCXXExceptionHandlerManager::addCXXExceptionHandler(uncaughtCXXExceptionHandler);
+    ZVTZeroduvUncaughtCXXExceptionHandlerManager::addCXXExceptionHandler(
+        uncaughtCXXExceptionHandler);
     ZVTApplicationForwarder::registerForwarding();
 }

@@ -53,8 +53,9 @@ class ZVTZeroduv : public ZVTChannelDelegate, public std::enable_shared_from_thi
                                const std::optional<std::string>& appSecret,
                                const std::optional<std::string>& transmissionTargetToken,
                                bool fromApplication);
-    void updateConfigurationWithAppSecret(const std::optional<std::string>& appSecret,
-                                          const std::optional<std::string>& transmissionTargetToken);
+    void updateConfigurationWithAppSecret(
+        const std::optional<std::string>& appSecret,
+        const std::optional<std::string>& transmissionTargetToken);
     void applyEnabledState(bool isEnabled);
     bool isEnabled() const;
     void setEnabled(bool isEnabled);
@@ -105,9 +106,9 @@ class ZVTZeroduv : public ZVTChannelDelegate, public std::enable_shared_from_thi
     void applicationDidReportException(const ZVCrashExceptionRecord& exception);
 
     // --- class-level entry points
-    static std::optional<std::string> trackErrorWithError(const ZVTPlatformError& error,
-                                                          const std::optional<ZVTPropertyMap>& properties,
-                                                          const std::optional<ZVTAttachments>& attachments);
+    static std::optional<std::string> trackErrorWithError(
+        const ZVTPlatformError& error, const std::optional<ZVTPropertyMap>& properties,
+        const std::optional<ZVTAttachments>& attachments);
     static bool hasCrashedInLastSession();
     static bool hasReceivedMemoryWarningInLastSession();
     static std::shared_ptr<ZVTErrorReport> lastSessionCrashReport();
@@ -118,7 +119,9 @@ class ZVTZeroduv : public ZVTChannelDelegate, public std::enable_shared_from_thi
     std::shared_ptr<ZVTZeroduvDelegate> delegate() const;
     void setUserConfirmationHandler(ZVTUserConfirmationHandler handler);
     bool didCrashInLastSession() const { return didCrashInLastSession_; }
-    bool didReceiveMemoryWarningInLastSession() const { return didReceiveMemoryWarningInLastSession_; }
+    bool didReceiveMemoryWarningInLastSession() const {
+        return didReceiveMemoryWarningInLastSession_;
+    }
     std::shared_ptr<ZVTErrorReport> getLastSessionCrashReport() const;
     void setEnableMachExceptionHandler(bool enabled) { enableMachExceptionHandler_ = enabled; }
     bool isMachExceptionHandlerEnabled() const { return enableMachExceptionHandler_; }
@@ -128,8 +131,12 @@ class ZVTZeroduv : public ZVTChannelDelegate, public std::enable_shared_from_thi
     ZVCrashReporter* zvCrashReporter() const { return zvCrashReporter_.get(); }
     ZVCrashUncaughtExceptionHandler exceptionHandler() const { return exceptionHandler_; }
     const std::shared_ptr<ZVTChannelUnitProtocol>& channelUnit() const { return channelUnit_; }
-    const std::shared_ptr<ZVTChannelUnitProtocol>& bufferChannelUnit() const { return bufferChannelUnit_; }
-    const ZVTChannelUnitConfiguration& channelUnitConfiguration() const { return unitConfiguration_; }
+    const std::shared_ptr<ZVTChannelUnitProtocol>& bufferChannelUnit() const {
+        return bufferChannelUnit_;
+    }
+    const ZVTChannelUnitConfiguration& channelUnitConfiguration() const {
+        return unitConfiguration_;
+    }
     ZVTDate appStartTime() const { return appStartTime_; }
     bool hasMemoryPressureSource() const;
 
@@ -160,9 +167,9 @@ class ZVTZeroduv : public ZVTChannelDelegate, public std::enable_shared_from_thi
     void removeFromCrashFiles(const std::filesystem::path& file);
     void sendPendingCrashLocked(size_t index, const std::shared_ptr<ZVTZeroduvDelegate>& delegate);
     std::optional<std::filesystem::path> writeCrashFile(const std::vector<uint8_t>& bytes);
-    void forwardSendCallback(ZVTLog& log,
-                             const std::function<void(ZVTZeroduvDelegate&, ZVTZeroduv&,
-                                                      const ZVTErrorReport&)>& call);
+    void forwardSendCallback(
+        ZVTLog& log,
+        const std::function<void(ZVTZeroduvDelegate&, ZVTZeroduv&, const ZVTErrorReport&)>& call);
 
     mutable std::recursive_mutex mutex_;
     // Service-base state.

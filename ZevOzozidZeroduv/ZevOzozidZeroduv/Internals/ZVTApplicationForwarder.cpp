@@ -27,8 +27,9 @@ ZVCrashExceptionRecord recordOf(const std::exception& e) {
 }  // namespace
 
 std::function<std::optional<bool>(const std::string&)>& ZVTApplicationForwarder::infoBoolLookup() {
-    static std::function<std::optional<bool>(const std::string&)> lookup =
-        [](const std::string&) { return std::optional<bool>(); };
+    static std::function<std::optional<bool>(const std::string&)> lookup = [](const std::string&) {
+        return std::optional<bool>();
+    };
     return lookup;
 }
 
@@ -62,8 +63,12 @@ void ZVTApplicationForwarder::swizzleSendEvent() {
     ZVTLogDebug(kTag, "Selector 'sendEvent:' of class 'NSApplication' is swizzled.");
 }
 
-bool ZVTApplicationForwarder::isReportExceptionInstalled() { return gReportInstalled; }
-bool ZVTApplicationForwarder::isSendEventInstalled() { return gSendInstalled; }
+bool ZVTApplicationForwarder::isReportExceptionInstalled() {
+    return gReportInstalled;
+}
+bool ZVTApplicationForwarder::isSendEventInstalled() {
+    return gSendInstalled;
+}
 
 void ZVTApplicationForwarder::reportException(const ZVCrashExceptionRecord& exception,
                                               const std::function<void()>& previous) {

@@ -13,7 +13,8 @@ class ZVTErrorAttachmentLog;
 // forwards to the service's shared instance. Safe from any thread.
 class ZVTWrapperZeroduvHelper {
   public:
-    static void setCrashHandlerSetupDelegate(const std::shared_ptr<ZVTCrashHandlerSetupDelegate>& d);
+    static void setCrashHandlerSetupDelegate(
+        const std::shared_ptr<ZVTCrashHandlerSetupDelegate>& d);
     static std::shared_ptr<ZVTCrashHandlerSetupDelegate> crashHandlerSetupDelegate();
     static std::shared_ptr<ZVTCrashHandlerSetupDelegate> getCrashHandlerSetupDelegate() {
         return crashHandlerSetupDelegate();
@@ -21,8 +22,11 @@ class ZVTWrapperZeroduvHelper {
     static void setAutomaticProcessing(bool enabled);
     static bool automaticProcessing();
     static std::vector<std::shared_ptr<ZVTErrorReport>> unprocessedCrashReports();
-    static bool sendCrashReportsOrAwaitUserConfirmationForFilteredIds(const std::vector<std::string>& ids);
-    static void sendErrorAttachments(const std::vector<std::shared_ptr<ZVTErrorAttachmentLog>>& attachments,
-                                     const std::string& incidentIdentifier);
-    static std::shared_ptr<ZVTErrorReport> buildHandledErrorReportWithErrorID(const std::string& errorId);
+    static bool sendCrashReportsOrAwaitUserConfirmationForFilteredIds(
+        const std::vector<std::string>& ids);
+    static void sendErrorAttachments(
+        const std::vector<std::shared_ptr<ZVTErrorAttachmentLog>>& attachments,
+        const std::string& incidentIdentifier);
+    static std::shared_ptr<ZVTErrorReport> buildHandledErrorReportWithErrorID(
+        const std::string& errorId);
 };

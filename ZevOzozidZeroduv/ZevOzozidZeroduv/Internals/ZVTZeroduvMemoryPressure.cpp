@@ -95,7 +95,8 @@ bool memoryIsLow() {
 // Checks MemAvailable every 10 s on the platform clock.
 class MemInfoPollSource final : public ZVTMemoryPressureSource {
   public:
-    explicit MemInfoPollSource(Handler handler) : relay_(std::make_shared<Relay>(std::move(handler))) {
+    explicit MemInfoPollSource(Handler handler)
+        : relay_(std::make_shared<Relay>(std::move(handler))) {
         auto relay = relay_;
         timer_.start(std::chrono::seconds(10), true, platform::globalQueue(), [relay] {
             if (!relay->cancelled.load() && memoryIsLow()) relay->fire(relay);
