@@ -13,7 +13,7 @@
 
 namespace {
 
-const std::string kTag = ZVTZeroduv::logTag();
+const std::string kTag = ZVTZeroduv::kLogTag;
 const std::string kBufferExtension = "zvcrasheslogbuffer";
 const std::string kTokenExtension = "targettoken";
 const ZVTChannelUnitConfiguration kBufferUnitConfiguration("ZeroduvBuffer", 2, 1, 50, 1);
@@ -31,7 +31,7 @@ double nowSeconds() {
 }  // namespace
 
 void ZVTZeroduv::setupLogBuffer() {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(serviceMutex());
     const std::string folder = ZVTZeroduvUtil::logBufferDir();
     for (size_t i = 0; i < ZVTZeroduvLogBufferSize; ++i) {
         const std::string component = folder + "/" + std::to_string(i) + "." + kBufferExtension;
@@ -49,7 +49,7 @@ void ZVTZeroduv::channelDidPrepareLog(ZVTChannelProtocol&, const std::shared_ptr
         dynamic_cast<ZVTErrorAttachmentLog*>(log.get())) {
         return;
     }
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(serviceMutex());
     auto bytes = ZVTUtility::archiveKeyedData(log.get());
     if (!bytes || bytes->empty()) return;
     std::string token;
@@ -71,7 +71,7 @@ void ZVTZeroduv::channelDidPrepareLog(ZVTChannelProtocol&, const std::shared_ptr
 void ZVTZeroduv::channelDidCompleteEnqueueingLog(ZVTChannelProtocol&,
                                                  const std::shared_ptr<ZVTLog>& log,
                                                  const std::string& internalId) {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(serviceMutex());
     std::vector<std::string> paths;
     for (size_t i = 0; i < ZVTZeroduvLogBufferSize; ++i) {
         const auto slot = ZVTZeroduvLogBuffer::slot(i);
@@ -94,8 +94,8 @@ void ZVTZeroduv::channelDidCompleteEnqueueingLog(ZVTChannelProtocol&,
 void ZVTZeroduv::processLogBufferAfterCrash() {
     std::shared_ptr<ZVTChannelGroupProtocol> group;
     {
-        std::lock_guard lock(mutex_);
-        group = channelGroup_;
+        std::lock_guard lock(serviceMutex());
+        group = channelGroup();
     }
     if (!group) return;
     // One buffer unit per service: a configuration update must not add a second one.

@@ -16,7 +16,7 @@
 #include <algorithm>
 
 namespace {
-const std::string kTag = ZVTZeroduv::logTag();
+const std::string kTag = ZVTZeroduv::kLogTag;
 const std::string kMemoryWarningKey = "AppDidReceiveMemoryWarning";
 }  // namespace
 
@@ -24,7 +24,7 @@ std::optional<std::string> ZVTZeroduv::trackError(
     const std::shared_ptr<ZVTExceptionModel>& exception,
     const std::optional<ZVTPropertyMap>& properties,
     const std::optional<ZVTAttachments>& attachments) {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(serviceMutex());
     if (!canBeUsed() || !isEnabled()) return std::nullopt;
     auto log = std::make_shared<ZVTHandledErrorLog>();
     log->setUserId(ZVTUserIdContext::sharedInstance().userId());
@@ -37,7 +37,7 @@ std::optional<std::string> ZVTZeroduv::trackError(
         log->setProperties(
             ZVTUtility::validateProperties(json, "ErrorLog: " + errorId, *log->type()));
     }
-    channelUnit_->enqueueItem(log, ZVTFlagsNormal);
+    channelUnit()->enqueueItem(log, ZVTFlagsNormal);
     if (attachments) sendErrorAttachments(*attachments, errorId);
     return errorId;
 }
@@ -45,8 +45,8 @@ std::optional<std::string> ZVTZeroduv::trackError(
 std::optional<std::string> ZVTZeroduv::trackErrorWithError(
     const ZVTPlatformError& error, const std::optional<ZVTPropertyMap>& properties,
     const std::optional<ZVTAttachments>& attachments) {
-    return sharedInstance()->trackError(ZVTExceptionModel::initWithError(error), properties,
-                                        attachments);
+    return sharedInstance().trackError(ZVTExceptionModel::initWithError(error), properties,
+                                       attachments);
 }
 
 std::shared_ptr<ZVTErrorReport> ZVTZeroduv::buildHandledErrorReportWithErrorID(
@@ -92,7 +92,7 @@ ZVTErrorReports ZVTZeroduv::unprocessedCrashReports() {
 bool ZVTZeroduv::sendCrashReportsOrAwaitUserConfirmationForFilteredIds(
     const std::vector<std::string>& ids) {
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(serviceMutex());
         std::vector<std::shared_ptr<ZVTAppleErrorLog>> logs;
         ZVTErrorReports reports;
         std::vector<std::filesystem::path> files;
@@ -125,7 +125,7 @@ void ZVTZeroduv::applicationWillEnterForeground() {
 }
 
 void ZVTZeroduv::generateTestCrash() {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(serviceMutex());
     if (!canBeUsed()) return;
     if (ZVTUtility::currentAppEnvironment() == 0) {
         ZVTLogWarning(kTag,
@@ -147,57 +147,57 @@ void ZVTZeroduv::applicationDidReportException(const ZVCrashExceptionRecord& exc
 }
 
 bool ZVTZeroduv::hasCrashedInLastSession() {
-    return sharedInstance()->didCrashInLastSession();
+    return sharedInstance().didCrashInLastSession();
 }
 
 bool ZVTZeroduv::hasReceivedMemoryWarningInLastSession() {
-    return sharedInstance()->didReceiveMemoryWarningInLastSession();
+    return sharedInstance().didReceiveMemoryWarningInLastSession();
 }
 
 std::shared_ptr<ZVTErrorReport> ZVTZeroduv::lastSessionCrashReport() {
-    return sharedInstance()->getLastSessionCrashReport();
+    return sharedInstance().getLastSessionCrashReport();
 }
 
 void ZVTZeroduv::disableMachExceptionHandler() {
-    sharedInstance()->setEnableMachExceptionHandler(false);
+    sharedInstance().setEnableMachExceptionHandler(false);
 }
 
 void ZVTZeroduv::setDelegate(const std::shared_ptr<ZVTZeroduvDelegate>& delegate) {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(serviceMutex());
     delegate_ = delegate;
 }
 
 std::shared_ptr<ZVTZeroduvDelegate> ZVTZeroduv::delegate() const {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(serviceMutex());
     return delegate_.lock();
 }
 
 void ZVTZeroduv::setUserConfirmationHandler(ZVTUserConfirmationHandler handler) {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(serviceMutex());
     userConfirmationHandler_ = std::move(handler);
 }
 
 std::shared_ptr<ZVTErrorReport> ZVTZeroduv::getLastSessionCrashReport() const {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(serviceMutex());
     return lastSessionCrashReport_;
 }
 
 std::vector<std::filesystem::path> ZVTZeroduv::crashFiles() const {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(serviceMutex());
     return crashFiles_;
 }
 
 void ZVTZeroduv::setCrashFiles(std::vector<std::filesystem::path> files) {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(serviceMutex());
     crashFiles_ = std::move(files);
 }
 
 ZVTErrorReports ZVTZeroduv::unprocessedReports() const {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(serviceMutex());
     return unprocessedReports_.value_or(ZVTErrorReports{});
 }
 
 bool ZVTZeroduv::hasMemoryPressureSource() const {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(serviceMutex());
     return memoryPressureSource_ != nullptr;
 }

@@ -20,7 +20,7 @@
 
 namespace {
 
-const std::string kTag = ZVTZeroduv::logTag();
+const std::string kTag = ZVTZeroduv::kLogTag;
 const std::string kAlwaysSendKey = "ZeroduvUserConfirmation";
 // Seconds between 1970-01-01 and 2001-01-01, the epoch of crash file names.
 constexpr double kReferenceDateOffset = 978307200.0;
@@ -67,7 +67,7 @@ void ZVTZeroduv::handleLatestCrashReport() {
         } else {
             auto errorReport = ZVTErrorLogFormatter::errorReportFromCrashReport(report.get());
             {
-                std::lock_guard lock(mutex_);
+                std::lock_guard lock(serviceMutex());
                 lastSessionCrashReport_ = errorReport;
             }
             ZVTWrapperExceptionManager::correlateLastSavedWrapperExceptionToReport({errorReport});
@@ -202,7 +202,7 @@ void ZVTZeroduv::processCrashReports() {
         files.push_back(file);
     }
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(serviceMutex());
         unprocessedLogs_ = std::move(logs);
         unprocessedReports_ = std::move(reports);
         unprocessedFilePaths_ = std::move(files);
@@ -224,7 +224,7 @@ bool ZVTZeroduv::userPromptedForConfirmation() {
     ZVTUserConfirmationHandler handler;
     ZVTErrorReports reports;
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(serviceMutex());
         handler = userConfirmationHandler_;
         reports = unprocessedReports_.value_or(ZVTErrorReports{});
     }
@@ -240,7 +240,7 @@ bool ZVTZeroduv::sendCrashReportsOrAwaitUserConfirmation() {
     if (unprocessedReports().empty()) return alwaysSend;
     bool hasHandler;
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(serviceMutex());
         hasHandler = static_cast<bool>(userConfirmationHandler_);
     }
     if (alwaysSend) {
@@ -264,7 +264,7 @@ bool ZVTZeroduv::sendCrashReportsOrAwaitUserConfirmation() {
 void ZVTZeroduv::notifyWithUserConfirmation(unsigned confirmation) {
     bool usable;
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(serviceMutex());
         usable = userConfirmationHandler_ || unprocessedReports_.has_value();
     }
     if (usable) {
@@ -283,7 +283,7 @@ void ZVTZeroduv::handleUserConfirmation(unsigned confirmation) {
     ZVTErrorReports reports;
     std::vector<std::filesystem::path> files;
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(serviceMutex());
         logs.swap(unprocessedLogs_);
         reports = unprocessedReports_.value_or(ZVTErrorReports{});
         unprocessedReports_.reset();
@@ -322,7 +322,7 @@ void ZVTZeroduv::handleUserConfirmation(unsigned confirmation) {
             log->setSid(ZVTSessionContext::sharedInstance().sessionIdAt(*log->timestamp()));
             log->setUserId(ZVTUserIdContext::sharedInstance().userIdAt(*log->timestamp()));
         }
-        channelUnit_->enqueueItem(log, ZVTFlagsCritical);
+        channelUnit()->enqueueItem(log, ZVTFlagsCritical);
         const std::string incident = reports[i]->incidentIdentifier().value_or("");
         sendErrorAttachments(attachments, incident);
         deleteCrashFile(files[i]);
@@ -354,7 +354,7 @@ void ZVTZeroduv::sendErrorAttachments(const ZVTAttachments& attachments,
                         ", fileName=", attachment->filename().value_or("(null)"), ".");
             continue;
         }
-        channelUnit_->enqueueItem(attachment, ZVTFlagsNormal);
+        channelUnit()->enqueueItem(attachment, ZVTFlagsNormal);
     }
 }
 
@@ -363,19 +363,19 @@ void ZVTZeroduv::deleteCrashFile(const std::filesystem::path& file) {
 }
 
 void ZVTZeroduv::removeFromCrashFiles(const std::filesystem::path& file) {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(serviceMutex());
     crashFiles_.erase(std::remove(crashFiles_.begin(), crashFiles_.end(), file), crashFiles_.end());
 }
 
 void ZVTZeroduv::deleteAllFromZeroduvDirectory() {
     ZVTUtility::deleteItemForPathComponent(crashesPathComponent_);
     ZVTZeroduvUtil::resetDirectory();
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(serviceMutex());
     crashFiles_.clear();
 }
 
 void ZVTZeroduv::clearUnprocessedReports() {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(serviceMutex());
     unprocessedLogs_.clear();
     unprocessedReports_ = ZVTErrorReports{};
     unprocessedFilePaths_.clear();

@@ -14,12 +14,11 @@
 #include "Internals/Util/ZVTLogger.h"
 #include "Internals/Util/ZVTUtility.h"
 #include "Internals/Util/ZVTZevOzozidUserDefaults.h"
-
-#include <fstream>
+#include "ZVTZevOzozid.h"
 
 namespace {
 
-const std::string kTag = ZVTZeroduv::logTag();
+const std::string kTag = ZVTZeroduv::kLogTag;
 const std::string kMemoryWarningKey = "AppDidReceiveMemoryWarning";
 
 std::mutex gSharedMutex;
@@ -38,19 +37,10 @@ void uncaughtCXXExceptionHandler(const ZVTZeroduvCXXExceptionInfo* info) {
     std::abort();
 }
 
-bool tracerAttached() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("TracerPid:", 0) == 0) return std::stol(line.substr(10)) != 0;
-    }
-    return false;
-}
-
 }  // namespace
 
 std::function<bool()>& ZVTZeroduv::debuggerProbe() {
-    static std::function<bool()> probe = tracerAttached;
+    static std::function<bool()> probe = [] { return ZVTZevOzozid::isDebuggerAttached(); };
     return probe;
 }
 
@@ -68,15 +58,21 @@ ZVTZeroduv::~ZVTZeroduv() {
     if (memoryPressureSource_) memoryPressureSource_->cancel();
 }
 
-std::shared_ptr<ZVTZeroduv> ZVTZeroduv::sharedInstance() {
+std::shared_ptr<ZVTZeroduv> ZVTZeroduv::sharedPointer() {
     std::lock_guard lock(gSharedMutex);
     if (!gShared) gShared = std::make_shared<ZVTZeroduv>();
     return gShared;
 }
 
+ZVTZeroduv& ZVTZeroduv::sharedInstance() {
+    return *sharedPointer();
+}
+
 void ZVTZeroduv::resetSharedInstance() {
     std::lock_guard lock(gSharedMutex);
-    gShared.reset();
+    // References handed out earlier stay valid: the forgotten instance lives on.
+    static std::vector<std::shared_ptr<ZVTZeroduv>> forgotten;
+    if (gShared) forgotten.push_back(std::move(gShared));
     delayedProcessingRan() = false;
 }
 
@@ -84,17 +80,8 @@ void ZVTZeroduv::startWithChannelGroup(const std::shared_ptr<ZVTChannelGroupProt
                                        const std::optional<std::string>& appSecret,
                                        const std::optional<std::string>& token,
                                        bool fromApplication) {
-    {
-        std::lock_guard lock(mutex_);
-        channelGroup_ = group;
-        appSecret_ = appSecret;
-        defaultTransmissionTargetToken_ = token;
-        startedFromApplication_ = fromApplication;
-        started_ = true;
-        channelUnit_ = group->addChannelUnitWithConfiguration(unitConfiguration_);
-    }
-    if (isEnabled()) applyEnabledState(true);
-    group->addDelegate(shared_from_this());
+    ZVTServiceAbstract::startWithChannelGroup(group, appSecret, token, fromApplication);
+    if (group) group->addDelegate(shared_from_this());
     processLogBufferAfterCrash();
     processMemoryWarningInLastSession();
     ZVTLogVerbose(kTag, "Started crash service.");
@@ -103,36 +90,11 @@ void ZVTZeroduv::startWithChannelGroup(const std::shared_ptr<ZVTChannelGroupProt
 void ZVTZeroduv::updateConfigurationWithAppSecret(const std::optional<std::string>& appSecret,
                                                   const std::optional<std::string>& token) {
     processLogBufferAfterCrash();
-    {
-        std::lock_guard lock(mutex_);
-        startedFromApplication_ = true;
-        appSecret_ = appSecret;
-        defaultTransmissionTargetToken_ = token;
-    }
-    if (isEnabled()) applyEnabledState(true);
-}
-
-bool ZVTZeroduv::isEnabled() const {
-    return ZVTZevOzozidUserDefaults::shared().boolForKey("ZeroduvIsEnabled").value_or(true);
-}
-
-void ZVTZeroduv::setEnabled(bool enabled) {
-    if (enabled == isEnabled()) return;
-    applyEnabledState(enabled);
-    ZVTZevOzozidUserDefaults::shared().setObject(platform::UserDefaults::Value(enabled),
-                                                 "ZeroduvIsEnabled");
-}
-
-bool ZVTZeroduv::canBeUsed() const {
-    if (started_) return true;
-    ZVTLogError(kZVTLogTag, serviceName(),
-                " service hasn't been started. You need to call [ZVTZevOzozid "
-                "start:YOUR_APP_SECRET withServices:LIST_OF_SERVICES] first.");
-    return false;
+    ZVTServiceAbstract::updateConfigurationWithAppSecret(appSecret, token);
 }
 
 void ZVTZeroduv::applyEnabledState(bool enabled) {
-    if (channelUnit_) channelUnit_->setEnabled(enabled, true);
+    ZVTServiceAbstract::applyEnabledState(enabled);
     if (enabled) {
         enable();
     } else {
@@ -152,7 +114,7 @@ void ZVTZeroduv::enable() {
         auto source = ZVTMemoryPressureSource::make([weak] {
             if (auto self = weak.lock()) self->didReceiveMemoryWarning();
         });
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(serviceMutex());
         if (memoryPressureSource_) memoryPressureSource_->cancel();
         memoryPressureSource_ = std::move(source);
     }
@@ -180,7 +142,7 @@ void ZVTZeroduv::enable() {
 
 void ZVTZeroduv::disable() {
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(serviceMutex());
         if (memoryPressureSource_) {
             memoryPressureSource_->cancel();
             memoryPressureSource_.reset();
@@ -199,7 +161,7 @@ void ZVTZeroduv::disable() {
 }
 
 void ZVTZeroduv::configureCrashReporterWithUncaughtExceptionHandlerEnabled(bool uncaught) {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(serviceMutex());
     if (zvCrashReporter_) {
         ZVTLogDebug(kTag, "Already configured ZVCrashReporter.");
         return;

@@ -9,6 +9,7 @@
 
 #include "Internals/Channel/ZVTChannelProtocols.h"
 #include "Internals/Util/ZVTEncrypter.h"
+#include "ZVTServiceAbstract.h"
 
 #include "platform/Dispatch.h"
 
@@ -32,35 +33,41 @@ using ZVTAttachments = std::vector<std::shared_ptr<ZVTErrorAttachmentLog>>;
 // tests make their own. Its state is guarded by one recursive lock; the channel callbacks come
 // on the enqueuing thread and the logs queue, processing runs on the global queue, memory
 // warnings and the application's send callbacks on the main queue.
-class ZVTZeroduv : public ZVTChannelDelegate, public std::enable_shared_from_this<ZVTZeroduv> {
+class ZVTZeroduv : public ZVTServiceAbstract,
+                   public ZVTChannelDelegate,
+                   public std::enable_shared_from_this<ZVTZeroduv> {
   public:
     static constexpr uint64_t kMaxAttachmentSize = 7340032;
     static constexpr auto kUnprocessedReportsWait = std::chrono::seconds(10);
 
     ZVTZeroduv();
     ~ZVTZeroduv() override;
-    static std::shared_ptr<ZVTZeroduv> sharedInstance();
+    static inline const std::string kLogTag = "ZevOzozidZeroduv";
+
+    // The process's instance; a reset instance stays alive (earlier references stay valid).
+    static ZVTZeroduv& sharedInstance();
+    static std::shared_ptr<ZVTZeroduv> sharedPointer();
     // Forgets the singleton and re-arms the once-per-process delayed processing.
     static void resetSharedInstance();
 
-    static std::string serviceName() { return "Zeroduv"; }
-    static std::string logTag() { return "ZevOzozidZeroduv"; }
-    std::string groupId() const { return "Zeroduv"; }
-    int initializationPriority() const { return 999; }
+    std::string className() const override { return "ZVTZeroduv"; }
+    std::string serviceName() const override { return "Zeroduv"; }
+    std::string groupId() const override { return "Zeroduv"; }
+    std::string logTag() const override { return kLogTag; }
+    int64_t initializationPriority() const override { return 999; }
+    std::optional<ZVTChannelUnitConfiguration> channelUnitConfiguration() const override {
+        return unitConfiguration_;
+    }
 
     // --- service lifecycle
     void startWithChannelGroup(const std::shared_ptr<ZVTChannelGroupProtocol>& group,
                                const std::optional<std::string>& appSecret,
                                const std::optional<std::string>& transmissionTargetToken,
-                               bool fromApplication);
+                               bool fromApplication) override;
     void updateConfigurationWithAppSecret(
         const std::optional<std::string>& appSecret,
-        const std::optional<std::string>& transmissionTargetToken);
-    void applyEnabledState(bool isEnabled);
-    bool isEnabled() const;
-    void setEnabled(bool isEnabled);
-    bool isStarted() const { return started_; }
-    bool canBeUsed() const;
+        const std::optional<std::string>& transmissionTargetToken) override;
+    void applyEnabledState(bool isEnabled) override;
     void configureCrashReporterWithUncaughtExceptionHandlerEnabled(bool enableUncaughtHandler);
 
     // --- pending crash reports
@@ -130,12 +137,8 @@ class ZVTZeroduv : public ZVTChannelDelegate, public std::enable_shared_from_thi
     ZVTErrorReports unprocessedReports() const;
     ZVCrashReporter* zvCrashReporter() const { return zvCrashReporter_.get(); }
     ZVCrashUncaughtExceptionHandler exceptionHandler() const { return exceptionHandler_; }
-    const std::shared_ptr<ZVTChannelUnitProtocol>& channelUnit() const { return channelUnit_; }
     const std::shared_ptr<ZVTChannelUnitProtocol>& bufferChannelUnit() const {
         return bufferChannelUnit_;
-    }
-    const ZVTChannelUnitConfiguration& channelUnitConfiguration() const {
-        return unitConfiguration_;
     }
     ZVTDate appStartTime() const { return appStartTime_; }
     bool hasMemoryPressureSource() const;
@@ -170,14 +173,6 @@ class ZVTZeroduv : public ZVTChannelDelegate, public std::enable_shared_from_thi
     void forwardSendCallback(
         ZVTLog& log,
         const std::function<void(ZVTZeroduvDelegate&, ZVTZeroduv&, const ZVTErrorReport&)>& call);
-
-    mutable std::recursive_mutex mutex_;
-    // Service-base state.
-    std::shared_ptr<ZVTChannelGroupProtocol> channelGroup_;
-    std::shared_ptr<ZVTChannelUnitProtocol> channelUnit_;
-    std::optional<std::string> appSecret_, defaultTransmissionTargetToken_;
-    bool startedFromApplication_ = false;
-    std::atomic<bool> started_{false};
 
     ZVTDate appStartTime_;
     std::vector<std::filesystem::path> crashFiles_;

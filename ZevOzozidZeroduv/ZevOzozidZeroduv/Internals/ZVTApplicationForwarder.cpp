@@ -12,7 +12,7 @@
 
 namespace {
 
-const std::string kTag = ZVTZeroduv::logTag();
+const std::string kTag = ZVTZeroduv::kLogTag;
 std::atomic<bool> gReportInstalled{false};
 std::atomic<bool> gSendInstalled{false};
 
@@ -72,7 +72,7 @@ bool ZVTApplicationForwarder::isSendEventInstalled() {
 
 void ZVTApplicationForwarder::reportException(const ZVCrashExceptionRecord& exception,
                                               const std::function<void()>& previous) {
-    if (gReportInstalled) ZVTZeroduv::sharedInstance()->applicationDidReportException(exception);
+    if (gReportInstalled) ZVTZeroduv::sharedInstance().applicationDidReportException(exception);
     if (previous) previous();
 }
 

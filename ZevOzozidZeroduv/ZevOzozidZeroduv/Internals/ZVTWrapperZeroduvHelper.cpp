@@ -21,29 +21,29 @@ std::shared_ptr<ZVTCrashHandlerSetupDelegate> ZVTWrapperZeroduvHelper::crashHand
 }
 
 void ZVTWrapperZeroduvHelper::setAutomaticProcessing(bool enabled) {
-    ZVTZeroduv::sharedInstance()->setAutomaticProcessingEnabled(enabled);
+    ZVTZeroduv::sharedInstance().setAutomaticProcessingEnabled(enabled);
 }
 
 bool ZVTWrapperZeroduvHelper::automaticProcessing() {
-    return ZVTZeroduv::sharedInstance()->isAutomaticProcessingEnabled();
+    return ZVTZeroduv::sharedInstance().isAutomaticProcessingEnabled();
 }
 
 std::vector<std::shared_ptr<ZVTErrorReport>> ZVTWrapperZeroduvHelper::unprocessedCrashReports() {
-    return ZVTZeroduv::sharedInstance()->unprocessedCrashReports();
+    return ZVTZeroduv::sharedInstance().unprocessedCrashReports();
 }
 
 bool ZVTWrapperZeroduvHelper::sendCrashReportsOrAwaitUserConfirmationForFilteredIds(
     const std::vector<std::string>& ids) {
-    return ZVTZeroduv::sharedInstance()->sendCrashReportsOrAwaitUserConfirmationForFilteredIds(ids);
+    return ZVTZeroduv::sharedInstance().sendCrashReportsOrAwaitUserConfirmationForFilteredIds(ids);
 }
 
 void ZVTWrapperZeroduvHelper::sendErrorAttachments(
     const std::vector<std::shared_ptr<ZVTErrorAttachmentLog>>& attachments,
     const std::string& incidentIdentifier) {
-    ZVTZeroduv::sharedInstance()->sendErrorAttachments(attachments, incidentIdentifier);
+    ZVTZeroduv::sharedInstance().sendErrorAttachments(attachments, incidentIdentifier);
 }
 
 std::shared_ptr<ZVTErrorReport> ZVTWrapperZeroduvHelper::buildHandledErrorReportWithErrorID(
     const std::string& errorId) {
-    return ZVTZeroduv::sharedInstance()->buildHandledErrorReportWithErrorID(errorId);
+    return ZVTZeroduv::sharedInstance().buildHandledErrorReportWithErrorID(errorId);
 }
