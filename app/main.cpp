@@ -1,6 +1,8 @@
 #include "app/AppDelegate.h"
+#include "app/GridlarkApplication.h"
 #include "app/MVTransferSheets.h"
 #include "app/MVZQViewController.h"
+#include "app/TelemetryLaunch.h"
 #include "app/TransferStartupServices.h"
 #include "transfer/MVFileWizardView.h"
 #include "widgets/MainQueueBinding.h"
@@ -14,7 +16,8 @@
 int main(int argc, char** argv) {
     QElapsedTimer sinceStart;
     sinceStart.start();
-    QApplication application(argc, argv);
+    GridlarkApplication application(argc, argv);
+    application.closeWindowsOnTerminationRequest();
     QApplication::setApplicationName("Gridlark");
     QApplication::setOrganizationName("Gridlark");
     app::MainQueueBinding mainQueue;
@@ -33,5 +36,10 @@ int main(int argc, char** argv) {
     const QStringList arguments = QApplication::arguments();
     for (qsizetype i = 1; i < arguments.size(); ++i) delegate.openFile(arguments[i]);
     delegate.applicationDidFinishLaunching();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // Logs enqueued just before quitting (a crash of the last run among them) reach the store.
+    if (!waitForTelemetryStore(std::chrono::seconds(2))) {
+        std::fprintf(stderr, "gridlark: telemetry logs still queued at quit\n");
+    }
+    return status;
 }

@@ -4,9 +4,13 @@
 #include <climits>
 #include <cstring>
 #include <elf.h>
+#include <fcntl.h>
 #include <fstream>
 #include <link.h>
 #include <string>
+#include <string_view>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -214,10 +218,45 @@ void zvcrash_image_pool_free(zvcrash_image_pool* pool) {
     *pool = zvcrash_image_pool{nullptr, 0};
 }
 
+namespace {
+
+// A read-only private mapping of a whole file; empty when it cannot be mapped.
+class MappedFile {
+  public:
+    explicit MappedFile(const std::filesystem::path& file) {
+        const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return;
+        struct stat info {};
+        if (::fstat(fd, &info) == 0 && info.st_size > 0) {
+            void* at = ::mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ, MAP_PRIVATE,
+                              fd, 0);
+            if (at != MAP_FAILED) {
+                data_ = static_cast<const char*>(at);
+                size_ = static_cast<size_t>(info.st_size);
+            }
+        }
+        ::close(fd);
+    }
+    ~MappedFile() {
+        if (data_ != nullptr) ::munmap(const_cast<char*>(data_), size_);
+    }
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+    std::string_view bytes() const { return data_ != nullptr ? std::string_view(data_, size_) : ""; }
+
+  private:
+    const char* data_ = nullptr;
+    size_t size_ = 0;
+};
+
+}  // namespace
+
 const zvcrash_static_symbols* zvcrash_load_static_symbols(const std::filesystem::path& file,
                                                           uint64_t bias) {
-    std::ifstream in(file, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Mapped, not read: an executable with debug information runs to hundreds of megabytes, and
+    // only its section headers and symbol table are touched here.
+    const MappedFile mapped(file);
+    const std::string_view bytes = mapped.bytes();
     const auto fits = [&](uint64_t offset, uint64_t size) {
         return offset <= bytes.size() && size <= bytes.size() - offset;
     };

@@ -1,13 +1,20 @@
+#include "app/GridlarkApplication.h"
 #include "app/TelemetryAppState.h"
 #include "app/TelemetryEndpoint.h"
+#include "app/TelemetryLaunch.h"
 
 #include "Internals/Util/ZVTApplicationInfo.h"
 #include "Internals/Util/ZVTApplicationNotifications.h"
 #include "Internals/Util/ZVTUtility.h"
+#include "ZVTZevOzozid.h"
+#include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTApplicationForwarder.h"
+#include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTZeroduv.h"
 #include "platform/NotificationCenter.h"
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -71,6 +78,81 @@ TEST(TelemetryAppState, StatesMapToTheCoreAndPostTheTwoNotifications) {
         EXPECT_EQ(posted, c.notifications) << c.from << " -> " << c.to;
     }
     ZVTApplicationInfo::reset();
+}
+
+TEST(TelemetryLaunch, TheEndpointDecidesNetworkPermissionAndLogUrl) {
+    struct Case {
+        const char* environment;
+        bool allowed;
+        std::optional<std::string> logUrl;
+    };
+    const std::vector<Case> cases = {
+        {"http://127.0.0.1:9/in", true, "http://127.0.0.1:9/in"},
+        {"", false, std::nullopt},
+        {"ftp://127.0.0.1/in", false, std::nullopt},
+        {"https://in.example.net/", true, "https://in.example.net/"},
+    };
+    for (const Case& c : cases) {
+        ZVTZevOzozid::resetSharedInstance();
+        applyTelemetryEndpoint(telemetryEndpoint(c.environment, "", nullptr));
+        EXPECT_EQ(ZVTZevOzozid::isNetworkRequestsAllowed(), c.allowed) << c.environment;
+        EXPECT_EQ(ZVTZevOzozid::logUrl(), c.logUrl) << c.environment;
+    }
+    // Forbidding is written every time: a later run without an endpoint sends nothing.
+    applyTelemetryEndpoint(std::nullopt);
+    ZVTZevOzozid::resetSharedInstance();
+    EXPECT_FALSE(ZVTZevOzozid::isNetworkRequestsAllowed());
+    ZVTZevOzozid::resetSharedInstance();
+}
+
+TEST(TelemetryLaunch, SwitchedOffNothingIsStartedAndTheSecretIsAGuid) {
+    TelemetryLaunch launch;
+    launch.switchValue = "off";
+    launch.endpointValue = "http://127.0.0.1:9/";
+    EXPECT_FALSE(launchTelemetry(launch));
+    EXPECT_TRUE(isTelemetrySwitchedOn(nullptr));
+    EXPECT_TRUE(isTelemetrySwitchedOn("on"));
+    EXPECT_FALSE(ZVTApplicationInfo::current().has_value());
+    EXPECT_FALSE(ZVTZevOzozid::isConfigured());
+    ZVTZevOzozid::resetSharedInstance();
+
+    ASSERT_EQ(kTelemetryAppSecret.size(), 36u);
+    for (size_t i = 0; i < kTelemetryAppSecret.size(); ++i) {
+        const char c = kTelemetryAppSecret[i];
+        if (i == 8 || i == 13 || i == 18 || i == 23) {
+            EXPECT_EQ(c, '-') << i;
+        } else {
+            EXPECT_TRUE(std::isxdigit(static_cast<unsigned char>(c))) << i;
+        }
+    }
+    const ZVTApplicationInfo info = telemetryApplicationInfo();
+    EXPECT_FALSE(info.identifier.empty());
+    EXPECT_FALSE(info.version.empty());
+}
+
+TEST(GridlarkApplication, EscapingExceptionsReachTheCrashServiceOnlyWithForwarding) {
+    const auto throwing = []() -> bool { throw std::runtime_error("broken handler"); };
+    // Without forwarding an event runs as in any application: the exception is not caught here.
+    ZVTApplicationForwarder::reset();
+    EXPECT_TRUE(GridlarkApplication::dispatchEvent([] { return true; }));
+    EXPECT_THROW(GridlarkApplication::dispatchEvent(throwing), std::runtime_error);
+
+    // With forwarding the crash service gets it; with a debugger attached it lets the program
+    // go on, and the event loop continues.
+    auto& probe = ZVTZeroduv::debuggerProbe();
+    const auto savedProbe = probe;
+    int probed = 0;
+    probe = [&] {
+        ++probed;
+        return true;
+    };
+    ZVTApplicationForwarder::swizzleReportException();
+    ZVTApplicationForwarder::swizzleSendEvent();
+    EXPECT_NO_THROW(EXPECT_FALSE(GridlarkApplication::dispatchEvent(throwing)));
+    EXPECT_EQ(probed, 1);
+    EXPECT_TRUE(GridlarkApplication::dispatchEvent([] { return true; }));
+    probe = savedProbe;
+    ZVTApplicationForwarder::reset();
 }
 
 }  // namespace
