@@ -268,15 +268,8 @@ TEST_F(TelemetryProcessTest, ACrashIsReportedByTheNextRun) {
     EXPECT_EQ(log.value("processName", ""), "gridlark");
     EXPECT_EQ(log.value("osExceptionType", ""), "SIGSEGV");
     EXPECT_EQ(log.value("osExceptionCode", ""), "SI_USER");
-}
-
-// Fails today: the crash log carries the session of the reporting run, not of the crashed one
-// (the telemetry core's session history loses the earlier run's entry). Enable once mended.
-TEST_F(TelemetryProcessTest, DISABLED_TheCrashLogCarriesTheCrashedRunsSession) {
-    std::string crashedSid;
-    std::vector<nlohmann::json> all;
-    ASSERT_NO_FATAL_FAILURE(crashAndRestart(*this, crashedSid, all));
-    EXPECT_EQ(crashLogIn(all).value("sid", ""), crashedSid);
+    // The session of the crashed run, not of the run that reports it.
+    EXPECT_EQ(log.value("sid", ""), crashedSid);
 }
 
 }  // namespace
