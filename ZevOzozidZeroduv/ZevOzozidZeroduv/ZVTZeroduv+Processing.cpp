@@ -319,7 +319,8 @@ void ZVTZeroduv::handleUserConfirmation(unsigned confirmation) {
             ZVTLogDebug(kTag, "attachmentsWithZeroduv is not implemented");
         }
         if (log->timestamp()) {
-            log->setSid(ZVTSessionContext::sharedInstance().sessionIdAt(*log->timestamp()));
+            log->setSid(
+                ZVTSessionContext::sharedInstance().sessionIdOfEarlierLaunchAt(*log->timestamp()));
             log->setUserId(ZVTUserIdContext::sharedInstance().userIdAt(*log->timestamp()));
         }
         channelUnit()->enqueueItem(log, ZVTFlagsCritical);

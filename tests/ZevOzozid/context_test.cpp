@@ -50,6 +50,8 @@ TEST_F(ContextTest, SessionHistoryKeepsOneEntryPerLaunch) {
     EXPECT_EQ(second.sessionIdAt(bSet), "A2");  // an equal time does not match
     EXPECT_EQ(second.sessionIdAt(bSet + milliseconds(1)), "B");
     EXPECT_EQ(second.sessionIdAt(a2Set), std::nullopt);
+    // A crash of the first launch, stamped after the second began: the first launch's session.
+    EXPECT_EQ(second.sessionIdOfEarlierLaunchAt(bSet + milliseconds(1)), "A2");
 
     second.clearSessionHistoryAndKeepCurrentSession(false);
     EXPECT_TRUE(second.sessionHistory().empty());

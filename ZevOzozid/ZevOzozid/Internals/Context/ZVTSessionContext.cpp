@@ -48,8 +48,19 @@ void ZVTSessionContext::setSessionId(const std::optional<std::string>& sessionId
 }
 
 std::optional<std::string> ZVTSessionContext::sessionIdAt(const ZVTDate& date) const {
+    return sessionIdBefore(date, false);
+}
+
+std::optional<std::string> ZVTSessionContext::sessionIdOfEarlierLaunchAt(
+    const ZVTDate& date) const {
+    return sessionIdBefore(date, true);
+}
+
+std::optional<std::string> ZVTSessionContext::sessionIdBefore(const ZVTDate& date,
+                                                              bool earlierLaunchesOnly) const {
     std::lock_guard lock(mutex_);
     for (auto it = history_.rbegin(); it != history_.rend(); ++it) {
+        if (earlierLaunchesOnly && *it == current_) continue;
         const auto& stamp = (*it)->timestamp();
         if (stamp && *stamp < date) return (*it)->sessionId();
     }

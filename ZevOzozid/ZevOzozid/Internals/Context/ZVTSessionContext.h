@@ -24,12 +24,17 @@ class ZVTSessionContext {
     void setSessionId(const std::optional<std::string>& sessionId);
     // The id of the newest entry strictly earlier than `date`; none when there is none.
     std::optional<std::string> sessionIdAt(const ZVTDate& date) const;
+    // The same, among the entries of earlier launches only: for a report of a crash of an
+    // earlier run, whose time (whole seconds, rounded up) may fall after this launch began.
+    std::optional<std::string> sessionIdOfEarlierLaunchAt(const ZVTDate& date) const;
     void clearSessionHistoryAndKeepCurrentSession(bool keepCurrentSession);
 
     std::vector<std::shared_ptr<ZVTSessionHistoryInfo>> sessionHistory() const;
 
   private:
     void storeLocked();
+    std::optional<std::string> sessionIdBefore(const ZVTDate& date,
+                                               bool earlierLaunchesOnly) const;
 
     ZVTZevOzozidUserDefaults& settings_;
     mutable std::recursive_mutex mutex_;
