@@ -95,3 +95,59 @@ TEST_F(WrapperExceptionsTest, SavingWithTheCrashReportWritesThePendingReport) {
 }
 
 }  // namespace
+
+#include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTApplicationForwarder.h"
+
+#include "platform/UserDefaults.h"
+
+namespace {
+
+// The info switch off keeps both points uninstalled; with the switch absent the user default
+// decides; installing twice installs once.
+TEST(ApplicationForwarderTest, SwitchesDecideAndInstallOnce) {
+    ZVTApplicationForwarder::reset();
+    auto& defaults = platform::UserDefaults::standard();
+    defaults.setBool(ZVTApplicationForwarder::kCrashOnExceptionsKey, true);
+    ZVTApplicationForwarder::infoBoolLookup() = [](const std::string&) {
+        return std::optional<bool>(false);
+    };
+    ZVTApplicationForwarder::registerForwarding();
+    EXPECT_FALSE(ZVTApplicationForwarder::isReportExceptionInstalled());
+
+    ZVTApplicationForwarder::infoBoolLookup() = [](const std::string&) {
+        return std::optional<bool>();
+    };
+    defaults.removeObjectForKey(ZVTApplicationForwarder::kCrashOnExceptionsKey);
+    {
+        zvt_test::LogCapture logs;
+        ZVTApplicationForwarder::registerForwarding();
+        EXPECT_EQ(logs.count(ZVTLogLevelInfo,
+                             "Catching uncaught exceptions thrown on the main thread disabled."),
+                  1u);
+    }
+    EXPECT_FALSE(ZVTApplicationForwarder::isSendEventInstalled());
+
+    defaults.setBool(ZVTApplicationForwarder::kCrashOnExceptionsKey, true);
+    zvt_test::LogCapture logs;
+    ZVTLogger::setCurrentLogLevel(ZVTLogLevelVerbose);
+    ZVTApplicationForwarder::registerForwarding();
+    ZVTApplicationForwarder::registerForwarding();
+    EXPECT_TRUE(ZVTApplicationForwarder::isReportExceptionInstalled());
+    EXPECT_TRUE(ZVTApplicationForwarder::isSendEventInstalled());
+    EXPECT_EQ(
+        logs.count(ZVTLogLevelDebug, "Selector 'sendEvent:' of class 'NSApplication' is swizzled."),
+        1u);
+
+    // An exception escaping event dispatch reaches the previous reporting once; the loop goes on.
+    int reported = 0;
+    ZVTApplicationForwarder::sendEvent([] { throw std::runtime_error("in handler"); },
+                                       [&](const ZVCrashExceptionRecord& r) {
+                                           EXPECT_EQ(r.reason, "in handler");
+                                           ++reported;
+                                       });
+    EXPECT_EQ(reported, 1);
+    defaults.removeObjectForKey(ZVTApplicationForwarder::kCrashOnExceptionsKey);
+    ZVTApplicationForwarder::reset();
+}
+
+}  // namespace
