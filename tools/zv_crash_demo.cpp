@@ -2,7 +2,8 @@
 // against an ingestion server, sets a user id and tracks a few events; then either runs until
 // the channel is idle, or crashes (a bad memory access or an uncaught C++ exception) so that the
 // next run sends the crash. After a crash, the next run attaches "demo.txt" to it.
-// Exit 0 once the channel is idle (its logs and the crash service's acknowledged); 1 on a time-out;
+// Exit 0 once the channel is idle (this run's events, and after a crash the crash log and the
+// crashed run's events, acknowledged, none of them left stored); 1 on a time-out;
 // 2 for bad arguments.
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTZeroduv.h"
 
@@ -96,11 +97,18 @@ uint64_t pendingLogs() {
 // Counts what the server acknowledged.
 class Acknowledgements : public ZVTChannelDelegate {
   public:
+    explicit Acknowledgements(std::string mode) : mode_(std::move(mode)) {}
     void channelDidSucceedSendingLog(ZVTChannelProtocol&, ZVTLog& log) override {
-        if (log.type() == std::optional<std::string>("event")) ++events;
+        if (log.type() == std::optional<std::string>("event")) {
+            const bool ours = log.distributionGroupId().value_or("").rfind(mode_ + "-", 0) == 0;
+            ++(ours ? events : earlierEvents);
+        }
         if (log.type() == std::optional<std::string>("appleError")) ++crashes;
     }
-    std::atomic<int> events{0}, crashes{0};
+    std::atomic<int> events{0}, earlierEvents{0}, crashes{0};
+
+  private:
+    std::string mode_;
 };
 
 [[noreturn]] void finish(int code) {
@@ -151,7 +159,7 @@ int main(int argc, char** argv) {
     ZVTZevOzozid::start("demo-secret", std::vector{ZVTServiceClass::of<ZVTZeroduv>(),
                                                    ZVTServiceClass::of<DemoEvents>()});
     ZVTZevOzozid::setUserId("demo-user");
-    auto acknowledgements = std::make_shared<Acknowledgements>();
+    auto acknowledgements = std::make_shared<Acknowledgements>(o.mode);
     if (auto group = ZVTZevOzozid::sharedInstance().channelGroup())
         group->addDelegate(acknowledgements);
     const bool crashPending = !ZVTZeroduv::sharedInstance().crashFiles().empty();
@@ -164,7 +172,9 @@ int main(int argc, char** argv) {
     auto& crashes = ZVTZeroduv::sharedInstance();
     while (std::chrono::steady_clock::now() < deadline) {
         platform::mainQueue().drain();
-        if (acknowledgements->events >= 3 && (!crashPending || acknowledgements->crashes > 0) &&
+        if (acknowledgements->events >= 3 &&
+            (!crashPending ||
+             (acknowledgements->crashes > 0 && acknowledgements->earlierEvents >= 3)) &&
             crashes.crashFiles().empty() && pendingLogs() == 0) {
             std::printf("channel idle\n");
             finish(0);
