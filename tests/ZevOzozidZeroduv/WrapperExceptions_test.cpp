@@ -98,6 +98,8 @@ TEST_F(WrapperExceptionsTest, SavingWithTheCrashReportWritesThePendingReport) {
 
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTApplicationForwarder.h"
 
+#include "Internals/Util/ZVTApplicationInfo.h"
+
 #include "platform/UserDefaults.h"
 
 namespace {
@@ -108,15 +110,14 @@ TEST(ApplicationForwarderTest, SwitchesDecideAndInstallOnce) {
     ZVTApplicationForwarder::reset();
     auto& defaults = platform::UserDefaults::standard();
     defaults.setBool(ZVTApplicationForwarder::kCrashOnExceptionsKey, true);
-    ZVTApplicationForwarder::infoBoolLookup() = [](const std::string&) {
-        return std::optional<bool>(false);
-    };
+    const auto savedLookup = ZVTApplicationForwarder::infoBoolLookup();
+    ZVTApplicationInfo info{"dev.gridlark.test", "1.0", "1", "en", 800, 600};
+    info.infoDictionary["ZevOzozidApplicationForwarderEnabled"] = "NO";
+    ZVTApplicationInfo::setCurrent(info);
     ZVTApplicationForwarder::registerForwarding();
     EXPECT_FALSE(ZVTApplicationForwarder::isReportExceptionInstalled());
 
-    ZVTApplicationForwarder::infoBoolLookup() = [](const std::string&) {
-        return std::optional<bool>();
-    };
+    ZVTApplicationInfo::reset();
     defaults.removeObjectForKey(ZVTApplicationForwarder::kCrashOnExceptionsKey);
     {
         zvt_test::LogCapture logs;
@@ -148,6 +149,7 @@ TEST(ApplicationForwarderTest, SwitchesDecideAndInstallOnce) {
     EXPECT_EQ(reported, 1);
     defaults.removeObjectForKey(ZVTApplicationForwarder::kCrashOnExceptionsKey);
     ZVTApplicationForwarder::reset();
+    ZVTApplicationForwarder::infoBoolLookup() = savedLookup;
 }
 
 }  // namespace

@@ -31,7 +31,8 @@ class ZVTApplicationForwarder {
     static void sendEvent(const std::function<void()>& dispatch,
                           const std::function<void(const ZVCrashExceptionRecord&)>& previous);
 
-    // Reads a boolean application-info key; the default answers "absent". Replaceable.
+    // Reads a boolean key of the application-info record's information dictionary (absent
+    // without a record or key). Replaceable.
     static std::function<std::optional<bool>(const std::string&)>& infoBoolLookup();
     // Forgets the installation; for tests.
     static void reset();
