@@ -13,5 +13,6 @@ ZVTZeroduvCXXExceptionWrapperException::ZVTZeroduvCXXExceptionWrapperException(
         std::free(demangled);
     }
     record_.reason = info->exceptionMessage != nullptr ? info->exceptionMessage : "";
-    record_.returnAddresses.assign(info->exceptionFrames, info->exceptionFrames + info->exceptionFramesCount);
+    record_.returnAddresses.assign(info->exceptionFrames,
+                                   info->exceptionFrames + info->exceptionFramesCount);
 }

@@ -11,17 +11,19 @@
 // message ("" without one) and the throw site's return addresses. Keeps the info pointer, valid
 // only while the terminate handler runs.
 class ZVTZeroduvCXXExceptionWrapperException {
-public:
+  public:
     explicit ZVTZeroduvCXXExceptionWrapperException(const ZVTZeroduvCXXExceptionInfo* info);
 
     const std::string& name() const { return record_.name; }
     const std::string& reason() const { return record_.reason; }
-    const std::vector<uint64_t>& callStackReturnAddresses() const { return record_.returnAddresses; }
+    const std::vector<uint64_t>& callStackReturnAddresses() const {
+        return record_.returnAddresses;
+    }
     const ZVTZeroduvCXXExceptionInfo* info() const { return info_; }
     // The record the reporter's uncaught-exception slot takes.
     const ZVCrashExceptionRecord& record() const { return record_; }
 
-private:
+  private:
     const ZVTZeroduvCXXExceptionInfo* info_;
     ZVCrashExceptionRecord record_;
 };

@@ -6,9 +6,9 @@
 
 // What the terminate handler knows of an uncaught C++ exception; valid during the handler call.
 struct ZVTZeroduvCXXExceptionInfo {
-    const void* exception;            // the std::exception_ptr of the handler
-    const char* exceptionTypeName;    // mangled, e.g. "St13runtime_error"
-    const char* exceptionMessage;     // null when the exception carries no text
+    const void* exception;          // the std::exception_ptr of the handler
+    const char* exceptionTypeName;  // mangled, e.g. "St13runtime_error"
+    const char* exceptionMessage;   // null when the exception carries no text
     uint32_t exceptionFramesCount;
     const uint64_t* exceptionFrames;  // the throw site's return addresses
 };
@@ -18,7 +18,7 @@ using ZVTZeroduvUncaughtCXXExceptionHandler = void (*)(const ZVTZeroduvCXXExcept
 // removing the last one puts the previous terminate handler back. Any thread; handlers are
 // called in order on the terminating thread (a handler may end the process).
 class ZVTZeroduvUncaughtCXXExceptionHandlerManager {
-public:
+  public:
     static void addCXXExceptionHandler(ZVTZeroduvUncaughtCXXExceptionHandler handler);
     static void removeCXXExceptionHandler(ZVTZeroduvUncaughtCXXExceptionHandler handler);
     static size_t countCXXExceptionHandler();

@@ -1,0 +1,119 @@
+#include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTApplicationForwarder.h"
+
+#include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTZeroduv.h"
+
+#include "Internals/Util/ZVTApplicationInfo.h"
+#include "Internals/Util/ZVTLogger.h"
+
+#include "platform/UserDefaults.h"
+
+#include <atomic>
+#include <cctype>
+#include <cxxabi.h>
+#include <typeinfo>
+
+namespace {
+
+const std::string kTag = ZVTZeroduv::kLogTag;
+std::atomic<bool> gReportInstalled{false};
+std::atomic<bool> gSendInstalled{false};
+
+ZVCrashExceptionRecord recordOf(const std::exception& e) {
+    int status = 0;
+    char* name = abi::__cxa_demangle(typeid(e).name(), nullptr, nullptr, &status);
+    ZVCrashExceptionRecord record{status == 0 && name ? name : typeid(e).name(), e.what(), {}};
+    std::free(name);
+    return record;
+}
+
+// The boolean reading of an information value: after blanks, an optional sign and zeros, a
+// leading "Y", "y", "T", "t" or a digit 1-9 means true (as the SDK's delegate forwarder reads it).
+bool booleanValue(const std::string& text) {
+    size_t i = 0;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    while (i < text.size() && text[i] == '0') ++i;
+    if (i == text.size()) return false;
+    const char c = text[i];
+    return c == 'Y' || c == 'y' || c == 'T' || c == 't' || (c >= '1' && c <= '9');
+}
+
+std::optional<bool> applicationInfoBool(const std::string& key) {
+    const auto info = ZVTApplicationInfo::current();
+    if (!info) return std::nullopt;
+    const auto it = info->infoDictionary.find(key);
+    if (it == info->infoDictionary.end()) return std::nullopt;
+    return booleanValue(it->second);
+}
+
+}  // namespace
+
+std::function<std::optional<bool>(const std::string&)>& ZVTApplicationForwarder::infoBoolLookup() {
+    static std::function<std::optional<bool>(const std::string&)> lookup = applicationInfoBool;
+    return lookup;
+}
+
+void ZVTApplicationForwarder::registerForwarding() {
+    const std::optional<bool> allowed = infoBoolLookup()(kEnabledInfoKey);
+    if (allowed && !*allowed) {
+        ZVTLogDebug(kTag, "Application forwarder for info.plist key '", kEnabledInfoKey,
+                    "' disabled. It won't use swizzling.");
+        return;
+    }
+    ZVTLogDebug(kTag, "Application forwarder for info.plist key '", kEnabledInfoKey,
+                "' enabled. It may use swizzling.");
+    if (!platform::UserDefaults::standard().boolForKey(kCrashOnExceptionsKey)) {
+        ZVTLogInfo(kTag, "Catching uncaught exceptions thrown on the main thread disabled. Set `",
+                   kCrashOnExceptionsKey,
+                   "` flag before SDK initialization, to allow crash on uncaught exceptions and "
+                   "the SDK can report them.");
+        return;
+    }
+    swizzleReportException();
+    swizzleSendEvent();
+}
+
+void ZVTApplicationForwarder::swizzleReportException() {
+    if (gReportInstalled.exchange(true)) return;
+    ZVTLogDebug(kTag, "Selector 'reportException:' of class 'NSApplication' is swizzled.");
+}
+
+void ZVTApplicationForwarder::swizzleSendEvent() {
+    if (gSendInstalled.exchange(true)) return;
+    ZVTLogDebug(kTag, "Selector 'sendEvent:' of class 'NSApplication' is swizzled.");
+}
+
+bool ZVTApplicationForwarder::isReportExceptionInstalled() {
+    return gReportInstalled;
+}
+bool ZVTApplicationForwarder::isSendEventInstalled() {
+    return gSendInstalled;
+}
+
+void ZVTApplicationForwarder::reportException(const ZVCrashExceptionRecord& exception,
+                                              const std::function<void()>& previous) {
+    if (gReportInstalled) ZVTZeroduv::sharedInstance().applicationDidReportException(exception);
+    if (previous) previous();
+}
+
+void ZVTApplicationForwarder::sendEvent(
+    const std::function<void()>& dispatch,
+    const std::function<void(const ZVCrashExceptionRecord&)>& previous) {
+    if (!gSendInstalled) {
+        dispatch();
+        return;
+    }
+    try {
+        dispatch();
+    } catch (const std::exception& e) {
+        const ZVCrashExceptionRecord record = recordOf(e);
+        reportException(record, [&] {
+            if (previous) previous(record);
+        });
+    }
+}
+
+void ZVTApplicationForwarder::reset() {
+    gReportInstalled = false;
+    gSendInstalled = false;
+}

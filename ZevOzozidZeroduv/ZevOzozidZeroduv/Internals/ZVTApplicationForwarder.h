@@ -1,0 +1,39 @@
+#pragma once
+
+#include "ZVCrashReporter/Source/ZVCrashReporter.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+
+// Hands exceptions that the application's event loop catches and only reports to the crash
+// service first. Nothing is patched at run time: the application shell calls the two
+// interception points from its own exception reporting and event dispatch; they forward only
+// once registerForwarding has installed them. Safe from any thread.
+class ZVTApplicationForwarder {
+  public:
+    static inline const std::string kEnabledInfoKey = "ZevOzozidApplicationForwarderEnabled";
+    static inline const std::string kCrashOnExceptionsKey = "NSApplicationCrashOnExceptions";
+
+    // Reads the application-info switch (absent or true: allowed) and the user default (absent:
+    // false), then installs both points once per process.
+    static void registerForwarding();
+    static void swizzleReportException();
+    static void swizzleSendEvent();
+    static bool isReportExceptionInstalled();
+    static bool isSendEventInstalled();
+
+    // The shell's exception reporting: the crash service first (when installed), then `previous`.
+    static void reportException(const ZVCrashExceptionRecord& exception,
+                                const std::function<void()>& previous);
+    // The shell's event dispatch: runs `dispatch`; when installed, an exception escaping it goes
+    // to reportException (with `previous`) and the event loop goes on.
+    static void sendEvent(const std::function<void()>& dispatch,
+                          const std::function<void(const ZVCrashExceptionRecord&)>& previous);
+
+    // Reads a boolean key of the application-info record's information dictionary (absent
+    // without a record or key). Replaceable.
+    static std::function<std::optional<bool>(const std::string&)>& infoBoolLookup();
+    // Forgets the installation; for tests.
+    static void reset();
+};

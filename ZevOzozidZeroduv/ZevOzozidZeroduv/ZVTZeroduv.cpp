@@ -1,0 +1,218 @@
+#include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTZeroduv.h"
+
+#include "ZevOzozidZeroduv/ZevOzozidZeroduv/CXXException/ZVTZeroduvCXXExceptionWrapperException.h"
+#include "ZevOzozidZeroduv/ZevOzozidZeroduv/CrashTime/ZVTZeroduvBufferSlots.h"
+#include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTApplicationForwarder.h"
+#include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTWrapperExceptionManager.h"
+#include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTWrapperZeroduvHelper.h"
+#include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTZeroduvArchivableClasses.h"
+#include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTZeroduvUtil.h"
+
+#include "Internals/Context/Device/ZVTDeviceTracker.h"
+#include "Internals/Context/ZVTSessionContext.h"
+#include "Internals/Context/ZVTUserIdContext.h"
+#include "Internals/Util/ZVTLogger.h"
+#include "Internals/Util/ZVTUtility.h"
+#include "Internals/Util/ZVTZevOzozidUserDefaults.h"
+#include "ZVTZevOzozid.h"
+
+namespace {
+
+const std::string kTag = ZVTZeroduv::kLogTag;
+const std::string kMemoryWarningKey = "AppDidReceiveMemoryWarning";
+
+std::mutex gSharedMutex;
+std::shared_ptr<ZVTZeroduv> gShared;
+
+void crashReporterSignalCallback(siginfo_t*, ucontext_t*, void*) {
+    zvtFlushLogBufferToFiles();
+}
+
+// The C++ terminate path: hand the exception to the crash reporter's uncaught-exception slot,
+// which writes the report from the throw site's frames.
+void uncaughtCXXExceptionHandler(const ZVTZeroduvCXXExceptionInfo* info) {
+    const ZVCrashUncaughtExceptionHandler handler = ZVCrashReporter::uncaughtExceptionHandler();
+    ZVTZeroduvCXXExceptionWrapperException exception(info);
+    if (handler) handler(exception.record());
+    std::abort();
+}
+
+}  // namespace
+
+std::function<bool()>& ZVTZeroduv::debuggerProbe() {
+    static std::function<bool()> probe = [] { return ZVTZevOzozid::isDebuggerAttached(); };
+    return probe;
+}
+
+ZVTZeroduv::ZVTZeroduv() : appStartTime_(ZVTUtility::currentDate()) {
+    ZVTZevOzozidUserDefaults::shared().migrateKeys(
+        {{"ZVZevOzozidZeroduvIsEnabled", std::string("kZVZeroduvIsEnabledKey")},
+         {"ZVZevOzozidAppDidReceiveMemoryWarning", std::string("ZVAppDidReceiveMemoryWarning")},
+         {"ZVZevOzozidZeroduvUserConfirmation", std::string("ZVUserConfirmation")}},
+        "Zeroduv");
+    zvtRegisterZeroduvArchivableClasses();
+    setupLogBuffer();
+}
+
+ZVTZeroduv::~ZVTZeroduv() {
+    if (memoryPressureSource_) memoryPressureSource_->cancel();
+}
+
+std::shared_ptr<ZVTZeroduv> ZVTZeroduv::sharedPointer() {
+    std::lock_guard lock(gSharedMutex);
+    if (!gShared) gShared = std::make_shared<ZVTZeroduv>();
+    return gShared;
+}
+
+ZVTZeroduv& ZVTZeroduv::sharedInstance() {
+    return *sharedPointer();
+}
+
+void ZVTZeroduv::resetSharedInstance() {
+    std::lock_guard lock(gSharedMutex);
+    // References handed out earlier stay valid: the forgotten instance lives on.
+    static std::vector<std::shared_ptr<ZVTZeroduv>> forgotten;
+    if (gShared) forgotten.push_back(std::move(gShared));
+    delayedProcessingRan() = false;
+}
+
+void ZVTZeroduv::startWithChannelGroup(const std::shared_ptr<ZVTChannelGroupProtocol>& group,
+                                       const std::optional<std::string>& appSecret,
+                                       const std::optional<std::string>& token,
+                                       bool fromApplication) {
+    ZVTServiceAbstract::startWithChannelGroup(group, appSecret, token, fromApplication);
+    if (group) group->addDelegate(shared_from_this());
+    processLogBufferAfterCrash();
+    processMemoryWarningInLastSession();
+    ZVTLogVerbose(kTag, "Started crash service.");
+}
+
+void ZVTZeroduv::updateConfigurationWithAppSecret(const std::optional<std::string>& appSecret,
+                                                  const std::optional<std::string>& token) {
+    processLogBufferAfterCrash();
+    ZVTServiceAbstract::updateConfigurationWithAppSecret(appSecret, token);
+}
+
+void ZVTZeroduv::applyEnabledState(bool enabled) {
+    ZVTServiceAbstract::applyEnabledState(enabled);
+    if (enabled) {
+        enable();
+    } else {
+        disable();
+    }
+}
+
+void ZVTZeroduv::enable() {
+    auto setup = ZVTWrapperZeroduvHelper::crashHandlerSetupDelegate();
+    const bool uncaught =
+        setup ? setup->shouldEnableUncaughtExceptionHandler().value_or(true) : true;
+    if (setup) setup->willSetUpCrashHandlers();
+    configureCrashReporterWithUncaughtExceptionHandlerEnabled(uncaught);
+    if (setup) setup->didSetUpCrashHandlers();
+    {
+        std::weak_ptr<ZVTZeroduv> weak = weak_from_this();
+        auto source = ZVTMemoryPressureSource::make([weak] {
+            if (auto self = weak.lock()) self->didReceiveMemoryWarning();
+        });
+        std::lock_guard lock(serviceMutex());
+        if (memoryPressureSource_) memoryPressureSource_->cancel();
+        memoryPressureSource_ = std::move(source);
+    }
+    if (!isEnabled() && zvCrashReporter_) zvCrashReporter_->purgePendingCrashReport();
+    if (zvCrashReporter_ && zvCrashReporter_->hasPendingCrashReport()) {
+        didCrashInLastSession_ = true;
+        ZVTLogDebug(kTag, "The application crashed in the last session.");
+        handleLatestCrashReport();
+    }
+    setCrashFiles(persistedCrashReports());
+    if (!crashFiles().empty()) {
+        startDelayedCrashProcessing();
+    } else {
+        delayedProcessingSemaphore_.signal();
+        clearContextHistoryAndKeepCurrentSession();
+    }
+    if (debuggerProbe()()) {
+        ZVTLogInfo(kTag,
+                   "Zeroduv service has been enabled but the service cannot detect crashes "
+                   "due to running the application with a debugger attached.");
+    } else {
+        ZVTLogInfo(kTag, "Zeroduv service has been enabled.");
+    }
+}
+
+void ZVTZeroduv::disable() {
+    {
+        std::lock_guard lock(serviceMutex());
+        if (memoryPressureSource_) {
+            memoryPressureSource_->cancel();
+            memoryPressureSource_.reset();
+        }
+    }
+    ZVTLogDebug(kTag, "Cleaning up all crash files.");
+    ZVTWrapperExceptionManager::deleteAllWrapperExceptions();
+    deleteAllFromZeroduvDirectory();
+    emptyLogBufferFiles();
+    removeAnalyzerFile();
+    if (zvCrashReporter_) zvCrashReporter_->purgePendingCrashReport();
+    clearUnprocessedReports();
+    clearContextHistoryAndKeepCurrentSession();
+    ZVTZevOzozidUserDefaults::shared().removeObjectForKey(kMemoryWarningKey);
+    ZVTLogInfo(kTag, "Zeroduv service has been disabled.");
+}
+
+void ZVTZeroduv::configureCrashReporterWithUncaughtExceptionHandlerEnabled(bool uncaught) {
+    std::lock_guard lock(serviceMutex());
+    if (zvCrashReporter_) {
+        ZVTLogDebug(kTag, "Already configured ZVCrashReporter.");
+        return;
+    }
+    if (uncaught) {
+        ZVTLogDebug(kTag, "EnableUncaughtExceptionHandler is set to YES");
+    } else {
+        ZVTLogDebug(kTag,
+                    "EnableUncaughtExceptionHandler is set to NO: a wrapper runtime handles "
+                    "uncaught exceptions.");
+    }
+    ZVCrashReporterConfig config;
+    config.signalHandlerType = 0;
+    if (enableMachExceptionHandler_) {
+        config.signalHandlerType = 1;
+        ZVTLogVerbose(kTag, "Enabled Mach exception handler.");
+    }
+    config.symbolicationStrategy = 0;
+    config.shouldRegisterUncaughtExceptionHandler = uncaught;
+    config.basePath = crashReporterBasePath_;
+    zvCrashReporter_ = std::make_unique<ZVCrashReporter>(config);
+    ZVTWrapperExceptionManager::setCrashReporter(zvCrashReporter_.get());
+    if (debuggerProbe()()) {
+        ZVTLogWarning(kTag,
+                      "Detecting crashes is NOT enabled due to running the app with a "
+                      "debugger attached.");
+        return;
+    }
+    const ZVCrashUncaughtExceptionHandler h0 = ZVCrashReporter::uncaughtExceptionHandler();
+    ZVCrashReporterCallbacks callbacks;
+    callbacks.handler = crashReporterSignalCallback;
+    zvCrashReporter_->setCrashCallbacks(callbacks);
+    ZVCrashReporterError error;
+    if (!zvCrashReporter_->enableCrashReporter(&error)) {
+        ZVTLogError(kTag, "Could not enable crash reporter: ", error.localizedDescription);
+    }
+    const ZVCrashUncaughtExceptionHandler h1 = ZVCrashReporter::uncaughtExceptionHandler();
+    if (h1 && h1 != h0) {
+        exceptionHandler_ = h1;
+        ZVTLogDebug(kTag, "Exception handler successfully initialized.");
+    } else if (!uncaught && h1) {
+        exceptionHandler_ = h1;
+        ZVTLogDebug(kTag,
+                    "Exception handler successfully initialized but it has not been "
+                    "registered due to the wrapper SDK.");
+    } else {
+        ZVTLogError(kTag,
+                    "Exception handler could not be set. Make sure there is no other "
+                    "exception handler set up!");
+    }
+    ZVTZeroduvUncaughtCXXExceptionHandlerManager::addCXXExceptionHandler(
+        uncaughtCXXExceptionHandler);
+    ZVTApplicationForwarder::registerForwarding();
+}
