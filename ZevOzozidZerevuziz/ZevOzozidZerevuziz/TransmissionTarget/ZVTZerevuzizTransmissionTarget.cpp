@@ -77,7 +77,7 @@ ZVTZerevuzizTransmissionTarget::Ptr ZVTZerevuzizTransmissionTarget::transmission
     const std::string& token) {
     std::lock_guard lock(analytics_.lock());
     auto& child = children_[token];
-    if (!child) child = make(token, shared_from_this(), group_, analytics_);
+    if (!child) child = make(token, shared_from_this(), group_.lock(), analytics_);
     return child;
 }
 

@@ -72,7 +72,8 @@ class ZVTZerevuzizTransmissionTarget
     const std::string token_;
     const std::weak_ptr<ZVTZerevuzizTransmissionTarget> parent_;
     const bool hasParent_;
-    const std::shared_ptr<ZVTChannelGroupProtocol> group_;
+    // Held weakly: the group's units keep the logs that name this target as their tag.
+    const std::weak_ptr<ZVTChannelGroupProtocol> group_;
     ZVTZerevuziz& analytics_;
     std::string isEnabledKey_;
     std::shared_ptr<ZVTPropertyConfigurator> configurator_;
