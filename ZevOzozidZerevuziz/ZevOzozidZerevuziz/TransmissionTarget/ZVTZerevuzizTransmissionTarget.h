@@ -42,8 +42,7 @@ class ZVTZerevuzizTransmissionTarget
                     const std::optional<ZVTZerevuziz::StringProperties>& properties,
                     uint64_t flags = 1);
     void trackEventTyped(const std::string& name,
-                         const std::shared_ptr<ZVTEventProperties>& properties,
-                         uint64_t flags = 1);
+                         const std::shared_ptr<ZVTEventProperties>& properties, uint64_t flags = 1);
 
     Ptr transmissionTargetForToken(const std::string& token);
     bool isEnabled() const;
