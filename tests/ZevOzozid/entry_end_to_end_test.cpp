@@ -100,7 +100,8 @@ TEST_F(EndToEndTest, TheStartLogIsSentAfterSixSecondsAndLeavesTheStore) {
     EXPECT_EQ(body["logs"][0]["services"], nlohmann::json::array({"Alpha"}));
     EXPECT_EQ(body["logs"][0]["isCSCollectorEnabled"], false);
     EXPECT_TRUE(MainQueuePump::until([] { return storedLogs() == 0; }));
-    EXPECT_EQ(logs.count(ZVTLogLevelInfo, "Internet connection is up."), 1u);  // one notice
+    // One notice per client: the ingestion's and the common-schema collector's.
+    EXPECT_EQ(logs.count(ZVTLogLevelInfo, "Internet connection is up."), 2u);
 }
 
 TEST_F(EndToEndTest, ALogStoredWhileTheServerIsDownIsSentByTheNextLaunch) {

@@ -50,8 +50,10 @@ ZVTHttpClient::ZVTHttpClient(std::optional<long> maxHttpConnectionsPerHost,
         maxConnectionsPerHost_ = maxHttpConnectionsPerHost;
     }
     alive_->client = this;
+    // Only this client's own monitor: the common-schema delegate has a client and monitor of its
+    // own, and each client pauses and resumes on its own monitor's word.
     networkObserver_ = platform::NotificationCenter::defaultCenter().addObserver(
-        kZVNetworkReachabilityChangedNotification, nullptr,
+        kZVNetworkReachabilityChangedNotification, reachability_.get(),
         [alive = alive_](const platform::Notification&) {
             std::shared_ptr<ZVTHttpClient> self;
             {
