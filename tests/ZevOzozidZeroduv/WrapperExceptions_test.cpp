@@ -153,3 +153,52 @@ TEST(ApplicationForwarderTest, SwitchesDecideAndInstallOnce) {
 }
 
 }  // namespace
+
+#include "Internals/DelegateForwarder/ZVTAppDelegateForwarder.h"
+
+namespace {
+
+// A host that declares both points and forwards to them reaches the crash service: an event whose
+// dispatch throws is run by the service, which hands the exception on and reports it ran.
+TEST(ApplicationForwarderTest, AHostForwardingTheDeclaredPointsReachesThem) {
+    ZVTApplicationForwarder::reset();
+    ZVTAppDelegateForwarder::resetSharedInstance();
+    auto forwarder = ZVTAppDelegateForwarder::sharedInstance();
+    forwarder->setHostDelegate("DemoHost", {ZVTApplicationForwarder::kReportExceptionCallback,
+                                            ZVTApplicationForwarder::kRunEventCallback});
+    using Previous = std::function<void(const ZVCrashExceptionRecord&)>;
+    int reported = 0;
+    const Previous previous = [&](const ZVCrashExceptionRecord& r) {
+        EXPECT_EQ(r.reason, "in handler");
+        ++reported;
+    };
+    const std::function<void()> dispatch = [] { throw std::runtime_error("in handler"); };
+    auto ran = [&] {
+        auto result = forwarder->forward(ZVTApplicationForwarder::kRunEventCallback,
+                                         {dispatch, previous, false});
+        return std::any_cast<bool>(result);
+    };
+    EXPECT_FALSE(ran());  // not installed yet: the host dispatches itself
+    EXPECT_EQ(reported, 0);
+
+    auto& defaults = platform::UserDefaults::standard();
+    defaults.setBool(ZVTApplicationForwarder::kCrashOnExceptionsKey, true);
+    const auto savedLookup = ZVTApplicationForwarder::infoBoolLookup();
+    ZVTApplicationForwarder::infoBoolLookup() = [](const std::string&) { return std::nullopt; };
+    ZVTApplicationForwarder::registerForwarding();
+    EXPECT_EQ(forwarder->routedCallbacks(),
+              (std::set<std::string>{ZVTApplicationForwarder::kReportExceptionCallback,
+                                     ZVTApplicationForwarder::kRunEventCallback}));
+    EXPECT_TRUE(ran());
+    EXPECT_EQ(reported, 1);
+    forwarder->forward(ZVTApplicationForwarder::kReportExceptionCallback,
+                       {ZVCrashExceptionRecord{"std::runtime_error", "reported", {}}});
+
+    defaults.removeObjectForKey(ZVTApplicationForwarder::kCrashOnExceptionsKey);
+    ZVTApplicationForwarder::reset();
+    ZVTApplicationForwarder::infoBoolLookup() = savedLookup;
+    EXPECT_FALSE(ran());  // the listener is gone with the reset
+    ZVTAppDelegateForwarder::resetSharedInstance();
+}
+
+}  // namespace
