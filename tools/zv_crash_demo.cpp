@@ -5,10 +5,11 @@
 // Exit 0 once the channel is idle (this run's events, and after a crash the crash log and the
 // crashed run's events, acknowledged, none of them left stored); 1 on a time-out;
 // 2 for bad arguments.
+#include "Model/ZVTLogWithNameAndProperties.h"
+#include "ZVTZerevuziz.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTZeroduv.h"
 
 #include "Internals/Storage/ZVTLogDBStorage.h"
-#include "ZVTServiceAbstract.h"
 #include "ZVTZevOzozid.h"
 
 #include "platform/Dispatch.h"
@@ -58,22 +59,6 @@ bool parseArguments(int argc, char** argv, Options& o) {
     return true;
 }
 
-// The demo's event service: one unit that flushes every second.
-class DemoEvents : public ZVTServiceAbstract {
-  public:
-    static DemoEvents& sharedInstance() {
-        static auto* instance = new DemoEvents();
-        return *instance;
-    }
-    std::string className() const override { return "ZVTDemoEvents"; }
-    std::string serviceName() const override { return "DemoEvents"; }
-    std::string groupId() const override { return "DemoEvents"; }
-    std::string logTag() const override { return "ZevOzozidDemoEvents"; }
-    std::optional<ZVTChannelUnitConfiguration> channelUnitConfiguration() const override {
-        return ZVTChannelUnitConfiguration::defaultConfiguration(groupId(), 1);
-    }
-};
-
 // Attaches a text to every crash of an earlier run.
 class DemoDelegate : public ZVTZeroduvDelegate {
   public:
@@ -88,7 +73,7 @@ class DemoDelegate : public ZVTZeroduvDelegate {
 // its own, slower schedule and is not waited for).
 uint64_t pendingLogs() {
     ZVTStorageBindableArray groups;
-    groups.addString(std::string("DemoEvents"));
+    groups.addString(std::string("Zerevuziz"));
     groups.addString(std::string("Zeroduv"));
     groups.addString(std::string("ZeroduvBuffer"));
     return ZVTLogDBStorage().countEntriesForTable("logs", "\"groupId\" IN (?, ?, ?)", &groups);
@@ -100,7 +85,8 @@ class Acknowledgements : public ZVTChannelDelegate {
     explicit Acknowledgements(std::string mode) : mode_(std::move(mode)) {}
     void channelDidSucceedSendingLog(ZVTChannelProtocol&, ZVTLog& log) override {
         if (log.type() == std::optional<std::string>("event")) {
-            const bool ours = log.distributionGroupId().value_or("").rfind(mode_ + "-", 0) == 0;
+            const auto* named = dynamic_cast<ZVTLogWithNameAndProperties*>(&log);
+            const bool ours = named && named->name().value_or("").rfind(mode_ + "-", 0) == 0;
             ++(ours ? events : earlierEvents);
         }
         if (log.type() == std::optional<std::string>("appleError")) ++crashes;
@@ -118,14 +104,7 @@ class Acknowledgements : public ZVTChannelDelegate {
 }
 
 void trackEvents(const std::string& mode) {
-    auto unit = DemoEvents::sharedInstance().channelUnit();
-    if (!unit) return;
-    for (int i = 0; i < 3; ++i) {
-        auto log = std::make_shared<ZVTLog>();
-        log->setType("event");
-        log->setDistributionGroupId(mode + "-" + std::to_string(i));
-        unit->enqueueItem(log, ZVTFlagsNormal);
-    }
+    for (int i = 0; i < 3; ++i) ZVTZerevuziz::trackEvent(mode + "-" + std::to_string(i));
 }
 
 [[gnu::noinline]] void crashSegv() {
@@ -157,7 +136,7 @@ int main(int argc, char** argv) {
     ZVTZeroduv::sharedInstance().setDelegate(delegate);
     ZVTZevOzozid::setLogUrl(o.url);
     ZVTZevOzozid::start("demo-secret", std::vector{ZVTServiceClass::of<ZVTZeroduv>(),
-                                                   ZVTServiceClass::of<DemoEvents>()});
+                                                   ZVTServiceClass::of<ZVTZerevuziz>()});
     ZVTZevOzozid::setUserId("demo-user");
     auto acknowledgements = std::make_shared<Acknowledgements>(o.mode);
     if (auto group = ZVTZevOzozid::sharedInstance().channelGroup())

@@ -55,12 +55,16 @@ TEST_P(CrashDemoTest, NextRunSendsTheCrashWithItsAttachmentAndEvents) {
 
     std::vector<nlohmann::json> crashes, attachments;
     std::string seen;
-    std::set<std::string> events;
+    std::set<std::string> events, startSessionIds, eventSessionIds;
     for (const auto& log : logsOf(server)) {
         seen += log["type"].get<std::string>() + " ";
         if (log["type"] == "appleError") crashes.push_back(log);
         if (log["type"] == "errorAttachment") attachments.push_back(log);
-        if (log["type"] == "event") events.insert(log.value("distributionGroupId", ""));
+        if (log["type"] == "startSession") startSessionIds.insert(log.value("sid", ""));
+        if (log["type"] == "event" && log.value("name", "").rfind(c.mode, 0) == 0) {
+            events.insert(log.value("name", ""));
+            eventSessionIds.insert(log.value("sid", ""));
+        }
     }
     ASSERT_EQ(crashes.size(), 1u) << seen;
     const auto& crash = crashes[0];
@@ -68,6 +72,10 @@ TEST_P(CrashDemoTest, NextRunSendsTheCrashWithItsAttachmentAndEvents) {
     EXPECT_EQ(crash["osExceptionType"], c.signal);
     EXPECT_EQ(crash["osExceptionCode"], c.code);
     EXPECT_EQ(crash["userId"], "demo-user");
+    // Run 1's session: the one its start-session log opened and its events carry.
+    ASSERT_EQ(eventSessionIds.size(), 1u) << seen;
+    EXPECT_TRUE(startSessionIds.count(*eventSessionIds.begin())) << seen;
+    EXPECT_EQ(crash.value("sid", ""), *eventSessionIds.begin()) << crash.dump();
     EXPECT_TRUE(crash.contains("device"));
     ASSERT_FALSE(crash["threads"].empty());
     EXPECT_FALSE(crash["threads"][0]["frames"].empty());

@@ -3,6 +3,8 @@
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Model/ZVTAbstractErrorLog.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Model/ZVTErrorReport.h"
 
+#include "Model/ZVTNoAutoAssignSessionIdLog.h"
+
 #include <map>
 #include <memory>
 #include <optional>
@@ -12,7 +14,9 @@ using ZVTRegisters = std::map<std::string, std::string>;
 
 // The log of one crash (type "appleError"): signal, exception, threads, binaries and the
 // crashed thread's registers. Not locked: the formatter fills it before it is enqueued.
-class ZVTAppleErrorLog : public ZVTAbstractErrorLog {
+// A crash log keeps the session id of the run that crashed (set when the report is processed in
+// the next run); the next run's session must not replace it.
+class ZVTAppleErrorLog : public ZVTAbstractErrorLog, public ZVTNoAutoAssignSessionIdLog {
     // Whether the architecture ids are CPU type/subtype values; used only for error reports,
     // never serialised, archived or compared.
     ZVT_PROPERTY(bool, isKnownEncodingType, setIsKnownEncodingType)
