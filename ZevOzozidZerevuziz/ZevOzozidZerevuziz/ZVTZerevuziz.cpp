@@ -24,8 +24,7 @@ ZVTSingleton<ZVTZerevuziz>& singleton() {
 
 }  // namespace
 
-ZVTZerevuziz::ZVTZerevuziz(ZVTSessionContext& context)
-    : self_(this, [](ZVTZerevuziz*) {}) {
+ZVTZerevuziz::ZVTZerevuziz(ZVTSessionContext& context) : self_(this, [](ZVTZerevuziz*) {}) {
     ZVTZevOzozidUserDefaults::shared().migrateKeys(
         {{"ZVZevOzozidZerevuzizIsEnabled", ZVTUserDefaultsPrefixKey{"kZVZerevuzizIsEnabledKey"}},
          {"ZVZevOzozidPastSessions", std::string("pastSessionsKey")}},
@@ -307,8 +306,9 @@ void ZVTZerevuziz::setTransmissionInterval(uint64_t seconds) {
         flushInterval_ = seconds;
         ZVTLogDebug(kZVTZerevuzizLogTag, "Transmission interval set to ", seconds, " second(s)");
     } else {
-        ZVTLogError(kZVTZerevuzizLogTag, "The transmission interval is not valid, it should be "
-                                         "between ",
+        ZVTLogError(kZVTZerevuzizLogTag,
+                    "The transmission interval is not valid, it should be "
+                    "between ",
                     kMinFlushInterval, " second(s) and ", kMaxFlushInterval, " second(s) (1 day).");
     }
 }

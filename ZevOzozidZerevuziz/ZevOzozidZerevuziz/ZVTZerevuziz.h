@@ -48,9 +48,10 @@ class ZVTZerevuziz : public ZVTServiceAbstract,
 
     // --- Class-level operations on the shared instance
     static void trackEvent(const std::string& name);
-    static void trackEvent(const std::string& name, const std::optional<StringProperties>& properties);
-    static void trackEvent(const std::string& name, const std::optional<StringProperties>& properties,
-                           uint64_t flags);
+    static void trackEvent(const std::string& name,
+                           const std::optional<StringProperties>& properties);
+    static void trackEvent(const std::string& name,
+                           const std::optional<StringProperties>& properties, uint64_t flags);
     static void trackEventTyped(const std::string& name,
                                 const std::shared_ptr<ZVTEventProperties>& properties,
                                 uint64_t flags = 1);

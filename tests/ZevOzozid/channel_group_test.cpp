@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <future>
 #include <thread>
 
 namespace {
@@ -132,6 +133,21 @@ TEST_F(ChannelGroupTest, UnitCallbacksReachTheGroupsDelegatesWithTheUnitAsChanne
     EXPECT_EQ(delegate->events(), (std::vector<std::string>{"prepare y", "prepared y 1",
                                                             "filter? y", "complete y", "pause"}));
     EXPECT_TRUE(ingestion->sends().empty());
+}
+
+TEST_F(ChannelGroupTest, ALogEnqueuedRightAfterTheUnitIsMadeReachesTheGroupsDelegates) {
+    // The logs queue is held busy, so nothing queued when the unit was made can have run yet.
+    std::promise<void> release;
+    group->logsDispatchQueue()->async([gate = release.get_future().share()] { gate.wait(); });
+    auto unit = group->addChannelUnitWithConfiguration(Config::defaultConfiguration("A"), ingestion);
+    unit->enqueueItem(makeLog("first"), 1);
+    EXPECT_EQ(delegate->count("prepare first"), 1u);
+    EXPECT_EQ(delegate->count("prepared first 1"), 1u);
+    release.set_value();
+    settle();
+    EXPECT_EQ(delegate->count("filter? first"), 1u);
+    EXPECT_EQ(delegate->count("complete first"), 1u);
+    EXPECT_EQ(storedCount(), 1u);
 }
 
 TEST_F(ChannelGroupTest, EnablingAndPausingActOnTheIngestionThenEveryUnit) {

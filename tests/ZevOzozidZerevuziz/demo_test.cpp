@@ -32,17 +32,17 @@ TEST(ZvAnalyticsDemo, LogsReachTheServer) {
         response.status = 200;
         response.set_content("{}", "application/json");
     });
-    server.post("/CSCollector/1.0.*", [&](const httplib::Request& request,
-                                          httplib::Response& response) {
-        std::lock_guard lock(mutex);
-        std::istringstream body(request.body);
-        for (std::string line; std::getline(body, line);) {
-            lines.push_back(nlohmann::json::parse(line, nullptr, false));
-        }
-        tickets = request.get_header_value("Tickets");
-        response.status = 200;
-        response.set_content("{}", "application/json");
-    });
+    server.post("/CSCollector/1.0.*",
+                [&](const httplib::Request& request, httplib::Response& response) {
+                    std::lock_guard lock(mutex);
+                    std::istringstream body(request.body);
+                    for (std::string line; std::getline(body, line);) {
+                        lines.push_back(nlohmann::json::parse(line, nullptr, false));
+                    }
+                    tickets = request.get_header_value("Tickets");
+                    response.status = 200;
+                    response.set_content("{}", "application/json");
+                });
     testing_support::TempDir home;
     platform::ProcessOptions options;
     options.timeout = std::chrono::seconds(40);

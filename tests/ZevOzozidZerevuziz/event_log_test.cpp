@@ -30,7 +30,8 @@ TEST(EventPropertiesTest, SettersRefuseBadInputAndKeepOrder) {
     EXPECT_EQ(capture.count(ZVTLogLevelError, "must be finite (cannot be INFINITY or NAN)"), 3u);
     EXPECT_EQ(capture.count(ZVTLogLevelError, "'nan'"), 1u);
     bag.setString("v", std::nullopt).setString(std::nullopt, "s").setDate(std::nullopt, "d");
-    EXPECT_EQ(capture.count(ZVTLogLevelError, "Key cannot be null. Property will not be added."), 1u);
+    EXPECT_EQ(capture.count(ZVTLogLevelError, "Key cannot be null. Property will not be added."),
+              1u);
     EXPECT_EQ(capture.count(ZVTLogLevelError, "Value cannot be null. Property will not be added."),
               2u);
     EXPECT_TRUE(bag.isEmpty());
@@ -64,9 +65,10 @@ TEST(EventLogTest, JsonArchiveAndEquality) {
     json = log->serializeToDictionary();
     EXPECT_EQ(json["id"], "ID");
     EXPECT_EQ(json["name"], "lap");
-    EXPECT_EQ(json["typedProperties"].dump(),
-              R"([{"type":"string","name":"s","value":"x"},{"type":"double","name":"d","value":1.5},)"
-              R"({"type":"boolean","name":"b","value":true}])");
+    EXPECT_EQ(
+        json["typedProperties"].dump(),
+        R"([{"type":"string","name":"s","value":"x"},{"type":"double","name":"d","value":1.5},)"
+        R"({"type":"boolean","name":"b","value":true}])");
 
     auto bytes = ZVTUtility::archiveKeyedData(log.get());
     auto back = ZVTUtility::unarchiveKeyedDataAs<ZVTEventLog>(bytes);
@@ -106,35 +108,84 @@ struct TreeCase {
 TEST(CSPropertyTreeTest, PlacesPropertiesAndTypeIds) {
     const ZVTDate date = ZVTDate{} + std::chrono::milliseconds(1'800'000'000'123);
     const std::vector<TreeCase> cases = {
-        {"long under a.b", [](auto& b) { b.setInt64(5, "a.b"); }, R"({"a":{"b":5}})",
-         R"({"f":{"a":{"f":{"b":4}}}})", "", {"a.b"}},
-        {"string has no metadata", [](auto& b) { b.setString("x", "c"); }, R"({"c":"x"})", "{}",
-         "", {"c"}},
-        {"boolean has no metadata", [](auto& b) { b.setBool(true, "t"); }, R"({"t":true})", "{}",
-         "", {"t"}},
-        {"date as ISO text, id 9", [date](auto& b) { b.setDate(date, "when"); },
-         R"({"when":"2027-01-15T08:00:00.123Z"})", R"({"f":{"when":9}})", "", {"when"}},
-        {"a then a.b: a wins", [](auto& b) { b.setInt64(1, "a").setDouble(2, "a.b"); },
-         R"({"a":1})", R"({"f":{"a":4}})", "Property key 'b' already has a value", {"a", "a.b"}},
-        {"a.b then a: a.b wins", [](auto& b) { b.setDouble(2, "a.b").setInt64(1, "a"); },
-         R"({"a":{"b":2.0}})", R"({"f":{"a":{"f":{"b":6}}}})",
-         "Property key 'a' already has a value", {"a.b", "a"}},
-        {"string a then long a.b: no stray f", [](auto& b) { b.setString("s", "a").setInt64(1, "a.b"); },
-         R"({"a":"s"})", "{}", "already has a value", {"a", "a.b"}},
+        {"long under a.b",
+         [](auto& b) { b.setInt64(5, "a.b"); },
+         R"({"a":{"b":5}})",
+         R"({"f":{"a":{"f":{"b":4}}}})",
+         "",
+         {"a.b"}},
+        {"string has no metadata",
+         [](auto& b) { b.setString("x", "c"); },
+         R"({"c":"x"})",
+         "{}",
+         "",
+         {"c"}},
+        {"boolean has no metadata",
+         [](auto& b) { b.setBool(true, "t"); },
+         R"({"t":true})",
+         "{}",
+         "",
+         {"t"}},
+        {"date as ISO text, id 9",
+         [date](auto& b) { b.setDate(date, "when"); },
+         R"({"when":"2027-01-15T08:00:00.123Z"})",
+         R"({"f":{"when":9}})",
+         "",
+         {"when"}},
+        {"a then a.b: a wins",
+         [](auto& b) { b.setInt64(1, "a").setDouble(2, "a.b"); },
+         R"({"a":1})",
+         R"({"f":{"a":4}})",
+         "Property key 'b' already has a value",
+         {"a", "a.b"}},
+        {"a.b then a: a.b wins",
+         [](auto& b) { b.setDouble(2, "a.b").setInt64(1, "a"); },
+         R"({"a":{"b":2.0}})",
+         R"({"f":{"a":{"f":{"b":6}}}})",
+         "Property key 'a' already has a value",
+         {"a.b", "a"}},
+        {"string a then long a.b: no stray f",
+         [](auto& b) { b.setString("s", "a").setInt64(1, "a.b"); },
+         R"({"a":"s"})",
+         "{}",
+         "already has a value",
+         {"a", "a.b"}},
         {"baseType with baseData.x",
          [](auto& b) { b.setString("T", "baseType").setInt64(3, "baseData.x"); },
-         R"({"baseType":"T","baseData":{"x":3}})", R"({"f":{"baseData":{"f":{"x":4}}}})", "",
+         R"({"baseType":"T","baseData":{"x":3}})",
+         R"({"f":{"baseData":{"f":{"x":4}}}})",
+         "",
          {"baseType", "baseData.x"}},
-        {"baseType alone is removed", [](auto& b) { b.setString("T", "baseType"); }, "{}", "{}",
-         "baseType was set but baseData is missing.", {}},
-        {"baseData without baseType", [](auto& b) { b.setInt64(3, "baseData.x").setBool(true, "k"); },
-         R"({"k":true})", "{}", "baseData was set but baseType is missing or invalid.", {"k"}},
-        {"baseType not a string", [](auto& b) { b.setInt64(1, "baseType").setInt64(3, "baseData.x"); },
-         "{}", "{}", "baseData was set but baseType is missing or invalid.", {}},
-        {"baseType.x is skipped", [](auto& b) { b.setString("v", "baseType.x"); }, "{}", "{}",
-         "baseType must not be an object.", {"baseType.x"}},
-        {"baseData itself is skipped", [](auto& b) { b.setString("v", "baseData"); }, "{}", "{}",
-         "baseData must be an object.", {"baseData"}},
+        {"baseType alone is removed",
+         [](auto& b) { b.setString("T", "baseType"); },
+         "{}",
+         "{}",
+         "baseType was set but baseData is missing.",
+         {}},
+        {"baseData without baseType",
+         [](auto& b) { b.setInt64(3, "baseData.x").setBool(true, "k"); },
+         R"({"k":true})",
+         "{}",
+         "baseData was set but baseType is missing or invalid.",
+         {"k"}},
+        {"baseType not a string",
+         [](auto& b) { b.setInt64(1, "baseType").setInt64(3, "baseData.x"); },
+         "{}",
+         "{}",
+         "baseData was set but baseType is missing or invalid.",
+         {}},
+        {"baseType.x is skipped",
+         [](auto& b) { b.setString("v", "baseType.x"); },
+         "{}",
+         "{}",
+         "baseType must not be an object.",
+         {"baseType.x"}},
+        {"baseData itself is skipped",
+         [](auto& b) { b.setString("v", "baseData"); },
+         "{}",
+         "{}",
+         "baseData must be an object.",
+         {"baseData"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -11,12 +11,12 @@ TEST(PageViewNameTest, FollowsTheClassName) {
         const char* className;
         std::optional<std::string> page;
     };
-    for (const Case& c : {Case{"App.SettingsViewController", "Settings"},
-                          Case{"LapsViewController", "Laps"}, Case{"ViewController", "ViewController"},
-                          Case{"Outer.Inner.MapView", "MapView"}, Case{"NSTabViewController", std::nullopt},
-                          Case{"NSSplitViewController", std::nullopt},
-                          Case{"NSPageController", std::nullopt}, Case{"MyNSTabViewController", "MyNSTab"},
-                          Case{"", ""}}) {
+    for (const Case& c :
+         {Case{"App.SettingsViewController", "Settings"}, Case{"LapsViewController", "Laps"},
+          Case{"ViewController", "ViewController"}, Case{"Outer.Inner.MapView", "MapView"},
+          Case{"NSTabViewController", std::nullopt}, Case{"NSSplitViewController", std::nullopt},
+          Case{"NSPageController", std::nullopt}, Case{"MyNSTabViewController", "MyNSTab"},
+          Case{"", ""}}) {
         EXPECT_EQ(ZVTZerevuzizCategory::pageNameForClassName(c.className), c.page) << c.className;
     }
 }
@@ -53,7 +53,8 @@ TEST_F(PageViewTest, MissedPageIsTrackedOnceWhenTheServiceIsEnabled) {
     ZVTZerevuzizCategory::activateCategory();
     auto forwarder = ZVTAppDelegateForwarder::sharedInstance();
     forwarder->setHostDelegate("GridlarkShell", {ZVTZerevuzizCategory::kPageWillAppearCallback});
-    EXPECT_TRUE(forwarder->routedCallbacks().contains(ZVTZerevuzizCategory::kPageWillAppearCallback));
+    EXPECT_TRUE(
+        forwarder->routedCallbacks().contains(ZVTZerevuzizCategory::kPageWillAppearCallback));
     forwarder->forward(ZVTZerevuzizCategory::kPageWillAppearCallback,
                        {std::string("NSTabViewController")});
     forwarder->forward(ZVTZerevuzizCategory::kPageWillAppearCallback,

@@ -42,9 +42,10 @@ TEST_F(ServiceTest, FlagsPickTheUnit) {
         uint64_t stored;
         bool warned;
     };
-    for (const Case c : {Case{0, "Zerevuziz", 1, true}, Case{1, "Zerevuziz", 1, false},
-                         Case{2, "Zerevuziz_critical", 2, false}, Case{3, "Zerevuziz", 1, true},
-                         Case{256, "Zerevuziz", 1, true}, Case{0x102, "Zerevuziz_critical", 2, false}}) {
+    for (const Case c :
+         {Case{0, "Zerevuziz", 1, true}, Case{1, "Zerevuziz", 1, false},
+          Case{2, "Zerevuziz_critical", 2, false}, Case{3, "Zerevuziz", 1, true},
+          Case{256, "Zerevuziz", 1, true}, Case{0x102, "Zerevuziz_critical", 2, false}}) {
         SCOPED_TRACE(c.flags);
         LogCapture capture;
         const size_t before = logsOf<ZVTEventLog>(c.unit).size();
@@ -154,7 +155,8 @@ TEST_F(ServiceTest, OneTargetPerTokenAcrossThreads) {
     std::vector<ZVTZerevuziz::TargetPtr> seen(8);
     std::vector<std::thread> threads;
     for (size_t i = 0; i < seen.size(); ++i) {
-        threads.emplace_back([&, i] { seen[i] = service->transmissionTargetForToken("same-token"); });
+        threads.emplace_back(
+            [&, i] { seen[i] = service->transmissionTargetForToken("same-token"); });
     }
     for (auto& t : threads) t.join();
     for (auto& target : seen) EXPECT_EQ(target, seen[0]);
@@ -165,8 +167,11 @@ TEST_F(ServiceTest, OneTargetPerTokenAcrossThreads) {
 TEST_F(ServiceTest, SendResultsReachTheDelegate) {
     struct Recorder : ZVTZerevuzizDelegate {
         void analyticsWillSendEventLog(ZVTZerevuziz&, ZVTEventLog&) override { calls += "E"; }
-        void analyticsDidSucceedSendingPageLog(ZVTZerevuziz&, ZVTPageLog&) override { calls += "P"; }
-        void analyticsDidFailSendingEventLog(ZVTZerevuziz&, ZVTEventLog&, const ZVTError&) override {
+        void analyticsDidSucceedSendingPageLog(ZVTZerevuziz&, ZVTPageLog&) override {
+            calls += "P";
+        }
+        void analyticsDidFailSendingEventLog(ZVTZerevuziz&, ZVTEventLog&,
+                                             const ZVTError&) override {
             calls += "F";
         }
         std::string calls;

@@ -82,8 +82,8 @@ TEST_F(SessionTrackerTest, RenewalFollowsInactivityAndLastLog) {
         int logAgo;  // -1: no log during the inactivity
         bool renewed;
     };
-    for (const Case c : {Case{19, -1, false}, Case{20, -1, true}, Case{20, 5, false},
-                         Case{30, 20, true}}) {
+    for (const Case c :
+         {Case{19, -1, false}, Case{20, -1, true}, Case{20, 5, false}, Case{30, 20, true}}) {
         SCOPED_TRACE(testing::Message() << c.inactive << " s inactive, log " << c.logAgo);
         tracker.start();
         wait(60);  // the start's own activity is long past
@@ -151,8 +151,7 @@ TEST_F(SessionTrackerTest, ManualModeBeforeAndAfterStart) {
     EXPECT_TRUE(collector->logs.empty());
     tracker.startSession();
     ASSERT_EQ(collector->logs.size(), 1u);
-    EXPECT_EQ(capture.count(ZVTLogLevelInfo, "Started a new session: " + *context.sessionId()),
-              1u);
+    EXPECT_EQ(capture.count(ZVTLogLevelInfo, "Started a new session: " + *context.sessionId()), 1u);
 
     ZVTSessionTracker late(context, settings.settings(), center);
     late.start();

@@ -18,9 +18,9 @@ TEST(ZerevuzizValidationTest, NamesOfEventsAndPages) {
         unsigned level;              // 0: no message
     };
     for (const char* type : {"event", "page"}) {
-        for (const Case c : {Case{256, 256, 0}, Case{257, 256, ZVTLogLevelWarning},
-                             Case{0, std::nullopt, ZVTLogLevelError},
-                             Case{10'000, 256, ZVTLogLevelWarning}}) {
+        for (const Case c :
+             {Case{256, 256, 0}, Case{257, 256, ZVTLogLevelWarning},
+              Case{0, std::nullopt, ZVTLogLevelError}, Case{10'000, 256, ZVTLogLevelWarning}}) {
             SCOPED_TRACE(testing::Message() << type << " " << c.length);
             LogCapture capture;
             std::shared_ptr<ZVTLogWithNameAndProperties> log;
@@ -36,11 +36,13 @@ TEST(ZerevuzizValidationTest, NamesOfEventsAndPages) {
             }
             EXPECT_EQ(capture.lines().size(), c.level ? 1u : 0u);
             if (c.level == ZVTLogLevelError) {
-                EXPECT_EQ(capture.count(c.level, std::string(type) + " name cannot be null or empty"),
-                          1u);
+                EXPECT_EQ(
+                    capture.count(c.level, std::string(type) + " name cannot be null or empty"),
+                    1u);
             } else if (c.level) {
-                EXPECT_EQ(capture.count(c.level, "name length cannot be longer than 256 characters."),
-                          1u);
+                EXPECT_EQ(
+                    capture.count(c.level, "name length cannot be longer than 256 characters."),
+                    1u);
             }
         }
     }
@@ -88,7 +90,8 @@ TEST(ZerevuzizValidationTest, TypedPropertyBags) {
     for (size_t n : {20u, 21u, 1000u}) {
         LogCapture capture;
         ZVTEventProperties bag;
-        for (size_t i = 0; i < n; ++i) bag.setInt64(static_cast<int64_t>(i), "p" + std::to_string(i));
+        for (size_t i = 0; i < n; ++i)
+            bag.setInt64(static_cast<int64_t>(i), "p" + std::to_string(i));
         auto valid = V::validateZevOzozidEventProperties(bag);
         EXPECT_EQ(valid->count(), 20u);
         EXPECT_EQ(valid->properties().back()->name(), "p19");

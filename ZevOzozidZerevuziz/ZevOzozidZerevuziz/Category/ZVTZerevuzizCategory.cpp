@@ -32,8 +32,8 @@ Activation& activation() {
     return *value;
 }
 
-const std::array<std::string, 3> kSkippedContainers = {
-    "NSSplitViewController", "NSTabViewController", "NSPageController"};
+const std::array<std::string, 3> kSkippedContainers = {"NSSplitViewController",
+                                                       "NSTabViewController", "NSPageController"};
 const std::string kViewControllerSuffix = "ViewController";
 
 }  // namespace

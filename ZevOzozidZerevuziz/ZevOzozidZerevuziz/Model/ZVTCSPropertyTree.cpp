@@ -57,7 +57,8 @@ void ZVTCSPropertyTree::addEventProperties(ZVTEventProperties& bag) {
             }
         }
         if (removed) {
-            ZVTLogWarning(kZVTZerevuzizLogTag, "baseData was set but baseType is missing or invalid.");
+            ZVTLogWarning(kZVTZerevuzizLogTag,
+                          "baseData was set but baseType is missing or invalid.");
         }
         bag.removePropertyForKey(kBaseType);
     }

@@ -6,7 +6,8 @@
 #include "Internals/Util/ZVTKeyedArchiver.h"
 
 const std::map<std::string, int64_t>& ZVTEventLog::metadataTypeIdMapping() {
-    static const std::map<std::string, int64_t> mapping{{"long", 4}, {"double", 6}, {"dateTime", 9}};
+    static const std::map<std::string, int64_t> mapping{
+        {"long", 4}, {"double", 6}, {"dateTime", 9}};
     return mapping;
 }
 

@@ -56,14 +56,14 @@ std::recursive_mutex& ZVTPropertyConfigurator::serviceLock() const {
     return target ? target->analytics().lock() : orphan;
 }
 
-#define ZVT_CONFIGURATOR_TEXT(getter, setter, member)                                  \
-    void ZVTPropertyConfigurator::setter(const std::optional<std::string>& value) {   \
-        std::lock_guard lock(mutex_);                                                  \
-        member = value;                                                                \
-    }                                                                                  \
-    std::optional<std::string> ZVTPropertyConfigurator::getter() const {              \
-        std::lock_guard lock(mutex_);                                                  \
-        return member;                                                                 \
+#define ZVT_CONFIGURATOR_TEXT(getter, setter, member)                               \
+    void ZVTPropertyConfigurator::setter(const std::optional<std::string>& value) { \
+        std::lock_guard lock(mutex_);                                               \
+        member = value;                                                             \
+    }                                                                               \
+    std::optional<std::string> ZVTPropertyConfigurator::getter() const {            \
+        std::lock_guard lock(mutex_);                                               \
+        return member;                                                              \
     }
 ZVT_CONFIGURATOR_TEXT(appVersion, setAppVersion, appVersion_)
 ZVT_CONFIGURATOR_TEXT(appName, setAppName, appName_)

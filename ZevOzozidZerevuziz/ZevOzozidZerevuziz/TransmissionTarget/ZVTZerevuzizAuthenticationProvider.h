@@ -12,8 +12,8 @@
 class ZVTZerevuzizAuthenticationProvider;
 
 // Called with the token and its expiry date (either may be absent), on any thread, at any time.
-using ZVTAcquireTokenCompletionBlock =
-    std::function<void(const std::optional<std::string>& token, const std::optional<ZVTDate>& expiry)>;
+using ZVTAcquireTokenCompletionBlock = std::function<void(const std::optional<std::string>& token,
+                                                          const std::optional<ZVTDate>& expiry)>;
 
 class ZVTZerevuzizAuthenticationProviderDelegate {
   public:
@@ -23,7 +23,7 @@ class ZVTZerevuzizAuthenticationProviderDelegate {
 };
 
 enum ZVTZerevuzizAuthenticationType : uint64_t {
-    ZVTZerevuzizAuthenticationTypeMsaCompact = 0,  // tickets prefixed "p"
+    ZVTZerevuzizAuthenticationTypeMsaCompact = 0,   // tickets prefixed "p"
     ZVTZerevuzizAuthenticationTypeMsaDelegate = 1,  // tickets prefixed "d"
 };
 

@@ -29,8 +29,8 @@ ZVTZerevuzizTransmissionTarget::ZVTZerevuzizTransmissionTarget(
       hasParent_(parent != nullptr),
       group_(std::move(group)),
       analytics_(analytics) {
-    isEnabledKey_ = kZVTZerevuzizIsEnabledKey + "/" +
-                    ZVTUtility::targetKeyFromTargetToken(token_).value_or("");
+    isEnabledKey_ =
+        kZVTZerevuzizIsEnabledKey + "/" + ZVTUtility::targetKeyFromTargetToken(token_).value_or("");
 }
 
 ZVTZerevuzizTransmissionTarget::Ptr ZVTZerevuzizTransmissionTarget::make(
@@ -77,7 +77,7 @@ ZVTZerevuzizTransmissionTarget::Ptr ZVTZerevuzizTransmissionTarget::transmission
     const std::string& token) {
     std::lock_guard lock(analytics_.lock());
     auto& child = children_[token];
-    if (!child) child = make(token, shared_from_this(), group_, analytics_);
+    if (!child) child = make(token, shared_from_this(), group_.lock(), analytics_);
     return child;
 }
 
@@ -98,8 +98,9 @@ void ZVTZerevuzizTransmissionTarget::setEnabled(bool isEnabled) {
     std::lock_guard lock(analytics_.lock());
     if (isEnabled != this->isEnabled()) {
         if (isEnabled && !isImmediateParent()) {
-            ZVTLogWarning(kZVTZerevuzizLogTag, "Can't enable; parent transmission target and/or "
-                                               "Zerevuziz service is disabled.");
+            ZVTLogWarning(kZVTZerevuzizLogTag,
+                          "Can't enable; parent transmission target and/or "
+                          "Zerevuziz service is disabled.");
             return;
         }
         ZVTZevOzozidUserDefaults::shared().setObject(platform::UserDefaults::Value(isEnabled),

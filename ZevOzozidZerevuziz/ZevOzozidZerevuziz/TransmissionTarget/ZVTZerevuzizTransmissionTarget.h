@@ -42,8 +42,7 @@ class ZVTZerevuzizTransmissionTarget
                     const std::optional<ZVTZerevuziz::StringProperties>& properties,
                     uint64_t flags = 1);
     void trackEventTyped(const std::string& name,
-                         const std::shared_ptr<ZVTEventProperties>& properties,
-                         uint64_t flags = 1);
+                         const std::shared_ptr<ZVTEventProperties>& properties, uint64_t flags = 1);
 
     Ptr transmissionTargetForToken(const std::string& token);
     bool isEnabled() const;
@@ -72,7 +71,8 @@ class ZVTZerevuzizTransmissionTarget
     const std::string token_;
     const std::weak_ptr<ZVTZerevuzizTransmissionTarget> parent_;
     const bool hasParent_;
-    const std::shared_ptr<ZVTChannelGroupProtocol> group_;
+    // Held weakly: the group's units keep the logs that name this target as their tag.
+    const std::weak_ptr<ZVTChannelGroupProtocol> group_;
     ZVTZerevuziz& analytics_;
     std::string isEnabledKey_;
     std::shared_ptr<ZVTPropertyConfigurator> configurator_;

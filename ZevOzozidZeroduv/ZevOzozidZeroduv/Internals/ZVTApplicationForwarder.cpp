@@ -2,12 +2,16 @@
 
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTZeroduv.h"
 
+#include "Internals/DelegateForwarder/ZVTAppDelegateForwarder.h"
+#include "Internals/Util/ZVTApplicationInfo.h"
 #include "Internals/Util/ZVTLogger.h"
 
 #include "platform/UserDefaults.h"
 
 #include <atomic>
+#include <cctype>
 #include <cxxabi.h>
+#include <mutex>
 #include <typeinfo>
 
 namespace {
@@ -15,6 +19,41 @@ namespace {
 const std::string kTag = ZVTZeroduv::kLogTag;
 std::atomic<bool> gReportInstalled{false};
 std::atomic<bool> gSendInstalled{false};
+
+// The forwarder holds its listeners weakly: the registered one lives here.
+std::mutex gListenerMutex;
+std::shared_ptr<ZVTDelegateListener> gListener;
+
+std::shared_ptr<ZVTDelegateListener> listener() {
+    std::lock_guard lock(gListenerMutex);
+    if (!gListener) {
+        gListener = std::make_shared<ZVTDelegateListener>();
+        ZVTAppDelegateForwarder::sharedInstance()->addDelegate(gListener);
+    }
+    return gListener;
+}
+
+std::any reportThroughForwarder(const ZVTForwardedArguments& arguments) {
+    const auto* record =
+        arguments.empty() ? nullptr : std::any_cast<ZVCrashExceptionRecord>(&arguments[0]);
+    if (record) ZVTZeroduv::sharedInstance().applicationDidReportException(*record);
+    return std::any();
+}
+
+std::any runEventThroughForwarder(const ZVTForwardedArguments& arguments) {
+    using Previous = std::function<void(const ZVCrashExceptionRecord&)>;
+    const auto* dispatch =
+        arguments.empty() ? nullptr : std::any_cast<std::function<void()>>(&arguments[0]);
+    if (!dispatch || !*dispatch) return arguments.size() > 2 ? arguments.back() : std::any(false);
+    const auto* previous = arguments.size() > 1 ? std::any_cast<Previous>(&arguments[1]) : nullptr;
+    ZVTApplicationForwarder::sendEvent(*dispatch, previous ? *previous : Previous());
+    return std::any(true);
+}
+
+void registerPoint(const std::string& callback, ZVTDelegateListener::Handler handler) {
+    listener()->setHandler(callback, std::move(handler));
+    ZVTAppDelegateForwarder::sharedInstance()->addDelegateSelectorToSwizzle(callback);
+}
 
 ZVCrashExceptionRecord recordOf(const std::exception& e) {
     int status = 0;
@@ -24,12 +63,30 @@ ZVCrashExceptionRecord recordOf(const std::exception& e) {
     return record;
 }
 
+// The boolean reading of an information value: after blanks, an optional sign and zeros, a
+// leading "Y", "y", "T", "t" or a digit 1-9 means true (as the SDK's delegate forwarder reads it).
+bool booleanValue(const std::string& text) {
+    size_t i = 0;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    while (i < text.size() && text[i] == '0') ++i;
+    if (i == text.size()) return false;
+    const char c = text[i];
+    return c == 'Y' || c == 'y' || c == 'T' || c == 't' || (c >= '1' && c <= '9');
+}
+
+std::optional<bool> applicationInfoBool(const std::string& key) {
+    const auto info = ZVTApplicationInfo::current();
+    if (!info) return std::nullopt;
+    const auto it = info->infoDictionary.find(key);
+    if (it == info->infoDictionary.end()) return std::nullopt;
+    return booleanValue(it->second);
+}
+
 }  // namespace
 
 std::function<std::optional<bool>(const std::string&)>& ZVTApplicationForwarder::infoBoolLookup() {
-    static std::function<std::optional<bool>(const std::string&)> lookup = [](const std::string&) {
-        return std::optional<bool>();
-    };
+    static std::function<std::optional<bool>(const std::string&)> lookup = applicationInfoBool;
     return lookup;
 }
 
@@ -55,11 +112,13 @@ void ZVTApplicationForwarder::registerForwarding() {
 
 void ZVTApplicationForwarder::swizzleReportException() {
     if (gReportInstalled.exchange(true)) return;
+    registerPoint(kReportExceptionCallback, reportThroughForwarder);
     ZVTLogDebug(kTag, "Selector 'reportException:' of class 'NSApplication' is swizzled.");
 }
 
 void ZVTApplicationForwarder::swizzleSendEvent() {
     if (gSendInstalled.exchange(true)) return;
+    registerPoint(kRunEventCallback, runEventThroughForwarder);
     ZVTLogDebug(kTag, "Selector 'sendEvent:' of class 'NSApplication' is swizzled.");
 }
 
@@ -96,4 +155,10 @@ void ZVTApplicationForwarder::sendEvent(
 void ZVTApplicationForwarder::reset() {
     gReportInstalled = false;
     gSendInstalled = false;
+    std::shared_ptr<ZVTDelegateListener> old;
+    {
+        std::lock_guard lock(gListenerMutex);
+        old = std::move(gListener);
+    }
+    if (old) ZVTAppDelegateForwarder::sharedInstance()->removeDelegate(old);
 }

@@ -2,6 +2,7 @@
 
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Model/ZVTAbstractErrorLog.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Model/ZVTErrorReport.h"
+
 #include "Model/ZVTNoAutoAssignSessionIdLog.h"
 
 #include <map>
@@ -12,9 +13,9 @@
 using ZVTRegisters = std::map<std::string, std::string>;
 
 // The log of one crash (type "appleError"): signal, exception, threads, binaries and the
-// crashed thread's registers. Not locked: the formatter fills it before it is enqueued. It keeps
-// the session id of the crashed run, which processing looks up at the crash time: the analytics
-// session of the run that sends it must not replace it.
+// crashed thread's registers. Not locked: the formatter fills it before it is enqueued.
+// A crash log keeps the session id of the run that crashed (set when the report is processed in
+// the next run); the next run's session must not replace it.
 class ZVTAppleErrorLog : public ZVTAbstractErrorLog, public ZVTNoAutoAssignSessionIdLog {
     // Whether the architecture ids are CPU type/subtype values; used only for error reports,
     // never serialised, archived or compared.

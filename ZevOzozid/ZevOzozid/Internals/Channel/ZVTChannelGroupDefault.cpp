@@ -51,7 +51,9 @@ std::shared_ptr<ZVTChannelUnitProtocol> ZVTChannelGroupDefault::addChannelUnitWi
     if (!used) used = ingestion_;
     auto unit =
         ZVTChannelUnitDefault::make(std::move(used), storage_, configuration, queue_, settings_);
-    unit->addDelegate(shared_from_this());
+    // At once, not queued: a service enqueueing its first log right after getting the unit
+    // (a start-up event, a log for a target) must already pass through the group's delegates.
+    unit->addDelegateImmediately(shared_from_this());
     queue_->async([weak = std::weak_ptr<ZVTChannelUnitDefault>(unit)] {
         if (auto u = weak.lock()) u->checkPendingLogs();
     });

@@ -72,6 +72,11 @@ void ZVTChannelUnitDefault::addDelegate(const std::shared_ptr<ZVTChannelDelegate
     onQueue([delegate](ZVTChannelUnitDefault& self) { self.delegates_.add(delegate); });
 }
 
+void ZVTChannelUnitDefault::addDelegateImmediately(
+    const std::shared_ptr<ZVTChannelDelegate>& delegate) {
+    delegates_.add(delegate);
+}
+
 void ZVTChannelUnitDefault::removeDelegate(const std::shared_ptr<ZVTChannelDelegate>& delegate) {
     onQueue([delegate](ZVTChannelUnitDefault& self) { self.delegates_.remove(delegate); });
 }

@@ -65,6 +65,10 @@ class ZVTChannelUnitDefault final : public ZVTChannelUnitProtocol,
     // --- Any thread; the work is queued on the logs queue.
     void addDelegate(const std::shared_ptr<ZVTChannelDelegate>& delegate) override;
     void removeDelegate(const std::shared_ptr<ZVTChannelDelegate>& delegate) override;
+    // Adds the delegate at once, on the caller's thread (the table has its own lock), so a log
+    // enqueued right after this returns already reaches it. The group uses it for a unit it has
+    // just made, before anyone else holds the unit.
+    void addDelegateImmediately(const std::shared_ptr<ZVTChannelDelegate>& delegate);
     void enqueueItem(const std::shared_ptr<ZVTLog>& log, uint64_t flags) override;
     void setEnabled(bool isEnabled, bool deleteDataOnDisabled) override;
     void pauseWithIdentifyingObject(const void* identifyingObject) override;

@@ -57,9 +57,9 @@ void ZVTSessionTracker::start() {
     if (state == ZVTUtility::ZVTApplicationStateActive || state == 1) renewSessionId();
     resignObserver_ = center_.addObserver(kDidResignActiveNotification, nullptr,
                                           [this](const auto&) { applicationDidEnterBackground(); });
-    activeObserver_ = center_.addObserver(
-        kWillBecomeActiveNotification, nullptr,
-        [this](const auto&) { applicationWillEnterForeground(); });
+    activeObserver_ =
+        center_.addObserver(kWillBecomeActiveNotification, nullptr,
+                            [this](const auto&) { applicationWillEnterForeground(); });
 }
 
 void ZVTSessionTracker::stop() {

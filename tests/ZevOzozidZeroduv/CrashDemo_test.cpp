@@ -1,0 +1,109 @@
+#include "ZVTHttpTestSupport.h"
+
+#include "support/TempDir.h"
+
+#include "platform/ChildProcess.h"
+#include "platform/Crypto.h"
+
+#include <nlohmann/json.hpp>
+
+#include <set>
+
+#include <gtest/gtest.h>
+
+#ifdef ZV_CRASH_DEMO
+namespace {
+
+platform::ProcessResult runDemo(const std::string& url, const std::filesystem::path& storage,
+                                const std::string& mode) {
+    platform::ProcessOptions options;
+    options.timeout = std::chrono::seconds(40);
+    return platform::runProcess(
+        {ZV_CRASH_DEMO, "--url", url, "--storage", storage.string(), "--timeout", "30", mode},
+        options);
+}
+
+std::vector<nlohmann::json> logsOf(zvt_test::ScriptedServer& server) {
+    std::vector<nlohmann::json> logs;
+    for (const auto& got : server.received()) {
+        const auto body = nlohmann::json::parse(got.body);
+        for (const auto& log : body["logs"]) logs.push_back(log);
+    }
+    return logs;
+}
+
+struct CrashCase {
+    const char* mode;
+    const char* signal;
+    const char* code;
+    const char* exceptionType;  // nullptr: none
+};
+
+// Run 1 crashes; run 2 sends the crash log with its attachment and run 1's events, and leaves
+// no crash file behind.
+class CrashDemoTest : public ::testing::TestWithParam<CrashCase> {};
+
+TEST_P(CrashDemoTest, NextRunSendsTheCrashWithItsAttachmentAndEvents) {
+    const CrashCase c = GetParam();
+    zvt_test::ScriptedServer server;
+    testing_support::TempDir storage;
+    const auto crashed = runDemo(server.base(), storage.path(), c.mode);
+    ASSERT_TRUE(crashed.started) << crashed.error;
+    EXPECT_NE(crashed.signal, 0) << crashed.standardOutput << crashed.standardError;
+    const auto second = runDemo(server.base(), storage.path(), "run");
+    ASSERT_EQ(second.exitCode, 0) << second.standardOutput << second.standardError;
+
+    std::vector<nlohmann::json> crashes, attachments;
+    std::string seen;
+    std::set<std::string> events, startSessionIds, eventSessionIds;
+    for (const auto& log : logsOf(server)) {
+        seen += log["type"].get<std::string>() + " ";
+        if (log["type"] == "appleError") crashes.push_back(log);
+        if (log["type"] == "errorAttachment") attachments.push_back(log);
+        if (log["type"] == "startSession") startSessionIds.insert(log.value("sid", ""));
+        if (log["type"] == "event" && log.value("name", "").rfind(c.mode, 0) == 0) {
+            events.insert(log.value("name", ""));
+            eventSessionIds.insert(log.value("sid", ""));
+        }
+    }
+    ASSERT_EQ(crashes.size(), 1u) << seen;
+    const auto& crash = crashes[0];
+    EXPECT_EQ(crash["fatal"], true);
+    EXPECT_EQ(crash["osExceptionType"], c.signal);
+    EXPECT_EQ(crash["osExceptionCode"], c.code);
+    EXPECT_EQ(crash["userId"], "demo-user");
+    // Run 1's session: the one its start-session log opened and its events carry.
+    ASSERT_EQ(eventSessionIds.size(), 1u) << seen;
+    EXPECT_TRUE(startSessionIds.count(*eventSessionIds.begin())) << seen;
+    EXPECT_EQ(crash.value("sid", ""), *eventSessionIds.begin()) << crash.dump();
+    EXPECT_TRUE(crash.contains("device"));
+    ASSERT_FALSE(crash["threads"].empty());
+    EXPECT_FALSE(crash["threads"][0]["frames"].empty());
+    ASSERT_FALSE(crash["binaries"].empty());
+    EXPECT_EQ(crash["binaries"][0]["id"].get<std::string>().size(), 40u);
+    if (c.exceptionType) {
+        EXPECT_EQ(crash["exceptionType"], c.exceptionType);
+        EXPECT_EQ(crash["exceptionReason"], "lap table out of range");
+    } else {
+        EXPECT_FALSE(crash.contains("exceptionType"));
+    }
+    ASSERT_EQ(attachments.size(), 1u);
+    EXPECT_EQ(attachments[0]["errorId"], crash["id"]);
+    EXPECT_EQ(attachments[0]["fileName"], "demo.txt");
+    EXPECT_EQ(attachments[0]["data"], platform::crypto::base64Encode("track day notes"));
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(events.count(std::string(c.mode) + "-" + std::to_string(i))) << i;
+    }
+    const auto crashesDir =
+        storage.path() / "data" / "zv-crash-demo" / "dev.gridlark.zevozozid" / "crashes";
+    std::error_code ec;
+    EXPECT_TRUE(std::filesystem::is_empty(crashesDir, ec)) << crashesDir;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Crashes, CrashDemoTest,
+    ::testing::Values(CrashCase{"crash-segv", "SIGSEGV", "SEGV_MAPERR", nullptr},
+                      CrashCase{"crash-cxx", "SIGABRT", "SI_TKILL", "std::runtime_error"}));
+
+}  // namespace
+#endif

@@ -1,0 +1,166 @@
+// zv-crash-demo: starts the telemetry SDK with the crash service and a demo event service
+// against an ingestion server, sets a user id and tracks a few events; then either runs until
+// the channel is idle, or crashes (a bad memory access or an uncaught C++ exception) so that the
+// next run sends the crash. After a crash, the next run attaches "demo.txt" to it.
+// Exit 0 once the channel is idle (this run's events, and after a crash the crash log and the
+// crashed run's events, acknowledged, none of them left stored); 1 on a time-out;
+// 2 for bad arguments.
+#include "Model/ZVTLogWithNameAndProperties.h"
+#include "ZVTZerevuziz.h"
+#include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTZeroduv.h"
+
+#include "Internals/Storage/ZVTLogDBStorage.h"
+#include "ZVTZevOzozid.h"
+
+#include "platform/Dispatch.h"
+
+#include <atomic>
+#include <cstdint>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+namespace {
+
+const char* kUsage =
+    "usage: zv-crash-demo --url URL --storage DIR [--timeout SEC] run|crash-segv|crash-cxx\n";
+
+struct Options {
+    std::string url, storage, mode;
+    long timeoutSeconds = 30;
+};
+
+bool parseArguments(int argc, char** argv, Options& o) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--url" && hasValue) {
+            o.url = argv[++i];
+        } else if (arg == "--storage" && hasValue) {
+            o.storage = argv[++i];
+        } else if (arg == "--timeout" && hasValue) {
+            o.timeoutSeconds = std::strtol(argv[++i], nullptr, 10);
+        } else if (arg == "run" || arg == "crash-segv" || arg == "crash-cxx") {
+            o.mode = arg;
+        } else {
+            std::cerr << "zv-crash-demo: unexpected argument \"" << arg << "\"\n";
+            return false;
+        }
+    }
+    if (o.url.empty() || o.storage.empty() || o.mode.empty() || o.timeoutSeconds < 1) {
+        std::cerr << "zv-crash-demo: --url, --storage and a mode are required\n";
+        return false;
+    }
+    return true;
+}
+
+// Attaches a text to every crash of an earlier run.
+class DemoDelegate : public ZVTZeroduvDelegate {
+  public:
+    std::optional<std::vector<std::shared_ptr<ZVTErrorAttachmentLog>>> attachmentsWithZeroduv(
+        ZVTZeroduv&, const ZVTErrorReport&) override {
+        return std::vector{
+            ZVTErrorAttachmentLog::attachmentWithText("track day notes", "demo.txt")};
+    }
+};
+
+// Logs of this tool and of the crash service still stored (the SDK's own start log flushes on
+// its own, slower schedule and is not waited for).
+uint64_t pendingLogs() {
+    ZVTStorageBindableArray groups;
+    groups.addString(std::string("Zerevuziz"));
+    groups.addString(std::string("Zeroduv"));
+    groups.addString(std::string("ZeroduvBuffer"));
+    return ZVTLogDBStorage().countEntriesForTable("logs", "\"groupId\" IN (?, ?, ?)", &groups);
+}
+
+// Counts what the server acknowledged.
+class Acknowledgements : public ZVTChannelDelegate {
+  public:
+    explicit Acknowledgements(std::string mode) : mode_(std::move(mode)) {}
+    void channelDidSucceedSendingLog(ZVTChannelProtocol&, ZVTLog& log) override {
+        if (log.type() == std::optional<std::string>("event")) {
+            const auto* named = dynamic_cast<ZVTLogWithNameAndProperties*>(&log);
+            const bool ours = named && named->name().value_or("").rfind(mode_ + "-", 0) == 0;
+            ++(ours ? events : earlierEvents);
+        }
+        if (log.type() == std::optional<std::string>("appleError")) ++crashes;
+    }
+    std::atomic<int> events{0}, earlierEvents{0}, crashes{0};
+
+  private:
+    std::string mode_;
+};
+
+[[noreturn]] void finish(int code) {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(code);
+}
+
+void trackEvents(const std::string& mode) {
+    for (int i = 0; i < 3; ++i) ZVTZerevuziz::trackEvent(mode + "-" + std::to_string(i));
+}
+
+[[gnu::noinline]] void crashSegv() {
+    // An address the compiler cannot see: a plain null store would be optimised away.
+    volatile uintptr_t address = 0x10;
+    *reinterpret_cast<volatile int*>(address) = 42;
+}
+
+[[gnu::noinline]] void crashCxx() {
+    throw std::runtime_error("lap table out of range");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    if (!parseArguments(argc, argv, o)) {
+        std::cerr << kUsage;
+        return 2;
+    }
+    const std::filesystem::path home = std::filesystem::absolute(o.storage);
+    setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+    setenv("XDG_CACHE_HOME", (home / "cache").c_str(), 1);
+    platform::mainQueue().bindToCurrentThread();
+    ZVTZevOzozid::setLogLevel(ZVTLogLevelWarning);
+
+    auto delegate = std::make_shared<DemoDelegate>();
+    ZVTZeroduv::sharedInstance().setDelegate(delegate);
+    ZVTZevOzozid::setLogUrl(o.url);
+    ZVTZevOzozid::start("demo-secret", std::vector{ZVTServiceClass::of<ZVTZeroduv>(),
+                                                   ZVTServiceClass::of<ZVTZerevuziz>()});
+    ZVTZevOzozid::setUserId("demo-user");
+    auto acknowledgements = std::make_shared<Acknowledgements>(o.mode);
+    if (auto group = ZVTZevOzozid::sharedInstance().channelGroup())
+        group->addDelegate(acknowledgements);
+    const bool crashPending = !ZVTZeroduv::sharedInstance().crashFiles().empty();
+    trackEvents(o.mode);
+    if (o.mode == "crash-segv") crashSegv();
+    if (o.mode == "crash-cxx") crashCxx();
+
+    // Idle: this run's events and the crash of an earlier run acknowledged, nothing left stored.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(o.timeoutSeconds);
+    auto& crashes = ZVTZeroduv::sharedInstance();
+    while (std::chrono::steady_clock::now() < deadline) {
+        platform::mainQueue().drain();
+        if (acknowledgements->events >= 3 &&
+            (!crashPending ||
+             (acknowledgements->crashes > 0 && acknowledgements->earlierEvents >= 3)) &&
+            crashes.crashFiles().empty() && pendingLogs() == 0) {
+            std::printf("channel idle\n");
+            finish(0);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    std::printf("time-out: %llu logs still stored\n",
+                static_cast<unsigned long long>(pendingLogs()));
+    finish(1);
+}
