@@ -115,13 +115,7 @@ void ZVTCSCollectorIngestion::sendAsync(const std::shared_ptr<ZVTLogContainer>& 
                                         const std::optional<std::string>& eTag,
                                         ZVTSendAsyncCompletionHandler handler) {
     const std::string batchId = data ? data->batchId() : std::string();
-    if (!data || !data->isValid()) {
-        const ZVTError error{kZVTErrorDomain, ZVTLogInvalidContainerErrorCode,
-                             "Invalid log container."};
-        ZVTLogError(kZVTLogTag, error.localizedDescription);
-        if (handler) handler(batchId, std::nullopt, std::string(), error);
-        return;
-    }
+    if (rejectInvalidContainer(data, handler)) return;
     ZVTHttpIngestion::sendAsync(
         data, eTag, batchId,
         [batchId, handler](const std::string&, const std::optional<platform::URLResponse>& r,

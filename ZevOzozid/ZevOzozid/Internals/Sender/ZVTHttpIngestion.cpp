@@ -290,3 +290,13 @@ void ZVTHttpIngestion::printResponse(const std::optional<platform::URLResponse>&
                   "HTTP response received with status code: ", response ? response->status : 0,
                   ", payload:\n", payload.value_or("(null)"));
 }
+
+bool ZVTHttpIngestion::rejectInvalidContainer(const std::shared_ptr<ZVTLogContainer>& data,
+                                              const ZVTSendAsyncCompletionHandler& handler) {
+    if (data && data->isValid()) return false;
+    const ZVTError error{kZVTErrorDomain, ZVTLogInvalidContainerErrorCode,
+                         "Invalid log container."};
+    ZVTLogError(kZVTLogTag, error.localizedDescription);
+    if (handler) handler(data ? data->batchId() : std::string(), std::nullopt, std::string(), error);
+    return true;
+}

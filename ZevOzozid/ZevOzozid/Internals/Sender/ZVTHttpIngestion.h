@@ -99,6 +99,10 @@ class ZVTHttpIngestion : public ZVTIngestionProtocol,
                        const std::string& body, const std::optional<ZVTError>& error);
 
   protected:
+    // An absent or invalid container: logs the error, answers the handler with code 1 and
+    // returns true; the caller sends nothing.
+    static bool rejectInvalidContainer(const std::shared_ptr<ZVTLogContainer>& data,
+                                       const ZVTSendAsyncCompletionHandler& handler);
     mutable std::recursive_mutex mutex_;
 
   private:

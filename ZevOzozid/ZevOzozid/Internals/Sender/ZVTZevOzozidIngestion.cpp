@@ -19,13 +19,7 @@ void ZVTZevOzozidIngestion::sendAsync(const std::shared_ptr<ZVTLogContainer>& da
                                       const std::optional<std::string>& eTag,
                                       ZVTSendAsyncCompletionHandler handler) {
     const std::string batchId = data ? data->batchId() : std::string();
-    if (!data || !data->isValid()) {
-        const ZVTError error{kZVTErrorDomain, ZVTLogInvalidContainerErrorCode,
-                             "Invalid log container."};
-        ZVTLogError(kZVTLogTag, error.localizedDescription);
-        if (handler) handler(batchId, std::nullopt, std::string(), error);
-        return;
-    }
+    if (rejectInvalidContainer(data, handler)) return;
     if (!appSecret()) {
         // Answered, so the sender frees its slot; the logs stay stored.
         ZVTLogError(kZVTLogTag, "ZevOzozid ingestion is used without app secret.");
