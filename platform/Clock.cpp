@@ -8,9 +8,11 @@
 namespace platform {
 
 namespace {
+// Never destroyed: the timer thread and the queues' workers may still ask for the time while
+// the process exits.
 SystemClock& systemClockInstance() {
-    static SystemClock clock;
-    return clock;
+    static SystemClock* clock = new SystemClock;
+    return *clock;
 }
 std::atomic<Clock*>& installedClock() {
     static std::atomic<Clock*> clock{&systemClockInstance()};

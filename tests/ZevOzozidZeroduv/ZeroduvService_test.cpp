@@ -12,6 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
+#include <vector>
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -161,20 +165,36 @@ TEST_F(ServiceTest, HandledErrorsCarryTheirIdToAttachments) {
     EXPECT_EQ(attachments[1]->errorId(), second);
 }
 
-// The test crash ends the process with an illegal-instruction trap.
+// The test crash ends the process with an illegal-instruction trap. The crashing run is a fresh
+// process (this test binary again), not a fork: a fork of this many-threaded process may inherit
+// locks held by other threads at the moment of the fork.
 TEST_F(ServiceTest, TestCrashEndsWithAnIllegalInstruction) {
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    if (std::getenv("ZVT_TEST_CRASH_CHILD") != nullptr) {
         ZVTZevOzozid::configureWithAppSecret("secret");
         auto service = makeService();
         start(service);
         service->generateTestCrash();
-        _exit(0);
+        std::_Exit(0);
+    }
+    const std::string filter =
+        "--gtest_filter=ServiceTest.TestCrashEndsWithAnIllegalInstruction";
+    char* const argv[] = {const_cast<char*>("zeroduv_tests"), const_cast<char*>(filter.c_str()),
+                          nullptr};
+    // The environment is made before the fork: the child only calls execve.
+    std::vector<std::string> environment = {"ZVT_TEST_CRASH_CHILD=1"};
+    for (char** e = environ; *e != nullptr; ++e) environment.emplace_back(*e);
+    std::vector<char*> envp;
+    for (auto& entry : environment) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        execve("/proc/self/exe", argv, envp.data());
+        _exit(127);
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFSIGNALED(status));
+    ASSERT_TRUE(WIFSIGNALED(status)) << "exit status " << WEXITSTATUS(status);
     EXPECT_EQ(WTERMSIG(status), SIGILL);
 }
 
