@@ -3,7 +3,8 @@
 #include <string>
 
 // The SDK's own error domain.
-inline const std::string kZVTErrorDomain = "dev.gridlark.zevozozid.ErrorDomain";
+// A plain constant: queue threads may still build errors while the process exits.
+inline constexpr const char* kZVTErrorDomain = "dev.gridlark.zevozozid.ErrorDomain";
 
 // An error that crosses an SDK interface: domain, code and the text shown to people.
 struct ZVTError {
