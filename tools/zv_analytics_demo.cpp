@@ -2,6 +2,7 @@
 // server, tracks a page, an event with typed properties, a critical event and an event for a
 // transmission target, and waits until the server acknowledged each. Exit 0 then; 1 when the
 // time ran out; 2 for bad arguments.
+#include "tools/ToolHome.h"
 #include "Model/ZVTEventLog.h"
 #include "TransmissionTarget/ZVTZerevuzizTransmissionTarget.h"
 #include "ZVTZerevuziz.h"
@@ -116,11 +117,7 @@ int main(int argc, char** argv) {
         std::cerr << kUsage;
         return 2;
     }
-    if (!options.home.empty()) {
-        const std::filesystem::path home = std::filesystem::absolute(options.home);
-        setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
-        setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
-    }
+    if (!options.home.empty()) useToolHome(options.home);
     platform::mainQueue().bindToCurrentThread();
     ZVTZevOzozid::setLogLevel(ZVTLogLevelWarning);
     // A library start without a secret points the common-schema collector at the URL too; the

@@ -5,6 +5,7 @@
 // Exit 0 once the channel is idle (this run's events, and after a crash the crash log and the
 // crashed run's events, acknowledged, none of them left stored); 1 on a time-out;
 // 2 for bad arguments.
+#include "tools/ToolHome.h"
 #include "Model/ZVTLogWithNameAndProperties.h"
 #include "ZVTZerevuziz.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTZeroduv.h"
@@ -125,10 +126,7 @@ int main(int argc, char** argv) {
         std::cerr << kUsage;
         return 2;
     }
-    const std::filesystem::path home = std::filesystem::absolute(o.storage);
-    setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
-    setenv("XDG_CACHE_HOME", (home / "cache").c_str(), 1);
+    useToolHome(o.storage);
     platform::mainQueue().bindToCurrentThread();
     ZVTZevOzozid::setLogLevel(ZVTLogLevelWarning);
 

@@ -1,6 +1,7 @@
 // zvt-demo: starts the telemetry SDK against an ingestion server with a demo service, enqueues
 // logs, and reports each batch's answer. Exit 0 once every demo log is acknowledged; else 1 with
 // the number of logs still stored; 2 for bad arguments.
+#include "tools/ToolHome.h"
 #include "Internals/Sender/ZVTDependencyConfiguration.h"
 #include "Internals/Sender/ZVTHttpClient.h"
 #include "Internals/Storage/ZVTLogDBStorage.h"
@@ -179,11 +180,7 @@ int main(int argc, char** argv) {
         std::cerr << kUsage;
         return 2;
     }
-    if (!options.home.empty()) {
-        const std::filesystem::path home = std::filesystem::absolute(options.home);
-        setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
-        setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
-    }
+    if (!options.home.empty()) useToolHome(options.home);
     platform::mainQueue().bindToCurrentThread();
     ZVTApplicationInfo::setCurrent({"dev.gridlark.zvt-demo", "1.0", "1", "en", 0, 0});
     ZVTZevOzozid::setLogLevel(options.verbose ? ZVTLogLevelVerbose : ZVTLogLevelWarning);
