@@ -92,6 +92,8 @@ class MVChartController {
 
     void initSubviews();
     void updateSubviewsBySelectedKeys();
+    // The new laps and their plot data, and the x extent (xMax) of their reference lap for the
+    // chart area, every plot and cursor controller and both strips.
     void updateSubviewsBySelectedLaps();
     void updateSubviewsByChangeUnit();
     void removeSubviews();

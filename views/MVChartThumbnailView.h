@@ -24,8 +24,8 @@
 // chart shows: its controller scrolls it. A user's scroll (the wheel, either direction) does not
 // scroll it by itself: it is published as `scrollRequest`, the pixels asked for (positive to the
 // right), which the controller turns into a cursor move; that works alike whether or not the
-// document is wider than the strip. Every change of the visible x origin is published as
-// `scrollMoveOffset`. Frames arriving after removeThumbnails, or for a slot left of the window
+// document is wider than the strip. A move of the visible x origin by a point or more is published
+// as `scrollMoveOffset`. Frames arriving after removeThumbnails, or for a slot left of the window
 // that asked for them, are dropped. Main thread only.
 class MVChartThumbnailView : public QScrollArea {
     Q_OBJECT
