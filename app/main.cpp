@@ -5,6 +5,7 @@
 #include "app/TelemetryLaunch.h"
 #include "app/TransferStartupServices.h"
 #include "transfer/MVFileWizardView.h"
+#include "views/MVThumbnailFolder.h"
 #include "widgets/MainQueueBinding.h"
 
 #include <QApplication>
@@ -16,6 +17,8 @@
 int main(int argc, char** argv) {
     QElapsedTimer sinceStart;
     sinceStart.start();
+    // First made, last gone: the thumbnail frames of this run are removed after every strip.
+    MVThumbnailFolderScope thumbnailFolder;
     GridlarkApplication application(argc, argv);
     application.closeWindowsOnTerminationRequest();
     QApplication::setApplicationName("Gridlark");

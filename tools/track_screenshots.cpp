@@ -4,10 +4,13 @@
 //
 //   track-screenshots laps OUT.png     two compared laps, the markers at the shared cursor
 //   track-screenshots wizard OUT.png   a session no circuit matched: the wizard, after a click
+//                                      (also OUT_not_valid.png, a refused click at the map's top
+//                                      edge, and OUT_yes.png, the window after Yes)
 //   track-screenshots chooser OUT.png  the circuit chooser beside the tool bar
 //   track-screenshots strips OUT.png   the chart pane's thumbnail strip over a session with video
-//                                      (test-pattern clips made with ffmpeg)
-//   track-screenshots channels OUT.png the chart pane's channel chooser, open
+//                                      (test-pattern clips made with ffmpeg), also zoomed to a
+//                                      quarter of the lap (OUT_zoomed.png)
+//   track-screenshots channels OUT.png the chart pane's channel chooser, open, over 55 channels
 #include "app/AppDelegate.h"
 #include "app/MVZQViewController.h"
 #include "platform/NotificationCenter.h"
@@ -25,6 +28,7 @@
 #include "views/MVTrackToolBarView.h"
 #include "widgets/MVButton.h"
 #include "views/MVTrackWizardView.h"
+#include "views/MVThumbnailFolder.h"
 #include "views/MVTrackWizardWindowController.h"
 #include "widgets/MainQueueBinding.h"
 
@@ -39,6 +43,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -197,6 +202,12 @@ int wizard(AppDelegate& delegate, const fs::path& scratch, const QString& out) {
     const auto& route = map->wholeMap()->sectorSegments().front();
     const MVTrackMapViewport vp = map->viewport();
     const MVViewPoint at = vp.toScreen(vp.project(route[route.size() / 3]->point()));
+    // A click off the route at the map's top edge: the refusal stays inside the map.
+    map->clickAt(QPointF(map->width() * 0.5, 2), false);
+    settle(300);
+    QString refused = out;
+    refused.replace(QStringLiteral(".png"), QStringLiteral("_not_valid.png"));
+    if (!save(refused)) return 1;
     map->clickAt(QPointF(at.x, at.y), false);
     settle(500);
     if (!save(out)) return 1;
@@ -239,6 +250,8 @@ int chartPane(AppDelegate& delegate, const fs::path& scratch, const QString& out
     options.laps = 2;
     options.withLapTiming = true;
     options.withVideo = true;
+    // A logger with CAN data: more channels than the chooser can show on the screen at once.
+    if (channels) options.extraChannels = 48;
     const fs::path file = scratch / "Larkfield.gld";
     testing_support::writeSessionFile(file, testing_support::generateSession(options).text);
     const platform::ProcessResult clip = platform::runProcess(
@@ -260,7 +273,22 @@ int chartPane(AppDelegate& delegate, const fs::path& scratch, const QString& out
     }
     MVSynchronization::sharedManager().setSyncTime(20);
     settle(6000);  // the slots, then the frames of the visible stretch
-    return save(out) ? 0 : 1;
+    if (!save(out)) return 1;
+    // Zoomed to a quarter of the lap: the strip shows that quarter, frame by frame.
+    const std::optional<MVPlotRange> whole = MVSynchronization::sharedManager().graphCurrentRange();
+    if (!whole) return 1;
+    MVSynchronization::sharedManager().setGraphCurrentRange(
+        MVPlotRange{whole->location + whole->length * 0.25, whole->length * 0.25});
+    const double cursor = whole->location + whole->length * 0.3;
+    if (MVOptionsAndSettings::sharedManager().mode() == 1) {
+        MVSynchronization::sharedManager().setSyncIndexOfPosition(cursor);
+    } else {
+        MVSynchronization::sharedManager().setSyncTime(cursor);
+    }
+    settle(6000);
+    QString zoomed = out;
+    zoomed.replace(QStringLiteral(".png"), QStringLiteral("_zoomed.png"));
+    return save(zoomed) ? 0 : 1;
 }
 
 }  // namespace
@@ -272,6 +300,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const fs::path scratch = scratchFolder();
+    MVThumbnailFolderScope thumbnailFolder;
     QApplication application(argc, argv);
     QApplication::setApplicationName("Gridlark");
     app::MainQueueBinding mainQueue;
@@ -285,8 +314,8 @@ int main(int argc, char** argv) {
         if (mode == "wizard") result = wizard(delegate, scratch, QString::fromLocal8Bit(argv[2]));
         if (mode == "chooser") result = chooser(delegate, scratch, QString::fromLocal8Bit(argv[2]));
         if (mode == "strips" || mode == "channels") {
-            result = chartPane(delegate, scratch, QString::fromLocal8Bit(argv[2]),
-                               mode == "channels");
+            result =
+                chartPane(delegate, scratch, QString::fromLocal8Bit(argv[2]), mode == "channels");
         }
         MVGLDFileManager::loadingQueue().drainFor(std::chrono::seconds(20));
     }

@@ -169,6 +169,7 @@ void MVChartController::updateSubviewsBySelectedKeys() {
 
 void MVChartController::updateSubviewsBySelectedLaps() {
     if (!chartView_ || !chartView_->plotStackView()) return;
+    handOnXExtent();
     chartView_->plotStackView()->updatePlotStackViewWithArrayOfSelectedLaps(arrayOfSelectedLaps(),
                                                                             plotData());
     if (sectorController_) sectorController_->updateSectorViewWithLap(referenceLap());
@@ -178,6 +179,26 @@ void MVChartController::updateSubviewsBySelectedLaps() {
             thumbnailController_->scheduleGenerateArrayOfThumbnailInfos();
         }
     }
+}
+
+// Other laps may bring a reference lap of another length: the chart area, the plots (at their
+// refresh that follows), their cursor controllers, the sector strip and the thumbnail strip all
+// take the new x extent, so the whole reference lap stays reachable and nothing is clamped to
+// the old one.
+void MVChartController::handOnXExtent() {
+    chartView_->setXMax(xMax());
+    chartView_->setXShift(xShift());
+    chartView_->setXMove(xMove());
+    chartView_->setReferenceLap(referenceLap());
+    if (MVChartPlotStackView* stack = chartView_->plotStackView()) {
+        stack->setXExtent(xMax(), xShift(), xMove());
+    }
+    for (const std::unique_ptr<MVPlotController>& controller : plotControllers_) {
+        controller->updateSubviewsWithGraphCurrentRange(controller->graphCurrentRange(), xMax());
+    }
+    if (sectorController_) sectorController_->updateShift(xShift(), xMove(), xMax());
+    if (thumbnailController_) thumbnailController_->updateShift(xShift(), xMove(), xMax());
+    updateLabels();
 }
 
 void MVChartController::updateSubviewsByChangeUnit() {

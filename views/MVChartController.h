@@ -28,11 +28,12 @@ class MVThumbnailController;
 class QWidget;
 
 // The controller of the chart pane: one plot per charted channel, one curve per selected lap,
-// with the chart tool bar, the video-thumbnail strip and the sector strip above the plots. The main window hands it its pane and the plot data and calls its update operations;
-// the application menu calls the cursor moves, the zoom steps and the thumbnail toggle.
-// It keeps one plot cursor controller per plot, the sector strip controller and the thumbnail
-// strip controller (all made again on every rebuild), opens the channel chooser from the tool
-// bar's channel button, keeps the tool bar's labels on the shared cursor, and re-applies the visible range 0.5 s after the last
+// with the chart tool bar, the video-thumbnail strip and the sector strip above the plots. The main
+// window hands it its pane and the plot data and calls its update operations; the application menu
+// calls the cursor moves, the zoom steps and the thumbnail toggle. It keeps one plot cursor
+// controller per plot, the sector strip controller and the thumbnail strip controller (all made
+// again on every rebuild), opens the channel chooser from the tool bar's channel button, keeps the
+// tool bar's labels on the shared cursor, and re-applies the visible range 0.5 s after the last
 // width change of the pane.
 //
 // The data setters may be called from any thread (the main window prepares the data on its
@@ -91,6 +92,8 @@ class MVChartController {
 
     void initSubviews();
     void updateSubviewsBySelectedKeys();
+    // The new laps and their plot data, and the x extent (xMax) of their reference lap for the
+    // chart area, every plot and cursor controller and both strips.
     void updateSubviewsBySelectedLaps();
     void updateSubviewsByChangeUnit();
     void removeSubviews();
@@ -117,6 +120,7 @@ class MVChartController {
     void editButtonPressed();
     void makeThumbnailController();
     void zoomBy(double factor);
+    void handOnXExtent();
     MVSharedPlotSeries plotData() const;
 
     MVChartShared shared_;

@@ -69,6 +69,12 @@ void MVChartPlotStackView::updatePlotStackViewWithArrayOfSelectedLaps(std::vecto
     updatePlotsView();
 }
 
+void MVChartPlotStackView::setXExtent(double xMax, double xShift, double xMove) {
+    xMax_ = xMax;
+    xShift_ = xShift;
+    xMove_ = xMove;
+}
+
 void MVChartPlotStackView::scaleToFit() {
     for (MVChartPlotView* plot : plots_) plot->scaleToFit();
 }

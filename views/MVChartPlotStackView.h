@@ -33,8 +33,12 @@ class MVChartPlotStackView : public QWidget {
                                                        MVSharedPlotSeries data);
     void updatePlotStackViewWithArrayOfSelectedLaps(std::vector<MVLapPtr> laps,
                                                     MVSharedPlotSeries data);
+    // The x extent handed to every plot at its next refresh (updatePlotsView and the update
+    // operations above); nothing is redrawn here.
+    void setXExtent(double xMax, double xShift, double xMove);
     void scaleToFit();
 
+    double xMax() const { return xMax_; }
     const std::vector<MVChartPlotView*>& arrayOfPlotViews() const { return plots_; }
     const std::vector<std::string>& arrayOfGLDPropertyKeys() const { return keys_; }
 

@@ -140,10 +140,11 @@ void MVChartPlotView::updateCurrentRange(const MVPlotRange& range) {
     applyXRange(range, false);
 }
 
+// The whole x extent, [0, xMax]: a curve's last sample lies up to a sample interval before the
+// lap's end, and a shorter lap's curve ends early, so fitting the curves alone would cut the end
+// of the reference lap off.
 void MVChartPlotView::scaleToFit() {
-    double minX = 0.0, maxX = 0.0;
-    if (!MVPlotKit::xExtent(*dataForPlot_, minX, maxX)) return;
-    applyXRange({minX, maxX - minX}, true);
+    applyXRange({0.0, xMax_}, true);
 }
 
 void MVChartPlotView::setHideXAxis(bool hide) {

@@ -63,7 +63,7 @@ class MVChartPlotView : public QWidget {
     void updateGlobalPlotByLocation(double location, double length);
     // A range from the shared cursor.
     void updateCurrentRange(const MVPlotRange& range);
-    // Visible x range = the x extent of every curve (clamped, published).
+    // Visible x range = the whole x extent [0, xMax] (published).
     void scaleToFit();
     // The x axis shows no labels (every plot but the bottom one).
     void setHideXAxis(bool hide);

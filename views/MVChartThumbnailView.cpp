@@ -36,15 +36,21 @@ MVChartThumbnailView::~MVChartThumbnailView() {
     generatorToken_.reset();
 }
 
+double MVChartThumbnailView::documentWidthForGraphRange(const MVPlotRange& range,
+                                                        double max) const {
+    const auto length = static_cast<double>(static_cast<float>(range.length));
+    const double strip = width();
+    if (length != max && length > 0.0 && max > 0.0 && std::isfinite(max / length)) {
+        return max / length * strip;
+    }
+    return strip;
+}
+
 void MVChartThumbnailView::updateContentViewWithGraphRange(const MVPlotRange& range, double max,
                                                            std::vector<MVThumbnailInfo> infos) {
     infos_ = std::move(infos);
     contentWidth_ = width();
-    const auto length = static_cast<double>(static_cast<float>(range.length));
-    double documentWidth = contentWidth_;
-    if (length != max && length > 0.0 && max > 0.0 && std::isfinite(max / length)) {
-        documentWidth = max / length * contentWidth_;
-    }
+    const double documentWidth = documentWidthForGraphRange(range, max);
     scrollContentView_->resize(static_cast<int>(std::lround(documentWidth)), height());
     startFetchThumbnails();
 }
@@ -91,7 +97,8 @@ void MVChartThumbnailView::scrollThumbnailByPoint(double x) {
 
 void MVChartThumbnailView::removeThumbnails() {
     isGenerating_ = false;
-    for (QWidget* child : scrollContentView_->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+    for (QWidget* child :
+         scrollContentView_->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
         delete child;
     }
     shown_.clear();
@@ -132,11 +139,13 @@ void MVChartThumbnailView::boundsDidChange() {
     if (isGenerating_ && generator_) scheduleGeneration();
 }
 
+// Turning the wheel towards the user (or a swipe to the left) asks for a later moment.
 void MVChartThumbnailView::wheelEvent(QWheelEvent* event) {
-    const QPoint delta = event->angleDelta();
-    const int step = delta.x() != 0 ? delta.x() : delta.y();
-    horizontalScrollBar()->setValue(horizontalScrollBar()->value() - step);
     event->accept();
+    const QPoint pixels = event->pixelDelta();
+    const QPoint delta = pixels.isNull() ? event->angleDelta() : pixels;
+    const int step = delta.x() != 0 ? delta.x() : delta.y();
+    if (step != 0) scrollRequest_.set(-static_cast<double>(step));
 }
 
 void MVChartThumbnailView::resizeEvent(QResizeEvent* event) {

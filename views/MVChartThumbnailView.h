@@ -20,9 +20,12 @@
 
 // The strip of video frames above the sector strip: the whole reference lap at the chart's zoom
 // as a document of 160-point slots (slot k at x = k x 160), of which only the visible window is
-// made into frames, 0.1 s after the window last moved. A user's scroll (wheel, either direction)
-// is published as `scrollMoveOffset`, the visible x origin, which the strip's controller turns
-// into a cursor move. Frames arriving after removeThumbnails, or for a slot left of the window
+// made into frames, 0.1 s after the window last moved. The strip always shows the range the
+// chart shows: its controller scrolls it. A user's scroll (the wheel, either direction) does not
+// scroll it by itself: it is published as `scrollRequest`, the pixels asked for (positive to the
+// right), which the controller turns into a cursor move; that works alike whether or not the
+// document is wider than the strip. A move of the visible x origin by a point or more is published
+// as `scrollMoveOffset`. Frames arriving after removeThumbnails, or for a slot left of the window
 // that asked for them, are dropped. Main thread only.
 class MVChartThumbnailView : public QScrollArea {
     Q_OBJECT
@@ -37,8 +40,11 @@ class MVChartThumbnailView : public QScrollArea {
         std::optional<std::filesystem::path> folder = std::nullopt, QWidget* parent = nullptr);
     ~MVChartThumbnailView() override;
 
-    // Sizes the document for the visible range (the whole lap max / length times the strip's
-    // width wide), keeps the slots and asks for the visible frames 0.1 s later.
+    // The document's width for a visible range: the whole lap, max / length times the strip's
+    // width (the strip's width when the range shows it all or is not usable).
+    double documentWidthForGraphRange(const MVPlotRange& range, double max) const;
+    // Sizes the document for the visible range (documentWidthForGraphRange), keeps the slots
+    // and asks for the visible frames 0.1 s later.
     void updateContentViewWithGraphRange(const MVPlotRange& range, double max,
                                          std::vector<MVThumbnailInfo> infos);
     // Scrolls the document to the range's place.
@@ -49,6 +55,11 @@ class MVChartThumbnailView : public QScrollArea {
     // Width of the document (the whole lap at the current zoom).
     double getCurrentScrollViewWidth() const;
 
+    // The pixels of the user's last scroll; observers hear every scroll, also an equal one.
+    [[nodiscard]] platform::ObserverToken observeScrollRequest(
+        platform::Observable<double>::Handler handler) {
+        return scrollRequest_.observe(std::move(handler));
+    }
     double scrollMoveOffset() const { return scrollMoveOffset_.get(); }
     [[nodiscard]] platform::ObserverToken observeScrollMoveOffset(
         platform::Observable<double>::Handler handler) {
@@ -90,4 +101,5 @@ class MVChartThumbnailView : public QScrollArea {
     int generationRequests_ = 0;
     platform::Timer generationTimer_;
     platform::Observable<double> scrollMoveOffset_{0.0};
+    platform::Observable<double> scrollRequest_{0.0};
 };

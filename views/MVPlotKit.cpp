@@ -183,17 +183,4 @@ bool rangeContains(const MVPlotRange& range, double x) {
     return x >= range.location && x <= range.location + range.length;
 }
 
-bool xExtent(const MVPlotCurves& curves, double& minX, double& maxX) {
-    bool any = false;
-    for (const MVPlotCurve& curve : curves) {
-        for (const MVPlotPoint& p : curve) {
-            if (!std::isfinite(p.x)) continue;
-            minX = any ? std::min(minX, p.x) : p.x;
-            maxX = any ? std::max(maxX, p.x) : p.x;
-            any = true;
-        }
-    }
-    return any;
-}
-
 }  // namespace MVPlotKit

@@ -76,7 +76,4 @@ std::vector<MVPlotCurve> decimateCurve(const MVPlotCurve& curve, const MVPlotRan
 // Whether x lies within the range, both ends included.
 bool rangeContains(const MVPlotRange& range, double x);
 
-// The smallest and largest x over every curve; false when there is no point.
-bool xExtent(const MVPlotCurves& curves, double& minX, double& maxX);
-
 }  // namespace MVPlotKit

@@ -26,14 +26,17 @@ namespace {
 constexpr int kWidth = 420;
 constexpr int kHeight = 260;
 
+// The last outline file chosen in this run (main thread only).
+fs::path& lastOutlineFile() {
+    static fs::path* file = new fs::path;
+    return *file;
+}
+
 std::optional<fs::path> defaultFileChooser(QWidget* parent) {
-    QFileDialog panel(parent, QStringLiteral("Choose a circuit outline file"));
-    panel.setOption(QFileDialog::DontUseNativeDialog);
-    panel.setFileMode(QFileDialog::ExistingFile);
-    panel.setNameFilter(QStringLiteral("Circuit outline (*.cir *.CIR)"));
-    panel.setWindowModality(Qt::WindowModal);
-    if (panel.exec() != QDialog::Accepted || panel.selectedFiles().isEmpty()) return std::nullopt;
-    return fs::path(panel.selectedFiles().first().toStdString());
+    const std::unique_ptr<QFileDialog> panel =
+        MVPopOverAvailableTracksViewController::makeOutlinePanel(parent);
+    if (panel->exec() != QDialog::Accepted || panel->selectedFiles().isEmpty()) return std::nullopt;
+    return fs::path(panel->selectedFiles().first().toStdString());
 }
 
 void defaultAlert(QWidget* parent, const QString& text) {
@@ -44,6 +47,25 @@ void defaultAlert(QWidget* parent, const QString& text) {
 }
 
 }  // namespace
+
+std::unique_ptr<QFileDialog> MVPopOverAvailableTracksViewController::makeOutlinePanel(
+    QWidget* parent) {
+    auto panel =
+        std::make_unique<QFileDialog>(parent, QStringLiteral("Choose a circuit outline file"));
+    panel->setOption(QFileDialog::DontUseNativeDialog);
+    panel->setFileMode(QFileDialog::ExistingFile);
+    panel->setNameFilter(QStringLiteral("Circuit outline (*.cir *.CIR)"));
+    panel->setDirectory(QString::fromStdString(outlinePanelFolder().string()));
+    panel->setWindowModality(Qt::WindowModal);
+    return panel;
+}
+
+fs::path MVPopOverAvailableTracksViewController::outlinePanelFolder() {
+    const fs::path& last = lastOutlineFile();
+    std::error_code error;
+    if (!last.empty() && fs::is_directory(last.parent_path(), error)) return last.parent_path();
+    return platform::folders::home();
+}
 
 MVPopOverAvailableTracksViewController::MVPopOverAvailableTracksViewController(QWidget* parent)
     : QWidget(parent, Qt::Popup), fileChooser_(defaultFileChooser), alert_(defaultAlert) {
@@ -125,6 +147,7 @@ void MVPopOverAvailableTracksViewController::chooseOutlineFile() {
     QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
     const std::optional<fs::path> file = fileChooser_(owner);
     if (!file) return;
+    lastOutlineFile() = *file;
     const auto outline = MVLapMapData::readCircuitOutline(*file);
     const bool usable = outline && !outline->empty() &&
                         std::all_of(outline->begin(), outline->end(), [](const MVLocation& l) {

@@ -6,10 +6,12 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
 class MVTrackCarousel;
+class QFileDialog;
 
 // The circuit chooser, shown as a pop-up beside the track tool bar's edit button: a carousel of
 // the candidate circuits near the session (preview image and name) and a last item, "Load custom
@@ -48,6 +50,13 @@ class MVPopOverAvailableTracksViewController : public QWidget {
     // warning box over the main window.
     void setFileChooser(FileChooser chooser) { fileChooser_ = std::move(chooser); }
     void setAlert(Alert alert) { alert_ = std::move(alert); }
+
+    // The outline panel as the default file chooser shows it: one ".cir" file, opened in
+    // outlinePanelFolder().
+    static std::unique_ptr<QFileDialog> makeOutlinePanel(QWidget* parent);
+    // The folder of the last outline file chosen in this run while it exists, else the user's
+    // home folder.
+    static std::filesystem::path outlinePanelFolder();
 
     // The preview image of a circuit: a "PNG" file of the circuit database's preview folder
     // named exactly after the circuit first, else the first whose name contains it; none for a

@@ -8,6 +8,7 @@
 #include "session/MVGlobalData.h"
 #include "session/MVHelperKeys.h"
 
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -47,8 +48,8 @@ MVPopOverInfoViewController::MVPopOverInfoViewController(MVGlobalData& global, Q
 
 std::vector<std::string> MVPopOverInfoViewController::sortOriginalArrayOfHeaders(
     const std::vector<std::vector<std::string>>& headers) {
-    std::vector<std::string> sorted = {MVHelper::Key_Speed(),    MVHelper::Key_DeltaT(),
-                                       MVHelper::Key_LatAcc(),   MVHelper::Key_LongAcc(),
+    std::vector<std::string> sorted = {MVHelper::Key_Speed(),     MVHelper::Key_DeltaT(),
+                                       MVHelper::Key_LatAcc(),    MVHelper::Key_LongAcc(),
                                        MVHelper::Key_CombinedG(), MVHelper::Key_UTCTime(),
                                        MVHelper::Key_Distance()};
     for (const auto& session : headers) {
@@ -89,7 +90,10 @@ void MVPopOverInfoViewController::awakeFromNib() {
     arrayOfSortedHeaders_ = sortOriginalArrayOfHeaders(arrayOfHeaders_);
     infoTableView_->setArrayOfAllHeaders(arrayOfSortedHeaders_);
     infoTableView_->setArrayOfSelectedHeaders(arrayOfSelectedKeys_);
-    resize(250, static_cast<int>(arrayOfSortedHeaders_.size() * MVHelper::TableCellHeight() + 50));
+    const QScreen* screen =
+        parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+    resize(250, heightForRows(arrayOfSortedHeaders_.size(),
+                              screen ? screen->availableGeometry().height() : 0));
     MVHelper::addLightBlueLayerForViewWithView(this);
     infoTableView_->updateView();
     selectedToken_ = infoTableView_->observeSelectedIndex(
@@ -113,10 +117,21 @@ void MVPopOverInfoViewController::showMaxChannelSelectedAlert() {
     if (alert_) alert_(this, QStringLiteral("Maximum number of graph parameters selected."));
 }
 
+int MVPopOverInfoViewController::heightForRows(std::size_t rows, int available) {
+    const int wanted =
+        static_cast<int>(static_cast<double>(rows) * MVHelper::TableCellHeight() + 50);
+    return available > 0 ? std::min(wanted, available) : wanted;
+}
+
 void MVPopOverInfoViewController::showRelativeTo(QWidget* anchor) {
     QPoint at(0, 0);
+    if (anchor && anchor->screen()) {
+        resize(width(), heightForRows(arrayOfSortedHeaders_.size(),
+                                      anchor->screen()->availableGeometry().height()));
+    }
     if (anchor) {
-        at = anchor->mapToGlobal(QPoint(0, anchor->height() / 2)) - QPoint(width() + 4, height() / 2);
+        at = anchor->mapToGlobal(QPoint(0, anchor->height() / 2)) -
+             QPoint(width() + 4, height() / 2);
         if (QScreen* screen = anchor->screen()) {
             const QRect area = screen->availableGeometry();
             at.setX(std::clamp(at.x(), area.left(), std::max(area.left(), area.right() - width())));

@@ -40,10 +40,14 @@ class MVPopOverInfoViewController : public QWidget {
     void setAlert(Alert alert) { alert_ = std::move(alert); }
 
     // Builds the list from the channel lists and the selected keys, and sizes the pop-up:
-    // 250 wide, rows x 20 + 50 high.
+    // 250 wide, rows x 20 + 50 high, but never taller than the available height of its screen
+    // (the list then scrolls).
     void awakeFromNib();
-    // Shows the pop-up at the widget's left side, kept on its screen.
+    // Shows the pop-up at the widget's left side, kept on the widget's screen and no taller
+    // than it.
     void showRelativeTo(QWidget* anchor);
+    // rows x 20 + 50, capped at `available` (when it is positive).
+    static int heightForRows(std::size_t rows, int available);
 
     const std::vector<std::string>& arrayOfSortedHeaders() const { return arrayOfSortedHeaders_; }
     const std::vector<std::string>& arrayOfSelectedKeys() const { return arrayOfSelectedKeys_; }

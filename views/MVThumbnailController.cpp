@@ -4,6 +4,7 @@
 
 #include "session/MVHelperKeys.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 
@@ -50,9 +51,8 @@ void MVThumbnailController::setThumbnailView(MVChartThumbnailView* view) {
     stripToken_.reset();
     thumbnailView_ = view;
     if (!view) return;
-    stripToken_ = view->observeScrollMoveOffset([this](double, double offset) {
-        if (followingStrip_) stripScrolled(offset);
-    });
+    stripToken_ =
+        view->observeScrollRequest([this](double, double pixels) { stripScrolled(pixels); });
 }
 
 void MVThumbnailController::updateShift(double shift, double move, double max) {
@@ -66,11 +66,25 @@ void MVThumbnailController::updateGraphLocation(const MVPlotRange& range, double
     xMax_ = max;
 }
 
+MVPlotRange MVThumbnailController::visibleRange() const {
+    // The shared cursor's range is the one the plots hold: each plot publishes its range again
+    // when it had to clamp one, so reading it now (not the value a notification carried) also
+    // gives the right range while a correction is still being told to the other observers.
+    const std::optional<MVPlotRange> shown = shared_.sync->graphCurrentRange();
+    if (shown && shown->length > 0.0 && std::isfinite(shown->length)) return *shown;
+    if (newRange_ && newRange_->length > 0.0) return *newRange_;
+    return {0.0, xMax_};
+}
+
+// The slots of the range the chart shows now, not of the document the last slots were laid on.
 void MVThumbnailController::generateArrayOfThumbnailInfos() {
     removeThumbnailViews();
     if (!thumbnailView_) return;
-    const double count = thumbnailView_->getCurrentScrollViewWidth() / MVHelper::VideoWidth();
-    infosGenerator_.infosGenerator(lap_, count);
+    const MVPlotRange range = visibleRange();
+    requestedLength_ = range.length;
+    requestedSlotCount_ =
+        thumbnailView_->documentWidthForGraphRange(range, xMax_) / MVHelper::VideoWidth();
+    infosGenerator_.infosGenerator(lap_, requestedSlotCount_);
 }
 
 void MVThumbnailController::scheduleGenerateArrayOfThumbnailInfos() {
@@ -90,16 +104,18 @@ void MVThumbnailController::removeThumbnailViews() {
 
 void MVThumbnailController::updatePosition() {
     if (!thumbnailView_) return;
-    followingStrip_ = false;
-    thumbnailView_->updateSubviewsWithGraphRange(newRange_, xMax_);
-    followingStrip_ = true;
+    thumbnailView_->updateSubviewsWithGraphRange(visibleRange(), xMax_);
 }
 
 void MVThumbnailController::listArrived(const std::vector<MVThumbnailInfo>& list) {
     if (!thumbnailView_) return;
-    followingStrip_ = false;
-    thumbnailView_->updateContentViewWithGraphRange(newRange_, xMax_, list);
-    followingStrip_ = true;
+    const MVPlotRange range = visibleRange();
+    // Slots asked for at another zoom would be laid on the wrong grid: ask again.
+    if (range.length != requestedLength_) {
+        if (thumbnailView_->height() != 0) scheduleGenerateArrayOfThumbnailInfos();
+        return;
+    }
+    thumbnailView_->updateContentViewWithGraphRange(range, xMax_, list);
     updatePosition();
 }
 
@@ -110,30 +126,48 @@ void MVThumbnailController::rangeChanged(const MVPlotRange& range) {
     updatePosition();
 }
 
-void MVThumbnailController::stripScrolled(double offset) {
+void MVThumbnailController::stripScrolled(double pixels) {
     const double width = thumbnailView_ ? thumbnailView_->width() : 0.0;
     if (!(width > 0.0) || !lap_) return;  // hidden or not laid out yet
-    const double x = offset / width * xShift_;
-    if (!std::isfinite(x)) return;
+    const double step = pixels * visibleRange().length / width;
+    if (!std::isfinite(step)) return;
     MVSynchronization& sync = *shared_.sync;
-    followingCursor_ = false;
     switch (shared_.options->mode()) {
         case 0: {
-            const double duration = lap_->duration();
-            sync.setSyncTime(x < 0.5 ? 0.0 : x > duration - 0.5 ? duration : x);
+            const double end = std::max(0.0, lap_->duration());
+            followingCursor_ = false;
+            sync.setSyncTime(std::clamp(sync.syncTime() + step, 0.0, end));
+            followingCursor_ = true;
             xCurrent_ = static_cast<float>(sync.syncTime());
             break;
         }
         case 1: {
             const auto count = static_cast<double>(lap_->positionIndexes()->count());
-            if (count < 1.0) break;  // no position alignment: nothing to move to
-            const double last = count - 1.0;
-            sync.setSyncIndexOfPosition(x < 1.0 ? 0.0 : x > last ? last : x);
+            if (count < 1.0) return;  // no position alignment: nothing to move to
+            followingCursor_ = false;
+            sync.setSyncIndexOfPosition(
+                std::clamp(sync.syncIndexOfPosition() + step, 0.0, count - 1.0));
+            followingCursor_ = true;
             xCurrent_ = static_cast<float>(sync.syncIndexOfPosition());
             break;
         }
         default:
-            break;
+            return;
     }
-    followingCursor_ = true;
+    keepCursorInRange(xCurrent_);
+}
+
+// A cursor past either end of the chart's range takes the range with it, just far enough to
+// show the cursor at that end.
+void MVThumbnailController::keepCursorInRange(double cursor) {
+    const MVPlotRange range = visibleRange();
+    double location = range.location;
+    if (cursor < range.location) {
+        location = cursor;
+    } else if (cursor > range.location + range.length) {
+        location = cursor - range.length;
+    } else {
+        return;
+    }
+    shared_.sync->setGraphCurrentRange(MVPlotKit::clampXRange({location, range.length}, xMax_));
 }

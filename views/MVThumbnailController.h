@@ -13,15 +13,19 @@
 #include <QPointer>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
-// Drives the thumbnail strip of the chart pane: asks for the reference lap's slots at the strip's
-// current zoom, hands them to the strip, keeps the strip scrolled with the charts as the shared
-// cursor moves, and turns the user's scrolling of the strip into a cursor move (time or position
-// by the x-axis mode, snapped to the lap's ends within 0.5 s or one position). It is the strip's
-// only link to the shared cursor; the chart pane controller makes it on every chart rebuild and
-// sends it show, hide and range calls. A strip of no width (hidden, not laid out) moves nothing.
-// Main thread only.
+// Drives the thumbnail strip of the chart pane: asks for the reference lap's slots for the range
+// the chart shows now (the strip's width times xMax / the range's length, in 160-point slots),
+// hands them to the strip, keeps the strip scrolled to the chart's range, and turns the user's
+// scrolling of the strip into a cursor move: a scroll of d pixels moves the cursor (time or
+// position by the x-axis mode, kept within the lap) by what d pixels of the strip show, that is
+// d x the chart's visible length / the strip's width; when the cursor leaves the chart's range,
+// the range moves just far enough to hold it again, and the strip follows the range. It is the
+// strip's only link to the shared cursor; the chart pane controller makes it on every chart
+// rebuild and sends it show, hide and extent calls. A strip of no width (hidden, not laid out)
+// moves nothing. Main thread only.
 class MVThumbnailController {
   public:
     explicit MVThumbnailController(MVChartShared shared = MVChartShared::process());
@@ -50,13 +54,18 @@ class MVThumbnailController {
     double xMove() const { return xMove_; }
     double xMax() const { return xMax_; }
     double xCurrent() const { return xCurrent_; }
+    // The slot count of the last request (fractional, as the slot times are spread).
+    double requestedSlotCount() const { return requestedSlotCount_; }
     MVThumbnailInfosGenerator& infosGenerator() { return infosGenerator_; }
 
   private:
     void setUp();
     void listArrived(const std::vector<MVThumbnailInfo>& list);
     void rangeChanged(const MVPlotRange& range);
-    void stripScrolled(double offset);
+    void stripScrolled(double pixels);
+    // The chart's visible range now (the whole lap while none is published).
+    MVPlotRange visibleRange() const;
+    void keepCursorInRange(double cursor);
 
     MVChartShared shared_;
     MVThumbnailInfosGenerator infosGenerator_;
@@ -64,11 +73,12 @@ class MVThumbnailController {
     double xMove_ = 0.0;
     double xMax_ = 0.0;
     double xCurrent_ = 0.0;
-    MVPlotRange newRange_{0.0, 1.0};
+    std::optional<MVPlotRange> newRange_;  // the chart's range last handed over or seen
     QPointer<MVChartThumbnailView> thumbnailView_;
     MVLapPtr lap_;
-    bool followingStrip_ = true;   // off while the strip is scrolled from here
     bool followingCursor_ = true;  // off while this controller writes the cursor
+    double requestedSlotCount_ = 0.0;
+    double requestedLength_ = 0.0;  // the range length the slots in hand were asked for
     platform::Timer generateTimer_;
     std::vector<platform::ObserverToken> observers_;
     platform::ObserverToken stripToken_;

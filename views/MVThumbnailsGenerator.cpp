@@ -1,13 +1,14 @@
 #include "views/MVThumbnailsGenerator.h"
 
 #include "views/MVFFmpeg.h"
+#include "views/MVThumbnailFolder.h"
 
-#include "session/MVHelperMotion.h"
 #include "session/ZORFileLog.h"
 
 #include <QProcess>
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <string>
 #include <utility>
@@ -17,7 +18,7 @@ MVThumbnailsGenerator::MVThumbnailsGenerator(const platform::UserDefaults& defau
                                              QObject* parent)
     : QObject(parent),
       ffmpegPath_(MVFFmpeg::locate(defaults).executable),
-      folder_(folder ? *folder : MVHelper::tempararyFolderURL() / "thumbnails") {}
+      folder_(folder ? *folder : MVThumbnailFolder::process().path()) {}
 
 MVThumbnailsGenerator::~MVThumbnailsGenerator() {
     cancelGeneratingThumbnails();
@@ -26,18 +27,12 @@ MVThumbnailsGenerator::~MVThumbnailsGenerator() {
 QStringList MVThumbnailsGenerator::argumentsFor(const MVThumbnailInfo& info,
                                                 const std::filesystem::path& output) {
     // QString::number ignores the locale: the seek time always has a decimal point.
-    return {QStringLiteral("-ss"),
-            QString::number(info.videoMiliseconds, 'f', 6),
-            QStringLiteral("-i"),
-            QString::fromStdString(info.videoURL.string()),
-            QStringLiteral("-f"),
-            QStringLiteral("image2"),
-            QStringLiteral("-vf"),
-            QStringLiteral("scale='160:100'"),
-            QStringLiteral("-vframes"),
-            QStringLiteral("1"),
-            QStringLiteral("-y"),
-            QString::fromStdString(output.string())};
+    return {QStringLiteral("-ss"),      QString::number(info.videoMiliseconds, 'f', 6),
+            QStringLiteral("-i"),       QString::fromStdString(info.videoURL.string()),
+            QStringLiteral("-f"),       QStringLiteral("image2"),
+            QStringLiteral("-vf"),      QStringLiteral("scale='160:100'"),
+            QStringLiteral("-vframes"), QStringLiteral("1"),
+            QStringLiteral("-y"),       QString::fromStdString(output.string())};
 }
 
 void MVThumbnailsGenerator::setInfos(std::vector<MVThumbnailInfo> infos) {
@@ -46,7 +41,7 @@ void MVThumbnailsGenerator::setInfos(std::vector<MVThumbnailInfo> infos) {
 }
 
 void MVThumbnailsGenerator::startGeneratingThumnailsAtStartIndex(std::int64_t first,
-                                                                  std::int64_t last) {
+                                                                 std::int64_t last) {
     cancelGeneratingThumbnails();
     if (infos_.empty() || last < first) return;
     if (!ffmpegPath_) {
@@ -56,7 +51,10 @@ void MVThumbnailsGenerator::startGeneratingThumnailsAtStartIndex(std::int64_t fi
         }
         return;
     }
-    requestFolder_ = folder_ / ("request-" + std::to_string(request_));
+    // Numbered across the process: two strips (an old one going, a new one coming) never share
+    // a request folder.
+    static std::atomic<std::uint64_t> nextFolder{0};
+    requestFolder_ = folder_ / ("request-" + std::to_string(nextFolder++));
     std::error_code error;
     std::filesystem::create_directories(requestFolder_, error);
     if (error) return;
@@ -99,8 +97,8 @@ void MVThumbnailsGenerator::launch(const MVThumbnailInfo& info) {
     process->start();
 }
 
-void MVThumbnailsGenerator::processFinished(QProcess* process, std::uint64_t request,
-                                            int exitCode, bool normalExit) {
+void MVThumbnailsGenerator::processFinished(QProcess* process, std::uint64_t request, int exitCode,
+                                            bool normalExit) {
     const auto it = std::find(running_.begin(), running_.end(), process);
     if (it == running_.end()) return;  // already cancelled
     running_.erase(it);

@@ -41,8 +41,8 @@ class MVThumbnailsGenerator : public QObject {
   public:
     static constexpr int kMaxRunning = 3;
 
-    // `folder`: where the frames are written (default: "thumbnails" in the program's scratch
-    // folder); only this folder is ever emptied.
+    // `folder`: where the frames are written (default: this process's own thumbnail folder,
+    // MVThumbnailFolder); only request folders inside it are ever removed.
     explicit MVThumbnailsGenerator(
         const platform::UserDefaults& defaults = platform::UserDefaults::standard(),
         std::optional<std::filesystem::path> folder = std::nullopt, QObject* parent = nullptr);

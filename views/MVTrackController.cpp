@@ -16,6 +16,7 @@
 #include <QLayout>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 
@@ -220,8 +221,25 @@ void MVTrackController::checkSFLine() {
     if (sessions.front()->data().empty()) openWizard();
 }
 
+// The wizard's gates cut the sessions again. A session without laps had switched the display to
+// the whole session; once the recut finds laps the display returns to the laps, so that the laps
+// just found are listed. The manager queues its re-parse on the loading queue, so the check below
+// runs after it and before the main window's recomputation of the panes that the re-parse's
+// completion queues there in turn.
 void MVTrackController::chosenTrackIno(MVTrackInfoPtr record) {
     if (!record) return;
     MVGLDFileManager* manager = &manager_;
-    MVGLDFileManager::loadingQueue().async([manager, record] { manager->setTrackInfo(record); });
+    MVOptionsAndSettings* options = &options_;
+    MVGLDFileManager::loadingQueue().async([manager, options, record] {
+        manager->setTrackInfo(record);
+        MVGLDFileManager::loadingQueue().async([manager, options] {
+            const std::vector<MVLapsPtr>& sessions = manager->arrayOfMVLaps();
+            const bool found =
+                std::any_of(sessions.begin(), sessions.end(),
+                            [](const MVLapsPtr& laps) { return laps && !laps->data().empty(); });
+            if (!found || options->displayMode() != 1) return;
+            options->safelyChangeMVDisplayModeWithoutKVO(0);
+            options->safelyChangeMVModeWithoutKVO(1);
+        });
+    });
 }

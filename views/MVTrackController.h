@@ -85,7 +85,8 @@ class MVTrackController : public TrackWizardDelegate {
     void buttonPressed(QObject* sender);
     // Opens the wizard when the first loaded session has no lap; nothing without a session.
     void checkSFLine();
-    // The wizard's Yes: the record becomes the manager's circuit and the sessions re-parse.
+    // The wizard's Yes: the record becomes the manager's circuit and the sessions re-parse;
+    // when they then have laps, a whole-session display returns to the laps.
     void chosenTrackIno(MVTrackInfoPtr record) override;
 
     MVTrackToolBarView* toolBarView() const;

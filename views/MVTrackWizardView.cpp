@@ -7,11 +7,14 @@
 #include "widgets/MVHelperColors.h"
 #include "widgets/MVTextField.h"
 
+#include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QLoggingCategory>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -218,16 +221,34 @@ void MVTrackWizardView::paintEvent(QPaintEvent* event) {
         MVTrackMapLayers::drawFlagImage(painter, screen(*flagSegment2_), side,
                                         QStringLiteral("flag2"));
     }
-    if (labelString_.isEmpty() || !labelSegment_) return;
-    const bool refusal = labelString_ == QLatin1String(kNotValid) ||
-                         labelString_ == QLatin1String("0 Laps detected");
-    QPointF at = screen(*labelSegment_);
-    if (!refusal) at += QPointF(20, 20);
+    const std::optional<QRectF> box = labelRect();
+    if (!box) return;
     painter.setFont(MVHelper::BigTextBoldFont());
-    painter.setPen(refusal ? QColor(Qt::red) : QColor(Qt::white));
-    // The text stands on the point: its lower left corner there.
-    const QRectF box =
-        painter.boundingRect(QRectF(at, QSizeF(1000, 100)), Qt::AlignLeft, labelString_);
-    painter.drawText(QRectF(at.x(), at.y() - box.height(), box.width(), box.height()),
-                     Qt::AlignCenter, labelString_);
+    painter.setPen(isRefusal() ? QColor(Qt::red) : QColor(Qt::white));
+    painter.drawText(*box, Qt::AlignCenter, labelString_);
+}
+
+bool MVTrackWizardView::isRefusal() const {
+    return labelString_ == QLatin1String(kNotValid) ||
+           labelString_ == QLatin1String("0 Laps detected");
+}
+
+// The text stands on the point (a lap count 20 points right of and below it): its lower left
+// corner there, moved back inside the map where it would stand out over an edge.
+std::optional<QRectF> MVTrackWizardView::labelRect() const {
+    const std::optional<MVPoint> point = labelPoint();
+    if (!point) return std::nullopt;
+    const MVTrackMapViewport vp = viewport();
+    if (!vp.isDrawable()) return std::nullopt;
+    const MVViewPoint s = vp.toScreen(vp.project(*point));
+    QPointF at(s.x, s.y);
+    if (!isRefusal()) at += QPointF(20, 20);
+    const QSizeF size = QFontMetricsF(MVHelper::BigTextBoldFont()).size(0, labelString_);
+    QRectF box(QPointF(at.x(), at.y() - size.height()), size);
+    const QRectF bounds = QRectF(rect());
+    box.moveLeft(std::clamp(box.left(), bounds.left(),
+                            std::max(bounds.left(), bounds.right() - box.width())));
+    box.moveTop(std::clamp(box.top(), bounds.top(),
+                           std::max(bounds.top(), bounds.bottom() - box.height())));
+    return box;
 }

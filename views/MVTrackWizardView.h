@@ -5,6 +5,7 @@
 #include "session/MVMap.h"
 #include "session/MVTrackInfo.h"
 
+#include <QRectF>
 #include <QString>
 #include <QWidget>
 
@@ -49,6 +50,8 @@ class MVTrackWizardView : public QWidget {
     const QString& labelString() const { return labelString_; }
     // Where the message stands, in map metres; none while there is no message.
     std::optional<MVPoint> labelPoint() const;
+    // Where the message is drawn, in widget coordinates: always inside the map.
+    std::optional<QRectF> labelRect() const;
     std::optional<MVPoint> flagPoint() const;
     std::optional<MVPoint> flagPoint2() const;
 
@@ -74,6 +77,7 @@ class MVTrackWizardView : public QWidget {
 
   private:
     void informationLabel();
+    bool isRefusal() const;
     void showMessage(const QString& text, std::optional<MVPoint> at);
     const std::vector<MV2DSegmentPtr>* route() const;
 

@@ -4,6 +4,12 @@
 #include "views/MVChartController.h"
 #include "views/MVChartPlotStackView.h"
 #include "views/MVChartPlotView.h"
+#include "views/MVChartToolBarView.h"
+#include "views/MVPlotController.h"
+#include "views/MVSectorController.h"
+#include "views/MVThumbnailController.h"
+#include "widgets/MVTextField.h"
+#include "session/MVSynchronization.h"
 #include "views/MVChartView.h"
 #include "app/MVLapsController.h"
 #include "app/MVLapsView.h"
@@ -91,7 +97,7 @@ TEST_F(MainWindowReactionsTest, FirstLoadReplacesTheLogoAndFillsEveryPane) {
     EXPECT_EQ(plots[1]->key(), MVHelper::Key_DeltaT());
     for (MVChartPlotView* plot : plots) {
         EXPECT_EQ(plot->xRange().location, 0.0);
-        EXPECT_NEAR(plot->xRange().length, chart.xMax() - 1, 1e-9);
+        EXPECT_EQ(plot->xRange().length, chart.xMax());
     }
     EXPECT_TRUE(controller->trackController().wholeLap());
     EXPECT_EQ(controller->videoController().arrayOfSelectedLaps(), std::vector<MVLapPtr>{best});
@@ -155,6 +161,65 @@ TEST_F(MainWindowReactionsTest, LapClickRecomputesBehindTheOverlayAndTheClickLoc
     }
     EXPECT_FALSE(MVProgressHUD::HUDForView(controller->lapsView()));
     clock.uninstall();
+}
+
+// The x extent every part of the chart pane holds, and the visible range of every plot.
+void expectWholeExtent(MVChartController& chart, double xMax) {
+    EXPECT_EQ(chart.xMax(), xMax);
+    EXPECT_EQ(chart.chartView()->xMax(), xMax);
+    for (MVChartPlotView* plot : chart.chartView()->plotStackView()->arrayOfPlotViews()) {
+        EXPECT_EQ(plot->xMax(), xMax);
+        EXPECT_EQ(plot->xRange(), (MVPlotRange{0.0, xMax}));
+    }
+    ASSERT_FALSE(chart.plotControllers().empty());
+    for (const auto& plotController : chart.plotControllers()) {
+        EXPECT_EQ(plotController->xMax(), xMax);
+    }
+    ASSERT_TRUE(chart.sectorController() && chart.thumbnailController());
+    EXPECT_EQ(chart.sectorController()->xMax(), xMax);
+    EXPECT_EQ(chart.thumbnailController()->xMax(), xMax);
+}
+
+// In time mode a second, slower lap becomes the reference: the whole of it stays reachable
+// after pairing, and after a switch of the x axis with the pair selected.
+TEST_F(MainWindowReactionsTest, PairingALongerLapAndSwitchingTheAxisShowTheWholeReferenceLap) {
+    open(writeThreeLapSession("one.gld"));
+    MVOptionsAndSettings& options = MVOptionsAndSettings::sharedManager();
+    MVChartController& chart = controller->chartController();
+    int before = rebuildsSoFar();
+    options.setMode(0);
+    waitForRebuilds(before);
+    const MVLapPtr best = MVGlobalData::sharedManager().bestLap();
+    const MVLapPtr slowest = slowestListedLap();
+    ASSERT_GT(slowest->duration(), best->duration() + 1.0);
+    expectWholeExtent(chart, best->duration());
+
+    before = rebuildsSoFar();
+    platform::NotificationCenter::defaultCenter().post(MVLapDidSelected, nullptr,
+                                                       {{"selectedLap", slowest}});
+    waitForRebuilds(before);
+    ASSERT_EQ(chart.referenceLap(), slowest);
+    expectWholeExtent(chart, slowest->duration());
+    EXPECT_EQ(chart.chartView()->toolBarView()->maxTimeTextField()->text(),
+              QString::asprintf("Total: %3.2fs", slowest->duration()));
+    // Menu moves reach past the faster lap's end up to the slower lap's.
+    for (int i = 0; i < 20; ++i) chart.moveRight();
+    EXPECT_NEAR(MVSynchronization::sharedManager().syncTime(), slowest->duration(), 1e-5);
+    // Zooming out past the whole lap stops at it.
+    for (int i = 0; i < 5; ++i) chart.moveUp();
+    EXPECT_EQ(chart.chartView()->plotStackView()->arrayOfPlotViews().front()->xRange(),
+              (MVPlotRange{0.0, slowest->duration()}));
+
+    before = rebuildsSoFar();
+    options.setMode(1);
+    waitForRebuilds(before);
+    ASSERT_EQ(chart.referenceLap(), best);
+    expectWholeExtent(chart, static_cast<double>(best->positionIndexes()->count()));
+    before = rebuildsSoFar();
+    options.setMode(0);
+    waitForRebuilds(before);
+    ASSERT_EQ(chart.referenceLap(), slowest);
+    expectWholeExtent(chart, slowest->duration());
 }
 
 struct UnitCase {

@@ -2,6 +2,8 @@
 // itself; a click on the route places the gate and Yes parses the session again with it.
 #include "MainWindowFixture.h"
 #include "platform/Clock.h"
+#include "session/MVGlobalData.h"
+#include "session/MVOptionsAndSettings.h"
 #include "views/MVTrackController.h"
 #include "views/MVTrackWizardView.h"
 #include "views/MVTrackWizardWindowController.h"
@@ -42,6 +44,9 @@ TEST_F(TrackPaneFlowTest, NoLapSessionOpensTheWizardAndYesCutsItsLaps) {
     open(path);
     ASSERT_EQ(manager().arrayOfMVLaps().size(), 1u);
     ASSERT_TRUE(manager().arrayOfMVLaps()[0]->data().empty());
+    MVOptionsAndSettings& display = MVOptionsAndSettings::sharedManager();
+    EXPECT_EQ(display.displayMode(), 1);  // no laps: the whole session
+    EXPECT_EQ(listedLaps(), 1);
 
     MVTrackController& track = controller->trackController();
     clock.advance(std::chrono::milliseconds(499));
@@ -73,6 +78,12 @@ TEST_F(TrackPaneFlowTest, NoLapSessionOpensTheWizardAndYesCutsItsLaps) {
     }));
     MainQueuePump::drain();
     EXPECT_EQ(static_cast<std::int64_t>(manager().arrayOfMVLaps()[0]->count()), laps);
+    // The laps just found are listed: the display is back at the laps, on the position axis.
+    EXPECT_EQ(display.displayMode(), 0);
+    EXPECT_EQ(display.mode(), 1);
+    EXPECT_TRUE(MainQueuePump::until([&] { return listedLaps() == laps; })) << listedLaps();
+    ASSERT_EQ(MVGlobalData::sharedManager().selectedLaps().size(), 1u);
+    EXPECT_FALSE(MVGlobalData::sharedManager().selectedLaps().front()->isWholeFileLap());
     ASSERT_TRUE(manager().trackInfo() && manager().trackInfo()->sfLocations());
     const MVLocationPtr& gate = manager().trackInfo()->sfLocations()->nextLocation();
     EXPECT_EQ(gate->latitude(), map->trackInfo()->sfLocations()->nextLocation()->latitude());

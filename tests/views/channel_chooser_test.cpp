@@ -8,6 +8,8 @@
 #include "views/ChartWorld.h"
 
 #include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QScreen>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -19,8 +21,8 @@
 namespace {
 
 using Keys = std::vector<std::string>;
-const Keys kStandard = {"velocity", "delta t", "lat acc", "long acc", "combined g", "utc",
-                        "distance"};
+const Keys kStandard = {"velocity",   "delta t", "lat acc", "long acc",
+                        "combined g", "utc",     "distance"};
 
 TEST(ChannelChooser, ListsTheStandardKeysFirstThenEverySessionKeyOnce) {
     const Keys sorted = MVPopOverInfoViewController::sortOriginalArrayOfHeaders(
@@ -40,13 +42,13 @@ TEST(ChannelChooser, ToggleTable) {
         std::optional<Keys> result;
         bool refused;
     } cases[] = {
-        {{"a"}, "a", std::nullopt, false},                // the last channel stays
+        {{"a"}, "a", std::nullopt, false},  // the last channel stays
         {{"a"}, "b", Keys{"a", "b"}, false},
         {{"a", "b"}, "a", Keys{"b"}, false},
         {{"a", "b", "c", "d", "e"}, "c", Keys{"a", "b", "d", "e"}, false},
         {{"a", "b", "c", "d", "e"}, "x", Keys{"a", "b", "c", "d", "e", "x"}, false},
-        {six, "x", std::nullopt, true},                   // a seventh is refused
-        {six, "f", Keys{"a", "b", "c", "d", "e"}, false}, // removing from six is allowed
+        {six, "x", std::nullopt, true},                    // a seventh is refused
+        {six, "f", Keys{"a", "b", "c", "d", "e"}, false},  // removing from six is allowed
         {{}, "a", std::nullopt, false},
         {{"a", "b", "c", "d", "e", "f", "g"}, "a", std::nullopt, false},
     };
@@ -55,6 +57,40 @@ TEST(ChannelChooser, ToggleTable) {
         EXPECT_EQ(toggle.keys, c.result) << c.key << " of " << c.selected.size();
         EXPECT_EQ(toggle.refused, c.refused) << c.key << " of " << c.selected.size();
     }
+}
+
+TEST(ChannelChooser, HeightIsCappedAtTheScreensAvailableHeight) {
+    EXPECT_EQ(MVPopOverInfoViewController::heightForRows(10, 900), 250);
+    EXPECT_EQ(MVPopOverInfoViewController::heightForRows(55, 900), 900);
+    EXPECT_EQ(MVPopOverInfoViewController::heightForRows(55, 0), 1150);  // no screen known
+}
+
+// A logger with CAN data: 55 channels on a screen that shows fewer; every one can be reached.
+TEST(ChannelChooser, ManyChannelsFitOnTheScreenAndTheListScrolls) {
+    testing_support::ChartWorld world;
+    QWidget anchor;
+    anchor.resize(40, 20);
+    anchor.show();
+    Keys session = {"time"};
+    for (int i = 0; i < 48; ++i) session.push_back("can " + std::to_string(i));
+    MVPopOverInfoViewController chooser{world.global};
+    chooser.setAlert([](QWidget*, const QString&) {});
+    chooser.setArrayOfHeaders({session});
+    chooser.setArrayOfSelectedKeys({"velocity"});
+    chooser.awakeFromNib();
+    ASSERT_EQ(chooser.arrayOfSortedHeaders().size(), 55u);
+    chooser.showRelativeTo(&anchor);
+    const QRect screen = anchor.screen()->availableGeometry();
+    ASSERT_LT(screen.height(), 55 * 20 + 50);
+    EXPECT_EQ(chooser.height(), screen.height());
+
+    MVTableView* table = chooser.infoTableView()->mainTable();
+    QApplication::processEvents();
+    const QModelIndex last = table->model()->index(54, 0);
+    EXPECT_FALSE(table->viewport()->rect().contains(table->visualRect(last)));
+    table->scrollTo(last);
+    EXPECT_TRUE(table->viewport()->rect().contains(table->visualRect(last)));
+    chooser.close();
 }
 
 class ChannelChooserView : public ::testing::Test {

@@ -1,6 +1,8 @@
 // The thumbnail strip: which frames it asks for and keeps, its scrolling, its controller's
 // cursor moves, and its place in the chart pane with the channel chooser.
 #include "views/MVChartController.h"
+#include "views/MVChartPlotStackView.h"
+#include "views/MVChartPlotView.h"
 #include "views/MVChartThumbnailView.h"
 #include "views/MVChartToolBarView.h"
 #include "views/MVChartView.h"
@@ -28,6 +30,13 @@ MVThumbnailImageAndIndex frame(std::int64_t slot) {
     QImage image(160, 100, QImage::Format_RGB32);
     image.fill(Qt::green);
     return {image, slot};
+}
+
+// One curve of a point a second over [0, seconds].
+MVPlotCurves curvesOver(int seconds) {
+    MVPlotCurves out(1);
+    for (int k = 0; k <= seconds; ++k) out[0].push_back({double(k), 50.0 + k % 7});
+    return out;
 }
 
 std::vector<MVThumbnailInfo> infos(int n) {
@@ -81,10 +90,10 @@ TEST_F(ThumbnailStrip, FramesAfterClearingOrLeftOfTheWindowAreDroppedOthersLandA
     strip.scrollThumbnailByPoint(480);  // window: slots 3..5
     strip.startGeneratingThumbanils();
     EXPECT_EQ(strip.currentStartIndex(), 3);
-    strip.frameArrived(frame(2));   // left of the window
+    strip.frameArrived(frame(2));  // left of the window
     strip.frameArrived(frame(4));
-    strip.frameArrived(frame(7));   // right of it: at its own place in the document
-    strip.frameArrived(frame(9));   // beyond the last slot
+    strip.frameArrived(frame(7));  // right of it: at its own place in the document
+    strip.frameArrived(frame(9));  // beyond the last slot
     EXPECT_EQ(placedAt(), (std::vector<int>{640, 1120}));
     strip.removeThumbnails();
     strip.frameArrived(frame(5));
@@ -115,18 +124,36 @@ class ThumbnailControllerTest : public ThumbnailStrip {
     MVThumbnailController controller{world.shared()};
 };
 
-TEST_F(ThumbnailControllerTest, ScrollingTheStripMovesTheCursorAndSnapsToTheLapsEnds) {
-    ASSERT_EQ(controller.xShift(), 20);
-    world.sync.setSyncTime(50);
-    strip.horizontalScrollBar()->setValue(10);  // 10 / 480 x 20 = 0.42 s
-    EXPECT_EQ(world.sync.syncTime(), 0);
-    strip.horizontalScrollBar()->setValue(480);
-    EXPECT_EQ(world.sync.syncTime(), 20);
-    strip.updateContentViewWithGraphRange({0, 10}, 90.3, infos(9));
-    strip.horizontalScrollBar()->setValue(2160);  // 90 s: within 0.5 s of the end
-    EXPECT_NEAR(world.sync.syncTime(), 90.3, 1e-9);
+// A wheel step of 120 over a strip 480 wide showing 10 s asks for 120 px: 2.5 s.
+TEST_F(ThumbnailControllerTest, AScrollMovesTheCursorByWhatItsPixelsShowAndTheRangeFollows) {
+    controller.updateShift(20, -10, 90.3);
+    world.sync.setGraphCurrentRange(MVPlotRange{0, 10});
+    world.sync.setSyncTime(5);
+    wheel(strip.viewport(), -120);
+    EXPECT_DOUBLE_EQ(world.sync.syncTime(), 7.5);
+    EXPECT_EQ(world.sync.graphCurrentRange(), (MVPlotRange{0, 10}));
+    wheel(strip.viewport(), -120);
+    wheel(strip.viewport(), -120);  // 12.5 s: past the range, which moves just enough to hold it
+    EXPECT_DOUBLE_EQ(world.sync.syncTime(), 12.5);
+    EXPECT_EQ(world.sync.graphCurrentRange(), (MVPlotRange{2.5, 10}));
+    EXPECT_EQ(strip.horizontalScrollBar()->value(), 120);  // the strip shows the new range
+    for (int i = 0; i < 8; ++i) wheel(strip.viewport(), 120);
+    EXPECT_EQ(world.sync.syncTime(), 0);  // kept within the lap
+    EXPECT_EQ(world.sync.graphCurrentRange(), (MVPlotRange{0, 10}));
 
-    // Moving the cursor scrolls the strip without writing the cursor back.
+    world.sync.setGraphCurrentRange(MVPlotRange{80.3, 10});
+    world.sync.setSyncTime(89);
+    wheel(strip.viewport(), -120);
+    EXPECT_DOUBLE_EQ(world.sync.syncTime(), 90.3);
+    EXPECT_EQ(world.sync.graphCurrentRange(), (MVPlotRange{80.3, 10}));
+
+    // The whole lap in view: the strip cannot scroll, the wheel still moves the cursor.
+    world.sync.setGraphCurrentRange(MVPlotRange{0, 90.3});
+    world.sync.setSyncTime(30);
+    wheel(strip.viewport(), -120);
+    EXPECT_DOUBLE_EQ(world.sync.syncTime(), 30 + 120 * 90.3 / 480);
+
+    // Moving the cursor from elsewhere scrolls the strip without writing the cursor back.
     int writes = 0;
     auto token = world.sync.observeSyncTime([&](double, double) { ++writes; });
     world.sync.setGraphCurrentRange(MVPlotRange{10, 20});
@@ -137,14 +164,18 @@ TEST_F(ThumbnailControllerTest, ScrollingTheStripMovesTheCursorAndSnapsToTheLaps
 
 TEST_F(ThumbnailControllerTest, NothingMovesWithoutWidthOrPositions) {
     world.options.safelyChangeMVModeWithoutKVO(1);
-    world.sync.setSyncIndexOfPosition(7);
-    strip.horizontalScrollBar()->setValue(300);  // the lap has no positions
-    EXPECT_EQ(world.sync.syncIndexOfPosition(), 7);
+    controller.updateShift(20, 0, 6);
+    world.sync.setGraphCurrentRange(MVPlotRange{0, 4.8});
+    world.sync.setSyncIndexOfPosition(3);
+    wheel(strip.viewport(), -120);  // the lap has no positions
+    EXPECT_EQ(world.sync.syncIndexOfPosition(), 3);
     lap->positionIndexes()->setData({0, 1, 2, 3, 4, 5});
-    strip.horizontalScrollBar()->setValue(480);  // index 20: beyond the last
-    EXPECT_EQ(world.sync.syncIndexOfPosition(), 5);
+    wheel(strip.viewport(), -120);  // 1.2 positions on
+    EXPECT_DOUBLE_EQ(world.sync.syncIndexOfPosition(), 4.2);
+    wheel(strip.viewport(), -120);
+    EXPECT_EQ(world.sync.syncIndexOfPosition(), 5);  // the last position
     strip.resize(0, 100);
-    strip.horizontalScrollBar()->setValue(10);
+    wheel(strip.viewport(), 120);
     EXPECT_EQ(world.sync.syncIndexOfPosition(), 5);
 }
 
@@ -202,6 +233,70 @@ TEST(ChartPaneStrips, TheChartAreaHasTheStripAndTheChannelButtonOpensTheChooser)
     EXPECT_EQ(chart.channelChooser()->arrayOfSortedHeaders().size(), 8u);
     EXPECT_EQ(chart.channelChooser()->arrayOfSelectedKeys(), std::vector<std::string>{"velocity"});
     chart.channelChooser()->close();
+}
+
+// The strip in a chart pane: its slots and its place follow the range the plots show now, and a
+// scroll moves the cursor by what its pixels show of that range.
+TEST(ChartPaneStrips, TheStripFollowsThePlotsRangeThroughAZoomAndBack) {
+    platform::FakeClock clock;
+    clock.install();
+    ChartWorld world;
+    QWidget pane;
+    pane.resize(1200, 700);
+    MVChartController chart{world.shared()};
+    chart.setChartView(&pane);
+    chart.chartView()->setAnimationDuration(0);
+    pane.show();
+    MVLapPtr lap = lapWithSectors({0, 40, 100});
+    chart.setXMax(100);
+    chart.setXShift(100);
+    chart.setXMove(0);
+    chart.setReferenceLap(lap);
+    chart.setArrayOfSelectedLaps({lap});
+    chart.setArrayOfSelectedKeys({"velocity"});
+    chart.setDataForPlots(MVPlotSeries(1, curvesOver(100)));
+    chart.initSubviews();
+    MVChartThumbnailView* strip = chart.chartView()->thumbnailView();
+    MVThumbnailController* thumbnails = chart.thumbnailController();
+    MVChartPlotView* plot = chart.chartView()->plotStackView()->arrayOfPlotViews().front();
+    ASSERT_TRUE(strip && thumbnails && plot);
+    ASSERT_GT(strip->height(), 0);
+    const double w = strip->width();
+    int lists = 0;
+    auto token = thumbnails->infosGenerator().observeListOfThumbnailInfos(
+        [&](const auto&, const auto&) { ++lists; });
+    const auto settle = [&] {
+        const int before = lists;
+        clock.advance(std::chrono::milliseconds(600));
+        ASSERT_TRUE(MainQueuePump::until([&] { return lists > before; }));
+        MainQueuePump::drain();
+    };
+
+    drag(plot, {300, 50}, {600, 50});  // a zoom box: a quarter of the lap
+    const MVPlotRange zoomed = plot->xRange();
+    ASSERT_NEAR(zoomed.length, 25, 0.1);
+    settle();
+    EXPECT_NEAR(thumbnails->requestedSlotCount(), w * 100 / zoomed.length / 160, 1e-6);
+    EXPECT_NEAR(strip->getCurrentScrollViewWidth(), w * 100 / zoomed.length, 1);
+    EXPECT_NEAR(strip->horizontalScrollBar()->value(), zoomed.location * w / zoomed.length, 1);
+
+    world.sync.setSyncTime(zoomed.location + 1);
+    wheel(strip->viewport(), -120);
+    EXPECT_NEAR(world.sync.syncTime(), zoomed.location + 1 + 120 * zoomed.length / w, 1e-4);
+    EXPECT_EQ(plot->xRange(), zoomed);
+    for (int i = 0; i < 12; ++i) wheel(strip->viewport(), -120);  // on past the range's right end
+    const MVPlotRange followed = plot->xRange();
+    EXPECT_NEAR(followed.location + followed.length, world.sync.syncTime(), 1e-4);
+    EXPECT_NEAR(followed.length, zoomed.length, 1e-9);
+    EXPECT_NEAR(strip->horizontalScrollBar()->value(), followed.location * w / followed.length, 1);
+
+    drag(plot, {600, 50}, {100, 50});  // back to the whole lap
+    EXPECT_EQ(plot->xRange(), (MVPlotRange{0, 100}));
+    settle();
+    EXPECT_NEAR(thumbnails->requestedSlotCount(), w / 160, 1e-6);
+    EXPECT_EQ(strip->getCurrentScrollViewWidth(), w);
+    EXPECT_EQ(strip->horizontalScrollBar()->value(), 0);
+    clock.uninstall();
 }
 
 }  // namespace

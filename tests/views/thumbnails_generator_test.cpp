@@ -1,3 +1,4 @@
+#include "views/MVThumbnailFolder.h"
 #include "views/MVThumbnailsGenerator.h"
 
 #include "support/TempDir.h"
@@ -14,11 +15,15 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -28,13 +33,13 @@ class ThumbnailsGenerator : public ::testing::Test {
   protected:
     // A fake ffmpeg: a shell script chosen through the path setting. `$out` is the last
     // argument; `$dir` is this test's folder.
-    std::unique_ptr<MVThumbnailsGenerator> withFake(const std::string& body) {
-        const auto script = dir.write(
-            "bin/ffmpeg", "#!/bin/sh\nfor out; do :; done\ndir='" + dir.path().string() + "'\n" +
-                              body);
+    std::unique_ptr<MVThumbnailsGenerator> withFake(
+        const std::string& body, std::optional<std::filesystem::path> folder = std::nullopt) {
+        const auto script = dir.write("bin/ffmpeg", "#!/bin/sh\nfor out; do :; done\ndir='" +
+                                                        dir.path().string() + "'\n" + body);
         ::chmod(script.c_str(), 0755);
         defaults.setString("FFmpegPath", script.string());
-        return std::make_unique<MVThumbnailsGenerator>(defaults, dir / "thumbs");
+        return std::make_unique<MVThumbnailsGenerator>(defaults, folder ? *folder : dir / "thumbs");
     }
 
     // Slots 0..n-1 of one (empty) video file.
@@ -58,15 +63,18 @@ class ThumbnailsGenerator : public ::testing::Test {
     std::vector<platform::ObserverToken> tokens;
 
     void record(MVThumbnailsGenerator& g) {
-        tokens.push_back(g.observeArrayOfImageAndIndex(
-            [this](const auto&, const MVThumbnailImageAndIndex& f) { published.push_back(f.index); }));
+        tokens.push_back(
+            g.observeArrayOfImageAndIndex([this](const auto&, const MVThumbnailImageAndIndex& f) {
+                published.push_back(f.index);
+            }));
     }
 };
 
 TEST_F(ThumbnailsGenerator, ArgumentsUseADecimalPointWhateverTheLocale) {
     const MVThumbnailInfo info{"/v/VID0001.mp4", 0.0, 7};
-    const QStringList expected = {"-ss", "0.000000", "-i", "/v/VID0001.mp4", "-f", "image2",
-                                  "-vf", "scale='160:100'", "-vframes", "1", "-y", "/t/7.png"};
+    const QStringList expected = {"-ss",      "0.000000", "-i",  "/v/VID0001.mp4",
+                                  "-f",       "image2",   "-vf", "scale='160:100'",
+                                  "-vframes", "1",        "-y",  "/t/7.png"};
     EXPECT_EQ(MVThumbnailsGenerator::argumentsFor(info, "/t/7.png"), expected);
 
     const QLocale before;
@@ -103,8 +111,9 @@ TEST_F(ThumbnailsGenerator, FailedRunsAndUnreadableImagesPublishNothing) {
 
 TEST_F(ThumbnailsGenerator, AtMostThreeRunAndANewRequestKillsTheOldOnesAndDropsTheirFrames) {
     // Each fake writes its frame at once, notes its process id, then waits for "go".
-    auto generator = withFake(copyPng() + "echo $$ >> \"$dir/pids\"\n"
-                                          "while [ ! -e \"$dir/go\" ]; do sleep 0.02; done\n");
+    auto generator = withFake(copyPng() +
+                              "echo $$ >> \"$dir/pids\"\n"
+                              "while [ ! -e \"$dir/go\" ]; do sleep 0.02; done\n");
     record(*generator);
     generator->setInfos(slotList(8));
     generator->startGeneratingThumnailsAtStartIndex(0, 5);
@@ -125,6 +134,77 @@ TEST_F(ThumbnailsGenerator, AtMostThreeRunAndANewRequestKillsTheOldOnesAndDropsT
     ASSERT_TRUE(QTest::qWaitFor([&] { return generator->runningCount() == 0; }, 10000));
     EXPECT_EQ(std::set<std::int64_t>(published.begin(), published.end()),
               (std::set<std::int64_t>{6, 7}));
+}
+
+// Two running copies, each in its own process folder: one copy's cancel leaves the frames the
+// other made where they are.
+TEST_F(ThumbnailsGenerator, TwoCopiesKeepTheirFramesApart) {
+    const auto running = [](pid_t pid) { return pid == 1001 || pid == 1002; };
+    const MVThumbnailFolder first(dir / "thumbnails", 1001, running);
+    const MVThumbnailFolder second(dir / "thumbnails", 1002, running);
+    ASSERT_NE(first.path(), second.path());
+    auto making = withFake(copyPng(), second.path());
+    record(*making);
+    making->setInfos(slotList(2));
+    making->startGeneratingThumnailsAtStartIndex(0, 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return published.size() == 2; }, 10000));
+    const auto frames = [](const std::filesystem::path& folder) {
+        int count = 0;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+            count += entry.path().extension() == ".png";
+        }
+        return count;
+    };
+    ASSERT_EQ(frames(second.path()), 2);
+
+    auto cancelling = withFake(copyPng(), first.path());
+    cancelling->setInfos(slotList(2));
+    cancelling->startGeneratingThumnailsAtStartIndex(0, 1);
+    cancelling->cancelGeneratingThumbnails();
+    EXPECT_EQ(frames(second.path()), 2);
+    first.remove();
+    EXPECT_FALSE(std::filesystem::exists(first.path()));
+    EXPECT_EQ(frames(second.path()), 2);
+}
+
+// At start the folders of processes that no longer run go; nothing else under the root does,
+// and nothing is followed through a link.
+TEST(ThumbnailFolder, LeftoversOfDeadProcessesGoAtStartAndTheOwnFolderAtExit) {
+    TempDir dir;
+    const std::filesystem::path root = dir / "thumbnails";
+    const auto precious = dir.write("outside/precious.png", "x");
+    dir.write("thumbnails/1001/request-0/0.png", "x");  // still running
+    dir.write("thumbnails/1002/request-3/1.png", "x");  // gone
+    dir.write("thumbnails/notes/keep.txt", "x");
+    dir.write("thumbnails/1004", "a file, not a folder");
+    std::filesystem::create_directory_symlink(dir / "outside", root / "1003");
+
+    const MVThumbnailFolder own(root, 1000, [](pid_t pid) { return pid == 1001; });
+    EXPECT_EQ(own.path(), root / "1000");
+    ASSERT_TRUE(std::filesystem::is_directory(own.path()));
+    EXPECT_EQ(std::filesystem::status(own.path()).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_all);
+    EXPECT_TRUE(std::filesystem::exists(root / "1001/request-0/0.png"));
+    EXPECT_FALSE(std::filesystem::exists(root / "1002"));
+    EXPECT_TRUE(std::filesystem::exists(root / "notes/keep.txt"));
+    EXPECT_TRUE(std::filesystem::exists(root / "1004"));
+    EXPECT_TRUE(std::filesystem::is_symlink(root / "1003"));
+    EXPECT_TRUE(std::filesystem::exists(precious));
+
+    own.remove();
+    EXPECT_FALSE(std::filesystem::exists(own.path()));
+    EXPECT_TRUE(std::filesystem::exists(root / "1001/request-0/0.png"));
+}
+
+TEST(ThumbnailFolder, ARunningProcessIsAliveAndAReapedOneIsNot) {
+    EXPECT_TRUE(MVThumbnailFolder::processIsAlive(::getpid()));
+    pid_t child = 0;
+    char program[] = "/bin/true";
+    char* arguments[] = {program, nullptr};
+    ASSERT_EQ(::posix_spawn(&child, program, nullptr, nullptr, arguments, environ), 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_FALSE(MVThumbnailFolder::processIsAlive(child));
 }
 
 TEST_F(ThumbnailsGenerator, MissingFfmpegOrVideoRunsNothing) {

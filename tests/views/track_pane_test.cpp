@@ -9,6 +9,7 @@
 #include "views/MVTrackWizardWindowController.h"
 #include "TrackViewsFixtures.h"
 #include "platform/Clock.h"
+#include "platform/Folders.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "session/MVGLDFileManager.h"
@@ -24,6 +25,9 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+
+#include <QDir>
+#include <QFileDialog>
 
 #include <gtest/gtest.h>
 
@@ -269,6 +273,30 @@ TEST_F(ChooserTest, CandidatesAndTheOutlineItemPostTheirRecords) {
     ASSERT_TRUE(records[1]);
     EXPECT_EQ(records[1]->urlFromCustomer(), good);
     EXPECT_FALSE(records[1]->sfLocations());
+}
+
+// The outline panel opens where the last outline was chosen, or in the home folder (not in the
+// process's working folder).
+TEST_F(ChooserTest, TheOutlinePanelOpensAtTheLastOutlinesFolderElseAtHome) {
+    const auto folder = dir / "outlines";
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "mine.cir") << "[header]\nLatitude\nLongitude\n[data]\n2700 -420\n";
+    chooser->setFileChooser([&](QWidget*) { return folder / "mine.cir"; });
+    chooser->didSelectItemAtIndex(2);
+    const auto panelFolder = [] {
+        return std::filesystem::path(
+            MVPopOverAvailableTracksViewController::makeOutlinePanel(nullptr)
+                ->directory()
+                .absolutePath()
+                .toStdString());
+    };
+    EXPECT_EQ(MVPopOverAvailableTracksViewController::outlinePanelFolder(), folder);
+    EXPECT_TRUE(std::filesystem::equivalent(panelFolder(), folder));
+
+    std::filesystem::remove_all(folder);
+    EXPECT_EQ(MVPopOverAvailableTracksViewController::outlinePanelFolder(),
+              platform::folders::home());
+    EXPECT_TRUE(std::filesystem::equivalent(panelFolder(), platform::folders::home()));
 }
 
 TEST_F(ChooserTest, WheelStepsBeyondTwoOnly) {

@@ -145,6 +145,29 @@ TEST_F(TrackWizardTest, PlainAndShiftClicksSetTheGates) {
     EXPECT_FALSE(view->flagPoint2());
 }
 
+// A refusal stands on the click, a lap count below and right of its gate: near any edge of the
+// map the message is moved back inside it, whole.
+TEST_F(TrackWizardTest, MessagesNearTheEdgesStayInsideTheMap) {
+    const QRectF map = QRectF(view->rect());
+    for (const QPointF at : {QPointF(400, 1), QPointF(1, 300), QPointF(799, 300), QPointF(400, 599),
+                             QPointF(1, 1), QPointF(400, 300)}) {
+        view->clickAt(at, false);
+        ASSERT_EQ(view->labelString(), MVTrackWizardView::kNotValid) << at.x() << ", " << at.y();
+        const std::optional<QRectF> box = view->labelRect();
+        ASSERT_TRUE(box);
+        EXPECT_TRUE(map.contains(*box)) << at.x() << ", " << at.y();
+        EXPECT_GT(box->width(), 0);
+    }
+    // In the middle it stands on the click: its lower left corner there.
+    EXPECT_EQ(view->labelRect()->bottomLeft(), QPointF(400, 300));
+    // A lap count at a gate near the lower right corner.
+    clickOnRoute(400, false);
+    const QPointF gate = onScreen(*view->labelPoint());
+    view->resize(static_cast<int>(gate.x()) + 30, static_cast<int>(gate.y()) + 10);
+    ASSERT_TRUE(view->labelRect());
+    EXPECT_TRUE(QRectF(view->rect()).contains(*view->labelRect()));
+}
+
 TEST_F(TrackWizardTest, EmptyRouteRefusesEveryClick) {
     view->setWholeMap(track_fixtures::map({}, 0, 0, 0, 0));
     view->clickAt(QPointF(400, 300), false);
