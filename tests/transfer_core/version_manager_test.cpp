@@ -1,6 +1,7 @@
 #include "transfer/core/MVUpdateText.h"
 #include "transfer/core/MVVersionManager.h"
 
+#include "platform/Folders.h"
 #include "session/MVCircuitDatabase.h"
 #include "support/LoopbackServer.h"
 #include "support/TempDir.h"
@@ -29,20 +30,6 @@ TEST(UpdateText, PercentEncodingKeepsTheQuerySet) {
         {"<>\"#[]{}|^`\\", "%3C%3E%22%23%5B%5D%7B%7D%7C%5E%60%5C"},
     };
     for (const auto& [text, encoded] : cases) EXPECT_EQ(MVUpdateText::percentEncode(text), encoded);
-}
-
-TEST(UpdateText, VersionsCompareWithNumbers) {
-    struct Case {
-        const char* a;
-        const char* b;
-        int sign;
-    };
-    for (const Case& c : {Case{"1.9", "1.10", -1}, Case{"2.0", "1.12", 1}, Case{"1.2", "1.2", 0},
-                          Case{"9", "10", -1}, Case{"1.2", "1.2.1", -1}, Case{"01.5", "1.5", 0},
-                          Case{"1.2b", "1.2a", 1}, Case{"", "0", -1}}) {
-        const int r = MVUpdateText::compareVersions(c.a, c.b);
-        EXPECT_EQ((r > 0) - (r < 0), c.sign) << c.a << " vs " << c.b;
-    }
 }
 
 TEST(UpdateText, OnlyHttpsLeavesTheMachine) {
@@ -186,15 +173,48 @@ TEST_F(VersionManager, VersionsDecideWhetherAnUpdateIsOffered) {
     offer("1.9", "10");
     EXPECT_FALSE(manager.isSoftwareUpdateAvailable());
     EXPECT_TRUE(manager.isCircuitDatabaseUpdateAvailable());
+}
 
-    // A downloaded database 10 beats the built-in 9 (numbers, not letters).
-    MVVersionManager::Config c = config();
-    c.builtInDatabase = dir.write("builtin9.xml", "<circuits version=\"9\"/>");
-    MVVersionManager nine(c, center);
-    dir.write("Morvane/Trackmap Database/Start Finish Database/StartFinishDataBase.xml",
-              "<circuits version=\"10\"/>");
-    EXPECT_EQ(nine.localCircuitDatabaseVersion(), "10");
-    EXPECT_FALSE(nine.isCircuitDatabaseUpdateAvailable());
+// The version shown and compared is the version of the copy the circuit reader loads.
+TEST_F(VersionManager, TheDatabaseVersionIsTheOneOfTheCopyInUse) {
+    TempDir data;
+    struct Restore {
+        std::string previous = std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : "";
+        ~Restore() { setenv("XDG_DATA_HOME", previous.c_str(), 1); }
+    } restore;
+    setenv("XDG_DATA_HOME", data.path().c_str(), 1);
+    offer("1.9", "10");
+    struct Case {
+        const char* what;
+        const char* builtIn;
+        const char* downloaded;
+        const char* inUse;
+        bool downloadedInUse;
+        bool updateOffered;  // the catalogue offers 10
+    };
+    const Case cases[] = {
+        {"built-in newer: a stale download shadows nothing", "1", "0", "1", false, true},
+        {"download newer (numbers, not letters)", "9", "10", "10", true, false},
+        {"equal", "5", "5", "5", false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        MVVersionManager::Config config = this->config();
+        config.supportFolder.clear();  // the reader's folder
+        config.builtInDatabase =
+            dir.write(std::string("builtin") + c.builtIn + ".xml",
+                      std::string("<circuits version=\"") + c.builtIn + "\"/>");
+        MVVersionManager manager(config, center);
+        ASSERT_TRUE(platform::folders::writeFileAtomically(
+            MVCircuitDatabase::downloadedDatabasePath(),
+            std::string("<circuits version=\"") + c.downloaded + "\"/>"));
+        EXPECT_EQ(manager.localCircuitDatabaseVersion(), c.inUse);
+        const auto read = MVCircuitDatabase::databaseInUse(config.builtInDatabase);
+        EXPECT_EQ(read.version, c.inUse);
+        EXPECT_EQ(read.path, c.downloadedInUse ? MVCircuitDatabase::downloadedDatabasePath()
+                                               : config.builtInDatabase);
+        EXPECT_EQ(manager.isCircuitDatabaseUpdateAvailable(), c.updateOffered);
+    }
 }
 
 TEST_F(VersionManager, InsecureAddressesAreRefusedBeforeAnyRequest) {

@@ -119,27 +119,19 @@ std::optional<MVVersionManaging::CatalogueInfo> MVVersionManager::circuitDatabas
 }
 
 std::string MVVersionManager::localCircuitDatabaseVersion() {
-    const fs::path builtInFile = config_.builtInDatabase.empty()
-                                     ? MVCircuitDatabase::shippedDatabasePath()
-                                     : config_.builtInDatabase;
-    const auto builtInText = platform::folders::readFile(builtInFile);
-    const std::string builtIn =
-        (builtInText ? MVUpdateText::parseDatabaseVersion(*builtInText) : std::nullopt)
-            .value_or("0");
+    // The same rule as the reader's, so the version shown and compared is the one in use.
+    const fs::path builtIn = config_.builtInDatabase.empty()
+                                 ? MVCircuitDatabase::shippedDatabasePath()
+                                 : config_.builtInDatabase;
     const auto support = supportFolderURL();
     const fs::path copy = support ? databaseFolder() /
                                         MVCircuitDatabase::kStartFinishDatabaseFolderName /
                                         MVCircuitDatabase::kDatabaseFileName
                                   : fs::path();
-    const auto copyText = support ? platform::folders::readFile(copy) : std::nullopt;
-    const auto copyVersion =
-        copyText ? MVUpdateText::parseDatabaseVersion(*copyText) : std::nullopt;
-    if (copyVersion && MVUpdateText::compareVersions(builtIn, *copyVersion) < 0) {
-        say("+++Track DB will use application support version");
-        return *copyVersion;
-    }
-    say("+++Track DB will use Built in version");
-    return builtIn;
+    const auto inUse = MVCircuitDatabase::databaseInUse(builtIn, copy);
+    say(inUse.downloaded ? "+++Track DB will use application support version"
+                         : "+++Track DB will use Built in version");
+    return inUse.version;
 }
 
 bool MVVersionManager::isSoftwareUpdateAvailable() {
@@ -147,7 +139,7 @@ bool MVVersionManager::isSoftwareUpdateAvailable() {
     if (!info) return false;
     const std::string local = appVersionString();
     say("local SW version " + local + " vs Online SW version " + info->version);
-    return MVUpdateText::compareVersions(info->version, local) > 0;
+    return MVCircuitDatabase::compareVersions(info->version, local) > 0;
 }
 
 bool MVVersionManager::isCircuitDatabaseUpdateAvailable() {
@@ -155,13 +147,13 @@ bool MVVersionManager::isCircuitDatabaseUpdateAvailable() {
     if (!info) return false;
     const std::string local = localCircuitDatabaseVersion();
     say("local track DB version " + local + " vs Online track DB version " + info->version);
-    return MVUpdateText::compareVersions(info->version, local) > 0;
+    return MVCircuitDatabase::compareVersions(info->version, local) > 0;
 }
 
 bool MVVersionManager::downloadSoftwareUpdate() {
     if (!supportFolderURL()) return false;
     const auto info = softwareCatalogueInfo();
-    if (!info || MVUpdateText::compareVersions(info->version, appVersionString()) <= 0) {
+    if (!info || MVCircuitDatabase::compareVersions(info->version, appVersionString()) <= 0) {
         say("_No need to download SW");
         return false;
     }
@@ -175,7 +167,8 @@ bool MVVersionManager::downloadSoftwareUpdate() {
 bool MVVersionManager::downloadCircuitDatabaseUpdate() {
     if (!supportFolderURL()) return false;
     const auto info = circuitDatabaseCatalogueInfo();
-    if (!info || MVUpdateText::compareVersions(info->version, localCircuitDatabaseVersion()) <= 0) {
+    if (!info ||
+        MVCircuitDatabase::compareVersions(info->version, localCircuitDatabaseVersion()) <= 0) {
         say("_No need to download track DB");
         return false;
     }
