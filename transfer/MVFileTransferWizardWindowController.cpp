@@ -313,7 +313,7 @@ void MVFileTransferWizardWindowController::transferFinished(
               << " anError: " << result.error << '\n';
     subViewsEnable(true);
     messageTextField_->setText(text(result.error));
-    fitToMessage();
+    MVSheetSupport::growToFit(this);
     showCopyOrMoveAlert();
 }
 
@@ -341,15 +341,7 @@ void MVFileTransferWizardWindowController::sourcesKept(const MVFolderTransfer::R
                        "from the card (%3). They are still on the card: remove them there "
                        "before the next import, or they will be copied again.")
             .arg(text(finalDestinationURL_.string()), files, text(result.error)));
-    fitToMessage();
-}
-
-void MVFileTransferWizardWindowController::fitToMessage() {
-    // The message wraps at the sheet's width; the sheet grows so that every line shows.
-    layout()->activate();
-    const int needed = layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(width())
-                                                     : sizeHint().height();
-    if (needed > height()) resize(width(), needed);
+    MVSheetSupport::growToFit(this);
 }
 
 void MVFileTransferWizardWindowController::showCopyOrMoveAlert() {

@@ -97,7 +97,6 @@ class MVFileTransferWizardWindowController : public QDialog {
     void startTransfer(MVFolderTransfer::Mode mode);
     void transferFinished(std::uint64_t run, const MVFolderTransfer::Result& result);
     void sourcesKept(const MVFolderTransfer::Result& result);
-    void fitToMessage();
     void placeNameArrived(const MVGLDFileManagerFastOperation* operation, const std::string& place);
     void subViewsEnable(bool enabled);
     void showCopyOrMoveAlert();

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
@@ -229,6 +230,71 @@ TEST_F(VersionManager, InsecureAddressesAreRefusedBeforeAnyRequest) {
         EXPECT_FALSE(insecure.downloadCircuitDatabaseUpdate());
     }
     EXPECT_EQ(server.requestCount(), 0);
+}
+
+// An https address that redirects to plain http is not followed: a catalogue, the package and
+// the circuit-database archive each fail with a reason, and nothing is replaced.
+TEST_F(VersionManager, RedirectsToPlainHttpFailWithAReason) {
+    const std::string host = "http://127.0.0.1:" + std::to_string(server.port());
+    auto redirect = [&](const std::string& path, const std::string& to) {
+        server.get(
+            path, [to](const httplib::Request&, httplib::Response& r) { r.set_redirect(to, 302); });
+    };
+    offer("2.1", "6");
+    // Whatever lies behind the plain addresses is never asked for.
+    std::atomic<int> plainRequests{0};
+    server.get("/plain/.*", [&plainRequests](const httplib::Request&, httplib::Response& r) {
+        ++plainRequests;
+        r.set_content("<C LatestVersion=\"3.0\" DownloadUrl=\"a\\b.pkg\"/>", "text/xml");
+    });
+
+    redirect("/Updates/Gridlark for macOS/Gridlark 2.1.pkg", host + "/plain/package");
+    ASSERT_TRUE(manager.downloadSoftwareUpdate());
+    auto failed = posts.next();
+    ASSERT_EQ(failed.name, "downingErrorMessage");
+    EXPECT_EQ(*failed.value<std::string>("kind"), "software");
+    const std::string packageError = *failed.value<std::string>("error");
+    EXPECT_NE(packageError.find("redirect"), std::string::npos) << packageError;
+    EXPECT_NE(packageError.find("https"), std::string::npos) << packageError;
+    EXPECT_FALSE(std::filesystem::exists(dir / "Morvane/Gridlark/Gridlark.pkg"));
+
+    const auto installed =
+        dir.write("Morvane/Trackmap Database/Start Finish Database/StartFinishDataBase.xml",
+                  "<circuits version=\"5\"/>");
+    redirect("/Updates/Circuit Database/CircuitDataBase.zip", host + "/plain/db.zip");
+    ASSERT_TRUE(manager.downloadCircuitDatabaseUpdate());
+    failed = posts.next();
+    ASSERT_EQ(failed.name, "downingErrorMessage");
+    EXPECT_EQ(*failed.value<std::string>("kind"), "circuitDatabase");
+    EXPECT_EQ(*failed.value<std::string>("error"), packageError);
+    EXPECT_EQ(testing_support::readAll(installed), "<circuits version=\"5\"/>");
+    EXPECT_FALSE(std::filesystem::exists(dir / "Morvane/trackDB"));
+
+    // A redirected catalogue gives no result and says why; a download asked for then fails with
+    // that reason instead of finding "nothing to do".
+    redirect("/Updates/Gridlark for macOS/Catalogue.xml", host + "/plain/Catalogue.xml");
+    redirect("/Updates/Circuit Database/CircuitDatabaseCatalogue.xml", host + "/plain/db.xml");
+    const auto software = manager.softwareCatalogue();
+    EXPECT_FALSE(software.info);
+    EXPECT_NE(software.refusal.find("catalogue"), std::string::npos) << software.refusal;
+    EXPECT_NE(software.refusal.find("not https"), std::string::npos) << software.refusal;
+    EXPECT_FALSE(manager.softwareCatalogueInfo());
+    EXPECT_FALSE(manager.isSoftwareUpdateAvailable());
+    EXPECT_EQ(manager.circuitDatabaseCatalogue().refusal, software.refusal);
+    for (const char* kind : {"software", "circuitDatabase"}) {
+        SCOPED_TRACE(kind);
+        ASSERT_TRUE(std::string(kind) == "software" ? manager.downloadSoftwareUpdate()
+                                                    : manager.downloadCircuitDatabaseUpdate());
+        failed = posts.next();
+        EXPECT_EQ(failed.name, "downingErrorMessage");
+        EXPECT_EQ(*failed.value<std::string>("kind"), kind);
+        EXPECT_EQ(*failed.value<std::string>("error"), software.refusal);
+    }
+    // A catalogue that is merely missing still means "no update", without a reason.
+    serve("/Updates/Gridlark for macOS/Catalogue.xml", 404, "");
+    EXPECT_EQ(manager.softwareCatalogue().refusal, "");
+    EXPECT_FALSE(manager.downloadSoftwareUpdate());
+    EXPECT_EQ(plainRequests, 0);
 }
 
 TEST_F(VersionManager, ACustomCatalogueAddressIsTrimmed) {

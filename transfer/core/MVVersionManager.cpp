@@ -31,6 +31,24 @@ std::string packageExtension(const std::string& downloadUrl) {
     return name.extension().string();
 }
 
+// The reason for the user when the loader refused to follow a redirect, else "". The loader
+// follows redirects of update requests only to https and at most 10 times, and reports a
+// refusal with libcurl's text: an unsupported protocol (the first address itself was checked
+// before the request, so only a redirect can name one) or the redirect cap.
+std::string redirectRefusal(const platform::URLError& error, const std::string& what) {
+    const std::string& text = error.message;
+    if (text.rfind("Protocol \"", 0) == 0) {
+        return "The update server redirected the " + what +
+               " to an address that is not https; the redirect was not followed.";
+    }
+    if (text.find("redirects followed") != std::string::npos ||
+        text.find("Number of redirects") != std::string::npos) {
+        return "The update server redirected the " + what +
+               " too many times; the redirects were not followed.";
+    }
+    return {};
+}
+
 }  // namespace
 
 MVVersionManager::MVVersionManager(Config config, platform::NotificationCenter& center)
@@ -65,7 +83,7 @@ std::string MVVersionManager::appVersionString() {
 }
 
 std::optional<std::pair<std::string, std::string>> MVVersionManager::readCatalogue(
-    const std::string& address, bool allowFile) const {
+    const std::string& address, bool allowFile, std::string* refusal) const {
     const std::string url = MVUpdateText::percentEncode(address);
     if (!MVUpdateText::isPermittedURL(url, allowFile, config_.allowLoopbackHttpForTests)) {
         say("Refused to read a catalogue over an insecure address: " + url);
@@ -77,14 +95,30 @@ std::optional<std::pair<std::string, std::string>> MVVersionManager::readCatalog
     request.connectTimeout = std::min(config_.catalogueTimeout, request.connectTimeout);
     request.redirectsHttpsOnly = true;
     const platform::URLResult result = platform::URLLoader::shared().send(request);
-    if (result.error || result.response.status != 200) return std::nullopt;
+    if (result.error) {
+        const std::string refused = redirectRefusal(*result.error, "catalogue");
+        say(refused.empty() ? "Cannot read the catalogue " + url + ": " + result.error->message
+                            : refused);
+        if (refusal) *refusal = refused;
+        return std::nullopt;
+    }
+    if (result.response.status != 200) return std::nullopt;
     const auto catalogue = MVUpdateText::parseCatalogue(result.response.body);
     if (!catalogue) return std::nullopt;
     return std::make_pair(catalogue->latestVersion, catalogue->downloadUrl);
 }
 
 std::optional<MVVersionManaging::CatalogueInfo> MVVersionManager::softwareCatalogueInfo() {
-    if (!supportFolderURL()) return std::nullopt;
+    return softwareCatalogue().info;
+}
+
+std::optional<MVVersionManaging::CatalogueInfo> MVVersionManager::circuitDatabaseCatalogueInfo() {
+    return circuitDatabaseCatalogue().info;
+}
+
+MVVersionManaging::CatalogueAnswer MVVersionManager::softwareCatalogue() {
+    CatalogueAnswer answer;
+    if (!supportFolderURL()) return answer;
     std::string address = config_.updateHost + kSoftwareCataloguePath;
     bool custom = false;
     const fs::path customFile = productFolder() / "CustomUpdateUrl.txt";
@@ -100,22 +134,27 @@ std::optional<MVVersionManaging::CatalogueInfo> MVVersionManager::softwareCatalo
             custom = true;
         }
     }
-    const auto catalogue = readCatalogue(address, custom);
-    if (!catalogue) return std::nullopt;
-    return CatalogueInfo{
+    const auto catalogue = readCatalogue(address, custom, &answer.refusal);
+    if (!catalogue) return answer;
+    answer.info = CatalogueInfo{
         catalogue->first,
         config_.updateHost + "/Updates/" + MVUpdateText::percentEncode(slashes(catalogue->second))};
+    return answer;
 }
 
-std::optional<MVVersionManaging::CatalogueInfo> MVVersionManager::circuitDatabaseCatalogueInfo() {
-    const auto catalogue = readCatalogue(config_.updateHost + kDatabaseCataloguePath, false);
-    if (!catalogue) return std::nullopt;
+MVVersionManaging::CatalogueAnswer MVVersionManager::circuitDatabaseCatalogue() {
+    CatalogueAnswer answer;
+    const auto catalogue =
+        readCatalogue(config_.updateHost + kDatabaseCataloguePath, false, &answer.refusal);
+    if (!catalogue) return answer;
     const std::string& downloadUrl = catalogue->second;
     const std::size_t separator = downloadUrl.find('\\');
-    if (separator == std::string::npos) return std::nullopt;  // no folder to take
+    if (separator == std::string::npos) return answer;  // no folder to take
     const std::string zipPath = downloadUrl.substr(0, separator) + "/CircuitDataBase.zip";
-    return CatalogueInfo{catalogue->first, config_.updateHost + "/Updates/" +
-                                               MVUpdateText::percentEncode(slashes(zipPath))};
+    answer.info =
+        CatalogueInfo{catalogue->first, config_.updateHost + "/Updates/" +
+                                            MVUpdateText::percentEncode(slashes(zipPath))};
+    return answer;
 }
 
 std::string MVVersionManager::localCircuitDatabaseVersion() {
@@ -152,7 +191,12 @@ bool MVVersionManager::isCircuitDatabaseUpdateAvailable() {
 
 bool MVVersionManager::downloadSoftwareUpdate() {
     if (!supportFolderURL()) return false;
-    const auto info = softwareCatalogueInfo();
+    const auto answer = softwareCatalogue();
+    if (!answer.refusal.empty()) {
+        postError(kKindSoftware, answer.refusal);
+        return true;
+    }
+    const auto& info = answer.info;
     if (!info || MVCircuitDatabase::compareVersions(info->version, appVersionString()) <= 0) {
         say("_No need to download SW");
         return false;
@@ -166,7 +210,12 @@ bool MVVersionManager::downloadSoftwareUpdate() {
 
 bool MVVersionManager::downloadCircuitDatabaseUpdate() {
     if (!supportFolderURL()) return false;
-    const auto info = circuitDatabaseCatalogueInfo();
+    const auto answer = circuitDatabaseCatalogue();
+    if (!answer.refusal.empty()) {
+        postError(kKindCircuitDatabase, answer.refusal);
+        return true;
+    }
+    const auto& info = answer.info;
     if (!info ||
         MVCircuitDatabase::compareVersions(info->version, localCircuitDatabaseVersion()) <= 0) {
         say("_No need to download track DB");
@@ -187,7 +236,10 @@ std::string MVVersionManager::fetchToFile(const std::string& url, const fs::path
     request.stallTimeout = config_.downloadStall;
     request.redirectsHttpsOnly = true;
     const platform::URLResult result = platform::URLLoader::shared().download(request, file);
-    if (result.error) return result.error->message;
+    if (result.error) {
+        const std::string refused = redirectRefusal(*result.error, "download");
+        return refused.empty() ? result.error->message : refused;
+    }
     say("Success: " + std::to_string(result.response.status));
     if (result.response.status != 200) {
         std::error_code error;
