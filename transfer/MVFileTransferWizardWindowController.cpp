@@ -334,6 +334,7 @@ void MVFileTransferWizardWindowController::sourcesKept(const MVFolderTransfer::R
     subViewsEnable(true);
     progressBar_->setValue(100);
     percentageTextField_->setText(QStringLiteral("100%"));
+    if (!isPresented_) showSheet();  // sent to the background meanwhile: this must be seen
     const QString files =
         count == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(count);
     messageTextField_->setText(

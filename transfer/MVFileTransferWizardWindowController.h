@@ -36,8 +36,9 @@ class QSocketNotifier;
 // alert and gives the controls back. A Move that copied everything but could not empty the card
 // (a write-protected card) keeps the copy and the sheet: the sheet says that the files were
 // copied and how many could not be removed from the card, with the reason, and the diagnostic
-// log lists them; nothing is opened. Completion comes from the copy itself; the bar (polled every
-// 0.5 s) only shows how much has arrived. Made once by the application; main thread only.
+// log lists them; nothing is opened, and a sheet closed during the run comes back. Completion comes
+// from the copy itself; the bar (polled every 0.5 s) only shows how much has arrived. Made once by
+// the application; main thread only.
 class MVFileTransferWizardWindowController : public QDialog {
     Q_OBJECT
   public:

@@ -153,6 +153,10 @@ TEST_F(CardImportWizardTest, AMoveFromAWriteProtectedCardSaysWhatStayedAndKeepsT
         ~LogOff() { ZORFileLog::turnOffLog(); }
     } logOff;
 
+    // Sent to the background at once: the outcome brings the sheet back.
+    wizard->transfer().setBeforeFileHook([&](std::size_t done) {
+        if (done == 0) platform::syncOnMain([&] { wizard->buttonClosePressed(); });
+    });
     wizard->buttonMovePressed();
     ASSERT_TRUE(MainQueuePump::until([&] { return controlsEnabled(); }));
     const fs::path final = dir / "Documents/Gridlark/2026-12-10 Larkfield Loop/Session";
