@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "session/MVCircuitDatabase.h"
 #include "transfer/core/MVUpdateText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -12,10 +13,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (const auto catalogue = MVUpdateText::parseCatalogue(text)) {
         const std::string address = MVUpdateText::percentEncode(catalogue->downloadUrl);
         (void)MVUpdateText::isPermittedURL(address, true, false);
-        (void)MVUpdateText::compareVersions(catalogue->latestVersion, "1.10");
-        (void)MVUpdateText::compareVersions("1.10", catalogue->latestVersion);
+        (void)MVCircuitDatabase::compareVersions(catalogue->latestVersion, "1.10");
+        (void)MVCircuitDatabase::compareVersions("1.10", catalogue->latestVersion);
     }
-    (void)MVUpdateText::parseDatabaseVersion(text);
+    (void)MVCircuitDatabase::databaseVersion(text);
     (void)MVUpdateText::trimmed(text);
     return 0;
 }

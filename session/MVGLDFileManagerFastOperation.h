@@ -65,8 +65,8 @@ class MVGLDFileManagerFastOperation : public platform::Operation {
     static constexpr const char* kNoPlaceName = "N/A";
 
     // Nothing is read until the operation runs. `defaults` is asked for "urlsData" (videos kept
-    // in the documents folder); `circuitDatabase` is the database read unless a downloaded copy
-    // exists (see MVCircuitDatabase).
+    // in the documents folder); `circuitDatabase` is the database read unless a newer downloaded
+    // copy exists (see MVCircuitDatabase::databaseInUse).
     explicit MVGLDFileManagerFastOperation(
         std::filesystem::path url,
         platform::UserDefaults& defaults = platform::UserDefaults::standard(),

@@ -120,11 +120,14 @@ MVXMLParser::MVXMLParser(std::filesystem::path shippedDatabase)
     : shippedDatabase_(std::move(shippedDatabase)) {}
 
 void MVXMLParser::parseXMLTrack(const MVLocation& location) {
-    const auto path = MVCircuitDatabase::databasePathToRead(shippedDatabase_);
-    if (path != shippedDatabase_) {
+    // The copy in use is judged and read in one go, so an update swapping the folder meanwhile
+    // cannot hand the parser another file than the one whose version won.
+    const auto inUse = MVCircuitDatabase::databaseInUse(shippedDatabase_);
+    const auto& path = inUse.path;
+    if (inUse.downloaded) {
         systemLog("using start finish database xml from app support url " + path.string());
     }
-    const auto bytes = platform::folders::readFile(path);
+    const auto& bytes = inUse.text;
     if (!bytes) {
         tracks_.reset();
         systemLog("Somthign error happened! cannot read " + path.string());

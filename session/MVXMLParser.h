@@ -35,7 +35,8 @@ class MVXMLParser {
   public:
     static constexpr double kCandidateRadiusMetres = 5000.0;
 
-    // `shippedDatabase` is read unless the downloaded copy exists (MVCircuitDatabase).
+    // `shippedDatabase` is read unless the downloaded copy is newer
+    // (MVCircuitDatabase::databaseInUse).
     explicit MVXMLParser(
         std::filesystem::path shippedDatabase = MVCircuitDatabase::shippedDatabasePath());
 

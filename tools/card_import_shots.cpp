@@ -1,13 +1,16 @@
 // Screenshots of the card import sheet and the open panel's session preview, for the
 // documentation: run under Xvfb,
 //   card-import-shots OUTDIR
-// writes OUTDIR/card-import-wizard.png (a fake card being copied, held halfway) and
+// writes OUTDIR/card-import-wizard.png (a fake card being copied, held halfway),
+// OUTDIR/card-import-card-kept.png (a move from a write-protected card: everything copied, the
+// recordings still on the card; needs write permissions to bind, or a read-only bind mount) and
 // OUTDIR/open-panel-preview.png (a generated session with a test-pattern video; needs ffmpeg).
 #include "platform/ChildProcess.h"
 #include "platform/NotificationCenter.h"
 #include "platform/OperationQueue.h"
 #include "session/MVGLDFileManagerFastOperation.h"
 #include "session/MVNotifications.h"
+#include "tests/support/ReadOnlyFolder.h"
 #include "tests/support/SessionGenerator.h"
 #include "transfer/MVFileTransferWizardWindowController.h"
 #include "transfer/MVFileWizardView.h"
@@ -38,7 +41,8 @@ void settle(int ms = 600) {
 
 bool shoot(const fs::path& file) {
     settle();
-    return QGuiApplication::primaryScreen()->grabWindow(0).save(QString::fromStdString(file.string()));
+    return QGuiApplication::primaryScreen()->grabWindow(0).save(
+        QString::fromStdString(file.string()));
 }
 
 void writeFile(const fs::path& file, const std::string& bytes) {
@@ -50,7 +54,8 @@ bool shootWizard(QWidget* window, const fs::path& work, const fs::path& file) {
     testing_support::SessionOptions options;
     options.laps = 4;
     const fs::path card = work / "CARD";
-    writeFile(card / "media/2026-12-10/Session 1.gld", testing_support::generateSession(options).text);
+    writeFile(card / "media/2026-12-10/Session 1.gld",
+              testing_support::generateSession(options).text);
     for (int i = 1; i <= 3; ++i) {
         writeFile(card / ("media/2026-12-10/VID000" + std::to_string(i) + ".mp4"),
                   std::string(4'000'000, static_cast<char>('a' + i)));
@@ -78,6 +83,37 @@ bool shootWizard(QWidget* window, const fs::path& work, const fs::path& file) {
     wizard.transfer().wait();
     settle(200);
     return ok;
+}
+
+bool shootCardKept(QWidget* window, const fs::path& work, const fs::path& file) {
+    testing_support::SessionOptions options;
+    options.laps = 4;
+    const fs::path card = work / "LOCKED";
+    writeFile(card / "media/2026-12-10/Session 1.gld",
+              testing_support::generateSession(options).text);
+    for (int i = 1; i <= 3; ++i) {
+        writeFile(card / ("media/2026-12-10/VID000" + std::to_string(i) + ".mp4"),
+                  std::string(400'000, static_cast<char>('a' + i)));
+    }
+    platform::UserDefaults defaults(work / "locked-defaults.json");
+    defaults.setString("Default_DestinationFolder", (work / "Locked Documents/Gridlark").string());
+    auto lister = std::make_shared<MVRemovableVolumes::FixedLister>(std::vector<fs::path>{card});
+    MVFileTransferWizardWindowController wizard(window, lister, defaults);
+    wizard.setFolderOpener([](const fs::path&) {});
+    wizard.queue().waitUntilAllOperationsAreFinished(std::chrono::seconds(30));
+    settle(200);
+    testing_support::ReadOnlyFolder locked(card);
+    if (!locked.ok()) {
+        std::fprintf(stderr, "card-import-shots: %s\n", locked.whyNot().c_str());
+        return false;
+    }
+    wizard.showSheet();
+    wizard.move(200, 120);
+    wizard.buttonMovePressed();
+    while (wizard.transfer().status() == MVFolderTransfer::Status::Running) settle(50);
+    wizard.transfer().wait();
+    settle(300);
+    return shoot(file);
 }
 
 bool shootPreview(QWidget* window, const fs::path& work, const fs::path& file) {
@@ -138,5 +174,6 @@ int main(int argc, char** argv) {
     window.move(20, 20);
     window.show();
     if (!shootWizard(&window, work, out / "card-import-wizard.png")) return 1;
+    if (!shootCardKept(&window, work, out / "card-import-card-kept.png")) return 1;
     return shootPreview(&window, work, out / "open-panel-preview.png") ? 0 : 1;
 }

@@ -1,8 +1,9 @@
 // Screenshots of the export and update sheets, for the documentation: run under Xvfb,
 //   transfer-shots OUTDIR
 // writes OUTDIR/csv-export-sheet.png, OUTDIR/video-export-sheet.png (after a real cut of a
-// generated clip, so ffmpeg must be installed) and OUTDIR/update-sheet.png (against an update
-// server of its own on 127.0.0.1 that offers newer versions).
+// generated clip, so ffmpeg must be installed), OUTDIR/update-sheet.png (against an update
+// server of its own on 127.0.0.1 that offers newer versions) and
+// OUTDIR/update-sheet-redirected.png (the same server redirecting its catalogues to plain http).
 #include "platform/ChildProcess.h"
 #include "transfer/DownloadViewController.h"
 #include "transfer/MVCSVFileWindowController.h"
@@ -38,10 +39,18 @@ bool shoot(const std::filesystem::path& file) {
     return screen.save(QString::fromStdString(file.string()));
 }
 
-// The update sheet against a local server offering a newer program and circuit database.
+// The update sheet against a local server offering a newer program and circuit database, or
+// redirecting both catalogues to plain http addresses.
 bool shootUpdateSheet(QWidget* window, const std::filesystem::path& work,
-                      const std::filesystem::path& file) {
+                      const std::filesystem::path& file, bool redirectToHttp = false) {
     httplib::Server server;
+    int port = 0;
+    if (redirectToHttp) {
+        server.Get("/Updates/.*", [&port](const auto& request, auto& response) {
+            response.set_redirect(
+                "http://127.0.0.1:" + std::to_string(port) + "/plain" + request.path, 302);
+        });
+    }
     server.Get("/Updates/Gridlark for macOS/Catalogue.xml", [](const auto&, auto& response) {
         response.set_content(
             "<Catalogue LatestVersion=\"0.2.0\" DownloadUrl=\"Gridlark for macOS\\Gridlark "
@@ -55,7 +64,7 @@ bool shootUpdateSheet(QWidget* window, const std::filesystem::path& work,
                        "Database\\CircuitDataBase_v2.zip\"/>",
                        "text/xml");
                });
-    const int port = server.bind_to_any_port("127.0.0.1");
+    port = server.bind_to_any_port("127.0.0.1");
     std::thread serving([&server] { server.listen_after_bind(); });
     MVVersionManager::Config config;
     config.updateHost = "http://127.0.0.1:" + std::to_string(port);
@@ -131,5 +140,6 @@ int main(int argc, char** argv) {
     loop.exec();
     if (!shoot(out / "video-export-sheet.png")) return 1;
     sheet.hide();
-    return shootUpdateSheet(&window, work, out / "update-sheet.png") ? 0 : 1;
+    if (!shootUpdateSheet(&window, work, out / "update-sheet.png")) return 1;
+    return shootUpdateSheet(&window, work, out / "update-sheet-redirected.png", true) ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 #include "transfer/DownloadViewController.h"
 
 #include "platform/Dispatch.h"
+#include "transfer/MVSheetSupport.h"
 #include "widgets/MVSpinningProgressIndicator.h"
 
 #include <QDesktopServices>
@@ -111,7 +112,7 @@ void DownloadViewController::showSheet() {
 void DownloadViewController::refreshVersions() {
     struct Answers {
         std::string app, database;
-        std::optional<MVVersionManaging::CatalogueInfo> software, circuits;
+        MVVersionManaging::CatalogueAnswer software, circuits;
         bool softwareNewer = false, databaseNewer = false;
     };
     const QPointer<DownloadViewController> self(this);
@@ -120,16 +121,28 @@ void DownloadViewController::refreshVersions() {
         auto answers = std::make_shared<Answers>();
         answers->app = manager->appVersionString();
         answers->database = manager->localCircuitDatabaseVersion();
-        answers->software = manager->softwareCatalogueInfo();
-        answers->circuits = manager->circuitDatabaseCatalogueInfo();
+        answers->software = manager->softwareCatalogue();
+        answers->circuits = manager->circuitDatabaseCatalogue();
         answers->softwareNewer = manager->isSoftwareUpdateAvailable();
         answers->databaseNewer = manager->isCircuitDatabaseUpdateAvailable();
         onMain(self, [answers](DownloadViewController& s) {
             s.labelSoftware_->setText(text("Gridlark v" + answers->app));
             s.labelTrackDB_->setText(text("Circuit DB v" + answers->database));
-            if (answers->software && answers->circuits) {
-                s.onlineSWVersion_->setText(text("Latest v" + answers->software->version));
-                s.onlineTrackDBVersion_->setText(text("Latest v" + answers->circuits->version));
+            const auto& software = answers->software.info;
+            const auto& circuits = answers->circuits.info;
+            if (software && circuits) {
+                s.onlineSWVersion_->setText(text("Latest v" + software->version));
+                s.onlineTrackDBVersion_->setText(text("Latest v" + circuits->version));
+            }
+            // A catalogue refused for where it was redirected is a failure to tell, not "no
+            // update".
+            std::string refusal = answers->software.refusal;
+            if (!answers->circuits.refusal.empty() && answers->circuits.refusal != refusal) {
+                refusal += (refusal.empty() ? "" : " ") + answers->circuits.refusal;
+            }
+            if (!refusal.empty()) {
+                s.message_->setText(text("The update check failed: " + refusal));
+                MVSheetSupport::growToFit(&s);
             }
             s.buttonSoftwareUpdate_->setEnabled(answers->softwareNewer && !s.startDownloadSW_);
             s.buttonTrackDBUpdate_->setEnabled(answers->databaseNewer && !s.startDownloadTrackDB_);
@@ -195,6 +208,7 @@ void DownloadViewController::circuitDatabaseDownloaded() {
 
 void DownloadViewController::downloadFailed(const std::string& kind, const std::string& error) {
     message_->setText(text("The download failed: " + error));
+    MVSheetSupport::growToFit(this);
     if (kind == MVVersionManager::kKindSoftware) {
         endDownload(Kind::Software, true);
     } else if (kind == MVVersionManager::kKindCircuitDatabase) {

@@ -22,7 +22,8 @@ class QPushButton;
 // downloading (flag set, button disabled, spinner turning, Close disabled) -> done (flag clear,
 // spinner stopped, Close enabled unless the other kind is still downloading). A failure shows its
 // text and returns its kind to idle; a download that finds nothing to do does the same with a
-// line saying so. Main thread only; the manager's notifications may arrive on any thread.
+// line saying so. A catalogue that the manager refused (redirected away from https) shows its
+// reason after a refresh. Main thread only; the manager's notifications may arrive on any thread.
 class DownloadViewController : public QDialog {
     Q_OBJECT
   public:

@@ -32,7 +32,9 @@ namespace {
 
 constexpr auto kProgressInterval = std::chrono::milliseconds(500);
 
-QString text(const std::string& value) { return QString::fromStdString(value); }
+QString text(const std::string& value) {
+    return QString::fromStdString(value);
+}
 
 }  // namespace
 
@@ -67,7 +69,8 @@ MVFileTransferWizardWindowController::~MVFileTransferWizardWindowController() {
 
 void MVFileTransferWizardWindowController::buildSubviews() {
     auto* intro = new QLabel(QStringLiteral("Copy or move the recordings of a memory card into a "
-                                            "dated folder of your session library."), this);
+                                            "dated folder of your session library."),
+                             this);
     intro->setWordWrap(true);
     sourceTextField_ = new MVTextFieldSupportDrag(this);
     sourceTextField_->setTag(MVTextFieldSupportDrag::kSourceFolderTag);
@@ -211,10 +214,11 @@ void MVFileTransferWizardWindowController::placeNameArrived(
 }
 
 void MVFileTransferWizardWindowController::subViewsEnable(bool enabled) {
-    for (QWidget* widget : {static_cast<QWidget*>(directoryTextField_),
-                            static_cast<QWidget*>(sessionTextField_), static_cast<QWidget*>(buttonCopy_),
-                            static_cast<QWidget*>(buttonMove_), static_cast<QWidget*>(buttonEditSource_),
-                            static_cast<QWidget*>(buttonEditDestination_)}) {
+    for (QWidget* widget :
+         {static_cast<QWidget*>(directoryTextField_), static_cast<QWidget*>(sessionTextField_),
+          static_cast<QWidget*>(buttonCopy_), static_cast<QWidget*>(buttonMove_),
+          static_cast<QWidget*>(buttonEditSource_),
+          static_cast<QWidget*>(buttonEditDestination_)}) {
         widget->setEnabled(enabled);
     }
     buttonAbort_->setEnabled(!enabled);
@@ -261,8 +265,9 @@ void MVFileTransferWizardWindowController::startTransfer(MVFolderTransfer::Mode 
     messageTextField_->clear();
     auto final = MVCardImportNames::finalFolder(*destination, directory, session);
     if (!final) {
-        messageTextField_->setText(QStringLiteral(
-            "The folder or session name cannot be used: choose a name that is not \".\" or \"..\"."));
+        messageTextField_->setText(
+            QStringLiteral("The folder or session name cannot be used: choose a name that is not "
+                           "\".\" or \"..\"."));
         return;
     }
     transfer_.wait();  // a finished run's thread
@@ -287,12 +292,15 @@ void MVFileTransferWizardWindowController::startTransfer(MVFolderTransfer::Mode 
     subViewsEnable(false);
 }
 
-void MVFileTransferWizardWindowController::transferFinished(std::uint64_t run,
-                                                            const MVFolderTransfer::Result& result) {
+void MVFileTransferWizardWindowController::transferFinished(
+    std::uint64_t run, const MVFolderTransfer::Result& result) {
     if (run != run_) return;  // an aborted or earlier run
     transfer_.wait();
+    if (result.status == MVFolderTransfer::Status::CopiedSourceKept) {
+        sourcesKept(result);
+        return;
+    }
     if (result.status == MVFolderTransfer::Status::Succeeded) {
-        if (!result.error.empty()) std::cerr << result.error << '\n';
         progressBar_->setValue(100);
         percentageTextField_->setText(QStringLiteral("100%"));
         timer_.cancel();
@@ -305,7 +313,36 @@ void MVFileTransferWizardWindowController::transferFinished(std::uint64_t run,
               << " anError: " << result.error << '\n';
     subViewsEnable(true);
     messageTextField_->setText(text(result.error));
+    MVSheetSupport::growToFit(this);
     showCopyOrMoveAlert();
+}
+
+void MVFileTransferWizardWindowController::sourcesKept(const MVFolderTransfer::Result& result) {
+    // Everything arrived, but the card still holds recordings: the sheet stays and says so, so
+    // that nobody takes the card for empty (the next import would copy them again).
+    const std::size_t count = result.notRemoved.size();
+    std::cerr << "buttonMovePressed anError: " << count << " files could not be removed from "
+              << sourceTextField_->url().value_or(fs::path()).string() << ": " << result.error
+              << '\n';
+    ZORFileLog::writeToTextFile("FileTransferWizardController move copied everything to " +
+                                finalDestinationURL_.string() + " but could not remove " +
+                                std::to_string(count) + " files from the card");
+    for (const auto& left : result.notRemoved) {
+        ZORFileLog::writeToTextFile(
+            "FileTransferWizardController not removed: " + left.file.string() + ": " + left.reason);
+    }
+    subViewsEnable(true);
+    progressBar_->setValue(100);
+    percentageTextField_->setText(QStringLiteral("100%"));
+    if (!isPresented_) showSheet();  // sent to the background meanwhile: this must be seen
+    const QString files =
+        count == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(count);
+    messageTextField_->setText(
+        QStringLiteral("All files were copied to \u201C%1\u201D, but %2 could not be removed "
+                       "from the card (%3). They are still on the card: remove them there "
+                       "before the next import, or they will be copied again.")
+            .arg(text(finalDestinationURL_.string()), files, text(result.error)));
+    MVSheetSupport::growToFit(this);
 }
 
 void MVFileTransferWizardWindowController::showCopyOrMoveAlert() {

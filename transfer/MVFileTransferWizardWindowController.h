@@ -33,8 +33,12 @@ class QSocketNotifier;
 // A run never deletes anything that was there before: a final folder that already holds files,
 // an empty source and names that would leave the destination are refused in the sheet. Abort
 // stops the copy, waits for it and removes what the run made; a failure does the same, shows the
-// alert and gives the controls back. Completion comes from the copy itself; the bar (polled every
-// 0.5 s) only shows how much has arrived. Made once by the application; main thread only.
+// alert and gives the controls back. A Move that copied everything but could not empty the card
+// (a write-protected card) keeps the copy and the sheet: the sheet says that the files were
+// copied and how many could not be removed from the card, with the reason, and the diagnostic
+// log lists them; nothing is opened, and a sheet closed during the run comes back. Completion comes
+// from the copy itself; the bar (polled every 0.5 s) only shows how much has arrived. Made once by
+// the application; main thread only.
 class MVFileTransferWizardWindowController : public QDialog {
     Q_OBJECT
   public:
@@ -55,7 +59,8 @@ class MVFileTransferWizardWindowController : public QDialog {
     // Volumes changed (mount or unmount): a new source, the name back to the date, a new parse.
     void setUpSDVolumes();
     void setUpDestination();
-    void findFirstGLDFileAndUpdateDirectoryTextField(const std::optional<std::filesystem::path>& url);
+    void findFirstGLDFileAndUpdateDirectoryTextField(
+        const std::optional<std::filesystem::path>& url);
     void updateProgressBar();
 
     MVTextFieldSupportDrag* sourceTextField() const { return sourceTextField_; }
@@ -92,6 +97,7 @@ class MVFileTransferWizardWindowController : public QDialog {
     void watchMounts();
     void startTransfer(MVFolderTransfer::Mode mode);
     void transferFinished(std::uint64_t run, const MVFolderTransfer::Result& result);
+    void sourcesKept(const MVFolderTransfer::Result& result);
     void placeNameArrived(const MVGLDFileManagerFastOperation* operation, const std::string& place);
     void subViewsEnable(bool enabled);
     void showCopyOrMoveAlert();

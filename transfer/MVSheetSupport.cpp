@@ -3,6 +3,7 @@
 #include "platform/Folders.h"
 
 #include <QFileDialog>
+#include <QLayout>
 #include <QMessageBox>
 
 namespace MVSheetSupport {
@@ -27,6 +28,15 @@ void showAlert(QWidget* parent, const QString& title, const QString& message) {
     alert->setAttribute(Qt::WA_DeleteOnClose);
     alert->setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);
     alert->open();
+}
+
+void growToFit(QWidget* sheet) {
+    QLayout* layout = sheet ? sheet->layout() : nullptr;
+    if (layout == nullptr) return;
+    layout->activate();
+    const int needed = layout->hasHeightForWidth() ? layout->totalHeightForWidth(sheet->width())
+                                                   : layout->totalSizeHint().height();
+    if (needed > sheet->height()) sheet->resize(sheet->width(), needed);
 }
 
 std::filesystem::path defaultDestination() {

@@ -26,6 +26,9 @@ std::optional<std::filesystem::path> chooseFolder(QWidget* parent,
 // A warning alert with one "OK" button, window-modal on the parent's window (top-level when
 // there is none); returns at once.
 void showAlert(QWidget* parent, const QString& title, const QString& message);
+// Makes a sheet tall enough for its layout at its current width, so a message that wraps onto
+// more lines than it had room for shows whole; it never shrinks the sheet.
+void growToFit(QWidget* sheet);
 // The user's Desktop folder (XDG), where exports go by default.
 std::filesystem::path defaultDestination();
 

@@ -54,8 +54,9 @@ std::string fin(double tag) {
     return gate("Finish", tag);
 }
 
-std::string database(const std::string& circuits) {
-    return "<?xml version=\"1.0\"?>\n<circuits>\n" + circuits + "</circuits>\n";
+std::string database(const std::string& circuits, const std::string& version = "") {
+    const std::string attribute = version.empty() ? "" : " version=\"" + version + "\"";
+    return "<?xml version=\"1.0\"?>\n<circuits" + attribute + ">\n" + circuits + "</circuits>\n";
 }
 
 MVLocationPtr locationAt(double latitude, double longitude) {
@@ -259,11 +260,9 @@ TEST_F(CircuitDatabase, CandidateRadiusIsStrictlyLessThan5000MetresOnTheGeodesic
     EXPECT_FALSE(isCandidate(outside, lon)) << distanceTo(outside, lon);
 }
 
-TEST_F(CircuitDatabase, DownloadedCopyIsPreferredOverTheShippedOne) {
-    const auto shipped = dir_.write(
-        "shipped.xml", database(circuit("Shipped", kHereLatMinutes, kHereLonMinutes, sf(1))));
+TEST_F(CircuitDatabase, TheNewerCopyIsReadTheShippedOneOnATie) {
     const auto downloaded = MVCircuitDatabase::downloadedDatabasePath();
-    auto names = [&] {
+    auto names = [&](const std::filesystem::path& shipped) {
         MVXMLParser parser(shipped);
         parser.parseXMLTrack(*here());
         std::vector<std::string> out;
@@ -271,18 +270,76 @@ TEST_F(CircuitDatabase, DownloadedCopyIsPreferredOverTheShippedOne) {
             out.push_back(t->trackName());
         return out;
     };
+    auto shippedAt = [&](const std::string& version) {
+        return dir_.write(
+            "shipped" + version + ".xml",
+            database(circuit("Shipped", kHereLatMinutes, kHereLonMinutes, sf(1)), version));
+    };
+    auto download = [&](const std::string& text) {
+        std::error_code ignored;
+        std::filesystem::remove_all(downloaded, ignored);
+        ASSERT_TRUE(platform::folders::writeFileAtomically(downloaded, text));
+    };
+    const std::string downloadedCircuits =
+        circuit("Downloaded", kHereLatMinutes, kHereLonMinutes, sf(2));
 
-    EXPECT_EQ(names(), std::vector<std::string>{"Shipped"});
+    struct Case {
+        const char* what;
+        std::string shipped, downloaded;  // versions; "-": the attribute is missing
+        bool downloadedWins;
+        std::string version;  // the version in use
+    };
+    const std::vector<Case> cases = {
+        {"shipped newer", "1", "0", false, "1"},
+        {"shipped newer by number", "10", "9", false, "10"},
+        {"downloaded newer by number", "9", "10", true, "10"},
+        {"downloaded newer", "1.2", "1.10", true, "1.10"},
+        {"equal", "5", "5", false, "5"},
+        {"equal by value", "5.0", "5.00", false, "5.0"},
+        {"downloaded without version", "1", "-", false, "1"},
+        {"shipped without version", "-", "2", true, "2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto shipped = shippedAt(c.shipped == "-" ? "" : c.shipped);
+        download(database(downloadedCircuits, c.downloaded == "-" ? "" : c.downloaded));
+        const auto inUse = MVCircuitDatabase::databaseInUse(shipped);
+        EXPECT_EQ(inUse.downloaded, c.downloadedWins);
+        EXPECT_EQ(inUse.path, c.downloadedWins ? downloaded : shipped);
+        EXPECT_EQ(inUse.version, c.version);
+        EXPECT_EQ(MVCircuitDatabase::databasePathToRead(shipped), inUse.path);
+        EXPECT_EQ(names(shipped),
+                  std::vector<std::string>{c.downloadedWins ? "Downloaded" : "Shipped"});
+    }
 
-    ASSERT_TRUE(platform::folders::writeFileAtomically(
-        downloaded, database(circuit("Downloaded", kHereLatMinutes, kHereLonMinutes, sf(2)))));
-    EXPECT_EQ(MVCircuitDatabase::databasePathToRead(shipped), downloaded);
-    EXPECT_EQ(names(), std::vector<std::string>{"Downloaded"});
-
-    // A folder in its place is no database: the shipped copy is read.
+    // No download, an unreadable one, or a folder in its place: the shipped copy.
+    const auto shipped = shippedAt("3");
+    std::filesystem::remove(downloaded);
+    EXPECT_EQ(names(shipped), std::vector<std::string>{"Shipped"});
+    download("not a database");
+    EXPECT_EQ(names(shipped), std::vector<std::string>{"Shipped"});
     std::filesystem::remove(downloaded);
     std::filesystem::create_directories(downloaded);
-    EXPECT_EQ(names(), std::vector<std::string>{"Shipped"});
+    EXPECT_EQ(names(shipped), std::vector<std::string>{"Shipped"});
+    EXPECT_EQ(MVCircuitDatabase::databaseInUse(shipped).version, "3");
+    std::filesystem::remove_all(downloaded);
+}
+
+TEST(CircuitDatabaseVersions, CompareWithNumbers) {
+    struct Case {
+        const char* a;
+        const char* b;
+        int sign;
+    };
+    for (const Case& c : {Case{"1.9", "1.10", -1}, Case{"2.0", "1.12", 1}, Case{"1.2", "1.2", 0},
+                          Case{"9", "10", -1}, Case{"1.2", "1.2.1", -1}, Case{"01.5", "1.5", 0},
+                          Case{"1.2b", "1.2a", 1}, Case{"", "0", -1}}) {
+        const int r = MVCircuitDatabase::compareVersions(c.a, c.b);
+        EXPECT_EQ((r > 0) - (r < 0), c.sign) << c.a << " vs " << c.b;
+    }
+    EXPECT_EQ(MVCircuitDatabase::databaseVersion("<circuits version=\"7\"/>"), "7");
+    EXPECT_FALSE(MVCircuitDatabase::databaseVersion("<circuits/>"));
+    EXPECT_FALSE(MVCircuitDatabase::databaseVersion("<circuits version=\"7\""));
 }
 
 TEST(CircuitDatabasePaths, DownloaderAndReaderShareOneFolder) {

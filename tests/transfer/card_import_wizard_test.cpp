@@ -1,7 +1,9 @@
 #include "transfer/MVFileTransferWizardWindowController.h"
 
 #include "platform/Clock.h"
+#include "session/ZORFileLog.h"
 #include "support/MainQueuePump.h"
+#include "support/ReadOnlyFolder.h"
 #include "support/SessionGenerator.h"
 #include "support/TempDir.h"
 #include "widgets/MVTextFieldSupportDrag.h"
@@ -136,6 +138,51 @@ TEST_F(CardImportWizardTest, ProgressShowsSizeButNeverFinishesTheRun) {
     EXPECT_TRUE(checked);
     EXPECT_FALSE(fs::exists(dir / "CARD/media"));  // moved only after everything arrived
     EXPECT_EQ(readAll(opened.at(0) / "day/b.gld"), session);
+}
+
+TEST_F(CardImportWizardTest, AMoveFromAWriteProtectedCardSaysWhatStayedAndKeepsTheSheet) {
+    lister->setVolumes({card("CARD")});
+    makeWizard();
+    finishParse();
+    wizard->showSheet();
+    testing_support::ReadOnlyFolder locked(dir / "CARD");
+    if (!locked.ok()) GTEST_SKIP() << locked.whyNot();
+    fs::create_directories(ZORFileLog::shared().logFile().parent_path());
+    ZORFileLog::turnOnLog();
+    struct LogOff {
+        ~LogOff() { ZORFileLog::turnOffLog(); }
+    } logOff;
+
+    // Sent to the background at once: the outcome brings the sheet back.
+    wizard->transfer().setBeforeFileHook([&](std::size_t done) {
+        if (done == 0) platform::syncOnMain([&] { wizard->buttonClosePressed(); });
+    });
+    wizard->buttonMovePressed();
+    ASSERT_TRUE(MainQueuePump::until([&] { return controlsEnabled(); }));
+    const fs::path final = dir / "Documents/Gridlark/2026-12-10 Larkfield Loop/Session";
+    EXPECT_EQ(readAll(final / "day/b.gld"), session);
+    EXPECT_EQ(readAll(final / "day/b0001.mp4").size(), 40000u);
+    // The sheet stays, opens nothing and says in words what happened.
+    EXPECT_TRUE(wizard->isPresented());
+    EXPECT_TRUE(opened.empty());
+    EXPECT_TRUE(alerts.empty());
+    const QString message = wizard->messageTextField()->text();
+    EXPECT_NE(message.indexOf("All files were copied"), -1) << message.toStdString();
+    EXPECT_NE(message.indexOf("2 files could not be removed from the card"), -1)
+        << message.toStdString();
+    const auto kept = wizard->transfer().result();
+    ASSERT_EQ(kept.notRemoved.size(), 2u);
+    EXPECT_NE(message.indexOf(QString::fromStdString("(" + kept.error + ")")), -1)
+        << message.toStdString();
+    EXPECT_EQ(wizard->progressBar()->value(), 100);
+    EXPECT_EQ(readAll(dir / "CARD/media/day/b.gld"), session);
+    // The diagnostic log lists every file left on the card.
+    const std::string log = readAll(ZORFileLog::shared().logFile());
+    for (const char* file : {"CARD/media/day/b.gld", "CARD/media/day/b0001.mp4"}) {
+        EXPECT_NE(log.find("not removed: " + (dir / file).string() + ": " + kept.error),
+                  std::string::npos)
+            << log;
+    }
 }
 
 TEST_F(CardImportWizardTest, RefusalsLeaveEverythingAlone) {

@@ -32,6 +32,10 @@ struct FakeManager final : MVVersionManaging {
         if (!reachable) return std::nullopt;
         return CatalogueInfo{"7", "https://updates.example/db.zip"};
     }
+    CatalogueAnswer softwareCatalogue() override {
+        if (!refusal.empty()) return {std::nullopt, refusal};
+        return {softwareCatalogueInfo(), {}};
+    }
     bool isSoftwareUpdateAvailable() override { return reachable; }
     bool isCircuitDatabaseUpdateAvailable() override { return reachable; }
     bool downloadSoftwareUpdate() override {
@@ -46,6 +50,7 @@ struct FakeManager final : MVVersionManaging {
     std::atomic<bool> starts{true};
     std::atomic<int> downloads{0};
     std::string database = "5";
+    std::string refusal;  // the software catalogue's, when set
 };
 
 class UpdateSheet : public ::testing::Test {
@@ -99,6 +104,20 @@ TEST_F(UpdateSheet, AnUnreachableHostKeepsTheLatestLabelsAndDisablesUpdates) {
     EXPECT_EQ(sheet.onlineSWVersion()->text(), before);
     EXPECT_FALSE(sheet.buttonSoftwareUpdate()->isEnabled());
     EXPECT_FALSE(sheet.buttonTrackDBUpdate()->isEnabled());
+}
+
+TEST_F(UpdateSheet, ARefusedCatalogueSaysWhy) {
+    manager.reachable = false;
+    manager.refusal = "The update server redirected the catalogue to an address that is not https.";
+    refresh();
+    EXPECT_EQ(sheet.messageLabel()->text().toStdString(),
+              "The update check failed: " + manager.refusal);
+    EXPECT_FALSE(sheet.buttonSoftwareUpdate()->isEnabled());
+    // Merely unreachable: no update, and nothing to say.
+    manager.refusal.clear();
+    sheet.messageLabel()->clear();
+    refresh();
+    EXPECT_TRUE(sheet.messageLabel()->text().isEmpty());
 }
 
 TEST_F(UpdateSheet, CloseWaitsForBothDownloadsAndTheOpenerForOK) {

@@ -2,6 +2,7 @@
 
 #include <zip.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -15,6 +16,9 @@ struct ZipEntry {
     std::string name;
     std::string data;
     bool symlink = false;
+    // When not 0: the entry's Unix mode as stored (file-type and permission bits), in place of
+    // the writer's default. `symlink` stores S_IFLNK | 0777.
+    std::uint32_t unixMode = 0;
 };
 
 inline bool writeZip(const std::filesystem::path& file, const std::vector<ZipEntry>& entries) {
@@ -36,9 +40,10 @@ inline bool writeZip(const std::filesystem::path& file, const std::vector<ZipEnt
             zip_discard(archive);
             return false;
         }
-        if (entry.symlink) {
+        const std::uint32_t mode = entry.symlink ? (S_IFLNK | 0777) : entry.unixMode;
+        if (mode != 0) {
             zip_file_set_external_attributes(archive, index, 0, ZIP_OPSYS_UNIX,
-                                             static_cast<zip_uint32_t>(S_IFLNK | 0777) << 16);
+                                             static_cast<zip_uint32_t>(mode) << 16);
         }
     }
     return zip_close(archive) == 0;

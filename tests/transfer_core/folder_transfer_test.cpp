@@ -1,10 +1,12 @@
 #include "transfer/core/MVFolderTransfer.h"
 
+#include "support/ReadOnlyFolder.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <vector>
 
 namespace {
 
@@ -71,6 +73,47 @@ TEST(FolderTransfer, MoveRemovesTheSourceOnlyAfterEverythingArrived) {
     EXPECT_EQ(readAll(card.final / "video/a0001.avi").size(), 2'500'000u);
 }
 
+TEST(FolderTransfer, MoveDeletesOnlyWhatItCopied) {
+    FakeCard card;
+    MVFolderTransfer transfer;
+    // The logger writes another session onto the card while the copy runs.
+    transfer.setBeforeFileHook([&](std::size_t done) {
+        if (done == 1) card.root.write("CARD/media/video/late.gld", "recorded meanwhile");
+    });
+    ASSERT_TRUE(transfer.start(Mode::Move, card.source, card.final, {}));
+    transfer.wait();
+    EXPECT_EQ(transfer.status(), Status::Succeeded);
+    EXPECT_EQ(readAll(card.source / "video/late.gld"), "recorded meanwhile");
+    EXPECT_FALSE(fs::exists(card.source / "a.gld"));
+    EXPECT_FALSE(fs::exists(card.source / "video/a0001.avi"));
+    EXPECT_FALSE(fs::exists(card.final / "video/late.gld"));
+    EXPECT_EQ(readAll(card.final / "a.gld"), "[header]\r\nsession a\r\n");
+}
+
+TEST(FolderTransfer, AMoveFromAWriteProtectedCardKeepsTheCopyAndListsWhatStayed) {
+    FakeCard card;
+    testing_support::ReadOnlyFolder locked(card.root / "CARD");
+    if (!locked.ok()) GTEST_SKIP() << locked.whyNot();
+    MVFolderTransfer transfer;
+    MVFolderTransfer::Result reported;
+    ASSERT_TRUE(transfer.start(Mode::Move, card.source, card.final,
+                               [&](const auto& result) { reported = result; }));
+    transfer.wait();
+    EXPECT_EQ(reported.status, Status::CopiedSourceKept) << locked.how();
+    EXPECT_EQ(transfer.result().status, Status::CopiedSourceKept);
+    expectSameTree(card.source, card.final);  // the copy is whole and kept
+    std::vector<fs::path> left;
+    for (const auto& item : reported.notRemoved) {
+        left.push_back(item.file);
+        EXPECT_FALSE(item.reason.empty()) << item.file;
+        EXPECT_TRUE(fs::exists(item.file)) << item.file;
+    }
+    EXPECT_EQ(left, (std::vector<fs::path>{card.source / "a.gld", card.source / "b.gld",
+                                           card.source / "video/a0001.avi"}));
+    EXPECT_EQ(reported.error, reported.notRemoved.at(0).reason);
+    EXPECT_EQ(readAll(card.source / "video/a0001.avi").size(), 2'500'000u);
+}
+
 TEST(FolderTransfer, RefusesWithoutTouchingAnything) {
     FakeCard card;
     card.root.write("Documents/Gridlark/2026-12-10 Larkfield Loop/Session/keep.gld", "mine");
@@ -101,7 +144,8 @@ TEST(FolderTransfer, AbortMidCopyLeavesNothingAndTheSourceWhole) {
             if (done == 2) transfer.requestAbort();
         });
         bool finishedCalled = false;
-        ASSERT_TRUE(transfer.start(mode, card.source, card.final, [&](auto&) { finishedCalled = true; }));
+        ASSERT_TRUE(
+            transfer.start(mode, card.source, card.final, [&](auto&) { finishedCalled = true; }));
         transfer.abort();
         EXPECT_EQ(transfer.status(), Status::Aborted);
         EXPECT_FALSE(finishedCalled);

@@ -1,6 +1,7 @@
 #include "transfer/core/MVUpdateText.h"
 #include "transfer/core/MVVersionManager.h"
 
+#include "platform/Folders.h"
 #include "session/MVCircuitDatabase.h"
 #include "support/LoopbackServer.h"
 #include "support/TempDir.h"
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
@@ -29,20 +31,6 @@ TEST(UpdateText, PercentEncodingKeepsTheQuerySet) {
         {"<>\"#[]{}|^`\\", "%3C%3E%22%23%5B%5D%7B%7D%7C%5E%60%5C"},
     };
     for (const auto& [text, encoded] : cases) EXPECT_EQ(MVUpdateText::percentEncode(text), encoded);
-}
-
-TEST(UpdateText, VersionsCompareWithNumbers) {
-    struct Case {
-        const char* a;
-        const char* b;
-        int sign;
-    };
-    for (const Case& c : {Case{"1.9", "1.10", -1}, Case{"2.0", "1.12", 1}, Case{"1.2", "1.2", 0},
-                          Case{"9", "10", -1}, Case{"1.2", "1.2.1", -1}, Case{"01.5", "1.5", 0},
-                          Case{"1.2b", "1.2a", 1}, Case{"", "0", -1}}) {
-        const int r = MVUpdateText::compareVersions(c.a, c.b);
-        EXPECT_EQ((r > 0) - (r < 0), c.sign) << c.a << " vs " << c.b;
-    }
 }
 
 TEST(UpdateText, OnlyHttpsLeavesTheMachine) {
@@ -186,15 +174,48 @@ TEST_F(VersionManager, VersionsDecideWhetherAnUpdateIsOffered) {
     offer("1.9", "10");
     EXPECT_FALSE(manager.isSoftwareUpdateAvailable());
     EXPECT_TRUE(manager.isCircuitDatabaseUpdateAvailable());
+}
 
-    // A downloaded database 10 beats the built-in 9 (numbers, not letters).
-    MVVersionManager::Config c = config();
-    c.builtInDatabase = dir.write("builtin9.xml", "<circuits version=\"9\"/>");
-    MVVersionManager nine(c, center);
-    dir.write("Morvane/Trackmap Database/Start Finish Database/StartFinishDataBase.xml",
-              "<circuits version=\"10\"/>");
-    EXPECT_EQ(nine.localCircuitDatabaseVersion(), "10");
-    EXPECT_FALSE(nine.isCircuitDatabaseUpdateAvailable());
+// The version shown and compared is the version of the copy the circuit reader loads.
+TEST_F(VersionManager, TheDatabaseVersionIsTheOneOfTheCopyInUse) {
+    TempDir data;
+    struct Restore {
+        std::string previous = std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : "";
+        ~Restore() { setenv("XDG_DATA_HOME", previous.c_str(), 1); }
+    } restore;
+    setenv("XDG_DATA_HOME", data.path().c_str(), 1);
+    offer("1.9", "10");
+    struct Case {
+        const char* what;
+        const char* builtIn;
+        const char* downloaded;
+        const char* inUse;
+        bool downloadedInUse;
+        bool updateOffered;  // the catalogue offers 10
+    };
+    const Case cases[] = {
+        {"built-in newer: a stale download shadows nothing", "1", "0", "1", false, true},
+        {"download newer (numbers, not letters)", "9", "10", "10", true, false},
+        {"equal", "5", "5", "5", false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        MVVersionManager::Config config = this->config();
+        config.supportFolder.clear();  // the reader's folder
+        config.builtInDatabase =
+            dir.write(std::string("builtin") + c.builtIn + ".xml",
+                      std::string("<circuits version=\"") + c.builtIn + "\"/>");
+        MVVersionManager manager(config, center);
+        ASSERT_TRUE(platform::folders::writeFileAtomically(
+            MVCircuitDatabase::downloadedDatabasePath(),
+            std::string("<circuits version=\"") + c.downloaded + "\"/>"));
+        EXPECT_EQ(manager.localCircuitDatabaseVersion(), c.inUse);
+        const auto read = MVCircuitDatabase::databaseInUse(config.builtInDatabase);
+        EXPECT_EQ(read.version, c.inUse);
+        EXPECT_EQ(read.path, c.downloadedInUse ? MVCircuitDatabase::downloadedDatabasePath()
+                                               : config.builtInDatabase);
+        EXPECT_EQ(manager.isCircuitDatabaseUpdateAvailable(), c.updateOffered);
+    }
 }
 
 TEST_F(VersionManager, InsecureAddressesAreRefusedBeforeAnyRequest) {
@@ -209,6 +230,71 @@ TEST_F(VersionManager, InsecureAddressesAreRefusedBeforeAnyRequest) {
         EXPECT_FALSE(insecure.downloadCircuitDatabaseUpdate());
     }
     EXPECT_EQ(server.requestCount(), 0);
+}
+
+// An https address that redirects to plain http is not followed: a catalogue, the package and
+// the circuit-database archive each fail with a reason, and nothing is replaced.
+TEST_F(VersionManager, RedirectsToPlainHttpFailWithAReason) {
+    const std::string host = "http://127.0.0.1:" + std::to_string(server.port());
+    auto redirect = [&](const std::string& path, const std::string& to) {
+        server.get(
+            path, [to](const httplib::Request&, httplib::Response& r) { r.set_redirect(to, 302); });
+    };
+    offer("2.1", "6");
+    // Whatever lies behind the plain addresses is never asked for.
+    std::atomic<int> plainRequests{0};
+    server.get("/plain/.*", [&plainRequests](const httplib::Request&, httplib::Response& r) {
+        ++plainRequests;
+        r.set_content("<C LatestVersion=\"3.0\" DownloadUrl=\"a\\b.pkg\"/>", "text/xml");
+    });
+
+    redirect("/Updates/Gridlark for macOS/Gridlark 2.1.pkg", host + "/plain/package");
+    ASSERT_TRUE(manager.downloadSoftwareUpdate());
+    auto failed = posts.next();
+    ASSERT_EQ(failed.name, "downingErrorMessage");
+    EXPECT_EQ(*failed.value<std::string>("kind"), "software");
+    const std::string packageError = *failed.value<std::string>("error");
+    EXPECT_NE(packageError.find("redirect"), std::string::npos) << packageError;
+    EXPECT_NE(packageError.find("https"), std::string::npos) << packageError;
+    EXPECT_FALSE(std::filesystem::exists(dir / "Morvane/Gridlark/Gridlark.pkg"));
+
+    const auto installed =
+        dir.write("Morvane/Trackmap Database/Start Finish Database/StartFinishDataBase.xml",
+                  "<circuits version=\"5\"/>");
+    redirect("/Updates/Circuit Database/CircuitDataBase.zip", host + "/plain/db.zip");
+    ASSERT_TRUE(manager.downloadCircuitDatabaseUpdate());
+    failed = posts.next();
+    ASSERT_EQ(failed.name, "downingErrorMessage");
+    EXPECT_EQ(*failed.value<std::string>("kind"), "circuitDatabase");
+    EXPECT_EQ(*failed.value<std::string>("error"), packageError);
+    EXPECT_EQ(testing_support::readAll(installed), "<circuits version=\"5\"/>");
+    EXPECT_FALSE(std::filesystem::exists(dir / "Morvane/trackDB"));
+
+    // A redirected catalogue gives no result and says why; a download asked for then fails with
+    // that reason instead of finding "nothing to do".
+    redirect("/Updates/Gridlark for macOS/Catalogue.xml", host + "/plain/Catalogue.xml");
+    redirect("/Updates/Circuit Database/CircuitDatabaseCatalogue.xml", host + "/plain/db.xml");
+    const auto software = manager.softwareCatalogue();
+    EXPECT_FALSE(software.info);
+    EXPECT_NE(software.refusal.find("catalogue"), std::string::npos) << software.refusal;
+    EXPECT_NE(software.refusal.find("not https"), std::string::npos) << software.refusal;
+    EXPECT_FALSE(manager.softwareCatalogueInfo());
+    EXPECT_FALSE(manager.isSoftwareUpdateAvailable());
+    EXPECT_EQ(manager.circuitDatabaseCatalogue().refusal, software.refusal);
+    for (const char* kind : {"software", "circuitDatabase"}) {
+        SCOPED_TRACE(kind);
+        ASSERT_TRUE(std::string(kind) == "software" ? manager.downloadSoftwareUpdate()
+                                                    : manager.downloadCircuitDatabaseUpdate());
+        failed = posts.next();
+        EXPECT_EQ(failed.name, "downingErrorMessage");
+        EXPECT_EQ(*failed.value<std::string>("kind"), kind);
+        EXPECT_EQ(*failed.value<std::string>("error"), software.refusal);
+    }
+    // A catalogue that is merely missing still means "no update", without a reason.
+    serve("/Updates/Gridlark for macOS/Catalogue.xml", 404, "");
+    EXPECT_EQ(manager.softwareCatalogue().refusal, "");
+    EXPECT_FALSE(manager.downloadSoftwareUpdate());
+    EXPECT_EQ(plainRequests, 0);
 }
 
 TEST_F(VersionManager, ACustomCatalogueAddressIsTrimmed) {

@@ -52,6 +52,37 @@ TEST(ZipArchive, UnpacksFilesAndFoldersIntoTheStagingFolder) {
     EXPECT_EQ(testing_support::readAll(dir / "staging/Deep/er/b.txt"), "text");
 }
 
+TEST(ZipArchive, TheFileTypeBitsAloneDecideTheKindOfAnEntry) {
+    TempDir dir;
+    // Permission bits without a file type, as some writers store them: plain files and folders.
+    ASSERT_TRUE(writeZip(dir / "plain.zip", {{"Maps/", "", false, 0755},
+                                             {"Maps/a.png", "png bytes", false, 0644},
+                                             {"notes.txt", "text", false, 0600},
+                                             {"typed.txt", "typed", false, S_IFREG | 0644}}));
+    std::filesystem::create_directories(dir / "staging");
+    EXPECT_EQ(MVZipArchive::extractFile(dir / "plain.zip", dir / "staging"), "");
+    EXPECT_EQ(testing_support::readAll(dir / "staging/Maps/a.png"), "png bytes");
+    EXPECT_EQ(testing_support::readAll(dir / "staging/notes.txt"), "text");
+    EXPECT_EQ(testing_support::readAll(dir / "staging/typed.txt"), "typed");
+
+    // Every other type stays refused, whatever its permission bits, and nothing is written.
+    const std::vector<std::pair<const char*, std::uint32_t>> special = {{"device", S_IFCHR | 0644},
+                                                                        {"disk", S_IFBLK | 0600},
+                                                                        {"pipe", S_IFIFO | 0644},
+                                                                        {"socket", S_IFSOCK | 0755},
+                                                                        {"link", S_IFLNK | 0644}};
+    for (const auto& [name, mode] : special) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(writeZip(dir / "special.zip",
+                             {{"first.txt", "x", false, 0644}, {name, "/dev/sda", false, mode}}));
+        std::filesystem::remove_all(dir / "s");
+        std::filesystem::create_directories(dir / "s");
+        const std::string failure = MVZipArchive::extractFile(dir / "special.zip", dir / "s");
+        EXPECT_NE(failure.find(name), std::string::npos) << failure;
+        EXPECT_EQ(countBelow(dir / "s"), 0u);
+    }
+}
+
 TEST(ZipArchive, HostileAndBrokenArchivesAreRefusedAndNothingLandsOutside) {
     TempDir dir;
     struct Case {

@@ -11,8 +11,8 @@ constexpr std::size_t kBlockSize = 1 << 20;
 
 bool holdsAFile(const fs::path& folder) {
     std::error_code error;
-    for (fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied,
-                                             error),
+    for (fs::recursive_directory_iterator
+             it(folder, fs::directory_options::skip_permission_denied, error),
          end;
          !error && it != end; it.increment(error)) {
         if (!it->is_directory(error)) return true;
@@ -73,6 +73,7 @@ bool MVFolderTransfer::start(Mode mode, fs::path source, fs::path finalFolder, F
     {
         std::lock_guard lock(errorMutex_);
         error_.clear();
+        notRemoved_.clear();
     }
     status_ = Status::Running;
     thread_ = std::thread([this, mode, finished = std::move(finished)] { run(mode, finished); });
@@ -82,19 +83,23 @@ bool MVFolderTransfer::start(Mode mode, fs::path source, fs::path finalFolder, F
 void MVFolderTransfer::run(Mode mode, Finished finished) {
     std::string error = copyTree();
     Status outcome = Status::Succeeded;
+    std::vector<LeftBehind> notRemoved;
     if (abortRequested_) {
         outcome = Status::Aborted;
     } else if (!error.empty()) {
         outcome = Status::Failed;
     } else if (mode == Mode::Move) {
-        std::error_code removeError;
-        fs::remove_all(source_, removeError);
-        if (removeError) error = "Moved, but the source could not be removed: " + removeError.message();
+        notRemoved = removeSources();
+        if (!notRemoved.empty()) {
+            outcome = Status::CopiedSourceKept;
+            error = notRemoved.front().reason;
+        }
     }
-    if (outcome != Status::Succeeded) removeCreated();
+    if (outcome == Status::Failed || outcome == Status::Aborted) removeCreated();
     {
         std::lock_guard lock(errorMutex_);
         error_ = error;
+        notRemoved_ = std::move(notRemoved);
     }
     status_ = outcome;
     if (outcome != Status::Aborted && finished) finished(result());
@@ -120,9 +125,12 @@ std::string MVFolderTransfer::copyTree() {
     std::uint64_t total = 0;
     std::vector<std::pair<fs::path, fs::path>> files;
     std::vector<fs::path> pending{source_};
+    copiedFiles_.clear();
+    sourceFolders_.clear();
     while (!pending.empty()) {
         fs::path folder = pending.back();
         pending.pop_back();
+        sourceFolders_.push_back(folder);
         auto entries = sortedEntries(folder, code);
         if (code) return "Cannot read " + folder.string() + ": " + code.message();
         for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
@@ -143,8 +151,25 @@ std::string MVFolderTransfer::copyTree() {
         if (!makeFolder(files[i].second.parent_path(), error)) return error;
         error = copyOneFile(files[i].first, files[i].second);
         if (!error.empty()) return error;
+        copiedFiles_.push_back(files[i].first);
     }
     return {};
+}
+
+std::vector<MVFolderTransfer::LeftBehind> MVFolderTransfer::removeSources() {
+    std::vector<LeftBehind> left;
+    for (const fs::path& file : copiedFiles_) {
+        std::error_code code;
+        if (!fs::remove(file, code) && code) left.push_back({file, code.message()});
+    }
+    // Deepest first; a folder that still holds something (a file left behind, one that arrived
+    // during the copy) stays, and holds no copied recording of its own.
+    std::sort(sourceFolders_.begin(), sourceFolders_.end());
+    for (auto it = sourceFolders_.rbegin(); it != sourceFolders_.rend(); ++it) {
+        std::error_code code;
+        fs::remove(*it, code);
+    }
+    return left;
 }
 
 std::string MVFolderTransfer::copyOneFile(const fs::path& from, const fs::path& to) {
@@ -195,5 +220,5 @@ void MVFolderTransfer::wait() {
 
 MVFolderTransfer::Result MVFolderTransfer::result() const {
     std::lock_guard lock(errorMutex_);
-    return Result{status_, error_};
+    return Result{status_, error_, notRemoved_};
 }

@@ -15,8 +15,12 @@
 // final folder that exists and is not empty (nothing there is ever deleted); a final folder
 // inside the source. start() makes the final folder (with its missing parents), then copies
 // file by file, in name order, keeping the tree, and counts the bytes that arrived. A Move
-// copies everything first and deletes the source folder only once every file arrived, so a move
-// across file systems never holds the only copy halfway.
+// copies everything first and deletes the source files only once every file arrived, so a move
+// across file systems never holds the only copy halfway. It deletes only the files it copied
+// (one written to the card meanwhile stays there), then the source folders that are left empty.
+// When some copied files cannot be deleted (a write-protected card), the run ends as
+// CopiedSourceKept: the copy is whole and kept, `notRemoved` lists every file still in the
+// source with its reason, and `error` gives the first reason.
 //
 // When the copy fails (an unreadable file, a full disk) or is aborted, everything this run
 // created (files and folders, the final folder's new parents included) is removed again and the
@@ -29,10 +33,15 @@
 class MVFolderTransfer {
   public:
     enum class Mode { Copy, Move };
-    enum class Status { Idle, Running, Succeeded, Failed, Aborted };
+    enum class Status { Idle, Running, Succeeded, CopiedSourceKept, Failed, Aborted };
+    struct LeftBehind {
+        std::filesystem::path file;  // in the source
+        std::string reason;
+    };
     struct Result {
         Status status = Status::Idle;
-        std::string error;  // the reason of a failure
+        std::string error;                   // the reason of a failure, or why files stayed
+        std::vector<LeftBehind> notRemoved;  // CopiedSourceKept: the source files still there
     };
     using Finished = std::function<void(const Result&)>;
 
@@ -65,12 +74,16 @@ class MVFolderTransfer {
     void run(Mode mode, Finished finished);
     std::string copyTree();
     std::string copyOneFile(const std::filesystem::path& from, const std::filesystem::path& to);
+    std::vector<LeftBehind> removeSources();
     bool makeFolder(const std::filesystem::path& folder, std::string& error);
     void removeCreated();
 
     std::filesystem::path source_;
     std::filesystem::path final_;
     std::vector<std::filesystem::path> created_;  // in creation order; the copy's thread only
+    // What the copy read, for a Move to delete (the copy's thread only).
+    std::vector<std::filesystem::path> copiedFiles_;
+    std::vector<std::filesystem::path> sourceFolders_;
     std::thread thread_;
     std::atomic<bool> abortRequested_{false};
     std::atomic<Status> status_{Status::Idle};
@@ -78,5 +91,6 @@ class MVFolderTransfer {
     std::atomic<std::uint64_t> totalBytes_{0};
     mutable std::mutex errorMutex_;
     std::string error_;
+    std::vector<LeftBehind> notRemoved_;
     std::function<void(std::size_t)> beforeFile_;
 };

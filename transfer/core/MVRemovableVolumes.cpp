@@ -19,15 +19,9 @@ std::vector<std::string_view> splitFields(std::string_view line) {
     return fields;
 }
 
-bool isOctal(char c) { return c >= '0' && c <= '7'; }
-
-std::string readSmallFile(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::string text;
-    std::getline(in, text);
-    return text;
+bool isOctal(char c) {
+    return c >= '0' && c <= '7';
 }
-
 }  // namespace
 
 std::string decodeOctalEscapes(std::string_view field) {
@@ -69,8 +63,8 @@ std::string diskOfDevice(std::string_view source) {
     if (source.substr(0, prefix.size()) != prefix) return {};
     std::string name(source.substr(prefix.size()));
     if (name.empty() || name.find('/') != std::string::npos) return {};
-    bool numberedDisk = name.rfind("mmcblk", 0) == 0 || name.rfind("nvme", 0) == 0 ||
-                        name.rfind("loop", 0) == 0;
+    bool numberedDisk =
+        name.rfind("mmcblk", 0) == 0 || name.rfind("nvme", 0) == 0 || name.rfind("loop", 0) == 0;
     if (numberedDisk) {
         // Partitions of disks whose own name ends in a digit carry "p<n>".
         std::size_t p = name.find_last_of('p');
@@ -92,10 +86,28 @@ std::filesystem::path MountInfoLister::mountChangeFile() const {
     return procRoot_ / "self" / "mountinfo";
 }
 
-bool MountInfoLister::isRemovableDisk(const std::string& disk) const {
+bool MountInfoLister::isCardDisk(const std::string& disk) const {
     if (disk.empty()) return false;
-    if (disk.rfind("mmcblk", 0) == 0) return true;
-    return readSmallFile(sysRoot_ / "block" / disk / "removable") == "1";
+    // <sys>/block/<disk> links to the disk's place in the device tree, e.g.
+    // devices/pci0000:00/0000:00:14.0/usb2/2-1/2-1:1.0/host6/target6:0:0/6:0:0:0/block/sdb or
+    // devices/platform/fe320000.mmc/mmc_host/mmc1/mmc1:aaaa/block/mmcblk1. Each device on the way
+    // names its bus or class by its "subsystem" link.
+    std::error_code error;
+    const std::filesystem::path devices = std::filesystem::canonical(sysRoot_ / "devices", error);
+    if (error) return false;
+    std::filesystem::path device = std::filesystem::canonical(sysRoot_ / "block" / disk, error);
+    if (error) return false;
+    while (device.has_relative_path() && device != devices) {
+        const auto relative = device.lexically_relative(devices);
+        if (relative.empty() || *relative.begin() == "..") break;  // left the device tree
+        const auto subsystem = std::filesystem::read_symlink(device / "subsystem", error);
+        if (!error) {
+            const std::string name = subsystem.filename().string();
+            if (name == "usb" || name == "mmc" || name == "mmc_host") return true;
+        }
+        device = device.parent_path();
+    }
+    return false;
 }
 
 std::vector<std::filesystem::path> MountInfoLister::removableVolumes(
@@ -103,7 +115,7 @@ std::vector<std::filesystem::path> MountInfoLister::removableVolumes(
     std::vector<std::filesystem::path> volumes;
     for (const MountEntry& mount : mounts) {
         if (mount.root != "/") continue;  // a bind mount of a folder
-        if (isRemovableDisk(diskOfDevice(mount.source))) volumes.emplace_back(mount.mountPoint);
+        if (isCardDisk(diskOfDevice(mount.source))) volumes.emplace_back(mount.mountPoint);
     }
     return volumes;
 }

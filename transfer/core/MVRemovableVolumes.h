@@ -11,18 +11,20 @@
 // major:minor, root within its file system, mount point, options, optional fields ended by "-",
 // file-system type, source device, super options). Fields are blank-separated and the kernel
 // writes blanks, tabs, line breaks and backslashes inside them as three-digit octal escapes
-// ("\040"), which the parser decodes. A disk is kept when <sys>/block/<disk>/removable reads 1
-// (USB sticks and card readers) or when it sits on the MMC bus ("mmcblk…", an SD slot, whose flag
-// the kernel leaves at 0). Bind mounts (root other than "/") and mounts of anything but a /dev
-// device (proc, sysfs, tmpfs…) are never kept. All functions are stateless and safe from any
-// thread.
+// ("\040"), which the parser decodes. A disk is kept when it is attached by USB or by an MMC/SD
+// host: the device path that <sys>/block/<disk> links to runs through a device whose
+// "subsystem" link names "usb", "mmc" or "mmc_host" (a USB stick or card reader, many of which
+// report removable 0, or the built-in SD slot). The "removable" flag is not consulted: a
+// removable disk attached any other way (a SATA hot-swap bay, an optical drive) is no card.
+// Bind mounts (root other than "/") and mounts of anything but a /dev device (proc, sysfs,
+// tmpfs…) are never kept. All functions are stateless and safe from any thread.
 namespace MVRemovableVolumes {
 
 struct MountEntry {
     std::string root;        // the mounted part of the file system ("/" for a whole one)
     std::string mountPoint;  // decoded
     std::string fsType;
-    std::string source;      // decoded, e.g. "/dev/sdb1"
+    std::string source;  // decoded, e.g. "/dev/sdb1"
 };
 
 // The lines of a mountinfo text that have every field; malformed lines are skipped.
@@ -51,10 +53,11 @@ class MountInfoLister final : public Lister {
     std::vector<std::filesystem::path> removableVolumes() const override;
     std::filesystem::path mountChangeFile() const override;
     // The removable entries of a mount table, judged against this lister's /sys.
-    std::vector<std::filesystem::path> removableVolumes(const std::vector<MountEntry>& mounts) const;
+    std::vector<std::filesystem::path> removableVolumes(
+        const std::vector<MountEntry>& mounts) const;
 
   private:
-    bool isRemovableDisk(const std::string& disk) const;
+    bool isCardDisk(const std::string& disk) const;
 
     std::filesystem::path procRoot_;
     std::filesystem::path sysRoot_;

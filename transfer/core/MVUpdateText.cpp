@@ -8,10 +8,6 @@
 namespace MVUpdateText {
 namespace {
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 std::string lower(std::string_view text) {
     std::string out(text);
     std::transform(out.begin(), out.end(), out.begin(),
@@ -50,33 +46,6 @@ std::string percentEncode(std::string_view text) {
     return out;
 }
 
-int compareVersions(std::string_view a, std::string_view b) {
-    std::size_t i = 0, j = 0;
-    while (i < a.size() && j < b.size()) {
-        if (isDigit(a[i]) && isDigit(b[j])) {
-            // Compare the digit runs by value: skip leading zeros, then by length, then digits.
-            std::size_t ei = i, ej = j;
-            while (ei < a.size() && isDigit(a[ei])) ++ei;
-            while (ej < b.size() && isDigit(b[ej])) ++ej;
-            std::string_view ra = a.substr(i, ei - i), rb = b.substr(j, ej - j);
-            ra.remove_prefix(std::min(ra.find_first_not_of('0'), ra.size()));
-            rb.remove_prefix(std::min(rb.find_first_not_of('0'), rb.size()));
-            if (ra.size() != rb.size()) return ra.size() < rb.size() ? -1 : 1;
-            if (const int c = ra.compare(rb); c != 0) return c < 0 ? -1 : 1;
-            i = ei;
-            j = ej;
-            continue;
-        }
-        if (a[i] != b[j])
-            return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]) ? -1 : 1;
-        ++i;
-        ++j;
-    }
-    if (i < a.size()) return 1;
-    if (j < b.size()) return -1;
-    return 0;
-}
-
 bool isPermittedURL(std::string_view url, bool allowFile, bool allowLoopbackHttp) {
     const std::string lowered = lower(url.substr(0, std::min<std::size_t>(url.size(), 24)));
     if (lowered.rfind("https://", 0) == 0) return url.size() > 8;
@@ -97,15 +66,6 @@ std::optional<Catalogue> parseCatalogue(std::string_view text) {
     const pugi::xml_attribute url = root->attribute("DownloadUrl");
     if (!version || !url) return std::nullopt;
     return Catalogue{version.value(), url.value()};
-}
-
-std::optional<std::string> parseDatabaseVersion(std::string_view text) {
-    pugi::xml_document document;
-    const auto root = rootOf(document, text);
-    if (!root) return std::nullopt;
-    const pugi::xml_attribute version = root->attribute("version");
-    if (!version) return std::nullopt;
-    return std::string(version.value());
 }
 
 std::string trimmed(std::string_view text) {

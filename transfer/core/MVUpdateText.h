@@ -4,7 +4,8 @@
 #include <string>
 #include <string_view>
 
-// The small text rules of the update check: addresses, versions and catalogues. Pure functions,
+// The small text rules of the update check: addresses and catalogues (versions are compared
+// with MVCircuitDatabase::compareVersions). Pure functions,
 // safe from any thread.
 namespace MVUpdateText {
 
@@ -18,10 +19,6 @@ struct Catalogue {
 // : @ / ? stay; every other byte becomes "%" and two upper-case hexadecimal digits.
 std::string percentEncode(std::string_view text);
 
-// Compares versions as text with numbers: runs of digits by value, other characters one by one
-// ("1.10" > "1.9", "2.0" > "1.12"). Negative, zero or positive like strcmp.
-int compareVersions(std::string_view a, std::string_view b);
-
 // Whether an update or usage request may go to `url`: https anywhere; a local file only where
 // `allowFile` (the user's own catalogue address); plain http only to 127.0.0.1 and only where
 // `allowLoopbackHttp` (a switch for tests that the program never sets).
@@ -30,8 +27,6 @@ bool isPermittedURL(std::string_view url, bool allowFile, bool allowLoopbackHttp
 // The two attributes of a catalogue document's root element; none when the text is not XML or
 // either attribute is missing.
 std::optional<Catalogue> parseCatalogue(std::string_view document);
-// The root element's "version" of a circuit database document; none when unreadable or absent.
-std::optional<std::string> parseDatabaseVersion(std::string_view document);
 
 // Leading and trailing blanks and line breaks removed.
 std::string trimmed(std::string_view text);

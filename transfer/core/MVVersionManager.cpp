@@ -31,6 +31,24 @@ std::string packageExtension(const std::string& downloadUrl) {
     return name.extension().string();
 }
 
+// The reason for the user when the loader refused to follow a redirect, else "". The loader
+// follows redirects of update requests only to https and at most 10 times, and reports a
+// refusal with libcurl's text: an unsupported protocol (the first address itself was checked
+// before the request, so only a redirect can name one) or the redirect cap.
+std::string redirectRefusal(const platform::URLError& error, const std::string& what) {
+    const std::string& text = error.message;
+    if (text.rfind("Protocol \"", 0) == 0) {
+        return "The update server redirected the " + what +
+               " to an address that is not https; the redirect was not followed.";
+    }
+    if (text.find("redirects followed") != std::string::npos ||
+        text.find("Number of redirects") != std::string::npos) {
+        return "The update server redirected the " + what +
+               " too many times; the redirects were not followed.";
+    }
+    return {};
+}
+
 }  // namespace
 
 MVVersionManager::MVVersionManager(Config config, platform::NotificationCenter& center)
@@ -65,7 +83,7 @@ std::string MVVersionManager::appVersionString() {
 }
 
 std::optional<std::pair<std::string, std::string>> MVVersionManager::readCatalogue(
-    const std::string& address, bool allowFile) const {
+    const std::string& address, bool allowFile, std::string* refusal) const {
     const std::string url = MVUpdateText::percentEncode(address);
     if (!MVUpdateText::isPermittedURL(url, allowFile, config_.allowLoopbackHttpForTests)) {
         say("Refused to read a catalogue over an insecure address: " + url);
@@ -77,14 +95,30 @@ std::optional<std::pair<std::string, std::string>> MVVersionManager::readCatalog
     request.connectTimeout = std::min(config_.catalogueTimeout, request.connectTimeout);
     request.redirectsHttpsOnly = true;
     const platform::URLResult result = platform::URLLoader::shared().send(request);
-    if (result.error || result.response.status != 200) return std::nullopt;
+    if (result.error) {
+        const std::string refused = redirectRefusal(*result.error, "catalogue");
+        say(refused.empty() ? "Cannot read the catalogue " + url + ": " + result.error->message
+                            : refused);
+        if (refusal) *refusal = refused;
+        return std::nullopt;
+    }
+    if (result.response.status != 200) return std::nullopt;
     const auto catalogue = MVUpdateText::parseCatalogue(result.response.body);
     if (!catalogue) return std::nullopt;
     return std::make_pair(catalogue->latestVersion, catalogue->downloadUrl);
 }
 
 std::optional<MVVersionManaging::CatalogueInfo> MVVersionManager::softwareCatalogueInfo() {
-    if (!supportFolderURL()) return std::nullopt;
+    return softwareCatalogue().info;
+}
+
+std::optional<MVVersionManaging::CatalogueInfo> MVVersionManager::circuitDatabaseCatalogueInfo() {
+    return circuitDatabaseCatalogue().info;
+}
+
+MVVersionManaging::CatalogueAnswer MVVersionManager::softwareCatalogue() {
+    CatalogueAnswer answer;
+    if (!supportFolderURL()) return answer;
     std::string address = config_.updateHost + kSoftwareCataloguePath;
     bool custom = false;
     const fs::path customFile = productFolder() / "CustomUpdateUrl.txt";
@@ -100,46 +134,43 @@ std::optional<MVVersionManaging::CatalogueInfo> MVVersionManager::softwareCatalo
             custom = true;
         }
     }
-    const auto catalogue = readCatalogue(address, custom);
-    if (!catalogue) return std::nullopt;
-    return CatalogueInfo{
+    const auto catalogue = readCatalogue(address, custom, &answer.refusal);
+    if (!catalogue) return answer;
+    answer.info = CatalogueInfo{
         catalogue->first,
         config_.updateHost + "/Updates/" + MVUpdateText::percentEncode(slashes(catalogue->second))};
+    return answer;
 }
 
-std::optional<MVVersionManaging::CatalogueInfo> MVVersionManager::circuitDatabaseCatalogueInfo() {
-    const auto catalogue = readCatalogue(config_.updateHost + kDatabaseCataloguePath, false);
-    if (!catalogue) return std::nullopt;
+MVVersionManaging::CatalogueAnswer MVVersionManager::circuitDatabaseCatalogue() {
+    CatalogueAnswer answer;
+    const auto catalogue =
+        readCatalogue(config_.updateHost + kDatabaseCataloguePath, false, &answer.refusal);
+    if (!catalogue) return answer;
     const std::string& downloadUrl = catalogue->second;
     const std::size_t separator = downloadUrl.find('\\');
-    if (separator == std::string::npos) return std::nullopt;  // no folder to take
+    if (separator == std::string::npos) return answer;  // no folder to take
     const std::string zipPath = downloadUrl.substr(0, separator) + "/CircuitDataBase.zip";
-    return CatalogueInfo{catalogue->first, config_.updateHost + "/Updates/" +
-                                               MVUpdateText::percentEncode(slashes(zipPath))};
+    answer.info =
+        CatalogueInfo{catalogue->first, config_.updateHost + "/Updates/" +
+                                            MVUpdateText::percentEncode(slashes(zipPath))};
+    return answer;
 }
 
 std::string MVVersionManager::localCircuitDatabaseVersion() {
-    const fs::path builtInFile = config_.builtInDatabase.empty()
-                                     ? MVCircuitDatabase::shippedDatabasePath()
-                                     : config_.builtInDatabase;
-    const auto builtInText = platform::folders::readFile(builtInFile);
-    const std::string builtIn =
-        (builtInText ? MVUpdateText::parseDatabaseVersion(*builtInText) : std::nullopt)
-            .value_or("0");
+    // The same rule as the reader's, so the version shown and compared is the one in use.
+    const fs::path builtIn = config_.builtInDatabase.empty()
+                                 ? MVCircuitDatabase::shippedDatabasePath()
+                                 : config_.builtInDatabase;
     const auto support = supportFolderURL();
     const fs::path copy = support ? databaseFolder() /
                                         MVCircuitDatabase::kStartFinishDatabaseFolderName /
                                         MVCircuitDatabase::kDatabaseFileName
                                   : fs::path();
-    const auto copyText = support ? platform::folders::readFile(copy) : std::nullopt;
-    const auto copyVersion =
-        copyText ? MVUpdateText::parseDatabaseVersion(*copyText) : std::nullopt;
-    if (copyVersion && MVUpdateText::compareVersions(builtIn, *copyVersion) < 0) {
-        say("+++Track DB will use application support version");
-        return *copyVersion;
-    }
-    say("+++Track DB will use Built in version");
-    return builtIn;
+    const auto inUse = MVCircuitDatabase::databaseInUse(builtIn, copy);
+    say(inUse.downloaded ? "+++Track DB will use application support version"
+                         : "+++Track DB will use Built in version");
+    return inUse.version;
 }
 
 bool MVVersionManager::isSoftwareUpdateAvailable() {
@@ -147,7 +178,7 @@ bool MVVersionManager::isSoftwareUpdateAvailable() {
     if (!info) return false;
     const std::string local = appVersionString();
     say("local SW version " + local + " vs Online SW version " + info->version);
-    return MVUpdateText::compareVersions(info->version, local) > 0;
+    return MVCircuitDatabase::compareVersions(info->version, local) > 0;
 }
 
 bool MVVersionManager::isCircuitDatabaseUpdateAvailable() {
@@ -155,13 +186,18 @@ bool MVVersionManager::isCircuitDatabaseUpdateAvailable() {
     if (!info) return false;
     const std::string local = localCircuitDatabaseVersion();
     say("local track DB version " + local + " vs Online track DB version " + info->version);
-    return MVUpdateText::compareVersions(info->version, local) > 0;
+    return MVCircuitDatabase::compareVersions(info->version, local) > 0;
 }
 
 bool MVVersionManager::downloadSoftwareUpdate() {
     if (!supportFolderURL()) return false;
-    const auto info = softwareCatalogueInfo();
-    if (!info || MVUpdateText::compareVersions(info->version, appVersionString()) <= 0) {
+    const auto answer = softwareCatalogue();
+    if (!answer.refusal.empty()) {
+        postError(kKindSoftware, answer.refusal);
+        return true;
+    }
+    const auto& info = answer.info;
+    if (!info || MVCircuitDatabase::compareVersions(info->version, appVersionString()) <= 0) {
         say("_No need to download SW");
         return false;
     }
@@ -174,8 +210,14 @@ bool MVVersionManager::downloadSoftwareUpdate() {
 
 bool MVVersionManager::downloadCircuitDatabaseUpdate() {
     if (!supportFolderURL()) return false;
-    const auto info = circuitDatabaseCatalogueInfo();
-    if (!info || MVUpdateText::compareVersions(info->version, localCircuitDatabaseVersion()) <= 0) {
+    const auto answer = circuitDatabaseCatalogue();
+    if (!answer.refusal.empty()) {
+        postError(kKindCircuitDatabase, answer.refusal);
+        return true;
+    }
+    const auto& info = answer.info;
+    if (!info ||
+        MVCircuitDatabase::compareVersions(info->version, localCircuitDatabaseVersion()) <= 0) {
         say("_No need to download track DB");
         return false;
     }
@@ -194,7 +236,10 @@ std::string MVVersionManager::fetchToFile(const std::string& url, const fs::path
     request.stallTimeout = config_.downloadStall;
     request.redirectsHttpsOnly = true;
     const platform::URLResult result = platform::URLLoader::shared().download(request, file);
-    if (result.error) return result.error->message;
+    if (result.error) {
+        const std::string refused = redirectRefusal(*result.error, "download");
+        return refused.empty() ? result.error->message : refused;
+    }
     say("Success: " + std::to_string(result.response.status));
     if (result.response.status != 200) {
         std::error_code error;

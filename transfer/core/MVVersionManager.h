@@ -16,15 +16,28 @@ class MVVersionManaging {
         std::string urlToDownload;  // the package, or the circuit-database archive
     };
 
+    // A catalogue, or the reason there is none when the user should hear it (the update server
+    // redirected away from https); `refusal` stays empty for a catalogue that is merely
+    // unreachable or unusable, which only means "no update".
+    struct CatalogueAnswer {
+        std::optional<CatalogueInfo> info;
+        std::string refusal;
+    };
+
     virtual ~MVVersionManaging() = default;
     virtual std::string appVersionString() = 0;
     virtual std::string localCircuitDatabaseVersion() = 0;
     virtual std::optional<CatalogueInfo> softwareCatalogueInfo() = 0;
     virtual std::optional<CatalogueInfo> circuitDatabaseCatalogueInfo() = 0;
+    virtual CatalogueAnswer softwareCatalogue() { return {softwareCatalogueInfo(), {}}; }
+    virtual CatalogueAnswer circuitDatabaseCatalogue() {
+        return {circuitDatabaseCatalogueInfo(), {}};
+    }
     virtual bool isSoftwareUpdateAvailable() = 0;
     virtual bool isCircuitDatabaseUpdateAvailable() = 0;
     // Start a download when there is something newer; true when one was started, which then
-    // ends with "downloadedSW" / "downloadedTrackDB" or "downingErrorMessage".
+    // ends with "downloadedSW" / "downloadedTrackDB" or "downingErrorMessage". A catalogue
+    // refused for its redirect posts "downingErrorMessage" with the refusal and gives true too.
     virtual bool downloadSoftwareUpdate() = 0;
     virtual bool downloadCircuitDatabaseUpdate() = 0;
 };
@@ -36,8 +49,11 @@ class MVVersionManaging {
 // "CustomUpdateUrl.txt" in the product folder, trimmed; it may name a local file), host +
 // "/Updates/Circuit Database/CircuitDatabaseCatalogue.xml", and host + "/Updates/" + the paths
 // the catalogues give. Only https addresses are fetched (see MVUpdateText::isPermittedURL);
-// anything else is refused before a request. A catalogue must arrive with status 200 within
-// 10 s; a download ends once 60 s pass without a byte.
+// anything else is refused before a request. Redirects are followed only to https addresses, at
+// most 10 of them (the loopback switch does not widen that): a catalogue, package or archive
+// redirected elsewhere, or further, fails with a reason that the sheet shows ("downingErrorMessage"
+// for a download, CatalogueAnswer::refusal for a catalogue), and nothing is replaced. A catalogue
+// must arrive with status 200 within 10 s; a download ends once 60 s pass without a byte.
 //
 // Notifications, posted on the download's worker thread (observers that touch windows must hop
 // to the main queue): "downloadedSW" (object this; "url": the package's path, "kind"),
@@ -90,14 +106,17 @@ class MVVersionManager : public MVVersionManaging {
     std::string localCircuitDatabaseVersion() override;
     std::optional<CatalogueInfo> softwareCatalogueInfo() override;
     std::optional<CatalogueInfo> circuitDatabaseCatalogueInfo() override;
+    CatalogueAnswer softwareCatalogue() override;
+    CatalogueAnswer circuitDatabaseCatalogue() override;
     bool isSoftwareUpdateAvailable() override;
     bool isCircuitDatabaseUpdateAvailable() override;
     bool downloadSoftwareUpdate() override;
     bool downloadCircuitDatabaseUpdate() override;
 
     // The catalogue at `address` (percent-encoded first); `allowFile` for the user's own address.
-    std::optional<std::pair<std::string, std::string>> readCatalogue(const std::string& address,
-                                                                     bool allowFile) const;
+    // A redirect that was refused leaves its reason in `refusal`.
+    std::optional<std::pair<std::string, std::string>> readCatalogue(
+        const std::string& address, bool allowFile, std::string* refusal = nullptr) const;
     // Downloads the package from `url` and rotates it in (blocking; the download's worker calls
     // it). Posts "downloadedSW" or the error.
     void downloadPackage(const std::string& url, const std::string& extension);

@@ -46,7 +46,7 @@ std::string settleStartFinishDatabase(const fs::path& staging) {
     if (!error) fs::rename(wantedFolder / file->filename(), wantedFile, error);
     if (error) return "cannot arrange the start/finish database: " + error.message();
     const auto text = platform::folders::readFile(wantedFile);
-    if (!text || !MVUpdateText::parseDatabaseVersion(*text)) {
+    if (!text || !MVCircuitDatabase::databaseVersion(*text)) {
         return "the start/finish database is unreadable or has no version";
     }
     return {};

@@ -62,9 +62,11 @@ std::string checkEntries(zip_t* archive, const Limits& limits, std::vector<Entry
         if (zip_file_get_external_attributes(archive, static_cast<zip_uint64_t>(i), 0, &system,
                                              &attributes) == 0 &&
             system == ZIP_OPSYS_UNIX) {
-            const mode_t mode = attributes >> 16;
-            if (S_ISLNK(mode)) return "entry \"" + name + "\" is a symbolic link";
-            if (mode != 0 && !S_ISREG(mode) && !S_ISDIR(mode)) {
+            // Only the file-type bits tell the kind. Many writers store permission bits alone
+            // (type 0): such an entry is a plain file, or a folder when its name ends in "/".
+            const mode_t type = static_cast<mode_t>(attributes >> 16) & S_IFMT;
+            if (type == S_IFLNK) return "entry \"" + name + "\" is a symbolic link";
+            if (type != 0 && type != S_IFREG && type != S_IFDIR) {
                 return "entry \"" + name + "\" is not a file or folder";
             }
         }

@@ -8,7 +8,8 @@
 // Unpacking a downloaded zip archive that nobody vouches for. Every entry is checked before a
 // byte is written: its name must be a plain relative path (no leading "/", no "..", ".", empty
 // or drive components, no backslash, no NUL, at most 1024 bytes), it must be a regular file or a
-// folder (symbolic links and other special files are refused), and the sizes must stay under the
+// folder (symbolic links, devices, pipes and sockets are refused; a Unix mode with permission bits
+// only and no file type is a plain file), and the sizes must stay under the
 // caps. Then the entries are written into a staging folder, files created anew (never through a
 // link, never over an existing entry), each checked against its CRC-32 and its stated size as it
 // is read. Any failure stops at once with a reason; whatever was written stays in the staging
