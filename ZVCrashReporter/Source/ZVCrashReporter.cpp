@@ -1,6 +1,7 @@
 #include "ZVCrashReporter/Source/ZVCrashReporter.h"
 
 #include "ZVCrashReporter/Source/ZVCrashSignalHandler.h"
+#include "ZVCrashReporter/Source/ZVCrashThreadStacks.h"
 #include "ZVCrashReporter/Source/ZVCrashWriterSetup.h"
 #include "ZVCrashReporter/Source/ZVLoadedImages.h"
 #include "ZVCrashReporter/Source/async/CrashCallback.h"
@@ -182,6 +183,8 @@ bool ZVCrashReporter::enableCrashReporter(ZVCrashReporterError* error) {
                 return false;
             }
         }
+        // Every other thread, running now or made later, gets a stack of its own too.
+        ZVCrashThreadStacks::enable(context.capture.capture_signal);
     }
     if (config_.shouldRegisterUncaughtExceptionHandler) {
         setUncaughtExceptionHandler(&ZVCrashReporter::recordUncaughtExceptionAndAbort);
