@@ -8,11 +8,11 @@
 // terminate: std::terminate() with no exception; bench: segv, the user callback writes the
 // nanoseconds from the fault to the report closed into BASE/elapsed; overflow-thread: a worker
 // made with plain pthread_create after enable recurses until its stack runs out; overflow-early:
-// the same with a worker that was running before enable; smash-thread: a worker sets rsp to 0x10
-// and faults; jump: a call through a function pointer to address 0x8; kill: the process sends
-// itself SIGSEGV; live-thread: writes a live report of a parked worker and exits 0 when it
-// decodes with that worker as the crashed thread and the caller left out. With --threads, N
-// workers are parked first.
+// the same with a worker that was running before enable; overflow-library: with a std::thread;
+// smash-thread: a worker sets rsp to 0x10 and faults; jump: a call through a function pointer to
+// address 0x8; kill: the process sends itself SIGSEGV; live-thread: writes a live report of a
+// parked worker and exits 0 when it decodes with that worker as the crashed thread and the caller
+// left out. With --threads, N workers are parked first.
 #include "ZVCrashReporter/Source/ZVCrashReport.h"
 #include "ZVCrashReporter/Source/ZVCrashReportInfo.h"
 #include "ZVCrashReporter/Source/ZVCrashReporter.h"
@@ -30,6 +30,7 @@
 #include <pthread.h>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <sys/mman.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -268,6 +269,12 @@ int main(int argc, char** argv) {
         while (g_parked.load() < workers + 1) sched_yield();
     }
     if (mode == "live-thread") return checkLiveThreadReport(reporter, workers);
+    if (mode == "overflow-library") {
+        // Made by the C++ runtime's own pthread_create call, from inside libstdc++.
+        std::thread thread([] { overflow_worker(nullptr); });
+        g_go.store(true);
+        thread.join();
+    }
     if (mode == "overflow-thread" || mode == "overflow-early" || mode == "smash-thread") {
         pthread_t thread = early;
         if (mode != "overflow-early") {
