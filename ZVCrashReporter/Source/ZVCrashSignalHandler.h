@@ -18,6 +18,7 @@ public:
     ZVCrashSignalHandler();
 
     // Installs the alternate stack on the calling thread and, once per signal, the handler.
+    // Every other thread gets a stack of its own from ZVCrashThreadStacks (at enable).
     bool registerHandlerWithSignal(int signo, ZVCrashReporterError* error);
     // registerHandlerWithSignal, then puts the callback in front of every earlier one.
     bool registerHandlerForSignal(int signo, crash_signal_callback callback, void* context,
