@@ -37,6 +37,7 @@ struct CrashCase {
     const char* mode;
     const char* signal;
     const char* code;
+    const char* address;        // the fault's; 0 for the abort the process sent itself
     const char* exceptionType;  // nullptr: none
 };
 
@@ -77,6 +78,7 @@ TEST_P(CrashDemoTest, NextRunSendsTheCrashWithItsAttachmentAndEvents) {
     EXPECT_EQ(crash["fatal"], true);
     EXPECT_EQ(crash["osExceptionType"], c.signal);
     EXPECT_EQ(crash["osExceptionCode"], c.code);
+    EXPECT_EQ(crash["osExceptionAddress"], c.address);
     EXPECT_EQ(crash["userId"], "demo-user");
     // Run 1's session: the one its start-session log opened and its events carry.
     ASSERT_EQ(eventSessionIds.size(), 1u) << seen;
@@ -114,8 +116,8 @@ TEST_P(CrashDemoTest, NextRunSendsTheCrashWithItsAttachmentAndEvents) {
 
 INSTANTIATE_TEST_SUITE_P(
     Crashes, CrashDemoTest,
-    ::testing::Values(CrashCase{"crash-segv", "SIGSEGV", "SEGV_MAPERR", nullptr},
-                      CrashCase{"crash-cxx", "SIGABRT", "SI_TKILL", "std::runtime_error"}));
+    ::testing::Values(CrashCase{"crash-segv", "SIGSEGV", "SEGV_MAPERR", "0x10", nullptr},
+                      CrashCase{"crash-cxx", "SIGABRT", "SI_TKILL", "0x0", "std::runtime_error"}));
 
 }  // namespace
 #endif
