@@ -10,7 +10,7 @@
 // chains registered callbacks in front of the handler the process had before. Registration is
 // ordinary-time code, serialised by a mutex; dispatch is in CrashSignalDispatch.h.
 class ZVCrashSignalHandler {
-public:
+  public:
     // The alternate stack: room for the report writer's deepest path with a wide margin.
     static constexpr size_t kAlternateStackSize = 256 * 1024;
 
@@ -26,7 +26,7 @@ public:
     // Forgets every callback and previous action; the installed handlers stay.
     static void resetHandlers();
 
-private:
+  private:
     void* stack_ = nullptr;  // never freed: a thread may be running on it
     std::mutex mutex_;
 };
