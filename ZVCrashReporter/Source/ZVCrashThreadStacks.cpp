@@ -9,6 +9,7 @@
 #include <dirent.h>
 #include <dlfcn.h>
 #include <linux/futex.h>
+#include <mutex>
 #include <pthread.h>
 #include <string>
 #include <sys/mman.h>
@@ -24,10 +25,22 @@ std::atomic<bool> g_enabled{false};
 pthread_key_t g_key;
 pthread_once_t g_keyOnce = PTHREAD_ONCE_INIT;
 
-// Stacks made at enable for the threads running then; taken by their signal handlers.
-std::atomic<void**> g_pool{nullptr};
-std::atomic<size_t> g_poolSize{0};
-std::atomic<size_t> g_poolNext{0};
+// Stacks made at enable for the threads running then: taken by their signal handlers, freed
+// once the thread that took one is gone.
+enum SlotState : int32_t { kSlotFree = 0, kSlotTaken = 1, kSlotFreed = 2 };
+struct PoolSlot {
+    void* area = nullptr;
+    std::atomic<int32_t> state{kSlotFree};
+    std::atomic<int32_t> tid{0};  // the thread that took it; 0 until known
+};
+struct Pool {
+    PoolSlot* slots;
+    size_t count;
+    Pool* next;  // pools are never freed: a late answer may still read one
+};
+std::atomic<Pool*> g_pools{nullptr};
+std::atomic<int32_t> g_taken{0};  // slots taken and not yet freed
+std::mutex g_reclaimMutex;
 std::atomic<int32_t> g_answers{0};
 
 using CreateFunction = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
@@ -98,6 +111,49 @@ int64_t monotonicNs() {
     return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
+// In the signal handler: the first free slot of the newest pool that has one. A slot whose stack
+// cannot be installed stays taken and is freed with its thread like the others.
+void takeFromPool() {
+    const int32_t self = static_cast<int32_t>(syscall(SYS_gettid));
+    for (Pool* pool = g_pools.load(std::memory_order_acquire); pool != nullptr; pool = pool->next) {
+        for (size_t i = 0; i < pool->count; ++i) {
+            PoolSlot& slot = pool->slots[i];
+            int32_t expected = kSlotFree;
+            if (!slot.state.compare_exchange_strong(expected, kSlotTaken,
+                                                    std::memory_order_acq_rel)) {
+                continue;
+            }
+            slot.tid.store(self, std::memory_order_release);
+            g_taken.fetch_add(1, std::memory_order_acq_rel);
+            install(slot.area);
+            return;
+        }
+    }
+}
+
+// Frees the taken slots whose thread is gone (tgkill with signal 0 answers ESRCH); the kernel
+// runs a thread on its stacks no more once it has left the thread group. A reused thread id only
+// keeps a slot a while longer. Ordinary time; one caller at a time, the others skip.
+void reclaimPool() {
+    if (g_taken.load(std::memory_order_acquire) == 0) return;
+    std::unique_lock<std::mutex> lock(g_reclaimMutex, std::try_to_lock);
+    if (!lock.owns_lock()) return;
+    const int saved = errno;
+    const pid_t pid = getpid();
+    for (Pool* pool = g_pools.load(std::memory_order_acquire); pool != nullptr; pool = pool->next) {
+        for (size_t i = 0; i < pool->count; ++i) {
+            PoolSlot& slot = pool->slots[i];
+            const int32_t tid = slot.tid.load(std::memory_order_acquire);
+            if (slot.state.load(std::memory_order_acquire) != kSlotTaken || tid == 0) continue;
+            if (syscall(SYS_tgkill, pid, tid, 0) == 0 || errno != ESRCH) continue;
+            slot.state.store(kSlotFreed, std::memory_order_release);
+            munmap(slot.area, kGuard + ZVCrashThreadStacks::kStackSize);
+            g_taken.fetch_sub(1, std::memory_order_acq_rel);
+        }
+    }
+    errno = saved;
+}
+
 std::vector<pid_t> otherThreads() {
     std::vector<pid_t> tids;
     const pid_t self = static_cast<pid_t>(syscall(SYS_gettid));
@@ -118,13 +174,12 @@ std::vector<pid_t> otherThreads() {
 void askRunningThreads(int captureSignal) {
     const std::vector<pid_t> tids = otherThreads();
     if (tids.empty()) return;
-    // The earlier pool (from an earlier call) stays: a late answer may still take from it.
-    void** pool = new void*[tids.size()];
-    size_t made = 0;
-    while (made < tids.size() && (pool[made] = makeStack()) != nullptr) ++made;
-    g_poolNext.store(0, std::memory_order_relaxed);
-    g_poolSize.store(made, std::memory_order_relaxed);
-    g_pool.store(pool, std::memory_order_release);
+    // An earlier pool (from an earlier call) stays: a late answer may still take from it.
+    auto* pool = new Pool{new PoolSlot[tids.size()], 0, g_pools.load(std::memory_order_acquire)};
+    while (pool->count < tids.size() && (pool->slots[pool->count].area = makeStack()) != nullptr) {
+        ++pool->count;
+    }
+    g_pools.store(pool, std::memory_order_release);
     g_answers.store(0, std::memory_order_release);
     const pid_t pid = getpid();
     int32_t sent = 0;
@@ -149,6 +204,14 @@ void askRunningThreads(int captureSignal) {
 }
 
 }  // namespace
+
+size_t ZVCrashThreadStacks::poolStacksInUse() {
+    return static_cast<size_t>(g_taken.load(std::memory_order_acquire));
+}
+
+void ZVCrashThreadStacks::reclaimEndedThreads() {
+    reclaimPool();
+}
 
 void ZVCrashThreadStacks::enable(int captureSignal) {
     pthread_once(&g_keyOnce, makeKey);
@@ -179,12 +242,7 @@ void ZVCrashThreadStacks::signalHandler(int signo, siginfo_t* info, void* contex
         return;
     }
     const int saved = errno;
-    if (!hasStack()) {
-        void** pool = g_pool.load(std::memory_order_acquire);
-        const size_t index = g_poolNext.fetch_add(1, std::memory_order_acq_rel);
-        if (pool != nullptr && index < g_poolSize.load(std::memory_order_acquire))
-            install(pool[index]);
-    }
+    if (!hasStack()) takeFromPool();
     g_answers.fetch_add(1, std::memory_order_acq_rel);
     syscall(SYS_futex, reinterpret_cast<int32_t*>(&g_answers), FUTEX_WAKE_PRIVATE, 1, nullptr,
             nullptr, 0);
@@ -197,6 +255,7 @@ extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attribute
                               void* (*start)(void*), void* argument) noexcept {
     const CreateFunction create = realCreate();
     if (create == nullptr) return EAGAIN;
+    reclaimPool();
     auto* record = static_cast<StartRecord*>(std::malloc(sizeof(StartRecord)));
     if (record == nullptr) return create(thread, attributes, start, argument);
     *record = StartRecord{start, argument};

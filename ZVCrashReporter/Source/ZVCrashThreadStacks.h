@@ -13,8 +13,11 @@
 //   the thread's own code runs and frees it at thread exit (a thread-specific-data destructor).
 // - Threads already running at enable: each is sent the capture signal with a stack request
 //   (SI_QUEUE, kStackRequest); its handler installs one of the stacks made at enable. Enable
-//   waits for the answers at most kAnswerWait. These stacks are never freed: a signal handler
-//   cannot register a thread-exit destructor safely; they are as many as there were threads.
+//   waits for the answers at most kAnswerWaitNs (a later answer still takes one). A signal
+//   handler cannot register a thread-exit destructor safely, so these stacks are freed a little
+//   after their thread ends: at the next pthread_create (or reclaimEndedThreads), which frees
+//   every one whose thread is gone. Stacks left untaken (a thread that blocks the signal or
+//   ended first) stay: as many as there were such threads, untouched, not committed.
 // - The thread that registers the crash signals keeps the handler's shared stack.
 // Not covered: threads that block the capture signal while enable runs, threads made with a
 // raw clone, and threads the C library makes for itself (they do not call pthread_create
@@ -34,6 +37,11 @@ class ZVCrashThreadStacks {
     // Gives the calling thread a stack of its own unless it has one; freed at thread exit.
     // False when none could be made.
     static bool installOnCurrentThread();
+
+    // Stacks given to threads that were running at enable, not yet freed; for tests.
+    static size_t poolStacksInUse();
+    // Frees the stacks of those threads that have ended (also done at every pthread_create).
+    static void reclaimEndedThreads();
 
     // The capture signal's handler: a stack request installs a stack; anything else is the
     // crash-time capture of the thread's registers.

@@ -281,7 +281,8 @@ TEST_F(CrashCaptureTest, ControllerPathsInAFreshProcess) {
     // live: a report of the caller, crashed, SIGTRAP/TRAP_TRACE, its temporary file gone.
     // twice: a second enable fails with code 3. live-thread: a report of another thread,
     // crashed and first, without the caller. live-before: before enable, every thread's frames.
-    for (const char* mode : {"live", "twice", "live-thread", "live-before"}) {
+    // stacks-freed: the stacks given at enable to running threads go when those threads end.
+    for (const char* mode : {"live", "twice", "live-thread", "live-before", "stacks-freed"}) {
         SCOPED_TRACE(mode);
         EXPECT_EQ(run({mode}).signal, 0);
     }

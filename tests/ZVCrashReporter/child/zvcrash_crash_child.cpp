@@ -12,10 +12,13 @@
 // smash-thread: a worker sets rsp to 0x10 and faults; jump: a call through a function pointer to
 // address 0x8; kill: the process sends itself SIGSEGV; live-thread: writes a live report of a
 // parked worker and exits 0 when it decodes with that worker as the crashed thread and the caller
-// left out. With --threads, N workers are parked first.
+// left out; live-before: a live report before enable, exit 0 when every thread has frames;
+// stacks-freed: three threads running at enable take stacks, freed once they have ended (exit
+// 0). With --threads, N workers are parked first.
 #include "ZVCrashReporter/Source/ZVCrashReport.h"
 #include "ZVCrashReporter/Source/ZVCrashReportInfo.h"
 #include "ZVCrashReporter/Source/ZVCrashReporter.h"
+#include "ZVCrashReporter/Source/ZVCrashThreadStacks.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/CXXException/ZVTZeroduvCXXExceptionWrapperException.h"
 
 #include <csignal>
@@ -137,6 +140,10 @@ __attribute__((noinline)) int jump_through_bad_pointer() {
     target();
     return g_zero + 1;
 }
+__attribute__((noinline)) void* ending_worker(void*) {
+    while (!g_go.load()) sched_yield();
+    return nullptr;
+}
 pid_t g_live_target = 0;
 __attribute__((noinline)) void* live_target_worker(void*) {
     g_live_target = static_cast<pid_t>(syscall(SYS_gettid));
@@ -200,6 +207,10 @@ int main(int argc, char** argv) {
     }
     pthread_t early;
     if (mode == "overflow-early") pthread_create(&early, nullptr, overflow_worker, nullptr);
+    pthread_t ending[3];
+    if (mode == "stacks-freed") {
+        for (pthread_t& thread : ending) pthread_create(&thread, nullptr, ending_worker, nullptr);
+    }
     if (mode == "live-before") {
         // Before enable: the parked workers are captured with their frames too.
         for (int i = 0; i < 2; ++i) {
@@ -269,6 +280,14 @@ int main(int argc, char** argv) {
         while (g_parked.load() < workers + 1) sched_yield();
     }
     if (mode == "live-thread") return checkLiveThreadReport(reporter, workers);
+    if (mode == "stacks-freed") {
+        // The three were running at enable: each took one of the stacks made then.
+        if (ZVCrashThreadStacks::poolStacksInUse() != 3) return 10;
+        g_go.store(true);
+        for (pthread_t thread : ending) pthread_join(thread, nullptr);
+        ZVCrashThreadStacks::reclaimEndedThreads();
+        return ZVCrashThreadStacks::poolStacksInUse() == 0 ? 0 : 11;
+    }
     if (mode == "overflow-library") {
         // Made by the C++ runtime's own pthread_create call, from inside libstdc++.
         std::thread thread([] { overflow_worker(nullptr); });
