@@ -281,12 +281,24 @@ int main(int argc, char** argv) {
     }
     if (mode == "live-thread") return checkLiveThreadReport(reporter, workers);
     if (mode == "stacks-freed") {
-        // The three were running at enable: each took one of the stacks made then.
-        if (ZVCrashThreadStacks::poolStacksInUse() != 3) return 10;
+        // The three were running at enable: each takes one of the stacks made then, when it
+        // next runs (enable waits for that only a little). Polled, with a deadline of 5 s.
+        int64_t deadline = monotonic_ns() + 5'000'000'000;
+        while (ZVCrashThreadStacks::poolStacksInUse() != 3) {
+            if (monotonic_ns() > deadline) return 10;
+            sched_yield();
+        }
         g_go.store(true);
         for (pthread_t thread : ending) pthread_join(thread, nullptr);
-        ZVCrashThreadStacks::reclaimEndedThreads();
-        return ZVCrashThreadStacks::poolStacksInUse() == 0 ? 0 : 11;
+        // The kernel drops an ended thread from the process a moment after pthread_join has
+        // returned; until then its stack is kept.
+        deadline = monotonic_ns() + 5'000'000'000;
+        do {
+            ZVCrashThreadStacks::reclaimEndedThreads();
+            if (ZVCrashThreadStacks::poolStacksInUse() == 0) return 0;
+            sched_yield();
+        } while (monotonic_ns() < deadline);
+        return 11;
     }
     if (mode == "overflow-library") {
         // Made by the C++ runtime's own pthread_create call, from inside libstdc++.
