@@ -231,6 +231,21 @@ TEST_F(CrashCaptureTest, TheCrashedThreadIsKeptWhenThreadsPassTheCap) {
     EXPECT_EQ(names.front(), "crash_segv");
 }
 
+TEST_F(CrashCaptureTest, AnUnreadableProcStillLeavesTheCrashedThread) {
+    const ChildCrash crash = run({"no-proc", "--threads", "2"});
+    if (crash.signal == -20) GTEST_SKIP() << "no right to make a mount namespace here";
+    EXPECT_EQ(crash.signal, SIGSEGV);
+    ASSERT_NE(crash.report, nullptr);
+    // The other threads cannot be listed; the crashed one, whose registers are in hand, is there.
+    ASSERT_EQ(crash.report->threads().size(), 1u);
+    const auto thread = crashedThread(*crash.report);
+    ASSERT_NE(thread, nullptr);
+    EXPECT_FALSE(thread->registers().empty());
+    const std::vector<std::string> names = frameNames(*thread);
+    ASSERT_FALSE(names.empty());
+    EXPECT_EQ(names.front(), "crash_segv");
+}
+
 TEST_F(CrashCaptureTest, ParkedThreadsAreCapturedWithTheirBlockingFunction) {
     const ChildCrash crash = run({"segv", "--threads", "20"});
     EXPECT_EQ(crash.signal, SIGSEGV);

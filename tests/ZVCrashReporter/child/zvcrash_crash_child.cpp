@@ -14,7 +14,8 @@
 // parked worker and exits 0 when it decodes with that worker as the crashed thread and the caller
 // left out; live-before: a live report before enable, exit 0 when every thread has frames;
 // stacks-freed: three threads running at enable take stacks, freed once they have ended (exit
-// 0). With --threads, N workers are parked first.
+// 0); no-proc: segv with /proc unreadable (exit 20 when that cannot be arranged). With --threads, N
+// workers are parked first.
 #include "ZVCrashReporter/Source/ZVCrashReport.h"
 #include "ZVCrashReporter/Source/ZVCrashReportInfo.h"
 #include "ZVCrashReporter/Source/ZVCrashReporter.h"
@@ -34,7 +35,9 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <sched.h>
 #include <sys/mman.h>
+#include <sys/mount.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -316,6 +319,16 @@ int main(int argc, char** argv) {
         pthread_join(thread, nullptr);
     }
     if (mode == "jump") g_zero = jump_through_bad_pointer();
+    if (mode == "no-proc") {
+        // This thread's own view of /proc replaced by an empty folder (needs the right to make
+        // a mount namespace; exit 20 without it), then segv with the parked workers running.
+        if (unshare(CLONE_NEWNS) != 0 ||
+            mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("none", "/proc", "tmpfs", 0, nullptr) != 0) {
+            return 20;
+        }
+        crash_segv();
+    }
     if (mode == "kill") kill(getpid(), SIGSEGV);
     if (mode == "bench") g_fault_ns = monotonic_ns();
     if (mode == "segv" || mode == "blocked" || mode == "callback" || mode == "bench") crash_segv();
