@@ -2,6 +2,8 @@
 
 #include "Internals/Util/ZVTApplicationInfo.h"
 #include "Internals/Util/ZVTApplicationNotifications.h"
+#include "ZVTZevOzozid.h"
+#include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTZeroduv.h"
 #include "platform/NotificationCenter.h"
 
 #include <QGuiApplication>
@@ -17,10 +19,27 @@ TelemetryAppState::TelemetryAppState(QObject* parent)
             });
 }
 
+namespace {
+
+bool isHiddenState(Qt::ApplicationState state) {
+    return state == Qt::ApplicationHidden || state == Qt::ApplicationSuspended;
+}
+
+}  // namespace
+
+std::function<void()>& TelemetryAppState::returnToForegroundHook() {
+    static std::function<void()> hook = [] {
+        if (ZVTZevOzozid::isConfigured())
+            ZVTZeroduv::sharedInstance().applicationWillEnterForeground();
+    };
+    return hook;
+}
+
 void TelemetryAppState::apply(Qt::ApplicationState previous, Qt::ApplicationState state) {
-    const bool hidden = state == Qt::ApplicationHidden || state == Qt::ApplicationSuspended;
+    const bool hidden = isHiddenState(state);
     ZVTApplicationInfo::setHidden(hidden);
     if (previous == state) return;
+    if (isHiddenState(previous) && !hidden && returnToForegroundHook()) returnToForegroundHook()();
     auto& center = platform::NotificationCenter::defaultCenter();
     if (state == Qt::ApplicationActive) {
         center.post(kZVTApplicationWillBecomeActiveNotification);

@@ -1,4 +1,5 @@
-// zv-crash-demo: starts the telemetry SDK with the crash service and a demo event service
+// zv-crash-demo: describes itself as the application "org.gridlark.CrashDemo" 0.1.0 (build
+// --build, default 1), starts the telemetry SDK with the crash service and a demo event service
 // against an ingestion server, sets a user id and tracks a few events; then either runs until
 // the channel is idle, or crashes (a bad memory access or an uncaught C++ exception) so that the
 // next run sends the crash. After a crash, the next run attaches "demo.txt" to it.
@@ -11,6 +12,7 @@
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTZeroduv.h"
 
 #include "Internals/Storage/ZVTLogDBStorage.h"
+#include "Internals/Util/ZVTApplicationInfo.h"
 #include "ZVTZevOzozid.h"
 
 #include "platform/Dispatch.h"
@@ -29,10 +31,15 @@
 namespace {
 
 const char* kUsage =
-    "usage: zv-crash-demo --url URL --storage DIR [--timeout SEC] run|crash-segv|crash-cxx\n";
+    "usage: zv-crash-demo --url URL --storage DIR [--timeout SEC] [--build B] "
+    "run|crash-segv|crash-cxx\n";
+
+// The application this tool describes itself as; --build sets its build number.
+constexpr const char* kIdentifier = "org.gridlark.CrashDemo";
+constexpr const char* kVersion = "0.1.0";
 
 struct Options {
-    std::string url, storage, mode;
+    std::string url, storage, mode, build = "1";
     long timeoutSeconds = 30;
 };
 
@@ -44,6 +51,8 @@ bool parseArguments(int argc, char** argv, Options& o) {
             o.url = argv[++i];
         } else if (arg == "--storage" && hasValue) {
             o.storage = argv[++i];
+        } else if (arg == "--build" && hasValue) {
+            o.build = argv[++i];
         } else if (arg == "--timeout" && hasValue) {
             o.timeoutSeconds = std::strtol(argv[++i], nullptr, 10);
         } else if (arg == "run" || arg == "crash-segv" || arg == "crash-cxx") {
@@ -129,6 +138,11 @@ int main(int argc, char** argv) {
     useToolHome(o.storage);
     platform::mainQueue().bindToCurrentThread();
     ZVTZevOzozid::setLogLevel(ZVTLogLevelWarning);
+    ZVTApplicationInfo app;
+    app.identifier = kIdentifier;
+    app.version = kVersion;
+    app.build = o.build;
+    ZVTApplicationInfo::setCurrent(app);
 
     auto delegate = std::make_shared<DemoDelegate>();
     ZVTZeroduv::sharedInstance().setDelegate(delegate);

@@ -1,6 +1,7 @@
 #include "ZVCrashReporter/Source/ZVCrashReporter.h"
 
 #include "ZVCrashReporter/Source/ZVCrashSignalHandler.h"
+#include "ZVCrashReporter/Source/ZVCrashThreadStacks.h"
 #include "ZVCrashReporter/Source/ZVCrashWriterSetup.h"
 #include "ZVCrashReporter/Source/ZVLoadedImages.h"
 #include "ZVCrashReporter/Source/async/CrashCallback.h"
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -45,6 +47,12 @@ ProcessCrashState& processState() {
     return *state;
 }
 
+// The capture signal, installed once on first use: at enable, or by a live report before it.
+int processCaptureSignal() {
+    static const int signo = zvcrash_install_capture_signal();
+    return signo;
+}
+
 void fail(ZVCrashReporterError* error, int code, const std::string& text, int err = 0) {
     if (error == nullptr) return;
     *error = ZVCrashReporterError{};
@@ -59,7 +67,8 @@ bool areaComplete(const zvcrash_capture_area& a) {
 
 // Publishes a copy of the bytes to the writer state. Earlier copies are kept: a crash on
 // another thread may still be reading one.
-void publishCustomData(zvcrash_writer_state* writer, const std::optional<std::vector<uint8_t>>& data) {
+void publishCustomData(zvcrash_writer_state* writer,
+                       const std::optional<std::vector<uint8_t>>& data) {
     ProcessCrashState& state = processState();
     std::lock_guard<std::mutex> lock(state.customDataMutex);
     if (!data) {
@@ -86,7 +95,9 @@ ZVCrashReporter::ZVCrashReporter(ZVCrashReporterConfig config)
 ZVCrashReporter::ZVCrashReporter(std::string identifier, std::string version,
                                  std::optional<std::string> marketingVersion,
                                  ZVCrashReporterConfig config)
-    : config_(std::move(config)), identifier_(std::move(identifier)), version_(std::move(version)),
+    : config_(std::move(config)),
+      identifier_(std::move(identifier)),
+      version_(std::move(version)),
       marketingVersion_(std::move(marketingVersion)) {
     std::string folder = identifier_;
     for (char& c : folder) {
@@ -109,7 +120,8 @@ std::optional<std::vector<uint8_t>> ZVCrashReporter::loadPendingCrashReportData(
     ZVCrashReporterError* error) const {
     std::ifstream in(crashReportPath(), std::ios::binary);
     if (!in) {
-        fail(error, ZVCrashReporterErrorOperatingSystem, "The pending crash report cannot be read", errno);
+        fail(error, ZVCrashReporterErrorOperatingSystem, "The pending crash report cannot be read",
+             errno);
         return std::nullopt;
     }
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
@@ -119,7 +131,8 @@ bool ZVCrashReporter::purgePendingCrashReport(ZVCrashReporterError* error) const
     std::error_code ec;
     if (!std::filesystem::remove(crashReportPath(), ec)) {
         fail(error, ZVCrashReporterErrorOperatingSystem,
-             ec ? ec.message() : "The pending crash report does not exist", ec ? ec.value() : ENOENT);
+             ec ? ec.message() : "The pending crash report does not exist",
+             ec ? ec.value() : ENOENT);
         return false;
     }
     return true;
@@ -141,7 +154,8 @@ bool ZVCrashReporter::populateDirectories(ZVCrashReporterError* error) const {
 bool ZVCrashReporter::enableCrashReporter(ZVCrashReporterError* error) {
     std::lock_guard<std::mutex> lock(g_enableMutex);
     if (g_enabled) {
-        fail(error, ZVCrashReporterErrorAlreadyEnabled, "A ZVCrashReporter instance has already been enabled");
+        fail(error, ZVCrashReporterErrorAlreadyEnabled,
+             "A ZVCrashReporter instance has already been enabled");
         return false;
     }
     g_enabled = true;
@@ -157,10 +171,11 @@ bool ZVCrashReporter::enableCrashReporter(ZVCrashReporterError* error) {
     if (customData_) publishCustomData(&context.writer, customData_);
     context.capture = zvcrash_capture_area_make(&state.images);
     if (!areaComplete(context.capture)) {
-        fail(error, ZVCrashReporterErrorOperatingSystem, "Failed to reserve crash-time memory", ENOMEM);
+        fail(error, ZVCrashReporterErrorOperatingSystem, "Failed to reserve crash-time memory",
+             ENOMEM);
         return false;
     }
-    context.capture.capture_signal = zvcrash_install_capture_signal();
+    context.capture.capture_signal = processCaptureSignal();
     if (config_.signalHandlerType <= 1) {
         for (int signo : ZVCRASH_CRASH_SIGNALS) {
             if (!ZVCrashSignalHandler::sharedHandler().registerHandlerForSignal(
@@ -168,6 +183,8 @@ bool ZVCrashReporter::enableCrashReporter(ZVCrashReporterError* error) {
                 return false;
             }
         }
+        // Every other thread, running now or made later, gets a stack of its own too.
+        ZVCrashThreadStacks::enable(context.capture.capture_signal);
     }
     if (config_.shouldRegisterUncaughtExceptionHandler) {
         setUncaughtExceptionHandler(&ZVCrashReporter::recordUncaughtExceptionAndAbort);
@@ -203,7 +220,8 @@ void ZVCrashReporter::recordUncaughtExceptionAndAbort(const ZVCrashExceptionReco
     auto* name = new std::string(exception.name);
     auto* reason = new std::string(exception.reason);
     auto* stack = new std::vector<uint64_t>(exception.returnAddresses);
-    auto* record = new zvcrash_recorded_exception{name->c_str(), reason->c_str(), stack->data(), stack->size()};
+    auto* record = new zvcrash_recorded_exception{name->c_str(), reason->c_str(), stack->data(),
+                                                  stack->size()};
     processState().context.writer.exception.store(record, std::memory_order_release);
     std::abort();
 }
@@ -220,24 +238,50 @@ struct LiveWrite {
 
 int writeLiveReport(zvcrash_async_thread_state* state, void* context) {
     auto* live = static_cast<LiveWrite*>(context);
-    live->result = zvcrash_capture_write_report(live->area, live->writer, state, &live->signal, live->out);
+    live->result =
+        zvcrash_capture_write_report(live->area, live->writer, state, 0, &live->signal, live->out);
     zvcrash_capture_release_threads();
     return 0;
 }
 
+pid_t currentThreadId() {
+    return static_cast<pid_t>(syscall(SYS_gettid));
+}
+
 }  // namespace
 
-std::optional<std::vector<uint8_t>> ZVCrashReporter::generateLiveReport(ZVCrashReporterError* error) {
-    const uint64_t caller = reinterpret_cast<uint64_t>(__builtin_return_address(0));
+std::optional<std::vector<uint8_t>> ZVCrashReporter::generateLiveReport(
+    ZVCrashReporterError* error) {
+    return liveReport(0, reinterpret_cast<uint64_t>(__builtin_return_address(0)), error);
+}
+
+std::optional<std::vector<uint8_t>> ZVCrashReporter::generateLiveReportWithThread(
+    pid_t thread, ZVCrashReporterError* error) {
+    return liveReport(thread, reinterpret_cast<uint64_t>(__builtin_return_address(0)), error);
+}
+
+std::optional<std::vector<uint8_t>> ZVCrashReporter::liveReport(pid_t thread, uint64_t caller,
+                                                                ZVCrashReporterError* error) {
+    if (thread == currentThreadId()) thread = 0;
+    std::error_code ec;
+    if (thread != 0 &&
+        (thread < 0 || !std::filesystem::exists("/proc/self/task/" + std::to_string(thread), ec))) {
+        fail(error, ZVCrashReporterErrorOperatingSystem,
+             "The thread is not a thread of this process", ESRCH);
+        return std::nullopt;
+    }
     ProcessCrashState& state = processState();
     std::lock_guard<std::mutex> lock(state.liveMutex);
     if (state.liveArea.slots == nullptr) state.liveArea = zvcrash_capture_area_make(&state.images);
     if (!areaComplete(state.liveArea)) {
-        fail(error, ZVCrashReporterErrorOperatingSystem, "Failed to reserve crash-time memory", ENOMEM);
+        fail(error, ZVCrashReporterErrorOperatingSystem, "Failed to reserve crash-time memory",
+             ENOMEM);
         return std::nullopt;
     }
-    state.liveArea.capture_signal = state.context.capture.capture_signal;
-    std::string path = (std::filesystem::temp_directory_path() / "live_crash_report.XXXXXX").string();
+    // Also before enable: the other threads answer the same capture signal.
+    state.liveArea.capture_signal = processCaptureSignal();
+    std::string path =
+        (std::filesystem::temp_directory_path() / "live_crash_report.XXXXXX").string();
     const int fd = mkstemp(path.data());
     if (fd < 0) {
         fail(error, ZVCrashReporterErrorOperatingSystem, "Failed to create temporary path", errno);
@@ -254,18 +298,30 @@ std::optional<std::vector<uint8_t>> ZVCrashReporter::generateLiveReport(ZVCrashR
     }
     crash_output_file out;
     crash_output_file_init(&out, fd, ZVCRASH_REPORT_CAP);
-    LiveWrite live{&state.liveArea, &writer, &out, zvcrash_signal_record{SIGTRAP, TRAP_TRACE, caller},
-                   ZVCRASH_EUNKNOWN};
-    capture_current_thread_state(writeLiveReport, &live);
+    LiveWrite live{&state.liveArea, &writer, &out,
+                   zvcrash_signal_record{SIGTRAP, TRAP_TRACE, caller}, ZVCRASH_EUNKNOWN};
+    if (thread == 0) {
+        capture_current_thread_state(writeLiveReport, &live);
+    } else {
+        // Another thread: it answers the capture signal with its registers; the calling thread
+        // is left out of the report.
+        live.result = zvcrash_capture_write_report(live.area, live.writer, nullptr, thread,
+                                                   &live.signal, live.out);
+        zvcrash_capture_release_threads();
+    }
     crash_output_file_close(&out);
     std::optional<std::vector<uint8_t>> data;
     if (live.result != ZVCRASH_ESUCCESS) {
-        std::fprintf(stderr, "[ZVCrashReporter] Write failed with error %s\n", zvcrash_async_strerror(live.result));
+        std::fprintf(stderr, "[ZVCrashReporter] Write failed with error %s\n",
+                     zvcrash_async_strerror(live.result));
         fail(error, ZVCrashReporterErrorUnknown, "Failed to write the crash report to disk");
     } else {
         std::ifstream in(path, std::ios::binary);
-        if (in) data = std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-        else fail(error, ZVCrashReporterErrorUnknown, "Unable to open live crash report for reading");
+        if (in)
+            data = std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+        else
+            fail(error, ZVCrashReporterErrorUnknown,
+                 "Unable to open live crash report for reading");
     }
     if (unlink(path.c_str()) != 0) {
         std::fprintf(stderr, "[ZVCrashReporter] Failure occured deleting live crash report: %s\n",

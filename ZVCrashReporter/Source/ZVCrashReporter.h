@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <sys/types.h>
 #include <ucontext.h>
 #include <vector>
 
@@ -47,21 +48,25 @@ using ZVCrashUncaughtExceptionHandler = void (*)(const ZVCrashExceptionRecord& e
 // process once (irreversibly); the pending report is "live_report.zvcrash" in the report folder.
 // Enable, the callbacks and the paths are for one thread at a time; setCustomData for any thread.
 class ZVCrashReporter {
-public:
+  public:
     static constexpr const char* kDataDirectoryName = "org.gridlark.crashreporter";
 
     // Identifier = the process name, version "".
-    explicit ZVCrashReporter(ZVCrashReporterConfig config = ZVCrashReporterConfig::defaultConfiguration());
+    explicit ZVCrashReporter(
+        ZVCrashReporterConfig config = ZVCrashReporterConfig::defaultConfiguration());
     ZVCrashReporter(std::string identifier, std::string version,
                     std::optional<std::string> marketingVersion, ZVCrashReporterConfig config);
     static ZVCrashReporter& sharedReporter();
 
     std::filesystem::path crashReportDirectory() const { return directory_; }
-    std::filesystem::path queuedCrashReportDirectory() const { return directory_ / "queued_reports"; }
+    std::filesystem::path queuedCrashReportDirectory() const {
+        return directory_ / "queued_reports";
+    }
     std::filesystem::path crashReportPath() const { return directory_ / "live_report.zvcrash"; }
 
     bool hasPendingCrashReport() const;
-    std::optional<std::vector<uint8_t>> loadPendingCrashReportData(ZVCrashReporterError* error = nullptr) const;
+    std::optional<std::vector<uint8_t>> loadPendingCrashReportData(
+        ZVCrashReporterError* error = nullptr) const;
     bool purgePendingCrashReport(ZVCrashReporterError* error = nullptr) const;
 
     // Code 3 when any reporter of this process was enabled before (its handlers stay); code 1
@@ -73,8 +78,15 @@ public:
     // Replaces the bytes a crash report carries, also after enable; from any thread.
     void setCustomData(std::optional<std::vector<uint8_t>> data);
 
-    // A report of the calling thread as it is now (SIGTRAP, TRAP_TRACE, the caller as crashed).
+    // A report of the calling thread as it is now (SIGTRAP, TRAP_TRACE, the caller as crashed),
+    // with every other thread's frames; before enable too. Not while a crash is being written.
     std::optional<std::vector<uint8_t>> generateLiveReport(ZVCrashReporterError* error = nullptr);
+    // The same with the given thread (a kernel thread id of this process) as the crashed one:
+    // its registers come from the capture signal, and the calling thread is left out of the
+    // report (unless it is the given one). Code 1 with ESRCH when the thread is not one of this
+    // process's; a thread that blocks the capture signal is listed without frames.
+    std::optional<std::vector<uint8_t>> generateLiveReportWithThread(
+        pid_t thread, ZVCrashReporterError* error = nullptr);
 
     // The process's uncaught-exception slot: what the C++ capture hands an uncaught exception to.
     static ZVCrashUncaughtExceptionHandler uncaughtExceptionHandler();
@@ -82,8 +94,10 @@ public:
     // The reporter's own handler: records the first exception for the report and aborts.
     static void recordUncaughtExceptionAndAbort(const ZVCrashExceptionRecord& exception);
 
-private:
+  private:
     bool populateDirectories(ZVCrashReporterError* error) const;
+    std::optional<std::vector<uint8_t>> liveReport(pid_t thread, uint64_t caller,
+                                                   ZVCrashReporterError* error);
 
     ZVCrashReporterConfig config_;
     bool enabled_ = false;

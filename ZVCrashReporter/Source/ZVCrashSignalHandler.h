@@ -10,7 +10,7 @@
 // chains registered callbacks in front of the handler the process had before. Registration is
 // ordinary-time code, serialised by a mutex; dispatch is in CrashSignalDispatch.h.
 class ZVCrashSignalHandler {
-public:
+  public:
     // The alternate stack: room for the report writer's deepest path with a wide margin.
     static constexpr size_t kAlternateStackSize = 256 * 1024;
 
@@ -18,6 +18,7 @@ public:
     ZVCrashSignalHandler();
 
     // Installs the alternate stack on the calling thread and, once per signal, the handler.
+    // Every other thread gets a stack of its own from ZVCrashThreadStacks (at enable).
     bool registerHandlerWithSignal(int signo, ZVCrashReporterError* error);
     // registerHandlerWithSignal, then puts the callback in front of every earlier one.
     bool registerHandlerForSignal(int signo, crash_signal_callback callback, void* context,
@@ -25,7 +26,7 @@ public:
     // Forgets every callback and previous action; the installed handlers stay.
     static void resetHandlers();
 
-private:
+  private:
     void* stack_ = nullptr;  // never freed: a thread may be running on it
     std::mutex mutex_;
 };

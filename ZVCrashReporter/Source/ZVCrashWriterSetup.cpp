@@ -2,6 +2,7 @@
 
 #include "ZVCrashReporter/Source/ZVCrashHostInfo.h"
 #include "ZVCrashReporter/Source/ZVCrashProcessInfo.h"
+#include "ZVCrashReporter/Source/ZVCrashThreadStacks.h"
 #include "ZVCrashReporter/Source/ZVLoadedImages.h"
 
 #include <csignal>
@@ -153,7 +154,7 @@ int zvcrash_install_capture_signal() {
         if (sigaction(signo, nullptr, &current) != 0) continue;
         if ((current.sa_flags & SA_SIGINFO) != 0 || current.sa_handler != SIG_DFL) continue;
         struct sigaction action {};
-        action.sa_sigaction = zvcrash_capture_signal_handler;
+        action.sa_sigaction = ZVCrashThreadStacks::signalHandler;
         action.sa_flags = SA_SIGINFO | SA_RESTART;
         sigemptyset(&action.sa_mask);
         if (sigaction(signo, &action, nullptr) == 0) return signo;

@@ -11,10 +11,13 @@
 #include "Internals/Context/Device/ZVTDeviceTracker.h"
 #include "Internals/Context/ZVTSessionContext.h"
 #include "Internals/Context/ZVTUserIdContext.h"
+#include "Internals/Util/ZVTApplicationInfo.h"
 #include "Internals/Util/ZVTLogger.h"
 #include "Internals/Util/ZVTUtility.h"
 #include "Internals/Util/ZVTZevOzozidUserDefaults.h"
 #include "ZVTZevOzozid.h"
+
+#include <cerrno>
 
 namespace {
 
@@ -38,6 +41,17 @@ void uncaughtCXXExceptionHandler(const ZVTZeroduvCXXExceptionInfo* info) {
 }
 
 }  // namespace
+
+ZVCrashReporter ZVTZeroduv::crashReporterForApplication(ZVCrashReporterConfig config) {
+    // As the main bundle gives them: the identifier, the build as the version, the short version
+    // as the marketing version.
+    const ZVTApplicationInfo app = ZVTApplicationInfo::currentOrFallback();
+    std::string identifier = app.identifier;
+    if (identifier.empty()) identifier = program_invocation_short_name;
+    std::optional<std::string> marketing;
+    if (!app.version.empty()) marketing = app.version;
+    return ZVCrashReporter(identifier, app.build, marketing, std::move(config));
+}
 
 std::function<bool()>& ZVTZeroduv::debuggerProbe() {
     static std::function<bool()> probe = [] { return ZVTZevOzozid::isDebuggerAttached(); };
@@ -182,7 +196,7 @@ void ZVTZeroduv::configureCrashReporterWithUncaughtExceptionHandlerEnabled(bool 
     config.symbolicationStrategy = 0;
     config.shouldRegisterUncaughtExceptionHandler = uncaught;
     config.basePath = crashReporterBasePath_;
-    zvCrashReporter_ = std::make_unique<ZVCrashReporter>(config);
+    zvCrashReporter_ = std::make_unique<ZVCrashReporter>(crashReporterForApplication(config));
     ZVTWrapperExceptionManager::setCrashReporter(zvCrashReporter_.get());
     if (debuggerProbe()()) {
         ZVTLogWarning(kTag,

@@ -143,6 +143,10 @@ class ZVTZeroduv : public ZVTServiceAbstract,
     ZVTDate appStartTime() const { return appStartTime_; }
     bool hasMemoryPressureSource() const;
 
+    // The crash reporter of the application described by the application-info record
+    // (identifier; build as its version; version as its marketing version), so that its reports
+    // carry the same identity as every other log of the run.
+    static ZVCrashReporter crashReporterForApplication(ZVCrashReporterConfig config);
     // Where the crash reporter keeps its report folder (none: its default); before enable only.
     void setCrashReporterBasePath(std::optional<std::filesystem::path> path) {
         crashReporterBasePath_ = std::move(path);

@@ -29,7 +29,7 @@ struct ChildCrash {
 };
 
 class CrashCaptureTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
 #if defined(__SANITIZE_ADDRESS__)
         GTEST_SKIP() << "the sanitizer runtime owns the crash signals";
@@ -94,23 +94,27 @@ std::vector<std::string> frameNames(const ZVCrashReportThreadInfo& thread) {
     return names;
 }
 
+enum class Address { Zero, NonZero, Any };
+
 struct CrashCase {
     const char* mode;
     int signal;
     const char* signalName;
     const char* code;
     const char* function;
-    bool onTop;  // otherwise below the C library's frames
+    bool onTop;       // otherwise below the C library's frames
+    Address address;  // a fault's address; a signal a process sent has none
 };
 
 TEST_F(CrashCaptureTest, EachCrashLeavesAReportNamingTheCrashingFunction) {
     const CrashCase cases[] = {
-        {"segv", SIGSEGV, "SIGSEGV", "SEGV_MAPERR", "crash_segv", true},
-        {"bus", SIGBUS, "SIGBUS", "BUS_ADRERR", "crash_bus", true},
-        {"ill", SIGILL, "SIGILL", "ILL_ILLOPN", "crash_ill", true},
-        {"fpe", SIGFPE, "SIGFPE", "FPE_INTDIV", "crash_fpe", true},
-        {"abrt", SIGABRT, "SIGABRT", "SI_TKILL", "crash_abrt", false},
-        {"trap", SIGTRAP, "SIGTRAP", "SI_KERNEL", "crash_trap", true},
+        {"segv", SIGSEGV, "SIGSEGV", "SEGV_MAPERR", "crash_segv", true, Address::Zero},
+        {"bus", SIGBUS, "SIGBUS", "BUS_ADRERR", "crash_bus", true, Address::NonZero},
+        {"ill", SIGILL, "SIGILL", "ILL_ILLOPN", "crash_ill", true, Address::NonZero},
+        {"fpe", SIGFPE, "SIGFPE", "FPE_INTDIV", "crash_fpe", true, Address::NonZero},
+        {"abrt", SIGABRT, "SIGABRT", "SI_TKILL", "crash_abrt", false, Address::Zero},
+        {"trap", SIGTRAP, "SIGTRAP", "SI_KERNEL", "crash_trap", true, Address::Any},
+        {"kill", SIGSEGV, "SIGSEGV", "SI_USER", "main", false, Address::Zero},
     };
     for (const CrashCase& c : cases) {
         SCOPED_TRACE(c.mode);
@@ -120,6 +124,12 @@ TEST_F(CrashCaptureTest, EachCrashLeavesAReportNamingTheCrashingFunction) {
         EXPECT_FALSE(crash.leftTemporary);
         EXPECT_EQ(crash.report->signalInfo()->name(), c.signalName);
         EXPECT_EQ(crash.report->signalInfo()->code(), c.code);
+        if (c.address == Address::Zero) {
+            EXPECT_EQ(crash.report->signalInfo()->address(), 0u);
+        }
+        if (c.address == Address::NonZero) {
+            EXPECT_NE(crash.report->signalInfo()->address(), 0u);
+        }
         const auto thread = crashedThread(*crash.report);
         ASSERT_NE(thread, nullptr);
         EXPECT_FALSE(thread->registers().empty());
@@ -137,6 +147,103 @@ TEST_F(CrashCaptureTest, EachCrashLeavesAReportNamingTheCrashingFunction) {
                   names.end())
             << testing::PrintToString(names);
     }
+}
+
+// Whether any frame of the thread is main's (or its cold part's).
+bool reachesMain(const std::vector<std::string>& names) {
+    return std::find_if(names.begin(), names.end(), [](const std::string& n) {
+               return n.rfind("main", 0) == 0;
+           }) != names.end();
+}
+
+TEST_F(CrashCaptureTest, AWorkerWithoutAUsableStackStillLeavesAReport) {
+    struct Case {
+        const char* mode;
+        const char* top;
+    };
+    // overflow-thread: made after enable; overflow-early: running before it; both with plain
+    // pthread_create. overflow-library: made by the C++ runtime (a library's own call).
+    // smash-thread: rsp set to 0x10.
+    for (const Case& c :
+         {Case{"overflow-thread", "overflow_recurse"}, Case{"overflow-early", "overflow_recurse"},
+          Case{"overflow-library", "overflow_recurse"}, Case{"smash-thread", "smash_worker"}}) {
+        SCOPED_TRACE(c.mode);
+        const ChildCrash crash = run({c.mode});
+        EXPECT_EQ(crash.signal, SIGSEGV);
+        ASSERT_NE(crash.report, nullptr);
+        EXPECT_EQ(crash.report->signalInfo()->name(), "SIGSEGV");
+        ASSERT_EQ(crash.report->threads().size(), 2u);
+        const auto thread = crashedThread(*crash.report);
+        ASSERT_NE(thread, nullptr);
+        EXPECT_FALSE(thread->registers().empty());
+        const std::vector<std::string> names = frameNames(*thread);
+        ASSERT_FALSE(names.empty());
+        EXPECT_EQ(names.front(), c.top);
+        EXPECT_FALSE(reachesMain(names));
+        // The other thread is main, waiting for the worker.
+        for (const auto& other : crash.report->threads()) {
+            if (other != thread) {
+                EXPECT_TRUE(reachesMain(frameNames(*other)))
+                    << testing::PrintToString(frameNames(*other));
+            }
+        }
+        if (std::string(c.mode) != "smash-thread") {
+            EXPECT_EQ(names.size(), 512u);
+        }
+    }
+}
+
+TEST_F(CrashCaptureTest, ACallThroughABadPointerKeepsItsCaller) {
+    const ChildCrash crash = run({"jump"});
+    EXPECT_EQ(crash.signal, SIGSEGV);
+    ASSERT_NE(crash.report, nullptr);
+    const auto thread = crashedThread(*crash.report);
+    ASSERT_NE(thread, nullptr);
+    ASSERT_GE(thread->stackFrames().size(), 3u);
+    EXPECT_EQ(thread->stackFrames()[0]->instructionPointer(), 0x8u);
+    const std::vector<std::string> names = frameNames(*thread);
+    EXPECT_EQ(names[0], "?");
+    EXPECT_EQ(names[1], "jump_through_bad_pointer");
+    EXPECT_TRUE(reachesMain(names)) << testing::PrintToString(names);
+}
+
+TEST_F(CrashCaptureTest, TheCrashedThreadIsKeptWhenThreadsPassTheCap) {
+    constexpr int kWorkers = 1100;
+    rlimit processes{};
+    getrlimit(RLIMIT_NPROC, &processes);
+    std::ifstream maxFile("/proc/sys/kernel/threads-max");
+    long threadsMax = 0;
+    maxFile >> threadsMax;
+    if ((processes.rlim_cur != RLIM_INFINITY && processes.rlim_cur < 4 * kWorkers) ||
+        (threadsMax > 0 && threadsMax < 4 * kWorkers)) {
+        GTEST_SKIP() << "the system allows too few threads for " << kWorkers << " workers";
+    }
+    const ChildCrash crash = run({"segv", "--threads", std::to_string(kWorkers)});
+    EXPECT_EQ(crash.signal, SIGSEGV);
+    ASSERT_NE(crash.report, nullptr);
+    EXPECT_EQ(crash.report->threads().size(), 1024u);
+    const auto thread = crashedThread(*crash.report);
+    ASSERT_NE(thread, nullptr);
+    EXPECT_EQ(thread, crash.report->threads().front());
+    EXPECT_FALSE(thread->registers().empty());
+    const std::vector<std::string> names = frameNames(*thread);
+    ASSERT_FALSE(names.empty());
+    EXPECT_EQ(names.front(), "crash_segv");
+}
+
+TEST_F(CrashCaptureTest, AnUnreadableProcStillLeavesTheCrashedThread) {
+    const ChildCrash crash = run({"no-proc", "--threads", "2"});
+    if (crash.signal == -20) GTEST_SKIP() << "no right to make a mount namespace here";
+    EXPECT_EQ(crash.signal, SIGSEGV);
+    ASSERT_NE(crash.report, nullptr);
+    // The other threads cannot be listed; the crashed one, whose registers are in hand, is there.
+    ASSERT_EQ(crash.report->threads().size(), 1u);
+    const auto thread = crashedThread(*crash.report);
+    ASSERT_NE(thread, nullptr);
+    EXPECT_FALSE(thread->registers().empty());
+    const std::vector<std::string> names = frameNames(*thread);
+    ASSERT_FALSE(names.empty());
+    EXPECT_EQ(names.front(), "crash_segv");
 }
 
 TEST_F(CrashCaptureTest, ParkedThreadsAreCapturedWithTheirBlockingFunction) {
@@ -173,7 +280,8 @@ TEST_F(CrashCaptureTest, AThreadBlockingTheCaptureSignalIsListedWithoutFrames) {
     ASSERT_NE(crash.report, nullptr);
     ASSERT_EQ(crash.report->threads().size(), 4u);
     size_t frameless = 0;
-    for (const auto& thread : crash.report->threads()) frameless += thread->stackFrames().empty() ? 1 : 0;
+    for (const auto& thread : crash.report->threads())
+        frameless += thread->stackFrames().empty() ? 1 : 0;
     EXPECT_EQ(frameless, 1u);
 }
 
@@ -186,8 +294,10 @@ TEST_F(CrashCaptureTest, AFaultInTheUserCallbackKeepsTheWholeReport) {
 
 TEST_F(CrashCaptureTest, ControllerPathsInAFreshProcess) {
     // live: a report of the caller, crashed, SIGTRAP/TRAP_TRACE, its temporary file gone.
-    // twice: a second enable fails with code 3.
-    for (const char* mode : {"live", "twice"}) {
+    // twice: a second enable fails with code 3. live-thread: a report of another thread,
+    // crashed and first, without the caller. live-before: before enable, every thread's frames.
+    // stacks-freed: the stacks given at enable to running threads go when those threads end.
+    for (const char* mode : {"live", "twice", "live-thread", "live-before", "stacks-freed"}) {
         SCOPED_TRACE(mode);
         EXPECT_EQ(run({mode}).signal, 0);
     }
@@ -212,7 +322,8 @@ TEST(CrashReporterConfigTest, PathsReplaceSlashesInTheIdentifierAndCallbacksNeed
     ZVCrashReporterConfig config;
     config.basePath = "/base";
     ZVCrashReporter reporter("org/app", "1", std::nullopt, config);
-    EXPECT_EQ(reporter.crashReportDirectory(), fs::path("/base") / ZVCrashReporter::kDataDirectoryName / "org_app");
+    EXPECT_EQ(reporter.crashReportDirectory(),
+              fs::path("/base") / ZVCrashReporter::kDataDirectoryName / "org_app");
     EXPECT_EQ(reporter.crashReportPath().filename(), "live_report.zvcrash");
     EXPECT_EQ(reporter.queuedCrashReportDirectory().filename(), "queued_reports");
     EXPECT_FALSE(reporter.hasPendingCrashReport());

@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <map>
 #include <set>
 
 #include <gtest/gtest.h>
@@ -15,12 +16,12 @@
 namespace {
 
 platform::ProcessResult runDemo(const std::string& url, const std::filesystem::path& storage,
-                                const std::string& mode) {
+                                const std::string& mode, const std::string& build) {
     platform::ProcessOptions options;
     options.timeout = std::chrono::seconds(40);
-    return platform::runProcess(
-        {ZV_CRASH_DEMO, "--url", url, "--storage", storage.string(), "--timeout", "30", mode},
-        options);
+    return platform::runProcess({ZV_CRASH_DEMO, "--url", url, "--storage", storage.string(),
+                                 "--timeout", "30", "--build", build, mode},
+                                options);
 }
 
 std::vector<nlohmann::json> logsOf(zvt_test::ScriptedServer& server) {
@@ -36,6 +37,7 @@ struct CrashCase {
     const char* mode;
     const char* signal;
     const char* code;
+    const char* address;        // the fault's; 0 for the abort the process sent itself
     const char* exceptionType;  // nullptr: none
 };
 
@@ -47,20 +49,25 @@ TEST_P(CrashDemoTest, NextRunSendsTheCrashWithItsAttachmentAndEvents) {
     const CrashCase c = GetParam();
     zvt_test::ScriptedServer server;
     testing_support::TempDir storage;
-    const auto crashed = runDemo(server.base(), storage.path(), c.mode);
+    // The two runs are two builds: the crash log must carry the crashed one's.
+    const auto crashed = runDemo(server.base(), storage.path(), c.mode, "412");
     ASSERT_TRUE(crashed.started) << crashed.error;
     EXPECT_NE(crashed.signal, 0) << crashed.standardOutput << crashed.standardError;
-    const auto second = runDemo(server.base(), storage.path(), "run");
+    const auto second = runDemo(server.base(), storage.path(), "run", "413");
     ASSERT_EQ(second.exitCode, 0) << second.standardOutput << second.standardError;
 
     std::vector<nlohmann::json> crashes, attachments;
     std::string seen;
     std::set<std::string> events, startSessionIds, eventSessionIds;
+    std::map<std::string, nlohmann::json> startSessionDevices;
     for (const auto& log : logsOf(server)) {
         seen += log["type"].get<std::string>() + " ";
         if (log["type"] == "appleError") crashes.push_back(log);
         if (log["type"] == "errorAttachment") attachments.push_back(log);
-        if (log["type"] == "startSession") startSessionIds.insert(log.value("sid", ""));
+        if (log["type"] == "startSession") {
+            startSessionIds.insert(log.value("sid", ""));
+            startSessionDevices[log.value("sid", "")] = log["device"];
+        }
         if (log["type"] == "event" && log.value("name", "").rfind(c.mode, 0) == 0) {
             events.insert(log.value("name", ""));
             eventSessionIds.insert(log.value("sid", ""));
@@ -71,12 +78,19 @@ TEST_P(CrashDemoTest, NextRunSendsTheCrashWithItsAttachmentAndEvents) {
     EXPECT_EQ(crash["fatal"], true);
     EXPECT_EQ(crash["osExceptionType"], c.signal);
     EXPECT_EQ(crash["osExceptionCode"], c.code);
+    EXPECT_EQ(crash["osExceptionAddress"], c.address);
     EXPECT_EQ(crash["userId"], "demo-user");
     // Run 1's session: the one its start-session log opened and its events carry.
     ASSERT_EQ(eventSessionIds.size(), 1u) << seen;
     EXPECT_TRUE(startSessionIds.count(*eventSessionIds.begin())) << seen;
     EXPECT_EQ(crash.value("sid", ""), *eventSessionIds.begin()) << crash.dump();
-    EXPECT_TRUE(crash.contains("device"));
+    // The crashed run's identity, as its start-session log gave it.
+    ASSERT_TRUE(crash.contains("device"));
+    const auto& runDevice = startSessionDevices[*eventSessionIds.begin()];
+    EXPECT_EQ(runDevice["appBuild"], "412");
+    for (const char* key : {"appNamespace", "appVersion", "appBuild"}) {
+        EXPECT_EQ(crash["device"][key], runDevice[key]) << key;
+    }
     ASSERT_FALSE(crash["threads"].empty());
     EXPECT_FALSE(crash["threads"][0]["frames"].empty());
     ASSERT_FALSE(crash["binaries"].empty());
@@ -95,15 +109,15 @@ TEST_P(CrashDemoTest, NextRunSendsTheCrashWithItsAttachmentAndEvents) {
         EXPECT_TRUE(events.count(std::string(c.mode) + "-" + std::to_string(i))) << i;
     }
     const auto crashesDir =
-        storage.path() / "data" / "zv-crash-demo" / "dev.gridlark.zevozozid" / "crashes";
+        storage.path() / "data" / "org.gridlark.CrashDemo" / "dev.gridlark.zevozozid" / "crashes";
     std::error_code ec;
     EXPECT_TRUE(std::filesystem::is_empty(crashesDir, ec)) << crashesDir;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Crashes, CrashDemoTest,
-    ::testing::Values(CrashCase{"crash-segv", "SIGSEGV", "SEGV_MAPERR", nullptr},
-                      CrashCase{"crash-cxx", "SIGABRT", "SI_TKILL", "std::runtime_error"}));
+    ::testing::Values(CrashCase{"crash-segv", "SIGSEGV", "SEGV_MAPERR", "0x10", nullptr},
+                      CrashCase{"crash-cxx", "SIGABRT", "SI_TKILL", "0x0", "std::runtime_error"}));
 
 }  // namespace
 #endif

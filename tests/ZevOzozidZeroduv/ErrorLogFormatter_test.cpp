@@ -109,6 +109,27 @@ TEST(ErrorLogFormatterTest, NoCrashedThreadAndTheWholeSecondRule) {
     EXPECT_EQ(log->processId(), 0);
 }
 
+// A report whose identity fields are empty (written by an earlier build) takes them from the
+// device record of the run.
+TEST(ErrorLogFormatterTest, EmptyIdentityFieldsFallBackToTheRunsDevice) {
+    MessageBuilder b;
+    b.app.identifier = const_cast<char*>("");
+    b.app.version = const_cast<char*>("");
+    b.app.marketing_version = const_cast<char*>("");
+    b.addThread(0, true, {0x1000});
+    auto report = decode(b);
+    ASSERT_NE(report, nullptr);
+    auto errorReport = ZVTErrorLogFormatter::errorReportFromCrashReport(report.get());
+    ASSERT_NE(errorReport, nullptr);
+    ASSERT_TRUE(errorReport->device());
+    const auto& d = *errorReport->device();
+    const auto run = ZVTDeviceTracker::sharedInstance().device();
+    EXPECT_EQ(d.appBuild(), run->appBuild());
+    EXPECT_EQ(d.appVersion(), run->appVersion());
+    EXPECT_EQ(d.appNamespace(), run->appNamespace());
+    EXPECT_TRUE(d.appNamespace().has_value() && !d.appNamespace()->empty());
+}
+
 // Images referenced by a frame or register, or belonging to the program, are kept; an image
 // of size 0 or 1 ends where it starts.
 TEST(ErrorLogFormatterTest, KeptAndDroppedBinaries) {

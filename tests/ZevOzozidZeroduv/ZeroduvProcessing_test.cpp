@@ -217,7 +217,7 @@ TEST_F(ProcessingTest, SameSecondCopiesGetDistinctNames) {
     EXPECT_TRUE(names.count("787026670-1"));
 }
 
-TEST_F(ProcessingTest, BackgroundAtTheDelayedStartLeavesTheCrashForLater) {
+TEST_F(ProcessingTest, BackgroundAtTheDelayedStartHoldsTheCrashUntilTheForeground) {
     writePendingReport(goldenReportBytes());
     ZVTApplicationInfo::setHidden(true);
     auto service = makeService();
@@ -228,6 +228,12 @@ TEST_F(ProcessingTest, BackgroundAtTheDelayedStartLeavesTheCrashForLater) {
     ZVTApplicationInfo::setHidden(false);
     EXPECT_TRUE(unit->logs().empty());
     EXPECT_EQ(filesIn(crashesDir()), 1u);
+
+    // The window shown again: one second later the held-back crash is sent.
+    service->applicationWillEnterForeground();
+    ASSERT_TRUE(runDelayedProcessing([&] { return !unit->logsOf<ZVTAppleErrorLog>().empty(); }));
+    EXPECT_EQ(unit->logsOf<ZVTAppleErrorLog>().size(), 1u);
+    EXPECT_TRUE(service->crashFiles().empty());
 }
 
 }  // namespace

@@ -189,7 +189,7 @@ class ServiceFixture : public ::testing::Test {
     std::filesystem::path pendingReportPath() const {
         ZVCrashReporterConfig c;
         c.basePath = reporterDir_.path();
-        return ZVCrashReporter(c).crashReportPath();
+        return ZVTZeroduv::crashReporterForApplication(c).crashReportPath();
     }
     void writePendingReport(const std::string& bytes) const {
         const auto path = pendingReportPath();

@@ -44,8 +44,8 @@ TEST(TelemetryEndpoint, EnvironmentThenBuildValueAndOnlyHttpUrls) {
         int lines = 0;
         const auto endpoint =
             telemetryEndpoint(c.environment, c.configured, [&](const std::string&) { ++lines; });
-        const std::string label = std::string(c.environment ? c.environment : "(unset)") + " / " +
-                                  c.configured;
+        const std::string label =
+            std::string(c.environment ? c.environment : "(unset)") + " / " + c.configured;
         EXPECT_EQ(endpoint, c.expected) << label;
         EXPECT_EQ(lines, c.logLines) << label;
     }
@@ -64,12 +64,27 @@ TEST(TelemetryAppState, StatesMapToTheCoreAndPostTheTwoNotifications) {
     const std::string become = kZVTApplicationWillBecomeActiveNotification;
     const std::vector<Case> cases = {
         {Qt::ApplicationActive, Qt::ApplicationActive, ZVTUtility::ZVTApplicationStateActive, {}},
-        {Qt::ApplicationActive, Qt::ApplicationInactive, ZVTUtility::ZVTApplicationStateActive, {resign}},
-        {Qt::ApplicationInactive, Qt::ApplicationHidden, ZVTUtility::ZVTApplicationStateBackground, {}},
-        {Qt::ApplicationHidden, Qt::ApplicationActive, ZVTUtility::ZVTApplicationStateActive, {become}},
-        {Qt::ApplicationActive, Qt::ApplicationHidden, ZVTUtility::ZVTApplicationStateBackground, {resign}},
+        {Qt::ApplicationActive,
+         Qt::ApplicationInactive,
+         ZVTUtility::ZVTApplicationStateActive,
+         {resign}},
+        {Qt::ApplicationInactive,
+         Qt::ApplicationHidden,
+         ZVTUtility::ZVTApplicationStateBackground,
+         {}},
+        {Qt::ApplicationHidden,
+         Qt::ApplicationActive,
+         ZVTUtility::ZVTApplicationStateActive,
+         {become}},
+        {Qt::ApplicationActive,
+         Qt::ApplicationHidden,
+         ZVTUtility::ZVTApplicationStateBackground,
+         {resign}},
         {Qt::ApplicationHidden, Qt::ApplicationInactive, ZVTUtility::ZVTApplicationStateActive, {}},
-        {Qt::ApplicationInactive, Qt::ApplicationActive, ZVTUtility::ZVTApplicationStateActive, {become}},
+        {Qt::ApplicationInactive,
+         Qt::ApplicationActive,
+         ZVTUtility::ZVTApplicationStateActive,
+         {become}},
     };
     for (const Case& c : cases) {
         posted.clear();
@@ -77,6 +92,37 @@ TEST(TelemetryAppState, StatesMapToTheCoreAndPostTheTwoNotifications) {
         EXPECT_EQ(ZVTUtility::sharedAppState(), c.coreState) << c.from << " -> " << c.to;
         EXPECT_EQ(posted, c.notifications) << c.from << " -> " << c.to;
     }
+    ZVTApplicationInfo::reset();
+}
+
+// The window shown again (from hidden or suspended, to active or inactive) runs the hook once;
+// no other change does.
+TEST(TelemetryAppState, ShowingTheWindowAgainRunsTheForegroundHook) {
+    auto& hook = TelemetryAppState::returnToForegroundHook();
+    const auto saved = hook;
+    int runs = 0;
+    hook = [&] { ++runs; };
+    struct Case {
+        Qt::ApplicationState from, to;
+        int runs;
+    };
+    const std::vector<Case> cases = {
+        {Qt::ApplicationHidden, Qt::ApplicationActive, 1},
+        {Qt::ApplicationHidden, Qt::ApplicationInactive, 1},
+        {Qt::ApplicationSuspended, Qt::ApplicationActive, 1},
+        {Qt::ApplicationHidden, Qt::ApplicationHidden, 0},
+        {Qt::ApplicationInactive, Qt::ApplicationActive, 0},
+        {Qt::ApplicationActive, Qt::ApplicationHidden, 0},
+        {Qt::ApplicationHidden, Qt::ApplicationSuspended, 0},
+    };
+    for (const Case& c : cases) {
+        runs = 0;
+        TelemetryAppState::apply(c.from, c.to);
+        EXPECT_EQ(runs, c.runs) << c.from << " -> " << c.to;
+    }
+    hook = saved;
+    // Without a started SDK the default hook does nothing (no crash service is made).
+    TelemetryAppState::apply(Qt::ApplicationHidden, Qt::ApplicationActive);
     ZVTApplicationInfo::reset();
 }
 

@@ -268,8 +268,22 @@ TEST_F(TelemetryProcessTest, ACrashIsReportedByTheNextRun) {
     EXPECT_EQ(log.value("processName", ""), "gridlark");
     EXPECT_EQ(log.value("osExceptionType", ""), "SIGSEGV");
     EXPECT_EQ(log.value("osExceptionCode", ""), "SI_USER");
+    // A signal a process sent has no fault address (si_addr holds the sender's pid there).
+    EXPECT_EQ(log.value("osExceptionAddress", ""), "0x0");
     // The session of the crashed run, not of the run that reports it.
     EXPECT_EQ(log.value("sid", ""), crashedSid);
+    // The program's identity, as every other log of the crashed run carries it.
+    nlohmann::json runDevice;
+    for (const auto& other : all) {
+        if (other.value("type", "") == "startSession" && other.value("sid", "") == crashedSid) {
+            runDevice = other["device"];
+        }
+    }
+    ASSERT_TRUE(runDevice.is_object());
+    EXPECT_EQ(runDevice.value("appNamespace", ""), "org.gridlark.Gridlark");
+    for (const char* key : {"appNamespace", "appVersion", "appBuild"}) {
+        EXPECT_EQ(log["device"].value(key, "?"), runDevice.value(key, "-")) << key;
+    }
 }
 
 }  // namespace

@@ -24,6 +24,14 @@ void wait_for_process_end() {
 
 }  // namespace
 
+uint64_t zvcrash_signal_fault_address(const siginfo_t* info) {
+    // A code above 0 comes from the kernel (a fault, or SI_KERNEL with the address zeroed); a
+    // signal sent by a process (SI_USER, SI_TKILL, SI_QUEUE ...) holds the sender's pid and uid
+    // where a fault holds its address.
+    if (info == nullptr || info->si_code <= 0) return 0;
+    return reinterpret_cast<uint64_t>(info->si_addr);
+}
+
 zvcrash_error_t write_crash_report_file(zvcrash_crash_context* context,
                                         const zvcrash_async_thread_state* current,
                                         const zvcrash_signal_record* signal) {
@@ -32,7 +40,7 @@ zvcrash_error_t write_crash_report_file(zvcrash_crash_context* context,
     crash_output_file out;
     crash_output_file_init(&out, fd, ZVCRASH_REPORT_CAP);
     const zvcrash_error_t result =
-        zvcrash_capture_write_report(&context->capture, &context->writer, current, signal, &out);
+        zvcrash_capture_write_report(&context->capture, &context->writer, current, 0, signal, &out);
     const bool closed = crash_output_file_close(&out);
     if (result != ZVCRASH_ESUCCESS || !closed ||
         syscall(SYS_rename, context->temp_path, context->report_path) != 0) {
@@ -55,7 +63,7 @@ bool signal_crash_callback(int signo, siginfo_t* info, ucontext_t* context, void
     zvcrash_async_thread_state state;
     thread_state_init_from_mcontext(&state, context);
     const zvcrash_signal_record record{signo, info != nullptr ? info->si_code : 0,
-                                       info != nullptr ? reinterpret_cast<uint64_t>(info->si_addr) : 0};
+                                       zvcrash_signal_fault_address(info)};
     const zvcrash_error_t result = write_crash_report_file(crash, &state, &record);
     const zvcrash_user_handler handler = crash->handler.load(std::memory_order_acquire);
     if (result == ZVCRASH_ESUCCESS && handler != nullptr) {

@@ -27,6 +27,10 @@ zvcrash_error_t write_crash_report_file(zvcrash_crash_context* context,
                                         const zvcrash_async_thread_state* current,
                                         const zvcrash_signal_record* signal);
 
+// The address a report records for a signal: si_addr for a fault (a code above 0), 0 for a
+// signal that a process sent (kill, tgkill, sigqueue, abort).
+uint64_t zvcrash_signal_fault_address(const siginfo_t* info);
+
 // The crash callback of every crash signal. Only the first crashing thread writes: another
 // thread crashing meanwhile waits (at most 10 s) for the first one to end the process; a second
 // crash on the writing thread (in the user handler) ends the process without writing. After the

@@ -20,7 +20,9 @@ std::atomic<zvcrash_thread_slot*> g_slots{nullptr};
 std::atomic<size_t> g_slot_count{0};
 zvcrash_register_record g_registers[ZVCRASH_REG_COUNT];
 
-pid_t current_tid() { return static_cast<pid_t>(syscall(SYS_gettid)); }
+pid_t current_tid() {
+    return static_cast<pid_t>(syscall(SYS_gettid));
+}
 
 int64_t monotonic_ns() {
     timespec now{};
@@ -32,7 +34,8 @@ int64_t monotonic_ns() {
 void futex_wait_until(std::atomic<int32_t>* word, int32_t value, int64_t deadline) {
     const int64_t left = deadline - monotonic_ns();
     if (left <= 0) return;
-    timespec timeout{static_cast<time_t>(left / 1'000'000'000), static_cast<long>(left % 1'000'000'000)};
+    timespec timeout{static_cast<time_t>(left / 1'000'000'000),
+                     static_cast<long>(left % 1'000'000'000)};
     syscall(SYS_futex, reinterpret_cast<int32_t*>(word), FUTEX_WAIT_PRIVATE, value, &timeout,
             nullptr, 0);
 }
@@ -49,12 +52,22 @@ struct linux_dirent64_header {
     uint8_t d_type;
 };
 
-// Lists the threads of this process into the slots, in /proc order; returns the count.
-size_t list_threads(zvcrash_thread_slot* slots, size_t capacity) {
-    const int fd = open("/proc/self/task", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return 0;
-    alignas(8) char buffer[4096];
+void put_slot(zvcrash_thread_slot* slot, int32_t tid) {
+    slot->answered.store(0, std::memory_order_relaxed);
+    slot->tid.store(tid, std::memory_order_release);
+}
+
+// Lists the threads of this process into the slots: the given first ones (the crashed thread,
+// then the calling one when they differ), then the others in /proc order, skipping those, up to
+// capacity. An unreadable /proc leaves the first ones. Returns the count.
+size_t list_threads(zvcrash_thread_slot* slots, size_t capacity, const int32_t* first,
+                    size_t first_count) {
     size_t count = 0;
+    for (size_t i = 0; i < first_count && count < capacity; ++i)
+        put_slot(&slots[count++], first[i]);
+    const int fd = open("/proc/self/task", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return count;
+    alignas(8) char buffer[4096];
     for (;;) {
         const long n = syscall(SYS_getdents64, fd, buffer, sizeof buffer);
         if (n <= 0) break;
@@ -66,14 +79,15 @@ size_t list_threads(zvcrash_thread_slot* slots, size_t capacity) {
             int32_t tid = 0;
             bool digits = name[0] != '\0';
             for (const char* c = name; *c != '\0'; ++c) {
-                if (*c < '0' || *c > '9') digits = false;
-                else tid = tid * 10 + (*c - '0');
+                if (*c < '0' || *c > '9')
+                    digits = false;
+                else
+                    tid = tid * 10 + (*c - '0');
             }
-            if (digits && count < capacity) {
-                slots[count].answered.store(0, std::memory_order_relaxed);
-                slots[count].tid.store(tid, std::memory_order_release);
-                ++count;
+            for (size_t i = 0; i < first_count; ++i) {
+                if (first[i] == tid) digits = false;
             }
+            if (digits && count < capacity) put_slot(&slots[count++], tid);
             if (header.d_reclen == 0) break;
             offset += header.d_reclen;
         }
@@ -83,7 +97,8 @@ size_t list_threads(zvcrash_thread_slot* slots, size_t capacity) {
 }
 
 // Signals every listed thread but the calling one and waits for the answers (250 ms at most).
-void capture_other_threads(int capture_signal, zvcrash_thread_slot* slots, size_t count, pid_t self) {
+void capture_other_threads(int capture_signal, zvcrash_thread_slot* slots, size_t count,
+                           pid_t self) {
     g_released.store(0, std::memory_order_release);
     g_answered.store(0, std::memory_order_release);
     g_slots.store(slots, std::memory_order_release);
@@ -145,16 +160,20 @@ size_t unwind_thread(const zvcrash_image_set* set, uint32_t strategy,
     size_t count = 0;
     while (count < capacity && stack_frame_cursor_next(&cursor) == FRAME_WALK_ESUCCESS) {
         if (count == 0 && registers != nullptr) {
-            for (uint32_t r = 0; r < stack_frame_cursor_get_reg_count(&cursor) && r < ZVCRASH_REG_COUNT; ++r) {
+            for (uint32_t r = 0;
+                 r < stack_frame_cursor_get_reg_count(&cursor) && r < ZVCRASH_REG_COUNT; ++r) {
                 uint64_t value = 0;
-                if (stack_frame_cursor_get_reg(&cursor, r, &value) != FRAME_WALK_ESUCCESS) value = 0;
-                registers[r] = zvcrash_register_record{stack_frame_cursor_get_reg_name(&cursor, r), value};
+                if (stack_frame_cursor_get_reg(&cursor, r, &value) != FRAME_WALK_ESUCCESS)
+                    value = 0;
+                registers[r] =
+                    zvcrash_register_record{stack_frame_cursor_get_reg_name(&cursor, r), value};
             }
         }
         uint64_t pc = 0;
         if (stack_frame_cursor_get_reg(&cursor, ZVCRASH_REG_IP, &pc) != FRAME_WALK_ESUCCESS) break;
         frames[count].pc = pc;
-        name_frame(set, strategy, thread_state_lookup_address(&cursor.current), &frames[count], arena);
+        name_frame(set, strategy, thread_state_lookup_address(&cursor.current), &frames[count],
+                   arena);
         ++count;
     }
     stack_frame_cursor_free(&cursor);
@@ -162,13 +181,13 @@ size_t unwind_thread(const zvcrash_image_set* set, uint32_t strategy,
 }
 
 size_t fill_images(zvcrash_capture_area* area) {
-    const size_t count = zvcrash_collect_images(area->image_list, &area->pool, area->images,
-                                                ZVCRASH_MAX_LINK_MAP);
+    const size_t count =
+        zvcrash_collect_images(area->image_list, &area->pool, area->images, ZVCRASH_MAX_LINK_MAP);
     for (size_t i = 0; i < count; ++i) {
         const elf_image* image = area->images[i];
         area->image_records[i] = zvcrash_image_record{
-            image->header_address, image->end - image->start, image->path,
-            image->build_id, image->build_id_length, true,
+            image->header_address,   image->end - image->start,     image->path,
+            image->build_id,         image->build_id_length,        true,
             ZVCRASH_CPU_TYPE_X86_64, ZVCRASH_CPU_SUBTYPE_X86_64_ALL};
     }
     return count;
@@ -203,10 +222,14 @@ void zvcrash_capture_release_threads() {
 zvcrash_error_t zvcrash_capture_write_report(zvcrash_capture_area* area,
                                              const zvcrash_writer_state* writer,
                                              const zvcrash_async_thread_state* current,
+                                             int32_t crashed_tid,
                                              const zvcrash_signal_record* signal,
                                              crash_output_file* out) {
     const pid_t self = current_tid();
-    size_t slot_count = list_threads(area->slots, ZVCRASH_MAX_THREADS);
+    if (crashed_tid == 0) crashed_tid = self;
+    const int32_t first[2] = {crashed_tid, self};
+    const size_t slot_count =
+        list_threads(area->slots, ZVCRASH_MAX_THREADS, first, crashed_tid == self ? 1 : 2);
     capture_other_threads(area->capture_signal, area->slots, slot_count, self);
 
     loaded_image_list_set_reading(area->image_list, true);
@@ -217,19 +240,24 @@ zvcrash_error_t zvcrash_capture_write_report(zvcrash_capture_area* area,
     size_t written = 0;
     for (size_t i = 0; i < slot_count; ++i) {
         zvcrash_thread_slot& slot = area->slots[i];
-        const bool crashed = slot.tid.load(std::memory_order_relaxed) == self;
+        const int32_t tid = slot.tid.load(std::memory_order_relaxed);
+        const bool crashed = tid == crashed_tid;
         zvcrash_thread_record& record = area->threads[written];
-        record = zvcrash_thread_record{static_cast<uint32_t>(written), crashed, nullptr, 0, nullptr, 0};
+        record =
+            zvcrash_thread_record{static_cast<uint32_t>(written), crashed, nullptr, 0, nullptr, 0};
         const zvcrash_async_thread_state* state =
-            crashed ? current : (slot.answered.load(std::memory_order_acquire) == 1 ? &slot.state : nullptr);
-        if (crashed && current == nullptr) continue;
+            tid == self
+                ? current
+                : (slot.answered.load(std::memory_order_acquire) == 1 ? &slot.state : nullptr);
+        if (tid == self && current == nullptr) continue;
         ++written;
         if (state == nullptr) continue;
         size_t room = ZVCRASH_SCRATCH_FRAMES - frames_used;
         if (room > ZVCRASH_MAX_FRAMES) room = ZVCRASH_MAX_FRAMES;
         record.frames = area->frames + frames_used;
-        record.frame_count = unwind_thread(&set, writer->strategy, state, area->frames + frames_used,
-                                           room, &arena, crashed ? g_registers : nullptr);
+        record.frame_count =
+            unwind_thread(&set, writer->strategy, state, area->frames + frames_used, room, &arena,
+                          crashed ? g_registers : nullptr);
         frames_used += record.frame_count;
         if (crashed && record.frame_count > 0) {
             record.registers = g_registers;
@@ -246,18 +274,25 @@ zvcrash_error_t zvcrash_capture_write_report(zvcrash_capture_area* area,
     if (recorded != nullptr) {
         size_t count = recorded->count;
         if (count > ZVCRASH_MAX_FRAMES) count = ZVCRASH_MAX_FRAMES;
-        if (count > ZVCRASH_SCRATCH_FRAMES - frames_used) count = ZVCRASH_SCRATCH_FRAMES - frames_used;
+        if (count > ZVCRASH_SCRATCH_FRAMES - frames_used)
+            count = ZVCRASH_SCRATCH_FRAMES - frames_used;
         for (size_t i = 0; i < count; ++i) {
             exception_frames[i].pc = recorded->return_addresses[i];
             // Return addresses: the call lies before them.
             const uint64_t lookup = exception_frames[i].pc == 0 ? 0 : exception_frames[i].pc - 1;
             name_frame(&set, writer->strategy, lookup, &exception_frames[i], &arena);
         }
-        exception = zvcrash_exception_record{recorded->name, recorded->reason, exception_frames, count};
+        exception =
+            zvcrash_exception_record{recorded->name, recorded->reason, exception_frames, count};
     }
     const zvcrash_custom_data* custom = writer->custom_data.load(std::memory_order_acquire);
-    zvcrash_report_record report{&header, *signal, recorded != nullptr ? &exception : nullptr,
-                                 area->threads, written, area->image_records, image_count,
+    zvcrash_report_record report{&header,
+                                 *signal,
+                                 recorded != nullptr ? &exception : nullptr,
+                                 area->threads,
+                                 written,
+                                 area->image_records,
+                                 image_count,
                                  custom != nullptr ? custom->bytes : nullptr,
                                  custom != nullptr ? custom->length : 0};
     const zvcrash_error_t result = zvcrash_writer_write_report(out, &report);

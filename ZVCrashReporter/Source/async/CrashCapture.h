@@ -71,12 +71,16 @@ struct zvcrash_capture_area {
 // thread into its slot and waits until released (at most 2 s).
 void zvcrash_capture_signal_handler(int signo, siginfo_t* info, void* context);
 
-// Writes one report for the calling thread, whose registers are given; the other threads are
-// captured through the capture signal and stay stopped until zvcrash_capture_release_threads.
-// crashed: whether the calling thread is the crashed one. Returns 0 or a write error.
+// Writes one report. current: the calling thread's registers; null leaves the calling thread
+// out. crashed_tid: the crashed thread (0: the calling thread), captured like the others when it
+// is another one. The crashed thread always takes the first of the ZVCRASH_MAX_THREADS slots
+// (also when /proc cannot be read), the calling thread the next; the others fill the rest. They
+// are captured through the capture signal and stay stopped until
+// zvcrash_capture_release_threads. Returns 0 or a write error.
 zvcrash_error_t zvcrash_capture_write_report(zvcrash_capture_area* area,
                                              const zvcrash_writer_state* writer,
                                              const zvcrash_async_thread_state* current,
+                                             int32_t crashed_tid,
                                              const zvcrash_signal_record* signal,
                                              crash_output_file* out);
 // Lets every captured thread run again.

@@ -57,8 +57,7 @@ void read_build_id(elf_image* image, uint64_t at, uint64_t size) {
 bool gnu_hash_count(const elf_image* image, uint64_t at, uint64_t* count) {
     constexpr uint32_t kBlock = 256;
     uint32_t header[4];  // nbuckets, symoffset, bloom size, bloom shift
-    if (read(image, at, &header) != 0 || header[0] > ZVCRASH_MAX_DYNSYM ||
-        header[2] > (1u << 24)) {
+    if (read(image, at, &header) != 0 || header[0] > ZVCRASH_MAX_DYNSYM || header[2] > (1u << 24)) {
         return false;
     }
     const uint64_t buckets = at + 16 + uint64_t{header[2]} * 8;
@@ -82,7 +81,8 @@ bool gnu_hash_count(const elf_image* image, uint64_t at, uint64_t* count) {
     const uint64_t chains = buckets + 4ull * header[0];
     for (uint64_t steps = 0; steps < ZVCRASH_MAX_HASH_CHAIN; steps += kBlock) {
         const uint64_t from = chains + 4ull * (uint64_t{last} - header[1] + steps);
-        const bool whole = zvcrash_async_task_memcpy(image->task, from, 0, words, sizeof words) == 0;
+        const bool whole =
+            zvcrash_async_task_memcpy(image->task, from, 0, words, sizeof words) == 0;
         for (uint32_t k = 0; k < kBlock; ++k) {
             if (!whole && read(image, from + 4ull * k, &words[k]) != 0) return false;
             if (words[k] & 1) {
@@ -101,12 +101,23 @@ void read_dynamic(elf_image* image, uint64_t at, uint64_t size) {
         Elf64_Dyn d;
         if (read(image, at + i * sizeof d, &d) != 0 || d.d_tag == DT_NULL) break;
         switch (d.d_tag) {
-            case DT_SYMTAB: image->dynsym = dynamic_address(image, d.d_un.d_ptr); break;
-            case DT_STRTAB: image->dynstr = dynamic_address(image, d.d_un.d_ptr); break;
-            case DT_STRSZ: image->dynstr_size = d.d_un.d_val; break;
-            case DT_HASH: hash = dynamic_address(image, d.d_un.d_ptr); break;
-            case DT_GNU_HASH: gnu_hash = dynamic_address(image, d.d_un.d_ptr); break;
-            default: break;
+            case DT_SYMTAB:
+                image->dynsym = dynamic_address(image, d.d_un.d_ptr);
+                break;
+            case DT_STRTAB:
+                image->dynstr = dynamic_address(image, d.d_un.d_ptr);
+                break;
+            case DT_STRSZ:
+                image->dynstr_size = d.d_un.d_val;
+                break;
+            case DT_HASH:
+                hash = dynamic_address(image, d.d_un.d_ptr);
+                break;
+            case DT_GNU_HASH:
+                gnu_hash = dynamic_address(image, d.d_un.d_ptr);
+                break;
+            default:
+                break;
         }
     }
     uint64_t symbols = 0;
@@ -158,6 +169,10 @@ zvcrash_error_t elf_image_open(elf_image* image, zvcrash_task_t task, const char
             if (lo < image->start) image->start = lo;
             if (hi > image->end) image->end = hi;
             loaded = true;
+            if ((ph.p_flags & PF_X) != 0 && ph.p_memsz > 0) {
+                if (image->code_end == 0 || lo < image->code_start) image->code_start = lo;
+                if (hi > image->code_end) image->code_end = hi;
+            }
         } else if (ph.p_type == PT_GNU_EH_FRAME) {
             eh = ph;
         } else if (ph.p_type == PT_DYNAMIC) {
@@ -177,7 +192,8 @@ zvcrash_error_t elf_image_open(elf_image* image, zvcrash_task_t task, const char
             Elf64_Phdr ph;
             if (read(image, phdr_address + uint64_t{i} * sizeof ph, &ph) != 0) break;
             const uint64_t lo = bias + ph.p_vaddr;
-            if (ph.p_type == PT_LOAD && image->eh_frame >= lo && image->eh_frame - lo < ph.p_memsz) {
+            if (ph.p_type == PT_LOAD && image->eh_frame >= lo &&
+                image->eh_frame - lo < ph.p_memsz) {
                 image->eh_frame_end = lo + ph.p_memsz;
             }
         }
@@ -190,8 +206,10 @@ zvcrash_error_t elf_image_open(elf_image* image, zvcrash_task_t task, const char
 zvcrash_error_t elf_image_open_at(elf_image* image, zvcrash_task_t task, const char* path,
                                   uint64_t bias) {
     Elf64_Ehdr header;
-    if (zvcrash_async_task_memcpy(task, bias, 0, &header, sizeof header) != 0) return ZVCRASH_EINVAL;
-    if (zvcrash_async_strncmp(reinterpret_cast<const char*>(header.e_ident), ELFMAG, SELFMAG) != 0 ||
+    if (zvcrash_async_task_memcpy(task, bias, 0, &header, sizeof header) != 0)
+        return ZVCRASH_EINVAL;
+    if (zvcrash_async_strncmp(reinterpret_cast<const char*>(header.e_ident), ELFMAG, SELFMAG) !=
+            0 ||
         header.e_ident[EI_CLASS] != ELFCLASS64 || header.e_phentsize != sizeof(Elf64_Phdr)) {
         return ZVCRASH_EINVAL;
     }
@@ -206,6 +224,10 @@ bool elf_image_contains_address(const elf_image* image, uint64_t address) {
     return address >= image->start && address < image->end;
 }
 
+bool elf_image_contains_code_address(const elf_image* image, uint64_t address) {
+    return address >= image->code_start && address < image->code_end;
+}
+
 namespace {
 
 struct symbol_choice {
@@ -214,7 +236,18 @@ struct symbol_choice {
     uint64_t value = 0;
     const char* static_name = nullptr;  // from the static table
     uint32_t dyn_name = 0;              // offset in .dynstr
+    // The highest start at or below the address of any symbol seen, sized or not: a zero-size
+    // symbol below it ends where that one begins.
+    bool any_start = false;
+    uint64_t nearest_start = 0;
 };
+
+void note_start(symbol_choice* best, uint64_t value) {
+    if (!best->any_start || value > best->nearest_start) {
+        best->any_start = true;
+        best->nearest_start = value;
+    }
+}
 
 // Last static entry at or below address; it names the address only within its size.
 void search_static(const zvcrash_static_symbols* table, uint64_t address, symbol_choice* best) {
@@ -227,6 +260,7 @@ void search_static(const zvcrash_static_symbols* table, uint64_t address, symbol
             hi = mid;
         }
     }
+    if (lo > 0) note_start(best, table->entries[lo - 1].address);
     // Entries may overlap: look back at the ones that start at or below.
     for (size_t i = lo; i > 0 && lo - i < 8; --i) {
         const zvcrash_static_symbol& s = table->entries[i - 1];
@@ -247,6 +281,7 @@ void consider(const elf_image* image, const Elf64_Sym& sym, uint64_t address, sy
     }
     const uint64_t value = image->bias + sym.st_value;
     if (value > address || value < image->start) return;
+    note_start(best, value);
     if (sym.st_size > 0) {
         if (address - value >= sym.st_size) return;
         if (!best->sized || value > best->value) *best = {true, true, value, nullptr, sym.st_name};
@@ -277,7 +312,8 @@ zvcrash_error_t dynstr_name(const elf_image* image, uint32_t offset, char* buf, 
     size_t n = 0;
     for (uint64_t at = offset; at < image->dynstr_size; ++at) {
         char c = 0;
-        if (zvcrash_async_task_memcpy(image->task, image->dynstr, static_cast<int64_t>(at), &c, 1) != 0) {
+        if (zvcrash_async_task_memcpy(image->task, image->dynstr, static_cast<int64_t>(at), &c,
+                                      1) != 0) {
             return ZVCRASH_EINVAL;
         }
         if (c == '\0') {
@@ -296,6 +332,11 @@ zvcrash_error_t elf_image_find_symbol_by_address(const elf_image* image, uint64_
     symbol_choice best;
     if (image->static_symbols != nullptr) search_static(image->static_symbols, address, &best);
     if (!best.sized) search_dynsym(image, address, &best);
+    if (best.found && !best.sized &&
+        (best.value < best.nearest_start ||
+         address - best.value > ZVCRASH_ZERO_SIZE_SYMBOL_REACH)) {
+        best.found = false;
+    }
     if (!best.found) return ZVCRASH_ENOTFOUND;
     if (best.static_name != nullptr) {
         callback(best.value, best.static_name, context);

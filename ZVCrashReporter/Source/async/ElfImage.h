@@ -32,9 +32,10 @@ struct zvcrash_static_symbols {
 
 struct elf_image {
     zvcrash_task_t task;
-    uint64_t bias;            // load bias: run-time address - link-time address
-    uint64_t header_address;  // the first PT_LOAD segment's address
-    uint64_t start, end;      // span of the PT_LOAD segments
+    uint64_t bias;                  // load bias: run-time address - link-time address
+    uint64_t header_address;        // the first PT_LOAD segment's address
+    uint64_t start, end;            // span of the PT_LOAD segments
+    uint64_t code_start, code_end;  // span of the executable PT_LOAD segments; empty when none
     char path[ZVCRASH_PATH_MAX];
     uint8_t build_id[ZVCRASH_BUILD_ID_MAX];  // NT_GNU_BUILD_ID; length 0 when there is none
     size_t build_id_length;
@@ -51,12 +52,19 @@ zvcrash_error_t elf_image_open(elf_image* image, zvcrash_task_t task, const char
 zvcrash_error_t elf_image_open_at(elf_image* image, zvcrash_task_t task, const char* path,
                                   uint64_t bias);
 bool elf_image_contains_address(const elf_image* image, uint64_t address);
+// Whether address lies in the span of the image's executable segments.
+bool elf_image_contains_code_address(const elf_image* image, uint64_t address);
 
 // Called once with the best symbol's address and name (NUL-terminated, valid during the call).
 using symbol_found_callback = void (*)(uint64_t address, const char* name, void* context);
 
+// How far above a symbol of size 0 an address may lie and still be named after it.
+inline constexpr uint64_t ZVCRASH_ZERO_SIZE_SYMBOL_REACH = 4096;
+
 // The symbol that covers address: a sized symbol names only [value, value + size); a symbol of
-// size 0 names the address only when no sized one covers it (the nearest below). Searches the
-// static table, then .dynsym. 8 when none qualifies; 5 for a name without NUL in .dynstr.
+// size 0 (an assembly label, a stripped size) names the address only when no sized one covers
+// it, no other symbol starts between the two, and the address lies at most
+// ZVCRASH_ZERO_SIZE_SYMBOL_REACH bytes above it. Searches the static table, then .dynsym. 8 when
+// none qualifies (the frame keeps the image + offset form); 5 for a name without NUL in .dynstr.
 zvcrash_error_t elf_image_find_symbol_by_address(const elf_image* image, uint64_t address,
                                                  symbol_found_callback callback, void* context);

@@ -2,15 +2,24 @@
 
 const char* frame_walk_error_name(int error) {
     switch (error) {
-        case FRAME_WALK_ESUCCESS: return "No error";
-        case FRAME_WALK_EUNKNOWN: return "Unknown error";
-        case FRAME_WALK_ENOFRAME: return "No frames are available";
-        case FRAME_WALK_EBADFRAME: return "Corrupted frame";
-        case FRAME_WALK_ENOTSUP: return "Operation not supported";
-        case FRAME_WALK_EINVAL: return "Invalid argument";
-        case FRAME_WALK_INTERNAL: return "Internal error";
-        case FRAME_WALK_BADREG: return "Invalid register";
-        default: return "Unhandled error code";
+        case FRAME_WALK_ESUCCESS:
+            return "No error";
+        case FRAME_WALK_EUNKNOWN:
+            return "Unknown error";
+        case FRAME_WALK_ENOFRAME:
+            return "No frames are available";
+        case FRAME_WALK_EBADFRAME:
+            return "Corrupted frame";
+        case FRAME_WALK_ENOTSUP:
+            return "Operation not supported";
+        case FRAME_WALK_EINVAL:
+            return "Invalid argument";
+        case FRAME_WALK_INTERNAL:
+            return "Internal error";
+        case FRAME_WALK_BADREG:
+            return "Invalid register";
+        default:
+            return "Unhandled error code";
     }
 }
 
@@ -50,8 +59,45 @@ frame_walk_error read_frame_pointer_frame(zvcrash_task_t task, const zvcrash_ima
     return FRAME_WALK_ESUCCESS;
 }
 
+bool zvcrash_image_set_holds_code(const zvcrash_image_set* set, uint64_t address) {
+    if (set == nullptr) return false;
+    for (size_t i = 0; i < set->count; ++i) {
+        if (elf_image_contains_code_address(set->images[i], address)) return true;
+    }
+    return false;
+}
+
+frame_walk_error read_bad_call_frame(zvcrash_task_t task, const zvcrash_image_set* images,
+                                     const zvcrash_async_thread_state* current,
+                                     zvcrash_async_thread_state* next) {
+    if (!thread_state_has_reg(current, ZVCRASH_REG_IP) ||
+        !thread_state_has_reg(current, ZVCRASH_REG_SP)) {
+        return FRAME_WALK_EBADFRAME;
+    }
+    if (zvcrash_image_set_holds_code(images, thread_state_get_reg(current, ZVCRASH_REG_IP))) {
+        return FRAME_WALK_ENOTSUP;
+    }
+    const uint64_t sp = thread_state_get_reg(current, ZVCRASH_REG_SP);
+    uint64_t return_address = 0;
+    if (sp > UINT64_MAX - 8 ||
+        zvcrash_async_task_memcpy(task, sp, 0, &return_address, sizeof return_address) !=
+            ZVCRASH_ESUCCESS) {
+        return FRAME_WALK_EBADFRAME;
+    }
+    // Only a value that points back into code is taken for the return address the call pushed;
+    // anything else (code made at run time, a wrecked stack) is left to the other readers.
+    if (!zvcrash_image_set_holds_code(images, return_address)) return FRAME_WALK_ENOTSUP;
+    // No instruction of the callee ran: every register but rip and rsp is still the caller's.
+    thread_state_copy(next, current);
+    thread_state_set_reg(next, ZVCRASH_REG_IP, return_address);
+    thread_state_set_reg(next, ZVCRASH_REG_SP, sp + 8);
+    next->ip_is_return_address = true;
+    return FRAME_WALK_ESUCCESS;
+}
+
 void stack_frame_cursor_init(stack_frame_cursor* cursor, zvcrash_task_t task,
-                             const zvcrash_async_thread_state* state, const zvcrash_image_set* images) {
+                             const zvcrash_async_thread_state* state,
+                             const zvcrash_image_set* images) {
     cursor->task = task;
     cursor->images = images;
     cursor->depth = 0;
@@ -69,9 +115,10 @@ frame_walk_error stack_frame_cursor_next_with_readers(stack_frame_cursor* cursor
     if (count == 0) return FRAME_WALK_EINVAL;
     zvcrash_async_thread_state next;
     frame_walk_error result = FRAME_WALK_EUNKNOWN;
-    for (size_t i = 0; i < count; ++i) {
+    if (cursor->depth == 1)
+        result = read_bad_call_frame(cursor->task, cursor->images, &cursor->current, &next);
+    for (size_t i = 0; i < count && result != FRAME_WALK_ESUCCESS; ++i) {
         result = readers[i](cursor->task, cursor->images, &cursor->current, previous, &next);
-        if (result == FRAME_WALK_ESUCCESS) break;
     }
     if (result != FRAME_WALK_ESUCCESS) return result;
     if (!thread_state_has_reg(&next, ZVCRASH_REG_IP) ||
@@ -104,4 +151,6 @@ uint32_t stack_frame_cursor_get_reg_count(const stack_frame_cursor* cursor) {
     return thread_state_get_reg_count(&cursor->current);
 }
 
-void stack_frame_cursor_free(stack_frame_cursor* cursor) { cursor->depth = 0; }
+void stack_frame_cursor_free(stack_frame_cursor* cursor) {
+    cursor->depth = 0;
+}

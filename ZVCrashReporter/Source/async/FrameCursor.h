@@ -52,10 +52,22 @@ frame_walk_error read_frame_pointer_frame(zvcrash_task_t task, const zvcrash_ima
                                           const zvcrash_async_thread_state* previous,
                                           zvcrash_async_thread_state* next);
 
+// Whether address lies in the code of an image of the set.
+bool zvcrash_image_set_holds_code(const zvcrash_image_set* set, uint64_t address);
+// The first step from frame 0 when its pc lies in no image's code (a call through a null or
+// dangling function pointer, a virtual call on a freed object): the caller is the return
+// address at [rsp] when that lies in code, rsp + 8 its stack pointer, every other register kept.
+// 4 when the pc lies in code or [rsp] does not; 3 when rsp cannot be read.
+frame_walk_error read_bad_call_frame(zvcrash_task_t task, const zvcrash_image_set* images,
+                                     const zvcrash_async_thread_state* current,
+                                     zvcrash_async_thread_state* next);
+
 void stack_frame_cursor_init(stack_frame_cursor* cursor, zvcrash_task_t task,
-                             const zvcrash_async_thread_state* state, const zvcrash_image_set* images);
-// The first call yields the initial frame; each later one the caller's frame. 2 at the end
-// (an instruction pointer of 4096 or less).
+                             const zvcrash_async_thread_state* state,
+                             const zvcrash_image_set* images);
+// The first call yields the initial frame; each later one the caller's frame (the second call
+// tries read_bad_call_frame before the readers). 2 at the end (an instruction pointer of 4096
+// or less).
 frame_walk_error stack_frame_cursor_next(stack_frame_cursor* cursor);
 frame_walk_error stack_frame_cursor_next_with_readers(stack_frame_cursor* cursor,
                                                       const frame_reader* readers, size_t count);

@@ -164,14 +164,16 @@ std::shared_ptr<ZVTDevice> ZVTErrorLogFormatter::deviceForTimestamp(
     device->setModel(
         pick(report.hasMachineInfo() ? report.machineInfo()->modelName() : std::nullopt,
              history->model()));
+    // An empty identity field of the report says nothing: the run's device record decides.
+    const auto unlessEmpty = [](const std::optional<std::string>& text) {
+        return text && !text->empty() ? text : std::nullopt;
+    };
     device->setAppBuild(
-        pick(app ? std::optional<std::string>(app->applicationVersion()) : std::nullopt,
-             history->appBuild()));
-    device->setAppVersion(
-        pick(app ? app->applicationMarketingVersion() : std::nullopt, history->appVersion()));
-    device->setAppNamespace(
-        pick(app ? std::optional<std::string>(app->applicationIdentifier()) : std::nullopt,
-             history->appNamespace()));
+        pick(app ? unlessEmpty(app->applicationVersion()) : std::nullopt, history->appBuild()));
+    device->setAppVersion(pick(app ? unlessEmpty(app->applicationMarketingVersion()) : std::nullopt,
+                               history->appVersion()));
+    device->setAppNamespace(pick(app ? unlessEmpty(app->applicationIdentifier()) : std::nullopt,
+                                 history->appNamespace()));
     device->setSdkName(history->sdkName());
     device->setSdkVersion(history->sdkVersion());
     device->setOemName(history->oemName());

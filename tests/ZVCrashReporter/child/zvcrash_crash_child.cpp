@@ -6,10 +6,20 @@
 // live report and exits 0 when it decodes with the caller as crashed thread; twice: a second
 // enable must fail with code 3 (exit 0); cxx, throw42: an uncaught C++ exception on a worker;
 // terminate: std::terminate() with no exception; bench: segv, the user callback writes the
-// nanoseconds from the fault to the report closed into BASE/elapsed. With --threads, N workers are parked first.
+// nanoseconds from the fault to the report closed into BASE/elapsed; overflow-thread: a worker
+// made with plain pthread_create after enable recurses until its stack runs out; overflow-early:
+// the same with a worker that was running before enable; overflow-library: with a std::thread;
+// smash-thread: a worker sets rsp to 0x10 and faults; jump: a call through a function pointer to
+// address 0x8; kill: the process sends itself SIGSEGV; live-thread: writes a live report of a
+// parked worker and exits 0 when it decodes with that worker as the crashed thread and the caller
+// left out; live-before: a live report before enable, exit 0 when every thread has frames;
+// stacks-freed: three threads running at enable take stacks, freed once they have ended (exit
+// 0); no-proc: segv with /proc unreadable (exit 20 when that cannot be arranged). With --threads, N
+// workers are parked first.
 #include "ZVCrashReporter/Source/ZVCrashReport.h"
 #include "ZVCrashReporter/Source/ZVCrashReportInfo.h"
 #include "ZVCrashReporter/Source/ZVCrashReporter.h"
+#include "ZVCrashReporter/Source/ZVCrashThreadStacks.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/CXXException/ZVTZeroduvCXXExceptionWrapperException.h"
 
 #include <csignal>
@@ -24,7 +34,11 @@
 #include <pthread.h>
 #include <stdexcept>
 #include <string>
+#include <thread>
+#include <sched.h>
 #include <sys/mman.h>
+#include <sys/mount.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 extern "C" {
@@ -32,15 +46,26 @@ int* volatile g_nowhere = nullptr;
 volatile int g_zero = 0;
 std::atomic<int> g_parked{0};
 
-__attribute__((noinline)) void crash_segv() { *g_nowhere = 1; }
-__attribute__((noinline)) void crash_fpe() { g_zero = 10 / g_zero; }
-__attribute__((noinline)) void crash_ill() { __builtin_trap(); }
-__attribute__((noinline)) void crash_trap() { asm volatile("int3"); }
-__attribute__((noinline)) void crash_abrt() { std::abort(); }
+__attribute__((noinline)) void crash_segv() {
+    *g_nowhere = 1;
+}
+__attribute__((noinline)) void crash_fpe() {
+    g_zero = 10 / g_zero;
+}
+__attribute__((noinline)) void crash_ill() {
+    __builtin_trap();
+}
+__attribute__((noinline)) void crash_trap() {
+    asm volatile("int3");
+}
+__attribute__((noinline)) void crash_abrt() {
+    std::abort();
+}
 __attribute__((noinline)) void crash_bus(const char* base) {
     const std::string path = std::string(base) + "/truncated";
     const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
-    auto* map = static_cast<volatile char*>(mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0));
+    auto* map =
+        static_cast<volatile char*>(mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0));
     map[0] = 1;
 }
 __attribute__((noinline)) void* crash_worker(void*) {
@@ -81,17 +106,89 @@ int64_t monotonic_ns() {
 }
 void stamping_callback(siginfo_t*, ucontext_t*, void*) {
     char text[32];
-    const int n = std::snprintf(text, sizeof text, "%lld", static_cast<long long>(monotonic_ns() - g_fault_ns));
+    const int n = std::snprintf(text, sizeof text, "%lld",
+                                static_cast<long long>(monotonic_ns() - g_fault_ns));
     const int fd = open(g_elapsed_path, O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (fd >= 0 && write(fd, text, static_cast<size_t>(n)) > 0) close(fd);
 }
-void faulting_callback(siginfo_t*, ucontext_t*, void*) { crash_segv(); }
+void faulting_callback(siginfo_t*, ucontext_t*, void*) {
+    crash_segv();
+}
 __attribute__((noinline)) void* park_worker(void*) {
     g_parked.fetch_add(1);
     for (;;) pause();
     return nullptr;
 }
+// Each level keeps a page of its own alive, so the recursion cannot be turned into a loop.
+__attribute__((noinline)) int overflow_recurse(int depth) {
+    volatile char page[1024];
+    page[0] = static_cast<char>(depth);
+    // The test on g_zero (always 0) hides from the compiler that this never ends.
+    if (depth < 0 && g_zero != 0) return 0;
+    return overflow_recurse(depth + 1) + page[0];
 }
+std::atomic<bool> g_go{false};
+__attribute__((noinline)) void* overflow_worker(void*) {
+    while (!g_go.load()) sched_yield();
+    overflow_recurse(0);
+    return nullptr;
+}
+__attribute__((noinline)) void* smash_worker(void*) {
+    asm volatile("movq $0x10, %%rsp\n\tpushq %%rax" ::: "memory");
+    return nullptr;
+}
+// Built without frame pointers (as the whole child): only [rsp] leads back here.
+__attribute__((noinline)) int jump_through_bad_pointer() {
+    void (*volatile target)() = reinterpret_cast<void (*)()>(0x8);
+    target();
+    return g_zero + 1;
+}
+__attribute__((noinline)) void* ending_worker(void*) {
+    while (!g_go.load()) sched_yield();
+    return nullptr;
+}
+pid_t g_live_target = 0;
+__attribute__((noinline)) void* live_target_worker(void*) {
+    g_live_target = static_cast<pid_t>(syscall(SYS_gettid));
+    g_parked.fetch_add(1);
+    for (;;) pause();
+    return nullptr;
+}
+}
+
+namespace {
+
+// live-thread: 0 when the report names the parked worker as the crashed thread, with frames,
+// and leaves the calling thread (main) out.
+int checkLiveThreadReport(ZVCrashReporter& reporter, int workers) {
+    pthread_t thread;
+    pthread_create(&thread, nullptr, live_target_worker, nullptr);
+    while (g_parked.load() < workers + 1) sched_yield();
+    ZVCrashReporterError error;
+    if (reporter.generateLiveReportWithThread(getpid() + 999999, &error) || error.code != 1)
+        return 10;
+    const auto data = reporter.generateLiveReportWithThread(g_live_target, &error);
+    if (!data) return 6;
+    const auto report = ZVCrashReport::initWithData(*data, &error);
+    if (!report || report->signalInfo()->name() != "SIGTRAP") return 7;
+    if (report->threads().size() != static_cast<size_t>(workers) + 1) return 8;
+    const auto& first = report->threads().front();
+    if (!first->crashed() || first->stackFrames().empty() || first->registers().empty()) return 9;
+    bool sawTarget = false;
+    for (const auto& frame : first->stackFrames()) {
+        if (frame->symbolInfo() && frame->symbolInfo()->symbolName() == "live_target_worker")
+            sawTarget = true;
+    }
+    for (const auto& other : report->threads()) {
+        for (const auto& frame : other->stackFrames()) {
+            if (frame->symbolInfo() && frame->symbolInfo()->symbolName().rfind("main", 0) == 0)
+                return 11;
+        }
+    }
+    return sawTarget ? 0 : 12;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3) return 2;
@@ -110,6 +207,29 @@ int main(int argc, char** argv) {
         ZVCrashReporterCallbacks callbacks;
         callbacks.handler = faulting_callback;
         if (!reporter.setCrashCallbacks(callbacks)) return 5;
+    }
+    pthread_t early;
+    if (mode == "overflow-early") pthread_create(&early, nullptr, overflow_worker, nullptr);
+    pthread_t ending[3];
+    if (mode == "stacks-freed") {
+        for (pthread_t& thread : ending) pthread_create(&thread, nullptr, ending_worker, nullptr);
+    }
+    if (mode == "live-before") {
+        // Before enable: the parked workers are captured with their frames too.
+        for (int i = 0; i < 2; ++i) {
+            pthread_t thread;
+            pthread_create(&thread, nullptr, park_worker, nullptr);
+        }
+        while (g_parked.load() < 2) sched_yield();
+        ZVCrashReporterError liveError;
+        const auto data = reporter.generateLiveReport(&liveError);
+        if (!data) return 6;
+        const auto report = ZVCrashReport::initWithData(*data, &liveError);
+        if (!report || report->threads().size() != 3) return 7;
+        for (const auto& thread : report->threads()) {
+            if (thread->stackFrames().empty()) return 8;
+        }
+        return 0;
     }
     ZVCrashReporterError error;
     if (!reporter.enableCrashReporter(&error)) {
@@ -140,10 +260,12 @@ int main(int argc, char** argv) {
         if (!data) return 6;
         const auto report = ZVCrashReport::initWithData(*data, &liveError);
         if (!report || report->signalInfo()->name() != "SIGTRAP" ||
-            report->signalInfo()->code() != "TRAP_TRACE") return 7;
+            report->signalInfo()->code() != "TRAP_TRACE")
+            return 7;
         size_t crashed = 0;
         for (const auto& thread : report->threads()) crashed += thread->crashed() ? 1 : 0;
-        for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::temp_directory_path())) {
+        for (const auto& entry :
+             std::filesystem::directory_iterator(std::filesystem::temp_directory_path())) {
             if (entry.path().filename().string().rfind("live_crash_report.", 0) == 0) return 8;
         }
         return crashed == 1 && !reporter.hasPendingCrashReport() ? 0 : 9;
@@ -160,6 +282,54 @@ int main(int argc, char** argv) {
         pthread_create(&thread, nullptr, blocked_worker, nullptr);
         while (g_parked.load() < workers + 1) sched_yield();
     }
+    if (mode == "live-thread") return checkLiveThreadReport(reporter, workers);
+    if (mode == "stacks-freed") {
+        // The three were running at enable: each takes one of the stacks made then, when it
+        // next runs (enable waits for that only a little). Polled, with a deadline of 5 s.
+        int64_t deadline = monotonic_ns() + 5'000'000'000;
+        while (ZVCrashThreadStacks::poolStacksInUse() != 3) {
+            if (monotonic_ns() > deadline) return 10;
+            sched_yield();
+        }
+        g_go.store(true);
+        for (pthread_t thread : ending) pthread_join(thread, nullptr);
+        // The kernel drops an ended thread from the process a moment after pthread_join has
+        // returned; until then its stack is kept.
+        deadline = monotonic_ns() + 5'000'000'000;
+        do {
+            ZVCrashThreadStacks::reclaimEndedThreads();
+            if (ZVCrashThreadStacks::poolStacksInUse() == 0) return 0;
+            sched_yield();
+        } while (monotonic_ns() < deadline);
+        return 11;
+    }
+    if (mode == "overflow-library") {
+        // Made by the C++ runtime's own pthread_create call, from inside libstdc++.
+        std::thread thread([] { overflow_worker(nullptr); });
+        g_go.store(true);
+        thread.join();
+    }
+    if (mode == "overflow-thread" || mode == "overflow-early" || mode == "smash-thread") {
+        pthread_t thread = early;
+        if (mode != "overflow-early") {
+            pthread_create(&thread, nullptr,
+                           mode == "smash-thread" ? smash_worker : overflow_worker, nullptr);
+        }
+        g_go.store(true);
+        pthread_join(thread, nullptr);
+    }
+    if (mode == "jump") g_zero = jump_through_bad_pointer();
+    if (mode == "no-proc") {
+        // This thread's own view of /proc replaced by an empty folder (needs the right to make
+        // a mount namespace; exit 20 without it), then segv with the parked workers running.
+        if (unshare(CLONE_NEWNS) != 0 ||
+            mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("none", "/proc", "tmpfs", 0, nullptr) != 0) {
+            return 20;
+        }
+        crash_segv();
+    }
+    if (mode == "kill") kill(getpid(), SIGSEGV);
     if (mode == "bench") g_fault_ns = monotonic_ns();
     if (mode == "segv" || mode == "blocked" || mode == "callback" || mode == "bench") crash_segv();
     if (mode == "fpe") crash_fpe();

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <csignal>
+#include <cstddef>
+
+// Gives every thread of the process its own alternate signal stack, so that a crash signal
+// caught on a thread whose stack ran out (a deep recursion) or whose stack pointer is wrecked
+// still finds a stack for the handler. The kernel needs that stack before any handler code runs,
+// so it cannot be made at crash time:
+// - Threads made through pthread_create, by our code or by any library (Qt, libvlc, glib, the
+//   C++ runtime): this library defines pthread_create in the executable (exported with
+//   --export-dynamic-symbol, see the CMake target), and its trampoline installs a stack before
+//   the thread's own code runs and frees it at thread exit (a thread-specific-data destructor).
+// - Threads already running at enable: each is sent the capture signal with a stack request
+//   (SI_QUEUE, kStackRequest); its handler installs one of the stacks made at enable. Enable
+//   waits for the answers at most kAnswerWaitNs (a later answer still takes one). A signal
+//   handler cannot register a thread-exit destructor safely, so these stacks are freed a little
+//   after their thread ends: at the next pthread_create (or reclaimEndedThreads), which frees
+//   every one whose thread is gone. Stacks left untaken (a thread that blocks the signal or
+//   ended first) stay: as many as there were such threads, untouched, not committed.
+// - The thread that registers the crash signals keeps the handler's shared stack.
+// Not covered: threads that block the capture signal while enable runs, threads made with a
+// raw clone, and threads the C library makes for itself (they do not call pthread_create
+// through the dynamic linker).
+class ZVCrashThreadStacks {
+  public:
+    // Each stack: the usable area plus a guard page below it.
+    static constexpr size_t kStackSize = 256 * 1024;
+    static constexpr int kStackRequest = 0x7a767374;
+    static constexpr long kAnswerWaitNs = 50'000'000;
+
+    // From now on new threads get a stack; the running ones (but the caller) are asked to take
+    // one through captureSignal (0: none can be asked). Ordinary time, any thread; once is
+    // enough, later calls only ask again.
+    static void enable(int captureSignal);
+    static bool isEnabled();
+    // Gives the calling thread a stack of its own unless it has one; freed at thread exit.
+    // False when none could be made.
+    static bool installOnCurrentThread();
+
+    // Stacks given to threads that were running at enable, not yet freed; for tests.
+    static size_t poolStacksInUse();
+    // Frees the stacks of those threads that have ended (also done at every pthread_create).
+    static void reclaimEndedThreads();
+
+    // The capture signal's handler: a stack request installs a stack; anything else is the
+    // crash-time capture of the thread's registers.
+    static void signalHandler(int signo, siginfo_t* info, void* context);
+};
