@@ -19,7 +19,7 @@ std::filesystem::path downloadedDatabasePath() {
 }
 
 std::filesystem::path shippedDatabasePath() {
-    return std::filesystem::path(GRIDLARK_RESOURCES_DIR) / kDatabaseFileName;
+    return platform::folders::programResources() / kDatabaseFileName;
 }
 
 std::filesystem::path databasePathToRead(const std::filesystem::path& shippedDatabase) {
