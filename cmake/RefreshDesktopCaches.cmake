@@ -12,9 +12,11 @@ set(applications "${GRIDLARK_PREFIX}/share/applications")
 find_program(UPDATE_MIME_DATABASE update-mime-database)
 file(GLOB packages "${mime}/packages/*.xml")
 if(packages AND UPDATE_MIME_DATABASE)
-  execute_process(COMMAND "${UPDATE_MIME_DATABASE}" "${mime}" RESULT_VARIABLE status)
+  # Its note that a prefix outside XDG_DATA_DIRS is not searched is shown only with a failure.
+  execute_process(COMMAND "${UPDATE_MIME_DATABASE}" "${mime}" RESULT_VARIABLE status
+                  OUTPUT_VARIABLE said ERROR_VARIABLE said)
   if(NOT status EQUAL 0)
-    message(WARNING "update-mime-database ${mime} failed: ${status}")
+    message(WARNING "update-mime-database ${mime} failed: ${status}\n${said}")
   endif()
 elseif(NOT packages AND EXISTS "${mime}")
   # Everything beside packages/ is generated from it.

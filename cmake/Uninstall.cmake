@@ -1,3 +1,4 @@
+cmake_minimum_required(VERSION 3.25)
 # Removes the files of an install by its manifest (MANIFEST, the install_manifest.txt of the build
 # folder that installed), then the folders they leave empty below PREFIX/share and PREFIX/bin,
 # then refreshes the desktop's caches. DESTDIR as for the install.
@@ -8,7 +9,9 @@ endif()
 set(root "$ENV{DESTDIR}${PREFIX}")
 file(STRINGS "${MANIFEST}" files)
 set(folders)
-foreach(path IN LISTS files)
+foreach(entry IN LISTS files)
+  # The manifest lists the paths without DESTDIR.
+  set(path "$ENV{DESTDIR}${entry}")
   if(EXISTS "${path}" OR IS_SYMLINK "${path}")
     file(REMOVE "${path}")
     message(STATUS "Removed: ${path}")
