@@ -25,7 +25,12 @@ foreach(resource IN LISTS GRIDLARK_PROGRAM_RESOURCES)
   get_filename_component(folder "${resource}" DIRECTORY)
   install(FILES "${GRIDLARK_RESOURCES_DIR}/${resource}" DESTINATION "share/gridlark/${folder}")
 endforeach()
-install(FILES "${GRIDLARK_RESOURCES_DIR}/desktop/gridlark.desktop" DESTINATION share/applications)
+# The entry names the installed program by its full path, so it works for a prefix outside PATH
+# too; the prefix is known only when installing (a package installs under its own).
+install(CODE "set(GRIDLARK_INSTALLED_PROGRAM \"\${CMAKE_INSTALL_PREFIX}/bin/gridlark\")
+configure_file(\"${GRIDLARK_RESOURCES_DIR}/desktop/gridlark.desktop.in\"
+               \"${CMAKE_BINARY_DIR}/install/gridlark.desktop\" @ONLY)")
+install(FILES "${CMAKE_BINARY_DIR}/install/gridlark.desktop" DESTINATION share/applications)
 install(FILES "${GRIDLARK_RESOURCES_DIR}/desktop/gridlark.xml" DESTINATION share/mime/packages)
 install(FILES "${GRIDLARK_ICON_DIR}/scalable/apps/gridlark.svg"
   DESTINATION share/icons/hicolor/scalable/apps)

@@ -111,7 +111,8 @@ TEST_F(InstallTest, PlacesTheProgramItsResourcesAndTheDesktopFiles) {
     EXPECT_EQ(said, "");  // not even a hint
     const std::string entry =
         testing_support::readAll(prefix / "share/applications/gridlark.desktop");
-    EXPECT_THAT(entry, ::testing::HasSubstr("\nExec=gridlark %F\n"));
+    // The program by its full path in the prefix (the package's /usr here).
+    EXPECT_THAT(entry, ::testing::HasSubstr("\nExec=/usr/bin/gridlark %F\n"));
     EXPECT_THAT(entry, ::testing::HasSubstr("\nMimeType=application/x-gridlark-session;\n"));
     EXPECT_THAT(entry, ::testing::HasSubstr("\nIcon=gridlark\n"));
 }
