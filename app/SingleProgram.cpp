@@ -8,6 +8,7 @@
 #include <QLocalSocket>
 #include <QUrl>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -185,10 +186,10 @@ SingleProgram::HandOver SingleProgram::handOver(const std::string& message,
         problem_ = errorText("cannot make a socket");
         return HandOver::Failed;
     }
-    const std::unique_ptr<int, void (*)(int*)> closer(new int(fd), [](int* f) {
-        ::close(*f);
-        delete f;
-    });
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     const std::string path = socketPath().string();
