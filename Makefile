@@ -19,8 +19,8 @@ PREFIX ?= /usr/local
 # Installing into a folder the user cannot write goes through sudo (unless already root).
 SUDO = $(shell if [ "$$(id -u)" -eq 0 ] || [ -w "$(PREFIX)" ]; then :; else echo sudo; fi)
 
-.PHONY: run test test-fast deps build build-app build-ci build-asan build-release install \
-	uninstall package bench fuzz clean
+.PHONY: run test deps build build-ci build-asan bench fuzz clean
+.PHONY: build-app test-fast build-release install uninstall package
 
 deps:
 	@scripts/install-deps
