@@ -62,8 +62,7 @@ uninstall:
 	$(SUDO) cmake -DMANIFEST=build/release/install_manifest.txt -DPREFIX="$(PREFIX)" -P cmake/Uninstall.cmake
 
 package: build-release
-	cd build/release && cpack
-	scripts/check-package build/release
+	scripts/package build/release
 
 bench: deps
 	cmake --preset bench

@@ -7,21 +7,7 @@ if(NOT EXISTS "${MANIFEST}")
   message(FATAL_ERROR "No install manifest at ${MANIFEST}: install from this build folder first")
 endif()
 set(root "$ENV{DESTDIR}${PREFIX}")
-file(STRINGS "${MANIFEST}" files)
-set(folders)
-foreach(entry IN LISTS files)
-  # The manifest lists the paths without DESTDIR.
-  set(path "$ENV{DESTDIR}${entry}")
-  if(EXISTS "${path}" OR IS_SYMLINK "${path}")
-    file(REMOVE "${path}")
-    message(STATUS "Removed: ${path}")
-  endif()
-  get_filename_component(folder "${path}" DIRECTORY)
-  list(APPEND folders "${folder}")
-endforeach()
-
-# Folders left empty, deepest first, up to (not including) the prefix's share/ and bin/; rmdir
-# refuses a folder that still holds anything.
+# True when `folder` lies strictly below `top`.
 function(below folder top result)
   string(LENGTH "${top}/" length)
   string(SUBSTRING "${folder}/" 0 ${length} start)
@@ -32,6 +18,29 @@ function(below folder top result)
     set(${result} FALSE PARENT_SCOPE)
   endif()
 endfunction()
+
+file(STRINGS "${MANIFEST}" files)
+set(folders)
+foreach(entry IN LISTS files)
+  # The manifest lists the paths without DESTDIR.
+  set(path "$ENV{DESTDIR}${entry}")
+  # A manifest of another prefix (the package's staging writes one for /usr) is not this
+  # install's: its files may belong to the system's package manager.
+  below("${path}" "${root}" inside)
+  if(NOT inside)
+    message(STATUS "Not under ${root}, left alone: ${path}")
+    continue()
+  endif()
+  if(EXISTS "${path}" OR IS_SYMLINK "${path}")
+    file(REMOVE "${path}")
+    message(STATUS "Removed: ${path}")
+  endif()
+  get_filename_component(folder "${path}" DIRECTORY)
+  list(APPEND folders "${folder}")
+endforeach()
+
+# Folders left empty, deepest first, up to (not including) the prefix's share/ and bin/; rmdir
+# refuses a folder that still holds anything.
 foreach(folder IN LISTS folders)
   while(TRUE)
     below("${folder}" "${root}/share" in_share)

@@ -175,12 +175,20 @@ TEST_F(InstallTest, UninstallingALivePrefixLeavesNothingBehind) {
     EXPECT_THAT(testing_support::readAll(live / "share/applications/mimeinfo.cache"),
                 ::testing::HasSubstr("application/x-gridlark-session=gridlark.desktop;"));
 
-    const auto [removed, removeSaid] =
-        run(GRIDLARK_CMAKE_COMMAND,
-            {"-DMANIFEST=" + std::string(GRIDLARK_BUILD_DIR) + "/install_manifest.txt",
-             "-DPREFIX=" + live.string(), "-P",
-             std::string(GRIDLARK_SOURCE_DIR) + "/cmake/Uninstall.cmake"},
-            env);
+    const auto uninstall = [&](const fs::path& prefix) {
+        return run(GRIDLARK_CMAKE_COMMAND,
+                   {"-DMANIFEST=" + std::string(GRIDLARK_BUILD_DIR) + "/install_manifest.txt",
+                    "-DPREFIX=" + prefix.string(), "-P",
+                    std::string(GRIDLARK_SOURCE_DIR) + "/cmake/Uninstall.cmake"},
+                   env);
+    };
+    // Uninstalling another prefix by this manifest touches none of its files.
+    const auto [other, otherSaid] = uninstall(scratch / "other");
+    ASSERT_EQ(other, 0) << otherSaid;
+    EXPECT_TRUE(fs::exists(live / "bin/gridlark"));
+    EXPECT_TRUE(fs::exists(live / "share/mime/packages/gridlark.xml"));
+
+    const auto [removed, removeSaid] = uninstall(live);
     ASSERT_EQ(removed, 0) << removeSaid;
     EXPECT_EQ(filesUnder(live), std::set<std::string>{});
     // Only the prefix's two top folders stay; every folder of ours went with its files.
