@@ -87,8 +87,13 @@ SingleProgram::SingleProgram(fs::path folder, QObject* parent)
     : QObject(parent), folder_(std::move(folder)) {}
 
 SingleProgram::~SingleProgram() {
+    stop();
+}
+
+void SingleProgram::stop() {
     if (server_ != nullptr) server_->close();  // removes the socket file
     if (lockFd_ >= 0) ::close(lockFd_);
+    lockFd_ = -1;
 }
 
 fs::path SingleProgram::defaultFolder() {

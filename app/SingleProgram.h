@@ -49,6 +49,10 @@ class SingleProgram final : public QObject {
     // the running one, waiting for it at most `limit` in all.
     Role start(const QStringList& files, std::chrono::milliseconds limit = kHandOverLimit);
 
+    // Stops listening and lets go of the lock, so that a start from now on becomes the session's
+    // program itself: called once the program is quitting and takes no more files.
+    void stop();
+
     std::filesystem::path socketPath() const { return folder_ / "program.socket"; }
     std::filesystem::path lockPath() const { return folder_ / "program.lock"; }
     // Why start() answered Alone or Failed.

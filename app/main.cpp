@@ -74,6 +74,9 @@ int main(int argc, char** argv) {
                      [&delegate](const QString& path) { delegate.openFile(path); });
     QObject::connect(&single, &SingleProgram::raiseRequested, &delegate,
                      [&delegate] { raiseWindow(delegate.window()); });
+    // While the program finishes quitting, a new start becomes the session's program itself.
+    QObject::connect(&application, &QCoreApplication::aboutToQuit, &single,
+                     [&single] { single.stop(); });
     delegate.applicationDidFinishLaunching();
     const int status = QApplication::exec();
     // Logs enqueued just before quitting (a crash of the last run among them) reach the store.

@@ -159,6 +159,15 @@ TEST_F(SingleProgramTest, ASocketFileLeftByACrashedRunIsReplaced) {
     EXPECT_EQ(startElsewhere({}), SingleProgram::Role::HandedOver);
 }
 
+TEST_F(SingleProgramTest, AProgramThatIsQuittingLetsTheNextStartRunByItself) {
+    SingleProgram quitting(folder);
+    ASSERT_EQ(quitting.start({}), SingleProgram::Role::Running);
+    quitting.stop();
+    EXPECT_FALSE(fs::exists(quitting.socketPath()));
+    SingleProgram next(folder);
+    EXPECT_EQ(next.start({"/a.gld"}, 1s), SingleProgram::Role::Running) << next.problem();
+}
+
 TEST_F(SingleProgramTest, AFolderThatIsNotPlainlyTheUsersOwnIsRefused) {
     fs::create_directory(home / "elsewhere");
     fs::create_directory_symlink(home / "elsewhere", folder);
