@@ -2,6 +2,7 @@
 #include "app/GridlarkApplication.h"
 #include "app/MVTransferSheets.h"
 #include "app/MVZQViewController.h"
+#include "app/SingleProgram.h"
 #include "app/TelemetryLaunch.h"
 #include "app/TransferStartupServices.h"
 #include "transfer/MVFileWizardView.h"
@@ -10,9 +11,22 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMainWindow>
 #include <QStringList>
 
 #include <cstdio>
+
+namespace {
+
+// Brings the main window to the front, out of the task bar if it was minimised.
+void raiseWindow(QMainWindow* window) {
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QElapsedTimer sinceStart;
@@ -23,6 +37,27 @@ int main(int argc, char** argv) {
     application.closeWindowsOnTerminationRequest();
     QApplication::setApplicationName("Gridlark");
     QApplication::setOrganizationName("Gridlark");
+    // The desktop entry's name, so the desktop matches the window with its entry and icon.
+    QGuiApplication::setDesktopFileName("gridlark");
+    const QStringList files = QApplication::arguments().mid(1);
+
+    // One program per user session: a later start hands its files to the running one.
+    SingleProgram single(SingleProgram::defaultFolder());
+    switch (single.start(files)) {
+        case SingleProgram::Role::HandedOver:
+            std::fprintf(stderr, "gridlark: handed %lld file(s) to the running Gridlark\n",
+                         static_cast<long long>(files.size()));
+            return 0;
+        case SingleProgram::Role::Failed:
+            std::fprintf(stderr, "gridlark: %s\n", single.problem().c_str());
+            return 1;
+        case SingleProgram::Role::Alone:
+            std::fprintf(stderr, "gridlark: running without hand-over: %s\n",
+                         single.problem().c_str());
+            break;
+        case SingleProgram::Role::Running:
+            break;
+    }
     app::MainQueueBinding mainQueue;
 
     AppDelegate delegate(std::make_unique<TransferStartupServices>());
@@ -35,9 +70,16 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "gridlark: lap table filled (%d laps) %lld ms after start\n", laps,
                          static_cast<long long>(sinceStart.elapsed()));
         });
-    // Session files named on the command line are opened as if the system had asked for them.
-    const QStringList arguments = QApplication::arguments();
-    for (qsizetype i = 1; i < arguments.size(); ++i) delegate.openFile(arguments[i]);
+    // Session files named on the command line, or handed over by a later start, are opened as
+    // if the system had asked for them: before launch finishes and while the program runs.
+    for (const QString& file : files) delegate.openFile(file);
+    QObject::connect(&single, &SingleProgram::openRequested, &delegate,
+                     [&delegate](const QString& path) { delegate.openFile(path); });
+    QObject::connect(&single, &SingleProgram::raiseRequested, &delegate,
+                     [&delegate] { raiseWindow(delegate.window()); });
+    // While the program finishes quitting, a new start becomes the session's program itself.
+    QObject::connect(&application, &QCoreApplication::aboutToQuit, &single,
+                     [&single] { single.stop(); });
     delegate.applicationDidFinishLaunching();
     const int status = QApplication::exec();
     // Logs enqueued just before quitting (a crash of the last run among them) reach the store.

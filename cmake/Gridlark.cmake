@@ -17,8 +17,6 @@ function(gridlark_library name dir)
   add_library(${name} STATIC ${srcs})
   target_include_directories(${name} PUBLIC "${CMAKE_SOURCE_DIR}")
   target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
-  target_compile_definitions(${name} PUBLIC
-    GRIDLARK_RESOURCES_DIR="${GRIDLARK_RESOURCES_DIR}")
 endfunction()
 
 # gridlark_test(NAME DIR DEPS ...): one GoogleTest executable of every *_test.cpp in DIR, with the

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -52,6 +53,35 @@ fs::path desktop() {
 fs::path documents() {
     if (const char* v = std::getenv("XDG_DOCUMENTS_DIR"); v != nullptr && *v == '/') return v;
     return userDir("DOCUMENTS").value_or(home() / "Documents");
+}
+
+std::optional<fs::path> runtimeHome() {
+    const char* v = std::getenv("XDG_RUNTIME_DIR");
+    if (v != nullptr && *v == '/') return fs::path(v);
+    return std::nullopt;
+}
+
+namespace {
+std::mutex gResourcesMutex;
+std::optional<fs::path> gResources;
+
+fs::path besideExecutable() {
+    std::error_code error;
+    const fs::path executable = fs::read_symlink("/proc/self/exe", error);
+    if (error) return fs::path("share") / "gridlark";
+    return (executable.parent_path().parent_path() / "share" / "gridlark").lexically_normal();
+}
+}  // namespace
+
+fs::path programResources() {
+    std::lock_guard lock(gResourcesMutex);
+    if (!gResources) gResources = besideExecutable();
+    return *gResources;
+}
+
+void setProgramResources(fs::path folder) {
+    std::lock_guard lock(gResourcesMutex);
+    gResources = std::move(folder);
 }
 
 fs::path appConfig() { return configHome() / "Gridlark"; }

@@ -21,6 +21,18 @@ std::filesystem::path appConfig();
 std::filesystem::path appData();
 std::filesystem::path appCache();
 
+// The per-user runtime folder ($XDG_RUNTIME_DIR when it names an absolute path), for sockets
+// and locks that live as long as the user's session; nullopt when the environment has none.
+std::optional<std::filesystem::path> runtimeHome();
+
+// The folder of the program's own read-only files (the shipped circuit database, the sample
+// session): "../share/gridlark" from the running executable's folder, which is the same layout
+// installed (<prefix>/bin beside <prefix>/share/gridlark) and in a build folder (<build>/app and
+// <build>/tools beside <build>/share/gridlark, copied there by the build). Test executables sit
+// elsewhere and name the folder with setProgramResources before their tests start.
+std::filesystem::path programResources();
+void setProgramResources(std::filesystem::path folder);
+
 // Writes bytes to path atomically (temporary file in the same folder, fsync, rename).
 bool writeFileAtomically(const std::filesystem::path& path, const std::string& bytes);
 // The whole file, or nullopt when it cannot be read.

@@ -35,7 +35,7 @@ std::filesystem::path downloadedDatabasePath() {
 }
 
 std::filesystem::path shippedDatabasePath() {
-    return std::filesystem::path(GRIDLARK_RESOURCES_DIR) / kDatabaseFileName;
+    return platform::folders::programResources() / kDatabaseFileName;
 }
 
 int compareVersions(std::string_view a, std::string_view b) {

@@ -98,7 +98,8 @@ std::vector<std::string_view> splitFields(std::string_view row) {
 std::optional<std::filesystem::path> shippedOutline(const std::string& lowerName) {
     std::error_code ec;
     std::vector<std::filesystem::path> candidates;
-    for (auto it = std::filesystem::recursive_directory_iterator(GRIDLARK_RESOURCES_DIR, ec);
+    for (auto it = std::filesystem::recursive_directory_iterator(
+             platform::folders::programResources(), ec);
          !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
         if (!it->is_regular_file(ec)) continue;
         const std::string ext = it->path().extension().string();

@@ -87,7 +87,7 @@ struct TelemetryProcessTest : ::testing::Test {
         for (const std::string& entry :
              {"HOME=" + h.string(), "XDG_CONFIG_HOME=" + (h / "config").string(),
               "XDG_DATA_HOME=" + (h / "data").string(), "XDG_CACHE_HOME=" + (h / "cache").string(),
-              "XDG_DESKTOP_DIR=" + (h / "Desktop").string(),
+              "XDG_RUNTIME_DIR=" + h.string(), "XDG_DESKTOP_DIR=" + (h / "Desktop").string(),
               "XDG_DOCUMENTS_DIR=" + (h / "Documents").string(),
               std::string("QT_QPA_PLATFORM=offscreen"),
               "GRIDLARK_TELEMETRY_URL=" + endpoint.value_or(""), "http_proxy=" + closed,
