@@ -6,6 +6,8 @@
 #include "Internals/Util/ZVTFileStore.h"
 #include "Internals/Util/ZVTLogger.h"
 
+#include "../tests/ZevOzozid/ZVTStoredDevice.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -39,31 +41,13 @@ class Scratch {
     fs::path root_;
 };
 
-std::shared_ptr<ZVTDevice> benchDevice() {
-    auto d = std::make_shared<ZVTDevice>();
-    d->setSdkName("zevozozid.macos");
-    d->setSdkVersion("1.0.0");
-    d->setModel("Larkbook 14");
-    d->setOemName("Gridlark Labs");
-    d->setOsName("Linux");
-    d->setOsVersion("6.1.0");
-    d->setOsBuild("Debian GNU/Linux 12 (bookworm)");
-    d->setLocale("en_GB");
-    d->setTimeZoneOffset(60);
-    d->setScreenSize("1920x1080");
-    d->setAppVersion("1.2");
-    d->setAppBuild("34");
-    d->setAppNamespace("dev.gridlark.app");
-    return d;
-}
-
 // A start-service log as the SDK writes one at every start, with its device.
 std::shared_ptr<ZVTLog> startServiceLog(int64_t n) {
     auto log = std::make_shared<ZVTAbstractLog>();
     log->setType("startService");
     log->setTimestamp(ZVTDate(std::chrono::milliseconds(1'767'323'045'678 + n)));
     log->setSid("6B0E1C8F-0F7A-4E55-9D43-3A1F0C2B7E11");
-    log->setDevice(benchDevice());
+    log->setDevice(zvt_test::storedDevice());
     return log;
 }
 

@@ -316,7 +316,7 @@ URLResult perform(const URLRequest& request, PartFile* file) {
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, clampMillis(request.timeout));
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, clampMillis(request.connectTimeout));
-    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, request.followRedirects ? 1L : 0L);
     curl_easy_setopt(c, CURLOPT_MAXREDIRS, 10L);
     // Only the web: neither the URL nor a redirect may reach local files or other schemes.
     curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");

@@ -24,6 +24,9 @@ struct URLRequest {
     std::chrono::milliseconds stallTimeout{0};
     // Follows redirects only to https addresses (a redirect elsewhere is an Other error).
     bool redirectsHttpsOnly = false;
+    // false: a redirect is not followed; the 3xx answer, with its Location header, is the
+    // response.
+    bool followRedirects = true;
 };
 
 enum class URLErrorKind {
@@ -53,7 +56,8 @@ struct URLResult {
 };
 
 // URL loading over libcurl. An HTTP status of any value is a response, not an error. Redirects
-// (http and https only) are followed; the headers returned are the final response's. A method
+// (http and https only) are followed unless the request says otherwise; the headers returned are
+// the final response's. A method
 // that is not a plain token or a header carrying a line break is refused with an Other error.
 // Every call is safe from any thread.
 class URLLoader {

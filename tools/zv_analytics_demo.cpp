@@ -133,7 +133,7 @@ int main(int argc, char** argv) {
     auto tokens = std::make_shared<DemoTokenSource>();
     ZVTZerevuzizTransmissionTarget::addAuthenticationProvider(
         std::make_shared<ZVTZerevuzizAuthenticationProvider>(
-            ZVTZerevuzizAuthenticationTypeMsaCompact, "demo-ticket-key", tokens));
+            ZVTZerevuzizAuthenticationTypeUserTicket, "demo-ticket-key", tokens));
 
     ZVTZerevuziz::trackPage(std::string("DemoPage"));
     auto properties = std::make_shared<ZVTEventProperties>();

@@ -4,6 +4,7 @@
 #include "Internals/Util/ZVTFileStore.h"
 #include "Internals/Util/ZVTUtility.h"
 #include "Model/ZVTAbstractLog.h"
+#include "ZVTStoredDevice.h"
 #include "ZVTTestSupport.h"
 
 #include <cstdlib>
@@ -42,24 +43,6 @@ class TokenLog : public ZVTAbstractLog {
                                             [] { return std::make_shared<TokenLog>(); });
     }
 };
-
-inline std::shared_ptr<ZVTDevice> storedDevice() {
-    auto d = std::make_shared<ZVTDevice>();
-    d->setSdkName("zevozozid.macos");
-    d->setSdkVersion("1.0.0");
-    d->setModel("Larkbook 14");
-    d->setOemName("Gridlark Labs");
-    d->setOsName("Linux");
-    d->setOsVersion("6.1.0");
-    d->setOsBuild("Debian GNU/Linux 12 (bookworm)");
-    d->setLocale("en_GB");
-    d->setTimeZoneOffset(60);
-    d->setScreenSize("1920x1080");
-    d->setAppVersion("1.2");
-    d->setAppBuild("34");
-    d->setAppNamespace("dev.gridlark.app");
-    return d;
-}
 
 inline std::shared_ptr<ZVTAbstractLog> makeLog(const std::string& type,
                                                int64_t ms = 1'700'000'000'000) {

@@ -180,6 +180,26 @@ ZVTBytes nested(int levels) {
     return bytes;
 }
 
+// A CBOR list filling the archive size limit with copies of one value.
+ZVTBytes bigList(const ZVTBytes& value) {
+    const size_t count = (ZVTUtility::kMaxArchiveBytes - 9) / value.size();
+    ZVTBytes out{0x9B};
+    for (int shift = 56; shift >= 0; shift -= 8)
+        out.push_back(static_cast<uint8_t>(count >> shift));
+    out.reserve(ZVTUtility::kMaxArchiveBytes);
+    for (size_t i = 0; i < count; ++i) out.insert(out.end(), value.begin(), value.end());
+    return out;
+}
+
+TEST(ZVTArchiving, ALargeArchiveOfLongTextsStillDecodes) {
+    auto device = fullDevice();
+    device->setModel(std::string(12 * 1024 * 1024, 'm'));
+    auto bytes = *ZVTUtility::archiveKeyedData(device.get());
+    auto back = std::dynamic_pointer_cast<ZVTDevice>(ZVTUtility::unarchiveKeyedData(&bytes));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->model()->size(), 12u * 1024 * 1024);
+}
+
 TEST(ZVTArchiving, BadBytesGiveNothingAndOneErrorLine) {
     auto good = *ZVTUtility::archiveKeyedData(fullDevice().get());
     ZVTJson mistyped = ZVTCoder::mapOf(*fullDevice());
@@ -199,6 +219,9 @@ TEST(ZVTArchiving, BadBytesGiveNothingAndOneErrorLine) {
         {"nested object of another class", ZVTJson::to_cbor(wrongNested)},
         {"nested past 64 levels", nested(65)},
         {"over 16 MiB", ZVTBytes(ZVTUtility::kMaxArchiveBytes + 1, 0x00)},
+        // At the size limit, values that cost many times their bytes once decoded.
+        {"16 MiB list of nulls", bigList(ZVTBytes{0xF6})},
+        {"16 MiB list of one-element lists", bigList(ZVTBytes{0x81, 0xF6})},
         {"trailing bytes",
          [&] {
              auto b = good;

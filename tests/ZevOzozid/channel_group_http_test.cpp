@@ -25,6 +25,10 @@ struct GroupOverHttpTest : ::testing::Test {
 
     GroupOverHttpTest() {
         clock.install();
+        launch();
+    }
+    // A fresh client and group over the same store, as at the next start of the program.
+    void launch() {
         client = std::make_shared<ZVTHttpClient>(
             std::nullopt, ZVT_Reachability::reachabilityForInternetConnection());
         MainQueuePump::drain();
@@ -32,7 +36,9 @@ struct GroupOverHttpTest : ::testing::Test {
         group->setAppSecret("app-secret-0123456789");
         group->addDelegate(delegate);
     }
-    ~GroupOverHttpTest() override {
+    ~GroupOverHttpTest() override { quit(); }
+    void quit() {
+        if (group) settle();
         group.reset();
         client.reset();
         MainQueuePump::drain();
@@ -89,5 +95,60 @@ TEST_F(GroupOverHttpTest, AFatalStatusDeletesTheGroupsLogsAndDiscardsNewOnes) {
     EXPECT_EQ(stored(), 0u);
     EXPECT_EQ(server.count(), 1u);
 }
+
+// A redirected upload is neither followed nor taken for an answer: every log stays stored and
+// reaches the endpoint on a later run.
+class RedirectedUploadTest : public GroupOverHttpTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(RedirectedUploadTest, KeepsEveryLogForALaterRun) {
+    const int code = GetParam();
+    std::atomic<int> elsewhere{0};
+    for (const char* method : {"GET", "POST"}) {
+        auto count = [&elsewhere](const httplib::Request&, httplib::Response& res) {
+            ++elsewhere;
+            res.set_content("{}", "application/json");
+        };
+        if (std::string(method) == "GET")
+            server.server().get("/elsewhere", count);
+        else
+            server.server().post("/elsewhere", count);
+    }
+    const std::string location = server.url("elsewhere");
+    server.script({{code, {{"Location", location}}, "", "text/plain"}});
+    zvt_test::LogCapture log;
+    auto unit = group->addChannelUnitWithConfiguration(
+        ZVTChannelUnitConfiguration("ZevOzozid", 1, 6, 3, 1));
+    for (const char* type : {"first", "second", "third"}) {
+        unit->enqueueItem(makeLog(type), ZVTFlagsNormal);
+    }
+    ASSERT_TRUE(MainQueuePump::until([&] {
+        settle();
+        return log.count(ZVTLogLevelError, "Log(s) sent with failure") > 0;
+    }));
+    EXPECT_EQ(delegate->count("success"), 0u);
+    EXPECT_EQ(server.count(), 1u);
+    EXPECT_EQ(elsewhere.load(), 0);
+    EXPECT_EQ(stored(), 3u);
+    EXPECT_EQ(log.count(ZVTLogLevelError, std::to_string(code) + " to \"" + location + "\""), 1u);
+    EXPECT_EQ(log.count(ZVTLogLevelError, "Fatal error"), 0u);
+
+    quit();
+    delegate = std::make_shared<zvt_test::RecordingDelegate>();
+    launch();
+    unit = group->addChannelUnitWithConfiguration(
+        ZVTChannelUnitConfiguration("ZevOzozid", 1, 6, 3, 1));
+    unit->enqueueItem(makeLog("fourth"), ZVTFlagsNormal);  // the stored three go first
+    settle();
+    ASSERT_TRUE(answered(3));
+    ASSERT_GE(server.count(), 2u);
+    const auto logs = nlohmann::json::parse(server.received()[1].body).at("logs");
+    ASSERT_EQ(logs.size(), 3u);
+    EXPECT_EQ(logs.at(0).at("type"), "first");
+    EXPECT_EQ(logs.at(2).at("type"), "third");
+    EXPECT_EQ(delegate->count("success first"), 1u);
+    EXPECT_EQ(delegate->count("success third"), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Statuses, RedirectedUploadTest, ::testing::Values(301, 302, 307, 308));
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include "Internals/Model/CommonSchema/ZVTOrderedDictionary.h"
 #include "Internals/Util/ZVTApplicationInfo.h"
 #include "Internals/Util/ZVTUtility.h"
+#include "ZVTStoredDevice.h"
 #include "ZVTTestSupport.h"
 
 #include "platform/Folders.h"
@@ -36,20 +37,11 @@ std::shared_ptr<ZVTCommonSchemaLog> namedLog() {
     return log;
 }
 
+// The stored device with the fields the golden records expect.
 std::shared_ptr<ZVTDevice> fixedDevice() {
-    auto d = std::make_shared<ZVTDevice>();
-    d->setSdkName("zevozozid.macos");
-    d->setSdkVersion("1.0.0");
-    d->setModel("Larkbook 14");
-    d->setOemName("Gridlark Labs");
-    d->setOsName("Linux");
-    d->setOsVersion("6.1.0");
-    d->setOsBuild("Debian GNU/Linux 12 (bookworm)");
-    d->setLocale("en_GB");
+    auto d = zvt_test::storedDevice();
     d->setTimeZoneOffset(120);
-    d->setAppVersion("1.2");
-    d->setAppBuild("34");
-    d->setAppNamespace("dev.gridlark.app");
+    d->setScreenSize(std::nullopt);
     d->setCarrierName("Lark Mobile");
     return d;
 }

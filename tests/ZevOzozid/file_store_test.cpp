@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
+#include <functional>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -183,13 +185,65 @@ TEST_F(EncrypterTest, OlderFormsDecryptAndTamperingGivesNothing) {
     EXPECT_EQ(encrypter.decryptString("not base64!"), std::nullopt);
 }
 
-TEST_F(EncrypterTest, AnUnreadableStoredKeyIsNeverReplaced) {
-    ZVTKeychainUtil::storeString("short", "kZVEncryptionKeyTagAlternate");
+// The secret-store file of a key tag.
+fs::path keyItem(const std::string& tag) {
+    return ZVTKeychainUtil::serviceFolder(ZVTKeychainUtil::defaultServiceName()) /
+           platform::crypto::toHex(reinterpret_cast<const uint8_t*>(tag.data()), tag.size());
+}
+
+TEST_F(EncrypterTest, AnUnreadableStoredKeyIsReplacedByAFreshOne) {
+    const std::string tag = "kZVEncryptionKeyTagAlternate";
+    std::vector<std::function<void()>> damages{
+        [&] { ZVTKeychainUtil::storeString("short", tag); },
+        [&] { ZVTKeychainUtil::storeString("not base64 at all!", tag); },
+    };
+    if (::geteuid() != 0) {  // the superuser reads every file
+        damages.push_back([&] {
+            ZVTKeychainUtil::storeString(std::string(44, 'A'), tag);
+            ::chmod(keyItem(tag).c_str(), 0);
+        });
+    }
+    for (size_t i = 0; i < damages.size(); ++i) {
+        ZVTKeychainUtil::clear();
+        damages[i]();
+        ZVTEncrypter encrypter(settings.settings());
+        LogCapture log;
+        auto sealed = encrypter.encryptString("token");
+        ASSERT_TRUE(sealed) << i;
+        EXPECT_EQ(encrypter.decryptString(*sealed), "token") << i;
+        EXPECT_EQ(masterKey(tag).size(), 32u) << i;
+        EXPECT_EQ(log.count(ZVTLogLevelWarning, "cannot be stored"), 0u) << i;
+        ZVTEncrypter later(settings.settings());  // a later run reads the stored key
+        EXPECT_EQ(later.decryptString(*sealed), "token") << i;
+    }
+}
+
+TEST_F(EncrypterTest, AKeyThatCannotBeStoredServesTheRunFromMemory) {
+    const std::string tag = "kZVEncryptionKeyTagAlternate";
+    fs::create_directories(keyItem(tag) / "inside");
     ZVTEncrypter encrypter(settings.settings());
     LogCapture log;
-    EXPECT_EQ(encrypter.encryptString("t"), std::nullopt);
-    EXPECT_GE(log.atLevel(ZVTLogLevelError).size(), 1u);
-    EXPECT_EQ(ZVTKeychainUtil::stringForKey("kZVEncryptionKeyTagAlternate"), "short");
+    auto sealed = encrypter.encryptString("token");
+    ASSERT_TRUE(sealed);
+    EXPECT_EQ(encrypter.decryptString(*sealed), "token");
+    ZVTEncrypter other(settings.settings());  // another user of the same run
+    EXPECT_EQ(other.decryptString(*sealed), "token");
+    EXPECT_EQ(log.count(ZVTLogLevelWarning, "will not survive a restart"), 1u);
+    EXPECT_TRUE(fs::is_directory(keyItem(tag)));
+}
+
+TEST_F(EncrypterTest, AnUnknownTagInTheCurrentKeyRecordCountsAsExpired) {
+    const ZVTDate future = ZVTUtility::currentDate() + std::chrono::hours(24 * 100);
+    settings.settings().setObject(
+        platform::UserDefaults::Value("kSomeOtherTag/" + ZVTUtility::dateToISO8601(future)),
+        "EncryptionKeyMetadata");
+    ZVTEncrypter encrypter(settings.settings());
+    auto sealed = encrypter.encryptString("token");
+    ASSERT_TRUE(sealed);
+    EXPECT_EQ(encrypter.decryptString(*sealed), "token");
+    EXPECT_EQ(
+        settings.settings().stringForKey("EncryptionKeyMetadata")->rfind("kZVEncryptionKeyTag/", 0),
+        0u);
 }
 
 }  // namespace

@@ -148,6 +148,47 @@ TEST(ZVTUtilityStrings, PrettyPrintAndObfuscation) {
     EXPECT_EQ(ZVTUtility::obfuscateString(std::nullopt, "x", "y"), std::nullopt);
 }
 
+TEST(ZVTUtilityStrings, ObfuscationPatternsMatchLeftmostLongestWithoutRecursion) {
+    struct Case {
+        const char* text;
+        const char* pattern;
+        const char* replacement;
+        const char* expected;
+    };
+    const std::vector<Case> cases{
+        // The response mask's pattern, as the fuzz target and the collector use it.
+        {R"({"token" :  "abc", "TOKEN":"d", "x":1})", R"("token"\s*:\s*"[^"]+")",
+         R"("token" : "***")", R"({"token" : "***", "token" : "***", "x":1})"},
+        {R"("token":"")", R"("token"\s*:\s*"[^"]+")", "X", R"("token":"")"},
+        {"a1b22c333", "\\d+", "<$&>", "a<1>b<22>c<333>"},
+        {"cost $5", "\\$\\d", "$$", "cost $"},
+        {"a.b", "a\\.b", "x", "x"},
+        {"axb", "a\\.b", "x", "axb"},
+        {"xaaab", "a*b", "-", "x-"},
+        {"key=VALUE;", "key=[A-Z_]+", "key=*", "key=*;"},
+        {"no match", "zz?y", "-", "no match"},
+        {"colour color", "colou?r", "c", "c c"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ZVTUtility::obfuscateString(std::string(c.text), c.pattern, c.replacement),
+                  std::string(c.expected))
+            << c.text << " ~ " << c.pattern;
+    }
+    for (const char* bad : {"(a)", "a|b", "^a", "a{2}", "*a", "[a-", "\\q", "a\\"}) {
+        LogCapture log;
+        EXPECT_EQ(ZVTUtility::obfuscateString("a", bad, "x"), std::nullopt) << bad;
+        EXPECT_EQ(log.count(ZVTLogLevelError, "Couldn't create regular expression"), 1u) << bad;
+    }
+    // One match of a few MB (the library's expressions recursed per character and overflowed).
+    const std::string secret(4 * 1024 * 1024, 's');
+    EXPECT_EQ(ZVTUtility::obfuscateString("\"token\": \"" + secret + "\", tail",
+                                          R"("token"\s*:\s*"[^"]+")", R"("token": "***")"),
+              R"("token": "***", tail)");
+    // A text that never completes a match is still read in one pass per match.
+    const std::string open = "\"token\": \"" + std::string(1024 * 1024, 'x');
+    EXPECT_EQ(ZVTUtility::obfuscateString(open, R"("token"\s*:\s*"[^"]+")", "-"), open);
+}
+
 ZVTJson pairs(int n) {
     ZVTJson p = ZVTJson::object();
     for (int i = 0; i < n; ++i) p["k" + std::to_string(100 + i)] = "v";

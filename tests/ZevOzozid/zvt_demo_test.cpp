@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #ifdef ZVT_DEMO
 namespace {
 
@@ -50,6 +52,34 @@ TEST(ZvtDemo, ARefusingServerLeavesTheLogsStored) {
     EXPECT_EQ(result.exitCode, 1) << result.standardOutput << result.standardError;
     EXPECT_NE(result.standardOutput.find("batch of 3 logs: HTTP 401"), std::string::npos);
     EXPECT_NE(result.standardOutput.find("0 of 3 logs acknowledged"), std::string::npos);
+}
+
+// The tool gives up while its batch is still on the wire: it leaves cleanly (no sanitizer report
+// in a sanitized build) and the logs stay stored.
+TEST(ZvtDemo, LeavingWithABatchInFlightIsCleanAndKeepsTheLogs) {
+    testing_support::LoopbackServer server;
+    testing_support::Gate release;
+    std::atomic<int> held{0};
+    server.post("/logs", [&](const httplib::Request&, httplib::Response& res) {
+        ++held;
+        release.wait(std::chrono::seconds(20));
+        res.set_content("{}", "application/json");
+    });
+    testing_support::TempDir home;
+    std::string base = server.url("/");
+    base.pop_back();
+    const auto result =
+        platform::runProcess({ZVT_DEMO, "--url", base, "--secret", "demo-secret", "--count", "3",
+                              "--home", home.path().string(), "--timeout", "2"},
+                             withinThirtySeconds());
+    release.open();
+    ASSERT_TRUE(result.started) << result.error;
+    EXPECT_EQ(result.exitCode, 1) << result.standardOutput << result.standardError;
+    EXPECT_GE(held.load(), 1);
+    EXPECT_NE(result.standardOutput.find("0 of 3 logs acknowledged"), std::string::npos);
+    EXPECT_EQ(result.standardError.find("Sanitizer"), std::string::npos) << result.standardError;
+    EXPECT_EQ(result.standardError.find("runtime error"), std::string::npos)
+        << result.standardError;
 }
 
 TEST(ZvtDemo, BadArgumentsGetTheUsage) {

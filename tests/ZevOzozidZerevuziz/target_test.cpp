@@ -125,7 +125,7 @@ TEST_F(TargetTest, TicketsAreRefreshedTenMinutesBeforeExpiry) {
 
     auto source = std::make_shared<TokenSource>();
     auto provider = std::make_shared<ZVTZerevuzizAuthenticationProvider>(
-        ZVTZerevuzizAuthenticationTypeMsaCompact, "ticket-key", source);
+        ZVTZerevuzizAuthenticationTypeUserTicket, "ticket-key", source);
     ZVTZerevuzizTransmissionTarget::addAuthenticationProvider(provider);
     ASSERT_EQ(source->blocks.size(), 1u);
     target->trackEvent("while outstanding");

@@ -107,6 +107,34 @@ TEST_F(URLLoaderTest, RedirectsAreFollowedAndOnlyTheFinalHeadersRemain) {
     EXPECT_FALSE(result.response.header("Location"));
 }
 
+TEST_F(URLLoaderTest, ARedirectNotFollowedIsTheResponseWithItsLocation) {
+    std::atomic<int> reachedTarget{0};
+    for (int code : {301, 302, 303, 307, 308}) {
+        server.post("/moved" + std::to_string(code), [this, code](const auto&, auto& res) {
+            res.set_redirect(server.url("/target"), code);
+        });
+    }
+    server.post("/target", [&](const auto&, auto& res) {
+        ++reachedTarget;
+        res.set_content("ok", "text/plain");
+    });
+    server.get("/target", [&](const auto&, auto& res) {
+        ++reachedTarget;
+        res.set_content("ok", "text/plain");
+    });
+    for (int code : {301, 302, 303, 307, 308}) {
+        URLRequest post = request("/moved" + std::to_string(code));
+        post.method = "POST";
+        post.body = "payload";
+        post.followRedirects = false;
+        const URLResult result = loader.send(post);
+        ASSERT_FALSE(result.error) << result.error->message;
+        EXPECT_EQ(result.response.status, code);
+        EXPECT_EQ(result.response.header("Location"), server.url("/target")) << code;
+    }
+    EXPECT_EQ(reachedTarget.load(), 0);
+}
+
 TEST_F(URLLoaderTest, MethodBodyAndHeadersReachTheServer) {
     server.post("/echo", [](const httplib::Request& req, httplib::Response& res) {
         res.set_content(req.method + " " + req.get_header_value("X-Token") + " " +

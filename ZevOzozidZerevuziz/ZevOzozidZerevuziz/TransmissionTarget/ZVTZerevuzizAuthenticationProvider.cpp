@@ -16,8 +16,8 @@ int64_t wholeSeconds(const ZVTDate& date) {
 
 // "p" for compact tickets, "d" for delegated ones; others keep the type's number.
 std::string ticketPrefix(uint64_t type) {
-    if (type == ZVTZerevuzizAuthenticationTypeMsaCompact) return "p";
-    if (type == ZVTZerevuzizAuthenticationTypeMsaDelegate) return "d";
+    if (type == ZVTZerevuzizAuthenticationTypeUserTicket) return "p";
+    if (type == ZVTZerevuzizAuthenticationTypeDelegatedTicket) return "d";
     return std::to_string(type);
 }
 

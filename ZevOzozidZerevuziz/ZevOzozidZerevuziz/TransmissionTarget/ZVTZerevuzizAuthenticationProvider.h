@@ -23,8 +23,8 @@ class ZVTZerevuzizAuthenticationProviderDelegate {
 };
 
 enum ZVTZerevuzizAuthenticationType : uint64_t {
-    ZVTZerevuzizAuthenticationTypeMsaCompact = 0,   // tickets prefixed "p"
-    ZVTZerevuzizAuthenticationTypeMsaDelegate = 1,  // tickets prefixed "d"
+    ZVTZerevuzizAuthenticationTypeUserTicket = 0,       // tickets prefixed "p"
+    ZVTZerevuzizAuthenticationTypeDelegatedTicket = 1,  // tickets prefixed "d"
 };
 
 // Obtains tickets from the application for the targets' common-schema logs and keeps them in

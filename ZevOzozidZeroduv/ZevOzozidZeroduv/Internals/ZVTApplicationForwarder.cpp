@@ -63,24 +63,12 @@ ZVCrashExceptionRecord recordOf(const std::exception& e) {
     return record;
 }
 
-// The boolean reading of an information value: after blanks, an optional sign and zeros, a
-// leading "Y", "y", "T", "t" or a digit 1-9 means true (as the SDK's delegate forwarder reads it).
-bool booleanValue(const std::string& text) {
-    size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-    while (i < text.size() && text[i] == '0') ++i;
-    if (i == text.size()) return false;
-    const char c = text[i];
-    return c == 'Y' || c == 'y' || c == 'T' || c == 't' || (c >= '1' && c <= '9');
-}
-
 std::optional<bool> applicationInfoBool(const std::string& key) {
     const auto info = ZVTApplicationInfo::current();
     if (!info) return std::nullopt;
     const auto it = info->infoDictionary.find(key);
     if (it == info->infoDictionary.end()) return std::nullopt;
-    return booleanValue(it->second);
+    return ZVTDelegateForwarder::booleanValue(it->second);
 }
 
 }  // namespace

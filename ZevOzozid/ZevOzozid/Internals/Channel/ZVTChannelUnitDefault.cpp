@@ -301,7 +301,9 @@ void ZVTChannelUnitDefault::answerBatch(const std::shared_ptr<ZVTLogContainer>& 
                 d.channelDidFailSendingLog(*this, *log, failure);
             }
         });
-        if (!ZVTHttpUtil::isRecoverableError(status)) {
+        // A redirect keeps the batch stored, as a recoverable failure does.
+        if (!ZVTHttpUtil::isRecoverableError(status) &&
+            !ZVTHttpUtil::isRedirectStatusCode(status)) {
             ZVTLogError(kZVTLogTag,
                         "Fatal error encountered; shutting down channel unit with group ID ",
                         group);

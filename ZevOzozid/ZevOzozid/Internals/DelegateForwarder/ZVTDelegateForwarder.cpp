@@ -15,18 +15,6 @@ bool endsWith(const std::string& text, const std::string& suffix) {
            text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-// The boolean reading of an information value: after blanks, an optional sign and zeros, a
-// leading "Y", "y", "T", "t" or a digit 1-9 means true.
-bool booleanValue(const std::string& text) {
-    size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-    while (i < text.size() && text[i] == '0') ++i;
-    if (i == text.size()) return false;
-    const char c = text[i];
-    return c == 'Y' || c == 'y' || c == 'T' || c == 't' || (c >= '1' && c <= '9');
-}
-
 }  // namespace
 
 void ZVTDelegateListener::setHandler(const std::string& callback, Handler handler) {
@@ -49,6 +37,16 @@ std::any ZVTDelegateListener::call(const std::string& callback,
         handler = it->second;
     }
     return handler ? handler(arguments) : std::any();
+}
+
+bool ZVTDelegateForwarder::booleanValue(const std::string& text) {
+    size_t i = 0;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    while (i < text.size() && text[i] == '0') ++i;
+    if (i == text.size()) return false;
+    const char c = text[i];
+    return c == 'Y' || c == 'y' || c == 'T' || c == 't' || (c >= '1' && c <= '9');
 }
 
 ZVTDelegateForwarder::ZVTDelegateForwarder(ZVTTraceBuffer& traces) : traces_(traces) {}

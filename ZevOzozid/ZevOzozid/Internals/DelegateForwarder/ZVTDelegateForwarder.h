@@ -40,6 +40,10 @@ class ZVTDelegateListener {
 // listeners, from inside a call). Messages go through the trace buffer.
 class ZVTDelegateForwarder {
   public:
+    // The boolean reading of an information value: after blanks, an optional sign and zeros, a
+    // leading "Y", "y", "T", "t" or a digit 1-9 means true. Also used by the crash service.
+    static bool booleanValue(const std::string& text);
+
     explicit ZVTDelegateForwarder(ZVTTraceBuffer& traces = ZVTTraceBuffer::shared());
     virtual ~ZVTDelegateForwarder() = default;
     ZVTDelegateForwarder(const ZVTDelegateForwarder&) = delete;

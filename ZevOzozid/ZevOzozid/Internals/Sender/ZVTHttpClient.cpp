@@ -144,6 +144,9 @@ void ZVTHttpClient::launchLocked(const std::shared_ptr<ZVTHttpCall>& call) {
     request.body = call->data().value_or(std::string());
     request.connectTimeout = kConnectTimeout;
     request.timeout = kRequestTimeout;
+    // A followed redirect would turn the upload into a body-less GET whose answer says nothing
+    // about the logs.
+    request.followRedirects = false;
     std::weak_ptr<ZVTHttpClient> weak = weak_from_this();
     const uint64_t session = session_;
     auto done = [weak, call, session](platform::URLResult result) {
@@ -224,6 +227,17 @@ void ZVTHttpClient::answerLocked(const std::shared_ptr<ZVTHttpCall>& call,
     auto answer = [handler, response] {
         if (handler) handler(*response, response->body, std::nullopt);
     };
+    if (ZVTHttpUtil::isRedirectStatusCode(status)) {
+        // Not followed and not retried: the caller keeps its logs, and the client waits for the
+        // next resume as after its retries ran out.
+        ZVTLogError(kZVTLogTag, "HTTP call was redirected with status code: ", status, " to \"",
+                    response->header("Location").value_or(std::string()),
+                    "\"; nothing is deleted and the logs are kept for a later attempt.");
+        pauseLocked();
+        removeLocked(call);
+        handlers.push_back(answer);
+        return;
+    }
     if (ZVTHttpUtil::isRecoverableError(status)) {
         if (call->hasReachedMaxRetries()) {
             pauseLocked();

@@ -20,8 +20,10 @@
 // (status 0, 408, 429, 500 and above) after randomised delays (half to all of each retry
 // interval, or the server's "x-zv-retry-after-ms" capped at the longest interval), holds every
 // call while the network is down or the client is paused, and answers each call's handler once.
-// After the retries are used up the client pauses itself; any other non-2xx status disables it
-// for good and cancels its other calls (error code 2).
+// After the retries are used up the client pauses itself. Redirects are never followed: a 3xx
+// answers its call (one ERROR line with the status and the Location) and pauses the client, so
+// the caller keeps its logs. Any other non-2xx status disables the client for good and cancels
+// its other calls (error code 2).
 //
 // Own it through std::shared_ptr (std::make_shared): answers and retry timers find the client
 // through it. Every member is safe from any thread. Handlers run on the global queue (or on the

@@ -9,6 +9,10 @@ bool isRecoverableError(long statusCode) {
     return statusCode >= 500 || statusCode == 408 || statusCode == 429 || statusCode == 0;
 }
 
+bool isRedirectStatusCode(long statusCode) {
+    return statusCode >= 300 && statusCode <= 399;
+}
+
 bool isSuccessStatusCode(long statusCode) {
     return statusCode >= 200 && statusCode <= 299;
 }

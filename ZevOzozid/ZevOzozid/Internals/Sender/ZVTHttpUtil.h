@@ -23,6 +23,8 @@ namespace ZVTHttpUtil {
 // 0 (no response), 408, 429 and 500 or above.
 bool isRecoverableError(long statusCode);
 bool isSuccessStatusCode(long statusCode);
+// 300 to 399. Uploads never follow a redirect: its answer keeps the logs for a later run.
+bool isRedirectStatusCode(long statusCode);
 // A transport error whose call should wait for the network to come back.
 bool isNoInternetConnectionError(const ZVTError& error);
 // A transport error of the secure-connection class (-2000 to -1200).

@@ -1,7 +1,10 @@
 #include "Internals/Storage/ZVTDBStorage.h"
 
 #include "Internals/Util/ZVTFileStore.h"
+#include "Internals/Storage/ZVTDBSalvage.h"
 #include "Internals/Util/ZVTLogger.h"
+
+#include <algorithm>
 
 namespace fs = std::filesystem;
 
@@ -33,8 +36,27 @@ void ZVTDBStorage::initialize() {
     int rc = configure();
     if (isCorruption(rc)) {
         ZVTLogError(kZVTLogTag, "The database ", dbFileURL_.string(),
-                    " is damaged; it is moved aside and a new one is made.");
-        moveAside();
+                    " is damaged; its readable rows are copied into a new one.");
+        const auto aside = moveAside();
+        rc = aside ? configure() : SQLITE_CANTOPEN;
+        if (rc == SQLITE_OK) {
+            const uint64_t copied = executeQueryUsingBlock([&](sqlite3* db) {
+                return static_cast<int>(ZVTDBSalvage::copyReadableRows(*aside, schema_, db));
+            });
+            ZVTLogInfo(kZVTLogTag, copied, " row(s) copied from the damaged database, kept as ",
+                       aside->string(), ".");
+        }
+    } else if (rc != SQLITE_OK && !memoryOnly_) {
+        ZVTLogError(kZVTLogTag, "The database ", dbFileURL_.string(), " cannot be opened (result ",
+                    rc, "); it is moved aside and a new one is made.");
+        rc = moveAside() ? configure() : SQLITE_CANTOPEN;
+    }
+    if (rc != SQLITE_OK && !memoryOnly_) {
+        ZVTLogError(kZVTLogTag,
+                    "No database can be kept in the SDK folder; logs are kept in "
+                    "memory for this run only.");
+        closeConnection();
+        memoryOnly_ = true;
         rc = configure();
     }
     configurationResult_ = rc;
@@ -43,16 +65,31 @@ void ZVTDBStorage::initialize() {
 
 int ZVTDBStorage::openConnection() {
     if (db_) return SQLITE_OK;
-    int rc =
-        sqlite3_open_v2(dbFileURL_.c_str(), &db_,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const char* name = memoryOnly_ ? ":memory:" : dbFileURL_.c_str();
+    int rc = sqlite3_open_v2(
+        name, &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         ZVTLogError(kZVTLogTag, "Failed to open database with result: ", rc, ".");
         closeConnection();
         return rc;
     }
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    if (!memoryOnly_) restrictFileModes();
     return SQLITE_OK;
+}
+
+void ZVTDBStorage::restrictFileModes() const {
+    // The store holds user ids and event properties: only its owner may read it, also when an
+    // earlier version made it readable to others. SQLite gives its side files the same mode.
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        fs::path file = dbFileURL_;
+        file += suffix;
+        std::error_code ec;
+        if (fs::is_regular_file(fs::symlink_status(file, ec))) {
+            fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write,
+                            fs::perm_options::replace, ec);
+        }
+    }
 }
 
 void ZVTDBStorage::closeConnection() {
@@ -62,26 +99,59 @@ void ZVTDBStorage::closeConnection() {
     db_ = nullptr;
 }
 
-void ZVTDBStorage::moveAside() {
+std::optional<fs::path> ZVTDBStorage::moveAside() {
     closeConnection();
+    // A name no earlier damaged copy holds, so none is ever overwritten.
+    fs::path to;
     std::error_code ec;
+    for (int n = 1;; ++n) {
+        to = dbFileURL_;
+        to += n == 1 ? std::string(".corrupt") : ".corrupt-" + std::to_string(n);
+        bool taken = false;
+        for (const char* suffix : {"", "-wal", "-shm"}) {
+            fs::path side = to;
+            side += suffix;
+            taken = taken || fs::symlink_status(side, ec).type() != fs::file_type::not_found;
+        }
+        if (!taken) break;
+        if (n > 10000) return std::nullopt;
+    }
     for (const char* suffix : {"", "-wal", "-shm"}) {
         fs::path from = dbFileURL_;
         from += suffix;
-        fs::path to = dbFileURL_;
-        to += std::string(".corrupt") + suffix;
-        if (fs::exists(from, ec)) fs::rename(from, to, ec);
+        fs::path side = to;
+        side += suffix;
+        if (fs::symlink_status(from, ec).type() == fs::file_type::not_found) continue;
+        fs::rename(from, side, ec);
+        if (ec && *suffix == '\0') {
+            ZVTLogError(kZVTLogTag, "Couldn't move ", from.string(), " aside: ", ec.message());
+            return std::nullopt;
+        }
     }
+    return to;
 }
 
 int ZVTDBStorage::configure() {
-    const bool existed = ZVTUtility::fileExistsForPathComponent(filename_) &&
-                         fs::file_size(*ZVTUtility::fullURLForPathComponent(filename_)) > 0;
-    auto url = ZVTUtility::createFileAtPathComponent(filename_, std::nullopt, false, false);
-    if (!url) return SQLITE_CANTOPEN;
-    dbFileURL_ = *url;
     maxSizeInBytes_ = kDefaultMaxSizeInBytes;
     pageSize_ = 0;
+    bool existed = false;
+    if (!memoryOnly_) {
+        auto url = ZVTUtility::fullURLForPathComponent(filename_);
+        if (!url) return SQLITE_CANTOPEN;
+        dbFileURL_ = *url;
+        // Only a plain file is ever opened: a folder, a link or anything else in its place is
+        // moved aside by the caller.
+        std::error_code ec;
+        const auto status = fs::symlink_status(dbFileURL_, ec);
+        if (status.type() != fs::file_type::not_found && !fs::is_regular_file(status)) {
+            return SQLITE_CANTOPEN;
+        }
+        const auto size = fs::file_size(dbFileURL_, ec);
+        existed = !ec && size > 0;
+        if (!ZVTUtility::createFileAtPathComponent(filename_, std::nullopt, false, false)) {
+            return SQLITE_CANTOPEN;
+        }
+    }
     if (int rc = openConnection(); rc != SQLITE_OK) return rc;
     int rc = SQLITE_OK;
     // A damaged file shows here: the header read fails (26) or the check does not say "ok".
@@ -93,8 +163,10 @@ int ZVTDBStorage::configure() {
     }
     if (rc != SQLITE_OK) return rc;
     if (!existed) executeNonSelectionQuery("PRAGMA auto_vacuum = FULL;", db_);
-    executeSelectionQuery("PRAGMA journal_mode = WAL;", db_, nullptr, &rc);
-    if (rc != SQLITE_OK) return rc;
+    if (!memoryOnly_) {
+        executeSelectionQuery("PRAGMA journal_mode = WAL;", db_, nullptr, &rc);
+        if (rc != SQLITE_OK) return rc;
+    }
     executeNonSelectionQuery("PRAGMA synchronous = NORMAL;", db_);
     pageSize_ = getPageSizeInOpenedDatabase(db_, &rc);
     if (rc != SQLITE_OK) return rc;
@@ -122,7 +194,20 @@ int ZVTDBStorage::configure() {
         executeNonSelectionQuery("VACUUM;", db_);
     }
     setVersion(version_, db_);
-    return setMaxPageCount(maxSizeInBytes_ / pageSize_, db_);
+    if (int capped = setMaxPageCount(maxSizeInBytes_ / pageSize_, db_); capped != SQLITE_OK) {
+        return capped;
+    }
+    limitJournal();
+    return SQLITE_OK;
+}
+
+void ZVTDBStorage::limitJournal() {
+    // The write-ahead log is part of the store's disk use: it is folded back into the file once
+    // it holds an eighth of the cap, and cut back to that size after each fold.
+    const int64_t pages = std::clamp<int64_t>(maxSizeInBytes_ / pageSize_ / 8, 1, 1000);
+    executeNonSelectionQuery("PRAGMA wal_autocheckpoint = " + std::to_string(pages) + ";", db_);
+    executeSelectionQuery("PRAGMA journal_size_limit = " + std::to_string(pages * pageSize_) + ";",
+                          db_, nullptr);
 }
 
 int ZVTDBStorage::executeQueryUsingBlock(const std::function<int(sqlite3*)>& block) {
@@ -224,6 +309,10 @@ bool ZVTDBStorage::dropTable(const std::string& table) {
 
 void ZVTDBStorage::dropDatabase() {
     closeConnection();
+    if (memoryOnly_) {
+        configure();  // a fresh, empty store in memory
+        return;
+    }
     std::error_code ec;
     for (const char* suffix : {"-wal", "-shm"}) {
         fs::path side = dbFileURL_;
@@ -268,6 +357,7 @@ void ZVTDBStorage::setMaxStorageSize(int64_t sizeInBytes,
                        " bytes (next multiple of 4KiB).");
         }
         maxSizeInBytes_ = actual;
+        limitJournal();
         ok = true;
         return SQLITE_OK;
     });

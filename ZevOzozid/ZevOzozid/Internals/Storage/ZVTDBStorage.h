@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,9 +23,15 @@ using ZVTDBSchema = std::vector<std::pair<std::string, std::vector<ZVTDBColumn>>
 // A thin layer over one SQLite file below the SDK folder: tables from a schema, a version in
 // the file's user_version, a size cap as a page limit, auto-vacuum. One connection is kept for
 // the storage's life, in WAL mode with synchronous=NORMAL (a committed write survives a killed
-// process) and a busy time-out, so a second process waits instead of failing. A file that is
-// not a database or is corrupt is moved aside as "<name>.corrupt" (with its WAL files) and a
-// fresh one is made. Not locked: callers run every call on one serial queue.
+// process) and a busy time-out, so a second process waits instead of failing. The write-ahead
+// log is checkpointed at an eighth of the cap and cut back to that size, so the files together
+// stay near the cap. The file and its side files are readable by their owner only.
+// A file that is not a database or is corrupt is moved aside as "<name>.corrupt" (or
+// "<name>.corrupt-2", "-3", ..., never overwriting an earlier copy; with its WAL files), a fresh
+// one is made and every row that can still be read is copied into it. Anything else in the
+// file's place that cannot be opened (a folder, a link, an unreadable file) is moved aside the
+// same way; when no file can be kept, the storage lives in memory for the run (an ERROR line).
+// Nothing throws. Not locked: callers run every call on one serial queue.
 class ZVTDBStorage {
   public:
     static constexpr int64_t kDefaultMaxSizeInBytes = 10 * 1024 * 1024;
@@ -55,6 +62,8 @@ class ZVTDBStorage {
     const std::filesystem::path& dbFileURL() const { return dbFileURL_; }
     // The code of the last configuration (0 when the storage is usable).
     int configurationResult() const { return configurationResult_; }
+    // True when no file could be kept and the data lives in memory for this run.
+    bool isMemoryOnly() const { return memoryOnly_; }
 
     // Statement helpers on an open database.
     static int executeQuery(const std::string& sql, sqlite3* db,
@@ -92,7 +101,10 @@ class ZVTDBStorage {
     int configure();
     int openConnection();
     void closeConnection();
-    void moveAside();
+    // The new name of the file, or nothing when it could not be moved.
+    std::optional<std::filesystem::path> moveAside();
+    void restrictFileModes() const;
+    void limitJournal();
 
     ZVTDBSchema schema_;
     uint64_t version_;
@@ -103,4 +115,5 @@ class ZVTDBStorage {
     int64_t pageSize_ = 0;
     int64_t maxSizeInBytes_ = kDefaultMaxSizeInBytes;
     int configurationResult_ = SQLITE_ERROR;
+    bool memoryOnly_ = false;
 };

@@ -12,6 +12,7 @@
 #include <openssl/rand.h>
 
 #include <algorithm>
+#include <map>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -78,7 +79,10 @@ std::string ZVTEncrypter::getCurrentKeyTag() {
     auto expiry = slash == std::string::npos
                       ? std::nullopt
                       : ZVTUtility::dateFromISO8601(record->substr(slash + 1));
-    if (!expiry || ZVTUtility::currentDate() > *expiry) {
+    // A tag this SDK does not know counts as expired: data is only ever written under a tag that
+    // decryption accepts.
+    const bool known = tag == kZVTEncryptionKeyTag || tag == kZVTEncryptionKeyTagAlternate;
+    if (!known || !expiry || ZVTUtility::currentDate() > *expiry) {
         tag = tag == kZVTEncryptionKeyTag ? kZVTEncryptionKeyTagAlternate : kZVTEncryptionKeyTag;
         rotateToNewKeyTag(tag);
     }
@@ -93,22 +97,32 @@ void ZVTEncrypter::rotateToNewKeyTag(const std::string& keyTag) {
 }
 
 std::optional<ZVTBytes> ZVTEncrypter::readStoredKey(const std::string& keyTag, bool& missing) {
-    int status = 0;
     std::string value;
-    status = ZVTKeychainUtil::secItemCopyMatchingQuery(service_, keyTag, value);
+    const int status = ZVTKeychainUtil::secItemCopyMatchingQuery(service_, keyTag, value);
     missing = status == ZVTKeychainUtil::kStatusItemNotFound;
     if (missing) return std::nullopt;
     std::string raw;
     if (status != 0 || !platform::crypto::base64Decode(value, raw) || raw.size() != kKeySize) {
+        // Whatever was kept there can never decrypt anything: a fresh key takes its place.
         ZVTLogError(kZVTLogTag, "The encryption key '", keyTag, "' cannot be read (status ", status,
-                    "); it is left as it is.");
+                    "); a new one is made.");
+        missing = true;
         return std::nullopt;
     }
     return bytesOf(raw);
 }
 
+// Keys that could not be kept in the secret store, by service and tag: every encrypter of the
+// process uses the same one for the rest of the run.
+std::map<std::pair<std::string, std::string>, ZVTBytes>& ZVTEncrypter::unsavedKeys() {
+    static auto* keys = new std::map<std::pair<std::string, std::string>, ZVTBytes>;
+    return *keys;
+}
+
 std::optional<ZVTBytes> ZVTEncrypter::makeKeyLocked(const std::string& keyTag) {
     std::lock_guard lock(processLock());
+    auto unsaved = unsavedKeys().find({service_, keyTag});
+    if (unsaved != unsavedKeys().end()) return unsaved->second;
     FileLock fileLock(ZVTKeychainUtil::serviceFolder(service_));
     bool missing = false;
     auto key = readStoredKey(keyTag, missing);
@@ -120,7 +134,12 @@ std::optional<ZVTBytes> ZVTEncrypter::makeKeyLocked(const std::string& keyTag) {
     }
     const std::string text = platform::crypto::base64Encode(
         std::string_view(reinterpret_cast<const char*>(fresh.data()), fresh.size()));
-    if (!ZVTKeychainUtil::storeString(text, keyTag, service_)) return std::nullopt;
+    if (!ZVTKeychainUtil::storeString(text, keyTag, service_)) {
+        ZVTLogWarning(kZVTLogTag, "The encryption key '", keyTag,
+                      "' cannot be stored; it is used for this run only, and tokens encrypted "
+                      "during this run will not survive a restart.");
+        unsavedKeys()[{service_, keyTag}] = fresh;
+    }
     return fresh;
 }
 

@@ -3,6 +3,7 @@
 #include "Internals/Util/ZVTSerializableObject.h"
 #include "Internals/Util/ZVTZevOzozidUserDefaults.h"
 
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -29,8 +30,10 @@ class ZVTEncrypter {
 
     std::string getCurrentKeyTag();
     void rotateToNewKeyTag(const std::string& keyTag);
-    // The master key of the tag, made when the store has none. A stored key that does not read
-    // as 32 bytes is never replaced: the result is then nothing (one error line).
+    // The master key of the tag, made when the store has none or what it keeps cannot be read as
+    // 32 bytes (an error line; data under the lost key stays undecryptable). A fresh key that
+    // cannot be stored is used from memory for the rest of the run by every encrypter of the
+    // service (one warning line).
     std::optional<ZVTBytes> getKeyWithKeyTag(const std::string& keyTag);
 
     // HMAC chain with a counter byte from 0; nothing for a size below 1.
@@ -46,6 +49,7 @@ class ZVTEncrypter {
   private:
     std::optional<ZVTBytes> readStoredKey(const std::string& keyTag, bool& missing);
     std::optional<ZVTBytes> makeKeyLocked(const std::string& keyTag);
+    static std::map<std::pair<std::string, std::string>, ZVTBytes>& unsavedKeys();
     std::optional<ZVTBytes> decryptHeaded(const ZVTBytes& data, size_t colon);
 
     ZVTZevOzozidUserDefaults& settings_;

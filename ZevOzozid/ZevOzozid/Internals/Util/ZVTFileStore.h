@@ -15,7 +15,8 @@ namespace ZVTUtility {
 
 inline const std::string kZVTSdkDirectoryName = "dev.gridlark.zevozozid";
 
-// Computed (and created) once per process.
+// Computed (and created, mode 0700, tightened when an earlier version left it wider) once per
+// process.
 std::filesystem::path zevOzozidDirectoryURL();
 // Forgets the folder so the next call computes it again; for tests that move XDG_DATA_HOME.
 void resetZevOzozidDirectory();

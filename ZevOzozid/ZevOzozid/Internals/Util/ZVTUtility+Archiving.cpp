@@ -27,21 +27,29 @@ Registry& registry() {
 }
 
 // Builds the value of a CBOR archive, refusing to nest deeper than the archive limit (the
-// library's own reader would recurse once per level).
+// library's own reader would recurse once per level) and to build a tree much larger than the
+// archive: each value is charged about what it costs in memory, against a budget of a few times
+// the archive's size. One-byte values (a null, an empty list) cost far more as tree nodes than
+// as bytes, so an archive made of them is refused early instead of growing to many times its
+// size.
 class DepthLimitedBuilder {
   public:
-    explicit DepthLimitedBuilder(ZVTJson& root) : root_(root) {}
+    DepthLimitedBuilder(ZVTJson& root, size_t inputSize)
+        : root_(root), budget_(kBudgetFactor * inputSize + kBudgetBase) {}
 
     bool null() { return put(ZVTJson()); }
     bool boolean(bool v) { return put(ZVTJson(v)); }
     bool number_integer(ZVTJson::number_integer_t v) { return put(ZVTJson(v)); }
     bool number_unsigned(ZVTJson::number_unsigned_t v) { return put(ZVTJson(v)); }
     bool number_float(ZVTJson::number_float_t v, const std::string&) { return put(ZVTJson(v)); }
-    bool string(std::string& v) { return put(ZVTJson(std::move(v))); }
-    bool binary(ZVTJson::binary_t& v) { return put(ZVTJson::binary(std::move(v))); }
-    bool start_object(std::size_t) { return open(ZVTJson::object()); }
-    bool start_array(std::size_t) { return open(ZVTJson::array()); }
+    bool string(std::string& v) { return charge(v.size()) && put(ZVTJson(std::move(v))); }
+    bool binary(ZVTJson::binary_t& v) {
+        return charge(v.size()) && put(ZVTJson::binary(std::move(v)));
+    }
+    bool start_object(std::size_t) { return charge(kContainerCost) && open(ZVTJson::object()); }
+    bool start_array(std::size_t) { return charge(kContainerCost) && open(ZVTJson::array()); }
     bool key(std::string& k) {
+        if (!charge(kEntryCost + k.size())) return false;
         pending_ = &(*stack_.back())[k];
         return true;
     }
@@ -53,9 +61,25 @@ class DepthLimitedBuilder {
     }
 
     bool tooDeep() const { return tooDeep_; }
+    bool tooLarge() const { return tooLarge_; }
     const std::string& error() const { return error_; }
 
   private:
+    // Bytes per value node, per container's own storage, per map entry beyond its value.
+    static constexpr size_t kNodeCost = sizeof(ZVTJson) * 2;  // with a list's spare capacity
+    static constexpr size_t kContainerCost = 64;
+    static constexpr size_t kEntryCost = 64;
+    static constexpr size_t kBudgetFactor = 4;
+    static constexpr size_t kBudgetBase = 1024 * 1024;
+
+    bool charge(size_t bytes) {
+        if (bytes > budget_ - used_ || used_ > budget_) {
+            tooLarge_ = true;
+            return false;
+        }
+        used_ += bytes;
+        return true;
+    }
     ZVTJson* place(ZVTJson&& v) {
         if (stack_.empty()) {
             root_ = std::move(v);
@@ -69,10 +93,12 @@ class DepthLimitedBuilder {
         return pending_;
     }
     bool put(ZVTJson&& v) {
+        if (!charge(kNodeCost)) return false;
         place(std::move(v));
         return true;
     }
     bool open(ZVTJson&& container) {
+        if (!charge(kNodeCost)) return false;
         if (static_cast<int>(stack_.size()) >= ZVTUtility::kMaxArchiveDepth) {
             tooDeep_ = true;
             return false;
@@ -89,6 +115,9 @@ class DepthLimitedBuilder {
     std::vector<ZVTJson*> stack_;
     ZVTJson* pending_ = nullptr;
     bool tooDeep_ = false;
+    bool tooLarge_ = false;
+    size_t budget_;
+    size_t used_ = 0;
     std::string error_;
 };
 
@@ -99,7 +128,7 @@ std::optional<ZVTJson> parseArchive(const ZVTBytes& bytes, std::string& why) {
         return std::nullopt;
     }
     ZVTJson root;
-    DepthLimitedBuilder builder(root);
+    DepthLimitedBuilder builder(root, bytes.size());
     bool ok = false;
     try {
         ok = ZVTJson::sax_parse(bytes, &builder, ZVTJson::input_format_t::cbor, true);
@@ -109,6 +138,7 @@ std::optional<ZVTJson> parseArchive(const ZVTBytes& bytes, std::string& why) {
     }
     if (ok) return root;
     why = builder.tooDeep()         ? std::string("archive nests too deep")
+          : builder.tooLarge()      ? std::string("archive holds too many values for its size")
           : builder.error().empty() ? std::string("not an archive")
                                     : builder.error();
     return std::nullopt;

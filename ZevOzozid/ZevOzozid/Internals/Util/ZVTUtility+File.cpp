@@ -49,6 +49,10 @@ fs::path zevOzozidDirectoryURL() {
         const std::string appId = ZVTApplicationInfo::currentOrFallback().identifier;
         state().directory = platform::folders::dataHome() / appId / kZVTSdkDirectoryName;
         createDirectoryAtURL(*state().directory);
+        // Logs, tokens and crash reports below it are the user's own: no one else may list or
+        // read them, also in a folder an earlier version made.
+        std::error_code ec;
+        fs::permissions(*state().directory, fs::perms::owner_all, fs::perm_options::replace, ec);
     }
     return *state().directory;
 }
@@ -154,7 +158,7 @@ bool createDirectoryAtURL(const std::optional<fs::path>& url) {
     if (!url) return false;
     std::error_code ec;
     fs::create_directories(*url, ec);
-    if (ec || !fs::is_directory(*url)) {
+    if (ec || !fs::is_directory(*url, ec)) {
         ZVTLogError(kZVTLogTag, "Couldn't create directory at ", url->string(), ": ",
                     ec ? ec.message() : std::string("not a directory"));
         return false;

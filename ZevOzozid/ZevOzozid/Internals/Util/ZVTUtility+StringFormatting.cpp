@@ -1,10 +1,10 @@
 #include "Internals/Util/ZVTLogger.h"
+#include "Internals/Util/ZVTTextPattern.h"
 #include "Internals/Util/ZVTUtility.h"
 
 #include "platform/Crypto.h"
 
 #include <cstring>
-#include <regex>
 
 namespace {
 
@@ -135,14 +135,14 @@ std::optional<std::string> obfuscateString(const std::optional<std::string>& tex
                                            const std::string& pattern,
                                            const std::string& replacementTemplate) {
     if (!text) return std::nullopt;
-    try {
-        std::regex expression(pattern, std::regex::ECMAScript | std::regex::icase);
-        return std::regex_replace(*text, expression, replacementTemplate);
-    } catch (const std::regex_error& e) {
+    std::string why;
+    auto expression = ZVTTextPattern::make(pattern, why);
+    if (!expression) {
         ZVTLogError(kZVTLogTag, "Couldn't create regular expression with pattern\"", pattern,
-                    "\": ", e.what());
+                    "\": ", why);
         return std::nullopt;
     }
+    return expression->replaceAll(*text, replacementTemplate);
 }
 
 size_t utf16Length(const std::string& text) {

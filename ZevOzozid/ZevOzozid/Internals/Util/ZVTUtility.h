@@ -87,6 +87,9 @@ std::optional<std::string> iKeyFromTargetToken(const std::optional<std::string>&
 std::string sha256(const std::string& text);
 // Indented text of JSON bytes; the bytes as text when they are not JSON or nest too deep.
 std::optional<std::string> prettyPrintJson(const std::optional<std::string>& bytes);
+// The text with every match of the masking pattern replaced (see ZVTTextPattern for the
+// patterns it takes; "$&" in the template is the match); nothing, with an error line, for a
+// pattern outside that form.
 std::optional<std::string> obfuscateString(const std::optional<std::string>& text,
                                            const std::string& pattern,
                                            const std::string& replacementTemplate);
