@@ -120,7 +120,9 @@ TEST_F(VideoEngineSmoke, PreviewRestsOnTheFirstPictureThenPlaysOnIntoTheSecondFi
     }));
     preview.play();
     ASSERT_TRUE(
-        MainQueuePump::until([&] { return preview.activeFile() == 1 && preview.isPlaying(); }));
+        MainQueuePump::until([&] { return preview.activeFile() == 1 && preview.isPlaying(); }))
+        << preview.activeFile() << " " << int(preview.player(0)->state()) << " "
+        << int(preview.player(1)->state());
 }
 
 }  // namespace
