@@ -53,7 +53,6 @@ MVVideoFilmView::MVVideoFilmView(MVLapPtr lap, const QColor& borderColor, bool i
 
 MVVideoFilmView::~MVVideoFilmView() {
     openTimer_.cancel();
-    parseLimitTimer_.cancel();
     for (auto& player : players_) {
         if (player) player->stop();
     }
@@ -81,7 +80,6 @@ void MVVideoFilmView::openFiles() {
         return;
     }
     if (urls->size() > 1 && !openFile(1, (*urls)[1])) showNoVideoMessage();
-    parseLimitTimer_.start(kParseLimit, false, platform::mainQueue(), [this] { parseTimedOut(); });
 }
 
 bool MVVideoFilmView::openFile(int file, const std::filesystem::path& path) {
@@ -91,25 +89,16 @@ bool MVVideoFilmView::openFile(int file, const std::filesystem::path& path) {
     callbacks.parsed = [this, file](bool ok) { mediaDidFinishParsing(file, ok); };
     callbacks.timeChanged = [this, file](std::int64_t ms) { timeChanged(file, ms); };
     callbacks.stateChanged = [this, file](MVVideoPlayer::State s) { stateChanged(file, s); };
-    callbacks.frameReady = [this, file] {
-        if (surfaces_[file]) surfaces_[file]->update();
-    };
+    callbacks.frameReady = [this, file] { pictureShown(file); };
     players_[file]->setCallbacks(std::move(callbacks));
     parsePending_[file] = true;
     players_[file]->open(path, kParseLimit);
     return true;
 }
 
-void MVVideoFilmView::parseTimedOut() {
-    for (int file : {0, 1}) {
-        if (players_[file] && parsePending_[file]) mediaDidFinishParsing(file, false);
-    }
-}
-
 void MVVideoFilmView::mediaDidFinishParsing(int file, bool ok) {
-    if (!parsePending_[file]) return;  // a late report after the time limit
+    if (!parsePending_[file]) return;
     parsePending_[file] = false;
-    if (!parsePending_[0] && !parsePending_[1]) parseLimitTimer_.cancel();
     if (!ok) {
         if (file == 0) dropPlayer(1);
         dropPlayer(file);
@@ -183,6 +172,7 @@ bool MVVideoFilmView::isPlaying() const {
 void MVVideoFilmView::play() {
     MVVideoPlayer* active = activeMediaPlayer();
     if (!active || !didParsed_ || active->isPlaying()) return;
+    justLanched_ = false;  // the user's play is never taken for the opening's
     active->setMuted(false);
     active->play();
 }
@@ -231,16 +221,27 @@ void MVVideoFilmView::timeChanged(int file, std::int64_t ms) {
         if (p->isPlaying()) p->pause();
         return;
     }
-    if (didParsed_ && justLanched_) {
-        pause();
-        justLanched_ = false;
-    }
+    endLaunch();
     if (!lap_) return;
     const auto report = MVVideoTimeMapping::reportForTime(MVVideoTimeMapping::lapFacts(*lap_), file,
                                                           ms, lengthOf(0));
     if (report.holdMs) readyToPlayAt(file, *report.holdMs);
     if (!isReference_) return;
     if (report.lapSeconds) setCurrentTime(*report.lapSeconds);
+}
+
+// A freshly opened film rests on a still frame: its first time report, or the picture of the
+// opening's seek, pauses it and ends the opening.
+void MVVideoFilmView::endLaunch() {
+    if (!didParsed_ || !justLanched_) return;
+    pause();
+    justLanched_ = false;
+}
+
+void MVVideoFilmView::pictureShown(int file) {
+    if (surfaces_[file]) surfaces_[file]->update();
+    MVVideoPlayer* p = players_[file].get();
+    if (file == activeFile_ && p && !p->isSeeking()) endLaunch();
 }
 
 void MVVideoFilmView::stateChanged(int file, MVVideoPlayer::State state) {

@@ -24,14 +24,16 @@ class MVVideoSurface;
 // the reference film, reports the lap time it shows while it plays (`currentTime`, observable).
 // A horizontal scroll scrubs the shared cursor; a click posts "MVNotificationVideoClicked".
 //
-// The files are opened 0.05 s after the film is made; a file that is missing, or that cannot be
-// parsed within the time limit, shows "Video not available", and play and pause then do nothing.
+// The files are opened 0.05 s after the film is made; a file that is missing or cannot be read
+// shows "Video not available", and play and pause then do nothing. A parse slower than its time
+// limit is waited for. A freshly opened film rests on the still frame at `positionToRemember`.
 //
 // Main thread only.
 class MVVideoFilmView : public QWidget {
     Q_OBJECT
   public:
     static constexpr std::chrono::milliseconds kOpenDelay{50};
+    // The parse's time limit; parsing goes on past it.
     static constexpr std::chrono::milliseconds kParseLimit{1000};
     static constexpr const char* kNoVideoText = "Video not available";
 
@@ -96,7 +98,8 @@ class MVVideoFilmView : public QWidget {
     void openFiles();
     bool openFile(int file, const std::filesystem::path& path);
     void mediaDidFinishParsing(int file, bool ok);
-    void parseTimedOut();
+    void pictureShown(int file);
+    void endLaunch();
     void timeChanged(int file, std::int64_t ms);
     void stateChanged(int file, MVVideoPlayer::State state);
     void showNoVideoMessage();
@@ -123,5 +126,4 @@ class MVVideoFilmView : public QWidget {
     std::array<MVVideoSurface*, 2> surfaces_{nullptr, nullptr};
     MVTextField* noVideoLabel_ = nullptr;
     platform::Timer openTimer_;
-    platform::Timer parseLimitTimer_;
 };

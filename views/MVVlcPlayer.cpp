@@ -323,6 +323,12 @@ void MVVlcPlayer::readMediaFacts() {
 
 void MVVlcPlayer::handleParsed(int status) {
     if (parsedReported_) return;
+    if (status == libvlc_media_parsed_status_timeout && shared_->media) {
+        // Slow, not failed (a large file, a busy disk, a network share): parsing goes on.
+        if (libvlc_media_parse_with_options(shared_->media, libvlc_media_parse_local, -1) == 0) {
+            return;
+        }
+    }
     parsedReported_ = true;
     bool ok = false;
     if (shared_->media && status == libvlc_media_parsed_status_done) {
@@ -374,8 +380,9 @@ void MVVlcPlayer::handleSeekPicture(std::uint64_t run) {
     applyMute();
 }
 
-// Some streams (those with reordered frames) leave a paused engine on its old picture: the engine
-// runs on from the seek, muted, and the first new picture it draws is taken.
+// A paused engine does not always show the seek's picture (some streams with reordered frames
+// leave it on its old one): it is run on from the seek, muted, and the first new picture it draws
+// is taken (this one may be the frame after).
 void MVVlcPlayer::runToSeekPicture(std::uint64_t run) {
     Shared& s = *shared_;
     if (seekTarget_ < 0 || run != s.runNumber.load()) return;
@@ -438,8 +445,20 @@ void MVVlcPlayer::seekRunning(std::int64_t ms, bool paused) {
         std::lock_guard guard(s.mutex);
         s.candidate = QImage();
     }
+    const bool wasPlaying = libvlc_media_player_is_playing(s.player) != 0;
     libvlc_media_player_set_pause(s.player, 1);
-    libvlc_media_player_set_time(s.player, engineMs);
+    if (!wasPlaying) return seekResting(run);
+    // Pictures the engine decoded before it paused still come out after a seek made at once,
+    // and a paused engine may settle on one of them: they are let out, unseen, first.
+    const auto settle = std::max<std::chrono::milliseconds>(
+        kPauseSettle, std::chrono::milliseconds(3 * frameInterval_));
+    seekLimitTimer_.start(settle, false, platform::mainQueue(), [this, run] { seekResting(run); });
+}
+
+void MVVlcPlayer::seekResting(std::uint64_t run) {
+    Shared& s = *shared_;
+    if (seekTarget_ < 0 || run != s.runNumber.load()) return;
+    libvlc_media_player_set_time(s.player, restEngineMs_);
     seekLimitTimer_.start(kPausedSeekLimit, false, platform::mainQueue(),
                           [this, run] { runToSeekPicture(run); });
 }

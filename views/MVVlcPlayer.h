@@ -58,13 +58,14 @@ class MVVlcPlayer final : public MVVideoPlayer {
     void setGamma(float value) override;
 
     QImage frame() const override;
-    // Whether a seek made while paused has not yet shown its picture.
-    bool isSeeking() const { return seekTarget_ >= 0; }
+    bool isSeeking() const override { return seekTarget_ >= 0 || pendingSeek_ >= 0; }
     // A seek's picture that has not come within this time is given up: the engine pauses where
     // it is.
     static constexpr std::chrono::milliseconds kSeekLimit{2000};
     // A paused engine that has not shown the seek's picture by then is run to it.
     static constexpr std::chrono::milliseconds kPausedSeekLimit{300};
+    // A seek asked for while the engine plays is made this long (or three frames) after it paused.
+    static constexpr std::chrono::milliseconds kPauseSettle{100};
 
     struct Shared;
 
@@ -77,6 +78,8 @@ class MVVlcPlayer final : public MVVideoPlayer {
     // The picture of the running paused seek is held (or its time limit passed).
     void handleSeekPicture(std::uint64_t run);
     void runToSeekPicture(std::uint64_t run);
+    // The engine rests: the seek is made.
+    void seekResting(std::uint64_t run);
     // The engine has filled its buffers for the first time since it was started.
     void handleStarted();
     void startEngine();

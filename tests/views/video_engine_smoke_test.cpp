@@ -119,10 +119,10 @@ TEST_F(VideoEngineSmoke, PreviewRestsOnTheFirstPictureThenPlaysOnIntoTheSecondFi
                !preview.player(0)->frame().isNull();
     }));
     preview.play();
-    ASSERT_TRUE(
-        MainQueuePump::until([&] { return preview.activeFile() == 1 && preview.isPlaying(); }))
-        << preview.activeFile() << " " << int(preview.player(0)->state()) << " "
-        << int(preview.player(1)->state());
+    ASSERT_TRUE(MainQueuePump::until([&] {
+        return preview.activeFile() == 1 && preview.isPlaying();
+    })) << preview.activeFile()
+        << " " << int(preview.player(0)->state()) << " " << int(preview.player(1)->state());
 }
 
 }  // namespace
