@@ -16,6 +16,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 
 namespace {
@@ -191,6 +192,11 @@ void MVVideoFilmView::updatePosition(double seconds) {
     forEachPlayer([](MVVideoPlayer& p) {
         if (p.isPlaying()) p.pause();
     });
+    if (appliedRate_ != baseRate_) applyRate(baseRate_);
+    seek(seconds);
+}
+
+void MVVideoFilmView::seek(double seconds) {
     if (!lap_) return;
     const VideoTimeLookup& custom = lookupSlot();
     const MVLap& lap = *lap_;
@@ -262,7 +268,48 @@ void MVVideoFilmView::stateChanged(int file, MVVideoPlayer::State state) {
 // ---- Picture ----
 
 void MVVideoFilmView::changeRate(float rate) {
+    baseRate_ = rate;
+    applyRate(rate);
+}
+
+void MVVideoFilmView::applyRate(float rate) {
+    appliedRate_ = rate;
     forEachPlayer([rate](MVVideoPlayer& p) { p.setRate(rate); });
+}
+
+std::optional<double> MVVideoFilmView::shownLapTime() const {
+    const MVVideoPlayer* active = activeMediaPlayer();
+    if (!lap_ || !active || !didParsed_) return std::nullopt;
+    return MVVideoTimeMapping::reportForTime(MVVideoTimeMapping::lapFacts(*lap_), activeFile_,
+                                             active->time(), lengthOf(0))
+        .lapSeconds;
+}
+
+// Small gaps are closed by playing a little faster or slower for a while (a seek would make the
+// picture jump); a gap too large for that is closed by a seek that plays on.
+void MVVideoFilmView::keepUpWith(double seconds) {
+    if (!isPlaying()) return;
+    const std::optional<double> shown = shownLapTime();
+    if (!shown) return;
+    const double gap = seconds - *shown;
+    if (std::abs(gap) > kKeepUpSeekGap) {
+        applyRate(baseRate_);
+        const int before = activeFile_;
+        seek(seconds);
+        if (activeFile_ != before) {  // on into the other file
+            if (players_[before]) players_[before]->pause();
+            activeMediaPlayer()->play();
+        }
+        return;
+    }
+    float rate = appliedRate_;
+    if (std::abs(gap) > kKeepUpGap) {
+        const double change = std::clamp(gap / kKeepUpHorizon, -kKeepUpChange, kKeepUpChange);
+        rate = static_cast<float>(baseRate_ * (1.0 + change));
+    } else if (std::abs(gap) < kKeepUpGap / 3) {
+        rate = baseRate_;
+    }
+    if (std::abs(rate - appliedRate_) > 0.005f * baseRate_) applyRate(rate);
 }
 void MVVideoFilmView::changeContrast(float v) {
     forEachPlayer([v](MVVideoPlayer& p) { p.setContrast(v); });

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class MVTextField;
 class MVVideoSurface;
@@ -71,7 +72,20 @@ class MVVideoFilmView : public QWidget {
     // Pauses the file's player and sets its time.
     void readyToPlayAt(int file, std::int64_t ms);
 
+    // The play rate of both players (the one the film keeps to; see keepUpWith).
     void changeRate(float rate);
+    float rate() const { return appliedRate_; }
+    // While playing, brings the film to the lap time given (a film that follows another's
+    // cursor): off by more than kKeepUpGap, it plays up to kKeepUpChange faster or slower, so
+    // as to close the gap in about kKeepUpHorizon, and back at its rate once it is closed; off by
+    // more than kKeepUpSeekGap, it seeks and plays on.
+    void keepUpWith(double seconds);
+    static constexpr double kKeepUpGap = 0.12;  // three frames at 25 fps
+    static constexpr double kKeepUpHorizon = 2.0;
+    static constexpr double kKeepUpChange = 0.25;
+    static constexpr double kKeepUpSeekGap = 1.0;
+    // The lap time of the picture the film shows, from its player's last time.
+    std::optional<double> shownLapTime() const;
     void changeContrast(float value);
     void changeBrightness(float value);
     void changeHue(float value);
@@ -111,6 +125,8 @@ class MVVideoFilmView : public QWidget {
     std::int64_t lengthOf(int file) const;
     void forEachPlayer(const std::function<void(MVVideoPlayer&)>& f);
     void layoutChildren();
+    void seek(double seconds);
+    void applyRate(float rate);
     void scrub(double delta);
 
     MVLapPtr lap_;
@@ -125,5 +141,7 @@ class MVVideoFilmView : public QWidget {
     std::array<bool, 2> parsePending_{false, false};
     std::array<MVVideoSurface*, 2> surfaces_{nullptr, nullptr};
     MVTextField* noVideoLabel_ = nullptr;
+    float baseRate_ = 1;
+    float appliedRate_ = 1;
     platform::Timer openTimer_;
 };
