@@ -64,7 +64,7 @@ class MVVideoPlayer {
     virtual void stop() = 0;
     virtual bool isPlaying() const = 0;
     virtual State state() const = 0;
-    // Last known time in ms.
+    // The time shown, in ms: while playing, from the last report on at the rate.
     virtual std::int64_t time() const = 0;
     // Seeks to a time in ms (also while paused, after the end, or before playing began). Paused,
     // the player comes to rest on the frame at or before that time; playing, it goes on from there.

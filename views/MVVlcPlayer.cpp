@@ -1,5 +1,6 @@
 #include "views/MVVlcPlayer.h"
 
+#include "platform/Clock.h"
 #include "platform/Dispatch.h"
 
 #include <vlc/vlc.h>
@@ -342,6 +343,7 @@ void MVVlcPlayer::handleTime(std::int64_t ms) {
     // At rest the engine reports only the seeks asked for, and their time is the one asked for.
     if (wantPaused_) return;
     lastTime_ = ms;
+    lastReportAt_ = platform::Clock::steadyNow();
     if (callbacks_.timeChanged) callbacks_.timeChanged(ms);
 }
 
@@ -409,6 +411,7 @@ void MVVlcPlayer::seekRunning(std::int64_t ms, bool paused) {
     std::int64_t engineMs = ms + 1;
     if (length_ > 0) engineMs = std::min(engineMs, std::max<std::int64_t>(0, length_ - 1));
     lastTime_ = ms;
+    lastReportAt_.reset();
     if (!paused || videoSize_.isEmpty()) {
         seekLimitTimer_.cancel();
         seekTarget_ = -1;
@@ -540,8 +543,16 @@ MVVideoPlayer::State MVVlcPlayer::state() const {
     return static_cast<State>(libvlc_media_player_get_state(shared_->player));
 }
 
+// The engine reports its time a few times a second: in between, a playing engine's time runs on
+// at its rate from the last report.
 std::int64_t MVVlcPlayer::time() const {
-    return lastTime_;
+    if (!lastReportAt_ || seekTarget_ >= 0 || !isPlaying() || shared_->holding.load()) {
+        return lastTime_;
+    }
+    const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(
+        platform::Clock::steadyNow() - *lastReportAt_);
+    const auto ms = lastTime_ + std::int64_t(double(since.count()) * rate_);
+    return length_ > 0 ? std::min(ms, length_) : ms;
 }
 std::int64_t MVVlcPlayer::length() const {
     return length_;
@@ -563,6 +574,7 @@ void MVVlcPlayer::setTime(std::int64_t ms) {
     // buffers are filled.
     pendingSeek_ = ms;
     lastTime_ = ms;
+    lastReportAt_.reset();
     if (running || engine == Opening) return;  // applied when it has started
     wantPaused_ = true;
     if (engine == Ended || engine == Error || engine == Stopped) {
@@ -572,6 +584,11 @@ void MVVlcPlayer::setTime(std::int64_t ms) {
 }
 
 void MVVlcPlayer::setRate(float rate) {
+    if (lastReportAt_) {
+        lastTime_ = time();
+        lastReportAt_ = platform::Clock::steadyNow();
+    }
+    rate_ = rate;
     if (shared_->player) libvlc_media_player_set_rate(shared_->player, rate);
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "platform/Clock.h"
 #include "platform/Dispatch.h"
 #include "views/MVVideoPlayer.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -96,6 +98,9 @@ class MVVlcPlayer final : public MVVideoPlayer {
     // One frame's time (ms), from the video track's rate.
     std::int64_t frameInterval_ = 40;
     std::int64_t lastTime_ = 0;
+    // When the engine last reported its time while playing, and the rate it plays at.
+    std::optional<platform::TimePoint> lastReportAt_;
+    float rate_ = 1;
     bool parsedReported_ = false;
     bool muted_ = false;
     // A seek asked for while the engine cannot seek (not started yet, or stopped at the end):

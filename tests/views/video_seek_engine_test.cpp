@@ -3,7 +3,11 @@
 #include "NumberedFrames.h"
 #include "support/MainQueuePump.h"
 #include "support/TempDir.h"
+#include "session/MVOptionsAndSettings.h"
+#include "session/MVSynchronization.h"
+#include "views/MVVideoController.h"
 #include "views/MVVideoFilmView.h"
+#include "views/MVVideoView.h"
 #include "views/MVVideoSurface.h"
 #include "views/MVVlcPlayer.h"
 #include "widgets/MVHelperColors.h"
@@ -107,14 +111,19 @@ class VideoFilmEngine : public VideoSeekEngine {
         MainQueuePump::drain();
         MVVideoFilmView::setVideoTimeLookup(std::move(previous));
     }
-    std::unique_ptr<MVVideoFilmView> film() {
+    // With position indexes every 0.1 s of the lap, or `pace` times as far apart.
+    MVLapPtr lap(double pace = 1) {
         auto lap = MVLap::instance();
         lap->setTimestampStart(100);
         lap->setDuration(18);
         lap->setVideoTimestampStart(1000);
         lap->setVideoTimestampEnd(19000);
         lap->setVideoURLs(std::vector<std::filesystem::path>{file});
-        auto made = std::make_unique<MVVideoFilmView>(lap, MVHelper::Gui::FasterColor(), true);
+        for (int i = 0; i < 170; ++i) lap->positionIndexes()->addValue(100 + i * 0.1 * pace);
+        return lap;
+    }
+    std::unique_ptr<MVVideoFilmView> film() {
+        auto made = std::make_unique<MVVideoFilmView>(lap(), MVHelper::Gui::FasterColor(), true);
         made->resize(324, 244);
         return made;
     }
@@ -125,6 +134,7 @@ class VideoFilmEngine : public VideoSeekEngine {
         return readFrameNumber(surface->grab(surface->pictureRect()).toImage());
     }
     static int frameAt(double lapSeconds) { return int((1000 + lapSeconds * 1000) * 25 / 1000); }
+    static double lapTimeOf(int frame) { return frame / 25.0 - 1.0; }
     static bool atRest(MVVideoFilmView& view) {
         return view.didParsed() && view.player(0) && !view.player(0)->isSeeking() &&
                !view.isPlaying();
@@ -173,6 +183,48 @@ TEST_F(VideoFilmEngine, FirstPlayAfterOpeningKeepsPlaying) {
     ASSERT_FALSE(reported.empty());
     EXPECT_GT(reported.back(), 3.5);
     view->pause();
+}
+
+// Two laps of different pace on the position axis, played by the pane for five seconds: both
+// films show the cursor's place.
+TEST_F(VideoFilmEngine, PositionModeKeepsBothFilmsAtTheCursorsPlace) {
+    MVOptionsAndSettings& options = MVOptionsAndSettings::sharedManager();
+    options.safelyChangeMVModeWithoutKVO(1);
+    MVSynchronization::sharedManager().safelyChangeSyncIndexOfPositionWithoutKVO(10);
+    MVVideoView pane;
+    pane.resize(660, 270);
+    MVVideoController controller;
+    controller.setVideoView(&pane);
+    auto faster = lap(1.0);
+    auto slower = lap(1.06);
+    controller.setArrayOfSelectedLaps({slower, faster});
+    controller.initSubviews();
+    const std::vector<MVVideoFilmView*> films = controller.films();
+    ASSERT_EQ(films.size(), 2u);
+    ASSERT_TRUE(MainQueuePump::until([&] {
+        return atRest(*films[0]) && atRest(*films[1]) && shownFrame(*films[0]) >= 0 &&
+               shownFrame(*films[1]) >= 0;
+    }));
+    controller.updateVideoPositionForPositionBased();
+    ASSERT_TRUE(MainQueuePump::until([&] { return atRest(*films[0]) && atRest(*films[1]); }));
+    const int start = shownFrame(*films[0]);
+    controller.play();
+    ASSERT_TRUE(MainQueuePump::until([&] { return shownFrame(*films[0]) >= start + 125; }));
+    const double k = MVSynchronization::sharedManager().syncIndexOfPosition();
+    const double shownFaster = lapTimeOf(shownFrame(*films[0]));
+    const double shownSlower = lapTimeOf(shownFrame(*films[1]));
+    controller.pause();
+    std::printf(
+        "cursor at %.0f: faster film %.2f s (place %.2f s), slower film %.2f s (place %.2f s)\n", k,
+        shownFaster, faster->calculatePositionTimestamp(k), shownSlower,
+        slower->calculatePositionTimestamp(k));
+    // The cursor follows the reference film's time reports, a few of which come each second;
+    // the other film shows the place the reference film shows.
+    EXPECT_NEAR(shownFaster, faster->calculatePositionTimestamp(k), 0.35);
+    const double place = double(faster->calculatePositionIndex(shownFaster));
+    EXPECT_NEAR(shownSlower, slower->calculatePositionTimestamp(place), 0.2);
+    controller.removeSubviews();
+    options.safelyChangeMVModeWithoutKVO(0);
 }
 
 }  // namespace
