@@ -272,6 +272,7 @@ void MVVlcPlayer::setCallbacks(Callbacks callbacks) {
 void MVVlcPlayer::open(const std::filesystem::path& file, std::chrono::milliseconds limit) {
     stop();
     release();
+    path_ = file;
     wantPaused_ = false;
     length_ = 0;
     videoSize_ = QSize();
@@ -322,14 +323,27 @@ void MVVlcPlayer::readMediaFacts() {
     if (tracks) libvlc_media_tracks_release(tracks, count);
 }
 
+// Slow, not failed (a large file, a busy disk, a network share): parsing goes on without a limit.
+// The engine parses a media once, so a fresh media of the file takes the place of the old one.
+bool MVVlcPlayer::reparse() {
+    Shared& s = *shared_;
+    libvlc_instance_t* instance = engine();
+    if (!s.media || !s.player || !instance) return false;
+    libvlc_media_t* fresh = libvlc_media_new_path(instance, path_.c_str());
+    if (!fresh) return false;
+    libvlc_event_detach(libvlc_media_event_manager(s.media), libvlc_MediaParsedChanged,
+                        &Shared::mediaEvent, &s);
+    libvlc_media_player_set_media(s.player, fresh);
+    libvlc_media_release(s.media);
+    s.media = fresh;
+    libvlc_event_attach(libvlc_media_event_manager(s.media), libvlc_MediaParsedChanged,
+                        &Shared::mediaEvent, &s);
+    return libvlc_media_parse_with_options(s.media, libvlc_media_parse_local, -1) == 0;
+}
+
 void MVVlcPlayer::handleParsed(int status) {
     if (parsedReported_) return;
-    if (status == libvlc_media_parsed_status_timeout && shared_->media) {
-        // Slow, not failed (a large file, a busy disk, a network share): parsing goes on.
-        if (libvlc_media_parse_with_options(shared_->media, libvlc_media_parse_local, -1) == 0) {
-            return;
-        }
-    }
+    if (status == libvlc_media_parsed_status_timeout && reparse()) return;
     parsedReported_ = true;
     bool ok = false;
     if (shared_->media && status == libvlc_media_parsed_status_done) {

@@ -75,6 +75,7 @@ class MVVlcPlayer final : public MVVideoPlayer {
     void release();
     void readMediaFacts();
     void handleParsed(int status);
+    bool reparse();
     void handleTime(std::int64_t ms);
     void handlePicture();
     // The picture of the running paused seek is held (or its time limit passed).
@@ -92,6 +93,7 @@ class MVVlcPlayer final : public MVVideoPlayer {
     void applyMute();
 
     std::shared_ptr<Shared> shared_;
+    std::filesystem::path path_;
     Callbacks callbacks_;
     std::int64_t length_ = 0;
     QSize videoSize_;
