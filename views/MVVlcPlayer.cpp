@@ -418,8 +418,8 @@ void MVVlcPlayer::handleStarted() {
     seekRunning(std::exchange(pendingSeek_, -1), wantPaused_);
 }
 
-// The engine time that shows the frame at or before `ms`: the first frame the engine keeps after a
-// seek is the first whose time is not before the time given.
+// A seeking engine shows the last frame whose own time lies before the time it is given: given the
+// next millisecond, it shows the frame at or before `ms`.
 void MVVlcPlayer::seekRunning(std::int64_t ms, bool paused) {
     Shared& s = *shared_;
     std::int64_t engineMs = ms + 1;

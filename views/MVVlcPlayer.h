@@ -19,13 +19,16 @@
 // Destroying the player stops the engine's work on it first (this blocks until its threads
 // leave), and reports still queued for a destroyed player are dropped.
 //
-// Seeking. The engine seeks exactly: it decodes from the key frame before the time and drops the
-// frames whose own time lies before it, so the first picture shown once the seek's buffering has
-// ended is the frame the seek asked for. A paused engine does not always show that picture, and
-// the time reports are too coarse to tell which picture is on screen. So a seek made while paused
-// runs the engine, muted, from a frame interval before the time (the frame at or before the time
-// is then the first one kept), takes the first new picture shown after the seek's buffering has
-// ended, holds it, and pauses. Play resumes from the held frame.
+// Seeking. The engine seeks exactly (from the key frame before, decoding up to the time), but
+// the time reports are too coarse to tell which picture is on screen, and pictures decoded
+// before a seek may still come out after it. So a seek made while paused (or asked for before
+// the engine ran) is judged from the pictures themselves: a playing engine is paused and its
+// last pictures let out first; the seek is made at rest, and the picture taken is one drawn
+// after the seek's buffering ended that the resting engine shows twice in a row (it shows its
+// picture again every few tens of ms), other than the one before unless that may well be the
+// frame asked for. An engine that shows no such picture is run on, muted, to its next new
+// picture. The picture is held on screen and the engine paused; play resumes from the held
+// frame. A seek while playing goes on playing from there.
 class MVVlcPlayer final : public MVVideoPlayer {
   public:
     MVVlcPlayer();
