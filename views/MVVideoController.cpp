@@ -217,6 +217,13 @@ void MVVideoController::referenceTimeChanged(double seconds) {
         syncIndexToken_.reset();
         sync.setSyncIndexOfPosition(static_cast<double>(index));
         observeSyncIndexOfPosition();
+        // The other films play their own laps at their own pace: each is kept at the time its
+        // lap passed the cursor's place.
+        for (MVVideoFilmView* film : films()) {
+            if (film == referenceFilm_ || !film->lap()) continue;
+            film->keepUpWith(
+                static_cast<float>(film->lap()->calculatePositionTimestamp(double(index))));
+        }
         return;
     }
     syncTimeToken_.reset();

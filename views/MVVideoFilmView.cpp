@@ -16,6 +16,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 
 namespace {
@@ -53,7 +54,6 @@ MVVideoFilmView::MVVideoFilmView(MVLapPtr lap, const QColor& borderColor, bool i
 
 MVVideoFilmView::~MVVideoFilmView() {
     openTimer_.cancel();
-    parseLimitTimer_.cancel();
     for (auto& player : players_) {
         if (player) player->stop();
     }
@@ -81,7 +81,6 @@ void MVVideoFilmView::openFiles() {
         return;
     }
     if (urls->size() > 1 && !openFile(1, (*urls)[1])) showNoVideoMessage();
-    parseLimitTimer_.start(kParseLimit, false, platform::mainQueue(), [this] { parseTimedOut(); });
 }
 
 bool MVVideoFilmView::openFile(int file, const std::filesystem::path& path) {
@@ -91,25 +90,16 @@ bool MVVideoFilmView::openFile(int file, const std::filesystem::path& path) {
     callbacks.parsed = [this, file](bool ok) { mediaDidFinishParsing(file, ok); };
     callbacks.timeChanged = [this, file](std::int64_t ms) { timeChanged(file, ms); };
     callbacks.stateChanged = [this, file](MVVideoPlayer::State s) { stateChanged(file, s); };
-    callbacks.frameReady = [this, file] {
-        if (surfaces_[file]) surfaces_[file]->update();
-    };
+    callbacks.frameReady = [this, file] { pictureShown(file); };
     players_[file]->setCallbacks(std::move(callbacks));
     parsePending_[file] = true;
     players_[file]->open(path, kParseLimit);
     return true;
 }
 
-void MVVideoFilmView::parseTimedOut() {
-    for (int file : {0, 1}) {
-        if (players_[file] && parsePending_[file]) mediaDidFinishParsing(file, false);
-    }
-}
-
 void MVVideoFilmView::mediaDidFinishParsing(int file, bool ok) {
-    if (!parsePending_[file]) return;  // a late report after the time limit
+    if (!parsePending_[file]) return;
     parsePending_[file] = false;
-    if (!parsePending_[0] && !parsePending_[1]) parseLimitTimer_.cancel();
     if (!ok) {
         if (file == 0) dropPlayer(1);
         dropPlayer(file);
@@ -183,6 +173,7 @@ bool MVVideoFilmView::isPlaying() const {
 void MVVideoFilmView::play() {
     MVVideoPlayer* active = activeMediaPlayer();
     if (!active || !didParsed_ || active->isPlaying()) return;
+    justLanched_ = false;  // the user's play is never taken for the opening's
     active->setMuted(false);
     active->play();
 }
@@ -201,6 +192,11 @@ void MVVideoFilmView::updatePosition(double seconds) {
     forEachPlayer([](MVVideoPlayer& p) {
         if (p.isPlaying()) p.pause();
     });
+    if (appliedRate_ != baseRate_) applyRate(baseRate_);
+    seek(seconds);
+}
+
+void MVVideoFilmView::seek(double seconds) {
     if (!lap_) return;
     const VideoTimeLookup& custom = lookupSlot();
     const MVLap& lap = *lap_;
@@ -231,16 +227,27 @@ void MVVideoFilmView::timeChanged(int file, std::int64_t ms) {
         if (p->isPlaying()) p->pause();
         return;
     }
-    if (didParsed_ && justLanched_) {
-        pause();
-        justLanched_ = false;
-    }
+    endLaunch();
     if (!lap_) return;
     const auto report = MVVideoTimeMapping::reportForTime(MVVideoTimeMapping::lapFacts(*lap_), file,
                                                           ms, lengthOf(0));
     if (report.holdMs) readyToPlayAt(file, *report.holdMs);
     if (!isReference_) return;
     if (report.lapSeconds) setCurrentTime(*report.lapSeconds);
+}
+
+// A freshly opened film rests on a still frame: its first time report, or the picture of the
+// opening's seek, pauses it and ends the opening.
+void MVVideoFilmView::endLaunch() {
+    if (!didParsed_ || !justLanched_) return;
+    pause();
+    justLanched_ = false;
+}
+
+void MVVideoFilmView::pictureShown(int file) {
+    if (surfaces_[file]) surfaces_[file]->update();
+    MVVideoPlayer* p = players_[file].get();
+    if (file == activeFile_ && p && !p->isSeeking()) endLaunch();
 }
 
 void MVVideoFilmView::stateChanged(int file, MVVideoPlayer::State state) {
@@ -261,7 +268,48 @@ void MVVideoFilmView::stateChanged(int file, MVVideoPlayer::State state) {
 // ---- Picture ----
 
 void MVVideoFilmView::changeRate(float rate) {
+    baseRate_ = rate;
+    applyRate(rate);
+}
+
+void MVVideoFilmView::applyRate(float rate) {
+    appliedRate_ = rate;
     forEachPlayer([rate](MVVideoPlayer& p) { p.setRate(rate); });
+}
+
+std::optional<double> MVVideoFilmView::shownLapTime() const {
+    const MVVideoPlayer* active = activeMediaPlayer();
+    if (!lap_ || !active || !didParsed_) return std::nullopt;
+    return MVVideoTimeMapping::reportForTime(MVVideoTimeMapping::lapFacts(*lap_), activeFile_,
+                                             active->time(), lengthOf(0))
+        .lapSeconds;
+}
+
+// Small gaps are closed by playing a little faster or slower for a while (a seek would make the
+// picture jump); a gap too large for that is closed by a seek that plays on.
+void MVVideoFilmView::keepUpWith(double seconds) {
+    if (!isPlaying()) return;
+    const std::optional<double> shown = shownLapTime();
+    if (!shown) return;
+    const double gap = seconds - *shown;
+    if (std::abs(gap) > kKeepUpSeekGap) {
+        applyRate(baseRate_);
+        const int before = activeFile_;
+        seek(seconds);
+        if (activeFile_ != before) {  // on into the other file
+            if (players_[before]) players_[before]->pause();
+            activeMediaPlayer()->play();
+        }
+        return;
+    }
+    float rate = appliedRate_;
+    if (std::abs(gap) > kKeepUpGap) {
+        const double change = std::clamp(gap / kKeepUpHorizon, -kKeepUpChange, kKeepUpChange);
+        rate = static_cast<float>(baseRate_ * (1.0 + change));
+    } else if (std::abs(gap) < kKeepUpGap / 3) {
+        rate = baseRate_;
+    }
+    if (std::abs(rate - appliedRate_) > 0.005f * baseRate_) applyRate(rate);
 }
 void MVVideoFilmView::changeContrast(float v) {
     forEachPlayer([v](MVVideoPlayer& p) { p.setContrast(v); });

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class MVTextField;
 class MVVideoSurface;
@@ -24,14 +25,16 @@ class MVVideoSurface;
 // the reference film, reports the lap time it shows while it plays (`currentTime`, observable).
 // A horizontal scroll scrubs the shared cursor; a click posts "MVNotificationVideoClicked".
 //
-// The files are opened 0.05 s after the film is made; a file that is missing, or that cannot be
-// parsed within the time limit, shows "Video not available", and play and pause then do nothing.
+// The files are opened 0.05 s after the film is made; a file that is missing or cannot be read
+// shows "Video not available", and play and pause then do nothing. A parse slower than its time
+// limit is waited for. A freshly opened film rests on the still frame at `positionToRemember`.
 //
 // Main thread only.
 class MVVideoFilmView : public QWidget {
     Q_OBJECT
   public:
     static constexpr std::chrono::milliseconds kOpenDelay{50};
+    // The parse's time limit; parsing goes on past it.
     static constexpr std::chrono::milliseconds kParseLimit{1000};
     static constexpr const char* kNoVideoText = "Video not available";
 
@@ -69,7 +72,20 @@ class MVVideoFilmView : public QWidget {
     // Pauses the file's player and sets its time.
     void readyToPlayAt(int file, std::int64_t ms);
 
+    // The play rate of both players (the one the film keeps to; see keepUpWith).
     void changeRate(float rate);
+    float rate() const { return appliedRate_; }
+    // While playing, brings the film to the lap time given (a film that follows another's
+    // cursor): off by more than kKeepUpGap, it plays up to kKeepUpChange faster or slower, so
+    // as to close the gap in about kKeepUpHorizon, and back at its rate once it is closed; off by
+    // more than kKeepUpSeekGap, it seeks and plays on.
+    void keepUpWith(double seconds);
+    static constexpr double kKeepUpGap = 0.12;  // three frames at 25 fps
+    static constexpr double kKeepUpHorizon = 2.0;
+    static constexpr double kKeepUpChange = 0.25;
+    static constexpr double kKeepUpSeekGap = 1.0;
+    // The lap time of the picture the film shows, from its player's last time.
+    std::optional<double> shownLapTime() const;
     void changeContrast(float value);
     void changeBrightness(float value);
     void changeHue(float value);
@@ -96,7 +112,8 @@ class MVVideoFilmView : public QWidget {
     void openFiles();
     bool openFile(int file, const std::filesystem::path& path);
     void mediaDidFinishParsing(int file, bool ok);
-    void parseTimedOut();
+    void pictureShown(int file);
+    void endLaunch();
     void timeChanged(int file, std::int64_t ms);
     void stateChanged(int file, MVVideoPlayer::State state);
     void showNoVideoMessage();
@@ -108,6 +125,8 @@ class MVVideoFilmView : public QWidget {
     std::int64_t lengthOf(int file) const;
     void forEachPlayer(const std::function<void(MVVideoPlayer&)>& f);
     void layoutChildren();
+    void seek(double seconds);
+    void applyRate(float rate);
     void scrub(double delta);
 
     MVLapPtr lap_;
@@ -122,6 +141,7 @@ class MVVideoFilmView : public QWidget {
     std::array<bool, 2> parsePending_{false, false};
     std::array<MVVideoSurface*, 2> surfaces_{nullptr, nullptr};
     MVTextField* noVideoLabel_ = nullptr;
+    float baseRate_ = 1;
+    float appliedRate_ = 1;
     platform::Timer openTimer_;
-    platform::Timer parseLimitTimer_;
 };

@@ -30,7 +30,8 @@ class MVVideoPlayer {
     };
 
     struct Callbacks {
-        // Parsing ended: ok false when the file could not be read, decoded or parsed in time.
+        // Parsing ended: ok false when the file could not be read or decoded. Parsing that takes
+        // longer than its time limit is not a failure: it goes on, and this follows at its end.
         std::function<void(bool ok)> parsed;
         // The playing time moved (milliseconds of the file's own clock).
         std::function<void(std::int64_t ms)> timeChanged;
@@ -48,23 +49,28 @@ class MVVideoPlayer {
     static Maker setMaker(Maker maker);
 
     virtual void setCallbacks(Callbacks callbacks) = 0;
-    // Opens the file and parses it locally; `callbacks.parsed` follows once. A time limit of zero
-    // or less leaves the engine's own limit in force.
+    // Opens the file and parses it locally; `callbacks.parsed` follows once. Past the time limit
+    // (zero or less: the engine's own) parsing goes on without one.
     virtual void open(const std::filesystem::path& file, std::chrono::milliseconds limit) = 0;
     // Length in ms; 0 while unknown (not parsed, parse failed, or a file without length).
     virtual std::int64_t length() const = 0;
     // The frame size of the first video track; empty when the media has no video track.
     virtual QSize videoSize() const = 0;
 
+    // Playing is what the caller asked for: true from play() (also while the engine is still
+    // opening) until pause(), stop() or the end.
     virtual void play() = 0;
     virtual void pause() = 0;
     virtual void stop() = 0;
     virtual bool isPlaying() const = 0;
     virtual State state() const = 0;
-    // Last known time in ms.
+    // The time shown, in ms: while playing, from the last report on at the rate.
     virtual std::int64_t time() const = 0;
-    // Seeks to a time in ms (also while paused, after the end, or before playing began).
+    // Seeks to a time in ms (also while paused, after the end, or before playing began). Paused,
+    // the player comes to rest on the frame at or before that time; playing, it goes on from there.
     virtual void setTime(std::int64_t ms) = 0;
+    // Whether a seek made while paused (or before playing began) has not yet shown its picture.
+    virtual bool isSeeking() const = 0;
     virtual void setRate(float rate) = 0;
     virtual void setMuted(bool muted) = 0;
     // Picture adjustment: contrast, brightness, saturation and gamma 1 and hue 0 are neutral.

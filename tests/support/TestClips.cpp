@@ -46,6 +46,23 @@ bool makeVideoClip(const std::filesystem::path& path, const ClipOptions& o) {
                      path);
 }
 
+bool makeNumberedClip(const std::filesystem::path& path, const ClipOptions& o) {
+    const std::string source =
+        "color=black:size=" + std::to_string(o.width) + "x" + std::to_string(o.height) +
+        ":rate=" + std::to_string(o.framesPerSecond) + ":duration=" + number(o.seconds);
+    const std::string blocks = "geq=lum='255*bitand(floor(N/pow(2,floor(X*" +
+                               std::to_string(kNumberBits) + "/W))),1)':cb=128:cr=128";
+    std::vector<std::string> arguments{"-f",   "lavfi",
+                                       "-i",   source,
+                                       "-vf",  blocks,
+                                       "-c:v", o.codec,
+                                       "-g",   std::to_string(o.keyFrameInterval),
+                                       "-bf",  std::to_string(o.bFrames)};
+    if (o.codec == "mpeg4") arguments.insert(arguments.end(), {"-q:v", "3"});
+    arguments.insert(arguments.end(), {"-pix_fmt", "yuv420p", "-an"});
+    return runFfmpeg(arguments, path);
+}
+
 bool makeAudioOnlyClip(const std::filesystem::path& path, double seconds) {
     return runFfmpeg({"-f", "lavfi", "-i", "sine=frequency=440:duration=" + number(seconds), "-c:a",
                       "aac", "-vn"},

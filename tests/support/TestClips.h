@@ -16,7 +16,15 @@ struct ClipOptions {
     int keyFrameInterval = 5;
     // An ffmpeg source: "testsrc", "testsrc2", "smptebars", "rgbtestsrc", ...
     std::string pattern = "testsrc";
+    // Numbered clips only: "mpeg4", or "libx264" with `bFrames` reordered frames.
+    std::string codec = "mpeg4";
+    int bFrames = 0;
 };
+
+// Frames that carry their own number: bit b of the frame number is a white block (else black)
+// in column b of kNumberBits equal columns across the picture (the GUI tests read it back).
+constexpr int kNumberBits = 10;
+bool makeNumberedClip(const std::filesystem::path& path, const ClipOptions& options = {});
 
 // Each returns false (and leaves no usable file) when ffmpeg is missing or failed.
 bool makeVideoClip(const std::filesystem::path& path, const ClipOptions& options = {});

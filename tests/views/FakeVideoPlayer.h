@@ -63,6 +63,13 @@ class FakeVideoPlayer final : public MVVideoPlayer {
         seeks.push_back(ms);
         time_ = ms;
     }
+    // The test says when a paused seek has shown its picture (showPicture).
+    bool isSeeking() const override { return seeking; }
+    void showPicture() {
+        seeking = false;
+        if (callbacks_.frameReady) callbacks_.frameReady();
+    }
+    bool seeking = false;
     void setRate(float r) override { rate = r; }
     void setMuted(bool m) override { muted = m; }
     void setContrast(float) override {}

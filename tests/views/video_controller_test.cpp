@@ -265,3 +265,56 @@ TEST_F(VideoController, FilmStackColoursAndReference) {
 }
 
 }  // namespace
+
+// In position mode the other film plays its own lap: it is kept at the time its lap passed the
+// cursor's place by small changes of its rate, never by seeks (which would make it jump).
+TEST_F(VideoController, PositionModeKeepsTheOtherFilmAtTheCursorsPlaceWithoutSeeking) {
+    MVOptionsAndSettings::sharedManager().safelyChangeMVModeWithoutKVO(1);
+    // A lap whose position indexes come every 0.1 s of the reference lap: a lap of another
+    // `pace` reaches each place that many times as late.
+    auto lapOfPace = [&](double pace) {
+        auto lap = MVLap::instance();
+        lap->setTimestampStart(100);
+        lap->setDuration(70);
+        lap->setVideoTimestampStart(5000);
+        lap->setVideoTimestampEnd(75000);
+        lap->setVideoURLs(std::vector<std::filesystem::path>{dir / "VID0001.mp4"});
+        for (int i = 0; i <= 600; ++i) lap->positionIndexes()->addValue(100 + i * 0.1 * pace);
+        return lap;
+    };
+    for (double pace : {1.05, 0.96}) {
+        SCOPED_TRACE(pace);
+        auto faster = lapOfPace(1.0);
+        auto other = lapOfPace(pace);
+        build({other, faster});
+        MVVideoFilmView* reference = controller.films()[0];
+        MVVideoFilmView* follower = controller.films()[1];
+        ASSERT_TRUE(reference->isReference());
+        ASSERT_EQ(follower->lap(), other);
+        controller.play();
+        std::vector<float> rates;
+        // 30 s of play: each playing engine moves on by its rate and reports every 40 ms.
+        for (int step = 0; step < 750; ++step) {
+            clock.advance(std::chrono::milliseconds(40));
+            for (MVVideoFilmView* film : controller.films()) {
+                auto* p = static_cast<FakeVideoPlayer*>(film->player(0));
+                if (!p->isPlaying()) continue;
+                p->reportTime(p->time() + std::int64_t(std::lround(40 * p->rate)));
+            }
+            MainQueuePump::drain();
+            rates.push_back(follower->rate());
+        }
+        const double k = MVSynchronization::sharedManager().syncIndexOfPosition();
+        EXPECT_GT(k, 250);
+        EXPECT_NEAR(*reference->shownLapTime(), faster->calculatePositionTimestamp(k), 0.2);
+        EXPECT_NEAR(*follower->shownLapTime(), other->calculatePositionTimestamp(k), 0.2);
+        for (FakeVideoPlayer* p : firstPlayers()) EXPECT_TRUE(p->seeks.empty());
+        const auto [low, high] = std::minmax_element(rates.begin(), rates.end());
+        EXPECT_GE(*low, 1 - MVVideoFilmView::kKeepUpChange);
+        EXPECT_LE(*high, 1 + MVVideoFilmView::kKeepUpChange);
+        controller.playOrPause();  // the pause puts every film back at its own rate
+        EXPECT_FLOAT_EQ(follower->rate(), 1);
+        controller.removeSubviews();
+        players.log->made.clear();
+    }
+}

@@ -82,6 +82,19 @@ TEST_F(VideoEngineSmoke, SeeksPaintDifferentPicturesAndPlayingReportsTime) {
     EXPECT_NE(atTwo, atFive);
 }
 
+// A parse that outlasts its time limit is not a failure: it goes on to its end.
+TEST_F(VideoEngineSmoke, ParsingPastItsTimeLimitGoesOn) {
+    MVVlcPlayer player;
+    std::optional<bool> parsed;
+    MVVideoPlayer::Callbacks callbacks;
+    callbacks.parsed = [&](bool ok) { parsed = ok; };
+    player.setCallbacks(callbacks);
+    player.open(dir / "clip.mp4", std::chrono::milliseconds(1));
+    ASSERT_TRUE(MainQueuePump::until([&] { return parsed.has_value(); }));
+    EXPECT_TRUE(*parsed);
+    EXPECT_NEAR(player.length(), 6000, 200);
+}
+
 TEST_F(VideoEngineSmoke, MissingEmptyAndAudioOnlyFiles) {
     ASSERT_TRUE(testing_support::makeEmptyClip(dir / "empty.mp4"));
     ASSERT_TRUE(testing_support::makeAudioOnlyClip(dir / "audio.mp4"));
@@ -119,8 +132,10 @@ TEST_F(VideoEngineSmoke, PreviewRestsOnTheFirstPictureThenPlaysOnIntoTheSecondFi
                !preview.player(0)->frame().isNull();
     }));
     preview.play();
-    ASSERT_TRUE(
-        MainQueuePump::until([&] { return preview.activeFile() == 1 && preview.isPlaying(); }));
+    ASSERT_TRUE(MainQueuePump::until([&] {
+        return preview.activeFile() == 1 && preview.isPlaying();
+    })) << preview.activeFile()
+        << " " << int(preview.player(0)->state()) << " " << int(preview.player(1)->state());
 }
 
 }  // namespace

@@ -140,12 +140,46 @@ TEST_F(VideoFilm, FilesItCannotShowSayVideoNotAvailable) {
     failed->play();
     failed->setPosition(10);
     EXPECT_FALSE(failed->isPlaying());
-    EXPECT_FALSE(never->isShowingNoVideoMessage());
-    advance(MVVideoFilmView::kParseLimit);
-    EXPECT_TRUE(never->isShowingNoVideoMessage());
     EXPECT_FALSE(c->isShowingNoVideoMessage() && !c->didParsed());
     never->play();
     EXPECT_FALSE(never->isPlaying());
+}
+
+TEST_F(VideoFilm, SlowParseIsWaitedForAndThenPlays) {
+    auto view = film(makeLap(60, false));
+    view->setPosition(10);
+    openFiles();
+    advance(MVVideoFilmView::kParseLimit * 10);
+    EXPECT_FALSE(view->isShowingNoVideoMessage());
+    FakeVideoPlayer* p = players.player(0);
+    p->finishParsing(true, 120000);
+    EXPECT_FALSE(view->isShowingNoVideoMessage());
+    EXPECT_EQ(p->seeks, std::vector<std::int64_t>{15000});
+    view->play();
+    EXPECT_TRUE(view->isPlaying());
+}
+
+// The opening's still frame ends with the picture of its seek: the user's first play then plays
+// on through the time reports that follow.
+TEST_F(VideoFilm, FirstPlayAfterTheOpeningPictureKeepsPlaying) {
+    for (bool reportBeforePlay : {false, true}) {
+        SCOPED_TRACE(reportBeforePlay);
+        players.log->made.clear();
+        auto view = film(makeLap(60, false));
+        view->setPosition(10);
+        openFiles();
+        FakeVideoPlayer* p = players.player(0);
+        p->seeking = true;  // the opening's seek runs to its picture
+        p->finishParsing(true, 120000);
+        p->showPicture();
+        EXPECT_FALSE(view->isPlaying());
+        if (reportBeforePlay) p->reportTime(15000);
+        view->play();
+        p->reportTime(15040);
+        p->reportTime(15300);
+        EXPECT_TRUE(view->isPlaying());
+        EXPECT_EQ(p->seeks, std::vector<std::int64_t>{15000});
+    }
 }
 
 TEST_F(VideoFilm, SampleWithoutVideoTimeIsNotSeeked) {
