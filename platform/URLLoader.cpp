@@ -171,7 +171,7 @@ URLResult readFileURL(const std::string& url) {
 
 // A temporary file beside the destination: renamed over it when whole, removed otherwise.
 class PartFile {
-public:
+  public:
     explicit PartFile(const std::filesystem::path& destination) : destination_(destination) {
         std::random_device random;
         const auto folder = destination.parent_path().empty() ? std::filesystem::path(".")
@@ -232,7 +232,7 @@ public:
         committed_ = true;  // nothing left to remove
     }
 
-private:
+  private:
     std::filesystem::path destination_;
     std::filesystem::path path_;
     int fd_ = -1;
@@ -325,7 +325,8 @@ URLResult perform(const URLRequest& request, PartFile* file) {
     if (request.stallTimeout.count() > 0) {
         const auto seconds = std::chrono::ceil<std::chrono::seconds>(request.stallTimeout).count();
         curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, static_cast<long>(std::max<long long>(1, seconds)));
+        curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME,
+                         static_cast<long>(std::max<long long>(1, seconds)));
     }
     curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, onHeader);
     curl_easy_setopt(c, CURLOPT_HEADERDATA, &transfer);
@@ -374,6 +375,13 @@ URLResult perform(const URLRequest& request, PartFile* file) {
                                                               ": " + file->error());
         } else {
             result.error = classify(code, errorBuffer);
+            long redirects = 0;
+            curl_easy_getinfo(c, CURLINFO_REDIRECT_COUNT, &redirects);
+            if (code == CURLE_TOO_MANY_REDIRECTS) {
+                result.error->redirectRefused = URLRedirectRefusal::TooMany;
+            } else if (code == CURLE_UNSUPPORTED_PROTOCOL && redirects > 0) {
+                result.error->redirectRefused = URLRedirectRefusal::Protocol;
+            }
         }
         return result;
     }

@@ -35,10 +35,15 @@ enum class URLErrorKind {
     Other,      // time-out, malformed URL, write failure, ...
 };
 
+// Why a redirect was not followed: its address used a protocol the request does not allow
+// (plain http under `redirectsHttpsOnly`), or the chain passed the cap of 10 redirects.
+enum class URLRedirectRefusal { None, Protocol, TooMany };
+
 struct URLError {
     URLErrorKind kind = URLErrorKind::Other;
     bool timedOut = false;
     std::string message;
+    URLRedirectRefusal redirectRefused = URLRedirectRefusal::None;
 };
 
 struct URLResponse {
@@ -61,7 +66,7 @@ struct URLResult {
 // that is not a plain token or a header carrying a line break is refused with an Other error.
 // Every call is safe from any thread.
 class URLLoader {
-public:
+  public:
     static URLLoader& shared();
 
     // Blocking request; also reads "file:" URLs (status 200 with the file's bytes, or an Other

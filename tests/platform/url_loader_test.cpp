@@ -19,6 +19,7 @@ namespace {
 
 using platform::URLErrorKind;
 using platform::URLLoader;
+using platform::URLRedirectRefusal;
 using platform::URLRequest;
 using platform::URLResult;
 using testing_support::Gate;
@@ -43,7 +44,7 @@ std::vector<std::string> folderEntries(const std::filesystem::path& folder) {
 }
 
 class URLLoaderTest : public ::testing::Test {
-protected:
+  protected:
     // Handlers held at the gate must be let go before the server waits for them.
     void TearDown() override { gate.open(); }
 
@@ -345,12 +346,28 @@ TEST_F(URLLoaderTest, AStalledTransferEndsAtTheStallLimitAndRedirectsCanBeHeldTo
     EXPECT_TRUE(result.error->timedOut);
     EXPECT_LT(std::chrono::steady_clock::now() - started, 30s);
 
-    server.get("/old", [this](const auto&, auto& res) { res.set_redirect(server.url("/new"), 302); });
+    server.get("/old",
+               [this](const auto&, auto& res) { res.set_redirect(server.url("/new"), 302); });
     server.get("/new", [](const auto&, auto& res) { res.set_content("here", "text/plain"); });
     URLRequest httpsOnly = request("/old");
     httpsOnly.redirectsHttpsOnly = true;
-    EXPECT_TRUE(loader.send(httpsOnly).error);
+    const URLResult refused = loader.send(httpsOnly);
+    ASSERT_TRUE(refused.error);
+    EXPECT_EQ(refused.error->redirectRefused, URLRedirectRefusal::Protocol);
     EXPECT_EQ(loader.send(request("/old")).response.body, "here");
+
+    // A redirect loop ends at the cap, told apart from other failures.
+    server.get("/loop",
+               [this](const auto&, auto& res) { res.set_redirect(server.url("/loop"), 302); });
+    const URLResult looped = loader.send(request("/loop"));
+    ASSERT_TRUE(looped.error);
+    EXPECT_EQ(looped.error->redirectRefused, URLRedirectRefusal::TooMany);
+    // A plain connection failure is no redirect refusal.
+    URLRequest refusedPort;
+    refusedPort.url = "http://127.0.0.1:1/";
+    const URLResult unreachable = loader.send(refusedPort);
+    ASSERT_TRUE(unreachable.error);
+    EXPECT_EQ(unreachable.error->redirectRefused, URLRedirectRefusal::None);
 }
 
 }  // namespace

@@ -32,19 +32,17 @@ std::string packageExtension(const std::string& downloadUrl) {
 }
 
 // The reason for the user when the loader refused to follow a redirect, else "". The loader
-// follows redirects of update requests only to https and at most 10 times, and reports a
-// refusal with libcurl's text: an unsupported protocol (the first address itself was checked
-// before the request, so only a redirect can name one) or the redirect cap.
+// follows redirects of update requests only to https and at most 10 times.
 std::string redirectRefusal(const platform::URLError& error, const std::string& what) {
-    const std::string& text = error.message;
-    if (text.rfind("Protocol \"", 0) == 0) {
-        return "The update server redirected the " + what +
-               " to an address that is not https; the redirect was not followed.";
-    }
-    if (text.find("redirects followed") != std::string::npos ||
-        text.find("Number of redirects") != std::string::npos) {
-        return "The update server redirected the " + what +
-               " too many times; the redirects were not followed.";
+    switch (error.redirectRefused) {
+        case platform::URLRedirectRefusal::Protocol:
+            return "The update server redirected the " + what +
+                   " to an address that is not https; the redirect was not followed.";
+        case platform::URLRedirectRefusal::TooMany:
+            return "The update server redirected the " + what +
+                   " too many times; the redirects were not followed.";
+        case platform::URLRedirectRefusal::None:
+            break;
     }
     return {};
 }
