@@ -232,8 +232,10 @@ TEST_F(ProcessingTest, BackgroundAtTheDelayedStartHoldsTheCrashUntilTheForegroun
     // The window shown again: one second later the held-back crash is sent.
     service->applicationWillEnterForeground();
     ASSERT_TRUE(runDelayedProcessing([&] { return !unit->logsOf<ZVTAppleErrorLog>().empty(); }));
+    // The report's file is let go after its logs are enqueued, on the service's own queue.
+    EXPECT_TRUE(
+        testing_support::MainQueuePump::until([&] { return service->crashFiles().empty(); }));
     EXPECT_EQ(unit->logsOf<ZVTAppleErrorLog>().size(), 1u);
-    EXPECT_TRUE(service->crashFiles().empty());
 }
 
 }  // namespace
