@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -323,6 +324,29 @@ TEST(GLDFileManager, RemovalToleratesAListThatIsOneShort) {
 
     ASSERT_TRUE(m.removeFileAtIndex(1));
     expectAligned(m, {files[0]});
+}
+
+// A load appends a file's series before its laps are cut (lap cutting finds the file's samples by
+// its name), and its laps afterwards; in between only the lap lists are one short.
+TEST(GLDFileManager, LoadedFilesAppendSeriesThenLaps) {
+    MVLoadedFiles lists;
+    const auto files = makeFiles({"a", "b"});
+    lists.append(files[0]->file);
+
+    lists.appendSeries(files[1]->file.series);
+    EXPECT_EQ(lists.size(), 2u);
+    EXPECT_EQ(lists.names().back(), "b");
+    EXPECT_EQ(lists.allLaps().size(), 1u);
+    EXPECT_THROW(lists.fileAt(1), std::out_of_range);
+    EXPECT_FALSE(lists.holdsLap(1, files[1]->file.laps.all->lapAtIndex(0)));
+
+    lists.appendLaps(files[1]->file.laps);
+    EXPECT_TRUE(lists.fileAt(1) == files[1]->file);
+    EXPECT_TRUE(lists.holdsLap(1, files[1]->file.laps.all->lapAtIndex(2)));
+    EXPECT_FALSE(lists.holdsLap(0, files[1]->file.laps.all->lapAtIndex(2)));
+
+    lists.clear();
+    EXPECT_EQ(lists.size(), 0u);
 }
 
 class RecordingDelegate : public MVParsingProcessDelegate {
