@@ -115,10 +115,10 @@ bool MVGLDFileManager::processGLDReading(MVGLDReading reading, const std::filesy
 
     const MVLapCutInput input = lapCutInput(load);
     MVLoadedFile::Laps laps = cutLaps(input, *whole);
-    MVLapCutter::runWholeFileFollowUp(*whole, input, *this);
     laps.wholeFile = MVLaps::instance();
     laps.wholeFile->addLap(whole);
     files_.appendLaps(std::move(laps));
+    MVLapCutter::runWholeFileFollowUp(*whole, input, *this);
 
     sendParsingStatus(MVParsingStatus::kFinished);
     if (recordsUsage_) {
