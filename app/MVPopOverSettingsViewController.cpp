@@ -128,7 +128,7 @@ void MVPopOverSettingsViewController::setUpValue() {
     selectIfPresent(distanceUnitSegment_, o.distanceUnit());
     selectIfPresent(heightUnitSegment_, o.heightUnit());
     // Whole-session display has no x-axis choice and no lap options.
-    const bool laps = o.displayMode() != 1;
+    const bool laps = !o.is(MVDisplayMode::WholeSession);
     xAxisSegment_->setEnabled(laps);
     lapOptionsSegment_->setEnabled(laps);
 }

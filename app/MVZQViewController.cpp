@@ -372,11 +372,11 @@ void MVZQViewController::emitLapTableFilled() {
 
 void MVZQViewController::syncTimeOrPosition() {
     MVSynchronization& sync = MVSynchronization::sharedManager();
-    switch (MVOptionsAndSettings::sharedManager().mode()) {
-        case 0:
+    switch (MVXAxisMode{MVOptionsAndSettings::sharedManager().mode()}) {
+        case MVXAxisMode::Time:
             sync.setSyncTime(sync.syncTime());
             break;
-        case 1:
+        case MVXAxisMode::Position:
             sync.setSyncIndexOfPosition(sync.syncIndexOfPosition());
             break;
         default:

@@ -143,7 +143,7 @@ void MVZQViewController::selectedLapsChanged() {
     dispatchRecompute(
         Scope::SomePanes, {lapsView_},
         [](Worker& w) {
-            if (options().displayMode() == 1) w.resetSyncTimeOrPosition();
+            if (options().is(MVDisplayMode::WholeSession)) w.resetSyncTimeOrPosition();
             w.initChartView();
             w.updateLapView();
             w.updateTrackViewBySelectedLaps();
@@ -181,13 +181,16 @@ void MVZQViewController::optionChanged(Option option) {
         const bool lapOptions = option == Option::LapOptionsMode;
         const std::int32_t value =
             lapOptions ? options().lapOptionsMode() : options().displayMode();
+        // Both options know two values, 0 and 1: any other number changes nothing.
         if (value != 0 && value != 1) return;
-        const bool wholeSession = !lapOptions && value == 1;
+        const bool wholeSession =
+            !lapOptions && MVDisplayMode{value} == MVDisplayMode::WholeSession;
         dispatchRecompute(
             Scope::EveryPane, {chartView_, lapsView_, trackView_},
             [lapOptions, wholeSession](Worker& w) {
                 // Whole-session display reads against time, laps against the position.
-                options().safelyChangeMVModeWithoutKVO(wholeSession ? 0 : 1);
+                options().safelyChangeMVModeWithoutKVO(wholeSession ? MVXAxisMode::Time
+                                                                    : MVXAxisMode::Position);
                 if (wholeSession) {
                     w.calculateGlobalWholeFileData();
                 } else {
@@ -278,7 +281,7 @@ void MVZQViewController::selectedLapsChangedFromWholeFileSession() {
     dispatchRecompute(
         Scope::EveryPane, {},
         [](Worker& w) {
-            options().safelyChangeMVModeWithoutKVO(1);
+            options().safelyChangeMVModeWithoutKVO(MVXAxisMode::Position);
             w.calculateGlobalData();
             w.resetSyncTimeOrPosition();
             w.initChartView();

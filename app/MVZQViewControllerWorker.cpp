@@ -97,11 +97,11 @@ void MVZQViewController::Worker::writeSelectedKeysIfEmpty(std::vector<std::strin
 
 void MVZQViewController::Worker::calculateGlobalData() {
     StepLog log("calculateGlobalData");
-    switch (options().displayMode()) {
-        case 1:
+    switch (MVDisplayMode{options().displayMode()}) {
+        case MVDisplayMode::WholeSession:
             calculateGlobalWholeFileData();
             break;
-        case 0:
+        case MVDisplayMode::Laps:
             calculateGlobalLapsData();
             break;
         default:
@@ -125,10 +125,10 @@ void MVZQViewController::Worker::calculateGlobalLapsData() {
     StepLog log("calculateGlobalLapsData");
     calculateBestLapFromAllGLDFiles();
     const MVLapPtr best = global().bestLap();
-    const std::int32_t lapOptions = options().lapOptionsMode();
-    const std::vector<MVLapsPtr>& candidates = lapOptions == 0   ? manager.arrayOfPreciseLaps()
-                                               : lapOptions == 1 ? manager.arrayOfAllLaps()
-                                                                 : manager.arrayOfMVLaps();
+    const std::vector<MVLapsPtr>& candidates =
+        options().is(MVLapOptionsMode::PreciseLaps) ? manager.arrayOfPreciseLaps()
+        : options().is(MVLapOptionsMode::AllLaps)   ? manager.arrayOfAllLaps()
+                                                    : manager.arrayOfMVLaps();
     const std::vector<MVLapPtr> selected = global().selectedLaps();
     std::vector<MVLapPtr> kept;
     for (const MVLapsPtr& session : candidates) {
@@ -183,20 +183,21 @@ void MVZQViewController::Worker::copyUnitsToManager() {
 void MVZQViewController::Worker::initChartView() {
     StepLog log("initChartView");
     copyUnitsToManager();
-    const std::int32_t mode = options().mode();
+    const MVXAxisMode mode{options().mode()};
     const std::vector<MVLapPtr> selected = global().selectedLaps();
     const std::vector<std::string> keys = global().selectedKeys();
     const MVPlotData plots(manager);
     MVLapPtr reference;
     std::optional<MVPlotSeries> data;
     double xMax = 0.0;
-    if (mode == 0) {
+    if (mode == MVXAxisMode::Time) {
         if (!selected.empty()) reference = selected.front();
         data = plots.dataTimeBasedForPlotsWithArrayOfLaps(selected, keys);
         xMax = reference ? reference->duration() : 0.0;
     } else {
-        if (mode == 1 && !selected.empty()) reference = selected.back();
-        if (mode == 1) data = plots.dataPositionBasedForPlotsWithArrayOfLaps(selected, keys);
+        if (mode == MVXAxisMode::Position && !selected.empty()) reference = selected.back();
+        if (mode == MVXAxisMode::Position)
+            data = plots.dataPositionBasedForPlotsWithArrayOfLaps(selected, keys);
         xMax = reference && reference->positionIndexes()
                    ? static_cast<double>(reference->positionIndexes()->count())
                    : 0.0;
@@ -217,10 +218,10 @@ std::optional<MVPlotSeries> MVZQViewController::Worker::plotDataForCurrentMode()
     const std::vector<MVLapPtr> selected = global().selectedLaps();
     const std::vector<std::string> keys = global().selectedKeys();
     const MVPlotData plots(manager);
-    switch (options().mode()) {
-        case 0:
+    switch (MVXAxisMode{options().mode()}) {
+        case MVXAxisMode::Time:
             return plots.dataTimeBasedForPlotsWithArrayOfLaps(selected, keys);
-        case 1:
+        case MVXAxisMode::Position:
             return plots.dataPositionBasedForPlotsWithArrayOfLaps(selected, keys);
         default:
             return std::nullopt;
@@ -249,16 +250,18 @@ void MVZQViewController::Worker::handLapsToLapsController(const std::vector<MVLa
 void MVZQViewController::Worker::initLapView() {
     StepLog log("initLapView");
     calculateBestLapFromAllGLDFiles();
-    handLapsToLapsController(options().displayMode() == 1 ? manager.arrayOfWholeFileMVLaps()
-                                                          : manager.arrayOfMVLaps());
+    handLapsToLapsController(options().is(MVDisplayMode::WholeSession)
+                                 ? manager.arrayOfWholeFileMVLaps()
+                                 : manager.arrayOfMVLaps());
 }
 
 void MVZQViewController::Worker::initLapOptionView() {
     StepLog log("initLapOptionsView");
     calculateBestLapFromAllGLDFiles();
-    if (options().displayMode() == 1) return;
-    handLapsToLapsController(options().lapOptionsMode() == 0 ? manager.arrayOfPreciseLaps()
-                                                             : manager.arrayOfAllLaps());
+    if (options().is(MVDisplayMode::WholeSession)) return;
+    handLapsToLapsController(options().is(MVLapOptionsMode::PreciseLaps)
+                                 ? manager.arrayOfPreciseLaps()
+                                 : manager.arrayOfAllLaps());
 }
 
 void MVZQViewController::Worker::updateLapView() {

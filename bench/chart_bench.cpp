@@ -58,8 +58,8 @@ struct ChartBench {
             std::fprintf(stderr, "the session did not load\n");
             std::exit(1);
         }
-        options.safelyChangeMVDisplayModeWithoutKVO(1);
-        options.safelyChangeMVModeWithoutKVO(0);
+        options.safelyChangeMVDisplayModeWithoutKVO(MVDisplayMode::WholeSession);
+        options.safelyChangeMVModeWithoutKVO(MVXAxisMode::Time);
         whole = manager.arrayOfWholeFileMVLaps().front()->data().front();
         const std::vector<MVLapPtr> laps{whole, whole};
         const std::vector<std::string> keys{MVHelper::Key_Speed(),   MVHelper::Key_LatAcc(),

@@ -11,18 +11,6 @@
 
 namespace {
 
-// Erases position `index` of a list that reaches it; a shorter list is left as it is.
-template <typename T>
-void eraseAt(std::vector<T>& list, std::size_t index) {
-    if (index < list.size()) list.erase(list.begin() + static_cast<std::ptrdiff_t>(index));
-}
-
-bool holds(const std::vector<MVLapsPtr>& perFile, std::size_t index, const MVLapPtr& lap) {
-    if (index >= perFile.size() || !perFile[index]) return false;
-    const auto& laps = perFile[index]->data();
-    return std::find(laps.begin(), laps.end(), lap) != laps.end();
-}
-
 void postFileRemoved() {
     platform::NotificationCenter::defaultCenter().post(MVNotificationGLDFileDidRemoved);
 }
@@ -43,33 +31,20 @@ MVGLDFileManager& MVGLDFileManager::sharedManager() {
 }
 
 std::optional<std::size_t> MVGLDFileManager::indexOfGLDFileName(const std::string& name) const {
-    const auto it = std::find(gldFileNames_.begin(), gldFileNames_.end(), name);
-    if (it == gldFileNames_.end()) return std::nullopt;
-    return static_cast<std::size_t>(it - gldFileNames_.begin());
+    const auto& names = files_.names();
+    const auto it = std::find(names.begin(), names.end(), name);
+    if (it == names.end()) return std::nullopt;
+    return static_cast<std::size_t>(it - names.begin());
 }
 
 bool MVGLDFileManager::removeFileAtIndex(std::int64_t index) {
-    if (index < 0 || static_cast<std::size_t>(index) >= longestListSize()) return false;
+    if (index < 0 || static_cast<std::size_t>(index) >= files_.size()) return false;
     const auto at = static_cast<std::size_t>(index);
 
-    const bool referenceLost = referenceLap_ && (holds(arrayOfAllLaps_, at, referenceLap_) ||
-                                                 holds(arrayOfMVLaps_, at, referenceLap_) ||
-                                                 holds(arrayOfPreciseLaps_, at, referenceLap_) ||
-                                                 holds(arrayOfWholeFileMVLaps_, at, referenceLap_));
+    const bool referenceLost = referenceLap_ && files_.holdsLap(at, referenceLap_);
+    files_.erase(at);
 
-    eraseAt(arrayOfMVLaps_, at);
-    eraseAt(arrayOfHeaders_, at);
-    eraseAt(gldFileNames_, at);
-    eraseAt(arrayOfSamples_, at);
-    eraseAt(arrayOfSpeeds_, at);
-    eraseAt(arrayOfDistances_, at);
-    eraseAt(arrayOfFakeIndexes_, at);
-    eraseAt(arrayOfWholeFileMVLaps_, at);
-    eraseAt(arrayOfGLDURLs_, at);
-    eraseAt(arrayOfAllLaps_, at);
-    eraseAt(arrayOfPreciseLaps_, at);
-
-    if (longestListSize() == 0) {
+    if (files_.size() == 0) {
         baseLocation_.reset();
         referenceLap_.reset();
         trackInfo_.reset();
@@ -87,28 +62,12 @@ bool MVGLDFileManager::removeFileAtIndex(std::int64_t index) {
     return true;
 }
 
-std::size_t MVGLDFileManager::longestListSize() const {
-    return std::max({gldFileNames_.size(), arrayOfHeaders_.size(), arrayOfSamples_.size(),
-                     arrayOfSpeeds_.size(), arrayOfFakeIndexes_.size(), arrayOfDistances_.size(),
-                     arrayOfMVLaps_.size(), arrayOfAllLaps_.size(), arrayOfPreciseLaps_.size(),
-                     arrayOfWholeFileMVLaps_.size(), arrayOfGLDURLs_.size()});
-}
-
 void MVGLDFileManager::removeAllData(bool includingURLs) {
     referenceLap_.reset();
     baseLocation_.reset();
-    arrayOfMVLaps_.clear();
-    arrayOfHeaders_.clear();
-    gldFileNames_.clear();
-    arrayOfSamples_.clear();
-    arrayOfSpeeds_.clear();
-    arrayOfDistances_.clear();
-    arrayOfFakeIndexes_.clear();
-    arrayOfWholeFileMVLaps_.clear();
-    arrayOfAllLaps_.clear();
-    arrayOfPreciseLaps_.clear();
+    files_.clear();
     if (includingURLs) {
-        arrayOfGLDURLs_.clear();
+        files_.clearAddresses();
         trackInfo_.reset();
         defaultTrackInfo_.reset();
     }

@@ -14,7 +14,9 @@
 #include "session/MVFakeIndexes.h"
 #include "session/MVLap.h"
 #include "session/MVLaps.h"
+#include "session/MVLoadedFiles.h"
 #include "session/MVLocation.h"
+#include "session/MVOptionValues.h"
 #include "session/MVSampleRow.h"
 #include "session/MVSpeeds.h"
 #include "session/MVTrackInfo.h"
@@ -23,6 +25,7 @@
 
 struct MVGLDText;
 struct MVGLDReading;
+struct MVLapCutInput;
 
 // Loading progress codes sent to MVParsingProcessDelegate::parsingStatus, in this order for a
 // successful load: 0 ... 10 (12 may come between 8 and 9).
@@ -57,6 +60,9 @@ class MVParsingProcessDelegate {
 //   gldFileNames, arrayOfHeaders, arrayOfSamples, arrayOfSpeeds, arrayOfFakeIndexes,
 //   arrayOfDistances, arrayOfMVLaps, arrayOfAllLaps, arrayOfPreciseLaps, arrayOfWholeFileMVLaps,
 //   arrayOfGLDURLs.
+// The lists are those of one MVLoadedFiles (loadedFiles()): a load appends an MVLoadedFile
+// record (its series, then its laps once they are cut), a removal and a clearing take every list
+// at once.
 // A file without laps has an empty MVLaps in arrayOfMVLaps, arrayOfAllLaps and
 // arrayOfPreciseLaps. A display name in gldFileNames (unique among the loaded files) identifies
 // a file in lookups by name. The manager also holds the circuit record in use, the reference lap
@@ -83,37 +89,44 @@ class MVGLDFileManager {
 
     // ---- Per-file lists -------------------------------------------------------------------
 
-    const std::vector<std::string>& gldFileNames() const { return gldFileNames_; }
-    void setGldFileNames(std::vector<std::string> v) { gldFileNames_ = std::move(v); }
-    const std::vector<ChannelNames>& arrayOfHeaders() const { return arrayOfHeaders_; }
-    void setArrayOfHeaders(std::vector<ChannelNames> v) { arrayOfHeaders_ = std::move(v); }
-    const std::vector<MVSampleRows>& arrayOfSamples() const { return arrayOfSamples_; }
-    void setArrayOfSamples(std::vector<MVSampleRows> v) { arrayOfSamples_ = std::move(v); }
-    const std::vector<MVSpeedsPtr>& arrayOfSpeeds() const { return arrayOfSpeeds_; }
-    void setArrayOfSpeeds(std::vector<MVSpeedsPtr> v) { arrayOfSpeeds_ = std::move(v); }
-    const std::vector<MVFakeIndexesPtr>& arrayOfFakeIndexes() const { return arrayOfFakeIndexes_; }
+    // Each list setter replaces that one list as it is, whatever the others hold (tests set
+    // lists of their own; the rename replaces the addresses). The loading pipeline never uses
+    // them.
+    const std::vector<std::string>& gldFileNames() const { return files_.names(); }
+    void setGldFileNames(std::vector<std::string> v) { files_.setNames(std::move(v)); }
+    const std::vector<ChannelNames>& arrayOfHeaders() const { return files_.headers(); }
+    void setArrayOfHeaders(std::vector<ChannelNames> v) { files_.setHeaders(std::move(v)); }
+    const std::vector<MVSampleRows>& arrayOfSamples() const { return files_.samples(); }
+    void setArrayOfSamples(std::vector<MVSampleRows> v) { files_.setSamples(std::move(v)); }
+    const std::vector<MVSpeedsPtr>& arrayOfSpeeds() const { return files_.speeds(); }
+    void setArrayOfSpeeds(std::vector<MVSpeedsPtr> v) { files_.setSpeeds(std::move(v)); }
+    const std::vector<MVFakeIndexesPtr>& arrayOfFakeIndexes() const { return files_.fakeIndexes(); }
     void setArrayOfFakeIndexes(std::vector<MVFakeIndexesPtr> v) {
-        arrayOfFakeIndexes_ = std::move(v);
+        files_.setFakeIndexes(std::move(v));
     }
-    const std::vector<MVDistancesPtr>& arrayOfDistances() const { return arrayOfDistances_; }
-    void setArrayOfDistances(std::vector<MVDistancesPtr> v) { arrayOfDistances_ = std::move(v); }
+    const std::vector<MVDistancesPtr>& arrayOfDistances() const { return files_.distances(); }
+    void setArrayOfDistances(std::vector<MVDistancesPtr> v) { files_.setDistances(std::move(v)); }
     // Complete laps of each file (all laps but the unfinished last one).
-    const std::vector<MVLapsPtr>& arrayOfMVLaps() const { return arrayOfMVLaps_; }
-    void setArrayOfMVLaps(std::vector<MVLapsPtr> v) { arrayOfMVLaps_ = std::move(v); }
+    const std::vector<MVLapsPtr>& arrayOfMVLaps() const { return files_.completeLaps(); }
+    void setArrayOfMVLaps(std::vector<MVLapsPtr> v) { files_.setCompleteLaps(std::move(v)); }
     // All laps of each file, the unfinished last lap included.
-    const std::vector<MVLapsPtr>& arrayOfAllLaps() const { return arrayOfAllLaps_; }
-    void setArrayOfAllLaps(std::vector<MVLapsPtr> v) { arrayOfAllLaps_ = std::move(v); }
+    const std::vector<MVLapsPtr>& arrayOfAllLaps() const { return files_.allLaps(); }
+    void setArrayOfAllLaps(std::vector<MVLapsPtr> v) { files_.setAllLaps(std::move(v)); }
     // Complete laps within 0.85 to 1.15 times the reference lap's distance.
-    const std::vector<MVLapsPtr>& arrayOfPreciseLaps() const { return arrayOfPreciseLaps_; }
-    void setArrayOfPreciseLaps(std::vector<MVLapsPtr> v) { arrayOfPreciseLaps_ = std::move(v); }
+    const std::vector<MVLapsPtr>& arrayOfPreciseLaps() const { return files_.preciseLaps(); }
+    void setArrayOfPreciseLaps(std::vector<MVLapsPtr> v) { files_.setPreciseLaps(std::move(v)); }
     // For each file an MVLaps holding only its whole-file lap.
-    const std::vector<MVLapsPtr>& arrayOfWholeFileMVLaps() const { return arrayOfWholeFileMVLaps_; }
+    const std::vector<MVLapsPtr>& arrayOfWholeFileMVLaps() const { return files_.wholeFileLaps(); }
     void setArrayOfWholeFileMVLaps(std::vector<MVLapsPtr> v) {
-        arrayOfWholeFileMVLaps_ = std::move(v);
+        files_.setWholeFileLaps(std::move(v));
     }
     // Address of each successfully loaded file, used to re-parse it.
-    const std::vector<std::filesystem::path>& arrayOfGLDURLs() const { return arrayOfGLDURLs_; }
-    void setArrayOfGLDURLs(std::vector<std::filesystem::path> v) { arrayOfGLDURLs_ = std::move(v); }
+    const std::vector<std::filesystem::path>& arrayOfGLDURLs() const { return files_.addresses(); }
+    void setArrayOfGLDURLs(std::vector<std::filesystem::path> v) {
+        files_.setAddresses(std::move(v));
+    }
+    // Every per-file list at once.
+    const MVLoadedFiles& loadedFiles() const { return files_; }
 
     // Position of the file with that display name; nullopt when none is loaded.
     std::optional<std::size_t> indexOfGLDFileName(const std::string& name) const;
@@ -164,14 +177,17 @@ class MVGLDFileManager {
     }
     void setBaseLocation(MVLocationPtr location) { baseLocation_ = std::move(location); }
 
-    // Display units of the value lookups, copied from the options object by the main window:
-    // speed 0 km/h, 1 mph; distance 0 metre, 1 feet, 2 mile; height 0 metre, 1 feet.
+    // Display units of the value lookups, copied from the options object by the main window,
+    // as the numbers of MVSpeedUnit, MVDistanceUnit and MVHeightUnit.
     std::int32_t speedUnit() const { return speedUnit_; }
     void setSpeedUnit(std::int32_t unit) { speedUnit_ = unit; }
     std::int32_t distanceUnit() const { return distanceUnit_; }
     void setDistanceUnit(std::int32_t unit) { distanceUnit_ = unit; }
     std::int32_t heightUnit() const { return heightUnit_; }
     void setHeightUnit(std::int32_t unit) { heightUnit_ = unit; }
+    bool uses(MVSpeedUnit unit) const { return speedUnit_ == storedOptionValue(unit); }
+    bool uses(MVDistanceUnit unit) const { return distanceUnit_ == storedOptionValue(unit); }
+    bool uses(MVHeightUnit unit) const { return heightUnit_ == storedOptionValue(unit); }
 
     // Circuit record in use (set by the loading pipeline and by setTrackInfo()).
     const MVTrackInfoPtr& trackInfo() const { return trackInfo_; }
@@ -252,13 +268,32 @@ class MVGLDFileManager {
     // Re-parses every address of arrayOfGLDURLs with the record in use; a file that can no
     // longer be loaded leaves every list. Runs on loadingQueue().
     void reparseLoadedFiles();
-    // Entries of the longest per-file list (all are equally long outside a load).
-    std::size_t longestListSize() const;
     // Every step after the read (status 1 on), on the checked text of the session.
-    bool processGLDText(MVGLDText text, const std::filesystem::path& url,
-                        bool sfLocationsProvided);
+    bool processGLDText(MVGLDText text, const std::filesystem::path& url, bool sfLocationsProvided);
     bool processGLDReading(MVGLDReading reading, const std::filesystem::path& url,
                            bool sfLocationsProvided);
+
+    // The steps of processGLDReading, in order, on one file's load in progress (defined with
+    // the loading pipeline). A step that answers false has ended the load without adding the
+    // file.
+    struct GLDLoad;
+    // Ends the load with status 13 and `reason` as the failure text.
+    bool refuseLoad(std::string reason);
+    // Statuses 1 to 3: the file was read and has usable samples; its section lines read.
+    bool readSections(GLDLoad& load);
+    // Statuses 4 to 7: the base location (first file) and the derived series.
+    void deriveSeries(GLDLoad& load);
+    // Status 8 and the circuit record: a further file that does not fit the record in use is
+    // refused with status 11; none found: status 12 and the load goes on.
+    bool settleCircuit(GLDLoad& load, bool sfLocationsProvided);
+    // The whole-file lap, under a display name unique among the loaded files.
+    MVLapPtr makeWholeFileLap(GLDLoad& load);
+    // What lap cutting reads of the file, whose series were just appended.
+    MVLapCutInput lapCutInput(const GLDLoad& load) const;
+    // The file's complete, all and precise laps (the whole-file list is left to the caller).
+    MVLoadedFile::Laps cutLaps(const MVLapCutInput& input, MVLap& wholeFileLap);
+    // The complete laps within 0.85 to 1.15 times the reference lap's distance.
+    MVLapsPtr preciseLaps(const MVLaps& completeLaps) const;
 
     std::string lastFailureText_;
     std::string currentGLDFileName_;
@@ -272,19 +307,9 @@ class MVGLDFileManager {
     std::int32_t heightUnit_ = 0;
     MVTrackInfoPtr trackInfo_;
     MVTrackInfoPtr defaultTrackInfo_;
-    std::vector<MVLapsPtr> arrayOfMVLaps_;
-    std::vector<ChannelNames> arrayOfHeaders_;
-    std::vector<std::string> gldFileNames_;
-    std::vector<MVLapsPtr> arrayOfWholeFileMVLaps_;
-    std::vector<MVLapsPtr> arrayOfAllLaps_;
-    std::vector<MVLapsPtr> arrayOfPreciseLaps_;
     TrackList arrayOfAvailableTracks_;
     std::weak_ptr<MVParsingProcessDelegate> delegate_;
-    std::vector<MVSampleRows> arrayOfSamples_;
-    std::vector<MVSpeedsPtr> arrayOfSpeeds_;
-    std::vector<MVDistancesPtr> arrayOfDistances_;
-    std::vector<MVFakeIndexesPtr> arrayOfFakeIndexes_;
-    std::vector<std::filesystem::path> arrayOfGLDURLs_;
+    MVLoadedFiles files_;
 
     std::filesystem::path shippedCircuitDatabase_ = MVCircuitDatabase::shippedDatabasePath();
     std::shared_ptr<const std::string> circuitDatabaseText_;

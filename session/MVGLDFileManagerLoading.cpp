@@ -45,7 +45,7 @@ bool MVGLDFileManager::loadGLDFileWithURL(const std::filesystem::path& url) {
     const MVStepTimer timer("MVGLDFileManager::loadGLDFileWithURL");
     const bool loaded = startGLDProcess(url, false);
     if (loaded) {
-        arrayOfGLDURLs_.push_back(url);
+        files_.appendAddress(url);
         platform::RecentDocuments::shared().noteNewRecentDocumentURL(url);
     }
     return loaded;
@@ -72,149 +72,53 @@ bool MVGLDFileManager::processGLDText(MVGLDText text, const std::filesystem::pat
                              sfLocationsProvided);
 }
 
+// One session file's load in progress: what the steps of processGLDReading hand on. Holds views
+// into its own lists, so it is never copied nor moved.
+struct MVGLDFileManager::GLDLoad {
+    GLDLoad(MVGLDReading r, const std::filesystem::path& u) : reading(std::move(r)), url(u) {}
+    GLDLoad(const GLDLoad&) = delete;
+    GLDLoad& operator=(const GLDLoad&) = delete;
+
+    MVGLDReading reading;
+    const std::filesystem::path& url;
+    // The section lines of the file (its text is gone) and what is read of them.
+    std::vector<std::string_view> lines;
+    bool isQuarto = false;
+    std::optional<MVAviSection> aviSection;
+    std::vector<std::string> laptimingText;
+    std::vector<std::string_view> laptiming;  // views of laptimingText
+    // Whether a base location was set before this file.
+    bool baseWasSet = false;
+    // The file's entry of the series lists, filled step by step.
+    MVLoadedFile::Series series;
+    TrackList candidates;
+    // The plane points of every sample, shared by the circuit choice, the lap cutting, the maps
+    // and the alignment, and whether each sample has a position fix.
+    std::vector<MV2DSegmentPtr> points;
+    std::vector<bool> fixes;
+};
+
 bool MVGLDFileManager::processGLDReading(MVGLDReading reading, const std::filesystem::path& url,
                                          bool sfLocationsProvided) {
-    // Anything that makes the file unusable ends the load with status 13 and a text; nothing of
-    // the file is added and the files already loaded stay as they were.
-    auto refuse = [&](std::string reason) {
-        lastFailureText_ = std::move(reason);
-        ZORFileLog::writeToTextFile(lastFailureText_);
-        sendParsingStatus(MVParsingStatus::kNoUsableSample);
-        if (gldFileNames_.empty()) baseLocation_.reset();
-        return false;
-    };
+    // Anything that makes the file unusable ends the load; nothing of the file is added and the
+    // files already loaded stay as they were.
+    GLDLoad load(std::move(reading), url);
+    if (!readSections(load)) return false;
+    deriveSeries(load);
+    if (!settleCircuit(load, sfLocationsProvided)) return false;
+    const MVLapPtr whole = makeWholeFileLap(load);
 
-    if (reading.error != MVGLDReadError::None) return refuse(reading.message);
-    sendParsingStatus(MVParsingStatus::kFileRead);
-    ZORFileLog::writeToTextFile("main arrayOfLines Count: " + std::to_string(reading.lineCount));
-    sendParsingStatus(MVParsingStatus::kLinesSplit);
-
-    // The file's text is gone: the section lines are all the readers of the other sections need.
-    MVGLDHeader& header = reading.header;
-    const std::vector<std::string_view> lines(reading.sectionLines.begin(),
-                                              reading.sectionLines.end());
-    const bool isQuarto = MVGLDReader::checkIfFileIsQuarto(lines);
-    sendParsingStatus(MVParsingStatus::kHeadersRead);
-
-    MVGLDSamples& samples = reading.samples;
-    if (samples.error != MVGLDReadError::None || samples.rows.empty()) {
-        return refuse(samples.message.empty() ? "The session file holds no usable sample."
-                                              : samples.message);
-    }
-    const auto aviSection = MVVideoLinks::aviSectionWithArrayOfLines(lines);
-    const std::vector<std::string> laptimingText = MVStartFinish::laptimingLines(lines);
-    const std::vector<std::string_view> laptiming(laptimingText.begin(), laptimingText.end());
-
-    ZORFileLog::writeToTextFile("main samples Count: " + std::to_string(samples.rows.size()));
-    if (header.speedUnitScale != 0) speedUnitScale_ = header.speedUnitScale;
-    const bool baseWasSet = static_cast<bool>(baseLocation_);
-    if (gldFileNames_.empty() && !baseLocation_) {
-        baseLocation_ = MVLocation::location(header.names, samples.rows.front());
-    }
-    sendParsingStatus(MVParsingStatus::kSamplesRead);
-
-    auto speeds = MVDerivedSeries::fetchSpeedsWithArrayOfHeader(header.names, samples.rows,
-                                                                header.speedUnitScale);
-    sendParsingStatus(MVParsingStatus::kSpeedsDerived);
-    auto fakeIndexes = MVDerivedSeries::fetchIndexesWithArrayOfHeader(header.names, samples.rows);
-    sendParsingStatus(MVParsingStatus::kElapsedTimesDerived);
-    auto distances =
-        MVDerivedSeries::fetchDistancesWithSamples(samples.rows, *speeds, *fakeIndexes);
-    sendParsingStatus(MVParsingStatus::kDistancesDerived);
-
-    auto candidates =
-        fetchAvailableTracksWithArrayOfHeader(header.names, samples.rows, *fakeIndexes)
-            .value_or(TrackList{});
-    sendParsingStatus(MVParsingStatus::kTracksRead);
-
-    // The plane points of every sample, shared by the circuit choice, the lap cutting, the maps
-    // and the alignment.
-    std::vector<bool> fixes;
-    const auto points = MVStartFinish::samplePoints(header.names, samples.rows, *fakeIndexes,
-                                                    baseLocationOrOrigin(), &fixes);
-    auto settled =
-        MVStartFinish::fetchSFWithArrayOfLines(laptiming, points, *distances, candidates, *this);
-    if (settled && !sfLocationsProvided) {
-        if (gldFileNames_.empty()) {
-            trackInfo_ = settled;
-            defaultTrackInfo_ = settled->copy();
-        }
-        if (settled != trackInfo_) {
-            lastFailureText_ = "The session was logged on another circuit layout.";
-            sendParsingStatus(MVParsingStatus::kCircuitMismatch);
-            if (!baseWasSet) baseLocation_.reset();
-            return false;
-        }
-    } else if (!settled) {
-        sendParsingStatus(MVParsingStatus::kNoCircuit);
-    }
-    arrayOfAvailableTracks_ = candidates;
-
-    // The whole-file lap, under a display name unique among the loaded files.
-    auto whole = MVLap::instance();
-    whole->setIsWholeFileLap(true);
-    const std::string displayName = uniqueDisplayName(url.stem().string(), gldFileNames_);
-    currentGLDFileName_ = displayName;
-    whole->setGldFile(displayName);
-    whole->setIsQuarto(isQuarto);
-    ZORFileLog::writeToTextFile("is Quarto file: " + std::to_string(isQuarto ? 1 : 0));
-    whole->setIndexStart(0);
-    whole->setIndexEnd(samples.rows.size() - 1);
-    whole->setTimestampStart(fakeIndexes->valueAtIndex(0));
-    whole->setTimestampEnd(
-        fakeIndexes->valueAtIndex(static_cast<std::int64_t>(samples.rows.size()) - 1));
-    whole->setDuration(whole->timestampEnd() - whole->timestampStart());
-    wholeFileLap_ = whole;
-
-    gldFileNames_.push_back(displayName);
-    arrayOfHeaders_.push_back(header.names);
-    arrayOfSamples_.push_back(std::move(samples.rows));
-    arrayOfSpeeds_.push_back(speeds);
-    arrayOfFakeIndexes_.push_back(fakeIndexes);
-    arrayOfDistances_.push_back(distances);
+    load.series.headers = load.reading.header.names;
+    load.series.samples = std::move(load.reading.samples.rows);
+    files_.appendSeries(std::move(load.series));
     sendParsingStatus(MVParsingStatus::kCircuitSettled);
 
-    MVLapCutInput input;
-    input.lines = &laptiming;
-    input.headers = &arrayOfHeaders_.back();
-    input.samples = &arrayOfSamples_.back();
-    input.fakeIndexes = fakeIndexes.get();
-    input.distances = distances.get();
-    input.points = &points;
-    input.fixes = &fixes;
-    input.url = url;
-    input.aviSection = aviSection;
-    input.isQuarto = isQuarto;
-    auto laps = MVLapCutter::fetchLaps(input, *whole, *this);
-
-    auto completeLaps = MVLaps::instance();
-    if (laps) {
-        for (std::size_t i = 0; i + 1 < laps->count(); ++i)
-            completeLaps->addLap(laps->lapAtIndex(i));
-        arrayOfMVLaps_.push_back(completeLaps);
-        arrayOfAllLaps_.push_back(laps);
-    } else {
-        arrayOfMVLaps_.push_back(completeLaps);
-        arrayOfAllLaps_.push_back(MVLaps::instance());
-        auto& options = MVOptionsAndSettings::sharedManager();
-        options.safelyChangeMVDisplayModeWithoutKVO(1);
-        options.safelyChangeMVModeWithoutKVO(0);
-    }
-
-    auto precise = MVLaps::instance();
-    if (referenceLap_) {
-        const double r = referenceLap_->distance();
-        for (std::size_t i = 0; i < completeLaps->count(); ++i) {
-            const auto lap = completeLaps->lapAtIndex(i);
-            if (lap->distance() >= 0.85 * r && lap->distance() <= 1.15 * r) precise->addLap(lap);
-        }
-    }
-    arrayOfPreciseLaps_.push_back(precise);
-
+    const MVLapCutInput input = lapCutInput(load);
+    MVLoadedFile::Laps laps = cutLaps(input, *whole);
+    laps.wholeFile = MVLaps::instance();
+    laps.wholeFile->addLap(whole);
+    files_.appendLaps(std::move(laps));
     MVLapCutter::runWholeFileFollowUp(*whole, input, *this);
-    auto wholeList = MVLaps::instance();
-    wholeList->addLap(whole);
-    arrayOfWholeFileMVLaps_.push_back(wholeList);
 
     sendParsingStatus(MVParsingStatus::kFinished);
     if (recordsUsage_) {
@@ -222,6 +126,154 @@ bool MVGLDFileManager::processGLDReading(MVGLDReading reading, const std::filesy
             trackInfo_ ? std::optional<std::string>(trackInfo_->trackName()) : std::nullopt);
     }
     return true;
+}
+
+bool MVGLDFileManager::refuseLoad(std::string reason) {
+    lastFailureText_ = std::move(reason);
+    ZORFileLog::writeToTextFile(lastFailureText_);
+    sendParsingStatus(MVParsingStatus::kNoUsableSample);
+    if (files_.names().empty()) baseLocation_.reset();
+    return false;
+}
+
+bool MVGLDFileManager::readSections(GLDLoad& load) {
+    const MVGLDReading& reading = load.reading;
+    if (reading.error != MVGLDReadError::None) return refuseLoad(reading.message);
+    sendParsingStatus(MVParsingStatus::kFileRead);
+    ZORFileLog::writeToTextFile("main arrayOfLines Count: " + std::to_string(reading.lineCount));
+    sendParsingStatus(MVParsingStatus::kLinesSplit);
+
+    // The file's text is gone: the section lines are all the readers of the other sections need.
+    load.lines.assign(reading.sectionLines.begin(), reading.sectionLines.end());
+    load.isQuarto = MVGLDReader::checkIfFileIsQuarto(load.lines);
+    sendParsingStatus(MVParsingStatus::kHeadersRead);
+
+    const MVGLDSamples& samples = reading.samples;
+    if (samples.error != MVGLDReadError::None || samples.rows.empty()) {
+        return refuseLoad(samples.message.empty() ? "The session file holds no usable sample."
+                                                  : samples.message);
+    }
+    load.aviSection = MVVideoLinks::aviSectionWithArrayOfLines(load.lines);
+    load.laptimingText = MVStartFinish::laptimingLines(load.lines);
+    load.laptiming.assign(load.laptimingText.begin(), load.laptimingText.end());
+    return true;
+}
+
+void MVGLDFileManager::deriveSeries(GLDLoad& load) {
+    const MVGLDHeader& header = load.reading.header;
+    const MVSampleRows& rows = load.reading.samples.rows;
+    ZORFileLog::writeToTextFile("main samples Count: " + std::to_string(rows.size()));
+    if (header.speedUnitScale != 0) speedUnitScale_ = header.speedUnitScale;
+    load.baseWasSet = static_cast<bool>(baseLocation_);
+    if (files_.names().empty() && !baseLocation_) {
+        baseLocation_ = MVLocation::location(header.names, rows.front());
+    }
+    sendParsingStatus(MVParsingStatus::kSamplesRead);
+
+    MVLoadedFile::Series& series = load.series;
+    series.speeds =
+        MVDerivedSeries::fetchSpeedsWithArrayOfHeader(header.names, rows, header.speedUnitScale);
+    sendParsingStatus(MVParsingStatus::kSpeedsDerived);
+    series.fakeIndexes = MVDerivedSeries::fetchIndexesWithArrayOfHeader(header.names, rows);
+    sendParsingStatus(MVParsingStatus::kElapsedTimesDerived);
+    series.distances =
+        MVDerivedSeries::fetchDistancesWithSamples(rows, *series.speeds, *series.fakeIndexes);
+    sendParsingStatus(MVParsingStatus::kDistancesDerived);
+}
+
+bool MVGLDFileManager::settleCircuit(GLDLoad& load, bool sfLocationsProvided) {
+    const MVGLDHeader& header = load.reading.header;
+    const MVSampleRows& rows = load.reading.samples.rows;
+    load.candidates =
+        fetchAvailableTracksWithArrayOfHeader(header.names, rows, *load.series.fakeIndexes)
+            .value_or(TrackList{});
+    sendParsingStatus(MVParsingStatus::kTracksRead);
+
+    load.points = MVStartFinish::samplePoints(header.names, rows, *load.series.fakeIndexes,
+                                              baseLocationOrOrigin(), &load.fixes);
+    auto settled = MVStartFinish::fetchSFWithArrayOfLines(
+        load.laptiming, load.points, *load.series.distances, load.candidates, *this);
+    if (settled && !sfLocationsProvided) {
+        if (files_.names().empty()) {
+            trackInfo_ = settled;
+            defaultTrackInfo_ = settled->copy();
+        }
+        if (settled != trackInfo_) {
+            lastFailureText_ = "The session was logged on another circuit layout.";
+            sendParsingStatus(MVParsingStatus::kCircuitMismatch);
+            if (!load.baseWasSet) baseLocation_.reset();
+            return false;
+        }
+    } else if (!settled) {
+        sendParsingStatus(MVParsingStatus::kNoCircuit);
+    }
+    arrayOfAvailableTracks_ = load.candidates;
+    return true;
+}
+
+MVLapPtr MVGLDFileManager::makeWholeFileLap(GLDLoad& load) {
+    const std::size_t rowCount = load.reading.samples.rows.size();
+    const MVFakeIndexes& times = *load.series.fakeIndexes;
+    auto whole = MVLap::instance();
+    whole->setIsWholeFileLap(true);
+    load.series.name = uniqueDisplayName(load.url.stem().string(), files_.names());
+    currentGLDFileName_ = load.series.name;
+    whole->setGldFile(load.series.name);
+    whole->setIsQuarto(load.isQuarto);
+    ZORFileLog::writeToTextFile("is Quarto file: " + std::to_string(load.isQuarto ? 1 : 0));
+    whole->setIndexStart(0);
+    whole->setIndexEnd(rowCount - 1);
+    whole->setTimestampStart(times.valueAtIndex(0));
+    whole->setTimestampEnd(times.valueAtIndex(static_cast<std::int64_t>(rowCount) - 1));
+    whole->setDuration(whole->timestampEnd() - whole->timestampStart());
+    wholeFileLap_ = whole;
+    return whole;
+}
+
+MVLapCutInput MVGLDFileManager::lapCutInput(const GLDLoad& load) const {
+    MVLapCutInput input;
+    input.lines = &load.laptiming;
+    input.headers = &files_.headers().back();
+    input.samples = &files_.samples().back();
+    input.fakeIndexes = files_.fakeIndexes().back().get();
+    input.distances = files_.distances().back().get();
+    input.points = &load.points;
+    input.fixes = &load.fixes;
+    input.url = load.url;
+    input.aviSection = load.aviSection;
+    input.isQuarto = load.isQuarto;
+    return input;
+}
+
+MVLoadedFile::Laps MVGLDFileManager::cutLaps(const MVLapCutInput& input, MVLap& wholeFileLap) {
+    MVLoadedFile::Laps result;
+    auto laps = MVLapCutter::fetchLaps(input, wholeFileLap, *this);
+    result.complete = MVLaps::instance();
+    if (laps) {
+        for (std::size_t i = 0; i + 1 < laps->count(); ++i)
+            result.complete->addLap(laps->lapAtIndex(i));
+        result.all = laps;
+    } else {
+        // No lap: the session is shown whole, against time.
+        result.all = MVLaps::instance();
+        auto& options = MVOptionsAndSettings::sharedManager();
+        options.safelyChangeMVDisplayModeWithoutKVO(MVDisplayMode::WholeSession);
+        options.safelyChangeMVModeWithoutKVO(MVXAxisMode::Time);
+    }
+    result.precise = preciseLaps(*result.complete);
+    return result;
+}
+
+MVLapsPtr MVGLDFileManager::preciseLaps(const MVLaps& completeLaps) const {
+    auto precise = MVLaps::instance();
+    if (referenceLap_) {
+        const double r = referenceLap_->distance();
+        for (std::size_t i = 0; i < completeLaps.count(); ++i) {
+            const auto lap = completeLaps.lapAtIndex(i);
+            if (lap->distance() >= 0.85 * r && lap->distance() <= 1.15 * r) precise->addLap(lap);
+        }
+    }
+    return precise;
 }
 
 platform::SerialQueue& MVGLDFileManager::loadingQueue() {
@@ -236,11 +288,11 @@ void MVGLDFileManager::setTrackInfo(MVTrackInfoPtr trackInfo) {
 }
 
 void MVGLDFileManager::reparseLoadedFiles() {
-    const auto urls = arrayOfGLDURLs_;
+    const auto urls = files_.addresses();
     std::vector<std::filesystem::path> kept;
     for (const auto& url : urls) {
         // A file that has vanished since it was loaded leaves every list.
         if (startGLDProcess(url, true)) kept.push_back(url);
     }
-    arrayOfGLDURLs_ = kept;
+    files_.setAddresses(kept);
 }

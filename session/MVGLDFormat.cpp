@@ -1,7 +1,5 @@
 #include "session/MVGLDFormat.h"
 
-#include "session/MVHelperKeys.h"
-
 #include <locale.h>
 #include <stdlib.h>
 
@@ -180,17 +178,6 @@ MVGLDFormat::LaptimingLine MVGLDFormat::parseLaptimingLine(std::string_view line
         if (const auto number = laptimingNumber(field)) result.numbers.push_back(*number);
     }
     return result;
-}
-
-MVPreviousNextLocationPtr MVGLDFormat::gateFromLaptimingNumbers(
-    const std::vector<double>& numbers) {
-    if (numbers.size() < 4) return nullptr;
-    auto gate = MVPreviousNextLocation::instance();
-    gate->nextLocation()->setLongitude(numbers[0] / MVHelper::LONGITUDE_TO_DECIMAL_MINUTES);
-    gate->nextLocation()->setLatitude(numbers[1] / MVHelper::LATITUDE_TO_DECIMAL_MINUTES);
-    gate->previousLocation()->setLongitude(numbers[2] / MVHelper::LONGITUDE_TO_DECIMAL_MINUTES);
-    gate->previousLocation()->setLatitude(numbers[3] / MVHelper::LATITUDE_TO_DECIMAL_MINUTES);
-    return gate;
 }
 
 std::string MVGLDFormat::aviExtension(std::string_view line) {

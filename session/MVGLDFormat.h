@@ -5,8 +5,6 @@
 #include <string_view>
 #include <vector>
 
-#include "session/MVPreviousNextLocation.h"
-
 // Syntax of the session data file (".gld"): section names, line and row rules, small parsers.
 // A file is ASCII text with CR LF line ends, split at every CR and LF alike; empty elements of
 // that split are skipped by every reader. Sections: "[header]" first (channel names, one a line,
@@ -73,9 +71,6 @@ struct LaptimingLine {
 LaptimingLine parseLaptimingLine(std::string_view line);
 // A whole field as a number ("+3060.5", "-1.2E3", ".5"), or nothing.
 std::optional<double> laptimingNumber(std::string_view field);
-// The gate of a "Start" or "Finish" line: next location = the first point, previous location =
-// the second, in degrees east positive. nullptr with fewer than four numbers.
-MVPreviousNextLocationPtr gateFromLaptimingNumbers(const std::vector<double>& numbers);
 
 // The extension line of "[avi]": the line itself when it reads "avi" or "mp4" in any case,
 // else "avi" (also when the line is another section, such as "[column names]").

@@ -16,8 +16,8 @@ MVGlobalData& MVGlobalData::sharedManager() {
 
 MVGlobalData::Limits MVGlobalData::limits() const {
     // The whole-session display does not consult the x-axis mode.
-    if (options_.displayMode() == 1) return {200, 5000, 750};
-    if (options_.mode() == 0) return {20, 500, 150};
+    if (options_.is(MVDisplayMode::WholeSession)) return {200, 5000, 750};
+    if (options_.is(MVXAxisMode::Time)) return {20, 500, 150};
     return {200, 5000, 1500};
 }
 

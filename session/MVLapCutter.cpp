@@ -32,34 +32,26 @@ std::optional<double> timeOfDay(const MVLapCutInput& input, std::size_t row) {
         MVDerivedSeries::stringWithDateStringMoreThan24(text));
 }
 
-}  // namespace
-
-MVLapsPtr fetchLaps(const MVLapCutInput& input, MVLap& wholeFileLap, MVGLDFileManager& manager) {
-    const MVStepTimer timer("MVLapCutter::fetchLaps");
-    const MVSampleValues values(manager);
-    const auto& record = manager.trackInfo();
-    const std::string& name = wholeFileLap.gldFile();
-    const double endTime = values.floatValueWithSamplesIndex(
-        static_cast<std::int64_t>(wholeFileLap.indexEnd()), MVHelper::Key_Time(), &wholeFileLap);
+// The whole-file lap's sector lists: 0, the start-gate crossing times and the end time; the
+// finish-gate crossing times. Without crossings only 0 and the end time.
+void setWholeFileSectors(MVLap& wholeFileLap, const MVStartFinish::Crossings* crossings,
+                         double endTime) {
     auto sectors = MVSectors::instance();
     auto finishSectors = MVSectors::instance();
     sectors->addValue(0);
-
-    if (!record || !MVStartFinish::hasGate(record->sfLocations())) {
-        sectors->addValue(endTime);
-        wholeFileLap.setSectors(sectors);
-        wholeFileLap.setSectors2(finishSectors);
-        return nullptr;
+    if (crossings) {
+        for (const auto& c : crossings->starts) sectors->addValue(c.time);
+        for (const auto& c : crossings->finishes) finishSectors->addValue(c.time);
     }
+    sectors->addValue(endTime);
+    wholeFileLap.setSectors(sectors);
+    wholeFileLap.setSectors2(finishSectors);
+}
 
-    const MVLocation base = manager.baseLocationOrOrigin();
-    const auto& points = *input.points;
-    const bool split = MVStartFinish::hasGate(record->sfLocations2());
-    const auto crossings = MVStartFinish::detectCrossings(
-        points, *record->sfLocations(), split ? record->sfLocations2().get() : nullptr, base);
-    for (const auto& c : crossings.starts) sectors->addValue(c.time);
-    for (const auto& c : crossings.finishes) finishSectors->addValue(c.time);
-
+// The complete laps, numbered from 1: start to finish crossing on a split layout, else start to
+// next start crossing.
+MVLapsPtr cutCompleteLaps(const MVLapCutInput& input, const MVStartFinish::Crossings& crossings,
+                          bool split, const std::string& name) {
     const auto& distances = *input.distances;
     auto laps = MVLaps::instance();
     auto addComplete = [&](std::uint64_t number, const MVStartFinish::Crossing& from,
@@ -83,45 +75,48 @@ MVLapsPtr fetchLaps(const MVLapCutInput& input, MVLap& wholeFileLap, MVGLDFileMa
             addComplete(k + 1, crossings.starts[k], crossings.starts[k + 1]);
         }
     }
-    const std::size_t complete = laps->count();
+    return laps;
+}
 
+// The unfinished last lap, from the last start crossing to the last row; nullptr when the last
+// crossing is on the last row or there is none.
+MVLapPtr unfinishedLastLap(const MVLapCutInput& input, const MVStartFinish::Crossings& crossings,
+                           const std::string& name) {
     const auto lastRow = static_cast<std::int64_t>(input.samples->size()) - 1;
-    if (complete > 0 && !crossings.starts.empty() && crossings.starts.back().position != lastRow) {
-        const auto& from = crossings.starts.back();
-        auto lap = newLap(crossings.starts.size(), input, name);
-        lap->setIsUnfinishedLap(true);
-        lap->setIndexStart(static_cast<std::uint64_t>(from.position));
-        lap->setIndexEnd(static_cast<std::uint64_t>(lastRow));
-        lap->setTimestampStart(from.time);
-        lap->setTimestampEnd(input.fakeIndexes->valueAtIndex(lastRow));
-        // Time of day of the last row minus that of the lap's first row; a lap that runs past
-        // midnight wraps to a positive duration.
-        const auto endOfDay = timeOfDay(input, static_cast<std::size_t>(lastRow));
-        const auto startOfDay = timeOfDay(input, static_cast<std::size_t>(from.position));
-        double duration = lap->timestampEnd() - lap->timestampStart();
-        if (endOfDay && startOfDay) {
-            duration = *endOfDay - *startOfDay;
-            if (duration < 0) duration += 86400;
-        }
-        lap->setDuration(duration);
-        lap->setDistance(distances.valueAtIndex(lastRow) - distances.valueAtIndex(from.position));
-        laps->addLap(lap);
+    if (crossings.starts.empty() || crossings.starts.back().position == lastRow) return nullptr;
+    const auto& from = crossings.starts.back();
+    auto lap = newLap(crossings.starts.size(), input, name);
+    lap->setIsUnfinishedLap(true);
+    lap->setIndexStart(static_cast<std::uint64_t>(from.position));
+    lap->setIndexEnd(static_cast<std::uint64_t>(lastRow));
+    lap->setTimestampStart(from.time);
+    lap->setTimestampEnd(input.fakeIndexes->valueAtIndex(lastRow));
+    // Time of day of the last row minus that of the lap's first row; a lap that runs past
+    // midnight wraps to a positive duration.
+    const auto endOfDay = timeOfDay(input, static_cast<std::size_t>(lastRow));
+    const auto startOfDay = timeOfDay(input, static_cast<std::size_t>(from.position));
+    double duration = lap->timestampEnd() - lap->timestampStart();
+    if (endOfDay && startOfDay) {
+        duration = *endOfDay - *startOfDay;
+        if (duration < 0) duration += 86400;
     }
+    lap->setDuration(duration);
+    lap->setDistance(input.distances->valueAtIndex(lastRow) -
+                     input.distances->valueAtIndex(from.position));
+    return lap;
+}
 
-    sectors->addValue(endTime);
-    wholeFileLap.setSectors(sectors);
-    wholeFileLap.setSectors2(finishSectors);
+// The first file: its fastest complete lap is the reference. The unfinished lap is left out,
+// since a nearly complete one is shorter than any real lap.
+void chooseReferenceLap(const MVLaps& laps, std::size_t complete, MVGLDFileManager& manager) {
+    auto completeLaps = MVLaps::instance();
+    for (std::size_t i = 0; i < complete; ++i) completeLaps->addLap(laps.lapAtIndex(i));
+    manager.setReferenceLap(completeLaps->findFastestLap());
+}
 
-    if (complete == 0) return nullptr;
-
-    if (manager.arrayOfMVLaps().empty()) {
-        // The first file: its fastest complete lap is the reference. The unfinished lap is left
-        // out, since a nearly complete one is shorter than any real lap.
-        auto completeLaps = MVLaps::instance();
-        for (std::size_t i = 0; i < complete; ++i) completeLaps->addLap(laps->lapAtIndex(i));
-        manager.setReferenceLap(completeLaps->findFastestLap());
-    }
-
+// The follow-up of every lap, against the reference lap's sector gates and plane points.
+void followUpLaps(const MVLaps& laps, const MVLapCutInput& input, const MVLap& wholeFileLap,
+                  MVGLDFileManager& manager) {
     std::vector<MVPreviousNextLocationPtr> referenceGates;
     std::vector<MV2DSegmentPtr> referencePoints;
     const std::vector<MV2DSegmentPtr>* referencePointsAtHand = nullptr;
@@ -135,9 +130,39 @@ MVLapsPtr fetchLaps(const MVLapCutInput& input, MVLap& wholeFileLap, MVGLDFileMa
             referencePointsAtHand = &referencePoints;
         }
     }
-    for (std::size_t i = 0; i < laps->count(); ++i) {
-        runFollowUp(*laps->lapAtIndex(i), referenceGates, referencePointsAtHand, input, manager);
+    for (std::size_t i = 0; i < laps.count(); ++i) {
+        runFollowUp(*laps.lapAtIndex(i), referenceGates, referencePointsAtHand, input, manager);
     }
+}
+
+}  // namespace
+
+MVLapsPtr fetchLaps(const MVLapCutInput& input, MVLap& wholeFileLap, MVGLDFileManager& manager) {
+    const MVStepTimer timer("MVLapCutter::fetchLaps");
+    const MVSampleValues values(manager);
+    const auto& record = manager.trackInfo();
+    const std::string& name = wholeFileLap.gldFile();
+    const double endTime = values.floatValueWithSamplesIndex(
+        static_cast<std::int64_t>(wholeFileLap.indexEnd()), MVHelper::Key_Time(), &wholeFileLap);
+
+    if (!record || !MVStartFinish::hasGate(record->sfLocations())) {
+        setWholeFileSectors(wholeFileLap, nullptr, endTime);
+        return nullptr;
+    }
+
+    const MVLocation base = manager.baseLocationOrOrigin();
+    const bool split = MVStartFinish::hasGate(record->sfLocations2());
+    const auto crossings =
+        MVStartFinish::detectCrossings(*input.points, *record->sfLocations(),
+                                       split ? record->sfLocations2().get() : nullptr, base);
+    auto laps = cutCompleteLaps(input, crossings, split, name);
+    const std::size_t complete = laps->count();
+    if (complete > 0) laps->addLap(unfinishedLastLap(input, crossings, name));
+    setWholeFileSectors(wholeFileLap, &crossings, endTime);
+
+    if (complete == 0) return nullptr;
+    if (manager.arrayOfMVLaps().empty()) chooseReferenceLap(*laps, complete, manager);
+    followUpLaps(*laps, input, wholeFileLap, manager);
     return laps;
 }
 

@@ -39,9 +39,9 @@ int64_t storedInteger(const platform::UserDefaults& defaults, const std::string&
 }  // namespace
 
 MVOptionsAndSettings::MVOptionsAndSettings(platform::UserDefaults& defaults) : defaults_(defaults) {
-    setMode(1);
-    setDisplayMode(0);
-    setLapOptionsMode(0);
+    setMode(storedOptionValue(MVXAxisMode::Position));
+    setDisplayMode(storedOptionValue(MVDisplayMode::Laps));
+    setLapOptionsMode(storedOptionValue(MVLapOptionsMode::PreciseLaps));
     setClearMemory(0);
     setGateWidth(25);
     loadFromDefaults();
@@ -59,8 +59,12 @@ void MVOptionsAndSettings::setIsThumbnailClosed(bool v) {
 
 void MVOptionsAndSettings::loadFromDefaults() {
     // The x-axis key numbers the axes the other way round; an absent key means the position axis.
-    setMode(storedInteger(defaults_, MVHelper::Default_XAxisMode()) == 0 ? 1 : 0);
-    setDisplayMode(storedInteger(defaults_, MVHelper::Default_DisplayMode()) != 0 ? 1 : 0);
+    setMode(storedOptionValue(storedInteger(defaults_, MVHelper::Default_XAxisMode()) == 0
+                                  ? MVXAxisMode::Position
+                                  : MVXAxisMode::Time));
+    setDisplayMode(storedOptionValue(storedInteger(defaults_, MVHelper::Default_DisplayMode()) != 0
+                                         ? MVDisplayMode::WholeSession
+                                         : MVDisplayMode::Laps));
 
     // Units outside their range leave the default (0).
     const int64_t speed = storedInteger(defaults_, MVHelper::Default_SpeedUnit());

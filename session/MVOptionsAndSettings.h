@@ -3,6 +3,7 @@
 #include "platform/Observable.h"
 #include "platform/ObserverToken.h"
 #include "platform/UserDefaults.h"
+#include "session/MVOptionValues.h"
 
 #include <atomic>
 #include <cstdint>
@@ -36,26 +37,37 @@ class MVOptionsAndSettings {
 
     // The integer stored under the x-axis mode key for an x-axis mode: the key numbers the axes
     // the other way round (1 time axis, 0 position axis). Writers of the key use this.
-    static int64_t storedXAxisModeForMode(int32_t mode) { return mode != 1 ? 1 : 0; }
+    static int64_t storedXAxisModeForMode(int32_t mode) {
+        return mode != storedOptionValue(MVXAxisMode::Position) ? 1 : 0;
+    }
 
-    // x-axis mode: 0 time, 1 position.
+    // The options hold the numbers of their values (MVOptionValues.h); is() compares with a
+    // named value.
+    // x-axis mode: an MVXAxisMode (time or position).
     int32_t mode() const { return mode_.get(); }
     void setMode(int32_t v) { mode_.set(v); }
-    // 0 laps, 1 whole session.
+    bool is(MVXAxisMode v) const { return mode() == storedOptionValue(v); }
+    // An MVDisplayMode: laps or whole session.
     int32_t displayMode() const { return displayMode_.get(); }
     void setDisplayMode(int32_t v) { displayMode_.set(v); }
-    // 0 ignore short laps (precise laps), 1 unfinished laps (all laps). Not stored.
+    bool is(MVDisplayMode v) const { return displayMode() == storedOptionValue(v); }
+    // An MVLapOptionsMode: ignore short laps (precise laps) or unfinished laps (all laps). Not
+    // stored.
     int32_t lapOptionsMode() const { return lapOptionsMode_.get(); }
     void setLapOptionsMode(int32_t v) { lapOptionsMode_.set(v); }
-    // 0 km/h, 1 mph.
+    bool is(MVLapOptionsMode v) const { return lapOptionsMode() == storedOptionValue(v); }
+    // An MVSpeedUnit: km/h or mph.
     int32_t speedUnit() const { return speedUnit_.get(); }
     void setSpeedUnit(int32_t v) { speedUnit_.set(v); }
-    // 0 metre, 1 feet, 2 mile.
+    bool is(MVSpeedUnit v) const { return speedUnit() == storedOptionValue(v); }
+    // An MVDistanceUnit: metre, feet or mile.
     int32_t distanceUnit() const { return distanceUnit_.get(); }
     void setDistanceUnit(int32_t v) { distanceUnit_.set(v); }
-    // 0 metre, 1 feet.
+    bool is(MVDistanceUnit v) const { return distanceUnit() == storedOptionValue(v); }
+    // An MVHeightUnit: metre or feet.
     int32_t heightUnit() const { return heightUnit_.get(); }
     void setHeightUnit(int32_t v) { heightUnit_.set(v); }
+    bool is(MVHeightUnit v) const { return heightUnit() == storedOptionValue(v); }
     int32_t clearMemory() const { return clearMemory_.get(); }
     void setClearMemory(int32_t v) { clearMemory_.set(v); }
     // Metres; crossing detection and position alignment. Starts at 25 on every run.
@@ -102,6 +114,15 @@ class MVOptionsAndSettings {
     void safelyChangeMVDistanceUnitWithoutKVO(int32_t v) { distanceUnit_.setWithoutNotifying(v); }
     void safelyChangeMVHeightUnitWithoutKVO(int32_t v) { heightUnit_.setWithoutNotifying(v); }
     void safelyClearAllTheApplicationData(int32_t v) { clearMemory_.setWithoutNotifying(v); }
+    void safelyChangeMVModeWithoutKVO(MVXAxisMode v) {
+        safelyChangeMVModeWithoutKVO(storedOptionValue(v));
+    }
+    void safelyChangeMVDisplayModeWithoutKVO(MVDisplayMode v) {
+        safelyChangeMVDisplayModeWithoutKVO(storedOptionValue(v));
+    }
+    void safelyChnageMVLapsOptionWithoutKVO(MVLapOptionsMode v) {
+        safelyChnageMVLapsOptionWithoutKVO(storedOptionValue(v));
+    }
 
     // Observation: handlers get (old value, new value); the token ends the observation.
     [[nodiscard]] platform::ObserverToken observeMode(Handler<int32_t> h) {

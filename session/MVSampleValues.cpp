@@ -183,22 +183,22 @@ double MVSampleValues::number(const Session& session, std::int64_t index, const 
     if (key == MVHelper::Key_Speed()) {
         if (!session.speeds) return kNotAvailable;
         const double speed = session.speeds->valueAtIndex(index);
-        return manager_.speedUnit() != 0 ? speed / kKilometresPerMile : speed;
+        return !manager_.uses(MVSpeedUnit::KilometresPerHour) ? speed / kKilometresPerMile : speed;
     }
     if (key == MVHelper::Key_Distance()) {
         if (!session.distances) return kNotAvailable;
         const std::int64_t start = lap ? MVSampleValues::signedIndex(lap->indexStart()) : 0;
         const double metres =
             session.distances->valueAtIndex(index) - session.distances->valueAtIndex(start);
-        if (manager_.distanceUnit() == 1) return metres * kFeetPerMetre;
-        if (manager_.distanceUnit() == 2) return metres * kMilesPerMetre;
+        if (manager_.uses(MVDistanceUnit::Feet)) return metres * kFeetPerMetre;
+        if (manager_.uses(MVDistanceUnit::Mile)) return metres * kMilesPerMetre;
         return metres;
     }
     if (key == MVHelper::Key_Height()) {
         const auto field = rawField(session, index, key);
         if (!field) return kNotAvailable;
         const double height = static_cast<double>(MVGLDFormat::floatValue(*field));
-        return manager_.heightUnit() == 1 ? height * kFeetPerMetre : height;
+        return manager_.uses(MVHeightUnit::Feet) ? height * kFeetPerMetre : height;
     }
     if (key == MVHelper::Key_DeltaT()) return 0.0;
     if (key == MVHelper::Key_LatAcc()) return lateralG(session, index, true);
@@ -241,15 +241,16 @@ std::string MVSampleValues::stringValueWithSamplesIndex(std::int64_t index, cons
     if (isNotAvailable(value)) return notAvailable;
     if (key == MVHelper::Key_Satellites()) return std::to_string(static_cast<int>(value));
     if (key == MVHelper::Key_Speed()) {
-        return format(manager_.speedUnit() == 0 ? "%3.1f km/h" : "%3.1f mph", value);
+        return format(manager_.uses(MVSpeedUnit::KilometresPerHour) ? "%3.1f km/h" : "%3.1f mph",
+                      value);
     }
     if (key == MVHelper::Key_Distance()) {
-        if (manager_.distanceUnit() == 1) return format("%3.2f feet", value);
-        if (manager_.distanceUnit() == 2) return format("%3.2f miles", value);
+        if (manager_.uses(MVDistanceUnit::Feet)) return format("%3.2f feet", value);
+        if (manager_.uses(MVDistanceUnit::Mile)) return format("%3.2f miles", value);
         return format("%3.2f m", value);
     }
     if (key == MVHelper::Key_Height()) {
-        return format(manager_.heightUnit() == 1 ? "%3.2f feet" : "%3.2f m", value);
+        return format(manager_.uses(MVHeightUnit::Feet) ? "%3.2f feet" : "%3.2f m", value);
     }
     if (key == MVHelper::Key_Time()) return format("%3.2f s", value);
     if (key == MVHelper::Key_CombinedG()) return format("%3.2f g", value);
@@ -260,7 +261,7 @@ double MVSampleValues::vmaxWithLap(const MVLap& lap) const {
     const std::optional<double>& stored = lap.topSpeedKilometresPerHour();
     const double kmh = stored ? *stored : topSpeedKilometresPerHour(lap);
     // Dividing the largest speed gives the largest of the divided speeds, to the bit.
-    return manager_.speedUnit() != 0 ? kmh / kKilometresPerMile : kmh;
+    return !manager_.uses(MVSpeedUnit::KilometresPerHour) ? kmh / kKilometresPerMile : kmh;
 }
 
 double MVSampleValues::topSpeedKilometresPerHour(const MVLap& lap) const {
@@ -318,7 +319,8 @@ void MVSampleValues::forEachRawField(
     const Session session = sessionOf(&lap);
     const auto column = columnOf(session.headers, key);
     for (std::int64_t i = first; i <= last; ++i) {
-        if (!column || !session.rows || i < 0 || static_cast<std::uint64_t>(i) >= session.rows->size()) {
+        if (!column || !session.rows || i < 0 ||
+            static_cast<std::uint64_t>(i) >= session.rows->size()) {
             each(std::nullopt);
             continue;
         }

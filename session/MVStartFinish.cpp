@@ -151,6 +151,16 @@ double averageDistanceUsingGroupMethod(const std::vector<Crossing>& starts,
     return groupMean(laps);
 }
 
+MVPreviousNextLocationPtr gateFromLaptimingNumbers(const std::vector<double>& numbers) {
+    if (numbers.size() < 4) return nullptr;
+    auto gate = MVPreviousNextLocation::instance();
+    gate->nextLocation()->setLongitude(numbers[0] / MVHelper::LONGITUDE_TO_DECIMAL_MINUTES);
+    gate->nextLocation()->setLatitude(numbers[1] / MVHelper::LATITUDE_TO_DECIMAL_MINUTES);
+    gate->previousLocation()->setLongitude(numbers[2] / MVHelper::LONGITUDE_TO_DECIMAL_MINUTES);
+    gate->previousLocation()->setLatitude(numbers[3] / MVHelper::LATITUDE_TO_DECIMAL_MINUTES);
+    return gate;
+}
+
 MVTrackInfoPtr trackInfoFromLaptiming(const std::vector<std::string_view>& lines) {
     size_t i = 0;
     while (i < lines.size() && lines[i] != MVGLDFormat::kLaptimingSection) ++i;
@@ -168,10 +178,10 @@ MVTrackInfoPtr trackInfoFromLaptiming(const std::vector<std::string_view>& lines
     }
     if (numbers.size() < 4) return nullptr;
     auto record = MVTrackInfo::instance();
-    record->setSfLocations(MVGLDFormat::gateFromLaptimingNumbers(numbers));
+    record->setSfLocations(gateFromLaptimingNumbers(numbers));
     if (numbers.size() == 8) {
-        record->setSfLocations2(MVGLDFormat::gateFromLaptimingNumbers(
-            std::vector<double>(numbers.begin() + 4, numbers.end())));
+        record->setSfLocations2(
+            gateFromLaptimingNumbers(std::vector<double>(numbers.begin() + 4, numbers.end())));
     }
     return record;
 }

@@ -54,6 +54,11 @@ double averageDistanceUsingGroupMethod(const std::vector<Crossing>& starts,
                                        const std::vector<Crossing>& finishes,
                                        const MVDistances& distances);
 
+// The gate of a "[laptiming]" "Start" or "Finish" line's numbers (minutes of arc, longitude west
+// positive): next location = the first point, previous location = the second, in degrees east
+// positive. nullptr with fewer than four numbers.
+MVPreviousNextLocationPtr gateFromLaptimingNumbers(const std::vector<double>& numbers);
+
 // The gates written in the file's "[laptiming]" section, as a record without name (nullptr when
 // there is no section or fewer than four numbers).
 MVTrackInfoPtr trackInfoFromLaptiming(const std::vector<std::string_view>& lines);

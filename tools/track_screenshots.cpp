@@ -280,7 +280,7 @@ int chartPane(AppDelegate& delegate, const fs::path& scratch, const QString& out
     MVSynchronization::sharedManager().setGraphCurrentRange(
         MVPlotRange{whole->location + whole->length * 0.25, whole->length * 0.25});
     const double cursor = whole->location + whole->length * 0.3;
-    if (MVOptionsAndSettings::sharedManager().mode() == 1) {
+    if (MVOptionsAndSettings::sharedManager().is(MVXAxisMode::Position)) {
         MVSynchronization::sharedManager().setSyncIndexOfPosition(cursor);
     } else {
         MVSynchronization::sharedManager().setSyncTime(cursor);

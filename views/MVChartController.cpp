@@ -274,13 +274,13 @@ void MVChartController::showOrHideThumbnailFromButtonClick(bool) {
 
 void MVChartController::updateLabels() {
     if (!toolBarView_) return;
-    switch (shared_.options->mode()) {
-        case 0:
+    switch (MVXAxisMode{shared_.options->mode()}) {
+        case MVXAxisMode::Time:
             toolBarView_->currentTimeTextField()->setText(
                 QString::asprintf("Current Time: %3.2fs", graphXSelection_));
             toolBarView_->maxTimeTextField()->setText(QString::asprintf("Total: %3.2fs", xMax()));
             break;
-        case 1: {
+        case MVXAxisMode::Position: {
             const double position = std::isfinite(graphXSelection_) ? graphXSelection_ : 0.0;
             toolBarView_->currentTimeTextField()->setText(
                 QString::asprintf("Current Position: %lld", static_cast<long long>(position)));

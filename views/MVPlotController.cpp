@@ -84,8 +84,8 @@ void MVPlotController::updatePosition() {
 // The plot's cursor moved by a menu command: the shared cursor follows to the same x.
 void MVPlotController::plotMoved(double v) {
     MVChartLegendView* legend = plotView_ ? plotView_->legendView() : nullptr;
-    switch (shared_.options->mode()) {
-        case 0:
+    switch (MVXAxisMode{shared_.options->mode()}) {
+        case MVXAxisMode::Time:
             syncTimeToken_.reset();
             shared_.sync->setSyncTime(v);
             xCurrent_ = shared_.sync->syncTime();
@@ -93,7 +93,7 @@ void MVPlotController::plotMoved(double v) {
             xMove_ = xCurrent_ - xShift_ / 2;
             if (legend) legend->updateLabelWithTime(xCurrent_);
             break;
-        case 1:
+        case MVXAxisMode::Position:
             syncIndexToken_.reset();
             shared_.sync->setSyncIndexOfPosition(v);
             xCurrent_ = shared_.sync->syncIndexOfPosition();
@@ -110,10 +110,9 @@ void MVPlotController::plotMoved(double v) {
 // moves its own line; the write moves every other plot's line, so the later controllers find
 // the cursor already there and do nothing.
 void MVPlotController::selectionChanged(double v) {
-    const int mode = shared_.options->mode();
-    if (mode != 0 && mode != 1) return;
+    const bool isTime = shared_.options->is(MVXAxisMode::Time);
+    if (!isTime && !shared_.options->is(MVXAxisMode::Position)) return;
     graphXSelection_ = v;
-    const bool isTime = mode == 0;
     const double current = isTime ? shared_.sync->syncTime() : shared_.sync->syncIndexOfPosition();
     if (current == v) return;
     if (isTime) {

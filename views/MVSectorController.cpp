@@ -55,11 +55,11 @@ void MVSectorController::updateSectorViewWithLap(MVLapPtr lap) {
 void MVSectorController::resetToFull() {
     if (!lap_) return;
     double length = 0.0;
-    switch (shared_.options->mode()) {
-        case 0:
+    switch (MVXAxisMode{shared_.options->mode()}) {
+        case MVXAxisMode::Time:
             length = lap_->duration();
             break;
-        case 1:
+        case MVXAxisMode::Position:
             length = static_cast<double>(lap_->positionIndexes()->count());
             break;
         default:
@@ -73,8 +73,7 @@ void MVSectorController::resetToFull() {
 void MVSectorController::selectionChanged(const MVSectorSelection& s) {
     if (!lap_ || lap_->sectors()->empty()) return;
     const double first = lap_->sectors()->values().front();
-    const int mode = shared_.options->mode();
-    if (mode == 1) {
+    if (shared_.options->is(MVXAxisMode::Position)) {
         const std::int64_t endIndex = lap_->calculatePositionIndex(s.end - first);
         const std::int64_t startIndex = lap_->calculatePositionIndex(s.start - first);
         if (startIndex < 0 || endIndex <= startIndex) return;
@@ -85,8 +84,8 @@ void MVSectorController::selectionChanged(const MVSectorSelection& s) {
         updateGraphLocation(range, xMax_);
         return;
     }
-    if (mode != 0) return;
-    if (shared_.options->displayMode() == 1 && s.isLap) {
+    if (!shared_.options->is(MVXAxisMode::Time)) return;
+    if (shared_.options->is(MVDisplayMode::WholeSession) && s.isLap) {
         openWholeSessionLap(s);
         return;
     }
@@ -122,9 +121,9 @@ void MVSectorController::openWholeSessionLap(const MVSectorSelection& s) {
         zoomToStretch(s);
         return;
     }
-    shared_.options->safelyChangeMVDisplayModeWithoutKVO(0);
-    shared_.options->safelyChangeMVModeWithoutKVO(1);
-    shared_.options->safelyChnageMVLapsOptionWithoutKVO(0);
+    shared_.options->safelyChangeMVDisplayModeWithoutKVO(MVDisplayMode::Laps);
+    shared_.options->safelyChangeMVModeWithoutKVO(MVXAxisMode::Position);
+    shared_.options->safelyChnageMVLapsOptionWithoutKVO(MVLapOptionsMode::PreciseLaps);
     shared_.global->safelyChangeSelectedLapsWithoutKVO({next});
     shared_.center->post(MVNotificationSelectedLapsChangedFromWholeFileSession);
 }

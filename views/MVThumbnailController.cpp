@@ -132,8 +132,8 @@ void MVThumbnailController::stripScrolled(double pixels) {
     const double step = pixels * visibleRange().length / width;
     if (!std::isfinite(step)) return;
     MVSynchronization& sync = *shared_.sync;
-    switch (shared_.options->mode()) {
-        case 0: {
+    switch (MVXAxisMode{shared_.options->mode()}) {
+        case MVXAxisMode::Time: {
             const double end = std::max(0.0, lap_->duration());
             followingCursor_ = false;
             sync.setSyncTime(std::clamp(sync.syncTime() + step, 0.0, end));
@@ -141,7 +141,7 @@ void MVThumbnailController::stripScrolled(double pixels) {
             xCurrent_ = static_cast<float>(sync.syncTime());
             break;
         }
-        case 1: {
+        case MVXAxisMode::Position: {
             const auto count = static_cast<double>(lap_->positionIndexes()->count());
             if (count < 1.0) return;  // no position alignment: nothing to move to
             followingCursor_ = false;

@@ -237,9 +237,9 @@ void MVTrackController::chosenTrackIno(MVTrackInfoPtr record) {
             const bool found =
                 std::any_of(sessions.begin(), sessions.end(),
                             [](const MVLapsPtr& laps) { return laps && !laps->data().empty(); });
-            if (!found || options->displayMode() != 1) return;
-            options->safelyChangeMVDisplayModeWithoutKVO(0);
-            options->safelyChangeMVModeWithoutKVO(1);
+            if (!found || !options->is(MVDisplayMode::WholeSession)) return;
+            options->safelyChangeMVDisplayModeWithoutKVO(MVDisplayMode::Laps);
+            options->safelyChangeMVModeWithoutKVO(MVXAxisMode::Position);
         });
     });
 }

@@ -159,7 +159,7 @@ void MVVideoController::playOrPause() {
         std::any_of(all.begin(), all.end(), [](MVVideoFilmView* f) { return f->isPlaying(); });
     if (!anyPlaying) return play();
     // Positioning pauses: every film stops on the cursor's frame.
-    if (MVOptionsAndSettings::sharedManager().mode() == 0) {
+    if (MVOptionsAndSettings::sharedManager().is(MVXAxisMode::Time)) {
         updateVideoPositionForTimeBased();
     } else {
         updateVideoPositionForPositionBased();
@@ -210,7 +210,7 @@ void MVVideoController::observeSyncIndexOfPosition() {
 // the playing films are not re-seeked, while every other pane follows.
 void MVVideoController::referenceTimeChanged(double seconds) {
     MVSynchronization& sync = MVSynchronization::sharedManager();
-    if (MVOptionsAndSettings::sharedManager().mode() == 1) {
+    if (MVOptionsAndSettings::sharedManager().is(MVXAxisMode::Position)) {
         if (!referenceFilm_ || !referenceFilm_->lap()) return;
         const std::int64_t index = referenceFilm_->lap()->calculatePositionIndex(seconds);
         if (index < 0) return;  // no positions to place the time on

@@ -10,7 +10,7 @@ MVVideoFilmStackView::MVVideoFilmStackView(std::vector<MVLapPtr> laps, QWidget* 
 }
 
 void MVVideoFilmStackView::initFilmStack() {
-    const bool timeAxis = MVOptionsAndSettings::sharedManager().mode() == 0;
+    const bool timeAxis = MVOptionsAndSettings::sharedManager().is(MVXAxisMode::Time);
     const auto& laps = arrayOfSelectedLaps_;
     if (laps.size() == 2) {
         arrayOfFilmViews_.push_back(

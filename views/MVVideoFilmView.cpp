@@ -383,7 +383,7 @@ void MVVideoFilmView::wheelEvent(QWheelEvent* event) {
 void MVVideoFilmView::scrub(double delta) {
     if (delta == 0 || !lap_) return;
     MVSynchronization& sync = MVSynchronization::sharedManager();
-    if (MVOptionsAndSettings::sharedManager().mode() == 0) {
+    if (MVOptionsAndSettings::sharedManager().is(MVXAxisMode::Time)) {
         const double t = sync.syncTime() + (delta < 0 ? 0.1 : -0.1);
         sync.setSyncTime(std::clamp(t, 0.0, std::max(0.0, lap_->duration())));
         return;

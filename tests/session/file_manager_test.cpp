@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -15,76 +16,59 @@ namespace {
 
 using testing_support::TempDir;
 
-// Everything one loaded file contributes to the per-file lists, each entry told apart by the
-// file's name, so that a misaligned list shows up as a wrong name at some position.
+// One loaded file's record, each entry told apart by the file's name, so that a misaligned list
+// shows up as a wrong name at some position; with the address it is loaded from.
 struct LoadedFile {
-    std::string name;
-    std::vector<std::string> headers;
-    MVSampleRows samples;
-    MVSpeedsPtr speeds = MVSpeeds::instance();
-    MVFakeIndexesPtr fakeIndexes = MVFakeIndexes::instance();
-    MVDistancesPtr distances = MVDistances::instance();
-    MVLapsPtr laps = MVLaps::instance();
-    MVLapsPtr allLaps = MVLaps::instance();
-    MVLapsPtr preciseLaps = MVLaps::instance();
-    MVLapsPtr wholeFile = MVLaps::instance();
+    MVLoadedFile file;
     std::filesystem::path url;
 
-    explicit LoadedFile(std::string n) : name(std::move(n)) {
-        headers = {"time", name};
-        samples = {{"0", name}};
+    explicit LoadedFile(const std::string& name) : url("/sessions/" + name + ".gld") {
+        auto& series = file.series;
+        series.name = name;
+        series.headers = {"time", name};
+        series.samples = {{"0", name}};
+        series.speeds = MVSpeeds::instance();
+        series.fakeIndexes = MVFakeIndexes::instance();
+        series.distances = MVDistances::instance();
+        auto& laps = file.laps;
+        laps = {MVLaps::instance(), MVLaps::instance(), MVLaps::instance(), MVLaps::instance()};
         for (int k = 1; k <= 3; ++k) {
             auto lap = MVLap::instance();
             lap->setGldFile(name);
             lap->setNumber(static_cast<std::uint64_t>(k));
-            allLaps->addLap(lap);
-            if (k < 3) laps->addLap(lap), preciseLaps->addLap(lap);
+            laps.all->addLap(lap);
+            if (k < 3) laps.complete->addLap(lap), laps.precise->addLap(lap);
         }
         auto whole = MVLap::instance();
         whole->setGldFile(name);
         whole->setIsWholeFileLap(true);
-        wholeFile->addLap(whole);
-        url = "/sessions/" + name + ".gld";
+        laps.wholeFile->addLap(whole);
     }
+    const std::string& name() const { return file.series.name; }
 };
 
-// Appends files to the manager's lists the way a load does.
+// Appends files to the manager's lists the way a load does, through the manager's list setters.
 void load(MVGLDFileManager& m, const std::vector<std::shared_ptr<LoadedFile>>& files) {
-    auto names = m.gldFileNames();
-    auto headers = m.arrayOfHeaders();
-    auto samples = m.arrayOfSamples();
-    auto speeds = m.arrayOfSpeeds();
-    auto fake = m.arrayOfFakeIndexes();
-    auto distances = m.arrayOfDistances();
-    auto laps = m.arrayOfMVLaps(), all = m.arrayOfAllLaps(), precise = m.arrayOfPreciseLaps(),
-         whole = m.arrayOfWholeFileMVLaps();
-    auto urls = m.arrayOfGLDURLs();
+    MVLoadedFiles lists = m.loadedFiles();
     for (const auto& f : files) {
-        names.push_back(f->name);
-        headers.push_back(f->headers);
-        samples.push_back(f->samples);
-        speeds.push_back(f->speeds);
-        fake.push_back(f->fakeIndexes);
-        distances.push_back(f->distances);
-        laps.push_back(f->laps);
-        all.push_back(f->allLaps);
-        precise.push_back(f->preciseLaps);
-        whole.push_back(f->wholeFile);
-        urls.push_back(f->url);
+        lists.append(f->file);
+        lists.appendAddress(f->url);
     }
-    m.setGldFileNames(names);
-    m.setArrayOfHeaders(headers);
-    m.setArrayOfSamples(samples);
-    m.setArrayOfSpeeds(speeds);
-    m.setArrayOfFakeIndexes(fake);
-    m.setArrayOfDistances(distances);
-    m.setArrayOfMVLaps(laps);
-    m.setArrayOfAllLaps(all);
-    m.setArrayOfPreciseLaps(precise);
-    m.setArrayOfWholeFileMVLaps(whole);
-    m.setArrayOfGLDURLs(urls);
+    m.setGldFileNames(lists.names());
+    m.setArrayOfHeaders(lists.headers());
+    m.setArrayOfSamples(lists.samples());
+    m.setArrayOfSpeeds(lists.speeds());
+    m.setArrayOfFakeIndexes(lists.fakeIndexes());
+    m.setArrayOfDistances(lists.distances());
+    m.setArrayOfMVLaps(lists.completeLaps());
+    m.setArrayOfAllLaps(lists.allLaps());
+    m.setArrayOfPreciseLaps(lists.preciseLaps());
+    m.setArrayOfWholeFileMVLaps(lists.wholeFileLaps());
+    m.setArrayOfGLDURLs(lists.addresses());
     if (!m.baseLocation()) m.setBaseLocation(MVLocation::instance());
-    if (!m.referenceLap() && !files.empty()) m.setReferenceLap(files.front()->laps->lapAtIndex(1));
+    if (!m.referenceLap() && !files.empty()) {
+        m.setReferenceLap(files.front()->file.laps.complete->lapAtIndex(1));
+    }
 }
 
 std::vector<std::shared_ptr<LoadedFile>> makeFiles(const std::vector<std::string>& names) {
@@ -108,21 +92,16 @@ void expectAligned(const MVGLDFileManager& m,
     ASSERT_EQ(m.arrayOfPreciseLaps().size(), n);
     ASSERT_EQ(m.arrayOfWholeFileMVLaps().size(), n);
     ASSERT_EQ(m.arrayOfGLDURLs().size(), n);
+    ASSERT_EQ(m.loadedFiles().size(), n);
     for (std::size_t k = 0; k < n; ++k) {
         const auto& f = *expected[k];
-        SCOPED_TRACE(f.name);
-        EXPECT_EQ(m.gldFileNames()[k], f.name);
-        EXPECT_EQ(m.arrayOfHeaders()[k], f.headers);
-        EXPECT_EQ(m.arrayOfSamples()[k], f.samples);
-        EXPECT_EQ(m.arrayOfSpeeds()[k], f.speeds);
-        EXPECT_EQ(m.arrayOfFakeIndexes()[k], f.fakeIndexes);
-        EXPECT_EQ(m.arrayOfDistances()[k], f.distances);
-        EXPECT_EQ(m.arrayOfMVLaps()[k], f.laps);
-        EXPECT_EQ(m.arrayOfAllLaps()[k], f.allLaps);
-        EXPECT_EQ(m.arrayOfPreciseLaps()[k], f.preciseLaps);
-        EXPECT_EQ(m.arrayOfWholeFileMVLaps()[k], f.wholeFile);
+        SCOPED_TRACE(f.name());
+        // The record is read back through the lists the public accessors hand out.
+        EXPECT_TRUE(m.loadedFiles().fileAt(k) == f.file);
+        EXPECT_EQ(m.gldFileNames()[k], f.name());
+        EXPECT_EQ(m.arrayOfMVLaps()[k], f.file.laps.complete);
         EXPECT_EQ(m.arrayOfGLDURLs()[k], f.url);
-        EXPECT_EQ(m.indexOfGLDFileName(f.name), k);
+        EXPECT_EQ(m.indexOfGLDFileName(f.name()), k);
     }
 }
 
@@ -190,7 +169,7 @@ TEST(GLDFileManager, PerFileListsStayAlignedThroughRemovals) {
         std::vector<std::shared_ptr<LoadedFile>> expected;
         for (const auto& name : c.remaining)
             for (const auto& f : files)
-                if (f->name == name) expected.push_back(f);
+                if (f->name() == name) expected.push_back(f);
         expectAligned(m, expected);
         EXPECT_EQ(notices.count, posted);
     }
@@ -345,6 +324,29 @@ TEST(GLDFileManager, RemovalToleratesAListThatIsOneShort) {
 
     ASSERT_TRUE(m.removeFileAtIndex(1));
     expectAligned(m, {files[0]});
+}
+
+// A load appends a file's series before its laps are cut (lap cutting finds the file's samples by
+// its name), and its laps afterwards; in between only the lap lists are one short.
+TEST(GLDFileManager, LoadedFilesAppendSeriesThenLaps) {
+    MVLoadedFiles lists;
+    const auto files = makeFiles({"a", "b"});
+    lists.append(files[0]->file);
+
+    lists.appendSeries(files[1]->file.series);
+    EXPECT_EQ(lists.size(), 2u);
+    EXPECT_EQ(lists.names().back(), "b");
+    EXPECT_EQ(lists.allLaps().size(), 1u);
+    EXPECT_THROW(lists.fileAt(1), std::out_of_range);
+    EXPECT_FALSE(lists.holdsLap(1, files[1]->file.laps.all->lapAtIndex(0)));
+
+    lists.appendLaps(files[1]->file.laps);
+    EXPECT_TRUE(lists.fileAt(1) == files[1]->file);
+    EXPECT_TRUE(lists.holdsLap(1, files[1]->file.laps.all->lapAtIndex(2)));
+    EXPECT_FALSE(lists.holdsLap(0, files[1]->file.laps.all->lapAtIndex(2)));
+
+    lists.clear();
+    EXPECT_EQ(lists.size(), 0u);
 }
 
 class RecordingDelegate : public MVParsingProcessDelegate {

@@ -63,22 +63,14 @@ TEST(GLDFormat, LaptimingNumbersAreWholeFieldsWithAnOptionalPlus) {
     }
 }
 
-TEST(GLDFormat, LaptimingLinesGiveGates) {
+TEST(GLDFormat, LaptimingLinesGiveTheirKindAndNumbers) {
     const auto start = MVGLDFormat::parseLaptimingLine("  Start +0120.0 3060.0 -60.0  3000.0 \r");
     EXPECT_EQ(start.kind, MVGLDFormat::LaptimingLine::Kind::Start);
     ASSERT_EQ(start.numbers, (std::vector<double>{120.0, 3060.0, -60.0, 3000.0}));
 
-    const auto gate = MVGLDFormat::gateFromLaptimingNumbers(start.numbers);
-    ASSERT_NE(gate, nullptr);
-    // First point is the next location, second the previous; longitudes change sign.
-    EXPECT_EQ(gate->nextLocation()->longitude(), -2.0);
-    EXPECT_EQ(gate->nextLocation()->latitude(), 51.0);
-    EXPECT_EQ(gate->previousLocation()->longitude(), 1.0);
-    EXPECT_EQ(gate->previousLocation()->latitude(), 50.0);
-
     const auto finish = MVGLDFormat::parseLaptimingLine("Finish 1 2 3");
     EXPECT_EQ(finish.kind, MVGLDFormat::LaptimingLine::Kind::Finish);
-    EXPECT_EQ(MVGLDFormat::gateFromLaptimingNumbers(finish.numbers), nullptr);
+    EXPECT_EQ(finish.numbers, (std::vector<double>{1, 2, 3}));
     EXPECT_EQ(MVGLDFormat::parseLaptimingLine("start 1 2 3 4").kind,
               MVGLDFormat::LaptimingLine::Kind::Other);
     EXPECT_EQ(MVGLDFormat::parseLaptimingLine("").kind, MVGLDFormat::LaptimingLine::Kind::Other);
