@@ -224,8 +224,9 @@ void MVTrackController::checkSFLine() {
 // The wizard's gates cut the sessions again. A session without laps had switched the display to
 // the whole session; once the recut finds laps the display returns to the laps, so that the laps
 // just found are listed. The manager queues its re-parse on the loading queue, so the check below
-// runs after it and before the main window's recomputation of the panes that the re-parse's
-// completion queues there in turn.
+// runs after it; the switch itself is made on the main thread through the display mode's
+// observers, whose recomputation follows the one the re-parse's completion queued there, so the
+// panes end on the laps whichever of the two threads gets there first.
 void MVTrackController::chosenTrackIno(MVTrackInfoPtr record) {
     if (!record) return;
     MVGLDFileManager* manager = &manager_;
@@ -237,9 +238,11 @@ void MVTrackController::chosenTrackIno(MVTrackInfoPtr record) {
             const bool found =
                 std::any_of(sessions.begin(), sessions.end(),
                             [](const MVLapsPtr& laps) { return laps && !laps->data().empty(); });
-            if (!found || !options->is(MVDisplayMode::WholeSession)) return;
-            options->safelyChangeMVDisplayModeWithoutKVO(MVDisplayMode::Laps);
-            options->safelyChangeMVModeWithoutKVO(MVXAxisMode::Position);
+            if (!found) return;
+            platform::mainQueue().async([options] {
+                if (!options->is(MVDisplayMode::WholeSession)) return;
+                options->setDisplayMode(storedOptionValue(MVDisplayMode::Laps));
+            });
         });
     });
 }

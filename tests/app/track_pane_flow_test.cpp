@@ -79,8 +79,8 @@ TEST_F(TrackPaneFlowTest, NoLapSessionOpensTheWizardAndYesCutsItsLaps) {
     MainQueuePump::drain();
     EXPECT_EQ(static_cast<std::int64_t>(manager().arrayOfMVLaps()[0]->count()), laps);
     // The laps just found are listed: the display is back at the laps, on the position axis.
-    EXPECT_EQ(display.displayMode(), 0);
-    EXPECT_EQ(display.mode(), 1);
+    ASSERT_TRUE(MainQueuePump::until([&] { return display.displayMode() == 0; }));
+    EXPECT_TRUE(MainQueuePump::until([&] { return display.mode() == 1; }));
     EXPECT_TRUE(MainQueuePump::until([&] { return listedLaps() == laps; })) << listedLaps();
     ASSERT_EQ(MVGlobalData::sharedManager().selectedLaps().size(), 1u);
     EXPECT_FALSE(MVGlobalData::sharedManager().selectedLaps().front()->isWholeFileLap());
