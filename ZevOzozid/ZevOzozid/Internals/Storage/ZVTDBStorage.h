@@ -60,10 +60,6 @@ class ZVTDBStorage {
     int64_t pageSize() const { return pageSize_; }
     int64_t maxSizeInBytes() const { return maxSizeInBytes_; }
     const std::filesystem::path& dbFileURL() const { return dbFileURL_; }
-    // The code of the last configuration (0 when the storage is usable).
-    int configurationResult() const { return configurationResult_; }
-    // True when no file could be kept and the data lives in memory for this run.
-    bool isMemoryOnly() const { return memoryOnly_; }
 
     // Statement helpers on an open database.
     static int executeQuery(const std::string& sql, sqlite3* db,
@@ -85,6 +81,12 @@ class ZVTDBStorage {
     static std::map<std::string, std::map<std::string, size_t>> columnsIndexes(
         const ZVTDBSchema& schema);
     static int createTablesWithSchema(const ZVTDBSchema& schema, sqlite3* db);
+
+    // For tests:
+    // The code of the last configuration (0 when the storage is usable).
+    int configurationResult() const { return configurationResult_; }
+    // True when no file could be kept and the data lives in memory for this run.
+    bool isMemoryOnly() const { return memoryOnly_; }
 
   protected:
     // Subclasses call this at the end of their constructor, so the hooks reach them.
