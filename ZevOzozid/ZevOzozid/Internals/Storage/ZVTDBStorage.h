@@ -50,6 +50,8 @@ class ZVTDBStorage {
                                                 const ZVTStorageBindableArray* values = nullptr);
     uint64_t countEntriesForTable(const std::string& table, const std::string& condition = "",
                                   const ZVTStorageBindableArray* values = nullptr);
+    // Table and file upkeep, kept with the storage's other helpers; nothing in the program calls
+    // these three yet (tables are made from the schema at open).
     bool createTable(const std::string& table, const std::vector<ZVTDBColumn>& columns);
     bool dropTable(const std::string& table);
     // Closes the connection and deletes the file with its WAL files.
