@@ -45,7 +45,6 @@ class AppDelegate : public QObject, public MVMenuActions {
     QMainWindow* window() const { return window_; }
     MVZQViewController* viewController() const { return viewController_; }
     QAction* logMenuItem() const { return logMenuItem_; }
-    QAction* autoUpdatesMenuItem() const { return autoUpdatesMenuItem_; }
     // Every action of the menu bar, by its object name (the action's name, e.g.
     // "moveLeftWithSender"); null for an unknown name.
     QAction* menuItem(const QString& name) const;
@@ -62,7 +61,6 @@ class AppDelegate : public QObject, public MVMenuActions {
     void setOpenPanelAccessory(AccessoryFactory factory) { accessoryFactory_ = std::move(factory); }
     // Opens a web address in the user's browser; the desktop's handler unless replaced.
     using UrlOpener = std::function<bool(const QUrl&)>;
-    void setUrlOpener(UrlOpener opener) { urlOpener_ = std::move(opener); }
 
     // The lap video export sheet of the video pane's export button: a new sheet for `lap` on
     // each request, window-modal on the main window (the previous one goes once it has ended).
@@ -116,6 +114,10 @@ class AppDelegate : public QObject, public MVMenuActions {
     // (user info "url": the path), for the panel's preview, and written to the diagnostic log.
     void panelSelectionDidChange(const QString& path);
 
+    // For tests:
+    QAction* autoUpdatesMenuItem() const { return autoUpdatesMenuItem_; }
+    void setUrlOpener(UrlOpener opener) { urlOpener_ = std::move(opener); }
+
   protected:
     // The space-bar monitor.
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -138,7 +140,7 @@ class AppDelegate : public QObject, public MVMenuActions {
     bool isOpenFromAssociatedFile_ = false;
     bool isSessionLaunched_ = true;
     bool monitorInstalled_ = false;
-    QString oldURL_;  // the selection last announced from the open panel
+    QString oldURL_;                        // the selection last announced from the open panel
     MVVideoShellHooks previousVideoHooks_;  // put back when this delegate goes
     QPointer<MVExportVideoWindowController> exportVideoSheet_;
 };

@@ -57,15 +57,16 @@ class MVCompanyBrandView : public MVContainer {
     // What a press on the button at `tag` (0 = most recent) does.
     void buttonPressed(int tag);
 
+    // The logo image "morvaneLogo", drawn at twice its logical size for sharp output.
+    static QImage morvaneLogo();
+
+    // For tests:
     // The subviews as built now: the logo (nullptr while the view is empty), the buttons in
     // list order, and the header (nullptr without buttons).
     QLabel* logoView() const { return logoView_; }
     const std::vector<QPushButton*>& recentFileButtons() const { return buttons_; }
     MVTextFieldForSectors* headerField() const { return header_; }
     bool isRebuildPending() const { return rebuildPending_; }
-
-    // The logo image "morvaneLogo", drawn at twice its logical size for sharp output.
-    static QImage morvaneLogo();
 
   protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -77,16 +77,10 @@ class MVLapTableModel : public QAbstractTableModel {
 
     // The lap shown in that row; nullptr outside the rows.
     MVLapPtr lapAtRow(int row) const;
-    // The row showing that very lap object; nullopt when it is not in the table.
-    std::optional<int> rowOfLap(const MVLap* lap) const;
-    // The laps in row order.
-    const std::vector<MVLapPtr>& rowLaps() const { return rows_; }
     const MVLapsPtr& laps() const { return laps_; }
     const MVLapPtr& bestLap() const { return bestLap_; }
     // The fastest lap of the list (taken once, at construction).
     const MVLapPtr& fatestLap() const { return fatestLap_; }
-    // True when the list's first lap is a whole-session lap.
-    bool isWholeFileTable() const { return wholeFile_; }
     // Element k: the best time of sector k over the list (element 0 is 0); empty for a table
     // built while a whole-session lap was selected.
     const std::vector<std::optional<double>>& idealLapSectors() const { return idealLapSectors_; }
@@ -106,6 +100,12 @@ class MVLapTableModel : public QAbstractTableModel {
     void sortByColumnClick(int column);
     // Orders the rows by these descriptors; `store` also writes them to the options object.
     void applySortDescriptors(std::vector<MVSortDescriptor> descriptors, bool store);
+
+    // For tests:
+    // The row showing that very lap object; nullopt when it is not in the table.
+    std::optional<int> rowOfLap(const MVLap* lap) const;
+    // The laps in row order.
+    const std::vector<MVLapPtr>& rowLaps() const { return rows_; }
     const std::vector<MVSortDescriptor>& sortDescriptors() const { return descriptors_; }
 
   private:

@@ -37,16 +37,18 @@ class MVMenuController : public QObject {
     // "Close all?" as a window-modal alert over the bar's window; OK removes every session.
     // With no session open nothing is asked.
     void closeAllSessions();
-    // The alert while it is up.
-    QMessageBox* closeAllAlert() const { return closeAllAlert_.data(); }
 
     // Enable or disable the eight buttons that need a session; File and SD stay enabled.
     void enableButtons();
     void disableButtons();
-    bool buttonsEnabled() const { return buttonsEnabled_; }
 
     // The pop-over shown last, while it is open.
     MVPopOverSettingsViewController* popover() const { return popover_.data(); }
+
+    // For tests:
+    // The alert while it is up.
+    QMessageBox* closeAllAlert() const { return closeAllAlert_.data(); }
+    bool buttonsEnabled() const { return buttonsEnabled_; }
 
   private:
     void showSettingsPopover(MVButton* button);

@@ -62,6 +62,8 @@ class MVSandbox {
 
     // The nearest existing folder at or above `url`.
     static Path nearestExistingFolder(const Path& url);
+
+    // For tests:
     void setPanel(Panel panel) { panel_ = std::move(panel); }
 
   private:

@@ -26,8 +26,6 @@ class MVSplitView : public QSplitter {
     // platform clock. A new move replaces one under way; it starts from where the divider is.
     int splitPosition() const { return positionOfDividerAtIndex(0); }
     void animateSplitPosition(int position);
-    // Where the running move ends; nullopt when the divider is not moving.
-    std::optional<int> animationTarget() const { return animationTarget_; }
 
     static constexpr std::chrono::milliseconds kAnimationDuration{100};
 

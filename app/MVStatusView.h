@@ -52,6 +52,8 @@ class MVStatusView : public QWidget {
     static QString unreadableFileText();
 
     QString message() const;
+
+    // For tests:
     QColor messageColor() const;
     QString versionText() const;
     bool isIndicatorShown() const { return indicatorWidth_ > 0; }

@@ -42,9 +42,15 @@ fs::path home() {
     const char* h = std::getenv("HOME");
     return (h != nullptr && *h != '\0') ? fs::path(h) : fs::temp_directory_path();
 }
-fs::path configHome() { return fromEnv("XDG_CONFIG_HOME", home() / ".config"); }
-fs::path dataHome() { return fromEnv("XDG_DATA_HOME", home() / ".local/share"); }
-fs::path cacheHome() { return fromEnv("XDG_CACHE_HOME", home() / ".cache"); }
+fs::path configHome() {
+    return fromEnv("XDG_CONFIG_HOME", home() / ".config");
+}
+fs::path dataHome() {
+    return fromEnv("XDG_DATA_HOME", home() / ".local/share");
+}
+fs::path cacheHome() {
+    return fromEnv("XDG_CACHE_HOME", home() / ".cache");
+}
 
 fs::path desktop() {
     if (const char* v = std::getenv("XDG_DESKTOP_DIR"); v != nullptr && *v == '/') return v;
@@ -84,9 +90,12 @@ void setProgramResources(fs::path folder) {
     gResources = std::move(folder);
 }
 
-fs::path appConfig() { return configHome() / "Gridlark"; }
-fs::path appData() { return dataHome() / "Gridlark"; }
-fs::path appCache() { return cacheHome() / "Gridlark"; }
+fs::path appConfig() {
+    return configHome() / "Gridlark";
+}
+fs::path appCache() {
+    return cacheHome() / "Gridlark";
+}
 
 bool writeFileAtomically(const fs::path& path, const std::string& bytes) {
     std::error_code ec;

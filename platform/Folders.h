@@ -18,7 +18,6 @@ std::filesystem::path documents();
 
 // The application's own folders under the XDG ones ("Gridlark").
 std::filesystem::path appConfig();
-std::filesystem::path appData();
 std::filesystem::path appCache();
 
 // The per-user runtime folder ($XDG_RUNTIME_DIR when it names an absolute path), for sockets

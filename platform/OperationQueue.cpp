@@ -8,7 +8,6 @@
 namespace platform {
 
 void Operation::run() {
-    executing_ = true;
     if (!cancelled_) {
         try {
             main();
@@ -16,20 +15,20 @@ void Operation::run() {
             std::fprintf(stderr, "gridlark: operation threw: %s\n", e.what());
         }
     }
-    executing_ = false;
     finished_ = true;
     if (completion_) completion_();
 }
 
 namespace {
 class BlockOperation final : public Operation {
-public:
-    explicit BlockOperation(std::function<void(const Operation&)> block) : block_(std::move(block)) {}
+  public:
+    explicit BlockOperation(std::function<void(const Operation&)> block)
+        : block_(std::move(block)) {}
 
-protected:
+  protected:
     void main() override { block_(*this); }
 
-private:
+  private:
     std::function<void(const Operation&)> block_;
 };
 }  // namespace
@@ -52,7 +51,8 @@ OperationQueue::OperationQueue(std::string name, int maxConcurrent)
                 std::shared_ptr<Operation> op;
                 {
                     std::unique_lock lock(state->mutex);
-                    state->cv.wait(lock, [&] { return state->stopping || !state->waiting.empty(); });
+                    state->cv.wait(lock,
+                                   [&] { return state->stopping || !state->waiting.empty(); });
                     if (state->waiting.empty()) return;
                     op = state->waiting.front();
                     state->waiting.pop_front();

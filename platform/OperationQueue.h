@@ -14,23 +14,21 @@ namespace platform {
 // A unit of work for an OperationQueue. Subclasses override main() and check isCancelled()
 // between their steps.
 class Operation {
-public:
+  public:
     virtual ~Operation() = default;
     void cancel() { cancelled_ = true; }
     bool isCancelled() const { return cancelled_; }
     bool isFinished() const { return finished_; }
-    bool isExecuting() const { return executing_; }
     // Called on the operation's thread after main() returns (also when cancelled before start).
     void setCompletionBlock(std::function<void()> block) { completion_ = std::move(block); }
 
-protected:
+  protected:
     virtual void main() = 0;
 
-private:
+  private:
     friend class OperationQueue;
     void run();
     std::atomic<bool> cancelled_{false};
-    std::atomic<bool> executing_{false};
     std::atomic<bool> finished_{false};
     std::function<void()> completion_;
 };
@@ -39,7 +37,7 @@ private:
 // added. cancelAllOperations() cancels every queued and running operation; a queued operation
 // that is cancelled is finished without its main() running.
 class OperationQueue {
-public:
+  public:
     explicit OperationQueue(std::string name, int maxConcurrent = 1);
     ~OperationQueue();  // cancels everything, then waits for running operations
     OperationQueue(const OperationQueue&) = delete;
@@ -50,10 +48,12 @@ public:
     void cancelAllOperations();
     // Waits (real time) until nothing is queued or running; false when the limit passed.
     bool waitUntilAllOperationsAreFinished(Duration limit);
-    size_t operationCount() const;
     const std::string& name() const { return name_; }
 
-private:
+    // For tests:
+    size_t operationCount() const;
+
+  private:
     struct State;
     std::string name_;
     std::shared_ptr<State> state_;

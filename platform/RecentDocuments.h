@@ -32,6 +32,8 @@ class RecentDocuments {
     // The documents, most recent first (at most kMaximumCount). Stored entries that are not
     // paths are skipped.
     std::vector<std::filesystem::path> recentDocumentURLs() const;
+
+    // For tests:
     void clearRecentDocuments();
 
   private:

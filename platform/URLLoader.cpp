@@ -453,11 +453,4 @@ URLResult URLLoader::download(const URLRequest& request, const std::filesystem::
     return result;
 }
 
-URLResult getURL(const std::string& url, std::chrono::milliseconds timeout) {
-    URLRequest request;
-    request.url = url;
-    request.timeout = timeout;
-    return URLLoader::shared().send(request);
-}
-
 }  // namespace platform

@@ -81,8 +81,4 @@ class URLLoader {
     URLResult download(const URLRequest& request, const std::filesystem::path& destination);
 };
 
-// Convenience: a GET of `url` with the given time-out.
-URLResult getURL(const std::string& url,
-                 std::chrono::milliseconds timeout = std::chrono::milliseconds(30000));
-
 }  // namespace platform

@@ -12,7 +12,9 @@ constexpr const char* kDateTag = "$date";
 constexpr const char* kDataTag = "$data";
 }  // namespace
 
-UserDefaults::UserDefaults(std::filesystem::path file) : file_(std::move(file)) { load(); }
+UserDefaults::UserDefaults(std::filesystem::path file) : file_(std::move(file)) {
+    load();
+}
 
 UserDefaults& UserDefaults::standard() {
     static auto* store = new UserDefaults(folders::appConfig() / "defaults.json");
@@ -39,7 +41,9 @@ void UserDefaults::load() {
                  file_.c_str(), aside.c_str());
 }
 
-void UserDefaults::reload() { load(); }
+void UserDefaults::reload() {
+    load();
+}
 
 std::optional<UserDefaults::Value> UserDefaults::objectForKey(const std::string& key) const {
     std::lock_guard lock(mutex_);
@@ -86,15 +90,6 @@ int64_t UserDefaults::integerForKey(const std::string& key) const {
     if (v->is_number_integer()) return v->get<int64_t>();
     if (v->is_number()) return static_cast<int64_t>(v->get<double>());
     if (v->is_string()) return std::strtoll(v->get_ref<const std::string&>().c_str(), nullptr, 10);
-    return 0;
-}
-
-double UserDefaults::doubleForKey(const std::string& key) const {
-    auto v = objectForKey(key);
-    if (!v) return 0;
-    if (v->is_boolean()) return v->get<bool>() ? 1 : 0;
-    if (v->is_number()) return v->get<double>();
-    if (v->is_string()) return std::strtod(v->get_ref<const std::string&>().c_str(), nullptr);
     return 0;
 }
 

@@ -18,7 +18,7 @@ namespace platform {
 // cannot be parsed is moved aside (".corrupt" suffix, one line on stderr) and an empty store
 // starts in its place. Thread-safe.
 class UserDefaults {
-public:
+  public:
     using Value = nlohmann::json;
     using Bytes = std::vector<uint8_t>;
 
@@ -39,7 +39,6 @@ public:
     // Typed reads: absent or mistyped values read as false / 0 / nullopt.
     bool boolForKey(const std::string& key) const;
     int64_t integerForKey(const std::string& key) const;
-    double doubleForKey(const std::string& key) const;
     std::optional<std::string> stringForKey(const std::string& key) const;
     std::optional<std::chrono::system_clock::time_point> dateForKey(const std::string& key) const;
     std::optional<Bytes> dataForKey(const std::string& key) const;
@@ -57,7 +56,7 @@ public:
     // Re-reads the file (for tests that reopen a store).
     void reload();
 
-private:
+  private:
     void load();
     bool writeLocked();
 

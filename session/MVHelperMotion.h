@@ -17,6 +17,10 @@ double lateralAcceleration(double heading, double headingOld, double speed, doub
 // per second. A step beyond 30 m/s^2 (checked before the conversion to g) gives 0.
 double longitudinalAcceleration(double speed, double speedOld, double sampleRate);
 
+// Kept with the other helpers of this set; nothing in the program calls these three yet:
+// calculateDuration, convertSecondsToTimeString2 and clearTempararyFolderURL (the thumbnail
+// frames live in a folder per running copy, see MVThumbnailFolder, which cleans up on its own).
+
 // timestampEnd - timestampStart.
 double calculateDuration(double timestampStart, double timestampEnd);
 

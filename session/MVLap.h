@@ -55,7 +55,6 @@ class MVLap {
     void setDistance(double value) { distance_ = value; }
     // Never filled (stays 0); the top speed is computed on demand by the value lookups.
     double vmax() const { return vmax_; }
-    void setVmax(double value) { vmax_ = value; }
     // The top speed in km/h as worked out once by the loading thread, so that views read it
     // without touching the manager's lists while another file loads; none for laps made
     // elsewhere. Set before the lap is handed out, read-only afterwards.

@@ -115,6 +115,7 @@ class MVSampleValues {
     MV2DSegmentPtr segmentWithSampleIndex(std::int64_t index, const MVLap& lap) const;
 
     // Position of the channel in the rows of the lap's session (the last session without a lap).
+    // Kept with the other lookups of this class; nothing in the program calls it yet.
     std::optional<std::size_t> indexOfKey(const std::string& key, const MVLap* lap) const;
     // Position of the session with that display name.
     std::optional<std::size_t> indexOfFile(const std::string& gldFileName) const;
@@ -125,7 +126,8 @@ class MVSampleValues {
 
     // Laps by session. The session of an address is its file name without the extension; the
     // session of a name is the one with that display name. nullptr when it is not loaded (or
-    // holds no such lap).
+    // holds no such lap). The two lookups by address are kept with the one by name; nothing in
+    // the program calls them yet.
     MVLapPtr fastestLapWithGLDURL(const std::filesystem::path& url) const;
     // The session's entry of arrayOfWholeFileMVLaps (an MVLaps holding its whole-file lap).
     MVLapsPtr wholeLapWithGLDURL(const std::filesystem::path& url) const;

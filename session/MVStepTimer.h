@@ -12,7 +12,7 @@
 // program leaves them on; fuzzing and tools that must print nothing per input turn them off.
 // The switch is safe from any thread.
 class MVStepTimer {
-public:
+  public:
     explicit MVStepTimer(const char* name) : name_(name) {}
     ~MVStepTimer() {
         if (!linesEnabled()) return;
@@ -20,12 +20,14 @@ public:
         std::fprintf(stderr, "%s executed %fs\n", name_, elapsed.count());
     }
 
-    static void setLinesEnabled(bool enabled) { enabledFlag().store(enabled); }
     static bool linesEnabled() { return enabledFlag().load(std::memory_order_relaxed); }
     MVStepTimer(const MVStepTimer&) = delete;
     MVStepTimer& operator=(const MVStepTimer&) = delete;
 
-private:
+    // For tests:
+    static void setLinesEnabled(bool enabled) { enabledFlag().store(enabled); }
+
+  private:
     static std::atomic<bool>& enabledFlag() {
         static std::atomic<bool> enabled{true};
         return enabled;

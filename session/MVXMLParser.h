@@ -54,6 +54,8 @@ class MVXMLParser {
         delegate_ = std::move(delegate);
     }
     const std::filesystem::path& shippedDatabase() const { return shippedDatabase_; }
+
+    // For tests:
     // Why the last read stopped early; empty after a whole read.
     const std::string& lastError() const { return lastError_; }
 

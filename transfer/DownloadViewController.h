@@ -49,19 +49,20 @@ class DownloadViewController : public QDialog {
     QLabel* labelTrackDB() const { return labelTrackDB_; }
     QLabel* onlineSWVersion() const { return onlineSWVersion_; }
     QLabel* onlineTrackDBVersion() const { return onlineTrackDBVersion_; }
-    QLabel* messageLabel() const { return message_; }
     MVSpinningProgressIndicator* progressSoftware() const { return progressSoftware_; }
     MVSpinningProgressIndicator* progressTrackDB() const { return progressTrackDB_; }
     QPushButton* buttonSoftwareUpdate() const { return buttonSoftwareUpdate_; }
     QPushButton* buttonTrackDBUpdate() const { return buttonTrackDBUpdate_; }
     QPushButton* buttonClose() const { return buttonClose_; }
 
-    void setPackageOpener(PackageOpener opener) { opener_ = std::move(opener); }
-    void setConfirmation(Confirmation confirmation) { confirm_ = std::move(confirmation); }
-
     static void openPackage(const std::filesystem::path& package);
     static void showInstallAlert(QWidget* parent, const QString& title, const QString& message,
                                  std::function<void()> onOK);
+
+    // For tests:
+    QLabel* messageLabel() const { return message_; }
+    void setPackageOpener(PackageOpener opener) { opener_ = std::move(opener); }
+    void setConfirmation(Confirmation confirmation) { confirm_ = std::move(confirmation); }
 
   signals:
     // The answers of a refresh have been applied.

@@ -46,7 +46,6 @@ class MVExportVideoWindowController : public QDialog {
 
     MVTextFieldSupportDrag* directoryTextField() const { return directoryTextField_; }
     QLabel* infoTextField() const { return infoTextField_; }
-    QLabel* statusTextField() const { return statusTextField_; }
     MVSpinningProgressIndicator* indicator() const { return indicator_; }
     QPushButton* buttonClose() const { return buttonClose_; }
     QPushButton* buttonEditDestination() const { return buttonEditDestination_; }
@@ -55,6 +54,9 @@ class MVExportVideoWindowController : public QDialog {
     // The plan for the current lap, folder and ffmpeg.
     MVVideoExportPlan currentPlan() const;
     void setFolderChooser(MVSheetSupport::FolderChooser chooser) { chooser_ = std::move(chooser); }
+
+    // For tests:
+    QLabel* statusTextField() const { return statusTextField_; }
     void setTimeLimit(int milliseconds) { timeLimitMs_ = milliseconds; }
 
   public slots:

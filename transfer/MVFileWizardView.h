@@ -42,17 +42,18 @@ class MVFileWizardView : public QWidget {
     double fastestLapDuration() const { return fastestLapDuration_; }
     const std::string& circuit() const { return circuit_; }
     std::shared_ptr<MVGLDFileManagerFastOperation> operation() const { return operation_; }
-    // How many parses this view started (tests).
-    int parsesStarted() const { return parsesStarted_; }
 
     MVFileWizardVideoView* videoView() const { return videoView_; }
     QLineEdit* fileNameTextField() const { return fileNameTextField_; }
-    QLabel* renameMessage() const { return renameMessage_; }
     QLabel* lengthValue() const { return lengthValue_; }
     QLabel* lapsValue() const { return lapsValue_; }
     QLabel* bestLapValue() const { return bestLapValue_; }
     QLabel* circuitValue() const { return circuitValue_; }
-    QPushButton* renameButton() const { return renameButton_; }
+
+    // For tests:
+    // How many parses this view started.
+    int parsesStarted() const { return parsesStarted_; }
+    QLabel* renameMessage() const { return renameMessage_; }
 
   public slots:
     void buttonPressed();

@@ -82,13 +82,8 @@ class MVChartController {
     std::vector<MVLapPtr> arrayOfSelectedLaps() const { return arrayOfSelectedLaps_.get(); }
     double graphXSelection() const { return graphXSelection_; }
     std::optional<MVPlotRange> graphCurrentRange() const { return graphCurrentRange_; }
-    const std::vector<std::unique_ptr<MVPlotController>>& plotControllers() const {
-        return plotControllers_;
-    }
     MVSectorController* sectorController() const { return sectorController_.get(); }
     MVThumbnailController* thumbnailController() const { return thumbnailController_.get(); }
-    // The channel chooser last opened (nullptr once it is closed).
-    MVPopOverInfoViewController* channelChooser() const { return channelChooser_; }
 
     void initSubviews();
     void updateSubviewsBySelectedKeys();
@@ -112,6 +107,13 @@ class MVChartController {
     void showOrHideThumbnailFromButtonClick(bool fromButton);
     void updateLabels();
     void resetPlotController();
+
+    // For tests:
+    const std::vector<std::unique_ptr<MVPlotController>>& plotControllers() const {
+        return plotControllers_;
+    }
+    // The channel chooser last opened (nullptr once it is closed).
+    MVPopOverInfoViewController* channelChooser() const { return channelChooser_; }
 
   private:
     void setUp();

@@ -82,21 +82,21 @@ class MVChartPlotView : public QWidget {
     double xShift() const { return xShift_; }
     MVPlotRange xRange() const { return xRange_; }
     MVPlotRange yRange() const { return yRange_; }
-    MVPlotRange globalXRange() const { return globalXRange_; }
     double yMajorInterval() const { return yInterval_; }
-    bool hideXAxis() const { return hideXAxis_; }
     // The line colour of curve slot i (transparent: not drawn).
     QColor curveColor(std::size_t i) const;
-    double cursorX() const { return cursorX_; }
-    bool isCursorShown() const { return cursorShown_; }
     bool isDraggingCursor() const { return isDraggingCursor_; }
-    // The zoom box in widget coordinates while one is drawn.
-    bool hasZoomBox() const { return zoomActive_; }
-    QRectF zoomBoxRect() const { return zoomRect_; }
     MVChartLegendView* legendView() const { return legendView_; }
     // Widget x of a plot x and back, for the visible range.
     double viewXForPlotX(double x) const;
     double plotXForViewX(double viewX) const;
+
+    // For tests:
+    bool hideXAxis() const { return hideXAxis_; }
+    double cursorX() const { return cursorX_; }
+    // The zoom box in widget coordinates while one is drawn.
+    bool hasZoomBox() const { return zoomActive_; }
+    QRectF zoomBoxRect() const { return zoomRect_; }
     // How many times the curve picture was drawn anew.
     int curveRenders() const { return curveRenders_; }
 

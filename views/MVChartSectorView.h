@@ -74,11 +74,12 @@ class MVChartSectorView : public MVDarkBlueContainer {
     // For the pane's own checks and the tests.
     const std::vector<double>& arrayOfPositionRate() const { return rates_; }
     const std::vector<double>& arrayOfPositionRate2() const { return rates2_; }
-    QRectF containerFrame() const { return containerFrame_; }
     QWidget* sectorsContainerView() const { return container_; }
     QWidget* boxZoomView() const { return box_; }
     MVTextField* zoomText() const { return zoomText_; }
     bool isClickedInZone() const { return isClickedInZone_; }
+
+    // For tests:
     // The sector fields, left to right (text, tag as the "tag" property).
     std::vector<MVTextFieldForSectors*> sectorFields() const;
 

@@ -19,8 +19,8 @@
 class QVariantAnimation;
 
 // The chart area: from top to bottom the chart tool bar (25 points), the video-thumbnail slot
-// (the video-thumbnail strip, 100 points when shown, 0 when hidden), the sector strip (21 points) and the
-// plot stack. It opens and closes the thumbnail slot in a 0.2 s animation and posts
+// (the video-thumbnail strip, 100 points when shown, 0 when hidden), the sector strip (21 points)
+// and the plot stack. It opens and closes the thumbnail slot in a 0.2 s animation and posts
 // "MVNotificationThumbnailShowed" / "MVNotificationThumbnailHided" when it has finished, and
 // posts "MVNotificationBoundsDidChanged" (object: this view) on every change of its width.
 // Main thread only.
@@ -54,10 +54,12 @@ class MVChartView : public QWidget {
     void hideOrShowThumbnailView(bool show);
     // The thumbnail slot's height: VideoHeight when shown, 0 when hidden.
     double thumbnailHeight() const { return thumbnailHeight_; }
-    // Length of the thumbnail animation in milliseconds (200; tests set 0: no animation).
-    void setAnimationDuration(int ms) { animationDuration_ = ms; }
     // Lays the sub-views out now.
     void layOut();
+
+    // For tests:
+    // Length of the thumbnail animation in milliseconds (200; tests set 0: no animation).
+    void setAnimationDuration(int ms) { animationDuration_ = ms; }
 
   protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -46,11 +46,6 @@ class MVPopOverAvailableTracksViewController : public QWidget {
     // Shows the chooser next to the widget's right edge, kept on its screen.
     void showRelativeTo(QWidget* anchor);
 
-    // Replace the file panel and the alert (tests); the defaults are a window-modal panel and a
-    // warning box over the main window.
-    void setFileChooser(FileChooser chooser) { fileChooser_ = std::move(chooser); }
-    void setAlert(Alert alert) { alert_ = std::move(alert); }
-
     // The outline panel as the default file chooser shows it: one ".cir" file, opened in
     // outlinePanelFolder().
     static std::unique_ptr<QFileDialog> makeOutlinePanel(QWidget* parent);
@@ -62,6 +57,12 @@ class MVPopOverAvailableTracksViewController : public QWidget {
     // named exactly after the circuit first, else the first whose name contains it; none for a
     // nameless circuit.
     static std::optional<std::filesystem::path> previewFileForName(const std::string& name);
+
+    // For tests:
+    // Replace the file panel and the alert; the defaults are a window-modal panel and a warning
+    // box over the main window.
+    void setFileChooser(FileChooser chooser) { fileChooser_ = std::move(chooser); }
+    void setAlert(Alert alert) { alert_ = std::move(alert); }
 
   protected:
     void wheelEvent(QWheelEvent* event) override;

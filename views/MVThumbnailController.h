@@ -54,9 +54,11 @@ class MVThumbnailController {
     double xMove() const { return xMove_; }
     double xMax() const { return xMax_; }
     double xCurrent() const { return xCurrent_; }
+    MVThumbnailInfosGenerator& infosGenerator() { return infosGenerator_; }
+
+    // For tests:
     // The slot count of the last request (fractional, as the slot times are spread).
     double requestedSlotCount() const { return requestedSlotCount_; }
-    MVThumbnailInfosGenerator& infosGenerator() { return infosGenerator_; }
 
   private:
     void setUp();

@@ -70,6 +70,8 @@ class MVThumbnailsGenerator : public QObject {
                                     const std::filesystem::path& output);
 
     const std::optional<std::filesystem::path>& ffmpegPath() const { return ffmpegPath_; }
+
+    // For tests:
     int runningCount() const { return static_cast<int>(running_.size()); }
     int waitingCount() const { return static_cast<int>(waiting_.size()); }
 

@@ -24,7 +24,6 @@ class MVTrackCarousel : public QWidget {
 
     void setItems(QVector<Item> items);
     int numberOfItems() const { return static_cast<int>(items_.size()); }
-    const Item& itemAtIndex(int index) const { return items_.at(index); }
     int currentItemIndex() const { return currentIndex_; }
     // True while an animated scroll is running.
     bool isScrolling() const;

@@ -38,7 +38,6 @@ class MVTrackMapViewport {
     static constexpr double kMaxZoom = 10000.0;
 
     void setViewSize(double width, double height);
-    double viewWidth() const { return width_; }
     double viewHeight() const { return height_; }
     // The smaller side of the view.
     double side() const;
@@ -92,6 +91,9 @@ class MVTrackMapViewport {
     // One step: in by m / (m - 20), out by m / (m + 20), about the view centre.
     double zoomIn();
     double zoomOut();
+
+    // For tests:
+    double viewWidth() const { return width_; }
 
   private:
     double clampedScale(double wanted) const;

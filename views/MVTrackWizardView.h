@@ -52,8 +52,6 @@ class MVTrackWizardView : public QWidget {
     std::optional<MVPoint> labelPoint() const;
     // Where the message is drawn, in widget coordinates: always inside the map.
     std::optional<QRectF> labelRect() const;
-    std::optional<MVPoint> flagPoint() const;
-    std::optional<MVPoint> flagPoint2() const;
 
     // The projection of the view in its current size (the whole route centred at 90 % of the
     // smaller side) and its exact inverse.
@@ -67,6 +65,10 @@ class MVTrackWizardView : public QWidget {
     // below 10 (a gate needs ten samples before it).
     static std::int64_t findSegmentAtWholeLap(const std::vector<MV2DSegmentPtr>& route,
                                               MVPoint clicked, double threshold);
+
+    // For tests:
+    std::optional<MVPoint> flagPoint() const;
+    std::optional<MVPoint> flagPoint2() const;
 
   signals:
     void trackInfoChanged(const MVTrackInfoPtr& record);

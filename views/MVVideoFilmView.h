@@ -41,8 +41,6 @@ class MVVideoFilmView : public QWidget {
     // The video time (ms) recorded at an elapsed session time of the lap; anything negative or
     // not finite means that sample has no video time. The default reads the shared session data.
     using VideoTimeLookup = std::function<double(const MVLap& lap, double sessionTime)>;
-    // Replaces the lookup of every film (none: back to the default); returns the previous one.
-    static VideoTimeLookup setVideoTimeLookup(VideoTimeLookup lookup);
 
     MVVideoFilmView(MVLapPtr lap, const QColor& borderColor, bool isReference,
                     QWidget* parent = nullptr);
@@ -96,11 +94,15 @@ class MVVideoFilmView : public QWidget {
 
     // State as the tests and the pane see it.
     bool didParsed() const { return didParsed_; }
-    bool isShowingNoVideoMessage() const { return noVideoLabel_ != nullptr; }
     int activeFile() const { return activeFile_; }
     MVVideoPlayer* player(int file) const;
     MVVideoSurface* surface(int file) const;
     double positionToRemember() const { return positionToRemember_; }
+
+    // For tests:
+    // Replaces the lookup of every film (none: back to the default); returns the previous one.
+    static VideoTimeLookup setVideoTimeLookup(VideoTimeLookup lookup);
+    bool isShowingNoVideoMessage() const { return noVideoLabel_ != nullptr; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;

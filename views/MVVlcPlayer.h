@@ -36,12 +36,6 @@ class MVVlcPlayer final : public MVVideoPlayer {
     MVVlcPlayer(const MVVlcPlayer&) = delete;
     MVVlcPlayer& operator=(const MVVlcPlayer&) = delete;
 
-    // Arguments of the process's engine instance; only calls made before the first player is
-    // opened have an effect.
-    static void setInstanceArguments(std::vector<std::string> arguments);
-    // Whether the engine could be started (false when its plug-ins are missing).
-    static bool isEngineAvailable();
-
     void setCallbacks(Callbacks callbacks) override;
     void open(const std::filesystem::path& file, std::chrono::milliseconds limit) override;
     std::int64_t length() const override;
@@ -73,6 +67,13 @@ class MVVlcPlayer final : public MVVideoPlayer {
     static constexpr std::chrono::milliseconds kPauseSettle{100};
 
     struct Shared;
+
+    // For tests:
+    // Arguments of the process's engine instance; only calls made before the first player is
+    // opened have an effect.
+    static void setInstanceArguments(std::vector<std::string> arguments);
+    // Whether the engine could be started (false when its plug-ins are missing).
+    static bool isEngineAvailable();
 
   private:
     void release();

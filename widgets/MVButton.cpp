@@ -13,11 +13,6 @@ void MVButton::setImage(const QIcon& image) {
     update();
 }
 
-void MVButton::setAlternateImage(const QIcon& image) {
-    alternateImage_ = image;
-    update();
-}
-
 QSize MVButton::sizeHint() const {
     if (image_.isNull()) return QSize(16, 16);
     const QList<QSize> sizes = image_.availableSizes();
@@ -26,7 +21,6 @@ QSize MVButton::sizeHint() const {
 
 void MVButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    const QIcon& icon = (isDown() && !alternateImage_.isNull()) ? alternateImage_ : image_;
-    if (icon.isNull()) return;
-    icon.paint(&painter, rect(), Qt::AlignCenter, isEnabled() ? QIcon::Normal : QIcon::Disabled);
+    if (image_.isNull()) return;
+    image_.paint(&painter, rect(), Qt::AlignCenter, isEnabled() ? QIcon::Normal : QIcon::Disabled);
 }

@@ -3,8 +3,8 @@
 #include <QAbstractButton>
 #include <QIcon>
 
-// The borderless image button of the tool bars. While pressed it shows its alternate image
-// (when it has one). A tag tells buttons of one row apart. Main thread only.
+// The borderless image button of the tool bars. A tag tells buttons of one row apart. Main thread
+// only.
 class MVButton : public QAbstractButton {
     Q_OBJECT
   public:
@@ -12,8 +12,6 @@ class MVButton : public QAbstractButton {
 
     QIcon image() const { return image_; }
     void setImage(const QIcon& image);
-    QIcon alternateImage() const { return alternateImage_; }
-    void setAlternateImage(const QIcon& image);
 
     int tag() const { return tag_; }
     void setTag(int tag) { tag_ = tag; }
@@ -25,6 +23,5 @@ class MVButton : public QAbstractButton {
 
   private:
     QIcon image_;
-    QIcon alternateImage_;
     int tag_ = 0;
 };

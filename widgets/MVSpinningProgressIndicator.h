@@ -56,9 +56,11 @@ class MVSpinningProgressIndicator : public QWidget {
     bool isFadingOut() const { return isFadingOut_; }
     // Index of the fin at full colour.
     int position() const { return position_; }
-    QColor finColor(int fin) const { return finColors_.value(fin); }
 
     QSize sizeHint() const override { return QSize(32, 32); }
+
+    // For tests:
+    QColor finColor(int fin) const { return finColors_.value(fin); }
 
   protected:
     void paintEvent(QPaintEvent* event) override;

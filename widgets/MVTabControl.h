@@ -18,6 +18,7 @@ class MVTabControl : public MVSegmentedControl {
 
     explicit MVTabControl(QWidget* parent = nullptr);
 
+    // For tests:
     // The close button of a tab, or nullptr.
     MVButton* closeButton(int segment) const { return closeButtons_.value(segment); }
 

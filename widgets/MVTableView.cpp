@@ -10,10 +10,8 @@
 #include <algorithm>
 
 MVTableView::MVTableView(QWidget* parent)
-    : QTableView(parent),
-      header_(new MVTableHeaderView(this)),
-      gridColor_(MVHelper::Gui::DarkGrayColor()) {
-    setHorizontalHeader(header_);
+    : QTableView(parent), gridColor_(MVHelper::Gui::DarkGrayColor()) {
+    setHorizontalHeader(new MVTableHeaderView(this));
     verticalHeader()->hide();
     const int rowHeight = static_cast<int>(MVHelper::TableCellHeight());
     verticalHeader()->setMinimumSectionSize(rowHeight);

@@ -3,8 +3,6 @@
 #include <QColor>
 #include <QTableView>
 
-class MVTableHeaderView;
-
 // The dark table of the lap lists: black background, light grey text, rows of the shared cell
 // height and the coloured column header. Grid lines are drawn only where there are rows: none
 // below the last row, none at all in an empty table. Main thread only.
@@ -13,8 +11,6 @@ class MVTableView : public QTableView {
   public:
     explicit MVTableView(QWidget* parent = nullptr);
 
-    MVTableHeaderView* headerView() const { return header_; }
-    QColor gridColor() const { return gridColor_; }
     void setGridColor(const QColor& color);
 
     // Columns from `firstColumn` on share the width the columns before them leave, each at least
@@ -29,7 +25,6 @@ class MVTableView : public QTableView {
   private:
     void drawGrid(const QRect& clip);
 
-    MVTableHeaderView* header_;
     QColor gridColor_;
     int uniformFrom_ = -1;
     int uniformMinimum_ = 0;

@@ -56,6 +56,8 @@ class ZVCrashReporter {
         ZVCrashReporterConfig config = ZVCrashReporterConfig::defaultConfiguration());
     ZVCrashReporter(std::string identifier, std::string version,
                     std::optional<std::string> marketingVersion, ZVCrashReporterConfig config);
+    // Kept as part of the crash reporter's public surface; nothing in the program calls it yet
+    // (the crash service makes its own reporter).
     static ZVCrashReporter& sharedReporter();
 
     std::filesystem::path crashReportDirectory() const { return directory_; }
@@ -75,7 +77,8 @@ class ZVCrashReporter {
 
     // Before enable only, version 0 only: false otherwise, nothing changed.
     bool setCrashCallbacks(const ZVCrashReporterCallbacks& callbacks);
-    // Replaces the bytes a crash report carries, also after enable; from any thread.
+    // Replaces the bytes a crash report carries, also after enable; from any thread. Kept as part
+    // of the public surface; nothing in the program calls it yet.
     void setCustomData(std::optional<std::vector<uint8_t>> data);
 
     // A report of the calling thread as it is now (SIGTRAP, TRAP_TRACE, the caller as crashed),

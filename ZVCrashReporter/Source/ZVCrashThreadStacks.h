@@ -38,12 +38,13 @@ class ZVCrashThreadStacks {
     // False when none could be made.
     static bool installOnCurrentThread();
 
-    // Stacks given to threads that were running at enable, not yet freed; for tests.
-    static size_t poolStacksInUse();
-    // Frees the stacks of those threads that have ended (also done at every pthread_create).
-    static void reclaimEndedThreads();
-
     // The capture signal's handler: a stack request installs a stack; anything else is the
     // crash-time capture of the thread's registers.
     static void signalHandler(int signo, siginfo_t* info, void* context);
+
+    // For tests:
+    // Stacks given to threads that were running at enable, not yet freed.
+    static size_t poolStacksInUse();
+    // Frees the stacks of those threads that have ended (also done at every pthread_create).
+    static void reclaimEndedThreads();
 };

@@ -100,14 +100,6 @@ void ZVTServiceAbstract::setDefaultTransmissionTargetToken(std::optional<std::st
     std::lock_guard lock(mutex_);
     defaultTransmissionTargetToken_ = std::move(token);
 }
-void ZVTServiceAbstract::setStartedFromApplication(bool value) {
-    std::lock_guard lock(mutex_);
-    startedFromApplication_ = value;
-}
-void ZVTServiceAbstract::setStarted(bool value) {
-    std::lock_guard lock(mutex_);
-    started_ = value;
-}
 
 std::string ZVTServiceAbstract::isEnabledKey() const {
     return groupId() + "IsEnabled";

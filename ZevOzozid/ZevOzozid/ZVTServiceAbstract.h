@@ -51,8 +51,6 @@ class ZVTServiceAbstract : public ZVTServiceCommon {
     void setAppSecret(std::optional<std::string> appSecret) override;
     std::optional<std::string> defaultTransmissionTargetToken() const override;
     void setDefaultTransmissionTargetToken(std::optional<std::string> token) override;
-    void setStartedFromApplication(bool value);
-    void setStarted(bool value);
 
     // The settings key of the enabled state: the group id followed by "IsEnabled".
     std::string isEnabledKey() const;

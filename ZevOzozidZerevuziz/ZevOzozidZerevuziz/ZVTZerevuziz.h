@@ -47,6 +47,9 @@ class ZVTZerevuziz : public ZVTServiceAbstract,
     static void resetSharedInstance();
 
     // --- Class-level operations on the shared instance
+    // Part of the SDK's public surface: the program itself only starts the service, so pause,
+    // resume, automatic page tracking, the transmission interval, targets and the enabled state
+    // have no caller in it yet.
     static void trackEvent(const std::string& name);
     static void trackEvent(const std::string& name,
                            const std::optional<StringProperties>& properties);
@@ -119,8 +122,6 @@ class ZVTZerevuziz : public ZVTServiceAbstract,
     void setAutoPageTrackingEnabledInstance(bool enabled) { autoPageTracking_ = enabled; }
     bool autoPageTrackingEnabled() const { return autoPageTracking_; }
     void setDelegateInstance(std::shared_ptr<ZVTZerevuzizDelegate> delegate);
-    // The service as a channel delegate (a handle that does not own it).
-    std::shared_ptr<ZVTChannelDelegate> asChannelDelegate() const { return self_; }
     // Serialises the targets' enabled state and property bags with the service's events.
     std::recursive_mutex& lock() const { return serviceMutex(); }
 

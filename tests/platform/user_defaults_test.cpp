@@ -28,7 +28,7 @@ TEST(UserDefaults, TypedValuesSurviveReopen) {
     UserDefaults d(file);
     EXPECT_TRUE(d.boolForKey("flag"));
     EXPECT_EQ(d.integerForKey("count"), 42);
-    EXPECT_DOUBLE_EQ(d.doubleForKey("ratio"), 0.25);
+    EXPECT_DOUBLE_EQ(d.objectForKey("ratio")->get<double>(), 0.25);
     EXPECT_EQ(d.stringForKey("name"), "Üsküdar");
     EXPECT_EQ(d.dateForKey("when"), when);
     EXPECT_EQ(d.dataForKey("blob"), (UserDefaults::Bytes{0, 1, 2, 255}));

@@ -57,18 +57,20 @@ class MVFolderTransfer {
     // check() first (a refusal is returned as a failure and nothing starts); false then.
     bool start(Mode mode, std::filesystem::path source, std::filesystem::path finalFolder,
                Finished finished, std::string* refusal = nullptr);
-    void requestAbort() { abortRequested_ = true; }
     void abort();
     // Waits for the copy's thread to end.
     void wait();
 
     Status status() const { return status_; }
-    std::uint64_t bytesCopied() const { return bytesCopied_; }
-    std::uint64_t totalBytes() const { return totalBytes_; }
     Result result() const;
 
     // Called on the copy's thread before each file with the number of files done (tests).
     void setBeforeFileHook(std::function<void(std::size_t)> hook) { beforeFile_ = std::move(hook); }
+
+    // For tests:
+    void requestAbort() { abortRequested_ = true; }
+    std::uint64_t bytesCopied() const { return bytesCopied_; }
+    std::uint64_t totalBytes() const { return totalBytes_; }
 
   private:
     void run(Mode mode, Finished finished);

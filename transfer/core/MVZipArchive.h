@@ -23,14 +23,17 @@ struct Limits {
     std::uint64_t maxTotalBytes = 1ull << 30;
 };
 
-// Unpacks the archive file (or the archive's bytes) into `staging`, which must be an existing
-// folder. "" on success, else the reason.
+// Unpacks the archive file into `staging`, which must be an existing folder. "" on success, else
+// the reason.
 std::string extractFile(const std::filesystem::path& zip, const std::filesystem::path& staging,
                         const Limits& limits = {});
-std::string extractBytes(std::string_view bytes, const std::filesystem::path& staging,
-                         const Limits& limits = {});
 
 // The entry-name rule above ("dir/" names a folder).
 bool isSafeEntryName(std::string_view name);
+
+// For tests:
+// extractFile of an archive held in memory (the fuzz target's form).
+std::string extractBytes(std::string_view bytes, const std::filesystem::path& staging,
+                         const Limits& limits = {});
 
 }  // namespace MVZipArchive

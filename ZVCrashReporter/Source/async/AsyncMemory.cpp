@@ -13,12 +13,24 @@ bool g_use_pipe = false;
 int g_pipe[2] = {-1, -1};
 constexpr uint64_t kPage = 4096;
 
-uint16_t same16(uint16_t v) { return v; }
-uint32_t same32(uint32_t v) { return v; }
-uint64_t same64(uint64_t v) { return v; }
-uint16_t swap16(uint16_t v) { return __builtin_bswap16(v); }
-uint32_t swap32(uint32_t v) { return __builtin_bswap32(v); }
-uint64_t swap64(uint64_t v) { return __builtin_bswap64(v); }
+uint16_t same16(uint16_t v) {
+    return v;
+}
+uint32_t same32(uint32_t v) {
+    return v;
+}
+uint64_t same64(uint64_t v) {
+    return v;
+}
+uint16_t swap16(uint16_t v) {
+    return __builtin_bswap16(v);
+}
+uint32_t swap32(uint32_t v) {
+    return __builtin_bswap32(v);
+}
+uint64_t swap64(uint64_t v) {
+    return __builtin_bswap64(v);
+}
 
 constexpr zvcrash_async_byteorder kDirect = {same16, same32, same64};
 constexpr zvcrash_async_byteorder kSwapped = {swap16, swap32, swap64};
@@ -70,7 +82,9 @@ zvcrash_error_t read_with_pipe(uint64_t address, void* dest, size_t length) {
 }  // namespace
 
 // Asked every time: a forked child must read its own memory, not its parent's.
-zvcrash_task_t zvcrash_async_task_self() { return getpid(); }
+zvcrash_task_t zvcrash_async_task_self() {
+    return getpid();
+}
 
 zvcrash_error_t zvcrash_async_memory_setup() {
     uint64_t probe = 0x5A;
@@ -89,8 +103,12 @@ void zvcrash_async_memory_force_pipe(bool use_pipe) {
     if (use_pipe) zvcrash_async_memory_setup();
 }
 
-const zvcrash_async_byteorder* zvcrash_async_byteorder_direct() { return &kDirect; }
-const zvcrash_async_byteorder* zvcrash_async_byteorder_swapped() { return &kSwapped; }
+const zvcrash_async_byteorder* zvcrash_async_byteorder_direct() {
+    return &kDirect;
+}
+const zvcrash_async_byteorder* zvcrash_async_byteorder_swapped() {
+    return &kSwapped;
+}
 
 bool zvcrash_async_address_apply_offset(uint64_t base, int64_t offset, uint64_t* out) {
     if (offset > 0 && static_cast<uint64_t>(offset) > UINT64_MAX - base) return false;
@@ -99,10 +117,12 @@ bool zvcrash_async_address_apply_offset(uint64_t base, int64_t offset, uint64_t*
     return true;
 }
 
-pid_t zvcrash_async_current_thread() { return zvcrash_async_gettid(); }
+pid_t zvcrash_async_current_thread() {
+    return zvcrash_async_gettid();
+}
 
-zvcrash_error_t zvcrash_async_task_memcpy(zvcrash_task_t, uint64_t base, int64_t offset,
-                                          void* dest, size_t length) {
+zvcrash_error_t zvcrash_async_task_memcpy(zvcrash_task_t, uint64_t base, int64_t offset, void* dest,
+                                          size_t length) {
     uint64_t address = 0;
     if (!zvcrash_async_address_apply_offset(base, offset, &address)) return ZVCRASH_ENOMEM;
     if (length == 0) return ZVCRASH_ESUCCESS;
@@ -171,16 +191,6 @@ void* zvcrash_async_memset(void* buffer, uint8_t value, size_t length) {
     return buffer;
 }
 
-pid_t zvcrash_async_gettid() { return static_cast<pid_t>(syscall(SYS_gettid)); }
-
-int zvcrash_async_tgkill(pid_t tgid, pid_t tid, int signo) {
-    return static_cast<int>(syscall(SYS_tgkill, tgid, tid, signo));
-}
-
-long zvcrash_async_futex(int* address, int op, int value, const struct timespec* timeout) {
-    return syscall(SYS_futex, address, op, value, timeout, nullptr, 0);
-}
-
-long zvcrash_async_getdents64(int fd, void* buffer, size_t length) {
-    return syscall(SYS_getdents64, fd, buffer, length);
+pid_t zvcrash_async_gettid() {
+    return static_cast<pid_t>(syscall(SYS_gettid));
 }

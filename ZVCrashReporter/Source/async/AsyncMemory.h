@@ -57,8 +57,5 @@ int zvcrash_async_strncmp(const char* a, const char* b, size_t n);
 void zvcrash_async_memcpy(void* dest, const void* source, size_t length);
 void* zvcrash_async_memset(void* buffer, uint8_t value, size_t length);
 
-// System calls without a glibc wrapper that is known to be signal-safe.
+// A system call without a glibc wrapper that is known to be signal-safe.
 pid_t zvcrash_async_gettid();
-int zvcrash_async_tgkill(pid_t tgid, pid_t tid, int signo);
-long zvcrash_async_futex(int* address, int op, int value, const struct timespec* timeout);
-long zvcrash_async_getdents64(int fd, void* buffer, size_t length);

@@ -4,8 +4,12 @@
 
 namespace {
 
-dwarf_cfa_level* level(dwarf_cfa_state* s) { return &s->levels[s->current]; }
-const dwarf_cfa_level* level(const dwarf_cfa_state* s) { return &s->levels[s->current]; }
+dwarf_cfa_level* level(dwarf_cfa_state* s) {
+    return &s->levels[s->current];
+}
+const dwarf_cfa_level* level(const dwarf_cfa_state* s) {
+    return &s->levels[s->current];
+}
 
 zvcrash_error_t read_reg(dwarf_stream* s, uint32_t* reg) {
     uint64_t v = 0;
@@ -29,7 +33,8 @@ bool restore(dwarf_cfa_state* state, const dwarf_cfa_level* initial, uint32_t re
 }
 
 zvcrash_error_t set_rule(dwarf_cfa_state* state, uint32_t reg, uint32_t rule, uint64_t value) {
-    return dwarf_cfa_state_set_register(state, reg, rule, value) ? ZVCRASH_ESUCCESS : ZVCRASH_ENOMEM;
+    return dwarf_cfa_state_set_register(state, reg, rule, value) ? ZVCRASH_ESUCCESS
+                                                                 : ZVCRASH_ENOMEM;
 }
 
 // Skips an expression block (ULEB128 length, bytes); at: the length field's address.
@@ -80,11 +85,13 @@ zvcrash_error_t extended_op(program& p, uint8_t op) {
     int64_t sv = 0;
     zvcrash_error_t err = ZVCRASH_ESUCCESS;
     switch (op) {
-        case 0x00: return ZVCRASH_ESUCCESS;  // nop
-        case 0x01: {                         // set_loc
+        case 0x00:
+            return ZVCRASH_ESUCCESS;  // nop
+        case 0x01: {                  // set_loc
             if (p.cie->segment_size != 0) return ZVCRASH_ENOTSUP;
             const uint8_t enc = p.cie->has_augmentation_data && p.cie->has_pointer_encoding
-                                    ? p.cie->pointer_encoding : 0;
+                                    ? p.cie->pointer_encoding
+                                    : 0;
             return gnu_ehptr_read(nullptr, s, enc, p.location);
         }
         case 0x02:
@@ -94,13 +101,17 @@ zvcrash_error_t extended_op(program& p, uint8_t op) {
             return advance(p, u);
         case 0x05:
         case 0x14:
-            if ((err = read_reg(s, &reg)) != 0 || (err = dwarf_stream_uleb128(s, &u)) != 0) return err;
-            return set_rule(p.state, reg, op == 0x05 ? DWARF_CFA_REG_RULE_OFFSET : DWARF_CFA_REG_RULE_VAL_OFFSET,
+            if ((err = read_reg(s, &reg)) != 0 || (err = dwarf_stream_uleb128(s, &u)) != 0)
+                return err;
+            return set_rule(p.state, reg,
+                            op == 0x05 ? DWARF_CFA_REG_RULE_OFFSET : DWARF_CFA_REG_RULE_VAL_OFFSET,
                             static_cast<uint64_t>(static_cast<int64_t>(u) * daf));
         case 0x11:
         case 0x15:
-            if ((err = read_reg(s, &reg)) != 0 || (err = dwarf_stream_sleb128(s, &sv)) != 0) return err;
-            return set_rule(p.state, reg, op == 0x11 ? DWARF_CFA_REG_RULE_OFFSET : DWARF_CFA_REG_RULE_VAL_OFFSET,
+            if ((err = read_reg(s, &reg)) != 0 || (err = dwarf_stream_sleb128(s, &sv)) != 0)
+                return err;
+            return set_rule(p.state, reg,
+                            op == 0x11 ? DWARF_CFA_REG_RULE_OFFSET : DWARF_CFA_REG_RULE_VAL_OFFSET,
                             static_cast<uint64_t>(sv * daf));
         case 0x06:
             if ((err = read_reg(s, &reg)) != 0) return err;
@@ -117,10 +128,13 @@ zvcrash_error_t extended_op(program& p, uint8_t op) {
             if ((err = read_reg(s, &reg)) != 0 || (err = read_reg(s, &other)) != 0) return err;
             return set_rule(p.state, reg, DWARF_CFA_REG_RULE_REGISTER, other);
         }
-        case 0x0A: return dwarf_cfa_state_push(p.state) ? ZVCRASH_ESUCCESS : ZVCRASH_ENOMEM;
-        case 0x0B: return dwarf_cfa_state_pop(p.state) ? ZVCRASH_ESUCCESS : ZVCRASH_EINVAL;
+        case 0x0A:
+            return dwarf_cfa_state_push(p.state) ? ZVCRASH_ESUCCESS : ZVCRASH_ENOMEM;
+        case 0x0B:
+            return dwarf_cfa_state_pop(p.state) ? ZVCRASH_ESUCCESS : ZVCRASH_EINVAL;
         case 0x0C:
-            if ((err = read_reg(s, &reg)) != 0 || (err = dwarf_stream_uleb128(s, &u)) != 0) return err;
+            if ((err = read_reg(s, &reg)) != 0 || (err = dwarf_stream_uleb128(s, &u)) != 0)
+                return err;
             return cfa_change(p, true, reg, true, u, false);
         case 0x0D: {
             if ((err = read_reg(s, &reg)) != 0) return err;
@@ -130,7 +144,8 @@ zvcrash_error_t extended_op(program& p, uint8_t op) {
             if ((err = dwarf_stream_uleb128(s, &u)) != 0) return err;
             return cfa_change(p, false, 0, true, u, false);
         case 0x12:
-            if ((err = read_reg(s, &reg)) != 0 || (err = dwarf_stream_sleb128(s, &sv)) != 0) return err;
+            if ((err = read_reg(s, &reg)) != 0 || (err = dwarf_stream_sleb128(s, &sv)) != 0)
+                return err;
             return cfa_change(p, true, reg, true, static_cast<uint64_t>(sv * daf), true);
         case 0x13:
             if ((err = dwarf_stream_sleb128(s, &sv)) != 0) return err;
@@ -144,12 +159,16 @@ zvcrash_error_t extended_op(program& p, uint8_t op) {
         case 0x10:
         case 0x16: {
             uint64_t at = 0, length = 0;
-            if ((err = read_reg(s, &reg)) != 0 || (err = skip_block(s, &at, &length)) != 0) return err;
-            return set_rule(p.state, reg, op == 0x10 ? DWARF_CFA_REG_RULE_EXPRESSION : DWARF_CFA_REG_RULE_VAL_EXPRESSION, at);
+            if ((err = read_reg(s, &reg)) != 0 || (err = skip_block(s, &at, &length)) != 0)
+                return err;
+            return set_rule(
+                p.state, reg,
+                op == 0x10 ? DWARF_CFA_REG_RULE_EXPRESSION : DWARF_CFA_REG_RULE_VAL_EXPRESSION, at);
         }
         case 0x2E:  // DW_CFA_GNU_args_size: the outgoing argument size; no rule changes
             return dwarf_stream_uleb128(s, &u);
-        default: return ZVCRASH_ENOTSUP;
+        default:
+            return ZVCRASH_ENOTSUP;
     }
 }
 
@@ -161,7 +180,8 @@ void dwarf_cfa_state_init(dwarf_cfa_state* state) {
     state->levels[0].count = 0;
 }
 
-bool dwarf_cfa_state_set_register(dwarf_cfa_state* state, uint32_t reg, uint32_t rule, uint64_t value) {
+bool dwarf_cfa_state_set_register(dwarf_cfa_state* state, uint32_t reg, uint32_t rule,
+                                  uint64_t value) {
     dwarf_cfa_level* l = level(state);
     for (size_t i = 0; i < l->count; ++i) {
         if (l->entries[i].reg == reg) {
@@ -175,19 +195,6 @@ bool dwarf_cfa_state_set_register(dwarf_cfa_state* state, uint32_t reg, uint32_t
     return true;
 }
 
-bool dwarf_cfa_state_get_register_rule(const dwarf_cfa_state* state, uint32_t reg, uint32_t* rule,
-                                       uint64_t* value) {
-    const dwarf_cfa_level* l = level(state);
-    for (size_t i = 0; i < l->count; ++i) {
-        if (l->entries[i].reg == reg) {
-            *rule = l->entries[i].rule;
-            *value = l->entries[i].value;
-            return true;
-        }
-    }
-    return false;
-}
-
 void dwarf_cfa_state_remove_register(dwarf_cfa_state* state, uint32_t reg) {
     dwarf_cfa_level* l = level(state);
     for (size_t i = 0; i < l->count; ++i) {
@@ -198,8 +205,9 @@ void dwarf_cfa_state_remove_register(dwarf_cfa_state* state, uint32_t reg) {
     }
 }
 
-size_t dwarf_cfa_state_get_register_count(const dwarf_cfa_state* state) { return level(state)->count; }
-const dwarf_cfa_rule* dwarf_cfa_state_get_cfa_rule(const dwarf_cfa_state* state) { return &level(state)->cfa; }
+const dwarf_cfa_rule* dwarf_cfa_state_get_cfa_rule(const dwarf_cfa_state* state) {
+    return &level(state)->cfa;
+}
 
 bool dwarf_cfa_state_push(dwarf_cfa_state* state) {
     if (state->current + 1 >= ZVCRASH_CFA_LEVELS) return false;
@@ -229,7 +237,8 @@ zvcrash_error_t dwarf_cfa_state_eval_program(dwarf_cfa_state* state,
     initial.count = now->count;
     for (size_t i = 0; i < now->count; ++i) initial.entries[i] = now->entries[i];
     uint64_t end = 0;
-    if (!zvcrash_async_address_apply_offset(address, static_cast<int64_t>(length), &end)) return ZVCRASH_EINVAL;
+    if (!zvcrash_async_address_apply_offset(address, static_cast<int64_t>(length), &end))
+        return ZVCRASH_EINVAL;
     dwarf_stream s{window, address, end};
     uint64_t location = initial_location;
     if (target != 0 && target < location) return ZVCRASH_ESUCCESS;
@@ -240,16 +249,23 @@ zvcrash_error_t dwarf_cfa_state_eval_program(dwarf_cfa_state* state,
         if (err != 0) return err;
         const uint32_t low = op & 0x3F;
         switch (op & 0xC0) {
-            case 0x40: err = advance(p, low); break;
+            case 0x40:
+                err = advance(p, low);
+                break;
             case 0x80: {
                 uint64_t offset = 0;
                 if ((err = dwarf_stream_uleb128(&s, &offset)) != 0) return err;
                 err = set_rule(state, low, DWARF_CFA_REG_RULE_OFFSET,
-                               static_cast<uint64_t>(static_cast<int64_t>(offset) * cie->data_alignment_factor));
+                               static_cast<uint64_t>(static_cast<int64_t>(offset) *
+                                                     cie->data_alignment_factor));
                 break;
             }
-            case 0xC0: err = restore(state, &initial, low) ? ZVCRASH_ESUCCESS : ZVCRASH_ENOMEM; break;
-            default: err = extended_op(p, op); break;
+            case 0xC0:
+                err = restore(state, &initial, low) ? ZVCRASH_ESUCCESS : ZVCRASH_ENOMEM;
+                break;
+            default:
+                err = extended_op(p, op);
+                break;
         }
         if (err != 0) return err;
         if (target != 0 && location > target) break;
@@ -286,7 +302,9 @@ zvcrash_error_t rule_value(const dwarf_reg_entry& e, const zvcrash_async_mobject
     switch (e.rule) {
         case DWARF_CFA_REG_RULE_OFFSET:
             return zvcrash_async_task_memcpy(task, cfa + e.value, 0, out, sizeof *out);
-        case DWARF_CFA_REG_RULE_VAL_OFFSET: *out = cfa + e.value; return ZVCRASH_ESUCCESS;
+        case DWARF_CFA_REG_RULE_VAL_OFFSET:
+            *out = cfa + e.value;
+            return ZVCRASH_ESUCCESS;
         case DWARF_CFA_REG_RULE_REGISTER:
             if (!thread_state_map_dwarf_reg(current, e.value, &reg)) return ZVCRASH_EINVAL;
             if (!thread_state_has_reg(current, reg)) return ZVCRASH_ENOTFOUND;
@@ -311,14 +329,16 @@ zvcrash_error_t rule_value(const dwarf_reg_entry& e, const zvcrash_async_mobject
             }
             return zvcrash_async_task_memcpy(task, result, 0, out, sizeof *out);
         }
-        default: return ZVCRASH_EINVAL;
+        default:
+            return ZVCRASH_EINVAL;
     }
 }
 
 }  // namespace
 
-zvcrash_error_t dwarf_cfa_state_apply(const dwarf_cfa_state* state, const zvcrash_async_mobject* window,
-                                      zvcrash_task_t task, const zvcrash_async_dwarf_cie_info* cie,
+zvcrash_error_t dwarf_cfa_state_apply(const dwarf_cfa_state* state,
+                                      const zvcrash_async_mobject* window, zvcrash_task_t task,
+                                      const zvcrash_async_dwarf_cie_info* cie,
                                       const zvcrash_async_thread_state* current,
                                       zvcrash_async_thread_state* next) {
     thread_state_copy(next, current);

@@ -55,11 +55,9 @@ struct dwarf_cfa_state {
 
 void dwarf_cfa_state_init(dwarf_cfa_state* state);
 // False when the level already holds ZVCRASH_CFA_RULES other registers.
-bool dwarf_cfa_state_set_register(dwarf_cfa_state* state, uint32_t reg, uint32_t rule, uint64_t value);
-bool dwarf_cfa_state_get_register_rule(const dwarf_cfa_state* state, uint32_t reg, uint32_t* rule,
-                                       uint64_t* value);
+bool dwarf_cfa_state_set_register(dwarf_cfa_state* state, uint32_t reg, uint32_t rule,
+                                  uint64_t value);
 void dwarf_cfa_state_remove_register(dwarf_cfa_state* state, uint32_t reg);
-size_t dwarf_cfa_state_get_register_count(const dwarf_cfa_state* state);
 const dwarf_cfa_rule* dwarf_cfa_state_get_cfa_rule(const dwarf_cfa_state* state);
 bool dwarf_cfa_state_push(dwarf_cfa_state* state);  // false at the last level
 bool dwarf_cfa_state_pop(dwarf_cfa_state* state);   // false at level 0
@@ -73,7 +71,8 @@ zvcrash_error_t dwarf_cfa_state_eval_program(dwarf_cfa_state* state,
                                              uint64_t address, uint64_t length);
 
 // The caller's registers from the rules and the current frame's registers.
-zvcrash_error_t dwarf_cfa_state_apply(const dwarf_cfa_state* state, const zvcrash_async_mobject* window,
-                                      zvcrash_task_t task, const zvcrash_async_dwarf_cie_info* cie,
+zvcrash_error_t dwarf_cfa_state_apply(const dwarf_cfa_state* state,
+                                      const zvcrash_async_mobject* window, zvcrash_task_t task,
+                                      const zvcrash_async_dwarf_cie_info* cie,
                                       const zvcrash_async_thread_state* current,
                                       zvcrash_async_thread_state* next);

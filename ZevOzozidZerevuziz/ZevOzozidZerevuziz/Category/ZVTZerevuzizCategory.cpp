@@ -55,12 +55,6 @@ void ZVTZerevuzizCategory::activateCategory() {
     a.forwarder = forwarder;
 }
 
-bool ZVTZerevuzizCategory::isActivated() {
-    auto& a = activation();
-    std::lock_guard lock(a.mutex);
-    return a.forwarder.lock() == ZVTAppDelegateForwarder::sharedInstance();
-}
-
 std::optional<std::string> ZVTZerevuzizCategory::pageNameForClassName(
     const std::string& className) {
     for (const auto& skipped : kSkippedContainers) {

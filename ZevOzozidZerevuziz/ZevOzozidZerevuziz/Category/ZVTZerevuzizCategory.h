@@ -9,6 +9,9 @@
 // only) and tracked when the service becomes enabled.
 //
 // Threads: main thread only (pages appear there; the replay runs on the main queue).
+//
+// Kept as part of the SDK's public surface: the program shows no pages through the forwarder and
+// never activates it, so nothing in the program calls it yet.
 class ZVTZerevuzizCategory {
   public:
     // The callback the host routes through the application delegate forwarder when a page is
@@ -17,7 +20,6 @@ class ZVTZerevuzizCategory {
 
     // Listens to the forwarder's "page will appear" callback, once per forwarder.
     static void activateCategory();
-    static bool isActivated();
 
     // The hook body: reports the page, or holds its name while the service is unavailable.
     static void pageWillAppear(const std::string& className);
@@ -26,6 +28,8 @@ class ZVTZerevuzizCategory {
     static std::optional<std::string> pageNameForClassName(const std::string& className);
 
     static std::optional<std::string> missedPageViewName();
-    // Forgets the held name; for tests.
+
+    // For tests:
+    // Forgets the held name.
     static void resetMissedPageViewName();
 };

@@ -32,6 +32,7 @@ class ZVTPropertyConfigurator : public ZVTChannelDelegate {
     std::optional<std::string> userId() const;
     std::optional<std::string> deviceId() const;
 
+    // Kept as part of the SDK's public surface; nothing in the program sets event properties yet.
     void setEventPropertyString(const std::optional<std::string>& value,
                                 const std::optional<std::string>& key);
     void setEventPropertyDouble(double value, const std::optional<std::string>& key);

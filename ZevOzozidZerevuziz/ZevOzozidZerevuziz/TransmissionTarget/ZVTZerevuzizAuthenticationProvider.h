@@ -46,7 +46,6 @@ class ZVTZerevuzizAuthenticationProvider
     const std::string& ticketKey() const { return ticketKey_; }
     const std::string& ticketKeyHash() const { return ticketKeyHash_; }
     std::optional<ZVTDate> expiryDate() const;
-    bool isRequestOutstanding() const;
 
     void acquireTokenAsync();
     // Acts only when `handler` is the outstanding request's.
@@ -54,6 +53,9 @@ class ZVTZerevuzizAuthenticationProvider
                            const std::optional<ZVTDate>& expiryDate,
                            const std::shared_ptr<ZVTAcquireTokenCompletionBlock>& handler);
     void checkTokenExpiry();
+
+    // For tests:
+    bool isRequestOutstanding() const;
 
   private:
     const uint64_t type_;

@@ -34,8 +34,6 @@ class ZVTZerevuzizTransmissionTarget
     static void addAuthenticationProvider(
         const std::shared_ptr<ZVTZerevuzizAuthenticationProvider>& provider);
     static std::shared_ptr<ZVTZerevuzizAuthenticationProvider> authenticationProvider();
-    // Forgets the class-level provider; for tests.
-    static void resetAuthenticationProvider();
 
     void trackEvent(const std::string& name);
     void trackEvent(const std::string& name,
@@ -62,6 +60,10 @@ class ZVTZerevuzizTransmissionTarget
     ZVTZerevuziz& analytics() const { return analytics_; }
 
     void channelPrepareLog(ZVTChannelProtocol& channel, ZVTLog& log) override;
+
+    // For tests:
+    // Forgets the class-level provider.
+    static void resetAuthenticationProvider();
 
   private:
     ZVTZerevuzizTransmissionTarget(std::string token, Ptr parent,

@@ -30,8 +30,6 @@ class ZVTApplicationForwarder {
     static void registerForwarding();
     static void swizzleReportException();
     static void swizzleSendEvent();
-    static bool isReportExceptionInstalled();
-    static bool isSendEventInstalled();
 
     // The shell's exception reporting: the crash service first (when installed), then `previous`.
     static void reportException(const ZVCrashExceptionRecord& exception,
@@ -46,4 +44,8 @@ class ZVTApplicationForwarder {
     static std::function<std::optional<bool>(const std::string&)>& infoBoolLookup();
     // Forgets the installation; for tests.
     static void reset();
+
+    // For tests:
+    static bool isReportExceptionInstalled();
+    static bool isSendEventInstalled();
 };

@@ -96,11 +96,6 @@ class ZVTChannelUnitDefault final : public ZVTChannelUnitProtocol,
     // --- Any thread.
     // "ChannelStartTimer:<group id>".
     std::string oldestPendingLogTimestampKey() const;
-    // Calls `block` for each delegate of a snapshot, outside the table's lock.
-    template <typename Block>
-    void enumerateDelegates(Block&& block) const {
-        delegates_.enumerate(std::forward<Block>(block));
-    }
     // Each delegate hears channelWillSendLog, then channelDidFailSendingLog with `error`.
     void notifyFailureBeforeSendingForItem(const std::shared_ptr<ZVTLog>& log,
                                            const ZVTError& error);
@@ -118,8 +113,6 @@ class ZVTChannelUnitDefault final : public ZVTChannelUnitProtocol,
     const std::vector<std::string>& pendingBatchIds() const { return pendingBatchIds_; }
     const std::set<const void*>& pausedIdentifyingObjects() const { return pausedObjects_; }
     const std::set<std::string>& pausedTargetKeys() const { return pausedTargetKeys_; }
-    // The flush timer is armed and has not fired.
-    bool isTimerArmed() const { return timerSource_.isActive(); }
 
   private:
     uint64_t countOnQueue();

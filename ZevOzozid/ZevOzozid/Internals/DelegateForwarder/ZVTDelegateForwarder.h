@@ -65,12 +65,6 @@ class ZVTDelegateForwarder {
     // soon as the host has declared its delegate: a declared callback is routed (DEBUG trace
     // "... is swizzled."), any other gets the ERROR trace with the explicit-call advice.
     void addDelegateSelectorToSwizzle(const std::string& callback);
-    // The host hands over its delegate: its class name and the callbacks it routes through
-    // forward(). Resolves the callbacks the services asked for so far.
-    void setHostDelegate(const std::string& delegateClassName,
-                         const std::set<std::string>& declaredCallbacks);
-    // The callbacks that services asked for and the host routes.
-    std::set<std::string> routedCallbacks() const;
 
     // Called by the host from a declared callback. Every listener that answers it is called, in
     // the order they were added. For a callback whose name ends with "returnedValue:", the last
@@ -82,6 +76,14 @@ class ZVTDelegateForwarder {
     void addTraceBlock(std::function<void()> trace) { traces_.addTraceBlock(std::move(trace)); }
     // Flushes the process-wide trace buffer (the SDK does so each time its log level is set).
     static void flushTraceBuffer() { ZVTTraceBuffer::shared().flush(); }
+
+    // For tests:
+    // The host hands over its delegate: its class name and the callbacks it routes through
+    // forward(). Resolves the callbacks the services asked for so far.
+    void setHostDelegate(const std::string& delegateClassName,
+                         const std::set<std::string>& declaredCallbacks);
+    // The callbacks that services asked for and the host routes.
+    std::set<std::string> routedCallbacks() const;
 
   private:
     void resolvePendingLocked();

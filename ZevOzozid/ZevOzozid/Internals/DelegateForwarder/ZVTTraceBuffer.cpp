@@ -27,11 +27,6 @@ void ZVTTraceBuffer::flush() {
     ZVTLogVerbose(kZVTLogTag, "Stop buffering traces, flushed.");
 }
 
-bool ZVTTraceBuffer::isBuffering() const {
-    std::lock_guard lock(mutex_);
-    return buffering_;
-}
-
 ZVTTraceBuffer& ZVTTraceBuffer::shared() {
     static auto* buffer = new ZVTTraceBuffer;
     return *buffer;

@@ -12,7 +12,6 @@ class ZVTTraceBuffer {
     void addTraceBlock(std::function<void()> trace);
     // Runs the waiting traces in order and ends buffering for good; later calls do nothing.
     void flush();
-    bool isBuffering() const;
 
     // The process-wide buffer, made before the first forwarder.
     static ZVTTraceBuffer& shared();

@@ -62,6 +62,8 @@ class ZVTHttpCall {
     // Half the interval at `index` plus a random part of up to another half, in milliseconds
     // (0 past the last interval).
     uint64_t delayForRetryCount(size_t index) const;
+
+    // For tests:
     bool hasRetryTimer() const;
 
   private:

@@ -76,16 +76,17 @@ class ZVTHttpClient : public ZVTHttpClientProtocol,
     std::shared_ptr<ZVTHttpClientDelegate> delegate() const override;
     void setDelegate(const std::shared_ptr<ZVTHttpClientDelegate>& delegate) override;
 
-    bool isPaused() const;
     bool isEnabled() const;
-    size_t pendingCallCount() const;
     std::vector<std::shared_ptr<ZVTHttpCall>> pendingCalls() const;
-    // Replaces the gzip routine of calls made from now on (empty: the SDK's own). For tests.
-    void setCompressor(ZVTCompressor compressor);
 
+    // For tests:
+    bool isPaused() const;
+    size_t pendingCallCount() const;
+    // Replaces the gzip routine of calls made from now on (empty: the SDK's own).
+    void setCompressor(ZVTCompressor compressor);
     // Where requests go instead of the platform URL loader (empty: the loader). It is called
     // under the client's lock, so it must answer (`done`, once) later, never inside the call.
-    // For tests and fuzzing.
+    // Fuzzing uses it too.
     using Transport = std::function<void(platform::URLRequest request,
                                          std::function<void(platform::URLResult)> done)>;
     void setTransport(Transport transport);

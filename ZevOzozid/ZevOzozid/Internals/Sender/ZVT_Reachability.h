@@ -52,9 +52,6 @@ class ZVT_Reachability : public std::enable_shared_from_this<ZVT_Reachability> {
     static std::shared_ptr<ZVT_Reachability> reachabilityWithAddress(const sockaddr* address);
     static std::shared_ptr<ZVT_Reachability> reachabilityForInternetConnection();
 
-    // Replaces the process-wide source factory (empty restores the system source). For tests.
-    static void setSourceFactory(SourceFactory factory);
-
     ~ZVT_Reachability();
     ZVT_Reachability(const ZVT_Reachability&) = delete;
     ZVT_Reachability& operator=(const ZVT_Reachability&) = delete;
@@ -64,6 +61,10 @@ class ZVT_Reachability : public std::enable_shared_from_this<ZVT_Reachability> {
     ZVTNetworkStatus currentReachabilityStatus() const;
     static ZVTNetworkStatus networkStatusForFlags(uint32_t flags);
     bool connectionRequired() const;
+
+    // For tests:
+    // Replaces the process-wide source factory (empty restores the system source).
+    static void setSourceFactory(SourceFactory factory);
 
   private:
     explicit ZVT_Reachability(std::shared_ptr<ZVTReachabilitySource> source);

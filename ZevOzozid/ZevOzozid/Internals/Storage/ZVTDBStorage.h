@@ -50,6 +50,8 @@ class ZVTDBStorage {
                                                 const ZVTStorageBindableArray* values = nullptr);
     uint64_t countEntriesForTable(const std::string& table, const std::string& condition = "",
                                   const ZVTStorageBindableArray* values = nullptr);
+    // Table and file upkeep, kept with the storage's other helpers; nothing in the program calls
+    // these three yet (tables are made from the schema at open).
     bool createTable(const std::string& table, const std::vector<ZVTDBColumn>& columns);
     bool dropTable(const std::string& table);
     // Closes the connection and deletes the file with its WAL files.
@@ -60,10 +62,6 @@ class ZVTDBStorage {
     int64_t pageSize() const { return pageSize_; }
     int64_t maxSizeInBytes() const { return maxSizeInBytes_; }
     const std::filesystem::path& dbFileURL() const { return dbFileURL_; }
-    // The code of the last configuration (0 when the storage is usable).
-    int configurationResult() const { return configurationResult_; }
-    // True when no file could be kept and the data lives in memory for this run.
-    bool isMemoryOnly() const { return memoryOnly_; }
 
     // Statement helpers on an open database.
     static int executeQuery(const std::string& sql, sqlite3* db,
@@ -85,6 +83,12 @@ class ZVTDBStorage {
     static std::map<std::string, std::map<std::string, size_t>> columnsIndexes(
         const ZVTDBSchema& schema);
     static int createTablesWithSchema(const ZVTDBSchema& schema, sqlite3* db);
+
+    // For tests:
+    // The code of the last configuration (0 when the storage is usable).
+    int configurationResult() const { return configurationResult_; }
+    // True when no file could be kept and the data lives in memory for this run.
+    bool isMemoryOnly() const { return memoryOnly_; }
 
   protected:
     // Subclasses call this at the end of their constructor, so the hooks reach them.

@@ -3,6 +3,8 @@
 #include "platform/Dispatch.h"
 
 // Runs callbacks on the main queue. Safe from any thread.
+//
+// Kept as part of the SDK's own toolkit: nothing in the program calls it yet.
 class ZVTDispatcherUtil {
   public:
     // Queues the callback for the main queue and returns at once.

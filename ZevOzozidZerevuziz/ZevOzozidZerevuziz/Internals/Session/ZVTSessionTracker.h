@@ -62,7 +62,6 @@ class ZVTSessionTracker : public ZVTChannelDelegate {
     void applicationWillEnterForeground();
 
     double sessionTimeout() const { return sessionTimeout_; }
-    void setSessionTimeout(double seconds) { sessionTimeout_ = seconds; }
     std::optional<ZVTDate> lastCreatedLogTime() const;
     void setLastCreatedLogTime(const std::optional<ZVTDate>& date);
     std::optional<ZVTDate> lastEnteredForegroundTime() const;
