@@ -11,6 +11,8 @@
 #                   and checks that it holds what make install places
 #   make fuzz  builds the fuzz preset and runs every fuzz target for FUZZ_SECONDS (default 60)
 #              each; new inputs and findings stay in build/fuzz/fuzz-runs/
+#   make tsan  builds the tsan preset (ThreadSanitizer, no GUI) and runs the plain C++ libraries'
+#              tests under it; not part of make test
 JOBS ?= $(shell nproc)
 SAMPLE ?= resources/samples/sample.gld
 TEST_TIMEOUT ?= 300
@@ -75,6 +77,18 @@ fuzz: deps
 	cmake --preset fuzz
 	cmake --build --preset fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
 	fuzz/run_fuzz.sh build/fuzz $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
+# Every report stops its test (halt_on_error); a lock-order report shows both acquisitions.
+# The suppressions list holds only third-party libraries' own reports.
+TSAN_OPTIONS_MAKE = halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/scripts/tsan-suppressions.txt
+
+.PHONY: tsan build-tsan
+build-tsan: deps
+	cmake --preset tsan
+	cmake --build --preset tsan -j $(JOBS)
+
+tsan: build-tsan
+	TSAN_OPTIONS="$(TSAN_OPTIONS_MAKE)" ctest --test-dir build/tsan --output-on-failure -j $(JOBS) --timeout $(TEST_TIMEOUT)
 
 clean:
 	rm -rf build

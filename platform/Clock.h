@@ -34,6 +34,9 @@ public:
 // A clock that stands still until advanced. While installed it replaces the system clock for the
 // whole process; advancing fires every timer that falls due, in deadline order, on the
 // advancing thread (work aimed at the main queue then waits for the main-queue pump).
+// Installing, uninstalling and destroying happen on one thread. Uninstalling waits until the
+// timer thread no longer reads this clock; any other thread that reads the time must be done
+// with it (stopped, or its work drained) before the clock is destroyed.
 class FakeClock final : public Clock {
 public:
     FakeClock();

@@ -118,6 +118,11 @@ public:
     bool isCurrent() const override { return tlsCurrentQueue == this; }
     const std::string& label() const override { return label_; }
 
+    bool drainFor(Duration limit) {
+        std::unique_lock lock(mutex_);
+        return idle_.wait_for(lock, limit, [&] { return tasks_.empty() && running_ == 0; });
+    }
+
 private:
     void work() {
         CurrentQueueScope scope(this);
@@ -128,21 +133,37 @@ private:
                 cv_.wait(lock, [&] { return !tasks_.empty(); });
                 task = std::move(tasks_.front());
                 tasks_.pop_front();
+                ++running_;
             }
             runGuarded(task, label_);
+            task = nullptr;  // what the task holds goes before it counts as done
+            bool idle = false;
+            {
+                std::lock_guard lock(mutex_);
+                idle = --running_ == 0 && tasks_.empty();
+            }
+            if (idle) idle_.notify_all();
         }
     }
     std::mutex mutex_;
     std::condition_variable cv_;
+    std::condition_variable idle_;
     std::deque<Task> tasks_;
+    int running_ = 0;
     const std::string label_ = "global";
 };
 }  // namespace
 
-Queue& globalQueue() {
+namespace {
+GlobalQueue& globalPool() {
     static auto* queue = new GlobalQueue;  // workers live for the process
     return *queue;
 }
+}  // namespace
+
+Queue& globalQueue() { return globalPool(); }
+
+bool drainGlobalQueueFor(Duration limit) { return globalPool().drainFor(limit); }
 
 // ---- serial queues ----
 
@@ -275,7 +296,12 @@ public:
         cv_.notify_all();
     }
 
-    void wake() { cv_.notify_all(); }
+    // Also a barrier for an uninstalled clock: the timer thread reads the clock only while it
+    // holds the mutex, so once this returns it has let go of any clock read before the swap.
+    void wake() {
+        { std::lock_guard lock(mutex_); }
+        cv_.notify_all();
+    }
 
     std::optional<TimePoint> nextDeadline() {
         std::lock_guard lock(mutex_);

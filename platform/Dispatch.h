@@ -50,6 +50,10 @@ private:
 MainQueue& mainQueue();
 // The shared pool for background work (loading, recomputing).
 Queue& globalQueue();
+// Waits until the shared pool has no task queued or running (tasks queued meanwhile included);
+// false when `limit` passed first. For a test's end, whose background work must not outlive it;
+// never called from one of the pool's own tasks.
+bool drainGlobalQueueFor(Duration limit);
 
 // A serial queue: tasks run one at a time, in order, on a worker thread of its own.
 class SerialQueue final : public Queue {

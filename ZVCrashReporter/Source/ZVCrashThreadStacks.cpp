@@ -237,11 +237,14 @@ bool ZVCrashThreadStacks::installOnCurrentThread() {
 }
 
 void ZVCrashThreadStacks::signalHandler(int signo, siginfo_t* info, void* context) {
+    // The interrupted code may be between a failing call and its read of errno; both paths make
+    // system calls of their own.
+    const int saved = errno;
     if (info == nullptr || info->si_code != SI_QUEUE || info->si_value.sival_int != kStackRequest) {
         zvcrash_capture_signal_handler(signo, info, context);
+        errno = saved;
         return;
     }
-    const int saved = errno;
     if (!hasStack()) takeFromPool();
     g_answers.fetch_add(1, std::memory_order_acq_rel);
     syscall(SYS_futex, reinterpret_cast<int32_t*>(&g_answers), FUTEX_WAKE_PRIVATE, 1, nullptr,

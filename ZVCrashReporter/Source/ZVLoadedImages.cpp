@@ -40,7 +40,8 @@ void append_node(loaded_image_list* list, loaded_image* image) {
     } else {
         node = new image_list_node{image, nullptr, {nullptr}};
     }
-    std::atomic_thread_fence(std::memory_order_seq_cst);
+    // The node is filled before the exchange below makes it reachable: that exchange (sequentially
+    // consistent, so a release) publishes the fields to a reader that finds the node.
     if (body->tail == nullptr) {
         body->tail = node;
         image_list_node* expected = nullptr;

@@ -31,7 +31,7 @@ struct ChildCrash {
 class CrashCaptureTest : public ::testing::Test {
   protected:
     void SetUp() override {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
         GTEST_SKIP() << "the sanitizer runtime owns the crash signals";
 #endif
         std::string templ = (fs::temp_directory_path() / "zvcrash_capture.XXXXXX").string();

@@ -130,10 +130,12 @@ class ScriptedServer {
     testing_support::LoopbackServer& server() { return server_; }
 
   private:
-    testing_support::LoopbackServer server_;
     mutable std::mutex mutex_;
     std::deque<Answer> script_;
     std::vector<Received> received_;
+    // Last, so that it is destroyed first: its destructor waits for the handlers, which use the
+    // members above.
+    testing_support::LoopbackServer server_;
 };
 
 // Collects the answers of one HTTP call.

@@ -27,8 +27,10 @@ class LogCapture {
         ZVTLogger::setLogHandler([lines](const ZVTLogMessageProvider& message, unsigned level,
                                          const std::string& tag, const char*, const char*,
                                          unsigned) {
+            // The message is made before the lock: making it may take the SDK's own locks.
+            std::string text = message ? message() : std::string();
             std::lock_guard lock(lines->mutex);
-            lines->items.push_back({level, tag, message ? message() : std::string()});
+            lines->items.push_back({level, tag, std::move(text)});
         });
     }
     ~LogCapture() { ZVTLogger::reset(); }

@@ -242,6 +242,12 @@ TEST_F(EndToEndTest, ALargeBatchTravelsGzipped) {
 }
 
 TEST_F(EndToEndTest, OneHundredTwentyLogsGoAsFiftyFiftyAndTwentyWithLateAnswers) {
+#if defined(__SANITIZE_THREAD__)
+    // Four requests held at once put several of the loopback server's workers to work together;
+    // its prebuilt library then reports its own lazily built data (copied and compared within
+    // the library alone), as the thread sanitizer cannot see that library's synchronisation.
+    GTEST_SKIP() << "the loopback server's library is not instrumented for the thread sanitizer";
+#endif
     testing_support::Gate gate;
     std::mutex mutex;
     std::vector<size_t> sizes;

@@ -12,6 +12,7 @@
 #include "Internals/Util/ZVTZevOzozidUserDefaults.h"
 
 #include "platform/Clock.h"
+#include "platform/Dispatch.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -171,6 +172,11 @@ class ServiceFixture : public ::testing::Test {
         clock_.install();
     }
     void TearDown() override {
+        // Delayed processing goes on in the background after what a test waits for; it must be
+        // over before the next test resets the service (or the process ends under it).
+        EXPECT_TRUE(testing_support::MainQueuePump::until(
+            [] { return platform::drainGlobalQueueFor(platform::Duration::zero()); },
+            std::chrono::seconds(10)));
         clock_.uninstall();
         ZVTZeroduv::debuggerProbe() = savedProbe_;
         ZVTZeroduv::resetSharedInstance();

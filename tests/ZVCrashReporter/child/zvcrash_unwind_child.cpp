@@ -4,6 +4,7 @@
 #include "../UnwindSupport.h"
 #include "../zvtest/zvtest_library.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +17,21 @@ namespace {
 
 UnwindImages g_images;
 
+// Appends to the output with no allocation: snprintf of integers into a fixed buffer.
+struct Output {
+    char text[4096];
+    size_t used = 0;
+    void add(const char* format, unsigned long long value) {
+        const int n = std::snprintf(text + used, sizeof text - used, format, value);
+        if (n > 0) used = std::min(sizeof text - 1, used + static_cast<size_t>(n));
+    }
+    void addWords(const char* words) {
+        for (; *words != '\0' && used + 1 < sizeof text; ++words) text[used++] = *words;
+    }
+};
+
+// Only what is safe in a signal handler: backtrace() was called once before, so its unwinder is
+// loaded already and it does not allocate here.
 void onAbort(int, siginfo_t*, void* context) {
     zvcrash_async_thread_state state;
     thread_state_init_from_mcontext(&state, static_cast<ucontext_t*>(context));
@@ -23,12 +39,18 @@ void onAbort(int, siginfo_t*, void* context) {
     const size_t n = walkStack(&g_images.set, &state, pcs, 64);
     void* oracle[64];
     const int m = backtrace(oracle, 64);
-    std::printf("walk");
-    for (size_t i = 0; i < n; ++i) std::printf(" %llx", static_cast<unsigned long long>(pcs[i]));
-    std::printf("\nbacktrace");
-    for (int i = 0; i < m; ++i) std::printf(" %llx", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(oracle[i])));
-    std::printf("\nmain %llx\n", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(&main)));
-    std::fflush(stdout);
+    static Output out;
+    out.addWords("walk");
+    for (size_t i = 0; i < n; ++i) out.add(" %llx", static_cast<unsigned long long>(pcs[i]));
+    out.addWords("\nbacktrace");
+    for (int i = 0; i < m; ++i)
+        out.add(" %llx", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(oracle[i])));
+    out.add("\nmain %llx\n", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(&main)));
+    for (size_t done = 0; done < out.used;) {
+        const ssize_t w = write(STDOUT_FILENO, out.text + done, out.used - done);
+        if (w <= 0) break;
+        done += static_cast<size_t>(w);
+    }
     _exit(0);
 }
 
@@ -38,6 +60,8 @@ int beforeAbort(void*) { return 0; }
 
 int main() {
     g_images.collect();
+    void* warm[4];
+    backtrace(warm, 4);
     static char altStack[1 << 16];
     stack_t ss{};
     ss.ss_sp = altStack;

@@ -37,14 +37,20 @@ std::optional<std::string> ZVTSessionContext::sessionId() const {
 }
 
 void ZVTSessionContext::setSessionId(const std::optional<std::string>& sessionId) {
-    std::lock_guard lock(mutex_);
-    if (!history_.empty()) history_.pop_back();
-    current_->setSessionId(sessionId);
-    current_->setTimestamp(ZVTUtility::currentDate());
-    history_.push_back(current_);
-    storeLocked();
+    ZVTDate stamp;
+    {
+        std::lock_guard lock(mutex_);
+        stamp = ZVTUtility::currentDate();
+        if (!history_.empty()) history_.pop_back();
+        current_->setSessionId(sessionId);
+        current_->setTimestamp(stamp);
+        history_.push_back(current_);
+        storeLocked();
+    }
+    // Logged after the lock is let go: the log handler is the application's and may take locks
+    // of its own, or ask this context for the session id.
     ZVTLogVerbose(kZVTLogTag, "Stored new session with id:", sessionId.value_or("(null)"),
-                  " and timestamp: ", ZVTUtility::dateToISO8601(*current_->timestamp()), ".");
+                  " and timestamp: ", ZVTUtility::dateToISO8601(stamp), ".");
 }
 
 std::optional<std::string> ZVTSessionContext::sessionIdAt(const ZVTDate& date) const {
@@ -68,10 +74,12 @@ std::optional<std::string> ZVTSessionContext::sessionIdBefore(const ZVTDate& dat
 }
 
 void ZVTSessionContext::clearSessionHistoryAndKeepCurrentSession(bool keepCurrentSession) {
-    std::lock_guard lock(mutex_);
-    history_.clear();
-    if (keepCurrentSession) history_.push_back(current_);
-    storeLocked();
+    {
+        std::lock_guard lock(mutex_);
+        history_.clear();
+        if (keepCurrentSession) history_.push_back(current_);
+        storeLocked();
+    }
     ZVTLogVerbose(kZVTLogTag, "Cleared old sessions.");
 }
 

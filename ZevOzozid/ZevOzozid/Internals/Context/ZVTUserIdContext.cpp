@@ -43,22 +43,26 @@ std::optional<std::string> ZVTUserIdContext::userId() const {
 
 void ZVTUserIdContext::setUserId(const std::optional<std::string>& userId) {
     std::vector<std::shared_ptr<ZVTUserIdContextDelegate>> listeners;
+    ZVTDate stamp;
     {
         std::lock_guard lock(mutex_);
         if (current_->userId() == userId) return;
-        current_->setTimestamp(ZVTUtility::currentDate());
+        stamp = ZVTUtility::currentDate();
+        current_->setTimestamp(stamp);
         current_->setUserId(userId);
         if (history_.empty())
             history_.push_back(current_);
         else
             history_.back() = current_;
         storeLocked();
-        ZVTLogVerbose(kZVTLogTag, "Stored new userId:", userId.value_or("(null)"),
-                      " and timestamp: ", ZVTUtility::dateToISO8601(*current_->timestamp()), ".");
         for (const auto& weak : delegates_) {
             if (auto strong = weak.lock()) listeners.push_back(std::move(strong));
         }
     }
+    // Logged after the lock is let go: the log handler is the application's and may take locks
+    // of its own, or ask this context for the user id.
+    ZVTLogVerbose(kZVTLogTag, "Stored new userId:", userId.value_or("(null)"),
+                  " and timestamp: ", ZVTUtility::dateToISO8601(stamp), ".");
     for (const auto& listener : listeners) listener->userIdContextDidUpdateUserId(*this, userId);
 }
 
@@ -72,9 +76,11 @@ std::optional<std::string> ZVTUserIdContext::userIdAt(const ZVTDate& date) const
 }
 
 void ZVTUserIdContext::clearUserIdHistory() {
-    std::lock_guard lock(mutex_);
-    history_.assign(1, current_);
-    storeLocked();
+    {
+        std::lock_guard lock(mutex_);
+        history_.assign(1, current_);
+        storeLocked();
+    }
     ZVTLogVerbose(kZVTLogTag, "Cleared old userIds while keeping current userId.");
 }
 
