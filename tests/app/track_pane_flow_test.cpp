@@ -76,8 +76,8 @@ TEST_F(TrackPaneFlowTest, NoLapSessionOpensTheWizardAndYesCutsItsLaps) {
         return controller->appliedRebuilds() + controller->droppedRebuilds() > before &&
                !sessions.empty() && !sessions[0]->data().empty();
     }));
-    // The rebuild seen may be the one the removal notice asked for, run before the wizard's check
-    // of the display on the loading queue: that check, and the rebuilds queued after it, are
+    // The rebuild seen may be one queued before the wizard's check of the display, which runs on
+    // the loading queue after the re-parse: that check, and the rebuilds queued after it, are
     // waited for too.
     ASSERT_TRUE(MVGLDFileManager::loadingQueue().drainFor(std::chrono::seconds(20)));
     MainQueuePump::drain();
