@@ -1,8 +1,8 @@
 # Gridlark: the two set-up commands.
 #   make run   installs what is missing, builds the program only, starts it on the bundled
 #              sample session
-#   make test  installs what is missing, builds, runs every test (then the plain C++ libraries
-#              once more under AddressSanitizer and UndefinedBehaviorSanitizer)
+#   make test  installs what is missing, builds, runs every test (then once more under
+#              AddressSanitizer and UndefinedBehaviorSanitizer, which build only what the tests run)
 #   make test-fast  the ci configuration only: builds it and runs its tests
 #   make install    builds the release configuration's program and installs it under PREFIX
 #                   (default /usr/local, through sudo when PREFIX is not writable);
@@ -48,7 +48,7 @@ build-asan: deps
 
 test: build-ci build-asan
 	QT_QPA_PLATFORM=offscreen ctest --test-dir build/ci --output-on-failure -j $(JOBS) --timeout $(TEST_TIMEOUT)
-	ctest --test-dir build/asan --output-on-failure -j $(JOBS) --timeout $(TEST_TIMEOUT)
+	QT_QPA_PLATFORM=offscreen ctest --test-dir build/asan --output-on-failure -j $(JOBS) --timeout $(TEST_TIMEOUT)
 
 test-fast: build-ci
 	QT_QPA_PLATFORM=offscreen ctest --test-dir build/ci --output-on-failure -j $(JOBS) --timeout $(TEST_TIMEOUT)

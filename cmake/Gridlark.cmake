@@ -20,9 +20,10 @@ function(gridlark_library name dir)
 endfunction()
 
 # gridlark_test(NAME DIR DEPS ...): one GoogleTest executable of every *_test.cpp in DIR, with the
-# shared test main and helpers; each test case is registered with ctest.
+# shared test main and helpers; each test case is registered with ctest. SANITIZED_ALONE names the
+# cases (a GoogleTest filter) that, in sanitizer builds, run with no other test beside them.
 function(gridlark_test name dir)
-  cmake_parse_arguments(ARG "" "" "DEPS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "SANITIZED_ALONE" "DEPS;LABELS" ${ARGN})
   file(GLOB_RECURSE srcs CONFIGURE_DEPENDS "${dir}/*_test.cpp")
   set(compiled ${srcs})
   list(FILTER compiled INCLUDE REGEX "\\.(c|cpp)$")
@@ -32,14 +33,22 @@ function(gridlark_test name dir)
   add_executable(${name} ${srcs})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} test_support GTest::gmock)
   target_compile_definitions(${name} PRIVATE GRIDLARK_TESTDATA_DIR="${GRIDLARK_TESTDATA_DIR}")
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${ARG_LABELS}")
+  if(GRIDLARK_SANITIZE AND ARG_SANITIZED_ALONE)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 TEST_FILTER "-${ARG_SANITIZED_ALONE}"
+                         PROPERTIES LABELS "${ARG_LABELS}")
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 TEST_FILTER "${ARG_SANITIZED_ALONE}"
+                         PROPERTIES LABELS "${ARG_LABELS}" RUN_SERIAL TRUE)
+  else()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${ARG_LABELS}")
+  endif()
 endfunction()
 
 # gridlark_gui_test(NAME DIR DEPS ...): a gridlark_test that runs under a QApplication (offscreen
 # unless QT_QPA_PLATFORM says otherwise).
 function(gridlark_gui_test name dir)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
-  gridlark_test(${name} "${dir}" DEPS ${ARG_DEPS} Qt6::Test LABELS gui)
+  cmake_parse_arguments(ARG "" "SANITIZED_ALONE" "DEPS" ${ARGN})
+  gridlark_test(${name} "${dir}" DEPS ${ARG_DEPS} Qt6::Test LABELS gui
+                SANITIZED_ALONE "${ARG_SANITIZED_ALONE}")
   if(TARGET ${name})
     target_sources(${name} PRIVATE "${CMAKE_SOURCE_DIR}/tests/support/gui_test_setup.cpp")
   endif()
