@@ -1,0 +1,211 @@
+#!/usr/bin/env python3
+"""Checks that every include of the source folders points the way the layers allow.
+
+Usage: layer_check.py ROOT [EXCEPTIONS_FILE]
+
+Reads the C and C++ files under ROOT (the tracked ones when ROOT is a git checkout, every one
+otherwise) and prints `file:line: <what>` for each include that runs the wrong way; exits 1 when
+there is any. Quoted includes are read as paths from ROOT (scripts/rewrite-includes writes them
+so); a quoted include that names a file beside the including file but not from ROOT is a fault
+too, since the layer it reaches could not be told.
+
+The layers (one way: app -> transfer -> views -> widgets -> session -> platform) and what each
+folder may use, ours and third-party:
+"""
+
+import os
+import re
+import subprocess
+import sys
+
+SOURCE_SUFFIXES = (".c", ".cc", ".cpp", ".cxx", ".h", ".hh", ".hpp", ".hxx", ".inc", ".ipp")
+
+# Folder prefix -> component; the longest prefix wins. Folders not named here (tests/, bench/,
+# fuzz/, tools/, resources/, ...) may use anything and are not checked.
+COMPONENTS = {
+    "app/": "app",
+    "transfer/": "transfer",
+    "views/": "views",
+    "widgets/": "widgets",
+    "session/": "session",
+    "platform/": "platform",
+    "ZevOzozid/": "sdk",
+    "ZevOzozidZerevuziz/": "analytics",
+    "ZevOzozidZeroduv/": "crashes",
+    "ZVCrashReporter/": "crash",
+}
+FOLDER_OF = {
+    "app": "app/", "transfer": "transfer/", "views": "views/", "widgets": "widgets/",
+    "session": "session/", "platform": "platform/", "sdk": "ZevOzozid/",
+    "analytics": "ZevOzozidZerevuziz/", "crashes": "ZevOzozidZeroduv/", "crash": "ZVCrashReporter/",
+}
+
+# What each component may include of ours (itself included).
+MAY_USE = {
+    "platform": {"platform"},
+    "session": {"session", "platform"},
+    "widgets": {"widgets", "session", "platform"},
+    "views": {"views", "widgets", "session", "platform"},
+    "transfer": {"transfer", "views", "widgets", "session", "platform"},
+    # The shell starts the telemetry services: their public headers, never the SDK's internals.
+    "app": {"app", "transfer", "views", "widgets", "session", "platform",
+            "sdk", "analytics", "crashes"},
+    "sdk": {"sdk", "platform"},
+    "analytics": {"analytics", "sdk", "crash", "platform"},
+    "crashes": {"crashes", "sdk", "crash", "platform"},
+    "crash": {"crash"},
+}
+
+# Third-party libraries by header; std, C and POSIX headers are not listed and always allowed.
+LIBRARIES = [
+    (re.compile(r"^Q[A-Za-z0-9]*(\.h)?$|^Qt[A-Za-z0-9]*/"), "Qt"),
+    (re.compile(r"^curl/"), "libcurl"),
+    (re.compile(r"^openssl/"), "OpenSSL"),
+    (re.compile(r"^pugixml\.hpp$"), "pugixml"),
+    (re.compile(r"^nlohmann/"), "JSON"),
+    (re.compile(r"^sqlite3\.h$"), "SQLite"),
+    (re.compile(r"^zlib\.h$"), "zlib"),
+    (re.compile(r"^zip\.h$"), "libzip"),
+    (re.compile(r"^vlc/"), "libvlc"),
+    (re.compile(r"^GeographicLib/"), "GeographicLib"),
+    (re.compile(r"^protobuf-c/"), "protobuf-c"),
+]
+MAY_LINK = {
+    "platform": {"libcurl", "OpenSSL", "JSON"},  # JSON: the preferences file
+    "session": {"pugixml", "GeographicLib"},  # GeographicLib: distances on the ellipsoid
+    "widgets": {"Qt"},
+    "views": {"Qt", "libvlc"},
+    "transfer": {"Qt", "libzip", "pugixml"},  # pugixml: the update notes
+    "app": {"Qt"},
+    "sdk": {"SQLite", "zlib", "OpenSSL", "JSON"},
+    "analytics": set(),
+    "crashes": set(),
+    "crash": {"protobuf-c"},  # the report format, through its generated header
+}
+NO_QT = {"session", "platform", "sdk", "analytics", "crashes", "crash"}
+SDK_INTERNALS = "ZevOzozid/ZevOzozid/Internals/"
+
+__doc__ += "".join(f"  {c:9} {', '.join(sorted(MAY_USE[c]))}; {', '.join(sorted(MAY_LINK[c])) or '-'}\n"
+                   for c in MAY_USE)
+
+INCLUDE_RE = re.compile(r'^\s*#\s*include\s*([<"])([^">]+)[">]')
+
+
+def component(path):
+    best = None
+    for prefix, comp in COMPONENTS.items():
+        if path.startswith(prefix) and (best is None or len(prefix) > len(best[0])):
+            best = (prefix, comp)
+    return best[1] if best else None
+
+
+def source_files(root):
+    try:
+        top = subprocess.run(["git", "-C", root, "rev-parse", "--show-toplevel"],
+                             capture_output=True, text=True, check=True).stdout.strip()
+        if os.path.realpath(top) == os.path.realpath(root):
+            out = subprocess.run(["git", "-C", root, "ls-files", "-z"], capture_output=True,
+                                 check=True).stdout.decode()
+            return sorted(p for p in out.split("\0") if p.endswith(SOURCE_SUFFIXES))
+    except (OSError, subprocess.CalledProcessError):
+        pass
+    found = []
+    for folder, dirs, names in os.walk(root):
+        dirs[:] = [d for d in dirs if not d.startswith(".") and not d.startswith("build")]
+        rel = os.path.relpath(folder, root)
+        for n in names:
+            if n.endswith(SOURCE_SUFFIXES):
+                found.append(os.path.normpath(os.path.join(rel, n)))
+    return sorted(found)
+
+
+def read_exceptions(path):
+    """Lines `file include`: includes known to run the wrong way, kept until they are fixed."""
+    allowed = set()
+    if path and os.path.exists(path):
+        with open(path, encoding="utf-8") as f:
+            for line in f:
+                line = line.split("#", 1)[0].split()
+                if len(line) == 2:
+                    allowed.add(tuple(line))
+    return allowed
+
+
+def check_library(comp, name):
+    for pattern, lib in LIBRARIES:
+        if pattern.search(name):
+            if lib == "Qt" and comp in NO_QT:
+                return f"{FOLDER_OF[comp]} never includes Qt (<{name}>)"
+            if lib not in MAY_LINK[comp]:
+                allowed = ", ".join(sorted(MAY_LINK[comp])) or "no third-party library"
+                return f"{FOLDER_OF[comp]} may not use {lib} (<{name}>); it may use {allowed}"
+            return None
+    return None
+
+
+def check_ours(root, rel, comp, name, files):
+    if name not in files:
+        beside = os.path.normpath(os.path.join(os.path.dirname(rel), name))
+        meant = [beside] if beside in files else [f for f in files if f.endswith("/" + name)]
+        if meant:
+            return f"\"{name}\" is not a path from the repository root ({' or '.join(meant[:3])})"
+        return None  # generated or system header
+    target = component(name)
+    if target is None:
+        return f"{FOLDER_OF[comp]} may not include {name} (test, tool or other non-library code)"
+    if target not in MAY_USE[comp]:
+        allowed = ", ".join(FOLDER_OF[c] for c in sorted(MAY_USE[comp]))
+        return f"{FOLDER_OF[comp]} may not include {name}; it may use {allowed}"
+    if comp == "app" and name.startswith(SDK_INTERNALS):
+        return f"app/ may not reach the telemetry SDK's internals ({name})"
+    return None
+
+
+def check(root, exceptions):
+    files_list = source_files(root)
+    files = set(files_list)
+    faults = []
+    used = set()
+    for rel in files_list:
+        comp = component(rel)
+        if comp is None:
+            continue
+        with open(os.path.join(root, rel), encoding="utf-8", errors="replace") as f:
+            for number, line in enumerate(f, 1):
+                m = INCLUDE_RE.match(line)
+                if not m:
+                    continue
+                kind, name = m.groups()
+                if kind == "<":
+                    what = check_library(comp, name)
+                else:
+                    what = check_ours(root, rel, comp, name, files)
+                if what is None:
+                    continue
+                if (rel, name) in exceptions:
+                    used.add((rel, name))
+                    continue
+                faults.append(f"{rel}:{number}: {what}")
+    return faults, exceptions - used
+
+
+def main(argv):
+    if len(argv) not in (1, 2):
+        print(__doc__, file=sys.stderr)
+        return 2
+    root = argv[0]
+    exceptions = read_exceptions(argv[1] if len(argv) == 2 else None)
+    faults, stale = check(root, exceptions)
+    for fault in faults:
+        print(fault)
+    for rel, name in sorted(stale):
+        print(f"layer_check: note: the exception {rel} {name} no longer occurs; remove it",
+              file=sys.stderr)
+    if faults:
+        print(f"layer_check: {len(faults)} include(s) run the wrong way", file=sys.stderr)
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
