@@ -1,8 +1,8 @@
 #include "app/TelemetryAppState.h"
 
-#include "Internals/Util/ZVTApplicationInfo.h"
-#include "Internals/Util/ZVTApplicationNotifications.h"
-#include "ZVTZevOzozid.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationNotifications.h"
+#include "ZevOzozid/ZevOzozid/ZVTZevOzozid.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTZeroduv.h"
 #include "platform/NotificationCenter.h"
 

@@ -2,8 +2,8 @@
 
 #include "app/TelemetryEndpoint.h"
 
-#include "Internals/Channel/ZVTChannelGroupDefault.h"
-#include "ZVTZevOzozid.h"
+#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelGroupDefault.h"
+#include "ZevOzozid/ZevOzozid/ZVTZevOzozid.h"
 #include "session/MVHelperMotion.h"
 
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Internals/Util/ZVTApplicationInfo.h"
-#include "ZVTService.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/ZVTService.h"
 
 #include <chrono>
 #include <functional>

@@ -4,7 +4,7 @@
 // channels), written once into a temporary folder that is removed at exit.
 #include "platform/UserDefaults.h"
 
-#include "support/SessionGenerator.h"
+#include "tests/support/SessionGenerator.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,12 +1,12 @@
 // The telemetry log store: saves per second into an empty store and at the 10 MiB cap (every
 // save then evicts), bytes on disk per log, loading and deleting 50-log batches, and opening a
 // full store as a fresh process does.
-#include "Internals/Storage/ZVTLogDBStorage.h"
-#include "Internals/Util/ZVTApplicationInfo.h"
-#include "Internals/Util/ZVTFileStore.h"
-#include "Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFileStore.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 
-#include "../tests/ZevOzozid/ZVTStoredDevice.h"
+#include "tests/ZevOzozid/ZVTStoredDevice.h"
 
 #include <benchmark/benchmark.h>
 

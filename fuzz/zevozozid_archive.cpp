@@ -1,9 +1,9 @@
 // Fuzz target: arbitrary bytes through the SDK's archive decoder (as one object and as a list),
 // and through the JSON pretty printer and the date parser. Whatever decodes must encode again
 // and decode to an equal object with the same bytes.
-#include "Internals/Util/ZVTKeyedArchiver.h"
-#include "Internals/Util/ZVTLogger.h"
-#include "Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeyedArchiver.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
 #include <cmath>
 #include <cstdint>

@@ -1,9 +1,9 @@
 // Fuzz target: any received text through the common-schema collector's log masks (target
 // tokens, tickets, response tokens) and the generic regular-expression mask with the response
 // pattern. A masked ticket or response text must mask to itself again.
-#include "Internals/Sender/ZVTCSCollectorIngestion.h"
-#include "Internals/Util/ZVTLogger.h"
-#include "Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTCSCollectorIngestion.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
 #include <cstdint>
 #include <cstdlib>

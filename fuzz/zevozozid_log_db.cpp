@@ -1,10 +1,10 @@
 // Fuzz target: the log store's loader. The first byte picks the use of the rest: even, the
 // bytes are the whole "Logs.sqlite" (the store must open, load and never crash); odd, they are
 // split into one row's "log" and "targetToken" stored among two good rows, which must still load.
-#include "Internals/Storage/ZVTLogDBStorage.h"
-#include "Internals/Util/ZVTApplicationInfo.h"
-#include "Internals/Util/ZVTFileStore.h"
-#include "Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFileStore.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 
 #include <cstdint>
 #include <cstdlib>

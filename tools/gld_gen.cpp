@@ -7,7 +7,7 @@
 //   gld-gen --bundled-sample OUT.gld   (the options of resources/samples/sample.gld; later
 //                                       arguments still apply)
 
-#include "support/SessionGenerator.h"
+#include "tests/support/SessionGenerator.h"
 
 #include <cstdio>
 #include <cstdlib>

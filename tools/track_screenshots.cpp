@@ -18,7 +18,7 @@
 #include "session/MVNotifications.h"
 #include "session/MVOptionsAndSettings.h"
 #include "session/MVSynchronization.h"
-#include "support/SessionGenerator.h"
+#include "tests/support/SessionGenerator.h"
 #include "platform/ChildProcess.h"
 #include "views/MVChartController.h"
 #include "views/MVChartToolBarView.h"

@@ -7,13 +7,13 @@
 // crashed run's events, acknowledged, none of them left stored); 1 on a time-out;
 // 2 for bad arguments.
 #include "tools/ToolHome.h"
-#include "Model/ZVTLogWithNameAndProperties.h"
-#include "ZVTZerevuziz.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Model/ZVTLogWithNameAndProperties.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/ZVTZerevuziz.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTZeroduv.h"
 
-#include "Internals/Storage/ZVTLogDBStorage.h"
-#include "Internals/Util/ZVTApplicationInfo.h"
-#include "ZVTZevOzozid.h"
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/ZVTZevOzozid.h"
 
 #include "platform/Dispatch.h"
 

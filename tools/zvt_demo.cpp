@@ -2,12 +2,12 @@
 // logs, and reports each batch's answer. Exit 0 once every demo log is acknowledged; else 1 with
 // the number of logs still stored; 2 for bad arguments.
 #include "tools/ToolHome.h"
-#include "Internals/Sender/ZVTDependencyConfiguration.h"
-#include "Internals/Sender/ZVTHttpClient.h"
-#include "Internals/Storage/ZVTLogDBStorage.h"
-#include "Internals/Util/ZVTApplicationInfo.h"
-#include "ZVTServiceAbstract.h"
-#include "ZVTZevOzozid.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTDependencyConfiguration.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClient.h"
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/ZVTServiceAbstract.h"
+#include "ZevOzozid/ZevOzozid/ZVTZevOzozid.h"
 
 #include "platform/Dispatch.h"
 

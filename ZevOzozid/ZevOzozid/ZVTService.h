@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Internals/Channel/ZVTChannelProtocols.h"
+#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelProtocols.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,8 +1,8 @@
-#include "ZVTServiceAbstract.h"
+#include "ZevOzozid/ZevOzozid/ZVTServiceAbstract.h"
 
-#include "Internals/Util/ZVTLogger.h"
-#include "Internals/Util/ZVTZevOzozidUserDefaults.h"
-#include "ZVTZevOzozid.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTZevOzozidUserDefaults.h"
+#include "ZevOzozid/ZevOzozid/ZVTZevOzozid.h"
 
 void ZVTServiceAbstract::applyEnabledState(bool isEnabled) {
     if (auto unit = channelUnit()) unit->setEnabled(isEnabled, true);

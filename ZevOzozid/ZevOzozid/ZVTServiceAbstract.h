@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ZVTService.h"
+#include "ZevOzozid/ZevOzozid/ZVTService.h"
 
 #include <atomic>
 #include <mutex>

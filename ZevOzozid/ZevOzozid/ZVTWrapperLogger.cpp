@@ -1,4 +1,4 @@
-#include "ZVTWrapperLogger.h"
+#include "ZevOzozid/ZevOzozid/ZVTWrapperLogger.h"
 
 void ZVTWrapperLogger::ZVTWrapperLog(const ZVTLogMessageProvider& message, const std::string& tag,
                                      unsigned level) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 
 // The logging entry for SDK layers that wrap this one: hands the message to ZVTLogger with a
 // fixed source location. Safe from any thread.

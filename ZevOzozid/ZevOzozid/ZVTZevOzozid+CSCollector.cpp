@@ -1,7 +1,7 @@
-#include "Internals/Channel/ZVTCSCollectorChannelDelegate.h"
-#include "Internals/DelegateForwarder/ZVTAppDelegateForwarder.h"
-#include "Internals/Sender/ZVTHttpClient.h"
-#include "ZVTZevOzozid.h"
+#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTCSCollectorChannelDelegate.h"
+#include "ZevOzozid/ZevOzozid/Internals/DelegateForwarder/ZVTAppDelegateForwarder.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClient.h"
+#include "ZevOzozid/ZevOzozid/ZVTZevOzozid.h"
 
 std::shared_ptr<ZVTChannelDelegate> ZVTZevOzozid::makeCSCollectorChannelDelegate(
     const std::optional<std::string>& baseUrl) {

@@ -1,5 +1,5 @@
-#include "Internals/Model/ZVTStartServiceLog.h"
-#include "ZVTZevOzozid.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/ZVTStartServiceLog.h"
+#include "ZevOzozid/ZevOzozid/ZVTZevOzozid.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,9 +1,9 @@
-#include "Internals/Context/Device/ZVTDeviceTracker.h"
-#include "Internals/Context/ZVTSessionContext.h"
-#include "Internals/Context/ZVTUserIdContext.h"
-#include "Internals/Util/ZVTUtility.h"
-#include "Internals/Util/ZVTZevOzozidUserDefaults.h"
-#include "ZVTZevOzozid.h"
+#include "ZevOzozid/ZevOzozid/Internals/Context/Device/ZVTDeviceTracker.h"
+#include "ZevOzozid/ZevOzozid/Internals/Context/ZVTSessionContext.h"
+#include "ZevOzozid/ZevOzozid/Internals/Context/ZVTUserIdContext.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTZevOzozidUserDefaults.h"
+#include "ZevOzozid/ZevOzozid/ZVTZevOzozid.h"
 
 #include "platform/Folders.h"
 

@@ -1,15 +1,15 @@
-#include "ZVTZevOzozid.h"
+#include "ZevOzozid/ZevOzozid/ZVTZevOzozid.h"
 
-#include "Internals/Channel/ZVTChannelGroupDefault.h"
-#include "Internals/Context/Device/ZVTDeviceTracker.h"
-#include "Internals/Context/ZVTSessionContext.h"
-#include "Internals/Context/ZVTUserIdContext.h"
-#include "Internals/Sender/ZVTDependencyConfiguration.h"
-#include "Internals/Sender/ZVTHttpClient.h"
-#include "Internals/Sender/ZVTHttpIngestion.h"
-#include "Internals/Util/ZVTSingleton.h"
-#include "Internals/Util/ZVTUtility.h"
-#include "Internals/Util/ZVTZevOzozidUserDefaults.h"
+#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelGroupDefault.h"
+#include "ZevOzozid/ZevOzozid/Internals/Context/Device/ZVTDeviceTracker.h"
+#include "ZevOzozid/ZevOzozid/Internals/Context/ZVTSessionContext.h"
+#include "ZevOzozid/ZevOzozid/Internals/Context/ZVTUserIdContext.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTDependencyConfiguration.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClient.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpIngestion.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTSingleton.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTZevOzozidUserDefaults.h"
 
 const std::string ZVTZevOzozid::kDefaultLogUrl = "https://in.telemetry.gridlark.app";
 

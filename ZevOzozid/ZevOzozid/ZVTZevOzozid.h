@@ -1,10 +1,10 @@
 #pragma once
 
-#include "Internals/Channel/ZVTChannelProtocols.h"
-#include "Internals/Util/ZVTLogger.h"
-#include "Internals/Util/ZVTUUID.h"
-#include "Model/ZVTWrapperSdk.h"
-#include "ZVTService.h"
+#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelProtocols.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUUID.h"
+#include "ZevOzozid/ZevOzozid/Model/ZVTWrapperSdk.h"
+#include "ZevOzozid/ZevOzozid/ZVTService.h"
 
 #include <atomic>
 #include <cstdint>

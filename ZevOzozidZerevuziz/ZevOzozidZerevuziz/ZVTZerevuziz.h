@@ -1,10 +1,10 @@
 #pragma once
 
-#include "Internals/Session/ZVTSessionTracker.h"
-#include "Model/ZVTEventProperties.h"
-#include "ZVTZerevuzizDelegate.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Internals/Session/ZVTSessionTracker.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Model/ZVTEventProperties.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/ZVTZerevuzizDelegate.h"
 
-#include "ZVTServiceAbstract.h"
+#include "ZevOzozid/ZevOzozid/ZVTServiceAbstract.h"
 
 #include <map>
 #include <memory>

@@ -1,10 +1,10 @@
-#include "ZVTZerevuzizArchivableClasses.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/ZVTZerevuzizArchivableClasses.h"
 
-#include "Model/ZVTEventLog.h"
-#include "Model/ZVTStartSessionLog.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Model/ZVTEventLog.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Model/ZVTStartSessionLog.h"
 
-#include "Internals/Model/ZVTHistoryInfo.h"
-#include "Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/ZVTHistoryInfo.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
 #include <mutex>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Internals/Util/ZVTError.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTError.h"
 
 class ZVTZerevuziz;
 class ZVTEventLog;

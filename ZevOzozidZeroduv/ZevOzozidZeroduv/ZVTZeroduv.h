@@ -7,9 +7,9 @@
 
 #include "ZVCrashReporter/Source/ZVCrashReporter.h"
 
-#include "Internals/Channel/ZVTChannelProtocols.h"
-#include "Internals/Util/ZVTEncrypter.h"
-#include "ZVTServiceAbstract.h"
+#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelProtocols.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTEncrypter.h"
+#include "ZevOzozid/ZevOzozid/ZVTServiceAbstract.h"
 
 #include "platform/Dispatch.h"
 

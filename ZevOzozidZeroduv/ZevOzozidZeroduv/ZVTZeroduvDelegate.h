@@ -3,7 +3,7 @@
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Model/ZVTErrorAttachmentLog.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Model/ZVTErrorReport.h"
 
-#include "Internals/Util/ZVTError.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTError.h"
 
 #include <memory>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "UnwindSupport.h"
+#include "tests/ZVCrashReporter/UnwindSupport.h"
 
 #include "ZVCrashReporter/Source/async/DwarfCfaState.h"
 #include "ZVCrashReporter/Source/async/DwarfExpression.h"

@@ -1,4 +1,4 @@
-#include "ReportFixtures.h"
+#include "tests/ZVCrashReporter/ReportFixtures.h"
 
 #include "ZVCrashReporter/Source/async/FieldEncoder.h"
 #include "ZVCrashReporter/Source/async/ReportWriter.h"

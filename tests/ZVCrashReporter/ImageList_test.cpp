@@ -1,6 +1,6 @@
 #include "ZVCrashReporter/Source/ZVLoadedImages.h"
 #include "ZVCrashReporter/Source/async/SymbolLookup.h"
-#include "zvtest/zvtest_library.h"
+#include "tests/ZVCrashReporter/zvtest/zvtest_library.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "ZVCrashReporter/Source/ZVCrashHostInfo.h"
 #include "ZVCrashReporter/Source/ZVCrashProcessInfo.h"
 
-#include "support/TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ReportFixtures.h"
+#include "tests/ZVCrashReporter/ReportFixtures.h"
 
 #include "ZVCrashReporter/Source/ZVCrashReport.h"
 #include "ZVCrashReporter/Source/async/ReportWriter.h"

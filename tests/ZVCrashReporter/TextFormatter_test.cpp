@@ -1,8 +1,8 @@
-#include "ReportFixtures.h"
+#include "tests/ZVCrashReporter/ReportFixtures.h"
 
 #include "ZVCrashReporter/Source/ZVCrashReportTextFormatter.h"
 
-#include "support/TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

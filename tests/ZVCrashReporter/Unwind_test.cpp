@@ -1,5 +1,5 @@
-#include "UnwindSupport.h"
-#include "zvtest/zvtest_library.h"
+#include "tests/ZVCrashReporter/UnwindSupport.h"
+#include "tests/ZVCrashReporter/zvtest/zvtest_library.h"
 
 #include "ZVCrashReporter/Source/async/SymbolLookup.h"
 

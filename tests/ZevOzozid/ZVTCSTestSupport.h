@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Internals/Model/CommonSchema/ZVTCommonSchemaLog.h"
-#include "Internals/Storage/ZVTStorage.h"
-#include "Model/ZVTAbstractLog.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTCommonSchemaLog.h"
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTStorage.h"
+#include "ZevOzozid/ZevOzozid/Model/ZVTAbstractLog.h"
 
 #include <memory>
 #include <mutex>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "Internals/Channel/ZVTChannelUnitDefault.h"
-#include "Internals/Sender/ZVTIngestionProtocol.h"
-#include "Internals/Storage/ZVTLogDBStorage.h"
-#include "ZVTStorageFixture.h"
+#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelUnitDefault.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTIngestionProtocol.h"
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
+#include "tests/ZevOzozid/ZVTStorageFixture.h"
 
 #include "platform/Clock.h"
 #include "platform/Dispatch.h"

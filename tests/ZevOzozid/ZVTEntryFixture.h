@@ -1,15 +1,15 @@
 #pragma once
 
-#include "Internals/Context/Device/ZVTDeviceTracker.h"
-#include "Internals/Context/ZVTSessionContext.h"
-#include "Internals/Context/ZVTUserIdContext.h"
-#include "Internals/Sender/ZVTDependencyConfiguration.h"
-#include "Internals/Util/ZVTZevOzozidUserDefaults.h"
-#include "ZVTFakeDeviceProbe.h"
-#include "ZVTServiceAbstract.h"
-#include "ZVTStorageFixture.h"
-#include "ZVTZevOzozid.h"
-#include "support/MainQueuePump.h"
+#include "ZevOzozid/ZevOzozid/Internals/Context/Device/ZVTDeviceTracker.h"
+#include "ZevOzozid/ZevOzozid/Internals/Context/ZVTSessionContext.h"
+#include "ZevOzozid/ZevOzozid/Internals/Context/ZVTUserIdContext.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTDependencyConfiguration.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTZevOzozidUserDefaults.h"
+#include "tests/ZevOzozid/ZVTFakeDeviceProbe.h"
+#include "ZevOzozid/ZevOzozid/ZVTServiceAbstract.h"
+#include "tests/ZevOzozid/ZVTStorageFixture.h"
+#include "ZevOzozid/ZevOzozid/ZVTZevOzozid.h"
+#include "tests/support/MainQueuePump.h"
 
 #include "platform/UserDefaults.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Internals/Context/Device/ZVTDeviceProbe.h"
+#include "ZevOzozid/ZevOzozid/Internals/Context/Device/ZVTDeviceProbe.h"
 
 #include <atomic>
 #include <string>

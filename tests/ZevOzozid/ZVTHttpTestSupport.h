@@ -1,9 +1,9 @@
 #pragma once
 
-#include "Internals/Sender/ZVTHttpClientProtocol.h"
-#include "Internals/Sender/ZVT_Reachability.h"
-#include "support/LoopbackServer.h"
-#include "support/MainQueuePump.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClientProtocol.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVT_Reachability.h"
+#include "tests/support/LoopbackServer.h"
+#include "tests/support/MainQueuePump.h"
 
 #include "platform/Clock.h"
 

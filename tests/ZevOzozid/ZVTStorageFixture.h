@@ -1,11 +1,11 @@
 #pragma once
 
-#include "Internals/Util/ZVTApplicationInfo.h"
-#include "Internals/Util/ZVTFileStore.h"
-#include "Internals/Util/ZVTUtility.h"
-#include "Model/ZVTAbstractLog.h"
-#include "ZVTStoredDevice.h"
-#include "ZVTTestSupport.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFileStore.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Model/ZVTAbstractLog.h"
+#include "tests/ZevOzozid/ZVTStoredDevice.h"
+#include "tests/ZevOzozid/ZVTTestSupport.h"
 
 #include <cstdlib>
 

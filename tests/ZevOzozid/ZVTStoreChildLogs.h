@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ZVTStorageFixture.h"
+#include "tests/ZevOzozid/ZVTStorageFixture.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Model/ZVTDevice.h"
+#include "ZevOzozid/ZevOzozid/Model/ZVTDevice.h"
 
 #include <memory>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Internals/Util/ZVTLogger.h"
-#include "Internals/Util/ZVTZevOzozidUserDefaults.h"
-#include "support/TempDir.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTZevOzozidUserDefaults.h"
+#include "tests/support/TempDir.h"
 
 #include "platform/UserDefaults.h"
 

@@ -1,11 +1,11 @@
-#include "Internals/Model/CommonSchema/ZVTCSExtensionParts.h"
-#include "Internals/Model/ZVTDeviceHistoryInfo.h"
-#include "Internals/Model/ZVTHistoryInfo.h"
-#include "Internals/Model/ZVTTypedProperty.h"
-#include "Internals/Util/ZVTKeyedArchiver.h"
-#include "Internals/Util/ZVTUtility.h"
-#include "Model/ZVTAbstractLog.h"
-#include "ZVTTestSupport.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTCSExtensionParts.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/ZVTDeviceHistoryInfo.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/ZVTHistoryInfo.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/ZVTTypedProperty.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeyedArchiver.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Model/ZVTAbstractLog.h"
+#include "tests/ZevOzozid/ZVTTestSupport.h"
 
 #include <gtest/gtest.h>
 

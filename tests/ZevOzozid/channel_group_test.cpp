@@ -1,5 +1,5 @@
-#include "Internals/Channel/ZVTChannelGroupDefault.h"
-#include "ZVTChannelFixture.h"
+#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelGroupDefault.h"
+#include "tests/ZevOzozid/ZVTChannelFixture.h"
 
 #include <gtest/gtest.h>
 

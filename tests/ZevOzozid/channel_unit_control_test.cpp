@@ -1,4 +1,4 @@
-#include "ZVTChannelFixture.h"
+#include "tests/ZevOzozid/ZVTChannelFixture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
-#include "Internals/Model/CommonSchema/ZVTCommonSchemaLog.h"
-#include "Internals/Model/CommonSchema/ZVTOrderedDictionary.h"
-#include "Internals/Util/ZVTApplicationInfo.h"
-#include "Internals/Util/ZVTUtility.h"
-#include "ZVTStoredDevice.h"
-#include "ZVTTestSupport.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTCommonSchemaLog.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTOrderedDictionary.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
+#include "tests/ZevOzozid/ZVTStoredDevice.h"
+#include "tests/ZevOzozid/ZVTTestSupport.h"
 
 #include "platform/Folders.h"
 

@@ -1,8 +1,8 @@
-#include "Internals/Model/CommonSchema/ZVTCSExtensions.h"
-#include "Internals/Model/ZVTTypedProperty.h"
-#include "Internals/Util/ZVTUtility.h"
-#include "Model/ZVTLogWithProperties.h"
-#include "ZVTTestSupport.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTCSExtensions.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/ZVTTypedProperty.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Model/ZVTLogWithProperties.h"
+#include "tests/ZevOzozid/ZVTTestSupport.h"
 
 #include "platform/Folders.h"
 

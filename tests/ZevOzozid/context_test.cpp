@@ -1,7 +1,7 @@
-#include "Internals/Context/ZVTSessionContext.h"
-#include "Internals/Context/ZVTUserIdContext.h"
-#include "Internals/Util/ZVTUtility.h"
-#include "ZVTTestSupport.h"
+#include "ZevOzozid/ZevOzozid/Internals/Context/ZVTSessionContext.h"
+#include "ZevOzozid/ZevOzozid/Internals/Context/ZVTUserIdContext.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
+#include "tests/ZevOzozid/ZVTTestSupport.h"
 
 #include "platform/Clock.h"
 

@@ -1,8 +1,8 @@
-#include "Internals/Channel/ZVTCSCollectorChannelDelegate.h"
-#include "Internals/Channel/ZVTChannelGroupDefault.h"
-#include "ZVTCSTestSupport.h"
-#include "ZVTChannelFixture.h"
-#include "ZVTTestSupport.h"
+#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTCSCollectorChannelDelegate.h"
+#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelGroupDefault.h"
+#include "tests/ZevOzozid/ZVTCSTestSupport.h"
+#include "tests/ZevOzozid/ZVTChannelFixture.h"
+#include "tests/ZevOzozid/ZVTTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // A log addressed to two target tokens, enqueued through the started SDK, reaches a loopback
 // common-schema collector.
-#include "Internals/Channel/ZVTChannelGroupDefault.h"
-#include "Internals/Sender/ZVTCSCollectorIngestion.h"
-#include "ZVTCSTestSupport.h"
-#include "ZVTEntryFixture.h"
-#include "ZVTHttpTestSupport.h"
+#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelGroupDefault.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTCSCollectorIngestion.h"
+#include "tests/ZevOzozid/ZVTCSTestSupport.h"
+#include "tests/ZevOzozid/ZVTEntryFixture.h"
+#include "tests/ZevOzozid/ZVTHttpTestSupport.h"
 
 #include "platform/Clock.h"
 

@@ -1,10 +1,10 @@
-#include "Internals/Model/CommonSchema/ZVTCommonSchemaLog.h"
-#include "Internals/Sender/ZVTCSCollectorIngestion.h"
-#include "Internals/Sender/ZVTHttpClient.h"
-#include "Internals/Sender/ZVTTicketCache.h"
-#include "Internals/Util/ZVTUtility.h"
-#include "ZVTHttpTestSupport.h"
-#include "ZVTTestSupport.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTCommonSchemaLog.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTCSCollectorIngestion.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClient.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTTicketCache.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
+#include "tests/ZevOzozid/ZVTHttpTestSupport.h"
+#include "tests/ZevOzozid/ZVTTestSupport.h"
 
 #include "platform/Clock.h"
 

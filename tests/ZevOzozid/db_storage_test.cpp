@@ -1,5 +1,5 @@
-#include "Internals/Storage/ZVTDBStorage.h"
-#include "ZVTStorageFixture.h"
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTDBStorage.h"
+#include "tests/ZevOzozid/ZVTStorageFixture.h"
 
 #include <gtest/gtest.h>
 

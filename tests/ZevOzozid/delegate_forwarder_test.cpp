@@ -1,6 +1,6 @@
-#include "Internals/DelegateForwarder/ZVTAppDelegateForwarder.h"
-#include "Internals/Util/ZVTApplicationInfo.h"
-#include "ZVTTestSupport.h"
+#include "ZevOzozid/ZevOzozid/Internals/DelegateForwarder/ZVTAppDelegateForwarder.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
+#include "tests/ZevOzozid/ZVTTestSupport.h"
 
 #include <gtest/gtest.h>
 

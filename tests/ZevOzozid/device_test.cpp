@@ -1,8 +1,8 @@
-#include "Internals/Context/Device/ZVTDeviceTracker.h"
-#include "Internals/Util/ZVTApplicationInfo.h"
-#include "Internals/Util/ZVTUtility.h"
-#include "ZVTFakeDeviceProbe.h"
-#include "ZVTTestSupport.h"
+#include "ZevOzozid/ZevOzozid/Internals/Context/Device/ZVTDeviceTracker.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
+#include "tests/ZevOzozid/ZVTFakeDeviceProbe.h"
+#include "tests/ZevOzozid/ZVTTestSupport.h"
 
 #include "platform/Clock.h"
 

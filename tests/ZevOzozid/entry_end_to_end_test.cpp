@@ -1,8 +1,8 @@
-#include "Internals/Channel/ZVTChannelUnitDefault.h"
-#include "Internals/Sender/ZVTHttpClient.h"
-#include "Internals/Storage/ZVTLogDBStorage.h"
-#include "ZVTEntryFixture.h"
-#include "ZVTHttpTestSupport.h"
+#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelUnitDefault.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClient.h"
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
+#include "tests/ZevOzozid/ZVTEntryFixture.h"
+#include "tests/ZevOzozid/ZVTHttpTestSupport.h"
 
 #include "platform/Clock.h"
 

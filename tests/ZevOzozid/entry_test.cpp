@@ -1,7 +1,7 @@
-#include "Internals/Model/ZVTStartServiceLog.h"
-#include "Internals/Storage/ZVTLogDBStorage.h"
-#include "ZVTEntryFixture.h"
-#include "ZVTHttpTestSupport.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/ZVTStartServiceLog.h"
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
+#include "tests/ZevOzozid/ZVTEntryFixture.h"
+#include "tests/ZevOzozid/ZVTHttpTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "Internals/Util/ZVTEncrypter.h"
-#include "Internals/Util/ZVTKeychainUtil.h"
-#include "ZVTStorageFixture.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTEncrypter.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeychainUtil.h"
+#include "tests/ZevOzozid/ZVTStorageFixture.h"
 
 #include "platform/Clock.h"
 #include "platform/Crypto.h"

@@ -1,8 +1,8 @@
-#include "Internals/Util/ZVTCompression.h"
-#include "Internals/Util/ZVTDispatcherUtil.h"
-#include "ZVTTestSupport.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTCompression.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTDispatcherUtil.h"
+#include "tests/ZevOzozid/ZVTTestSupport.h"
 
-#include "support/MainQueuePump.h"
+#include "tests/support/MainQueuePump.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

@@ -1,9 +1,9 @@
-#include "Internals/Sender/ZVTDependencyConfiguration.h"
-#include "Internals/Sender/ZVTHttpCall.h"
-#include "Internals/Sender/ZVTHttpClient.h"
-#include "Internals/Sender/ZVTHttpUtil.h"
-#include "ZVTHttpTestSupport.h"
-#include "ZVTTestSupport.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTDependencyConfiguration.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpCall.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClient.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpUtil.h"
+#include "tests/ZevOzozid/ZVTHttpTestSupport.h"
+#include "tests/ZevOzozid/ZVTTestSupport.h"
 
 #include "platform/Clock.h"
 

@@ -1,10 +1,10 @@
-#include "Internals/Sender/ZVTHttpClient.h"
-#include "Internals/Sender/ZVTZevOzozidIngestion.h"
-#include "Internals/Util/ZVTUUID.h"
-#include "Internals/Util/ZVTUtility.h"
-#include "ZVTHttpTestSupport.h"
-#include "ZVTStorageFixture.h"
-#include "ZVTTestSupport.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClient.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTZevOzozidIngestion.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUUID.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
+#include "tests/ZevOzozid/ZVTHttpTestSupport.h"
+#include "tests/ZevOzozid/ZVTStorageFixture.h"
+#include "tests/ZevOzozid/ZVTTestSupport.h"
 
 #include "platform/Clock.h"
 

@@ -1,6 +1,6 @@
 // The log store's files on disk: damage, stray items in its place, the cap and file modes.
-#include "Internals/Storage/ZVTLogDBStorage.h"
-#include "ZVTStorageFixture.h"
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
+#include "tests/ZevOzozid/ZVTStorageFixture.h"
 
 #include <gtest/gtest.h>
 

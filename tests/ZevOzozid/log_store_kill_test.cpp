@@ -1,5 +1,5 @@
-#include "Internals/Storage/ZVTLogDBStorage.h"
-#include "ZVTStoreChildLogs.h"
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
+#include "tests/ZevOzozid/ZVTStoreChildLogs.h"
 
 #include "platform/ChildProcess.h"
 

@@ -1,5 +1,5 @@
-#include "Internals/Storage/ZVTLogDBStorage.h"
-#include "ZVTStorageFixture.h"
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
+#include "tests/ZevOzozid/ZVTStorageFixture.h"
 
 #include "platform/Crypto.h"
 

@@ -1,5 +1,5 @@
-#include "Internals/Util/ZVTLogger.h"
-#include "ZVTWrapperLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/ZVTWrapperLogger.h"
 
 #include <gtest/gtest.h>
 

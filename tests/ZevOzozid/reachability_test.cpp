@@ -1,7 +1,7 @@
-#include "Internals/Sender/ZVT_Reachability.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVT_Reachability.h"
 
 #include "platform/NotificationCenter.h"
-#include "support/MainQueuePump.h"
+#include "tests/support/MainQueuePump.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ZVTEntryFixture.h"
+#include "tests/ZevOzozid/ZVTEntryFixture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ZVTTestSupport.h"
+#include "tests/ZevOzozid/ZVTTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "Internals/Model/ZVTStartServiceLog.h"
-#include "Internals/Util/ZVTUtility.h"
-#include "ZVTStorageFixture.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/ZVTStartServiceLog.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
+#include "tests/ZevOzozid/ZVTStorageFixture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "ZVTHttpTestSupport.h"
-#include "support/TempDir.h"
+#include "tests/ZevOzozid/ZVTHttpTestSupport.h"
+#include "tests/support/TempDir.h"
 
 #include "platform/ChildProcess.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Internals/Channel/ZVTChannelProtocols.h"
-#include "Internals/Model/CommonSchema/ZVTCommonSchemaLog.h"
+#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelProtocols.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTCommonSchemaLog.h"
 
 #include <algorithm>
 #include <map>

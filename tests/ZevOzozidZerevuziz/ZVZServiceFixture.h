@@ -1,12 +1,12 @@
 #pragma once
 
-#include "ZVTEntryFixture.h"
-#include "ZVTTestSupport.h"
-#include "ZVTZerevuziz.h"
-#include "ZVZFakeChannel.h"
+#include "tests/ZevOzozid/ZVTEntryFixture.h"
+#include "tests/ZevOzozid/ZVTTestSupport.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/ZVTZerevuziz.h"
+#include "tests/ZevOzozidZerevuziz/ZVZFakeChannel.h"
 
-#include "Model/ZVTEventLog.h"
-#include "TransmissionTarget/ZVTZerevuzizTransmissionTarget.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Model/ZVTEventLog.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/TransmissionTarget/ZVTZerevuzizTransmissionTarget.h"
 
 #include "platform/Clock.h"
 

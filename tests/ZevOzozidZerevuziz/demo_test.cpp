@@ -1,7 +1,7 @@
-#include "support/LoopbackServer.h"
-#include "support/TempDir.h"
+#include "tests/support/LoopbackServer.h"
+#include "tests/support/TempDir.h"
 
-#include "Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
 #include "platform/ChildProcess.h"
 

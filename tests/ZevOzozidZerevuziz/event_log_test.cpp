@@ -1,11 +1,11 @@
-#include "Model/ZVTCSPropertyTree.h"
-#include "Model/ZVTEventLog.h"
-#include "Model/ZVTStartSessionLog.h"
-#include "ZVTTestSupport.h"
-#include "ZVTZerevuzizArchivableClasses.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Model/ZVTCSPropertyTree.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Model/ZVTEventLog.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Model/ZVTStartSessionLog.h"
+#include "tests/ZevOzozid/ZVTTestSupport.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/ZVTZerevuzizArchivableClasses.h"
 
-#include "Internals/Model/CommonSchema/ZVTCommonSchemaLog.h"
-#include "Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTCommonSchemaLog.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
 #include <gtest/gtest.h>
 

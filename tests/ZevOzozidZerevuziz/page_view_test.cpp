@@ -1,8 +1,8 @@
-#include "Category/ZVTZerevuzizCategory.h"
-#include "ZVZServiceFixture.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Category/ZVTZerevuzizCategory.h"
+#include "tests/ZevOzozidZerevuziz/ZVZServiceFixture.h"
 
-#include "Internals/DelegateForwarder/ZVTAppDelegateForwarder.h"
-#include "support/MainQueuePump.h"
+#include "ZevOzozid/ZevOzozid/Internals/DelegateForwarder/ZVTAppDelegateForwarder.h"
+#include "tests/support/MainQueuePump.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "ZVZServiceFixture.h"
+#include "tests/ZevOzozidZerevuziz/ZVZServiceFixture.h"
 
-#include "Internals/Context/ZVTUserIdContext.h"
-#include "Internals/Util/ZVTUtility.h"
-#include "Model/ZVTStartSessionLog.h"
+#include "ZevOzozid/ZevOzozid/Internals/Context/ZVTUserIdContext.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Model/ZVTStartSessionLog.h"
 
 #include <thread>
 

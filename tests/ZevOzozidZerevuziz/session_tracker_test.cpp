@@ -1,11 +1,11 @@
-#include "Internals/Session/ZVTSessionTracker.h"
-#include "Model/ZVTNoAutoAssignSessionIdLog.h"
-#include "Model/ZVTStartSessionLog.h"
-#include "ZVTTestSupport.h"
-#include "ZVZFakeChannel.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Internals/Session/ZVTSessionTracker.h"
+#include "ZevOzozid/ZevOzozid/Model/ZVTNoAutoAssignSessionIdLog.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Model/ZVTStartSessionLog.h"
+#include "tests/ZevOzozid/ZVTTestSupport.h"
+#include "tests/ZevOzozidZerevuziz/ZVZFakeChannel.h"
 
-#include "Internals/Util/ZVTUUID.h"
-#include "Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUUID.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
 #include "platform/Clock.h"
 

@@ -1,8 +1,8 @@
-#include "ZVZServiceFixture.h"
+#include "tests/ZevOzozidZerevuziz/ZVZServiceFixture.h"
 
-#include "Internals/Model/CommonSchema/ZVTCommonSchemaLog.h"
-#include "Internals/Sender/ZVTTicketCache.h"
-#include "Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTCommonSchemaLog.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTTicketCache.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
 namespace {
 

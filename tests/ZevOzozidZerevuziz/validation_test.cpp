@@ -1,8 +1,8 @@
-#include "Internals/Validation/ZVTZerevuzizValidation.h"
-#include "Model/ZVTEventLog.h"
-#include "ZVTTestSupport.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Internals/Validation/ZVTZerevuzizValidation.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Model/ZVTEventLog.h"
+#include "tests/ZevOzozid/ZVTTestSupport.h"
 
-#include "Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "ZVTHttpTestSupport.h"
+#include "tests/ZevOzozid/ZVTHttpTestSupport.h"
 
-#include "support/TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include "platform/ChildProcess.h"
 #include "platform/Crypto.h"

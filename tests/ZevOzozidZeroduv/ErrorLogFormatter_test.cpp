@@ -1,14 +1,14 @@
-#include "ReportFixtures.h"
-#include "ZeroduvTestSupport.h"
-#include "ZVTFakeDeviceProbe.h"
-#include "ZVTTestSupport.h"
+#include "tests/ZVCrashReporter/ReportFixtures.h"
+#include "tests/ZevOzozidZeroduv/ZeroduvTestSupport.h"
+#include "tests/ZevOzozid/ZVTFakeDeviceProbe.h"
+#include "tests/ZevOzozid/ZVTTestSupport.h"
 
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTErrorLogFormatter.h"
 
-#include "Internals/Context/Device/ZVTDeviceTracker.h"
-#include "Internals/Util/ZVTFileStore.h"
+#include "ZevOzozid/ZevOzozid/Internals/Context/Device/ZVTDeviceTracker.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFileStore.h"
 
-#include "support/TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "ZeroduvTestSupport.h"
-#include "ZVTTestSupport.h"
+#include "tests/ZevOzozidZeroduv/ZeroduvTestSupport.h"
+#include "tests/ZevOzozid/ZVTTestSupport.h"
 
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Model/ZVTAppleErrorLog.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Model/ZVTErrorAttachmentLog.h"

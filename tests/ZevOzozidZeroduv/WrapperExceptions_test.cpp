@@ -1,9 +1,9 @@
-#include "ZeroduvServiceFixture.h"
+#include "tests/ZevOzozidZeroduv/ZeroduvServiceFixture.h"
 
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTWrapperExceptionManager.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTZeroduvArchivableClasses.h"
 
-#include "Internals/Util/ZVTFileStore.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFileStore.h"
 
 #include <gtest/gtest.h>
 
@@ -98,7 +98,7 @@ TEST_F(WrapperExceptionsTest, SavingWithTheCrashReportWritesThePendingReport) {
 
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTApplicationForwarder.h"
 
-#include "Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
 
 #include "platform/UserDefaults.h"
 
@@ -154,7 +154,7 @@ TEST(ApplicationForwarderTest, SwitchesDecideAndInstallOnce) {
 
 }  // namespace
 
-#include "Internals/DelegateForwarder/ZVTAppDelegateForwarder.h"
+#include "ZevOzozid/ZevOzozid/Internals/DelegateForwarder/ZVTAppDelegateForwarder.h"
 
 namespace {
 

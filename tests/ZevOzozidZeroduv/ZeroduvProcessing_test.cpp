@@ -1,8 +1,8 @@
-#include "ZeroduvServiceFixture.h"
+#include "tests/ZevOzozidZeroduv/ZeroduvServiceFixture.h"
 
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Model/ZVTAppleErrorLog.h"
 
-#include "Internals/Util/ZVTFileStore.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFileStore.h"
 
 #include <gtest/gtest.h>
 

@@ -1,22 +1,22 @@
 #pragma once
 
-#include "ZVTStorageFixture.h"
-#include "ZVTTestSupport.h"
+#include "tests/ZevOzozid/ZVTStorageFixture.h"
+#include "tests/ZevOzozid/ZVTTestSupport.h"
 
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTWrapperExceptionManager.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTZeroduvMemoryPressure.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTZeroduvUtil.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTZeroduv.h"
 
-#include "Internals/Util/ZVTApplicationInfo.h"
-#include "Internals/Util/ZVTZevOzozidUserDefaults.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTZevOzozidUserDefaults.h"
 
 #include "platform/Clock.h"
 #include "platform/Dispatch.h"
-#include "support/TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
-#include "support/MainQueuePump.h"
+#include "tests/support/MainQueuePump.h"
 
 #include <fstream>
 #include <mutex>

@@ -1,12 +1,12 @@
-#include "ZeroduvServiceFixture.h"
+#include "tests/ZevOzozidZeroduv/ZeroduvServiceFixture.h"
 
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTZeroduvArchivableClasses.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTZeroduvLogBuffer.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Model/ZVTHandledErrorLog.h"
 
-#include "Internals/Util/ZVTEncrypter.h"
-#include "Internals/Util/ZVTFileStore.h"
-#include "ZVTZevOzozid.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTEncrypter.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFileStore.h"
+#include "ZevOzozid/ZevOzozid/ZVTZevOzozid.h"
 
 #include "platform/ChildProcess.h"
 

@@ -8,9 +8,9 @@
 #include "session/MVGLDFileManager.h"
 #include "session/MVGlobalData.h"
 #include "session/MVOptionsAndSettings.h"
-#include "support/MainQueuePump.h"
-#include "support/SessionGenerator.h"
-#include "support/TempDir.h"
+#include "tests/support/MainQueuePump.h"
+#include "tests/support/SessionGenerator.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 // The whole shell on the process-wide session-file manager: an application delegate with its
 // window, view controller, menus, tool-button bar and sheet stand-ins. Shared state (manager,
 // selection, options, the hidden-track flag) is reset around each test.
-#include "MainWindowFixture.h"
-#include "views/FakeVideoPlayer.h"
+#include "tests/app/MainWindowFixture.h"
+#include "tests/views/FakeVideoPlayer.h"
 
 #include "app/AppDelegate.h"
 #include "app/MVZQViewController.h"

@@ -1,6 +1,6 @@
 // The application delegate: the open panel's selection announcements, every menu action reaching
 // its target, the two switches of the menu bar, the space-bar monitor and the launch update check.
-#include "ShellFixture.h"
+#include "tests/app/ShellFixture.h"
 
 #include "app/MVLapsController.h"
 #include "app/MVMenuController.h"

@@ -6,9 +6,9 @@
 #include "session/MVGLDFileManager.h"
 #include "session/MVLap.h"
 #include "session/MVLaps.h"
-#include "support/ManualSession.h"
-#include "support/SessionGenerator.h"
-#include "support/TempDir.h"
+#include "tests/support/ManualSession.h"
+#include "tests/support/SessionGenerator.h"
+#include "tests/support/TempDir.h"
 
 #include <QAbstractItemModelTester>
 #include <QFontMetrics>

@@ -6,8 +6,8 @@
 #include "platform/RecentDocuments.h"
 #include "platform/UserDefaults.h"
 #include "session/MVNotifications.h"
-#include "support/MainQueuePump.h"
-#include "support/TempDir.h"
+#include "tests/support/MainQueuePump.h"
+#include "tests/support/TempDir.h"
 
 #include <QApplication>
 #include <QFontMetrics>

@@ -10,9 +10,9 @@
 #include "session/MVLaps.h"
 #include "session/MVNotifications.h"
 #include "session/MVOptionsAndSettings.h"
-#include "support/ManualSession.h"
-#include "support/SessionGenerator.h"
-#include "support/TempDir.h"
+#include "tests/support/ManualSession.h"
+#include "tests/support/SessionGenerator.h"
+#include "tests/support/TempDir.h"
 
 #include <QAbstractItemModelTester>
 #include <QFontMetrics>

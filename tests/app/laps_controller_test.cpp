@@ -16,9 +16,9 @@
 #include "session/MVLaps.h"
 #include "session/MVNotifications.h"
 #include "session/MVOptionsAndSettings.h"
-#include "support/MainQueuePump.h"
-#include "support/SessionGenerator.h"
-#include "support/TempDir.h"
+#include "tests/support/MainQueuePump.h"
+#include "tests/support/SessionGenerator.h"
+#include "tests/support/TempDir.h"
 
 #include <QCoreApplication>
 #include <QTest>

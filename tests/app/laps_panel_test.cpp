@@ -14,8 +14,8 @@
 #include "session/MVLaps.h"
 #include "session/MVOptionsAndSettings.h"
 #include "session/ZORFileLog.h"
-#include "support/MainQueuePump.h"
-#include "support/TempDir.h"
+#include "tests/support/MainQueuePump.h"
+#include "tests/support/TempDir.h"
 
 #include <QCoreApplication>
 #include <QPointer>

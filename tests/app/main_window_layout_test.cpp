@@ -10,7 +10,7 @@
 #include "session/MVMap.h"
 #include "session/MVOptionsAndSettings.h"
 #include "session/MVSynchronization.h"
-#include "support/MainQueuePump.h"
+#include "tests/support/MainQueuePump.h"
 #include "platform/Clock.h"
 #include "platform/UserDefaults.h"
 #include "views/MVTrackController.h"

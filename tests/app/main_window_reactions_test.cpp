@@ -28,7 +28,7 @@
 #include "platform/Clock.h"
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
-#include "app/MainWindowFixture.h"
+#include "tests/app/MainWindowFixture.h"
 
 #include <algorithm>
 #include <fstream>

@@ -8,11 +8,11 @@
 #include "session/MVGLDFileManager.h"
 #include "session/MVGlobalData.h"
 #include "session/MVHelperKeys.h"
-#include "support/MainQueuePump.h"
-#include "support/SessionGenerator.h"
-#include "support/TempDir.h"
+#include "tests/support/MainQueuePump.h"
+#include "tests/support/SessionGenerator.h"
+#include "tests/support/TempDir.h"
 #include "platform/UserDefaults.h"
-#include "app/MainWindowFixture.h"
+#include "tests/app/MainWindowFixture.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // opened at the nearest existing folder and restricted to the requested item and its parents.
 #include "app/MVSandbox.h"
 
-#include "support/TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The settings pop-over: each control writes its option through the options object (and its
 // key), refusals keep the stored value on show, and the main window follows the change.
-#include "MainWindowFixture.h"
+#include "tests/app/MainWindowFixture.h"
 
 #include "app/MVLapTableModel.h"
 #include "app/MVLapsController.h"

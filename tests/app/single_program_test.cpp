@@ -3,8 +3,8 @@
 #include "app/SingleProgram.h"
 
 #include "platform/Folders.h"
-#include "support/ProgramProcess.h"
-#include "support/TempDir.h"
+#include "tests/support/ProgramProcess.h"
+#include "tests/support/TempDir.h"
 
 #include <QDir>
 #include <QTest>

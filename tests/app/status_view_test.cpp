@@ -1,7 +1,7 @@
 #include "widgets/MVHelperColors.h"
 #include "app/MVStatusView.h"
 #include "platform/Clock.h"
-#include "support/MainQueuePump.h"
+#include "tests/support/MainQueuePump.h"
 
 #include <gtest/gtest.h>
 

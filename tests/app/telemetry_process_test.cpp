@@ -1,8 +1,8 @@
 // The program as a user runs it, started twice against a loopback ingestion server: telemetry
 // kept in the store without an endpoint and sent by the next run that has one, and a crash of
 // one run reported by the next.
-#include "support/LoopbackServer.h"
-#include "support/TempDir.h"
+#include "tests/support/LoopbackServer.h"
+#include "tests/support/TempDir.h"
 
 #include <QByteArray>
 

@@ -1,6 +1,6 @@
 // The tool-button bar: its buttons enabled as a set, each press running its action and writing
 // its log line, the "Close all?" question, the settings pop-over and a track map stored hidden.
-#include "ShellFixture.h"
+#include "tests/app/ShellFixture.h"
 
 #include "app/MVMenuController.h"
 #include "app/MVMenuView.h"

@@ -1,6 +1,6 @@
 // The track pane in the main window: a session that no circuit matches opens the track wizard by
 // itself; a click on the route places the gate and Yes parses the session again with it.
-#include "MainWindowFixture.h"
+#include "tests/app/MainWindowFixture.h"
 #include "platform/Clock.h"
 #include "session/MVGlobalData.h"
 #include "session/MVOptionsAndSettings.h"

@@ -1,5 +1,5 @@
-#include "support/GeneratedCircuits.h"
-#include "support/SessionGenerator.h"
+#include "tests/support/GeneratedCircuits.h"
+#include "tests/support/SessionGenerator.h"
 
 #include <gtest/gtest.h>
 

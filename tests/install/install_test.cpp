@@ -1,7 +1,7 @@
 // The install: run from this build folder into scratch folders as `make install` and the Debian
 // package do it, then checked as a desktop would read it, and the installed program started.
-#include "support/ProgramProcess.h"
-#include "support/TempDir.h"
+#include "tests/support/ProgramProcess.h"
+#include "tests/support/TempDir.h"
 
 #include <QMimeDatabase>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "platform/Dispatch.h"
 #include "platform/OperationQueue.h"
 
-#include "support/MainQueuePump.h"
+#include "tests/support/MainQueuePump.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "platform/RecentDocuments.h"
 #include "platform/UserDefaults.h"
 
-#include "support/TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 #include "platform/URLLoader.h"
 
 #include "platform/Dispatch.h"
-#include "support/LoopbackServer.h"
-#include "support/MainQueuePump.h"
-#include "support/TempDir.h"
+#include "tests/support/LoopbackServer.h"
+#include "tests/support/MainQueuePump.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

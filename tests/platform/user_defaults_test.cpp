@@ -1,6 +1,6 @@
 #include "platform/UserDefaults.h"
 
-#include "support/TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 #include "session/MVXMLParser.h"
 
 #include "platform/Folders.h"
-#include "support/GeneratedCircuits.h"
-#include "support/TempDir.h"
+#include "tests/support/GeneratedCircuits.h"
+#include "tests/support/TempDir.h"
 
 #include <GeographicLib/Geodesic.hpp>
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 #include "session/MVOptionsAndSettings.h"
 #include "session/MVSynchronization.h"
 
-#include "support/TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -22,9 +22,9 @@
 #include "session/MVGLDFileManagerFastOperation.h"
 #include "session/MVGLDReader.h"
 #include "session/MVNotifications.h"
-#include "support/GeneratedCircuits.h"
-#include "support/SessionGenerator.h"
-#include "support/TempDir.h"
+#include "tests/support/GeneratedCircuits.h"
+#include "tests/support/SessionGenerator.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

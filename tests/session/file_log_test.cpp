@@ -1,7 +1,7 @@
 #include "session/ZORFileLog.h"
 
 #include "platform/Folders.h"
-#include "support/TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

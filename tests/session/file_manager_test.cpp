@@ -2,7 +2,7 @@
 
 #include "platform/NotificationCenter.h"
 #include "session/MVNotifications.h"
-#include "support/TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -9,8 +9,8 @@
 #include "session/MVGLDReader.h"
 #include "session/MVDerivedSeries.h"
 #include "session/MVSampleRow.h"
-#include "support/SessionGenerator.h"
-#include "support/TempDir.h"
+#include "tests/support/SessionGenerator.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

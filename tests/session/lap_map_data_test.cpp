@@ -1,7 +1,7 @@
 // Circuit outline files and lap map geometry.
 #include "session/MVLapMapData.h"
 
-#include "support/TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

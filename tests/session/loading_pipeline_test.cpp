@@ -4,8 +4,8 @@
 #include "session/MVPositionAlignment.h"
 #include "session/MVSampleValues.h"
 
-#include "support/SessionGenerator.h"
-#include "support/TempDir.h"
+#include "tests/support/SessionGenerator.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

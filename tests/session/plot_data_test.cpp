@@ -8,7 +8,7 @@
 #include "session/MVPlotData.h"
 #include "session/MVPositionAlignment.h"
 #include "session/MVSampleValues.h"
-#include "support/ManualSession.h"
+#include "tests/support/ManualSession.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include "platform/RecentDocuments.h"
 
-#include "support/SessionGenerator.h"
-#include "support/TempDir.h"
+#include "tests/support/SessionGenerator.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

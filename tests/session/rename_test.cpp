@@ -11,9 +11,9 @@
 #include "session/MVGLDFormat.h"
 #include "session/MVLaps.h"
 #include "session/MVSessionFileRename.h"
-#include "support/ManualSession.h"
-#include "support/SessionGenerator.h"
-#include "support/TempDir.h"
+#include "tests/support/ManualSession.h"
+#include "tests/support/SessionGenerator.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include "platform/RecentDocuments.h"
 #include "platform/UserDefaults.h"
 
-#include "support/SessionGenerator.h"
-#include "support/TempDir.h"
+#include "tests/support/SessionGenerator.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 #include "session/MVHelperGeometry.h"
 #include "session/MVHelperMotion.h"
 #include "session/MVSampleValues.h"
-#include "support/ManualSession.h"
+#include "tests/support/ManualSession.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include "session/MVHelperMotion.h"
 #include "session/MVSampleValues.h"
 #include "session/MVSectorBuilder.h"
-#include "support/ManualSession.h"
-#include "support/SessionGenerator.h"
+#include "tests/support/ManualSession.h"
+#include "tests/support/SessionGenerator.h"
 
 namespace {
 

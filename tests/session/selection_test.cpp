@@ -1,7 +1,7 @@
 #include "session/MVGlobalData.h"
 #include "session/MVOptionsAndSettings.h"
 
-#include "support/TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -6,8 +6,8 @@
 #include "session/MVStartFinish.h"
 #include "session/MVVideoLinks.h"
 
-#include "support/SessionGenerator.h"
-#include "support/TempDir.h"
+#include "tests/support/SessionGenerator.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

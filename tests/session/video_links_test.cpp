@@ -14,9 +14,9 @@
 #include "session/MVGLDReader.h"
 #include "session/MVSampleValues.h"
 #include "session/MVVideoLinks.h"
-#include "support/ManualSession.h"
-#include "support/SessionGenerator.h"
-#include "support/TempDir.h"
+#include "tests/support/ManualSession.h"
+#include "tests/support/SessionGenerator.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-#include "support/FFmpegClips.h"
-#include "support/TestClips.h"
+#include "tests/support/FFmpegClips.h"
+#include "tests/support/TestClips.h"
 
 #include "platform/ChildProcess.h"
 

@@ -1,4 +1,4 @@
-#include "support/LoopbackServer.h"
+#include "tests/support/LoopbackServer.h"
 
 #include <netinet/in.h>
 #include <stdexcept>

@@ -1,4 +1,4 @@
-#include "support/MainQueuePump.h"
+#include "tests/support/MainQueuePump.h"
 
 #include "platform/Dispatch.h"
 

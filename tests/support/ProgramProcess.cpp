@@ -1,6 +1,6 @@
-#include "support/ProgramProcess.h"
+#include "tests/support/ProgramProcess.h"
 
-#include "support/LoopbackServer.h"
+#include "tests/support/LoopbackServer.h"
 
 #include <cerrno>
 #include <csignal>

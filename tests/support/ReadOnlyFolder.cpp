@@ -1,4 +1,4 @@
-#include "support/ReadOnlyFolder.h"
+#include "tests/support/ReadOnlyFolder.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "support/SessionGenerator.h"
+#include "tests/support/SessionGenerator.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "support/SessionGeneratorModel.h"
+#include "tests/support/SessionGeneratorModel.h"
 
 #include <cstddef>
 #include <filesystem>

@@ -1,6 +1,6 @@
-#include "support/SessionGeneratorModel.h"
+#include "tests/support/SessionGeneratorModel.h"
 
-#include "support/GeneratedCircuits.h"
+#include "tests/support/GeneratedCircuits.h"
 
 #include <algorithm>
 #include <cmath>

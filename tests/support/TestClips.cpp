@@ -1,4 +1,4 @@
-#include "support/TestClips.h"
+#include "tests/support/TestClips.h"
 
 #include "platform/ChildProcess.h"
 

@@ -2,10 +2,10 @@
 
 #include "platform/Clock.h"
 #include "session/ZORFileLog.h"
-#include "support/MainQueuePump.h"
-#include "support/ReadOnlyFolder.h"
-#include "support/SessionGenerator.h"
-#include "support/TempDir.h"
+#include "tests/support/MainQueuePump.h"
+#include "tests/support/ReadOnlyFolder.h"
+#include "tests/support/SessionGenerator.h"
+#include "tests/support/TempDir.h"
 #include "widgets/MVTextFieldSupportDrag.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "transfer/MVCSVFileWindowController.h"
 
-#include "support/TempDir.h"
+#include "tests/support/TempDir.h"
 #include "widgets/MVTextFieldSupportDrag.h"
 
 #include <QLabel>

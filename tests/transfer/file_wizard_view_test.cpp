@@ -4,9 +4,9 @@
 #include "platform/NotificationCenter.h"
 #include "session/MVHelperMotion.h"
 #include "session/MVNotifications.h"
-#include "support/MainQueuePump.h"
-#include "support/SessionGenerator.h"
-#include "support/TempDir.h"
+#include "tests/support/MainQueuePump.h"
+#include "tests/support/SessionGenerator.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

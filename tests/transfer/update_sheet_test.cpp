@@ -1,6 +1,6 @@
 #include "transfer/DownloadViewController.h"
 
-#include "support/MainQueuePump.h"
+#include "tests/support/MainQueuePump.h"
 #include "widgets/MVSpinningProgressIndicator.h"
 
 #include <QLabel>

@@ -1,8 +1,8 @@
 #include "transfer/MVExportVideoWindowController.h"
 #include "transfer/core/MVVideoExportPlan.h"
 
-#include "support/FFmpegClips.h"
-#include "support/TempDir.h"
+#include "tests/support/FFmpegClips.h"
+#include "tests/support/TempDir.h"
 #include "views/MVFFmpeg.h"
 #include "widgets/MVTextFieldSupportDrag.h"
 

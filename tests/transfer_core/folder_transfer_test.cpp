@@ -1,7 +1,7 @@
 #include "transfer/core/MVFolderTransfer.h"
 
-#include "support/ReadOnlyFolder.h"
-#include "support/TempDir.h"
+#include "tests/support/ReadOnlyFolder.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

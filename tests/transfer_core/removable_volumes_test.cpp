@@ -1,6 +1,6 @@
 #include "transfer/core/MVRemovableVolumes.h"
 
-#include "support/TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 #include "transfer/core/MVUsageReporter.h"
 
 #include "session/MVCallWebservice.h"
-#include "support/LoopbackServer.h"
-#include "support/TempDir.h"
+#include "tests/support/LoopbackServer.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

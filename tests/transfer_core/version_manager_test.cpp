@@ -3,9 +3,9 @@
 
 #include "platform/Folders.h"
 #include "session/MVCircuitDatabase.h"
-#include "support/LoopbackServer.h"
-#include "support/TempDir.h"
-#include "transfer_core/ZipFixture.h"
+#include "tests/support/LoopbackServer.h"
+#include "tests/support/TempDir.h"
+#include "tests/transfer_core/ZipFixture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "transfer/core/MVZipArchive.h"
 
-#include "support/TempDir.h"
-#include "transfer_core/ZipFixture.h"
+#include "tests/support/TempDir.h"
+#include "tests/transfer_core/ZipFixture.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 
 #include "platform/UserDefaults.h"
 
-#include "support/TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <QApplication>
 #include <QMouseEvent>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "support/TestClips.h"
+#include "tests/support/TestClips.h"
 
 #include <QImage>
 

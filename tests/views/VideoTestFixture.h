@@ -1,11 +1,11 @@
 #pragma once
 
-#include "FakeVideoPlayer.h"
+#include "tests/views/FakeVideoPlayer.h"
 #include "platform/Clock.h"
 #include "session/MVOptionsAndSettings.h"
 #include "session/MVSynchronization.h"
-#include "support/MainQueuePump.h"
-#include "support/TempDir.h"
+#include "tests/support/MainQueuePump.h"
+#include "tests/support/TempDir.h"
 #include "views/MVVideoFilmView.h"
 
 #include <gtest/gtest.h>

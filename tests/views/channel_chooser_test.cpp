@@ -4,8 +4,8 @@
 #include "widgets/MVProgressHUD.h"
 #include "widgets/MVTableView.h"
 
-#include "support/TempDir.h"
-#include "views/ChartWorld.h"
+#include "tests/support/TempDir.h"
+#include "tests/views/ChartWorld.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>

@@ -2,7 +2,7 @@
 // cursor moves without plots, the thumbnail toggle and the debounced align.
 #include "views/MVChartController.h"
 
-#include "views/ChartWorld.h"
+#include "tests/views/ChartWorld.h"
 #include "views/MVChartPlotStackView.h"
 #include "views/MVChartPlotView.h"
 #include "views/MVChartToolBarView.h"
@@ -15,7 +15,7 @@
 
 #include "platform/Clock.h"
 
-#include "support/MainQueuePump.h"
+#include "tests/support/MainQueuePump.h"
 
 #include <gtest/gtest.h>
 

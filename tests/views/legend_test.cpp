@@ -2,11 +2,11 @@
 // cursor turned into a time on the lap before the sample lookup.
 #include "views/MVChartLegendView.h"
 
-#include "views/ChartWorld.h"
+#include "tests/views/ChartWorld.h"
 
 #include "session/MVLaps.h"
 
-#include "support/SessionGenerator.h"
+#include "tests/support/SessionGenerator.h"
 
 #include <gtest/gtest.h>
 

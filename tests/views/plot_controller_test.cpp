@@ -2,7 +2,7 @@
 // cursor once; menu moves write the cursor itself; width changes reach every controller.
 #include "views/MVPlotController.h"
 
-#include "views/ChartWorld.h"
+#include "tests/views/ChartWorld.h"
 #include "views/MVChartLegendView.h"
 #include "views/MVChartPlotView.h"
 

@@ -2,7 +2,7 @@
 // wheel).
 #include "views/MVChartPlotView.h"
 
-#include "views/ChartWorld.h"
+#include "tests/views/ChartWorld.h"
 #include "views/MVPlotKit.h"
 
 #include "widgets/MVHelperColors.h"

@@ -3,14 +3,14 @@
 #include "views/MVChartSectorView.h"
 #include "views/MVSectorController.h"
 
-#include "views/ChartWorld.h"
+#include "tests/views/ChartWorld.h"
 
 #include "widgets/MVTextFieldForSectors.h"
 
 #include "session/MVLaps.h"
 #include "session/MVNotifications.h"
 
-#include "support/SessionGenerator.h"
+#include "tests/support/SessionGenerator.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 
 #include "session/MVGLDFileManager.h"
 
-#include "support/MainQueuePump.h"
-#include "support/ManualSession.h"
+#include "tests/support/MainQueuePump.h"
+#include "tests/support/ManualSession.h"
 
 #include <gtest/gtest.h>
 

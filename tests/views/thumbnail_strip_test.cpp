@@ -9,13 +9,13 @@
 #include "views/MVPopOverInfoViewController.h"
 #include "views/MVThumbnailController.h"
 
-#include "views/ChartWorld.h"
+#include "tests/views/ChartWorld.h"
 
 #include "widgets/MVButton.h"
 
 #include "platform/Clock.h"
 
-#include "support/MainQueuePump.h"
+#include "tests/support/MainQueuePump.h"
 
 #include <QLabel>
 #include <QScrollBar>

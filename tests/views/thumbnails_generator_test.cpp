@@ -1,8 +1,8 @@
 #include "views/MVThumbnailFolder.h"
 #include "views/MVThumbnailsGenerator.h"
 
-#include "support/TempDir.h"
-#include "support/TestClips.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestClips.h"
 
 #include <QImage>
 #include <QLocale>

@@ -1,7 +1,7 @@
 // The track map's drawing passes, rendered into an image of a small fixture map.
 #include "views/MVTrackMapLayers.h"
 #include "views/MVTrackMapViewport.h"
-#include "TrackViewsFixtures.h"
+#include "tests/views/TrackViewsFixtures.h"
 #include "session/MVGLDFileManager.h"
 #include "session/MVHelperGeometry.h"
 #include "session/MVTrackInfo.h"

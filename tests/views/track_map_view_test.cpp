@@ -1,10 +1,10 @@
 // The track map widget: mouse and wheel rules, markers following the cursor, the reset after a
 // resize on the platform clock.
 #include "views/MVTrackMapView.h"
-#include "TrackViewsFixtures.h"
+#include "tests/views/TrackViewsFixtures.h"
 #include "platform/Clock.h"
 #include "session/MVGLDFileManager.h"
-#include "support/MainQueuePump.h"
+#include "tests/support/MainQueuePump.h"
 
 #include <QCoreApplication>
 #include <QMouseEvent>

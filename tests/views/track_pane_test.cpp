@@ -7,7 +7,7 @@
 #include "views/MVTrackToolBarView.h"
 #include "views/MVTrackView.h"
 #include "views/MVTrackWizardWindowController.h"
-#include "TrackViewsFixtures.h"
+#include "tests/views/TrackViewsFixtures.h"
 #include "platform/Clock.h"
 #include "platform/Folders.h"
 #include "platform/NotificationCenter.h"
@@ -19,8 +19,8 @@
 #include "session/MVNotifications.h"
 #include "session/MVOptionsAndSettings.h"
 #include "session/MVSynchronization.h"
-#include "support/MainQueuePump.h"
-#include "support/TempDir.h"
+#include "tests/support/MainQueuePump.h"
+#include "tests/support/TempDir.h"
 #include "widgets/MVButton.h"
 
 #include <QCoreApplication>

@@ -2,12 +2,12 @@
 // session that no circuit matched, and the sheet's Yes, Default and Cancel.
 #include "views/MVTrackWizardView.h"
 #include "views/MVTrackWizardWindowController.h"
-#include "TrackViewsFixtures.h"
+#include "tests/views/TrackViewsFixtures.h"
 #include "platform/UserDefaults.h"
 #include "session/MVGLDFileManager.h"
 #include "session/MVOptionsAndSettings.h"
-#include "support/SessionGenerator.h"
-#include "support/TempDir.h"
+#include "tests/support/SessionGenerator.h"
+#include "tests/support/TempDir.h"
 
 #include <QLabel>
 #include <QSlider>

@@ -1,5 +1,5 @@
 // The video pane controller over fake players on the fake clock, and the film stack it builds.
-#include "VideoTestFixture.h"
+#include "tests/views/VideoTestFixture.h"
 
 #include "platform/NotificationCenter.h"
 #include "session/MVNotifications.h"

@@ -1,8 +1,8 @@
 // The real video engine on real clips, offscreen and without audio output: parsing, seeking,
 // pictures, time reports, and the preview's run-over from the first file into the second.
-#include "support/MainQueuePump.h"
-#include "support/TempDir.h"
-#include "support/TestClips.h"
+#include "tests/support/MainQueuePump.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestClips.h"
 #include "views/MVFileWizardVideoView.h"
 #include "views/MVVlcPlayer.h"
 

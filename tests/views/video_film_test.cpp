@@ -1,6 +1,6 @@
 // A lap film over fake players: opening, seeking, time reports, the run-over into the second
 // file, scrubbing and the files it cannot show.
-#include "VideoTestFixture.h"
+#include "tests/views/VideoTestFixture.h"
 
 #include "platform/NotificationCenter.h"
 #include "session/MVNotifications.h"

@@ -1,5 +1,5 @@
 // The session preview player over fake players.
-#include "VideoTestFixture.h"
+#include "tests/views/VideoTestFixture.h"
 
 #include "views/MVFileWizardVideoView.h"
 #include "views/MVVideoSurface.h"

@@ -1,8 +1,8 @@
 // The real video engine on clips whose frames carry their number: the picture a seek shows, a
 // film opened at the cursor, and the first play after opening.
-#include "NumberedFrames.h"
-#include "support/MainQueuePump.h"
-#include "support/TempDir.h"
+#include "tests/views/NumberedFrames.h"
+#include "tests/support/MainQueuePump.h"
+#include "tests/support/TempDir.h"
 #include "session/MVOptionsAndSettings.h"
 #include "session/MVSynchronization.h"
 #include "views/MVVideoController.h"

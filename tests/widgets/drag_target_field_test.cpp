@@ -3,7 +3,7 @@
 #include "platform/NotificationCenter.h"
 #include "session/MVHelperKeys.h"
 #include "session/MVNotifications.h"
-#include "support/TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <QCoreApplication>
 #include <QDropEvent>

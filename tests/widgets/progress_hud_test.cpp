@@ -4,7 +4,7 @@
 #include "widgets/MVSpinningProgressIndicator.h"
 #include "platform/Clock.h"
 #include "platform/Dispatch.h"
-#include "support/MainQueuePump.h"
+#include "tests/support/MainQueuePump.h"
 
 #include <QCoreApplication>
 #include <QPointer>

@@ -2,7 +2,7 @@
 #include "widgets/MVRoundProgressView.h"
 #include "widgets/MVSpinningProgressIndicator.h"
 #include "platform/Clock.h"
-#include "support/MainQueuePump.h"
+#include "tests/support/MainQueuePump.h"
 
 #include <QImage>
 

@@ -1,8 +1,8 @@
-#include "Internals/Context/ZVTUserIdContext.h"
-#include "Internals/Model/CommonSchema/ZVTCommonSchemaLog.h"
-#include "Internals/Util/ZVTApplicationInfo.h"
-#include "Internals/Util/ZVTUtility.h"
-#include "Model/ZVTAbstractLog.h"
+#include "ZevOzozid/ZevOzozid/Internals/Context/ZVTUserIdContext.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTCommonSchemaLog.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Model/ZVTAbstractLog.h"
 
 #include <algorithm>
 

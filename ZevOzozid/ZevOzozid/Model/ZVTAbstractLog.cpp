@@ -1,7 +1,7 @@
-#include "Model/ZVTAbstractLog.h"
+#include "ZevOzozid/ZevOzozid/Model/ZVTAbstractLog.h"
 
-#include "Internals/Util/ZVTKeyedArchiver.h"
-#include "Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeyedArchiver.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
 #include <cstdio>
 #include <cstdlib>

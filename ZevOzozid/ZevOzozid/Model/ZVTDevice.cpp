@@ -1,7 +1,7 @@
-#include "Model/ZVTDevice.h"
+#include "ZevOzozid/ZevOzozid/Model/ZVTDevice.h"
 
-#include "Internals/Util/ZVTKeyedArchiver.h"
-#include "Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeyedArchiver.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
 const ZVTDevice::Field* ZVTDevice::fields(size_t& count) {
     static const Field table[] = {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Model/ZVTWrapperSdk.h"
+#include "ZevOzozid/ZevOzozid/Model/ZVTWrapperSdk.h"
 
 #include <cstdint>
 #include <optional>

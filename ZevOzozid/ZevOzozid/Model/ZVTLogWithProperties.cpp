@@ -1,6 +1,6 @@
-#include "Model/ZVTLogWithProperties.h"
+#include "ZevOzozid/ZevOzozid/Model/ZVTLogWithProperties.h"
 
-#include "Internals/Util/ZVTKeyedArchiver.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeyedArchiver.h"
 
 namespace {
 ZVTJson propertiesObject(const ZVTPropertyMap& properties) {

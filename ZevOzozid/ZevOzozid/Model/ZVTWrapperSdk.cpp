@@ -1,6 +1,6 @@
-#include "Model/ZVTWrapperSdk.h"
+#include "ZevOzozid/ZevOzozid/Model/ZVTWrapperSdk.h"
 
-#include "Internals/Util/ZVTKeyedArchiver.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeyedArchiver.h"
 
 ZVTWrapperSdk::ZVTWrapperSdk(ZVTOptionalString wrapperSdkVersion, ZVTOptionalString wrapperSdkName,
                              ZVTOptionalString wrapperRuntimeVersion,

@@ -1,8 +1,8 @@
-#include "Category/ZVTZerevuzizCategory.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Category/ZVTZerevuzizCategory.h"
 
-#include "ZVTZerevuziz.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/ZVTZerevuziz.h"
 
-#include "Internals/DelegateForwarder/ZVTAppDelegateForwarder.h"
+#include "ZevOzozid/ZevOzozid/Internals/DelegateForwarder/ZVTAppDelegateForwarder.h"
 
 #include <array>
 #include <mutex>

@@ -1,9 +1,9 @@
-#include "Model/ZVTCSPropertyTree.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Model/ZVTCSPropertyTree.h"
 
-#include "ZVTZerevuzizConstants.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/ZVTZerevuzizConstants.h"
 
-#include "Internals/Util/ZVTLogger.h"
-#include "Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
 #include <optional>
 #include <vector>

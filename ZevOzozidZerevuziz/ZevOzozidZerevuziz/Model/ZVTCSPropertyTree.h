@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Model/ZVTEventProperties.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Model/ZVTEventProperties.h"
 
 #include <map>
 #include <string>

@@ -1,9 +1,9 @@
-#include "Model/ZVTEventLog.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Model/ZVTEventLog.h"
 
-#include "Model/ZVTCSPropertyTree.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Model/ZVTCSPropertyTree.h"
 
-#include "Internals/Model/CommonSchema/ZVTCommonSchemaLog.h"
-#include "Internals/Util/ZVTKeyedArchiver.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTCommonSchemaLog.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeyedArchiver.h"
 
 const std::map<std::string, int64_t>& ZVTEventLog::metadataTypeIdMapping() {
     static const std::map<std::string, int64_t> mapping{

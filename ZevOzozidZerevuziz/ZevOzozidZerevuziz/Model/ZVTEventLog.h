@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Model/ZVTEventProperties.h"
-#include "Model/ZVTLogWithNameAndProperties.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Model/ZVTEventProperties.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Model/ZVTLogWithNameAndProperties.h"
 
 #include <map>
 #include <memory>

@@ -1,9 +1,9 @@
-#include "Model/ZVTEventProperties.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Model/ZVTEventProperties.h"
 
-#include "ZVTZerevuzizConstants.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/ZVTZerevuzizConstants.h"
 
-#include "Internals/Util/ZVTKeyedArchiver.h"
-#include "Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeyedArchiver.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 
 #include <algorithm>
 #include <cmath>

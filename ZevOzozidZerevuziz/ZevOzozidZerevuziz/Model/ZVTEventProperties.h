@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Internals/Model/ZVTTypedProperty.h"
-#include "Internals/Util/ZVTSerializableObject.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/ZVTTypedProperty.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTSerializableObject.h"
 
 #include <cstdint>
 #include <memory>

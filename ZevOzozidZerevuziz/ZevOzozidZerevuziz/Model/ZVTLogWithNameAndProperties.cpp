@@ -1,6 +1,6 @@
-#include "Model/ZVTLogWithNameAndProperties.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Model/ZVTLogWithNameAndProperties.h"
 
-#include "Internals/Util/ZVTKeyedArchiver.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeyedArchiver.h"
 
 void ZVTLogWithNameAndProperties::encodeWithCoder(ZVTCoder& coder) const {
     ZVTLogWithProperties::encodeWithCoder(coder);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Model/ZVTLogWithProperties.h"
+#include "ZevOzozid/ZevOzozid/Model/ZVTLogWithProperties.h"
 
 // A log with a name and string properties: the base of event and page logs. Not locked.
 class ZVTLogWithNameAndProperties : public ZVTLogWithProperties {

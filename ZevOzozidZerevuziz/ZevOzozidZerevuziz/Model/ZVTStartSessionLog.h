@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Model/ZVTAbstractLog.h"
+#include "ZevOzozid/ZevOzozid/Model/ZVTAbstractLog.h"
 
 // Marks the start of an analytics session; its session id is the new session's. Not locked.
 class ZVTStartSessionLog : public ZVTAbstractLog {

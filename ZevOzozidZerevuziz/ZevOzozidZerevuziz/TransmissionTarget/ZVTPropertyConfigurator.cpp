@@ -1,15 +1,15 @@
-#include "TransmissionTarget/ZVTPropertyConfigurator.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/TransmissionTarget/ZVTPropertyConfigurator.h"
 
-#include "TransmissionTarget/ZVTZerevuzizTransmissionTarget.h"
-#include "ZVTZerevuzizConstants.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/TransmissionTarget/ZVTZerevuzizTransmissionTarget.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/ZVTZerevuzizConstants.h"
 
-#include "Internals/Context/ZVTUserIdContext.h"
-#include "Internals/Model/CommonSchema/ZVTCommonSchemaLog.h"
-#include "Internals/Util/ZVTApplicationInfo.h"
-#include "Internals/Util/ZVTLogger.h"
-#include "Internals/Util/ZVTUUID.h"
-#include "Internals/Util/ZVTUtility.h"
-#include "Internals/Util/ZVTZevOzozidUserDefaults.h"
+#include "ZevOzozid/ZevOzozid/Internals/Context/ZVTUserIdContext.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTCommonSchemaLog.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUUID.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTZevOzozidUserDefaults.h"
 
 #include <cctype>
 #include <fstream>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Model/ZVTEventProperties.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Model/ZVTEventProperties.h"
 
-#include "Internals/Channel/ZVTChannelProtocols.h"
+#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelProtocols.h"
 
 #include <memory>
 #include <mutex>

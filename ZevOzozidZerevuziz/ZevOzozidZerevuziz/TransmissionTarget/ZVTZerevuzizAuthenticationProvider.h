@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Internals/Util/ZVTSerializableObject.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTSerializableObject.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "Model/ZVTEventProperties.h"
-#include "TransmissionTarget/ZVTPropertyConfigurator.h"
-#include "TransmissionTarget/ZVTZerevuzizAuthenticationProvider.h"
-#include "ZVTZerevuziz.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Model/ZVTEventProperties.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/TransmissionTarget/ZVTPropertyConfigurator.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/TransmissionTarget/ZVTZerevuzizAuthenticationProvider.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/ZVTZerevuziz.h"
 
-#include "Internals/Channel/ZVTChannelProtocols.h"
+#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelProtocols.h"
 
 #include <map>
 #include <memory>

@@ -2,9 +2,9 @@
 
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTZeroduv.h"
 
-#include "Internals/DelegateForwarder/ZVTAppDelegateForwarder.h"
-#include "Internals/Util/ZVTApplicationInfo.h"
-#include "Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/DelegateForwarder/ZVTAppDelegateForwarder.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 
 #include "platform/UserDefaults.h"
 

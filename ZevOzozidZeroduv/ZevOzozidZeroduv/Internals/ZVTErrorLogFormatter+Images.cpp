@@ -1,9 +1,9 @@
 // The formatter's images, paths, device and architecture names.
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTErrorLogFormatter.h"
 
-#include "Internals/Context/Device/ZVTDeviceTracker.h"
-#include "Internals/Util/ZVTLogger.h"
-#include "Internals/Util/ZVTZevOzozidUserDefaults.h"
+#include "ZevOzozid/ZevOzozid/Internals/Context/Device/ZVTDeviceTracker.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTZevOzozidUserDefaults.h"
 
 #include <algorithm>
 #include <cctype>

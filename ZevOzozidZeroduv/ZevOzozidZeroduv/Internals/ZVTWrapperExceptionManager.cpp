@@ -4,9 +4,9 @@
 
 #include "ZVCrashReporter/Source/ZVCrashReporter.h"
 
-#include "Internals/Util/ZVTFileStore.h"
-#include "Internals/Util/ZVTLogger.h"
-#include "Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFileStore.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
 #include <map>
 #include <mutex>

@@ -5,7 +5,7 @@
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Model/ZVTHandledErrorLog.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Model/ZVTWrapperException.h"
 
-#include "Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
 #include <mutex>
 

@@ -1,6 +1,6 @@
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTZeroduvUtil.h"
 
-#include "Internals/Util/ZVTFileStore.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFileStore.h"
 
 #include <atomic>
 #include <mutex>

@@ -2,8 +2,8 @@
 
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Model/ZVTThread.h"
 
-#include "Internals/Util/ZVTKeyedArchiver.h"
-#include "Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeyedArchiver.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
 void ZVTAbstractErrorLog::encodeWithCoder(ZVTCoder& coder) const {
     ZVTLogWithProperties::encodeWithCoder(coder);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Model/ZVTLogWithProperties.h"
+#include "ZevOzozid/ZevOzozid/Model/ZVTLogWithProperties.h"
 
 #include <cstdint>
 #include <optional>

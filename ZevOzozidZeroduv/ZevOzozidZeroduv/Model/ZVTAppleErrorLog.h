@@ -3,7 +3,7 @@
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Model/ZVTAbstractErrorLog.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Model/ZVTErrorReport.h"
 
-#include "Model/ZVTNoAutoAssignSessionIdLog.h"
+#include "ZevOzozid/ZevOzozid/Model/ZVTNoAutoAssignSessionIdLog.h"
 
 #include <map>
 #include <memory>

@@ -2,8 +2,8 @@
 
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Model/ZVTThread.h"
 
-#include "Internals/Util/ZVTKeyedArchiver.h"
-#include "Internals/Util/ZVTUUID.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeyedArchiver.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUUID.h"
 
 #include "platform/Crypto.h"
 

@@ -1,6 +1,6 @@
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Model/ZVTErrorReport.h"
 
-#include "Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
 #include <algorithm>
 #include <cctype>

@@ -2,7 +2,7 @@
 
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Model/ZVTThread.h"
 
-#include "Model/ZVTDevice.h"
+#include "ZevOzozid/ZevOzozid/Model/ZVTDevice.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Model/ZVTExceptionModel.h"
 
-#include "Internals/Util/ZVTKeyedArchiver.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeyedArchiver.h"
 
 #include <cxxabi.h>
 #include <execinfo.h>

@@ -2,7 +2,7 @@
 
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Model/ZVTThread.h"
 
-#include "Internals/Util/ZVTKeyedArchiver.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeyedArchiver.h"
 
 void ZVTHandledErrorLog::encodeWithCoder(ZVTCoder& coder) const {
     ZVTLogWithProperties::encodeWithCoder(coder);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Model/ZVTExceptionModel.h"
-#include "Model/ZVTLogWithProperties.h"
+#include "ZevOzozid/ZevOzozid/Model/ZVTLogWithProperties.h"
 
 #include <memory>
 #include <optional>

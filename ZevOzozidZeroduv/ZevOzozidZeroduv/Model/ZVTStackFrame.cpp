@@ -1,6 +1,6 @@
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Model/ZVTStackFrame.h"
 
-#include "Internals/Util/ZVTKeyedArchiver.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeyedArchiver.h"
 
 void ZVTStackFrame::encodeWithCoder(ZVTCoder& coder) const {
     coder.encodeString("address", address_);

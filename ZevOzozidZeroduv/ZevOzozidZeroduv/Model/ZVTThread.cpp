@@ -1,6 +1,6 @@
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Model/ZVTThread.h"
 
-#include "Internals/Util/ZVTKeyedArchiver.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeyedArchiver.h"
 
 std::optional<int64_t> zvtArchivedUnsigned(const std::optional<uint64_t>& value) {
     if (!value) return std::nullopt;

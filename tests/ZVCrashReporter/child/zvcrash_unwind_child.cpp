@@ -1,8 +1,8 @@
 // Child helper of the unwinding test: calls abort() through the test library's noreturn function
 // and, in its SIGABRT handler, walks the stack from the signal's context. It prints the walk and
 // glibc's backtrace() (the oracle) as two lines of hexadecimal addresses, then exits.
-#include "../UnwindSupport.h"
-#include "../zvtest/zvtest_library.h"
+#include "tests/ZVCrashReporter/UnwindSupport.h"
+#include "tests/ZVCrashReporter/zvtest/zvtest_library.h"
 
 #include <algorithm>
 #include <csignal>

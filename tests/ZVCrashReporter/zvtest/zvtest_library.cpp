@@ -1,6 +1,6 @@
 // The test library: code the crash-time readers find, name and unwind through. Built twice: as
 // libzvtest.so (linked into the tests) and libzvtest_late.so (only opened with dlopen).
-#include "zvtest_library.h"
+#include "tests/ZVCrashReporter/zvtest/zvtest_library.h"
 
 #include <cstdlib>
 

@@ -1,7 +1,7 @@
-#include "Internals/Channel/ZVTCSCollectorChannelDelegate.h"
+#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTCSCollectorChannelDelegate.h"
 
-#include "Internals/Model/CommonSchema/ZVTCommonSchemaLog.h"
-#include "Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTCommonSchemaLog.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 
 #include <regex>
 

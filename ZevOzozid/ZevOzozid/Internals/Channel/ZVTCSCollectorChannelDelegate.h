@@ -1,9 +1,9 @@
 #pragma once
 
-#include "Internals/Channel/ZVTChannelProtocols.h"
-#include "Internals/Model/CommonSchema/ZVTCSExtensions.h"
-#include "Internals/Sender/ZVTCSCollectorIngestion.h"
-#include "Internals/Util/ZVTUUID.h"
+#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelProtocols.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTCSExtensions.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTCSCollectorIngestion.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUUID.h"
 
 #include <map>
 #include <memory>

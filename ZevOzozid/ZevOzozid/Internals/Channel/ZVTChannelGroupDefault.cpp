@@ -1,8 +1,8 @@
-#include "Internals/Channel/ZVTChannelGroupDefault.h"
+#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelGroupDefault.h"
 
-#include "Internals/Channel/ZVTChannelUnitDefault.h"
-#include "Internals/Storage/ZVTLogDBStorage.h"
-#include "Internals/Util/ZVTFileStore.h"
+#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelUnitDefault.h"
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFileStore.h"
 
 const std::string& ZVTChannelGroupDefault::queueLabel() {
     static const std::string label = ZVTUtility::kZVTSdkDirectoryName + ".ChannelGroupQueue";

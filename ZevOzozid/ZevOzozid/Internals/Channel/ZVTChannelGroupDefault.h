@@ -1,12 +1,12 @@
 #pragma once
 
-#include "Internals/Channel/ZVTChannelDelegateTable.h"
-#include "Internals/Channel/ZVTChannelProtocols.h"
-#include "Internals/Sender/ZVTHttpClientProtocol.h"
-#include "Internals/Sender/ZVTZevOzozidIngestion.h"
-#include "Internals/Storage/ZVTStorage.h"
-#include "Internals/Util/ZVTUUID.h"
-#include "Internals/Util/ZVTZevOzozidUserDefaults.h"
+#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelDelegateTable.h"
+#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelProtocols.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClientProtocol.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTZevOzozidIngestion.h"
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTStorage.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUUID.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTZevOzozidUserDefaults.h"
 
 #include "platform/Dispatch.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Internals/Channel/ZVTChannelUnitConfiguration.h"
-#include "Internals/Util/ZVTError.h"
-#include "Model/ZVTAbstractLog.h"
+#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelUnitConfiguration.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTError.h"
+#include "ZevOzozid/ZevOzozid/Model/ZVTAbstractLog.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,8 +1,8 @@
 // Turning a channel unit on and off, its pause lane, paused target keys and log deletion.
-#include "Internals/Channel/ZVTChannelUnitDefault.h"
+#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelUnitDefault.h"
 
-#include "Internals/Util/ZVTLogger.h"
-#include "Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
 #include <sstream>
 

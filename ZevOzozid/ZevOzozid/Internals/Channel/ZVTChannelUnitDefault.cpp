@@ -1,10 +1,10 @@
-#include "Internals/Channel/ZVTChannelUnitDefault.h"
+#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelUnitDefault.h"
 
-#include "Internals/Context/Device/ZVTDeviceTracker.h"
-#include "Internals/Sender/ZVTHttpUtil.h"
-#include "Internals/Util/ZVTLogger.h"
-#include "Internals/Util/ZVTUUID.h"
-#include "Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Internals/Context/Device/ZVTDeviceTracker.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpUtil.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUUID.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
 #include <algorithm>
 #include <chrono>

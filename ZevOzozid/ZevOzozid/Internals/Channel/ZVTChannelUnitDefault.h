@@ -1,11 +1,11 @@
 #pragma once
 
-#include "Internals/Channel/ZVTChannelDelegateTable.h"
-#include "Internals/Channel/ZVTChannelProtocols.h"
-#include "Internals/Model/ZVTLogContainer.h"
-#include "Internals/Sender/ZVTIngestionProtocol.h"
-#include "Internals/Storage/ZVTStorage.h"
-#include "Internals/Util/ZVTZevOzozidUserDefaults.h"
+#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelDelegateTable.h"
+#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelProtocols.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/ZVTLogContainer.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTIngestionProtocol.h"
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTStorage.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTZevOzozidUserDefaults.h"
 
 #include "platform/Dispatch.h"
 

@@ -1,8 +1,8 @@
-#include "Internals/Context/ZVTUserIdContext.h"
+#include "ZevOzozid/ZevOzozid/Internals/Context/ZVTUserIdContext.h"
 
-#include "Internals/Util/ZVTLogger.h"
-#include "Internals/Util/ZVTSingleton.h"
-#include "Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTSingleton.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
 #include <algorithm>
 

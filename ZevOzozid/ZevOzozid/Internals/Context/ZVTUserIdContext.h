@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Internals/Model/ZVTDeviceHistoryInfo.h"
-#include "Internals/Util/ZVTZevOzozidUserDefaults.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/ZVTDeviceHistoryInfo.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTZevOzozidUserDefaults.h"
 
 #include <memory>
 #include <mutex>

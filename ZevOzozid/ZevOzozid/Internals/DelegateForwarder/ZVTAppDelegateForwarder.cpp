@@ -1,4 +1,4 @@
-#include "Internals/DelegateForwarder/ZVTAppDelegateForwarder.h"
+#include "ZevOzozid/ZevOzozid/Internals/DelegateForwarder/ZVTAppDelegateForwarder.h"
 
 #include <mutex>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Internals/DelegateForwarder/ZVTDelegateForwarder.h"
+#include "ZevOzozid/ZevOzozid/Internals/DelegateForwarder/ZVTDelegateForwarder.h"
 
 #include <memory>
 #include <string>

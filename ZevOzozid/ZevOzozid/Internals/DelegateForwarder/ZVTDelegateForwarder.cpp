@@ -1,7 +1,7 @@
-#include "Internals/DelegateForwarder/ZVTDelegateForwarder.h"
+#include "ZevOzozid/ZevOzozid/Internals/DelegateForwarder/ZVTDelegateForwarder.h"
 
-#include "Internals/Util/ZVTApplicationInfo.h"
-#include "Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Internals/DelegateForwarder/ZVTTraceBuffer.h"
+#include "ZevOzozid/ZevOzozid/Internals/DelegateForwarder/ZVTTraceBuffer.h"
 
 #include <any>
 #include <functional>

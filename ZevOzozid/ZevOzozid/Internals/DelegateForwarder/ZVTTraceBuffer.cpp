@@ -1,6 +1,6 @@
-#include "Internals/DelegateForwarder/ZVTTraceBuffer.h"
+#include "ZevOzozid/ZevOzozid/Internals/DelegateForwarder/ZVTTraceBuffer.h"
 
-#include "Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 
 void ZVTTraceBuffer::addTraceBlock(std::function<void()> trace) {
     if (!trace) return;

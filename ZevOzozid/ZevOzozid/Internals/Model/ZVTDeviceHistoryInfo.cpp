@@ -1,6 +1,6 @@
-#include "Internals/Model/ZVTDeviceHistoryInfo.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/ZVTDeviceHistoryInfo.h"
 
-#include "Internals/Util/ZVTKeyedArchiver.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeyedArchiver.h"
 
 void ZVTDeviceHistoryInfo::encodeWithCoder(ZVTCoder& coder) const {
     ZVTHistoryInfo::encodeWithCoder(coder);

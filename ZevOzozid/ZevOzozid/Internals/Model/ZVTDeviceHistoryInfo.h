@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Internals/Model/ZVTHistoryInfo.h"
-#include "Model/ZVTDevice.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/ZVTHistoryInfo.h"
+#include "ZevOzozid/ZevOzozid/Model/ZVTDevice.h"
 
 #include <memory>
 

@@ -1,6 +1,6 @@
-#include "Internals/Model/ZVTHistoryInfo.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/ZVTHistoryInfo.h"
 
-#include "Internals/Util/ZVTKeyedArchiver.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeyedArchiver.h"
 
 void ZVTHistoryInfo::encodeWithCoder(ZVTCoder& coder) const {
     coder.encodeDate("timestampKey", timestamp_);

@@ -1,7 +1,7 @@
-#include "Internals/Model/ZVTLogContainer.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/ZVTLogContainer.h"
 
-#include "Internals/Util/ZVTLogger.h"
-#include "Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
 std::optional<std::string> ZVTLogContainer::serializeLogWithPrettyPrinting(bool prettyPrint) const {
     ZVTJson list = ZVTJson::array();

@@ -1,6 +1,6 @@
-#include "Internals/Model/ZVTStartServiceLog.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/ZVTStartServiceLog.h"
 
-#include "Internals/Util/ZVTKeyedArchiver.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeyedArchiver.h"
 
 void ZVTStartServiceLog::encodeWithCoder(ZVTCoder& coder) const {
     ZVTAbstractLog::encodeWithCoder(coder);

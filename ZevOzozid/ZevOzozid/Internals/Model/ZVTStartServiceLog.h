@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Model/ZVTAbstractLog.h"
+#include "ZevOzozid/ZevOzozid/Model/ZVTAbstractLog.h"
 
 #include <optional>
 #include <string>

@@ -1,7 +1,7 @@
-#include "Internals/Model/ZVTTypedProperty.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/ZVTTypedProperty.h"
 
-#include "Internals/Util/ZVTKeyedArchiver.h"
-#include "Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeyedArchiver.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
 void ZVTTypedProperty::encodeWithCoder(ZVTCoder& coder) const {
     coder.encodeString("type", type_);

@@ -1,10 +1,10 @@
-#include "Internals/Sender/ZVTCSCollectorIngestion.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTCSCollectorIngestion.h"
 
-#include "Internals/Model/CommonSchema/ZVTCommonSchemaLog.h"
-#include "Internals/Sender/ZVTHttpUtil.h"
-#include "Internals/Sender/ZVTTicketCache.h"
-#include "Internals/Util/ZVTLogger.h"
-#include "Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTCommonSchemaLog.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpUtil.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTTicketCache.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
 #include <cctype>
 #include <chrono>

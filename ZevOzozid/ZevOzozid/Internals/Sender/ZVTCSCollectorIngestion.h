@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Internals/Sender/ZVTHttpIngestion.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpIngestion.h"
 
 #include <cstddef>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "Internals/Sender/ZVTDependencyConfiguration.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTDependencyConfiguration.h"
 
 #include <mutex>
 #include <utility>

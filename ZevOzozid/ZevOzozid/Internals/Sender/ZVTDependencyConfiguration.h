@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Internals/Sender/ZVTHttpClientProtocol.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClientProtocol.h"
 
 #include <memory>
 

@@ -1,7 +1,7 @@
-#include "Internals/Sender/ZVTHttpCall.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpCall.h"
 
-#include "Internals/Util/ZVTCompression.h"
-#include "Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTCompression.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 
 #include <algorithm>
 #include <random>

@@ -1,7 +1,7 @@
-#include "Internals/Sender/ZVTHttpClient.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClient.h"
 
-#include "Internals/Sender/ZVTHttpUtil.h"
-#include "Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpUtil.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 
 #include <algorithm>
 #include <cassert>

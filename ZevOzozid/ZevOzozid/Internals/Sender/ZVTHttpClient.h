@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Internals/Sender/ZVTHttpCall.h"
-#include "Internals/Sender/ZVTHttpClientProtocol.h"
-#include "Internals/Sender/ZVT_Reachability.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpCall.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClientProtocol.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVT_Reachability.h"
 
 #include "platform/NotificationCenter.h"
 #include "platform/URLLoader.h"

@@ -1,10 +1,10 @@
-#include "Internals/Sender/ZVTHttpIngestion.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpIngestion.h"
 
-#include "Internals/Sender/ZVTHttpClient.h"
-#include "Internals/Sender/ZVTURLComponents.h"
-#include "Internals/Util/ZVTLogger.h"
-#include "Internals/Util/ZVTUUID.h"
-#include "Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClient.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTURLComponents.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUUID.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Internals/Sender/ZVTHttpClientProtocol.h"
-#include "Internals/Sender/ZVTIngestionProtocol.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClientProtocol.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTIngestionProtocol.h"
 
 #include <chrono>
 #include <functional>

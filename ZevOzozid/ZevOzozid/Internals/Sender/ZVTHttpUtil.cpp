@@ -1,4 +1,4 @@
-#include "Internals/Sender/ZVTHttpUtil.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpUtil.h"
 
 #include <cctype>
 #include <vector>

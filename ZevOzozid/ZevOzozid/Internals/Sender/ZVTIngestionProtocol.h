@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Internals/Channel/ZVTChannelProtocols.h"
-#include "Internals/Model/ZVTLogContainer.h"
-#include "Internals/Util/ZVTError.h"
+#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelProtocols.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/ZVTLogContainer.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTError.h"
 #include "platform/URLLoader.h"
 
 #include <functional>

@@ -1,7 +1,7 @@
 // The system reachability source: a netlink socket on the link, address and route groups wakes a
 // watcher thread; the flags are read from the interface list and the kernel's route tables.
 
-#include "Internals/Sender/ZVT_Reachability.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVT_Reachability.h"
 #include "platform/NetworkRoutes.h"
 
 #include <cstdlib>

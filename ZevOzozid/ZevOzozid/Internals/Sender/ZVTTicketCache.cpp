@@ -1,4 +1,4 @@
-#include "Internals/Sender/ZVTTicketCache.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTTicketCache.h"
 
 ZVTTicketCache& ZVTTicketCache::sharedInstance() {
     static auto* cache = new ZVTTicketCache;

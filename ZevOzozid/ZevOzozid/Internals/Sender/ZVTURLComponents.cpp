@@ -1,4 +1,4 @@
-#include "Internals/Sender/ZVTURLComponents.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTURLComponents.h"
 
 #include <cctype>
 #include <cstring>

@@ -1,7 +1,7 @@
-#include "Internals/Sender/ZVTZevOzozidIngestion.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTZevOzozidIngestion.h"
 
-#include "Internals/Sender/ZVTHttpUtil.h"
-#include "Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpUtil.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 
 ZVTZevOzozidIngestion::ZVTZevOzozidIngestion(std::shared_ptr<ZVTHttpClientProtocol> httpClient,
                                              const std::string& baseUrl,

@@ -1,4 +1,4 @@
-#include "Internals/Sender/ZVT_Reachability.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVT_Reachability.h"
 
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"

@@ -1,4 +1,4 @@
-#include "Internals/Storage/ZVTDBSalvage.h"
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTDBSalvage.h"
 
 #include <limits>
 #include <string>

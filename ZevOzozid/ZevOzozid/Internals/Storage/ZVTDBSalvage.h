@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Internals/Storage/ZVTDBStorage.h"
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTDBStorage.h"
 
 #include <sqlite3.h>
 

@@ -1,7 +1,7 @@
 // The statement helpers of ZVTDBStorage: they work on a database that is already open.
-#include "Internals/Storage/ZVTDBStorage.h"
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTDBStorage.h"
 
-#include "Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 
 namespace {
 

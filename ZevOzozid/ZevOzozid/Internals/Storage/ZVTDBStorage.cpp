@@ -1,8 +1,8 @@
-#include "Internals/Storage/ZVTDBStorage.h"
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTDBStorage.h"
 
-#include "Internals/Util/ZVTFileStore.h"
-#include "Internals/Storage/ZVTDBSalvage.h"
-#include "Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFileStore.h"
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTDBSalvage.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Internals/Storage/ZVTStorageBindable.h"
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTStorageBindable.h"
 
 #include <sqlite3.h>
 

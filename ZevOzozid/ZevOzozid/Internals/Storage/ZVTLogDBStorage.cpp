@@ -1,8 +1,8 @@
-#include "Internals/Storage/ZVTLogDBStorage.h"
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
 
-#include "Internals/Util/ZVTLogger.h"
-#include "Internals/Util/ZVTUUID.h"
-#include "Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUUID.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
 #include "platform/Crypto.h"
 

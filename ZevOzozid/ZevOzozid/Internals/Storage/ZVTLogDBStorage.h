@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Internals/Storage/ZVTDBStorage.h"
-#include "Internals/Storage/ZVTStorage.h"
-#include "Internals/Util/ZVTEncrypter.h"
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTDBStorage.h"
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTStorage.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTEncrypter.h"
 
 #include <map>
 #include <memory>

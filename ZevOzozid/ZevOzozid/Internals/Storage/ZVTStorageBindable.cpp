@@ -1,6 +1,6 @@
-#include "Internals/Storage/ZVTStorageBindable.h"
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTStorageBindable.h"
 
-#include "Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 
 int ZVTStorageTextType::bindWithStatement(sqlite3_stmt* statement, int index) const {
     if (!value_) return sqlite3_bind_null(statement, index);

@@ -1,7 +1,7 @@
-#include "Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
 
-#include "Internals/DelegateForwarder/ZVTAppDelegateForwarder.h"
-#include "Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/DelegateForwarder/ZVTAppDelegateForwarder.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 
 #include <atomic>
 #include <filesystem>

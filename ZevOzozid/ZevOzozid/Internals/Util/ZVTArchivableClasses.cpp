@@ -1,15 +1,15 @@
-#include "Internals/Util/ZVTArchivableClasses.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTArchivableClasses.h"
 
-#include "Internals/Model/CommonSchema/ZVTCSExtensionParts.h"
-#include "Internals/Model/CommonSchema/ZVTCommonSchemaLog.h"
-#include "Internals/Model/ZVTDeviceHistoryInfo.h"
-#include "Internals/Model/ZVTHistoryInfo.h"
-#include "Internals/Model/ZVTStartServiceLog.h"
-#include "Internals/Model/ZVTTypedProperty.h"
-#include "Model/ZVTAbstractLog.h"
-#include "Model/ZVTDevice.h"
-#include "Model/ZVTLogWithProperties.h"
-#include "Model/ZVTWrapperSdk.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTCSExtensionParts.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTCommonSchemaLog.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/ZVTDeviceHistoryInfo.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/ZVTHistoryInfo.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/ZVTStartServiceLog.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/ZVTTypedProperty.h"
+#include "ZevOzozid/ZevOzozid/Model/ZVTAbstractLog.h"
+#include "ZevOzozid/ZevOzozid/Model/ZVTDevice.h"
+#include "ZevOzozid/ZevOzozid/Model/ZVTLogWithProperties.h"
+#include "ZevOzozid/ZevOzozid/Model/ZVTWrapperSdk.h"
 
 namespace {
 template <typename T>

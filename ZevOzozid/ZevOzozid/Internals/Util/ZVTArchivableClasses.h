@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
 #include <functional>
 #include <string>

@@ -1,6 +1,6 @@
-#include "Internals/Util/ZVTCompression.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTCompression.h"
 
-#include "Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 
 #include <zlib.h>
 

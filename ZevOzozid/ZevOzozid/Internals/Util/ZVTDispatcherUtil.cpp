@@ -1,4 +1,4 @@
-#include "Internals/Util/ZVTDispatcherUtil.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTDispatcherUtil.h"
 
 #include <memory>
 

@@ -1,8 +1,8 @@
-#include "Internals/Util/ZVTEncrypter.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTEncrypter.h"
 
-#include "Internals/Util/ZVTKeychainUtil.h"
-#include "Internals/Util/ZVTLogger.h"
-#include "Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeychainUtil.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
 #include "platform/Crypto.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Internals/Util/ZVTSerializableObject.h"
-#include "Internals/Util/ZVTZevOzozidUserDefaults.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTSerializableObject.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTZevOzozidUserDefaults.h"
 
 #include <map>
 #include <mutex>

@@ -1,7 +1,7 @@
-#include "Internals/Util/ZVTKeychainUtil.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeychainUtil.h"
 
-#include "Internals/Util/ZVTApplicationInfo.h"
-#include "Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 
 #include "platform/Crypto.h"
 #include "platform/Folders.h"

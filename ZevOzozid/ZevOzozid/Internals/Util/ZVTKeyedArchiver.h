@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Internals/Util/ZVTSerializableObject.h"
-#include "Internals/Util/ZVTUUID.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTSerializableObject.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUUID.h"
 
 #include <memory>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 
 #include <atomic>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "Internals/Util/ZVTTextPattern.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTTextPattern.h"
 
 #include <cctype>
 

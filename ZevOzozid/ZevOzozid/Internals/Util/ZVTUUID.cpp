@@ -1,4 +1,4 @@
-#include "Internals/Util/ZVTUUID.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUUID.h"
 
 #include "platform/Crypto.h"
 

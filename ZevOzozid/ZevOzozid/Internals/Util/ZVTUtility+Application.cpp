@@ -1,5 +1,5 @@
-#include "Internals/Util/ZVTApplicationInfo.h"
-#include "Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
 #include "platform/ChildProcess.h"
 #include "platform/Dispatch.h"

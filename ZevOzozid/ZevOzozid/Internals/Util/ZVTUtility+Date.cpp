@@ -1,4 +1,4 @@
-#include "Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
 #include "platform/Clock.h"
 

@@ -1,6 +1,6 @@
-#include "Internals/Util/ZVTApplicationInfo.h"
-#include "Internals/Util/ZVTFileStore.h"
-#include "Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFileStore.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 
 #include "platform/Folders.h"
 

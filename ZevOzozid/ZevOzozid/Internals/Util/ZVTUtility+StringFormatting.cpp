@@ -1,6 +1,6 @@
-#include "Internals/Util/ZVTLogger.h"
-#include "Internals/Util/ZVTTextPattern.h"
-#include "Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTTextPattern.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
 #include "platform/Crypto.h"
 

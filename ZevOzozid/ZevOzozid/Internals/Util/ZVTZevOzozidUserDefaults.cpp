@@ -1,7 +1,7 @@
-#include "Internals/Util/ZVTZevOzozidUserDefaults.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTZevOzozidUserDefaults.h"
 
-#include "Internals/Util/ZVTLogger.h"
-#include "Internals/Util/ZVTSingleton.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTSingleton.h"
 
 namespace {
 ZVTSingleton<ZVTZevOzozidUserDefaults>& singleton() {

@@ -1,12 +1,12 @@
-#include "Internals/Session/ZVTSessionTracker.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Internals/Session/ZVTSessionTracker.h"
 
-#include "Model/ZVTStartSessionLog.h"
-#include "ZVTZerevuzizConstants.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Model/ZVTStartSessionLog.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/ZVTZerevuzizConstants.h"
 
-#include "Internals/Util/ZVTLogger.h"
-#include "Internals/Util/ZVTUUID.h"
-#include "Internals/Util/ZVTUtility.h"
-#include "Model/ZVTNoAutoAssignSessionIdLog.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUUID.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Model/ZVTNoAutoAssignSessionIdLog.h"
 
 #include <chrono>
 

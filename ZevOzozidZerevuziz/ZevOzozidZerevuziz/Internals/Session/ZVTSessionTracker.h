@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Internals/Channel/ZVTChannelProtocols.h"
-#include "Internals/Context/ZVTSessionContext.h"
-#include "Internals/Util/ZVTZevOzozidUserDefaults.h"
+#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelProtocols.h"
+#include "ZevOzozid/ZevOzozid/Internals/Context/ZVTSessionContext.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTZevOzozidUserDefaults.h"
 
 #include "platform/NotificationCenter.h"
 

@@ -1,9 +1,9 @@
-#include "Internals/Validation/ZVTZerevuzizValidation.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Internals/Validation/ZVTZerevuzizValidation.h"
 
-#include "ZVTZerevuzizConstants.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/ZVTZerevuzizConstants.h"
 
-#include "Internals/Util/ZVTLogger.h"
-#include "Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
 namespace ZVTZerevuzizValidation {
 

@@ -1,4 +1,4 @@
-#include "Internals/Context/Device/ZVTDeviceProbe.h"
+#include "ZevOzozid/ZevOzozid/Internals/Context/Device/ZVTDeviceProbe.h"
 
 #include "platform/Folders.h"
 

@@ -1,8 +1,8 @@
-#include "Internals/Context/Device/ZVTDeviceTracker.h"
+#include "ZevOzozid/ZevOzozid/Internals/Context/Device/ZVTDeviceTracker.h"
 
-#include "Internals/Util/ZVTApplicationInfo.h"
-#include "Internals/Util/ZVTSingleton.h"
-#include "Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTSingleton.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
 #include <algorithm>
 #include <atomic>

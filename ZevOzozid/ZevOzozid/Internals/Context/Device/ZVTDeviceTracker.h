@@ -1,10 +1,10 @@
 #pragma once
 
-#include "Internals/Context/Device/ZVTDeviceProbe.h"
-#include "Internals/Model/ZVTDeviceHistoryInfo.h"
-#include "Internals/Util/ZVTZevOzozidUserDefaults.h"
-#include "Model/ZVTDevice.h"
-#include "Model/ZVTWrapperSdk.h"
+#include "ZevOzozid/ZevOzozid/Internals/Context/Device/ZVTDeviceProbe.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/ZVTDeviceHistoryInfo.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTZevOzozidUserDefaults.h"
+#include "ZevOzozid/ZevOzozid/Model/ZVTDevice.h"
+#include "ZevOzozid/ZevOzozid/Model/ZVTWrapperSdk.h"
 
 #include <memory>
 #include <mutex>

@@ -1,6 +1,6 @@
-#include "Internals/Model/CommonSchema/ZVTCSContextExtensions.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTCSContextExtensions.h"
 
-#include "Internals/Util/ZVTKeyedArchiver.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeyedArchiver.h"
 
 namespace {
 void putIfSet(ZVTJson& dict, const char* key, const ZVTOptionalText& value) {

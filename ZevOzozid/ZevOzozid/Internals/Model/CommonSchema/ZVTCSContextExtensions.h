@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Internals/Model/CommonSchema/ZVTCSExtensionParts.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTCSExtensionParts.h"
 
 #include <mutex>
 #include <optional>

@@ -1,6 +1,6 @@
-#include "Internals/Model/CommonSchema/ZVTCSExtensions.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTCSExtensions.h"
 
-#include "Internals/Util/ZVTKeyedArchiver.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeyedArchiver.h"
 
 #include <utility>
 

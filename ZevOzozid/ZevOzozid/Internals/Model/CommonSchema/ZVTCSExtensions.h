@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Internals/Model/CommonSchema/ZVTCSContextExtensions.h"
-#include "Internals/Model/CommonSchema/ZVTCSExtensionParts.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTCSContextExtensions.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTCSExtensionParts.h"
 
 #include <cstdint>
 #include <memory>

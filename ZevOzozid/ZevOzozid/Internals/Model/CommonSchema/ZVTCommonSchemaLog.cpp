@@ -1,7 +1,7 @@
-#include "Internals/Model/CommonSchema/ZVTCommonSchemaLog.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTCommonSchemaLog.h"
 
-#include "Internals/Util/ZVTKeyedArchiver.h"
-#include "Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeyedArchiver.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
 void ZVTCommonSchemaLog::encodeWithCoder(ZVTCoder& coder) const {
     ZVTAbstractLog::encodeWithCoder(coder);

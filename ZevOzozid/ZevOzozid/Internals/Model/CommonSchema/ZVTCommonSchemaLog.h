@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Internals/Model/CommonSchema/ZVTCSExtensions.h"
-#include "Internals/Model/CommonSchema/ZVTOrderedDictionary.h"
-#include "Model/ZVTAbstractLog.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTCSExtensions.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTOrderedDictionary.h"
+#include "ZevOzozid/ZevOzozid/Model/ZVTAbstractLog.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "Internals/Model/CommonSchema/ZVTOrderedDictionary.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTOrderedDictionary.h"
 
 ZVTOrderedDictionary::ZVTOrderedDictionary(size_t capacity) {
     order_.reserve(capacity);
