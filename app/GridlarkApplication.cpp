@@ -1,6 +1,6 @@
 #include "app/GridlarkApplication.h"
 
-#include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTApplicationForwarder.h"
+#include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTApplicationForwarder.h"
 
 #include <QSocketNotifier>
 

@@ -1,7 +1,7 @@
 #include "app/TelemetryAppState.h"
 
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationNotifications.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationNotifications.h"
 #include "ZevOzozid/ZevOzozid/ZVTZevOzozid.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTZeroduv.h"
 #include "platform/NotificationCenter.h"

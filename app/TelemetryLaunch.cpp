@@ -2,7 +2,6 @@
 
 #include "app/TelemetryEndpoint.h"
 
-#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelGroupDefault.h"
 #include "ZevOzozid/ZevOzozid/ZVTZevOzozid.h"
 #include "session/MVHelperMotion.h"
 
@@ -77,9 +76,5 @@ bool launchTelemetry(const TelemetryLaunch& launch) {
 }
 
 bool waitForTelemetryStore(std::chrono::milliseconds limit) {
-    if (!ZVTZevOzozid::isConfigured()) return true;
-    const auto group = std::dynamic_pointer_cast<ZVTChannelGroupDefault>(
-        ZVTZevOzozid::sharedInstance().channelGroup());
-    if (!group || !group->logsDispatchQueue()) return true;
-    return group->logsDispatchQueue()->drainFor(limit);
+    return ZVTZevOzozid::waitForLogsQueue(limit);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 #include "ZevOzozid/ZevOzozid/ZVTService.h"
 
 #include <chrono>

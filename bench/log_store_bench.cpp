@@ -2,7 +2,7 @@
 // save then evicts), bytes on disk per log, loading and deleting 50-log batches, and opening a
 // full store as a fresh process does.
 #include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFileStore.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 

@@ -2,7 +2,7 @@
 // bytes are the whole "Logs.sqlite" (the store must open, load and never crash); odd, they are
 // split into one row's "log" and "targetToken" stored among two good rows, which must still load.
 #include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFileStore.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 

@@ -1,6 +1,6 @@
 // Fuzz target: arbitrary bytes through the stored-token reader under fixed keys. Reading gives
 // nothing or bytes, never a crash; any plaintext encrypts and decrypts back unchanged.
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTEncrypter.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeychainUtil.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"

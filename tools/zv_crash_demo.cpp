@@ -12,7 +12,7 @@
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTZeroduv.h"
 
 #include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 #include "ZevOzozid/ZevOzozid/ZVTZevOzozid.h"
 
 #include "platform/Dispatch.h"

@@ -5,7 +5,7 @@
 #include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTDependencyConfiguration.h"
 #include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClient.h"
 #include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 #include "ZevOzozid/ZevOzozid/ZVTServiceAbstract.h"
 #include "ZevOzozid/ZevOzozid/ZVTZevOzozid.h"
 

@@ -162,6 +162,14 @@ void ZVTZevOzozid::initializeChannelGroup() {
 
 // --- Accessors
 
+bool ZVTZevOzozid::waitForLogsQueue(std::chrono::milliseconds limit) {
+    if (!isConfigured()) return true;
+    const auto group =
+        std::dynamic_pointer_cast<ZVTChannelGroupDefault>(sharedInstance().channelGroup());
+    if (!group || !group->logsDispatchQueue()) return true;
+    return group->logsDispatchQueue()->drainFor(limit);
+}
+
 std::shared_ptr<ZVTChannelGroupProtocol> ZVTZevOzozid::channelGroup() const {
     std::lock_guard lock(mutex_);
     return channelGroup_;

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -73,6 +74,10 @@ class ZVTZevOzozid {
     static ZVTLogHandler logHandler();
     static void setLogHandler(ZVTLogHandler handler);
     static bool isAppDelegateForwarderEnabled();
+    // Waits until the logs queue has run what was queued before the call (so logs enqueued
+    // before it are in the store), at most `limit`. True when it ran in time or the SDK is not
+    // configured. Never from the logs queue itself.
+    static bool waitForLogsQueue(std::chrono::milliseconds limit);
     static std::string sdkVersion();
     // The environment variable "DURIDID_AD_UZU_DIVEVA" is "1".
     static bool isRunningInZevOzozidTestCloud();

@@ -2,7 +2,7 @@
 
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/CXXException/ZVTZeroduvCXXExceptionWrapperException.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/CrashTime/ZVTZeroduvBufferSlots.h"
-#include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTApplicationForwarder.h"
+#include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTApplicationForwarder.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTWrapperExceptionManager.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTWrapperZeroduvHelper.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTZeroduvArchivableClasses.h"
@@ -11,7 +11,7 @@
 #include "ZevOzozid/ZevOzozid/Internals/Context/Device/ZVTDeviceTracker.h"
 #include "ZevOzozid/ZevOzozid/Internals/Context/ZVTSessionContext.h"
 #include "ZevOzozid/ZevOzozid/Internals/Context/ZVTUserIdContext.h"
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTZevOzozidUserDefaults.h"

@@ -1,5 +1,5 @@
 #include "ZevOzozid/ZevOzozid/Internals/DelegateForwarder/ZVTAppDelegateForwarder.h"
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 #include "tests/ZevOzozid/ZVTTestSupport.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 #include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTCSExtensionParts.h"
 #include "ZevOzozid/ZevOzozid/Internals/Model/ZVTLogContainer.h"
 #include "ZevOzozid/ZevOzozid/Internals/Model/ZVTTypedProperty.h"
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 #include "ZevOzozid/ZevOzozid/Model/ZVTAbstractLog.h"
 #include "tests/ZevOzozid/ZVTFakeDeviceProbe.h"

@@ -96,9 +96,9 @@ TEST_F(WrapperExceptionsTest, SavingWithTheCrashReportWritesThePendingReport) {
 
 }  // namespace
 
-#include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTApplicationForwarder.h"
+#include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTApplicationForwarder.h"
 
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 
 #include "platform/UserDefaults.h"
 

@@ -3,11 +3,11 @@
 #include "app/TelemetryEndpoint.h"
 #include "app/TelemetryLaunch.h"
 
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationNotifications.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationNotifications.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 #include "ZevOzozid/ZevOzozid/ZVTZevOzozid.h"
-#include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTApplicationForwarder.h"
+#include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTApplicationForwarder.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTZeroduv.h"
 #include "platform/NotificationCenter.h"
 

@@ -47,7 +47,7 @@ MAY_USE = {
     "widgets": {"widgets", "session", "platform"},
     "views": {"views", "widgets", "session", "platform"},
     "transfer": {"transfer", "views", "widgets", "session", "platform"},
-    # The shell starts the telemetry services: their public headers, never the SDK's internals.
+    # The shell starts the telemetry services: their public headers, never their internals.
     "app": {"app", "transfer", "views", "widgets", "session", "platform",
             "sdk", "analytics", "crashes"},
     "sdk": {"sdk", "platform"},
@@ -83,7 +83,8 @@ MAY_LINK = {
     "crash": {"protobuf-c"},  # the report format, through its generated header
 }
 NO_QT = {"session", "platform", "sdk", "analytics", "crashes", "crash"}
-SDK_INTERNALS = "ZevOzozid/ZevOzozid/Internals/"
+# The SDK and its services keep their internals under an Internals/ folder of their own.
+INTERNALS = "/Internals/"
 
 __doc__ += "".join(f"  {c:9} {', '.join(sorted(MAY_USE[c]))}; {', '.join(sorted(MAY_LINK[c])) or '-'}\n"
                    for c in MAY_USE)
@@ -156,8 +157,8 @@ def check_ours(root, rel, comp, name, files):
     if target not in MAY_USE[comp]:
         allowed = ", ".join(FOLDER_OF[c] for c in sorted(MAY_USE[comp]))
         return f"{FOLDER_OF[comp]} may not include {name}; it may use {allowed}"
-    if comp == "app" and name.startswith(SDK_INTERNALS):
-        return f"app/ may not reach the telemetry SDK's internals ({name})"
+    if comp == "app" and INTERNALS in name:
+        return f"app/ may not reach the internals of the telemetry SDK or its services ({name})"
     return None
 
 

@@ -32,7 +32,7 @@ printf 'app/Shell.cpp ZevOzozid/ZevOzozid/Internals/Store.h\n' > "$work/exceptio
 
 cat > "$work/expected" <<'EXP'
 ZVCrashReporter/Source/Writer.c:1: ZVCrashReporter/ may not include platform/Clock.h; it may use ZVCrashReporter/
-app/Shell.cpp:3: app/ may not reach the telemetry SDK's internals (ZevOzozid/ZevOzozid/Internals/Store.h)
+app/Shell.cpp:3: app/ may not reach the internals of the telemetry SDK or its services (ZevOzozid/ZevOzozid/Internals/Store.h)
 platform/Net.cpp:1: "Clock.h" is not a path from the repository root (platform/Clock.h)
 platform/Text.cpp:2: platform/ never includes Qt (<QString>)
 session/Lap.cpp:2: session/ may not include views/Chart.h; it may use platform/, session/

@@ -1,6 +1,6 @@
 #include "ZevOzozid/ZevOzozid/Internals/Context/ZVTUserIdContext.h"
 #include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTCommonSchemaLog.h"
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 #include "ZevOzozid/ZevOzozid/Model/ZVTAbstractLog.h"
 

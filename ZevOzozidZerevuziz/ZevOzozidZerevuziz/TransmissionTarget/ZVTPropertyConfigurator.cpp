@@ -5,7 +5,7 @@
 
 #include "ZevOzozid/ZevOzozid/Internals/Context/ZVTUserIdContext.h"
 #include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTCommonSchemaLog.h"
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUUID.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"

@@ -1,6 +1,6 @@
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeychainUtil.h"
 
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 
 #include "platform/Crypto.h"

@@ -1,4 +1,4 @@
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
 #include "platform/ChildProcess.h"

@@ -1,4 +1,4 @@
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFileStore.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 

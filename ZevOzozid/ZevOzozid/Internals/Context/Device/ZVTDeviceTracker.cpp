@@ -1,6 +1,6 @@
 #include "ZevOzozid/ZevOzozid/Internals/Context/Device/ZVTDeviceTracker.h"
 
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTSingleton.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 

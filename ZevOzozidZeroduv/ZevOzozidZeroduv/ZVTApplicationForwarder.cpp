@@ -1,9 +1,9 @@
-#include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTApplicationForwarder.h"
+#include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTApplicationForwarder.h"
 
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTZeroduv.h"
 
 #include "ZevOzozid/ZevOzozid/Internals/DelegateForwarder/ZVTAppDelegateForwarder.h"
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 
 #include "platform/UserDefaults.h"
