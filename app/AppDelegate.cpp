@@ -4,11 +4,14 @@
 #include "app/MVMenuController.h"
 #include "app/MVSheetStandIns.h"
 #include "app/MVZQViewController.h"
+
 #include "views/MVChartController.h"
 #include "views/MVTrackController.h"
 #include "views/MVVideoController.h"
+
 #include "session/MVNotifications.h"
 #include "session/ZORFileLog.h"
+
 #include "platform/Clock.h"
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"

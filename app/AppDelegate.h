@@ -3,8 +3,10 @@
 #include "app/AppStartupServices.h"
 #include "app/MVMenuActions.h"
 #include "app/MVSheets.h"
-#include "session/MVLap.h"
+
 #include "views/MVVideoShellHooks.h"
+
+#include "session/MVLap.h"
 
 #include <QObject>
 #include <QPointer>

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+
 #include <fcntl.h>
 #include <unistd.h>
 

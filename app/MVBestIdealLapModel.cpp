@@ -1,7 +1,9 @@
 #include "app/MVBestIdealLapModel.h"
 
-#include "widgets/MVHelperColors.h"
 #include "app/MVLapTableFormat.h"
+
+#include "widgets/MVHelperColors.h"
+
 #include "session/MVSampleValues.h"
 
 MVBestIdealLapModel::MVBestIdealLapModel(MVLapPtr bestLap, MVLapsPtr laps,

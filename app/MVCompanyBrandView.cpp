@@ -2,6 +2,7 @@
 
 #include "widgets/MVHelperColors.h"
 #include "widgets/MVTextFieldForSectors.h"
+
 #include "session/MVNotifications.h"
 
 #include "platform/NotificationCenter.h"

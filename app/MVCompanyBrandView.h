@@ -1,11 +1,11 @@
 #pragma once
 
+#include "widgets/MVContainer.h"
+
 #include "platform/Dispatch.h"
 #include "platform/RecentDocuments.h"
 
 #include <QImage>
-#include "widgets/MVContainer.h"
-
 #include <QWidget>
 
 #include <chrono>

@@ -1,8 +1,10 @@
 #include "app/MVLapTableModel.h"
 
-#include "widgets/MVHelperColors.h"
 #include "app/MVLapTableCheckBox.h"
 #include "app/MVLapTableFormat.h"
+
+#include "widgets/MVHelperColors.h"
+
 #include "session/MVSampleValues.h"
 
 #include <algorithm>

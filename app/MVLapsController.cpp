@@ -4,8 +4,10 @@
 #include "app/MVLapsTableToolBarView.h"
 #include "app/MVLapsTableView.h"
 #include "app/MVLapsView.h"
+
 #include "widgets/MVProgressHUD.h"
 #include "widgets/MVTabControl.h"
+
 #include "session/MVNotifications.h"
 #include "session/ZORFileLog.h"
 

@@ -1,12 +1,13 @@
 #pragma once
 
-#include "platform/NotificationCenter.h"
-#include "platform/ObserverToken.h"
 #include "session/MVGLDFileManager.h"
 #include "session/MVGlobalData.h"
 #include "session/MVLap.h"
 #include "session/MVLaps.h"
 #include "session/MVOptionsAndSettings.h"
+
+#include "platform/NotificationCenter.h"
+#include "platform/ObserverToken.h"
 
 #include <QMetaObject>
 #include <QObject>

@@ -1,8 +1,9 @@
 #include "app/MVLapsHudTableView.h"
 
 #include "app/MVBestIdealLapModel.h"
-#include "widgets/MVHelperColors.h"
 #include "app/MVLapTableFormat.h"
+
+#include "widgets/MVHelperColors.h"
 #include "widgets/MVTableView.h"
 
 #include <QHeaderView>

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "widgets/MVContainer.h"
+
 #include "session/MVGLDFileManager.h"
 #include "session/MVLap.h"
 #include "session/MVLaps.h"
-
-#include "widgets/MVContainer.h"
 
 #include <QWidget>
 

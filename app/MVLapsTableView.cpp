@@ -1,12 +1,15 @@
 #include "app/MVLapsTableView.h"
 
-#include "widgets/MVHelperColors.h"
 #include "app/MVLapTableCheckBox.h"
 #include "app/MVLapTableFormat.h"
 #include "app/MVLapTableModel.h"
+
+#include "widgets/MVHelperColors.h"
 #include "widgets/MVTableView.h"
-#include "platform/NotificationCenter.h"
+
 #include "session/MVNotifications.h"
+
+#include "platform/NotificationCenter.h"
 
 #include <QHeaderView>
 #include <QVBoxLayout>

@@ -1,10 +1,12 @@
 #include "app/MVLapsView.h"
 
-#include "widgets/MVHelperColors.h"
 #include "app/MVLapsHudTableView.h"
 #include "app/MVLapsTableToolBarView.h"
 #include "app/MVLapsTableView.h"
+
+#include "widgets/MVHelperColors.h"
 #include "widgets/MVTableView.h"
+
 #include "session/MVHelperKeys.h"
 
 #include <QScrollBar>

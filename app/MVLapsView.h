@@ -1,11 +1,11 @@
 #pragma once
 
+#include "widgets/MVContainer.h"
+
 #include "session/MVGLDFileManager.h"
 #include "session/MVLap.h"
 #include "session/MVLaps.h"
 #include "session/MVOptionsAndSettings.h"
-
-#include "widgets/MVContainer.h"
 
 #include <QWidget>
 

@@ -3,10 +3,12 @@
 #include "app/MVMenuActions.h"
 #include "app/MVMenuView.h"
 #include "app/MVPopOverSettingsViewController.h"
+
+#include "widgets/MVButton.h"
+
 #include "session/MVGLDFileManager.h"
 #include "session/MVOptionsAndSettings.h"
 #include "session/ZORFileLog.h"
-#include "widgets/MVButton.h"
 
 #include <QMessageBox>
 #include <QPushButton>

@@ -1,6 +1,7 @@
 #include "app/MVMenuView.h"
 
 #include "app/MVToolIcons.h"
+
 #include "widgets/MVButton.h"
 
 #include <QResizeEvent>

@@ -1,12 +1,13 @@
 #include "app/MVPopOverSettingsViewController.h"
 
+#include "widgets/MVHelperColors.h"
+#include "widgets/MVSegmentedControl.h"
+#include "widgets/MVTextFieldForSectors.h"
+
 #include "session/MVGLDFileManager.h"
 #include "session/MVHelperKeys.h"
 #include "session/MVOptionsAndSettings.h"
 #include "session/ZORFileLog.h"
-#include "widgets/MVHelperColors.h"
-#include "widgets/MVSegmentedControl.h"
-#include "widgets/MVTextFieldForSectors.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>

@@ -1,10 +1,10 @@
 #include "app/MVStatusView.h"
 
-#include "session/MVGLDFileManager.h"
-#include "session/MVParsingStatusText.h"
-
 #include "widgets/MVHelperColors.h"
 #include "widgets/MVTextField.h"
+
+#include "session/MVGLDFileManager.h"
+#include "session/MVParsingStatusText.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>

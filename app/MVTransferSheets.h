@@ -1,15 +1,16 @@
 #pragma once
 
 #include "app/MVSheets.h"
+
 #include "transfer/DownloadViewController.h"
 #include "transfer/MVCSVFileWindowController.h"
 #include "transfer/MVFileTransferWizardWindowController.h"
 
 #include <QPointer>
 
-// The real card-import wizard, CSV export and update sheets behind the delegate's sheet interfaces. Each makes its
-// dialog on first use, as a child of the window it is shown on, and keeps it for the run (the
-// window owns it). Main thread only.
+// The real card-import wizard, CSV export and update sheets behind the delegate's sheet interfaces.
+// Each makes its dialog on first use, as a child of the window it is shown on, and keeps it for the
+// run (the window owns it). Main thread only.
 
 class MVCSVFileSheetAdapter final : public MVCSVFileSheet {
   public:

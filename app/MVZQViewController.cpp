@@ -1,8 +1,5 @@
 #include "app/MVZQViewController.h"
 
-#include "widgets/MVBaseViewsBorders.h"
-#include "views/MVChartController.h"
-#include "widgets/MVContainer.h"
 #include "app/MVCompanyBrandView.h"
 #include "app/MVLapsController.h"
 #include "app/MVLapsTableView.h"
@@ -11,17 +8,24 @@
 #include "app/MVMenuController.h"
 #include "app/MVMenuView.h"
 #include "app/MVMiddleView.h"
-#include "widgets/MVProgressHUD.h"
 #include "app/MVSplitView.h"
 #include "app/MVStatusView.h"
+#include "app/MVZQViewControllerWorker.h"
+
+#include "views/MVChartController.h"
 #include "views/MVTrackController.h"
 #include "views/MVVideoController.h"
-#include "app/MVZQViewControllerWorker.h"
+
+#include "widgets/MVBaseViewsBorders.h"
+#include "widgets/MVContainer.h"
+#include "widgets/MVProgressHUD.h"
+
 #include "session/MVGlobalData.h"
 #include "session/MVHelperKeys.h"
 #include "session/MVOptionsAndSettings.h"
 #include "session/MVSynchronization.h"
 #include "session/ZORFileLog.h"
+
 #include "platform/Dispatch.h"
 #include "platform/UserDefaults.h"
 

@@ -1,12 +1,15 @@
 // The main window's layout operations: the default layout, hiding the track map, the map-only
 // and video-only layouts, and stepping the dividers from the keyboard.
-#include "views/MVChartController.h"
 #include "app/MVMiddleView.h"
 #include "app/MVSplitView.h"
-#include "views/MVTrackController.h"
 #include "app/MVZQViewControllerWorker.h"
+
+#include "views/MVChartController.h"
+#include "views/MVTrackController.h"
+
 #include "session/MVHelperKeys.h"
 #include "session/MVOptionsAndSettings.h"
+
 #include "platform/Dispatch.h"
 #include "platform/UserDefaults.h"
 

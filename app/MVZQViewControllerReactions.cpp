@@ -2,17 +2,20 @@
 // the notifications of the panes and the session-file manager. Every reaction refuses clicks,
 // shows overlays on the panes concerned, recomputes on the loading queue and rebuilds the panes
 // on the main thread.
-#include "views/MVChartController.h"
 #include "app/MVLapsController.h"
 #include "app/MVLapsView.h"
+#include "app/MVZQViewControllerWorker.h"
+
+#include "views/MVChartController.h"
 #include "views/MVTrackController.h"
 #include "views/MVVideoController.h"
-#include "app/MVZQViewControllerWorker.h"
+
 #include "session/MVGlobalData.h"
 #include "session/MVHelperKeys.h"
 #include "session/MVLapMapData.h"
 #include "session/MVNotifications.h"
 #include "session/MVOptionsAndSettings.h"
+
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
 

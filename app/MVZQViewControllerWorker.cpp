@@ -2,11 +2,13 @@
 // controllers. They run on the loading queue, one recomputation at a time.
 #include "app/MVZQViewControllerWorker.h"
 
-#include "views/MVChartController.h"
 #include "app/MVLapsController.h"
 #include "app/MVStatusView.h"
+
+#include "views/MVChartController.h"
 #include "views/MVTrackController.h"
 #include "views/MVVideoController.h"
+
 #include "session/MVGlobalData.h"
 #include "session/MVHelperKeys.h"
 #include "session/MVLapMapData.h"
@@ -15,6 +17,7 @@
 #include "session/MVPlotData.h"
 #include "session/MVSynchronization.h"
 #include "session/ZORFileLog.h"
+
 #include "platform/Dispatch.h"
 
 #include <algorithm>

@@ -1,10 +1,12 @@
 #include "app/TelemetryAppState.h"
 
+#include "platform/NotificationCenter.h"
+
+#include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTZeroduv.h"
+
 #include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 #include "ZevOzozid/ZevOzozid/ZVTApplicationNotifications.h"
 #include "ZevOzozid/ZevOzozid/ZVTZevOzozid.h"
-#include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTZeroduv.h"
-#include "platform/NotificationCenter.h"
 
 #include <QGuiApplication>
 

@@ -24,7 +24,8 @@ bool isTelemetryEndpointURL(std::string_view url) {
         return false;
     }
     const bool clean = std::none_of(url.begin(), url.end(), [](char c) {
-        return std::isspace(static_cast<unsigned char>(c)) || std::iscntrl(static_cast<unsigned char>(c));
+        return std::isspace(static_cast<unsigned char>(c)) ||
+               std::iscntrl(static_cast<unsigned char>(c));
     });
     const std::string_view host = rest.substr(0, rest.find_first_of("/?#"));
     const std::string_view hostName = host.substr(host.find('@') + 1);
@@ -34,8 +35,8 @@ bool isTelemetryEndpointURL(std::string_view url) {
 std::optional<std::string> telemetryEndpoint(
     const char* environmentValue, std::string_view configuredValue,
     const std::function<void(const std::string&)>& logLine) {
-    const std::string_view value = environmentValue ? std::string_view(environmentValue)
-                                                    : configuredValue;
+    const std::string_view value =
+        environmentValue ? std::string_view(environmentValue) : configuredValue;
     if (value.empty()) return std::nullopt;
     if (!isTelemetryEndpointURL(value)) {
         if (logLine) {

@@ -2,8 +2,9 @@
 
 #include "app/TelemetryEndpoint.h"
 
-#include "ZevOzozid/ZevOzozid/ZVTZevOzozid.h"
 #include "session/MVHelperMotion.h"
+
+#include "ZevOzozid/ZevOzozid/ZVTZevOzozid.h"
 
 #include <QGuiApplication>
 #include <QScreen>

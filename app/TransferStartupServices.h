@@ -2,6 +2,7 @@
 
 #include "app/AppStartupServices.h"
 #include "app/TelemetryAppState.h"
+
 #include "transfer/core/MVReachability.h"
 #include "transfer/core/MVUsageReporter.h"
 #include "transfer/core/MVVersionManager.h"

@@ -5,8 +5,11 @@
 #include "app/SingleProgram.h"
 #include "app/TelemetryLaunch.h"
 #include "app/TransferStartupServices.h"
+
 #include "transfer/MVFileWizardView.h"
+
 #include "views/MVThumbnailFolder.h"
+
 #include "widgets/MainQueueBinding.h"
 
 #include <QApplication>

@@ -2,15 +2,16 @@
 
 // The benchmarks' session: a generated one-hour session at 25 Hz (about 90,000 rows, 12
 // channels), written once into a temporary folder that is removed at exit.
-#include "platform/UserDefaults.h"
-
 #include "tests/support/SessionGenerator.h"
+
+#include "platform/UserDefaults.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
+
 #include <unistd.h>
 
 // The session file, generated once, in a temporary folder removed at exit.

@@ -3,6 +3,8 @@
 // shared cursor's time through every plot controller, legend and repaint to a rendered pane.
 // (b) The first draw after a selection: initSubviews with the data, then the first render; once
 // with the default visible width and once fitted to the whole hour.
+#include "bench/HourSession.h"
+
 #include "views/MVChartController.h"
 #include "views/MVChartPlotStackView.h"
 #include "views/MVChartPlotView.h"
@@ -17,19 +19,16 @@
 
 #include "platform/NotificationCenter.h"
 
-#include "bench/HourSession.h"
-
-#include <benchmark/benchmark.h>
-
 #include <QApplication>
 #include <QImage>
 #include <QWidget>
+#include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
-#include <functional>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 
 namespace {

@@ -1,11 +1,12 @@
 // The fast session summary of a generated one-hour session at 25 Hz (90,000 rows, 12 channels),
 // run the way the open panel runs it: one operation on an operation queue, waited for.
-#include "platform/OperationQueue.h"
-#include "platform/UserDefaults.h"
+#include "bench/HourSession.h"
+
 #include "session/MVCircuitDatabase.h"
 #include "session/MVGLDFileManagerFastOperation.h"
 
-#include "bench/HourSession.h"
+#include "platform/OperationQueue.h"
+#include "platform/UserDefaults.h"
 
 #include <benchmark/benchmark.h>
 
@@ -14,6 +15,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+
 #include <unistd.h>
 
 namespace {

@@ -1,18 +1,19 @@
 // The telemetry log store: saves per second into an empty store and at the 10 MiB cap (every
 // save then evicts), bytes on disk per log, loading and deleting 50-log batches, and opening a
 // full store as a fresh process does.
+#include "tests/ZevOzozid/ZVTStoredDevice.h"
+
 #include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
-#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFileStore.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
-
-#include "tests/ZevOzozid/ZVTStoredDevice.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+
 #include <unistd.h>
 
 namespace {

@@ -3,23 +3,26 @@
 // on four, and beside them the bare parse (the file read and every number of "[data]" parsed
 // once), the floor any load is measured against. First loads in a fresh process, with the peak
 // memory of one load: tools/gld-load-once [--bare] [--threads N].
+#include "bench/HourSession.h"
+#include "tools/BareParse.h"
+
 #include "session/MVDerivedSeries.h"
 #include "session/MVGLDFileManager.h"
 #include "session/MVGLDReader.h"
 #include "session/MVGLDRowReader.h"
 
-#include "bench/HourSession.h"
-#include "tools/BareParse.h"
-
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <filesystem>
+
 #include <unistd.h>
 
 namespace {
 
-const std::filesystem::path& hourSession() { return HourSession::shared().file; }
+const std::filesystem::path& hourSession() {
+    return HourSession::shared().file;
+}
 
 size_t rowCount() {
     static const size_t rows = [] {
@@ -44,7 +47,12 @@ void BM_WholeLoad(benchmark::State& state) {
     state.counters["rows/s"] = benchmark::Counter(static_cast<double>(rowCount()),
                                                   benchmark::Counter::kIsIterationInvariantRate);
 }
-BENCHMARK(BM_WholeLoad)->ArgName("threads")->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_WholeLoad)
+    ->ArgName("threads")
+    ->Arg(1)
+    ->Arg(4)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_BareParse(benchmark::State& state) {
     const auto& path = hourSession();
@@ -68,7 +76,12 @@ void BM_ReaderAlone(benchmark::State& state) {
     state.counters["rows/s"] = benchmark::Counter(static_cast<double>(rowCount()),
                                                   benchmark::Counter::kIsIterationInvariantRate);
 }
-BENCHMARK(BM_ReaderAlone)->ArgName("threads")->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ReaderAlone)
+    ->ArgName("threads")
+    ->Arg(1)
+    ->Arg(4)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -29,8 +30,8 @@ void BM_CrashToReportClosed(benchmark::State& state) {
         if (child == 0) {
             const rlimit noCore{0, 0};
             setrlimit(RLIMIT_CORE, &noCore);
-            execl(ZVCRASH_CRASH_CHILD, ZVCRASH_CRASH_CHILD, "bench", templ.c_str(), "--threads", "20",
-                  static_cast<char*>(nullptr));
+            execl(ZVCRASH_CRASH_CHILD, ZVCRASH_CRASH_CHILD, "bench", templ.c_str(), "--threads",
+                  "20", static_cast<char*>(nullptr));
             _exit(127);
         }
         int status = 0;
@@ -40,7 +41,8 @@ void BM_CrashToReportClosed(benchmark::State& state) {
         state.SetIterationTime(static_cast<double>(elapsed) / 1e9);
         std::error_code ec;
         size = static_cast<double>(fs::file_size(
-            fs::path(templ) / "org.gridlark.crashreporter" / "crash_child" / "live_report.zvcrash", ec));
+            fs::path(templ) / "org.gridlark.crashreporter" / "crash_child" / "live_report.zvcrash",
+            ec));
     }
     state.counters["report_bytes"] = size;
     fs::remove_all(templ);

@@ -1,13 +1,13 @@
 // Runs the circuit-database reader on arbitrary bytes, as if they were the database file. The
 // expected location is the centre of the seed corpus's circuits, so the mutated inputs reach the
 // record-building paths and not only the XML parser.
-#include <cstddef>
-#include <cstdint>
-#include <string_view>
-
 #include "session/MVLocation.h"
 #include "session/MVTrackInfo.h"
 #include "session/MVXMLParser.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const MVLocationPtr here = [] {

@@ -1,10 +1,10 @@
 // Parses arbitrary bytes as a mount table and checks what every kept line must satisfy.
+#include "transfer/core/MVRemovableVolumes.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
-
-#include "transfer/core/MVRemovableVolumes.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view text(reinterpret_cast<const char*>(data), size);

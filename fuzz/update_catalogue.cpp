@@ -1,12 +1,13 @@
 // Runs the update catalogue reader on arbitrary bytes, as if the update host had sent them, and
 // takes the fields through the same steps the update check does (address building, version
 // comparison); also reads the bytes as a circuit database's version.
+#include "transfer/core/MVUpdateText.h"
+
+#include "session/MVCircuitDatabase.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
-
-#include "session/MVCircuitDatabase.h"
-#include "transfer/core/MVUpdateText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -5,11 +5,11 @@
 // Input: byte 0 picks the form (bit 0: transport error, bits 1-2: its kind, bit 3: timed out,
 // bit 4: no retries left); bytes 1-2 are the status (big-endian); then "name: value" header
 // lines up to an empty line; the rest is the body.
+#include "platform/Clock.h"
+
 #include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClient.h"
 #include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTZevOzozidIngestion.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
-
-#include "platform/Clock.h"
 
 #include <cctype>
 #include <chrono>

@@ -2,15 +2,16 @@
 // bytes are the whole "Logs.sqlite" (the store must open, load and never crash); odd, they are
 // split into one row's "log" and "targetToken" stored among two good rows, which must still load.
 #include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
-#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFileStore.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+
 #include <unistd.h>
 
 namespace {
@@ -24,10 +25,9 @@ const fs::path& scratchRoot() {
         // The store writes and syncs its file on every input: a memory-backed folder, when the
         // system has one, keeps the disk out of the loop.
         std::error_code shm;
-        const fs::path base =
-            fs::is_directory("/dev/shm", shm) && access("/dev/shm", W_OK) == 0
-                ? fs::path("/dev/shm")
-                : fs::temp_directory_path();
+        const fs::path base = fs::is_directory("/dev/shm", shm) && access("/dev/shm", W_OK) == 0
+                                  ? fs::path("/dev/shm")
+                                  : fs::temp_directory_path();
         std::string tmpl = (base / "zvt-fuzz-db-XXXXXX").string();
         if (mkdtemp(tmpl.data()) == nullptr) std::abort();
         setenv("XDG_DATA_HOME", (fs::path(tmpl) / "data").c_str(), 1);

@@ -1,17 +1,18 @@
 // Fuzz target: arbitrary bytes through the stored-token reader under fixed keys. Reading gives
 // nothing or bytes, never a crash; any plaintext encrypts and decrypts back unchanged.
-#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
+#include "platform/Crypto.h"
+
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTEncrypter.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeychainUtil.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
-
-#include "platform/Crypto.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
+
 #include <unistd.h>
 
 namespace {

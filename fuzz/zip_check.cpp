@@ -1,5 +1,7 @@
 // Checks and unpacks arbitrary bytes as a downloaded circuit-database archive, into a fresh
 // staging folder per input, and stops the run if anything lands beside the staging folder.
+#include "transfer/core/MVZipArchive.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -8,8 +10,6 @@
 #include <string_view>
 
 #include <unistd.h>
-
-#include "transfer/core/MVZipArchive.h"
 
 namespace {
 

@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> section(data, data + size);
     zvcrash_async_mobject window;
     const auto base = reinterpret_cast<uint64_t>(section.data());
-    if (mobject_init(&window, zvcrash_async_task_self(), base, size, true) != ZVCRASH_ESUCCESS) return 0;
+    if (mobject_init(&window, zvcrash_async_task_self(), base, size, true) != ZVCRASH_ESUCCESS)
+        return 0;
 
     uint64_t stack[4] = {0x401000, 0, 0, 0};
     zvcrash_async_thread_state current;
@@ -35,7 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (dwarf_frame_reader_find_fde(&window, pc, &fde, &cie) != ZVCRASH_ESUCCESS) continue;
         dwarf_cfa_state state;
         dwarf_cfa_state_init(&state);
-        if (dwarf_cfa_state_eval_program(&state, &window, pc, fde.pc_start, &cie, cie.initial_instructions,
+        if (dwarf_cfa_state_eval_program(&state, &window, pc, fde.pc_start, &cie,
+                                         cie.initial_instructions,
                                          cie.initial_instructions_length) != 0 ||
             dwarf_cfa_state_eval_program(&state, &window, pc, fde.pc_start, &cie, fde.instructions,
                                          fde.instructions_length) != 0) {

@@ -10,7 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ZVCrashReporterError error;
     const auto report = ZVCrashReport::initWithData(data, size, &error);
     if (report == nullptr) {
-        if (error.code != ZVCrashReporterErrorCrashReportInvalid || error.localizedDescription.empty()) {
+        if (error.code != ZVCrashReporterErrorCrashReportInvalid ||
+            error.localizedDescription.empty()) {
             std::abort();
         }
         return 0;

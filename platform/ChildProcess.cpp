@@ -4,14 +4,14 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <utility>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <utility>
 
 extern char** environ;
 
@@ -20,7 +20,7 @@ namespace platform {
 namespace {
 
 class Fd {
-public:
+  public:
     Fd() = default;
     explicit Fd(int fd) : fd_(fd) {}
     ~Fd() { reset(); }
@@ -41,7 +41,7 @@ public:
         fd_ = fd;
     }
 
-private:
+  private:
     int fd_ = -1;
 };
 
@@ -129,7 +129,7 @@ bool reap(pid_t pid, bool block, ProcessResult& result) {
 // Kills and reaps a child that is still running when the reading loop is left early (a throwing
 // output callback), so no zombie or orphan stays behind.
 class ChildGuard {
-public:
+  public:
     ChildGuard(pid_t pid, const bool& reaped) : pid_(pid), reaped_(reaped) {}
     ~ChildGuard() {
         if (reaped_) return;
@@ -140,7 +140,7 @@ public:
     ChildGuard(const ChildGuard&) = delete;
     ChildGuard& operator=(const ChildGuard&) = delete;
 
-private:
+  private:
     pid_t pid_;
     const bool& reaped_;
 };

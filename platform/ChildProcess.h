@@ -12,7 +12,7 @@
 namespace platform {
 
 struct ProcessOptions {
-    std::filesystem::path workingDirectory;  // empty: inherit
+    std::filesystem::path workingDirectory;            // empty: inherit
     std::optional<std::chrono::milliseconds> timeout;  // real time; the child is killed after it
     // Called on the calling thread with each chunk of standard output as it arrives.
     std::function<void(const std::string& chunk)> onOutput;
@@ -20,13 +20,13 @@ struct ProcessOptions {
 };
 
 struct ProcessResult {
-    bool started = false;     // false when the program could not be run
-    int exitCode = -1;        // when it exited normally
-    int signal = 0;           // when a signal ended it
+    bool started = false;  // false when the program could not be run
+    int exitCode = -1;     // when it exited normally
+    int signal = 0;        // when a signal ended it
     bool timedOut = false;
     std::string standardOutput;
     std::string standardError;
-    std::string error;        // why it could not be started
+    std::string error;  // why it could not be started
     bool succeeded() const { return started && !timedOut && signal == 0 && exitCode == 0; }
 };
 

@@ -38,7 +38,9 @@ FakeClock::FakeClock() : state_(std::make_unique<State>()) {
     state_->wall = std::chrono::system_clock::now();
 }
 
-FakeClock::~FakeClock() { uninstall(); }
+FakeClock::~FakeClock() {
+    uninstall();
+}
 
 TimePoint FakeClock::now() const {
     std::lock_guard lock(state_->mutex);

@@ -13,7 +13,7 @@ using WallTime = std::chrono::system_clock::time_point;
 // The process clock. Timers, `after` and every time-out of the dispatch layer read it, so a test
 // that installs a FakeClock drives them by advancing time, with no sleeping.
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual TimePoint now() const = 0;
     virtual WallTime wallNow() const = 0;
@@ -26,7 +26,7 @@ public:
 };
 
 class SystemClock final : public Clock {
-public:
+  public:
     TimePoint now() const override { return std::chrono::steady_clock::now(); }
     WallTime wallNow() const override { return std::chrono::system_clock::now(); }
 };
@@ -38,7 +38,7 @@ public:
 // timer thread no longer reads this clock; any other thread that reads the time must be done
 // with it (stopped, or its work drained) before the clock is destroyed.
 class FakeClock final : public Clock {
-public:
+  public:
     FakeClock();
     ~FakeClock() override;  // uninstalls itself if installed
     FakeClock(const FakeClock&) = delete;
@@ -53,7 +53,7 @@ public:
     void advance(Duration d);
     void setWallTime(WallTime t);
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> state_;
 };

@@ -1,8 +1,9 @@
 #include "platform/Dispatch.h"
 
+#include <queue>
+
 #include <cstdio>
 #include <deque>
-#include <queue>
 #include <thread>
 #include <vector>
 
@@ -13,13 +14,13 @@ thread_local const Queue* tlsCurrentQueue = nullptr;
 
 // Marks the running thread as working for `queue` for the scope's lifetime.
 class CurrentQueueScope {
-public:
+  public:
     explicit CurrentQueueScope(const Queue* queue) : previous_(tlsCurrentQueue) {
         tlsCurrentQueue = queue;
     }
     ~CurrentQueueScope() { tlsCurrentQueue = previous_; }
 
-private:
+  private:
     const Queue* previous_;
 };
 
@@ -64,7 +65,9 @@ bool MainQueue::isCurrent() const {
     return state().mainThread == std::this_thread::get_id();
 }
 
-const std::string& MainQueue::label() const { return state().label; }
+const std::string& MainQueue::label() const {
+    return state().label;
+}
 
 void MainQueue::bindToCurrentThread() {
     std::lock_guard lock(state().mutex);
@@ -101,7 +104,7 @@ MainQueue& mainQueue() {
 
 namespace {
 class GlobalQueue final : public Queue {
-public:
+  public:
     GlobalQueue() {
         unsigned n = std::max(2u, std::thread::hardware_concurrency());
         for (unsigned i = 0; i < n; ++i) {
@@ -123,7 +126,7 @@ public:
         return idle_.wait_for(lock, limit, [&] { return tasks_.empty() && running_ == 0; });
     }
 
-private:
+  private:
     void work() {
         CurrentQueueScope scope(this);
         for (;;) {
@@ -161,9 +164,13 @@ GlobalQueue& globalPool() {
 }
 }  // namespace
 
-Queue& globalQueue() { return globalPool(); }
+Queue& globalQueue() {
+    return globalPool();
+}
 
-bool drainGlobalQueueFor(Duration limit) { return globalPool().drainFor(limit); }
+bool drainGlobalQueueFor(Duration limit) {
+    return globalPool().drainFor(limit);
+}
 
 // ---- serial queues ----
 
@@ -221,7 +228,9 @@ void SerialQueue::async(Task task) {
     state_->cv.notify_all();
 }
 
-bool SerialQueue::isCurrent() const { return tlsCurrentQueue == this; }
+bool SerialQueue::isCurrent() const {
+    return tlsCurrentQueue == this;
+}
 
 bool SerialQueue::drainFor(Duration limit) {
     if (isCurrent()) return false;
@@ -234,7 +243,8 @@ bool SerialQueue::drainFor(Duration limit) {
 
 bool syncOnMain(Task task, Duration limit) {
     if (mainQueue().isCurrent()) {
-        std::fprintf(stderr, "gridlark: refused a synchronous hop to the main queue from the main thread\n");
+        std::fprintf(
+            stderr, "gridlark: refused a synchronous hop to the main queue from the main thread\n");
         return false;
     }
     struct Hop {
@@ -282,7 +292,7 @@ struct TimerEntry {
 };
 
 class Scheduler {
-public:
+  public:
     static Scheduler& instance() {
         static auto* s = new Scheduler;
         return *s;
@@ -334,7 +344,7 @@ public:
         }
     }
 
-private:
+  private:
     struct Item {
         TimePoint deadline;
         uint64_t seq;
@@ -380,9 +390,15 @@ private:
 }  // namespace
 
 namespace detail {
-void fireDueTimers() { Scheduler::instance().fireDue(); }
-void wakeScheduler() { Scheduler::instance().wake(); }
-std::optional<TimePoint> nextTimerDeadline() { return Scheduler::instance().nextDeadline(); }
+void fireDueTimers() {
+    Scheduler::instance().fireDue();
+}
+void wakeScheduler() {
+    Scheduler::instance().wake();
+}
+std::optional<TimePoint> nextTimerDeadline() {
+    return Scheduler::instance().nextDeadline();
+}
 }  // namespace detail
 
 void after(Duration delay, Queue& queue, Task task) {
@@ -398,7 +414,9 @@ struct Timer::Shared {
     std::shared_ptr<TimerEntry> entry;
 };
 
-Timer::~Timer() { cancel(); }
+Timer::~Timer() {
+    cancel();
+}
 
 void Timer::start(Duration interval, bool repeats, Queue& queue, Task task) {
     cancel();
@@ -416,7 +434,9 @@ void Timer::cancel() {
     shared_.reset();
 }
 
-bool Timer::isActive() const { return shared_ != nullptr && !shared_->entry->cancelled && !shared_->entry->fired; }
+bool Timer::isActive() const {
+    return shared_ != nullptr && !shared_->entry->cancelled && !shared_->entry->fired;
+}
 
 // ---- semaphore ----
 

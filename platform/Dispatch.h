@@ -16,7 +16,7 @@ namespace platform {
 using Task = std::function<void()>;
 
 class Queue {
-public:
+  public:
     virtual ~Queue() = default;
     virtual void async(Task task) = 0;
     // True on a thread that is running one of this queue's tasks (the main thread for the main
@@ -28,7 +28,7 @@ public:
 // The main queue: tasks run on the main thread, in order, when the queue is drained. The program
 // binds draining to the Qt event loop (setWaker); tests drain it with the main-queue pump.
 class MainQueue final : public Queue {
-public:
+  public:
     void async(Task task) override;
     bool isCurrent() const override;
     const std::string& label() const override;
@@ -42,7 +42,7 @@ public:
     size_t drain();
     bool hasPending() const;
 
-private:
+  private:
     struct State;
     State& state() const;
 };
@@ -57,7 +57,7 @@ bool drainGlobalQueueFor(Duration limit);
 
 // A serial queue: tasks run one at a time, in order, on a worker thread of its own.
 class SerialQueue final : public Queue {
-public:
+  public:
     explicit SerialQueue(std::string label);
     ~SerialQueue() override;  // runs what is queued, then joins
     void async(Task task) override;
@@ -66,7 +66,7 @@ public:
     // Waits until every task queued before this call has run; false when the time limit passed.
     bool drainFor(Duration limit);
 
-private:
+  private:
     struct State;
     std::string label_;
     std::shared_ptr<State> state_;
@@ -83,7 +83,7 @@ void after(Duration delay, Queue& queue, Task task);
 // A cancellable one-shot or repeating timer on the platform clock. Cancelling (or destroying) it
 // guarantees the task is not started afterwards.
 class Timer {
-public:
+  public:
     Timer() = default;
     ~Timer();
     Timer(const Timer&) = delete;
@@ -93,19 +93,19 @@ public:
     void cancel();
     bool isActive() const;
 
-private:
+  private:
     struct Shared;
     std::shared_ptr<Shared> shared_;
 };
 
 class Semaphore {
-public:
+  public:
     explicit Semaphore(int initial = 0) : count_(initial) {}
     void signal();
     // Real-time wait; false on time-out.
     bool wait(Duration limit);
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable cv_;
     int count_;

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <mutex>
 #include <sstream>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>

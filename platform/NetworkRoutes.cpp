@@ -57,7 +57,6 @@ bool hasIPv6DefaultRoute(const std::string& table) {
     return false;
 }
 
-
 bool hasDefaultRoute(const std::string& ipv4Routes, const std::string& ipv6Routes) {
     if (const auto table = folders::readFile(ipv4Routes); table && hasIPv4DefaultRoute(*table)) {
         return true;

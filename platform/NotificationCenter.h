@@ -27,7 +27,7 @@ struct Notification {
 // Named notifications, delivered synchronously on the posting thread in the order the observers
 // were added. An observer may add or remove observers (itself included) while it is called.
 class NotificationCenter {
-public:
+  public:
     using Handler = std::function<void(const Notification&)>;
 
     static NotificationCenter& defaultCenter();
@@ -36,7 +36,7 @@ public:
     [[nodiscard]] ObserverToken addObserver(std::string name, const void* object, Handler handler);
     void post(const std::string& name, const void* object = nullptr, UserInfo userInfo = {});
 
-private:
+  private:
     struct Registration {
         std::string name;
         const void* object;

@@ -13,7 +13,7 @@ namespace platform {
 // views that follow each other use it to break loops. Observers get the old and the new value.
 template <typename T>
 class Observable {
-public:
+  public:
     using Handler = std::function<void(const T& oldValue, const T& newValue)>;
 
     Observable() = default;
@@ -40,9 +40,11 @@ public:
         value_ = std::move(value);
     }
 
-    [[nodiscard]] ObserverToken observe(Handler handler) { return observers_.add(std::move(handler)); }
+    [[nodiscard]] ObserverToken observe(Handler handler) {
+        return observers_.add(std::move(handler));
+    }
 
-private:
+  private:
     mutable std::mutex mutex_;
     T value_{};
     ObserverList<Handler> observers_;

@@ -13,7 +13,7 @@ namespace platform {
 // Thread-safe; callbacks run on the calling thread, outside the lock.
 template <typename Callback>
 class ObserverList {
-public:
+  public:
     ObserverList() : state_(std::make_shared<State>()) {}
 
     ObserverToken add(Callback callback) {
@@ -57,7 +57,7 @@ public:
         return state_->entries.empty();
     }
 
-private:
+  private:
     struct Entry {
         Callback callback;
         bool alive;

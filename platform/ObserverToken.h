@@ -8,7 +8,7 @@ namespace platform {
 // Ends an observation when it goes out of scope (or on reset()). Move-only. The source of the
 // observation may die first: the canceller it hands out must then do nothing.
 class ObserverToken {
-public:
+  public:
     ObserverToken() = default;
     explicit ObserverToken(std::function<void()> cancel) : cancel_(std::move(cancel)) {}
     ObserverToken(const ObserverToken&) = delete;
@@ -28,7 +28,7 @@ public:
     }
     explicit operator bool() const { return static_cast<bool>(cancel_); }
 
-private:
+  private:
     std::function<void()> cancel_;
 };
 

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <random>
 #include <system_error>
+
 #include <fcntl.h>
 #include <unistd.h>
 

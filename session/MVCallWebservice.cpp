@@ -99,8 +99,8 @@ void MVCallWebservice::storeUserUsageWithTrack(const std::optional<std::string>&
     list.push_back(std::move(record));
     // Unsent records are bounded: the oldest go first.
     if (list.size() > kMaxPendingUsageRecords) {
-        list.erase(list.begin(),
-                   list.begin() + static_cast<std::ptrdiff_t>(list.size() - kMaxPendingUsageRecords));
+        list.erase(list.begin(), list.begin() + static_cast<std::ptrdiff_t>(
+                                                    list.size() - kMaxPendingUsageRecords));
     }
     defaults.setObject(kUserUsageKey, list);
 }

@@ -1,11 +1,11 @@
 #include "session/MVCircuitDatabase.h"
 
+#include "platform/Folders.h"
+
 #include <pugixml.hpp>
 
 #include <algorithm>
 #include <system_error>
-
-#include "platform/Folders.h"
 
 namespace MVCircuitDatabase {
 namespace {

@@ -1,13 +1,13 @@
 #include "session/MVDerivedSeries.h"
 
+#include "session/MVGLDFormat.h"
+#include "session/MVHelperKeys.h"
+#include "session/MVStepTimer.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-
-#include "session/MVGLDFormat.h"
-#include "session/MVHelperKeys.h"
-#include "session/MVStepTimer.h"
 
 namespace {
 

@@ -1,15 +1,15 @@
 #pragma once
 
+#include "session/MVDistances.h"
+#include "session/MVFakeIndexes.h"
+#include "session/MVSampleRow.h"
+#include "session/MVSpeeds.h"
+
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "session/MVDistances.h"
-#include "session/MVFakeIndexes.h"
-#include "session/MVSampleRow.h"
-#include "session/MVSpeeds.h"
 
 // The three per-sample series every later loading step works with: speed in km/h, elapsed time
 // in seconds from the first sample, cumulative distance in metres. One value per sample row, at

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "session/MVNumberList.h"
+
 #include <cstdint>
 #include <memory>
-
-#include "session/MVNumberList.h"
 
 // Cumulative distance of every kept sample, metres.
 class MVDistances : public MVNumberList {

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "session/MVNumberList.h"
+
 #include <cstdint>
 #include <memory>
-
-#include "session/MVNumberList.h"
 
 // Elapsed time of every kept sample, seconds from the session's first sample.
 class MVFakeIndexes : public MVNumberList {

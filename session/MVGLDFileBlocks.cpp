@@ -86,8 +86,8 @@ std::size_t MVGLDFileBlocks::readInto(std::string& text, std::size_t most) {
     const std::size_t bad = MVGLDText7Bit::firstNonASCII(text.data() + before, count);
     if (bad < count) {
         notASCII_ = true;
-        error_ = MVGLDText7Bit::message(static_cast<unsigned char>(text[before + bad]),
-                                        total_ + bad);
+        error_ =
+            MVGLDText7Bit::message(static_cast<unsigned char>(text[before + bad]), total_ + bad);
         text.resize(before);
         return 0;
     }

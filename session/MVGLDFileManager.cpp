@@ -1,13 +1,14 @@
 #include "session/MVGLDFileManager.h"
+
+#include "session/MVNotifications.h"
 #include "session/MVStepTimer.h"
+#include "session/MVXMLParser.h"
+
+#include "platform/NotificationCenter.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-
-#include "platform/NotificationCenter.h"
-#include "session/MVNotifications.h"
-#include "session/MVXMLParser.h"
 
 namespace {
 

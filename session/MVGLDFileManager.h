@@ -1,14 +1,5 @@
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
-#include <filesystem>
-#include <functional>
-#include <memory>
-#include <optional>
-#include <string>
-#include <vector>
-
 #include "session/MVCircuitDatabase.h"
 #include "session/MVDistances.h"
 #include "session/MVFakeIndexes.h"
@@ -22,6 +13,15 @@
 #include "session/MVTrackInfo.h"
 
 #include "platform/Dispatch.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 struct MVGLDText;
 struct MVGLDReading;

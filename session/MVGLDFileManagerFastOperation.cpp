@@ -2,22 +2,22 @@
 // choice and the laps are in MVGLDFileManagerFastOperationLaps.cpp.
 #include "session/MVGLDFileManagerFastOperation.h"
 
+#include "session/MVDerivedSeries.h"
+#include "session/MVGLDFormat.h"
+#include "session/MVHelperKeys.h"
+#include "session/MVNotifications.h"
 #include "session/MVSessionFileRename.h"
+#include "session/MVStepTimer.h"
+#include "session/MVXMLParser.h"
+#include "session/ZORFileLog.h"
+
+#include "platform/Folders.h"
+#include "platform/NotificationCenter.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
-
-#include "platform/Folders.h"
-#include "platform/NotificationCenter.h"
-#include "session/MVDerivedSeries.h"
-#include "session/MVGLDFormat.h"
-#include "session/MVHelperKeys.h"
-#include "session/MVNotifications.h"
-#include "session/MVStepTimer.h"
-#include "session/MVXMLParser.h"
-#include "session/ZORFileLog.h"
 
 namespace {
 
@@ -178,8 +178,8 @@ MVGLDSamples MVGLDFileManagerFastOperation::fetchDataWithArrayOfLines(const Line
     diagnostic(formatted("fast fetchDataWithArrayOfLines arrayOfLines Count: %zu", lines.size()));
     // The rows of the full load (decimal commas, drop-out filling and thinning), except that
     // runs of spaces are not collapsed: two spaces give an empty field.
-    MVGLDSamples samples = MVGLDReader::fetchDataWithArrayOfLines(
-        lines, header, MVGLDReader::SpaceRuns::EachSpace);
+    MVGLDSamples samples =
+        MVGLDReader::fetchDataWithArrayOfLines(lines, header, MVGLDReader::SpaceRuns::EachSpace);
     if (samples.error != MVGLDReadError::None) {
         diagnostic("fast fetchDataWithArrayOfLines " + samples.message);
     } else if (!samples.rows.empty()) {

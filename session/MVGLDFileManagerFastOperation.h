@@ -1,17 +1,5 @@
 #pragma once
 
-#include <cstddef>
-#include <filesystem>
-#include <mutex>
-#include <optional>
-#include <string>
-#include <string_view>
-#include <vector>
-
-#include "platform/Observable.h"
-#include "platform/ObserverToken.h"
-#include "platform/OperationQueue.h"
-#include "platform/UserDefaults.h"
 #include "session/MV2DSegment.h"
 #include "session/MVCircuitDatabase.h"
 #include "session/MVDistances.h"
@@ -23,6 +11,19 @@
 #include "session/MVSampleRow.h"
 #include "session/MVStartFinish.h"
 #include "session/MVTrackInfo.h"
+
+#include "platform/Observable.h"
+#include "platform/ObserverToken.h"
+#include "platform/OperationQueue.h"
+#include "platform/UserDefaults.h"
+
+#include <cstddef>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 // The fast summary of one session file, computed on an operation queue without loading the file
 // into the session-file manager: the circuit's name, the session's length in seconds, its complete

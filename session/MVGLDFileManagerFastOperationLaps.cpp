@@ -1,14 +1,14 @@
 // The second half of the fast summary parse: the coarse gate-crossing search, the choice of the
 // session's circuit and its complete laps.
-#include <cmath>
-#include <cstdio>
-#include <limits>
-
 #include "session/MVGLDFileManagerFastOperation.h"
 #include "session/MVHelperGeometry.h"
 #include "session/MVSampleValues.h"
 #include "session/MVStepTimer.h"
 #include "session/ZORFileLog.h"
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
 
 namespace {
 

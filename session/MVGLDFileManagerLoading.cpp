@@ -1,9 +1,8 @@
 // The loading pipeline of the session-file manager: one session file becomes channel names,
 // sample rows, derived series, a circuit record, a whole-file lap and the session's laps.
-#include "session/MVGLDFileManager.h"
-
 #include "session/MVCallWebservice.h"
 #include "session/MVDerivedSeries.h"
+#include "session/MVGLDFileManager.h"
 #include "session/MVGLDReader.h"
 #include "session/MVHelperKeys.h"
 #include "session/MVLapCutter.h"

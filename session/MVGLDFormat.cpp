@@ -1,13 +1,13 @@
 #include "session/MVGLDFormat.h"
 
-#include <locale.h>
-#include <stdlib.h>
-
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <string>
+
+#include <locale.h>
+#include <stdlib.h>
 
 namespace {
 

@@ -1,13 +1,13 @@
 #include "session/MVGLDReader.h"
 
+#include "session/MVGLDFileBlocks.h"
+#include "session/MVHelperKeys.h"
+#include "session/MVStepTimer.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <optional>
-
-#include "session/MVGLDFileBlocks.h"
-#include "session/MVHelperKeys.h"
-#include "session/MVStepTimer.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
 #pragma once
 
+#include "session/MVSampleRow.h"
+
 #include <cstddef>
 #include <filesystem>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "session/MVSampleRow.h"
 
 // Reading a session data file (".gld"): the file's text, its list of lines, the channel list of
 // its "[header]" section and the sample rows of its "[data]" section (drop-outs filled, rows

@@ -1,5 +1,9 @@
 #include "session/MVGLDRowReader.h"
 
+#include "session/MVGLDFormat.h"
+#include "session/MVHelperKeys.h"
+#include "session/MVPartThreads.h"
+
 #include <algorithm>
 #include <atomic>
 #include <bit>
@@ -10,10 +14,6 @@
 #include <cstring>
 #include <limits>
 #include <thread>
-
-#include "session/MVGLDFormat.h"
-#include "session/MVHelperKeys.h"
-#include "session/MVPartThreads.h"
 
 namespace {
 
@@ -293,10 +293,10 @@ void MVGLDRowReader::setDefaultThreads(unsigned threads) {
 
 MVGLDRowReader::MVGLDRowReader(const MVGLDHeader& header, const Columns& columns,
                                MVGLDReader::SpaceRuns runs, unsigned threads)
-    : fileColumns_(header.fileColumns.begin(),
-                   header.fileColumns.begin() +
-                       static_cast<std::ptrdiff_t>(
-                           std::min(header.fileColumns.size(), header.names.size()))),
+    : fileColumns_(
+          header.fileColumns.begin(),
+          header.fileColumns.begin() + static_cast<std::ptrdiff_t>(std::min(
+                                           header.fileColumns.size(), header.names.size()))),
       columns_(columns),
       runs_(runs),
       threads_(threads == 0 ? defaultThreads() : threads) {
@@ -326,14 +326,13 @@ void MVGLDRowReader::parseLine(std::string_view line, Part& part) const {
     if (splitFields(line, fileColumns_, fields, runs_)) {
         double satellites = 0.0;
         double timeOfDay = 0.0;
-        parsed.readable =
-            readTime(points(fields[columns_.time]), timeOfDay, parsed.numbers[0]) &&
-            readNumber(points(fields[columns_.satellites]), satellites) &&
-            satellites >= 0.0 &&
-            readDoubleAndFloat(points(fields[columns_.latitude]), parsed.numbers[1],
-                               parsed.latitude) &&
-            readDoubleAndFloat(points(fields[columns_.longitude]), parsed.numbers[2],
-                               parsed.longitude);
+        parsed.readable = readTime(points(fields[columns_.time]), timeOfDay, parsed.numbers[0]) &&
+                          readNumber(points(fields[columns_.satellites]), satellites) &&
+                          satellites >= 0.0 &&
+                          readDoubleAndFloat(points(fields[columns_.latitude]), parsed.numbers[1],
+                                             parsed.latitude) &&
+                          readDoubleAndFloat(points(fields[columns_.longitude]), parsed.numbers[2],
+                                             parsed.longitude);
         if (parsed.readable) {
             const std::string_view speed = points(fields[columns_.speed]);
             parsed.readable = readNumber(speed, parsed.speed);
@@ -372,8 +371,7 @@ void MVGLDRowReader::runParts(std::size_t count,
 }
 
 void MVGLDRowReader::readLines(std::span<const std::string_view> lines) {
-    const std::size_t count =
-        std::clamp<std::size_t>(lines.size() / kLinesPerPart, 1, threads_);
+    const std::size_t count = std::clamp<std::size_t>(lines.size() / kLinesPerPart, 1, threads_);
     runParts(count, [&](Part& part, std::size_t p) {
         const std::size_t begin = lines.size() * p / count;
         const std::size_t end = lines.size() * (p + 1) / count;
@@ -468,10 +466,9 @@ void MVGLDRowReader::fillDropOut(float latitude, float longitude, float speed) {
     const std::size_t n = held_.size();
     for (std::size_t k = 1; k <= n; ++k) {
         const HeldRow& row = held_[k - 1];
-        const std::string texts[3] = {
-            fixedText(interpolated(beforeDropOut_[0], latitude, k, n)),
-            fixedText(interpolated(beforeDropOut_[1], longitude, k, n)),
-            fixedText(interpolated(beforeDropOut_[2], speed, k, n))};
+        const std::string texts[3] = {fixedText(interpolated(beforeDropOut_[0], latitude, k, n)),
+                                      fixedText(interpolated(beforeDropOut_[1], longitude, k, n)),
+                                      fixedText(interpolated(beforeDropOut_[2], speed, k, n))};
         fillText_.clear();
         std::size_t field = 0;
         std::size_t at = 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "session/MVGLDReader.h"
+
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -8,8 +10,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "session/MVGLDReader.h"
 
 class MVPartThreads;
 
@@ -47,8 +47,8 @@ class MVGLDRowReader {
     // measurements. Safe from any thread.
     static void setDefaultThreads(unsigned threads);
 
-    MVGLDRowReader(const MVGLDHeader& header, const Columns& columns,
-                   MVGLDReader::SpaceRuns runs, unsigned threads);
+    MVGLDRowReader(const MVGLDHeader& header, const Columns& columns, MVGLDReader::SpaceRuns runs,
+                   unsigned threads);
     ~MVGLDRowReader();
     MVGLDRowReader(const MVGLDRowReader&) = delete;
     MVGLDRowReader& operator=(const MVGLDRowReader&) = delete;

@@ -1,10 +1,10 @@
 // The sample reader of MVGLDReader on a list of lines: the "[data]" section into sample rows,
 // through the row reader that also serves the file read block by block.
-#include <algorithm>
-
 #include "session/MVGLDReader.h"
 #include "session/MVGLDRowReader.h"
 #include "session/MVStepTimer.h"
+
+#include <algorithm>
 
 MVGLDSamples MVGLDReader::fetchDataWithArrayOfLines(std::span<const std::string_view> lines,
                                                     const MVGLDHeader& header, SpaceRuns runs,

@@ -1,13 +1,13 @@
 // Reading a whole session file for loading: the lines up to "[data]" kept, the rows of "[data]"
 // read block by block as the file's bytes arrive, and of the lines after "[data]" only those the
 // readers of the other sections may look at.
-#include <algorithm>
-
 #include "session/MVGLDFileBlocks.h"
 #include "session/MVGLDFormat.h"
 #include "session/MVGLDReader.h"
 #include "session/MVGLDRowReader.h"
 #include "session/MVStepTimer.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -114,8 +114,8 @@ std::vector<std::string> MVGLDReader::sectionLinesOf(std::span<const std::string
     const auto data = std::find(lines.begin(), lines.end(), MVGLDFormat::kDataSection);
     const auto preambleEnd = data == lines.end() ? data : data + 1;
     std::vector<std::string> kept(lines.begin(), preambleEnd);
-    SectionLineKeeper keeper(kept, hasLine(std::span(lines.begin(), preambleEnd),
-                                           MVGLDFormat::kLaptimingSection));
+    SectionLineKeeper keeper(
+        kept, hasLine(std::span(lines.begin(), preambleEnd), MVGLDFormat::kLaptimingSection));
     std::size_t empties = 0;
     for (auto it = preambleEnd; it != lines.end(); ++it) {
         if (it->empty()) {
@@ -154,9 +154,9 @@ MVGLDReading MVGLDReader::readGLDSession(const std::filesystem::path& path, unsi
         while (file.readInto(text, kBlockBytes) > 0) {
         }
         if (!file.error().empty()) {
-            return textFailure(file.notASCII() ? MVGLDReadError::NotASCII
-                                               : MVGLDReadError::Unreadable,
-                               file.error());
+            return textFailure(
+                file.notASCII() ? MVGLDReadError::NotASCII : MVGLDReadError::Unreadable,
+                file.error());
         }
         return readGLDSessionText(textFromBytes(std::move(text)), threads);
     };
@@ -191,8 +191,7 @@ MVGLDReading MVGLDReader::readGLDSession(const std::filesystem::path& path, unsi
     }
     std::string().swap(text);
     if (!file.error().empty()) {
-        return textFailure(file.notASCII() ? MVGLDReadError::NotASCII
-                                           : MVGLDReadError::Unreadable,
+        return textFailure(file.notASCII() ? MVGLDReadError::NotASCII : MVGLDReadError::Unreadable,
                            file.error());
     }
     return reading;

@@ -1,6 +1,6 @@
 #pragma once
 
 // Everything of the MVHelper namespace.
-#include "session/MVHelperKeys.h"
 #include "session/MVHelperGeometry.h"
+#include "session/MVHelperKeys.h"
 #include "session/MVHelperMotion.h"

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <cstdint>
-
 #include "session/MV2DSegment.h"
 #include "session/MVLocation.h"
+
+#include <cstdint>
 
 // Plane geometry of a session: every gate test, lap cut, sector split, map and position
 // alignment works on a flat plane in metres about the session's base location (x east, y north).

@@ -1,10 +1,10 @@
 #include "session/MVLap.h"
 
+#include "session/MVDescription.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-
-#include "session/MVDescription.h"
 
 void MVLap::setSectors(MVSectorsPtr value) {
     sectors_ = value ? std::move(value) : MVSectors::instance();

@@ -1,5 +1,11 @@
 #pragma once
 
+#include "session/MV2DSegment.h"
+#include "session/MVGGForce.h"
+#include "session/MVMap.h"
+#include "session/MVPositionIndexes.h"
+#include "session/MVSectors.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -7,12 +13,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-#include "session/MV2DSegment.h"
-#include "session/MVGGForce.h"
-#include "session/MVMap.h"
-#include "session/MVPositionIndexes.h"
-#include "session/MVSectors.h"
 
 class MVLap;
 using MVLapPtr = std::shared_ptr<MVLap>;

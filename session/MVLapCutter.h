@@ -9,9 +9,8 @@
 #include "session/MVSampleRow.h"
 #include "session/MVVideoLinks.h"
 
-#include <optional>
-
 #include <filesystem>
+#include <optional>
 #include <string_view>
 #include <vector>
 

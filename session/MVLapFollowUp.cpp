@@ -1,6 +1,5 @@
 // The per-lap analysis that follows lap cutting.
 #include "session/MVLapCutter.h"
-
 #include "session/MVLapMapData.h"
 #include "session/MVPositionAlignment.h"
 #include "session/MVSampleValues.h"

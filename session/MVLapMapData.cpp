@@ -13,10 +13,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <string_view>
 

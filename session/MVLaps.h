@@ -1,10 +1,10 @@
 #pragma once
 
+#include "session/MVLap.h"
+
 #include <cstdint>
 #include <memory>
 #include <vector>
-
-#include "session/MVLap.h"
 
 class MVLaps;
 using MVLapsPtr = std::shared_ptr<MVLaps>;

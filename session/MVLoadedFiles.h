@@ -1,16 +1,16 @@
 #pragma once
 
-#include <cstddef>
-#include <filesystem>
-#include <string>
-#include <vector>
-
 #include "session/MVDistances.h"
 #include "session/MVFakeIndexes.h"
 #include "session/MVLap.h"
 #include "session/MVLaps.h"
 #include "session/MVSampleRow.h"
 #include "session/MVSpeeds.h"
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <vector>
 
 // What one session file contributes to the per-file lists of the session-file manager. A load
 // adds it in two steps: the series first, so that lap cutting finds the file's samples by its

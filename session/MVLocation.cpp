@@ -1,9 +1,9 @@
 #include "session/MVLocation.h"
 
-#include <cstddef>
-
 #include "session/MVGLDFormat.h"
 #include "session/MVHelperKeys.h"
+
+#include <cstddef>
 
 namespace {
 

@@ -1,13 +1,13 @@
 #pragma once
 
+#include "session/MVFakeIndexes.h"
+#include "session/MVSampleRow.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include "session/MVFakeIndexes.h"
-#include "session/MVSampleRow.h"
 
 class MVLocation;
 using MVLocationPtr = std::shared_ptr<MVLocation>;

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "session/MV2DSegment.h"
+#include "session/MVPreviousNextLocation.h"
+
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include "session/MV2DSegment.h"
-#include "session/MVPreviousNextLocation.h"
 
 class MVMap;
 using MVMapPtr = std::shared_ptr<MVMap>;

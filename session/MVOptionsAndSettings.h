@@ -1,9 +1,10 @@
 #pragma once
 
+#include "session/MVOptionValues.h"
+
 #include "platform/Observable.h"
 #include "platform/ObserverToken.h"
 #include "platform/UserDefaults.h"
-#include "session/MVOptionValues.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,10 +1,10 @@
 #include "session/MVPlotData.h"
 
-#include <cstdint>
-
 #include "session/MVHelperKeys.h"
 #include "session/MVPositionAlignment.h"
 #include "session/MVSampleValues.h"
+
+#include <cstdint>
 
 namespace {
 

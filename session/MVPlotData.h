@@ -1,10 +1,10 @@
 #pragma once
 
-#include <string>
-#include <vector>
-
 #include "session/MVGLDFileManager.h"
 #include "session/MVLap.h"
+
+#include <string>
+#include <vector>
 
 // One point of a chart curve: x is the time since the lap's start (seconds) in time mode, or the
 // position along the reference lap (a whole number) in position mode; y is the channel's value in

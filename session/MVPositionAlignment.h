@@ -1,9 +1,8 @@
 #pragma once
 
+#include "session/MV2DSegment.h"
 #include "session/MVGLDFileManager.h"
 #include "session/MVLap.h"
-
-#include "session/MV2DSegment.h"
 
 #include <cstdint>
 #include <vector>

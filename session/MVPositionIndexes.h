@@ -1,9 +1,9 @@
 #pragma once
 
+#include "session/MVNumberList.h"
+
 #include <cstdint>
 #include <memory>
-
-#include "session/MVNumberList.h"
 
 // For each sample of the reference lap, the time at which a lap passed that place (seconds).
 class MVPositionIndexes : public MVNumberList {

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <memory>
-
 #include "session/MVLocation.h"
+
+#include <memory>
 
 class MVPreviousNextLocation;
 using MVPreviousNextLocationPtr = std::shared_ptr<MVPreviousNextLocation>;

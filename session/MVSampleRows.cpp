@@ -1,11 +1,11 @@
 #include "session/MVSampleRows.h"
 
+#include "session/MVGLDFormat.h"
+
 #include <algorithm>
 #include <cstring>
 #include <ostream>
 #include <stdexcept>
-
-#include "session/MVGLDFormat.h"
 
 namespace {
 

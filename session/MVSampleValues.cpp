@@ -1,13 +1,13 @@
 #include "session/MVSampleValues.h"
 
-#include <algorithm>
-#include <cmath>
-#include <cstdio>
-
 #include "session/MVGLDFormat.h"
 #include "session/MVHelperGeometry.h"
 #include "session/MVHelperKeys.h"
 #include "session/MVHelperMotion.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 
 // The lists of one loaded session; a list the manager does not hold (yet) for it is null.
 struct MVSampleValuesDetail::Session {

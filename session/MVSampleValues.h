@@ -1,20 +1,20 @@
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
-#include <functional>
-#include <filesystem>
-#include <limits>
-#include <optional>
-#include <string>
-#include <string_view>
-#include <vector>
-
 #include "session/MV2DSegment.h"
 #include "session/MVGLDFileManager.h"
 #include "session/MVLap.h"
 #include "session/MVLaps.h"
 #include "session/MVLocation.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace MVSampleValuesDetail {
 struct Session;

@@ -1,14 +1,14 @@
 #include "session/MVSectorBuilder.h"
 
-#include <algorithm>
-#include <chrono>
-#include <cstdio>
-
 #include "session/MVHelperGeometry.h"
 #include "session/MVHelperKeys.h"
 #include "session/MVOptionsAndSettings.h"
 #include "session/MVSampleValues.h"
 #include "session/MVStepTimer.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
 
 namespace {
 

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <cstdint>
-#include <vector>
-
 #include "session/MV2DSegment.h"
 #include "session/MVGLDFileManager.h"
 #include "session/MVLap.h"
 #include "session/MVPreviousNextLocation.h"
+
+#include <cstdint>
+#include <vector>
 
 // The program's own sector gates and the sector boundary times of every lap. One gate sits at
 // each clear speed peak of the reference lap (the fastest lap of the first loaded session); every

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "session/MVNumberList.h"
+
 #include <cstdint>
 #include <memory>
-
-#include "session/MVNumberList.h"
 
 // A lap's sector boundary times, ascending: lap start, each sector-gate crossing, lap end
 // (seconds from the session's first sample). Values are stored unchanged.

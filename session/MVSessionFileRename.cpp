@@ -1,8 +1,7 @@
 #include "session/MVSessionFileRename.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "session/MVGLDFormat.h"
+#include "session/MVLaps.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -16,8 +15,9 @@
 #include <string_view>
 #include <system_error>
 
-#include "session/MVGLDFormat.h"
-#include "session/MVLaps.h"
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace MVSessionFileRename {
 

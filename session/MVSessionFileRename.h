@@ -1,12 +1,12 @@
 #pragma once
 
+#include "session/MVGLDFileManager.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include "session/MVGLDFileManager.h"
 
 // Renaming a session file together with its video files. The session file "<old>.gld" becomes
 // "<new>.gld" in its folder; each video "<anything><nnnn>.<ext>" becomes "<new><nnnn>.<ext>" in

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "session/MVNumberList.h"
+
 #include <cstdint>
 #include <memory>
-
-#include "session/MVNumberList.h"
 
 // Speed of every kept sample of a session, km/h.
 class MVSpeeds : public MVNumberList {

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "session/MVPreviousNextLocation.h"
+
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
-
-#include "session/MVPreviousNextLocation.h"
 
 class MVTrackInfo;
 using MVTrackInfoPtr = std::shared_ptr<MVTrackInfo>;

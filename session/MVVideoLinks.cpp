@@ -1,15 +1,16 @@
 #include "session/MVVideoLinks.h"
 
-#include <algorithm>
-#include <chrono>
-#include <cstdio>
-#include <limits>
-
-#include "platform/Folders.h"
 #include "session/MVGLDFormat.h"
 #include "session/MVHelperKeys.h"
 #include "session/MVSampleValues.h"
 #include "session/MVStepTimer.h"
+
+#include "platform/Folders.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <limits>
 
 namespace {
 
@@ -100,15 +101,14 @@ void MVVideoLinks::fetchVideosWithLap(MVLap& lap, const std::optional<MVAviSecti
     // video index, so the fields are tested as written.
     const MVSampleValues values(manager_);
     std::vector<std::string> indexes;
-    values.forEachRawField(lap, MVHelper::Key_VideoIndex(),
-                           MVSampleValues::signedIndex(lap.indexStart()), last,
-                           [&](std::optional<std::string_view> field) {
-                               if (field && isVideoIndex(*field) &&
-                                   std::find(indexes.begin(), indexes.end(), *field) ==
-                                       indexes.end()) {
-                                   indexes.emplace_back(*field);
-                               }
-                           });
+    values.forEachRawField(
+        lap, MVHelper::Key_VideoIndex(), MVSampleValues::signedIndex(lap.indexStart()), last,
+        [&](std::optional<std::string_view> field) {
+            if (field && isVideoIndex(*field) &&
+                std::find(indexes.begin(), indexes.end(), *field) == indexes.end()) {
+                indexes.emplace_back(*field);
+            }
+        });
     if (indexes.empty()) {
         lap.setVideoURLs(noVideo);
         return;

@@ -1,5 +1,10 @@
 #pragma once
 
+#include "session/MVGLDFileManager.h"
+#include "session/MVLap.h"
+
+#include "platform/UserDefaults.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -7,10 +12,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "platform/UserDefaults.h"
-#include "session/MVGLDFileManager.h"
-#include "session/MVLap.h"
 
 // The video link of a session file: its "[avi]" section names a base name and an extension, and
 // the video file of a sample is the base name, the sample's "avifileindex" text, "." and the

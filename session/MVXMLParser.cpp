@@ -1,5 +1,8 @@
 #include "session/MVXMLParser.h"
+
 #include "session/MVStepTimer.h"
+
+#include "platform/Folders.h"
 
 #include <GeographicLib/Geodesic.hpp>
 #include <pugixml.hpp>
@@ -11,8 +14,6 @@
 #include <cstring>
 #include <limits>
 #include <utility>
-
-#include "platform/Folders.h"
 
 struct MVXMLParser::Element {
     pugi::xml_node node;

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "session/MVCircuitDatabase.h"
+#include "session/MVLocation.h"
+#include "session/MVTrackInfo.h"
+
 #include <cstddef>
 #include <filesystem>
 #include <memory>
@@ -7,10 +11,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "session/MVCircuitDatabase.h"
-#include "session/MVLocation.h"
-#include "session/MVTrackInfo.h"
 
 // Receives the records found once a whole database has been read.
 class MVXMLPaserDelegate {

@@ -5,16 +5,20 @@
 // OUTDIR/card-import-card-kept.png (a move from a write-protected card: everything copied, the
 // recordings still on the card; needs write permissions to bind, or a read-only bind mount) and
 // OUTDIR/open-panel-preview.png (a generated session with a test-pattern video; needs ffmpeg).
+#include "tests/support/ReadOnlyFolder.h"
+#include "tests/support/SessionGenerator.h"
+
+#include "transfer/MVFileTransferWizardWindowController.h"
+#include "transfer/MVFileWizardView.h"
+
+#include "widgets/MainQueueBinding.h"
+
+#include "session/MVGLDFileManagerFastOperation.h"
+#include "session/MVNotifications.h"
+
 #include "platform/ChildProcess.h"
 #include "platform/NotificationCenter.h"
 #include "platform/OperationQueue.h"
-#include "session/MVGLDFileManagerFastOperation.h"
-#include "session/MVNotifications.h"
-#include "tests/support/ReadOnlyFolder.h"
-#include "tests/support/SessionGenerator.h"
-#include "transfer/MVFileTransferWizardWindowController.h"
-#include "transfer/MVFileWizardView.h"
-#include "widgets/MainQueueBinding.h"
 
 #include <QApplication>
 #include <QEventLoop>

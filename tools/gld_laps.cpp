@@ -16,7 +16,7 @@
 namespace {
 
 class StderrProgress final : public MVParsingProcessDelegate {
-public:
+  public:
     explicit StderrProgress(const MVGLDFileManager& manager) : manager_(manager) {}
     void parsingStatus(std::int32_t code) override {
         std::string text = MVParsingStatus::text(code);
@@ -26,7 +26,7 @@ public:
         std::fprintf(stderr, "%d\t%s\n", code, text.c_str());
     }
 
-private:
+  private:
     const MVGLDFileManager& manager_;
 };
 
@@ -63,10 +63,10 @@ void printLap(const MVGLDFileManager& manager, std::size_t file, const MVLap& la
     std::string flagText;
     for (const auto& f : flags) flagText += (flagText.empty() ? "" : ",") + f;
     std::printf("%s\t%llu\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n", lap.gldFile().c_str(),
-                static_cast<unsigned long long>(lap.number()),
-                number(lap.timestampStart()).c_str(), number(lap.timestampEnd()).c_str(),
-                number(lap.duration()).c_str(), number(lap.distance()).c_str(),
-                number(values.vmaxWithLap(lap)).c_str(), sectors.c_str(), flagText.c_str());
+                static_cast<unsigned long long>(lap.number()), number(lap.timestampStart()).c_str(),
+                number(lap.timestampEnd()).c_str(), number(lap.duration()).c_str(),
+                number(lap.distance()).c_str(), number(values.vmaxWithLap(lap)).c_str(),
+                sectors.c_str(), flagText.c_str());
 }
 
 }  // namespace

@@ -1,22 +1,23 @@
-// gld-load-once [--bare] [--threads N] FILE: loads one session file once in a fresh process and prints the
-// load's timing line and the process's peak memory, for first-load figures (a benchmark's
-// repeated loads hide the cost of memory touched for the first time). With --bare it times only
-// the floor of a load: the file read and every number of "[data]" parsed (tools/BareParse.h).
+// gld-load-once [--bare] [--threads N] FILE: loads one session file once in a fresh process and
+// prints the load's timing line and the process's peak memory, for first-load figures (a
+// benchmark's repeated loads hide the cost of memory touched for the first time). With --bare it
+// times only the floor of a load: the file read and every number of "[data]" parsed
+// (tools/BareParse.h).
 // --threads N reads the rows on N threads (default: a few).
 // Besides the wall-clock timing line it prints the processor time of the load (all threads of
 // the process), which a busy machine does not inflate.
+#include "tools/BareParse.h"
+
 #include "session/MVGLDFileManager.h"
 #include "session/MVGLDRowReader.h"
 #include "session/MVStepTimer.h"
 
-#include "tools/BareParse.h"
-
-#include <sys/resource.h>
-#include <time.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include <sys/resource.h>
+#include <time.h>
 
 int main(int argc, char** argv) {
     bool bare = false;

@@ -5,6 +5,7 @@
 #include "app/AppDelegate.h"
 #include "app/MVMenuView.h"
 #include "app/MVZQViewController.h"
+
 #include "widgets/MVButton.h"
 #include "widgets/MainQueueBinding.h"
 

@@ -11,26 +11,31 @@
 //                                      (test-pattern clips made with ffmpeg), also zoomed to a
 //                                      quarter of the lap (OUT_zoomed.png)
 //   track-screenshots channels OUT.png the chart pane's channel chooser, open, over 55 channels
+#include "tests/support/SessionGenerator.h"
+
 #include "app/AppDelegate.h"
 #include "app/MVZQViewController.h"
-#include "platform/NotificationCenter.h"
+
+#include "views/MVChartController.h"
+#include "views/MVChartToolBarView.h"
+#include "views/MVChartView.h"
+#include "views/MVThumbnailFolder.h"
+#include "views/MVTrackController.h"
+#include "views/MVTrackMapView.h"
+#include "views/MVTrackToolBarView.h"
+#include "views/MVTrackWizardView.h"
+#include "views/MVTrackWizardWindowController.h"
+
+#include "widgets/MVButton.h"
+#include "widgets/MainQueueBinding.h"
+
 #include "session/MVGLDFileManager.h"
 #include "session/MVNotifications.h"
 #include "session/MVOptionsAndSettings.h"
 #include "session/MVSynchronization.h"
-#include "tests/support/SessionGenerator.h"
+
 #include "platform/ChildProcess.h"
-#include "views/MVChartController.h"
-#include "views/MVChartToolBarView.h"
-#include "views/MVChartView.h"
-#include "views/MVTrackController.h"
-#include "views/MVTrackMapView.h"
-#include "views/MVTrackToolBarView.h"
-#include "widgets/MVButton.h"
-#include "views/MVTrackWizardView.h"
-#include "views/MVThumbnailFolder.h"
-#include "views/MVTrackWizardWindowController.h"
-#include "widgets/MainQueueBinding.h"
+#include "platform/NotificationCenter.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -40,13 +45,12 @@
 #include <QThread>
 
 #include <cmath>
-
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace fs = std::filesystem;

@@ -4,14 +4,14 @@
 // generated clip, so ffmpeg must be installed), OUTDIR/update-sheet.png (against an update
 // server of its own on 127.0.0.1 that offers newer versions) and
 // OUTDIR/update-sheet-redirected.png (the same server redirecting its catalogues to plain http).
-#include "platform/ChildProcess.h"
 #include "transfer/DownloadViewController.h"
 #include "transfer/MVCSVFileWindowController.h"
 #include "transfer/MVExportVideoWindowController.h"
+
 #include "widgets/MVTextFieldSupportDrag.h"
 #include "widgets/MainQueueBinding.h"
 
-#include <httplib.h>
+#include "platform/ChildProcess.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <httplib.h>
 
 #include <cstdio>
 #include <filesystem>

@@ -3,16 +3,16 @@
 // transmission target, and waits until the server acknowledged each. Exit 0 then; 1 when the
 // time ran out; 2 for bad arguments.
 #include "tools/ToolHome.h"
+
+#include "platform/Dispatch.h"
+
 #include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Model/ZVTEventLog.h"
 #include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/TransmissionTarget/ZVTZerevuzizTransmissionTarget.h"
 #include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/ZVTZerevuziz.h"
 
-#include "ZevOzozid/ZevOzozid/ZVTZevOzozid.h"
-
 #include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTCommonSchemaLog.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
-
-#include "platform/Dispatch.h"
+#include "ZevOzozid/ZevOzozid/ZVTZevOzozid.h"
 
 #include <atomic>
 #include <chrono>

@@ -7,6 +7,9 @@
 // crashed run's events, acknowledged, none of them left stored); 1 on a time-out;
 // 2 for bad arguments.
 #include "tools/ToolHome.h"
+
+#include "platform/Dispatch.h"
+
 #include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Model/ZVTLogWithNameAndProperties.h"
 #include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/ZVTZerevuziz.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTZeroduv.h"
@@ -15,11 +18,9 @@
 #include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 #include "ZevOzozid/ZevOzozid/ZVTZevOzozid.h"
 
-#include "platform/Dispatch.h"
-
 #include <atomic>
-#include <cstdint>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>

@@ -25,7 +25,8 @@ int main(int argc, char** argv) {
             continue;
         }
         if (argc > 2) std::printf("==> %s <==\n", argv[i]);
-        std::fputs(ZVCrashReportTextFormatter::stringValueForCrashReport(*report, 0).c_str(), stdout);
+        std::fputs(ZVCrashReportTextFormatter::stringValueForCrashReport(*report, 0).c_str(),
+                   stdout);
     }
     return status;
 }

@@ -2,14 +2,15 @@
 // logs, and reports each batch's answer. Exit 0 once every demo log is acknowledged; else 1 with
 // the number of logs still stored; 2 for bad arguments.
 #include "tools/ToolHome.h"
+
+#include "platform/Dispatch.h"
+
 #include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTDependencyConfiguration.h"
 #include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClient.h"
 #include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
 #include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 #include "ZevOzozid/ZevOzozid/ZVTServiceAbstract.h"
 #include "ZevOzozid/ZevOzozid/ZVTZevOzozid.h"
-
-#include "platform/Dispatch.h"
 
 #include <atomic>
 #include <chrono>

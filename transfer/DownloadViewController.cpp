@@ -1,8 +1,10 @@
 #include "transfer/DownloadViewController.h"
 
-#include "platform/Dispatch.h"
 #include "transfer/MVSheetSupport.h"
+
 #include "widgets/MVSpinningProgressIndicator.h"
+
+#include "platform/Dispatch.h"
 
 #include <QDesktopServices>
 #include <QGridLayout>

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "platform/NotificationCenter.h"
 #include "transfer/core/MVVersionManager.h"
+
+#include "platform/NotificationCenter.h"
 
 #include <QDialog>
 #include <QString>

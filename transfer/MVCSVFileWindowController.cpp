@@ -1,7 +1,8 @@
 #include "transfer/MVCSVFileWindowController.h"
 
-#include "session/ZORFileLog.h"
 #include "widgets/MVTextFieldSupportDrag.h"
+
+#include "session/ZORFileLog.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "session/MVGLDFileManager.h"
-#include "transfer/core/MVCSVFile.h"
 #include "transfer/MVSheetSupport.h"
+#include "transfer/core/MVCSVFile.h"
+
+#include "session/MVGLDFileManager.h"
 
 #include <QDialog>
 

@@ -1,10 +1,12 @@
 #include "transfer/MVExportVideoWindowController.h"
 
-#include "session/MVHelperMotion.h"
-#include "session/ZORFileLog.h"
 #include "views/MVFFmpeg.h"
+
 #include "widgets/MVSpinningProgressIndicator.h"
 #include "widgets/MVTextFieldSupportDrag.h"
+
+#include "session/MVHelperMotion.h"
+#include "session/ZORFileLog.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

@@ -1,9 +1,11 @@
 #pragma once
 
-#include "platform/UserDefaults.h"
-#include "session/MVLap.h"
 #include "transfer/MVSheetSupport.h"
 #include "transfer/core/MVVideoExportPlan.h"
+
+#include "session/MVLap.h"
+
+#include "platform/UserDefaults.h"
 
 #include <QDialog>
 #include <QProcess>

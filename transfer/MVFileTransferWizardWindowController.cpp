@@ -1,13 +1,16 @@
 #include "transfer/MVFileTransferWizardWindowController.h"
 
-#include "platform/Clock.h"
-#include "platform/Folders.h"
-#include "platform/NotificationCenter.h"
+#include "transfer/core/MVCardImportNames.h"
+
+#include "widgets/MVTextFieldSupportDrag.h"
+
 #include "session/MVHelperKeys.h"
 #include "session/MVNotifications.h"
 #include "session/ZORFileLog.h"
-#include "transfer/core/MVCardImportNames.h"
-#include "widgets/MVTextFieldSupportDrag.h"
+
+#include "platform/Clock.h"
+#include "platform/Folders.h"
+#include "platform/NotificationCenter.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -20,11 +23,11 @@
 #include <QSocketNotifier>
 #include <QUrl>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <iostream>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 

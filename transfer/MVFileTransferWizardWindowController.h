@@ -1,13 +1,15 @@
 #pragma once
 
+#include "transfer/MVSheetSupport.h"
+#include "transfer/core/MVFolderTransfer.h"
+#include "transfer/core/MVRemovableVolumes.h"
+
+#include "session/MVGLDFileManagerFastOperation.h"
+
 #include "platform/Dispatch.h"
 #include "platform/ObserverToken.h"
 #include "platform/OperationQueue.h"
 #include "platform/UserDefaults.h"
-#include "session/MVGLDFileManagerFastOperation.h"
-#include "transfer/MVSheetSupport.h"
-#include "transfer/core/MVFolderTransfer.h"
-#include "transfer/core/MVRemovableVolumes.h"
 
 #include <QDialog>
 

@@ -1,11 +1,14 @@
 #include "transfer/MVFileWizardView.h"
 
-#include "platform/NotificationCenter.h"
+#include "views/MVFileWizardVideoView.h"
+
+#include "widgets/MVProgressHUD.h"
+
 #include "session/MVHelperMotion.h"
 #include "session/MVNotifications.h"
 #include "session/MVSessionFileRename.h"
-#include "views/MVFileWizardVideoView.h"
-#include "widgets/MVProgressHUD.h"
+
+#include "platform/NotificationCenter.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -21,7 +24,9 @@ constexpr auto kSelectionDelay = std::chrono::milliseconds(500);
 constexpr int kVideoWidth = 400;
 constexpr int kCaptionWidth = 100;
 
-QString text(const std::string& value) { return QString::fromStdString(value); }
+QString text(const std::string& value) {
+    return QString::fromStdString(value);
+}
 
 }  // namespace
 
@@ -33,13 +38,13 @@ MVFileWizardView::MVFileWizardView(QWidget* parent) : QWidget(parent) {
     });
     // Any sender: the operation posts itself as the object, and only our own counts.
     std::weak_ptr<bool> alive = alive_;
-    finishedToken_ = center.addObserver(GLDParsingFastDidFinish, nullptr,
-                                        [this, alive](const platform::Notification& note) {
-        const auto* operation = static_cast<const MVGLDFileManagerFastOperation*>(note.object);
-        platform::mainQueue().async([this, alive, operation] {
-            if (auto living = alive.lock(); living && *living) parseFinished(operation);
+    finishedToken_ = center.addObserver(
+        GLDParsingFastDidFinish, nullptr, [this, alive](const platform::Notification& note) {
+            const auto* operation = static_cast<const MVGLDFileManagerFastOperation*>(note.object);
+            platform::mainQueue().async([this, alive, operation] {
+                if (auto living = alive.lock(); living && *living) parseFinished(operation);
+            });
         });
-    });
     initSubViews();
     hideSubviews();
 }
@@ -73,9 +78,9 @@ void MVFileWizardView::initSubViews() {
     right->addWidget(renameMessage_, 1, 0, 1, 2);
     subviews_ = {videoView_, fileNameTextField_, renameButton_, renameMessage_};
     int row = 2;
-    for (auto [caption, value] : {std::pair{"Length", &lengthValue_}, std::pair{"Laps", &lapsValue_},
-                                  std::pair{"Best", &bestLapValue_},
-                                  std::pair{"Circuit", &circuitValue_}}) {
+    for (auto [caption, value] :
+         {std::pair{"Length", &lengthValue_}, std::pair{"Laps", &lapsValue_},
+          std::pair{"Best", &bestLapValue_}, std::pair{"Circuit", &circuitValue_}}) {
         auto* label = new QLabel(QString::fromLatin1(caption), this);
         label->setFixedWidth(kCaptionWidth);
         *value = new QLabel(this);

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "session/MVGLDFileManagerFastOperation.h"
+
 #include "platform/Dispatch.h"
 #include "platform/ObserverToken.h"
 #include "platform/OperationQueue.h"
-#include "session/MVGLDFileManagerFastOperation.h"
 
 #include <QWidget>
 

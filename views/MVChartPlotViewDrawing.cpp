@@ -2,7 +2,6 @@
 // curves) is drawn once per visible range, size and data; the cursor line and the zoom box are
 // drawn over it on every paint.
 #include "views/MVChartPlotView.h"
-
 #include "views/MVPlotKit.h"
 
 #include "widgets/MVHelperColors.h"

@@ -1,7 +1,6 @@
 // Mouse handling of the channel plot: cursor clicks and drags, the zoom box, panning and the
 // wheel. Ctrl is read from each mouse event; the right button pans as well.
 #include "views/MVChartPlotView.h"
-
 #include "views/MVPlotKit.h"
 
 #include <QMouseEvent>

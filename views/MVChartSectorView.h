@@ -10,8 +10,8 @@
 
 #include <QColor>
 #include <QPointF>
-#include <QString>
 #include <QRectF>
+#include <QString>
 
 #include <vector>
 

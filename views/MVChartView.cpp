@@ -39,7 +39,8 @@ void MVChartView::initToolBarView() {
 
 void MVChartView::initThumbnailView() {
     if (thumbnailView_) return;
-    thumbnailView_ = new MVChartThumbnailView(platform::UserDefaults::standard(), std::nullopt, this);
+    thumbnailView_ =
+        new MVChartThumbnailView(platform::UserDefaults::standard(), std::nullopt, this);
     thumbnailView_->show();
 }
 

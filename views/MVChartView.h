@@ -2,8 +2,8 @@
 
 #include "views/MVChartPlotStackView.h"
 #include "views/MVChartSectorView.h"
-#include "views/MVChartThumbnailView.h"
 #include "views/MVChartShared.h"
+#include "views/MVChartThumbnailView.h"
 #include "views/MVChartToolBarView.h"
 #include "views/MVPlotKit.h"
 

@@ -1,6 +1,7 @@
 #include "views/MVFileWizardVideoView.h"
 
 #include "views/MVVideoSurface.h"
+
 #include "widgets/MVHelperColors.h"
 
 #include <QMouseEvent>

@@ -7,9 +7,9 @@
 
 #include "platform/ObserverToken.h"
 
-#include <optional>
-
 #include <QPointer>
+
+#include <optional>
 
 // Keeps one channel plot in step with the shared cursor and writes the cursor back when the
 // plot's own cursor moves (a click, a drag, a menu move). A controller that writes a key of the

@@ -2,12 +2,15 @@
 
 #include "views/MVTrackCarousel.h"
 #include "views/MVTrackIcons.h"
-#include "platform/Folders.h"
-#include "platform/NotificationCenter.h"
+
+#include "widgets/MVHelperColors.h"
+
 #include "session/MVHelperMotion.h"
 #include "session/MVLapMapData.h"
 #include "session/MVNotifications.h"
-#include "widgets/MVHelperColors.h"
+
+#include "platform/Folders.h"
+#include "platform/NotificationCenter.h"
 
 #include <QFileDialog>
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "views/MVChartShared.h"
 #include "views/MVChartSectorView.h"
+#include "views/MVChartShared.h"
 
 #include "session/MVLap.h"
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <sys/types.h>
-#include <unistd.h>
-
 #include <filesystem>
 #include <functional>
+
+#include <sys/types.h>
+#include <unistd.h>
 
 // Where one running copy of the program writes its thumbnail frames: a folder named after the
 // process id under the thumbnails folder of the program's scratch folder. Two copies running at

@@ -28,8 +28,8 @@ void MVThumbnailInfosGenerator::infosGenerator(const MVLapPtr& lap, double count
         lap ? MVThumbnailLapSnapshot::of(*lap, manager_) : MVThumbnailLapSnapshot{});
     std::shared_ptr<Shared> shared = shared_;
     platform::globalQueue().async([shared, snapshot, count, tag] {
-        auto infos = std::make_shared<std::vector<MVThumbnailInfo>>(
-            computeThumbnailInfos(*snapshot, count));
+        auto infos =
+            std::make_shared<std::vector<MVThumbnailInfo>>(computeThumbnailInfos(*snapshot, count));
         platform::mainQueue().async([shared, infos, tag] {
             if (!shared->owner || shared->latest != tag) return;
             shared->owner->list_.set(std::move(*infos));

@@ -32,7 +32,8 @@ MVThumbnailLapSnapshot MVThumbnailLapSnapshot::of(const MVLap& lap,
     snapshot.videoMilliseconds.reserve(n);
     snapshot.videoIndexes.reserve(n);
     for (std::int64_t i = first; i <= last; ++i) {
-        snapshot.sampleTimes.push_back(values.floatValueWithSamplesIndex(i, MVHelper::Key_Time(), &lap));
+        snapshot.sampleTimes.push_back(
+            values.floatValueWithSamplesIndex(i, MVHelper::Key_Time(), &lap));
         const double v = values.floatValueWithSamplesIndex(i, MVHelper::Key_VideoSyncTime(), &lap);
         snapshot.videoMilliseconds.push_back(v == MVSampleValues::kNotAvailable ? -1.0 : v);
         snapshot.videoIndexes.push_back(
@@ -58,9 +59,8 @@ std::string canonicalNumber(const std::string& digits) {
 }
 
 bool allDigits(const std::string& text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) {
-        return std::isdigit(c) != 0;
-    });
+    return !text.empty() && std::all_of(text.begin(), text.end(),
+                                        [](unsigned char c) { return std::isdigit(c) != 0; });
 }
 
 }  // namespace

@@ -4,14 +4,17 @@
 #include "views/MVTrackMapView.h"
 #include "views/MVTrackToolBarView.h"
 #include "views/MVTrackView.h"
-#include "platform/NotificationCenter.h"
-#include "platform/UserDefaults.h"
+
+#include "widgets/MVButton.h"
+
 #include "session/MVHelperKeys.h"
 #include "session/MVNotifications.h"
 #include "session/MVOptionsAndSettings.h"
 #include "session/MVSynchronization.h"
 #include "session/ZORFileLog.h"
-#include "widgets/MVButton.h"
+
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
 
 #include <QLayout>
 #include <QVBoxLayout>

@@ -1,13 +1,16 @@
 #pragma once
 
 #include "views/MVTrackWizardWindowController.h"
-#include "platform/Dispatch.h"
-#include "platform/ObserverToken.h"
+
+#include "widgets/MVLockedValue.h"
+
 #include "session/MV2DSegment.h"
 #include "session/MVGLDFileManager.h"
 #include "session/MVLap.h"
 #include "session/MVTrackInfo.h"
-#include "widgets/MVLockedValue.h"
+
+#include "platform/Dispatch.h"
+#include "platform/ObserverToken.h"
 
 #include <QPointer>
 

@@ -2,9 +2,11 @@
 
 #include "views/MVTrackIcons.h"
 #include "views/MVTrackMapViewport.h"
+
+#include "widgets/MVHelperColors.h"
+
 #include "session/MVStartFinish.h"
 #include "session/MVTrackInfo.h"
-#include "widgets/MVHelperColors.h"
 
 #include <QPainter>
 #include <QPainterPath>

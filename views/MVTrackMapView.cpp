@@ -1,8 +1,10 @@
 #include "views/MVTrackMapView.h"
 
 #include "views/MVTrackMapLayers.h"
-#include "session/MVGLDFileManager.h"
+
 #include "widgets/MVHelperColors.h"
+
+#include "session/MVGLDFileManager.h"
 
 #include <QMouseEvent>
 #include <QNativeGestureEvent>

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "views/MVTrackMapViewport.h"
-#include "platform/Dispatch.h"
+
 #include "session/MV2DSegment.h"
 #include "session/MVLap.h"
 #include "session/MVMap.h"
+
+#include "platform/Dispatch.h"
 
 #include <QPoint>
 #include <QRect>

@@ -1,8 +1,10 @@
 #include "views/MVTrackToolBarView.h"
 
 #include "views/MVTrackIcons.h"
-#include "session/MVHelperKeys.h"
+
 #include "widgets/MVButton.h"
+
+#include "session/MVHelperKeys.h"
 
 #include <QHBoxLayout>
 

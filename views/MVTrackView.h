@@ -2,10 +2,12 @@
 
 #include "views/MVTrackMapView.h"
 #include "views/MVTrackToolBarView.h"
+
+#include "widgets/MVContainer.h"
+
 #include "session/MV2DSegment.h"
 #include "session/MVLap.h"
 #include "session/MVMap.h"
-#include "widgets/MVContainer.h"
 
 #include <QPointer>
 

@@ -1,11 +1,13 @@
 #include "views/MVTrackWizardView.h"
 
 #include "views/MVTrackMapLayers.h"
+
+#include "widgets/MVHelperColors.h"
+#include "widgets/MVTextField.h"
+
 #include "session/MVGLDFileManager.h"
 #include "session/MVHelperGeometry.h"
 #include "session/MVStartFinish.h"
-#include "widgets/MVHelperColors.h"
-#include "widgets/MVTextField.h"
 
 #include <QFontMetricsF>
 #include <QHBoxLayout>

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "views/MVTrackMapViewport.h"
+
 #include "session/MV2DSegment.h"
 #include "session/MVMap.h"
 #include "session/MVTrackInfo.h"

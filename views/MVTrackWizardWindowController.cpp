@@ -1,10 +1,12 @@
 #include "views/MVTrackWizardWindowController.h"
 
 #include "views/MVTrackWizardView.h"
+
+#include "widgets/MVHelperColors.h"
+
 #include "session/MVGLDFileManager.h"
 #include "session/MVOptionsAndSettings.h"
 #include "session/ZORFileLog.h"
-#include "widgets/MVHelperColors.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,16 +1,19 @@
 #include "views/MVVideoController.h"
 
-#include "platform/NotificationCenter.h"
-#include "session/MVNotifications.h"
-#include "session/MVOptionsAndSettings.h"
-#include "session/MVSynchronization.h"
-#include "session/ZORFileLog.h"
 #include "views/MVVideoFilmStackView.h"
 #include "views/MVVideoFilmView.h"
 #include "views/MVVideoShellHooks.h"
 #include "views/MVVideoToolBarView.h"
 #include "views/MVVideoView.h"
+
 #include "widgets/MVButton.h"
+
+#include "session/MVNotifications.h"
+#include "session/MVOptionsAndSettings.h"
+#include "session/MVSynchronization.h"
+#include "session/ZORFileLog.h"
+
+#include "platform/NotificationCenter.h"
 
 #include <QComboBox>
 #include <QVBoxLayout>

@@ -1,12 +1,15 @@
 #pragma once
 
-#include "platform/Dispatch.h"
-#include "platform/ObserverToken.h"
-#include "session/MVLap.h"
 #include "views/MVVideoFilmView.h"
 #include "views/MVVideoToolBarView.h"
 #include "views/MVVideoView.h"
+
 #include "widgets/MVLockedValue.h"
+
+#include "session/MVLap.h"
+
+#include "platform/Dispatch.h"
+#include "platform/ObserverToken.h"
 
 #include <QObject>
 #include <QPointer>

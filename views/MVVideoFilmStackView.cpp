@@ -1,8 +1,10 @@
 #include "views/MVVideoFilmStackView.h"
 
-#include "session/MVOptionsAndSettings.h"
 #include "views/MVVideoFilmView.h"
+
 #include "widgets/MVHelperColors.h"
+
+#include "session/MVOptionsAndSettings.h"
 
 MVVideoFilmStackView::MVVideoFilmStackView(std::vector<MVLapPtr> laps, QWidget* parent)
     : QWidget(parent), arrayOfSelectedLaps_(std::move(laps)) {

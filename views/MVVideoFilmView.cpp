@@ -1,15 +1,18 @@
 #include "views/MVVideoFilmView.h"
 
-#include "platform/NotificationCenter.h"
+#include "views/MVVideoSurface.h"
+
+#include "widgets/MVHelperColors.h"
+#include "widgets/MVTextField.h"
+
 #include "session/MVGLDFileManager.h"
 #include "session/MVHelperKeys.h"
 #include "session/MVNotifications.h"
 #include "session/MVOptionsAndSettings.h"
 #include "session/MVSampleValues.h"
 #include "session/MVSynchronization.h"
-#include "views/MVVideoSurface.h"
-#include "widgets/MVHelperColors.h"
-#include "widgets/MVTextField.h"
+
+#include "platform/NotificationCenter.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,10 +1,12 @@
 #pragma once
 
-#include "platform/Dispatch.h"
-#include "platform/Observable.h"
-#include "session/MVLap.h"
 #include "views/MVVideoPlayer.h"
 #include "views/MVVideoTimeMapping.h"
+
+#include "session/MVLap.h"
+
+#include "platform/Dispatch.h"
+#include "platform/Observable.h"
 
 #include <QColor>
 #include <QWidget>

@@ -1,6 +1,7 @@
 #include "views/MVVideoSurface.h"
 
 #include "views/MVVideoPlayer.h"
+
 #include "widgets/MVHelperColors.h"
 
 #include <QPainter>

@@ -1,9 +1,11 @@
 #include "views/MVVideoView.h"
 
-#include "session/MVHelperKeys.h"
 #include "views/MVVideoFilmStackView.h"
 #include "views/MVVideoToolBarView.h"
+
 #include "widgets/MVHelperColors.h"
+
+#include "session/MVHelperKeys.h"
 
 #include <QPaintEvent>
 #include <QPainter>

@@ -7,9 +7,9 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 

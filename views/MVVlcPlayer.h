@@ -1,8 +1,9 @@
 #pragma once
 
+#include "views/MVVideoPlayer.h"
+
 #include "platform/Clock.h"
 #include "platform/Dispatch.h"
-#include "views/MVVideoPlayer.h"
 
 #include <memory>
 #include <optional>

@@ -2,8 +2,8 @@
 
 #include "widgets/MVHelperColors.h"
 
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 
 MVBaseView::MVBaseView(QWidget* parent) : QWidget(parent) {}
 

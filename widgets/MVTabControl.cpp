@@ -2,8 +2,10 @@
 
 #include "widgets/MVButton.h"
 #include "widgets/MVHelperColors.h"
-#include "platform/NotificationCenter.h"
+
 #include "session/MVNotifications.h"
+
+#include "platform/NotificationCenter.h"
 
 #include <QPainter>
 #include <QPixmap>

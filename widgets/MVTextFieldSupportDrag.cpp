@@ -1,8 +1,9 @@
 #include "widgets/MVTextFieldSupportDrag.h"
 
-#include "platform/NotificationCenter.h"
 #include "session/MVHelperKeys.h"
 #include "session/MVNotifications.h"
+
+#include "platform/NotificationCenter.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>

@@ -25,7 +25,9 @@ MainQueueBinding::MainQueueBinding(QObject* parent) : QObject(parent) {
     }
 }
 
-MainQueueBinding::~MainQueueBinding() { platform::mainQueue().setWaker({}); }
+MainQueueBinding::~MainQueueBinding() {
+    platform::mainQueue().setWaker({});
+}
 
 void MainQueueBinding::drain() {
     drainScheduled = false;

@@ -8,11 +8,11 @@ namespace app {
 // the queue on the main thread. Create once, on the main thread, after the QApplication.
 class MainQueueBinding : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit MainQueueBinding(QObject* parent = nullptr);
     ~MainQueueBinding() override;
 
-private:
+  private:
     Q_INVOKABLE void drain();
 };
 

@@ -2,8 +2,9 @@
 
 #include <cerrno>
 #include <cstring>
-#include <syslog.h>
+
 #include <sys/utsname.h>
+#include <syslog.h>
 
 namespace {
 

@@ -13,7 +13,7 @@ struct ZVCrashHostInfoVersion {
 };
 
 class ZVCrashHostInfo {
-public:
+  public:
     // Null when the kernel release cannot be read.
     static std::shared_ptr<ZVCrashHostInfo> currentHostInfo();
     // Scans "major.minor.revision" from a release text such as "6.1.0-17-amd64", storing each
@@ -21,7 +21,7 @@ public:
     explicit ZVCrashHostInfo(const std::string& release);
     const ZVCrashHostInfoVersion& kernelVersion() const { return version_; }
 
-private:
+  private:
     ZVCrashHostInfoVersion version_;
 };
 

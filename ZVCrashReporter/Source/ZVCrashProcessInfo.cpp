@@ -4,8 +4,9 @@
 
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 #include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -51,8 +52,8 @@ std::shared_ptr<ZVCrashProcessInfo> ZVCrashProcessInfo::currentProcessInfo() {
     return initWithProcessID(getpid());
 }
 
-std::shared_ptr<ZVCrashProcessInfo> ZVCrashProcessInfo::initWithProcessID(pid_t pid,
-                                                                          const std::string& procRoot) {
+std::shared_ptr<ZVCrashProcessInfo> ZVCrashProcessInfo::initWithProcessID(
+    pid_t pid, const std::string& procRoot) {
     const std::string dir = procRoot + "/" + std::to_string(pid);
     const auto stat = readFile(dir + "/stat");
     if (!stat) return nullptr;
@@ -76,7 +77,8 @@ std::shared_ptr<ZVCrashProcessInfo> ZVCrashProcessInfo::initWithProcessID(pid_t 
     }
     if (auto comm = readFile(dir + "/comm")) {
         std::string name = comm->substr(0, comm->find('\n')).substr(0, 16);
-        name.resize(utf8_valid_prefix_length(reinterpret_cast<const uint8_t*>(name.data()), name.size()));
+        name.resize(
+            utf8_valid_prefix_length(reinterpret_cast<const uint8_t*>(name.data()), name.size()));
         if (!name.empty()) info->processName_ = name;
     }
     if (auto status = readFile(dir + "/status")) {

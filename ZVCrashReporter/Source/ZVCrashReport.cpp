@@ -42,7 +42,7 @@ ZVCrashDate dateFromSeconds(uint64_t seconds) {
 // The extraction steps of a report, in the order the root runs them. Each step returns null and
 // records its message on failure; the first failure ends the build.
 class ZVCrashReportDecoder {
-public:
+  public:
     explicit ZVCrashReportDecoder(ZVCrashReport& report) : report_(report) {}
 
     std::string error;
@@ -103,7 +103,7 @@ public:
         return true;
     }
 
-private:
+  private:
     ZVCrashReport& report_;
 
     std::shared_ptr<const ZVCrashReportProcessorInfo> processorInfo(const ProcessorMsg* p) {
@@ -122,7 +122,8 @@ private:
 
     std::shared_ptr<const ZVCrashReportSystemInfo> systemInfo(const SystemMsg* s,
                                                               ZVProcessorInfoPtr processor) {
-        if (s == nullptr) return fail("Crash report is missing System Information section"), nullptr;
+        if (s == nullptr)
+            return fail("Crash report is missing System Information section"), nullptr;
         if (s->os_version == nullptr) {
             return fail("Crash report is missing System Information OS version field"), nullptr;
         }
@@ -153,7 +154,8 @@ private:
                    nullptr;
         }
         if (a->version == nullptr) {
-            return fail("Crash report is missing Application Information app version field"), nullptr;
+            return fail("Crash report is missing Application Information app version field"),
+                   nullptr;
         }
         return std::make_shared<ZVCrashReportApplicationInfo>(a->identifier, a->version,
                                                               optionalString(a->marketing_version));
@@ -168,7 +170,8 @@ private:
     }
 
     std::shared_ptr<const ZVCrashReportSignalInfo> signalInfo(const SignalMsg* s) {
-        if (s == nullptr) return fail("Crash report is missing Signal Information section"), nullptr;
+        if (s == nullptr)
+            return fail("Crash report is missing Signal Information section"), nullptr;
         if (s->name == nullptr) return fail("Crash report is missing signal name field"), nullptr;
         if (s->code == nullptr) return fail("Crash report is missing signal code field"), nullptr;
         return std::make_shared<ZVCrashReportSignalInfo>(s->name, s->code, s->address);
@@ -187,7 +190,8 @@ private:
         std::shared_ptr<const ZVCrashReportSymbolInfo> symbol;
         if (f->symbol != nullptr) {
             const SymbolMsg* s = f->symbol;
-            if (s->name == nullptr) return fail("Crash report is missing symbol information"), nullptr;
+            if (s->name == nullptr)
+                return fail("Crash report is missing symbol information"), nullptr;
             symbol = std::make_shared<ZVCrashReportSymbolInfo>(
                 s->name, s->start_address, s->has_end_address ? s->end_address : 0);
         }
@@ -250,11 +254,13 @@ private:
     }
 
     std::shared_ptr<const ZVCrashReportExceptionInfo> exceptionInfo(const ExceptionMsg* e) {
-        if (e->name == nullptr) return fail("Crash report is missing exception name field"), nullptr;
+        if (e->name == nullptr)
+            return fail("Crash report is missing exception name field"), nullptr;
         if (e->reason == nullptr) {
             return fail("Crash report is missing exception reason field"), nullptr;
         }
-        if (e->n_frames == 0) return std::make_shared<ZVCrashReportExceptionInfo>(e->name, e->reason);
+        if (e->n_frames == 0)
+            return std::make_shared<ZVCrashReportExceptionInfo>(e->name, e->reason);
         ZVStackFrames frames;
         if (!stackFrames(e->frames, e->n_frames, frames)) return nullptr;
         return std::make_shared<ZVCrashReportExceptionInfo>(e->name, e->reason, std::move(frames));
@@ -264,7 +270,9 @@ private:
 ZVCrashReportBinaryImageInfo::ZVCrashReportBinaryImageInfo(
     ZVProcessorInfoPtr codeType, uint64_t baseAddress, uint64_t size, std::string name,
     const std::optional<std::vector<uint8_t>>& uuid)
-    : codeType_(std::move(codeType)), baseAddress_(baseAddress), imageSize_(size),
+    : codeType_(std::move(codeType)),
+      baseAddress_(baseAddress),
+      imageSize_(size),
       imageName_(std::move(name)) {
     if (!uuid) return;
     static constexpr char kDigits[] = "0123456789abcdef";
@@ -303,7 +311,9 @@ bool ZVCrashReport::readReportFile(const std::filesystem::path& path, std::vecto
     };
     std::error_code ec;
     const auto size = std::filesystem::file_size(path, ec);
-    if (ec) return failWith(ZVCrashReporterErrorOperatingSystem, "Could not read crash report: " + ec.message());
+    if (ec)
+        return failWith(ZVCrashReporterErrorOperatingSystem,
+                        "Could not read crash report: " + ec.message());
     if (size > kMaximumReportSize) {
         return failWith(ZVCrashReporterErrorCrashReportInvalid, "Crash report file is too large");
     }

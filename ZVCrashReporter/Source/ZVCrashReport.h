@@ -17,7 +17,7 @@ struct Zvcrash__CrashReport;
 // the sections the rest of the system relies on validated, and every value copied into the info
 // objects. Built fully or not at all; immutable afterwards, so any thread may read it.
 class ZVCrashReport {
-public:
+  public:
     // Reports larger than this are refused before they are read (64 times the writer's cap).
     static constexpr size_t kMaximumReportSize = 16u * 1024u * 1024u;
 
@@ -38,12 +38,16 @@ public:
 
     const std::shared_ptr<const ZVCrashReportSystemInfo>& systemInfo() const { return systemInfo_; }
     bool hasMachineInfo() const { return machineInfo_ != nullptr; }
-    const std::shared_ptr<const ZVCrashReportMachineInfo>& machineInfo() const { return machineInfo_; }
+    const std::shared_ptr<const ZVCrashReportMachineInfo>& machineInfo() const {
+        return machineInfo_;
+    }
     const std::shared_ptr<const ZVCrashReportApplicationInfo>& applicationInfo() const {
         return applicationInfo_;
     }
     bool hasProcessInfo() const { return processInfo_ != nullptr; }
-    const std::shared_ptr<const ZVCrashReportProcessInfo>& processInfo() const { return processInfo_; }
+    const std::shared_ptr<const ZVCrashReportProcessInfo>& processInfo() const {
+        return processInfo_;
+    }
     const std::shared_ptr<const ZVCrashReportSignalInfo>& signalInfo() const { return signalInfo_; }
     const std::shared_ptr<const ZVCrashReportMachExceptionInfo>& machExceptionInfo() const {
         return machExceptionInfo_;
@@ -64,7 +68,7 @@ public:
     // The first image, in report order, with base <= address < base + size; null otherwise.
     std::shared_ptr<const ZVCrashReportBinaryImageInfo> imageForAddress(uint64_t address) const;
 
-private:
+  private:
     ZVCrashReport() = default;
     friend class ZVCrashReportDecoder;
 

@@ -14,7 +14,7 @@
 using ZVCrashDate = std::chrono::sys_seconds;
 
 class ZVCrashReportProcessorInfo {
-public:
+  public:
     enum TypeEncoding : int { TYPE_ENCODING_UNKNOWN = 0, TYPE_ENCODING_MACH = 1 };
     ZVCrashReportProcessorInfo(int typeEncoding, uint64_t type, uint64_t subtype)
         : typeEncoding_(typeEncoding), type_(type), subtype_(subtype) {}
@@ -22,7 +22,7 @@ public:
     uint64_t type() const { return type_; }
     uint64_t subtype() const { return subtype_; }
 
-private:
+  private:
     int typeEncoding_;
     uint64_t type_;
     uint64_t subtype_;
@@ -30,19 +30,33 @@ private:
 using ZVProcessorInfoPtr = std::shared_ptr<const ZVCrashReportProcessorInfo>;
 
 class ZVCrashReportSystemInfo {
-public:
+  public:
     enum OperatingSystem : int {
-        MAC_OS_X = 0, IPHONE_OS = 1, IPHONE_SIMULATOR = 2, OS_UNKNOWN = 3, APPLE_TVOS = 4, LINUX = 5
+        MAC_OS_X = 0,
+        IPHONE_OS = 1,
+        IPHONE_SIMULATOR = 2,
+        OS_UNKNOWN = 3,
+        APPLE_TVOS = 4,
+        LINUX = 5
     };
     enum Architecture : int {
-        X86_32 = 0, X86_64 = 1, ARMV6 = 2, PPC = 3, PPC64 = 4, ARMV7 = 5, ARCHITECTURE_UNKNOWN = 6
+        X86_32 = 0,
+        X86_64 = 1,
+        ARMV6 = 2,
+        PPC = 3,
+        PPC64 = 4,
+        ARMV7 = 5,
+        ARCHITECTURE_UNKNOWN = 6
     };
     ZVCrashReportSystemInfo(int operatingSystem, std::string osVersion,
                             std::optional<std::string> osBuild, int architecture,
                             ZVProcessorInfoPtr processorInfo, std::optional<ZVCrashDate> timestamp)
-        : operatingSystem_(operatingSystem), osVersion_(std::move(osVersion)),
-          osBuild_(std::move(osBuild)), architecture_(architecture),
-          timestamp_(timestamp), processorInfo_(std::move(processorInfo)) {}
+        : operatingSystem_(operatingSystem),
+          osVersion_(std::move(osVersion)),
+          osBuild_(std::move(osBuild)),
+          architecture_(architecture),
+          timestamp_(timestamp),
+          processorInfo_(std::move(processorInfo)) {}
     int operatingSystem() const { return operatingSystem_; }
     const std::string& operatingSystemVersion() const { return osVersion_; }
     const std::optional<std::string>& operatingSystemBuild() const { return osBuild_; }
@@ -50,7 +64,7 @@ public:
     const std::optional<ZVCrashDate>& timestamp() const { return timestamp_; }
     const ZVProcessorInfoPtr& processorInfo() const { return processorInfo_; }
 
-private:
+  private:
     int operatingSystem_;
     std::string osVersion_;
     std::optional<std::string> osBuild_;
@@ -60,17 +74,19 @@ private:
 };
 
 class ZVCrashReportMachineInfo {
-public:
+  public:
     ZVCrashReportMachineInfo(std::optional<std::string> modelName, ZVProcessorInfoPtr processorInfo,
                              uint64_t processorCount, uint64_t logicalProcessorCount)
-        : modelName_(std::move(modelName)), processorInfo_(std::move(processorInfo)),
-          processorCount_(processorCount), logicalProcessorCount_(logicalProcessorCount) {}
+        : modelName_(std::move(modelName)),
+          processorInfo_(std::move(processorInfo)),
+          processorCount_(processorCount),
+          logicalProcessorCount_(logicalProcessorCount) {}
     const std::optional<std::string>& modelName() const { return modelName_; }
     const ZVProcessorInfoPtr& processorInfo() const { return processorInfo_; }
     uint64_t processorCount() const { return processorCount_; }
     uint64_t logicalProcessorCount() const { return logicalProcessorCount_; }
 
-private:
+  private:
     std::optional<std::string> modelName_;
     ZVProcessorInfoPtr processorInfo_;
     uint64_t processorCount_;
@@ -78,31 +94,37 @@ private:
 };
 
 class ZVCrashReportApplicationInfo {
-public:
+  public:
     ZVCrashReportApplicationInfo(std::string identifier, std::string version,
                                  std::optional<std::string> marketingVersion)
-        : identifier_(std::move(identifier)), version_(std::move(version)),
+        : identifier_(std::move(identifier)),
+          version_(std::move(version)),
           marketingVersion_(std::move(marketingVersion)) {}
     const std::string& applicationIdentifier() const { return identifier_; }
     const std::string& applicationVersion() const { return version_; }
-    const std::optional<std::string>& applicationMarketingVersion() const { return marketingVersion_; }
+    const std::optional<std::string>& applicationMarketingVersion() const {
+        return marketingVersion_;
+    }
 
-private:
+  private:
     std::string identifier_;
     std::string version_;
     std::optional<std::string> marketingVersion_;
 };
 
 class ZVCrashReportProcessInfo {
-public:
+  public:
     ZVCrashReportProcessInfo(std::optional<std::string> processName, uint64_t processID,
                              std::optional<std::string> processPath,
                              std::optional<ZVCrashDate> processStartTime,
-                             std::optional<std::string> parentProcessName,
-                             uint64_t parentProcessID, bool native)
-        : processName_(std::move(processName)), processID_(processID),
-          processPath_(std::move(processPath)), processStartTime_(processStartTime),
-          parentProcessName_(std::move(parentProcessName)), parentProcessID_(parentProcessID),
+                             std::optional<std::string> parentProcessName, uint64_t parentProcessID,
+                             bool native)
+        : processName_(std::move(processName)),
+          processID_(processID),
+          processPath_(std::move(processPath)),
+          processStartTime_(processStartTime),
+          parentProcessName_(std::move(parentProcessName)),
+          parentProcessID_(parentProcessID),
           native_(native) {}
     const std::optional<std::string>& processName() const { return processName_; }
     uint64_t processID() const { return processID_; }
@@ -112,7 +134,7 @@ public:
     uint64_t parentProcessID() const { return parentProcessID_; }
     bool native() const { return native_; }
 
-private:
+  private:
     std::optional<std::string> processName_;
     uint64_t processID_;
     std::optional<std::string> processPath_;
@@ -123,76 +145,80 @@ private:
 };
 
 class ZVCrashReportSignalInfo {
-public:
+  public:
     ZVCrashReportSignalInfo(std::string name, std::string code, uint64_t address)
         : name_(std::move(name)), code_(std::move(code)), address_(address) {}
     const std::string& name() const { return name_; }
     const std::string& code() const { return code_; }
     uint64_t address() const { return address_; }
 
-private:
+  private:
     std::string name_;
     std::string code_;
     uint64_t address_;
 };
 
 class ZVCrashReportMachExceptionInfo {
-public:
+  public:
     ZVCrashReportMachExceptionInfo(uint64_t type, std::vector<uint64_t> codes)
         : type_(type), codes_(std::move(codes)) {}
     uint64_t type() const { return type_; }
     const std::vector<uint64_t>& codes() const { return codes_; }
 
-private:
+  private:
     uint64_t type_;
     std::vector<uint64_t> codes_;
 };
 
 class ZVCrashReportSymbolInfo {
-public:
+  public:
     ZVCrashReportSymbolInfo(std::string symbolName, uint64_t startAddress, uint64_t endAddress)
-        : symbolName_(std::move(symbolName)), startAddress_(startAddress), endAddress_(endAddress) {}
+        : symbolName_(std::move(symbolName)),
+          startAddress_(startAddress),
+          endAddress_(endAddress) {}
     const std::string& symbolName() const { return symbolName_; }
     uint64_t startAddress() const { return startAddress_; }
     uint64_t endAddress() const { return endAddress_; }
 
-private:
+  private:
     std::string symbolName_;
     uint64_t startAddress_;
     uint64_t endAddress_;
 };
 
 class ZVCrashReportStackFrameInfo {
-public:
+  public:
     ZVCrashReportStackFrameInfo(uint64_t instructionPointer,
                                 std::shared_ptr<const ZVCrashReportSymbolInfo> symbolInfo)
         : instructionPointer_(instructionPointer), symbolInfo_(std::move(symbolInfo)) {}
     uint64_t instructionPointer() const { return instructionPointer_; }
     const std::shared_ptr<const ZVCrashReportSymbolInfo>& symbolInfo() const { return symbolInfo_; }
 
-private:
+  private:
     uint64_t instructionPointer_;
     std::shared_ptr<const ZVCrashReportSymbolInfo> symbolInfo_;
 };
 using ZVStackFrames = std::vector<std::shared_ptr<const ZVCrashReportStackFrameInfo>>;
 
 class ZVCrashReportRegisterInfo {
-public:
+  public:
     ZVCrashReportRegisterInfo(std::string registerName, uint64_t registerValue)
         : registerName_(std::move(registerName)), registerValue_(registerValue) {}
     const std::string& registerName() const { return registerName_; }
     uint64_t registerValue() const { return registerValue_; }
 
-private:
+  private:
     std::string registerName_;
     uint64_t registerValue_;
 };
 
 class ZVCrashReportThreadInfo {
-public:
+  public:
     ZVCrashReportThreadInfo(int64_t threadNumber, ZVStackFrames stackFrames, bool crashed,
                             std::vector<std::shared_ptr<const ZVCrashReportRegisterInfo>> registers)
-        : threadNumber_(threadNumber), stackFrames_(std::move(stackFrames)), crashed_(crashed),
+        : threadNumber_(threadNumber),
+          stackFrames_(std::move(stackFrames)),
+          crashed_(crashed),
           registers_(std::move(registers)) {}
     int64_t threadNumber() const { return threadNumber_; }
     const ZVStackFrames& stackFrames() const { return stackFrames_; }
@@ -201,7 +227,7 @@ public:
         return registers_;
     }
 
-private:
+  private:
     int64_t threadNumber_;
     ZVStackFrames stackFrames_;
     bool crashed_;
@@ -209,7 +235,7 @@ private:
 };
 
 class ZVCrashReportBinaryImageInfo {
-public:
+  public:
     // uuid: the raw bytes or none; kept as lower-case hexadecimal text.
     ZVCrashReportBinaryImageInfo(ZVProcessorInfoPtr codeType, uint64_t baseAddress, uint64_t size,
                                  std::string name, const std::optional<std::vector<uint8_t>>& uuid);
@@ -220,7 +246,7 @@ public:
     bool hasImageUUID() const { return imageUUID_.has_value(); }
     const std::optional<std::string>& imageUUID() const { return imageUUID_; }
 
-private:
+  private:
     ZVProcessorInfoPtr codeType_;
     uint64_t baseAddress_;
     uint64_t imageSize_;
@@ -229,16 +255,18 @@ private:
 };
 
 class ZVCrashReportExceptionInfo {
-public:
+  public:
     ZVCrashReportExceptionInfo(std::string name, std::string reason)
         : name_(std::move(name)), reason_(std::move(reason)) {}
     ZVCrashReportExceptionInfo(std::string name, std::string reason, ZVStackFrames stackFrames)
-        : name_(std::move(name)), reason_(std::move(reason)), stackFrames_(std::move(stackFrames)) {}
+        : name_(std::move(name)),
+          reason_(std::move(reason)),
+          stackFrames_(std::move(stackFrames)) {}
     const std::string& exceptionName() const { return name_; }
     const std::string& exceptionReason() const { return reason_; }
     const std::optional<ZVStackFrames>& stackFrames() const { return stackFrames_; }
 
-private:
+  private:
     std::string name_;
     std::string reason_;
     std::optional<ZVStackFrames> stackFrames_;

@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
+
 #include <syslog.h>
 
 namespace {
@@ -45,11 +46,16 @@ std::string padRight(const std::string& text, size_t width) {
 std::string osName(int os) {
     switch (os) {
         case 0:
-        case 2: return "Mac OS X";
-        case 1: return "iPhone OS";
-        case 4: return "Apple tvOS";
-        case 5: return "Linux";
-        default: return format("Unknown (%d)", os);
+        case 2:
+            return "Mac OS X";
+        case 1:
+            return "iPhone OS";
+        case 4:
+            return "Apple tvOS";
+        case 5:
+            return "Linux";
+        default:
+            return format("Unknown (%d)", os);
     }
 }
 
@@ -61,12 +67,18 @@ struct CodeType {
 std::optional<CodeType> knownCodeType(const ZVProcessorInfoPtr& p) {
     if (p == nullptr || p->typeEncoding() != 1) return std::nullopt;
     switch (p->type()) {
-        case 7: return CodeType{"X86", false};
-        case 12: return CodeType{"ARM", false};
-        case 18: return CodeType{"PPC", false};
-        case 0x1000007: return CodeType{"X86-64", true};
-        case 0x100000C: return CodeType{"ARM-64", true};
-        default: return std::nullopt;
+        case 7:
+            return CodeType{"X86", false};
+        case 12:
+            return CodeType{"ARM", false};
+        case 18:
+            return CodeType{"PPC", false};
+        case 0x1000007:
+            return CodeType{"X86-64", true};
+        case 0x100000C:
+            return CodeType{"ARM-64", true};
+        default:
+            return std::nullopt;
     }
 }
 
@@ -86,16 +98,24 @@ std::string imageArchitecture(const ZVProcessorInfoPtr& p) {
     if (p == nullptr || p->typeEncoding() != 1) return kUnknown;
     const uint64_t subtype = p->subtype() & 0xFFFFFF;
     switch (p->type()) {
-        case 7: return "i386";
+        case 7:
+            return "i386";
         case 12:
-            return subtype == 11 ? "armv7s" : subtype == 9 ? "armv7" : subtype == 6 ? "armv6"
-                                                                                  : "arm-unknown";
-        case 18: return "powerpc";
-        case 0x1000007: return "x86_64";
+            return subtype == 11  ? "armv7s"
+                   : subtype == 9 ? "armv7"
+                   : subtype == 6 ? "armv6"
+                                  : "arm-unknown";
+        case 18:
+            return "powerpc";
+        case 0x1000007:
+            return "x86_64";
         case 0x100000C:
-            return subtype == 0 ? "arm64" : subtype == 1 ? "armv8" : subtype == 2 ? "arm64e"
-                                                                                  : "arm64-unknown";
-        default: return kUnknown;
+            return subtype == 0   ? "arm64"
+                   : subtype == 1 ? "armv8"
+                   : subtype == 2 ? "arm64e"
+                                  : "arm64-unknown";
+        default:
+            return kUnknown;
     }
 }
 
@@ -124,7 +144,8 @@ std::string nameAndId(const ZVCrashReport& report, bool parent) {
     const auto& p = *report.processInfo();
     const auto& name = parent ? p.parentProcessName() : p.processName();
     const uint64_t id = parent ? p.parentProcessID() : p.processID();
-    return format("%s [%llu]", name.value_or(kUnknown).c_str(), static_cast<unsigned long long>(id));
+    return format("%s [%llu]", name.value_or(kUnknown).c_str(),
+                  static_cast<unsigned long long>(id));
 }
 
 std::string headerBlock(const ZVCrashReport& report, const CodeType& codeType) {
@@ -154,8 +175,8 @@ std::string headerBlock(const ZVCrashReport& report, const CodeType& codeType) {
     out += "\n";
     out += "Date/Time:       " + dateText(system.timestamp()) + "\n";
     out += "OS Version:      " + osName(system.operatingSystem()) + " " +
-           system.operatingSystemVersion() + " (" + system.operatingSystemBuild().value_or(kUnknown) +
-           ")\n";
+           system.operatingSystemVersion() + " (" +
+           system.operatingSystemBuild().value_or(kUnknown) + ")\n";
     out += "Report Version:  104\n";
     out += "\n";
     return out;
@@ -237,12 +258,13 @@ std::string ZVCrashReportTextFormatter::formatStackFrame(const ZVCrashReportStac
             if (os == 0 || os == 1 || os == 2 || os == 4) {
                 name.erase(0, 1);
             } else if (os != 5) {
-                syslog(LOG_INFO, "[ZVCrashReporter] Symbol \"%s\" prefix rules are unknown for this OS!",
+                syslog(LOG_INFO,
+                       "[ZVCrashReporter] Symbol \"%s\" prefix rules are unknown for this OS!",
                        name.c_str());
             }
         }
-        symbolText = format("%s + %lld", name.c_str(),
-                            static_cast<long long>(pc - symbol->startAddress()));
+        symbolText =
+            format("%s + %lld", name.c_str(), static_cast<long long>(pc - symbol->startAddress()));
     } else {
         symbolText = format("0x%llx + %lld", static_cast<unsigned long long>(base),
                             static_cast<long long>(offset));
@@ -261,10 +283,11 @@ std::string ZVCrashReportTextFormatter::stringValueForCrashReport(const ZVCrashR
     out += "Exception Codes: " + signal.code() +
            format(" at 0x%llx\n", static_cast<unsigned long long>(signal.address()));
     const auto& threads = report.threads();
-    const auto firstCrashed = std::find_if(threads.begin(), threads.end(),
-                                           [](const auto& t) { return t->crashed(); });
+    const auto firstCrashed =
+        std::find_if(threads.begin(), threads.end(), [](const auto& t) { return t->crashed(); });
     if (firstCrashed != threads.end()) {
-        out += format("Crashed Thread:  %lld\n", static_cast<long long>((*firstCrashed)->threadNumber()));
+        out += format("Crashed Thread:  %lld\n",
+                      static_cast<long long>((*firstCrashed)->threadNumber()));
     }
     out += "\n";
     if (report.hasExceptionInfo()) {

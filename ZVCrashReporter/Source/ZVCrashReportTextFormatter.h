@@ -9,7 +9,7 @@
 
 // Something that turns a decoded report into bytes.
 class ZVCrashReportFormatter {
-public:
+  public:
     virtual ~ZVCrashReportFormatter() = default;
     virtual std::vector<uint8_t> formatReport(const ZVCrashReport& report,
                                               ZVCrashReporterError* error) const = 0;
@@ -19,7 +19,7 @@ public:
 // backtrace, the crashed thread's registers and the binary images. Never fails: values the report
 // lacks print as "???". Keeps no state besides its two values; any thread may use it.
 class ZVCrashReportTextFormatter : public ZVCrashReportFormatter {
-public:
+  public:
     enum TextFormat : int { ZVCrashReportTextFormatiOS = 0 };
     // Only UTF-8 is produced on this platform; the value is kept for callers that pass one.
     static constexpr unsigned long kUTF8StringEncoding = 4;
@@ -38,7 +38,7 @@ public:
     static std::string formatStackFrame(const ZVCrashReportStackFrameInfo& frame, long frameIndex,
                                         const ZVCrashReport& report, bool lp64);
 
-private:
+  private:
     int textFormat_;
     unsigned long stringEncoding_;
 };

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+
 #include <sys/syscall.h>
 #include <unistd.h>
 

@@ -9,9 +9,10 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
+
 #include <sys/types.h>
 #include <ucontext.h>
-#include <vector>
 
 // How the crash reporter is armed. Immutable once made.
 struct ZVCrashReporterConfig {

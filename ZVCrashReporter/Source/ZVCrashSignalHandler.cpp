@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <csignal>
+
 #include <sys/mman.h>
 
 namespace {
@@ -60,4 +61,6 @@ bool ZVCrashSignalHandler::registerHandlerForSignal(int signo, crash_signal_call
     return true;
 }
 
-void ZVCrashSignalHandler::resetHandlers() { crash_signal_reset(); }
+void ZVCrashSignalHandler::resetHandlers() {
+    crash_signal_reset();
+}

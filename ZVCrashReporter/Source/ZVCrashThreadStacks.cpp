@@ -6,16 +6,17 @@
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
+#include <mutex>
+#include <string>
+#include <vector>
+
 #include <dirent.h>
 #include <dlfcn.h>
 #include <linux/futex.h>
-#include <mutex>
 #include <pthread.h>
-#include <string>
 #include <sys/mman.h>
 #include <sys/syscall.h>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 

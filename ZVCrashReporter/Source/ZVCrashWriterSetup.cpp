@@ -11,6 +11,7 @@
 #include <fstream>
 #include <set>
 #include <sstream>
+
 #include <sys/mman.h>
 #include <unistd.h>
 

@@ -9,12 +9,12 @@
 // facts. The strings live in the setup object, which must outlive every report written with the
 // state (the enabled reporter's setup is never freed).
 class ZVCrashWriterSetup {
-public:
+  public:
     // False (5 in the writer's terms) when the current process facts cannot be read; the state
     // then holds the uuid and the application fields only.
-    bool setup(zvcrash_writer_state* writer, const std::string& identifier, const std::string& version,
-               const std::optional<std::string>& marketingVersion, uint32_t strategy,
-               bool userRequested);
+    bool setup(zvcrash_writer_state* writer, const std::string& identifier,
+               const std::string& version, const std::optional<std::string>& marketingVersion,
+               uint32_t strategy, bool userRequested);
 
     // "major.minor" of a kernel release, ".patch" added when the patch is above 0; "0.0" when
     // the release cannot be read.
@@ -22,7 +22,7 @@ public:
     // PRETTY_NAME of an os-release text; empty when absent.
     static std::string prettyName(const std::string& osRelease);
 
-private:
+  private:
     std::string identifier_, version_, marketingVersion_, osVersion_, osBuild_, model_;
     std::string processName_, processPath_, parentName_;
 };

@@ -3,28 +3,29 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
-#include <elf.h>
-#include <fcntl.h>
 #include <fstream>
-#include <link.h>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include <elf.h>
+#include <fcntl.h>
+#include <link.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
 class WriterLock {
-public:
+  public:
     explicit WriterLock(loaded_image_list* list) : flag_(list->body->writer_lock) {
         while (flag_.test_and_set(std::memory_order_acquire)) {
         }
     }
     ~WriterLock() { flag_.clear(std::memory_order_release); }
 
-private:
+  private:
     std::atomic_flag& flag_;
 };
 
@@ -201,7 +202,8 @@ void loaded_image_list_add_loaded_images(loaded_image_list* list) {
         const bool executable = i == 0 && f.path.empty();
         if (executable) f.path = executablePath();
         elf_image image;
-        if (elf_image_open(&image, list->task, f.path.c_str(), f.bias, f.phdrs, f.phnum) != 0) continue;
+        if (elf_image_open(&image, list->task, f.path.c_str(), f.bias, f.phdrs, f.phnum) != 0)
+            continue;
         if (executable) {
             image.static_symbols = zvcrash_load_static_symbols(f.path, f.bias);
             zvcrash_set_link_map_record(debugRecord(f.bias, f.phdrs, f.phnum));
@@ -229,8 +231,8 @@ class MappedFile {
         if (fd < 0) return;
         struct stat info {};
         if (::fstat(fd, &info) == 0 && info.st_size > 0) {
-            void* at = ::mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ, MAP_PRIVATE,
-                              fd, 0);
+            void* at =
+                ::mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
             if (at != MAP_FAILED) {
                 data_ = static_cast<const char*>(at);
                 size_ = static_cast<size_t>(info.st_size);
@@ -243,7 +245,9 @@ class MappedFile {
     }
     MappedFile(const MappedFile&) = delete;
     MappedFile& operator=(const MappedFile&) = delete;
-    std::string_view bytes() const { return data_ != nullptr ? std::string_view(data_, size_) : ""; }
+    std::string_view bytes() const {
+        return data_ != nullptr ? std::string_view(data_, size_) : "";
+    }
 
   private:
     const char* data_ = nullptr;
@@ -264,13 +268,14 @@ const zvcrash_static_symbols* zvcrash_load_static_symbols(const std::filesystem:
     Elf64_Ehdr header;
     if (!fits(0, sizeof header)) return nullptr;
     std::memcpy(&header, bytes.data(), sizeof header);
-    if (std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 || header.e_ident[EI_CLASS] != ELFCLASS64 ||
-        header.e_shentsize != sizeof(Elf64_Shdr) ||
+    if (std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 ||
+        header.e_ident[EI_CLASS] != ELFCLASS64 || header.e_shentsize != sizeof(Elf64_Shdr) ||
         !fits(header.e_shoff, uint64_t{header.e_shnum} * sizeof(Elf64_Shdr))) {
         return nullptr;
     }
     std::vector<Elf64_Shdr> sections(header.e_shnum);
-    std::memcpy(sections.data(), bytes.data() + header.e_shoff, sections.size() * sizeof(Elf64_Shdr));
+    std::memcpy(sections.data(), bytes.data() + header.e_shoff,
+                sections.size() * sizeof(Elf64_Shdr));
     for (const Elf64_Shdr& symtab : sections) {
         if (symtab.sh_type != SHT_SYMTAB || symtab.sh_link >= sections.size()) continue;
         const Elf64_Shdr& strtab = sections[symtab.sh_link];
@@ -288,7 +293,8 @@ const zvcrash_static_symbols* zvcrash_load_static_symbols(const std::filesystem:
             }
             const char* name = bytes.data() + strtab.sh_offset + sym.st_name;
             const size_t length = strnlen(name, strtab.sh_size - sym.st_name);
-            entries.push_back({sym.st_value + bias, sym.st_size, static_cast<uint32_t>(names.size())});
+            entries.push_back(
+                {sym.st_value + bias, sym.st_size, static_cast<uint32_t>(names.size())});
             names.append(name, length);
             names.push_back('\0');
         }

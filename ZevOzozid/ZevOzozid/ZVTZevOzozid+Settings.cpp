@@ -1,11 +1,11 @@
+#include "platform/Folders.h"
+
 #include "ZevOzozid/ZevOzozid/Internals/Context/Device/ZVTDeviceTracker.h"
 #include "ZevOzozid/ZevOzozid/Internals/Context/ZVTSessionContext.h"
 #include "ZevOzozid/ZevOzozid/Internals/Context/ZVTUserIdContext.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTZevOzozidUserDefaults.h"
 #include "ZevOzozid/ZevOzozid/ZVTZevOzozid.h"
-
-#include "platform/Folders.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -7,8 +7,8 @@
 #include "ZevOzozid/ZevOzozid/ZVTService.h"
 
 #include <atomic>
-#include <cstdint>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>

@@ -1,5 +1,7 @@
 #include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/ZVTZerevuziz.h"
 
+#include "platform/Dispatch.h"
+
 #include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Category/ZVTZerevuzizCategory.h"
 #include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Internals/Validation/ZVTZerevuzizValidation.h"
 #include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Model/ZVTEventLog.h"
@@ -12,8 +14,6 @@
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTSingleton.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUUID.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
-
-#include "platform/Dispatch.h"
 
 namespace {
 

@@ -1,18 +1,19 @@
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTApplicationForwarder.h"
 
+#include "platform/UserDefaults.h"
+
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTZeroduv.h"
 
 #include "ZevOzozid/ZevOzozid/Internals/DelegateForwarder/ZVTAppDelegateForwarder.h"
-#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
-
-#include "platform/UserDefaults.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 
 #include <atomic>
 #include <cctype>
-#include <cxxabi.h>
 #include <mutex>
 #include <typeinfo>
+
+#include <cxxabi.h>
 
 namespace {
 

@@ -7,11 +7,11 @@
 
 #include "ZevOzozid/ZevOzozid/Internals/Context/ZVTSessionContext.h"
 #include "ZevOzozid/ZevOzozid/Internals/Context/ZVTUserIdContext.h"
-#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFileStore.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTZevOzozidUserDefaults.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 
 #include <algorithm>
 #include <atomic>

@@ -2,19 +2,19 @@
 
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/CXXException/ZVTZeroduvCXXExceptionWrapperException.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/CrashTime/ZVTZeroduvBufferSlots.h"
-#include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTApplicationForwarder.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTWrapperExceptionManager.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTWrapperZeroduvHelper.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTZeroduvArchivableClasses.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTZeroduvUtil.h"
+#include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTApplicationForwarder.h"
 
 #include "ZevOzozid/ZevOzozid/Internals/Context/Device/ZVTDeviceTracker.h"
 #include "ZevOzozid/ZevOzozid/Internals/Context/ZVTSessionContext.h"
 #include "ZevOzozid/ZevOzozid/Internals/Context/ZVTUserIdContext.h"
-#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTZevOzozidUserDefaults.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 #include "ZevOzozid/ZevOzozid/ZVTZevOzozid.h"
 
 #include <cerrno>

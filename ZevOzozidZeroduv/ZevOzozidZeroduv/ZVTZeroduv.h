@@ -1,17 +1,17 @@
 #pragma once
 
+#include "platform/Dispatch.h"
+
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTZeroduvMemoryPressure.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Model/ZVTAppleErrorLog.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Model/ZVTExceptionModel.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTZeroduvDelegate.h"
 
-#include "ZVCrashReporter/Source/ZVCrashReporter.h"
-
 #include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelProtocols.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTEncrypter.h"
 #include "ZevOzozid/ZevOzozid/ZVTServiceAbstract.h"
 
-#include "platform/Dispatch.h"
+#include "ZVCrashReporter/Source/ZVCrashReporter.h"
 
 #include <atomic>
 #include <filesystem>

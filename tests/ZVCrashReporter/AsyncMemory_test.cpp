@@ -1,10 +1,12 @@
-#include "ZVCrashReporter/Source/async/AsyncIO.h"
 #include "ZVCrashReporter/Source/async/AsyncMemory.h"
+
+#include "ZVCrashReporter/Source/async/AsyncIO.h"
 #include "ZVCrashReporter/Source/async/MemoryObject.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+
 #include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,10 +15,10 @@ namespace {
 
 // Three pages: readable, PROT_NONE, unmapped.
 class Pages {
-public:
+  public:
     Pages() {
-        base_ = static_cast<uint8_t*>(mmap(nullptr, 3 * kPage, PROT_READ | PROT_WRITE,
-                                           MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+        base_ = static_cast<uint8_t*>(
+            mmap(nullptr, 3 * kPage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
         for (size_t i = 0; i < kPage; ++i) base_[i] = static_cast<uint8_t>(i);
         mprotect(base_ + kPage, kPage, PROT_NONE);
         munmap(base_ + 2 * kPage, kPage);
@@ -27,12 +29,12 @@ public:
     uint64_t unmapped() const { return readable() + 2 * kPage; }
     static constexpr size_t kPage = 4096;
 
-private:
+  private:
     uint8_t* base_;
 };
 
 class AsyncMemoryTest : public ::testing::TestWithParam<bool> {
-protected:
+  protected:
     void SetUp() override {
         zvcrash_async_memory_setup();
         zvcrash_async_memory_force_pipe(GetParam());
@@ -76,7 +78,8 @@ TEST_P(AsyncMemoryTest, WindowsCheckTheirPagesAndBounds) {
               ZVCRASH_EINVAL);
     // The readable prefix, or nothing with require_full.
     EXPECT_EQ(mobject_init(&w, self, pages.readable() + 8, 2 * Pages::kPage, true), ZVCRASH_ENOMEM);
-    ASSERT_EQ(mobject_init(&w, self, pages.readable() + 8, 2 * Pages::kPage, false), ZVCRASH_ESUCCESS);
+    ASSERT_EQ(mobject_init(&w, self, pages.readable() + 8, 2 * Pages::kPage, false),
+              ZVCRASH_ESUCCESS);
     EXPECT_EQ(mobject_length(&w), Pages::kPage - 8);
     EXPECT_EQ(mobject_init(&w, self, pages.denied(), 8, false), ZVCRASH_ENOMEM);
 }
@@ -86,9 +89,10 @@ INSTANTIATE_TEST_SUITE_P(ProcessVmReadvAndPipe, AsyncMemoryTest, ::testing::Bool
 TEST(AsyncToolboxTest, ByteOrderStringsAndOffsets) {
     const uint8_t bytes[] = {1, 2, 3, 4};
     uint32_t v = 0;
-    ASSERT_EQ(zvcrash_async_task_read_uint32(zvcrash_async_task_self(), zvcrash_async_byteorder_swapped(),
-                                             reinterpret_cast<uint64_t>(bytes), 0, &v),
-              ZVCRASH_ESUCCESS);
+    ASSERT_EQ(
+        zvcrash_async_task_read_uint32(zvcrash_async_task_self(), zvcrash_async_byteorder_swapped(),
+                                       reinterpret_cast<uint64_t>(bytes), 0, &v),
+        ZVCRASH_ESUCCESS);
     EXPECT_EQ(v, 0x01020304u);
     EXPECT_EQ(zvcrash_async_strncmp("abc", "abd", 2), 0);
     EXPECT_LT(zvcrash_async_strcmp("abc", "abd"), 0);

@@ -11,7 +11,9 @@ namespace {
 using Manager = ZVTZeroduvUncaughtCXXExceptionHandlerManager;
 
 void handlerA(const ZVTZeroduvCXXExceptionInfo*) {}
-void otherLibraryTerminate() { std::abort(); }
+void otherLibraryTerminate() {
+    std::abort();
+}
 
 TEST(CxxExceptionRegistryTest, AddTwiceRemoveOnceKeepsOneAndTheLastRemovalRestores) {
     const std::terminate_handler before = std::get_terminate();

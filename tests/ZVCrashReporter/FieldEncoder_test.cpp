@@ -1,6 +1,7 @@
+#include "ZVCrashReporter/Source/async/FieldEncoder.h"
+
 #include "tests/ZVCrashReporter/ReportFixtures.h"
 
-#include "ZVCrashReporter/Source/async/FieldEncoder.h"
 #include "ZVCrashReporter/Source/async/ReportWriter.h"
 
 #include <gtest/gtest.h>
@@ -58,8 +59,7 @@ TEST(FieldEncoderTest, SignedKindsAndFixedWidths) {
     const uint32_t f32 = 0x01020304;
     EXPECT_EQ(encode(1, ZVCRASH_FIELD_FIXED32, &f32), (Bytes{0x0D, 0x04, 0x03, 0x02, 0x01}));
     const double d = 1.0;
-    EXPECT_EQ(encode(1, ZVCRASH_FIELD_DOUBLE, &d),
-              (Bytes{0x09, 0, 0, 0, 0, 0, 0, 0xF0, 0x3F}));
+    EXPECT_EQ(encode(1, ZVCRASH_FIELD_DOUBLE, &d), (Bytes{0x09, 0, 0, 0, 0, 0, 0, 0xF0, 0x3F}));
     const bool yes = true;
     EXPECT_EQ(encode(3, ZVCRASH_FIELD_BOOL, &yes), (Bytes{0x18, 0x01}));
 }
@@ -89,14 +89,17 @@ TEST(FieldEncoderTest, SizePassEqualsBytesWrittenForEveryMessage) {
     const zvcrash_report_record r = fixture.record();
     const zvcrash_header_record* h = r.header;
     const std::vector<std::pair<const char*, std::function<size_t(crash_output_file*)>>> writers = {
-        {"report info", [&](auto* o) { return zvcrash_writer_write_report_info(o, true, h->uuid); }},
+        {"report info",
+         [&](auto* o) { return zvcrash_writer_write_report_info(o, true, h->uuid); }},
         {"system", [&](auto* o) { return zvcrash_writer_write_system_info(o, h); }},
         {"machine", [&](auto* o) { return zvcrash_writer_write_machine_info(o, h); }},
         {"app", [&](auto* o) { return zvcrash_writer_write_app_info(o, h); }},
         {"process", [&](auto* o) { return zvcrash_writer_write_process_info(o, h); }},
         {"processor", [&](auto* o) { return zvcrash_writer_write_processor_info(o, 7, 3); }},
-        {"thread", [&](auto* o) { return zvcrash_writer_write_thread(o, &r.threads[1], 512, true); }},
-        {"frame", [&](auto* o) { return zvcrash_writer_write_thread_frame(o, &r.threads[1].frames[0]); }},
+        {"thread",
+         [&](auto* o) { return zvcrash_writer_write_thread(o, &r.threads[1], 512, true); }},
+        {"frame",
+         [&](auto* o) { return zvcrash_writer_write_thread_frame(o, &r.threads[1].frames[0]); }},
         {"symbol", [&](auto* o) { return zvcrash_writer_write_symbol(o, "main", 0x10); }},
         {"image", [&](auto* o) { return zvcrash_writer_write_binary_image(o, &r.images[0]); }},
         {"exception", [&](auto* o) { return zvcrash_writer_write_exception(o, r.exception); }},

@@ -9,9 +9,10 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <elf.h>
 #include <string>
 #include <vector>
+
+#include <elf.h>
 
 namespace {
 

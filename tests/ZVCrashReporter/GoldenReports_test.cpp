@@ -1,8 +1,7 @@
 #include "tests/ZVCrashReporter/ReportFixtures.h"
+#include "tests/support/TempDir.h"
 
 #include "ZVCrashReporter/Source/ZVCrashReport.h"
-
-#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +29,8 @@ TEST(GoldenReportsTest, WriterReproducesTheStoredReports) {
         }
         EXPECT_EQ(encoded, testing_support::readAll(dir / name)) << name;
         ZVCrashReporterError error;
-        EXPECT_NE(ZVCrashReport::initWithData(bytes, &error), nullptr) << error.localizedDescription;
+        EXPECT_NE(ZVCrashReport::initWithData(bytes, &error), nullptr)
+            << error.localizedDescription;
     }
 }
 

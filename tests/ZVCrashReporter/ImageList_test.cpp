@@ -1,17 +1,19 @@
+#include "tests/ZVCrashReporter/zvtest/zvtest_library.h"
+
 #include "ZVCrashReporter/Source/ZVLoadedImages.h"
 #include "ZVCrashReporter/Source/async/SymbolLookup.h"
-#include "tests/ZVCrashReporter/zvtest/zvtest_library.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdlib>
-#include <dlfcn.h>
-#include <link.h>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <dlfcn.h>
+#include <link.h>
 
 namespace {
 
@@ -67,7 +69,8 @@ std::vector<uint64_t> walk(loaded_image_list* list) {
     std::vector<uint64_t> biases;
     loaded_image_list_set_reading(list, true);
     loaded_image_list_cursor cursor{nullptr};
-    while (loaded_image* image = loaded_image_list_next(list, &cursor)) biases.push_back(image->image.bias);
+    while (loaded_image* image = loaded_image_list_next(list, &cursor))
+        biases.push_back(image->image.bias);
     loaded_image_list_set_reading(list, false);
     return biases;
 }
@@ -82,7 +85,8 @@ TEST(ImageListTest, AppendRemoveAndReuse) {
     EXPECT_FALSE(loaded_image_list_append(&list, "huge", loaded[0].bias, loaded[0].phdrs, 100000));
     EXPECT_TRUE(walk(&list).empty());
 
-    ASSERT_TRUE(loaded_image_list_append(&list, "a", loaded[0].bias, loaded[0].phdrs, loaded[0].phnum));
+    ASSERT_TRUE(
+        loaded_image_list_append(&list, "a", loaded[0].bias, loaded[0].phdrs, loaded[0].phnum));
     loaded_image_list_set_reading(&list, true);
     loaded_image_list_cursor cursor{nullptr};
     loaded_image* held = loaded_image_list_next(&list, &cursor);
@@ -95,7 +99,8 @@ TEST(ImageListTest, AppendRemoveAndReuse) {
     EXPECT_EQ(std::string(held->image.path), "a");  // a reader that held it can still use it
 
     for (size_t i = 0; i < 3; ++i) {
-        ASSERT_TRUE(loaded_image_list_append(&list, "b", loaded[i].bias, loaded[i].phdrs, loaded[i].phnum));
+        ASSERT_TRUE(
+            loaded_image_list_append(&list, "b", loaded[i].bias, loaded[i].phdrs, loaded[i].phnum));
     }
     EXPECT_EQ(walk(&list), (std::vector<uint64_t>{loaded[0].bias, loaded[1].bias, loaded[2].bias}));
     // Unlinked nodes go to the free list (remove holds the reading mark) and are reused.
@@ -110,7 +115,8 @@ TEST(ImageListTest, AppendRemoveAndReuse) {
     EXPECT_EQ(walk(&list), (std::vector<uint64_t>{loaded[0].bias}));
     image_list_node* freeHead = list.body->free_list;
     ASSERT_NE(freeHead, nullptr);
-    ASSERT_TRUE(loaded_image_list_append(&list, "c", loaded[2].bias, loaded[2].phdrs, loaded[2].phnum));
+    ASSERT_TRUE(
+        loaded_image_list_append(&list, "c", loaded[2].bias, loaded[2].phdrs, loaded[2].phnum));
     EXPECT_EQ(list.body->tail, freeHead);
     EXPECT_NE(list.body->free_list, nullptr);  // the other free node stays
     EXPECT_EQ(walk(&list), (std::vector<uint64_t>{loaded[0].bias, loaded[2].bias}));
@@ -118,7 +124,7 @@ TEST(ImageListTest, AppendRemoveAndReuse) {
 }
 
 class LiveImagesTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         zvcrash_async_memory_setup();
         list_ = new loaded_image_list;
@@ -172,7 +178,8 @@ TEST_F(LiveImagesTest, BuildIdAndSymbolsOfTheRunningProcess) {
         EXPECT_EQ(named.name.find("zvtest_"), std::string::npos) << named.name;
     }
     // Strategy 0 reads nothing.
-    EXPECT_EQ(find_symbol_for_address(lib, 0, exported, [](uint64_t, const char*, void*) {}, nullptr),
+    EXPECT_EQ(find_symbol_for_address(
+                  lib, 0, exported, [](uint64_t, const char*, void*) {}, nullptr),
               ZVCRASH_ENOTFOUND);
 }
 
@@ -193,7 +200,8 @@ TEST_F(LiveImagesTest, LibraryOpenedAfterEnableIsFoundThroughTheLinkMap) {
             void* late = dlsym(handle, "zvtest_late_exported");
             ASSERT_NE(late, nullptr);
             EXPECT_TRUE(elf_image_contains_address(images[i], reinterpret_cast<uint64_t>(late)));
-            EXPECT_EQ(symbolAt(images[i], reinterpret_cast<uint64_t>(late)).name, "zvtest_late_exported");
+            EXPECT_EQ(symbolAt(images[i], reinterpret_cast<uint64_t>(late)).name,
+                      "zvtest_late_exported");
         }
     }
     EXPECT_TRUE(lateFound);

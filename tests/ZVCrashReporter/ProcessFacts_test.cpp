@@ -1,11 +1,12 @@
+#include "tests/support/TempDir.h"
+
 #include "ZVCrashReporter/Source/ZVCrashHostInfo.h"
 #include "ZVCrashReporter/Source/ZVCrashProcessInfo.h"
-
-#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+
 #include <unistd.h>
 
 namespace {
@@ -15,8 +16,11 @@ TEST(ProcessFactsTest, KernelReleaseIsScannedAsFarAsItGoes) {
         const char* release;
         uint64_t major, minor, revision;
     };
-    const Case cases[] = {{"6.1.0-17-amd64", 6, 1, 0}, {"13.4.0", 13, 4, 0}, {"13", 13, 0, 0},
-                          {"5.x", 5, 0, 0}, {"", 0, 0, 0}};
+    const Case cases[] = {{"6.1.0-17-amd64", 6, 1, 0},
+                          {"13.4.0", 13, 4, 0},
+                          {"13", 13, 0, 0},
+                          {"5.x", 5, 0, 0},
+                          {"", 0, 0, 0}};
     for (const Case& c : cases) {
         const ZVCrashHostInfo info(c.release);
         EXPECT_EQ(info.kernelVersion().major, c.major) << c.release;
@@ -55,8 +59,7 @@ TEST(ProcessFactsTest, OwnProcessAndAFakeProcEntry) {
     testing_support::TempDir proc;
     proc.write("stat", "cpu 1 2 3\nbtime 1000\n");
     // A command name holding ") (" and a 16-byte name whose last byte starts a sequence.
-    proc.write("77/stat",
-               "77 (a) b (c) S 5 77 77 0 -1 4194560 1 0 0 0 0 0 0 0 20 0 1 0 250 0 0\n");
+    proc.write("77/stat", "77 (a) b (c) S 5 77 77 0 -1 4194560 1 0 0 0 0 0 0 0 20 0 1 0 250 0 0\n");
     proc.write("77/comm", "abcdefghijklmno\xC3\n");
     proc.write("77/status", "Name:\tx\nTracerPid:\t12\n");
     const auto fake = ZVCrashProcessInfo::initWithProcessID(77, proc.path().string());
@@ -64,8 +67,9 @@ TEST(ProcessFactsTest, OwnProcessAndAFakeProcEntry) {
     EXPECT_EQ(fake->parentProcessID(), 5);
     EXPECT_EQ(fake->processName(), "abcdefghijklmno");
     EXPECT_TRUE(fake->isTraced());
-    EXPECT_EQ(fake->startTime().count(), (1000 + 250 / sysconf(_SC_CLK_TCK)) * 1000000 +
-                                             (250 % sysconf(_SC_CLK_TCK)) * 1000000 / sysconf(_SC_CLK_TCK));
+    EXPECT_EQ(fake->startTime().count(),
+              (1000 + 250 / sysconf(_SC_CLK_TCK)) * 1000000 +
+                  (250 % sysconf(_SC_CLK_TCK)) * 1000000 / sysconf(_SC_CLK_TCK));
     EXPECT_EQ(ZVCrashProcessInfo::initWithProcessID(78, proc.path().string()), nullptr);
 }
 

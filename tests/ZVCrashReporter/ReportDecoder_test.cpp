@@ -1,8 +1,7 @@
 #include "tests/ZVCrashReporter/ReportFixtures.h"
+#include "tests/support/TempDir.h"
 
 #include "ZVCrashReporter/Source/ZVCrashReport.h"
-
-#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -48,10 +47,12 @@ TEST(ReportDecoderTest, BadInputIsRefusedWithItsReason) {
     const Case cases[] = {
         {"empty", {}, "Could not decode truncated crash log"},
         {"header only", withHeader({}), "Could not decode truncated crash log"},
-        {"wrong case", withHeader({0x0A, 0}, "zvCrash"), "Could not decode invalid crash log header"},
+        {"wrong case", withHeader({0x0A, 0}, "zvCrash"),
+         "Could not decode invalid crash log header"},
         {"version 2", withHeader(Bytes(good.begin() + 8, good.end()), "zvcrash", 2),
          "Could not decode unsupported crash report version: 2"},
-        {"garbage", withHeader({0xFF, 0xFF, 0xFF}), "An unknown error occured decoding the crash report"},
+        {"garbage", withHeader({0xFF, 0xFF, 0xFF}),
+         "An unknown error occured decoding the crash report"},
         {"required signal missing", noSignal, "An unknown error occured decoding the crash report"},
     };
     for (const Case& c : cases) {
@@ -94,7 +95,9 @@ TEST(ReportDecoderTest, SectionChecksAndValues) {
          },
          "Report UUID value is not a standard 16 bytes", none},
         {"unknown architecture",
-         [](MessageBuilder& b) { b.system.architecture = ZVCRASH__ARCHITECTURE__ARCHITECTURE_UNKNOWN; },
+         [](MessageBuilder& b) {
+             b.system.architecture = ZVCRASH__ARCHITECTURE__ARCHITECTURE_UNKNOWN;
+         },
          "Crash report has an unknown architecture", none},
         {"os unknown when not stored, timestamp 0 is no date",
          [](MessageBuilder& b) {
@@ -126,7 +129,8 @@ TEST(ReportDecoderTest, SectionChecksAndValues) {
         {"255 mach codes decode",
          [](MessageBuilder& b) {
              static uint64_t codes[256];
-             Zvcrash__CrashReport__Signal__MachException e = ZVCRASH__CRASH_REPORT__SIGNAL__MACH_EXCEPTION__INIT;
+             Zvcrash__CrashReport__Signal__MachException e =
+                 ZVCRASH__CRASH_REPORT__SIGNAL__MACH_EXCEPTION__INIT;
              e.n_codes = 255;
              e.codes = codes;
              b.signal.mach_exception = b.make(e);
@@ -136,7 +140,8 @@ TEST(ReportDecoderTest, SectionChecksAndValues) {
         {"256 mach codes",
          [](MessageBuilder& b) {
              static uint64_t codes[256];
-             Zvcrash__CrashReport__Signal__MachException e = ZVCRASH__CRASH_REPORT__SIGNAL__MACH_EXCEPTION__INIT;
+             Zvcrash__CrashReport__Signal__MachException e =
+                 ZVCRASH__CRASH_REPORT__SIGNAL__MACH_EXCEPTION__INIT;
              e.n_codes = 256;
              e.codes = codes;
              b.signal.mach_exception = b.make(e);
@@ -232,7 +237,8 @@ TEST(ReportDecoderTest, OversizedFilesAreRefusedBeforeReading) {
 
     const Bytes good = MessageBuilder().bytes();
     std::ofstream(path, std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char*>(good.data()), static_cast<std::streamsize>(good.size()));
+        .write(reinterpret_cast<const char*>(good.data()),
+               static_cast<std::streamsize>(good.size()));
     ASSERT_TRUE(ZVCrashReport::readReportFile(path, bytes, &error));
     EXPECT_EQ(bytes, good);
     EXPECT_FALSE(ZVCrashReport::readReportFile(dir / "missing", bytes, &error));

@@ -55,8 +55,8 @@ zvcrash_header_record fixtureHeader() {
     return h;
 }
 
-const char* const kRegisterNames[21] = {"rip", "rsp", "rbp", "rax", "rbx", "rcx", "rdx",
-                                        "rsi", "rdi", "r8",  "r9",  "r10", "r11", "r12",
+const char* const kRegisterNames[21] = {"rip", "rsp", "rbp", "rax",    "rbx",    "rcx", "rdx",
+                                        "rsi", "rdi", "r8",  "r9",     "r10",    "r11", "r12",
                                         "r13", "r14", "r15", "rflags", "trapno", "err", "cr2"};
 
 }  // namespace
@@ -157,7 +157,8 @@ MessageBuilder::MessageBuilder() {
 void MessageBuilder::addThread(uint32_t number, bool crashed, std::vector<uint64_t> pcs) {
     std::vector<Zvcrash__CrashReport__Thread__StackFrame*> frames;
     for (uint64_t pc : pcs) {
-        Zvcrash__CrashReport__Thread__StackFrame frame = ZVCRASH__CRASH_REPORT__THREAD__STACK_FRAME__INIT;
+        Zvcrash__CrashReport__Thread__StackFrame frame =
+            ZVCRASH__CRASH_REPORT__THREAD__STACK_FRAME__INIT;
         frame.pc = pc;
         frames.push_back(make(frame));
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ZVCrashReporter/Source/async/ReportRecords.h"
+
 #include "zvcrash.pb-c.h"
 
 #include <cstdint>
@@ -18,7 +19,7 @@ std::vector<uint8_t> capture(Write&& write);
 
 // A report as the writer would be fed at crash time, owning all its storage.
 class FixtureReport {
-public:
+  public:
     // minimal: header, signal, one crashed thread without frames, no images.
     // full: exception, three threads (the second crashed, 21 registers), images with 20-byte
     // build ids, custom data, LINUX on x86-64.
@@ -39,14 +40,14 @@ public:
     std::vector<zvcrash_image_record> images;
     std::string customData;
 
-private:
+  private:
     mutable zvcrash_exception_record exception_{};
     void link() const;
 };
 
 // Report messages assembled with protobuf-c, for decoder cases the writer never produces.
 class MessageBuilder {
-public:
+  public:
     MessageBuilder();
     MessageBuilder(const MessageBuilder&) = delete;
     MessageBuilder& operator=(const MessageBuilder&) = delete;
@@ -74,7 +75,7 @@ public:
     Zvcrash__CrashReport__ApplicationInfo app = ZVCRASH__CRASH_REPORT__APPLICATION_INFO__INIT;
     Zvcrash__CrashReport__Signal signal = ZVCRASH__CRASH_REPORT__SIGNAL__INIT;
 
-private:
+  private:
     std::vector<std::shared_ptr<void>> keep_;
     std::vector<Zvcrash__CrashReport__Thread*> threads_;
     std::vector<Zvcrash__CrashReport__BinaryImage*> images_;
@@ -82,10 +83,10 @@ private:
 
 }  // namespace zvcrash_fixtures
 
+#include "ZVCrashReporter/Source/async/CrashOutputFile.h"
+
 #include <sys/mman.h>
 #include <unistd.h>
-
-#include "ZVCrashReporter/Source/async/CrashOutputFile.h"
 
 namespace zvcrash_fixtures {
 

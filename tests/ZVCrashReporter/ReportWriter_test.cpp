@@ -1,7 +1,8 @@
+#include "ZVCrashReporter/Source/async/ReportWriter.h"
+
 #include "tests/ZVCrashReporter/ReportFixtures.h"
 
 #include "ZVCrashReporter/Source/ZVCrashReport.h"
-#include "ZVCrashReporter/Source/async/ReportWriter.h"
 #include "ZVCrashReporter/Source/async/SignalNames.h"
 
 #include <gtest/gtest.h>
@@ -115,15 +116,17 @@ TEST(ReportWriterTest, CapKeepsEveryFieldWholeAndTheCrashedThread) {
     };
     const std::vector<Case> cases = {
         {"crashed thread alone larger than the cap",
-         [](FixtureReport& f) { f.frames[1].assign(4000, {0x7fff12345678, "deep_recursion", 0x7fff12345000}); },
+         [](FixtureReport& f) {
+             f.frames[1].assign(4000, {0x7fff12345678, "deep_recursion", 0x7fff12345000});
+         },
          4096, 0, 0, 1, 4000, false},
         {"images past the cap",
          [](FixtureReport& f) {
              for (int i = 0; i < 200; ++i) f.images.push_back(f.images[0]);
          },
          2048, 0, 0, 4, 4, false},
-        {"custom data past the cap",
-         [](FixtureReport& f) { f.customData.assign(8000, 'x'); }, 4096, 2, 3, 4, 4, false},
+        {"custom data past the cap", [](FixtureReport& f) { f.customData.assign(8000, 'x'); }, 4096,
+         2, 3, 4, 4, false},
         {"report ending exactly at the cap", [](FixtureReport&) {}, 0, 2, 3, 4, 4, true},
     };
     for (const Case& c : cases) {
@@ -151,7 +154,8 @@ TEST(ReportWriterTest, CapKeepsEveryFieldWholeAndTheCrashedThread) {
         }
         EXPECT_EQ(m->has_custom_data != 0, c.expectCustomData);
         ZVCrashReporterError error;
-        EXPECT_NE(ZVCrashReport::initWithData(bytes, &error), nullptr) << error.localizedDescription;
+        EXPECT_NE(ZVCrashReport::initWithData(bytes, &error), nullptr)
+            << error.localizedDescription;
     }
 }
 

@@ -1,8 +1,7 @@
 #include "tests/ZVCrashReporter/ReportFixtures.h"
+#include "tests/support/TempDir.h"
 
 #include "ZVCrashReporter/Source/ZVCrashReportTextFormatter.h"
-
-#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +32,8 @@ TEST(TextFormatterTest, FullReportMatchesItsGoldenText) {
     EXPECT_EQ(text, testing_support::readAll(golden));
 
     ZVCrashReportTextFormatter formatter(0, ZVCrashReportTextFormatter::kUTF8StringEncoding);
-    const auto report = ZVCrashReport::initWithData(encodeReport(FixtureReport::full().record()), nullptr);
+    const auto report =
+        ZVCrashReport::initWithData(encodeReport(FixtureReport::full().record()), nullptr);
     const std::vector<uint8_t> bytes = formatter.formatReport(*report, nullptr);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), text);
 }
@@ -62,35 +62,46 @@ TEST(TextFormatterTest, Variants) {
         {"nothing optional",
          [](MessageBuilder& b) { b.system.timestamp = 0; },
          {"Incident Identifier: ???\n", "Hardware Model:      ???\n",
-          "Process:         ??? [???]\n", "Path:            ???\n",
-          "Parent Process:  ??? [???]\n", "Date/Time:       ???\n",
-          "OS Version:      Linux 6.1.0 (???)\n", "Code Type:       X86-64\n",
-          "Exception Codes: SEGV_MAPERR at 0x10\n"},
+          "Process:         ??? [???]\n", "Path:            ???\n", "Parent Process:  ??? [???]\n",
+          "Date/Time:       ???\n", "OS Version:      Linux 6.1.0 (???)\n",
+          "Code Type:       X86-64\n", "Exception Codes: SEGV_MAPERR at 0x10\n"},
          {"Crashed Thread:", "crashed with"}},
         {"os 0 strips the underscore",
          [&](MessageBuilder& b) {
-             b.system.operating_system = ZVCRASH__CRASH_REPORT__SYSTEM_INFO__OPERATING_SYSTEM__MAC_OS_X;
+             b.system.operating_system =
+                 ZVCRASH__CRASH_REPORT__SYSTEM_INFO__OPERATING_SYSTEM__MAC_OS_X;
              withSymbol(b, "_main");
          },
-         {"OS Version:      Mac OS X", "libx.so                             0x0000000000001010 main + 16\n"},
+         {"OS Version:      Mac OS X",
+          "libx.so                             0x0000000000001010 main + 16\n"},
          {}},
-        {"os 2", [](MessageBuilder& b) { b.system.operating_system = ZVCRASH__CRASH_REPORT__SYSTEM_INFO__OPERATING_SYSTEM__IPHONE_SIMULATOR; },
-         {"OS Version:      Mac OS X 6.1.0"}, {}},
+        {"os 2",
+         [](MessageBuilder& b) {
+             b.system.operating_system =
+                 ZVCRASH__CRASH_REPORT__SYSTEM_INFO__OPERATING_SYSTEM__IPHONE_SIMULATOR;
+         },
+         {"OS Version:      Mac OS X 6.1.0"},
+         {}},
         {"os 3 keeps names",
          [&](MessageBuilder& b) {
-             b.system.operating_system = ZVCRASH__CRASH_REPORT__SYSTEM_INFO__OPERATING_SYSTEM__OS_UNKNOWN;
+             b.system.operating_system =
+                 ZVCRASH__CRASH_REPORT__SYSTEM_INFO__OPERATING_SYSTEM__OS_UNKNOWN;
              withSymbol(b, "_main");
          },
-         {"OS Version:      Unknown (3) 6.1.0", " _main + 16\n"}, {}},
+         {"OS Version:      Unknown (3) 6.1.0", " _main + 16\n"},
+         {}},
         {"os 5 keeps names, lone underscore too",
-         [&](MessageBuilder& b) { withSymbol(b, "_"); }, {" _ + 16\n"}, {}},
+         [&](MessageBuilder& b) { withSymbol(b, "_"); },
+         {" _ + 16\n"},
+         {}},
         {"five registers",
          [](MessageBuilder& b) {
              b.addThread(3, true, {});
              std::vector<Zvcrash__CrashReport__Thread__RegisterValue*> regs;
              const char* names[] = {"rip", "rsp", "rbp", "rax", "rbx"};
              for (uint64_t i = 0; i < 5; ++i) {
-                 Zvcrash__CrashReport__Thread__RegisterValue r = ZVCRASH__CRASH_REPORT__THREAD__REGISTER_VALUE__INIT;
+                 Zvcrash__CrashReport__Thread__RegisterValue r =
+                     ZVCRASH__CRASH_REPORT__THREAD__REGISTER_VALUE__INIT;
                  r.name = const_cast<char*>(names[i]);
                  r.value = i;
                  regs.push_back(b.make(r));
@@ -131,13 +142,15 @@ TEST(TextFormatterTest, Variants) {
          {"Crashed Thread:", "Thread State"}},
         {"broken text never throws",
          [](MessageBuilder& b) { b.addImage(0x1000, 0x10, "/lib/\xff\xfe.so"); },
-         {"<???> /lib/\xff\xfe.so\n"}, {}},
+         {"<???> /lib/\xff\xfe.so\n"},
+         {}},
     };
     for (const Case& c : cases) {
         MessageBuilder b;
         c.build(b);
         const std::string text = textOf(b.bytes());
-        for (const auto& s : c.present) EXPECT_TRUE(contains(text, s)) << c.name << ": " << s << "\n" << text;
+        for (const auto& s : c.present)
+            EXPECT_TRUE(contains(text, s)) << c.name << ": " << s << "\n" << text;
         for (const auto& s : c.absent) EXPECT_FALSE(contains(text, s)) << c.name << ": " << s;
     }
 }

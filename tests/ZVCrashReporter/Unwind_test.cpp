@@ -6,9 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <execinfo.h>
 #include <sstream>
 #include <string>
+
+#include <execinfo.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -50,7 +51,7 @@ void expectSameCallers(const Walked& w) {
 }
 
 class UnwindTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         g_images = new UnwindImages;
         g_images->collect();
@@ -70,7 +71,8 @@ TEST_F(UnwindTest, CapturedStateWalksThroughTheLibraryAndQsort) {
     zvtest_sort_with_callback(captureHere, &sorted);
     expectSameCallers(sorted);
     // The walk passes qsort on its way up.
-    const elf_image* libc = zvcrash_image_set_find(&g_images->set, reinterpret_cast<uint64_t>(&qsort));
+    const elf_image* libc =
+        zvcrash_image_set_find(&g_images->set, reinterpret_cast<uint64_t>(&qsort));
     ASSERT_NE(libc, nullptr);
     bool throughLibc = false;
     for (uint64_t pc : sorted.walk) throughLibc |= elf_image_contains_address(libc, pc);
@@ -90,7 +92,8 @@ TEST_F(UnwindTest, ChildSignalContextWalksThroughAbortToMain) {
     close(out[1]);
     std::string text;
     char buf[4096];
-    for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;) text.append(buf, static_cast<size_t>(n));
+    for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;)
+        text.append(buf, static_cast<size_t>(n));
     close(out[0]);
     int status = 0;
     waitpid(child, &status, 0);
@@ -119,7 +122,8 @@ TEST_F(UnwindTest, ChildSignalContextWalksThroughAbortToMain) {
     const std::vector<uint64_t> theirs(start, oracle.end());
     const size_t n = std::min(theirs.size(), walk.size());
     EXPECT_EQ(std::vector<uint64_t>(walk.begin(), walk.begin() + n),
-              std::vector<uint64_t>(theirs.begin(), theirs.begin() + n)) << text;
+              std::vector<uint64_t>(theirs.begin(), theirs.begin() + n))
+        << text;
     // Main is reached past the noreturn call of abort().
     bool reachedMain = false;
     for (uint64_t pc : walk) reachedMain |= pc > mainAddress && pc - mainAddress < 0x1000;
@@ -130,11 +134,11 @@ TEST(FrameCursorTest, FirstStepAndFramePointerChain) {
     // A fake stack of frame records: fp -> {saved fp, return address}.
     uint64_t stack[8] = {};
     const auto at = [&](int i) { return reinterpret_cast<uint64_t>(&stack[i]); };
-    stack[0] = at(2);    // frame 0 record: saved fp, return address
+    stack[0] = at(2);  // frame 0 record: saved fp, return address
     stack[1] = 0x401000 + 0x10;
     stack[2] = at(4);
     stack[3] = 0x401020;
-    stack[4] = at(0);    // points back down: a loop
+    stack[4] = at(0);  // points back down: a loop
     stack[5] = 0x401030;
     zvcrash_async_thread_state state;
     thread_state_init(&state);

@@ -1,12 +1,13 @@
 #pragma once
 
-#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelUnitDefault.h"
-#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTIngestionProtocol.h"
-#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
 #include "tests/ZevOzozid/ZVTStorageFixture.h"
 
 #include "platform/Clock.h"
 #include "platform/Dispatch.h"
+
+#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelUnitDefault.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTIngestionProtocol.h"
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
 
 #include <gtest/gtest.h>
 

@@ -1,17 +1,18 @@
 #pragma once
 
+#include "tests/ZevOzozid/ZVTFakeDeviceProbe.h"
+#include "tests/ZevOzozid/ZVTStorageFixture.h"
+#include "tests/support/MainQueuePump.h"
+
+#include "platform/UserDefaults.h"
+
 #include "ZevOzozid/ZevOzozid/Internals/Context/Device/ZVTDeviceTracker.h"
 #include "ZevOzozid/ZevOzozid/Internals/Context/ZVTSessionContext.h"
 #include "ZevOzozid/ZevOzozid/Internals/Context/ZVTUserIdContext.h"
 #include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTDependencyConfiguration.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTZevOzozidUserDefaults.h"
-#include "tests/ZevOzozid/ZVTFakeDeviceProbe.h"
 #include "ZevOzozid/ZevOzozid/ZVTServiceAbstract.h"
-#include "tests/ZevOzozid/ZVTStorageFixture.h"
 #include "ZevOzozid/ZevOzozid/ZVTZevOzozid.h"
-#include "tests/support/MainQueuePump.h"
-
-#include "platform/UserDefaults.h"
 
 #include <atomic>
 #include <memory>

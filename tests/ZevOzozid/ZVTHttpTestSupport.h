@@ -1,11 +1,12 @@
 #pragma once
 
-#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClientProtocol.h"
-#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVT_Reachability.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/MainQueuePump.h"
 
 #include "platform/Clock.h"
+
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClientProtocol.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVT_Reachability.h"
 
 #include <atomic>
 #include <deque>

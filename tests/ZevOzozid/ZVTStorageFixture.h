@@ -1,11 +1,12 @@
 #pragma once
 
-#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
+#include "tests/ZevOzozid/ZVTStoredDevice.h"
+#include "tests/ZevOzozid/ZVTTestSupport.h"
+
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFileStore.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 #include "ZevOzozid/ZevOzozid/Model/ZVTAbstractLog.h"
-#include "tests/ZevOzozid/ZVTStoredDevice.h"
-#include "tests/ZevOzozid/ZVTTestSupport.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 
 #include <cstdlib>
 

@@ -1,10 +1,11 @@
 #pragma once
 
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTZevOzozidUserDefaults.h"
 #include "tests/support/TempDir.h"
 
 #include "platform/UserDefaults.h"
+
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTZevOzozidUserDefaults.h"
 
 #include <memory>
 #include <mutex>

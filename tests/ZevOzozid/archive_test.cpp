@@ -1,3 +1,5 @@
+#include "tests/ZevOzozid/ZVTTestSupport.h"
+
 #include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTCSExtensionParts.h"
 #include "ZevOzozid/ZevOzozid/Internals/Model/ZVTDeviceHistoryInfo.h"
 #include "ZevOzozid/ZevOzozid/Internals/Model/ZVTHistoryInfo.h"
@@ -5,7 +7,6 @@
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeyedArchiver.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 #include "ZevOzozid/ZevOzozid/Model/ZVTAbstractLog.h"
-#include "tests/ZevOzozid/ZVTTestSupport.h"
 
 #include <gtest/gtest.h>
 

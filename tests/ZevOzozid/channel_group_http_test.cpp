@@ -1,8 +1,9 @@
 // The channel group over the real client, ingestion and store, against a loopback server.
-#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelGroupDefault.h"
-#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClient.h"
 #include "tests/ZevOzozid/ZVTChannelFixture.h"
 #include "tests/ZevOzozid/ZVTHttpTestSupport.h"
+
+#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelGroupDefault.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClient.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

@@ -1,5 +1,6 @@
-#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelGroupDefault.h"
 #include "tests/ZevOzozid/ZVTChannelFixture.h"
+
+#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelGroupDefault.h"
 
 #include <gtest/gtest.h>
 
@@ -139,7 +140,8 @@ TEST_F(ChannelGroupTest, ALogEnqueuedRightAfterTheUnitIsMadeReachesTheGroupsDele
     // The logs queue is held busy, so nothing queued when the unit was made can have run yet.
     std::promise<void> release;
     group->logsDispatchQueue()->async([gate = release.get_future().share()] { gate.wait(); });
-    auto unit = group->addChannelUnitWithConfiguration(Config::defaultConfiguration("A"), ingestion);
+    auto unit =
+        group->addChannelUnitWithConfiguration(Config::defaultConfiguration("A"), ingestion);
     unit->enqueueItem(makeLog("first"), 1);
     EXPECT_EQ(delegate->count("prepare first"), 1u);
     EXPECT_EQ(delegate->count("prepared first 1"), 1u);

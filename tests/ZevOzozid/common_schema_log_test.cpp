@@ -1,11 +1,12 @@
-#include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTCommonSchemaLog.h"
-#include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTOrderedDictionary.h"
-#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 #include "tests/ZevOzozid/ZVTStoredDevice.h"
 #include "tests/ZevOzozid/ZVTTestSupport.h"
 
 #include "platform/Folders.h"
+
+#include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTCommonSchemaLog.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTOrderedDictionary.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,11 @@
+#include "tests/ZevOzozid/ZVTTestSupport.h"
+
+#include "platform/Folders.h"
+
 #include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTCSExtensions.h"
 #include "ZevOzozid/ZevOzozid/Internals/Model/ZVTTypedProperty.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 #include "ZevOzozid/ZevOzozid/Model/ZVTLogWithProperties.h"
-#include "tests/ZevOzozid/ZVTTestSupport.h"
-
-#include "platform/Folders.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,10 @@
-#include "ZevOzozid/ZevOzozid/Internals/Context/ZVTSessionContext.h"
-#include "ZevOzozid/ZevOzozid/Internals/Context/ZVTUserIdContext.h"
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 #include "tests/ZevOzozid/ZVTTestSupport.h"
 
 #include "platform/Clock.h"
+
+#include "ZevOzozid/ZevOzozid/Internals/Context/ZVTSessionContext.h"
+#include "ZevOzozid/ZevOzozid/Internals/Context/ZVTUserIdContext.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
 #include <gtest/gtest.h>
 

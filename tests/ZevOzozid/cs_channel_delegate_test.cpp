@@ -1,8 +1,9 @@
-#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTCSCollectorChannelDelegate.h"
-#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelGroupDefault.h"
 #include "tests/ZevOzozid/ZVTCSTestSupport.h"
 #include "tests/ZevOzozid/ZVTChannelFixture.h"
 #include "tests/ZevOzozid/ZVTTestSupport.h"
+
+#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTCSCollectorChannelDelegate.h"
+#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelGroupDefault.h"
 
 #include <gtest/gtest.h>
 

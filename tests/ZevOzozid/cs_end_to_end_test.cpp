@@ -1,12 +1,13 @@
 // A log addressed to two target tokens, enqueued through the started SDK, reaches a loopback
 // common-schema collector.
-#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelGroupDefault.h"
-#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTCSCollectorIngestion.h"
 #include "tests/ZevOzozid/ZVTCSTestSupport.h"
 #include "tests/ZevOzozid/ZVTEntryFixture.h"
 #include "tests/ZevOzozid/ZVTHttpTestSupport.h"
 
 #include "platform/Clock.h"
+
+#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelGroupDefault.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTCSCollectorIngestion.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

@@ -1,12 +1,13 @@
+#include "tests/ZevOzozid/ZVTHttpTestSupport.h"
+#include "tests/ZevOzozid/ZVTTestSupport.h"
+
+#include "platform/Clock.h"
+
 #include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTCommonSchemaLog.h"
 #include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTCSCollectorIngestion.h"
 #include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClient.h"
 #include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTTicketCache.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
-#include "tests/ZevOzozid/ZVTHttpTestSupport.h"
-#include "tests/ZevOzozid/ZVTTestSupport.h"
-
-#include "platform/Clock.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

@@ -1,5 +1,6 @@
-#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTDBStorage.h"
 #include "tests/ZevOzozid/ZVTStorageFixture.h"
+
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTDBStorage.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
+#include "tests/ZevOzozid/ZVTTestSupport.h"
+
 #include "ZevOzozid/ZevOzozid/Internals/DelegateForwarder/ZVTAppDelegateForwarder.h"
 #include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
-#include "tests/ZevOzozid/ZVTTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,11 @@
-#include "ZevOzozid/ZevOzozid/Internals/Context/Device/ZVTDeviceTracker.h"
-#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 #include "tests/ZevOzozid/ZVTFakeDeviceProbe.h"
 #include "tests/ZevOzozid/ZVTTestSupport.h"
 
 #include "platform/Clock.h"
+
+#include "ZevOzozid/ZevOzozid/Internals/Context/Device/ZVTDeviceTracker.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,11 @@
-#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelUnitDefault.h"
-#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClient.h"
-#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
 #include "tests/ZevOzozid/ZVTEntryFixture.h"
 #include "tests/ZevOzozid/ZVTHttpTestSupport.h"
 
 #include "platform/Clock.h"
+
+#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelUnitDefault.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClient.h"
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,8 @@
-#include "ZevOzozid/ZevOzozid/Internals/Model/ZVTStartServiceLog.h"
-#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
 #include "tests/ZevOzozid/ZVTEntryFixture.h"
 #include "tests/ZevOzozid/ZVTHttpTestSupport.h"
+
+#include "ZevOzozid/ZevOzozid/Internals/Model/ZVTStartServiceLog.h"
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
 
 #include <gtest/gtest.h>
 

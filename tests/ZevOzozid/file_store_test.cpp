@@ -1,13 +1,16 @@
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTEncrypter.h"
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeychainUtil.h"
 #include "tests/ZevOzozid/ZVTStorageFixture.h"
 
 #include "platform/Clock.h"
 #include "platform/Crypto.h"
 
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTEncrypter.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeychainUtil.h"
+
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
+
 #include <functional>
+
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -1,8 +1,8 @@
+#include "tests/ZevOzozid/ZVTTestSupport.h"
+#include "tests/support/MainQueuePump.h"
+
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTCompression.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTDispatcherUtil.h"
-#include "tests/ZevOzozid/ZVTTestSupport.h"
-
-#include "tests/support/MainQueuePump.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

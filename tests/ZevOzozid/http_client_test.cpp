@@ -1,11 +1,12 @@
-#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTDependencyConfiguration.h"
-#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpCall.h"
-#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClient.h"
-#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpUtil.h"
 #include "tests/ZevOzozid/ZVTHttpTestSupport.h"
 #include "tests/ZevOzozid/ZVTTestSupport.h"
 
 #include "platform/Clock.h"
+
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTDependencyConfiguration.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpCall.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClient.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpUtil.h"
 
 #include <gtest/gtest.h>
 

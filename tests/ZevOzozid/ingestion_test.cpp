@@ -1,12 +1,13 @@
-#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClient.h"
-#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTZevOzozidIngestion.h"
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUUID.h"
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 #include "tests/ZevOzozid/ZVTHttpTestSupport.h"
 #include "tests/ZevOzozid/ZVTStorageFixture.h"
 #include "tests/ZevOzozid/ZVTTestSupport.h"
 
 #include "platform/Clock.h"
+
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClient.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTZevOzozidIngestion.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUUID.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

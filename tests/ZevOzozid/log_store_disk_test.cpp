@@ -1,15 +1,16 @@
 // The log store's files on disk: damage, stray items in its place, the cap and file modes.
-#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
 #include "tests/ZevOzozid/ZVTStorageFixture.h"
 
-#include <gtest/gtest.h>
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
 
+#include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <fstream>
 #include <set>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 

@@ -1,7 +1,8 @@
-#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
 #include "tests/ZevOzozid/ZVTStoreChildLogs.h"
 
 #include "platform/ChildProcess.h"
+
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
 
 #include <gtest/gtest.h>
 

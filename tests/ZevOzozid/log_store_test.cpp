@@ -1,7 +1,8 @@
-#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
 #include "tests/ZevOzozid/ZVTStorageFixture.h"
 
 #include "platform/Crypto.h"
+
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
 
 #include <gtest/gtest.h>
 

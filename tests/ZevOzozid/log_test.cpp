@@ -1,15 +1,16 @@
-#include "ZevOzozid/ZevOzozid/Internals/Context/Device/ZVTDeviceTracker.h"
-#include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTCSExtensionParts.h"
-#include "ZevOzozid/ZevOzozid/Internals/Model/ZVTLogContainer.h"
-#include "ZevOzozid/ZevOzozid/Internals/Model/ZVTTypedProperty.h"
-#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
-#include "ZevOzozid/ZevOzozid/Model/ZVTAbstractLog.h"
 #include "tests/ZevOzozid/ZVTFakeDeviceProbe.h"
 #include "tests/ZevOzozid/ZVTTestSupport.h"
 
 #include "platform/Clock.h"
 #include "platform/Folders.h"
+
+#include "ZevOzozid/ZevOzozid/Internals/Context/Device/ZVTDeviceTracker.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTCSExtensionParts.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/ZVTLogContainer.h"
+#include "ZevOzozid/ZevOzozid/Internals/Model/ZVTTypedProperty.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/Model/ZVTAbstractLog.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 
 #include <gtest/gtest.h>
 

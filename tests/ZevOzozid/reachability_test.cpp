@@ -1,11 +1,13 @@
-#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVT_Reachability.h"
+#include "tests/support/MainQueuePump.h"
 
 #include "platform/NotificationCenter.h"
-#include "tests/support/MainQueuePump.h"
+
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVT_Reachability.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+
 #include <netinet/in.h>
 
 namespace {
@@ -59,7 +61,8 @@ struct ReachabilityFixture : ::testing::Test {
 };
 
 TEST(ZVT_Reachability, StatusRuleFollowsTheFlagWord) {
-    constexpr uint32_t R = kZVTReachabilityFlagReachable, C = kZVTReachabilityFlagConnectionRequired,
+    constexpr uint32_t R = kZVTReachabilityFlagReachable,
+                       C = kZVTReachabilityFlagConnectionRequired,
                        T = kZVTReachabilityFlagConnectionOnTraffic,
                        I = kZVTReachabilityFlagInterventionRequired,
                        D = kZVTReachabilityFlagConnectionOnDemand;
@@ -67,10 +70,14 @@ TEST(ZVT_Reachability, StatusRuleFollowsTheFlagWord) {
         uint32_t flags;
         ZVTNetworkStatus status;
     } cases[] = {
-        {0, ZVTNotReachable},          {C | T | D, ZVTNotReachable},
-        {R, ZVTReachableViaNetwork},   {R | C, ZVTNotReachable},
-        {R | C | D, ZVTReachableViaNetwork}, {R | C | T, ZVTReachableViaNetwork},
-        {R | C | D | I, ZVTNotReachable},    {R | D | I, ZVTReachableViaNetwork},
+        {0, ZVTNotReachable},
+        {C | T | D, ZVTNotReachable},
+        {R, ZVTReachableViaNetwork},
+        {R | C, ZVTNotReachable},
+        {R | C | D, ZVTReachableViaNetwork},
+        {R | C | T, ZVTReachableViaNetwork},
+        {R | C | D | I, ZVTNotReachable},
+        {R | D | I, ZVTReachableViaNetwork},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ZVT_Reachability::networkStatusForFlags(c.flags), c.status) << c.flags;

@@ -1,6 +1,7 @@
+#include "tests/ZevOzozid/ZVTStorageFixture.h"
+
 #include "ZevOzozid/ZevOzozid/Internals/Model/ZVTStartServiceLog.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
-#include "tests/ZevOzozid/ZVTStorageFixture.h"
 
 #include <gtest/gtest.h>
 

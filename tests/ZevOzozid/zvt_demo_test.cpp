@@ -3,9 +3,8 @@
 
 #include "platform/ChildProcess.h"
 
-#include <nlohmann/json.hpp>
-
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <atomic>
 

@@ -2,13 +2,13 @@
 
 #include "tests/ZevOzozid/ZVTEntryFixture.h"
 #include "tests/ZevOzozid/ZVTTestSupport.h"
-#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/ZVTZerevuziz.h"
 #include "tests/ZevOzozidZerevuziz/ZVZFakeChannel.h"
+
+#include "platform/Clock.h"
 
 #include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Model/ZVTEventLog.h"
 #include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/TransmissionTarget/ZVTZerevuzizTransmissionTarget.h"
-
-#include "platform/Clock.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/ZVTZerevuziz.h"
 
 #include <gtest/gtest.h>
 

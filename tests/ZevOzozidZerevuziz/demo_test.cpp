@@ -1,13 +1,12 @@
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TempDir.h"
 
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
-
 #include "platform/ChildProcess.h"
 
-#include <nlohmann/json.hpp>
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <mutex>
 #include <sstream>

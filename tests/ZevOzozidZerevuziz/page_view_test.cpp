@@ -1,8 +1,9 @@
-#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Category/ZVTZerevuzizCategory.h"
 #include "tests/ZevOzozidZerevuziz/ZVZServiceFixture.h"
+#include "tests/support/MainQueuePump.h"
+
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Category/ZVTZerevuzizCategory.h"
 
 #include "ZevOzozid/ZevOzozid/Internals/DelegateForwarder/ZVTAppDelegateForwarder.h"
-#include "tests/support/MainQueuePump.h"
 
 namespace {
 

@@ -1,8 +1,9 @@
 #include "tests/ZevOzozidZerevuziz/ZVZServiceFixture.h"
 
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Model/ZVTStartSessionLog.h"
+
 #include "ZevOzozid/ZevOzozid/Internals/Context/ZVTUserIdContext.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
-#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Model/ZVTStartSessionLog.h"
 
 #include <thread>
 

@@ -1,13 +1,14 @@
-#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Internals/Session/ZVTSessionTracker.h"
-#include "ZevOzozid/ZevOzozid/Model/ZVTNoAutoAssignSessionIdLog.h"
-#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Model/ZVTStartSessionLog.h"
 #include "tests/ZevOzozid/ZVTTestSupport.h"
 #include "tests/ZevOzozidZerevuziz/ZVZFakeChannel.h"
 
+#include "platform/Clock.h"
+
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Internals/Session/ZVTSessionTracker.h"
+#include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Model/ZVTStartSessionLog.h"
+
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUUID.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
-
-#include "platform/Clock.h"
+#include "ZevOzozid/ZevOzozid/Model/ZVTNoAutoAssignSessionIdLog.h"
 
 #include <gtest/gtest.h>
 

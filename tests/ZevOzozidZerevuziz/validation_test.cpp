@@ -1,6 +1,7 @@
+#include "tests/ZevOzozid/ZVTTestSupport.h"
+
 #include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Internals/Validation/ZVTZerevuzizValidation.h"
 #include "ZevOzozidZerevuziz/ZevOzozidZerevuziz/Model/ZVTEventLog.h"
-#include "tests/ZevOzozid/ZVTTestSupport.h"
 
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 

@@ -1,16 +1,14 @@
 #include "tests/ZevOzozid/ZVTHttpTestSupport.h"
-
 #include "tests/support/TempDir.h"
 
 #include "platform/ChildProcess.h"
 #include "platform/Crypto.h"
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <map>
 #include <set>
-
-#include <gtest/gtest.h>
 
 #ifdef ZV_CRASH_DEMO
 namespace {

@@ -1,14 +1,13 @@
 #include "tests/ZVCrashReporter/ReportFixtures.h"
-#include "tests/ZevOzozidZeroduv/ZeroduvTestSupport.h"
 #include "tests/ZevOzozid/ZVTFakeDeviceProbe.h"
 #include "tests/ZevOzozid/ZVTTestSupport.h"
+#include "tests/ZevOzozidZeroduv/ZeroduvTestSupport.h"
+#include "tests/support/TempDir.h"
 
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTErrorLogFormatter.h"
 
 #include "ZevOzozid/ZevOzozid/Internals/Context/Device/ZVTDeviceTracker.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFileStore.h"
-
-#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "tests/ZevOzozidZeroduv/ZeroduvTestSupport.h"
 #include "tests/ZevOzozid/ZVTTestSupport.h"
+#include "tests/ZevOzozidZeroduv/ZeroduvTestSupport.h"
 
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Model/ZVTAppleErrorLog.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Model/ZVTErrorAttachmentLog.h"

@@ -1,13 +1,13 @@
-#include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTZeroduvLogBuffer.h"
-
 #include "tests/support/TempDir.h"
+
+#include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTZeroduvLogBuffer.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <fstream>
 
 namespace {
 

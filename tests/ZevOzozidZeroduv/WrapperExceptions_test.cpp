@@ -96,11 +96,11 @@ TEST_F(WrapperExceptionsTest, SavingWithTheCrashReportWritesThePendingReport) {
 
 }  // namespace
 
+#include "platform/UserDefaults.h"
+
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTApplicationForwarder.h"
 
 #include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
-
-#include "platform/UserDefaults.h"
 
 namespace {
 

@@ -2,21 +2,21 @@
 
 #include "tests/ZevOzozid/ZVTStorageFixture.h"
 #include "tests/ZevOzozid/ZVTTestSupport.h"
+#include "tests/support/MainQueuePump.h"
+#include "tests/support/TempDir.h"
+
+#include "platform/Clock.h"
+#include "platform/Dispatch.h"
 
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTWrapperExceptionManager.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTZeroduvMemoryPressure.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTZeroduvUtil.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTZeroduv.h"
 
-#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTZevOzozidUserDefaults.h"
-
-#include "platform/Clock.h"
-#include "platform/Dispatch.h"
-#include "tests/support/TempDir.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 
 #include <gtest/gtest.h>
-#include "tests/support/MainQueuePump.h"
 
 #include <fstream>
 #include <mutex>

@@ -1,5 +1,7 @@
 #include "tests/ZevOzozidZeroduv/ZeroduvServiceFixture.h"
 
+#include "platform/ChildProcess.h"
+
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTZeroduvArchivableClasses.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTZeroduvLogBuffer.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Model/ZVTHandledErrorLog.h"
@@ -7,8 +9,6 @@
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTEncrypter.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFileStore.h"
 #include "ZevOzozid/ZevOzozid/ZVTZevOzozid.h"
-
-#include "platform/ChildProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -176,8 +176,7 @@ TEST_F(ServiceTest, TestCrashEndsWithAnIllegalInstruction) {
         service->generateTestCrash();
         std::_Exit(0);
     }
-    const std::string filter =
-        "--gtest_filter=ServiceTest.TestCrashEndsWithAnIllegalInstruction";
+    const std::string filter = "--gtest_filter=ServiceTest.TestCrashEndsWithAnIllegalInstruction";
     char* const argv[] = {const_cast<char*>("zeroduv_tests"), const_cast<char*>(filter.c_str()),
                           nullptr};
     // The environment is made before the fork: the child only calls execve.

@@ -2,15 +2,17 @@
 
 // A main window on the process-wide session-file manager, opened on generated sessions through
 // the real loading path. The shared manager, selection and options are reset around each test.
-#include "app/MVLapTableModel.h"
-#include "app/MVLapsTableView.h"
-#include "app/MVZQViewController.h"
-#include "session/MVGLDFileManager.h"
-#include "session/MVGlobalData.h"
-#include "session/MVOptionsAndSettings.h"
 #include "tests/support/MainQueuePump.h"
 #include "tests/support/SessionGenerator.h"
 #include "tests/support/TempDir.h"
+
+#include "app/MVLapTableModel.h"
+#include "app/MVLapsTableView.h"
+#include "app/MVZQViewController.h"
+
+#include "session/MVGLDFileManager.h"
+#include "session/MVGlobalData.h"
+#include "session/MVOptionsAndSettings.h"
 
 #include <gtest/gtest.h>
 

@@ -8,11 +8,14 @@
 
 #include "app/AppDelegate.h"
 #include "app/MVZQViewController.h"
+
 #include "views/MVVideoController.h"
 #include "views/MVVideoFilmView.h"
+
 #include "session/MVGLDFormat.h"
 #include "session/MVHelperKeys.h"
 #include "session/ZORFileLog.h"
+
 #include "platform/UserDefaults.h"
 
 #include <QAction>
@@ -74,7 +77,7 @@ class ShellFixture : public MainWindowFixture {
         for (const LapTruth& lap : session.truth.laps) {
             for (const std::string& index : lap.videoIndexes) {
                 std::ofstream(dir / MVGLDFormat::videoFileName(options.videoBaseName, index,
-                                                             options.videoExtension));
+                                                               options.videoExtension));
             }
         }
         openInShell(path);

@@ -6,17 +6,22 @@
 #include "app/MVMenuController.h"
 #include "app/MVSheetStandIns.h"
 #include "app/MVSplitView.h"
+
+#include "transfer/MVExportVideoWindowController.h"
+
 #include "views/MVChartController.h"
 #include "views/MVChartPlotView.h"
 #include "views/MVChartView.h"
 #include "views/MVTrackController.h"
 #include "views/MVTrackMapView.h"
 #include "views/MVVideoController.h"
-#include "views/MVVideoToolBarView.h"
-#include "widgets/MVButton.h"
-#include "session/MVNotifications.h"
-#include "transfer/MVExportVideoWindowController.h"
 #include "views/MVVideoShellHooks.h"
+#include "views/MVVideoToolBarView.h"
+
+#include "widgets/MVButton.h"
+
+#include "session/MVNotifications.h"
+
 #include "platform/NotificationCenter.h"
 
 #include <QAbstractButton>

@@ -1,20 +1,22 @@
-#include "app/MVBestIdealLapModel.h"
-#include "widgets/MVHelperColors.h"
-#include "app/MVLapTableFormat.h"
-#include "app/MVLapsHudTableView.h"
-#include "widgets/MVTableView.h"
-#include "session/MVGLDFileManager.h"
-#include "session/MVLap.h"
-#include "session/MVLaps.h"
 #include "tests/support/ManualSession.h"
 #include "tests/support/SessionGenerator.h"
 #include "tests/support/TempDir.h"
+
+#include "app/MVBestIdealLapModel.h"
+#include "app/MVLapTableFormat.h"
+#include "app/MVLapsHudTableView.h"
+
+#include "widgets/MVHelperColors.h"
+#include "widgets/MVTableView.h"
+
+#include "session/MVGLDFileManager.h"
+#include "session/MVLap.h"
+#include "session/MVLaps.h"
 
 #include <QAbstractItemModelTester>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QSignalSpy>
-
 #include <gtest/gtest.h>
 
 #include <array>

@@ -1,20 +1,23 @@
+#include "tests/support/MainQueuePump.h"
+#include "tests/support/TempDir.h"
+
 #include "app/MVCompanyBrandView.h"
+
 #include "widgets/MVHelperColors.h"
 #include "widgets/MVTextFieldForSectors.h"
+
+#include "session/MVNotifications.h"
+
 #include "platform/Clock.h"
 #include "platform/NotificationCenter.h"
 #include "platform/RecentDocuments.h"
 #include "platform/UserDefaults.h"
-#include "session/MVNotifications.h"
-#include "tests/support/MainQueuePump.h"
-#include "tests/support/TempDir.h"
 
 #include <QApplication>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
 #include <QWindow>
-
 #include <gtest/gtest.h>
 
 #include <chrono>

@@ -1,25 +1,28 @@
-#include "widgets/MVHelperColors.h"
+#include "tests/support/ManualSession.h"
+#include "tests/support/SessionGenerator.h"
+#include "tests/support/TempDir.h"
+
 #include "app/MVLapTableFormat.h"
 #include "app/MVLapTableModel.h"
 #include "app/MVLapsTableView.h"
+
+#include "widgets/MVHelperColors.h"
 #include "widgets/MVTableView.h"
-#include "platform/NotificationCenter.h"
-#include "platform/UserDefaults.h"
+
 #include "session/MVGLDFileManager.h"
 #include "session/MVLap.h"
 #include "session/MVLaps.h"
 #include "session/MVNotifications.h"
 #include "session/MVOptionsAndSettings.h"
-#include "tests/support/ManualSession.h"
-#include "tests/support/SessionGenerator.h"
-#include "tests/support/TempDir.h"
+
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
 
 #include <QAbstractItemModelTester>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QSignalSpy>
 #include <QTest>
-
 #include <gtest/gtest.h>
 
 #include <array>

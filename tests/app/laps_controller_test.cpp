@@ -1,28 +1,31 @@
 // The laps pane controller: lap check-box clicks becoming the shared selection, and sessions
 // closed from their tabs.
+#include "tests/support/MainQueuePump.h"
+#include "tests/support/SessionGenerator.h"
+#include "tests/support/TempDir.h"
+
 #include "app/MVLapsController.h"
 #include "app/MVLapsTableToolBarView.h"
 #include "app/MVLapsView.h"
+
 #include "widgets/MVButton.h"
 #include "widgets/MVProgressHUD.h"
 #include "widgets/MVTabControl.h"
-#include "platform/Clock.h"
-#include "platform/Dispatch.h"
-#include "platform/NotificationCenter.h"
-#include "platform/UserDefaults.h"
+
 #include "session/MVGLDFileManager.h"
 #include "session/MVGlobalData.h"
 #include "session/MVLap.h"
 #include "session/MVLaps.h"
 #include "session/MVNotifications.h"
 #include "session/MVOptionsAndSettings.h"
-#include "tests/support/MainQueuePump.h"
-#include "tests/support/SessionGenerator.h"
-#include "tests/support/TempDir.h"
+
+#include "platform/Clock.h"
+#include "platform/Dispatch.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
 #include <QTest>
-
 #include <gtest/gtest.h>
 
 #include <memory>

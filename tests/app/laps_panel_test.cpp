@@ -1,27 +1,30 @@
 // The laps panel built by its controller: file tabs, one page per session with its lap table over
 // its best/ideal table, the page of the chosen tab, and rebuilds that leave nothing behind.
+#include "tests/support/MainQueuePump.h"
+#include "tests/support/TempDir.h"
+
 #include "app/MVLapTableModel.h"
 #include "app/MVLapsController.h"
 #include "app/MVLapsHudTableView.h"
 #include "app/MVLapsTableToolBarView.h"
 #include "app/MVLapsTableView.h"
 #include "app/MVLapsView.h"
+
 #include "widgets/MVTabControl.h"
-#include "platform/UserDefaults.h"
+
 #include "session/MVGLDFileManager.h"
 #include "session/MVGlobalData.h"
 #include "session/MVLap.h"
 #include "session/MVLaps.h"
 #include "session/MVOptionsAndSettings.h"
 #include "session/ZORFileLog.h"
-#include "tests/support/MainQueuePump.h"
-#include "tests/support/TempDir.h"
+
+#include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
 #include <QPointer>
 #include <QStackedWidget>
 #include <QTest>
-
 #include <gtest/gtest.h>
 
 #include <filesystem>

@@ -1,20 +1,24 @@
 // The main window's layout operations: stepping the dividers, the map-only and video-only
 // layouts, hiding the track map, and nothing of it while the logo shows. Divider moves are
 // animated on the platform clock, which the tests drive.
-#include "views/MVChartController.h"
+#include "tests/support/MainQueuePump.h"
+
 #include "app/MVMiddleView.h"
 #include "app/MVSplitView.h"
 #include "app/MVZQViewController.h"
+
+#include "views/MVChartController.h"
+#include "views/MVTrackController.h"
+#include "views/MVTrackMapView.h"
+
 #include "session/MVHelperKeys.h"
 #include "session/MVLap.h"
 #include "session/MVMap.h"
 #include "session/MVOptionsAndSettings.h"
 #include "session/MVSynchronization.h"
-#include "tests/support/MainQueuePump.h"
+
 #include "platform/Clock.h"
 #include "platform/UserDefaults.h"
-#include "views/MVTrackController.h"
-#include "views/MVTrackMapView.h"
 
 #include <gtest/gtest.h>
 

@@ -1,34 +1,39 @@
 // The main window following changes: the first load replaces the logo by the panes, lap clicks
 // and option changes recompute off the main thread behind overlays and a click lock, closing
 // sessions rebuilds from what is left, and out-of-date rebuilds are dropped.
-#include "views/MVChartController.h"
-#include "views/MVChartPlotStackView.h"
-#include "views/MVChartPlotView.h"
-#include "views/MVChartToolBarView.h"
-#include "views/MVPlotController.h"
-#include "views/MVSectorController.h"
-#include "views/MVThumbnailController.h"
-#include "widgets/MVTextField.h"
-#include "session/MVSynchronization.h"
-#include "views/MVChartView.h"
+#include "tests/app/MainWindowFixture.h"
+
 #include "app/MVLapsController.h"
 #include "app/MVLapsView.h"
 #include "app/MVMenuController.h"
 #include "app/MVMiddleView.h"
-#include "widgets/MVProgressHUD.h"
+
+#include "views/MVChartController.h"
+#include "views/MVChartPlotStackView.h"
+#include "views/MVChartPlotView.h"
+#include "views/MVChartToolBarView.h"
+#include "views/MVChartView.h"
+#include "views/MVPlotController.h"
+#include "views/MVSectorController.h"
+#include "views/MVThumbnailController.h"
 #include "views/MVTrackController.h"
 #include "views/MVTrackMapView.h"
 #include "views/MVTrackView.h"
 #include "views/MVVideoController.h"
 #include "views/MVVideoFilmView.h"
 #include "views/MVVideoView.h"
+
+#include "widgets/MVProgressHUD.h"
+#include "widgets/MVTextField.h"
+
 #include "session/MVHelperKeys.h"
 #include "session/MVNotifications.h"
+#include "session/MVSynchronization.h"
 #include "session/ZORFileLog.h"
+
 #include "platform/Clock.h"
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
-#include "tests/app/MainWindowFixture.h"
 
 #include <algorithm>
 #include <fstream>

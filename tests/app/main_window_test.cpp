@@ -1,18 +1,21 @@
 // The main window opening sessions through the real loading path: progress in the status bar,
 // the selection worked out after the load and the laps listed, failures shown, never silent.
+#include "tests/app/MainWindowFixture.h"
+#include "tests/support/MainQueuePump.h"
+#include "tests/support/SessionGenerator.h"
+#include "tests/support/TempDir.h"
+
 #include "app/MVLapTableModel.h"
 #include "app/MVLapsTableView.h"
 #include "app/MVSplitView.h"
 #include "app/MVStatusView.h"
 #include "app/MVZQViewController.h"
+
 #include "session/MVGLDFileManager.h"
 #include "session/MVGlobalData.h"
 #include "session/MVHelperKeys.h"
-#include "tests/support/MainQueuePump.h"
-#include "tests/support/SessionGenerator.h"
-#include "tests/support/TempDir.h"
+
 #include "platform/UserDefaults.h"
-#include "tests/app/MainWindowFixture.h"
 
 #include <gtest/gtest.h>
 

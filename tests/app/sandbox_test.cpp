@@ -1,8 +1,8 @@
 // Kept permissions: bookmarks found by climbing to a granted folder, the permission panel
 // opened at the nearest existing folder and restricted to the requested item and its parents.
-#include "app/MVSandbox.h"
-
 #include "tests/support/TempDir.h"
+
+#include "app/MVSandbox.h"
 
 #include <gtest/gtest.h>
 

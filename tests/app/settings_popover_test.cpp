@@ -6,8 +6,11 @@
 #include "app/MVLapsController.h"
 #include "app/MVMiddleView.h"
 #include "app/MVPopOverSettingsViewController.h"
-#include "session/MVHelperKeys.h"
+
 #include "widgets/MVSegmentedControl.h"
+
+#include "session/MVHelperKeys.h"
+
 #include "platform/UserDefaults.h"
 
 #include <QMouseEvent>

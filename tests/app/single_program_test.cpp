@@ -1,22 +1,23 @@
 // One program per user session: the hand-over message, the running program's side in this
 // process, and real program starts against a runtime folder of the test's own.
-#include "app/SingleProgram.h"
-
-#include "platform/Folders.h"
 #include "tests/support/ProgramProcess.h"
 #include "tests/support/TempDir.h"
 
+#include "app/SingleProgram.h"
+
+#include "platform/Folders.h"
+
 #include <QDir>
 #include <QTest>
-
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <filesystem>
+#include <thread>
+
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {

@@ -1,7 +1,10 @@
-#include "widgets/MVHelperColors.h"
-#include "app/MVStatusView.h"
-#include "platform/Clock.h"
 #include "tests/support/MainQueuePump.h"
+
+#include "app/MVStatusView.h"
+
+#include "widgets/MVHelperColors.h"
+
+#include "platform/Clock.h"
 
 #include <gtest/gtest.h>
 

@@ -3,13 +3,15 @@
 #include "app/TelemetryEndpoint.h"
 #include "app/TelemetryLaunch.h"
 
-#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
-#include "ZevOzozid/ZevOzozid/ZVTApplicationNotifications.h"
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
-#include "ZevOzozid/ZevOzozid/ZVTZevOzozid.h"
+#include "platform/NotificationCenter.h"
+
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTApplicationForwarder.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTZeroduv.h"
-#include "platform/NotificationCenter.h"
+
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationNotifications.h"
+#include "ZevOzozid/ZevOzozid/ZVTZevOzozid.h"
 
 #include <gtest/gtest.h>
 

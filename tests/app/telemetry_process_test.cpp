@@ -5,24 +5,24 @@
 #include "tests/support/TempDir.h"
 
 #include <QByteArray>
-
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <sqlite3.h>
 
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <cerrno>
 #include <csignal>
 #include <filesystem>
 #include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 extern char** environ;
 

@@ -7,11 +7,13 @@
 #include "app/MVPopOverSettingsViewController.h"
 #include "app/MVSheetStandIns.h"
 #include "app/MVSplitView.h"
+
 #include "views/MVChartController.h"
 #include "views/MVChartPlotView.h"
 #include "views/MVChartView.h"
 #include "views/MVTrackController.h"
 #include "views/MVTrackMapView.h"
+
 #include "widgets/MVButton.h"
 
 #include <QAbstractButton>
@@ -137,12 +139,10 @@ TEST_F(ToolBarTest, EachPressRunsItsActionAndLogsItsLine) {
          [&] { return wizard.notice().requests() == 1; }},
         {bar().buttonCSV(), "MenuController CSV button",
          [&] { return csv.notice().requests() == 1; }},
-        {bar().buttonPrevious(), "MenuController previous button",
-         cursorMoved},
+        {bar().buttonPrevious(), "MenuController previous button", cursorMoved},
         {bar().buttonPlay(), "MenuController play button",
          [&] { return playOrPauseCount() > played; }},
-        {bar().buttonNext(), "MenuController next button",
-         cursorMoved},
+        {bar().buttonNext(), "MenuController next button", cursorMoved},
         {bar().buttonTrack(), "MenuController track button", [&] { return !trackShown(); }},
         {bar().buttonDefault(), "MenuController default layout button",
          [&] { return map->viewport().scale() == map->viewport().defaultScale(); }},

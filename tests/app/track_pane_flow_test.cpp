@@ -1,12 +1,15 @@
 // The track pane in the main window: a session that no circuit matches opens the track wizard by
 // itself; a click on the route places the gate and Yes parses the session again with it.
 #include "tests/app/MainWindowFixture.h"
-#include "platform/Clock.h"
-#include "session/MVGlobalData.h"
-#include "session/MVOptionsAndSettings.h"
+
 #include "views/MVTrackController.h"
 #include "views/MVTrackWizardView.h"
 #include "views/MVTrackWizardWindowController.h"
+
+#include "session/MVGlobalData.h"
+#include "session/MVOptionsAndSettings.h"
+
+#include "platform/Clock.h"
 
 #include <gtest/gtest.h>
 

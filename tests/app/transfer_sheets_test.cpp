@@ -1,12 +1,12 @@
 // The real card-import wizard and CSV export sheet behind the delegate's sheet interfaces: made
 // once, on the window they are shown on, and shown again on the next request.
 #include "app/MVTransferSheets.h"
+
 #include "transfer/MVCSVFileWindowController.h"
 #include "transfer/MVFileTransferWizardWindowController.h"
 
-#include <gtest/gtest.h>
-
 #include <QWidget>
+#include <gtest/gtest.h>
 
 namespace {
 

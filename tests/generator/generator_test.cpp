@@ -366,9 +366,8 @@ TEST(SessionGeneratorRates, RowsStepAtTheRateAndCrossingsMatchTheTruth) {
                 const size_t row = truth.firstFixRow + kept * truth.readerStride;
                 return std::round(100.0 * double(row) / c.rate) / 100;
             };
-            const double between =
-                session.model.stateAt(rowTime(lap.readerLastRow)).distance -
-                session.model.stateAt(rowTime(lap.readerFirstRow)).distance;
+            const double between = session.model.stateAt(rowTime(lap.readerLastRow)).distance -
+                                   session.model.stateAt(rowTime(lap.readerFirstRow)).distance;
             const double readerStep = step * double(truth.readerStride);
             EXPECT_NEAR(lap.readerDistance, between, 0.05 + 25 * readerStep * readerStep);
             EXPECT_LE(lap.readerTopSpeedKmh, lap.topSpeedKmh + 0.01);
@@ -424,7 +423,8 @@ TEST(SessionGeneratorSample, BundledSampleIsTheGeneratorsOutput) {
     ASSERT_TRUE(in) << path.string();
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const auto session = generateSession(bundledSampleOptions());
-    EXPECT_TRUE(bytes == session.text) << "regenerate with: gld-gen --bundled-sample " << path.string();
+    EXPECT_TRUE(bytes == session.text)
+        << "regenerate with: gld-gen --bundled-sample " << path.string();
     EXPECT_LT(bytes.size(), 1u << 20);
     EXPECT_EQ(session.truth.laps.size(), 5u);
     EXPECT_EQ(session.text.find("[laptiming]"), std::string::npos);

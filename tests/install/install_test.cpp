@@ -5,7 +5,6 @@
 
 #include <QMimeDatabase>
 #include <QString>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
@@ -16,8 +15,9 @@
 #include <set>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
+
+#include <sys/wait.h>
 
 extern char** environ;
 

@@ -1,13 +1,14 @@
-#include "platform/ChildProcess.h"
-
 #include "tests/support/TempDir.h"
+
+#include "platform/ChildProcess.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <fcntl.h>
 #include <filesystem>
 #include <stdexcept>
+
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

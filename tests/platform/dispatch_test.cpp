@@ -1,7 +1,8 @@
 #include "platform/Dispatch.h"
-#include "platform/OperationQueue.h"
 
 #include "tests/support/MainQueuePump.h"
+
+#include "platform/OperationQueue.h"
 
 #include <gtest/gtest.h>
 
@@ -105,7 +106,8 @@ TEST(OperationQueue, CancelAllStopsQueuedOperationsAndFlagsTheRunningOne) {
         ASSERT_TRUE(release.wait(10s));
         sawCancel = op.isCancelled();
     });
-    for (int i = 0; i < 5; ++i) queue.addOperation([&](const platform::Operation&) { ++laterRuns; });
+    for (int i = 0; i < 5; ++i)
+        queue.addOperation([&](const platform::Operation&) { ++laterRuns; });
     ASSERT_TRUE(started.wait(10s));
     queue.cancelAllOperations();
     release.signal();

@@ -21,15 +21,15 @@ TEST(NotificationCenter, DeliversInOrderWithFiltersAndUserInfo) {
     auto a = center.addObserver("Tick", nullptr, [&](const Notification& n) {
         calls.push_back("a:" + std::to_string(*n.value<int>("count")));
     });
-    auto b = center.addObserver("Tick", &sender, [&](const Notification&) { calls.push_back("b"); });
-    auto all = center.addObserver("", nullptr, [&](const Notification& n) {
-        calls.push_back("all:" + n.name);
-    });
+    auto b =
+        center.addObserver("Tick", &sender, [&](const Notification&) { calls.push_back("b"); });
+    auto all = center.addObserver("", nullptr,
+                                  [&](const Notification& n) { calls.push_back("all:" + n.name); });
     center.post("Tick", &sender, {{"count", 1}});
     center.post("Tick", &other, {{"count", 2}});
     center.post("Tock");
-    EXPECT_EQ(calls, (std::vector<std::string>{"a:1", "b", "all:Tick", "a:2", "all:Tick",
-                                               "all:Tock"}));
+    EXPECT_EQ(calls,
+              (std::vector<std::string>{"a:1", "b", "all:Tick", "a:2", "all:Tick", "all:Tock"}));
 }
 
 TEST(NotificationCenter, ObserversMayRemoveThemselvesAndOthersDuringAPost) {
@@ -41,14 +41,14 @@ TEST(NotificationCenter, ObserversMayRemoveThemselvesAndOthersDuringAPost) {
         first.reset();   // itself
         second.reset();  // one not yet reached in this post
     });
-    second = center.addObserver("N", nullptr, [&](const Notification&) { calls.push_back("second"); });
+    second =
+        center.addObserver("N", nullptr, [&](const Notification&) { calls.push_back("second"); });
     ObserverToken added;
     auto third = center.addObserver("N", nullptr, [&](const Notification&) {
         calls.push_back("third");
         if (!added) {
-            added = center.addObserver("N", nullptr, [&](const Notification&) {
-                calls.push_back("added");
-            });
+            added = center.addObserver("N", nullptr,
+                                       [&](const Notification&) { calls.push_back("added"); });
         }
     });
     center.post("N");

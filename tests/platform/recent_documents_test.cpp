@@ -1,7 +1,7 @@
+#include "tests/support/TempDir.h"
+
 #include "platform/RecentDocuments.h"
 #include "platform/UserDefaults.h"
-
-#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,18 +1,19 @@
-#include "platform/URLLoader.h"
-
-#include "platform/Dispatch.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/MainQueuePump.h"
 #include "tests/support/TempDir.h"
+
+#include "platform/Dispatch.h"
+#include "platform/URLLoader.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <filesystem>
-#include <netinet/in.h>
 #include <random>
-#include <sys/socket.h>
 #include <thread>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {

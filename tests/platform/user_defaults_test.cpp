@@ -1,6 +1,6 @@
-#include "platform/UserDefaults.h"
-
 #include "tests/support/TempDir.h"
+
+#include "platform/UserDefaults.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,11 @@
+#include "tests/support/GeneratedCircuits.h"
+#include "tests/support/TempDir.h"
+
 #include "session/MVCircuitDatabase.h"
 #include "session/MVTrackInfo.h"
 #include "session/MVXMLParser.h"
 
 #include "platform/Folders.h"
-#include "tests/support/GeneratedCircuits.h"
-#include "tests/support/TempDir.h"
 
 #include <GeographicLib/Geodesic.hpp>
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
+#include "tests/support/TempDir.h"
+
 #include "session/MVGlobalData.h"
 #include "session/MVOptionsAndSettings.h"
 #include "session/MVSynchronization.h"
-
-#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

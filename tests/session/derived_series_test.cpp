@@ -1,13 +1,13 @@
+#include "session/MVDerivedSeries.h"
+#include "session/MVGLDReader.h"
+#include "session/MVSampleRow.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "session/MVDerivedSeries.h"
-#include "session/MVGLDReader.h"
-#include "session/MVSampleRow.h"
 
 namespace {
 

@@ -1,3 +1,18 @@
+#include "tests/support/GeneratedCircuits.h"
+#include "tests/support/SessionGenerator.h"
+#include "tests/support/TempDir.h"
+
+#include "session/MVCircuitDatabase.h"
+#include "session/MVGLDFileManager.h"
+#include "session/MVGLDFileManagerFastOperation.h"
+#include "session/MVGLDReader.h"
+#include "session/MVNotifications.h"
+
+#include "platform/Folders.h"
+#include "platform/NotificationCenter.h"
+#include "platform/OperationQueue.h"
+#include "platform/UserDefaults.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,19 +27,6 @@
 #include <string_view>
 #include <thread>
 #include <vector>
-
-#include "platform/Folders.h"
-#include "platform/NotificationCenter.h"
-#include "platform/OperationQueue.h"
-#include "platform/UserDefaults.h"
-#include "session/MVCircuitDatabase.h"
-#include "session/MVGLDFileManager.h"
-#include "session/MVGLDFileManagerFastOperation.h"
-#include "session/MVGLDReader.h"
-#include "session/MVNotifications.h"
-#include "tests/support/GeneratedCircuits.h"
-#include "tests/support/SessionGenerator.h"
-#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -262,9 +264,9 @@ TEST_F(FastParseTest, TwoSpacesGiveAnEmptyFieldUnlikeTheFullLoad) {
     header.fileColumns = {0, 1, 2, 3, 4};
     header.speedUnitScale = 1.0;
     EXPECT_EQ(MVGLDReader::fetchDataWithArrayOfLines(lines, header).rows.size(), 1u);
-    EXPECT_TRUE(MVGLDReader::fetchDataWithArrayOfLines(lines, header,
-                                                       MVGLDReader::SpaceRuns::EachSpace)
-                    .rows.empty());
+    EXPECT_TRUE(
+        MVGLDReader::fetchDataWithArrayOfLines(lines, header, MVGLDReader::SpaceRuns::EachSpace)
+            .rows.empty());
 }
 
 // ---- Circuit choice ---------------------------------------------------------------------------

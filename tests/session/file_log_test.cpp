@@ -1,7 +1,8 @@
+#include "tests/support/TempDir.h"
+
 #include "session/ZORFileLog.h"
 
 #include "platform/Folders.h"
-#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

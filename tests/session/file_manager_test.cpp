@@ -1,8 +1,9 @@
+#include "tests/support/TempDir.h"
+
 #include "session/MVGLDFileManager.h"
+#include "session/MVNotifications.h"
 
 #include "platform/NotificationCenter.h"
-#include "session/MVNotifications.h"
-#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,4 @@
 #include "session/MVHelperGeometry.h"
-
 #include "session/MVOptionsAndSettings.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
+#include "session/MVGLDFormat.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "session/MVGLDFormat.h"
 
 namespace {
 

@@ -1,3 +1,10 @@
+#include "tests/support/SessionGenerator.h"
+#include "tests/support/TempDir.h"
+
+#include "session/MVDerivedSeries.h"
+#include "session/MVGLDReader.h"
+#include "session/MVSampleRow.h"
+
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -5,12 +12,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "session/MVGLDReader.h"
-#include "session/MVDerivedSeries.h"
-#include "session/MVSampleRow.h"
-#include "tests/support/SessionGenerator.h"
-#include "tests/support/TempDir.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Circuit outline files and lap map geometry.
-#include "session/MVLapMapData.h"
-
 #include "tests/support/TempDir.h"
+
+#include "session/MVLapMapData.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,9 @@ TEST(CircuitOutline, ReadsEveryChannelAndRowWhateverTheLineEnds) {
     TempDir dir;
     for (const std::string eol : {"\r\n", "\n"}) {
         const std::string text = "[header]" + eol + "Time" + eol + "Latitude" + eol + "Longitude" +
-                                 eol + "[data]" + eol + "1 3000.0 -60,0" + eol + "2  3000.6   -60.6" +
-                                 eol + "3 3001.2 -61.2";  // no line end after the last row
+                                 eol + "[data]" + eol + "1 3000.0 -60,0" + eol +
+                                 "2  3000.6   -60.6" + eol +
+                                 "3 3001.2 -61.2";  // no line end after the last row
         const auto file = dir.write("outline.cir", text);
         const auto points = MVLapMapData::readCircuitOutline(file);
         ASSERT_TRUE(points) << (eol == "\n" ? "LF" : "CRLF");

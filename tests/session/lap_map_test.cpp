@@ -1,9 +1,9 @@
+#include "session/MVDescription.h"
+#include "session/MVMap.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "session/MVDescription.h"
-#include "session/MVMap.h"
 
 namespace {
 

@@ -1,3 +1,6 @@
+#include "session/MVLap.h"
+#include "session/MVLaps.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -5,9 +8,6 @@
 #include <limits>
 #include <string>
 #include <vector>
-
-#include "session/MVLap.h"
-#include "session/MVLaps.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 // The loading pipeline end to end, on generated sessions whose lap structure is known.
+#include "tests/support/SessionGenerator.h"
+#include "tests/support/TempDir.h"
+
 #include "session/MVGLDFileManager.h"
 #include "session/MVOptionsAndSettings.h"
 #include "session/MVPositionAlignment.h"
 #include "session/MVSampleValues.h"
-
-#include "tests/support/SessionGenerator.h"
-#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "session/MVOptionsAndSettings.h"
-
 #include "tests/support/TempDir.h"
+
+#include "session/MVOptionsAndSettings.h"
 
 #include <gtest/gtest.h>
 

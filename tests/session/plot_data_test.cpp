@@ -1,14 +1,15 @@
-#include <gtest/gtest.h>
-
-#include <cstdint>
-#include <string>
-#include <vector>
+#include "tests/support/ManualSession.h"
 
 #include "session/MVGLDFileManager.h"
 #include "session/MVPlotData.h"
 #include "session/MVPositionAlignment.h"
 #include "session/MVSampleValues.h"
-#include "tests/support/ManualSession.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
 
 namespace {
 

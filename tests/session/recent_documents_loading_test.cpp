@@ -1,10 +1,10 @@
 // A successfully loaded session file joins the recent-documents list; a refused one does not.
+#include "tests/support/SessionGenerator.h"
+#include "tests/support/TempDir.h"
+
 #include "session/MVGLDFileManager.h"
 
 #include "platform/RecentDocuments.h"
-
-#include "tests/support/SessionGenerator.h"
-#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

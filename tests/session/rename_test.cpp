@@ -1,5 +1,13 @@
+#include "tests/support/ManualSession.h"
+#include "tests/support/SessionGenerator.h"
+#include "tests/support/TempDir.h"
+
+#include "session/MVGLDFileManager.h"
+#include "session/MVGLDFormat.h"
+#include "session/MVLaps.h"
+#include "session/MVSessionFileRename.h"
+
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -7,13 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "session/MVGLDFileManager.h"
-#include "session/MVGLDFormat.h"
-#include "session/MVLaps.h"
-#include "session/MVSessionFileRename.h"
-#include "tests/support/ManualSession.h"
-#include "tests/support/SessionGenerator.h"
-#include "tests/support/TempDir.h"
+#include <sys/stat.h>
 
 namespace {
 

@@ -1,4 +1,7 @@
 // The compact sample store, and the loading pipeline fed from memory with its lines switched off.
+#include "tests/support/SessionGenerator.h"
+#include "tests/support/TempDir.h"
+
 #include "session/MVCallWebservice.h"
 #include "session/MVGLDFileManager.h"
 #include "session/MVGLDFormat.h"
@@ -7,9 +10,6 @@
 
 #include "platform/RecentDocuments.h"
 #include "platform/UserDefaults.h"
-
-#include "tests/support/SessionGenerator.h"
-#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -54,10 +54,23 @@ TEST(SampleStore, RowsReadBackAsWrittenFieldByFieldOrWhole) {
 }
 
 TEST(SampleStore, KeptNumbersAreExactlyTheTextReadAsNumbers) {
-    const std::vector<std::string> texts = {
-        "120000.00", "3000.123456", "-60.5", "+3", "-0", "1e3", "2.5E-2", ".5", "7.",
-        "abc",       "12abc",       "",      "0.1", "3.4028236e38", "1e400", "16777217",
-        "0.30000000000000004441"};
+    const std::vector<std::string> texts = {"120000.00",
+                                            "3000.123456",
+                                            "-60.5",
+                                            "+3",
+                                            "-0",
+                                            "1e3",
+                                            "2.5E-2",
+                                            ".5",
+                                            "7.",
+                                            "abc",
+                                            "12abc",
+                                            "",
+                                            "0.1",
+                                            "3.4028236e38",
+                                            "1e400",
+                                            "16777217",
+                                            "0.30000000000000004441"};
     MVSampleRows rows;
     rows.push_back({"before"});  // rows added before the columns are named get numbers too
     rows.keepNumberColumns({1}, {1});
@@ -103,8 +116,7 @@ TEST(LoadingFromMemory, GivesTheListsOfTheFileLoadAndRefusesLikeIt) {
     EXPECT_EQ(fromMemory.arrayOfSamples(), fromFile.arrayOfSamples());
     EXPECT_EQ(fromMemory.arrayOfFakeIndexes()[0]->values(),
               fromFile.arrayOfFakeIndexes()[0]->values());
-    EXPECT_EQ(fromMemory.arrayOfDistances()[0]->values(),
-              fromFile.arrayOfDistances()[0]->values());
+    EXPECT_EQ(fromMemory.arrayOfDistances()[0]->values(), fromFile.arrayOfDistances()[0]->values());
     ASSERT_EQ(fromMemory.arrayOfAllLaps()[0]->count(), fromFile.arrayOfAllLaps()[0]->count());
     for (std::size_t i = 0; i < fromFile.arrayOfAllLaps()[0]->count(); ++i) {
         EXPECT_EQ(fromMemory.arrayOfAllLaps()[0]->lapAtIndex(i)->duration(),
@@ -121,10 +133,10 @@ TEST(LoadingFromMemory, GivesTheListsOfTheFileLoadAndRefusesLikeIt) {
     for (const auto& r : refused) {
         codes->codes.clear();
         EXPECT_FALSE(fromMemory.startGLDProcessWithData(r.bytes, dir / "bad.gld", false));
-        EXPECT_EQ(codes->codes,
-                  (std::vector<std::int32_t>{MVParsingStatus::kStarted,
-                                             MVParsingStatus::kNoUsableSample}));
-        EXPECT_EQ(fromMemory.lastFailureText().rfind(r.text, 0), 0u) << fromMemory.lastFailureText();
+        EXPECT_EQ(codes->codes, (std::vector<std::int32_t>{MVParsingStatus::kStarted,
+                                                           MVParsingStatus::kNoUsableSample}));
+        EXPECT_EQ(fromMemory.lastFailureText().rfind(r.text, 0), 0u)
+            << fromMemory.lastFailureText();
         EXPECT_EQ(fromMemory.gldFileNames().size(), 1u);
     }
 }

@@ -1,11 +1,3 @@
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <cstdint>
-#include <limits>
-#include <string>
-#include <vector>
-
 #include "session/MV2DSegment.h"
 #include "session/MVDistances.h"
 #include "session/MVFakeIndexes.h"
@@ -17,6 +9,14 @@
 #include "session/MVPreviousNextLocation.h"
 #include "session/MVSectors.h"
 #include "session/MVSpeeds.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
 
 namespace {
 

@@ -1,15 +1,16 @@
+#include "tests/support/ManualSession.h"
+
+#include "session/MVGLDFileManager.h"
+#include "session/MVHelperGeometry.h"
+#include "session/MVHelperMotion.h"
+#include "session/MVSampleValues.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include "session/MVGLDFileManager.h"
-#include "session/MVHelperGeometry.h"
-#include "session/MVHelperMotion.h"
-#include "session/MVSampleValues.h"
-#include "tests/support/ManualSession.h"
 
 namespace {
 

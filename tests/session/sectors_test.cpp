@@ -1,3 +1,12 @@
+#include "tests/support/ManualSession.h"
+#include "tests/support/SessionGenerator.h"
+
+#include "session/MVGLDFileManager.h"
+#include "session/MVHelperGeometry.h"
+#include "session/MVHelperMotion.h"
+#include "session/MVSampleValues.h"
+#include "session/MVSectorBuilder.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -6,14 +15,6 @@
 #include <functional>
 #include <string>
 #include <vector>
-
-#include "session/MVGLDFileManager.h"
-#include "session/MVHelperGeometry.h"
-#include "session/MVHelperMotion.h"
-#include "session/MVSampleValues.h"
-#include "session/MVSectorBuilder.h"
-#include "tests/support/ManualSession.h"
-#include "tests/support/SessionGenerator.h"
 
 namespace {
 

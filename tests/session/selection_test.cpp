@@ -1,7 +1,7 @@
+#include "tests/support/TempDir.h"
+
 #include "session/MVGlobalData.h"
 #include "session/MVOptionsAndSettings.h"
-
-#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,19 +1,19 @@
 // Reading a session file in one pass, block by block and on several threads: the same rows, line
 // count and section lines as reading the whole text, whatever the number of threads.
+#include "tests/support/SessionGenerator.h"
+#include "tests/support/TempDir.h"
+
 #include "session/MVGLDFileBlocks.h"
 #include "session/MVGLDFormat.h"
 #include "session/MVGLDReader.h"
 #include "session/MVStartFinish.h"
 #include "session/MVVideoLinks.h"
 
-#include "tests/support/SessionGenerator.h"
-#include "tests/support/TempDir.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <iterator>
 #include <fstream>
+#include <iterator>
 
 namespace {
 
@@ -96,7 +96,8 @@ TEST(SessionReader, RowsDoNotDependOnThreadsNorOnReadingBlockByBlock) {
 // Section lines standing after "[data]" (or no "[header]" before it) are found as in the whole
 // list of lines.
 TEST(SessionReader, SectionReadersFindTheSameInTheKeptLinesAsInAllLines) {
-    const std::string head = "[header]\r\nSatellites\r\nTime\r\nLatitude\r\nLongitude\r\nVelocity kmh\r\n";
+    const std::string head =
+        "[header]\r\nSatellites\r\nTime\r\nLatitude\r\nLongitude\r\nVelocity kmh\r\n";
     const std::string row = "9 120000.00 3000.5 60.5 50\r\n9 120000.10 3000.6 60.6 51\r\n";
     const std::string texts[] = {
         head + "[avi]\r\nVID\r\n[data]\r\n" + row,  // the extension line after "[data]"
@@ -137,15 +138,19 @@ TEST(SessionReader, SectionReadersFindTheSameInTheKeptLinesAsInAllLines) {
 // Every kept number is the stored field read as MVGLDFormat reads it, whatever the form of the
 // field (the common plain decimals are read by a shorter way than the rest).
 TEST(SessionReader, KeptNumbersAreTheStoredFieldsReadAsNumbers) {
-    const char* const latitudes[] = {"3000.5", "-0", "0003000.25", "+3000.5", "3.0005e3",
-                                     "3000.123456789012345", "3000.1234567", "2999.99999999999999",
-                                     "3000.5\t", "3000,75"};
-    const char* const speeds[] = {"50", "16777217", "0.1", "+7.5", "99.9999999", "1e1", "3,5",
-                                  "123456.7", "0.30000001", "8.\t"};
-    const char* const times[] = {"120000.00", "120000.1", "235959.999999999", "120000",
-                                 "\t120001.50", "120002,25", "250000.00", "120003.0000000001"};
-    std::string text = "[header]\r\nSatellites\r\nTime\r\nLatitude\r\nLongitude\r\n"
-                       "Velocity kmh\r\n[data]\r\n";
+    const char* const latitudes[] = {"3000.5",       "-0",
+                                     "0003000.25",   "+3000.5",
+                                     "3.0005e3",     "3000.123456789012345",
+                                     "3000.1234567", "2999.99999999999999",
+                                     "3000.5\t",     "3000,75"};
+    const char* const speeds[] = {"50",  "16777217", "0.1",      "+7.5",       "99.9999999",
+                                  "1e1", "3,5",      "123456.7", "0.30000001", "8.\t"};
+    const char* const times[] = {"120000.00", "120000.1",         "235959.999999999",
+                                 "120000",    "\t120001.50",      "120002,25",
+                                 "250000.00", "120003.0000000001"};
+    std::string text =
+        "[header]\r\nSatellites\r\nTime\r\nLatitude\r\nLongitude\r\n"
+        "Velocity kmh\r\n[data]\r\n";
     std::size_t n = 0;
     for (const char* lat : latitudes) {
         for (const char* speed : speeds) {

@@ -1,6 +1,5 @@
-#include "session/MVStartFinish.h"
-
 #include "session/MVGLDFormat.h"
+#include "session/MVStartFinish.h"
 
 #include <gtest/gtest.h>
 

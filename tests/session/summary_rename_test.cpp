@@ -1,10 +1,11 @@
 // Renaming a session from its summary moves the session and its videos and points the summary
 // at the new files; a refused rename changes nothing.
+#include "tests/support/SessionGenerator.h"
+#include "tests/support/TempDir.h"
+
 #include "session/MVGLDFileManagerFastOperation.h"
 
 #include "platform/OperationQueue.h"
-#include "tests/support/SessionGenerator.h"
-#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

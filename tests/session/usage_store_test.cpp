@@ -1,6 +1,6 @@
-#include "session/MVCallWebservice.h"
-
 #include "tests/support/TempDir.h"
+
+#include "session/MVCallWebservice.h"
 
 #include <gtest/gtest.h>
 

@@ -1,3 +1,15 @@
+#include "tests/support/ManualSession.h"
+#include "tests/support/SessionGenerator.h"
+#include "tests/support/TempDir.h"
+
+#include "session/MVGLDFileManager.h"
+#include "session/MVGLDReader.h"
+#include "session/MVSampleValues.h"
+#include "session/MVVideoLinks.h"
+
+#include "platform/Folders.h"
+#include "platform/UserDefaults.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,16 +19,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "platform/Folders.h"
-#include "platform/UserDefaults.h"
-#include "session/MVGLDFileManager.h"
-#include "session/MVGLDReader.h"
-#include "session/MVSampleValues.h"
-#include "session/MVVideoLinks.h"
-#include "tests/support/ManualSession.h"
-#include "tests/support/SessionGenerator.h"
-#include "tests/support/TempDir.h"
 
 namespace {
 

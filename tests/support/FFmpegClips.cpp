@@ -1,4 +1,5 @@
 #include "tests/support/FFmpegClips.h"
+
 #include "tests/support/TestClips.h"
 
 #include "platform/ChildProcess.h"

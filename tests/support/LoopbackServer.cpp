@@ -1,7 +1,8 @@
 #include "tests/support/LoopbackServer.h"
 
-#include <netinet/in.h>
 #include <stdexcept>
+
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 

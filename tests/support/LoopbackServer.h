@@ -17,7 +17,7 @@ namespace testing_support {
 // from construction until destruction. Tests add routes at any time; a request that no route
 // matches gets 404.
 class LoopbackServer {
-public:
+  public:
     using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;
 
     LoopbackServer();
@@ -43,7 +43,7 @@ public:
     // A loopback port that was bound a moment ago and is closed now: connecting to it is refused.
     static int closedPort();
 
-private:
+  private:
     struct Route {
         std::string method;
         std::regex pattern;
@@ -62,12 +62,12 @@ private:
 // A one-way latch for handlers that must hold a response until the test lets go. Open it before
 // the server is destroyed (in TearDown, or a scope guard), since the server waits for handlers.
 class Gate {
-public:
+  public:
     void open();
     // Waits until opened; false when `limit` passed first.
     bool wait(std::chrono::milliseconds limit = std::chrono::seconds(10));
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable cv_;
     bool open_ = false;

@@ -41,8 +41,9 @@ bool MainQueuePump::until(const std::function<bool()>& done, std::chrono::millis
         uint64_t seen = w.generation;
         if (platform::mainQueue().hasPending()) continue;
         // Wakes on new main-queue work; the short cap re-checks conditions set by other threads.
-        if (!w.cv.wait_until(lock, std::min(deadline, std::chrono::steady_clock::now() +
-                                                          std::chrono::milliseconds(20)),
+        if (!w.cv.wait_until(lock,
+                             std::min(deadline, std::chrono::steady_clock::now() +
+                                                    std::chrono::milliseconds(20)),
                              [&] { return w.generation != seen; }) &&
             std::chrono::steady_clock::now() >= deadline) {
             lock.unlock();

@@ -10,7 +10,7 @@ namespace testing_support {
 // Drains the main queue on the test's (main) thread. Waiting for work that background threads
 // send is bounded by real time; no test sleeps for a fixed time.
 class MainQueuePump {
-public:
+  public:
     // Runs what is queued now and what that queues in turn, until the queue is empty.
     static void drain();
     // Drains until `done` holds; false when `limit` of real time passed first.

@@ -1,5 +1,11 @@
 #pragma once
 
+#include "session/MVDerivedSeries.h"
+#include "session/MVGLDFileManager.h"
+#include "session/MVGLDReader.h"
+#include "session/MVLap.h"
+#include "session/MVLaps.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -8,12 +14,6 @@
 #include <string_view>
 #include <utility>
 #include <vector>
-
-#include "session/MVDerivedSeries.h"
-#include "session/MVGLDFileManager.h"
-#include "session/MVGLDReader.h"
-#include "session/MVLap.h"
-#include "session/MVLaps.h"
 
 // Sessions put straight into a session-file manager, laid out as the loading pipeline lays them
 // out (one entry per per-file list), for tests of the per-sample analysis steps.

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <csignal>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/syscall.h>

@@ -7,9 +7,10 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <sys/types.h>
 #include <thread>
 #include <vector>
+
+#include <sys/types.h>
 
 namespace testing_support {
 

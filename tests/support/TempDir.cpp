@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+
 #include <unistd.h>
 
 namespace testing_support {

@@ -7,7 +7,7 @@ namespace testing_support {
 
 // A fresh folder under the system temporary folder, removed with everything in it at scope end.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -18,7 +18,7 @@ public:
     // Writes a file (creating parent folders) and returns its path.
     std::filesystem::path write(const std::string& name, const std::string& bytes) const;
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+
 #include <unistd.h>
 
 // A test binary that needs more (a QApplication) defines this hook; it runs after the folders

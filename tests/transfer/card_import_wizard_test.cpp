@@ -1,19 +1,21 @@
-#include "transfer/MVFileTransferWizardWindowController.h"
-
-#include "platform/Clock.h"
-#include "session/ZORFileLog.h"
 #include "tests/support/MainQueuePump.h"
 #include "tests/support/ReadOnlyFolder.h"
 #include "tests/support/SessionGenerator.h"
 #include "tests/support/TempDir.h"
+
+#include "transfer/MVFileTransferWizardWindowController.h"
+
 #include "widgets/MVTextFieldSupportDrag.h"
 
-#include <gtest/gtest.h>
+#include "session/ZORFileLog.h"
+
+#include "platform/Clock.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <gtest/gtest.h>
 
 namespace {
 

@@ -1,11 +1,11 @@
+#include "tests/support/TempDir.h"
+
 #include "transfer/MVCSVFileWindowController.h"
 
-#include "tests/support/TempDir.h"
 #include "widgets/MVTextFieldSupportDrag.h"
 
 #include <QLabel>
 #include <QPushButton>
-
 #include <gtest/gtest.h>
 
 namespace {

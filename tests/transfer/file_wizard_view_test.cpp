@@ -1,17 +1,18 @@
-#include "transfer/MVFileWizardView.h"
-
-#include "platform/Clock.h"
-#include "platform/NotificationCenter.h"
-#include "session/MVHelperMotion.h"
-#include "session/MVNotifications.h"
 #include "tests/support/MainQueuePump.h"
 #include "tests/support/SessionGenerator.h"
 #include "tests/support/TempDir.h"
 
-#include <gtest/gtest.h>
+#include "transfer/MVFileWizardView.h"
+
+#include "session/MVHelperMotion.h"
+#include "session/MVNotifications.h"
+
+#include "platform/Clock.h"
+#include "platform/NotificationCenter.h"
 
 #include <QLabel>
 #include <QLineEdit>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -53,7 +54,8 @@ class FileWizardViewTest : public ::testing::Test {
 
 TEST_F(FileWizardViewTest, ASelectionBurstParsesTheLastFileOnce) {
     std::vector<fs::path> files;
-    for (int i = 0; i < 5; ++i) files.push_back(writeSession("s" + std::to_string(i) + ".gld", 2 + i));
+    for (int i = 0; i < 5; ++i)
+        files.push_back(writeSession("s" + std::to_string(i) + ".gld", 2 + i));
     for (const fs::path& file : files) {
         select(file);
         clock.advance(std::chrono::milliseconds(400));
@@ -91,7 +93,8 @@ TEST_F(FileWizardViewTest, UnreadableOrLaplessFilesShowZeros) {
     select(dir.write("broken.gld", "not a session\r\n"));
     waitForParse();
     EXPECT_EQ(view->lapsValue()->text(), "0");
-    EXPECT_EQ(view->bestLapValue()->text(), QString::fromStdString(MVHelper::convertSecondsToTimeString(0)));
+    EXPECT_EQ(view->bestLapValue()->text(),
+              QString::fromStdString(MVHelper::convertSecondsToTimeString(0)));
     EXPECT_EQ(view->circuitValue()->text(), "N/A");
     EXPECT_EQ(view->fileNameTextField()->text(), "broken");
 }

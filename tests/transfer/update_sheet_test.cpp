@@ -1,12 +1,12 @@
+#include "tests/support/MainQueuePump.h"
+
 #include "transfer/DownloadViewController.h"
 
-#include "tests/support/MainQueuePump.h"
 #include "widgets/MVSpinningProgressIndicator.h"
 
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
-
 #include <gtest/gtest.h>
 
 #include <atomic>

@@ -1,9 +1,11 @@
+#include "tests/support/FFmpegClips.h"
+#include "tests/support/TempDir.h"
+
 #include "transfer/MVExportVideoWindowController.h"
 #include "transfer/core/MVVideoExportPlan.h"
 
-#include "tests/support/FFmpegClips.h"
-#include "tests/support/TempDir.h"
 #include "views/MVFFmpeg.h"
+
 #include "widgets/MVTextFieldSupportDrag.h"
 
 #include <QLabel>
@@ -11,7 +13,6 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
-
 #include <gtest/gtest.h>
 
 namespace {

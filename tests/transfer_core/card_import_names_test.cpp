@@ -1,6 +1,6 @@
-#include "transfer/core/MVCardImportNames.h"
-
 #include "tests/support/TempDir.h"
+
+#include "transfer/core/MVCardImportNames.h"
 
 #include <gtest/gtest.h>
 

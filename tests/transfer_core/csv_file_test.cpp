@@ -1,6 +1,6 @@
-#include "transfer/core/MVCSVFile.h"
-
 #include "tests/support/TempDir.h"
+
+#include "transfer/core/MVCSVFile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "transfer/core/MVFolderTransfer.h"
-
 #include "tests/support/ReadOnlyFolder.h"
 #include "tests/support/TempDir.h"
+
+#include "transfer/core/MVFolderTransfer.h"
 
 #include <gtest/gtest.h>
 

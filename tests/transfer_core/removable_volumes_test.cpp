@@ -1,6 +1,6 @@
-#include "transfer/core/MVRemovableVolumes.h"
-
 #include "tests/support/TempDir.h"
+
+#include "transfer/core/MVRemovableVolumes.h"
 
 #include <gtest/gtest.h>
 

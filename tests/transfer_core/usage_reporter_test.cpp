@@ -1,9 +1,10 @@
+#include "tests/support/LoopbackServer.h"
+#include "tests/support/TempDir.h"
+
 #include "transfer/core/MVReachability.h"
 #include "transfer/core/MVUsageReporter.h"
 
 #include "session/MVCallWebservice.h"
-#include "tests/support/LoopbackServer.h"
-#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,13 @@
-#include "transfer/core/MVUpdateText.h"
-#include "transfer/core/MVVersionManager.h"
-
-#include "platform/Folders.h"
-#include "session/MVCircuitDatabase.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TempDir.h"
 #include "tests/transfer_core/ZipFixture.h"
+
+#include "transfer/core/MVUpdateText.h"
+#include "transfer/core/MVVersionManager.h"
+
+#include "session/MVCircuitDatabase.h"
+
+#include "platform/Folders.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "transfer/core/MVZipArchive.h"
-
 #include "tests/support/TempDir.h"
 #include "tests/transfer_core/ZipFixture.h"
+
+#include "transfer/core/MVZipArchive.h"
 
 #include <gtest/gtest.h>
 

@@ -2,14 +2,14 @@
 
 // Fresh shared objects for the chart pane's tests (cursor, options, selection, file manager,
 // notification centre), and mouse events sent straight to a widget.
+#include "tests/support/TempDir.h"
+
 #include "views/MVChartShared.h"
 
 #include "session/MVLap.h"
 #include "session/MVSectors.h"
 
 #include "platform/UserDefaults.h"
-
-#include "tests/support/TempDir.h"
 
 #include <QApplication>
 #include <QMouseEvent>

@@ -1,12 +1,15 @@
 #pragma once
 
-#include "tests/views/FakeVideoPlayer.h"
-#include "platform/Clock.h"
-#include "session/MVOptionsAndSettings.h"
-#include "session/MVSynchronization.h"
 #include "tests/support/MainQueuePump.h"
 #include "tests/support/TempDir.h"
+#include "tests/views/FakeVideoPlayer.h"
+
 #include "views/MVVideoFilmView.h"
+
+#include "session/MVOptionsAndSettings.h"
+#include "session/MVSynchronization.h"
+
+#include "platform/Clock.h"
 
 #include <gtest/gtest.h>
 

@@ -1,17 +1,16 @@
+#include "tests/support/TempDir.h"
+#include "tests/views/ChartWorld.h"
+
 #include "views/MVInfoTableView.h"
 #include "views/MVPopOverInfoViewController.h"
 
 #include "widgets/MVProgressHUD.h"
 #include "widgets/MVTableView.h"
 
-#include "tests/support/TempDir.h"
-#include "tests/views/ChartWorld.h"
-
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QScreen>
 #include <QTest>
-
 #include <gtest/gtest.h>
 
 #include <optional>

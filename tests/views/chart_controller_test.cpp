@@ -1,8 +1,9 @@
 // The chart pane: the plot stack's refresh and rebuild, the tool-bar labels, the zoom steps,
 // cursor moves without plots, the thumbnail toggle and the debounced align.
-#include "views/MVChartController.h"
-
+#include "tests/support/MainQueuePump.h"
 #include "tests/views/ChartWorld.h"
+
+#include "views/MVChartController.h"
 #include "views/MVChartPlotStackView.h"
 #include "views/MVChartPlotView.h"
 #include "views/MVChartToolBarView.h"
@@ -14,8 +15,6 @@
 #include "session/MVNotifications.h"
 
 #include "platform/Clock.h"
-
-#include "tests/support/MainQueuePump.h"
 
 #include <gtest/gtest.h>
 

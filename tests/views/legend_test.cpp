@@ -1,16 +1,14 @@
 // The legend's texts: delta times with their sign, "N/A" without an alignment, and a position
 // cursor turned into a time on the lap before the sample lookup.
-#include "views/MVChartLegendView.h"
-
+#include "tests/support/SessionGenerator.h"
 #include "tests/views/ChartWorld.h"
+
+#include "views/MVChartLegendView.h"
 
 #include "session/MVLaps.h"
 
-#include "tests/support/SessionGenerator.h"
-
-#include <gtest/gtest.h>
-
 #include <QImage>
+#include <gtest/gtest.h>
 
 namespace {
 

@@ -1,10 +1,10 @@
 // Plots on one shared cursor: a click on one plot moves every other line once and writes the
 // cursor once; menu moves write the cursor itself; width changes reach every controller.
-#include "views/MVPlotController.h"
-
 #include "tests/views/ChartWorld.h"
+
 #include "views/MVChartLegendView.h"
 #include "views/MVChartPlotView.h"
+#include "views/MVPlotController.h"
 
 #include <gtest/gtest.h>
 

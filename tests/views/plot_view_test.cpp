@@ -1,8 +1,8 @@
 // The channel plot: curve slots and colours, gaps, and the mouse (cursor, zoom box, fit, pan,
 // wheel).
-#include "views/MVChartPlotView.h"
-
 #include "tests/views/ChartWorld.h"
+
+#include "views/MVChartPlotView.h"
 #include "views/MVPlotKit.h"
 
 #include "widgets/MVHelperColors.h"

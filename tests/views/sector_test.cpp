@@ -1,16 +1,15 @@
 // The sector strip and its controller: fields, gestures and what each publishes, and the
 // whole-session strip's lap switch.
+#include "tests/support/SessionGenerator.h"
+#include "tests/views/ChartWorld.h"
+
 #include "views/MVChartSectorView.h"
 #include "views/MVSectorController.h"
-
-#include "tests/views/ChartWorld.h"
 
 #include "widgets/MVTextFieldForSectors.h"
 
 #include "session/MVLaps.h"
 #include "session/MVNotifications.h"
-
-#include "tests/support/SessionGenerator.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
+#include "tests/support/MainQueuePump.h"
+#include "tests/support/ManualSession.h"
+
 #include "views/MVThumbnailInfosGenerator.h"
 #include "views/MVThumbnailSampleTimes.h"
 
 #include "session/MVGLDFileManager.h"
-
-#include "tests/support/MainQueuePump.h"
-#include "tests/support/ManualSession.h"
 
 #include <gtest/gtest.h>
 
@@ -67,10 +67,10 @@ TEST(ThumbnailSampleTimes, EmptyCases) {
 
 TEST(ThumbnailSampleTimes, SampleWithoutVideoTakesTheNextAndTailWithoutVideoGivesNoEntry) {
     auto lap = lapSnapshot(10);
-    lap.videoMilliseconds[0] = -1;  // slot 0 moves on to sample 1
-    lap.videoMilliseconds[1] = -1;  // ... and to sample 2
+    lap.videoMilliseconds[0] = -1;                                // slot 0 moves on to sample 1
+    lap.videoMilliseconds[1] = -1;                                // ... and to sample 2
     for (int i = 6; i <= 10; ++i) lap.videoMilliseconds[i] = -1;  // no video from 6 s on
-    const auto infos = computeThumbnailInfos(lap, 5);              // slots at 0, 2, 4, 6, 8 s
+    const auto infos = computeThumbnailInfos(lap, 5);             // slots at 0, 2, 4, 6, 8 s
     EXPECT_EQ(slotNumbers(infos), (std::vector<std::size_t>{0, 1, 2}));
     EXPECT_EQ(seconds(infos), (std::vector<double>{7.0, 7.0, 9.0}));
 }
@@ -84,14 +84,11 @@ TEST(ThumbnailSampleTimes, FileNumberMatchesTheTrailingNumberFirst) {
         std::string index;
         std::optional<std::filesystem::path> file;
     } cases[] = {
-        {&numbered, "2", "/v/clip_2.mp4"},   // not "20240501_1", which contains a "2"
-        {&numbered, "20", "/v/clip_20.mp4"},
-        {&numbered, "0001", "/v/20240501_1.mp4"},
-        {&numbered, "3", std::nullopt},
-        {&numbered, "N/A", std::nullopt},
-        {&named, "rear", "/v/rear.mp4"},     // no trailing numbers: the text is looked for
-        {&named, "1", std::nullopt},
-        {&named, "", std::nullopt},
+        {&numbered, "2", "/v/clip_2.mp4"},  // not "20240501_1", which contains a "2"
+        {&numbered, "20", "/v/clip_20.mp4"}, {&numbered, "0001", "/v/20240501_1.mp4"},
+        {&numbered, "3", std::nullopt},      {&numbered, "N/A", std::nullopt},
+        {&named, "rear", "/v/rear.mp4"},  // no trailing numbers: the text is looked for
+        {&named, "1", std::nullopt},         {&named, "", std::nullopt},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(videoFileForIndex(*c.urls, c.index), c.file) << c.index;
@@ -99,8 +96,8 @@ TEST(ThumbnailSampleTimes, FileNumberMatchesTheTrailingNumberFirst) {
 }
 
 TEST(ThumbnailSampleTimes, SnapshotReadsOnlyTheLapsSamplesFromTheManager) {
-    ManualSession session("S1", {"time", "latitude", "longitude", "velocity", "avifileindex",
-                                 "avisynctime"});
+    ManualSession session(
+        "S1", {"time", "latitude", "longitude", "velocity", "avifileindex", "avisynctime"});
     for (int i = 0; i < 12; ++i) {
         // Samples 4..7 form the lap; the sample after it has video, the lap's tail has none.
         const bool video = i < 6 || i == 8;
@@ -126,11 +123,11 @@ TEST(ThumbnailSampleTimes, SnapshotReadsOnlyTheLapsSamplesFromTheManager) {
 }
 
 TEST(ThumbnailInfosGenerator, PublishesOnlyTheNewestRunIncludingAnEmptyList) {
-    ManualSession session("S1", {"time", "latitude", "longitude", "velocity", "avifileindex",
-                                 "avisynctime"});
+    ManualSession session(
+        "S1", {"time", "latitude", "longitude", "velocity", "avifileindex", "avisynctime"});
     for (int i = 0; i < 21; ++i) {
-        session.addRow(i, 100, 45, 5, {{"avifileindex", "1"}, {"avisynctime",
-                                                               std::to_string(1000 * i)}});
+        session.addRow(i, 100, 45, 5,
+                       {{"avifileindex", "1"}, {"avisynctime", std::to_string(1000 * i)}});
     }
     MVGLDFileManager manager;
     session.install(manager);

@@ -1,5 +1,8 @@
 // The thumbnail strip: which frames it asks for and keeps, its scrolling, its controller's
 // cursor moves, and its place in the chart pane with the channel chooser.
+#include "tests/support/MainQueuePump.h"
+#include "tests/views/ChartWorld.h"
+
 #include "views/MVChartController.h"
 #include "views/MVChartPlotStackView.h"
 #include "views/MVChartPlotView.h"
@@ -9,17 +12,12 @@
 #include "views/MVPopOverInfoViewController.h"
 #include "views/MVThumbnailController.h"
 
-#include "tests/views/ChartWorld.h"
-
 #include "widgets/MVButton.h"
 
 #include "platform/Clock.h"
 
-#include "tests/support/MainQueuePump.h"
-
 #include <QLabel>
 #include <QScrollBar>
-
 #include <gtest/gtest.h>
 
 namespace {

@@ -1,13 +1,12 @@
-#include "views/MVThumbnailFolder.h"
-#include "views/MVThumbnailsGenerator.h"
-
 #include "tests/support/TempDir.h"
 #include "tests/support/TestClips.h"
+
+#include "views/MVThumbnailFolder.h"
+#include "views/MVThumbnailsGenerator.h"
 
 #include <QImage>
 #include <QLocale>
 #include <QTest>
-
 #include <gtest/gtest.h>
 
 #include <clocale>

@@ -1,15 +1,17 @@
 // The track map's drawing passes, rendered into an image of a small fixture map.
+#include "tests/views/TrackViewsFixtures.h"
+
 #include "views/MVTrackMapLayers.h"
 #include "views/MVTrackMapViewport.h"
-#include "tests/views/TrackViewsFixtures.h"
+
+#include "widgets/MVHelperColors.h"
+
 #include "session/MVGLDFileManager.h"
 #include "session/MVHelperGeometry.h"
 #include "session/MVTrackInfo.h"
-#include "widgets/MVHelperColors.h"
 
 #include <QImage>
 #include <QPainter>
-
 #include <gtest/gtest.h>
 
 #include <cmath>

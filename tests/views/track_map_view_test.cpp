@@ -1,15 +1,17 @@
 // The track map widget: mouse and wheel rules, markers following the cursor, the reset after a
 // resize on the platform clock.
-#include "views/MVTrackMapView.h"
-#include "tests/views/TrackViewsFixtures.h"
-#include "platform/Clock.h"
-#include "session/MVGLDFileManager.h"
 #include "tests/support/MainQueuePump.h"
+#include "tests/views/TrackViewsFixtures.h"
+
+#include "views/MVTrackMapView.h"
+
+#include "session/MVGLDFileManager.h"
+
+#include "platform/Clock.h"
 
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QWheelEvent>
-
 #include <gtest/gtest.h>
 
 #include <chrono>

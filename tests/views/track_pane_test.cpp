@@ -1,5 +1,9 @@
 // The track pane controller, offscreen on the fake clock: cursor, lock, the delayed wizard check
 // and lock restore, the border kept across a re-parse, the tool-bar buttons and the chooser.
+#include "tests/support/MainQueuePump.h"
+#include "tests/support/TempDir.h"
+#include "tests/views/TrackViewsFixtures.h"
+
 #include "views/MVPopOverAvailableTracksViewController.h"
 #include "views/MVTrackCarousel.h"
 #include "views/MVTrackController.h"
@@ -7,11 +11,9 @@
 #include "views/MVTrackToolBarView.h"
 #include "views/MVTrackView.h"
 #include "views/MVTrackWizardWindowController.h"
-#include "tests/views/TrackViewsFixtures.h"
-#include "platform/Clock.h"
-#include "platform/Folders.h"
-#include "platform/NotificationCenter.h"
-#include "platform/UserDefaults.h"
+
+#include "widgets/MVButton.h"
+
 #include "session/MVGLDFileManager.h"
 #include "session/MVGlobalData.h"
 #include "session/MVHelperKeys.h"
@@ -19,16 +21,16 @@
 #include "session/MVNotifications.h"
 #include "session/MVOptionsAndSettings.h"
 #include "session/MVSynchronization.h"
-#include "tests/support/MainQueuePump.h"
-#include "tests/support/TempDir.h"
-#include "widgets/MVButton.h"
+
+#include "platform/Clock.h"
+#include "platform/Folders.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
-#include <QEvent>
-
 #include <QDir>
+#include <QEvent>
 #include <QFileDialog>
-
 #include <gtest/gtest.h>
 
 #include <chrono>

@@ -1,17 +1,19 @@
 // The track wizard: the nearest-point rule, clicks on the whole-session route of a generated
 // session that no circuit matched, and the sheet's Yes, Default and Cancel.
-#include "views/MVTrackWizardView.h"
-#include "views/MVTrackWizardWindowController.h"
-#include "tests/views/TrackViewsFixtures.h"
-#include "platform/UserDefaults.h"
-#include "session/MVGLDFileManager.h"
-#include "session/MVOptionsAndSettings.h"
 #include "tests/support/SessionGenerator.h"
 #include "tests/support/TempDir.h"
+#include "tests/views/TrackViewsFixtures.h"
+
+#include "views/MVTrackWizardView.h"
+#include "views/MVTrackWizardWindowController.h"
+
+#include "session/MVGLDFileManager.h"
+#include "session/MVOptionsAndSettings.h"
+
+#include "platform/UserDefaults.h"
 
 #include <QLabel>
 #include <QSlider>
-
 #include <gtest/gtest.h>
 
 #include <fstream>

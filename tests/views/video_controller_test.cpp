@@ -1,15 +1,18 @@
 // The video pane controller over fake players on the fake clock, and the film stack it builds.
 #include "tests/views/VideoTestFixture.h"
 
-#include "platform/NotificationCenter.h"
-#include "session/MVNotifications.h"
 #include "views/MVVideoController.h"
 #include "views/MVVideoFilmStackView.h"
 #include "views/MVVideoShellHooks.h"
 #include "views/MVVideoToolBarView.h"
 #include "views/MVVideoView.h"
+
 #include "widgets/MVButton.h"
 #include "widgets/MVHelperColors.h"
+
+#include "session/MVNotifications.h"
+
+#include "platform/NotificationCenter.h"
 
 #include <QComboBox>
 

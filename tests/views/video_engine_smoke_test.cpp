@@ -3,6 +3,7 @@
 #include "tests/support/MainQueuePump.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestClips.h"
+
 #include "views/MVFileWizardVideoView.h"
 #include "views/MVVlcPlayer.h"
 

@@ -2,9 +2,11 @@
 // file, scrubbing and the files it cannot show.
 #include "tests/views/VideoTestFixture.h"
 
-#include "platform/NotificationCenter.h"
-#include "session/MVNotifications.h"
 #include "widgets/MVHelperColors.h"
+
+#include "session/MVNotifications.h"
+
+#include "platform/NotificationCenter.h"
 
 #include <QCoreApplication>
 #include <QMouseEvent>

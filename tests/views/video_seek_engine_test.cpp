@@ -1,16 +1,19 @@
 // The real video engine on clips whose frames carry their number: the picture a seek shows, a
 // film opened at the cursor, and the first play after opening.
-#include "tests/views/NumberedFrames.h"
 #include "tests/support/MainQueuePump.h"
 #include "tests/support/TempDir.h"
-#include "session/MVOptionsAndSettings.h"
-#include "session/MVSynchronization.h"
+#include "tests/views/NumberedFrames.h"
+
 #include "views/MVVideoController.h"
 #include "views/MVVideoFilmView.h"
-#include "views/MVVideoView.h"
 #include "views/MVVideoSurface.h"
+#include "views/MVVideoView.h"
 #include "views/MVVlcPlayer.h"
+
 #include "widgets/MVHelperColors.h"
+
+#include "session/MVOptionsAndSettings.h"
+#include "session/MVSynchronization.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,6 @@
 #include "widgets/MVTextField.h"
 
 #include <QImage>
-
 #include <gtest/gtest.h>
 
 namespace {

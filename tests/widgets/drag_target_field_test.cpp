@@ -1,15 +1,16 @@
+#include "tests/support/TempDir.h"
+
 #include "widgets/MVTextFieldSupportDrag.h"
 
-#include "platform/NotificationCenter.h"
 #include "session/MVHelperKeys.h"
 #include "session/MVNotifications.h"
-#include "tests/support/TempDir.h"
+
+#include "platform/NotificationCenter.h"
 
 #include <QCoreApplication>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QUrl>
-
 #include <gtest/gtest.h>
 
 #include <unistd.h>

@@ -1,17 +1,18 @@
+#include "tests/support/MainQueuePump.h"
+
 #include "widgets/MVBarProgressView.h"
 #include "widgets/MVProgressHUD.h"
 #include "widgets/MVRoundProgressView.h"
 #include "widgets/MVSpinningProgressIndicator.h"
+
 #include "platform/Clock.h"
 #include "platform/Dispatch.h"
-#include "tests/support/MainQueuePump.h"
 
 #include <QCoreApplication>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
-
 #include <gtest/gtest.h>
 
 #include <atomic>

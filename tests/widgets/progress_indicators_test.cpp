@@ -1,11 +1,12 @@
+#include "tests/support/MainQueuePump.h"
+
 #include "widgets/MVBarProgressView.h"
 #include "widgets/MVRoundProgressView.h"
 #include "widgets/MVSpinningProgressIndicator.h"
+
 #include "platform/Clock.h"
-#include "tests/support/MainQueuePump.h"
 
 #include <QImage>
-
 #include <gtest/gtest.h>
 
 #include <chrono>

@@ -5,8 +5,10 @@
 #include "widgets/MVTableHeaderCell.h"
 #include "widgets/MVTableView.h"
 #include "widgets/MVTextFieldForSectors.h"
-#include "platform/NotificationCenter.h"
+
 #include "session/MVNotifications.h"
+
+#include "platform/NotificationCenter.h"
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
@@ -14,7 +16,6 @@
 #include <QSignalSpy>
 #include <QStandardItemModel>
 #include <QTest>
-
 #include <gtest/gtest.h>
 
 #include <vector>

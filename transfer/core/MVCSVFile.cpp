@@ -1,7 +1,8 @@
 #include "transfer/core/MVCSVFile.h"
 
-#include "session/MVSampleValues.h"
 #include "transfer/core/MVAtomicFile.h"
+
+#include "session/MVSampleValues.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,9 +1,11 @@
 #include "transfer/core/MVUsageReporter.h"
 
+#include "transfer/core/MVUpdateText.h"
+
+#include "session/MVCallWebservice.h"
+
 #include "platform/Dispatch.h"
 #include "platform/URLLoader.h"
-#include "session/MVCallWebservice.h"
-#include "transfer/core/MVUpdateText.h"
 
 #include <algorithm>
 #include <iostream>

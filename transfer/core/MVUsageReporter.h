@@ -1,8 +1,9 @@
 #pragma once
 
-#include "platform/UserDefaults.h"
 #include "transfer/core/MVReachability.h"
 #include "transfer/core/MVServiceHosts.h"
+
+#include "platform/UserDefaults.h"
 
 #include <chrono>
 #include <functional>

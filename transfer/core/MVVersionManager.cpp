@@ -1,10 +1,12 @@
 #include "transfer/core/MVVersionManager.h"
 
+#include "transfer/core/MVUpdateText.h"
+
+#include "session/MVCircuitDatabase.h"
+
 #include "platform/Dispatch.h"
 #include "platform/Folders.h"
 #include "platform/URLLoader.h"
-#include "session/MVCircuitDatabase.h"
-#include "transfer/core/MVUpdateText.h"
 
 #include <algorithm>
 #include <iostream>

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "platform/NotificationCenter.h"
 #include "transfer/core/MVServiceHosts.h"
+
+#include "platform/NotificationCenter.h"
 
 #include <chrono>
 #include <filesystem>

@@ -1,11 +1,12 @@
 // Installing a downloaded circuit database: checked, unpacked beside the installed one, and
 // swapped in whole.
+#include "transfer/core/MVUpdateText.h"
 #include "transfer/core/MVVersionManager.h"
+#include "transfer/core/MVZipArchive.h"
+
+#include "session/MVCircuitDatabase.h"
 
 #include "platform/Folders.h"
-#include "session/MVCircuitDatabase.h"
-#include "transfer/core/MVUpdateText.h"
-#include "transfer/core/MVZipArchive.h"
 
 #include <algorithm>
 #include <cctype>

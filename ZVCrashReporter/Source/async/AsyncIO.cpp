@@ -1,6 +1,7 @@
 #include "ZVCrashReporter/Source/async/AsyncIO.h"
 
 #include <cerrno>
+
 #include <unistd.h>
 
 ssize_t zvcrash_async_writen(int fd, const void* data, size_t length) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+
 #include <sys/types.h>
 
 // Writes every byte to fd. A write interrupted by a signal (-1 with EINTR) is retried; any other

@@ -1,6 +1,7 @@
 #include "ZVCrashReporter/Source/async/AsyncMemory.h"
 
 #include <cerrno>
+
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/syscall.h>

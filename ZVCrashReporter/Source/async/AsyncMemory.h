@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+
 #include <sys/types.h>
 
 // The crash-time toolbox: reads of possibly invalid memory of our own process that fail with a

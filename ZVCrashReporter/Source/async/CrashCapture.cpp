@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstring>
 #include <ctime>
+
 #include <fcntl.h>
 #include <linux/futex.h>
 #include <sys/syscall.h>

@@ -7,9 +7,9 @@
 #include "ZVCrashReporter/Source/async/ThreadState.h"
 
 #include <atomic>
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
-#include <csignal>
 
 // Crash-time report writing: the writer state gathered at enable, the capture of the other
 // threads (a real-time signal whose handler saves its registers and waits) and the write itself.

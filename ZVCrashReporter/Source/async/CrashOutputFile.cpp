@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+
 #include <unistd.h>
 
 void crash_output_file_init(crash_output_file* out, int fd, size_t cap) {

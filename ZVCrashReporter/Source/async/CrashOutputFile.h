@@ -18,7 +18,7 @@ struct crash_output_file {
     size_t cap;       // 0 = none
     size_t accepted;  // bytes accepted so far (buffered or written)
     size_t buffered;
-    bool failed;      // an fd write failed; flush and close report it
+    bool failed;  // an fd write failed; flush and close report it
     uint8_t buffer[256];
 };
 

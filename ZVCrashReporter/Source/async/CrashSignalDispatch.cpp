@@ -1,6 +1,7 @@
 #include "ZVCrashReporter/Source/async/CrashSignalDispatch.h"
 
 #include <atomic>
+
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -60,13 +61,14 @@ void crash_signal_set_previous_action(int signo, const struct sigaction* action)
 
 void crash_signal_reset() {
     g_callback_count.store(0, std::memory_order_release);
-    for (PreviousAction& previous : g_previous) previous.set.store(false, std::memory_order_release);
+    for (PreviousAction& previous : g_previous)
+        previous.set.store(false, std::memory_order_release);
 }
 
 bool crash_signal_dispatch(int signo, siginfo_t* info, ucontext_t* context,
                            const crash_signal_next* next) {
-    long position = next != nullptr ? next->position
-                                    : g_callback_count.load(std::memory_order_acquire) - 1;
+    long position =
+        next != nullptr ? next->position : g_callback_count.load(std::memory_order_acquire) - 1;
     if (position < 0) return previous_action_dispatch(signo, info, context);
     const CallbackEntry entry = g_callbacks[position];
     const crash_signal_next after{position - 1};

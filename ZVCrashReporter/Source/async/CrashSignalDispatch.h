@@ -2,6 +2,7 @@
 
 #include <csignal>
 #include <cstddef>
+
 #include <ucontext.h>
 
 // The crash-time half of signal handling: the installed handler, the chain of registered

@@ -35,27 +35,58 @@ zvcrash_error_t binary_op(eval_stack* st, uint8_t op) {
     const uint64_t a = st->words[st->depth - 1];
     uint64_t r = 0;
     switch (op) {
-        case 0x1A: r = a & b; break;
+        case 0x1A:
+            r = a & b;
+            break;
         case 0x1B:
         case 0x1D:
             if (b == 0) return ZVCRASH_EINVAL;
             r = op == 0x1B ? a / b : a % b;
             break;
-        case 0x1C: r = a - b; break;
-        case 0x1E: r = a * b; break;
-        case 0x21: r = a | b; break;
-        case 0x22: r = a + b; break;
-        case 0x24: r = a << (b & 63); break;
-        case 0x25: r = a >> (b & 63); break;
-        case 0x26: r = static_cast<uint64_t>(static_cast<int64_t>(a) >> (b & 63)); break;
-        case 0x27: r = a ^ b; break;
-        case 0x29: r = a == b; break;
-        case 0x2A: r = a >= b; break;
-        case 0x2B: r = a > b; break;
-        case 0x2C: r = a <= b; break;
-        case 0x2D: r = a < b; break;
-        case 0x2E: r = a != b; break;
-        default: return ZVCRASH_ENOTSUP;
+        case 0x1C:
+            r = a - b;
+            break;
+        case 0x1E:
+            r = a * b;
+            break;
+        case 0x21:
+            r = a | b;
+            break;
+        case 0x22:
+            r = a + b;
+            break;
+        case 0x24:
+            r = a << (b & 63);
+            break;
+        case 0x25:
+            r = a >> (b & 63);
+            break;
+        case 0x26:
+            r = static_cast<uint64_t>(static_cast<int64_t>(a) >> (b & 63));
+            break;
+        case 0x27:
+            r = a ^ b;
+            break;
+        case 0x29:
+            r = a == b;
+            break;
+        case 0x2A:
+            r = a >= b;
+            break;
+        case 0x2B:
+            r = a > b;
+            break;
+        case 0x2C:
+            r = a <= b;
+            break;
+        case 0x2D:
+            r = a < b;
+            break;
+        case 0x2E:
+            r = a != b;
+            break;
+        default:
+            return ZVCRASH_ENOTSUP;
     }
     st->words[st->depth - 1] = r;
     return ZVCRASH_ESUCCESS;
@@ -65,8 +96,14 @@ zvcrash_error_t stack_op(eval_stack* st, dwarf_stream* s, uint8_t op) {
     size_t& d = st->depth;
     uint64_t* w = st->words;
     switch (op) {
-        case 0x12: return d < 1 ? ZVCRASH_EINVAL : st->push(w[d - 1]) ? ZVCRASH_ESUCCESS : ZVCRASH_EINTERNAL;
-        case 0x13: if (d < 1) return ZVCRASH_EINVAL; --d; return ZVCRASH_ESUCCESS;
+        case 0x12:
+            return d < 1                ? ZVCRASH_EINVAL
+                   : st->push(w[d - 1]) ? ZVCRASH_ESUCCESS
+                                        : ZVCRASH_EINTERNAL;
+        case 0x13:
+            if (d < 1) return ZVCRASH_EINVAL;
+            --d;
+            return ZVCRASH_ESUCCESS;
         case 0x14:
             if (d < 2) return ZVCRASH_EINVAL;
             if (d < kStack) st->push(w[d - 2]);
@@ -94,7 +131,8 @@ zvcrash_error_t stack_op(eval_stack* st, dwarf_stream* s, uint8_t op) {
             w[d - 3] = top;
             return ZVCRASH_ESUCCESS;
         }
-        default: return ZVCRASH_ENOTSUP;
+        default:
+            return ZVCRASH_ENOTSUP;
     }
 }
 

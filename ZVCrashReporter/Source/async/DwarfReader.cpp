@@ -100,23 +100,35 @@ zvcrash_error_t gnu_ehptr_read(const gnu_ehptr_reader* reader, dwarf_stream* s, 
     if (encoding == DW_EH_PE_omit) return ZVCRASH_ENOTFOUND;
     uint64_t base = 0;
     switch (encoding & 0x70) {
-        case 0x00: break;
-        case 0x10: base = s->position; break;
+        case 0x00:
+            break;
+        case 0x10:
+            base = s->position;
+            break;
         case 0x30:
             if (reader == nullptr || !reader->has_data_base) return ZVCRASH_ENOTSUP;
             base = reader->data_base;
             break;
-        default: return ZVCRASH_ENOTSUP;  // textrel, funcrel, aligned: no base here
+        default:
+            return ZVCRASH_ENOTSUP;  // textrel, funcrel, aligned: no base here
     }
     uint64_t value = 0;
     zvcrash_error_t err = ZVCRASH_ESUCCESS;
     switch (encoding & 0x0F) {
         case 0x00:
         case 0x04:
-        case 0x0C: err = dwarf_stream_uint(s, 8, &value); break;
-        case 0x01: err = dwarf_stream_uleb128(s, &value); break;
-        case 0x02: err = dwarf_stream_uint(s, 2, &value); break;
-        case 0x03: err = dwarf_stream_uint(s, 4, &value); break;
+        case 0x0C:
+            err = dwarf_stream_uint(s, 8, &value);
+            break;
+        case 0x01:
+            err = dwarf_stream_uleb128(s, &value);
+            break;
+        case 0x02:
+            err = dwarf_stream_uint(s, 2, &value);
+            break;
+        case 0x03:
+            err = dwarf_stream_uint(s, 4, &value);
+            break;
         case 0x09: {
             int64_t v = 0;
             err = dwarf_stream_sleb128(s, &v);
@@ -131,7 +143,8 @@ zvcrash_error_t gnu_ehptr_read(const gnu_ehptr_reader* reader, dwarf_stream* s, 
             err = dwarf_stream_uint(s, 4, &value);
             value = static_cast<uint64_t>(int64_t{static_cast<int32_t>(value)});
             break;
-        default: return ZVCRASH_ENOTSUP;
+        default:
+            return ZVCRASH_ENOTSUP;
     }
     if (err != 0) return err;
     uint64_t result = base + value;
@@ -156,7 +169,8 @@ zvcrash_error_t zvcrash_async_dwarf_cie_info_init(zvcrash_async_dwarf_cie_info* 
     if (!add(s.position, info->length, &end) || end > s.end) return ZVCRASH_EINVAL;
     s.end = end;
     if ((err = dwarf_stream_uint(&s, is64 ? 8 : 4, &info->cie_id)) != 0) return err;
-    if (info->cie_id != 0 && info->cie_id != (is64 ? UINT64_MAX : 0xFFFFFFFFu)) return ZVCRASH_EINVAL;
+    if (info->cie_id != 0 && info->cie_id != (is64 ? UINT64_MAX : 0xFFFFFFFFu))
+        return ZVCRASH_EINVAL;
     if ((err = dwarf_stream_u8(&s, &info->version)) != 0) return err;
     if (info->version != 1 && info->version != 3 && info->version != 4) return ZVCRASH_EINVAL;
     char augmentation[8] = {};
@@ -226,7 +240,8 @@ zvcrash_error_t zvcrash_async_dwarf_fde_info_init(zvcrash_async_dwarf_fde_info* 
     if (err != 0) return err;
     info->fde_offset = s.position;
     uint64_t end = 0;
-    if (info->length == 0 || !add(s.position, info->length, &end) || end > s.end) return ZVCRASH_EINVAL;
+    if (info->length == 0 || !add(s.position, info->length, &end) || end > s.end)
+        return ZVCRASH_EINVAL;
     s.end = end;
     const uint64_t pointer_at = s.position;
     uint64_t pointer = 0;
@@ -299,8 +314,8 @@ zvcrash_error_t dwarf_eh_frame_hdr_find_fde(const zvcrash_async_mobject* hdr,
     while (lo < hi) {
         const uint64_t mid = lo + (hi - lo) / 2;
         uint32_t location = 0;
-        if (mobject_read_uint32(hdr, zvcrash_async_byteorder_direct(), table, static_cast<int64_t>(mid * 8),
-                                &location) != 0) {
+        if (mobject_read_uint32(hdr, zvcrash_async_byteorder_direct(), table,
+                                static_cast<int64_t>(mid * 8), &location) != 0) {
             return ZVCRASH_EINVAL;
         }
         if (base + static_cast<uint64_t>(int64_t{static_cast<int32_t>(location)}) <= pc) {

@@ -11,14 +11,18 @@ uint32_t wire_type_of(uint32_t type) {
     switch (type) {
         case ZVCRASH_FIELD_SFIXED64:
         case ZVCRASH_FIELD_FIXED64:
-        case ZVCRASH_FIELD_DOUBLE: return WIRE_64BIT;
+        case ZVCRASH_FIELD_DOUBLE:
+            return WIRE_64BIT;
         case ZVCRASH_FIELD_SFIXED32:
         case ZVCRASH_FIELD_FIXED32:
-        case ZVCRASH_FIELD_FLOAT: return WIRE_32BIT;
+        case ZVCRASH_FIELD_FLOAT:
+            return WIRE_32BIT;
         case ZVCRASH_FIELD_STRING:
         case ZVCRASH_FIELD_BYTES:
-        case ZVCRASH_FIELD_MESSAGE: return WIRE_LENGTH;
-        default: return WIRE_VARINT;
+        case ZVCRASH_FIELD_MESSAGE:
+            return WIRE_LENGTH;
+        default:
+            return WIRE_VARINT;
     }
 }
 
@@ -41,19 +45,29 @@ size_t encode_scalar(uint8_t* buf, uint32_t type, const void* value) {
         case ZVCRASH_FIELD_ENUM:
             // Negative values are sign-extended to 64 bits and take 10 bytes.
             return zvcrash_encode_varint(buf, static_cast<uint64_t>(int64_t{load<int32_t>(value)}));
-        case ZVCRASH_FIELD_SINT32: return zvcrash_encode_varint(buf, zvcrash_zigzag64(load<int32_t>(value)));
-        case ZVCRASH_FIELD_INT64: return zvcrash_encode_varint(buf, static_cast<uint64_t>(load<int64_t>(value)));
-        case ZVCRASH_FIELD_SINT64: return zvcrash_encode_varint(buf, zvcrash_zigzag64(load<int64_t>(value)));
-        case ZVCRASH_FIELD_UINT32: return zvcrash_encode_varint(buf, load<uint32_t>(value));
-        case ZVCRASH_FIELD_UINT64: return zvcrash_encode_varint(buf, load<uint64_t>(value));
-        case ZVCRASH_FIELD_BOOL: buf[0] = load<bool>(value) ? 1 : 0; return 1;
+        case ZVCRASH_FIELD_SINT32:
+            return zvcrash_encode_varint(buf, zvcrash_zigzag64(load<int32_t>(value)));
+        case ZVCRASH_FIELD_INT64:
+            return zvcrash_encode_varint(buf, static_cast<uint64_t>(load<int64_t>(value)));
+        case ZVCRASH_FIELD_SINT64:
+            return zvcrash_encode_varint(buf, zvcrash_zigzag64(load<int64_t>(value)));
+        case ZVCRASH_FIELD_UINT32:
+            return zvcrash_encode_varint(buf, load<uint32_t>(value));
+        case ZVCRASH_FIELD_UINT64:
+            return zvcrash_encode_varint(buf, load<uint64_t>(value));
+        case ZVCRASH_FIELD_BOOL:
+            buf[0] = load<bool>(value) ? 1 : 0;
+            return 1;
         case ZVCRASH_FIELD_SFIXED32:
         case ZVCRASH_FIELD_FIXED32:
-        case ZVCRASH_FIELD_FLOAT: return put_fixed(buf, load<uint32_t>(value), 4);
+        case ZVCRASH_FIELD_FLOAT:
+            return put_fixed(buf, load<uint32_t>(value), 4);
         case ZVCRASH_FIELD_SFIXED64:
         case ZVCRASH_FIELD_FIXED64:
-        case ZVCRASH_FIELD_DOUBLE: return put_fixed(buf, load<uint64_t>(value), 8);
-        default: return 0;
+        case ZVCRASH_FIELD_DOUBLE:
+            return put_fixed(buf, load<uint64_t>(value), 8);
+        default:
+            return 0;
     }
 }
 

@@ -23,9 +23,9 @@ enum zvcrash_field_type : uint32_t {
     ZVCRASH_FIELD_DOUBLE = 11,
     ZVCRASH_FIELD_BOOL = 12,
     ZVCRASH_FIELD_ENUM = 13,
-    ZVCRASH_FIELD_STRING = 14,  // value: const char* (NUL-terminated; length by strlen)
-    ZVCRASH_FIELD_BYTES = 15,   // value: zvcrash_bytes
-    ZVCRASH_FIELD_MESSAGE = 16, // value: size_t, the precomputed content length
+    ZVCRASH_FIELD_STRING = 14,   // value: const char* (NUL-terminated; length by strlen)
+    ZVCRASH_FIELD_BYTES = 15,    // value: zvcrash_bytes
+    ZVCRASH_FIELD_MESSAGE = 16,  // value: size_t, the precomputed content length
 };
 
 struct zvcrash_bytes {

@@ -58,8 +58,7 @@ size_t zvcrash_collect_images(loaded_image_list* list, zvcrash_image_pool* pool,
     uint64_t record = g_link_map_record.load(std::memory_order_relaxed);
     if (record == 0) record = reinterpret_cast<uint64_t>(&_r_debug);
     r_debug debug;
-    if (zvcrash_async_task_memcpy(task, record, 0, &debug,
-                                  sizeof debug) != 0 ||
+    if (zvcrash_async_task_memcpy(task, record, 0, &debug, sizeof debug) != 0 ||
         debug.r_state != r_debug::RT_CONSISTENT || debug.r_map == nullptr) {
         return list_alone(list, out, capacity);
     }

@@ -40,7 +40,9 @@ zvcrash_error_t mobject_init(zvcrash_async_mobject* window, zvcrash_task_t task,
     return ZVCRASH_ESUCCESS;
 }
 
-void mobject_free(zvcrash_async_mobject* window) { window->length = 0; }
+void mobject_free(zvcrash_async_mobject* window) {
+    window->length = 0;
+}
 
 bool mobject_verify_local_pointer(const zvcrash_async_mobject* w, uint64_t local_pointer,
                                   int64_t offset, uint64_t length) {

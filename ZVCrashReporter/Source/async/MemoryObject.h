@@ -24,9 +24,15 @@ zvcrash_error_t mobject_init(zvcrash_async_mobject* window, zvcrash_task_t task,
                              uint64_t task_address, uint64_t length, bool require_full);
 void mobject_free(zvcrash_async_mobject* window);
 
-inline zvcrash_task_t mobject_task(const zvcrash_async_mobject* w) { return w->task; }
-inline uint64_t mobject_task_address(const zvcrash_async_mobject* w) { return w->task_address; }
-inline uint64_t mobject_length(const zvcrash_async_mobject* w) { return w->length; }
+inline zvcrash_task_t mobject_task(const zvcrash_async_mobject* w) {
+    return w->task;
+}
+inline uint64_t mobject_task_address(const zvcrash_async_mobject* w) {
+    return w->task_address;
+}
+inline uint64_t mobject_length(const zvcrash_async_mobject* w) {
+    return w->length;
+}
 
 // True when [pointer + offset, + length) lies inside the window without overflow.
 bool mobject_verify_local_pointer(const zvcrash_async_mobject* window, uint64_t local_pointer,

@@ -5,7 +5,9 @@
 
 namespace {
 
-const char* or_empty(const char* s) { return s != nullptr ? s : ""; }
+const char* or_empty(const char* s) {
+    return s != nullptr ? s : "";
+}
 
 size_t put_string(crash_output_file* out, uint32_t field, const char* s) {
     return zvcrash_field_encode(out, field, ZVCRASH_FIELD_STRING, &s);
@@ -44,7 +46,9 @@ bool put_top_field(crash_output_file* out, uint32_t field, Content&& content) {
     return true;
 }
 
-size_t min_size(size_t a, size_t b) { return a < b ? a : b; }
+size_t min_size(size_t a, size_t b) {
+    return a < b ? a : b;
+}
 
 // Writes the crashed thread, cut to the longest prefix of frames that fits.
 void put_crashed_thread(crash_output_file* out, const zvcrash_thread_record* t) {
@@ -68,9 +72,8 @@ void put_crashed_thread(crash_output_file* out, const zvcrash_thread_record* t) 
             hi = mid - 1;
         }
     }
-    put_message(out, 3, [&](crash_output_file* o) {
-        return zvcrash_writer_write_thread(o, t, lo, regs);
-    });
+    put_message(out, 3,
+                [&](crash_output_file* o) { return zvcrash_writer_write_thread(o, t, lo, regs); });
 }
 
 }  // namespace
@@ -208,17 +211,16 @@ zvcrash_error_t zvcrash_writer_write_report(crash_output_file* out,
     put_top_field(out, 9, [&](crash_output_file* o) {
         return zvcrash_writer_write_report_info(o, h->user_requested, h->uuid);
     });
-    complete &= put_top_field(out, 1, [&](crash_output_file* o) {
-        return zvcrash_writer_write_system_info(o, h);
-    });
-    put_top_field(out, 8, [&](crash_output_file* o) { return zvcrash_writer_write_machine_info(o, h); });
-    complete &= put_top_field(out, 2, [&](crash_output_file* o) {
-        return zvcrash_writer_write_app_info(o, h);
-    });
-    put_top_field(out, 7, [&](crash_output_file* o) { return zvcrash_writer_write_process_info(o, h); });
-    complete &= put_top_field(out, 6, [&](crash_output_file* o) {
-        return zvcrash_writer_write_signal(o, &r->signal);
-    });
+    complete &= put_top_field(
+        out, 1, [&](crash_output_file* o) { return zvcrash_writer_write_system_info(o, h); });
+    put_top_field(out, 8,
+                  [&](crash_output_file* o) { return zvcrash_writer_write_machine_info(o, h); });
+    complete &= put_top_field(
+        out, 2, [&](crash_output_file* o) { return zvcrash_writer_write_app_info(o, h); });
+    put_top_field(out, 7,
+                  [&](crash_output_file* o) { return zvcrash_writer_write_process_info(o, h); });
+    complete &= put_top_field(
+        out, 6, [&](crash_output_file* o) { return zvcrash_writer_write_signal(o, &r->signal); });
     if (r->exception != nullptr) {
         put_top_field(out, 5, [&](crash_output_file* o) {
             return zvcrash_writer_write_exception(o, r->exception);

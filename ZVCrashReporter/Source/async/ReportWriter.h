@@ -16,8 +16,7 @@
 size_t zvcrash_writer_write_report_info(crash_output_file* out, bool user_requested,
                                         const uint8_t uuid[16]);
 size_t zvcrash_writer_write_system_info(crash_output_file* out, const zvcrash_header_record* h);
-size_t zvcrash_writer_write_processor_info(crash_output_file* out, uint64_t type,
-                                           uint64_t subtype);
+size_t zvcrash_writer_write_processor_info(crash_output_file* out, uint64_t type, uint64_t subtype);
 size_t zvcrash_writer_write_machine_info(crash_output_file* out, const zvcrash_header_record* h);
 size_t zvcrash_writer_write_app_info(crash_output_file* out, const zvcrash_header_record* h);
 size_t zvcrash_writer_write_process_info(crash_output_file* out, const zvcrash_header_record* h);

@@ -23,16 +23,16 @@ void symbol_table_result_callback(uint64_t address, const char* name, void* cont
 
 }  // namespace
 
-zvcrash_error_t find_symbol_for_address(const elf_image* image, uint32_t strategy,
-                                        uint64_t address, symbol_lookup_callback callback,
-                                        void* context) {
+zvcrash_error_t find_symbol_for_address(const elf_image* image, uint32_t strategy, uint64_t address,
+                                        symbol_lookup_callback callback, void* context) {
     symbol_lookup_result result;
     result.found = false;
     result.address = 0;
     result.name[0] = '\0';
     zvcrash_error_t table = ZVCRASH_ENOTFOUND;
     if (strategy & ZVCRASH_SYMBOLICATE_SYMBOL_TABLE) {
-        table = elf_image_find_symbol_by_address(image, address, symbol_table_result_callback, &result);
+        table =
+            elf_image_find_symbol_by_address(image, address, symbol_table_result_callback, &result);
     }
     if (table != ZVCRASH_ESUCCESS) return ZVCRASH_ENOTFOUND;
     if (!result.found) return ZVCRASH_EINTERNAL;

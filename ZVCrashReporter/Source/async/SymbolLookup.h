@@ -15,6 +15,5 @@ using symbol_lookup_callback = void (*)(uint64_t address, const char* name, void
 
 // Calls callback once with the symbol's start and its name (at most 255 characters) and returns
 // 0; 8 when every selected source failed (strategy 0 reads nothing).
-zvcrash_error_t find_symbol_for_address(const elf_image* image, uint32_t strategy,
-                                        uint64_t address, symbol_lookup_callback callback,
-                                        void* context);
+zvcrash_error_t find_symbol_for_address(const elf_image* image, uint32_t strategy, uint64_t address,
+                                        symbol_lookup_callback callback, void* context);

@@ -5,19 +5,34 @@
 namespace {
 
 constexpr const char* kNames[ZVCRASH_REG_COUNT] = {
-    "rip", "rbp", "rsp", "rax", "rbx", "rcx", "rdx", "rdi", "rsi", "r8", "r9",
-    "r10", "r11", "r12", "r13", "r14", "r15", "rflags", "cs", "fs", "gs"};
+    "rip", "rbp", "rsp", "rax", "rbx", "rcx", "rdx",    "rdi", "rsi", "r8", "r9",
+    "r10", "r11", "r12", "r13", "r14", "r15", "rflags", "cs",  "fs",  "gs"};
 
 struct dwarf_row {
     uint32_t reg;
     uint64_t dwarf;
 };
 constexpr dwarf_row kDwarf[] = {
-    {ZVCRASH_REG_RAX, 0},  {ZVCRASH_REG_RDX, 1},       {ZVCRASH_REG_RCX, 2},  {ZVCRASH_REG_RBX, 3},
-    {ZVCRASH_REG_RSI, 4},  {ZVCRASH_REG_RDI, 5},       {ZVCRASH_REG_FP, 6},   {ZVCRASH_REG_SP, 7},
-    {9, 8},                {10, 9},                    {11, 10},              {12, 11},
-    {13, 12},              {14, 13},                   {15, 14},              {16, 15},
-    {ZVCRASH_REG_RFLAGS, 49}, {ZVCRASH_REG_CS, 51},    {ZVCRASH_REG_FS, 54},  {ZVCRASH_REG_GS, 55},
+    {ZVCRASH_REG_RAX, 0},
+    {ZVCRASH_REG_RDX, 1},
+    {ZVCRASH_REG_RCX, 2},
+    {ZVCRASH_REG_RBX, 3},
+    {ZVCRASH_REG_RSI, 4},
+    {ZVCRASH_REG_RDI, 5},
+    {ZVCRASH_REG_FP, 6},
+    {ZVCRASH_REG_SP, 7},
+    {9, 8},
+    {10, 9},
+    {11, 10},
+    {12, 11},
+    {13, 12},
+    {14, 13},
+    {15, 14},
+    {16, 15},
+    {ZVCRASH_REG_RFLAGS, 49},
+    {ZVCRASH_REG_CS, 51},
+    {ZVCRASH_REG_FS, 54},
+    {ZVCRASH_REG_GS, 55},
 };
 
 constexpr uint64_t kCalleeSaved = (1ull << ZVCRASH_REG_RBX) | (1ull << ZVCRASH_REG_SP) |
@@ -73,7 +88,9 @@ void thread_state_clear_reg(zvcrash_async_thread_state* state, uint32_t reg) {
     if (reg < 64) state->valid_regs &= ~(1ull << reg);
 }
 
-void thread_state_clear_all_regs(zvcrash_async_thread_state* state) { state->valid_regs = 0; }
+void thread_state_clear_all_regs(zvcrash_async_thread_state* state) {
+    state->valid_regs = 0;
+}
 
 void thread_state_clear_volatile_regs(zvcrash_async_thread_state* state) {
     state->valid_regs &= kCalleeSaved;
@@ -98,7 +115,8 @@ bool thread_state_map_dwarf_reg(const zvcrash_async_thread_state*, uint64_t dwar
     return false;
 }
 
-bool thread_state_map_reg_to_dwarf(const zvcrash_async_thread_state*, uint32_t reg, uint64_t* dwarf) {
+bool thread_state_map_reg_to_dwarf(const zvcrash_async_thread_state*, uint32_t reg,
+                                   uint64_t* dwarf) {
     for (const dwarf_row& row : kDwarf) {
         if (row.reg == reg) {
             *dwarf = row.dwarf;

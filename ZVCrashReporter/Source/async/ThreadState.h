@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+
 #include <ucontext.h>
 
 // One frame's registers (x86-64), a plain record copied by value. Safe in a signal handler.
@@ -54,15 +55,19 @@ void thread_state_clear_reg(zvcrash_async_thread_state* state, uint32_t reg);
 void thread_state_clear_all_regs(zvcrash_async_thread_state* state);
 // Keeps only the callee-saved registers: rbx, rsp, rbp, r12-r15.
 void thread_state_clear_volatile_regs(zvcrash_async_thread_state* state);
-inline uint32_t thread_state_get_reg_count(const zvcrash_async_thread_state*) { return ZVCRASH_REG_COUNT; }
+inline uint32_t thread_state_get_reg_count(const zvcrash_async_thread_state*) {
+    return ZVCRASH_REG_COUNT;
+}
 const char* thread_state_get_reg_name(const zvcrash_async_thread_state* state, uint32_t reg);
 // The address to look the frame's code up at: ip, or ip - 1 after a call.
 uint64_t thread_state_lookup_address(const zvcrash_async_thread_state* state);
 
 // DWARF register numbers (x86-64 psABI): rax 0, rdx 1, rcx 2, rbx 3, rsi 4, rdi 5, rbp 6, rsp 7,
 // r8-r15 8-15, rflags 49, cs 51, fs 54, gs 55; the return-address column 16 has no register.
-bool thread_state_map_dwarf_reg(const zvcrash_async_thread_state* state, uint64_t dwarf, uint32_t* reg);
-bool thread_state_map_reg_to_dwarf(const zvcrash_async_thread_state* state, uint32_t reg, uint64_t* dwarf);
+bool thread_state_map_dwarf_reg(const zvcrash_async_thread_state* state, uint64_t dwarf,
+                                uint32_t* reg);
+bool thread_state_map_reg_to_dwarf(const zvcrash_async_thread_state* state, uint32_t reg,
+                                   uint64_t* dwarf);
 
 using zvcrash_capture_callback = int (*)(zvcrash_async_thread_state* state, void* context);
 // Records the caller's registers (written in assembly: getcontext is not signal-safe) and returns

@@ -1,8 +1,8 @@
 #include "ZevOzozid/ZevOzozid/Internals/Context/ZVTUserIdContext.h"
 #include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTCommonSchemaLog.h"
-#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 #include "ZevOzozid/ZevOzozid/Model/ZVTAbstractLog.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTSerializableObject.h"
-#include "ZevOzozid/ZevOzozid/Model/ZVTLogConversion.h"
 #include "ZevOzozid/ZevOzozid/Model/ZVTDevice.h"
+#include "ZevOzozid/ZevOzozid/Model/ZVTLogConversion.h"
 
 #include <memory>
 #include <mutex>

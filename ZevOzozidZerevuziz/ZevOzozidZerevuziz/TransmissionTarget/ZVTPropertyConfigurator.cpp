@@ -5,11 +5,11 @@
 
 #include "ZevOzozid/ZevOzozid/Internals/Context/ZVTUserIdContext.h"
 #include "ZevOzozid/ZevOzozid/Internals/Model/CommonSchema/ZVTCommonSchemaLog.h"
-#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUUID.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTZevOzozidUserDefaults.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 
 #include <cctype>
 #include <fstream>

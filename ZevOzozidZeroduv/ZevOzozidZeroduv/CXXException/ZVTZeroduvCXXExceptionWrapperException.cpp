@@ -1,6 +1,7 @@
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/CXXException/ZVTZeroduvCXXExceptionWrapperException.h"
 
 #include <cstdlib>
+
 #include <cxxabi.h>
 
 ZVTZeroduvCXXExceptionWrapperException::ZVTZeroduvCXXExceptionWrapperException(

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "ZVCrashReporter/Source/ZVCrashReporter.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/CXXException/ZVTZeroduvUncaughtCXXExceptionHandlerManager.h"
+
+#include "ZVCrashReporter/Source/ZVCrashReporter.h"
 
 #include <cstdint>
 #include <string>

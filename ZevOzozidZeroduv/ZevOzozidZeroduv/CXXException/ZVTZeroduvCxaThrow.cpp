@@ -5,6 +5,7 @@
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/CXXException/ZVTZeroduvUncaughtCXXExceptionHandlerManager.h"
 
 #include <cstdlib>
+
 #include <dlfcn.h>
 
 namespace {

@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
-#include <cxxabi.h>
 #include <exception>
-#include <execinfo.h>
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include <cxxabi.h>
+#include <execinfo.h>
 
 namespace {
 

@@ -2,11 +2,11 @@
 
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTZeroduvUtil.h"
 
-#include "ZVCrashReporter/Source/ZVCrashReporter.h"
-
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFileStore.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
+
+#include "ZVCrashReporter/Source/ZVCrashReporter.h"
 
 #include <map>
 #include <mutex>

@@ -2,10 +2,6 @@
 
 #include "platform/Dispatch.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <cstring>
 #include <fstream>
@@ -13,6 +9,10 @@
 #include <sstream>
 #include <string>
 #include <thread>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
 
 namespace {
 

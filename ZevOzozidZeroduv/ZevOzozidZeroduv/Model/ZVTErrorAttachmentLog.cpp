@@ -1,11 +1,11 @@
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Model/ZVTErrorAttachmentLog.h"
 
+#include "platform/Crypto.h"
+
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Model/ZVTThread.h"
 
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeyedArchiver.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUUID.h"
-
-#include "platform/Crypto.h"
 
 ZVTErrorAttachmentLog::ZVTErrorAttachmentLog() {
     setType("errorAttachment");

@@ -2,13 +2,13 @@
 
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeyedArchiver.h"
 
-#include <cxxabi.h>
-#include <execinfo.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
 #include <typeinfo>
+
+#include <cxxabi.h>
+#include <execinfo.h>
 
 namespace {
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Model/ZVTExceptionModel.h"
+
 #include "ZevOzozid/ZevOzozid/Model/ZVTLogWithProperties.h"
 
 #include <memory>

@@ -1,8 +1,8 @@
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Model/ZVTWrapperException.h"
 
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeyedArchiver.h"
-
 #include "platform/Crypto.h"
+
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeyedArchiver.h"
 
 void ZVTWrapperExceptionModel::encodeWithCoder(ZVTCoder& coder) const {
     ZVTExceptionModel::encodeWithCoder(coder);

@@ -16,25 +16,26 @@
 // stacks-freed: three threads running at enable take stacks, freed once they have ended (exit
 // 0); no-proc: segv with /proc unreadable (exit 20 when that cannot be arranged). With --threads, N
 // workers are parked first.
+#include "ZevOzozidZeroduv/ZevOzozidZeroduv/CXXException/ZVTZeroduvCXXExceptionWrapperException.h"
+
 #include "ZVCrashReporter/Source/ZVCrashReport.h"
 #include "ZVCrashReporter/Source/ZVCrashReportInfo.h"
 #include "ZVCrashReporter/Source/ZVCrashReporter.h"
 #include "ZVCrashReporter/Source/ZVCrashThreadStacks.h"
-#include "ZevOzozidZeroduv/ZevOzozidZeroduv/CXXException/ZVTZeroduvCXXExceptionWrapperException.h"
-
-#include <csignal>
-#include <filesystem>
 
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
-#include <pthread.h>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <thread>
+
+#include <fcntl.h>
+#include <pthread.h>
 #include <sched.h>
 #include <sys/mman.h>
 #include <sys/mount.h>

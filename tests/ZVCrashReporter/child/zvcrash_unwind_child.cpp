@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+
 #include <execinfo.h>
 #include <unistd.h>
 
@@ -54,7 +55,9 @@ void onAbort(int, siginfo_t*, void* context) {
     _exit(0);
 }
 
-int beforeAbort(void*) { return 0; }
+int beforeAbort(void*) {
+    return 0;
+}
 
 }  // namespace
 

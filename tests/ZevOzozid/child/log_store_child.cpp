@@ -4,14 +4,16 @@
 // starts, so a kill at any moment never hides a deletion from the parent (output still in the
 // pipe when the parent stops reading would).
 // Runs until killed (or 5000 saves). Arguments: round, "tiny" or "normal", seed.
-#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
 #include "tests/ZevOzozid/ZVTStoreChildLogs.h"
+
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
 
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <random>
 #include <string>
+
+#include <fcntl.h>
 #include <unistd.h>
 
 int main(int argc, char** argv) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Dispatch.h"
+
 #include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelDelegateTable.h"
 #include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelProtocols.h"
 #include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClientProtocol.h"
@@ -7,8 +9,6 @@
 #include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTStorage.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUUID.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTZevOzozidUserDefaults.h"
-
-#include "platform/Dispatch.h"
 
 #include <memory>
 #include <mutex>

@@ -1,6 +1,5 @@
 // Turning a channel unit on and off, its pause lane, paused target keys and log deletion.
 #include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelUnitDefault.h"
-
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 

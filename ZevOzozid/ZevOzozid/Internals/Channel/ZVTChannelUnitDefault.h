@@ -1,13 +1,13 @@
 #pragma once
 
+#include "platform/Dispatch.h"
+
 #include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelDelegateTable.h"
 #include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelProtocols.h"
 #include "ZevOzozid/ZevOzozid/Internals/Model/ZVTLogContainer.h"
 #include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTIngestionProtocol.h"
 #include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTStorage.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTZevOzozidUserDefaults.h"
-
-#include "platform/Dispatch.h"
 
 #include <cstdint>
 #include <memory>

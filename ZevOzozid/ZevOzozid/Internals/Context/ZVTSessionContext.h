@@ -33,8 +33,7 @@ class ZVTSessionContext {
 
   private:
     void storeLocked();
-    std::optional<std::string> sessionIdBefore(const ZVTDate& date,
-                                               bool earlierLaunchesOnly) const;
+    std::optional<std::string> sessionIdBefore(const ZVTDate& date, bool earlierLaunchesOnly) const;
 
     ZVTZevOzozidUserDefaults& settings_;
     mutable std::recursive_mutex mutex_;

@@ -1,7 +1,7 @@
 #include "ZevOzozid/ZevOzozid/Internals/DelegateForwarder/ZVTDelegateForwarder.h"
 
-#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 
 #include <algorithm>
 #include <cctype>

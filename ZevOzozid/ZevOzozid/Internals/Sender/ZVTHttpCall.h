@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClientProtocol.h"
-
 #include "platform/Dispatch.h"
+
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClientProtocol.h"
 
 #include <chrono>
 #include <cstdint>

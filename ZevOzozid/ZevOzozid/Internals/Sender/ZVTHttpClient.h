@@ -1,11 +1,11 @@
 #pragma once
 
+#include "platform/NotificationCenter.h"
+#include "platform/URLLoader.h"
+
 #include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpCall.h"
 #include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClientProtocol.h"
 #include "ZevOzozid/ZevOzozid/Internals/Sender/ZVT_Reachability.h"
-
-#include "platform/NotificationCenter.h"
-#include "platform/URLLoader.h"
 
 #include <chrono>
 #include <deque>

@@ -297,6 +297,7 @@ bool ZVTHttpIngestion::rejectInvalidContainer(const std::shared_ptr<ZVTLogContai
     const ZVTError error{kZVTErrorDomain, ZVTLogInvalidContainerErrorCode,
                          "Invalid log container."};
     ZVTLogError(kZVTLogTag, error.localizedDescription);
-    if (handler) handler(data ? data->batchId() : std::string(), std::nullopt, std::string(), error);
+    if (handler)
+        handler(data ? data->batchId() : std::string(), std::nullopt, std::string(), error);
     return true;
 }

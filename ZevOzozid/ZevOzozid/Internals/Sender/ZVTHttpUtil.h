@@ -1,7 +1,8 @@
 #pragma once
 
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTError.h"
 #include "platform/URLLoader.h"
+
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTError.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "platform/URLLoader.h"
+
 #include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelProtocols.h"
 #include "ZevOzozid/ZevOzozid/Internals/Model/ZVTLogContainer.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTError.h"
-#include "platform/URLLoader.h"
 
 #include <functional>
 #include <memory>
@@ -12,10 +13,9 @@
 
 // The answer to one batch: its batch id, the server's response when one arrived (status,
 // lower-case headers; the body is passed separately), the body bytes and the error, if any.
-using ZVTSendAsyncCompletionHandler =
-    std::function<void(const std::string& batchId,
-                       const std::optional<platform::URLResponse>& response,
-                       const std::string& data, const std::optional<ZVTError>& error)>;
+using ZVTSendAsyncCompletionHandler = std::function<void(
+    const std::string& batchId, const std::optional<platform::URLResponse>& response,
+    const std::string& data, const std::optional<ZVTError>& error)>;
 
 // Where a channel unit's batches go. The handler of a send is called exactly once, on any
 // thread, and never under a lock the ingestion holds.

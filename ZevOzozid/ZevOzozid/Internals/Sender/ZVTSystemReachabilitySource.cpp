@@ -1,8 +1,9 @@
 // The system reachability source: a netlink socket on the link, address and route groups wakes a
 // watcher thread; the flags are read from the interface list and the kernel's route tables.
 
-#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVT_Reachability.h"
 #include "platform/NetworkRoutes.h"
+
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVT_Reachability.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -40,8 +41,9 @@ class SystemSource final : public ZVTReachabilitySource {
     ~SystemSource() override { stop(); }
 
     std::optional<uint32_t> readFlags() override {
-        return (hasLiveInterface() && platform::hasDefaultRoute()) ? uint32_t(kZVTReachabilityFlagReachable)
-                                                         : 0u;
+        return (hasLiveInterface() && platform::hasDefaultRoute())
+                   ? uint32_t(kZVTReachabilityFlagReachable)
+                   : 0u;
     }
 
     bool start(std::function<void()> onChange) override {
@@ -60,9 +62,8 @@ class SystemSource final : public ZVTReachabilitySource {
             return false;
         }
         wakeFd_ = wake;
-        thread_ = std::thread([this, sock, wake, onChange = std::move(onChange)] {
-            watch(sock, wake, onChange);
-        });
+        thread_ = std::thread(
+            [this, sock, wake, onChange = std::move(onChange)] { watch(sock, wake, onChange); });
         return true;
     }
 

@@ -4,6 +4,7 @@
 #include "platform/NotificationCenter.h"
 
 #include <mutex>
+
 #include <sys/socket.h>
 
 namespace {
@@ -97,8 +98,8 @@ void ZVT_Reachability::stopNotifier() {
 
 ZVTNetworkStatus ZVT_Reachability::networkStatusForFlags(uint32_t flags) {
     if (!(flags & kZVTReachabilityFlagReachable)) return ZVTNotReachable;
-    const bool onTrafficOrDemand = flags & (kZVTReachabilityFlagConnectionOnTraffic |
-                                            kZVTReachabilityFlagConnectionOnDemand);
+    const bool onTrafficOrDemand =
+        flags & (kZVTReachabilityFlagConnectionOnTraffic | kZVTReachabilityFlagConnectionOnDemand);
     if (onTrafficOrDemand && !(flags & kZVTReachabilityFlagInterventionRequired)) {
         return ZVTReachableViaNetwork;
     }

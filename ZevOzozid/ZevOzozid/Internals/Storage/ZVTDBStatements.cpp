@@ -1,6 +1,5 @@
 // The statement helpers of ZVTDBStorage: they work on a database that is already open.
 #include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTDBStorage.h"
-
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 
 namespace {

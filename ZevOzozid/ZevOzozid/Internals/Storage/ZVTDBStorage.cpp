@@ -1,7 +1,7 @@
 #include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTDBStorage.h"
 
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFileStore.h"
 #include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTDBSalvage.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFileStore.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 
 #include <algorithm>

@@ -1,10 +1,10 @@
 #include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
 
+#include "platform/Crypto.h"
+
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUUID.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
-
-#include "platform/Crypto.h"
 
 #include <limits>
 

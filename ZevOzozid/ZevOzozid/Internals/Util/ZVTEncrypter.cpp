@@ -1,10 +1,10 @@
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTEncrypter.h"
 
+#include "platform/Crypto.h"
+
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeychainUtil.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
-
-#include "platform/Crypto.h"
 
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <map>
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>

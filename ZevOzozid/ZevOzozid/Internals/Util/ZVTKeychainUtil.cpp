@@ -1,12 +1,13 @@
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTKeychainUtil.h"
 
-#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
-
 #include "platform/Crypto.h"
 #include "platform/Folders.h"
 
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
+
 #include <cerrno>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>

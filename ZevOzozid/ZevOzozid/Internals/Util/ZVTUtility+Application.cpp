@@ -1,8 +1,8 @@
-#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
-
 #include "platform/ChildProcess.h"
 #include "platform/Dispatch.h"
+
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 
 namespace ZVTUtility {
 

@@ -1,6 +1,6 @@
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
-
 #include "platform/Clock.h"
+
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
 #include <cstdio>
 #include <ctime>

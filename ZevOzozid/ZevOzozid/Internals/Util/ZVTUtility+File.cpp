@@ -1,8 +1,8 @@
-#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
+#include "platform/Folders.h"
+
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFileStore.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
-
-#include "platform/Folders.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 
 #include <fstream>
 #include <mutex>

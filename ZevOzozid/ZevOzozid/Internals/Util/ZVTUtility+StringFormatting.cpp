@@ -1,8 +1,8 @@
+#include "platform/Crypto.h"
+
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTTextPattern.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
-
-#include "platform/Crypto.h"
 
 #include <cstring>
 

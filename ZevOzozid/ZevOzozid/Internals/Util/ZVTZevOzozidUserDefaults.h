@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTSerializableObject.h"
-
 #include "platform/UserDefaults.h"
+
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTSerializableObject.h"
 
 #include <optional>
 #include <string>

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "platform/NotificationCenter.h"
+
 #include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelProtocols.h"
 #include "ZevOzozid/ZevOzozid/Internals/Context/ZVTSessionContext.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTZevOzozidUserDefaults.h"
-
-#include "platform/NotificationCenter.h"
 
 #include <atomic>
 #include <memory>

@@ -6,8 +6,9 @@
 #include <cstdlib>
 #include <ctime>
 #include <mutex>
-#include <sys/utsname.h>
 #include <vector>
+
+#include <sys/utsname.h>
 
 namespace {
 

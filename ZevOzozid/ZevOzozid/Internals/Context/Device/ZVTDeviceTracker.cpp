@@ -1,8 +1,8 @@
 #include "ZevOzozid/ZevOzozid/Internals/Context/Device/ZVTDeviceTracker.h"
 
-#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTSingleton.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 
 #include <algorithm>
 #include <atomic>
