@@ -11,12 +11,22 @@
 //                                      (test-pattern clips made with ffmpeg), also zoomed to a
 //                                      quarter of the lap (OUT_zoomed.png)
 //   track-screenshots channels OUT.png the chart pane's channel chooser, open, over 55 channels
+//   track-screenshots charts OUTDIR    the chart pane alone, two laps and three channels:
+//                                      OUTDIR/chart-time.png, chart-zoom-boxes.png (a drag on the
+//                                      sector strip and one on a plot, held), chart-position.png
+//                                      and chart-whole-session.png
+//   track-screenshots films OUTDIR     two lap films over test-pattern video in two files:
+//                                      OUTDIR/video-two-films.png at the laps' start and
+//                                      video-run-over-second-file.png, the later lap in the second
 #include "tests/support/SessionGenerator.h"
 
 #include "app/AppDelegate.h"
 #include "app/MVZQViewController.h"
 
 #include "views/MVChartController.h"
+#include "views/MVChartPlotStackView.h"
+#include "views/MVChartPlotView.h"
+#include "views/MVChartSectorView.h"
 #include "views/MVChartToolBarView.h"
 #include "views/MVChartView.h"
 #include "views/MVThumbnailFolder.h"
@@ -30,6 +40,8 @@
 #include "widgets/MainQueueBinding.h"
 
 #include "session/MVGLDFileManager.h"
+#include "session/MVGlobalData.h"
+#include "session/MVHelperKeys.h"
 #include "session/MVNotifications.h"
 #include "session/MVOptionsAndSettings.h"
 #include "session/MVSynchronization.h"
@@ -40,6 +52,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QScreen>
 #include <QThread>
@@ -275,24 +288,183 @@ int chartPane(AppDelegate& delegate, const fs::path& scratch, const QString& out
         settle(800);
         return save(out) ? 0 : 1;
     }
-    MVSynchronization::sharedManager().setSyncTime(20);
+    // The cursor 30 % into the lap, on the axis shown (time or position).
+    const std::optional<MVPlotRange> whole = MVSynchronization::sharedManager().graphCurrentRange();
+    if (!whole) return 1;
+    const double cursor = whole->location + whole->length * 0.3;
+    const auto moveCursor = [cursor] {
+        if (MVOptionsAndSettings::sharedManager().is(MVXAxisMode::Position)) {
+            MVSynchronization::sharedManager().setSyncIndexOfPosition(cursor);
+        } else {
+            MVSynchronization::sharedManager().setSyncTime(cursor);
+        }
+    };
+    moveCursor();
     settle(6000);  // the slots, then the frames of the visible stretch
     if (!save(out)) return 1;
     // Zoomed to a quarter of the lap: the strip shows that quarter, frame by frame.
-    const std::optional<MVPlotRange> whole = MVSynchronization::sharedManager().graphCurrentRange();
-    if (!whole) return 1;
     MVSynchronization::sharedManager().setGraphCurrentRange(
         MVPlotRange{whole->location + whole->length * 0.25, whole->length * 0.25});
-    const double cursor = whole->location + whole->length * 0.3;
-    if (MVOptionsAndSettings::sharedManager().is(MVXAxisMode::Position)) {
-        MVSynchronization::sharedManager().setSyncIndexOfPosition(cursor);
-    } else {
-        MVSynchronization::sharedManager().setSyncTime(cursor);
-    }
+    moveCursor();
     settle(6000);
     QString zoomed = out;
     zoomed.replace(QStringLiteral(".png"), QStringLiteral("_zoomed.png"));
     return save(zoomed) ? 0 : 1;
+}
+
+// Ticks the slowest lap of the first session beside the best one and waits for the panes.
+MVLapPtr tickSlowestLap(MVZQViewController* vc) {
+    const auto& laps = MVGLDFileManager::sharedManager().arrayOfMVLaps().front()->data();
+    MVLapPtr slowest = laps.front();
+    for (const MVLapPtr& lap : laps) {
+        if (lap->duration() > slowest->duration()) slowest = lap;
+    }
+    const int before = vc->appliedRebuilds();
+    platform::NotificationCenter::defaultCenter().post(MVLapDidSelected, nullptr,
+                                                       {{"selectedLap", slowest}});
+    if (!waitFor([vc, before] { return vc->appliedRebuilds() > before; }, 30000)) return nullptr;
+    return slowest;
+}
+
+// Waits for the panes after an option or channel change.
+bool rebuilt(MVZQViewController* vc, const std::function<void()>& change) {
+    const int before = vc->appliedRebuilds();
+    change();
+    const bool done = waitFor([vc, before] { return vc->appliedRebuilds() > before; }, 30000);
+    settle(1500);
+    return done;
+}
+
+bool grabChart(MVZQViewController* vc, const fs::path& file) {
+    const bool ok = vc->chartController().chartView()->grab().save(QString::fromStdString(file));
+    std::fprintf(stderr, "%s %s\n", ok ? "wrote" : "cannot write", file.c_str());
+    return ok;
+}
+
+void sendMouse(QWidget* to, QEvent::Type type, QPointF at, Qt::MouseButtons held) {
+    QMouseEvent event(type, at, to->mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+    QApplication::sendEvent(to, &event);
+}
+
+// A drag to the right from `from` to `to`, held (not released) so that its box shows.
+void holdDrag(QWidget* view, QPointF from, QPointF to) {
+    sendMouse(view, QEvent::MouseButtonPress, from, Qt::LeftButton);
+    for (int i = 1; i <= 8; ++i) {
+        sendMouse(view, QEvent::MouseMove, from + (to - from) * (i / 8.0), Qt::LeftButton);
+    }
+}
+
+int charts(AppDelegate& delegate, const fs::path& scratch, const fs::path& out) {
+    MVOptionsAndSettings::sharedManager().safelyChangeMVDisplayModeWithoutKVO(0);
+    MVOptionsAndSettings::sharedManager().safelyChangeMVModeWithoutKVO(0);
+    testing_support::SessionOptions options;
+    options.laps = 4;
+    options.lapPace = {0.86, 0.93, 1.0, 0.9};
+    options.withLapTiming = true;
+    options.withHeading = true;  // for the lateral acceleration
+    const fs::path file = scratch / "Larkfield.gld";
+    testing_support::writeSessionFile(file, testing_support::generateSession(options).text);
+    MVZQViewController* vc = delegate.viewController();
+    delegate.openFile(QString::fromStdString(file.string()));
+    delegate.applicationDidFinishLaunching();
+    if (!waitFor([vc] { return vc->finishedLoads() > 0 && vc->appliedRebuilds() > 0; }, 30000)) {
+        return 1;
+    }
+    // The chart pane large: the dividers moved up and left.
+    for (int i = 0; i < 12; ++i) {
+        delegate.viewMoveLeftWithSender();
+        delegate.viewMoveUpWithSender();
+    }
+    settle(500);
+    if (!tickSlowestLap(vc)) return 1;
+    if (!rebuilt(vc, [] {
+            MVGlobalData::sharedManager().setSelectedKeys(
+                {MVHelper::Key_Speed(), MVHelper::Key_DeltaT(), MVHelper::Key_LatAcc()});
+        })) {
+        return 1;
+    }
+    MVSynchronization::sharedManager().setSyncTime(41.3);
+    settle(600);
+    if (!grabChart(vc, out / "chart-time.png")) return 1;
+    MVChartView* chart = vc->chartController().chartView();
+    QWidget* sectors = chart->sectorView();
+    const auto& plots = chart->plotStackView()->arrayOfPlotViews();
+    if (sectors == nullptr || plots.size() < 2) return 1;
+    const double w = sectors->width();
+    holdDrag(sectors, {w * 0.31, sectors->height() / 2.0}, {w * 0.65, sectors->height() / 2.0});
+    QWidget* plot = plots[1];
+    holdDrag(plot, {plot->width() * 0.25, 4.0}, {plot->width() * 0.43, plot->height() - 4.0});
+    settle(300);
+    const bool boxes = grabChart(vc, out / "chart-zoom-boxes.png");
+    // Let go back where each drag began: nothing to zoom to.
+    sendMouse(plot, QEvent::MouseButtonRelease, {plot->width() * 0.25, 4.0}, Qt::NoButton);
+    sendMouse(sectors, QEvent::MouseButtonRelease, {w * 0.31, sectors->height() / 2.0},
+              Qt::NoButton);
+    settle(500);
+    if (!boxes) return 1;
+    if (!rebuilt(vc, [] { MVOptionsAndSettings::sharedManager().setMode(1); })) return 1;
+    if (!grabChart(vc, out / "chart-position.png")) return 1;
+    if (!rebuilt(vc, [] { MVOptionsAndSettings::sharedManager().setMode(0); })) return 1;
+    if (!rebuilt(vc, [] { MVOptionsAndSettings::sharedManager().setDisplayMode(1); })) return 1;
+    if (!rebuilt(vc,
+                 [] { MVGlobalData::sharedManager().setSelectedKeys({MVHelper::Key_Speed()}); })) {
+        return 1;
+    }
+    MVSynchronization::sharedManager().setSyncTime(200);
+    settle(600);
+    const bool whole = grabChart(vc, out / "chart-whole-session.png");
+    MVOptionsAndSettings::sharedManager().setDisplayMode(0);
+    settle(1500);
+    return whole ? 0 : 1;
+}
+
+// A session of five laps with video in two five-minute files of a test pattern that shows each
+// file's name and time, the best lap and the one after it ticked.
+int films(AppDelegate& delegate, const fs::path& scratch, const fs::path& out) {
+    MVOptionsAndSettings::sharedManager().safelyChangeMVDisplayModeWithoutKVO(0);
+    MVOptionsAndSettings::sharedManager().safelyChangeMVModeWithoutKVO(0);
+    testing_support::SessionOptions options;
+    options.laps = 4;
+    options.withLapTiming = true;
+    options.withVideo = true;
+    const fs::path file = scratch / "run.gld";
+    testing_support::writeSessionFile(file, testing_support::generateSession(options).text);
+    for (int i = 1; i <= 2; ++i) {
+        const std::string text = "drawtext=text='VID" + std::to_string(i) +
+                                 "  %{pts\\:hms}':x=8:y=8:fontsize=16:fontcolor=white:box=1:"
+                                 "boxcolor=black";
+        const platform::ProcessResult clip = platform::runProcess(
+            {"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=320x200:rate=25",
+             "-t", "300", "-g", "5", "-pix_fmt", "yuv420p", "-vf", text,
+             (scratch / ("VID000" + std::to_string(i) + ".mp4")).string()});
+        if (!clip.succeeded()) return 1;
+    }
+    MVZQViewController* vc = delegate.viewController();
+    delegate.openFile(QString::fromStdString(file.string()));
+    delegate.applicationDidFinishLaunching();
+    if (!waitFor([vc] { return vc->finishedLoads() > 0 && vc->appliedRebuilds() > 0; }, 30000)) {
+        return 1;
+    }
+    settle(1500);
+    const auto& laps = MVGLDFileManager::sharedManager().arrayOfMVLaps().front()->data();
+    MVLapPtr best = laps.front();
+    for (const MVLapPtr& lap : laps) {
+        if (lap->duration() < best->duration()) best = lap;
+    }
+    MVLapPtr next;
+    for (size_t i = 0; i + 1 < laps.size(); ++i) {
+        if (laps[i] == best) next = laps[i + 1];
+    }
+    if (!next) return 1;
+    const int before = vc->appliedRebuilds();
+    platform::NotificationCenter::defaultCenter().post(MVLapDidSelected, nullptr,
+                                                       {{"selectedLap", next}});
+    if (!waitFor([vc, before] { return vc->appliedRebuilds() > before; }, 30000)) return 1;
+    settle(5000);
+    if (!save(QString::fromStdString((out / "video-two-films.png").string()))) return 1;
+    MVSynchronization::sharedManager().setSyncTime(30);
+    settle(5000);
+    return save(QString::fromStdString((out / "video-run-over-second-file.png").string())) ? 0 : 1;
 }
 
 }  // namespace
@@ -300,7 +472,8 @@ int chartPane(AppDelegate& delegate, const fs::path& scratch, const QString& out
 int main(int argc, char** argv) {
     if (argc != 3) {
         std::fprintf(stderr,
-                     "usage: track-screenshots laps|wizard|chooser|strips|channels OUT.png\n");
+                     "usage: track-screenshots laps|wizard|chooser|strips|channels OUT.png\n"
+                     "       track-screenshots charts|films OUTDIR\n");
         return 2;
     }
     const fs::path scratch = scratchFolder();
@@ -317,6 +490,8 @@ int main(int argc, char** argv) {
         if (mode == "laps") result = twoLaps(delegate, scratch, QString::fromLocal8Bit(argv[2]));
         if (mode == "wizard") result = wizard(delegate, scratch, QString::fromLocal8Bit(argv[2]));
         if (mode == "chooser") result = chooser(delegate, scratch, QString::fromLocal8Bit(argv[2]));
+        if (mode == "charts") result = charts(delegate, scratch, argv[2]);
+        if (mode == "films") result = films(delegate, scratch, argv[2]);
         if (mode == "strips" || mode == "channels") {
             result =
                 chartPane(delegate, scratch, QString::fromLocal8Bit(argv[2]), mode == "channels");
