@@ -86,11 +86,12 @@ class MVLapsController : public QObject {
     // (slower lap first, faster last). Laps are compared as objects, never by number.
     //   - no lap clicked, or nothing selected: `current`
     //   - a whole-session lap: that lap alone
-    //   - a lap while a whole-session lap is selected: that lap alone
     //   - the only selected lap: `current` (it cannot be cleared)
+    //   - any other lap while one lap (a whole-session lap too) is selected: the two of them
     //   - one of two selected laps: the other one alone
-    //   - any other lap: it and the faster (last) selected lap, the longer lap time first; on
-    //     equal lap times the lap already selected stays first
+    //   - any other lap: it and the faster (last) selected lap
+    //   A pair puts the longer lap time first; on equal lap times the lap already selected
+    //   stays first.
     static std::vector<MVLapPtr> selectionAfterClick(const std::vector<MVLapPtr>& current,
                                                      const MVLapPtr& clicked);
 
