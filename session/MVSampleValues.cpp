@@ -254,7 +254,9 @@ std::string MVSampleValues::stringValueWithSamplesIndex(std::int64_t index, cons
     }
     if (key == MVHelper::Key_Time()) return format("%3.2f s", value);
     if (key == MVHelper::Key_CombinedG()) return format("%3.2f g", value);
-    return format(value >= 0.0 ? "+%3.2f g" : "%3.2f g", value);  // lat acc, long acc
+    // Lat acc, long acc: signed. No turn gives a negative zero, which is shown as "+0.00 g".
+    const double g = value == 0.0 ? 0.0 : value;
+    return format(g >= 0.0 ? "+%3.2f g" : "%3.2f g", g);
 }
 
 double MVSampleValues::vmaxWithLap(const MVLap& lap) const {

@@ -81,6 +81,7 @@ TEST_F(SampleValues, DisplayTextsFollowTheChosenUnits) {
         {0, 0, 0, "time", 3, "0.30 s"},
         {0, 0, 0, "utc", 1, "10:00:00.10"},
         {0, 0, 0, "lat acc", 1, "+0.36 g"},   // 359 after 1 at 36 km/h
+        {0, 0, 0, "lat acc", 2, "+0.00 g"},   // no turn: a zero, never "+-0.00"
         {0, 0, 0, "lat acc", 3, "-0.99 g"},   // 1 after 359 at 100 km/h
         {0, 0, 0, "long acc", 1, "+2.83 g"},  // 26 -> 36 km/h in 0.1 s
         {0, 0, 0, "combined g", 1, "2.85 g"},
