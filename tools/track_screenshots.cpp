@@ -96,6 +96,14 @@ fs::path scratchFolder() {
     return scratch;
 }
 
+// Opens the session, finishes the launch and waits until it is loaded and the panes are built.
+bool openAndWait(AppDelegate& delegate, const fs::path& file) {
+    MVZQViewController* vc = delegate.viewController();
+    delegate.openFile(QString::fromStdString(file.string()));
+    delegate.applicationDidFinishLaunching();
+    return waitFor([vc] { return vc->finishedLoads() > 0 && vc->appliedRebuilds() > 0; }, 30000);
+}
+
 bool save(const QString& out) {
     QScreen* screen = QGuiApplication::primaryScreen();
     const bool ok = screen != nullptr && screen->grabWindow(0).save(out);
@@ -145,11 +153,7 @@ int twoLaps(AppDelegate& delegate, const fs::path& scratch, const QString& out) 
     const fs::path file = scratch / "Larkfield.gld";
     testing_support::writeSessionFile(file, testing_support::generateSession(options).text);
     MVZQViewController* vc = delegate.viewController();
-    delegate.openFile(QString::fromStdString(file.string()));
-    delegate.applicationDidFinishLaunching();
-    if (!waitFor([vc] { return vc->finishedLoads() > 0 && vc->appliedRebuilds() > 0; }, 30000)) {
-        return 1;
-    }
+    if (!openAndWait(delegate, file)) return 1;
     settle(500);
     // Tick the slowest lap beside the best one.
     const auto& laps = MVGLDFileManager::sharedManager().arrayOfMVLaps().front()->data();
@@ -250,11 +254,7 @@ int chooser(AppDelegate& delegate, const fs::path& scratch, const QString& out) 
     const fs::path file = scratch / "Larkfield.gld";
     testing_support::writeSessionFile(file, testing_support::generateSession(options).text);
     MVZQViewController* vc = delegate.viewController();
-    delegate.openFile(QString::fromStdString(file.string()));
-    delegate.applicationDidFinishLaunching();
-    if (!waitFor([vc] { return vc->finishedLoads() > 0 && vc->appliedRebuilds() > 0; }, 30000)) {
-        return 1;
-    }
+    if (!openAndWait(delegate, file)) return 1;
     settle(1500);
     vc->trackController().toolBarView()->editButton()->click();
     settle(800);
@@ -276,11 +276,7 @@ int chartPane(AppDelegate& delegate, const fs::path& scratch, const QString& out
          "300", "-g", "5", "-pix_fmt", "yuv420p", (scratch / "VID0001.mp4").string()});
     if (!clip.succeeded()) return 1;
     MVZQViewController* vc = delegate.viewController();
-    delegate.openFile(QString::fromStdString(file.string()));
-    delegate.applicationDidFinishLaunching();
-    if (!waitFor([vc] { return vc->finishedLoads() > 0 && vc->appliedRebuilds() > 0; }, 30000)) {
-        return 1;
-    }
+    if (!openAndWait(delegate, file)) return 1;
     settle(1500);
     MVChartView* chart = vc->chartController().chartView();
     if (channels) {
@@ -365,11 +361,7 @@ int charts(AppDelegate& delegate, const fs::path& scratch, const fs::path& out) 
     const fs::path file = scratch / "Larkfield.gld";
     testing_support::writeSessionFile(file, testing_support::generateSession(options).text);
     MVZQViewController* vc = delegate.viewController();
-    delegate.openFile(QString::fromStdString(file.string()));
-    delegate.applicationDidFinishLaunching();
-    if (!waitFor([vc] { return vc->finishedLoads() > 0 && vc->appliedRebuilds() > 0; }, 30000)) {
-        return 1;
-    }
+    if (!openAndWait(delegate, file)) return 1;
     // The chart pane large: the dividers moved up and left.
     for (int i = 0; i < 12; ++i) {
         delegate.viewMoveLeftWithSender();
@@ -440,11 +432,7 @@ int films(AppDelegate& delegate, const fs::path& scratch, const fs::path& out) {
         if (!clip.succeeded()) return 1;
     }
     MVZQViewController* vc = delegate.viewController();
-    delegate.openFile(QString::fromStdString(file.string()));
-    delegate.applicationDidFinishLaunching();
-    if (!waitFor([vc] { return vc->finishedLoads() > 0 && vc->appliedRebuilds() > 0; }, 30000)) {
-        return 1;
-    }
+    if (!openAndWait(delegate, file)) return 1;
     settle(1500);
     const auto& laps = MVGLDFileManager::sharedManager().arrayOfMVLaps().front()->data();
     MVLapPtr best = laps.front();
