@@ -156,10 +156,8 @@ class MVGLDFileManager {
 
     // Display name of the file being parsed.
     const std::string& currentGLDFileName() const { return currentGLDFileName_; }
-    void setCurrentGLDFileName(std::string name) { currentGLDFileName_ = std::move(name); }
     // Factor from the file's velocity unit to km/h; 0 until a velocity channel was read.
     double speedUnitScale() const { return speedUnitScale_; }
-    void setSpeedUnitScale(double scale) { speedUnitScale_ = scale; }
     // Counter for the numbered suffix of repeated display names; never reset.
     std::int32_t sameFileNameCount() const { return sameFileNameCount_; }
     void setSameFileNameCount(std::int32_t count) { sameFileNameCount_ = count; }
@@ -223,9 +221,6 @@ class MVGLDFileManager {
     // The database's text held in memory, read in place of the files above; null (the default)
     // reads the files on every load. For callers that load many sessions against one unchanging
     // database (fuzzing, tools): the text is shared and never changed.
-    const std::shared_ptr<const std::string>& circuitDatabaseText() const {
-        return circuitDatabaseText_;
-    }
     void setCircuitDatabaseText(std::shared_ptr<const std::string> xml) {
         circuitDatabaseText_ = std::move(xml);
     }
@@ -253,7 +248,6 @@ class MVGLDFileManager {
                                  bool sfLocationsProvided);
     // Whether a successful load appends a usage record to the user's store (the program: yes,
     // the default). Tools and fuzzing that must leave the user's stores alone switch it off.
-    bool recordsUsage() const { return recordsUsage_; }
     void setRecordsUsage(bool records) { recordsUsage_ = records; }
     // Makes `trackInfo` the record in use, removeAllData(false), then re-parses every address
     // of arrayOfGLDURLs in order on the global queue.

@@ -147,27 +147,12 @@ class MVOptionsAndSettings {
     [[nodiscard]] platform::ObserverToken observeClearMemory(Handler<int32_t> h) {
         return clearMemory_.observe(std::move(h));
     }
-    [[nodiscard]] platform::ObserverToken observeGateWidth(Handler<int64_t> h) {
-        return gateWidth_.observe(std::move(h));
-    }
     [[nodiscard]] platform::ObserverToken observeLapSortDescriptors(
         Handler<std::vector<MVSortDescriptor>> h) {
         return lapSortDescriptors_.observe(std::move(h));
     }
-    [[nodiscard]] platform::ObserverToken observeTrackRouteFlag(Handler<bool> h) {
-        return trackRouteFlag_.observe(std::move(h));
-    }
-    [[nodiscard]] platform::ObserverToken observeTrackLockFlag(Handler<bool> h) {
-        return trackLockFlag_.observe(std::move(h));
-    }
     [[nodiscard]] platform::ObserverToken observeIsThumbnailClosed(Handler<bool> h) {
         return isThumbnailClosed_.observe(std::move(h));
-    }
-    [[nodiscard]] platform::ObserverToken observeIsTrackSectionInVisible(Handler<bool> h) {
-        return isTrackSectionInVisible_.observe(std::move(h));
-    }
-    [[nodiscard]] platform::ObserverToken observeIsVideoFullScreen(Handler<bool> h) {
-        return isVideoFullScreen_.observe(std::move(h));
     }
 
   private:
