@@ -145,6 +145,20 @@ fs::path writeOutline(const MVLap& lap, const fs::path& folder) {
     return file;
 }
 
+// Ticks the slowest lap of the first session beside the best one and waits for the panes.
+MVLapPtr tickSlowestLap(MVZQViewController* vc) {
+    const auto& laps = MVGLDFileManager::sharedManager().arrayOfMVLaps().front()->data();
+    MVLapPtr slowest = laps.front();
+    for (const MVLapPtr& lap : laps) {
+        if (lap->duration() > slowest->duration()) slowest = lap;
+    }
+    const int before = vc->appliedRebuilds();
+    platform::NotificationCenter::defaultCenter().post(MVLapDidSelected, nullptr,
+                                                       {{"selectedLap", slowest}});
+    if (!waitFor([vc, before] { return vc->appliedRebuilds() > before; }, 30000)) return nullptr;
+    return slowest;
+}
+
 int twoLaps(AppDelegate& delegate, const fs::path& scratch, const QString& out) {
     testing_support::SessionOptions options;
     options.laps = 4;
@@ -155,16 +169,8 @@ int twoLaps(AppDelegate& delegate, const fs::path& scratch, const QString& out) 
     MVZQViewController* vc = delegate.viewController();
     if (!openAndWait(delegate, file)) return 1;
     settle(500);
-    // Tick the slowest lap beside the best one.
-    const auto& laps = MVGLDFileManager::sharedManager().arrayOfMVLaps().front()->data();
-    MVLapPtr slowest = laps.front();
-    for (const MVLapPtr& lap : laps) {
-        if (lap->duration() > slowest->duration()) slowest = lap;
-    }
-    const int before = vc->appliedRebuilds();
-    platform::NotificationCenter::defaultCenter().post(MVLapDidSelected, nullptr,
-                                                       {{"selectedLap", slowest}});
-    if (!waitFor([vc, before] { return vc->appliedRebuilds() > before; }, 30000)) return 1;
+    const MVLapPtr slowest = tickSlowestLap(vc);
+    if (!slowest) return 1;
     settle(1500);
     // The user's own outline, through the chooser's notification.
     auto overlay = MVTrackInfo::instance();
@@ -306,20 +312,6 @@ int chartPane(AppDelegate& delegate, const fs::path& scratch, const QString& out
     QString zoomed = out;
     zoomed.replace(QStringLiteral(".png"), QStringLiteral("_zoomed.png"));
     return save(zoomed) ? 0 : 1;
-}
-
-// Ticks the slowest lap of the first session beside the best one and waits for the panes.
-MVLapPtr tickSlowestLap(MVZQViewController* vc) {
-    const auto& laps = MVGLDFileManager::sharedManager().arrayOfMVLaps().front()->data();
-    MVLapPtr slowest = laps.front();
-    for (const MVLapPtr& lap : laps) {
-        if (lap->duration() > slowest->duration()) slowest = lap;
-    }
-    const int before = vc->appliedRebuilds();
-    platform::NotificationCenter::defaultCenter().post(MVLapDidSelected, nullptr,
-                                                       {{"selectedLap", slowest}});
-    if (!waitFor([vc, before] { return vc->appliedRebuilds() > before; }, 30000)) return nullptr;
-    return slowest;
 }
 
 // Waits for the panes after an option or channel change.
