@@ -1,5 +1,6 @@
 #include "ZVCrashReporter/Source/ZVCrashThreadStacks.h"
 
+#include "ZVCrashReporter/Source/async/AsyncMemory.h"
 #include "ZVCrashReporter/Source/async/CrashCapture.h"
 
 #include <atomic>
@@ -12,7 +13,6 @@
 
 #include <dirent.h>
 #include <dlfcn.h>
-#include <linux/futex.h>
 #include <pthread.h>
 #include <sys/mman.h>
 #include <sys/syscall.h>
@@ -106,16 +106,10 @@ CreateFunction realCreate() {
     return function;
 }
 
-int64_t monotonicNs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-}
-
 // In the signal handler: the first free slot of the newest pool that has one. A slot whose stack
 // cannot be installed stays taken and is freed with its thread like the others.
 void takeFromPool() {
-    const int32_t self = static_cast<int32_t>(syscall(SYS_gettid));
+    const int32_t self = static_cast<int32_t>(zvcrash_async_gettid());
     for (Pool* pool = g_pools.load(std::memory_order_acquire); pool != nullptr; pool = pool->next) {
         for (size_t i = 0; i < pool->count; ++i) {
             PoolSlot& slot = pool->slots[i];
@@ -157,7 +151,7 @@ void reclaimPool() {
 
 std::vector<pid_t> otherThreads() {
     std::vector<pid_t> tids;
-    const pid_t self = static_cast<pid_t>(syscall(SYS_gettid));
+    const pid_t self = zvcrash_async_gettid();
     DIR* dir = opendir("/proc/self/task");
     if (dir == nullptr) return tids;
     while (const dirent* entry = readdir(dir)) {
@@ -193,14 +187,10 @@ void askRunningThreads(int captureSignal) {
         info.si_value.sival_int = ZVCrashThreadStacks::kStackRequest;
         if (syscall(SYS_rt_tgsigqueueinfo, pid, tid, captureSignal, &info) == 0) ++sent;
     }
-    const int64_t deadline = monotonicNs() + ZVCrashThreadStacks::kAnswerWaitNs;
-    for (int32_t seen; (seen = g_answers.load(std::memory_order_acquire)) < sent;) {
-        const int64_t left = deadline - monotonicNs();
-        if (left <= 0) break;
-        timespec timeout{static_cast<time_t>(left / 1'000'000'000),
-                         static_cast<long>(left % 1'000'000'000)};
-        syscall(SYS_futex, reinterpret_cast<int32_t*>(&g_answers), FUTEX_WAIT_PRIVATE, seen,
-                &timeout, nullptr, 0);
+    const int64_t deadline = zvcrash_async_monotonic_ns() + ZVCrashThreadStacks::kAnswerWaitNs;
+    for (int32_t seen; (seen = g_answers.load(std::memory_order_acquire)) < sent &&
+                       zvcrash_async_monotonic_ns() < deadline;) {
+        zvcrash_async_futex_wait_until(&g_answers, seen, deadline);
     }
 }
 
@@ -248,8 +238,7 @@ void ZVCrashThreadStacks::signalHandler(int signo, siginfo_t* info, void* contex
     }
     if (!hasStack()) takeFromPool();
     g_answers.fetch_add(1, std::memory_order_acq_rel);
-    syscall(SYS_futex, reinterpret_cast<int32_t*>(&g_answers), FUTEX_WAKE_PRIVATE, 1, nullptr,
-            nullptr, 0);
+    zvcrash_async_futex_wake_all(&g_answers);
     errno = saved;
 }
 

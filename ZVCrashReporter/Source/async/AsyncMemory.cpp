@@ -1,8 +1,10 @@
 #include "ZVCrashReporter/Source/async/AsyncMemory.h"
 
 #include <cerrno>
+#include <ctime>
 
 #include <fcntl.h>
+#include <linux/futex.h>
 #include <sys/mman.h>
 #include <sys/syscall.h>
 #include <sys/uio.h>
@@ -194,4 +196,24 @@ void* zvcrash_async_memset(void* buffer, uint8_t value, size_t length) {
 
 pid_t zvcrash_async_gettid() {
     return static_cast<pid_t>(syscall(SYS_gettid));
+}
+
+int64_t zvcrash_async_monotonic_ns() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+void zvcrash_async_futex_wait_until(std::atomic<int32_t>* word, int32_t value, int64_t deadline) {
+    const int64_t left = deadline - zvcrash_async_monotonic_ns();
+    if (left <= 0) return;
+    timespec timeout{static_cast<time_t>(left / 1'000'000'000),
+                     static_cast<long>(left % 1'000'000'000)};
+    syscall(SYS_futex, reinterpret_cast<int32_t*>(word), FUTEX_WAIT_PRIVATE, value, &timeout,
+            nullptr, 0);
+}
+
+void zvcrash_async_futex_wake_all(std::atomic<int32_t>* word) {
+    syscall(SYS_futex, reinterpret_cast<int32_t*>(word), FUTEX_WAKE_PRIVATE, 0x7fffffff, nullptr,
+            nullptr, 0);
 }

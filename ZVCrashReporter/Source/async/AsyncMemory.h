@@ -2,6 +2,7 @@
 
 #include "ZVCrashReporter/Source/async/AsyncError.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -60,3 +61,11 @@ void* zvcrash_async_memset(void* buffer, uint8_t value, size_t length);
 
 // A system call without a glibc wrapper that is known to be signal-safe.
 pid_t zvcrash_async_gettid();
+
+// The monotonic clock in nanoseconds.
+int64_t zvcrash_async_monotonic_ns();
+// Waits while *word == value, at most until `deadline` (monotonic ns); returns at once when the
+// deadline has passed.
+void zvcrash_async_futex_wait_until(std::atomic<int32_t>* word, int32_t value, int64_t deadline);
+// Wakes every thread waiting on `word`.
+void zvcrash_async_futex_wake_all(std::atomic<int32_t>* word);

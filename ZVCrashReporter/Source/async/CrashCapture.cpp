@@ -9,7 +9,6 @@
 #include <ctime>
 
 #include <fcntl.h>
-#include <linux/futex.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -20,31 +19,6 @@ std::atomic<int32_t> g_released{1};
 std::atomic<zvcrash_thread_slot*> g_slots{nullptr};
 std::atomic<size_t> g_slot_count{0};
 zvcrash_register_record g_registers[ZVCRASH_REG_COUNT];
-
-pid_t current_tid() {
-    return static_cast<pid_t>(syscall(SYS_gettid));
-}
-
-int64_t monotonic_ns() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-}
-
-// Waits while *word == value, at most until deadline (monotonic ns).
-void futex_wait_until(std::atomic<int32_t>* word, int32_t value, int64_t deadline) {
-    const int64_t left = deadline - monotonic_ns();
-    if (left <= 0) return;
-    timespec timeout{static_cast<time_t>(left / 1'000'000'000),
-                     static_cast<long>(left % 1'000'000'000)};
-    syscall(SYS_futex, reinterpret_cast<int32_t*>(word), FUTEX_WAIT_PRIVATE, value, &timeout,
-            nullptr, 0);
-}
-
-void futex_wake_all(std::atomic<int32_t>* word) {
-    syscall(SYS_futex, reinterpret_cast<int32_t*>(word), FUTEX_WAKE_PRIVATE, 0x7fffffff, nullptr,
-            nullptr, 0);
-}
 
 struct linux_dirent64_header {
     uint64_t d_ino;
@@ -112,10 +86,10 @@ void capture_other_threads(int capture_signal, zvcrash_thread_slot* slots, size_
         if (tid == self) continue;
         if (syscall(SYS_tgkill, pid, tid, capture_signal) == 0) ++sent;
     }
-    const int64_t deadline = monotonic_ns() + ZVCRASH_CAPTURE_WAIT_NS;
+    const int64_t deadline = zvcrash_async_monotonic_ns() + ZVCRASH_CAPTURE_WAIT_NS;
     for (int32_t seen; (seen = g_answered.load(std::memory_order_acquire)) < sent;) {
-        if (monotonic_ns() >= deadline) break;
-        futex_wait_until(&g_answered, seen, deadline);
+        if (zvcrash_async_monotonic_ns() >= deadline) break;
+        zvcrash_async_futex_wait_until(&g_answered, seen, deadline);
     }
 }
 
@@ -199,7 +173,7 @@ size_t fill_images(zvcrash_capture_area* area) {
 void zvcrash_capture_signal_handler(int, siginfo_t*, void* context) {
     zvcrash_thread_slot* slots = g_slots.load(std::memory_order_acquire);
     const size_t count = g_slot_count.load(std::memory_order_acquire);
-    const pid_t self = current_tid();
+    const pid_t self = zvcrash_async_gettid();
     zvcrash_thread_slot* slot = nullptr;
     for (size_t i = 0; slots != nullptr && i < count; ++i) {
         if (slots[i].tid.load(std::memory_order_acquire) == self) slot = &slots[i];
@@ -208,16 +182,17 @@ void zvcrash_capture_signal_handler(int, siginfo_t*, void* context) {
     thread_state_init_from_mcontext(&slot->state, static_cast<const ucontext_t*>(context));
     slot->answered.store(1, std::memory_order_release);
     g_answered.fetch_add(1, std::memory_order_acq_rel);
-    futex_wake_all(&g_answered);
-    const int64_t deadline = monotonic_ns() + ZVCRASH_RELEASE_WAIT_NS;
-    while (g_released.load(std::memory_order_acquire) == 0 && monotonic_ns() < deadline) {
-        futex_wait_until(&g_released, 0, deadline);
+    zvcrash_async_futex_wake_all(&g_answered);
+    const int64_t deadline = zvcrash_async_monotonic_ns() + ZVCRASH_RELEASE_WAIT_NS;
+    while (g_released.load(std::memory_order_acquire) == 0 &&
+           zvcrash_async_monotonic_ns() < deadline) {
+        zvcrash_async_futex_wait_until(&g_released, 0, deadline);
     }
 }
 
 void zvcrash_capture_release_threads() {
     g_released.store(1, std::memory_order_release);
-    futex_wake_all(&g_released);
+    zvcrash_async_futex_wake_all(&g_released);
 }
 
 zvcrash_error_t zvcrash_capture_write_report(zvcrash_capture_area* area,
@@ -226,7 +201,7 @@ zvcrash_error_t zvcrash_capture_write_report(zvcrash_capture_area* area,
                                              int32_t crashed_tid,
                                              const zvcrash_signal_record* signal,
                                              crash_output_file* out) {
-    const pid_t self = current_tid();
+    const pid_t self = zvcrash_async_gettid();
     if (crashed_tid == 0) crashed_tid = self;
     const int32_t first[2] = {crashed_tid, self};
     const size_t slot_count =
