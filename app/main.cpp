@@ -18,6 +18,7 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -34,8 +35,9 @@ void raiseWindow(QMainWindow* window) {
 int main(int argc, char** argv) {
     QElapsedTimer sinceStart;
     sinceStart.start();
-    // First made, last gone: the thumbnail frames of this run are removed after every strip.
-    MVThumbnailFolderScope thumbnailFolder;
+    // Declared first, so it goes last: the thumbnail frames of this run are removed after every
+    // strip. It begins only in a start that runs, not in one that hands its files over.
+    std::optional<MVThumbnailFolderScope> thumbnailFolder;
     GridlarkApplication application(argc, argv);
     application.closeWindowsOnTerminationRequest();
     QApplication::setApplicationName("Gridlark");
@@ -61,6 +63,7 @@ int main(int argc, char** argv) {
         case SingleProgram::Role::Running:
             break;
     }
+    thumbnailFolder.emplace();
     app::MainQueueBinding mainQueue;
 
     AppDelegate delegate(std::make_unique<TransferStartupServices>());

@@ -384,7 +384,7 @@ void MVVlcPlayer::handleSeekPicture(std::uint64_t run) {
         libvlc_media_player_set_pause(s.player, 1);
         // Pictures the engine decoded past the held one before it paused would come out at the
         // next paused seek: seeking the paused engine once more drains them, unseen.
-        if (ranToPicture_ && restEngineMs_ >= 0) {
+        if (s.running.load() && restEngineMs_ >= 0) {
             libvlc_media_player_set_time(s.player, restEngineMs_);
         }
     } else {
@@ -405,7 +405,6 @@ void MVVlcPlayer::runToSeekPicture(std::uint64_t run) {
     const std::uint64_t again = s.runNumber.fetch_add(1) + 1;
     s.run = Shared::Buffered;
     s.running = true;
-    ranToPicture_ = true;
     libvlc_media_player_set_pause(s.player, 0);
     seekLimitTimer_.start(kSeekLimit, false, platform::mainQueue(),
                           [this, again] { handleSeekPicture(again); });
@@ -456,7 +455,6 @@ void MVVlcPlayer::seekRunning(std::int64_t ms, bool paused) {
     s.run = Shared::Asked;
     libvlc_audio_set_mute(s.player, 1);
     // The engine rests while it seeks; one that does not show the picture is run to it.
-    ranToPicture_ = false;
     s.running = false;
     {
         std::lock_guard guard(s.mutex);

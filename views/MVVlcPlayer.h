@@ -122,7 +122,5 @@ class MVVlcPlayer final : public MVVideoPlayer {
     std::int64_t restEngineMs_ = -1;
     // The engine time of the last seek's picture, when known (-1: not known).
     std::int64_t shownEngineMs_ = -1;
-    // Whether the engine ran (rather than rested) to the seek's picture.
-    bool ranToPicture_ = false;
     platform::Timer seekLimitTimer_;
 };

@@ -60,11 +60,9 @@ frame_walk_error read_frame_pointer_frame(zvcrash_task_t task, const zvcrash_ima
 }
 
 bool zvcrash_image_set_holds_code(const zvcrash_image_set* set, uint64_t address) {
-    if (set == nullptr) return false;
-    for (size_t i = 0; i < set->count; ++i) {
-        if (elf_image_contains_code_address(set->images[i], address)) return true;
-    }
-    return false;
+    // Loaded images never overlap, so the one image holding the address decides.
+    const elf_image* image = zvcrash_image_set_find(set, address);
+    return image != nullptr && elf_image_contains_code_address(image, address);
 }
 
 frame_walk_error read_bad_call_frame(zvcrash_task_t task, const zvcrash_image_set* images,

@@ -40,8 +40,11 @@ void ZVTDBStorage::initialize() {
         const auto aside = moveAside();
         rc = aside ? configure() : SQLITE_CANTOPEN;
         if (rc == SQLITE_OK) {
-            const uint64_t copied = executeQueryUsingBlock([&](sqlite3* db) {
-                return static_cast<int>(ZVTDBSalvage::copyReadableRows(*aside, schema_, db));
+            // The block's result is the query's result code; the count is taken beside it.
+            uint64_t copied = 0;
+            executeQueryUsingBlock([&](sqlite3* db) {
+                copied = ZVTDBSalvage::copyReadableRows(*aside, schema_, db);
+                return SQLITE_OK;
             });
             ZVTLogInfo(kZVTLogTag, copied, " row(s) copied from the damaged database, kept as ",
                        aside->string(), ".");
