@@ -46,7 +46,12 @@ std::vector<std::string> programEnvironment(const fs::path& home,
           "http_proxy=" + closed, "https_proxy=" + closed, std::string("no_proxy=127.0.0.1")}) {
         env.push_back(entry);
     }
-    env.insert(env.end(), extra.begin(), extra.end());
+    // An extra entry takes the place of a set one of the same name: a process reads the first.
+    for (const std::string& entry : extra) {
+        const std::string prefix = entry.substr(0, entry.find('=') + 1);
+        std::erase_if(env, [&](const std::string& e) { return e.rfind(prefix, 0) == 0; });
+        env.push_back(entry);
+    }
     return env;
 }
 
