@@ -97,7 +97,8 @@ void ZVTEncrypter::rotateToNewKeyTag(const std::string& keyTag) {
         kMetadataKey);
 }
 
-std::optional<ZVTBytes> ZVTEncrypter::readStoredKey(const std::string& keyTag, bool& missing) {
+std::optional<ZVTBytes> ZVTEncrypter::readStoredKey(const std::string& keyTag, bool& missing,
+                                                    bool report) {
     std::string value;
     const int status = ZVTKeychainUtil::secItemCopyMatchingQuery(service_, keyTag, value);
     missing = status == ZVTKeychainUtil::kStatusItemNotFound;
@@ -105,8 +106,10 @@ std::optional<ZVTBytes> ZVTEncrypter::readStoredKey(const std::string& keyTag, b
     std::string raw;
     if (status != 0 || !platform::crypto::base64Decode(value, raw) || raw.size() != kKeySize) {
         // Whatever was kept there can never decrypt anything: a fresh key takes its place.
-        ZVTLogError(kZVTLogTag, "The encryption key '", keyTag, "' cannot be read (status ", status,
-                    "); a new one is made.");
+        if (report) {
+            ZVTLogError(kZVTLogTag, "The encryption key '", keyTag, "' cannot be read (status ",
+                        status, "); a new one is made.");
+        }
         missing = true;
         return std::nullopt;
     }
@@ -126,7 +129,7 @@ std::optional<ZVTBytes> ZVTEncrypter::makeKeyLocked(const std::string& keyTag) {
     if (unsaved != unsavedKeys().end()) return unsaved->second;
     FileLock fileLock(ZVTKeychainUtil::serviceFolder(service_));
     bool missing = false;
-    auto key = readStoredKey(keyTag, missing);
+    auto key = readStoredKey(keyTag, missing, /*report=*/true);
     if (key || !missing) return key;
     ZVTBytes fresh(kKeySize);
     if (RAND_bytes(fresh.data(), static_cast<int>(fresh.size())) != 1) {

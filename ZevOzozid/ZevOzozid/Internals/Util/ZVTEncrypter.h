@@ -47,7 +47,9 @@ class ZVTEncrypter {
                                          const std::string& algorithm = "AES");
 
   private:
-    std::optional<ZVTBytes> readStoredKey(const std::string& keyTag, bool& missing);
+    // `report`: log an unreadable key (only the read that goes on to replace it does).
+    std::optional<ZVTBytes> readStoredKey(const std::string& keyTag, bool& missing,
+                                          bool report = false);
     std::optional<ZVTBytes> makeKeyLocked(const std::string& keyTag);
     static std::map<std::pair<std::string, std::string>, ZVTBytes>& unsavedKeys();
     std::optional<ZVTBytes> decryptHeaded(const ZVTBytes& data, size_t colon);
