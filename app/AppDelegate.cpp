@@ -3,6 +3,7 @@
 #include "app/MVLapsController.h"
 #include "app/MVMenuController.h"
 #include "app/MVSheetStandIns.h"
+#include "app/MVWindowPlacement.h"
 #include "app/MVZQViewController.h"
 
 #include "views/MVChartController.h"
@@ -54,10 +55,15 @@ AppDelegate::AppDelegate(std::unique_ptr<AppStartupServices> services, QObject* 
     window_ = new QMainWindow;
     window_->setAttribute(Qt::WA_DeleteOnClose, false);
     window_->setWindowTitle(QStringLiteral("Gridlark"));
-    window_->resize(1280, 800);
     // The view controller connects itself (connectViewController) before it sets up its panes.
     new MVZQViewController(MVGLDFileManager::sharedManager(), nullptr, this);
     buildMenus();
+    window_->setMinimumSize(MVWindowPlacement::minimumSize(*window_));
+    window_->resize(MVWindowPlacement::kPreferredSize);
+    // The window's place is kept for the next start however the program quits.
+    if (qApp) {
+        connect(qApp, &QCoreApplication::aboutToQuit, this, &AppDelegate::applicationWillTerminate);
+    }
 }
 
 AppDelegate::~AppDelegate() {
@@ -104,7 +110,15 @@ void AppDelegate::applicationDidFinishLaunching() {
         qApp->installEventFilter(this);
         monitorInstalled_ = true;
     }
-    window_->show();
+    if (MVWindowPlacement::restore(*window_, platform::UserDefaults::standard())) {
+        window_->showMaximized();
+    } else {
+        window_->show();
+    }
+}
+
+void AppDelegate::applicationWillTerminate() {
+    MVWindowPlacement::save(*window_, platform::UserDefaults::standard());
 }
 
 void AppDelegate::checkForUpdatesInBackground() {

@@ -76,8 +76,11 @@ class AppDelegate : public QObject, public MVMenuActions {
     void setIsSessionLaunched(bool launched) { isSessionLaunched_ = launched; }
 
     // The launch sequence: telemetry, main view, menu-item states, usage report, update check
-    // (when the automatic check is on), space-bar monitor; then shows the window.
+    // (when the automatic check is on), space-bar monitor; then shows the window where the last
+    // run left it (MVWindowPlacement), maximised if it was.
     void applicationDidFinishLaunching();
+    // At quit (the application's aboutToQuit): keeps the window's frame and maximised state.
+    void applicationWillTerminate();
     // Opens a session file; always true (a file that cannot be read is reported by the status
     // bar).
     bool openFile(const QString& path);

@@ -1,13 +1,17 @@
 // Takes the screenshots of the documentation: the main window with the tool bar and a session,
 // then the same with the settings pop-over open. Run under a real X server, e.g.
 //   xvfb-run -a -s "-screen 0 1400x900x24" build/dev/tools/gridlark-shots OUT_DIR SESSION.gld
-// Writes OUT_DIR/main-window.png and OUT_DIR/settings-popover.png.
+// Writes OUT_DIR/main-window.png and OUT_DIR/settings-popover.png. The window lies as on a first
+// start on that screen (the placement kept by an earlier run is forgotten first).
 #include "app/AppDelegate.h"
 #include "app/MVMenuView.h"
+#include "app/MVWindowPlacement.h"
 #include "app/MVZQViewController.h"
 
 #include "widgets/MVButton.h"
 #include "widgets/MainQueueBinding.h"
+
+#include "platform/UserDefaults.h"
 
 #include <QApplication>
 #include <QDir>
@@ -51,8 +55,10 @@ int main(int argc, char** argv) {
     }
     const QDir out(arguments[1]);
 
+    platform::UserDefaults& defaults = platform::UserDefaults::standard();
+    defaults.removeObjectForKey(MVWindowPlacement::frameKey());
+    defaults.removeObjectForKey(MVWindowPlacement::maximizedKey());
     AppDelegate delegate;
-    delegate.window()->setGeometry(40, 40, 1320, 800);
     for (qsizetype i = 2; i < arguments.size(); ++i) delegate.openFile(arguments[i]);
     delegate.applicationDidFinishLaunching();
 

@@ -15,6 +15,12 @@
 namespace {
 
 constexpr int kIcon = 18;
+constexpr int kRightMargin = 10;
+constexpr int kButtonGap = 8;
+constexpr int kLabelGap = 30;
+// Wide enough for "Current Position: 123456" and "Total: 12345.67" in the big font.
+constexpr int kTotalWidth = 160;
+constexpr int kCurrentWidth = 240;
 
 // "Expand": four arrows pointing out of the corners.
 QIcon expandImage() {
@@ -65,6 +71,12 @@ QSize MVChartToolBarView::sizeHint() const {
     return QSize(400, static_cast<int>(MVHelper::ToolBarHeight()));
 }
 
+QSize MVChartToolBarView::minimumSizeHint() const {
+    return QSize(
+        kRightMargin + 2 * kIcon + kButtonGap + 2 * kLabelGap + kTotalWidth + kCurrentWidth,
+        static_cast<int>(MVHelper::ToolBarHeight()));
+}
+
 void MVChartToolBarView::resizeEvent(QResizeEvent*) {
     layOut();
 }
@@ -74,13 +86,12 @@ void MVChartToolBarView::resizeEvent(QResizeEvent*) {
 void MVChartToolBarView::layOut() {
     const int h = height();
     const int button = std::min(kIcon, std::max(0, h - 4));
-    int right = width() - 10;
+    int right = width() - kRightMargin;
     editButton_->setGeometry(right - button, (h - button) / 2, button, button);
-    right -= button + 8;
+    right -= button + kButtonGap;
     defaultButton_->setGeometry(right - button, (h - button) / 2, button, button);
-    right -= button + 30;
-    // Wide enough for "Current Position: 123456" and "Total: 12345.67" in the big font.
-    maxTimeTextField_->setGeometry(right - 160, 0, 160, h);
-    right -= 160 + 30;
-    currentTimeTextField_->setGeometry(right - 240, 0, 240, h);
+    right -= button + kLabelGap;
+    maxTimeTextField_->setGeometry(right - kTotalWidth, 0, kTotalWidth, h);
+    right -= kTotalWidth + kLabelGap;
+    currentTimeTextField_->setGeometry(right - kCurrentWidth, 0, kCurrentWidth, h);
 }

@@ -24,6 +24,8 @@ class MVChartToolBarView : public MVDarkBlueContainer {
     MVTextField* lengthTextField() const { return nullptr; }
 
     QSize sizeHint() const override;
+    // The width at which both buttons and both labels fit, none over another.
+    QSize minimumSizeHint() const override;
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
