@@ -2,6 +2,7 @@
 
 #include "app/MVLapsController.h"
 #include "app/MVMenuController.h"
+#include "app/MVOpenPanel.h"
 #include "app/MVSheetStandIns.h"
 #include "app/MVWindowPlacement.h"
 #include "app/MVZQViewController.h"
@@ -22,7 +23,6 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
-#include <QGridLayout>
 #include <QKeyEvent>
 #include <QMainWindow>
 #include <QUrl>
@@ -35,9 +35,6 @@ AppDelegate* gShared = nullptr;
 
 // The automatic-update switch: 0 checks at launch, 1 does not; absent means 0.
 const char* const kTurnOnOrOff = "turnONOROFF";
-
-constexpr int kAccessoryWidth = 800;
-constexpr int kAccessoryHeight = 320;
 
 }  // namespace
 
@@ -279,26 +276,8 @@ void AppDelegate::panelSelectionDidChange(const QString& path) {
 
 void AppDelegate::openNewFilePanelWithSender(QObject*) {
     window_->setWindowOpacity(0.8);
-    auto* panel = new QFileDialog(window_, QStringLiteral("Choose a gld file"));
-    panel->setObjectName(QStringLiteral("openPanel"));
-    panel->setOption(QFileDialog::DontUseNativeDialog, true);
-    panel->setFileMode(QFileDialog::ExistingFile);
-    panel->setNameFilter(QStringLiteral("Session files (*.gld)"));
-    panel->setWindowModality(Qt::WindowModal);
-    panel->setAttribute(Qt::WA_DeleteOnClose);
-
-    // The accessory area below the file list, for the preview of the selected file.
-    auto* accessory = new QWidget(panel);
-    accessory->setObjectName(QStringLiteral("openPanelAccessory"));
-    accessory->setFixedSize(kAccessoryWidth, kAccessoryHeight);
-    auto* accessoryLayout = new QGridLayout(accessory);
-    accessoryLayout->setContentsMargins(0, 0, 0, 0);
-    if (accessoryFactory_) {
-        if (QWidget* preview = accessoryFactory_(accessory)) accessoryLayout->addWidget(preview);
-    }
-    if (auto* grid = qobject_cast<QGridLayout*>(panel->layout())) {
-        grid->addWidget(accessory, grid->rowCount(), 0, 1, grid->columnCount());
-    }
+    QFileDialog* panel = MVOpenPanel::create(window_, accessoryFactory_);
+    auto* accessory = panel->findChild<QWidget*>(QStringLiteral("openPanelAccessory"));
 
     connect(panel, &QFileDialog::currentChanged, this,
             [this](const QString& path) { panelSelectionDidChange(path); });

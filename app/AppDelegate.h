@@ -2,6 +2,7 @@
 
 #include "app/AppStartupServices.h"
 #include "app/MVMenuActions.h"
+#include "app/MVOpenPanel.h"
 #include "app/MVSheets.h"
 
 #include "views/MVVideoShellHooks.h"
@@ -58,8 +59,9 @@ class AppDelegate : public QObject, public MVMenuActions {
     MVFileTransferWizardSheet& fileTransferWizardWindowController() const { return *wizard_; }
     MVCSVFileSheet& csvFileWindowController() const { return *csvSheet_; }
     MVUpdateSheet& versionVC() const { return *updateSheet_; }
-    // The open panel's accessory content (the file preview); none: the area stays empty.
-    using AccessoryFactory = std::function<QWidget*(QWidget* parent)>;
+    // The open panel's accessory content (the file preview, beside the file list); none: the
+    // area stays empty.
+    using AccessoryFactory = MVOpenPanel::AccessoryFactory;
     void setOpenPanelAccessory(AccessoryFactory factory) { accessoryFactory_ = std::move(factory); }
     // Opens a web address in the user's browser; the desktop's handler unless replaced.
     using UrlOpener = std::function<bool(const QUrl&)>;

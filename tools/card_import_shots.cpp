@@ -8,6 +8,8 @@
 #include "tests/support/ReadOnlyFolder.h"
 #include "tests/support/SessionGenerator.h"
 
+#include "app/MVOpenPanel.h"
+
 #include "transfer/MVFileTransferWizardWindowController.h"
 #include "transfer/MVFileWizardView.h"
 
@@ -23,7 +25,6 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QFileDialog>
-#include <QGridLayout>
 #include <QMainWindow>
 #include <QScreen>
 #include <QTimer>
@@ -138,17 +139,13 @@ bool shootPreview(QWidget* window, const fs::path& work, const fs::path& file) {
                               "testsrc=duration=5:size=320x240:rate=25", "-c:v", "mpeg4",
                               video.string()});
     }
-    // The open panel as the application shows it, with the preview below its file list.
-    QFileDialog panel(window, QStringLiteral("Choose a gld file"));
-    panel.setOption(QFileDialog::DontUseNativeDialog, true);
-    panel.setNameFilter(QStringLiteral("Session files (*.gld)"));
+    // The open panel as the application shows it, at its default size, with the preview beside
+    // its file list.
+    MVFileWizardView* preview = nullptr;
+    QFileDialog& panel = *MVOpenPanel::create(
+        window, [&preview](QWidget* parent) { return preview = new MVFileWizardView(parent); });
     panel.setDirectory(QString::fromStdString(session.parent_path().string()));
-    auto* preview = new MVFileWizardView(&panel);
-    if (auto* grid = qobject_cast<QGridLayout*>(panel.layout())) {
-        grid->addWidget(preview, grid->rowCount(), 0, 1, grid->columnCount());
-    }
-    panel.resize(1000, 680);
-    panel.move(120, 60);
+    panel.move(60, 60);
     panel.show();
     panel.selectFile(QString::fromStdString(session.string()));
     platform::NotificationCenter::defaultCenter().post(MVFileSelected, nullptr, {{"url", session}});

@@ -15,13 +15,16 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr auto kSelectionDelay = std::chrono::milliseconds(500);
-constexpr int kVideoWidth = 400;
+// The picture's least size (a 4:3 frame); it grows with the preview, keeping its aspect ratio.
+constexpr int kVideoWidth = 320;
+constexpr int kVideoHeight = 240;
 constexpr int kCaptionWidth = 100;
 
 QString text(const std::string& value) {
@@ -60,7 +63,8 @@ MVFileWizardView::~MVFileWizardView() {
 
 void MVFileWizardView::initSubViews() {
     videoView_ = new MVFileWizardVideoView(this);
-    videoView_->setFixedWidth(kVideoWidth);
+    videoView_->setMinimumSize(kVideoWidth, kVideoHeight);
+    videoView_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     fileNameTextField_ = new QLineEdit(this);
     fileNameTextField_->setStyleSheet(QStringLiteral("background: white; color: black;"));
     renameButton_ = new QPushButton(QStringLiteral("Rename"), this);
@@ -70,12 +74,12 @@ void MVFileWizardView::initSubViews() {
     connect(renameButton_, &QPushButton::clicked, this, &MVFileWizardView::buttonPressed);
     connect(fileNameTextField_, &QLineEdit::textEdited, renameMessage_, &QLabel::clear);
 
-    auto* right = new QGridLayout;
+    auto* texts = new QGridLayout;
     auto* nameRow = new QHBoxLayout;
     nameRow->addWidget(fileNameTextField_, 1);
     nameRow->addWidget(renameButton_);
-    right->addLayout(nameRow, 0, 0, 1, 2);
-    right->addWidget(renameMessage_, 1, 0, 1, 2);
+    texts->addLayout(nameRow, 0, 0, 1, 2);
+    texts->addWidget(renameMessage_, 1, 0, 1, 2);
     subviews_ = {videoView_, fileNameTextField_, renameButton_, renameMessage_};
     int row = 2;
     for (auto [caption, value] :
@@ -85,18 +89,18 @@ void MVFileWizardView::initSubViews() {
         label->setFixedWidth(kCaptionWidth);
         *value = new QLabel(this);
         (*value)->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        right->addWidget(label, row, 0, Qt::AlignLeft);
-        right->addWidget(*value, row, 1, Qt::AlignLeft);
+        texts->addWidget(label, row, 0, Qt::AlignLeft);
+        texts->addWidget(*value, row, 1, Qt::AlignLeft);
         subviews_.push_back(label);
         subviews_.push_back(*value);
         ++row;
     }
-    right->setRowStretch(row, 1);
-    right->setColumnStretch(1, 1);
-    auto* layout = new QHBoxLayout(this);
-    layout->addWidget(videoView_);
-    layout->addLayout(right, 1);
-    setMinimumHeight(180);
+    texts->setColumnStretch(1, 1);
+    // The picture above the texts: the preview stands beside the panel's file list.
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(videoView_, 1);
+    layout->addLayout(texts, 0);
 }
 
 void MVFileWizardView::showSubviews() {

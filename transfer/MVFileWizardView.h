@@ -21,10 +21,10 @@ class QPushButton;
 
 // The preview beside the open panel's file list: once the panel's selection ("MVFileSelected",
 // user info "url") has been still for 0.5 s it parses the file quickly in the background and
-// shows the session's first video picture, its name (editable, with Rename), length, number of
-// laps, best lap and circuit. Only the completion of its own latest parse is taken: other quick
-// parses (the card import runs them too) change nothing. A rename that is refused says why
-// beside the name field and leaves every file as it was. Main thread only.
+// shows the session's first video picture and, under it, its name (editable, with Rename),
+// length, number of laps, best lap and circuit. Only the completion of its own latest parse is
+// taken: other quick parses (the card import runs them too) change nothing. A rename that is
+// refused says why beside the name field and leaves every file as it was. Main thread only.
 class MVFileWizardView : public QWidget {
     Q_OBJECT
   public:
