@@ -97,11 +97,14 @@ MVBestIdealLapModel::Cell MVBestIdealLapModel::cellAt(int row, int column) const
             if (!ideal) {
                 cell.text = MVLapTable::hundredthsText(0.0);
             } else if (idealLapDuration_) {
-                // A gap of exactly 0 reads "+0.00" in green: the best lap is the ideal lap.
+                // A gap of 0 reads "+0.00" in green: the best lap is the ideal lap. A gap that
+                // prints as zero reads the same, whichever side of 0 it lies.
                 const double d = *idealLapDuration_ - bestLap_->duration();
-                cell.text = d < 0 ? QString::asprintf("%3.2f", d) : QString::asprintf("+%3.2f", d);
+                const bool zero = MVLapTable::printsAsZero(d);
+                cell.text = d < 0 && !zero ? QString::asprintf("%3.2f", d)
+                                           : QString::asprintf("+%3.2f", zero ? 0.0 : d);
                 cell.textColor =
-                    d <= 0 ? MVHelper::Gui::FasterColor() : MVHelper::Gui::SlowerColor();
+                    d <= 0 || zero ? MVHelper::Gui::FasterColor() : MVHelper::Gui::SlowerColor();
             } else {
                 cell.text = MVLapTable::notAvailableText();
             }

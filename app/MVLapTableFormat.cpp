@@ -24,11 +24,17 @@ QString stringOfMinAndSeconds(double seconds) {
     return seconds < 0 && hundredths > 0 ? QStringLiteral("-") + text : text;
 }
 
+bool printsAsZero(double value) {
+    return std::isfinite(value) && QString::asprintf("%.2f", std::fabs(value)) == u"0.00";
+}
+
 QString gapText(double gap) {
+    if (printsAsZero(gap)) return hundredthsText(0.0);
     return gap > 0 ? QString::asprintf("+%3.2f", gap) : QString::asprintf("%3.2f", gap);
 }
 
 QColor gapColor(double gap) {
+    if (printsAsZero(gap)) return MVHelper::Gui::BrightColorOnBackground();
     if (gap < 0) return MVHelper::Gui::FasterColor();
     if (gap > 0) return MVHelper::Gui::SlowerColor();
     return MVHelper::Gui::BrightColorOnBackground();

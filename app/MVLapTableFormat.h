@@ -27,9 +27,12 @@ namespace MVLapTable {
 // to count in hundredths, gives "N/A".
 QString stringOfMinAndSeconds(double seconds);
 
-// "+%3.2f" when the gap is above 0, else "%3.2f".
+// True when the value shows as 0.00 at two decimals (less than half a hundredth either way), so
+// that a zero prints one way: "0.00", never "-0.00" or "+0.00".
+bool printsAsZero(double value);
+// "+%3.2f" when the gap is above 0, else "%3.2f"; "0.00" when it prints as zero.
 QString gapText(double gap);
-// FasterColor below 0, SlowerColor above 0, BrightColorOnBackground at 0.
+// FasterColor below 0, SlowerColor above 0, BrightColorOnBackground when it prints as zero.
 QColor gapColor(double gap);
 // "%3.2f" and "%3.1f".
 QString hundredthsText(double value);

@@ -142,6 +142,14 @@ TEST(BestIdealTable, IdealLapFromTheBestSectorsOfTheSession) {
     EXPECT_EQ(color(same, kIdeal, delta), green);
     EXPECT_EQ(text(same, kIdeal, kS1), "0.00");
     EXPECT_EQ(color(same, kIdeal, kS1), grey());
+
+    // An ideal lap a few thousandths under the best lap prints its zero the same way.
+    laps->lapAtIndex(0)->setSectors(sectorsFrom(0.0, {29.796, 40.2}));
+    MVBestIdealLapModel close(third, laps, {third}, manager);
+    EXPECT_EQ(text(close, kIdeal, delta), "+0.00");
+    EXPECT_EQ(color(close, kIdeal, delta), green);
+    EXPECT_EQ(text(close, kIdeal, kS1), "0.00");
+    EXPECT_EQ(color(close, kIdeal, kS1), grey());
 }
 
 TEST(BestIdealTable, MissingSectorTimes) {

@@ -141,6 +141,26 @@ TEST(LapTimeText, MinutesSecondsAndHundredths) {
     }
 }
 
+TEST(LapTableGap, SignedAndColouredWithAZeroPrintedOneWay) {
+    const QColor green = MVHelper::Gui::FasterColor();
+    const QColor red = MVHelper::Gui::SlowerColor();
+    const QColor grey = MVHelper::Gui::BrightColorOnBackground();
+    const struct {
+        double gap;
+        const char* text;
+        QColor color;
+    } cases[] = {
+        {1.234, "+1.23", red},  {-0.5, "-0.50", green}, {0.0, "0.00", grey},
+        {-0.004, "0.00", grey}, {0.004, "0.00", grey},  {-0.006, "-0.01", green},
+        {0.006, "+0.01", red},  {-0.0, "0.00", grey},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.gap);
+        EXPECT_EQ(MVLapTable::gapText(c.gap).toStdString(), c.text);
+        EXPECT_EQ(MVLapTable::gapColor(c.gap), c.color);
+    }
+}
+
 TEST_F(LapTableTest, CellsAndColoursOfAThreeLapSession) {
     const auto m = model({data.lap(1), data.lap(2)});
     ASSERT_EQ(m->rowCount(), 3);

@@ -91,6 +91,26 @@ struct CommaPoint : std::numpunct<char> {
     char do_decimal_point() const override { return ','; }
 };
 
+TEST(CSVFile, DifferencesThatRoundToZeroPrintOneWay) {
+    // F is lap 2; lap 4, a lap of another length, is 0.001 s quicker. Sector gaps of a few
+    // thousandths either way, lap deltas of +0.003 s and -0.001 s, an ideal lap 0.004 s under F.
+    const std::vector<MVLapsPtr> laps{session({lap("Zero", 1, 1000, {0, 20.003, 40.502, 61.503}),
+                                               lap("Zero", 2, 1000, {100, 120.0, 140.5, 161.5}),
+                                               lap("Zero", 3, 1000, {200, 219.998, 240.5, 261.5}),
+                                               lap("Zero", 4, 500, {300, 320.0, 340.5, 361.499})})};
+    EXPECT_EQ(MVCSVFile::text(laps, speedOf),
+              "Zero\n"
+              "Lap,Time,Delta,VMAX,Datum,S1,S2,S3\n"
+              "1,01:01.50,+0.00,151.250,,0.00,0.00,0.00\n"
+              "2,01:01.50,+0.00,152.250,True,20.00,20.50,21.00\n"
+              "3,01:01.50,+0.00,153.250,,0.00,0.00,0.00\n"
+              "4,01:01.50,+0.00,154.250,,0.00,0.00,0.00\n"
+              "\n"
+              "Ideal,01:01.50,0.00,N/A,,0.00,0.00,0.00\n"
+              "Best,01:01.50,0.00,152.250,True,20.00,20.50,21.00\n"
+              "\n");
+}
+
 TEST(CSVFile, TextIsTheSameUnderALocaleWithADecimalComma) {
     const std::locale previous = std::locale::global(std::locale(std::locale(), new CommaPoint));
     const std::string text = MVCSVFile::text(sessions(), &speedOf);

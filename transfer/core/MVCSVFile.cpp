@@ -15,23 +15,34 @@ namespace {
 constexpr double kNoBestSector = 99999999.0;
 constexpr std::size_t kMaxFileNameBytes = 255;
 
-// printf's "%.<precision>f", always with a point.
+// True for a number text of zeros only ("0.00").
+bool isZeroText(const std::string& text) {
+    return text.find_first_not_of("0.") == std::string::npos;
+}
+
+// printf's "%.<precision>f", always with a point; a value that rounds to zero has no sign, so a
+// zero prints one way ("0.00", never "-0.00").
 std::string fixed(double value, int precision) {
     char buffer[64];
     const auto result =
         std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, precision);
     if (result.ec != std::errc()) return "N/A";
-    return std::string(buffer, result.ptr);
+    std::string text(buffer, result.ptr);
+    if (text.front() == '-' && isZeroText(text.substr(1))) text.erase(0, 1);
+    return text;
 }
 
-// "+0.10" above zero, "-0.10" or "0.00" otherwise.
+// "+0.10" above zero, "-0.10" below, "0.00" for what rounds to zero either way.
 std::string signedDifference(double value) {
-    return value > 0 ? "+" + fixed(value, 2) : fixed(value, 2);
+    const std::string text = fixed(value, 2);
+    return value > 0 && !isZeroText(text) ? "+" + text : text;
 }
 
-// The lap delta: a plus sign for zero and above, the minus sign alone below.
+// The lap delta: a plus sign for zero (the fastest lap's own "+0.00") and above, the minus sign
+// alone below.
 std::string lapDelta(double value) {
-    return value < 0 ? fixed(value, 2) : "+" + fixed(value, 2);
+    const std::string text = fixed(value, 2);
+    return text.front() == '-' ? text : "+" + text;
 }
 
 std::string quoted(const std::string& field) {
