@@ -1,7 +1,7 @@
 // Screenshots of the export and update sheets, for the documentation: run under Xvfb,
 //   transfer-shots OUTDIR
-// writes OUTDIR/csv-export-sheet.png, OUTDIR/video-export-sheet.png (after a real cut of a
-// generated clip, so ffmpeg must be installed), OUTDIR/update-sheet.png (against an update
+// writes OUTDIR/csv-export-sheet.png (after an export), OUTDIR/video-export-sheet.png (after a real
+// cut of a generated clip, so ffmpeg must be installed), OUTDIR/update-sheet.png (against an update
 // server of its own on 127.0.0.1 that offers newer versions) and
 // OUTDIR/update-sheet-redirected.png (the same server redirecting its catalogues to plain http).
 #include "transfer/DownloadViewController.h"
@@ -89,6 +89,26 @@ bool shootUpdateSheet(QWidget* window, const std::filesystem::path& work,
     return ok;
 }
 
+// A session of three laps of three sectors, for the CSV export.
+MVLapsPtr csvSession(const std::string& name) {
+    auto laps = MVLaps::instance();
+    for (std::uint64_t number = 1; number <= 3; ++number) {
+        auto lap = MVLap::instance();
+        lap->setGldFile(name);
+        lap->setNumber(number);
+        lap->setDistance(3000);
+        const double start = 70.0 * static_cast<double>(number);
+        auto sectors = MVSectors::instance();
+        for (double boundary : {0.0, 21.3, 44.1, 64.8 + 0.4 * static_cast<double>(number)}) {
+            sectors->addValue(start + boundary);
+        }
+        lap->setDuration(sectors->values().back() - start);
+        lap->setSectors(sectors);
+        laps->addLap(lap);
+    }
+    return laps;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -109,10 +129,15 @@ int main(int argc, char** argv) {
     window.show();
 
     {
-        MVCSVFileWindowController sheet(&window);
+        // After an export of two sessions: the sheet says where the file went.
+        MVGLDFileManager sessions;
+        sessions.setArrayOfMVLaps({csvSession("Larkfield 2026-05-14"), csvSession("Another day")});
+        MVCSVFileWindowController sheet(&window, sessions);
+        sheet.setSpeedOf([](const MVLap& lap) { return 180.0 + lap.number(); });
         sheet.destinationTextField()->setUrl(work / "Exports");
         sheet.showSheet();
         sheet.move(240, 120);
+        sheet.exportButton()->click();
         if (!shoot(out / "csv-export-sheet.png")) return 1;
     }
 

@@ -24,6 +24,7 @@ MVCSVFileWindowController::MVCSVFileWindowController(QWidget* window, MVGLDFileM
     buttonEdit_ = new QPushButton(QStringLiteral("Change…"), this);
     infoTextField_ = new QLabel(this);
     infoTextField_->setWordWrap(true);
+    infoTextField_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     buttonClose_ = new QPushButton(QStringLiteral("Close"), this);
     buttonExport_ = new QPushButton(QStringLiteral("Export"), this);
     buttonExport_->setDefault(true);
@@ -76,8 +77,11 @@ void MVCSVFileWindowController::buttonExport() {
         MVCSVFile::generateLaps(manager_.arrayOfMVLaps(), folder, speedOf_);
     switch (result.outcome) {
         case MVCSVFile::Outcome::Written:
-            infoTextField_->clear();
-            clearSheet();
+            // The sheet stays, saying where the file went, as the video export sheet does.
+            infoTextField_->setText(
+                QString::fromStdString("Saved " + result.file.filename().string() + " in " +
+                                       result.file.parent_path().string() + "."));
+            MVSheetSupport::growToFit(this);
             return;
         case MVCSVFile::Outcome::NothingToExport:
             infoTextField_->setText(QStringLiteral(

@@ -15,9 +15,10 @@ class QPushButton;
 
 // The sheet that exports the lap and sector times of every loaded session to a CSV file: it shows
 // the destination folder (the Desktop when first made; a folder chosen or dropped stays for later
-// exports of the run), lets the user pick another, and exports with one button. Success closes
-// the sheet; "nothing to export" is said in the sheet, and a failed write is an alert with the
-// reason, the sheet staying open. Made once by the application; main thread only.
+// exports of the run), lets the user pick another, and exports with one button. Success is said
+// in the sheet with the file's name and folder ("Saved A+B.csv in /home/me/Desktop."), as is
+// "nothing to export"; a failed write is an alert with the reason. The sheet stays open until
+// closed. Made once by the application; main thread only.
 class MVCSVFileWindowController : public QDialog {
     Q_OBJECT
   public:

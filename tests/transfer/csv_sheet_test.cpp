@@ -43,12 +43,19 @@ class CSVSheet : public ::testing::Test {
     std::vector<std::string> alerts;
 };
 
-TEST_F(CSVSheet, ExportWritesTheFileAndCloses) {
+TEST_F(CSVSheet, ExportWritesTheFileAndSaysWhereItWent) {
     manager.setArrayOfMVLaps({oneSession("A"), oneSession("B")});
     sheet.exportButton()->click();
     EXPECT_TRUE(std::filesystem::is_regular_file(dir / "A+B.csv"));
-    EXPECT_FALSE(sheet.isVisible());
+    EXPECT_TRUE(sheet.isVisible());
+    EXPECT_EQ(sheet.infoTextField()->text().toStdString(),
+              "Saved A+B.csv in " + dir.path().string() + ".");
     EXPECT_TRUE(alerts.empty());
+    // Shown again, the sheet starts without the last export's message.
+    sheet.buttonClosePressed();
+    EXPECT_FALSE(sheet.isVisible());
+    sheet.showSheet();
+    EXPECT_TRUE(sheet.infoTextField()->text().isEmpty());
 }
 
 TEST_F(CSVSheet, NothingToExportIsSaidAndTheSheetStays) {
