@@ -86,6 +86,8 @@ class MVLapTableModel : public QAbstractTableModel {
     const std::vector<std::optional<double>>& idealLapSectors() const { return idealLapSectors_; }
 
     const std::vector<MVLapPtr>& selectedLaps() const { return selectedLaps_; }
+    // The row showing that very lap object; nullopt when it is not in the table.
+    std::optional<int> rowOfLap(const MVLap* lap) const;
     // New selection marks for every row.
     void setSelectedLaps(std::vector<MVLapPtr> laps);
     // Re-reads the top speeds (after a change of unit) and redraws every row.
@@ -102,8 +104,6 @@ class MVLapTableModel : public QAbstractTableModel {
     void applySortDescriptors(std::vector<MVSortDescriptor> descriptors, bool store);
 
     // For tests:
-    // The row showing that very lap object; nullopt when it is not in the table.
-    std::optional<int> rowOfLap(const MVLap* lap) const;
     // The laps in row order.
     const std::vector<MVLapPtr>& rowLaps() const { return rows_; }
     const std::vector<MVSortDescriptor>& sortDescriptors() const { return descriptors_; }

@@ -2,6 +2,7 @@
 
 #include "app/MVBestIdealLapModel.h"
 #include "app/MVLapTableFormat.h"
+#include "app/MVLapsTableView.h"
 
 #include "widgets/MVHelperColors.h"
 #include "widgets/MVTableView.h"
@@ -43,6 +44,8 @@ void MVLapsHudTableView::initTableView() {
     header->setSectionsClickable(false);
     header->setStretchLastSection(false);
     MVLapTable::setUpColumns(*mainTable_, MVBestIdealLapModel::kFixedColumnCount);
+    // Under the lap table's fixed check box and Lap columns, the row titles stay in place too.
+    mainTable_->setFrozenColumns(MVLapsTableView::kFrozenColumnCount);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

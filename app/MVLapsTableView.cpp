@@ -14,6 +14,8 @@
 #include <QHeaderView>
 #include <QVBoxLayout>
 
+#include <optional>
+
 MVLapsTableView::MVLapsTableView(MVLapPtr bestLap, MVLapsPtr laps,
                                  std::vector<MVLapPtr> selectedLaps, QWidget* parent)
     : MVLapsTableView(std::move(bestLap), std::move(laps), std::move(selectedLaps),
@@ -28,6 +30,7 @@ MVLapsTableView::MVLapsTableView(MVLapPtr bestLap, MVLapsPtr laps,
     model_ = new MVLapTableModel(std::move(bestLap), std::move(laps), std::move(selectedLaps),
                                  manager, options, this);
     initTableView();
+    scrollToSelectedLaps();
 }
 
 void MVLapsTableView::initTableView() {
@@ -44,6 +47,8 @@ void MVLapsTableView::initTableView() {
     header->setSectionsClickable(true);
     header->setStretchLastSection(false);
     MVLapTable::setUpColumns(*mainTable_, MVLapTableModel::kFixedColumnCount);
+    // The check boxes and lap numbers stay in sight when the sector columns scroll sideways.
+    mainTable_->setFrozenColumns(kFrozenColumnCount);
     connect(header, &QHeaderView::sectionClicked, model_, &MVLapTableModel::sortByColumnClick);
     connect(mainTable_, &QAbstractItemView::clicked, this, &MVLapsTableView::cellClicked);
 
@@ -55,6 +60,16 @@ void MVLapsTableView::initTableView() {
 
 void MVLapsTableView::reloadTableViewWithArrayOfSelectedLaps(std::vector<MVLapPtr> selectedLaps) {
     model_->setSelectedLaps(std::move(selectedLaps));
+    scrollToSelectedLaps();
+}
+
+void MVLapsTableView::scrollToSelectedLaps() {
+    // The slower lap first, so that the faster (or only) one is in sight whatever happens.
+    for (const MVLapPtr& lap : model_->selectedLaps()) {
+        if (const std::optional<int> row = model_->rowOfLap(lap.get())) {
+            mainTable_->scrollToRow(*row);
+        }
+    }
 }
 
 void MVLapsTableView::reloadTableView() {

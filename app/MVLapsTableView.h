@@ -21,13 +21,18 @@ class QModelIndex;
 // column title sorts (see MVLapTableModel); a click on a lap's check box posts
 // "MVLapDidSelected" (no object; user info "selectedLap": the lap, an MVLapPtr) and changes
 // nothing itself: the new marks arrive through reloadTableViewWithArrayOfSelectedLaps(). Rows are
-// never selected. Lays itself out in the widget it is put in. Main thread only.
+// never selected. The table scrolls to the selected laps when they are chosen (the faster, or
+// only, one ends in sight), and the check box and Lap columns stay in place when it scrolls
+// sideways. Lays itself out in the widget it is put in. Main thread only.
 //
 // Fed by the laps panel: built once per session page with the best lap over all sessions, the
 // session's lap list and the current selection (slower lap first, faster last).
 class MVLapsTableView : public QWidget {
     Q_OBJECT
   public:
+    // The check box and Lap columns.
+    static constexpr int kFrozenColumnCount = 2;
+
     // Reads top speeds through the shared session-file manager and keeps the sort order in the
     // shared options object.
     MVLapsTableView(MVLapPtr bestLap, MVLapsPtr laps, std::vector<MVLapPtr> selectedLaps,
@@ -40,7 +45,7 @@ class MVLapsTableView : public QWidget {
     MVTableView* mainTable() const { return mainTable_; }
     MVLapTableModel* model() const { return model_; }
 
-    // New selection marks for every row.
+    // New selection marks for every row; scrolls to the selected laps.
     void reloadTableViewWithArrayOfSelectedLaps(std::vector<MVLapPtr> selectedLaps);
     // Re-reads and redraws every row (after a change of unit).
     void reloadTableView();
@@ -53,6 +58,7 @@ class MVLapsTableView : public QWidget {
 
   private:
     void initTableView();
+    void scrollToSelectedLaps();
     void cellClicked(const QModelIndex& index);
 
     MVTableView* mainTable_ = nullptr;

@@ -1,16 +1,23 @@
 // Takes the screenshots of the documentation: the main window with the tool bar and a session,
 // then the same with the settings pop-over open. Run under a real X server, e.g.
-//   xvfb-run -a -s "-screen 0 1400x900x24" build/dev/tools/gridlark-shots OUT_DIR SESSION.gld
+//   xvfb-run -a -s "-screen 0 1400x900x24" build/dev/tools/gridlark-shots [--choose-lap N]
+//       [--laps-sideways] OUT_DIR SESSION.gld
 // Writes OUT_DIR/main-window.png and OUT_DIR/settings-popover.png. The window lies as on a first
 // start on that screen (the placement kept by an earlier run is forgotten first).
 #include "app/AppDelegate.h"
+#include "app/MVLapsTableView.h"
 #include "app/MVMenuView.h"
 #include "app/MVWindowPlacement.h"
 #include "app/MVZQViewController.h"
 
 #include "widgets/MVButton.h"
+#include "widgets/MVTableView.h"
 #include "widgets/MainQueueBinding.h"
 
+#include "session/MVGLDFileManager.h"
+#include "session/MVNotifications.h"
+
+#include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 
 #include <QApplication>
@@ -18,8 +25,10 @@
 #include <QMainWindow>
 #include <QPixmap>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTimer>
 
+#include <cstdint>
 #include <cstdio>
 
 namespace {
@@ -41,6 +50,25 @@ bool shoot(QMainWindow* window, const QString& file) {
     return saved;
 }
 
+// Posts the check-box click of lap `number` of the first loaded session.
+void chooseLapOfFirstSession(int number) {
+    const auto sessions = MVGLDFileManager::sharedManager().arrayOfMVLaps();
+    if (sessions.empty() || !sessions.front()) return;
+    for (const MVLapPtr& lap : sessions.front()->data()) {
+        if (lap->number() != static_cast<std::uint64_t>(number)) continue;
+        platform::NotificationCenter::defaultCenter().post(MVLapDidSelected, nullptr,
+                                                           {{"selectedLap", lap}});
+        return;
+    }
+}
+
+void scrollLapTablesSideways(const MVZQViewController& viewController) {
+    for (MVLapsTableView* table : viewController.lapTables()) {
+        QScrollBar* bar = table->mainTable()->horizontalScrollBar();
+        bar->setValue(bar->maximum());
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -48,9 +76,26 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("Gridlark");
     QApplication::setOrganizationName("Gridlark");
     app::MainQueueBinding mainQueue;
-    const QStringList arguments = QApplication::arguments();
+    QStringList arguments = QApplication::arguments();
+    // --choose-lap N: lap N of the first session is chosen, as by its check box, once the table
+    // is filled; --laps-sideways: the lap table is scrolled to its last sector column.
+    int chooseLap = 0;
+    bool sideways = false;
+    while (arguments.size() > 1 && arguments[1].startsWith(QStringLiteral("--"))) {
+        if (arguments[1] == QStringLiteral("--choose-lap") && arguments.size() > 2) {
+            chooseLap = arguments[2].toInt();
+            arguments.remove(1, 2);
+        } else if (arguments[1] == QStringLiteral("--laps-sideways")) {
+            sideways = true;
+            arguments.remove(1);
+        } else {
+            break;
+        }
+    }
     if (arguments.size() < 3) {
-        std::fprintf(stderr, "usage: gridlark-shots OUT_DIR SESSION.gld...\n");
+        std::fprintf(stderr,
+                     "usage: gridlark-shots [--choose-lap N] [--laps-sideways] OUT_DIR "
+                     "SESSION.gld...\n");
         return 2;
     }
     const QDir out(arguments[1]);
@@ -67,6 +112,8 @@ int main(int argc, char** argv) {
     QObject::connect(delegate.viewController(), &MVZQViewController::lapTableFilled, [&](int) {
         if (taken) return;
         taken = true;
+        if (chooseLap > 0) chooseLapOfFirstSession(chooseLap);
+        if (sideways) scrollLapTablesSideways(*delegate.viewController());
         QTimer::singleShot(1500, [&] {
             if (!shoot(delegate.window(), out.filePath("main-window.png"))) {
                 QApplication::exit(1);

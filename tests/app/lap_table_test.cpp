@@ -21,6 +21,7 @@
 #include <QAbstractItemModelTester>
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -460,6 +461,45 @@ TEST_F(LapTableTest, ViewLayout) {
     for (int c = kS1; c < kS1 + 3; ++c) EXPECT_GE(header->sectionSize(c), 40) << c;
     EXPECT_EQ(view.mainTable()->rowHeight(0), 20);
     EXPECT_EQ(view.mainTable()->selectionMode(), QAbstractItemView::NoSelection);
+}
+
+TEST_F(LapTableTest, ScrollsToTheChosenLapAndKeepsCheckBoxesAndLapNumbersInSight) {
+    // Two rows in sight; the chosen lap is the third.
+    MVLapsTableView view(data.lap(2), data.laps, {data.lap(3)}, data.manager, options);
+    MVTableView* table = view.mainTable();
+    view.resize(200, table->horizontalHeader()->height() + 2 * 20 + 20);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    auto inSight = [table](int row) {
+        const int top = table->rowViewportPosition(row);
+        return top >= 0 && top + table->rowHeight(row) <= table->viewport()->height();
+    };
+    ASSERT_FALSE(inSight(0) && inSight(1) && inSight(2));
+    EXPECT_TRUE(inSight(2));
+    view.reloadTableViewWithArrayOfSelectedLaps({data.lap(3), data.lap(1)});
+    EXPECT_TRUE(inSight(0));
+
+    // The check box and Lap columns stay at the left edge when the sector columns scroll.
+    const MVTableView* fixed = table->frozenView();
+    ASSERT_NE(fixed, nullptr);
+    table->horizontalScrollBar()->setValue(table->horizontalScrollBar()->maximum());
+    ASSERT_GT(table->horizontalScrollBar()->value(), 0);
+    EXPECT_FALSE(fixed->isColumnHidden(MVLapTableModel::CheckboxColumn));
+    EXPECT_FALSE(fixed->isColumnHidden(MVLapTableModel::NumberColumn));
+    EXPECT_TRUE(fixed->isColumnHidden(MVLapTableModel::DurationColumn));
+    EXPECT_EQ(fixed->columnViewportPosition(MVLapTableModel::NumberColumn),
+              table->columnWidth(MVLapTableModel::CheckboxColumn));
+    EXPECT_EQ(fixed->geometry().left(), 0);
+    // A click on a check box of the fixed columns still chooses the lap.
+    std::vector<MVLapPtr> chosen;
+    const auto token = platform::NotificationCenter::defaultCenter().addObserver(
+        MVLapDidSelected, nullptr, [&](const platform::Notification& note) {
+            if (const auto* lap = note.value<MVLapPtr>("selectedLap")) chosen.push_back(*lap);
+        });
+    const QModelIndex box = view.model()->index(0, MVLapTableModel::CheckboxColumn);
+    QTest::mouseClick(fixed->viewport(), Qt::LeftButton, {}, fixed->visualRect(box).center());
+    ASSERT_EQ(chosen.size(), 1u);
+    EXPECT_EQ(chosen[0], data.lap(1));
 }
 
 TEST_F(LapTableTest, UnitChangeRereadsTopSpeeds) {

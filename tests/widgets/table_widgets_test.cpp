@@ -13,9 +13,11 @@
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QImage>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QStandardItemModel>
 #include <QTest>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -106,6 +108,92 @@ TEST(TableView, HeaderSectionsAreColouredAndGridStopsAtTheLastRow) {
             ASSERT_EQ(image.pixelColor(x, y), MVHelper::Gui::BackgoundColor());
         }
     }
+}
+
+// A table of `rows` x `columns` texts "r,c", columns 60 wide, in a 300 x 200 view.
+class FrozenColumnsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (int r = 0; r < 40; ++r) {
+            QList<QStandardItem*> row;
+            for (int c = 0; c < 10; ++c)
+                row.append(new QStandardItem(QStringLiteral("%1,%2").arg(r).arg(c)));
+            model.appendRow(row);
+        }
+        table.setModel(&model);
+        for (int c = 0; c < 10; ++c) table.setColumnWidth(c, 60);
+        table.resize(300, 200);
+    }
+    // Where the frozen view's cell of that row and column lies in the table.
+    QRect frozenCell(int row, int column) const {
+        const MVTableView* frozen = table.frozenView();
+        const QRect cell = frozen->visualRect(model.index(row, column));
+        return {frozen->viewport()->mapTo(&table, cell.topLeft()), cell.size()};
+    }
+    QStandardItemModel model;
+    MVTableView table;
+};
+
+TEST_F(FrozenColumnsTest, StayInPlaceWhileTheRestScrollsSideways) {
+    table.setFrozenColumns(2);
+    table.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&table));
+    const MVTableView* frozen = table.frozenView();
+    ASSERT_NE(frozen, nullptr);
+
+    table.horizontalScrollBar()->setValue(table.horizontalScrollBar()->maximum());
+    table.verticalScrollBar()->setValue(12);
+    ASSERT_GT(table.horizontalScrollBar()->value(), 0);
+    // Lap and check box columns at the left edge, as before the scroll, on the rows now shown.
+    EXPECT_EQ(frozen->geometry().left(), 0);
+    EXPECT_EQ(frozen->geometry().width(), 120);
+    EXPECT_EQ(frozenCell(12, 0).left(), 0);
+    EXPECT_EQ(frozenCell(12, 1).left(), 60);
+    EXPECT_EQ(frozenCell(12, 0).top(), table.viewport()->mapTo(&table, QPoint(0, 0)).y());
+    EXPECT_TRUE(frozen->isColumnHidden(2));
+    // The wheel over the fixed columns scrolls the table, and them with it.
+    const QPoint over = frozen->viewport()->rect().center();
+    QWheelEvent wheel(over, frozen->viewport()->mapToGlobal(over), {}, {0, -120}, Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(frozen->viewport(), &wheel);
+    EXPECT_GT(table.verticalScrollBar()->value(), 12);
+    EXPECT_EQ(frozen->verticalScrollBar()->value(), table.verticalScrollBar()->value());
+
+    // Clicks and header clicks on the fixed columns reach the table's own signals.
+    QSignalSpy clicked(&table, &QAbstractItemView::clicked);
+    QSignalSpy titles(table.horizontalHeader(), &QHeaderView::sectionClicked);
+    QTest::mouseClick(frozen->viewport(), Qt::LeftButton, {},
+                      frozen->visualRect(model.index(21, 1)).center());
+    ASSERT_EQ(clicked.count(), 1);
+    EXPECT_EQ(clicked[0][0].value<QModelIndex>(), model.index(21, 1));
+    QTest::mouseClick(frozen->horizontalHeader()->viewport(), Qt::LeftButton, {},
+                      QPoint(90, frozen->horizontalHeader()->height() / 2));
+    ASSERT_EQ(titles.count(), 1);
+    EXPECT_EQ(titles[0][0].toInt(), 1);
+
+    // A column dragged in among the fixed ones goes back, and so does a fixed one dragged out.
+    table.horizontalHeader()->setSectionsMovable(true);
+    table.horizontalHeader()->moveSection(5, 0);
+    table.horizontalHeader()->moveSection(1, 6);
+    for (int c = 0; c < 10; ++c) EXPECT_EQ(table.horizontalHeader()->visualIndex(c), c);
+}
+
+TEST_F(FrozenColumnsTest, ScrollingToARowAskedBeforeShowingIsDoneOnScreen) {
+    table.setFrozenColumns(2);
+    table.scrollToRow(33);
+    table.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&table));
+    const int top = table.rowViewportPosition(33);
+    EXPECT_GE(top, 0);
+    EXPECT_LE(top + table.rowHeight(33), table.viewport()->height());
+    // Sideways scrolling is left as it was.
+    const int sideways = table.horizontalScrollBar()->maximum();
+    ASSERT_GT(sideways, 0);
+    table.horizontalScrollBar()->setValue(sideways);
+    table.verticalScrollBar()->setValue(20);
+    table.scrollToRow(2);
+    EXPECT_EQ(table.rowViewportPosition(2), 0);
+    EXPECT_EQ(table.horizontalScrollBar()->value(), sideways);
 }
 
 TEST(SegmentedControl, ClickSelectsAndDisabledFillsAreHalfOpaque) {
