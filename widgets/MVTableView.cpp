@@ -214,12 +214,16 @@ void MVTableView::keepFrozenColumnsInPlace(int logical, int oldVisual, int newVi
 void MVTableView::scrollTo(const QModelIndex& index, ScrollHint hint) {
     // A cell of a fixed column is always in sight sideways: only the rows scroll.
     if (frozen_ != nullptr && index.isValid() && index.column() < frozenCount_) {
-        const int sideways = horizontalScrollBar()->value();
-        QTableView::scrollTo(index, hint);
-        horizontalScrollBar()->setValue(sideways);
+        scrollUpOrDownTo(index, hint);
         return;
     }
     QTableView::scrollTo(index, hint);
+}
+
+void MVTableView::scrollUpOrDownTo(const QModelIndex& index, ScrollHint hint) {
+    const int sideways = horizontalScrollBar()->value();
+    QTableView::scrollTo(index, hint);
+    horizontalScrollBar()->setValue(sideways);
 }
 
 void MVTableView::scrollToRow(int row) {
@@ -230,9 +234,7 @@ void MVTableView::scrollToRow(int row) {
 void MVTableView::applyPendingScroll() {
     if (pendingRow_ < 0 || model() == nullptr || viewport()->height() <= 0) return;
     if (pendingRow_ < model()->rowCount(rootIndex())) {
-        const int sideways = horizontalScrollBar()->value();
-        QTableView::scrollTo(model()->index(pendingRow_, 0, rootIndex()), EnsureVisible);
-        horizontalScrollBar()->setValue(sideways);
+        scrollUpOrDownTo(model()->index(pendingRow_, 0, rootIndex()), EnsureVisible);
     }
     // Kept until the view is on screen: sizes before that are not the ones the user sees.
     if (isVisible()) pendingRow_ = -1;

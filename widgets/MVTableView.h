@@ -48,6 +48,8 @@ class MVTableView : public QTableView {
     void hideUnfrozenColumns();
     void keepFrozenColumnsInPlace(int logical, int oldVisual, int newVisual);
     void applyPendingScroll();
+    // QTableView::scrollTo, the sideways scrolling left as it was.
+    void scrollUpOrDownTo(const QModelIndex& index, ScrollHint hint);
 
     QColor gridColor_;
     int uniformFrom_ = -1;
