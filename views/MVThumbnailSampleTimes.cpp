@@ -94,7 +94,9 @@ std::vector<MVThumbnailInfo> computeThumbnailInfos(const MVThumbnailLapSnapshot&
         lap.videoMilliseconds.size() != samples || lap.videoIndexes.size() != samples) {
         return infos;
     }
-    const auto n = static_cast<std::size_t>(std::floor(count));
+    // The last, fractional slot too: its frame is drawn cut at the strip's end, so the end of the
+    // lap has a picture (a count a hair above a whole number makes no sliver of a slot).
+    const auto n = static_cast<std::size_t>(std::ceil(count - 1e-6));
     const double step = lap.duration / count;
     for (std::size_t k = 0; k < n; ++k) {
         const double t = lap.timestampStart + static_cast<double>(k) * step;

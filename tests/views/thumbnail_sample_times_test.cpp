@@ -44,10 +44,14 @@ std::vector<std::size_t> slotNumbers(const std::vector<MVThumbnailInfo>& infos) 
 }
 
 TEST(ThumbnailSampleTimes, SlotsAreSpreadAtDurationOverTheFractionalCount) {
-    // 10 s over 2.5 slots: step 4 s, slots at 0 s and 4 s; the half slot makes none.
+    // 10 s over 2.5 slots: step 4 s, slots at 0 s, 4 s and 8 s; the half slot, drawn cut at the
+    // strip's end, shows the end of the lap.
     const auto infos = computeThumbnailInfos(lapSnapshot(10), 2.5);
-    EXPECT_EQ(slotNumbers(infos), (std::vector<std::size_t>{0, 1}));
-    EXPECT_EQ(seconds(infos), (std::vector<double>{5.0, 9.0}));
+    EXPECT_EQ(slotNumbers(infos), (std::vector<std::size_t>{0, 1, 2}));
+    EXPECT_EQ(seconds(infos), (std::vector<double>{5.0, 9.0, 13.0}));
+    // A whole count (also one a rounding error above it) makes no extra sliver of a slot.
+    EXPECT_EQ(computeThumbnailInfos(lapSnapshot(10), 2.0).size(), 2u);
+    EXPECT_EQ(computeThumbnailInfos(lapSnapshot(10), 2.0 + 1e-9).size(), 2u);
     EXPECT_EQ(infos[0].videoURL, "/v/VID0001.mp4");
     EXPECT_EQ(infos[1].description(), "URL /v/VID0001.mp4, Miliseconds 9.000000, Index 1");
 }
