@@ -22,7 +22,14 @@ MVThumbnailLapSnapshot MVThumbnailLapSnapshot::of(const MVLap& lap,
     MVThumbnailLapSnapshot snapshot;
     snapshot.duration = lap.duration();
     snapshot.timestampStart = lap.timestampStart();
-    if (lap.videoURLs()) snapshot.videoURLs = *lap.videoURLs();
+    // Only files that are there: a session names its video files whether or not they were
+    // copied beside it, and a missing file has no frame to show.
+    if (lap.videoURLs()) {
+        for (const std::filesystem::path& url : *lap.videoURLs()) {
+            std::error_code error;
+            if (std::filesystem::is_regular_file(url, error)) snapshot.videoURLs.push_back(url);
+        }
+    }
     if (snapshot.videoURLs.empty() || lap.indexEnd() < lap.indexStart()) return snapshot;
     const MVSampleValues values(manager);
     const auto first = MVSampleValues::signedIndex(lap.indexStart());

@@ -23,7 +23,8 @@ struct MVThumbnailLapSnapshot {
     std::vector<std::string> videoIndexes;  // "avifileindex" as written
 
     // Reads the lap's samples from the manager. Main thread only (or wherever the manager's
-    // lists are not being written). A lap without video files gives a snapshot without samples.
+    // lists are not being written). Only the lap's video files that exist are kept; a lap without
+    // any gives a snapshot without samples.
     static MVThumbnailLapSnapshot of(const MVLap& lap, const MVGLDFileManager& manager);
 };
 

@@ -260,28 +260,35 @@ TEST(ChartPaneStrips, TheChartAreaHasTheStripAndTheChannelButtonOpensTheChooser)
     chart.channelChooser()->close();
 }
 
-// The strip in a chart pane: its slots and its place follow the range the plots show now, and a
-// scroll moves the cursor by what its pixels show of that range.
-// A reference lap without video: the open strip says so in one centred line instead of staying a
-// blank band; it stays open, and closing it (Ctrl+B's command) still closes it.
-TEST(ChartPaneStrips, ALapWithoutVideoIsSaidSoInTheOpenStrip) {
+// A chart pane of one channel over a lap of 100 s without video, the strip open.
+class ChartPaneStrip : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        clock.install();
+        pane.resize(1200, 700);
+        chart.setChartView(&pane);
+        chart.chartView()->setAnimationDuration(0);
+        pane.show();
+        chart.setXMax(100);
+        chart.setXShift(100);
+        chart.setXMove(0);
+        chart.setReferenceLap(lap);
+        chart.setArrayOfSelectedLaps({lap});
+        chart.setArrayOfSelectedKeys({"velocity"});
+        chart.setDataForPlots(MVPlotSeries(1, curvesOver(100)));
+        chart.initSubviews();
+    }
+    void TearDown() override { clock.uninstall(); }
     platform::FakeClock clock;
-    clock.install();
     ChartWorld world;
     QWidget pane;
-    pane.resize(1200, 700);
     MVChartController chart{world.shared()};
-    chart.setChartView(&pane);
-    chart.chartView()->setAnimationDuration(0);
-    pane.show();
     MVLapPtr lap = lapWithSectors({0, 40, 100});
-    chart.setXMax(100);
-    chart.setXShift(100);
-    chart.setReferenceLap(lap);
-    chart.setArrayOfSelectedLaps({lap});
-    chart.setArrayOfSelectedKeys({"velocity"});
-    chart.setDataForPlots(MVPlotSeries(1, curvesOver(100)));
-    chart.initSubviews();
+};
+
+// A reference lap without video: the open strip says so in one centred line instead of staying a
+// blank band; it stays open, and closing it (Ctrl+B's command) still closes it.
+TEST_F(ChartPaneStrip, ALapWithoutVideoIsSaidSoInTheOpenStrip) {
     MVChartThumbnailView* strip = chart.chartView()->thumbnailView();
     ASSERT_TRUE(strip);
     EXPECT_FALSE(strip->showsNoVideoMessage());
@@ -300,28 +307,11 @@ TEST(ChartPaneStrips, ALapWithoutVideoIsSaidSoInTheOpenStrip) {
     EXPECT_TRUE(line->visibleRegion().isEmpty());  // nothing of it is left to see
     chart.showOrHideThumbnailFromButtonClick(false);
     EXPECT_EQ(strip->height(), 100);
-    clock.uninstall();
 }
 
-TEST(ChartPaneStrips, TheStripFollowsThePlotsRangeThroughAZoomAndBack) {
-    platform::FakeClock clock;
-    clock.install();
-    ChartWorld world;
-    QWidget pane;
-    pane.resize(1200, 700);
-    MVChartController chart{world.shared()};
-    chart.setChartView(&pane);
-    chart.chartView()->setAnimationDuration(0);
-    pane.show();
-    MVLapPtr lap = lapWithSectors({0, 40, 100});
-    chart.setXMax(100);
-    chart.setXShift(100);
-    chart.setXMove(0);
-    chart.setReferenceLap(lap);
-    chart.setArrayOfSelectedLaps({lap});
-    chart.setArrayOfSelectedKeys({"velocity"});
-    chart.setDataForPlots(MVPlotSeries(1, curvesOver(100)));
-    chart.initSubviews();
+// The strip in a chart pane: its slots and its place follow the range the plots show now, and a
+// scroll moves the cursor by what its pixels show of that range.
+TEST_F(ChartPaneStrip, TheStripFollowsThePlotsRangeThroughAZoomAndBack) {
     MVChartThumbnailView* strip = chart.chartView()->thumbnailView();
     MVThumbnailController* thumbnails = chart.thumbnailController();
     MVChartPlotView* plot = chart.chartView()->plotStackView()->arrayOfPlotViews().front();
@@ -362,7 +352,6 @@ TEST(ChartPaneStrips, TheStripFollowsThePlotsRangeThroughAZoomAndBack) {
     EXPECT_NEAR(thumbnails->requestedSlotCount(), w / 160, 1e-6);
     EXPECT_EQ(strip->getCurrentScrollViewWidth(), w);
     EXPECT_EQ(strip->horizontalScrollBar()->value(), 0);
-    clock.uninstall();
 }
 
 }  // namespace
