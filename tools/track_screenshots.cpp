@@ -9,7 +9,9 @@
 //   track-screenshots chooser OUT.png  the circuit chooser beside the tool bar
 //   track-screenshots strips OUT.png   the chart pane's thumbnail strip over a session with video
 //                                      (test-pattern clips made with ffmpeg), also zoomed to a
-//                                      quarter of the lap (OUT_zoomed.png)
+//                                      quarter of the lap (OUT_zoomed.png), then six channels,
+//                                      more than fit, so the plots scroll (chart-six-channels.png
+//                                      beside OUT)
 //   track-screenshots channels OUT.png the chart pane's channel chooser, open, over 55 channels
 //   track-screenshots charts OUTDIR    the chart pane alone, two laps and three channels:
 //                                      OUTDIR/chart-time.png, chart-zoom-boxes.png (a drag on the
@@ -267,6 +269,8 @@ int chooser(AppDelegate& delegate, const fs::path& scratch, const QString& out) 
     return save(out) ? 0 : 1;
 }
 
+bool rebuilt(MVZQViewController* vc, const std::function<void()>& change);
+
 // A session of two laps with video, and its video file: a test pattern long enough for it.
 int chartPane(AppDelegate& delegate, const fs::path& scratch, const QString& out, bool channels) {
     testing_support::SessionOptions options;
@@ -311,7 +315,20 @@ int chartPane(AppDelegate& delegate, const fs::path& scratch, const QString& out
     settle(6000);
     QString zoomed = out;
     zoomed.replace(QStringLiteral(".png"), QStringLiteral("_zoomed.png"));
-    return save(zoomed) ? 0 : 1;
+    if (!save(zoomed)) return 1;
+    // Six channels: more than the pane holds at their least height, so the plots scroll.
+    if (!rebuilt(vc, [] {
+            MVGlobalData::sharedManager().setSelectedKeys(
+                {MVHelper::Key_Speed(), MVHelper::Key_DeltaT(), MVHelper::Key_LatAcc(),
+                 MVHelper::Key_LongAcc(), MVHelper::Key_CombinedG(), MVHelper::Key_Height()});
+        })) {
+        return 1;
+    }
+    moveCursor();
+    settle(6000);
+    QString six = QString::fromStdString(
+        (fs::path(out.toStdString()).parent_path() / "chart-six-channels.png").string());
+    return save(six) ? 0 : 1;
 }
 
 // Waits for the panes after an option or channel change.

@@ -37,6 +37,11 @@ void MVChartPlotStackView::initPlotsView(const std::vector<std::string>& keys) {
     }
     keys_ = keys;
     layOut();
+    emit plotsRebuilt();
+}
+
+int MVChartPlotStackView::minimumStackHeight() const {
+    return static_cast<int>(plots_.size()) * MVChartPlotView::kMinimumHeight;
 }
 
 void MVChartPlotStackView::updatePlotsView() {

@@ -15,7 +15,9 @@ class MVChartPlotView;
 
 // The plots of the chart pane, one per charted channel, stacked top to bottom at equal heights
 // without gaps; only the bottom plot labels the x axis. A key list of the same length refreshes
-// the plots in place; another length rebuilds the stack. Main thread only.
+// the plots in place; another length rebuilds the stack. The stack wants every plot at least
+// MVChartPlotView::kMinimumHeight high (minimumStackHeight); the chart area scrolls it when it is
+// taller than the room. Main thread only.
 class MVChartPlotStackView : public QWidget {
     Q_OBJECT
   public:
@@ -38,9 +40,16 @@ class MVChartPlotStackView : public QWidget {
     void setXExtent(double xMax, double xShift, double xMove);
     void scaleToFit();
 
+    // The height the plots need: each at its minimum height.
+    int minimumStackHeight() const;
+
     double xMax() const { return xMax_; }
     const std::vector<MVChartPlotView*>& arrayOfPlotViews() const { return plots_; }
     const std::vector<std::string>& arrayOfGLDPropertyKeys() const { return keys_; }
+
+  signals:
+    // The number of plots changed (so may minimumStackHeight).
+    void plotsRebuilt();
 
   protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -40,6 +40,15 @@ class MVChartLegendView;
 class MVChartPlotView : public QWidget {
     Q_OBJECT
   public:
+    // The least height at which a plot is read: its legend of two laps (50 high, 2 from the top),
+    // a few y labels and, on the bottom plot, the x labels under them. The plot stack keeps every
+    // plot at least this high and the chart pane scrolls when the channels do not fit.
+    static constexpr int kMinimumHeight = 72;
+    // A text the plot draws and where.
+    struct AxisLabel {
+        QString text;
+        QRectF rect;
+    };
     explicit MVChartPlotView(MVChartShared shared = MVChartShared::process(),
                              QWidget* parent = nullptr);
     ~MVChartPlotView() override;
@@ -90,6 +99,13 @@ class MVChartPlotView : public QWidget {
     // Widget x of a plot x and back, for the visible range.
     double viewXForPlotX(double x) const;
     double plotXForViewX(double viewX) const;
+
+    // The y labels as drawn: beside their grid lines (above them, or below where there is no
+    // room above), each wholly inside the plot, above the bottom plot's x labels and left of the
+    // title; where neighbouring labels would touch, only every second (third...) one is drawn.
+    std::vector<AxisLabel> yAxisLabels() const;
+    // The channel's title as drawn: right of the y labels, left of the legend.
+    AxisLabel titleLabel() const;
 
     // For tests:
     bool hideXAxis() const { return hideXAxis_; }

@@ -8,6 +8,7 @@
 
 #include "session/MVHelperKeys.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPolygonF>
 
@@ -29,6 +30,14 @@ QFont titleFont() {
     return font;
 }
 
+// Height of the x labels' band along the bottom plot's bottom edge.
+constexpr double kXLabelBand = 18.0;
+// Space kept between two y labels and between the labels and the title.
+constexpr double kLabelGap = 2.0;
+constexpr double kLabelLeft = 4.0;
+constexpr double kTitleGap = 10.0;
+constexpr double kLegendRoom = 150.0;
+
 QString tickText(double value, double interval) {
     int decimals = 0;
     if (interval < 1.0 && interval > 0.0) {
@@ -39,6 +48,50 @@ QString tickText(double value, double interval) {
 
 }  // namespace
 
+std::vector<MVChartPlotView::AxisLabel> MVChartPlotView::yAxisLabels() const {
+    std::vector<AxisLabel> labels;
+    if (!(yRange_.length > 0.0) || !(yInterval_ > 0.0)) return labels;
+    const QRectF area = plotArea();
+    const double zoneTop = area.top();
+    const double zoneBottom = area.bottom() - (hideXAxis_ ? 0.0 : kXLabelBand);
+    const QFontMetricsF metrics(labelFont());
+    const double h = std::ceil(metrics.height());
+    const double spacing = yInterval_ / yRange_.length * area.height();
+    // Every step-th multiple of the interval, counted from 0, so that the labels kept do not
+    // change with a pan of the range.
+    const auto step =
+        static_cast<long long>(std::max(1.0, std::ceil((h + kLabelGap) / std::max(spacing, 1e-9))));
+    const double from = yRange_.location, to = yRange_.location + yRange_.length;
+    for (double y : MVPlotKit::tickValues(from, to, yInterval_, 60)) {
+        if (std::llround(y / yInterval_) % step != 0) continue;
+        const double vy = area.bottom() - (y - from) / yRange_.length * area.height();
+        if (vy < zoneTop || vy > zoneBottom) continue;
+        const QString text = tickText(y, yInterval_);
+        QRectF rect(kLabelLeft, vy - h, std::ceil(metrics.horizontalAdvance(text)) + 1, h);
+        if (rect.top() < zoneTop) rect.moveTop(vy);  // no room above its line: below it
+        if (rect.top() < zoneTop || rect.bottom() > zoneBottom) continue;
+        if (!labels.empty() &&
+            rect.adjusted(0, -kLabelGap, 0, kLabelGap).intersects(labels.back().rect)) {
+            continue;
+        }
+        labels.push_back({text, rect});
+    }
+    return labels;
+}
+
+MVChartPlotView::AxisLabel MVChartPlotView::titleLabel() const {
+    const QString text =
+        key_ == MVHelper::Key_Speed() ? QStringLiteral("speed") : QString::fromStdString(key_);
+    double left = kTitleGap;
+    for (const AxisLabel& label : yAxisLabels()) {
+        left = std::max(left, label.rect.right() + kTitleGap);
+    }
+    const double room = std::max(0.0, width() - kLegendRoom - left);
+    const double w =
+        std::min(room, std::ceil(QFontMetricsF(titleFont()).horizontalAdvance(text)) + 1);
+    return {text, QRectF(left, 6, w, std::min(28.0, std::max(0.0, plotArea().height() - 6)))};
+}
+
 void MVChartPlotView::drawAxes(QPainter& painter, const QRectF& area) {
     const QColor bright = MVHelper::Gui::BrightColorOnBackground();
     const double h = area.height();
@@ -46,15 +99,16 @@ void MVChartPlotView::drawAxes(QPainter& painter, const QRectF& area) {
         return area.bottom() - (y - yRange_.location) / yRange_.length * h;
     };
     painter.setFont(labelFont());
-    // y: grid lines and labels at the fixed interval, labels inside the left edge.
+    // y: grid lines at the fixed interval; labels beside them, thinned where they would touch.
+    painter.setPen(QPen(bright, 0.25));
     for (double y : MVPlotKit::tickValues(yRange_.location, yRange_.location + yRange_.length,
                                           yInterval_, 60)) {
         const double vy = yToView(y);
-        painter.setPen(QPen(bright, 0.25));
         painter.drawLine(QPointF(area.left(), vy), QPointF(area.right(), vy));
-        painter.setPen(bright);
-        painter.drawText(QRectF(4, vy - 14, 80, 14), Qt::AlignLeft | Qt::AlignBottom,
-                         tickText(y, yInterval_));
+    }
+    painter.setPen(bright);
+    for (const AxisLabel& label : yAxisLabels()) {
+        painter.drawText(label.rect, Qt::AlignLeft | Qt::AlignVCenter, label.text);
     }
     // x: the axis line along the bottom with an open arrow at its end.
     painter.setPen(QPen(bright, 0.5));
@@ -64,11 +118,16 @@ void MVChartPlotView::drawAxes(QPainter& painter, const QRectF& area) {
     if (hideXAxis_) return;
     const double interval = MVPlotKit::automaticTickInterval(xRange_.length, area.width());
     painter.setPen(MVHelper::Gui::DarkGrayColor());
+    const QFontMetricsF metrics(labelFont());
     for (double x : MVPlotKit::tickValues(xRange_.location, xRange_.location + xRange_.length,
                                           interval, 100)) {
-        const double vx = viewXForPlotX(x);
-        painter.drawText(QRectF(vx - 40, base - 18, 80, 16), Qt::AlignCenter,
-                         tickText(x, interval));
+        const QString text = tickText(x, interval);
+        const double w = std::ceil(metrics.horizontalAdvance(text)) + 2;
+        // Centred on its tick, moved in where it would stand over the left or right edge.
+        const double left =
+            std::clamp(viewXForPlotX(x) - w / 2, 0.0, std::max(0.0, area.right() - w));
+        painter.drawText(QRectF(left, base - kXLabelBand, w, kXLabelBand - 2), Qt::AlignCenter,
+                         text);
     }
 }
 
@@ -115,10 +174,10 @@ void MVChartPlotView::renderCurves() {
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setFont(titleFont());
     painter.setPen(MVHelper::Gui::BrightColorOnBackground());
-    const QString title =
-        key_ == MVHelper::Key_Speed() ? QStringLiteral("speed") : QString::fromStdString(key_);
-    painter.drawText(QRectF(10, 6, std::max(0, width() - 170), 28),
-                     Qt::AlignLeft | Qt::AlignVCenter, title);
+    const AxisLabel title = titleLabel();
+    painter.drawText(
+        title.rect, Qt::AlignLeft | Qt::AlignVCenter,
+        QFontMetricsF(titleFont()).elidedText(title.text, Qt::ElideRight, title.rect.width()));
     cacheXRange_ = xRange_;
     cacheYRange_ = yRange_;
     cacheGeneration_ = dataGeneration_;

@@ -6,6 +6,7 @@
 
 #include "session/MVHelperKeys.h"
 
+#include <QFontMetricsF>
 #include <QMouseEvent>
 
 #include <algorithm>
@@ -47,9 +48,11 @@ void MVChartSectorView::setUp() {
             "background-color: rgba(2, 37, 57, 170); border: 1px solid rgb(0, 200, 0);"));
         box_->setGeometry(0, 0, 0, 0);
         zoomText_ = new MVTextField(box_);
-        zoomText_->setStyleSheet(QStringLiteral("background: transparent; border: none;"));
-        zoomText_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        zoomText_->setGeometry(20, 0, 200, height());
+        // Its own opaque ground: no sector name shows through the words.
+        zoomText_->setStyleSheet(
+            QStringLiteral("background-color: rgb(2, 37, 57); border: none; padding: 0 6px;"));
+        zoomText_->setAlignment(Qt::AlignCenter);
+        zoomText_->setGeometry(20, 0, 0, height());
     }
 }
 
@@ -198,8 +201,45 @@ std::vector<MVTextFieldForSectors*> MVChartSectorView::sectorFields() const {
     return fields;
 }
 
+std::vector<QRectF> MVChartSectorView::sectorNameRects() const {
+    std::vector<QRectF> rects;
+    for (MVTextFieldForSectors* field : sectorFields()) {
+        const QSizeF text = QFontMetricsF(field->font()).size(Qt::TextSingleLine, field->text());
+        const QRectF inField(QPointF(field->width() / 2.0 - text.width() / 2.0,
+                                     field->height() / 2.0 - text.height() / 2.0),
+                             text);
+        rects.push_back(inField.translated(field->mapTo(this, QPoint(0, 0))));
+    }
+    return rects;
+}
+
+void MVChartSectorView::placeZoomText() {
+    const QString text = zoomText_->text();
+    const int h = box_->height();
+    if (text.isEmpty()) {
+        zoomText_->setGeometry(0, 0, 0, h);
+        return;
+    }
+    const double w = QFontMetricsF(zoomText_->font()).horizontalAdvance(text) + 14;
+    const QRectF box = box_->geometry();
+    // The free stretches of the box between the names that stand in it.
+    std::vector<QRectF> names = sectorNameRects();
+    std::sort(names.begin(), names.end(),
+              [](const QRectF& a, const QRectF& b) { return a.left() < b.left(); });
+    double bestLeft = box.left(), bestWidth = -1.0, from = box.left() + 2;
+    for (const QRectF& name : names) {
+        if (name.right() < box.left() || name.left() > box.right()) continue;
+        if (name.left() - 2 - from > bestWidth) bestLeft = from, bestWidth = name.left() - 2 - from;
+        from = std::max(from, name.right() + 2);
+    }
+    if (box.right() - 2 - from > bestWidth) bestLeft = from, bestWidth = box.right() - 2 - from;
+    if (bestWidth < w) bestLeft = box.left();
+    zoomText_->setGeometry(static_cast<int>(std::lround(bestLeft - box.left())), 0,
+                           static_cast<int>(std::ceil(w)), h);
+}
+
 void MVChartSectorView::resizeEvent(QResizeEvent*) {
-    zoomText_->setGeometry(20, 0, 200, height());
+    zoomText_->setGeometry(zoomText_->x(), 0, zoomText_->width(), height());
     QRectF frame = containerFrame_;
     frame.setHeight(height());
     setContainerFrame(frame);

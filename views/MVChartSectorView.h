@@ -82,6 +82,8 @@ class MVChartSectorView : public MVDarkBlueContainer {
     // For tests:
     // The sector fields, left to right (text, tag as the "tag" property).
     std::vector<MVTextFieldForSectors*> sectorFields() const;
+    // Where each sector's name is written, in the strip's coordinates.
+    std::vector<QRectF> sectorNameRects() const;
 
   protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -93,6 +95,9 @@ class MVChartSectorView : public MVDarkBlueContainer {
     void setUp();
     void setContainerFrame(const QRectF& frame);
     double snapped(double x, double except, bool useExcept) const;
+    // Puts the drag box's label in the widest stretch of the box that no sector name takes, on
+    // an opaque ground (at the box's left where no stretch is wide enough).
+    void placeZoomText();
     // One field of the strip: where it sits in the container and how it reads.
     struct FieldSpec {
         QRectF frame;

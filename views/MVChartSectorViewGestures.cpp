@@ -65,6 +65,7 @@ void MVChartSectorView::mouseMoveEvent(QMouseEvent* event) {
         resetToFull_.setWithoutNotifying(full);
         resetToDefault_.setWithoutNotifying(byDefault);
     }
+    placeZoomText();
     box_->raise();
     releaseUpPoint_ = p;
     dragged_ = true;
@@ -94,6 +95,7 @@ void MVChartSectorView::closeGesture() {
     dragged_ = false;
     box_->setGeometry(0, 0, 0, 0);
     zoomText_->setText(QString());
+    placeZoomText();
 }
 
 // A stretch of at least 5 s of lap time, on the clock of the lap's sector boundaries.

@@ -1,5 +1,7 @@
 #include "views/MVChartThumbnailView.h"
 
+#include "widgets/MVHelperColors.h"
+
 #include <QLabel>
 #include <QPixmap>
 #include <QScrollBar>
@@ -28,6 +30,14 @@ MVChartThumbnailView::MVChartThumbnailView(const platform::UserDefaults& default
     scrollContentView_->setPalette(black);
     scrollContentView_->setAutoFillBackground(true);
     setWidget(scrollContentView_);
+    noVideoLabel_ = new QLabel(QString::fromLatin1(kNoVideoText), this);
+    noVideoLabel_->setAlignment(Qt::AlignCenter);
+    noVideoLabel_->setFont(MVHelper::BigTextFont());
+    QPalette text = noVideoLabel_->palette();
+    text.setColor(QPalette::WindowText, MVHelper::Gui::BrightColorOnBackground());
+    noVideoLabel_->setPalette(text);
+    noVideoLabel_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    noVideoLabel_->hide();
     connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, [this] { boundsDidChange(); });
 }
 
@@ -81,6 +91,16 @@ double MVChartThumbnailView::getCurrentScrollViewWidth() const {
     return scrollContentView_ ? scrollContentView_->width() : 0.0;
 }
 
+void MVChartThumbnailView::setShowsNoVideoMessage(bool shown) {
+    noVideoLabel_->setGeometry(rect());
+    noVideoLabel_->setVisible(shown);
+    if (shown) noVideoLabel_->raise();
+}
+
+bool MVChartThumbnailView::showsNoVideoMessage() const {
+    return !noVideoLabel_->isHidden();
+}
+
 void MVChartThumbnailView::updateSubviewsWithGraphRange(const MVPlotRange& range, double max) {
     const auto length = static_cast<double>(static_cast<float>(range.length));
     if (length != max && length > 0.0) {
@@ -107,11 +127,13 @@ void MVChartThumbnailView::removeThumbnails() {
 void MVChartThumbnailView::startGeneratingThumbanils() {
     const double x = std::abs(static_cast<double>(horizontalScrollBar()->value()));
     const auto start = static_cast<std::int64_t>(std::floor(x / kSlotWidth));
-    const auto end = static_cast<std::int64_t>(std::floor((contentWidth_ + x) / kSlotWidth));
+    // Every slot the window shows a part of, the one cut at its right edge too.
+    const auto end = static_cast<std::int64_t>(std::ceil((contentWidth_ + x) / kSlotWidth));
     currentStartIndex_ = start;
     if (start >= end || !generator_) return;
-    for (std::int64_t i = start; i < end; ++i) {
-        if (!shown_.count(i)) {
+    for (const MVThumbnailInfo& info : infos_) {
+        const auto slot = static_cast<std::int64_t>(info.index);
+        if (slot >= start && slot < end && !shown_.count(slot)) {
             ++generationRequests_;
             generator_->startGeneratingThumnailsAtStartIndex(start, end);
             return;
@@ -153,4 +175,5 @@ void MVChartThumbnailView::resizeEvent(QResizeEvent* event) {
     // The document is never narrower than the strip: before the first slots arrive its width is
     // what the slot count is worked out from.
     scrollContentView_->resize(std::max(scrollContentView_->width(), width()), height());
+    noVideoLabel_->setGeometry(rect());
 }

@@ -9,6 +9,7 @@
 #include "platform/ObserverToken.h"
 #include "platform/UserDefaults.h"
 
+#include <QLabel>
 #include <QScrollArea>
 
 #include <cstdint>
@@ -26,12 +27,15 @@
 // right), which the controller turns into a cursor move; that works alike whether or not the
 // document is wider than the strip. A move of the visible x origin by a point or more is published
 // as `scrollMoveOffset`. Frames arriving after removeThumbnails, or for a slot left of the window
-// that asked for them, are dropped. Main thread only.
+// that asked for them, are dropped. The window takes every slot it shows a part of, so the last,
+// fractional slot of the lap is drawn cut at the document's end. When the reference lap has no
+// video the strip says so in one short centred line. Main thread only.
 class MVChartThumbnailView : public QScrollArea {
     Q_OBJECT
   public:
     static constexpr double kSlotWidth = 160.0;
     static constexpr std::chrono::milliseconds kGenerationDelay{100};
+    static constexpr const char* kNoVideoText = "This lap has no video";
 
     // `defaults` and `folder` are handed to the frame generator (ffmpeg's path setting, the
     // frames' folder).
@@ -54,6 +58,10 @@ class MVChartThumbnailView : public QScrollArea {
     void removeThumbnails();
     // Width of the document (the whole lap at the current zoom).
     double getCurrentScrollViewWidth() const;
+    // The centred line saying that the lap has no video, in place of frames.
+    void setShowsNoVideoMessage(bool shown);
+    bool showsNoVideoMessage() const;
+    QLabel* noVideoLabel() const { return noVideoLabel_; }
 
     // The pixels of the user's last scroll; observers hear every scroll, also an equal one.
     [[nodiscard]] platform::ObserverToken observeScrollRequest(
@@ -93,6 +101,7 @@ class MVChartThumbnailView : public QScrollArea {
     std::unique_ptr<MVThumbnailsGenerator> generator_;
     platform::ObserverToken generatorToken_;
     QWidget* scrollContentView_ = nullptr;
+    QLabel* noVideoLabel_ = nullptr;
     std::int64_t currentStartIndex_ = 0;
     std::set<std::int64_t> shown_;
     std::vector<MVThumbnailInfo> infos_;

@@ -10,12 +10,21 @@
 #include "session/MVHelperKeys.h"
 #include "session/MVNotifications.h"
 
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVariantAnimation>
 
 MVChartView::MVChartView(MVChartShared shared, QWidget* parent)
     : QWidget(parent), shared_(shared), thumbnailHeight_(MVHelper::VideoHeight()) {
     oldWidth_ = width();
     MVHelper::addColorLayerWithColor(MVHelper::Gui::BackgoundColor(), this);
+    plotScrollArea_ = new QScrollArea(this);
+    plotScrollArea_->setObjectName(QStringLiteral("plotScrollArea"));
+    plotScrollArea_->setFrameShape(QFrame::NoFrame);
+    plotScrollArea_->setWidgetResizable(false);
+    plotScrollArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    plotScrollArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    MVHelper::addColorLayerWithColor(MVHelper::Gui::BackgoundColor(), plotScrollArea_->viewport());
 }
 
 MVChartView::~MVChartView() {
@@ -53,7 +62,9 @@ void MVChartView::initSectorView() {
 
 void MVChartView::initChartPlotStackView() {
     if (plotStackView_) return;
-    plotStackView_ = new MVChartPlotStackView(shared_, this);
+    plotStackView_ = new MVChartPlotStackView(shared_);
+    plotScrollArea_->setWidget(plotStackView_);
+    connect(plotStackView_, &MVChartPlotStackView::plotsRebuilt, this, [this] { layOut(); });
     layOut();  // the plots take their width before their first range is set
     plotStackView_->initPlotStackViewWithArrayOfSelectedLaps(laps_, keys_, data_, xMax_, xShift_,
                                                              xMove_);
@@ -73,14 +84,23 @@ void MVChartView::layOut() {
     const int toolBar = static_cast<int>(MVHelper::ToolBarHeight());
     const int thumbnail = static_cast<int>(thumbnailHeight_ + 0.5);
     const int sector = static_cast<int>(MVHelper::SectorBarHeight());
+    const int room = std::max(0, height() - toolBar - thumbnail - sector);
+    const int needed = plotStackView_ ? plotStackView_->minimumStackHeight() : 0;
+    const bool scrolls = needed > room;
+    plotScrollArea_->setVerticalScrollBarPolicy(scrolls ? Qt::ScrollBarAlwaysOn
+                                                        : Qt::ScrollBarAlwaysOff);
+    // The strips over the plots end where the plots do, beside the scroll bar.
+    const int bar = scrolls ? plotScrollArea_->verticalScrollBar()->sizeHint().width() : 0;
+    const int content = std::max(0, w - bar);
     int y = 0;
     if (toolBarView_) toolBarView_->setGeometry(0, y, w, toolBar);
     y += toolBar;
-    if (thumbnailView_) thumbnailView_->setGeometry(0, y, w, thumbnail);
+    if (thumbnailView_) thumbnailView_->setGeometry(0, y, content, thumbnail);
     y += thumbnail;
-    if (sectorView_) sectorView_->setGeometry(0, y, w, sector);
+    if (sectorView_) sectorView_->setGeometry(0, y, content, sector);
     y += sector;
-    if (plotStackView_) plotStackView_->setGeometry(0, y, w, std::max(0, height() - y));
+    plotScrollArea_->setGeometry(0, y, w, room);
+    if (plotStackView_) plotStackView_->resize(content, std::max(room, needed));
 }
 
 void MVChartView::resizeEvent(QResizeEvent*) {

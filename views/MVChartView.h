@@ -16,14 +16,17 @@
 #include <string>
 #include <vector>
 
+class QScrollArea;
 class QVariantAnimation;
 
 // The chart area: from top to bottom the chart tool bar (25 points), the video-thumbnail slot
 // (the video-thumbnail strip, 100 points when shown, 0 when hidden), the sector strip (21 points)
-// and the plot stack. It opens and closes the thumbnail slot in a 0.2 s animation and posts
-// "MVNotificationThumbnailShowed" / "MVNotificationThumbnailHided" when it has finished, and
-// posts "MVNotificationBoundsDidChanged" (object: this view) on every change of its width.
-// Main thread only.
+// and the plot stack, in a scroll area that shows a vertical scroll bar when the plots at their
+// least height are taller than the room (the strips above then end where the plots do, so
+// their x scales stay in line with the plots'). It opens and closes the thumbnail slot in a 0.2 s
+// animation and posts "MVNotificationThumbnailShowed" / "MVNotificationThumbnailHided" when it has
+// finished, and posts "MVNotificationBoundsDidChanged" (object: this view) on every change of its
+// width. Main thread only.
 class MVChartView : public QWidget {
     Q_OBJECT
   public:
@@ -47,6 +50,7 @@ class MVChartView : public QWidget {
     MVChartThumbnailView* thumbnailView() const { return thumbnailView_; }
     MVChartSectorView* sectorView() const { return sectorView_; }
     MVChartPlotStackView* plotStackView() const { return plotStackView_; }
+    QScrollArea* plotScrollArea() const { return plotScrollArea_; }
     bool hasSubviews() const { return toolBarView_ || plotStackView_; }
 
     void initSubviewsWithHideThumbnail(bool hidden);
@@ -80,6 +84,7 @@ class MVChartView : public QWidget {
     QPointer<MVChartThumbnailView> thumbnailView_;
     QPointer<MVChartSectorView> sectorView_;
     QPointer<MVChartPlotStackView> plotStackView_;
+    QScrollArea* plotScrollArea_ = nullptr;
     double xMax_ = 0.0;
     double xShift_ = 0.0;
     double xMove_ = 0.0;

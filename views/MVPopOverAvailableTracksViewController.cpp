@@ -26,8 +26,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kWidth = 420;
-constexpr int kHeight = 260;
+// Wide enough for the middle item and both neighbours beside it, each with its name.
+constexpr int kWidth = 600;
+constexpr int kHeight = 300;
 
 // The last outline file chosen in this run (main thread only).
 fs::path& lastOutlineFile() {
@@ -177,11 +178,13 @@ void MVPopOverAvailableTracksViewController::scrollWheel(double deltaX) {
     }
 }
 
+// A trackpad turns it sideways, an ordinary mouse wheel up and down: the larger of the two
+// deltas counts, a turn down (or left) moving to the next item.
 void MVPopOverAvailableTracksViewController::wheelEvent(QWheelEvent* event) {
     event->accept();
-    const double deltaX = event->pixelDelta().isNull() ? event->angleDelta().x() / 8.0
-                                                       : double(event->pixelDelta().x());
-    scrollWheel(deltaX);
+    const QPointF delta = event->pixelDelta().isNull() ? QPointF(event->angleDelta()) / 8.0
+                                                       : QPointF(event->pixelDelta());
+    scrollWheel(std::fabs(delta.x()) >= std::fabs(delta.y()) ? delta.x() : delta.y());
 }
 
 void MVPopOverAvailableTracksViewController::showRelativeTo(QWidget* anchor) {

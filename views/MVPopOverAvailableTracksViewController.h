@@ -19,7 +19,8 @@ class QFileDialog;
 // chooser, user info "track": the record); the last item asks for a circuit outline file
 // (".cir") and, when the file can be read, posts "MVNotificationOverlayChanged" with a new record
 // that carries only the file. A file that cannot be read is refused with an alert and nothing is
-// posted. A horizontal wheel step beyond ±2 moves one item (not while the carousel scrolls).
+// posted. A wheel step beyond ±2, sideways or up and down, moves one item (not while the
+// carousel scrolls).
 // The pop-up stays open after a choice. Main thread only.
 class MVPopOverAvailableTracksViewController : public QWidget {
     Q_OBJECT
@@ -40,7 +41,8 @@ class MVPopOverAvailableTracksViewController : public QWidget {
     // "Load custom circuit overlay" for the last item, else the candidate's name.
     QString nameOfItemAtIndex(int index) const;
     void didSelectItemAtIndex(int index);
-    // A horizontal wheel delta: below -2 the next item, above 2 the previous one.
+    // A wheel delta (the larger of the sideways and the up-and-down one): below -2 the next item,
+    // above 2 the previous one.
     void scrollWheel(double deltaX);
 
     // Shows the chooser next to the widget's right edge, kept on its screen.

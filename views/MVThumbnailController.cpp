@@ -115,6 +115,8 @@ void MVThumbnailController::listArrived(const std::vector<MVThumbnailInfo>& list
         if (thumbnailView_->height() != 0) scheduleGenerateArrayOfThumbnailInfos();
         return;
     }
+    // Slots were asked for and none has a video: the lap has none to show.
+    thumbnailView_->setShowsNoVideoMessage(list.empty() && requestedSlotCount_ >= 1.0);
     thumbnailView_->updateContentViewWithGraphRange(range, xMax_, list);
     updatePosition();
 }

@@ -22,7 +22,14 @@ MVThumbnailLapSnapshot MVThumbnailLapSnapshot::of(const MVLap& lap,
     MVThumbnailLapSnapshot snapshot;
     snapshot.duration = lap.duration();
     snapshot.timestampStart = lap.timestampStart();
-    if (lap.videoURLs()) snapshot.videoURLs = *lap.videoURLs();
+    // Only files that are there: a session names its video files whether or not they were
+    // copied beside it, and a missing file has no frame to show.
+    if (lap.videoURLs()) {
+        for (const std::filesystem::path& url : *lap.videoURLs()) {
+            std::error_code error;
+            if (std::filesystem::is_regular_file(url, error)) snapshot.videoURLs.push_back(url);
+        }
+    }
     if (snapshot.videoURLs.empty() || lap.indexEnd() < lap.indexStart()) return snapshot;
     const MVSampleValues values(manager);
     const auto first = MVSampleValues::signedIndex(lap.indexStart());
@@ -94,7 +101,9 @@ std::vector<MVThumbnailInfo> computeThumbnailInfos(const MVThumbnailLapSnapshot&
         lap.videoMilliseconds.size() != samples || lap.videoIndexes.size() != samples) {
         return infos;
     }
-    const auto n = static_cast<std::size_t>(std::floor(count));
+    // The last, fractional slot too: its frame is drawn cut at the strip's end, so the end of the
+    // lap has a picture (a count a hair above a whole number makes no sliver of a slot).
+    const auto n = static_cast<std::size_t>(std::ceil(count - 1e-6));
     const double step = lap.duration / count;
     for (std::size_t k = 0; k < n; ++k) {
         const double t = lap.timestampStart + static_cast<double>(k) * step;

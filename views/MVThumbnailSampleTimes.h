@@ -23,12 +23,14 @@ struct MVThumbnailLapSnapshot {
     std::vector<std::string> videoIndexes;  // "avifileindex" as written
 
     // Reads the lap's samples from the manager. Main thread only (or wherever the manager's
-    // lists are not being written). A lap without video files gives a snapshot without samples.
+    // lists are not being written). Only the lap's video files that exist are kept; a lap without
+    // any gives a snapshot without samples.
     static MVThumbnailLapSnapshot of(const MVLap& lap, const MVGLDFileManager& manager);
 };
 
-// Spreads floor(count) slots over the lap at a step of duration / count (the fractional count)
-// and finds, for each, the video file and the time in it. Pure; safe from any thread.
+// Spreads ceil(count) slots over the lap at a step of duration / count (the fractional count;
+// the last slot, shown cut, is the fractional one) and finds, for each, the video file and the
+// time in it. Pure; safe from any thread.
 //
 // Slot k lies at session time timestampStart + k * step; it shows the last sample at or before
 // that time (the lap's first sample for earlier times). A sample without video time gives way to

@@ -47,8 +47,12 @@ void MVTrackWizardView::informationLabel() {
          {"Left Click to set Start/Finish", "Shift + Left Click to set Finish (Optional)"}) {
         auto* label = new MVTextField(this);
         label->setText(QString::fromUtf8(text));
-        label->setTextColor(Qt::white);
-        label->setFont(MVHelper::SmallTextFont());
+        // The sheet's only instructions: dark blue on the light blue chip (white there reads at
+        // about 3:1), in the regular weight.
+        label->setTextColor(MVHelper::Gui::DarkBlueColor());
+        QFont font = MVHelper::SmallTextFont();
+        font.setWeight(QFont::Normal);
+        label->setFont(font);
         label->setContentsMargins(4, 2, 4, 2);
         MVHelper::addColorLayerWithColor(MVHelper::Gui::LightBlueColor(), label);
         auto* row = new QHBoxLayout();
@@ -226,8 +230,13 @@ void MVTrackWizardView::paintEvent(QPaintEvent* event) {
     const std::optional<QRectF> box = labelRect();
     if (!box) return;
     painter.setFont(MVHelper::BigTextBoldFont());
-    painter.setPen(isRefusal() ? QColor(Qt::red) : QColor(Qt::white));
+    painter.setPen(messageColor());
     painter.drawText(*box, Qt::AlignCenter, labelString_);
+}
+
+// A refusal in a light red: pure red on the map's dark blue reads at under 4:1.
+QColor MVTrackWizardView::messageColor() const {
+    return isRefusal() ? QColor(255, 96, 96) : QColor(Qt::white);
 }
 
 bool MVTrackWizardView::isRefusal() const {

@@ -6,6 +6,7 @@
 #include "session/MVMap.h"
 #include "session/MVTrackInfo.h"
 
+#include <QColor>
 #include <QRectF>
 #include <QString>
 #include <QWidget>
@@ -53,6 +54,8 @@ class MVTrackWizardView : public QWidget {
     std::optional<MVPoint> labelPoint() const;
     // Where the message is drawn, in widget coordinates: always inside the map.
     std::optional<QRectF> labelRect() const;
+    // The message's colour on the map's dark blue: white, a light red for a refusal.
+    QColor messageColor() const;
 
     // The projection of the view in its current size (the whole route centred at 90 % of the
     // smaller side) and its exact inverse.

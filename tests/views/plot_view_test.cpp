@@ -2,6 +2,7 @@
 // wheel).
 #include "tests/views/ChartWorld.h"
 
+#include "views/MVChartLegendView.h"
 #include "views/MVChartPlotView.h"
 #include "views/MVPlotKit.h"
 
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <optional>
 
@@ -124,6 +126,80 @@ INSTANTIATE_TEST_SUITE_P(
                                 {0, 50},
                                 std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// One curve that spans [low, top].
+MVPlotCurves spanning(double low, double top) {
+    return {{{0.0, low}, {50.0, top}, {100.0, low}}};
+}
+
+struct LabelCase {
+    const char* key;
+    double low, top;
+};
+
+// At every height, from a squeezed 30 px to a roomy 400, each y label lies wholly inside the plot
+// (above the bottom plot's x labels), beside its own grid line, clear of the title and of the
+// other labels; crowded labels are thinned to every n-th one, never stacked; from the least
+// height of a plot up, at least two labels and the two-lap legend fit.
+TEST(PlotLabels, InsideThePlotClearOfTheTitleAndOfEachOther) {
+    const LabelCase cases[] = {{"velocity", 0, 225},
+                               {"delta t", -4, 6},
+                               {"lat acc", -1.1, 1.1},
+                               {"rpm", 2000, 7400},
+                               {"long acc", -0.02, 0.01}};
+    for (const LabelCase& c : cases) {
+        for (int h : {30, 36, MVChartPlotView::kMinimumHeight, 110, 400}) {
+            for (bool xAxis : {false, true}) {
+                ChartWorld world;
+                MVChartPlotView view{world.shared()};
+                view.resize(900, h);
+                view.initPlotViewWithDataForPlot(spanning(c.low, c.top),
+                                                 {MVLap::instance(), MVLap::instance()}, c.key, 100,
+                                                 100, 0);
+                view.setHideXAxis(!xAxis);
+                SCOPED_TRACE(testing::Message() << c.key << " at " << h << (xAxis ? " x" : ""));
+                const auto labels = view.yAxisLabels();
+                const QRectF title = view.titleLabel().rect;
+                const double bottom = h - 1 - (xAxis ? 18 : 0);
+                // A label is its value rounded to its last digit.
+                const auto unit = [](const QString& text) {
+                    const auto dot = text.indexOf('.');
+                    return dot < 0 ? 1.0 : std::pow(10.0, -(text.size() - dot - 1));
+                };
+                for (std::size_t i = 0; i < labels.size(); ++i) {
+                    const QRectF& r = labels[i].rect;
+                    const double rounding = unit(labels[i].text);
+                    EXPECT_GE(r.top(), 0);
+                    EXPECT_LE(r.bottom(), bottom);
+                    EXPECT_GE(r.left(), 0);
+                    EXPECT_FALSE(r.intersects(title)) << labels[i].text.toStdString();
+                    if (i > 0) {
+                        EXPECT_FALSE(r.intersects(labels[i - 1].rect));
+                        // Thinned evenly: the same value step between every two labels shown.
+                        if (i > 1) {
+                            EXPECT_NEAR(
+                                labels[i].text.toDouble() - labels[i - 1].text.toDouble(),
+                                labels[i - 1].text.toDouble() - labels[i - 2].text.toDouble(),
+                                2.01 * rounding);
+                        }
+                    }
+                    // The label touches its line: the value's height lies on its top or bottom.
+                    const MVPlotRange y = view.yRange();
+                    const double line =
+                        (h - 1) - (labels[i].text.toDouble() - y.location) / y.length * (h - 1);
+                    const double slack = 1.5 + rounding / y.length * h;
+                    EXPECT_TRUE(std::abs(r.bottom() - line) < slack ||
+                                std::abs(r.top() - line) < slack)
+                        << labels[i].text.toStdString();
+                }
+                if (h >= MVChartPlotView::kMinimumHeight) {
+                    EXPECT_GE(labels.size(), 2u);
+                    EXPECT_TRUE(view.rect().contains(view.legendView()->geometry()));
+                }
+            }
+        }
+    }
+}
 
 TEST(PlotViewAlone, WheelDoesNothingWithoutAPublishedRange) {
     ChartWorld world;

@@ -6,11 +6,13 @@
 #include "views/MVChartSectorView.h"
 #include "views/MVSectorController.h"
 
+#include "widgets/MVTextField.h"
 #include "widgets/MVTextFieldForSectors.h"
 
 #include "session/MVLaps.h"
 #include "session/MVNotifications.h"
 
+#include <QFontMetrics>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -124,6 +126,27 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     std::nullopt, 300}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// While a drag is held, its label stands where no sector name is (S2's name is in the middle of
+// 240..480, under where the label used to stand), inside the box, on its own opaque ground.
+TEST_F(SectorStripTest, TheZoomLabelStandsClearOfTheSectorNames) {
+    strip.show();
+    for (const auto& [from, to] : {std::pair{240.0, 600.0}, {250.0, 470.0}, {480.0, 790.0}}) {
+        sendMouse(&strip, QEvent::MouseButtonPress, {from, 10});
+        sendMouse(&strip, QEvent::MouseMove, {to, 10});
+        ASSERT_EQ(strip.zoomText()->text(), "Zoom In");
+        const QRect label(strip.zoomText()->mapTo(&strip, QPoint(0, 0)), strip.zoomText()->size());
+        SCOPED_TRACE(testing::Message() << from << " to " << to);
+        EXPECT_TRUE(strip.boxZoomView()->geometry().contains(label));
+        const QFontMetrics metrics(strip.zoomText()->font());
+        EXPECT_GE(label.width(), metrics.horizontalAdvance("Zoom In"));
+        ASSERT_EQ(strip.sectorNameRects().size(), 3u);
+        for (const QRectF& name : strip.sectorNameRects()) {
+            EXPECT_FALSE(QRectF(label).intersects(name)) << name.x();
+        }
+        sendMouse(&strip, QEvent::MouseButtonRelease, {from, 10});
+    }
+}
 
 TEST_F(SectorStripTest, SectorInPositionModePutsTheCursorInTheMiddle) {
     world.options.safelyChangeMVModeWithoutKVO(1);

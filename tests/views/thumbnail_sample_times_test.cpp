@@ -1,5 +1,6 @@
 #include "tests/support/MainQueuePump.h"
 #include "tests/support/ManualSession.h"
+#include "tests/support/TempDir.h"
 
 #include "views/MVThumbnailInfosGenerator.h"
 #include "views/MVThumbnailSampleTimes.h"
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,6 +18,7 @@ namespace {
 
 using testing_support::MainQueuePump;
 using testing_support::ManualSession;
+using testing_support::TempDir;
 
 // A lap of `seconds` at one sample per second from session time 100, one video file "VID0001".
 MVThumbnailLapSnapshot lapSnapshot(int seconds) {
@@ -44,10 +47,14 @@ std::vector<std::size_t> slotNumbers(const std::vector<MVThumbnailInfo>& infos) 
 }
 
 TEST(ThumbnailSampleTimes, SlotsAreSpreadAtDurationOverTheFractionalCount) {
-    // 10 s over 2.5 slots: step 4 s, slots at 0 s and 4 s; the half slot makes none.
+    // 10 s over 2.5 slots: step 4 s, slots at 0 s, 4 s and 8 s; the half slot, drawn cut at the
+    // strip's end, shows the end of the lap.
     const auto infos = computeThumbnailInfos(lapSnapshot(10), 2.5);
-    EXPECT_EQ(slotNumbers(infos), (std::vector<std::size_t>{0, 1}));
-    EXPECT_EQ(seconds(infos), (std::vector<double>{5.0, 9.0}));
+    EXPECT_EQ(slotNumbers(infos), (std::vector<std::size_t>{0, 1, 2}));
+    EXPECT_EQ(seconds(infos), (std::vector<double>{5.0, 9.0, 13.0}));
+    // A whole count (also one a rounding error above it) makes no extra sliver of a slot.
+    EXPECT_EQ(computeThumbnailInfos(lapSnapshot(10), 2.0).size(), 2u);
+    EXPECT_EQ(computeThumbnailInfos(lapSnapshot(10), 2.0 + 1e-9).size(), 2u);
     EXPECT_EQ(infos[0].videoURL, "/v/VID0001.mp4");
     EXPECT_EQ(infos[1].description(), "URL /v/VID0001.mp4, Miliseconds 9.000000, Index 1");
 }
@@ -108,17 +115,25 @@ TEST(ThumbnailSampleTimes, SnapshotReadsOnlyTheLapsSamplesFromTheManager) {
     MVGLDFileManager manager;
     session.install(manager);
     MVLapPtr lap = session.lap(4, 7);
-    lap->setVideoURLs(std::vector<std::filesystem::path>{"/v/VID0001.mp4", "/v/VID0002.mp4"});
+    TempDir dir;
+    for (const char* name : {"VID0001.mp4", "VID0002.mp4"}) std::ofstream(dir / name) << "x";
+    lap->setVideoURLs(std::vector<std::filesystem::path>{dir / "VID0001.mp4", dir / "VID0002.mp4",
+                                                         dir / "VID0003.mp4"});
 
     const MVThumbnailLapSnapshot snapshot = MVThumbnailLapSnapshot::of(*lap, manager);
     EXPECT_EQ(snapshot.sampleTimes, (std::vector<double>{2.0, 2.5, 3.0, 3.5}));
     EXPECT_EQ(snapshot.videoMilliseconds, (std::vector<double>{3000, 3500, -1, -1}));
     const auto infos = computeThumbnailInfos(snapshot, 3);  // slots at 2.0, 2.5, 3.0 s
     EXPECT_EQ(slotNumbers(infos), (std::vector<std::size_t>{0, 1}));
-    EXPECT_EQ(infos[0].videoURL, "/v/VID0002.mp4");
+    EXPECT_EQ(infos[0].videoURL, dir / "VID0002.mp4");
     EXPECT_EQ(seconds(infos), (std::vector<double>{3.0, 3.5}));
+    // A file the session names but that is not there is left out.
+    EXPECT_EQ(snapshot.videoURLs.size(), 2u);
 
     lap->setVideoURLs(std::nullopt);
+    EXPECT_TRUE(MVThumbnailLapSnapshot::of(*lap, manager).sampleTimes.empty());
+    // Video columns naming files that were never copied beside the session: no video at all.
+    lap->setVideoURLs(std::vector<std::filesystem::path>{dir / "VID0003.mp4"});
     EXPECT_TRUE(MVThumbnailLapSnapshot::of(*lap, manager).sampleTimes.empty());
 }
 
@@ -132,7 +147,9 @@ TEST(ThumbnailInfosGenerator, PublishesOnlyTheNewestRunIncludingAnEmptyList) {
     MVGLDFileManager manager;
     session.install(manager);
     MVLapPtr lap = session.lap(0, 20);
-    lap->setVideoURLs(std::vector<std::filesystem::path>{"/v/VID1.mp4"});
+    TempDir dir;
+    std::ofstream(dir / "VID1.mp4") << "x";
+    lap->setVideoURLs(std::vector<std::filesystem::path>{dir / "VID1.mp4"});
 
     MVThumbnailInfosGenerator generator(manager);
     std::vector<std::vector<MVThumbnailInfo>> published;

@@ -98,6 +98,33 @@ TEST_F(ThumbnailStrip, FramesAfterClearingOrLeftOfTheWindowAreDroppedOthersLandA
     EXPECT_TRUE(placedAt().empty());
 }
 
+// The window 400..880 shows slot 5 in part (720..880): it is asked for like the whole ones, and
+// the frame of a lap's last, fractional slot is cut at the document's end.
+TEST_F(ThumbnailStrip, TheSlotCutAtTheWindowsEdgeIsAskedForAndDrawn) {
+    strip.scrollThumbnailByPoint(400);
+    strip.startGeneratingThumbanils();
+    EXPECT_EQ(strip.generationRequests(), 1);
+    for (int slot : {2, 3, 4}) strip.frameArrived(frame(slot));
+    strip.startGeneratingThumbanils();
+    EXPECT_EQ(strip.generationRequests(), 2);  // slot 5 is still missing
+    strip.frameArrived(frame(5));
+    strip.startGeneratingThumbanils();
+    EXPECT_EQ(strip.generationRequests(), 2);
+    EXPECT_EQ(placedAt(), (std::vector<int>{320, 480, 640, 800}));
+
+    // 8.7 slots: the ninth frame starts at 1280 and the document ends at 1392.
+    strip.removeThumbnails();
+    strip.updateContentViewWithGraphRange({0, 10}, 29, infos(9));
+    strip.scrollThumbnailByPoint(strip.getCurrentScrollViewWidth());
+    strip.startGeneratingThumbanils();
+    strip.frameArrived(frame(8));
+    const QRect cut = strip.scrollContentView()->childrenRect() & strip.scrollContentView()->rect();
+    EXPECT_EQ(cut.right() + 1, 1392);
+    EXPECT_EQ(cut.left(), 1280);
+    EXPECT_EQ(strip.scrollContentView()->mapTo(strip.viewport(), QPoint(1392, 0)).x(),
+              strip.viewport()->width());  // the cut frame ends at the strip's right edge
+}
+
 TEST_F(ThumbnailStrip, OnlyAScrollOfAPointOrMoreIsPublished) {
     std::vector<double> offsets;
     auto token = strip.observeScrollMoveOffset([&](double, double v) { offsets.push_back(v); });
@@ -233,27 +260,58 @@ TEST(ChartPaneStrips, TheChartAreaHasTheStripAndTheChannelButtonOpensTheChooser)
     chart.channelChooser()->close();
 }
 
-// The strip in a chart pane: its slots and its place follow the range the plots show now, and a
-// scroll moves the cursor by what its pixels show of that range.
-TEST(ChartPaneStrips, TheStripFollowsThePlotsRangeThroughAZoomAndBack) {
+// A chart pane of one channel over a lap of 100 s without video, the strip open.
+class ChartPaneStrip : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        clock.install();
+        pane.resize(1200, 700);
+        chart.setChartView(&pane);
+        chart.chartView()->setAnimationDuration(0);
+        pane.show();
+        chart.setXMax(100);
+        chart.setXShift(100);
+        chart.setXMove(0);
+        chart.setReferenceLap(lap);
+        chart.setArrayOfSelectedLaps({lap});
+        chart.setArrayOfSelectedKeys({"velocity"});
+        chart.setDataForPlots(MVPlotSeries(1, curvesOver(100)));
+        chart.initSubviews();
+    }
+    void TearDown() override { clock.uninstall(); }
     platform::FakeClock clock;
-    clock.install();
     ChartWorld world;
     QWidget pane;
-    pane.resize(1200, 700);
     MVChartController chart{world.shared()};
-    chart.setChartView(&pane);
-    chart.chartView()->setAnimationDuration(0);
-    pane.show();
     MVLapPtr lap = lapWithSectors({0, 40, 100});
-    chart.setXMax(100);
-    chart.setXShift(100);
-    chart.setXMove(0);
-    chart.setReferenceLap(lap);
-    chart.setArrayOfSelectedLaps({lap});
-    chart.setArrayOfSelectedKeys({"velocity"});
-    chart.setDataForPlots(MVPlotSeries(1, curvesOver(100)));
-    chart.initSubviews();
+};
+
+// A reference lap without video: the open strip says so in one centred line instead of staying a
+// blank band; it stays open, and closing it (Ctrl+B's command) still closes it.
+TEST_F(ChartPaneStrip, ALapWithoutVideoIsSaidSoInTheOpenStrip) {
+    MVChartThumbnailView* strip = chart.chartView()->thumbnailView();
+    ASSERT_TRUE(strip);
+    EXPECT_FALSE(strip->showsNoVideoMessage());
+    world.sync.setGraphCurrentRange(MVPlotRange{0, 100});
+    clock.advance(std::chrono::milliseconds(600));
+    ASSERT_TRUE(MainQueuePump::until([&] { return strip->showsNoVideoMessage(); }));
+    QLabel* line = strip->noVideoLabel();
+    EXPECT_EQ(line->text(), "This lap has no video");
+    EXPECT_TRUE(line->isVisible());
+    EXPECT_EQ(line->geometry().center(), strip->rect().center());
+    EXPECT_LT(line->fontMetrics().horizontalAdvance(line->text()), strip->width() / 2);
+    EXPECT_EQ(strip->height(), 100);  // still open
+
+    chart.showOrHideThumbnailFromButtonClick(false);
+    EXPECT_EQ(strip->height(), 0);
+    EXPECT_TRUE(line->visibleRegion().isEmpty());  // nothing of it is left to see
+    chart.showOrHideThumbnailFromButtonClick(false);
+    EXPECT_EQ(strip->height(), 100);
+}
+
+// The strip in a chart pane: its slots and its place follow the range the plots show now, and a
+// scroll moves the cursor by what its pixels show of that range.
+TEST_F(ChartPaneStrip, TheStripFollowsThePlotsRangeThroughAZoomAndBack) {
     MVChartThumbnailView* strip = chart.chartView()->thumbnailView();
     MVThumbnailController* thumbnails = chart.thumbnailController();
     MVChartPlotView* plot = chart.chartView()->plotStackView()->arrayOfPlotViews().front();
@@ -294,7 +352,6 @@ TEST(ChartPaneStrips, TheStripFollowsThePlotsRangeThroughAZoomAndBack) {
     EXPECT_NEAR(thumbnails->requestedSlotCount(), w / 160, 1e-6);
     EXPECT_EQ(strip->getCurrentScrollViewWidth(), w);
     EXPECT_EQ(strip->horizontalScrollBar()->value(), 0);
-    clock.uninstall();
 }
 
 }  // namespace

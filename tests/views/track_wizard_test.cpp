@@ -7,6 +7,8 @@
 #include "views/MVTrackWizardView.h"
 #include "views/MVTrackWizardWindowController.h"
 
+#include "widgets/MVHelperColors.h"
+
 #include "session/MVGLDFileManager.h"
 #include "session/MVOptionsAndSettings.h"
 
@@ -16,6 +18,8 @@
 #include <QSlider>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <memory>
 #include <thread>
@@ -263,6 +267,47 @@ TEST_F(TrackWizardSheetTest, DefaultRestoresTheFirstParseAndCancelKeepsTheWidth)
     EXPECT_FALSE(sheet->isVisible());
     EXPECT_EQ(options.gateWidth(), 25);
     EXPECT_TRUE(recorder.chosen.empty());
+}
+
+// The contrast ratio of two colours as the accessibility guidelines define it, from their
+// relative luminances: (lighter + 0.05) / (darker + 0.05).
+double contrast(const QColor& a, const QColor& b) {
+    const auto luminance = [](const QColor& c) {
+        const auto linear = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// What a label is drawn on: the nearest of itself and its parents that fills its background.
+QColor backgroundOf(const QWidget* widget) {
+    for (; widget != nullptr; widget = widget->parentWidget()) {
+        if (widget->autoFillBackground()) return widget->palette().color(QPalette::Window);
+    }
+    return QColor(Qt::white);
+}
+
+// Every text of the sheet, the click hints, the gate width and its value, the circuit name and
+// the coordinates, and both kinds of message on the map, read at 4.5:1 or better.
+TEST_F(TrackWizardSheetTest, TextsReadOnTheirBackgrounds) {
+    clickSheetRoute(400);
+    int texts = 0;
+    for (const QLabel* label : sheet->findChildren<QLabel*>()) {
+        if (label->text().isEmpty()) continue;
+        ++texts;
+        SCOPED_TRACE(label->text().toStdString());
+        EXPECT_GE(contrast(label->palette().color(QPalette::WindowText), backgroundOf(label)), 4.5);
+    }
+    EXPECT_GE(texts, 5);  // two hints, the coordinates, "Gate width (m)" and its value
+    MVTrackWizardView* map = sheet->trackWizardView();
+    const QColor mapColour = MVHelper::Gui::DarkBlueColor();
+    EXPECT_GE(contrast(map->messageColor(), mapColour), 4.5);
+    map->clickAt(QPointF(2, 2), false);
+    ASSERT_EQ(map->labelString(), MVTrackWizardView::kNotValid);
+    EXPECT_GE(contrast(map->messageColor(), mapColour), 4.5);
 }
 
 TEST(TrackWizardLabels, NameAndGatesOfTheRecord) {
