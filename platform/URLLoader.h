@@ -42,6 +42,7 @@ enum class URLRedirectRefusal { None, Protocol, TooMany };
 struct URLError {
     URLErrorKind kind = URLErrorKind::Other;
     bool timedOut = false;
+    bool hostNotFound = false;  // the host's name did not resolve
     std::string message;
     URLRedirectRefusal redirectRefused = URLRedirectRefusal::None;
 };
