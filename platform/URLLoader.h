@@ -42,9 +42,9 @@ enum class URLRedirectRefusal { None, Protocol, TooMany };
 struct URLError {
     URLErrorKind kind = URLErrorKind::Other;
     bool timedOut = false;
-    bool hostNotFound = false;  // the host's name did not resolve
     std::string message;
     URLRedirectRefusal redirectRefused = URLRedirectRefusal::None;
+    bool hostNotFound = false;  // the host's name did not resolve
 };
 
 struct URLResponse {
