@@ -206,6 +206,7 @@ bool MVExportVideoWindowController::settleExistingOutput() {
 }
 
 void MVExportVideoWindowController::startProcess() {
+    streamRefused_ = false;
     lastErrorLines_.clear();
     partialErrorLine_.clear();
     indicator_->show();
@@ -255,6 +256,7 @@ void MVExportVideoWindowController::readOutput(QProcess::ProcessChannel channel)
             continue;
         }
         if (partialErrorLine_.empty()) continue;
+        if (MVVideoExportPlan::refusesCopiedStream(partialErrorLine_)) streamRefused_ = true;
         lastErrorLines_.push_back(std::move(partialErrorLine_));
         partialErrorLine_.clear();
         if (lastErrorLines_.size() > kErrorLinesKept) lastErrorLines_.pop_front();
@@ -268,7 +270,10 @@ void MVExportVideoWindowController::processEnded(bool started, int exitCode,
         readOutput(QProcess::StandardOutput);
         readOutput(QProcess::StandardError);
     }
-    if (!partialErrorLine_.empty()) lastErrorLines_.push_back(partialErrorLine_);
+    if (!partialErrorLine_.empty()) {
+        if (MVVideoExportPlan::refusesCopiedStream(partialErrorLine_)) streamRefused_ = true;
+        lastErrorLines_.push_back(partialErrorLine_);
+    }
     process_->deleteLater();
     process_ = nullptr;
     std::cout << "ffmpeg exit status " << exitCode << "\nDONE" << std::endl;
@@ -292,6 +297,13 @@ void MVExportVideoWindowController::processEnded(bool started, int exitCode,
         }
     }
     std::filesystem::remove(running_.temporary, error);
+    if (started && !succeeded && !timedOut_ && running_.copySound && streamRefused_) {
+        // The container takes this sound only encoded: the same cut once more, sound as AAC.
+        running_.copySound = false;
+        running_.setOutput(running_.output);
+        startProcess();
+        return;
+    }
     std::string failure;
     if (!renameError.empty()) {
         failure = "The cut could not be named " + running_.output.filename().string() + ": " +

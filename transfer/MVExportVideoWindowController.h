@@ -30,10 +30,11 @@ class QPushButton;
 // where the cut is, or that it failed with ffmpeg's last error lines. When a file of the cut's name
 // is in the folder already, Process first asks: Replace, Keep Both (the cut is saved as
 // "Lap <n> (2).<ext>", or the next free number) or Cancel (nothing runs); without Replace no file
-// is ever replaced, also not one that appears while ffmpeg runs. A lap without video, a
-// missing video file, a missing ffmpeg or a cut that would overwrite its own input disables
-// Process with a line saying why. A cut that has not ended after kTimeLimit (stream copy of one
-// lap takes seconds) is stopped and reported as failed. Main thread only.
+// is ever replaced, also not one that appears while ffmpeg runs. Sound is copied; when ffmpeg
+// says the container cannot take it as it is, the cut runs once more with the sound as AAC. A lap
+// without video, a missing video file, a missing ffmpeg or a cut that would overwrite its own input
+// disables Process with a line saying why. A cut that has not ended after kTimeLimit (stream copy
+// of one lap takes seconds) is stopped and reported as failed. Main thread only.
 class MVExportVideoWindowController : public QDialog {
     Q_OBJECT
   public:
@@ -104,6 +105,7 @@ class MVExportVideoWindowController : public QDialog {
     std::string partialErrorLine_;
     int timeLimitMs_ = kTimeLimitMs;
     bool timedOut_ = false;
+    bool streamRefused_ = false;  // ffmpeg said the container cannot take a copied stream
     MVTextFieldSupportDrag* directoryTextField_;
     QLabel* infoTextField_;
     QLabel* statusTextField_;

@@ -396,6 +396,27 @@ TEST_F(VideoExportSheet, RealFFmpegKeepsTheWholeLapInThePictureWithSoundBesideIt
     EXPECT_NEAR(streams[1].start, streams[0].start, 0.1);
 }
 
+TEST_F(VideoExportSheet, RealFFmpegEncodesSoundTheContainerCannotTakeAsItIs) {
+    if (!FFmpegClips::available()) GTEST_SKIP() << "ffmpeg is not installed";
+    // PCM sound in an .mp4 file: ffmpeg reads it, but writes it into MP4 only encoded.
+    platform::ProcessOptions options;
+    options.timeout = std::chrono::seconds(120);
+    const auto mov = dir / "videos/pcm.mov";
+    ASSERT_TRUE(platform::runProcess(
+                    {"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                     "testsrc=size=160x120:rate=25:duration=10", "-f", "lavfi", "-i",
+                     "sine=duration=10", "-c:v", "mpeg4", "-c:a", "pcm_s16le", mov.string()},
+                    options)
+                    .succeeded());
+    std::filesystem::rename(mov, clip);
+    defaults.setString(MVFFmpeg::kPathDefaultsKey, "");
+    sheet.setLap(videoLap(4, 5000, 6000, {clip}));
+    ASSERT_TRUE(runExport()) << sheet.statusTextField()->text().toStdString();
+    const auto streams = probeStreams(dir / "out/Lap 4.mp4");
+    ASSERT_EQ(streams.size(), 2u);
+    EXPECT_EQ(streams[1].codec, "aac");
+}
+
 TEST_F(VideoExportSheet, RealFFmpegCutsTheLapWithItsLeadInAndRunOut) {
     if (!FFmpegClips::available()) GTEST_SKIP() << "ffmpeg is not installed";
     ASSERT_TRUE(FFmpegClips::make(clip, 10, 10, 10));  // a key frame every second

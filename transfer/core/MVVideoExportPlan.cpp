@@ -100,8 +100,12 @@ void MVVideoExportPlan::setOutput(const std::filesystem::path& path) {
     // the end is on the input's clock too.
     arguments = {"-ss", formatSeconds(start)};
     if (!endsWithFirstFile) arguments.insert(arguments.end(), {"-to", formatSeconds(end)});
-    arguments.insert(arguments.end(), {"-i", input.string(), "-vcodec", "copy", "-acodec", "copy",
-                                       "-y", temporary.string()});
+    arguments.insert(arguments.end(), {"-i", input.string(), "-vcodec", "copy", "-acodec",
+                                       copySound ? "copy" : "aac", "-y", temporary.string()});
+}
+
+bool MVVideoExportPlan::refusesCopiedStream(const std::string& ffmpegLine) {
+    return ffmpegLine.find("not currently supported in container") != std::string::npos;
 }
 
 std::string MVVideoExportPlan::placeCut() {

@@ -34,6 +34,9 @@ struct MVVideoExportPlan {
     bool outputExists = false;
     // The user agreed to replace it; otherwise the cut never takes the name of a file that exists.
     bool replaceExisting = false;
+    // The sound is copied; false: encoded to AAC, for sound the container cannot hold as it is
+    // (see refusesCopiedStream). Call setOutput() after a change.
+    bool copySound = true;
     std::vector<std::string> arguments;  // for the executable, without argv[0]
 
     bool canRun() const { return refusal.empty(); }
@@ -47,6 +50,8 @@ struct MVVideoExportPlan {
     // Points the cut at `output` (same folder or another): the temporary file and the arguments
     // follow, and `outputExists` is checked again.
     void setOutput(const std::filesystem::path& output);
+    // Whether a line of ffmpeg's says the container cannot take a stream copied as it is.
+    static bool refusesCopiedStream(const std::string& ffmpegLine);
     // Gives the finished temporary file the output's name: over an existing file only with
     // `replaceExisting`; else never over one, so a file of that name that appeared while ffmpeg
     // ran is kept and the cut takes keepBothName() instead (`output` then says where it went).
