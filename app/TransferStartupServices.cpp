@@ -2,10 +2,18 @@
 
 #include "app/TelemetryLaunch.h"
 
+#include "session/MVCallWebservice.h"
+
 #include "platform/UserDefaults.h"
 
+#include <cstdlib>
+
 TransferStartupServices::TransferStartupServices()
-    : reporter_(MVUsageReporter::Config{}, platform::UserDefaults::standard(), reachability_) {}
+    : reporter_(MVUsageReporter::Config{}, platform::UserDefaults::standard(), reachability_) {
+    // The switch that turns reporting off stops the usage records as well.
+    MVCallWebservice::setUsageRecordingEnabled(
+        isTelemetrySwitchedOn(std::getenv(kTelemetrySwitchVariable)));
+}
 
 void TransferStartupServices::startTelemetry() {
     if (launchTelemetry(telemetryLaunchFromEnvironment())) {

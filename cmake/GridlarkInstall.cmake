@@ -20,6 +20,22 @@ add_custom_command(OUTPUT ${icon_files}
 add_custom_target(gridlark_icons DEPENDS ${icon_files})
 add_dependencies(gridlark gridlark_icons)
 
+# The folders the install places files in; a live install records those it makes, for
+# uninstall (RecordInstallFolders.cmake). Runs before any file is placed.
+set(GRIDLARK_INSTALL_FOLDERS bin share/applications share/mime/packages share/doc/gridlark
+  share/icons/hicolor/scalable/apps)
+foreach(resource IN LISTS GRIDLARK_PROGRAM_RESOURCES)
+  get_filename_component(folder "share/gridlark/${resource}" DIRECTORY)
+  list(APPEND GRIDLARK_INSTALL_FOLDERS "${folder}")
+endforeach()
+foreach(size IN LISTS GRIDLARK_ICON_SIZES)
+  list(APPEND GRIDLARK_INSTALL_FOLDERS "share/icons/hicolor/${size}x${size}/apps")
+endforeach()
+install(CODE "set(GRIDLARK_PREFIX \"\${CMAKE_INSTALL_PREFIX}\")
+set(FOLDERS \"${GRIDLARK_INSTALL_FOLDERS}\")
+set(RECORD \"${CMAKE_BINARY_DIR}/install_folders.txt\")
+include(\"${CMAKE_SOURCE_DIR}/cmake/RecordInstallFolders.cmake\")")
+
 install(TARGETS gridlark RUNTIME DESTINATION bin)
 foreach(resource IN LISTS GRIDLARK_PROGRAM_RESOURCES)
   get_filename_component(folder "${resource}" DIRECTORY)
@@ -32,6 +48,17 @@ configure_file(\"${GRIDLARK_RESOURCES_DIR}/desktop/gridlark.desktop.in\"
                \"${CMAKE_BINARY_DIR}/install/gridlark.desktop\" @ONLY)")
 install(FILES "${CMAKE_BINARY_DIR}/install/gridlark.desktop" DESTINATION share/applications)
 install(FILES "${GRIDLARK_RESOURCES_DIR}/desktop/gridlark.xml" DESTINATION share/mime/packages)
+# What Debian asks of every package, and a plain install carries the same: the copyright file
+# and the changelog, compressed as Debian's tools do it (best compression, no name or time).
+configure_file("${GRIDLARK_RESOURCES_DIR}/doc/changelog.in" "${CMAKE_BINARY_DIR}/doc/changelog"
+  @ONLY)
+add_custom_command(OUTPUT "${CMAKE_BINARY_DIR}/doc/changelog.gz"
+  COMMAND gzip -9nf -k "${CMAKE_BINARY_DIR}/doc/changelog"
+  DEPENDS "${CMAKE_BINARY_DIR}/doc/changelog" VERBATIM)
+add_custom_target(gridlark_changelog DEPENDS "${CMAKE_BINARY_DIR}/doc/changelog.gz")
+add_dependencies(gridlark gridlark_changelog)
+install(FILES "${GRIDLARK_RESOURCES_DIR}/doc/copyright" "${CMAKE_BINARY_DIR}/doc/changelog.gz"
+  DESTINATION share/doc/gridlark)
 install(FILES "${GRIDLARK_ICON_DIR}/scalable/apps/gridlark.svg"
   DESTINATION share/icons/hicolor/scalable/apps)
 foreach(size IN LISTS GRIDLARK_ICON_SIZES)
@@ -58,9 +85,9 @@ set(CPACK_PACKAGE_VENDOR "Gridlark")
 set(CPACK_PACKAGE_CONTACT "Gridlark developers <support@gridlark.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Lap analysis of track days logged with a GPS data logger")
 set(CPACK_PACKAGE_DESCRIPTION
-  "Gridlark opens a logged session (.gld), finds the circuit and its gates, cuts laps and
-sectors, and shows a lap table, a track map, channel charts and lap videos that follow one
-cursor.")
+  "Gridlark opens a logged session (.gld), finds the circuit and its gates,
+cuts laps and sectors, and shows a lap table, a track map, channel charts
+and lap videos that follow one cursor.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
@@ -70,5 +97,8 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://gridlark.org/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "vlc-plugin-base, shared-mime-info, hicolor-icon-theme")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "ffmpeg")
+# The packaged program is stripped, as Debian asks (debug data is not shipped); a crash report of
+# it then names the program's own frames by offset, to be matched against the build.
+set(CPACK_STRIP_FILES ON)
 set(CPACK_OUTPUT_FILE_PREFIX "${CMAKE_BINARY_DIR}/package")
 include(CPack)

@@ -1,7 +1,8 @@
 cmake_minimum_required(VERSION 3.25)
 # Removes the files of an install by its manifest (MANIFEST, the install_manifest.txt of the build
-# folder that installed), then the folders they leave empty below PREFIX/share and PREFIX/bin,
-# then refreshes the desktop's caches. DESTDIR as for the install.
+# folder that installed), refreshes the desktop's caches, then removes the folders the install
+# made (install_folders.txt beside the manifest) that are left empty. DESTDIR as for the install
+# (a staged install records no folders: only its files go).
 #   cmake -DMANIFEST=build/release/install_manifest.txt -DPREFIX=/usr/local -P cmake/Uninstall.cmake
 if(NOT EXISTS "${MANIFEST}")
   message(FATAL_ERROR "No install manifest at ${MANIFEST}: install from this build folder first")
@@ -20,7 +21,6 @@ function(below folder top result)
 endfunction()
 
 file(STRINGS "${MANIFEST}" files)
-set(folders)
 foreach(entry IN LISTS files)
   # The manifest lists the paths without DESTDIR.
   set(path "$ENV{DESTDIR}${entry}")
@@ -35,32 +35,37 @@ foreach(entry IN LISTS files)
     file(REMOVE "${path}")
     message(STATUS "Removed: ${path}")
   endif()
-  get_filename_component(folder "${path}" DIRECTORY)
-  list(APPEND folders "${folder}")
-endforeach()
-
-# Folders left empty, deepest first, up to (not including) the prefix's share/ and bin/; rmdir
-# refuses a folder that still holds anything.
-foreach(folder IN LISTS folders)
-  while(TRUE)
-    below("${folder}" "${root}/share" in_share)
-    below("${folder}" "${root}/bin" in_bin)
-    if(NOT (in_share OR in_bin) OR NOT IS_DIRECTORY "${folder}")
-      break()
-    endif()
-    execute_process(COMMAND rmdir "${folder}" RESULT_VARIABLE status ERROR_QUIET)
-    if(NOT status EQUAL 0)
-      break()
-    endif()
-    get_filename_component(folder "${folder}" DIRECTORY)
-  endwhile()
 endforeach()
 
 set(GRIDLARK_PREFIX "${PREFIX}")
 include("${CMAKE_CURRENT_LIST_DIR}/RefreshDesktopCaches.cmake")
-# The caches removed, their folders may be empty now too.
-foreach(folder "${root}/share/applications" "${root}/share/mime")
-  if(IS_DIRECTORY "${folder}")
-    execute_process(COMMAND rmdir "${folder}" ERROR_QUIET)
+
+# The folders the install made (recorded beside the manifest by a live install), deepest first,
+# once empty; never the prefix itself, never a folder that was there before the install.
+get_filename_component(build "${MANIFEST}" DIRECTORY)
+set(record "${build}/install_folders.txt")
+if(EXISTS "${record}" AND "$ENV{DESTDIR}" STREQUAL "")
+  file(STRINGS "${record}" made)
+  list(SORT made ORDER DESCENDING)  # a folder sorts after its parent
+  set(kept)
+  foreach(folder IN LISTS made)
+    below("${folder}" "${root}" inside)
+    if(inside AND IS_DIRECTORY "${folder}")
+      execute_process(COMMAND rmdir "${folder}" RESULT_VARIABLE status ERROR_QUIET)
+      if(status EQUAL 0)
+        message(STATUS "Removed: ${folder}/")
+        continue()
+      endif()
+    endif()
+    if(IS_DIRECTORY "${folder}")
+      list(APPEND kept "${folder}")
+    endif()
+  endforeach()
+  # What still holds something (a file of the user's) stays recorded for a later uninstall.
+  if(kept)
+    list(JOIN kept "\n" text)
+    file(WRITE "${record}" "${text}\n")
+  else()
+    file(REMOVE "${record}")
   endif()
-endforeach()
+endif()

@@ -51,7 +51,11 @@ URLError classify(CURLcode code, const char* detail) {
     std::string message =
         (detail != nullptr && detail[0] != '\0') ? std::string(detail) : curl_easy_strerror(code);
     switch (code) {
-        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_RESOLVE_HOST: {
+            URLError error = makeError(URLErrorKind::NoNetwork, std::move(message));
+            error.hostNotFound = true;
+            return error;
+        }
         case CURLE_COULDNT_RESOLVE_PROXY:
         case CURLE_COULDNT_CONNECT:
             return makeError(URLErrorKind::NoNetwork, std::move(message));

@@ -44,6 +44,7 @@ struct URLError {
     bool timedOut = false;
     std::string message;
     URLRedirectRefusal redirectRefused = URLRedirectRefusal::None;
+    bool hostNotFound = false;  // the host's name did not resolve
 };
 
 struct URLResponse {

@@ -2,6 +2,7 @@
 
 #include "platform/Crypto.h"
 
+#include <atomic>
 #include <iostream>
 
 #include <ifaddrs.h>
@@ -19,6 +20,8 @@ namespace {
 using Value = platform::UserDefaults::Value;
 
 const char* const kUserUsageKey = "User Usage";
+
+std::atomic<bool> usageRecordingEnabled{true};
 
 std::string newUuid() {
     auto bytes = platform::crypto::randomBytes(16);
@@ -72,7 +75,7 @@ std::optional<std::string> MVCallWebservice::localIPAddress() {
 Value MVCallWebservice::makeUsageRecord(const std::string& component) {
     Value record = Value::object();
     record["ID"] = newUuid();
-    record["SoftwareCode"] = "Gridlark - macOS";
+    record["SoftwareCode"] = "Gridlark - Linux";
     record["ComponentCode"] = component;
     record["Count"] = 1;
     if (auto address = localIPAddress()) record["IPAddress"] = *address;
@@ -91,11 +94,22 @@ std::optional<Value> MVCallWebservice::pendingUsageList(const platform::UserDefa
     return stored;
 }
 
-void MVCallWebservice::storeUserUsageWithTrack(const std::optional<std::string>& trackName,
-                                               platform::UserDefaults& defaults) {
-    Value record = makeUsageRecord(trackName.value_or("") + ".CIR");
+void MVCallWebservice::setUsageRecordingEnabled(bool enabled) {
+    usageRecordingEnabled = enabled;
+}
+
+bool MVCallWebservice::isUsageRecordingEnabled() {
+    return usageRecordingEnabled;
+}
+
+Value MVCallWebservice::appendPendingUsage(platform::UserDefaults& defaults, Value record,
+                                           bool* hadList) {
+    if (hadList) *hadList = false;
+    if (!isUsageRecordingEnabled()) return Value::array();
     std::lock_guard lock(pendingUsageMutex());
-    Value list = pendingUsageList(defaults).value_or(Value::array());
+    auto pending = pendingUsageList(defaults);
+    if (hadList) *hadList = pending.has_value();
+    Value list = pending ? std::move(*pending) : Value::array();
     list.push_back(std::move(record));
     // Unsent records are bounded: the oldest go first.
     if (list.size() > kMaxPendingUsageRecords) {
@@ -103,4 +117,11 @@ void MVCallWebservice::storeUserUsageWithTrack(const std::optional<std::string>&
                                                     list.size() - kMaxPendingUsageRecords));
     }
     defaults.setObject(kUserUsageKey, list);
+    return list;
+}
+
+void MVCallWebservice::storeUserUsageWithTrack(const std::optional<std::string>& trackName,
+                                               platform::UserDefaults& defaults) {
+    if (!isUsageRecordingEnabled()) return;
+    appendPendingUsage(defaults, makeUsageRecord(trackName.value_or("") + ".CIR"));
 }

@@ -17,15 +17,28 @@ class MVCallWebservice {
     static constexpr std::size_t kMaxPendingUsageRecords = 500;
 
     // Appends a record for the circuit in use ("ComponentCode": the name + ".CIR"; a missing name
-    // gives ".CIR") to the pending usage list, making the list when there is none or when the
-    // stored value is not an array of maps, and drops the oldest records past
-    // kMaxPendingUsageRecords. Sends nothing. Called at the end of every successful
-    // session load, on the loading thread; safe from any thread (see pendingUsageMutex()).
+    // gives ".CIR") to the pending usage list (see appendPendingUsage). Sends nothing. Called at
+    // the end of every successful session load, on the loading thread; safe from any thread.
     static void storeUserUsageWithTrack(
         const std::optional<std::string>& trackName,
         platform::UserDefaults& defaults = platform::UserDefaults::standard());
 
-    // One usage record: "ID" (a new random UUID, lower case), "SoftwareCode", "ComponentCode",
+    // Appends `record` to the pending usage list, making the list when there is none or when the
+    // stored value is not an array of maps, drops the oldest records past
+    // kMaxPendingUsageRecords, stores the list and returns it; `hadList` tells whether a list
+    // was stored before. Every path that adds a record goes through here, under
+    // pendingUsageMutex(). With usage recording off nothing is stored and the result is empty.
+    static platform::UserDefaults::Value appendPendingUsage(platform::UserDefaults& defaults,
+                                                            platform::UserDefaults::Value record,
+                                                            bool* hadList = nullptr);
+
+    // Whether usage records are kept at all (process-wide; on unless the program was started
+    // with reporting switched off). Safe from any thread.
+    static void setUsageRecordingEnabled(bool enabled);
+    static bool isUsageRecordingEnabled();
+
+    // One usage record: "ID" (a new random UUID, lower case), "SoftwareCode" ("Gridlark - " and
+    // the system it runs on), "ComponentCode",
     // "Count" 1, "IPAddress" (absent when there is none), "FakeIPAddress" false, "VersionNumber",
     // "OS". Looks up the network interfaces on every call.
     static platform::UserDefaults::Value makeUsageRecord(const std::string& component);

@@ -3,8 +3,10 @@
 //   card-import-shots OUTDIR
 // writes OUTDIR/card-import-wizard.png (a fake card being copied, held halfway),
 // OUTDIR/card-import-card-kept.png (a move from a write-protected card: everything copied, the
-// recordings still on the card; needs write permissions to bind, or a read-only bind mount) and
-// OUTDIR/open-panel-preview.png (a generated session with a test-pattern video; needs ffmpeg).
+// recordings still on the card; needs write permissions to bind, or a read-only bind mount),
+// OUTDIR/card-import-refused.png (a card whose first session found no circuit, refused because
+// its folder in a deep destination already holds files) and OUTDIR/open-panel-preview.png (a
+// generated session with a test-pattern video; needs ffmpeg).
 #include "tests/support/ReadOnlyFolder.h"
 #include "tests/support/SessionGenerator.h"
 
@@ -25,6 +27,8 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QGridLayout>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QScreen>
 #include <QTimer>
@@ -121,6 +125,29 @@ bool shootCardKept(QWidget* window, const fs::path& work, const fs::path& file) 
     return shoot(file);
 }
 
+bool shootRefused(QWidget* window, const fs::path& work, const fs::path& file) {
+    testing_support::SessionOptions options;
+    options.satellites = 0;  // no fix, so no circuit: "N/A"
+    const fs::path card = work / "NOFIX";
+    writeFile(card / "media/Session 1.gld", testing_support::generateSession(options).text);
+    writeFile(card / "media/VID0001.mp4", std::string(100'000, 'v'));
+    const fs::path destination =
+        work / "Documents/Club sessions of the season/Second car, wet weather set-up";
+    platform::UserDefaults defaults(work / "refused-defaults.json");
+    defaults.setString("Default_DestinationFolder", destination.string());
+    auto lister = std::make_shared<MVRemovableVolumes::FixedLister>(std::vector<fs::path>{card});
+    MVFileTransferWizardWindowController wizard(window, lister, defaults);
+    wizard.setFolderOpener([](const fs::path&) {});
+    wizard.queue().waitUntilAllOperationsAreFinished(std::chrono::seconds(30));
+    settle(200);
+    const std::string folder = wizard.directoryTextField()->text().toStdString();
+    writeFile(destination / folder / "Session/earlier.gld", "an earlier import");
+    wizard.showSheet();
+    wizard.move(200, 120);
+    wizard.buttonCopyPressed();
+    return shoot(file);
+}
+
 bool shootPreview(QWidget* window, const fs::path& work, const fs::path& file) {
     testing_support::SessionOptions options;
     options.laps = 6;
@@ -176,5 +203,6 @@ int main(int argc, char** argv) {
     window.show();
     if (!shootWizard(&window, work, out / "card-import-wizard.png")) return 1;
     if (!shootCardKept(&window, work, out / "card-import-card-kept.png")) return 1;
+    if (!shootRefused(&window, work, out / "card-import-refused.png")) return 1;
     return shootPreview(&window, work, out / "open-panel-preview.png") ? 0 : 1;
 }

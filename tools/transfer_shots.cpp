@@ -3,7 +3,10 @@
 // writes OUTDIR/csv-export-sheet.png (after an export), OUTDIR/video-export-sheet.png (after a real
 // cut of a generated clip, so ffmpeg must be installed), OUTDIR/update-sheet.png (against an update
 // server of its own on 127.0.0.1 that offers newer versions) and
-// OUTDIR/update-sheet-redirected.png (the same server redirecting its catalogues to plain http).
+// OUTDIR/update-sheet-redirected.png (the same server redirecting its catalogues to plain http),
+// OUTDIR/update-sheet-unreadable.png (the program's catalogue answering status 500, the circuit
+// database's not a catalogue) and OUTDIR/video-export-replace.png (the question before a second
+// cut of the same lap replaces the first).
 #include "transfer/DownloadViewController.h"
 #include "transfer/MVCSVFileWindowController.h"
 #include "transfer/MVExportVideoWindowController.h"
@@ -17,6 +20,7 @@
 #include <QEventLoop>
 #include <QLabel>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
@@ -42,11 +46,24 @@ bool shoot(const std::filesystem::path& file) {
 
 // The update sheet against a local server offering a newer program and circuit database, or
 // redirecting both catalogues to plain http addresses.
+enum class Catalogues { Newer, RedirectedToHttp, Unreadable };
+
 bool shootUpdateSheet(QWidget* window, const std::filesystem::path& work,
-                      const std::filesystem::path& file, bool redirectToHttp = false) {
+                      const std::filesystem::path& file,
+                      Catalogues catalogues = Catalogues::Newer) {
     httplib::Server server;
     int port = 0;
-    if (redirectToHttp) {
+    if (catalogues == Catalogues::Unreadable) {
+        server.Get("/Updates/Gridlark for macOS/Catalogue.xml", [](const auto&, auto& response) {
+            response.status = 500;
+            response.set_content("Internal Server Error", "text/plain");
+        });
+        server.Get("/Updates/Circuit Database/CircuitDatabaseCatalogue.xml",
+                   [](const auto&, auto& response) {
+                       response.set_content("<html><body>Maintenance</body></html>", "text/html");
+                   });
+    }
+    if (catalogues == Catalogues::RedirectedToHttp) {
         server.Get("/Updates/.*", [&port](const auto& request, auto& response) {
             response.set_redirect(
                 "http://127.0.0.1:" + std::to_string(port) + "/plain" + request.path, 302);
@@ -120,6 +137,7 @@ int main(int argc, char** argv) {
     }
     const std::filesystem::path out = argv[1];
     const std::filesystem::path work = std::filesystem::temp_directory_path() / "transfer-shots";
+    std::filesystem::remove_all(work);  // a cut of an earlier run would be asked about
     std::filesystem::create_directories(work / "Exports");
 
     QMainWindow window;
@@ -165,7 +183,24 @@ int main(int argc, char** argv) {
     sheet.buttonProcess()->click();
     loop.exec();
     if (!shoot(out / "video-export-sheet.png")) return 1;
+    // The same lap again: the sheet asks before the first cut is replaced (then Cancel).
+    bool asked = false;
+    QTimer::singleShot(0, [&] {
+        asked = shoot(out / "video-export-replace.png");
+        if (auto* alert = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            alert->button(QMessageBox::Cancel)->click();
+        }
+    });
+    sheet.buttonProcess()->click();
+    if (!asked) return 1;
     sheet.hide();
     if (!shootUpdateSheet(&window, work, out / "update-sheet.png")) return 1;
-    return shootUpdateSheet(&window, work, out / "update-sheet-redirected.png", true) ? 0 : 1;
+    if (!shootUpdateSheet(&window, work, out / "update-sheet-unreadable.png",
+                          Catalogues::Unreadable)) {
+        return 1;
+    }
+    return shootUpdateSheet(&window, work, out / "update-sheet-redirected.png",
+                            Catalogues::RedirectedToHttp)
+               ? 0
+               : 1;
 }

@@ -130,12 +130,9 @@ void DownloadViewController::refreshVersions() {
         onMain(self, [answers](DownloadViewController& s) {
             s.labelSoftware_->setText(text("Gridlark v" + answers->app));
             s.labelTrackDB_->setText(text("Circuit DB v" + answers->database));
-            const auto& software = answers->software.info;
-            const auto& circuits = answers->circuits.info;
-            if (software && circuits) {
-                s.onlineSWVersion_->setText(text("Latest v" + software->version));
-                s.onlineTrackDBVersion_->setText(text("Latest v" + circuits->version));
-            }
+            // Each row its own answer: the version, or why the catalogue could not be read.
+            s.showLatest(s.onlineSWVersion_, answers->software);
+            s.showLatest(s.onlineTrackDBVersion_, answers->circuits);
             // A catalogue refused for where it was redirected is a failure to tell, not "no
             // update".
             std::string refusal = answers->software.refusal;
@@ -146,11 +143,24 @@ void DownloadViewController::refreshVersions() {
                 s.message_->setText(text("The update check failed: " + refusal));
                 MVSheetSupport::growToFit(&s);
             }
-            s.buttonSoftwareUpdate_->setEnabled(answers->softwareNewer && !s.startDownloadSW_);
-            s.buttonTrackDBUpdate_->setEnabled(answers->databaseNewer && !s.startDownloadTrackDB_);
+            // An update is offered only beside the version it brings.
+            s.buttonSoftwareUpdate_->setEnabled(answers->softwareNewer && answers->software.info &&
+                                                !s.startDownloadSW_);
+            s.buttonTrackDBUpdate_->setEnabled(answers->databaseNewer && answers->circuits.info &&
+                                               !s.startDownloadTrackDB_);
             emit s.versionsRefreshed();
         });
     });
+}
+
+void DownloadViewController::showLatest(QLabel* label,
+                                        const MVVersionManaging::CatalogueAnswer& answer) {
+    if (answer.info) {
+        label->setText(text("Latest v" + answer.info->version));
+    } else if (!answer.problem.empty()) {
+        label->setText(text("Latest version unknown: " + answer.problem));
+    }
+    MVSheetSupport::growToFit(this);
 }
 
 void DownloadViewController::updateSWWithSender() {

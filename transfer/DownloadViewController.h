@@ -23,8 +23,10 @@ class QPushButton;
 // downloading (flag set, button disabled, spinner turning, Close disabled) -> done (flag clear,
 // spinner stopped, Close enabled unless the other kind is still downloading). A failure shows its
 // text and returns its kind to idle; a download that finds nothing to do does the same with a
-// line saying so. A catalogue that the manager refused (redirected away from https) shows its
-// reason after a refresh. Main thread only; the manager's notifications may arrive on any thread.
+// line saying so. Each latest-version row shows its own catalogue's answer: the version, or in
+// words why the catalogue could not be read; its Update button is enabled only beside a version.
+// A catalogue that the manager refused (redirected away from https) also shows its reason
+// below the rows. Main thread only; the manager's notifications may arrive on any thread.
 class DownloadViewController : public QDialog {
     Q_OBJECT
   public:
@@ -75,6 +77,7 @@ class DownloadViewController : public QDialog {
 
   private:
     enum class Kind { Software, CircuitDatabase };
+    void showLatest(QLabel* label, const MVVersionManaging::CatalogueAnswer& answer);
     void startDownload(Kind kind);
     void endDownload(Kind kind, bool updateStillOffered);
     void softwareDownloaded(const std::optional<std::filesystem::path>& package);

@@ -11,6 +11,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 
@@ -129,6 +130,10 @@ void MVExportVideoWindowController::refreshState() {
     } else if (plan.endsWithFirstFile) {
         statusTextField_->setText(QStringLiteral(
             "The lap's video runs on into a second file: the cut will end with the first file."));
+    } else if (plan.outputExists) {
+        statusTextField_->setText(text(plan.output.filename().string() +
+                                       " exists in this folder: you will be asked before it is "
+                                       "replaced."));
     } else {
         statusTextField_->setText(text("Writes " + plan.output.filename().string() + "."));
     }
@@ -148,6 +153,29 @@ void MVExportVideoWindowController::buttonEditPressed() {
     ZORFileLog::writeToTextFile("ExportVideoController edit button");
 }
 
+MVExportVideoWindowController::ExistingFileAnswer
+MVExportVideoWindowController::askAboutExistingFile(QWidget* parent,
+                                                    const std::filesystem::path& existing,
+                                                    const std::filesystem::path& keepBoth) {
+    QMessageBox alert(QMessageBox::Warning, QStringLiteral("Export Lap Video"),
+                      text("\u201c" + existing.filename().string() + "\u201d already exists in " +
+                           existing.parent_path().string() + "."),
+                      QMessageBox::NoButton, parent);
+    alert.setInformativeText(
+        text("Replace it with the new cut, or keep both (the new cut is "
+             "saved as \u201c" +
+             keepBoth.filename().string() + "\u201d)?"));
+    QPushButton* replace = alert.addButton(QStringLiteral("Replace"), QMessageBox::DestructiveRole);
+    QPushButton* keep = alert.addButton(QStringLiteral("Keep Both"), QMessageBox::AcceptRole);
+    alert.addButton(QMessageBox::Cancel);
+    alert.setDefaultButton(keep);
+    alert.setWindowModality(Qt::WindowModal);
+    alert.exec();
+    if (alert.clickedButton() == replace) return ExistingFileAnswer::Replace;
+    if (alert.clickedButton() == keep) return ExistingFileAnswer::KeepBoth;
+    return ExistingFileAnswer::Cancel;
+}
+
 void MVExportVideoWindowController::buttonProcessPressed() {
     if (process_ != nullptr) return;
     ZORFileLog::writeToTextFile("ExportVideoController process button");
@@ -156,6 +184,29 @@ void MVExportVideoWindowController::buttonProcessPressed() {
         refreshState();
         return;
     }
+    if (settleExistingOutput()) startProcess();
+}
+
+bool MVExportVideoWindowController::settleExistingOutput() {
+    if (!running_.outputExists) return true;
+    const auto keepBoth = MVVideoExportPlan::keepBothName(running_.output);
+    switch (asker_(this, running_.output, keepBoth)) {
+        case ExistingFileAnswer::Replace:
+            running_.replaceExisting = true;
+            return true;
+        case ExistingFileAnswer::KeepBoth:
+            running_.setOutput(keepBoth);
+            return true;
+        case ExistingFileAnswer::Cancel:
+            break;
+    }
+    statusTextField_->setText(
+        text("Nothing was exported: " + running_.output.filename().string() + " is kept."));
+    return false;
+}
+
+void MVExportVideoWindowController::startProcess() {
+    streamRefused_ = false;
     lastErrorLines_.clear();
     partialErrorLine_.clear();
     indicator_->show();
@@ -205,6 +256,7 @@ void MVExportVideoWindowController::readOutput(QProcess::ProcessChannel channel)
             continue;
         }
         if (partialErrorLine_.empty()) continue;
+        if (MVVideoExportPlan::refusesCopiedStream(partialErrorLine_)) streamRefused_ = true;
         lastErrorLines_.push_back(std::move(partialErrorLine_));
         partialErrorLine_.clear();
         if (lastErrorLines_.size() > kErrorLinesKept) lastErrorLines_.pop_front();
@@ -218,7 +270,10 @@ void MVExportVideoWindowController::processEnded(bool started, int exitCode,
         readOutput(QProcess::StandardOutput);
         readOutput(QProcess::StandardError);
     }
-    if (!partialErrorLine_.empty()) lastErrorLines_.push_back(partialErrorLine_);
+    if (!partialErrorLine_.empty()) {
+        if (MVVideoExportPlan::refusesCopiedStream(partialErrorLine_)) streamRefused_ = true;
+        lastErrorLines_.push_back(partialErrorLine_);
+    }
     process_->deleteLater();
     process_ = nullptr;
     std::cout << "ffmpeg exit status " << exitCode << "\nDONE" << std::endl;
@@ -226,9 +281,10 @@ void MVExportVideoWindowController::processEnded(bool started, int exitCode,
     std::error_code error;
     const bool succeeded = started && status == QProcess::NormalExit && exitCode == 0 &&
                            std::filesystem::is_regular_file(running_.temporary, error);
+    std::string renameError;
     if (succeeded) {
-        std::filesystem::rename(running_.temporary, running_.output, error);
-        if (!error) {
+        renameError = running_.placeCut();
+        if (renameError.empty()) {
             std::string done = "Saved " + running_.output.filename().string() + " in " +
                                running_.output.parent_path().string() + ".";
             if (running_.endsWithFirstFile) {
@@ -240,8 +296,14 @@ void MVExportVideoWindowController::processEnded(bool started, int exitCode,
             return;
         }
     }
-    const std::string renameError = succeeded ? error.message() : std::string();
     std::filesystem::remove(running_.temporary, error);
+    if (started && !succeeded && !timedOut_ && running_.copySound && streamRefused_) {
+        // The container takes this sound only encoded: the same cut once more, sound as AAC.
+        running_.copySound = false;
+        running_.setOutput(running_.output);
+        startProcess();
+        return;
+    }
     std::string failure;
     if (!renameError.empty()) {
         failure = "The cut could not be named " + running_.output.filename().string() + ": " +

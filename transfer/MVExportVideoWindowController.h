@@ -11,6 +11,7 @@
 #include <QProcess>
 
 #include <deque>
+#include <functional>
 #include <string>
 
 class MVSpinningProgressIndicator;
@@ -26,14 +27,29 @@ class QPushButton;
 // ffmpeg runs without blocking the window: its output is read as it comes and goes to the
 // console; Close, Change and Process stay disabled and the spinner turns until it has ended. It
 // writes to a temporary file that takes the final name only on exit status 0; the sheet then says
-// where the cut is, or that it failed with ffmpeg's last error lines. A lap without video, a
-// missing video file, a missing ffmpeg or a cut that would overwrite its own input disables
-// Process with a line saying why. A cut that has not ended after kTimeLimit (stream copy of one
-// lap takes seconds) is stopped and reported as failed. Main thread only.
+// where the cut is, or that it failed with ffmpeg's last error lines. When a file of the cut's name
+// is in the folder already, Process first asks: Replace, Keep Both (the cut is saved as
+// "Lap <n> (2).<ext>", or the next free number) or Cancel (nothing runs); without Replace no file
+// is ever replaced, also not one that appears while ffmpeg runs. Sound is copied; when ffmpeg
+// says the container cannot take it as it is, the cut runs once more with the sound as AAC. A lap
+// without video, a missing video file, a missing ffmpeg or a cut that would overwrite its own input
+// disables Process with a line saying why. A cut that has not ended after kTimeLimit (stream copy
+// of one lap takes seconds) is stopped and reported as failed. Main thread only.
 class MVExportVideoWindowController : public QDialog {
     Q_OBJECT
   public:
     static constexpr int kTimeLimitMs = 10 * 60 * 1000;
+
+    enum class ExistingFileAnswer { Replace, KeepBoth, Cancel };
+    // Asks what to do about `existing`, the file of the cut's name; `keepBoth` is the name
+    // Keep Both would give the cut.
+    using ExistingFileAsker =
+        std::function<ExistingFileAnswer(QWidget* parent, const std::filesystem::path& existing,
+                                         const std::filesystem::path& keepBoth)>;
+    // The question as a window-modal alert with the buttons Replace, Keep Both and Cancel.
+    static ExistingFileAnswer askAboutExistingFile(QWidget* parent,
+                                                   const std::filesystem::path& existing,
+                                                   const std::filesystem::path& keepBoth);
 
     explicit MVExportVideoWindowController(
         QWidget* window, platform::UserDefaults& defaults = platform::UserDefaults::standard());
@@ -56,6 +72,7 @@ class MVExportVideoWindowController : public QDialog {
     // The plan for the current lap, folder and ffmpeg.
     MVVideoExportPlan currentPlan() const;
     void setFolderChooser(MVSheetSupport::FolderChooser chooser) { chooser_ = std::move(chooser); }
+    void setExistingFileAsker(ExistingFileAsker asker) { asker_ = std::move(asker); }
 
     // For tests:
     QLabel* statusTextField() const { return statusTextField_; }
@@ -75,6 +92,9 @@ class MVExportVideoWindowController : public QDialog {
     void setControlsEnabled(bool enabled);
     void readOutput(QProcess::ProcessChannel channel);
     void processEnded(bool started, int exitCode, QProcess::ExitStatus status);
+    bool settleExistingOutput();
+    void startProcess();
+    std::string placeCut();
     void finish(bool succeeded, const QString& text);
 
     platform::UserDefaults& defaults_;
@@ -85,6 +105,7 @@ class MVExportVideoWindowController : public QDialog {
     std::string partialErrorLine_;
     int timeLimitMs_ = kTimeLimitMs;
     bool timedOut_ = false;
+    bool streamRefused_ = false;  // ffmpeg said the container cannot take a copied stream
     MVTextFieldSupportDrag* directoryTextField_;
     QLabel* infoTextField_;
     QLabel* statusTextField_;
@@ -93,4 +114,5 @@ class MVExportVideoWindowController : public QDialog {
     QPushButton* buttonEditDestination_;
     QPushButton* buttonProcess_;
     MVSheetSupport::FolderChooser chooser_ = &MVSheetSupport::chooseFolder;
+    ExistingFileAsker asker_ = &MVExportVideoWindowController::askAboutExistingFile;
 };

@@ -24,9 +24,12 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -53,7 +56,9 @@ MVFileTransferWizardWindowController::MVFileTransferWizardWindowController(
     };
     sourceChangedToken_ = platform::NotificationCenter::defaultCenter().addObserver(
         MVSourceURLChanged, nullptr, [this](const platform::Notification&) {
-            findFirstGLDFileAndUpdateDirectoryTextField(sourceTextField_->url());
+            const auto dropped = sourceTextField_->url();
+            chosenSource_ = dropped ? ChosenSource::of(*dropped) : std::nullopt;
+            findFirstGLDFileAndUpdateDirectoryTextField(dropped);
         });
     setUpDestination();
     setUpSDVolumes();
@@ -181,9 +186,28 @@ void MVFileTransferWizardWindowController::setUpDestination() {
 }
 
 void MVFileTransferWizardWindowController::setUpSDVolumes() {
+    // A source the user chose stays while its volume is mounted; the mount table changes for
+    // many reasons (another disk, a network share).
+    if (chosenSource_ && chosenSource_->stillMounted()) return;
+    chosenSource_.reset();
     auto source = MVCardImportNames::sourceFolderOnVolumes(lister_->removableVolumes());
+    if (source != sourceTextField_->url()) messageTextField_->clear();  // it spoke of another run
     sourceTextField_->setUrl(source);
     findFirstGLDFileAndUpdateDirectoryTextField(source);
+}
+
+std::optional<MVFileTransferWizardWindowController::ChosenSource>
+MVFileTransferWizardWindowController::ChosenSource::of(const fs::path& folder) {
+    struct stat status {};
+    if (::stat(folder.c_str(), &status) != 0) return std::nullopt;
+    return ChosenSource{folder, status.st_dev};
+}
+
+bool MVFileTransferWizardWindowController::ChosenSource::stillMounted() const {
+    // Unmounted, the path is gone or lies on the file system below (another device).
+    struct stat status {};
+    return ::stat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode) &&
+           status.st_dev == device;
 }
 
 void MVFileTransferWizardWindowController::findFirstGLDFileAndUpdateDirectoryTextField(
@@ -213,7 +237,10 @@ void MVFileTransferWizardWindowController::findFirstGLDFileAndUpdateDirectoryTex
 void MVFileTransferWizardWindowController::placeNameArrived(
     const MVGLDFileManagerFastOperation* operation, const std::string& place) {
     if (operation != operation_.get() || operation_->isCancelled() || place.empty()) return;
-    directoryTextField_->setText(directoryTextField_->text() + QLatin1Char(' ') + text(place));
+    // The name as the folder will be made ("N/A" becomes "N_A"), so the field shows what appears.
+    const auto part = MVCardImportNames::safePathPart(place);
+    if (!part) return;
+    directoryTextField_->setText(directoryTextField_->text() + QLatin1Char(' ') + text(*part));
 }
 
 void MVFileTransferWizardWindowController::subViewsEnable(bool enabled) {
@@ -271,6 +298,7 @@ void MVFileTransferWizardWindowController::startTransfer(MVFolderTransfer::Mode 
         messageTextField_->setText(
             QStringLiteral("The folder or session name cannot be used: choose a name that is not "
                            "\".\" or \"..\"."));
+        MVSheetSupport::growToFit(this);
         return;
     }
     transfer_.wait();  // a finished run's thread
@@ -287,6 +315,7 @@ void MVFileTransferWizardWindowController::startTransfer(MVFolderTransfer::Mode 
         &refusal);
     if (!started) {
         messageTextField_->setText(text(refusal) + QStringLiteral(" Nothing was copied."));
+        MVSheetSupport::growToFit(this);
         return;
     }
     mode_ = mode;
@@ -315,9 +344,10 @@ void MVFileTransferWizardWindowController::transferFinished(
     std::cerr << (mode_ == MVFolderTransfer::Mode::Move ? "buttonMovePressed" : "buttonCopyPressed")
               << " anError: " << result.error << '\n';
     subViewsEnable(true);
-    messageTextField_->setText(text(result.error));
+    messageTextField_->setText(text(result.error + ". Nothing was lost: what this run copied was "
+                                                   "removed and the source is as it was."));
     MVSheetSupport::growToFit(this);
-    showCopyOrMoveAlert();
+    showCopyOrMoveAlert(result.systemError);
 }
 
 void MVFileTransferWizardWindowController::sourcesKept(const MVFolderTransfer::Result& result) {
@@ -348,10 +378,19 @@ void MVFileTransferWizardWindowController::sourcesKept(const MVFolderTransfer::R
     MVSheetSupport::growToFit(this);
 }
 
-void MVFileTransferWizardWindowController::showCopyOrMoveAlert() {
-    alert_(this, QStringLiteral("Couldn't complete the operation."),
-           QStringLiteral("Please ensure there are no hidden files and you have permission to "
-                          "access files within the source folder."));
+void MVFileTransferWizardWindowController::showCopyOrMoveAlert(int systemError) {
+    QString advice = QStringLiteral(
+        "Please ensure there are no hidden files and you have permission to access files within "
+        "the source folder.");
+    if (systemError == ENOSPC || systemError == EDQUOT) {
+        // Hidden files and permissions have nothing to do with it: say what happened.
+        advice = QStringLiteral(
+                     "The destination has no room for the recordings (%1). Nothing "
+                     "was lost: what was copied was removed and the source is as it "
+                     "was. Make room there, or choose another destination.")
+                     .arg(text(std::strerror(systemError)));
+    }
+    alert_(this, QStringLiteral("Couldn't complete the operation."), advice);
 }
 
 void MVFileTransferWizardWindowController::buttonAbortPressed() {
@@ -373,6 +412,8 @@ void MVFileTransferWizardWindowController::buttonEditScourcePressed() {
     const auto current = sourceTextField_->url().value_or(platform::folders::home());
     if (const auto chosen = chooser_(this, current)) {
         sourceTextField_->setUrl(*chosen);
+        chosenSource_ = ChosenSource::of(*chosen);
+        messageTextField_->clear();
         findFirstGLDFileAndUpdateDirectoryTextField(*chosen);
     }
     ZORFileLog::writeToTextFile("FileTransferWizardController edit source button");

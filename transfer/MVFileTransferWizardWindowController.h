@@ -19,6 +19,8 @@
 #include <memory>
 #include <optional>
 
+#include <sys/types.h>
+
 class MVTextFieldSupportDrag;
 class QLabel;
 class QLineEdit;
@@ -31,6 +33,10 @@ class QSocketNotifier;
 // "<date> <circuit of the card's first session>", then copies or moves the source into
 // destination / directory / session with a progress bar and opens the result in the file
 // browser.
+//
+// A source the user chose (Change... or a drop) is kept through mount changes while it stays on
+// the device it was on; a card's source follows the volumes. A failed run says why in the system's
+// words ("No space left on device"). The folder field shows the name as it will be made.
 //
 // A run never deletes anything that was there before: a final folder that already holds files,
 // an empty source and names that would leave the destination are refused in the sheet. Abort
@@ -102,9 +108,18 @@ class MVFileTransferWizardWindowController : public QDialog {
     void sourcesKept(const MVFolderTransfer::Result& result);
     void placeNameArrived(const MVGLDFileManagerFastOperation* operation, const std::string& place);
     void subViewsEnable(bool enabled);
-    void showCopyOrMoveAlert();
+    void showCopyOrMoveAlert(int systemError);
+
+    // A source folder the user chose (Change... or a drop) and the device it was on.
+    struct ChosenSource {
+        std::filesystem::path folder;
+        dev_t device = 0;
+        static std::optional<ChosenSource> of(const std::filesystem::path& folder);
+        bool stillMounted() const;
+    };
 
     std::shared_ptr<const MVRemovableVolumes::Lister> lister_;
+    std::optional<ChosenSource> chosenSource_;
     platform::UserDefaults& defaults_;
     platform::OperationQueue queue_{"FileTransferWizardQuickParse"};
     std::shared_ptr<MVGLDFileManagerFastOperation> operation_;

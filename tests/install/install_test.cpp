@@ -38,6 +38,8 @@ std::set<std::string> expectedFiles() {
         "share/gridlark/samples/sample.gld",
         "share/applications/gridlark.desktop",
         "share/mime/packages/gridlark.xml",
+        "share/doc/gridlark/copyright",
+        "share/doc/gridlark/changelog.gz",
         "share/icons/hicolor/scalable/apps/gridlark.svg",
     };
     std::stringstream sizes(GRIDLARK_ICON_SIZES);
@@ -166,7 +168,10 @@ TEST_F(InstallTest, TheInstalledProgramFillsItsLapTableFromItsOwnResources) {
 
 TEST_F(InstallTest, UninstallingALivePrefixLeavesNothingBehind) {
     // No DESTDIR: the install also brings the prefix's file-type and entry caches up to date.
+    // Of the prefix, only bin/ and share/icons/hicolor/48x48/ were there before.
     const fs::path live = scratch / "live";
+    fs::create_directories(live / "bin");
+    fs::create_directories(live / "share/icons/hicolor/48x48");
     const auto env = callerEnvironment();
     const auto [installed, installSaid] = run(
         GRIDLARK_CMAKE_COMMAND, {"--install", GRIDLARK_BUILD_DIR, "--prefix", live.string()}, env);
@@ -191,12 +196,24 @@ TEST_F(InstallTest, UninstallingALivePrefixLeavesNothingBehind) {
     const auto [removed, removeSaid] = uninstall(live);
     ASSERT_EQ(removed, 0) << removeSaid;
     EXPECT_EQ(filesUnder(live), std::set<std::string>{});
-    // Only the prefix's two top folders stay; every folder of ours went with its files.
+    // Every folder the install made went with its files; the prefix and the folders that were
+    // there before stay.
     std::set<std::string> folders;
     for (const auto& entry : fs::recursive_directory_iterator(live)) {
         folders.insert(fs::relative(entry.path(), live).string());
     }
-    EXPECT_EQ(folders, (std::set<std::string>{"bin", "share"}));
+    EXPECT_EQ(folders, (std::set<std::string>{"bin", "share", "share/icons", "share/icons/hicolor",
+                                              "share/icons/hicolor/48x48"}));
+
+    // A prefix the install made is itself never removed.
+    const fs::path fresh = scratch / "fresh";
+    ASSERT_EQ(run(GRIDLARK_CMAKE_COMMAND,
+                  {"--install", GRIDLARK_BUILD_DIR, "--prefix", fresh.string()}, env)
+                  .first,
+              0);
+    ASSERT_EQ(uninstall(fresh).first, 0);
+    EXPECT_TRUE(fs::is_directory(fresh));
+    EXPECT_TRUE(fs::is_empty(fresh));
 }
 
 }  // namespace

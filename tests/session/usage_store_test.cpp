@@ -61,7 +61,7 @@ TEST_F(UsageStoreTest, RecordHoldsTheUsageFields) {
     ASSERT_TRUE(a["ID"].is_string());
     EXPECT_TRUE(std::regex_match(a["ID"].get<std::string>(), uuid)) << a["ID"];
     EXPECT_NE(a["ID"], b["ID"]);
-    EXPECT_EQ(a["SoftwareCode"], "Gridlark - macOS");
+    EXPECT_EQ(a["SoftwareCode"], "Gridlark - Linux");
     EXPECT_EQ(a["ComponentCode"], "Startup");
     EXPECT_EQ(a["Count"], 1);
     EXPECT_EQ(a["FakeIPAddress"], false);

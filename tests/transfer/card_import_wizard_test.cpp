@@ -12,10 +12,13 @@
 #include "platform/Clock.h"
 
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <gtest/gtest.h>
+
+#include <sys/mount.h>
 
 namespace {
 
@@ -43,8 +46,9 @@ class CardImportWizardTest : public ::testing::Test {
     void makeWizard() {
         wizard = std::make_unique<MVFileTransferWizardWindowController>(nullptr, lister, defaults);
         wizard->setFolderOpener([this](const fs::path& folder) { opened.push_back(folder); });
-        wizard->setAlertPresenter([this](QWidget*, const QString& title, const QString&) {
+        wizard->setAlertPresenter([this](QWidget*, const QString& title, const QString& message) {
             alerts.push_back(title.toStdString());
+            alertTexts.push_back(message.toStdString());
         });
     }
     // Lets the quick parse end and its result reach the sheet.
@@ -72,6 +76,24 @@ class CardImportWizardTest : public ::testing::Test {
     std::unique_ptr<MVFileTransferWizardWindowController> wizard;
     std::vector<fs::path> opened;
     std::vector<std::string> alerts;
+    std::vector<std::string> alertTexts;
+};
+
+// A real file system of a few kilobytes (tmpfs), mounted for one test where the system allows it.
+class SmallDisk {
+  public:
+    explicit SmallDisk(const fs::path& at) : at_(at) {
+        fs::create_directories(at_);
+        mounted_ = ::mount("tmpfs", at_.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=64k") == 0;
+    }
+    ~SmallDisk() {
+        if (mounted_) ::umount2(at_.c_str(), MNT_DETACH);
+    }
+    bool mounted() const { return mounted_; }
+
+  private:
+    fs::path at_;
+    bool mounted_ = false;
 };
 
 TEST_F(CardImportWizardTest, ProposesTheCardAndNamesTheFolderAfterItsCircuit) {
@@ -237,6 +259,84 @@ TEST_F(CardImportWizardTest, FailureAlertsAndAbortCleansUp) {
     EXPECT_TRUE(opened.empty());
     EXPECT_FALSE(fs::exists(dir / "Documents/Gridlark/2026-12-10 Larkfield Loop"));
     EXPECT_EQ(readAll(dir / "CARD/media/day/b.gld"), session);
+}
+
+TEST_F(CardImportWizardTest, AMoveIntoAFullDiskNamesTheReasonAndLosesNothing) {
+    SmallDisk disk(dir / "small");
+    if (!disk.mounted()) GTEST_SKIP() << "cannot mount a small file system here";
+    lister->setVolumes({card("CARD")});
+    dir.write("CARD/media/day/b0002.mp4", std::string(200000, 'w'));  // more than the disk holds
+    makeWizard();
+    finishParse();
+    wizard->destinationTextField()->setUrl(dir / "small");
+    wizard->buttonMovePressed();
+    ASSERT_TRUE(MainQueuePump::until([&] { return !alerts.empty(); }));
+    EXPECT_NE(alertTexts.at(0).find("No space left on device"), std::string::npos)
+        << alertTexts.at(0);
+    EXPECT_NE(wizard->messageTextField()->text().indexOf("No space left on device"), -1)
+        << wizard->messageTextField()->text().toStdString();
+    EXPECT_TRUE(controlsEnabled());
+    EXPECT_TRUE(fs::is_empty(dir / "small"));
+    EXPECT_EQ(readAll(dir / "CARD/media/day/b.gld"), session);
+    EXPECT_EQ(readAll(dir / "CARD/media/day/b0002.mp4").size(), 200000u);
+}
+
+TEST_F(CardImportWizardTest, AChosenSourceStaysWhileItIsThere) {
+    lister->setVolumes({card("CARD")});
+    makeWizard();
+    finishParse();
+    const fs::path mine = card("MINE") / "media";
+    wizard->setFolderChooser([&](QWidget*, const fs::path&) { return mine; });
+    wizard->buttonEditScourcePressed();
+    finishParse();
+    const QString name = wizard->directoryTextField()->text();
+
+    lister->setVolumes({dir / "CARD", card("OTHER")});  // another card comes and goes
+    wizard->setUpSDVolumes();
+    lister->setVolumes({dir / "CARD"});
+    wizard->setUpSDVolumes();
+    MainQueuePump::drain();
+    EXPECT_EQ(wizard->sourceTextField()->url(), mine);
+    EXPECT_EQ(wizard->directoryTextField()->text(), name);
+
+    // Its result stays beside it; once it is gone, the card's source and a clean sheet follow.
+    dir.write("Documents/Gridlark/" + name.toStdString() + "/Session/x", "there");
+    wizard->buttonCopyPressed();
+    EXPECT_NE(wizard->messageTextField()->text().indexOf("already exists"), -1);
+    fs::remove_all(dir / "MINE");
+    wizard->setUpSDVolumes();
+    EXPECT_EQ(wizard->sourceTextField()->url(), dir / "CARD/media");
+    EXPECT_TRUE(wizard->messageTextField()->text().isEmpty());
+}
+
+TEST_F(CardImportWizardTest, TheFolderFieldShowsTheNameThatWillBeMade) {
+    testing_support::SessionOptions options;
+    options.satellites = 0;  // no fix: no circuit, the quick parse says "N/A"
+    dir.write("CARD/media/a.gld", testing_support::generateSession(options).text);
+    lister->setVolumes({dir / "CARD"});
+    makeWizard();
+    finishParse();
+    EXPECT_EQ(wizard->directoryTextField()->text(), "2026-12-10 N_A");
+    wizard->buttonCopyPressed();
+    ASSERT_TRUE(MainQueuePump::until([&] { return !opened.empty(); }));
+    EXPECT_EQ(opened.at(0), dir / "Documents/Gridlark/2026-12-10 N_A/Session");
+}
+
+TEST_F(CardImportWizardTest, ARefusalWithALongPathShowsWhole) {
+    lister->setVolumes({card("CARD")});
+    makeWizard();
+    finishParse();
+    const fs::path deep = dir /
+                          "Documents/a rather long folder name for the sessions of the club"
+                          "/and another one below it for this season";
+    wizard->destinationTextField()->setUrl(deep);
+    dir.write(
+        (deep / "2026-12-10 Larkfield Loop/Session/x").lexically_relative(dir.path()).string(),
+        "there");
+    wizard->adjustSize();
+    wizard->buttonCopyPressed();
+    ASSERT_NE(wizard->messageTextField()->text().indexOf("already exists"), -1);
+    EXPECT_GE(wizard->height(), wizard->layout()->totalHeightForWidth(wizard->width()));
 }
 
 }  // namespace

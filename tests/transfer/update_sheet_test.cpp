@@ -1,4 +1,6 @@
+#include "tests/support/LoopbackServer.h"
 #include "tests/support/MainQueuePump.h"
+#include "tests/support/TempDir.h"
 
 #include "transfer/DownloadViewController.h"
 
@@ -13,7 +15,9 @@
 
 namespace {
 
+using testing_support::LoopbackServer;
 using testing_support::MainQueuePump;
+using testing_support::TempDir;
 
 // Turning, and not fading out after a stop.
 bool spinning(const MVSpinningProgressIndicator* spinner) {
@@ -33,8 +37,8 @@ struct FakeManager final : MVVersionManaging {
         return CatalogueInfo{"7", "https://updates.example/db.zip"};
     }
     CatalogueAnswer softwareCatalogue() override {
-        if (!refusal.empty()) return {std::nullopt, refusal};
-        return {softwareCatalogueInfo(), {}};
+        if (!refusal.empty()) return {std::nullopt, refusal, {}};
+        return {softwareCatalogueInfo(), {}, {}};
     }
     bool isSoftwareUpdateAvailable() override { return reachable; }
     bool isCircuitDatabaseUpdateAvailable() override { return reachable; }
@@ -172,6 +176,90 @@ TEST_F(UpdateSheet, ADownloadThatFindsNothingToDoReturnsToIdle) {
     EXPECT_FALSE(spinning(sheet.progressSoftware()));
     EXPECT_TRUE(sheet.buttonClose()->isEnabled());
     EXPECT_FALSE(sheet.messageLabel()->text().isEmpty());
+}
+
+// The sheet with the real update checker, reading catalogues from a loopback server of the
+// test's own.
+class UpdateSheetOnServer : public ::testing::Test {
+  protected:
+    static constexpr char kSoftware[] = "/Updates/Gridlark for macOS/Catalogue.xml";
+    static constexpr char kDatabase[] = "/Updates/Circuit Database/CircuitDatabaseCatalogue.xml";
+
+    void serve(const std::string& path, int status, const std::string& body) {
+        server.get(path, [status, body](const httplib::Request&, httplib::Response& r) {
+            r.status = status;
+            r.set_content(body, "application/xml");
+        });
+    }
+    static std::string catalogue(const std::string& version) {
+        return "<Catalogue LatestVersion=\"" + version + "\" DownloadUrl=\"Folder\\file.zip\"/>";
+    }
+    // Opens a sheet on an update checker whose host is `host` and waits for its answers.
+    std::unique_ptr<DownloadViewController> openSheet(const std::string& host) {
+        MVVersionManager::Config config;
+        config.updateHost = host;
+        config.supportFolder = dir / "Morvane";
+        config.builtInDatabase = dir.write("builtin.xml", "<circuits version=\"5\"/>");
+        config.appVersion = "1.9";
+        config.allowLoopbackHttpForTests = true;
+        config.catalogueTimeout = std::chrono::seconds(5);
+        manager = std::make_unique<MVVersionManager>(config, center);
+        auto sheet = std::make_unique<DownloadViewController>(nullptr, *manager, center);
+        QSignalSpy refreshed(sheet.get(), &DownloadViewController::versionsRefreshed);
+        sheet->refreshVersions();
+        EXPECT_TRUE(MainQueuePump::until([&] { return refreshed.count() > 0; }));
+        return sheet;
+    }
+
+    TempDir dir;
+    LoopbackServer server;
+    platform::NotificationCenter center;
+    std::unique_ptr<MVVersionManager> manager;
+};
+
+TEST_F(UpdateSheetOnServer, EachRowShowsItsOwnCataloguesAnswer) {
+    struct Case {
+        const char* what;
+        int softwareStatus;
+        std::string softwareBody;
+        int databaseStatus;
+        std::string databaseBody;
+        const char* softwareRow;
+        const char* databaseRow;
+        bool softwareUpdate, databaseUpdate;
+    };
+    const std::vector<Case> cases = {
+        {"both answer", 200, catalogue("2.0"), 200, catalogue("7"), "Latest v2.0", "Latest v7",
+         true, true},
+        {"the program's catalogue fails", 500, catalogue("2.0"), 200, catalogue("7"),
+         "Latest version unknown: status 500", "Latest v7", false, true},
+        {"the database's is no catalogue", 200, catalogue("2.0"), 200, "<html>busy</html>",
+         "Latest v2.0", "Latest version unknown: not a catalogue", true, false},
+        {"neither", 404, "", 200, "LatestVersion=9", "Latest version unknown: status 404",
+         "Latest version unknown: not a catalogue", false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        serve(kSoftware, c.softwareStatus, c.softwareBody);
+        serve(kDatabase, c.databaseStatus, c.databaseBody);
+        const auto sheet = openSheet(server.url(""));
+        EXPECT_EQ(sheet->onlineSWVersion()->text().toStdString(), c.softwareRow);
+        EXPECT_EQ(sheet->onlineTrackDBVersion()->text().toStdString(), c.databaseRow);
+        EXPECT_EQ(sheet->buttonSoftwareUpdate()->isEnabled(), c.softwareUpdate);
+        EXPECT_EQ(sheet->buttonTrackDBUpdate()->isEnabled(), c.databaseUpdate);
+    }
+}
+
+TEST_F(UpdateSheetOnServer, AnOwnCatalogueOffersItsVersionWhileTheHostIsDown) {
+    serve("/mine/Catalogue.xml", 200, catalogue("2.1"));
+    dir.write("Morvane/Gridlark/CustomUpdateUrl.txt", server.url("/mine/Catalogue.xml"));
+    const std::string closed = "http://127.0.0.1:" + std::to_string(LoopbackServer::closedPort());
+    const auto sheet = openSheet(closed);
+    EXPECT_EQ(sheet->onlineSWVersion()->text(), "Latest v2.1");
+    EXPECT_TRUE(sheet->buttonSoftwareUpdate()->isEnabled());
+    EXPECT_EQ(sheet->onlineTrackDBVersion()->text(),
+              "Latest version unknown: no connection to the server");
+    EXPECT_FALSE(sheet->buttonTrackDBUpdate()->isEnabled());
 }
 
 }  // namespace

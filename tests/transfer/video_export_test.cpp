@@ -8,12 +8,16 @@
 
 #include "widgets/MVTextFieldSupportDrag.h"
 
+#include "platform/ChildProcess.h"
+
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+#include <sstream>
 
 namespace {
 
@@ -52,9 +56,10 @@ TEST(VideoExportPlan, ArgumentsFollowTheLapsVideoTimes) {
         EXPECT_EQ(plan.output, dir / "out/Lap 7.MP4");
         EXPECT_EQ(plan.temporary.parent_path(), dir / "out");
         EXPECT_EQ(plan.temporary.extension(), ".MP4");
+        // The times come before the input: they are a seek on it and its end.
         const std::vector<std::string> expected = {
-            "-i", clip.string(), "-ss",  c.s,  "-to",
-            c.e,  "-vcodec",     "copy", "-y", plan.temporary.string()};
+            "-ss",     c.s,    "-to",     c.e,    "-i", clip.string(),
+            "-vcodec", "copy", "-acodec", "copy", "-y", plan.temporary.string()};
         EXPECT_EQ(plan.arguments, expected);
     }
 }
@@ -104,6 +109,32 @@ TEST(VideoExportPlan, AVideoRunningIntoASecondFileIsCutToTheEndOfTheFirst) {
     EXPECT_EQ(std::find(plan.arguments.begin(), plan.arguments.end(), "-to"), plan.arguments.end());
 }
 
+TEST(VideoExportPlan, TheCutTakesTheNameOfAnExistingFileOnlyWhenToldTo) {
+    TempDir dir;
+    const auto clip = dir.write("videos/session.mp4", "v");
+    const auto earlier = dir.write("out/Lap 3.mp4", "earlier");
+    dir.write("out/Lap 3 (2).mp4", "second");
+    auto plan =
+        MVVideoExportPlan::make(*videoLap(3, 5000, 9000, {clip}), dir / "out", "/usr/bin/ffmpeg");
+    ASSERT_TRUE(plan.canRun());
+    EXPECT_TRUE(plan.outputExists);
+    EXPECT_EQ(MVVideoExportPlan::keepBothName(plan.output), dir / "out/Lap 3 (3).mp4");
+
+    dir.write(plan.temporary.lexically_relative(dir.path()).string(), "cut");
+    EXPECT_EQ(plan.placeCut(), "");
+    EXPECT_EQ(plan.output, dir / "out/Lap 3 (3).mp4");
+    EXPECT_EQ(testing_support::readAll(plan.output), "cut");
+    EXPECT_EQ(testing_support::readAll(earlier), "earlier");
+
+    plan.setOutput(earlier);
+    EXPECT_EQ(plan.arguments.back(), plan.temporary.string());
+    plan.replaceExisting = true;
+    dir.write(plan.temporary.lexically_relative(dir.path()).string(), "replacing cut");
+    EXPECT_EQ(plan.placeCut(), "");
+    EXPECT_EQ(testing_support::readAll(earlier), "replacing cut");
+    EXPECT_FALSE(std::filesystem::exists(plan.temporary));
+}
+
 TEST(FFmpegLocation, ThePathSettingWinsOverTheSearch) {
     TempDir dir;
     platform::UserDefaults defaults(dir / "defaults.json");
@@ -131,12 +162,23 @@ class VideoExportSheet : public ::testing::Test {
         clip = dir.write("videos/session.mp4", "stand-in video");
         std::filesystem::create_directories(dir / "out");
         sheet.directoryTextField()->setUrl(dir / "out");
+        sheet.setExistingFileAsker(
+            [](QWidget*, const std::filesystem::path& existing, const std::filesystem::path&) {
+                ADD_FAILURE() << "asked about " << existing;
+                return MVExportVideoWindowController::ExistingFileAnswer::Cancel;
+            });
     }
 
     void useFFmpeg(const std::string& script) {
         const auto tool = dir.write("bin/ffmpeg", script);
         std::filesystem::permissions(tool, std::filesystem::perms::owner_all);
         defaults.setString(MVFFmpeg::kPathDefaultsKey, tool.string());
+    }
+
+    // An ffmpeg that writes `bytes` to its output file (the last argument) and notes its run.
+    void useWritingFFmpeg(const std::string& bytes, const std::string& extra = "") {
+        useFFmpeg("#!/bin/sh\nfor last; do :; done\necho ran >> \"" + (dir / "runs").string() +
+                  "\"\n" + extra + "printf '" + bytes + "' > \"$last\"\n");
     }
 
     // Presses Process and runs the event loop until the child has ended; the controls are
@@ -178,6 +220,10 @@ TEST_F(VideoExportSheet, AFailedCutSaysWhyAndLeavesTheEarlierExportAlone) {
         "#!/bin/sh\nfor last; do :; done\necho partial > \"$last\"\n"
         "echo 'first line' >&2\necho 'Invalid data found when processing input' >&2\nexit 1\n");
     const auto earlier = dir.write("out/Lap 5.mp4", "earlier export");
+    sheet.setExistingFileAsker(
+        [](QWidget*, const std::filesystem::path&, const std::filesystem::path&) {
+            return MVExportVideoWindowController::ExistingFileAnswer::Replace;
+        });
     sheet.setLap(videoLap(5, 10000, 70000, {clip}));
     EXPECT_FALSE(runExport());
     EXPECT_TRUE(sheet.statusTextField()->text().contains("exit status 1"));
@@ -186,6 +232,68 @@ TEST_F(VideoExportSheet, AFailedCutSaysWhyAndLeavesTheEarlierExportAlone) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "out"),
                             std::filesystem::directory_iterator()),
               1);
+}
+
+TEST_F(VideoExportSheet, AnExistingCutIsReplacedKeptBesideOrLeftAsTheUserAnswers) {
+    using Answer = MVExportVideoWindowController::ExistingFileAnswer;
+    struct Case {
+        const char* what;
+        Answer answer;
+        const char* lap3;        // Lap 3.mp4 afterwards
+        const char* keptBeside;  // Lap 3 (2).mp4 afterwards, "" for none
+        const char* status;
+    };
+    for (const Case& c : {Case{"replace", Answer::Replace, "new cut", "", "Saved Lap 3.mp4 in"},
+                          Case{"keep both", Answer::KeepBoth, "other session's lap 3", "new cut",
+                               "Saved Lap 3 (2).mp4 in"},
+                          Case{"cancel", Answer::Cancel, "other session's lap 3", "",
+                               "Nothing was exported: Lap 3.mp4 is kept."}}) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(dir / "out");
+        std::filesystem::remove(dir / "runs");
+        const auto earlier = dir.write("out/Lap 3.mp4", "other session's lap 3");
+        useWritingFFmpeg("new cut");
+        sheet.setLap(videoLap(3, 10000, 70000, {clip}));
+        EXPECT_TRUE(sheet.statusTextField()->text().contains("Lap 3.mp4 exists"));
+        std::vector<std::filesystem::path> asked;
+        sheet.setExistingFileAsker([&](QWidget*, const std::filesystem::path& existing,
+                                       const std::filesystem::path& keepBoth) {
+            asked = {existing, keepBoth};
+            return c.answer;
+        });
+        if (c.answer == Answer::Cancel) {
+            sheet.buttonProcess()->click();
+            EXPECT_FALSE(sheet.isExporting());
+            EXPECT_FALSE(std::filesystem::exists(dir / "runs"));
+        } else {
+            EXPECT_TRUE(runExport());
+        }
+        EXPECT_EQ(asked, (std::vector<std::filesystem::path>{earlier, dir / "out/Lap 3 (2).mp4"}));
+        EXPECT_EQ(testing_support::readAll(earlier), c.lap3);
+        EXPECT_EQ(std::filesystem::exists(dir / "out/Lap 3 (2).mp4"), *c.keptBeside != 0);
+        if (*c.keptBeside) {
+            EXPECT_EQ(testing_support::readAll(dir / "out/Lap 3 (2).mp4"), c.keptBeside);
+        }
+        EXPECT_TRUE(sheet.statusTextField()->text().startsWith(c.status))
+            << sheet.statusTextField()->text().toStdString();
+    }
+}
+
+TEST_F(VideoExportSheet, AFileOfTheCutsNameThatAppearsDuringTheCutIsKept) {
+    useWritingFFmpeg("new cut",
+                     "echo 'saved meanwhile' > \"" + (dir / "out/Lap 9.mp4").string() + "\"\n");
+    bool asked = false;
+    sheet.setExistingFileAsker(
+        [&](QWidget*, const std::filesystem::path&, const std::filesystem::path&) {
+            asked = true;
+            return MVExportVideoWindowController::ExistingFileAnswer::Replace;
+        });
+    sheet.setLap(videoLap(9, 10000, 70000, {clip}));
+    EXPECT_TRUE(runExport());
+    EXPECT_FALSE(asked);
+    EXPECT_EQ(testing_support::readAll(dir / "out/Lap 9.mp4"), "saved meanwhile\n");
+    EXPECT_EQ(testing_support::readAll(dir / "out/Lap 9 (2).mp4"), "new cut");
+    EXPECT_TRUE(sheet.statusTextField()->text().startsWith("Saved Lap 9 (2).mp4"));
 }
 
 TEST_F(VideoExportSheet, AChattyChildFinishesWhileTheSheetKeepsAnswering) {
@@ -197,6 +305,116 @@ TEST_F(VideoExportSheet, AChattyChildFinishesWhileTheSheetKeepsAnswering) {
     EXPECT_TRUE(runExport());
     EXPECT_EQ(testing_support::readAll(dir / "out/Lap 6.mp4"), "cut\n");
     EXPECT_TRUE(sheet.statusTextField()->text().startsWith("Saved Lap 6.mp4"));
+}
+
+struct ProbedStream {
+    std::string codec, type;
+    double start = 0, duration = 0;
+};
+
+// The streams of a file as ffprobe reads them (codec, type, start and duration in seconds).
+std::vector<ProbedStream> probeStreams(const std::filesystem::path& file) {
+    platform::ProcessOptions options;
+    options.timeout = std::chrono::seconds(60);
+    const auto result = platform::runProcess(
+        {"ffprobe", "-v", "error", "-show_entries",
+         "stream=codec_name,codec_type,start_time,duration", "-of", "csv=p=0", file.string()},
+        options);
+    std::vector<ProbedStream> streams;
+    std::istringstream lines(result.standardOutput);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        ProbedStream stream;
+        std::string start, duration;
+        std::getline(fields, stream.codec, ',');
+        std::getline(fields, stream.type, ',');
+        std::getline(fields, start, ',');
+        std::getline(fields, duration, ',');
+        stream.start = std::atof(start.c_str());
+        stream.duration = std::atof(duration.c_str());
+        streams.push_back(stream);
+    }
+    return streams;
+}
+
+// What action cameras record: H.264 with B-frames, a key frame every five seconds, AAC sound.
+bool makeCameraClip(const std::filesystem::path& file, int seconds) {
+    platform::ProcessOptions options;
+    options.timeout = std::chrono::seconds(120);
+    const std::string length = ":duration=" + std::to_string(seconds);
+    const auto made = platform::runProcess({"ffmpeg",
+                                            "-nostdin",
+                                            "-hide_banner",
+                                            "-loglevel",
+                                            "error",
+                                            "-y",
+                                            "-f",
+                                            "lavfi",
+                                            "-i",
+                                            "testsrc=size=160x120:rate=25" + length,
+                                            "-f",
+                                            "lavfi",
+                                            "-i",
+                                            "sine=frequency=440" + length,
+                                            "-c:v",
+                                            "libx264",
+                                            "-bf",
+                                            "2",
+                                            "-g",
+                                            "125",
+                                            "-keyint_min",
+                                            "125",
+                                            "-sc_threshold",
+                                            "0",
+                                            "-pix_fmt",
+                                            "yuv420p",
+                                            "-c:a",
+                                            "aac",
+                                            file.string()},
+                                           options);
+    return made.succeeded() && std::filesystem::is_regular_file(file);
+}
+
+TEST_F(VideoExportSheet, RealFFmpegKeepsTheWholeLapInThePictureWithSoundBesideIt) {
+    if (!FFmpegClips::available()) GTEST_SKIP() << "ffmpeg is not installed";
+    if (!makeCameraClip(clip, 20)) GTEST_SKIP() << "ffmpeg cannot encode H.264 with AAC here";
+    defaults.setString(MVFFmpeg::kPathDefaultsKey, "");
+    // Key frames at 0, 5, 10 and 15 s; the lap runs from 9 s to 12 s, so the cut is 6 s to 15 s
+    // and the key frame after its start (10 s) comes after the lap's start.
+    sheet.setLap(videoLap(7, 9000, 12000, {clip}));
+    ASSERT_TRUE(runExport()) << sheet.statusTextField()->text().toStdString();
+    const auto streams = probeStreams(dir / "out/Lap 7.mp4");
+    ASSERT_EQ(streams.size(), 2u);
+    const double lapStart = 3.0, lapEnd = 6.0;  // on the cut's clock
+    for (const ProbedStream& stream : streams) {
+        SCOPED_TRACE(stream.type);
+        EXPECT_LE(stream.start, lapStart);
+        EXPECT_GE(stream.start + stream.duration, lapEnd);
+    }
+    EXPECT_EQ(streams[0].type, "video");
+    EXPECT_EQ(streams[1].codec, "aac");
+    EXPECT_NEAR(streams[1].start, streams[0].start, 0.1);
+}
+
+TEST_F(VideoExportSheet, RealFFmpegEncodesSoundTheContainerCannotTakeAsItIs) {
+    if (!FFmpegClips::available()) GTEST_SKIP() << "ffmpeg is not installed";
+    // PCM sound in an .mp4 file: ffmpeg reads it, but writes it into MP4 only encoded.
+    platform::ProcessOptions options;
+    options.timeout = std::chrono::seconds(120);
+    const auto mov = dir / "videos/pcm.mov";
+    ASSERT_TRUE(platform::runProcess(
+                    {"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                     "testsrc=size=160x120:rate=25:duration=10", "-f", "lavfi", "-i",
+                     "sine=duration=10", "-c:v", "mpeg4", "-c:a", "pcm_s16le", mov.string()},
+                    options)
+                    .succeeded());
+    std::filesystem::rename(mov, clip);
+    defaults.setString(MVFFmpeg::kPathDefaultsKey, "");
+    sheet.setLap(videoLap(4, 5000, 6000, {clip}));
+    ASSERT_TRUE(runExport()) << sheet.statusTextField()->text().toStdString();
+    const auto streams = probeStreams(dir / "out/Lap 4.mp4");
+    ASSERT_EQ(streams.size(), 2u);
+    EXPECT_EQ(streams[1].codec, "aac");
 }
 
 TEST_F(VideoExportSheet, RealFFmpegCutsTheLapWithItsLeadInAndRunOut) {

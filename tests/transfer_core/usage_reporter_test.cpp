@@ -118,6 +118,43 @@ TEST_F(UsageReport, FailuresKeepEveryRecord) {
     EXPECT_EQ(pending().size(), 5u);
 }
 
+TEST_F(UsageReport, EveryPathKeepsOnlyTheNewestRecordsWhenNoneAreSent) {
+    const std::size_t cap = MVCallWebservice::kMaxPendingUsageRecords;
+    network.connected = false;  // no answer ever takes the list
+    struct Case {
+        const char* what;
+        std::function<void()> addOne;
+        const char* newest;
+    };
+    for (const Case& c :
+         {Case{"start-up", [this] { start(reporter()); }, "Startup"},
+          Case{"session load",
+               [this] { MVCallWebservice::storeUserUsageWithTrack("Hilltop", defaults); },
+               "Hilltop.CIR"}}) {
+        SCOPED_TRACE(c.what);
+        Json full = Json::array();
+        for (std::size_t i = 0; i < cap; ++i) full.push_back({{"ID", "old-" + std::to_string(i)}});
+        defaults.setObject("User Usage", full);
+        c.addOne();
+        c.addOne();
+        ASSERT_EQ(pending().size(), cap);
+        EXPECT_EQ(pending()[0]["ID"], "old-2");
+        EXPECT_EQ(pending()[cap - 1]["ComponentCode"], c.newest);
+        EXPECT_EQ(pending()[cap - 1]["SoftwareCode"], "Gridlark - Linux");
+    }
+}
+
+TEST_F(UsageReport, WithRecordingOffNothingIsStoredOrSent) {
+    start(reporter());
+    const Json before = pending();
+    MVCallWebservice::setUsageRecordingEnabled(false);
+    EXPECT_FALSE(start(reporter()));
+    MVCallWebservice::storeUserUsageWithTrack("Hilltop", defaults);
+    MVCallWebservice::setUsageRecordingEnabled(true);
+    EXPECT_EQ(server.requestCount(), 0);
+    EXPECT_EQ(pending(), before);
+}
+
 TEST(RouteReachability, ADefaultRouteOffLoopbackMeansConnected) {
     TempDir dir;
     const std::string header =

@@ -35,6 +35,37 @@ TEST(UpdateText, PercentEncodingKeepsTheQuerySet) {
     for (const auto& [text, encoded] : cases) EXPECT_EQ(MVUpdateText::percentEncode(text), encoded);
 }
 
+TEST(UpdateText, AFailedRequestIsToldInAFewWords) {
+    struct Case {
+        platform::URLError error;
+        const char* words;
+    };
+    const auto error = [](platform::URLErrorKind kind, std::string message) {
+        platform::URLError e;
+        e.kind = kind;
+        e.message = std::move(message);
+        return e;
+    };
+    platform::URLError unresolved = error(platform::URLErrorKind::NoNetwork, "Could not resolve");
+    unresolved.hostNotFound = true;
+    platform::URLError late = error(platform::URLErrorKind::Other, "Timeout was reached");
+    late.timedOut = true;
+    platform::URLError redirected = error(platform::URLErrorKind::Other, "Unsupported protocol");
+    redirected.redirectRefused = platform::URLRedirectRefusal::Protocol;
+    for (const Case& c : {
+             Case{unresolved, "host not found"},
+             Case{error(platform::URLErrorKind::NoNetwork, "Connection refused"),
+                  "no connection to the server"},
+             Case{late, "no answer in time"},
+             Case{error(platform::URLErrorKind::TLS, "SSL certificate problem"),
+                  "no secure connection"},
+             Case{redirected, "redirected away from https"},
+             Case{error(platform::URLErrorKind::Other, "Malformed URL"), "Malformed URL"},
+         }) {
+        EXPECT_EQ(MVUpdateText::failureInWords(c.error), c.words);
+    }
+}
+
 TEST(UpdateText, OnlyHttpsLeavesTheMachine) {
     struct Case {
         const char* url;
@@ -145,21 +176,26 @@ TEST_F(VersionManager, UnusableCataloguesGiveNoResultAndNoUpdate) {
         const char* what;
         int status;
         std::string body;
+        const char* problem;  // what the sheet's row says
     };
     const std::vector<Case> cases = {
-        {"not XML", 200, "LatestVersion=9"},
-        {"no LatestVersion", 200, "<C DownloadUrl=\"a\\b.zip\"/>"},
-        {"no DownloadUrl", 200, "<C LatestVersion=\"9\"/>"},
-        {"no backslash", 200, "<C LatestVersion=\"9\" DownloadUrl=\"b.zip\"/>"},
-        {"404", 404, "<C LatestVersion=\"9\" DownloadUrl=\"a\\b.zip\"/>"},
-        {"500", 500, "<C LatestVersion=\"9\" DownloadUrl=\"a\\b.zip\"/>"},
+        {"not XML", 200, "LatestVersion=9", "not a catalogue"},
+        {"no LatestVersion", 200, "<C DownloadUrl=\"a\\b.zip\"/>", "not a catalogue"},
+        {"no DownloadUrl", 200, "<C LatestVersion=\"9\"/>", "not a catalogue"},
+        {"no backslash", 200, "<C LatestVersion=\"9\" DownloadUrl=\"b.zip\"/>", "not a catalogue"},
+        {"404", 404, "<C LatestVersion=\"9\" DownloadUrl=\"a\\b.zip\"/>", "status 404"},
+        {"500", 500, "<C LatestVersion=\"9\" DownloadUrl=\"a\\b.zip\"/>", "status 500"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         serve(path, c.status, c.body);
-        EXPECT_FALSE(manager.circuitDatabaseCatalogueInfo());
+        const auto answer = manager.circuitDatabaseCatalogue();
+        EXPECT_FALSE(answer.info);
+        EXPECT_EQ(answer.problem, c.problem);
         EXPECT_FALSE(manager.isCircuitDatabaseUpdateAvailable());
     }
+    offer("2.0", "6");
+    EXPECT_EQ(manager.circuitDatabaseCatalogue().problem, "");
     // A server that never answers: the time-out ends the question.
     server.get(path, [this](const httplib::Request&, httplib::Response& r) {
         gate.wait();

@@ -1,7 +1,11 @@
 #include "transfer/core/MVFolderTransfer.h"
 
 #include <algorithm>
-#include <fstream>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -73,6 +77,7 @@ bool MVFolderTransfer::start(Mode mode, fs::path source, fs::path finalFolder, F
     {
         std::lock_guard lock(errorMutex_);
         error_.clear();
+        systemError_ = 0;
         notRemoved_.clear();
     }
     status_ = Status::Running;
@@ -81,6 +86,7 @@ bool MVFolderTransfer::start(Mode mode, fs::path source, fs::path finalFolder, F
 }
 
 void MVFolderTransfer::run(Mode mode, Finished finished) {
+    copyErrno_ = 0;
     std::string error = copyTree();
     Status outcome = Status::Succeeded;
     std::vector<LeftBehind> notRemoved;
@@ -99,6 +105,7 @@ void MVFolderTransfer::run(Mode mode, Finished finished) {
     {
         std::lock_guard lock(errorMutex_);
         error_ = error;
+        systemError_ = outcome == Status::Failed ? copyErrno_ : 0;
         notRemoved_ = std::move(notRemoved);
     }
     status_ = outcome;
@@ -181,26 +188,51 @@ std::string MVFolderTransfer::copyOneFile(const fs::path& from, const fs::path& 
         created_.push_back(to);
         return {};
     }
-    std::ifstream in(from, std::ios::binary);
-    if (!in) return "Cannot read " + from.string();
-    std::ofstream out(to, std::ios::binary | std::ios::trunc);
-    created_.push_back(to);
-    if (!out) return "Cannot write " + to.string();
-    std::vector<char> block(kBlockSize);
-    while (in) {
-        if (abortRequested_) return "Aborted";
-        in.read(block.data(), static_cast<std::streamsize>(block.size()));
-        std::streamsize got = in.gcount();
-        if (got <= 0) break;
-        out.write(block.data(), got);
-        if (!out) return "Cannot write " + to.string();
-        bytesCopied_ += static_cast<std::uint64_t>(got);
+    // Plain descriptors, so that the system's reason (a full disk, a card pulled out) is kept.
+    const auto failed = [this](const char* what, const fs::path& file) {
+        copyErrno_ = errno;
+        return std::string(what) + file.string() + ": " + std::strerror(copyErrno_);
+    };
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return failed("Cannot read ", from);
+    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (out < 0) {
+        const std::string error = failed("Cannot write ", to);
+        ::close(in);
+        return error;
     }
-    if (in.bad()) return "Cannot read " + from.string();
-    out.close();
-    if (!out) return "Cannot write " + to.string();
+    created_.push_back(to);
+    std::string error = copyBytes(in, out, from, to);
+    ::close(in);
+    if (::close(out) != 0 && error.empty()) error = failed("Cannot write ", to);
+    if (!error.empty()) return error;
     fs::last_write_time(to, fs::last_write_time(from, code), code);
     return {};
+}
+
+std::string MVFolderTransfer::copyBytes(int in, int out, const fs::path& from, const fs::path& to) {
+    std::vector<char> block(kBlockSize);
+    for (;;) {
+        if (abortRequested_) return "Aborted";
+        const ssize_t got = ::read(in, block.data(), block.size());
+        if (got == 0) return {};
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            copyErrno_ = errno;
+            return "Cannot read " + from.string() + ": " + std::strerror(copyErrno_);
+        }
+        for (ssize_t written = 0; written < got;) {
+            const ssize_t n =
+                ::write(out, block.data() + written, static_cast<std::size_t>(got - written));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                copyErrno_ = n < 0 ? errno : ENOSPC;
+                return "Cannot write " + to.string() + ": " + std::strerror(copyErrno_);
+            }
+            written += n;
+            bytesCopied_ += static_cast<std::uint64_t>(n);
+        }
+    }
 }
 
 void MVFolderTransfer::removeCreated() {
@@ -220,5 +252,5 @@ void MVFolderTransfer::wait() {
 
 MVFolderTransfer::Result MVFolderTransfer::result() const {
     std::lock_guard lock(errorMutex_);
-    return Result{status_, error_, notRemoved_};
+    return Result{status_, error_, systemError_, notRemoved_};
 }

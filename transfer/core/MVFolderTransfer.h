@@ -22,7 +22,8 @@
 // CopiedSourceKept: the copy is whole and kept, `notRemoved` lists every file still in the
 // source with its reason, and `error` gives the first reason.
 //
-// When the copy fails (an unreadable file, a full disk) or is aborted, everything this run
+// When the copy fails (an unreadable file, a full disk) or is aborted, `error` names the file and
+// the system's reason ("Cannot write <file>: No space left on device"), and everything this run
 // created (files and folders, the final folder's new parents included) is removed again and the
 // source is left whole; folders that existed before are never removed.
 //
@@ -41,6 +42,7 @@ class MVFolderTransfer {
     struct Result {
         Status status = Status::Idle;
         std::string error;                   // the reason of a failure, or why files stayed
+        int systemError = 0;                 // the errno behind a failed copy, 0 for none
         std::vector<LeftBehind> notRemoved;  // CopiedSourceKept: the source files still there
     };
     using Finished = std::function<void(const Result&)>;
@@ -76,6 +78,8 @@ class MVFolderTransfer {
     void run(Mode mode, Finished finished);
     std::string copyTree();
     std::string copyOneFile(const std::filesystem::path& from, const std::filesystem::path& to);
+    std::string copyBytes(int in, int out, const std::filesystem::path& from,
+                          const std::filesystem::path& to);
     std::vector<LeftBehind> removeSources();
     bool makeFolder(const std::filesystem::path& folder, std::string& error);
     void removeCreated();
@@ -86,6 +90,7 @@ class MVFolderTransfer {
     // What the copy read, for a Move to delete (the copy's thread only).
     std::vector<std::filesystem::path> copiedFiles_;
     std::vector<std::filesystem::path> sourceFolders_;
+    int copyErrno_ = 0;  // the copy's thread only
     std::thread thread_;
     std::atomic<bool> abortRequested_{false};
     std::atomic<Status> status_{Status::Idle};
@@ -93,6 +98,7 @@ class MVFolderTransfer {
     std::atomic<std::uint64_t> totalBytes_{0};
     mutable std::mutex errorMutex_;
     std::string error_;
+    int systemError_ = 0;
     std::vector<LeftBehind> notRemoved_;
     std::function<void(std::size_t)> beforeFile_;
 };

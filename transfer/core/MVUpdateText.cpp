@@ -76,4 +76,26 @@ std::string trimmed(std::string_view text) {
     return std::string(text.substr(first, last - first + 1));
 }
 
+std::string failureInWords(const platform::URLError& error) {
+    switch (error.redirectRefused) {
+        case platform::URLRedirectRefusal::Protocol:
+            return "redirected away from https";
+        case platform::URLRedirectRefusal::TooMany:
+            return "redirected too many times";
+        case platform::URLRedirectRefusal::None:
+            break;
+    }
+    if (error.hostNotFound) return "host not found";
+    if (error.timedOut) return "no answer in time";
+    switch (error.kind) {
+        case platform::URLErrorKind::NoNetwork:
+            return "no connection to the server";
+        case platform::URLErrorKind::TLS:
+            return "no secure connection";
+        case platform::URLErrorKind::Other:
+            break;
+    }
+    return error.message.empty() ? std::string("the request failed") : error.message;
+}
+
 }  // namespace MVUpdateText

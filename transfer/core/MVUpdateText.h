@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/URLLoader.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,6 +29,11 @@ bool isPermittedURL(std::string_view url, bool allowFile, bool allowLoopbackHttp
 // The two attributes of a catalogue document's root element; none when the text is not XML or
 // either attribute is missing.
 std::optional<Catalogue> parseCatalogue(std::string_view document);
+
+// Why a request got no answer, in a few words for the update sheet: "host not found", "no
+// connection to the server", "no answer in time", "no secure connection", "redirected away from
+// https", "redirected too many times", else the loader's own text.
+std::string failureInWords(const platform::URLError& error);
 
 // Leading and trailing blanks and line breaks removed.
 std::string trimmed(std::string_view text);

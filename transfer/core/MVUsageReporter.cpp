@@ -23,17 +23,12 @@ void say(const std::string& line) {
 }  // namespace
 
 bool MVUsageReporter::sendUsageAtStartup(std::function<void(bool)> finished) {
-    const platform::UserDefaults::Value record = MVCallWebservice::makeUsageRecord("Startup");
-    platform::UserDefaults::Value list;
-    {
-        std::lock_guard lock(MVCallWebservice::pendingUsageMutex());
-        const auto pending = MVCallWebservice::pendingUsageList(defaults_);
-        list = pending ? *pending : platform::UserDefaults::Value::array();
-        list.push_back(record);
-        // The record is kept before anything is sent, so no failure can lose it.
-        defaults_.setObject(kUserUsageKey, list);
-        if (!pending) return false;
-    }
+    if (!MVCallWebservice::isUsageRecordingEnabled()) return false;
+    bool hadList = false;
+    // The record is kept before anything is sent, so no failure can lose it.
+    const platform::UserDefaults::Value list = MVCallWebservice::appendPendingUsage(
+        defaults_, MVCallWebservice::makeUsageRecord("Startup"), &hadList);
+    if (!hadList) return false;
     if (!reachability_.isConnectedToNetwork()) return false;
     const std::string url = config_.host + kUsagePath;
     if (!MVUpdateText::isPermittedURL(url, false, config_.allowLoopbackHttpForTests)) {

@@ -14,7 +14,9 @@
 // is reachable, the whole list is sent as one JSON array (pretty-printed) in a POST to
 // host + "/api/UpdateCheck" ("Content-Type: application/json; charset=utf-8"). On status 200 the
 // records that were sent (by "ID") leave the list; records stored meanwhile stay. Any failure
-// keeps every record for a later start. The very first start only stores its record.
+// keeps every record for a later start. The very first start only stores its record. The list
+// keeps the newest MVCallWebservice::kMaxPendingUsageRecords (so a list that is never sent stops
+// growing), and with usage recording off a start stores and sends nothing.
 //
 // Every read-append-store of the list holds MVCallWebservice::pendingUsageMutex(). Only https
 // hosts are used (plain http to 127.0.0.1 only with the test switch).

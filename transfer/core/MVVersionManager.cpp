@@ -83,10 +83,13 @@ std::string MVVersionManager::appVersionString() {
 }
 
 std::optional<std::pair<std::string, std::string>> MVVersionManager::readCatalogue(
-    const std::string& address, bool allowFile, std::string* refusal) const {
+    const std::string& address, bool allowFile, std::string* refusal, std::string* problem) const {
+    std::string ignored;
+    std::string& why = problem ? *problem : ignored;
     const std::string url = MVUpdateText::percentEncode(address);
     if (!MVUpdateText::isPermittedURL(url, allowFile, config_.allowLoopbackHttpForTests)) {
         say("Refused to read a catalogue over an insecure address: " + url);
+        why = "not an https address";
         return std::nullopt;
     }
     platform::URLRequest request;
@@ -100,11 +103,18 @@ std::optional<std::pair<std::string, std::string>> MVVersionManager::readCatalog
         say(refused.empty() ? "Cannot read the catalogue " + url + ": " + result.error->message
                             : refused);
         if (refusal) *refusal = refused;
+        why = MVUpdateText::failureInWords(*result.error);
         return std::nullopt;
     }
-    if (result.response.status != 200) return std::nullopt;
+    if (result.response.status != 200) {
+        why = "status " + std::to_string(result.response.status);
+        return std::nullopt;
+    }
     const auto catalogue = MVUpdateText::parseCatalogue(result.response.body);
-    if (!catalogue) return std::nullopt;
+    if (!catalogue) {
+        why = "not a catalogue";
+        return std::nullopt;
+    }
     return std::make_pair(catalogue->latestVersion, catalogue->downloadUrl);
 }
 
@@ -118,7 +128,10 @@ std::optional<MVVersionManaging::CatalogueInfo> MVVersionManager::circuitDatabas
 
 MVVersionManaging::CatalogueAnswer MVVersionManager::softwareCatalogue() {
     CatalogueAnswer answer;
-    if (!supportFolderURL()) return answer;
+    if (!supportFolderURL()) {
+        answer.problem = "no folder for the program's data";
+        return answer;
+    }
     std::string address = config_.updateHost + kSoftwareCataloguePath;
     bool custom = false;
     const fs::path customFile = productFolder() / "CustomUpdateUrl.txt";
@@ -134,7 +147,7 @@ MVVersionManaging::CatalogueAnswer MVVersionManager::softwareCatalogue() {
             custom = true;
         }
     }
-    const auto catalogue = readCatalogue(address, custom, &answer.refusal);
+    const auto catalogue = readCatalogue(address, custom, &answer.refusal, &answer.problem);
     if (!catalogue) return answer;
     answer.info = CatalogueInfo{
         catalogue->first,
@@ -144,12 +157,15 @@ MVVersionManaging::CatalogueAnswer MVVersionManager::softwareCatalogue() {
 
 MVVersionManaging::CatalogueAnswer MVVersionManager::circuitDatabaseCatalogue() {
     CatalogueAnswer answer;
-    const auto catalogue =
-        readCatalogue(config_.updateHost + kDatabaseCataloguePath, false, &answer.refusal);
+    const auto catalogue = readCatalogue(config_.updateHost + kDatabaseCataloguePath, false,
+                                         &answer.refusal, &answer.problem);
     if (!catalogue) return answer;
     const std::string& downloadUrl = catalogue->second;
     const std::size_t separator = downloadUrl.find('\\');
-    if (separator == std::string::npos) return answer;  // no folder to take
+    if (separator == std::string::npos) {  // no folder to take
+        answer.problem = "not a catalogue";
+        return answer;
+    }
     const std::string zipPath = downloadUrl.substr(0, separator) + "/CircuitDataBase.zip";
     answer.info =
         CatalogueInfo{catalogue->first, config_.updateHost + "/Updates/" +

@@ -17,12 +17,14 @@ class MVVersionManaging {
         std::string urlToDownload;  // the package, or the circuit-database archive
     };
 
-    // A catalogue, or the reason there is none when the user should hear it (the update server
-    // redirected away from https); `refusal` stays empty for a catalogue that is merely
-    // unreachable or unusable, which only means "no update".
+    // A catalogue, or why there is none. `refusal` is set only for a reason that also stops a
+    // download (the update server redirected away from https); `problem` says in a few words why
+    // any catalogue could not be read ("host not found", "status 500", "not a catalogue", ...)
+    // and is empty when `info` is there.
     struct CatalogueAnswer {
         std::optional<CatalogueInfo> info;
         std::string refusal;
+        std::string problem;
     };
 
     virtual ~MVVersionManaging() = default;
@@ -30,9 +32,9 @@ class MVVersionManaging {
     virtual std::string localCircuitDatabaseVersion() = 0;
     virtual std::optional<CatalogueInfo> softwareCatalogueInfo() = 0;
     virtual std::optional<CatalogueInfo> circuitDatabaseCatalogueInfo() = 0;
-    virtual CatalogueAnswer softwareCatalogue() { return {softwareCatalogueInfo(), {}}; }
+    virtual CatalogueAnswer softwareCatalogue() { return {softwareCatalogueInfo(), {}, {}}; }
     virtual CatalogueAnswer circuitDatabaseCatalogue() {
-        return {circuitDatabaseCatalogueInfo(), {}};
+        return {circuitDatabaseCatalogueInfo(), {}, {}};
     }
     virtual bool isSoftwareUpdateAvailable() = 0;
     virtual bool isCircuitDatabaseUpdateAvailable() = 0;
@@ -115,9 +117,11 @@ class MVVersionManager : public MVVersionManaging {
     bool downloadCircuitDatabaseUpdate() override;
 
     // The catalogue at `address` (percent-encoded first); `allowFile` for the user's own address.
-    // A redirect that was refused leaves its reason in `refusal`.
+    // A redirect that was refused leaves its reason in `refusal`; any failure says why in
+    // `problem` (see CatalogueAnswer).
     std::optional<std::pair<std::string, std::string>> readCatalogue(
-        const std::string& address, bool allowFile, std::string* refusal = nullptr) const;
+        const std::string& address, bool allowFile, std::string* refusal = nullptr,
+        std::string* problem = nullptr) const;
     // Downloads the package from `url` and rotates it in (blocking; the download's worker calls
     // it). Posts "downloadedSW" or the error.
     void downloadPackage(const std::string& url, const std::string& extension);

@@ -1,6 +1,12 @@
 #include "transfer/core/MVVideoExportPlan.h"
 
+#include <cerrno>
 #include <charconv>
+#include <cstdio>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -9,6 +15,23 @@ bool samePlace(const std::filesystem::path& a, const std::filesystem::path& b) {
     if (std::filesystem::equivalent(a, b, error)) return true;
     return std::filesystem::weakly_canonical(a, error) ==
            std::filesystem::weakly_canonical(b, error);
+}
+
+bool existsOrDangles(const std::filesystem::path& path) {
+    std::error_code error;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, error));
+}
+
+// Renames `from` to `to` unless `to` exists: 0, or the errno (EEXIST when it does).
+int renameWithoutReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    // The file system cannot rename without replacing: a hard link cannot replace either.
+    if (::link(from.c_str(), to.c_str()) == 0) return ::unlink(from.c_str()) == 0 ? 0 : errno;
+    if (errno == EEXIST) return EEXIST;
+    // Nor link: the check and the rename are then two steps.
+    if (existsOrDangles(to)) return EEXIST;
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
 }  // namespace
@@ -47,10 +70,8 @@ MVVideoExportPlan MVVideoExportPlan::make(const MVLap& lap, const std::filesyste
         return plan;
     }
     plan.input = *video;
-    const std::string extension = plan.input.extension().string();
-    const std::string name = "Lap " + std::to_string(lap.number());
-    plan.output = folder / (name + extension);
-    plan.temporary = folder / ("." + name + ".exporting" + extension);
+    plan.output =
+        folder / ("Lap " + std::to_string(lap.number()) + plan.input.extension().string());
     plan.start = startSeconds(lap.videoTimestampStart());
     plan.end = endSeconds(lap.videoTimestampEnd());
     plan.endsWithFirstFile = lap.videoURLs()->size() > 1;
@@ -65,10 +86,47 @@ MVVideoExportPlan MVVideoExportPlan::make(const MVLap& lap, const std::filesyste
     }
     if (!plan.canRun()) return plan;
     plan.executable = *ffmpeg;
-    plan.arguments = {"-i", plan.input.string(), "-ss", formatSeconds(plan.start)};
-    if (!plan.endsWithFirstFile) {
-        plan.arguments.insert(plan.arguments.end(), {"-to", formatSeconds(plan.end)});
-    }
-    plan.arguments.insert(plan.arguments.end(), {"-vcodec", "copy", "-y", plan.temporary.string()});
+    plan.setOutput(plan.output);
     return plan;
+}
+
+void MVVideoExportPlan::setOutput(const std::filesystem::path& path) {
+    output = path;
+    temporary = output.parent_path() /
+                ("." + output.stem().string() + ".exporting" + output.extension().string());
+    outputExists = existsOrDangles(output);
+    if (!canRun()) return;
+    // Both times are input options: the seek lands on the key frame at or before the start, and
+    // the end is on the input's clock too.
+    arguments = {"-ss", formatSeconds(start)};
+    if (!endsWithFirstFile) arguments.insert(arguments.end(), {"-to", formatSeconds(end)});
+    arguments.insert(arguments.end(), {"-i", input.string(), "-vcodec", "copy", "-acodec",
+                                       copySound ? "copy" : "aac", "-y", temporary.string()});
+}
+
+bool MVVideoExportPlan::refusesCopiedStream(const std::string& ffmpegLine) {
+    return ffmpegLine.find("not currently supported in container") != std::string::npos;
+}
+
+std::string MVVideoExportPlan::placeCut() {
+    if (replaceExisting) {
+        std::error_code error;
+        std::filesystem::rename(temporary, output, error);
+        return error ? error.message() : std::string();
+    }
+    for (;;) {
+        const int failure = renameWithoutReplacing(temporary, output);
+        if (failure == 0) return {};
+        if (failure != EEXIST) return std::strerror(failure);
+        output = keepBothName(output);
+    }
+}
+
+std::filesystem::path MVVideoExportPlan::keepBothName(const std::filesystem::path& path) {
+    const std::string stem = path.stem().string();
+    const std::string extension = path.extension().string();
+    for (int n = 2;; ++n) {
+        auto candidate = path.parent_path() / (stem + " (" + std::to_string(n) + ")" + extension);
+        if (!existsOrDangles(candidate)) return candidate;
+    }
 }

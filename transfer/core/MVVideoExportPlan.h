@@ -10,9 +10,13 @@
 // What cutting one lap out of its session's video takes: the lap's first video file, cut from
 // three seconds before the lap's first sample (none when that would be before the file's start)
 // to three seconds after its last one, without re-encoding, into "<folder>/Lap <n>.<input's
-// extension>". ffmpeg writes a temporary file beside the output, which takes the output's name
-// only when ffmpeg succeeds, so a failed cut never harms an earlier export. Plain data; no I/O
-// except the checks that the files exist.
+// extension>". The start is a seek on the input, so the copied picture begins with the key frame
+// at or before it and the whole lap is in the picture (the container's edit list, where it has
+// one, starts playback at the start itself); sound is copied beside it. ffmpeg writes a
+// temporary file beside the output, which takes the output's name only when ffmpeg succeeds, so a
+// failed cut never harms an earlier export. An existing file of the output's name is replaced
+// only when `replaceExisting` says so (the sheet asks first). Plain data; no I/O except the checks
+// that the files exist and placeCut().
 struct MVVideoExportPlan {
     static constexpr double kLeadSeconds = 3.0;
 
@@ -26,6 +30,13 @@ struct MVVideoExportPlan {
     // The lap's video runs on into a second file, whose clock the end time is on: the cut ends
     // with the first file instead.
     bool endsWithFirstFile = false;
+    // A file (or link) of the output's name is there already.
+    bool outputExists = false;
+    // The user agreed to replace it; otherwise the cut never takes the name of a file that exists.
+    bool replaceExisting = false;
+    // The sound is copied; false: encoded to AAC, for sound the container cannot hold as it is
+    // (see refusesCopiedStream). Call setOutput() after a change.
+    bool copySound = true;
     std::vector<std::string> arguments;  // for the executable, without argv[0]
 
     bool canRun() const { return refusal.empty(); }
@@ -35,6 +46,19 @@ struct MVVideoExportPlan {
     static MVVideoExportPlan make(const MVLap& lap, const std::filesystem::path& folder,
                                   const std::optional<std::filesystem::path>& ffmpeg,
                                   const std::string& ffmpegProblem = "ffmpeg was not found.");
+
+    // Points the cut at `output` (same folder or another): the temporary file and the arguments
+    // follow, and `outputExists` is checked again.
+    void setOutput(const std::filesystem::path& output);
+    // Whether a line of ffmpeg's says the container cannot take a stream copied as it is.
+    static bool refusesCopiedStream(const std::string& ffmpegLine);
+    // Gives the finished temporary file the output's name: over an existing file only with
+    // `replaceExisting`; else never over one, so a file of that name that appeared while ffmpeg
+    // ran is kept and the cut takes keepBothName() instead (`output` then says where it went).
+    // Returns "" on success, else the reason.
+    std::string placeCut();
+    // The first of "<stem> (2)<ext>", "<stem> (3)<ext>", ... beside `output` that does not exist.
+    static std::filesystem::path keepBothName(const std::filesystem::path& output);
 
     // Start and end seconds from the lap's video times (milliseconds), see above.
     static double startSeconds(std::int64_t videoTimestampStart);
