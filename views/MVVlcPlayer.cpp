@@ -67,6 +67,7 @@ void MVVlcPlayer::open(const std::filesystem::path& file, std::chrono::milliseco
     length_ = 0;
     videoSize_ = QSize();
     parsedReported_ = false;
+    parsesAsked_ = 1;
     stillFailed_ = false;
     Shared& s = *shared_;
     libvlc_instance_t* instance = MVVlcEngineInstance();
@@ -133,6 +134,7 @@ bool MVVlcPlayer::reparse() {
     s.media = fresh;
     libvlc_event_attach(libvlc_media_event_manager(s.media), libvlc_MediaParsedChanged,
                         &Shared::mediaEvent, &s);
+    ++parsesAsked_;
     return libvlc_media_parse_with_options(s.media, libvlc_media_parse_local, 0) == 0;
 }
 

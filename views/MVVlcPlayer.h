@@ -74,6 +74,8 @@ class MVVlcPlayer final : public MVVideoPlayer {
     static void setInstanceArguments(std::vector<std::string> arguments);
     // Whether the engine could be started (false when its plug-ins are missing).
     static bool isEngineAvailable();
+    // How many parses of the file were asked for since it was opened.
+    int parsesAsked() const { return parsesAsked_; }
 
   private:
     void release();
@@ -110,6 +112,7 @@ class MVVlcPlayer final : public MVVideoPlayer {
     std::optional<platform::TimePoint> lastReportAt_;
     float rate_ = 1;
     bool parsedReported_ = false;
+    int parsesAsked_ = 0;
     bool muted_ = false;
     // What the caller asked for last: pause (or a seek of a stopped media) or play.
     bool wantPaused_ = false;
