@@ -50,7 +50,11 @@ MVVideoFilmView::VideoTimeLookup MVVideoFilmView::setVideoTimeLookup(VideoTimeLo
 
 MVVideoFilmView::MVVideoFilmView(MVLapPtr lap, const QColor& borderColor, bool isReference,
                                  QWidget* parent)
-    : QWidget(parent), lap_(std::move(lap)), borderColor_(borderColor), isReference_(isReference) {
+    : QWidget(parent),
+      lap_(std::move(lap)),
+      borderColor_(borderColor),
+      isReference_(isReference),
+      drivesCursor_(isReference) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     openTimer_.start(kOpenDelay, false, platform::mainQueue(), [this] { openFiles(); });
 }
@@ -186,6 +190,23 @@ void MVVideoFilmView::pause() {
     if (active && active->isPlaying()) active->pause();
 }
 
+std::optional<double> MVVideoFilmView::pauseOnShownPicture() {
+    MVVideoPlayer* active = activeMediaPlayer();
+    if (!active || !didParsed_ || !active->isPlaying()) return std::nullopt;
+    const std::optional<double> shown = shownLapTime();
+    const std::int64_t ms = active->time();
+    forEachPlayer([](MVVideoPlayer& p) {
+        if (p.isPlaying()) p.pause();
+    });
+    if (appliedRate_ != baseRate_) applyRate(baseRate_);
+    active->setTime(ms);
+    if (shown) {
+        positionToRemember_ = *shown;
+        currentTime_.setWithoutNotifying(*shown);
+    }
+    return shown;
+}
+
 void MVVideoFilmView::setPosition(double seconds) {
     positionToRemember_ = seconds;
     if (didParsed_) updatePosition(seconds);
@@ -235,7 +256,7 @@ void MVVideoFilmView::timeChanged(int file, std::int64_t ms) {
     const auto report = MVVideoTimeMapping::reportForTime(MVVideoTimeMapping::lapFacts(*lap_), file,
                                                           ms, lengthOf(0));
     if (report.holdMs) readyToPlayAt(file, *report.holdMs);
-    if (!isReference_) return;
+    if (!drivesCursor_) return;
     if (report.lapSeconds) setCurrentTime(*report.lapSeconds);
 }
 
@@ -250,7 +271,13 @@ void MVVideoFilmView::endLaunch() {
 void MVVideoFilmView::pictureShown(int file) {
     if (surfaces_[file]) surfaces_[file]->update();
     MVVideoPlayer* p = players_[file].get();
-    if (file == activeFile_ && p && !p->isSeeking()) endLaunch();
+    if (file != activeFile_ || !p) return;
+    if (!p->isSeeking()) endLaunch();
+    // Between the engine's time reports the cursor follows each new picture, at the player's
+    // running time.
+    if (drivesCursor_ && p->isPlaying()) {
+        if (const std::optional<double> shown = shownLapTime()) setCurrentTime(*shown);
+    }
 }
 
 void MVVideoFilmView::stateChanged(int file, MVVideoPlayer::State state) {

@@ -240,6 +240,7 @@ bool MVVideoStillDecoder::decode(Still& still) {
     if (chosen) {
         still.ms = s.msOf(*chosen);
         still.picture = s.picture(*chosen, maxWidth_);
+        if (chosen == s.before.get() && s.last) still.next = s.picture(*s.last, maxWidth_);
     }
     return true;
 }

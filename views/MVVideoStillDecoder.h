@@ -29,6 +29,7 @@ class MVVideoStillDecoder {
         std::int64_t targetMs = 0;  // the time asked for
         std::int64_t ms = 0;  // the presentation time of the picture, ms from the file's start
         QImage picture;       // 32-bit RGB; null when the file cannot be decoded
+        QImage next;          // the frame after it, when it was decoded (else null)
         bool ok() const { return !picture.isNull(); }
     };
     using Delivery = std::function<void(Still)>;

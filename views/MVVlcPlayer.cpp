@@ -159,7 +159,14 @@ void MVVlcPlayer::handleTime(std::int64_t ms) {
 }
 
 void MVVlcPlayer::handlePicture() {
-    if (!shared_->resuming.load()) resumeLimitTimer_.cancel();
+    if (!shared_->resuming.load()) {
+        resumeLimitTimer_.cancel();
+        // The engine shows the still's frame: the playing time runs on from the still's.
+        if (const std::int64_t from = std::exchange(resumeAnchor_, -1); from >= 0) {
+            lastTime_ = from;
+            lastReportAt_ = platform::Clock::steadyNow();
+        }
+    }
     if (callbacks_.frameReady) callbacks_.frameReady();
 }
 
@@ -175,6 +182,7 @@ void MVVlcPlayer::play() {
     Shared& s = *shared_;
     if (!s.player) return;
     wantPaused_ = false;
+    playAsked_ = true;
     // From the still asked for or shown; its answer, still under way, is no longer wanted.
     std::int64_t from = stillTarget_ >= 0 ? stillTarget_ : heldTarget_;
     ++stillRequest_;
@@ -205,10 +213,11 @@ void MVVlcPlayer::resumeFrom(std::int64_t ms) {
     // Without a still on screen there is nothing to wait for: the engine's pictures show.
     {
         std::lock_guard guard(s.mutex);
-        s.resuming = s.holding.load() && !s.stillSignature.empty();
+        s.resuming = s.holding.load() && !s.stillSignatures.empty();
     }
     libvlc_media_player_set_time(s.player, engineTime(ms));
     libvlc_media_player_set_pause(s.player, 0);
+    resumeAnchor_ = ms;
     if (s.resuming.load()) {
         resumeLimitTimer_.start(kResumeLimit, false, platform::mainQueue(),
                                 [this] { handleResumeLimit(); });
@@ -216,6 +225,7 @@ void MVVlcPlayer::resumeFrom(std::int64_t ms) {
 }
 
 void MVVlcPlayer::handleResumeLimit() {
+    resumeAnchor_ = -1;
     shared_->resuming = false;
     shared_->holding = false;
 }
@@ -240,6 +250,7 @@ void MVVlcPlayer::pause() {
     Shared& s = *shared_;
     if (!s.player) return;
     wantPaused_ = true;
+    playAsked_ = false;
     if (s.resuming.exchange(false)) resumeLimitTimer_.cancel();
     // A media still opening pauses once it runs (handleState).
     if (libvlc_media_player_can_pause(s.player)) libvlc_media_player_set_pause(s.player, 1);
@@ -247,6 +258,7 @@ void MVVlcPlayer::pause() {
 
 void MVVlcPlayer::stop() {
     resetSeekState();
+    playAsked_ = false;
     shared_->started = false;
     if (shared_->player) libvlc_media_player_stop(shared_->player);
 }
@@ -256,6 +268,7 @@ void MVVlcPlayer::resetSeekState() {
     stillTarget_ = -1;
     heldTarget_ = -1;
     pendingSeek_ = -1;
+    resumeAnchor_ = -1;
     resumeLimitTimer_.cancel();
     shared_->resuming = false;
     shared_->holding = false;
@@ -275,12 +288,12 @@ void MVVlcPlayer::handleState(State state) {
     if (callbacks_.stateChanged) callbacks_.stateChanged(state);
 }
 
-// Playing as the caller sees it: asked to play and not paused, ended or stopped since, also while
-// the engine is still opening or buffering.
+// Playing as the caller sees it: asked to play and not paused, stopped or ended since, also while
+// the engine is still opening, buffering, or taking the play in.
 bool MVVlcPlayer::isPlaying() const {
-    if (!shared_->player || wantPaused_) return false;
+    if (!shared_->player || wantPaused_ || !playAsked_) return false;
     const State now = engineState(shared_->player);
-    return now == Opening || now == Buffering || now == Playing;
+    return now != Ended && now != Error;
 }
 
 MVVideoPlayer::State MVVlcPlayer::state() const {
@@ -401,7 +414,8 @@ void MVVlcPlayer::handleStill(MVVideoStillDecoder::Still still) {
     s.holding = true;
     {
         std::lock_guard guard(s.mutex);
-        s.stillSignature = Shared::signatureOf(still.picture);
+        s.stillSignatures = {Shared::signatureOf(still.picture)};
+        if (!still.next.isNull()) s.stillSignatures.push_back(Shared::signatureOf(still.next));
         s.frame = std::move(still.picture);
     }
     if (callbacks_.frameReady) callbacks_.frameReady();

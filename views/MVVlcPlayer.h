@@ -21,7 +21,8 @@
 // before playing began) asks the film's still decoder (MVVideoStillDecoder, FFmpeg's libraries)
 // for the frame at or before the time, by its presentation time, and holds that picture on
 // screen; a newer seek drops an older one still under way. Play resumes the engine from the held
-// frame's time, and the held picture stays until the engine shows that frame itself.
+// frame's time, and the held picture stays until the engine shows that frame itself (or the next,
+// when it dropped that one as late).
 // A seek while playing goes on playing from there. A file the still decoder cannot read is
 // seeked by the engine itself.
 //
@@ -116,6 +117,9 @@ class MVVlcPlayer final : public MVVideoPlayer {
     bool muted_ = false;
     // What the caller asked for last: pause (or a seek of a stopped media) or play.
     bool wantPaused_ = false;
+    bool playAsked_ = false;
+    // The still's time a resumed play runs on from, once the engine shows its frame (-1: none).
+    std::int64_t resumeAnchor_ = -1;
     std::unique_ptr<MVVideoStillDecoder> stillDecoder_;
     bool stillFailed_ = false;
     // The number of the last still asked for (older answers are dropped), the time of the one

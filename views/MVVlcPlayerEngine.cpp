@@ -97,8 +97,12 @@ void MVVlcPlayer::Shared::display(void* opaque, void* picture) {
         if (resuming) {
             // The engine lands on a frame near the time, often a few before it, and pictures
             // from before the seek may still come out: the still gives way to the first picture
-            // of its own frame, from which the engine plays on.
-            if (!resembles(signatureOf(copy), self->stillSignature)) return;
+            // of its own frame (or of the next, the engine may drop the first as late).
+            const std::vector<int> signature = signatureOf(copy);
+            if (std::none_of(self->stillSignatures.begin(), self->stillSignatures.end(),
+                             [&](const std::vector<int>& s) { return resembles(signature, s); })) {
+                return;
+            }
             bool expected = true;
             if (!self->resuming.compare_exchange_strong(expected, false)) return;
             self->holding = false;

@@ -44,10 +44,10 @@ struct MVVlcPlayer::Shared {
     std::atomic<bool> framePending{false};
     // A still picture is on screen: the engine's pictures do not replace it.
     std::atomic<bool> holding{false};
-    // Play resuming from a still: the still stays until the engine shows a picture like it
-    // (stillSignature, under the mutex).
+    // Play resuming from a still: the still stays until the engine shows a picture like it, or
+    // like the frame after it (stillSignatures, under the mutex).
     std::atomic<bool> resuming{false};
-    std::vector<int> stillSignature;
+    std::vector<std::vector<int>> stillSignatures;
     // The engine has filled its buffers once since it was (re)started: it seeks only then.
     std::atomic<bool> started{false};
     // The picture's own size from the media (decoders may hand over a few padding lines more).

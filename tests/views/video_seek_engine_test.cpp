@@ -292,6 +292,71 @@ TEST_F(VideoFilmEngine, FirstPlayAfterOpeningKeepsPlaying) {
     view->pause();
 }
 
+// Pause at ten moments of play: the film rests on the picture it was showing (at most one frame
+// on, the one the engine drew meanwhile), and the cursor is at that picture's lap time.
+TEST_F(VideoFilmEngine, PauseKeepsThePictureThatWasShowing) {
+    MVOptionsAndSettings::sharedManager().safelyChangeMVModeWithoutKVO(0);
+    MVVideoView pane;
+    pane.resize(330, 270);
+    MVVideoController controller;
+    controller.setVideoView(&pane);
+    controller.setArrayOfSelectedLaps({lap()});
+    controller.initSubviews();
+    MVVideoFilmView& view = *controller.films().front();
+    view.setPosition(1);
+    ASSERT_TRUE(
+        MainQueuePump::until([&] { return atRest(view) && shownFrame(view) >= 0; }, kHangLimit));
+    int worst = 0;
+    for (int moment = 0; moment < 10; ++moment) {
+        const int from = shownFrame(view);
+        controller.playOrPause();
+        ASSERT_TRUE(view.isPlaying());
+        ASSERT_TRUE(MainQueuePump::until([&] { return shownFrame(view) >= from + 4 + 3 * moment; },
+                                         kHangLimit));
+        const int showing = shownFrame(view);
+        controller.playOrPause();
+        ASSERT_TRUE(MainQueuePump::until([&] { return atRest(view); }, kHangLimit));
+        const int rest = shownFrame(view);
+        EXPECT_GE(rest, showing - 1) << moment;
+        EXPECT_LE(rest, showing + 1) << moment;
+        worst = std::max(worst, std::abs(rest - showing));
+        EXPECT_NEAR(MVSynchronization::sharedManager().syncTime(), lapTimeOf(rest), 0.041);
+    }
+    std::printf("pause at ten moments: the picture moved by at most %d frame(s)\n", worst);
+    controller.removeSubviews();
+}
+
+// A lap with video played against a faster lap without video, which is the reference: the film
+// drives the cursor, and Pause leaves film and cursor on the same picture.
+TEST_F(VideoFilmEngine, AFilmWithVideoDrivesTheCursorWhenTheReferenceHasNone) {
+    MVOptionsAndSettings& options = MVOptionsAndSettings::sharedManager();
+    options.safelyChangeMVModeWithoutKVO(1);  // the faster lap is the reference
+    MVSynchronization::sharedManager().safelyChangeSyncIndexOfPositionWithoutKVO(0);
+    MVVideoView pane;
+    pane.resize(660, 270);
+    MVVideoController controller;
+    controller.setVideoView(&pane);
+    auto faster = lap();
+    faster->setVideoURLs(std::nullopt);
+    auto slower = lap();
+    controller.setArrayOfSelectedLaps({slower, faster});
+    controller.initSubviews();
+    MVVideoFilmView& view = *controller.films()[1];
+    ASSERT_EQ(view.lap(), slower);
+    ASSERT_TRUE(
+        MainQueuePump::until([&] { return atRest(view) && shownFrame(view) >= 0; }, kHangLimit));
+    const int start = shownFrame(view);
+    controller.playOrPause();
+    ASSERT_TRUE(MainQueuePump::until([&] { return shownFrame(view) >= start + 50; }, kHangLimit));
+    controller.playOrPause();
+    ASSERT_TRUE(MainQueuePump::until([&] { return atRest(view); }, kHangLimit));
+    const double k = MVSynchronization::sharedManager().syncIndexOfPosition();
+    EXPECT_GE(k, 19);  // two seconds of the lap, position indexes 0.1 s apart
+    EXPECT_NEAR(slower->calculatePositionTimestamp(k), lapTimeOf(shownFrame(view)), 0.11);
+    controller.removeSubviews();
+    options.safelyChangeMVModeWithoutKVO(0);
+}
+
 // Two laps of different pace on the position axis, played by the pane for five seconds: both
 // films show the cursor's place.
 TEST_F(VideoFilmEngine, PositionModeKeepsBothFilmsAtTheCursorsPlace) {
