@@ -69,6 +69,8 @@ void MVVideoController::initSubviews() {
         filmTokens_.push_back(film->observeCurrentTime(
             [this, film](double, double now) { referenceTimeChanged(film, now); }));
     }
+    // Each film opens on the cursor's frame, not on its lap's start.
+    positionFilms(nullptr);
 }
 
 void MVVideoController::removeSubviews() {

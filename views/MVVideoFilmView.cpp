@@ -124,6 +124,9 @@ void MVVideoFilmView::initVideoView(int file) {
     if (!surfaces_[file]) {
         surfaces_[file] = new MVVideoSurface(this);
         surfaces_[file]->setPlayer(players_[file].get());
+    } else if (file != activeFile_) {
+        // The file's last picture is of another moment: black until its own comes.
+        surfaces_[file]->blankUntilNextPicture();
     }
     if (surfaces_[1 - file]) surfaces_[1 - file]->hide();
     surfaces_[file]->show();
@@ -269,8 +272,14 @@ void MVVideoFilmView::endLaunch() {
 }
 
 void MVVideoFilmView::pictureShown(int file) {
-    if (surfaces_[file]) surfaces_[file]->update();
     MVVideoPlayer* p = players_[file].get();
+    if (surfaces_[file]) {
+        if (p && !p->isSeeking()) {
+            surfaces_[file]->pictureArrived();
+        } else {
+            surfaces_[file]->update();
+        }
+    }
     if (file != activeFile_ || !p) return;
     if (!p->isSeeking()) endLaunch();
     // Between the engine's time reports the cursor follows each new picture, at the player's

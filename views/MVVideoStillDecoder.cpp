@@ -11,6 +11,7 @@ extern "C" {
 #include <array>
 #include <atomic>
 #include <cstdio>
+#include <deque>
 
 namespace {
 
@@ -45,7 +46,8 @@ struct MVVideoStillDecoder::Stream {
     std::int64_t start = 0;
     FramePtr before;
     FramePtr last;
-    bool drained = false;  // the decoder gave its last frame: only a seek goes on
+    std::deque<FramePtr> queued;  // decoded after `last`, not taken yet
+    bool drained = false;         // the decoder gave its last frame: only a seek goes on
     std::atomic<bool>* stop = nullptr;
 
     ~Stream() {
@@ -98,19 +100,41 @@ struct MVVideoStillDecoder::Stream {
         avcodec_flush_buffers(codec);
         before.reset();
         last.reset();
+        queued.clear();
         drained = false;
     }
 
     // The next frame in presentation order into `last` (the previous one into `before`); false
     // at the end of the stream or on a read error.
     bool decodeNext() {
+        FramePtr frame;
+        if (!queued.empty()) {
+            frame = std::move(queued.front());
+            queued.pop_front();
+        } else if (!receive(frame)) {
+            return false;
+        }
+        before = std::move(last);
+        last = std::move(frame);
+        return true;
+    }
+    bool atEnd() const { return drained && queued.empty(); }
+    // Decodes up to `count` frames after `last` ahead, without taking them.
+    void lookAhead(size_t count) {
+        while (queued.size() < count) {
+            FramePtr frame;
+            if (!receive(frame)) return;
+            queued.push_back(std::move(frame));
+        }
+    }
+
+    bool receive(FramePtr& out) {
         FramePtr frame = newFrame();
         while (!drained) {
             const int received = avcodec_receive_frame(codec, frame.get());
             if (received == 0) {
                 if (timestampOf(*frame) == AV_NOPTS_VALUE) continue;
-                before = std::move(last);
-                last = std::move(frame);
+                out = std::move(frame);
                 return true;
             }
             if (received == AVERROR_EOF) {
@@ -210,7 +234,7 @@ bool MVVideoStillDecoder::decode(Still& still) {
     const std::int64_t target = still.targetMs;
     const AVFrame* chosen = nullptr;
     auto answered = [&]() -> bool {
-        if (s.last && s.drained && s.atOrBefore(*s.last, target)) {
+        if (s.last && s.atEnd() && s.atOrBefore(*s.last, target)) {
             chosen = s.last.get();
         } else if (s.before && s.last && s.atOrBefore(*s.before, target) &&
                    !s.atOrBefore(*s.last, target)) {
@@ -218,7 +242,7 @@ bool MVVideoStillDecoder::decode(Still& still) {
         }
         return chosen != nullptr;
     };
-    const bool near = s.last && !s.drained && s.atOrBefore(*s.last, target) &&
+    const bool near = s.last && !s.atEnd() && s.atOrBefore(*s.last, target) &&
                       target - s.msOf(*s.last) <= kDecodeOnLimitMs;
     if (!answered() && !near) s.seek(target);
     size_t backoff = 0;
@@ -240,7 +264,14 @@ bool MVVideoStillDecoder::decode(Still& still) {
     if (chosen) {
         still.ms = s.msOf(*chosen);
         still.picture = s.picture(*chosen, maxWidth_);
-        if (chosen == s.before.get() && s.last) still.next = s.picture(*s.last, maxWidth_);
+        if (chosen == s.before.get() && s.last) {
+            still.following.push_back(s.picture(*s.last, maxWidth_));
+            s.lookAhead(kFollowing - 1);
+            for (const FramePtr& frame : s.queued) {
+                if (still.following.size() >= kFollowing) break;
+                still.following.push_back(s.picture(*frame, maxWidth_));
+            }
+        }
     }
     return true;
 }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 // The still picture of a video file at a time: the frame whose presentation time is the nearest
 // at or before it (the first frame for a time before it, the last one past the end). It seeks to
@@ -29,7 +30,9 @@ class MVVideoStillDecoder {
         std::int64_t targetMs = 0;  // the time asked for
         std::int64_t ms = 0;  // the presentation time of the picture, ms from the file's start
         QImage picture;       // 32-bit RGB; null when the file cannot be decoded
-        QImage next;          // the frame after it, when it was decoded (else null)
+        // The frames after it (up to kFollowing, fewer at the end): a player resuming from the
+        // still may show one of those first.
+        std::vector<QImage> following;
         bool ok() const { return !picture.isNull(); }
     };
     using Delivery = std::function<void(Still)>;
@@ -42,6 +45,7 @@ class MVVideoStillDecoder {
 
     void request(std::uint64_t number, std::int64_t ms);
 
+    static constexpr size_t kFollowing = 4;
     // A request further than this ahead of the last decoded frame seeks rather than decoding on.
     static constexpr std::int64_t kDecodeOnLimitMs = 1000;
 

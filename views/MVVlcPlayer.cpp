@@ -179,15 +179,20 @@ std::int64_t MVVlcPlayer::engineTime(std::int64_t ms) const {
 }
 
 void MVVlcPlayer::play() {
-    Shared& s = *shared_;
-    if (!s.player) return;
+    if (!shared_->player) return;
     wantPaused_ = false;
     playAsked_ = true;
-    // From the still asked for or shown; its answer, still under way, is no longer wanted.
-    std::int64_t from = stillTarget_ >= 0 ? stillTarget_ : heldTarget_;
-    ++stillRequest_;
-    stillTarget_ = -1;
-    if (from < 0) from = pendingSeek_;
+    // A still under way is shown first, and play resumes from it.
+    if (stillTarget_ >= 0) {
+        playAfterStill_ = true;
+        return;
+    }
+    playFrom(heldTarget_ >= 0 ? heldTarget_ : pendingSeek_);
+}
+
+void MVVlcPlayer::playFrom(std::int64_t from) {
+    Shared& s = *shared_;
+    playAfterStill_ = false;
     const State now = engineState(s.player);
     if ((now == Playing || now == Paused || now == Buffering) && s.started.load()) {
         pendingSeek_ = -1;
@@ -208,8 +213,9 @@ void MVVlcPlayer::play() {
 
 void MVVlcPlayer::resumeFrom(std::int64_t ms) {
     Shared& s = *shared_;
+    // The engine plays from about now: its time runs on from the still's until it reports.
     lastTime_ = ms;
-    lastReportAt_.reset();
+    lastReportAt_ = platform::Clock::steadyNow();
     // Without a still on screen there is nothing to wait for: the engine's pictures show.
     {
         std::lock_guard guard(s.mutex);
@@ -251,6 +257,7 @@ void MVVlcPlayer::pause() {
     if (!s.player) return;
     wantPaused_ = true;
     playAsked_ = false;
+    playAfterStill_ = false;
     if (s.resuming.exchange(false)) resumeLimitTimer_.cancel();
     // A media still opening pauses once it runs (handleState).
     if (libvlc_media_player_can_pause(s.player)) libvlc_media_player_set_pause(s.player, 1);
@@ -269,6 +276,7 @@ void MVVlcPlayer::resetSeekState() {
     heldTarget_ = -1;
     pendingSeek_ = -1;
     resumeAnchor_ = -1;
+    playAfterStill_ = false;
     resumeLimitTimer_.cancel();
     shared_->resuming = false;
     shared_->holding = false;
@@ -306,7 +314,7 @@ MVVideoPlayer::State MVVlcPlayer::state() const {
 // The engine reports its time a few times a second: in between, a playing engine's time runs on
 // at its rate from the last report.
 std::int64_t MVVlcPlayer::time() const {
-    if (!lastReportAt_ || !isPlaying()) return lastTime_;
+    if (!lastReportAt_ || !isPlaying() || shared_->resuming.load()) return lastTime_;
     const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(
         platform::Clock::steadyNow() - *lastReportAt_);
     const auto ms = lastTime_ + std::int64_t(double(since.count()) * rate_);
@@ -329,14 +337,16 @@ void MVVlcPlayer::setTime(std::int64_t ms) {
     lastTime_ = ms;
     lastReportAt_.reset();
     if (!isPlaying()) return requestStill(ms);
+    // Playing on from there: no still is waited for, nor held.
     ++stillRequest_;
     stillTarget_ = -1;
     heldTarget_ = -1;
-    if (s.started.load()) {
-        resumeFrom(ms);
-    } else {
-        pendingSeek_ = ms;
+    {
+        std::lock_guard guard(s.mutex);
+        s.holding = false;
+        s.stillSignatures.clear();
     }
+    playFrom(ms);
 }
 
 void MVVlcPlayer::setRate(float rate) {
@@ -408,15 +418,20 @@ void MVVlcPlayer::handleStill(MVVideoStillDecoder::Still still) {
     stillTarget_ = -1;
     if (!still.ok()) {
         stillFailed_ = true;
-        return requestStill(still.targetMs);
+        requestStill(still.targetMs);
+        if (playAfterStill_ && !wantPaused_) playFrom(still.targetMs);
+        return;
     }
     heldTarget_ = still.targetMs;
     s.holding = true;
     {
         std::lock_guard guard(s.mutex);
         s.stillSignatures = {Shared::signatureOf(still.picture)};
-        if (!still.next.isNull()) s.stillSignatures.push_back(Shared::signatureOf(still.next));
+        for (const QImage& next : still.following) {
+            s.stillSignatures.push_back(Shared::signatureOf(next));
+        }
         s.frame = std::move(still.picture);
     }
     if (callbacks_.frameReady) callbacks_.frameReady();
+    if (playAfterStill_ && !wantPaused_) playFrom(heldTarget_);
 }

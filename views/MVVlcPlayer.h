@@ -21,8 +21,8 @@
 // before playing began) asks the film's still decoder (MVVideoStillDecoder, FFmpeg's libraries)
 // for the frame at or before the time, by its presentation time, and holds that picture on
 // screen; a newer seek drops an older one still under way. Play resumes the engine from the held
-// frame's time, and the held picture stays until the engine shows that frame itself (or the next,
-// when it dropped that one as late).
+// frame's time, and the held picture stays until the engine shows that frame itself (or one just
+// after, when it dropped a few as late).
 // A seek while playing goes on playing from there. A file the still decoder cannot read is
 // seeked by the engine itself.
 //
@@ -63,7 +63,7 @@ class MVVlcPlayer final : public MVVideoPlayer {
     bool isSeeking() const override { return stillTarget_ >= 0; }
     // Play resuming from a still whose engine shows no picture from there within this time shows
     // the engine's pictures again.
-    static constexpr std::chrono::milliseconds kResumeLimit{2000};
+    static constexpr std::chrono::milliseconds kResumeLimit{1000};
     // Larger pictures are scaled down to this width before they reach the player.
     static constexpr int kMaxFrameWidth = 1280;
 
@@ -88,6 +88,8 @@ class MVVlcPlayer final : public MVVideoPlayer {
     // The engine has filled its buffers for the first time since it was started.
     void handleStarted();
     void startEngine();
+    // Plays the engine from `from` (-1: from where it is), starting it if need be.
+    void playFrom(std::int64_t from);
     void handleState(State state);
     // The engine's time for a file time: given the next millisecond, it shows the frame at or
     // before `ms`.
@@ -118,6 +120,8 @@ class MVVlcPlayer final : public MVVideoPlayer {
     // What the caller asked for last: pause (or a seek of a stopped media) or play.
     bool wantPaused_ = false;
     bool playAsked_ = false;
+    // Play was asked for while a still was under way: it resumes from that still once shown.
+    bool playAfterStill_ = false;
     // The still's time a resumed play runs on from, once the engine shows its frame (-1: none).
     std::int64_t resumeAnchor_ = -1;
     std::unique_ptr<MVVideoStillDecoder> stillDecoder_;

@@ -97,7 +97,7 @@ void MVVlcPlayer::Shared::display(void* opaque, void* picture) {
         if (resuming) {
             // The engine lands on a frame near the time, often a few before it, and pictures
             // from before the seek may still come out: the still gives way to the first picture
-            // of its own frame (or of the next, the engine may drop the first as late).
+            // of its own frame (or of one just after: the engine may drop a few as late).
             const std::vector<int> signature = signatureOf(copy);
             if (std::none_of(self->stillSignatures.begin(), self->stillSignatures.end(),
                              [&](const std::vector<int>& s) { return resembles(signature, s); })) {

@@ -45,7 +45,7 @@ struct MVVlcPlayer::Shared {
     // A still picture is on screen: the engine's pictures do not replace it.
     std::atomic<bool> holding{false};
     // Play resuming from a still: the still stays until the engine shows a picture like it, or
-    // like the frame after it (stillSignatures, under the mutex).
+    // like one of the few frames after it (stillSignatures, under the mutex).
     std::atomic<bool> resuming{false};
     std::vector<std::vector<int>> stillSignatures;
     // The engine has filled its buffers once since it was (re)started: it seeks only then.

@@ -79,6 +79,18 @@ TEST_F(VideoController, BurstOfCursorMovesSeeksEachFilmOnceAfterTheLast) {
     for (FakeVideoPlayer* p : firstPlayers()) EXPECT_EQ(p->seeks.back(), 25500);
 }
 
+// A new pane (a lap ticked) opens every film on the cursor's frame, never on its lap's start.
+TEST_F(VideoController, NewFilmsOpenOnTheCursor) {
+    MVSynchronization::sharedManager().safelyChangeSyncTimeWithoutKVO(7);
+    controller.setArrayOfSelectedLaps({makeLap(70, false), makeLap(60, false)});
+    controller.initSubviews();
+    openFiles();
+    for (FakeVideoPlayer* p : players.log->made) {
+        p->finishParsing(true, kFileLength);
+        EXPECT_EQ(p->seeks, std::vector<std::int64_t>{12000});
+    }
+}
+
 TEST_F(VideoController, PlayingReferenceDrivesTheCursorWithoutReseekingTheFilms) {
     build({makeLap(70, false), makeLap(60, false)});
     MVVideoFilmView* reference = controller.films()[1];  // time axis: the slower lap, on the right

@@ -2,6 +2,8 @@
 // file, scrubbing and the files it cannot show.
 #include "tests/views/VideoTestFixture.h"
 
+#include "views/MVVideoSurface.h"
+
 #include "widgets/MVHelperColors.h"
 
 #include "session/MVNotifications.h"
@@ -114,6 +116,33 @@ TEST_F(VideoFilm, TwoFilesSeekAcrossReportAndPlayOnIntoTheSecond) {
     first->reportTime(1000);
     EXPECT_FALSE(first->isPlaying());
     EXPECT_DOUBLE_EQ(reported.back(), 10.5);
+}
+
+// Changing file never shows the other file's old picture: its surface stays black until the
+// picture of the new request comes, both for a paused seek and for play running over.
+TEST_F(VideoFilm, ChangingFileShowsNothingOlderThanTheRequest) {
+    auto view = film(makeLap(60, true));
+    openFiles();
+    FakeVideoPlayer* first = players.player(0);
+    FakeVideoPlayer* second = players.player(1);
+    first->finishParsing(true, kFileLength);
+    second->finishParsing(true, kFileLength);
+    view->setPosition(20);  // into the second file: its surface is made
+    second->showPicture();
+    view->setPosition(5);  // back into the first
+    view->setPosition(25);
+    EXPECT_TRUE(view->surface(1)->isBlank());
+    second->showPicture();
+    EXPECT_FALSE(view->surface(1)->isBlank());
+
+    view->setPosition(5);
+    first->showPicture();
+    view->play();
+    first->reachEnd();  // plays on into the second file
+    EXPECT_EQ(view->activeFile(), 1);
+    EXPECT_TRUE(view->surface(1)->isBlank());
+    second->showPicture();
+    EXPECT_FALSE(view->surface(1)->isBlank());
 }
 
 TEST_F(VideoFilm, FilesItCannotShowSayVideoNotAvailable) {
