@@ -18,6 +18,9 @@ namespace {
 constexpr AVRational kMilliseconds{1, 1000};
 // A seek that lands after the time asked for is made again this much earlier, in turn.
 constexpr std::array<std::int64_t, 3> kSeekBackoffMs{1000, 4000, 15000};
+// Frames this close before the time asked for are all decoded; earlier ones only when others
+// refer to them.
+constexpr std::int64_t kFullDecodeMs = 250;
 
 struct FrameDeleter {
     void operator()(AVFrame* frame) const { av_frame_free(&frame); }
@@ -46,8 +49,9 @@ struct MVVideoStillDecoder::Stream {
     std::int64_t start = 0;
     FramePtr before;
     FramePtr last;
-    std::deque<FramePtr> queued;  // decoded after `last`, not taken yet
-    bool drained = false;         // the decoder gave its last frame: only a seek goes on
+    std::deque<FramePtr> queued;     // decoded after `last`, not taken yet
+    std::int64_t skipBeforeMs = -1;  // see receive()
+    bool drained = false;            // the decoder gave its last frame: only a seek goes on
     std::atomic<bool>* stop = nullptr;
 
     ~Stream() {
@@ -146,7 +150,15 @@ struct MVVideoStillDecoder::Stream {
                 avcodec_send_packet(codec, nullptr);  // no more input: let out what it holds
                 continue;
             }
-            if (packet->stream_index == index) avcodec_send_packet(codec, packet);
+            if (packet->stream_index == index) {
+                // Frames no other frame refers to are not decoded well before the time asked
+                // for: they cannot be its picture.
+                const bool early =
+                    packet->pts != AV_NOPTS_VALUE && skipBeforeMs > 0 &&
+                    av_compare_ts(packet->pts - start, timeBase, skipBeforeMs, kMilliseconds) < 0;
+                codec->skip_frame = early ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+                avcodec_send_packet(codec, packet);
+            }
             av_packet_unref(packet);
         }
         return false;
@@ -223,8 +235,24 @@ void MVVideoStillDecoder::run() {
         }
         if (stream_ && !decode(still)) continue;
         if (overtaken(still.request)) continue;
+        const Still answered{still.request, still.targetMs, still.ms, {}, {}, true};
+        const bool follows = stream_ && still.ok() && stream_->last && stream_->before &&
+                             still.ms == stream_->msOf(*stream_->before);
         deliver_(std::move(still));
+        // Then, unless a newer request came meanwhile, the few frames after it.
+        if (follows && !overtaken(answered.request)) follow(answered);
     }
+}
+
+void MVVideoStillDecoder::follow(Still following) {
+    Stream& s = *stream_;
+    following.following.push_back(s.picture(*s.last, maxWidth_));
+    s.lookAhead(kFollowing - 1);
+    for (const FramePtr& frame : s.queued) {
+        if (following.following.size() >= kFollowing) break;
+        following.following.push_back(s.picture(*frame, maxWidth_));
+    }
+    if (!overtaken(following.request)) deliver_(std::move(following));
 }
 
 // Answered by the frames already decoded, by decoding on from them, or by a seek; false when a
@@ -245,6 +273,7 @@ bool MVVideoStillDecoder::decode(Still& still) {
     const bool near = s.last && !s.atEnd() && s.atOrBefore(*s.last, target) &&
                       target - s.msOf(*s.last) <= kDecodeOnLimitMs;
     if (!answered() && !near) s.seek(target);
+    s.skipBeforeMs = target - kFullDecodeMs;
     size_t backoff = 0;
     while (!answered()) {
         if (overtaken(still.request)) return false;
@@ -264,14 +293,6 @@ bool MVVideoStillDecoder::decode(Still& still) {
     if (chosen) {
         still.ms = s.msOf(*chosen);
         still.picture = s.picture(*chosen, maxWidth_);
-        if (chosen == s.before.get() && s.last) {
-            still.following.push_back(s.picture(*s.last, maxWidth_));
-            s.lookAhead(kFollowing - 1);
-            for (const FramePtr& frame : s.queued) {
-                if (still.following.size() >= kFollowing) break;
-                still.following.push_back(s.picture(*frame, maxWidth_));
-            }
-        }
     }
     return true;
 }

@@ -31,8 +31,10 @@ class MVVideoStillDecoder {
         std::int64_t ms = 0;  // the presentation time of the picture, ms from the file's start
         QImage picture;       // 32-bit RGB; null when the file cannot be decoded
         // The frames after it (up to kFollowing, fewer at the end): a player resuming from the
-        // still may show one of those first.
+        // still may show one of those first. They come in a delivery of their own, after the
+        // still's (followingOnly, with the same request and times and no picture).
         std::vector<QImage> following;
+        bool followingOnly = false;
         bool ok() const { return !picture.isNull(); }
     };
     using Delivery = std::function<void(Still)>;
@@ -54,6 +56,7 @@ class MVVideoStillDecoder {
   private:
     void run();
     bool decode(Still& still);
+    void follow(Still following);
     // Whether a request newer than `number` is waiting.
     bool overtaken(std::uint64_t number);
 

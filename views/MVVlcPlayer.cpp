@@ -413,8 +413,16 @@ void MVVlcPlayer::requestStill(std::int64_t ms) {
 
 // Only the answer to the last request is taken: its picture is the frame at or before the time.
 void MVVlcPlayer::handleStill(MVVideoStillDecoder::Still still) {
-    if (still.request != stillRequest_ || stillTarget_ < 0) return;
     Shared& s = *shared_;
+    if (still.followingOnly) {
+        if (still.request != stillRequest_ || heldTarget_ != still.targetMs) return;
+        std::lock_guard guard(s.mutex);
+        for (const QImage& next : still.following) {
+            s.stillSignatures.push_back(Shared::signatureOf(next));
+        }
+        return;
+    }
+    if (still.request != stillRequest_ || stillTarget_ < 0) return;
     stillTarget_ = -1;
     if (!still.ok()) {
         stillFailed_ = true;
@@ -427,9 +435,6 @@ void MVVlcPlayer::handleStill(MVVideoStillDecoder::Still still) {
     {
         std::lock_guard guard(s.mutex);
         s.stillSignatures = {Shared::signatureOf(still.picture)};
-        for (const QImage& next : still.following) {
-            s.stillSignatures.push_back(Shared::signatureOf(next));
-        }
         s.frame = std::move(still.picture);
     }
     if (callbacks_.frameReady) callbacks_.frameReady();
