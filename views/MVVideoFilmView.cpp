@@ -31,10 +31,17 @@ MVVideoFilmView::VideoTimeLookup& lookupSlot() {
     return lookup;
 }
 
+// The video time at the cursor's own moment, between the sample at or before it and the next.
 double sharedSessionVideoTime(const MVLap& lap, double sessionTime) {
     const MVSampleValues values(MVGLDFileManager::sharedManager());
     const std::int64_t index = values.indexOfSamplesFromTimestamp(lap, sessionTime);
-    return values.floatValueWithSamplesIndex(index, MVHelper::Key_VideoSyncTime(), &lap);
+    const std::string& video = MVHelper::Key_VideoSyncTime();
+    const std::string& time = MVHelper::Key_Time();
+    return MVVideoTimeMapping::videoTimeBetween(
+        sessionTime, values.floatValueWithSamplesIndex(index, time, &lap),
+        values.floatValueWithSamplesIndex(index, video, &lap),
+        values.floatValueWithSamplesIndex(index + 1, time, &lap),
+        values.floatValueWithSamplesIndex(index + 1, video, &lap));
 }
 
 bool isFile(const std::filesystem::path& path) {

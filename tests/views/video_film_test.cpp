@@ -1,11 +1,13 @@
 // A lap film over fake players: opening, seeking, time reports, the run-over into the second
 // file, scrubbing and the files it cannot show.
+#include "tests/support/ManualSession.h"
 #include "tests/views/VideoTestFixture.h"
 
 #include "views/MVVideoSurface.h"
 
 #include "widgets/MVHelperColors.h"
 
+#include "session/MVGLDFileManager.h"
 #include "session/MVNotifications.h"
 
 #include "platform/NotificationCenter.h"
@@ -143,6 +145,31 @@ TEST_F(VideoFilm, ChangingFileShowsNothingOlderThanTheRequest) {
     EXPECT_TRUE(view->surface(1)->isBlank());
     second->showPicture();
     EXPECT_FALSE(view->surface(1)->isBlank());
+}
+
+// With the session's own samples (10 Hz), the film seeks to the video time of the cursor's own
+// moment, between the two samples around it, not to the sample at or before it.
+TEST_F(VideoFilm, SeeksToTheVideoTimeBetweenTheSamplesAroundTheCursor) {
+    MVGLDFileManager& manager = MVGLDFileManager::sharedManager();
+    manager.removeAllData(true);
+    testing_support::ManualSession session("Session", {"time", "avisynctime"});
+    for (int i = 0; i <= 100; ++i) {
+        session.addRow(i * 0.1, 100, 45, 5, {{"avisynctime", std::to_string(5000 + i * 100)}});
+    }
+    session.install(manager);
+    MVLapPtr lap = session.lap(0, 100);
+    lap->setVideoURLs(std::vector<std::filesystem::path>{dir / "VID0001.mp4"});
+    lap->setVideoTimestampStart(5000);
+    lap->setVideoTimestampEnd(15000);
+    MVVideoFilmView::setVideoTimeLookup(nullptr);  // the session's samples
+    auto view = film(lap);
+    openFiles();
+    players.player(0)->finishParsing(true, kFileLength);
+    for (double t : {2.0, 2.05, 2.075, 7.31}) {
+        view->setPosition(t);
+        EXPECT_EQ(players.player(0)->seeks.back(), std::llround(5000 + t * 1000)) << t;
+    }
+    manager.removeAllData(true);
 }
 
 TEST_F(VideoFilm, FilesItCannotShowSayVideoNotAvailable) {
