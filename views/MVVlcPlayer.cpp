@@ -246,6 +246,10 @@ void MVVlcPlayer::handleStarted() {
     Shared& s = *shared_;
     if (!s.player) return;
     if (wantPaused_) {
+        // A paused seek without a still (the still decoder cannot read the file) is the engine's.
+        if (const std::int64_t at = std::exchange(pendingSeek_, -1); at >= 0) {
+            libvlc_media_player_set_time(s.player, engineTime(at));
+        }
         libvlc_media_player_set_pause(s.player, 1);
         return;
     }
@@ -404,7 +408,11 @@ void MVVlcPlayer::requestStill(std::int64_t ms) {
         // No still to be had: the engine seeks, if it runs, and shows what it shows.
         s.holding = false;
         heldTarget_ = -1;
-        if (s.started.load()) libvlc_media_player_set_time(s.player, engineTime(ms));
+        if (s.started.load()) {
+            libvlc_media_player_set_time(s.player, engineTime(ms));
+        } else {
+            pendingSeek_ = ms;  // once the engine has started
+        }
         return;
     }
     stillTarget_ = ms;
