@@ -82,7 +82,7 @@ struct MVVideoStillDecoder::Stream {
         start = video.start_time != AV_NOPTS_VALUE ? video.start_time : 0;
         codec = avcodec_alloc_context3(decoder);
         if (!codec || avcodec_parameters_to_context(codec, video.codecpar) < 0) return false;
-        codec->thread_count = int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+        codec->thread_count = int(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
         codec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
         if (avcodec_open2(codec, decoder, nullptr) < 0) return false;
         packet = av_packet_alloc();
