@@ -30,7 +30,7 @@ MVVideoController::MVVideoController() {
 }
 
 MVVideoController::~MVVideoController() {
-    referenceToken_.reset();
+    filmTokens_.clear();
     reseekTimeTimer_.cancel();
     reseekPositionTimer_.cancel();
     fullScreenTimer_.cancel();
@@ -64,19 +64,34 @@ void MVVideoController::initSubviews() {
     videoView_->setArrayOfSelectedLaps(arrayOfSelectedLaps());
     videoView_->initSubviews();
     setToolBarView(videoView_->toolBarView());
+    // Only the driving film reports its time; which one that is is known once the videos open.
     for (MVVideoFilmView* film : films()) {
-        if (!film->isReference()) continue;
-        referenceFilm_ = film;
-        referenceToken_ =
-            film->observeCurrentTime([this](double, double now) { referenceTimeChanged(now); });
-        break;
+        filmTokens_.push_back(film->observeCurrentTime(
+            [this, film](double, double now) { referenceTimeChanged(film, now); }));
     }
+    // Each film opens on the cursor's frame, not on its lap's start.
+    positionFilms(nullptr);
 }
 
 void MVVideoController::removeSubviews() {
-    referenceToken_.reset();
-    referenceFilm_ = nullptr;
+    filmTokens_.clear();
     if (videoView_) videoView_->removeSubviews();
+}
+
+MVVideoFilmView* MVVideoController::drivingFilm() const {
+    const std::vector<MVVideoFilmView*> all = films();
+    const auto reference =
+        std::find_if(all.begin(), all.end(), [](MVVideoFilmView* f) { return f->isReference(); });
+    if (reference != all.end() && (*reference)->hasVideo()) return *reference;
+    for (MVVideoFilmView* film : all) {
+        if (film->hasVideo()) return film;
+    }
+    return reference != all.end() ? *reference : nullptr;
+}
+
+void MVVideoController::handOverDriving() {
+    MVVideoFilmView* driving = drivingFilm();
+    for (MVVideoFilmView* film : films()) film->setDrivesCursor(film == driving);
 }
 
 void MVVideoController::setToolBarView(MVVideoToolBarView* toolBar) {
@@ -100,16 +115,24 @@ void MVVideoController::setToolBarView(MVVideoToolBarView* toolBar) {
     }
 }
 
-// The export needs the shell's sheet and a video file of the lap it exports (the last one).
-bool MVVideoController::exportAvailable() const {
-    if (!MVVideoShellHooks::shared().showExportSheet) return false;
-    const std::vector<MVLapPtr> laps = arrayOfSelectedLaps();
-    if (laps.empty() || !laps.back() || !laps.back()->videoURLs() ||
-        laps.back()->videoURLs()->empty()) {
-        return false;
-    }
+namespace {
+bool hasVideoFile(const MVLapPtr& lap) {
+    if (!lap || !lap->videoURLs() || lap->videoURLs()->empty()) return false;
     std::error_code error;
-    return std::filesystem::is_regular_file(laps.back()->videoURLs()->front(), error);
+    return std::filesystem::is_regular_file(lap->videoURLs()->front(), error);
+}
+}  // namespace
+
+// The last lap (with two, the faster one); when it has no video, the last one that has.
+MVLapPtr MVVideoController::exportLap() const {
+    const std::vector<MVLapPtr> laps = arrayOfSelectedLaps();
+    const auto withVideo = std::find_if(laps.rbegin(), laps.rend(), hasVideoFile);
+    return withVideo != laps.rend() ? *withVideo : nullptr;
+}
+
+// The export needs the shell's sheet and a lap with a video file.
+bool MVVideoController::exportAvailable() const {
+    return MVVideoShellHooks::shared().showExportSheet && exportLap();
 }
 
 // ---- Tool bar ----
@@ -120,9 +143,9 @@ void MVVideoController::expandButtonPressed() {
 }
 
 void MVVideoController::exportButtonPressed() {
-    const std::vector<MVLapPtr> laps = arrayOfSelectedLaps();
-    if (!exportAvailable() || laps.empty()) return;
-    MVVideoShellHooks::shared().showExportSheet(laps.back());
+    const MVLapPtr lap = exportLap();
+    if (!lap || !MVVideoShellHooks::shared().showExportSheet) return;
+    MVVideoShellHooks::shared().showExportSheet(lap);
     ZORFileLog::writeToTextFile("VideoController export button");
 }
 
@@ -161,15 +184,34 @@ void MVVideoController::playOrPause() {
     const bool anyPlaying =
         std::any_of(all.begin(), all.end(), [](MVVideoFilmView* f) { return f->isPlaying(); });
     if (!anyPlaying) return play();
-    // Positioning pauses: every film stops on the cursor's frame.
-    if (MVOptionsAndSettings::sharedManager().is(MVXAxisMode::Time)) {
-        updateVideoPositionForTimeBased();
-    } else {
-        updateVideoPositionForPositionBased();
+    // The driving film rests on the picture it shows and the cursor moves there; positioning
+    // pauses the others on the cursor's frame.
+    MVVideoFilmView* driving = drivingFilm();
+    if (const std::optional<double> shown =
+            driving ? driving->pauseOnShownPicture() : std::nullopt) {
+        writeCursor(*driving, *shown);
+        positionFilms(driving);
+        return;
+    }
+    positionFilms(nullptr);
+}
+
+void MVVideoController::positionFilms(const MVVideoFilmView* except) {
+    const bool timeAxis = MVOptionsAndSettings::sharedManager().is(MVXAxisMode::Time);
+    const double t = MVSynchronization::sharedManager().syncTime();
+    const double k = MVSynchronization::sharedManager().syncIndexOfPosition();
+    for (MVVideoFilmView* film : films()) {
+        if (film == except || !film->lap()) continue;
+        if (timeAxis) {
+            film->setPosition(film->lap()->isQuarto() ? std::max(0.0, t - kQuartoOffset) : t);
+        } else {
+            film->setPosition(film->lap()->calculatePositionTimestamp(k));
+        }
     }
 }
 
 void MVVideoController::play() {
+    handOverDriving();
     for (MVVideoFilmView* film : films()) film->play();
 }
 
@@ -209,27 +251,33 @@ void MVVideoController::observeSyncIndexOfPosition() {
         });
 }
 
-// The playing reference film moves the cursor; this controller does not hear its own write, so
+// The playing driving film moves the cursor; this controller does not hear its own write, so
 // the playing films are not re-seeked, while every other pane follows.
-void MVVideoController::referenceTimeChanged(double seconds) {
+void MVVideoController::referenceTimeChanged(MVVideoFilmView* film, double seconds) {
+    if (!film->drivesCursor()) return;
+    const std::optional<double> index = writeCursor(*film, seconds);
+    if (!index || !MVOptionsAndSettings::sharedManager().is(MVXAxisMode::Position)) return;
+    // The other films play their own laps at their own pace: each is kept at the time its lap
+    // passed the cursor's place.
+    for (MVVideoFilmView* other : films()) {
+        if (other == film || !other->lap()) continue;
+        other->keepUpWith(static_cast<float>(other->lap()->calculatePositionTimestamp(*index)));
+    }
+}
+
+std::optional<double> MVVideoController::writeCursor(const MVVideoFilmView& film, double seconds) {
     MVSynchronization& sync = MVSynchronization::sharedManager();
     if (MVOptionsAndSettings::sharedManager().is(MVXAxisMode::Position)) {
-        if (!referenceFilm_ || !referenceFilm_->lap()) return;
-        const std::int64_t index = referenceFilm_->lap()->calculatePositionIndex(seconds);
-        if (index < 0) return;  // no positions to place the time on
+        if (!film.lap()) return std::nullopt;
+        const std::int64_t index = film.lap()->calculatePositionIndex(seconds);
+        if (index < 0) return std::nullopt;  // no positions to place the time on
         syncIndexToken_.reset();
         sync.setSyncIndexOfPosition(static_cast<double>(index));
         observeSyncIndexOfPosition();
-        // The other films play their own laps at their own pace: each is kept at the time its
-        // lap passed the cursor's place.
-        for (MVVideoFilmView* film : films()) {
-            if (film == referenceFilm_ || !film->lap()) continue;
-            film->keepUpWith(
-                static_cast<float>(film->lap()->calculatePositionTimestamp(double(index))));
-        }
-        return;
+        return static_cast<double>(index);
     }
     syncTimeToken_.reset();
     sync.setSyncTime(seconds);
     observeSyncTime();
+    return seconds;
 }

@@ -16,14 +16,20 @@
 
 #include <array>
 #include <chrono>
+#include <optional>
 #include <vector>
 
 class QWidget;
 
 // Drives the video pane of the main window: has the pane build one film per selected lap, keeps
 // every film on the shared cursor (re-seeking 0.1 s after the last cursor move), lets the
-// reference film drive the cursor while it plays, and answers the pane's tool bar (play speed,
-// full screen, export) and the play commands of the menus and the space bar.
+// driving film move the cursor while it plays, and answers the pane's tool bar (play speed, full
+// screen, export) and the play commands of the menus and the space bar.
+//
+// The driving film is the reference film; when that one has no video, the first film that has
+// video drives instead, in both axis modes, so that a lap with video can still be played against
+// a faster lap without one. Pause rests the driving film on the picture it was showing and moves
+// the cursor there; the other films go to the cursor.
 //
 // setArrayOfSelectedLaps and arrayOfSelectedLaps are safe from any thread (the main window hands
 // the laps over from its recompute queue); everything else is main thread only.
@@ -51,6 +57,10 @@ class MVVideoController {
     MVVideoToolBarView* toolBarView() const { return toolBarView_; }
     // The films of the current build, left to right.
     std::vector<MVVideoFilmView*> films() const;
+    // The film whose playing moves the cursor (null without films).
+    MVVideoFilmView* drivingFilm() const;
+    // The lap the export button exports: the last one, or the last one with a video file.
+    MVLapPtr exportLap() const;
 
     void initSubviews();
     void removeSubviews();
@@ -74,20 +84,25 @@ class MVVideoController {
   private:
     void observeSyncTime();
     void observeSyncIndexOfPosition();
-    void referenceTimeChanged(double seconds);
+    void referenceTimeChanged(MVVideoFilmView* film, double seconds);
+    void handOverDriving();
+    // Writes the cursor without re-seeking the films; returns the position index written in
+    // position mode (none when the film's lap has no positions).
+    std::optional<double> writeCursor(const MVVideoFilmView& film, double seconds);
+    // Positions every film but `except` at the cursor.
+    void positionFilms(const MVVideoFilmView* except);
     void applyRate(int index);
     bool exportAvailable() const;
 
     QPointer<MVVideoView> videoView_;
     MVLockedValue<std::vector<MVLapPtr>> arrayOfSelectedLaps_;
     QPointer<MVVideoToolBarView> toolBarView_;
-    QPointer<MVVideoFilmView> referenceFilm_;
     // Receiver of the tool bar's signals: connections end with the controller.
     QObject receiver_;
     platform::ObserverToken syncTimeToken_;
     platform::ObserverToken syncIndexToken_;
     platform::ObserverToken clickedToken_;
-    platform::ObserverToken referenceToken_;
+    std::vector<platform::ObserverToken> filmTokens_;
     platform::Timer reseekTimeTimer_;
     platform::Timer reseekPositionTimer_;
     platform::Timer fullScreenTimer_;

@@ -31,10 +31,17 @@ MVVideoFilmView::VideoTimeLookup& lookupSlot() {
     return lookup;
 }
 
+// The video time at the cursor's own moment, between the sample at or before it and the next.
 double sharedSessionVideoTime(const MVLap& lap, double sessionTime) {
     const MVSampleValues values(MVGLDFileManager::sharedManager());
     const std::int64_t index = values.indexOfSamplesFromTimestamp(lap, sessionTime);
-    return values.floatValueWithSamplesIndex(index, MVHelper::Key_VideoSyncTime(), &lap);
+    const std::string& video = MVHelper::Key_VideoSyncTime();
+    const std::string& time = MVHelper::Key_Time();
+    return MVVideoTimeMapping::videoTimeBetween(
+        sessionTime, values.floatValueWithSamplesIndex(index, time, &lap),
+        values.floatValueWithSamplesIndex(index, video, &lap),
+        values.floatValueWithSamplesIndex(index + 1, time, &lap),
+        values.floatValueWithSamplesIndex(index + 1, video, &lap));
 }
 
 bool isFile(const std::filesystem::path& path) {
@@ -50,7 +57,11 @@ MVVideoFilmView::VideoTimeLookup MVVideoFilmView::setVideoTimeLookup(VideoTimeLo
 
 MVVideoFilmView::MVVideoFilmView(MVLapPtr lap, const QColor& borderColor, bool isReference,
                                  QWidget* parent)
-    : QWidget(parent), lap_(std::move(lap)), borderColor_(borderColor), isReference_(isReference) {
+    : QWidget(parent),
+      lap_(std::move(lap)),
+      borderColor_(borderColor),
+      isReference_(isReference),
+      drivesCursor_(isReference) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     openTimer_.start(kOpenDelay, false, platform::mainQueue(), [this] { openFiles(); });
 }
@@ -120,6 +131,9 @@ void MVVideoFilmView::initVideoView(int file) {
     if (!surfaces_[file]) {
         surfaces_[file] = new MVVideoSurface(this);
         surfaces_[file]->setPlayer(players_[file].get());
+    } else if (file != activeFile_) {
+        // The file's last picture is of another moment: black until its own comes.
+        surfaces_[file]->blankUntilNextPicture();
     }
     if (surfaces_[1 - file]) surfaces_[1 - file]->hide();
     surfaces_[file]->show();
@@ -186,6 +200,23 @@ void MVVideoFilmView::pause() {
     if (active && active->isPlaying()) active->pause();
 }
 
+std::optional<double> MVVideoFilmView::pauseOnShownPicture() {
+    MVVideoPlayer* active = activeMediaPlayer();
+    if (!active || !didParsed_ || !active->isPlaying()) return std::nullopt;
+    const std::optional<double> shown = shownLapTime();
+    const std::int64_t ms = active->time();
+    forEachPlayer([](MVVideoPlayer& p) {
+        if (p.isPlaying()) p.pause();
+    });
+    if (appliedRate_ != baseRate_) applyRate(baseRate_);
+    active->setTime(ms);
+    if (shown) {
+        positionToRemember_ = *shown;
+        currentTime_.setWithoutNotifying(*shown);
+    }
+    return shown;
+}
+
 void MVVideoFilmView::setPosition(double seconds) {
     positionToRemember_ = seconds;
     if (didParsed_) updatePosition(seconds);
@@ -235,7 +266,7 @@ void MVVideoFilmView::timeChanged(int file, std::int64_t ms) {
     const auto report = MVVideoTimeMapping::reportForTime(MVVideoTimeMapping::lapFacts(*lap_), file,
                                                           ms, lengthOf(0));
     if (report.holdMs) readyToPlayAt(file, *report.holdMs);
-    if (!isReference_) return;
+    if (!drivesCursor_) return;
     if (report.lapSeconds) setCurrentTime(*report.lapSeconds);
 }
 
@@ -248,9 +279,21 @@ void MVVideoFilmView::endLaunch() {
 }
 
 void MVVideoFilmView::pictureShown(int file) {
-    if (surfaces_[file]) surfaces_[file]->update();
     MVVideoPlayer* p = players_[file].get();
-    if (file == activeFile_ && p && !p->isSeeking()) endLaunch();
+    if (surfaces_[file]) {
+        if (p && !p->isSeeking()) {
+            surfaces_[file]->pictureArrived();
+        } else {
+            surfaces_[file]->update();
+        }
+    }
+    if (file != activeFile_ || !p) return;
+    if (!p->isSeeking()) endLaunch();
+    // Between the engine's time reports the cursor follows each new picture, at the player's
+    // running time.
+    if (drivesCursor_ && p->isPlaying()) {
+        if (const std::optional<double> shown = shownLapTime()) setCurrentTime(*shown);
+    }
 }
 
 void MVVideoFilmView::stateChanged(int file, MVVideoPlayer::State state) {

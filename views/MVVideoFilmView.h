@@ -51,6 +51,12 @@ class MVVideoFilmView : public QWidget {
     const MVLapPtr& lap() const { return lap_; }
     const QColor& borderColor() const { return borderColor_; }
     bool isReference() const { return isReference_; }
+    // Whether this film reports the lap time it shows while it plays (`currentTime`): the
+    // reference film, unless the pane hands that over to a film that has video.
+    bool drivesCursor() const { return drivesCursor_; }
+    void setDrivesCursor(bool drives) { drivesCursor_ = drives; }
+    // A video of the film has been opened and parsed.
+    bool hasVideo() const { return didParsed_; }
 
     // Seconds of the lap shown.
     double currentTime() const { return currentTime_.get(); }
@@ -64,6 +70,9 @@ class MVVideoFilmView : public QWidget {
     // Unmutes and plays the file on screen (nothing for a film without video).
     void play();
     void pause();
+    // Pauses on the picture showing, as the still of its own time, and returns the lap time of
+    // that picture (none when the film was not playing or has no video).
+    std::optional<double> pauseOnShownPicture();
     // Remembers the lap time and seeks to it once a video is ready (at once if one is).
     void setPosition(double seconds);
     // Pauses and seeks to the lap time (see MVVideoTimeMapping); nothing for a sample without a
@@ -136,6 +145,7 @@ class MVVideoFilmView : public QWidget {
     MVLapPtr lap_;
     QColor borderColor_;
     bool isReference_ = false;
+    bool drivesCursor_ = false;
     platform::Observable<double> currentTime_{0.0};
     double positionToRemember_ = 0;
     bool didParsed_ = false;

@@ -17,8 +17,18 @@ void MVVideoSurface::setPlayer(MVVideoPlayer* player) {
     update();
 }
 
+void MVVideoSurface::blankUntilNextPicture() {
+    blank_ = true;
+    update();
+}
+
+void MVVideoSurface::pictureArrived() {
+    blank_ = false;
+    update();
+}
+
 QRect MVVideoSurface::pictureRect() const {
-    if (!player_) return {};
+    if (!player_ || blank_) return {};
     const QImage frame = player_->frame();
     if (frame.isNull() || frame.width() <= 0 || frame.height() <= 0) return {};
     const QSize fitted = frame.size().scaled(size(), Qt::KeepAspectRatio);
@@ -28,7 +38,7 @@ QRect MVVideoSurface::pictureRect() const {
 void MVVideoSurface::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), MVHelper::Gui::BackgoundColor());
-    if (!player_) return;
+    if (!player_ || blank_) return;
     const QImage frame = player_->frame();
     const QRect target = pictureRect();
     if (frame.isNull() || target.isEmpty()) return;

@@ -17,10 +17,16 @@ class MVVideoSurface : public QWidget {
     MVVideoPlayer* player() const { return player_; }
     // Where the picture is drawn for its current frame (empty without a picture).
     QRect pictureRect() const;
+    // Black until the player's next picture (pictureArrived): a picture from before a request
+    // that is not answered yet is not shown.
+    void blankUntilNextPicture();
+    void pictureArrived();
+    bool isBlank() const { return blank_; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
 
   private:
     MVVideoPlayer* player_ = nullptr;
+    bool blank_ = false;
 };

@@ -45,6 +45,16 @@ std::optional<MVVideoTimeMapping::Target> MVVideoTimeMapping::targetForLapTime(
     return target;
 }
 
+double MVVideoTimeMapping::videoTimeBetween(double t, double t0, double v0, double t1, double v1) {
+    auto isTime = [](double v) { return std::isfinite(v) && v >= 0 && v <= kLargestVideoTime; };
+    if (!isTime(v0) || !isTime(v1) || !std::isfinite(t) || !(t1 > t0) || t <= t0 || t >= t1) {
+        return v0;
+    }
+    const double span = t1 - t0;
+    if (v1 < v0 || v1 - v0 > 2.0 * span * 1000.0) return v0;
+    return v0 + (v1 - v0) * (t - t0) / span;
+}
+
 MVVideoTimeMapping::Report MVVideoTimeMapping::reportForTime(const Lap& lap, int file,
                                                              std::int64_t ms,
                                                              std::int64_t length0) {

@@ -44,6 +44,13 @@ class MVVideoTimeMapping {
     // What a time report of a playing file means for the lap: the lap seconds shown (none before
     // the lap's start), and whether the lap's end has been passed, in which case the film holds
     // on `holdMs` of that file (the lap's last frame).
+    // The video time at session time `t` between two samples (at session times t0 < t1, with
+    // video times v0 and v1): interpolated, as the charts and the map place the cursor between
+    // samples. v0 (the sample at or before) where there is nothing to interpolate towards: v1 not
+    // a time, the video restarting in another file (v1 < v0), or a gap in the recording (the
+    // video moving on more than twice as fast as the samples).
+    static double videoTimeBetween(double t, double t0, double v0, double t1, double v1);
+
     struct Report {
         std::optional<double> lapSeconds;
         std::optional<std::int64_t> holdMs;

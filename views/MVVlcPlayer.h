@@ -1,6 +1,7 @@
 #pragma once
 
 #include "views/MVVideoPlayer.h"
+#include "views/MVVideoStillDecoder.h"
 
 #include "platform/Clock.h"
 #include "platform/Dispatch.h"
@@ -15,21 +16,22 @@
 // output). Pictures come through the engine's memory callbacks as 32-bit RGB into a QImage, so
 // they show on any Qt platform, offscreen included.
 //
-// Main thread only. The engine reports on threads of its own: those callbacks only store what
-// they were told and queue the rest to the main queue; the engine is never called from them.
-// Destroying the player stops the engine's work on it first (this blocks until its threads
-// leave), and reports still queued for a destroyed player are dropped.
+// Playing is the engine's. A paused picture is not: the engine gives no time for the picture it
+// shows, and streams with reordered frames leave it a few frames early. A seek while paused (or
+// before playing began) asks the film's still decoder (MVVideoStillDecoder, FFmpeg's libraries)
+// for the frame at or before the time, by its presentation time, and holds that picture on
+// screen; a newer seek drops an older one still under way. Play resumes the engine from the held
+// frame's time, and the held picture stays until the engine shows that frame itself (or one just
+// after, when it dropped a few as late).
+// A seek while playing goes on playing from there. A file the still decoder cannot read is
+// seeked by the engine itself.
 //
-// Seeking. The engine seeks exactly (from the key frame before, decoding up to the time), but
-// the time reports are too coarse to tell which picture is on screen, and pictures decoded
-// before a seek may still come out after it. So a seek made while paused (or asked for before
-// the engine ran) is judged from the pictures themselves: a playing engine is paused and its
-// last pictures let out first; the seek is made at rest, and the picture taken is one drawn
-// after the seek's buffering ended that the resting engine shows twice in a row (it shows its
-// picture again every few tens of ms), other than the one before unless that may well be the
-// frame asked for. An engine that shows no such picture is run on, muted, to its next new
-// picture. The picture is held on screen and the engine paused; play resumes from the held
-// frame. A seek while playing goes on playing from there.
+// Threads: the public operations are main thread only (MVVlcPlayer.cpp). The engine reports on
+// threads of its own (MVVlcPlayerEngine.cpp): those callbacks only store what they were told and
+// queue the rest to the main queue; the engine is never called from them. The still decoder
+// works on its own thread and hands its picture to the main queue. Destroying the player stops
+// the engine's work and the decoder's first (this blocks until their threads leave), and reports
+// still queued for a destroyed player are dropped.
 class MVVlcPlayer final : public MVVideoPlayer {
   public:
     MVVlcPlayer();
@@ -58,14 +60,12 @@ class MVVlcPlayer final : public MVVideoPlayer {
     void setGamma(float value) override;
 
     QImage frame() const override;
-    bool isSeeking() const override { return seekTarget_ >= 0 || pendingSeek_ >= 0; }
-    // A seek's picture that has not come within this time is given up: the engine pauses where
-    // it is.
-    static constexpr std::chrono::milliseconds kSeekLimit{2000};
-    // A paused engine that has not shown the seek's picture by then is run to it.
-    static constexpr std::chrono::milliseconds kPausedSeekLimit{300};
-    // A seek asked for while the engine plays is made this long (or three frames) after it paused.
-    static constexpr std::chrono::milliseconds kPauseSettle{100};
+    bool isSeeking() const override { return stillTarget_ >= 0; }
+    // Play resuming from a still whose engine shows no picture from there within this time shows
+    // the engine's pictures again.
+    static constexpr std::chrono::milliseconds kResumeLimit{1000};
+    // Larger pictures are scaled down to this width before they reach the player.
+    static constexpr int kMaxFrameWidth = 1280;
 
     struct Shared;
 
@@ -75,6 +75,8 @@ class MVVlcPlayer final : public MVVideoPlayer {
     static void setInstanceArguments(std::vector<std::string> arguments);
     // Whether the engine could be started (false when its plug-ins are missing).
     static bool isEngineAvailable();
+    // How many parses of the file were asked for since it was opened.
+    int parsesAsked() const { return parsesAsked_; }
 
   private:
     void release();
@@ -83,17 +85,23 @@ class MVVlcPlayer final : public MVVideoPlayer {
     bool reparse();
     void handleTime(std::int64_t ms);
     void handlePicture();
-    // The picture of the running paused seek is held (or its time limit passed).
-    void handleSeekPicture(std::uint64_t run);
-    void runToSeekPicture(std::uint64_t run);
-    // The engine rests: the seek is made.
-    void seekResting(std::uint64_t run);
     // The engine has filled its buffers for the first time since it was started.
     void handleStarted();
     void startEngine();
-    // Seeks a started media; paused, it comes to rest on the picture of that time.
-    void seekRunning(std::int64_t ms, bool paused);
+    // Plays the engine from `from` (-1: from where it is), starting it if need be.
+    void playFrom(std::int64_t from);
     void handleState(State state);
+    // The engine's time for a file time: given the next millisecond, it shows the frame at or
+    // before `ms`.
+    std::int64_t engineTime(std::int64_t ms) const;
+    // A paused seek: the still decoder's picture, or the engine's own seek without one.
+    void requestStill(std::int64_t ms);
+    void handleStill(MVVideoStillDecoder::Still still);
+    // Plays the engine on from `ms`, the still held until its first picture from there.
+    void resumeFrom(std::int64_t ms);
+    void handleResumeLimit();
+    // Forgets every seek: waiting, under way, resuming, or held.
+    void resetSeekState();
     void adjust(int option, float value);
     void applyMute();
 
@@ -102,25 +110,28 @@ class MVVlcPlayer final : public MVVideoPlayer {
     Callbacks callbacks_;
     std::int64_t length_ = 0;
     QSize videoSize_;
-    // One frame's time (ms), from the video track's rate.
-    std::int64_t frameInterval_ = 40;
     std::int64_t lastTime_ = 0;
     // When the engine last reported its time while playing, and the rate it plays at.
     std::optional<platform::TimePoint> lastReportAt_;
     float rate_ = 1;
     bool parsedReported_ = false;
+    int parsesAsked_ = 0;
     bool muted_ = false;
-    // A seek asked for while the engine cannot seek (not started yet, or stopped at the end):
-    // applied once it runs, paused unless play() was asked for meanwhile.
-    std::int64_t pendingSeek_ = -1;
     // What the caller asked for last: pause (or a seek of a stopped media) or play.
     bool wantPaused_ = false;
-    // The paused seek running to its picture (-1: none), a later one waiting for it to end (-1:
-    // none), and the engine time of the frame held at rest (-1: no frame held).
-    std::int64_t seekTarget_ = -1;
-    std::int64_t nextSeek_ = -1;
-    std::int64_t restEngineMs_ = -1;
-    // The engine time of the last seek's picture, when known (-1: not known).
-    std::int64_t shownEngineMs_ = -1;
-    platform::Timer seekLimitTimer_;
+    bool playAsked_ = false;
+    // Play was asked for while a still was under way: it resumes from that still once shown.
+    bool playAfterStill_ = false;
+    // The still's time a resumed play runs on from, once the engine shows its frame (-1: none).
+    std::int64_t resumeAnchor_ = -1;
+    std::unique_ptr<MVVideoStillDecoder> stillDecoder_;
+    bool stillFailed_ = false;
+    // The number of the last still asked for (older answers are dropped), the time of the one
+    // under way (-1: none), and the time of the still on screen (-1: none).
+    std::uint64_t stillRequest_ = 0;
+    std::int64_t stillTarget_ = -1;
+    std::int64_t heldTarget_ = -1;
+    // The time to play from once the engine has started (-1: where it is).
+    std::int64_t pendingSeek_ = -1;
+    platform::Timer resumeLimitTimer_;
 };

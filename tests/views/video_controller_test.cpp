@@ -79,6 +79,18 @@ TEST_F(VideoController, BurstOfCursorMovesSeeksEachFilmOnceAfterTheLast) {
     for (FakeVideoPlayer* p : firstPlayers()) EXPECT_EQ(p->seeks.back(), 25500);
 }
 
+// A new pane (a lap ticked) opens every film on the cursor's frame, never on its lap's start.
+TEST_F(VideoController, NewFilmsOpenOnTheCursor) {
+    MVSynchronization::sharedManager().safelyChangeSyncTimeWithoutKVO(7);
+    controller.setArrayOfSelectedLaps({makeLap(70, false), makeLap(60, false)});
+    controller.initSubviews();
+    openFiles();
+    for (FakeVideoPlayer* p : players.log->made) {
+        p->finishParsing(true, kFileLength);
+        EXPECT_EQ(p->seeks, std::vector<std::int64_t>{12000});
+    }
+}
+
 TEST_F(VideoController, PlayingReferenceDrivesTheCursorWithoutReseekingTheFilms) {
     build({makeLap(70, false), makeLap(60, false)});
     MVVideoFilmView* reference = controller.films()[1];  // time axis: the slower lap, on the right
@@ -153,21 +165,65 @@ TEST_F(VideoController, QuartoLapsAreShownEarlierOnTheTimeAxisOnly) {
     EXPECT_EQ(p[1]->seeks.back(), 15000);
 }
 
-TEST_F(VideoController, PlayOrPauseWithOneFilmPlayingPausesBothOnTheCursor) {
+// Pause rests the driving film on the picture it shows, as the still of that same time, and
+// moves the cursor there; every other film goes to the cursor. Also when only one film plays.
+TEST_F(VideoController, PauseRestsOnTheShownPictureAndMovesTheCursorThere) {
     build({makeLap(70, false), makeLap(60, false)});
-    const std::vector<FakeVideoPlayer*> p = firstPlayers();
+    const std::vector<FakeVideoPlayer*> p = firstPlayers();  // [faster, slower = reference]
     controller.playOrPause();
     EXPECT_TRUE(p[0]->isPlaying() && p[1]->isPlaying());
+    p[1]->reportTime(7960);
     p[0]->pause();
-    MVSynchronization::sharedManager().safelyChangeSyncTimeWithoutKVO(3);
+    MVSynchronization::sharedManager().safelyChangeSyncTimeWithoutKVO(1);  // trails the picture
+    p[1]->reportTime(8000);  // the picture showing: lap time 3 s
+    EXPECT_DOUBLE_EQ(MVSynchronization::sharedManager().syncTime(), 3);
+    MVSynchronization::sharedManager().safelyChangeSyncTimeWithoutKVO(2.9);
     platform::NotificationCenter::defaultCenter().post(MVNotificationVideoClicked);
+    EXPECT_DOUBLE_EQ(MVSynchronization::sharedManager().syncTime(), 3);
     for (FakeVideoPlayer* player : p) {
         EXPECT_FALSE(player->isPlaying());
         EXPECT_EQ(player->seeks.back(), 8000);
     }
+    // Not re-seeked once more by the cursor write.
+    advance(std::chrono::milliseconds(200));
+    for (FakeVideoPlayer* player : p) EXPECT_EQ(player->seeks.size(), 1u);
 }
 
-TEST_F(VideoController, ExportTakesTheLastLapAndNeedsItsVideo) {
+// Played against a lap without video that is the reference (in time mode the slower lap, in
+// position mode the faster one), the film that has video drives the cursor, and Pause keeps it.
+TEST_F(VideoController, AFilmWithVideoDrivesWhenTheReferenceHasNone) {
+    for (int mode : {0, 1}) {
+        SCOPED_TRACE(mode);
+        MVOptionsAndSettings::sharedManager().safelyChangeMVModeWithoutKVO(mode);
+        MVSynchronization::sharedManager().safelyChangeSyncTimeWithoutKVO(0);
+        MVSynchronization::sharedManager().safelyChangeSyncIndexOfPositionWithoutKVO(0);
+        auto slower = makeLap(70, false);
+        auto faster = makeLap(60, false);
+        (mode == 0 ? slower : faster)->setVideoURLs(std::nullopt);
+        players.log->made.clear();
+        build({slower, faster});
+        const std::vector<MVVideoFilmView*> films = controller.films();
+        MVVideoFilmView* withVideo = films[mode == 0 ? 0 : 1];
+        ASSERT_FALSE(withVideo->isReference());
+        ASSERT_TRUE(withVideo->hasVideo());
+        EXPECT_EQ(controller.drivingFilm(), withVideo);
+        auto* p = static_cast<FakeVideoPlayer*>(withVideo->player(0));
+        controller.playOrPause();
+        ASSERT_TRUE(p->isPlaying());
+        p->reportTime(9000);  // lap time 4 s
+        MVSynchronization& sync = MVSynchronization::sharedManager();
+        EXPECT_DOUBLE_EQ(mode == 0 ? sync.syncTime() : sync.syncIndexOfPosition(), 4);
+        controller.playOrPause();
+        EXPECT_FALSE(p->isPlaying());
+        EXPECT_EQ(p->seeks.back(), 9000);
+        EXPECT_DOUBLE_EQ(mode == 0 ? sync.syncTime() : sync.syncIndexOfPosition(), 4);
+        controller.removeSubviews();
+    }
+}
+
+// The export offers the last lap (the faster one of two) or, when that one has no video, the lap
+// that has; with no video at all, or no sheet, it is off.
+TEST_F(VideoController, ExportTakesTheLastLapThatHasVideo) {
     std::vector<MVLapPtr> exported;
     MVVideoShellHooks::shared().showExportSheet = [&](const MVLapPtr& lap) {
         exported.push_back(lap);
@@ -182,9 +238,14 @@ TEST_F(VideoController, ExportTakesTheLastLapAndNeedsItsVideo) {
 
     faster->setVideoURLs(std::nullopt);
     build({slower, faster});
+    ASSERT_TRUE(controller.toolBarView()->exportButton()->isEnabled());
+    controller.toolBarView()->exportButton()->click();
+    EXPECT_EQ(exported, (std::vector<MVLapPtr>{faster, slower}));
+    slower->setVideoURLs(std::nullopt);
+    build({slower, faster});
     EXPECT_FALSE(controller.toolBarView()->exportButton()->isEnabled());
     MVVideoShellHooks::shared().showExportSheet = nullptr;
-    build({slower});
+    build({makeLap(60, false)});
     EXPECT_FALSE(controller.toolBarView()->exportButton()->isEnabled());
 }
 

@@ -1,9 +1,13 @@
 // A lap film over fake players: opening, seeking, time reports, the run-over into the second
 // file, scrubbing and the files it cannot show.
+#include "tests/support/ManualSession.h"
 #include "tests/views/VideoTestFixture.h"
+
+#include "views/MVVideoSurface.h"
 
 #include "widgets/MVHelperColors.h"
 
+#include "session/MVGLDFileManager.h"
 #include "session/MVNotifications.h"
 
 #include "platform/NotificationCenter.h"
@@ -114,6 +118,58 @@ TEST_F(VideoFilm, TwoFilesSeekAcrossReportAndPlayOnIntoTheSecond) {
     first->reportTime(1000);
     EXPECT_FALSE(first->isPlaying());
     EXPECT_DOUBLE_EQ(reported.back(), 10.5);
+}
+
+// Changing file never shows the other file's old picture: its surface stays black until the
+// picture of the new request comes, both for a paused seek and for play running over.
+TEST_F(VideoFilm, ChangingFileShowsNothingOlderThanTheRequest) {
+    auto view = film(makeLap(60, true));
+    openFiles();
+    FakeVideoPlayer* first = players.player(0);
+    FakeVideoPlayer* second = players.player(1);
+    first->finishParsing(true, kFileLength);
+    second->finishParsing(true, kFileLength);
+    view->setPosition(20);  // into the second file: its surface is made
+    second->showPicture();
+    view->setPosition(5);  // back into the first
+    view->setPosition(25);
+    EXPECT_TRUE(view->surface(1)->isBlank());
+    second->showPicture();
+    EXPECT_FALSE(view->surface(1)->isBlank());
+
+    view->setPosition(5);
+    first->showPicture();
+    view->play();
+    first->reachEnd();  // plays on into the second file
+    EXPECT_EQ(view->activeFile(), 1);
+    EXPECT_TRUE(view->surface(1)->isBlank());
+    second->showPicture();
+    EXPECT_FALSE(view->surface(1)->isBlank());
+}
+
+// With the session's own samples (10 Hz), the film seeks to the video time of the cursor's own
+// moment, between the two samples around it, not to the sample at or before it.
+TEST_F(VideoFilm, SeeksToTheVideoTimeBetweenTheSamplesAroundTheCursor) {
+    MVGLDFileManager& manager = MVGLDFileManager::sharedManager();
+    manager.removeAllData(true);
+    testing_support::ManualSession session("Session", {"time", "avisynctime"});
+    for (int i = 0; i <= 100; ++i) {
+        session.addRow(i * 0.1, 100, 45, 5, {{"avisynctime", std::to_string(5000 + i * 100)}});
+    }
+    session.install(manager);
+    MVLapPtr lap = session.lap(0, 100);
+    lap->setVideoURLs(std::vector<std::filesystem::path>{dir / "VID0001.mp4"});
+    lap->setVideoTimestampStart(5000);
+    lap->setVideoTimestampEnd(15000);
+    MVVideoFilmView::setVideoTimeLookup(nullptr);  // the session's samples
+    auto view = film(lap);
+    openFiles();
+    players.player(0)->finishParsing(true, kFileLength);
+    for (double t : {2.0, 2.05, 2.075, 7.31}) {
+        view->setPosition(t);
+        EXPECT_EQ(players.player(0)->seeks.back(), std::llround(5000 + t * 1000)) << t;
+    }
+    manager.removeAllData(true);
 }
 
 TEST_F(VideoFilm, FilesItCannotShowSayVideoNotAvailable) {

@@ -87,3 +87,32 @@ TEST(VideoTimeMapping, PlayingTimeToLapTime) {
 }
 
 }  // namespace
+
+// The video time at the cursor's moment between two samples 0.1 s apart: interpolated, unless
+// there is nothing to interpolate towards.
+TEST(VideoTimeMapping, VideoTimeBetweenTwoSamples) {
+    const double nan = std::nan("");
+    struct Case {
+        const char* name;
+        double t, t0, v0, t1, v1;
+        double expected;
+    } cases[] = {
+        {"at the sample", 10.0, 10.0, 5000, 10.1, 5100, 5000},
+        {"a quarter on", 10.025, 10.0, 5000, 10.1, 5100, 5025},
+        {"just before the next", 10.099, 10.0, 5000, 10.1, 5100, 5099},
+        {"next sample without video time", 10.05, 10.0, 5000, 10.1, -1, 5000},
+        {"next sample not available", 10.05, 10.0, 5000, 10.1, MVSampleValues::kNotAvailable, 5000},
+        {"the video restarts in the next file", 10.05, 10.0, 299950, 10.1, 50, 299950},
+        {"a gap in the recording", 10.05, 10.0, 5000, 10.1, 9000, 5000},
+        {"no sample at or before", 10.05, 10.0, nan, 10.1, 5100, nan},
+        {"samples at one time", 10.0, 10.0, 5000, 10.0, 5100, 5000},
+    };
+    for (const Case& c : cases) {
+        const double v = Mapping::videoTimeBetween(c.t, c.t0, c.v0, c.t1, c.v1);
+        if (std::isnan(c.expected)) {
+            EXPECT_TRUE(std::isnan(v)) << c.name;
+        } else {
+            EXPECT_NEAR(v, c.expected, 1e-6) << c.name;
+        }
+    }
+}

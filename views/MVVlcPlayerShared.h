@@ -1,0 +1,84 @@
+#pragma once
+
+#include "views/MVVlcPlayer.h"
+
+#include "platform/Dispatch.h"
+
+#include <QImage>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+struct libvlc_event_t;
+struct libvlc_instance_t;
+struct libvlc_media_t;
+struct libvlc_media_player_t;
+
+// The process's engine instance, made on the first call with the arguments of
+// MVVlcPlayer::setInstanceArguments; null when it cannot be started. Safe from any thread.
+libvlc_instance_t* MVVlcEngineInstance();
+
+// What the engine's threads and the player's main thread share. The engine calls the static
+// functions below on threads of its own (MVVlcPlayerEngine.cpp): they store the picture, move
+// the atomics and queue the rest to the main queue for the owner; they never call the engine.
+struct MVVlcPlayer::Shared {
+    libvlc_media_t* media = nullptr;
+    libvlc_media_player_t* player = nullptr;
+    MVVlcPlayer* owner = nullptr;  // main thread only; null once the player is gone
+    std::weak_ptr<Shared> weakSelf;
+
+    // Engine threads: pictures being decoded. The engine may prepare the next picture while the
+    // last one waits for its time, so each gets a buffer of its own, in turn.
+    static constexpr size_t kBuffers = 4;
+    std::array<std::vector<unsigned char>, kBuffers> buffers;
+    size_t nextBuffer = 0;
+    unsigned width = 0;
+    unsigned height = 0;
+    // Under the mutex, with the main thread: the picture on screen.
+    mutable std::mutex mutex;
+    QImage frame;
+    std::atomic<bool> framePending{false};
+    // A still picture is on screen: the engine's pictures do not replace it.
+    std::atomic<bool> holding{false};
+    // Play resuming from a still: the still stays until the engine shows a picture like it, or
+    // like one of the few frames after it (stillSignatures, under the mutex).
+    std::atomic<bool> resuming{false};
+    std::vector<std::vector<int>> stillSignatures;
+    // The engine has filled its buffers once since it was (re)started: it seeks only then.
+    std::atomic<bool> started{false};
+    // The picture's own size from the media (decoders may hand over a few padding lines more).
+    std::atomic<int> visibleWidth{0};
+    std::atomic<int> visibleHeight{0};
+
+    // Queues `task` to the main queue for the owner, if it is still there then.
+    template <typename F>
+    static void toOwner(Shared* self, F task) {
+        std::weak_ptr<Shared> weak = self->weakSelf;
+        platform::mainQueue().async([weak, task] {
+            std::shared_ptr<Shared> shared = weak.lock();
+            if (shared && shared->owner) task(*shared->owner);
+        });
+    }
+
+    // A picture's grey levels on a coarse grid, and whether two of them show the same frame
+    // (pictures converted by two decoders differ a little).
+    static constexpr int kSignatureColumns = 32;
+    static constexpr int kSignatureRows = 18;
+    static constexpr int kSameGreyDifference = 6;
+    static std::vector<int> signatureOf(const QImage& picture);
+    static bool resembles(const std::vector<int>& a, const std::vector<int>& b);
+
+    // ---- Engine callbacks (engine threads) ----
+    static unsigned setup(void** opaque, char* chroma, unsigned* width, unsigned* height,
+                          unsigned* pitches, unsigned* lines);
+    static void cleanup(void*) {}
+    static void* lock(void* opaque, void** planes);
+    static void unlock(void*, void*, void* const*) {}
+    static void display(void* opaque, void* picture);
+    static void mediaEvent(const libvlc_event_t* event, void* opaque);
+    static void playerEvent(const libvlc_event_t* event, void* opaque);
+};
