@@ -20,18 +20,17 @@ namespace {
 
 using testing_support::FakeVideoPlayer;
 using testing_support::MainQueuePump;
+using ShellHooks = testing_support::ScopedHook<&MVVideoShellHooks::setShared>;
 
 class VideoController : public testing_support::VideoTestFixture {
   protected:
     void SetUp() override {
         VideoTestFixture::SetUp();
-        savedHooks = MVVideoShellHooks::shared();
         pane.resize(640, 300);
         controller.setVideoView(&pane);
     }
     void TearDown() override {
         controller.removeSubviews();
-        MVVideoShellHooks::shared() = savedHooks;
         MVOptionsAndSettings::sharedManager().setIsVideoFullScreen(false);
         VideoTestFixture::TearDown();
     }
@@ -56,7 +55,6 @@ class VideoController : public testing_support::VideoTestFixture {
         return out;
     }
 
-    MVVideoShellHooks savedHooks;
     MVVideoView pane;
     MVVideoController controller;
 };
@@ -169,9 +167,9 @@ TEST_F(VideoController, PlayOrPauseWithOneFilmPlayingPausesBothOnTheCursor) {
 
 TEST_F(VideoController, ExportTakesTheLastLapAndNeedsItsVideo) {
     std::vector<MVLapPtr> exported;
-    MVVideoShellHooks::shared().showExportSheet = [&](const MVLapPtr& lap) {
-        exported.push_back(lap);
-    };
+    MVVideoShellHooks hooks = MVVideoShellHooks::shared();
+    hooks.showExportSheet = [&](const MVLapPtr& lap) { exported.push_back(lap); };
+    const ShellHooks exporting(hooks);
     auto slower = makeLap(70, false);
     auto faster = makeLap(60, false);
     build({slower, faster});
@@ -183,7 +181,8 @@ TEST_F(VideoController, ExportTakesTheLastLapAndNeedsItsVideo) {
     faster->setVideoURLs(std::nullopt);
     build({slower, faster});
     EXPECT_FALSE(controller.toolBarView()->exportButton()->isEnabled());
-    MVVideoShellHooks::shared().showExportSheet = nullptr;
+    hooks.showExportSheet = nullptr;
+    const ShellHooks noExport(hooks);
     build({slower});
     EXPECT_FALSE(controller.toolBarView()->exportButton()->isEnabled());
 }
@@ -193,8 +192,10 @@ TEST_F(VideoController, FullScreenIsAskedForOnceASecondAfterTheFirstBuildWithThe
     auto token = platform::NotificationCenter::defaultCenter().addObserver(
         MVNotificationVideoFullScreen, nullptr, [&](const platform::Notification&) { ++posts; });
     bool launched = true;
-    MVVideoShellHooks::shared().isSessionLaunched = [&] { return launched; };
-    MVVideoShellHooks::shared().setIsSessionLaunched = [&](bool v) { launched = v; };
+    MVVideoShellHooks hooks = MVVideoShellHooks::shared();
+    hooks.isSessionLaunched = [&] { return launched; };
+    hooks.setIsSessionLaunched = [&](bool v) { launched = v; };
+    const ShellHooks delegateFlag(hooks);
 
     build({makeLap(60, false)});  // option off
     advance(std::chrono::seconds(2));
