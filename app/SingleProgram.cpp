@@ -15,9 +15,7 @@
 #include <thread>
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/file.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -65,16 +63,6 @@ int remainingMs(Clock::time_point deadline) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
-
-// Waits until `fd` is ready for `events`; false at the deadline.
-bool waitFor(int fd, short events, Clock::time_point deadline) {
-    for (;;) {
-        pollfd entry{fd, events, 0};
-        const int ready = ::poll(&entry, 1, remainingMs(deadline));
-        if (ready > 0) return true;
-        if (ready == 0 || errno != EINTR) return false;
-    }
 }
 
 QString absolutePath(const QString& argument) {
@@ -187,53 +175,36 @@ bool SingleProgram::listen() {
 
 SingleProgram::HandOver SingleProgram::handOver(const std::string& message,
                                                 Clock::time_point deadline) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        problem_ = errorText("cannot make a socket");
+    // Blocking waits throughout: this runs before the event loop, and needs none.
+    QLocalSocket socket;
+    socket.connectToServer(QString::fromStdString(socketPath().string()));
+    if (!socket.waitForConnected(remainingMs(deadline))) {
+        const QLocalSocket::LocalSocketError error = socket.error();
+        if (error == QLocalSocket::ServerNotFoundError ||
+            error == QLocalSocket::ConnectionRefusedError)
+            return HandOver::NoListener;
+        problem_ = "cannot reach the running Gridlark: " + socket.errorString().toStdString();
         return HandOver::Failed;
     }
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const std::string path = socketPath().string();
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        if (errno == ENOENT || errno == ECONNREFUSED || errno == EAGAIN)
-            return HandOver::NoListener;
-        problem_ = errorText("cannot reach the running Gridlark");
+    socket.write(message.data(), static_cast<qint64>(message.size()));
+    while (socket.bytesToWrite() > 0) {
+        if (socket.waitForBytesWritten(remainingMs(deadline))) continue;
+        // The running program went away (it may have been quitting): try again from the lock.
+        if (socket.state() != QLocalSocket::ConnectedState) return HandOver::NoListener;
+        problem_ = "the running Gridlark did not take the files in time";
         return HandOver::Failed;
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-    std::size_t sent = 0;
-    while (sent < message.size()) {
-        const ssize_t n = ::send(fd, message.data() + sent, message.size() - sent, MSG_NOSIGNAL);
-        if (n > 0) {
-            sent += static_cast<std::size_t>(n);
-        } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
-            // The running program went away (it may have been quitting): try again from the lock.
-            return HandOver::NoListener;
-        } else if (!waitFor(fd, POLLOUT, deadline)) {
-            problem_ = "the running Gridlark did not take the files in time";
-            return HandOver::Failed;
-        }
+    const qsizetype answerSize = sizeof kAnswer - 1;
+    QByteArray answer = socket.readAll();
+    while (answer.size() < answerSize) {
+        const bool more = socket.waitForReadyRead(remainingMs(deadline));
+        answer += socket.readAll();  // what came, also with the running program's hang-up
+        if (more || answer.size() >= answerSize) continue;
+        if (socket.state() != QLocalSocket::ConnectedState) return HandOver::NoListener;
+        problem_ = "the running Gridlark did not answer in time";
+        return HandOver::Failed;
     }
-    std::string answer;
-    while (answer.size() < sizeof kAnswer - 1) {
-        char bytes[8];
-        const ssize_t n = ::recv(fd, bytes, sizeof bytes, 0);
-        if (n > 0) {
-            answer.append(bytes, static_cast<std::size_t>(n));
-        } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
-            return HandOver::NoListener;
-        } else if (!waitFor(fd, POLLIN, deadline)) {
-            problem_ = "the running Gridlark did not answer in time";
-            return HandOver::Failed;
-        }
-    }
-    if (answer.compare(0, sizeof kAnswer - 1, kAnswer) != 0) {
+    if (!answer.startsWith(kAnswer)) {
         problem_ = "the running Gridlark answered something else";
         return HandOver::Failed;
     }

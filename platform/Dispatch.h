@@ -74,7 +74,9 @@ class SerialQueue final : public Queue {
 
 // Runs task on the main queue and waits for it. Refused (returns false at once, task not run,
 // a line on stderr) when called on the main thread, where it could only deadlock; also false when
-// the main thread did not run it within `limit` (the task is then dropped if not yet started).
+// the main thread did not start it within `limit` (the task is then dropped). `limit` bounds only
+// the wait for the start: once the main thread has started the task, this waits for its end
+// without a limit and returns true.
 bool syncOnMain(Task task, Duration limit = std::chrono::seconds(30));
 
 // Runs task on queue once `delay` has passed on the platform clock.

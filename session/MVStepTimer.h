@@ -24,8 +24,8 @@ class MVStepTimer {
     MVStepTimer(const MVStepTimer&) = delete;
     MVStepTimer& operator=(const MVStepTimer&) = delete;
 
-    // For tests:
-    static void setLinesEnabled(bool enabled) { enabledFlag().store(enabled); }
+    // For tests: answers the setting it replaced.
+    static bool setLinesEnabled(bool enabled) { return enabledFlag().exchange(enabled); }
 
   private:
     static std::atomic<bool>& enabledFlag() {

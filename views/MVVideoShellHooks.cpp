@@ -1,5 +1,7 @@
 #include "views/MVVideoShellHooks.h"
 
+#include <utility>
+
 MVVideoShellHooks& MVVideoShellHooks::shared() {
     static MVVideoShellHooks* hooks = [] {
         auto* made = new MVVideoShellHooks;
@@ -9,4 +11,8 @@ MVVideoShellHooks& MVVideoShellHooks::shared() {
         return made;
     }();
     return *hooks;
+}
+
+MVVideoShellHooks MVVideoShellHooks::setShared(MVVideoShellHooks hooks) {
+    return std::exchange(shared(), std::move(hooks));
 }

@@ -19,4 +19,6 @@ struct MVVideoShellHooks {
 
     // The process's hooks.
     static MVVideoShellHooks& shared();
+    // Makes `hooks` the process's; answers the ones they replace.
+    static MVVideoShellHooks setShared(MVVideoShellHooks hooks);
 };

@@ -71,9 +71,10 @@ TEST(ZVTUtilityDate, NowComesFromThePlatformClockInWholeMilliseconds) {
 }
 
 TEST(ZVTUtilityApplication, StateFollowsTheThreadAndTheHostsHiddenFlag) {
+    // A build that is neither a store build nor a test build: the environment the SDK lowers its
+    // log level in (EntryLogLevel shows that). The store-receipt and provisioning probes it would
+    // be worked out from answer no on this platform, whatever the program, so no test reads them.
     EXPECT_EQ(ZVTUtility::currentAppEnvironment(), 99);
-    EXPECT_FALSE(ZVTUtility::hasEmbeddedMobileProvision());
-    EXPECT_FALSE(ZVTUtility::isAppStoreReceiptSandbox());
     EXPECT_EQ(ZVTUtility::applicationState(), 0);
     ZVTApplicationInfo::setHidden(true);
     EXPECT_EQ(ZVTUtility::applicationState(), 2);

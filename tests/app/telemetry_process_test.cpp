@@ -2,6 +2,7 @@
 // kept in the store without an endpoint and sent by the next run that has one, and a crash of
 // one run reported by the next.
 #include "tests/support/LoopbackServer.h"
+#include "tests/support/ProgramProcess.h"
 #include "tests/support/TempDir.h"
 
 #include <QByteArray>
@@ -9,32 +10,31 @@
 #include <nlohmann/json.hpp>
 #include <sqlite3.h>
 
-#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
 using namespace std::chrono_literals;
 using testing_support::LoopbackServer;
+using testing_support::ProgramProcess;
 using testing_support::TempDir;
 namespace fs = std::filesystem;
 
 // Generous: the program batches logs for a few seconds before sending.
 constexpr auto kArrivalLimit = 30s;
+// Only a hang reaches it: a program asked to quit, or killed, ends in well under a second.
+constexpr auto kExitLimit = 30s;
 // The line the program writes once telemetry has started.
 constexpr const char* kStartedLine = "gridlark: telemetry started";
 
@@ -43,13 +43,7 @@ struct TelemetryProcessTest : ::testing::Test {
     std::mutex mutex;
     std::condition_variable arrived;
     std::vector<nlohmann::json> logs;
-    std::string output;  // what the program wrote on its standard output and error
-    std::thread reader;
-    LoopbackServer server;  // last: gone (its handlers finished) before the rest
-
-    ~TelemetryProcessTest() override {
-        if (reader.joinable()) reader.join();
-    }
+    LoopbackServer server;  // gone (its handlers finished) before the logs it fills
 
     TelemetryProcessTest() {
         server.post(".*", [this](const httplib::Request& request, httplib::Response& response) {
@@ -66,81 +60,24 @@ struct TelemetryProcessTest : ::testing::Test {
         });
     }
 
-    // Starts the program on the offscreen platform with every folder under `home`, telemetry
-    // on and the endpoint given (none: set but empty). Anything else a run would reach outside
-    // this machine is turned to a closed loopback port.
-    pid_t start(const std::optional<std::string>& endpoint) {
-        std::vector<std::string> env;
-        for (char** e = environ; *e != nullptr; ++e) {
-            const std::string entry = *e;
-            const std::string name = entry.substr(0, entry.find('='));
-            if (name.rfind("XDG_", 0) == 0 || name == "HOME" || name.rfind("GRIDLARK_", 0) == 0 ||
-                name == "QT_QPA_PLATFORM" || name.find("proxy") != std::string::npos ||
-                name.find("PROXY") != std::string::npos) {
-                continue;
-            }
-            env.push_back(entry);
-        }
-        const std::string closed =
-            "http://127.0.0.1:" + std::to_string(LoopbackServer::closedPort());
-        const fs::path h = home.path();
-        for (const std::string& entry :
-             {"HOME=" + h.string(), "XDG_CONFIG_HOME=" + (h / "config").string(),
-              "XDG_DATA_HOME=" + (h / "data").string(), "XDG_CACHE_HOME=" + (h / "cache").string(),
-              "XDG_RUNTIME_DIR=" + h.string(), "XDG_DESKTOP_DIR=" + (h / "Desktop").string(),
-              "XDG_DOCUMENTS_DIR=" + (h / "Documents").string(),
-              std::string("QT_QPA_PLATFORM=offscreen"),
-              "GRIDLARK_TELEMETRY_URL=" + endpoint.value_or(""), "http_proxy=" + closed,
-              "https_proxy=" + closed, std::string("no_proxy=127.0.0.1"),
-              std::string("GRIDLARK_TELEMETRY=on")}) {
-            env.push_back(entry);
-        }
-        std::vector<char*> envp;
-        for (std::string& entry : env) envp.push_back(entry.data());
-        envp.push_back(nullptr);
-        std::string program = GRIDLARK_EXECUTABLE;
-        char* argv[] = {program.data(), nullptr};
-        int pipeFds[2];
-        if (pipe(pipeFds) != 0) return -1;
-        const pid_t pid = fork();
-        if (pid == 0) {
-            dup2(pipeFds[1], STDERR_FILENO);
-            dup2(pipeFds[1], STDOUT_FILENO);
-            close(pipeFds[0]);
-            close(pipeFds[1]);
-            execve(argv[0], argv, envp.data());
-            _exit(127);
-        }
-        close(pipeFds[1]);
-        if (reader.joinable()) reader.join();
-        reader = std::thread([this, fd = pipeFds[0]] {
-            char buffer[4096];
-            ssize_t n = 0;
-            while ((n = read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)) {
-                if (n <= 0) continue;
-                {
-                    std::lock_guard lock(mutex);
-                    output.append(buffer, static_cast<size_t>(n));
-                }
-                arrived.notify_all();
-            }
-            close(fd);
-        });
-        return pid;
+    // Starts the program as a user would, with every folder under `home`, telemetry on and the
+    // endpoint given (none: set but empty). A program still running when its pointer goes (a
+    // failed assertion included) is killed.
+    std::unique_ptr<ProgramProcess> start(const std::optional<std::string>& endpoint) {
+        const auto env = testing_support::programEnvironment(
+            home.path(),
+            {"GRIDLARK_TELEMETRY=on", "GRIDLARK_TELEMETRY_URL=" + endpoint.value_or("")});
+        return std::make_unique<ProgramProcess>(GRIDLARK_EXECUTABLE, std::vector<std::string>{},
+                                                env);
     }
-
-    // The wait status of `pid`.
-    int finish(pid_t pid) {
-        int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-        if (reader.joinable()) reader.join();
-        return status;
+    // The wait status of `program` once it has ended; nullopt when only a hang would be slower.
+    static std::optional<int> finish(ProgramProcess& program) {
+        return program.waitForExit(kExitLimit);
     }
     // Asks the program to quit (as when its window is closed) and answers its exit status.
-    int quit(pid_t pid) {
-        kill(pid, SIGTERM);
-        return finish(pid);
+    static std::optional<int> quit(ProgramProcess& program) {
+        program.terminate();
+        return finish(program);
     }
 
     // Waits until the received logs satisfy `condition`; false when the limit passed first.
@@ -188,66 +125,56 @@ struct TelemetryProcessTest : ::testing::Test {
         }
         return false;
     }
-    // Waits until the program has written `text`; false when the limit passed first.
-    bool printed(const std::string& text) {
-        std::unique_lock lock(mutex);
-        return arrived.wait_for(lock, kArrivalLimit,
-                                [&] { return output.find(text) != std::string::npos; });
-    }
-    std::string programOutput() {
-        std::lock_guard lock(mutex);
-        return output;
-    }
 };
 
 TEST_F(TelemetryProcessTest, WithoutAnEndpointLogsStayStoredUntilARunThatHasOne) {
-    const pid_t first = start(std::nullopt);
-    ASSERT_GT(first, 0);
-    ASSERT_TRUE(printed(kStartedLine)) << programOutput();
+    auto first = start(std::nullopt);
+    ASSERT_TRUE(first->started());
+    ASSERT_TRUE(first->waitForOutput(kStartedLine, 1, kArrivalLimit)) << first->output();
     // The first run's start logs are in the store once it has quit; nothing was sent.
-    const int status = quit(first);
-    ASSERT_TRUE(WIFEXITED(status)) << programOutput();
-    EXPECT_TRUE(storedHolds("startService")) << programOutput();
-    EXPECT_TRUE(storedHolds("startSession")) << programOutput();
+    const auto status = quit(*first);
+    ASSERT_TRUE(status && WIFEXITED(*status)) << first->output();
+    EXPECT_TRUE(storedHolds("startService")) << first->output();
+    EXPECT_TRUE(storedHolds("startSession")) << first->output();
     EXPECT_EQ(server.requestCount(), 0);
 
-    const pid_t second = start(server.url("/"));
-    ASSERT_GT(second, 0);
+    auto second = start(server.url("/"));
+    ASSERT_TRUE(second->started());
     EXPECT_TRUE(received([](const auto& logs) {
         return countOf(logs, "startService") >= 2 && countOf(logs, "startSession") >= 2;
-    })) << programOutput();
-    quit(second);
+    })) << second->output();
+    EXPECT_TRUE(quit(*second).has_value()) << second->output();
 }
 
 // Runs the program, crashes it with SIGSEGV once its start logs arrived, starts it again and
 // waits for the crash log; answers the crashed run's session id and every log received.
 void crashAndRestart(TelemetryProcessTest& t, std::string& crashedSid,
                      std::vector<nlohmann::json>& all) {
-    const pid_t first = t.start(t.server.url("/"));
-    ASSERT_GT(first, 0);
-    ASSERT_TRUE(t.received(TelemetryProcessTest::hasStartLogs)) << t.programOutput();
+    auto first = t.start(t.server.url("/"));
+    ASSERT_TRUE(first->started());
+    ASSERT_TRUE(t.received(TelemetryProcessTest::hasStartLogs)) << first->output();
     for (const auto& log : t.snapshot()) {
         if (log.value("type", "") == "startSession") crashedSid = log.value("sid", "");
     }
     ASSERT_FALSE(crashedSid.empty());
 
-    kill(first, SIGSEGV);
-    const int crashed = t.finish(first);
-    ASSERT_TRUE(WIFSIGNALED(crashed)) << t.programOutput();
-    EXPECT_EQ(WTERMSIG(crashed), SIGSEGV);
+    ::kill(first->pid(), SIGSEGV);
+    const auto crashed = TelemetryProcessTest::finish(*first);
+    ASSERT_TRUE(crashed && WIFSIGNALED(*crashed)) << first->output();
+    EXPECT_EQ(WTERMSIG(*crashed), SIGSEGV);
     bool pendingReport = false;
     for (const auto& entry : fs::recursive_directory_iterator(t.home.path() / "cache")) {
         pendingReport = pendingReport || entry.path().extension() == ".zvcrash";
     }
     EXPECT_TRUE(pendingReport);
 
-    const pid_t second = t.start(t.server.url("/"));
-    ASSERT_GT(second, 0);
+    auto second = t.start(t.server.url("/"));
+    ASSERT_TRUE(second->started());
     ASSERT_TRUE(t.received([](const auto& logs) {
         return TelemetryProcessTest::countOf(logs, "appleError") >= 1;
-    })) << t.programOutput();
-    const int status = t.quit(second);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << t.programOutput();
+    })) << second->output();
+    const auto status = TelemetryProcessTest::quit(*second);
+    EXPECT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << second->output();
     all = t.snapshot();
     ASSERT_EQ(TelemetryProcessTest::countOf(all, "appleError"), 1u);
 }

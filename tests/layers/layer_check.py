@@ -3,11 +3,13 @@
 
 Usage: layer_check.py ROOT [EXCEPTIONS_FILE]
 
-Reads the C and C++ files under ROOT (the tracked ones when ROOT is a git checkout, every one
-otherwise) and prints `file:line: <what>` for each include that runs the wrong way; exits 1 when
-there is any. Quoted includes are read as paths from ROOT (scripts/rewrite-includes writes them
-so); a quoted include that names a file beside the including file but not from ROOT is a fault
-too, since the layer it reaches could not be told.
+Reads the C and C++ files under ROOT (when ROOT is a git checkout, the tracked ones and the new
+ones not yet added, less those git ignores; every one otherwise) and prints `file:line: <what>` for
+each include that runs the wrong way; exits 1 when there is any, 2 when ROOT is not a folder.
+Quoted includes are read as paths from ROOT (scripts/rewrite-includes writes them so); a quoted
+include that names a file beside the including file but not from ROOT is a fault too, since the
+layer it reaches could not be told, and so is an angle-bracket include of one of our own headers,
+which would pass as a third-party one.
 
 The layers (one way: app -> transfer -> views -> widgets -> session -> platform) and what each
 folder may use, ours and third-party:
@@ -25,6 +27,7 @@ SOURCE_SUFFIXES = (".c", ".cc", ".cpp", ".cxx", ".h", ".hh", ".hpp", ".hxx", ".i
 COMPONENTS = {
     "app/": "app",
     "transfer/": "transfer",
+    "transfer/core/": "transfer_core",
     "views/": "views",
     "widgets/": "widgets",
     "session/": "session",
@@ -35,7 +38,7 @@ COMPONENTS = {
     "ZVCrashReporter/": "crash",
 }
 FOLDER_OF = {
-    "app": "app/", "transfer": "transfer/", "views": "views/", "widgets": "widgets/",
+    "app": "app/", "transfer": "transfer/", "transfer_core": "transfer/core/", "views": "views/", "widgets": "widgets/",
     "session": "session/", "platform": "platform/", "sdk": "ZevOzozid/",
     "analytics": "ZevOzozidZerevuziz/", "crashes": "ZevOzozidZeroduv/", "crash": "ZVCrashReporter/",
 }
@@ -46,12 +49,13 @@ MAY_USE = {
     "session": {"session", "platform"},
     "widgets": {"widgets", "session", "platform"},
     "views": {"views", "widgets", "session", "platform"},
-    "transfer": {"transfer", "views", "widgets", "session", "platform"},
+    "transfer_core": {"transfer_core", "session", "platform"},
+    "transfer": {"transfer", "transfer_core", "views", "widgets", "session", "platform"},
     # The shell starts the telemetry services: their public headers, never their internals.
-    "app": {"app", "transfer", "views", "widgets", "session", "platform",
+    "app": {"app", "transfer", "transfer_core", "views", "widgets", "session", "platform",
             "sdk", "analytics", "crashes"},
     "sdk": {"sdk", "platform"},
-    "analytics": {"analytics", "sdk", "crash", "platform"},
+    "analytics": {"analytics", "sdk", "platform"},
     "crashes": {"crashes", "sdk", "crash", "platform"},
     "crash": {"crash"},
 }
@@ -75,6 +79,7 @@ MAY_LINK = {
     "session": {"pugixml", "GeographicLib"},  # GeographicLib: distances on the ellipsoid
     "widgets": {"Qt"},
     "views": {"Qt", "libvlc"},
+    "transfer_core": {"libzip", "pugixml"},
     "transfer": {"Qt", "libzip", "pugixml"},  # pugixml: the update notes
     "app": {"Qt"},
     "sdk": {"SQLite", "zlib", "OpenSSL", "JSON"},
@@ -82,11 +87,11 @@ MAY_LINK = {
     "crashes": set(),
     "crash": {"protobuf-c"},  # the report format, through its generated header
 }
-NO_QT = {"session", "platform", "sdk", "analytics", "crashes", "crash"}
+NO_QT = {"session", "platform", "transfer_core", "sdk", "analytics", "crashes", "crash"}
 # The SDK and its services keep their internals under an Internals/ folder of their own.
 INTERNALS = "/Internals/"
 
-__doc__ += "".join(f"  {c:9} {', '.join(sorted(MAY_USE[c]))}; {', '.join(sorted(MAY_LINK[c])) or '-'}\n"
+__doc__ += "".join(f"  {c:13} {', '.join(sorted(MAY_USE[c]))}; {', '.join(sorted(MAY_LINK[c])) or '-'}\n"
                    for c in MAY_USE)
 
 INCLUDE_RE = re.compile(r'^\s*#\s*include\s*([<"])([^">]+)[">]')
@@ -105,9 +110,12 @@ def source_files(root):
         top = subprocess.run(["git", "-C", root, "rev-parse", "--show-toplevel"],
                              capture_output=True, text=True, check=True).stdout.strip()
         if os.path.realpath(top) == os.path.realpath(root):
-            out = subprocess.run(["git", "-C", root, "ls-files", "-z"], capture_output=True,
+            # New files count before they are added; files deleted but not yet staged do not.
+            out = subprocess.run(["git", "-C", root, "ls-files", "-z", "--cached", "--others",
+                                  "--exclude-standard"], capture_output=True,
                                  check=True).stdout.decode()
-            return sorted(p for p in out.split("\0") if p.endswith(SOURCE_SUFFIXES))
+            return sorted({p for p in out.split("\0") if p.endswith(SOURCE_SUFFIXES)
+                           and os.path.isfile(os.path.join(root, p))})
     except (OSError, subprocess.CalledProcessError):
         pass
     found = []
@@ -177,16 +185,18 @@ def check(root, exceptions):
                 if not m:
                     continue
                 kind, name = m.groups()
-                if kind == "<":
-                    what = check_library(comp, name)
+                found = []
+                if kind == "<" and name in files:
+                    found.append(f"<{name}> is one of ours: include it as \"{name}\"")
+                if kind == "<" and name not in files:
+                    found.append(check_library(comp, name))
                 else:
-                    what = check_ours(root, rel, comp, name, files)
-                if what is None:
-                    continue
-                if (rel, name) in exceptions:
-                    used.add((rel, name))
-                    continue
-                faults.append(f"{rel}:{number}: {what}")
+                    found.append(check_ours(root, rel, comp, name, files))
+                for what in filter(None, found):
+                    if (rel, name) in exceptions:
+                        used.add((rel, name))
+                        continue
+                    faults.append(f"{rel}:{number}: {what}")
     return faults, exceptions - used
 
 
@@ -195,6 +205,9 @@ def main(argv):
         print(__doc__, file=sys.stderr)
         return 2
     root = argv[0]
+    if not os.path.isdir(root):
+        print(f"layer_check: {root} is not a folder", file=sys.stderr)
+        return 2
     exceptions = read_exceptions(argv[1] if len(argv) == 2 else None)
     faults, stale = check(root, exceptions)
     for fault in faults:

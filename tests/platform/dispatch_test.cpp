@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -118,22 +120,50 @@ TEST(OperationQueue, CancelAllStopsQueuedOperationsAndFlagsTheRunningOne) {
 }
 
 TEST(OperationQueue, RespectsTheConcurrencyLimit) {
-    platform::OperationQueue queue("test.ops3", 3);
-    std::atomic<int> running{0};
-    std::atomic<int> peak{0};
-    for (int i = 0; i < 30; ++i) {
+    // Each operation holds its place until the test frees one; the queue fills to its limit, and
+    // each freed place goes to the next operation.
+    constexpr int kLimit = 3;
+    constexpr int kOperations = 8;
+    std::mutex mutex;
+    std::condition_variable changed;
+    int running = 0, peak = 0, finished = 0, freed = 0;
+    bool abandoned = false;
+    platform::OperationQueue queue("test.ops3", kLimit);
+    for (int i = 0; i < kOperations; ++i) {
         queue.addOperation([&](const platform::Operation&) {
-            int now = ++running;
-            int seen = peak.load();
-            while (now > seen && !peak.compare_exchange_weak(seen, now)) {
-            }
-            for (int k = 0; k < 50; ++k) std::this_thread::yield();
+            std::unique_lock lock(mutex);
+            peak = std::max(peak, ++running);
+            changed.notify_all();
+            changed.wait_for(lock, 20s, [&] { return freed > finished || abandoned; });
             --running;
+            ++finished;
+            changed.notify_all();
         });
     }
-    ASSERT_TRUE(queue.waitUntilAllOperationsAreFinished(10s));
-    EXPECT_LE(peak, 3);
-    EXPECT_GE(peak, 1);
+    // A failed assertion lets the held operations go before the queue waits for them.
+    struct Abandon {
+        std::mutex& mutex;
+        std::condition_variable& changed;
+        bool& abandoned;
+        ~Abandon() {
+            std::lock_guard lock(mutex);
+            abandoned = true;
+            changed.notify_all();
+        }
+    } abandon{mutex, changed, abandoned};
+    std::unique_lock lock(mutex);
+    for (int round = 0; round < kOperations; ++round) {
+        const int expected = std::min(kLimit, kOperations - round);
+        ASSERT_TRUE(
+            changed.wait_for(lock, 20s, [&] { return finished == round && running == expected; }))
+            << "round " << round << ": " << running << " running, " << finished << " finished";
+        ++freed;
+        changed.notify_all();
+    }
+    ASSERT_TRUE(changed.wait_for(lock, 20s, [&] { return finished == kOperations; }));
+    EXPECT_EQ(peak, kLimit);
+    lock.unlock();
+    EXPECT_TRUE(queue.waitUntilAllOperationsAreFinished(10s));
 }
 
 }  // namespace

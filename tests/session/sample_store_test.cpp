@@ -1,4 +1,5 @@
 // The compact sample store, and the loading pipeline fed from memory with its lines switched off.
+#include "tests/support/ScopedHook.h"
 #include "tests/support/SessionGenerator.h"
 #include "tests/support/TempDir.h"
 
@@ -150,15 +151,17 @@ TEST(LoadingFromMemory, PrintsNothingAndStoresNoUsageWhenSwitchedOff) {
     options.laps = 2;
     const std::string text = testing_support::generateSession(options).text;
 
-    MVStepTimer::setLinesEnabled(false);
-    testing::internal::CaptureStderr();
+    std::string printed;
     {
-        MVGLDFileManager manager;
-        manager.setRecordsUsage(false);
-        EXPECT_TRUE(manager.startGLDProcessWithData(text, dir / "quiet.gld", false));
+        testing_support::ScopedHook<&MVStepTimer::setLinesEnabled> quiet(false);
+        testing::internal::CaptureStderr();
+        {
+            MVGLDFileManager manager;
+            manager.setRecordsUsage(false);
+            EXPECT_TRUE(manager.startGLDProcessWithData(text, dir / "quiet.gld", false));
+        }
+        printed = testing::internal::GetCapturedStderr();
     }
-    const std::string printed = testing::internal::GetCapturedStderr();
-    MVStepTimer::setLinesEnabled(true);
     EXPECT_EQ(printed, "");
     EXPECT_EQ(MVCallWebservice::pendingUsageList(defaults), usageBefore);
     EXPECT_TRUE(platform::RecentDocuments::shared().recentDocumentURLs().empty());

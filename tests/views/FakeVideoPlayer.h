@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/ScopedHook.h"
+
 #include "views/MVVideoPlayer.h"
 
 #include <memory>
@@ -90,11 +92,9 @@ class FakeVideoPlayer final : public MVVideoPlayer {
 // Installs fake players (and restores the real maker) for the scope.
 class FakePlayerScope {
   public:
-    FakePlayerScope() : log(std::make_shared<FakeVideoPlayer::Log>()) {
-        previous_ =
-            MVVideoPlayer::setMaker([l = log] { return std::make_unique<FakeVideoPlayer>(l); });
-    }
-    ~FakePlayerScope() { MVVideoPlayer::setMaker(std::move(previous_)); }
+    FakePlayerScope()
+        : log(std::make_shared<FakeVideoPlayer::Log>()),
+          maker_([l = log] { return std::make_unique<FakeVideoPlayer>(l); }) {}
     FakeVideoPlayer* player(size_t i) const {
         return i < log->made.size() ? log->made[i] : nullptr;
     }
@@ -102,7 +102,7 @@ class FakePlayerScope {
     std::shared_ptr<FakeVideoPlayer::Log> log;
 
   private:
-    MVVideoPlayer::Maker previous_;
+    ScopedHook<&MVVideoPlayer::setMaker> maker_;
 };
 
 }  // namespace testing_support

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tests/support/MainQueuePump.h"
+#include "tests/support/ScopedHook.h"
 #include "tests/support/TempDir.h"
 #include "tests/views/FakeVideoPlayer.h"
 
@@ -27,11 +28,6 @@ class VideoTestFixture : public testing::Test {
 
     void SetUp() override {
         clock.install();
-        previousLookup = MVVideoFilmView::setVideoTimeLookup([](const MVLap& lap, double t) {
-            if (lap.isUnfinishedLap()) return -1.0;  // stands for a lap without video times
-            double ms = double(lap.videoTimestampStart()) + (t - lap.timestampStart()) * 1000.0;
-            return ms < double(kFileLength) ? ms : ms - double(kFileLength);
-        });
         MVOptionsAndSettings::sharedManager().safelyChangeMVModeWithoutKVO(0);
         MVSynchronization::sharedManager().safelyChangeSyncTimeWithoutKVO(0);
         MVSynchronization::sharedManager().safelyChangeSyncIndexOfPositionWithoutKVO(0);
@@ -40,7 +36,6 @@ class VideoTestFixture : public testing::Test {
     }
     void TearDown() override {
         MainQueuePump::drain();
-        MVVideoFilmView::setVideoTimeLookup(std::move(previousLookup));
         MVOptionsAndSettings::sharedManager().safelyChangeMVModeWithoutKVO(0);
         clock.uninstall();
     }
@@ -79,7 +74,11 @@ class VideoTestFixture : public testing::Test {
     platform::FakeClock clock;
     FakePlayerScope players;
     TempDir dir;
-    MVVideoFilmView::VideoTimeLookup previousLookup;
+    ScopedHook<&MVVideoFilmView::setVideoTimeLookup> lookup{[](const MVLap& lap, double t) {
+        if (lap.isUnfinishedLap()) return -1.0;  // stands for a lap without video times
+        double ms = double(lap.videoTimestampStart()) + (t - lap.timestampStart()) * 1000.0;
+        return ms < double(kFileLength) ? ms : ms - double(kFileLength);
+    }};
 };
 
 }  // namespace testing_support

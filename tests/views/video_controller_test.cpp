@@ -20,18 +20,17 @@ namespace {
 
 using testing_support::FakeVideoPlayer;
 using testing_support::MainQueuePump;
+using ShellHooks = testing_support::ScopedHook<&MVVideoShellHooks::setShared>;
 
 class VideoController : public testing_support::VideoTestFixture {
   protected:
     void SetUp() override {
         VideoTestFixture::SetUp();
-        savedHooks = MVVideoShellHooks::shared();
         pane.resize(640, 300);
         controller.setVideoView(&pane);
     }
     void TearDown() override {
         controller.removeSubviews();
-        MVVideoShellHooks::shared() = savedHooks;
         MVOptionsAndSettings::sharedManager().setIsVideoFullScreen(false);
         VideoTestFixture::TearDown();
     }
@@ -56,7 +55,6 @@ class VideoController : public testing_support::VideoTestFixture {
         return out;
     }
 
-    MVVideoShellHooks savedHooks;
     MVVideoView pane;
     MVVideoController controller;
 };
@@ -225,9 +223,9 @@ TEST_F(VideoController, AFilmWithVideoDrivesWhenTheReferenceHasNone) {
 // that has; with no video at all, or no sheet, it is off.
 TEST_F(VideoController, ExportTakesTheLastLapThatHasVideo) {
     std::vector<MVLapPtr> exported;
-    MVVideoShellHooks::shared().showExportSheet = [&](const MVLapPtr& lap) {
-        exported.push_back(lap);
-    };
+    MVVideoShellHooks hooks = MVVideoShellHooks::shared();
+    hooks.showExportSheet = [&](const MVLapPtr& lap) { exported.push_back(lap); };
+    const ShellHooks exporting(hooks);
     auto slower = makeLap(70, false);
     auto faster = makeLap(60, false);
     build({slower, faster});
@@ -244,7 +242,8 @@ TEST_F(VideoController, ExportTakesTheLastLapThatHasVideo) {
     slower->setVideoURLs(std::nullopt);
     build({slower, faster});
     EXPECT_FALSE(controller.toolBarView()->exportButton()->isEnabled());
-    MVVideoShellHooks::shared().showExportSheet = nullptr;
+    hooks.showExportSheet = nullptr;
+    const ShellHooks noExport(hooks);
     build({makeLap(60, false)});
     EXPECT_FALSE(controller.toolBarView()->exportButton()->isEnabled());
 }
@@ -254,8 +253,10 @@ TEST_F(VideoController, FullScreenIsAskedForOnceASecondAfterTheFirstBuildWithThe
     auto token = platform::NotificationCenter::defaultCenter().addObserver(
         MVNotificationVideoFullScreen, nullptr, [&](const platform::Notification&) { ++posts; });
     bool launched = true;
-    MVVideoShellHooks::shared().isSessionLaunched = [&] { return launched; };
-    MVVideoShellHooks::shared().setIsSessionLaunched = [&](bool v) { launched = v; };
+    MVVideoShellHooks hooks = MVVideoShellHooks::shared();
+    hooks.isSessionLaunched = [&] { return launched; };
+    hooks.setIsSessionLaunched = [&](bool v) { launched = v; };
+    const ShellHooks delegateFlag(hooks);
 
     build({makeLap(60, false)});  // option off
     advance(std::chrono::seconds(2));

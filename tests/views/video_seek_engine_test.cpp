@@ -2,6 +2,7 @@
 // on every codec, play resuming from it, a film opened at the cursor, and the first play after
 // opening.
 #include "tests/support/MainQueuePump.h"
+#include "tests/support/ScopedHook.h"
 #include "tests/support/TempDir.h"
 #include "tests/views/NumberedFrames.h"
 
@@ -229,14 +230,8 @@ class VideoFilmEngine : public VideoSeekEngine {
     void SetUp() override {
         VideoSeekEngine::SetUp();
         file = clip("mpeg4", 25, 0);
-        previous = MVVideoFilmView::setVideoTimeLookup([](const MVLap& lap, double t) {
-            return double(lap.videoTimestampStart()) + (t - lap.timestampStart()) * 1000.0;
-        });
     }
-    void TearDown() override {
-        MainQueuePump::drain();
-        MVVideoFilmView::setVideoTimeLookup(std::move(previous));
-    }
+    void TearDown() override { MainQueuePump::drain(); }
     // With position indexes every 0.1 s of the lap, or `pace` times as far apart.
     MVLapPtr lap(double pace = 1) {
         auto lap = MVLap::instance();
@@ -267,7 +262,10 @@ class VideoFilmEngine : public VideoSeekEngine {
     }
 
     std::filesystem::path file;
-    MVVideoFilmView::VideoTimeLookup previous;
+    testing_support::ScopedHook<&MVVideoFilmView::setVideoTimeLookup> lookup{
+        [](const MVLap& lap, double t) {
+            return double(lap.videoTimestampStart()) + (t - lap.timestampStart()) * 1000.0;
+        }};
 };
 
 // A film opened at the cursor (as after choosing another lap) rests on the cursor's frame, and
