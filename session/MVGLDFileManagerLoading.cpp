@@ -191,7 +191,7 @@ bool MVGLDFileManager::settleCircuit(GLDLoad& load, bool sfLocationsProvided) {
     load.points = MVStartFinish::samplePoints(header.names, rows, *load.series.fakeIndexes,
                                               baseLocationOrOrigin(), &load.fixes);
     auto settled = MVStartFinish::fetchSFWithArrayOfLines(
-        load.laptiming, load.points, *load.series.distances, load.candidates, *this);
+        load.laptiming, load.points, &load.fixes, *load.series.distances, load.candidates, *this);
     if (settled && !sfLocationsProvided) {
         if (files_.names().empty()) {
             trackInfo_ = settled;
@@ -249,8 +249,10 @@ MVLoadedFile::Laps MVGLDFileManager::cutLaps(const MVLapCutInput& input, MVLap& 
     auto laps = MVLapCutter::fetchLaps(input, wholeFileLap, *this);
     result.complete = MVLaps::instance();
     if (laps) {
-        for (std::size_t i = 0; i + 1 < laps->count(); ++i)
-            result.complete->addLap(laps->lapAtIndex(i));
+        // The unfinished lap is told by its flag: the cutter may have made none.
+        for (const MVLapPtr& lap : laps->data()) {
+            if (!lap->isUnfinishedLap()) result.complete->addLap(lap);
+        }
         result.all = laps;
     } else {
         // No lap: the session is shown whole, against time.

@@ -513,16 +513,33 @@ void MVGLDRowReader::emit(std::string_view text, const double numbers[3], float 
                           double timeOfDay) {
     noteTime(timeOfDay);
     const std::size_t index = emitted_++;
-    if (step_ == 0 || index % step_ == 0) {
+    lastStored_ = step_ == 0 || index % step_ == 0;
+    if (lastStored_) {
         result_.rows.appendRow(text, std::span<const double>(numbers, 3),
                                std::span<const float>(&speed, 1));
+    } else {
+        rememberUnstored(text, numbers, speed);
     }
-    if (step_ == 0 && intervalSettled_ && emitted_ >= kRowsBeforeThinning) decideThinning();
+    if (step_ == 0 && intervalSettled_ && emitted_ >= kRowsBeforeThinning) {
+        decideThinning(false);
+        // Thinning the rows so far may have dropped this one.
+        if (index % step_ != 0) {
+            lastStored_ = false;
+            rememberUnstored(text, numbers, speed);
+        }
+    }
+}
+
+void MVGLDRowReader::rememberUnstored(std::string_view text, const double numbers[3], float speed) {
+    unstoredText_.assign(text);
+    std::copy(numbers, numbers + 3, unstoredNumbers_);
+    unstoredSpeed_ = speed;
 }
 
 // The step of thinning from the measured rate (0 when the interval is not positive, so no rate
-// is ever made from a zero interval); the rows stored so far are thinned at once.
-void MVGLDRowReader::decideThinning() {
+// is ever made from a zero interval); the rows stored so far are thinned at once, keeping the
+// last of them when they are all the section has.
+void MVGLDRowReader::decideThinning(bool atEnd) {
     constexpr double kHighestRate = 1.0e6;
     int rate = 0;
     if (interval_ > 0.0) {
@@ -530,7 +547,7 @@ void MVGLDRowReader::decideThinning() {
     }
     result_.loggingRate = rate;
     step_ = rate > kTargetRate ? static_cast<std::size_t>(rate / kTargetRate) : 1;
-    result_.rows.keepEvery(step_);
+    result_.rows.keepEvery(step_, atEnd);
 }
 
 MVGLDSamples MVGLDRowReader::finish() {
@@ -538,10 +555,13 @@ MVGLDSamples MVGLDRowReader::finish() {
     held_.clear();
     if (step_ == 0) {
         if (emitted_ >= kRowsBeforeThinning) {
-            decideThinning();
+            decideThinning(true);
         } else {
             step_ = 1;
         }
+    } else if (!lastStored_) {
+        result_.rows.appendRow(unstoredText_, std::span<const double>(unstoredNumbers_, 3),
+                               std::span<const float>(&unstoredSpeed_, 1));
     }
     workers_.reset();
     if (result_.rows.empty()) {

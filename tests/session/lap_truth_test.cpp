@@ -1,0 +1,168 @@
+// Every lap of a session is found, by the full load and by the summary, however the logging ends
+// and whatever odd rows lie next to the line: generated sessions, cut or altered row by row, whose
+// true lap times are known.
+#include "tests/support/SessionGenerator.h"
+#include "tests/support/TempDir.h"
+
+#include "session/MVCircuitDatabase.h"
+#include "session/MVGLDFileManager.h"
+#include "session/MVGLDFileManagerFastOperation.h"
+
+#include "platform/OperationQueue.h"
+#include "platform/UserDefaults.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using testing_support::SessionOptions;
+using testing_support::SessionTruth;
+using testing_support::TempDir;
+
+using Fields = std::vector<std::string>;
+
+// The session text with data row r (0 = the first row of "[data]") passed to `change`, which may
+// rewrite its fields; rows after `lastRow` are left out, as if logging had stopped there.
+std::string rewriteRows(const std::string& text, std::size_t lastRow,
+                        const std::function<void(std::size_t, Fields&)>& change = {}) {
+    std::istringstream in(text);
+    std::string line;
+    std::string out;
+    bool inData = false;
+    std::size_t row = 0;
+    while (std::getline(in, line)) {
+        const bool cr = !line.empty() && line.back() == '\r';
+        if (cr) line.pop_back();
+        if (inData && !line.empty()) {
+            if (row > lastRow) break;
+            if (change) {
+                Fields fields;
+                std::istringstream split(line);
+                for (std::string field; split >> field;) fields.push_back(field);
+                change(row, fields);
+                line.clear();
+                for (const auto& field : fields) line += (line.empty() ? "" : " ") + field;
+            }
+            ++row;
+        }
+        if (line == "[data]") inData = true;
+        out += line + (cr ? "\r\n" : "\n");
+    }
+    return out;
+}
+
+constexpr std::size_t kLatitudeColumn = 2;
+constexpr std::size_t kLongitudeColumn = 3;
+
+class LapTruth : public ::testing::Test {
+  protected:
+    std::filesystem::path write(const std::string& text) { return dir_.write("s.gld", text); }
+
+    // The complete laps of a full load in a fresh manager; null when the load fails.
+    MVLapsPtr loadedLaps(const std::filesystem::path& file) {
+        manager_ = std::make_unique<MVGLDFileManager>();
+        if (!manager_->loadGLDFileWithURL(file)) return nullptr;
+        return manager_->arrayOfMVLaps().front();
+    }
+
+    // The laps of the summary the open panel shows.
+    MVLapsPtr summaryLaps(const std::filesystem::path& file) {
+        auto op = std::make_shared<MVGLDFileManagerFastOperation>(
+            file, defaults_, MVCircuitDatabase::shippedDatabasePath());
+        platform::OperationQueue queue("lap truth summary");
+        queue.addOperation(op);
+        EXPECT_TRUE(queue.waitUntilAllOperationsAreFinished(std::chrono::seconds(60)));
+        return op->laps();
+    }
+
+    TempDir dir_;
+    platform::UserDefaults defaults_{dir_ / "defaults.json"};
+    std::unique_ptr<MVGLDFileManager> manager_;
+};
+
+void expectLapTimes(const MVLapsPtr& laps, const SessionTruth& truth, double tolerance,
+                    const std::string& label) {
+    SCOPED_TRACE(label);
+    ASSERT_TRUE(laps);
+    ASSERT_EQ(laps->count(), truth.laps.size());
+    for (std::size_t k = 0; k < truth.laps.size(); ++k) {
+        const auto lap = laps->lapAtIndex(static_cast<std::int64_t>(k));
+        EXPECT_EQ(lap->number(), k + 1);
+        EXPECT_FALSE(lap->isUnfinishedLap());
+        EXPECT_NEAR(lap->duration(), truth.laps[k].duration, tolerance) << "lap " << k + 1;
+    }
+}
+
+// ---- logging that stops just after the final crossing -----------------------------------------
+
+struct TailCase {
+    double rateHz;
+    std::size_t rowsAfterLastCrossing;
+};
+
+class LastLapKept : public LapTruth, public ::testing::WithParamInterface<TailCase> {};
+
+TEST_P(LastLapKept, LoggingThatStopsWithinOneThinnedStepKeepsTheLastLap) {
+    SessionOptions options;
+    options.laps = 3;
+    options.rateHz = GetParam().rateHz;
+    // In the generator's pattern lap 3, the one that was lost, is the fastest.
+    const auto session = testing_support::generateSession(options);
+    const std::size_t lastRow =
+        session.truth.startFinish.back().rowBefore + GetParam().rowsAfterLastCrossing;
+    const auto file = write(rewriteRows(session.text, lastRow));
+
+    const auto loaded = loadedLaps(file);
+    expectLapTimes(loaded, session.truth, 0.003, "full load");
+    // The best lap (the last) is the reference lap.
+    ASSERT_TRUE(manager_->referenceLap());
+    EXPECT_EQ(manager_->referenceLap()->number(), 3u);
+    expectLapTimes(summaryLaps(file), session.truth, 0.01, "summary");
+}
+
+std::vector<TailCase> tailCases() {
+    std::vector<TailCase> cases;
+    for (double rate : {20.0, 25.0, 50.0}) {
+        for (std::size_t after = 1; after <= static_cast<std::size_t>(rate / 10); ++after) {
+            cases.push_back({rate, after});
+        }
+    }
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(RatesAndTails, LastLapKept, ::testing::ValuesIn(tailCases()),
+                         [](const auto& info) {
+                             return std::to_string(static_cast<int>(info.param.rateHz)) + "Hz" +
+                                    std::to_string(info.param.rowsAfterLastCrossing) + "Rows";
+                         });
+
+// ---- a row at 0 degrees, 0 degrees beside the line -------------------------------------------
+
+TEST_F(LapTruth, ARowWithoutPositionBesideEveryCrossingHidesNoLap) {
+    SessionOptions options;
+    options.laps = 4;
+    const auto session = testing_support::generateSession(options);
+    std::vector<std::size_t> zeroRows;
+    for (const auto& crossing : session.truth.startFinish) zeroRows.push_back(crossing.rowBefore);
+    // The row just before each crossing reads 0, 0 but keeps its satellite count.
+    const auto file = write(
+        rewriteRows(session.text, session.truth.rowCount, [&](std::size_t row, Fields& fields) {
+            if (std::find(zeroRows.begin(), zeroRows.end(), row) == zeroRows.end()) {
+                return;
+            }
+            fields[kLatitudeColumn] = "0.000000";
+            fields[kLongitudeColumn] = "0.000000";
+        }));
+    expectLapTimes(loadedLaps(file), session.truth, 0.01, "full load");
+    expectLapTimes(summaryLaps(file), session.truth, 0.01, "summary");
+}
+
+}  // namespace
