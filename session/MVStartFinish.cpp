@@ -124,14 +124,19 @@ Crossings detectCrossings(const std::vector<MV2DSegmentPtr>& points,
         if (j == points.size()) break;
         const MV2DSegment& current = *points[j];
         const MV2DSegment& previous = *points[i];
-        if (near(current, s) || (f && near(current, *f))) {
-            const double t = MVHelper::interpolateTime(current, previous, *s.previous, *s.next);
+        // However far apart the two samples lie (sparse logs), a step that passes through a gate
+        // is tested: either end near the gate will do.
+        const bool nearGate = near(current, s) || near(previous, s) ||
+                              (f && (near(current, *f) || near(previous, *f)));
+        if (nearGate) {
+            const double t =
+                MVHelper::interpolateTimeThroughGate(current, previous, *s.previous, *s.next);
             if (t != 0) {
                 result.starts.push_back({static_cast<std::int64_t>(i), t});
             }
             if (f && result.starts.size() == result.finishes.size() + 1) {
                 const double tf =
-                    MVHelper::interpolateTime(current, previous, *f->previous, *f->next);
+                    MVHelper::interpolateTimeThroughGate(current, previous, *f->previous, *f->next);
                 if (tf != 0) result.finishes.push_back({static_cast<std::int64_t>(i), tf});
             }
         }

@@ -36,9 +36,11 @@ std::vector<MV2DSegmentPtr> samplePoints(const std::vector<std::string>& headers
                                          std::vector<bool>* fixes = nullptr);
 
 // Crossings of the start/finish gate and, when `finish` is given, of the finish gate. A pair of
-// samples is tested only when its second sample lies within 50 m (east-west or north-south) of
-// a gate's next point. With `fixes` (samplePoints'), samples without a position take no part: a
-// pair runs from a sample with a position to the next one with a position.
+// samples is tested only when one of them lies within 50 m (east-west or north-south) of a gate's
+// next point, and crosses when the step between them passes through the gate, within the gate
+// width of its next point (MVHelper::interpolateTimeThroughGate). With `fixes` (samplePoints'),
+// samples without a position take no part: a pair runs from a sample with a position to the next
+// one with a position.
 Crossings detectCrossings(const std::vector<MV2DSegmentPtr>& points,
                           const MVPreviousNextLocation& start, const MVPreviousNextLocation* finish,
                           const MVLocation& base, const std::vector<bool>* fixes = nullptr);

@@ -7,6 +7,7 @@
 #include "session/MVCircuitDatabase.h"
 #include "session/MVGLDFileManager.h"
 #include "session/MVGLDFileManagerFastOperation.h"
+#include "session/MVSectorBuilder.h"
 
 #include "platform/OperationQueue.h"
 #include "platform/UserDefaults.h"
@@ -15,6 +16,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <sstream>
@@ -30,9 +33,10 @@ using testing_support::TempDir;
 using Fields = std::vector<std::string>;
 
 // The session text with data row r (0 = the first row of "[data]") passed to `change`, which may
-// rewrite its fields; rows after `lastRow` are left out, as if logging had stopped there.
+// rewrite its fields or drop the row (false); rows after `lastRow` are left out, as if logging
+// had stopped there.
 std::string rewriteRows(const std::string& text, std::size_t lastRow,
-                        const std::function<void(std::size_t, Fields&)>& change = {}) {
+                        const std::function<bool(std::size_t, Fields&)>& change = {}) {
     std::istringstream in(text);
     std::string line;
     std::string out;
@@ -47,11 +51,12 @@ std::string rewriteRows(const std::string& text, std::size_t lastRow,
                 Fields fields;
                 std::istringstream split(line);
                 for (std::string field; split >> field;) fields.push_back(field);
-                change(row, fields);
+                if (!change(row++, fields)) continue;
                 line.clear();
                 for (const auto& field : fields) line += (line.empty() ? "" : " ") + field;
+            } else {
+                ++row;
             }
-            ++row;
         }
         if (line == "[data]") inData = true;
         out += line + (cr ? "\r\n" : "\n");
@@ -59,8 +64,32 @@ std::string rewriteRows(const std::string& text, std::size_t lastRow,
     return out;
 }
 
+constexpr std::size_t kTimeColumn = 1;
 constexpr std::size_t kLatitudeColumn = 2;
 constexpr std::size_t kLongitudeColumn = 3;
+constexpr std::size_t kSpeedColumn = 4;
+
+// The session logged every `keep`-th row and driven `faster` times as fast: the elapsed times
+// divided by it, the speeds multiplied by it (the path stays the same).
+std::string drivenFaster(const std::string& text, std::size_t keep, double faster) {
+    double start = -1;
+    return rewriteRows(text, std::string::npos, [&](std::size_t row, Fields& fields) {
+        if (row % keep != 0) return false;
+        const std::string& time = fields[kTimeColumn];
+        const double seconds = std::stoi(time.substr(0, 2)) * 3600 +
+                               std::stoi(time.substr(2, 2)) * 60 + std::stod(time.substr(4));
+        if (start < 0) start = seconds;
+        const double scaled = start + (seconds - start) / faster;
+        const long hundredths = std::lround(scaled * 100);
+        char text[64];
+        std::snprintf(text, sizeof text, "%02ld%02ld%02ld.%02ld", hundredths / 360000,
+                      hundredths / 6000 % 60, hundredths / 100 % 60, hundredths % 100);
+        fields[kTimeColumn] = text;
+        std::snprintf(text, sizeof text, "%.2f", std::stod(fields[kSpeedColumn]) * faster);
+        fields[kSpeedColumn] = text;
+        return true;
+    });
+}
 
 class LapTruth : public ::testing::Test {
   protected:
@@ -155,14 +184,73 @@ TEST_F(LapTruth, ARowWithoutPositionBesideEveryCrossingHidesNoLap) {
     // The row just before each crossing reads 0, 0 but keeps its satellite count.
     const auto file = write(
         rewriteRows(session.text, session.truth.rowCount, [&](std::size_t row, Fields& fields) {
-            if (std::find(zeroRows.begin(), zeroRows.end(), row) == zeroRows.end()) {
-                return;
+            if (std::find(zeroRows.begin(), zeroRows.end(), row) != zeroRows.end()) {
+                fields[kLatitudeColumn] = "0.000000";
+                fields[kLongitudeColumn] = "0.000000";
             }
-            fields[kLatitudeColumn] = "0.000000";
-            fields[kLongitudeColumn] = "0.000000";
+            return true;
         }));
     expectLapTimes(loadedLaps(file), session.truth, 0.01, "full load");
     expectLapTimes(summaryLaps(file), session.truth, 0.01, "summary");
 }
+
+// ---- sparse logs at high speed ----------------------------------------------------------------
+
+// Logged at 3 Hz and driven 4/3 as fast: every 4th row makes 1 Hz, every 2nd 2 Hz, with about
+// 200 km/h over the line, 55 m (28 m) between rows where the gate is 25 m wide.
+constexpr double kFaster = 4.0 / 3.0;
+
+struct SparseCase {
+    const char* name;
+    std::size_t keep;
+};
+
+class SparseLog : public LapTruth, public ::testing::WithParamInterface<SparseCase> {};
+
+TEST_P(SparseLog, KeepsEveryLapAndSectorsLandWhereADenseLogPutsThem) {
+    SessionOptions options;
+    options.laps = 8;
+    options.rateHz = 3;
+    options.unfinishedLapFraction = 0.3;  // rows on well past the last crossing
+    const auto session = testing_support::generateSession(options);
+    SessionTruth truth = session.truth;
+    for (auto& lap : truth.laps) lap.duration /= kFaster;
+    const auto file = write(drivenFaster(session.text, GetParam().keep, kFaster));
+
+    const MVLapsPtr loaded = loadedLaps(file);
+    expectLapTimes(loaded, truth, 0.1, "full load");
+    const MVLapsPtr summary = summaryLaps(file);
+    ASSERT_TRUE(summary);
+    EXPECT_EQ(summary->count(), loaded->count());
+
+    // The same drive logged densely, timed through the sparse log's own sector gates.
+    options.rateHz = 20;
+    const auto dense = testing_support::generateSession(options);
+    MVGLDFileManager denseManager;
+    ASSERT_TRUE(denseManager.loadGLDFileWithURL(
+        dir_.write("dense.gld", drivenFaster(dense.text, 1, kFaster))));
+    const MVLapsPtr denseLaps = denseManager.arrayOfMVLaps().front();
+    ASSERT_EQ(denseLaps->count(), loaded->count());
+    const auto gates =
+        MVSectorBuilder(*manager_).fetchBestSpeedStartFinishWithLap(manager_->referenceLap());
+    ASSERT_GE(gates.size(), 2u);
+    for (std::size_t k = 0; k < loaded->count(); ++k) {
+        SCOPED_TRACE("lap " + std::to_string(k + 1));
+        const auto lap = loaded->lapAtIndex(static_cast<std::int64_t>(k));
+        const auto denseLap = denseLaps->lapAtIndex(static_cast<std::int64_t>(k));
+        MVSectorBuilder(denseManager).fetchSectorsWithReferenceSectors(gates, *denseLap, 25);
+        const auto& sparse = lap->sectors()->values();
+        const auto& want = denseLap->sectors()->values();
+        ASSERT_EQ(sparse.size(), gates.size() + 2);
+        ASSERT_EQ(want.size(), sparse.size());
+        for (std::size_t s = 1; s < sparse.size(); ++s) {
+            EXPECT_NEAR(sparse[s] - sparse[s - 1], want[s] - want[s - 1], 0.2) << "sector " << s;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, SparseLog,
+                         ::testing::Values(SparseCase{"OneHertz", 4}, SparseCase{"TwoHertz", 2}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
