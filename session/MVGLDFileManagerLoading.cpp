@@ -16,6 +16,7 @@
 #include "platform/Dispatch.h"
 #include "platform/RecentDocuments.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <set>
@@ -119,6 +120,7 @@ bool MVGLDFileManager::processGLDReading(MVGLDReading reading, const std::filesy
     files_.appendLaps(std::move(laps));
     MVLapCutter::runWholeFileFollowUp(*whole, input, *this);
 
+    settleDisplayMode();
     sendParsingStatus(MVParsingStatus::kFinished);
     if (recordsUsage_) {
         MVCallWebservice::storeUserUsageWithTrack(
@@ -255,11 +257,8 @@ MVLoadedFile::Laps MVGLDFileManager::cutLaps(const MVLapCutInput& input, MVLap& 
         }
         result.all = laps;
     } else {
-        // No lap: the session is shown whole, against time.
+        // No lap (settleDisplayMode shows the session whole when no file has any).
         result.all = MVLaps::instance();
-        auto& options = MVOptionsAndSettings::sharedManager();
-        options.safelyChangeMVDisplayModeWithoutKVO(MVDisplayMode::WholeSession);
-        options.safelyChangeMVModeWithoutKVO(MVXAxisMode::Time);
     }
     result.precise = preciseLaps(*result.complete);
     return result;
@@ -275,6 +274,34 @@ MVLapsPtr MVGLDFileManager::preciseLaps(const MVLaps& completeLaps) const {
         }
     }
     return precise;
+}
+
+void MVGLDFileManager::settleDisplayMode() {
+    if (files_.size() == 0) return;
+    const auto& complete = files_.completeLaps();
+    const bool anyLaps = std::any_of(complete.begin(), complete.end(), [](const MVLapsPtr& laps) {
+        return laps && !laps->data().empty();
+    });
+    auto apply = [switched = displaySwitchedForWantOfLaps_, anyLaps] {
+        auto& options = MVOptionsAndSettings::sharedManager();
+        if (!anyLaps) {
+            if (options.is(MVDisplayMode::WholeSession)) return;  // as the user chose
+            options.safelyChangeMVDisplayModeWithoutKVO(MVDisplayMode::WholeSession);
+            options.safelyChangeMVModeWithoutKVO(MVXAxisMode::Time);
+            *switched = true;
+            return;
+        }
+        if (*switched && options.is(MVDisplayMode::WholeSession)) {
+            options.safelyChangeMVDisplayModeWithoutKVO(MVDisplayMode::Laps);
+            options.safelyChangeMVModeWithoutKVO(MVXAxisMode::Position);
+        }
+        *switched = false;
+    };
+    if (platform::mainQueue().isCurrent()) {
+        apply();
+    } else {
+        platform::mainQueue().async(std::move(apply));
+    }
 }
 
 platform::SerialQueue& MVGLDFileManager::loadingQueue() {
