@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <string>
 #include <thread>
 
 namespace {
@@ -214,6 +215,7 @@ struct ParsedLine {
     std::string_view line;
     std::size_t emptiesBefore = 0;
     bool readable = false;
+    bool short_ = false;  // fewer fields than the header's kept channels need
     bool hasFix = false;
     float latitude = 0.0f;
     float longitude = 0.0f;
@@ -323,7 +325,8 @@ void MVGLDRowReader::parseLine(std::string_view line, Part& part) const {
     const auto points = [&](std::string_view field) {
         return commas ? withDecimalPoints(field, scratch) : field;
     };
-    if (splitFields(line, fileColumns_, fields, runs_)) {
+    parsed.short_ = !splitFields(line, fileColumns_, fields, runs_);
+    if (!parsed.short_) {
         double satellites = 0.0;
         double timeOfDay = 0.0;
         parsed.readable = readTime(points(fields[columns_.time]), timeOfDay, parsed.numbers[0]) &&
@@ -426,8 +429,10 @@ void MVGLDRowReader::consume(const Part& part) {
         pendingEmpties_ = 0;
         if (!line.readable) {
             ++result_.skippedLines;
+            if (line.short_) ++shortLines_;
             continue;
         }
+        ++readableLines_;
         float before[3];
         std::copy(previous_, previous_ + 3, before);
         previous_[0] = line.latitude;
@@ -568,6 +573,13 @@ MVGLDSamples MVGLDRowReader::finish() {
         MVGLDSamples failure;
         failure.error = MVGLDReadError::NoUsableRow;
         failure.message = "The session file has no readable sample row with a satellite fix.";
+        if (readableLines_ == 0 && shortLines_ > 0 && shortLines_ == result_.skippedLines &&
+            !fileColumns_.empty()) {
+            // Rows there are, but none reaches every channel the header names.
+            failure.message = "The rows of the session file hold fewer fields than the " +
+                              std::to_string(fileColumns_.back() + 1) +
+                              " channels its header names.";
+        }
         return failure;
     }
     result_.rows.shrinkToFit();

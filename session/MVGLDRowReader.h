@@ -96,6 +96,10 @@ class MVGLDRowReader {
     MVGLDSamples result_;
     std::size_t elements_ = 0;
     std::size_t pendingEmpties_ = 0;
+    // Lines read as rows, and lines too short to be rows: a section of only short lines is
+    // refused as such.
+    std::size_t readableLines_ = 0;
+    std::size_t shortLines_ = 0;
 
     // Row choice.
     bool seenFix_ = false;

@@ -378,6 +378,21 @@ TEST(GLDReaderBadInput, NoUsableRowFails) {
     }
 }
 
+TEST(GLDReaderBadInput, RowsShorterThanTheHeaderAreRefusedAsSuch) {
+    std::vector<std::string> channels = kChannels;
+    channels.push_back("RPM");  // the header names 8 channels, the rows hold 7 fields
+    const auto reading = readText(sessionText(
+        channels, {row(7, "120000.00", 3000, 100, 50), row(7, "120000.10", 3000, 100, 51)}));
+    EXPECT_EQ(reading.samples.error, MVGLDReadError::NoUsableRow);
+    EXPECT_EQ(reading.samples.message,
+              "The rows of the session file hold fewer fields than the 8 channels its header "
+              "names.");
+    // Rows that are merely unreadable keep the general reason.
+    const auto never = readText(sessionText(kChannels, {row(0, "120000.00", 3000, 100, 50)}));
+    EXPECT_EQ(never.samples.message,
+              "The session file has no readable sample row with a satellite fix.");
+}
+
 TEST(GLDReaderBadInput, BinaryNoiseAfterTheDataLineNeverCrashes) {
     std::string text = sessionText(kChannels, {row(7, "120000.00", 3000, 100, 50)});
     for (int i = 0; i < 2000; ++i) text.push_back(static_cast<char>((i * 37 + 11) % 128));
