@@ -3,6 +3,7 @@
 // true lap times are known.
 #include "tests/support/SessionGenerator.h"
 #include "tests/support/TempDir.h"
+#include "tools/SessionEdits.h"
 
 #include "session/MVCircuitDatabase.h"
 #include "session/MVGLDFileManager.h"
@@ -30,66 +31,8 @@ using testing_support::SessionOptions;
 using testing_support::SessionTruth;
 using testing_support::TempDir;
 
-using Fields = std::vector<std::string>;
-
-// The session text with data row r (0 = the first row of "[data]") passed to `change`, which may
-// rewrite its fields or drop the row (false); rows after `lastRow` are left out, as if logging
-// had stopped there.
-std::string rewriteRows(const std::string& text, std::size_t lastRow,
-                        const std::function<bool(std::size_t, Fields&)>& change = {}) {
-    std::istringstream in(text);
-    std::string line;
-    std::string out;
-    bool inData = false;
-    std::size_t row = 0;
-    while (std::getline(in, line)) {
-        const bool cr = !line.empty() && line.back() == '\r';
-        if (cr) line.pop_back();
-        if (inData && !line.empty()) {
-            if (row > lastRow) break;
-            if (change) {
-                Fields fields;
-                std::istringstream split(line);
-                for (std::string field; split >> field;) fields.push_back(field);
-                if (!change(row++, fields)) continue;
-                line.clear();
-                for (const auto& field : fields) line += (line.empty() ? "" : " ") + field;
-            } else {
-                ++row;
-            }
-        }
-        if (line == "[data]") inData = true;
-        out += line + (cr ? "\r\n" : "\n");
-    }
-    return out;
-}
-
-constexpr std::size_t kTimeColumn = 1;
-constexpr std::size_t kLatitudeColumn = 2;
-constexpr std::size_t kLongitudeColumn = 3;
-constexpr std::size_t kSpeedColumn = 4;
-
-// The session logged every `keep`-th row and driven `faster` times as fast: the elapsed times
-// divided by it, the speeds multiplied by it (the path stays the same).
-std::string drivenFaster(const std::string& text, std::size_t keep, double faster) {
-    double start = -1;
-    return rewriteRows(text, std::string::npos, [&](std::size_t row, Fields& fields) {
-        if (row % keep != 0) return false;
-        const std::string& time = fields[kTimeColumn];
-        const double seconds = std::stoi(time.substr(0, 2)) * 3600 +
-                               std::stoi(time.substr(2, 2)) * 60 + std::stod(time.substr(4));
-        if (start < 0) start = seconds;
-        const double scaled = start + (seconds - start) / faster;
-        const long hundredths = std::lround(scaled * 100);
-        char text[64];
-        std::snprintf(text, sizeof text, "%02ld%02ld%02ld.%02ld", hundredths / 360000,
-                      hundredths / 6000 % 60, hundredths / 100 % 60, hundredths % 100);
-        fields[kTimeColumn] = text;
-        std::snprintf(text, sizeof text, "%.2f", std::stod(fields[kSpeedColumn]) * faster);
-        fields[kSpeedColumn] = text;
-        return true;
-    });
-}
+using session_edits::drivenFaster;
+using session_edits::rewriteRows;
 
 class LapTruth : public ::testing::Test {
   protected:
@@ -182,14 +125,7 @@ TEST_F(LapTruth, ARowWithoutPositionBesideEveryCrossingHidesNoLap) {
     std::vector<std::size_t> zeroRows;
     for (const auto& crossing : session.truth.startFinish) zeroRows.push_back(crossing.rowBefore);
     // The row just before each crossing reads 0, 0 but keeps its satellite count.
-    const auto file = write(
-        rewriteRows(session.text, session.truth.rowCount, [&](std::size_t row, Fields& fields) {
-            if (std::find(zeroRows.begin(), zeroRows.end(), row) != zeroRows.end()) {
-                fields[kLatitudeColumn] = "0.000000";
-                fields[kLongitudeColumn] = "0.000000";
-            }
-            return true;
-        }));
+    const auto file = write(session_edits::withoutPosition(session.text, zeroRows));
     expectLapTimes(loadedLaps(file), session.truth, 0.01, "full load");
     expectLapTimes(summaryLaps(file), session.truth, 0.01, "summary");
 }
