@@ -69,8 +69,11 @@ class MVParsingProcessDelegate {
 // (fastest lap of the first file) and the base location (first fix of the first file) that all
 // files share.
 //
-// No locks: the loading pipeline writes the lists on its loading thread, the removal operations
-// on the thread that calls them; the views read them on the main thread after status 10.
+// Threads, no locks: the per-file lists are written on loadingQueue() only. In the program every
+// load, re-parse, removal and clearing runs there (the main window, the lap list and the menu
+// queue them there), so two never overlap; the views read the lists on the main thread after
+// status 10 or a removal notice. A manager of a test or tool that never uses the loading queue
+// writes them on its one thread.
 class MVGLDFileManager {
   public:
     using ChannelNames = std::vector<std::string>;
