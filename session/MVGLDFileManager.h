@@ -321,7 +321,8 @@ class MVGLDFileManager {
     std::shared_ptr<const std::string> circuitDatabaseText_;
     ReparseHandler reparseHandler_;
     bool recordsUsage_ = true;
-    // Whether the display shows the whole session because no file had laps (settleDisplayMode;
-    // main thread only). Shared with the tasks queued there, which may outlive the manager.
-    std::shared_ptr<bool> displaySwitchedForWantOfLaps_ = std::make_shared<bool>(false);
+    // settleDisplayMode's state: whether the display shows the whole session for want of laps.
+    // Shared with the task queued on the main queue, which may outlive the manager.
+    struct DisplayRule;
+    std::shared_ptr<DisplayRule> displayRule_;
 };

@@ -17,6 +17,7 @@
 #include "platform/RecentDocuments.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <set>
@@ -276,32 +277,47 @@ MVLapsPtr MVGLDFileManager::preciseLaps(const MVLaps& completeLaps) const {
     return precise;
 }
 
-void MVGLDFileManager::settleDisplayMode() {
-    if (files_.size() == 0) return;
-    const auto& complete = files_.completeLaps();
-    const bool anyLaps = std::any_of(complete.begin(), complete.end(), [](const MVLapsPtr& laps) {
-        return laps && !laps->data().empty();
-    });
-    auto apply = [switched = displaySwitchedForWantOfLaps_, anyLaps] {
+// What the display rule keeps between the loading thread and the main thread.
+struct MVGLDFileManager::DisplayRule {
+    std::atomic<bool> anyLaps{false};    // as the last settled list said
+    std::atomic<bool> queued{false};     // a main-queue task is waiting to apply it
+    bool switchedForWantOfLaps = false;  // main thread only
+
+    void apply() {
         auto& options = MVOptionsAndSettings::sharedManager();
         if (!anyLaps) {
             if (options.is(MVDisplayMode::WholeSession)) return;  // as the user chose
             options.safelyChangeMVDisplayModeWithoutKVO(MVDisplayMode::WholeSession);
             options.safelyChangeMVModeWithoutKVO(MVXAxisMode::Time);
-            *switched = true;
+            switchedForWantOfLaps = true;
             return;
         }
-        if (*switched && options.is(MVDisplayMode::WholeSession)) {
+        if (switchedForWantOfLaps && options.is(MVDisplayMode::WholeSession)) {
             options.safelyChangeMVDisplayModeWithoutKVO(MVDisplayMode::Laps);
             options.safelyChangeMVModeWithoutKVO(MVXAxisMode::Position);
         }
-        *switched = false;
-    };
-    if (platform::mainQueue().isCurrent()) {
-        apply();
-    } else {
-        platform::mainQueue().async(std::move(apply));
+        switchedForWantOfLaps = false;
     }
+};
+
+void MVGLDFileManager::settleDisplayMode() {
+    if (files_.size() == 0) return;
+    if (!displayRule_) displayRule_ = std::make_shared<DisplayRule>();
+    const auto& complete = files_.completeLaps();
+    displayRule_->anyLaps =
+        std::any_of(complete.begin(), complete.end(),
+                    [](const MVLapsPtr& laps) { return laps && !laps->data().empty(); });
+    if (platform::mainQueue().isCurrent()) {
+        displayRule_->apply();
+        return;
+    }
+    // One task at a time applies the latest lists' answer: a process whose main queue is never
+    // drained (a tool, a fuzzer) holds one task, not one per load.
+    if (displayRule_->queued.exchange(true)) return;
+    platform::mainQueue().async([rule = displayRule_] {
+        rule->queued = false;
+        rule->apply();
+    });
 }
 
 platform::SerialQueue& MVGLDFileManager::loadingQueue() {
