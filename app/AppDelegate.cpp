@@ -22,12 +22,15 @@
 #include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
+#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMainWindow>
 #include <QUrl>
 
 #include <filesystem>
+#include <system_error>
 
 namespace {
 
@@ -35,6 +38,23 @@ AppDelegate* gShared = nullptr;
 
 // The automatic-update switch: 0 checks at launch, 1 does not; absent means 0.
 const char* const kTurnOnOrOff = "turnONOROFF";
+
+// The file a path from Qt names. Qt reads file names as UTF-8, so a name holding other bytes
+// comes back with replacement characters and names no file; it is found again among the names
+// in its folder.
+std::filesystem::path filePath(const QString& path) {
+    std::filesystem::path encoded(QFile::encodeName(path).toStdString());
+    std::error_code error;
+    if (!path.contains(QChar::ReplacementCharacter) || std::filesystem::exists(encoded, error)) {
+        return encoded;
+    }
+    const QString name = QFileInfo(path).fileName();
+    for (auto it = std::filesystem::directory_iterator(encoded.parent_path(), error);
+         !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+        if (QFile::decodeName(it->path().filename().c_str()) == name) return it->path();
+    }
+    return encoded;
+}
 
 }  // namespace
 
@@ -154,7 +174,7 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
 bool AppDelegate::openFile(const QString& path) {
     isOpenFromAssociatedFile_ = true;
     if (window_->centralWidget() != viewController_) window_->setCentralWidget(viewController_);
-    viewController_->loadGLDFile(path.toStdString());
+    viewController_->loadGLDFile(filePath(path));
     return true;
 }
 
@@ -270,8 +290,8 @@ void AppDelegate::panelSelectionDidChange(const QString& path) {
     if (path.isEmpty() || path == oldURL_) return;
     oldURL_ = path;
     ZORFileLog::writeToTextFile("panelSelectionDidChange url: " + path.toStdString());
-    platform::NotificationCenter::defaultCenter().post(
-        MVFileSelected, nullptr, {{"url", std::filesystem::path(path.toStdString())}});
+    platform::NotificationCenter::defaultCenter().post(MVFileSelected, nullptr,
+                                                       {{"url", filePath(path)}});
 }
 
 void AppDelegate::openNewFilePanelWithSender(QObject*) {
@@ -284,7 +304,7 @@ void AppDelegate::openNewFilePanelWithSender(QObject*) {
     QPointer<QWidget> area(accessory);
     connect(panel, &QFileDialog::finished, this, [this, panel, area](int result) {
         if (result == QDialog::Accepted && !panel->selectedFiles().isEmpty()) {
-            viewController_->loadGLDFile(panel->selectedFiles().first().toStdString());
+            viewController_->loadGLDFile(filePath(panel->selectedFiles().first()));
         }
         delete area.data();
         // The first selection in the next panel is announced again.

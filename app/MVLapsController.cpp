@@ -196,8 +196,9 @@ void MVLapsController::closeCurrentSession() {
 }
 
 void MVLapsController::removeSession(long long index) {
-    // The manager's lists are written on the loading queue only, so the removal waits there for
-    // any load under way. Nothing loaded or a position past the sessions: nothing to remove.
+    // The manager's lists are written on the loading queue only (see MVGLDFileManager), so the
+    // removal waits there for any load under way. Nothing loaded or a position past the
+    // sessions: nothing to remove.
     MVGLDFileManager::loadingQueue().async([&manager = manager_, index] {
         if (index < 0 || static_cast<unsigned long long>(index) >= manager.gldFileNames().size()) {
             return;

@@ -4,6 +4,7 @@
 #include "session/MVHelperKeys.h"
 #include "session/MVStepTimer.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -190,4 +191,26 @@ std::optional<double> MVDerivedSeries::secondsOfDayWithTimeText(std::string_view
         fraction = static_cast<double>(numerator) / static_cast<double>(denominator);
     }
     return static_cast<double>(hours * 3600 + minutes * 60 + seconds) + fraction;
+}
+
+double MVDerivedSeries::typicalStep(const MVFakeIndexes& fakeIndexes, std::int64_t first,
+                                    std::int64_t last) {
+    const auto& times = fakeIndexes.values();
+    first = std::max<std::int64_t>(first, 0);
+    last = std::min<std::int64_t>(last, static_cast<std::int64_t>(times.size()) - 1);
+    std::vector<double> steps;
+    for (std::int64_t i = first + 1; i <= last; ++i) {
+        const double step =
+            times[static_cast<std::size_t>(i)] - times[static_cast<std::size_t>(i - 1)];
+        if (step > 0) steps.push_back(step);
+    }
+    if (steps.empty()) return 0;
+    const auto middle = steps.begin() + static_cast<std::ptrdiff_t>(steps.size() / 2);
+    std::nth_element(steps.begin(), middle, steps.end());
+    return *middle;
+}
+
+bool MVDerivedSeries::isSparseStep(double step) {
+    constexpr int kDenseRate = 5;
+    return step > 0 && static_cast<int>(1.0 / step + 0.5) < kDenseRate;
 }

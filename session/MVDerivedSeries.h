@@ -6,6 +6,7 @@
 #include "session/MVSpeeds.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,6 +45,15 @@ double timeValueWithIndex(std::size_t index, const std::vector<std::string>& hea
 // than the rows, the missing speeds and times read as the last ones (no distance is added).
 MVDistancesPtr fetchDistancesWithSamples(const MVSampleRows& samples, const MVSpeeds& speeds,
                                          const MVFakeIndexes& fakeIndexes);
+
+// The typical step between neighbouring rows first..last (inclusive) of the elapsed times: the
+// median of the positive steps, so pit stops and logging gaps do not count; 0 without any.
+double typicalStep(const MVFakeIndexes& fakeIndexes, std::int64_t first, std::int64_t last);
+
+// Whether rows logged at that typical step are sparse: below 5 a second (rounded as the logging
+// rate is, 1 / step + 0.5 truncated). Sparse logs take the gate and sector searches that do not
+// depend on neighbouring rows lying close together.
+bool isSparseStep(double step);
 
 // The time text with its hours taken modulo 24 (sessions that cross midnight run past hour 23):
 // the first two characters read as an integer h, then h % 24 as two digits followed by the rest

@@ -59,6 +59,7 @@ bool MVGLDFileManager::removeFileAtIndex(std::int64_t index) {
             return true;
         }
     }
+    settleDisplayMode();
     postFileRemoved();
     return true;
 }

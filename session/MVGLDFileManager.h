@@ -69,8 +69,11 @@ class MVParsingProcessDelegate {
 // (fastest lap of the first file) and the base location (first fix of the first file) that all
 // files share.
 //
-// No locks: the loading pipeline writes the lists on its loading thread, the removal operations
-// on the thread that calls them; the views read them on the main thread after status 10.
+// Threads, no locks: the per-file lists are written on loadingQueue() only. In the program every
+// load, re-parse, removal and clearing runs there (the main window, the lap list and the menu
+// queue them there), so two never overlap; the views read the lists on the main thread after
+// status 10 or a removal notice. A manager of a test or tool that never uses the loading queue
+// writes them on its one thread.
 class MVGLDFileManager {
   public:
     using ChannelNames = std::vector<std::string>;
@@ -250,8 +253,17 @@ class MVGLDFileManager {
     // the default). Tools and fuzzing that must leave the user's stores alone switch it off.
     void setRecordsUsage(bool records) { recordsUsage_ = records; }
     // Makes `trackInfo` the record in use, removeAllData(false), then re-parses every address
-    // of arrayOfGLDURLs in order on the global queue.
+    // of arrayOfGLDURLs in order on loadingQueue().
     void setTrackInfo(MVTrackInfoPtr trackInfo);
+    // The display's switch for want of laps, one rule for the end of every load and re-parse
+    // and of a removal that re-parses nothing: with files loaded and none of them holding a
+    // complete lap, the display becomes the whole session (x axis: time); once laps exist again
+    // after the display was switched so, it returns to the laps (x axis: position). A
+    // whole-session display the user chose stays. The lists are read on the calling thread; the
+    // options are switched on the main thread (at once when called there, else queued there
+    // before the status 10 or removal notice that follows, so the completion step computes every
+    // pane with it), without notifying their observers.
+    void settleDisplayMode();
     // Why the last load was refused (status 11 or 13), in words; empty after a success.
     const std::string& lastFailureText() const { return lastFailureText_; }
     // The one serial queue on which session files are loaded and re-parsed, so that two loads
@@ -309,4 +321,8 @@ class MVGLDFileManager {
     std::shared_ptr<const std::string> circuitDatabaseText_;
     ReparseHandler reparseHandler_;
     bool recordsUsage_ = true;
+    // settleDisplayMode's state: whether the display shows the whole session for want of laps.
+    // Shared with the task queued on the main queue, which may outlive the manager.
+    struct DisplayRule;
+    std::shared_ptr<DisplayRule> displayRule_;
 };

@@ -32,7 +32,8 @@
 // The rows are read exactly as the full load reads them (same header and sample readers, decimal
 // commas and runs of spaces included), so the summary's positions, speeds and circuit agree with
 // a full load of the same file. It is lighter than the full load: gate crossings are tested every
-// kCrossingStep rows only, there is no whole-session lap, no unfinished lap and no per-lap work.
+// kCrossingStep rows only (about every half second in sparse logs), there is no whole-session lap,
+// no unfinished lap and no per-lap work.
 //
 // Threads: main() runs on a thread of the queue the operation was added to. Every result is set
 // there, its observers are called there, and "GLDParsingFastDidFinish" (object: this operation,
@@ -57,11 +58,14 @@ class MVGLDFileManagerFastOperation : public platform::Operation {
     using TrackList = std::vector<MVTrackInfoPtr>;
     using VideoURLs = std::optional<std::vector<std::filesystem::path>>;
 
-    // Crossings are tested between row i and row i + kCrossingStep (or the last row).
+    // Crossings are tested between row i and row i + kCrossingStep (or the last row) in logs of
+    // 5 rows a second and more; sparser logs step by about kCrossingStepSeconds (at least one
+    // row). Rows without a position (0, 0) are passed over. The test is the full load's
+    // (MVStartFinish::detectCrossings) over those steps.
     static constexpr std::size_t kCrossingStep = 5;
-    // A step is tested when its later row lies this close (east-west or north-south, metres) to
-    // a gate's point on the line.
-    static constexpr double kNearGateMetres = 50.0;
+    static constexpr double kCrossingStepSeconds = 0.5;
+    // The rows a crossing step spans in a session with these elapsed times.
+    static std::size_t crossingStepRows(const MVFakeIndexes& fakeIndexes);
     // The place name of a session without circuit.
     static constexpr const char* kNoPlaceName = "N/A";
 
@@ -176,12 +180,11 @@ class MVGLDFileManagerFastOperation : public platform::Operation {
     void main() override;
 
   private:
-    // A row whose plane point the coarse search needs.
-    struct StepPoint {
-        std::size_t row = 0;
-        MV2DSegmentPtr point;
+    // The rows whose plane points the coarse search needs, and those points.
+    struct StepPoints {
+        std::vector<std::size_t> rows;
+        std::vector<MV2DSegmentPtr> points;
     };
-    using StepPoints = std::vector<StepPoint>;
 
     // The session's text, kept for the run; `lines` point into it.
     struct Text {
@@ -198,7 +201,7 @@ class MVGLDFileManagerFastOperation : public platform::Operation {
                                                     const MVSampleRows& samples,
                                                     const MVFakeIndexes& fakeIndexes) const;
 
-    // Plane points of rows 0, 5, 10, ... and of the last row.
+    // Plane points of rows 0, 5, 10, ... (see kCrossingStep) and of the last row.
     StepPoints stepPoints(const ChannelNames& headers, const MVSampleRows& samples,
                           const MVFakeIndexes& fakeIndexes) const;
     MVStartFinish::Crossings crossings(const StepPoints& points,

@@ -1,33 +1,18 @@
 // The second half of the fast summary parse: the coarse gate-crossing search, the choice of the
 // session's circuit and its complete laps.
+#include "session/MVDerivedSeries.h"
 #include "session/MVGLDFileManagerFastOperation.h"
 #include "session/MVHelperGeometry.h"
 #include "session/MVSampleValues.h"
 #include "session/MVStepTimer.h"
 #include "session/ZORFileLog.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
 
 namespace {
-
-struct PlaneGate {
-    MV2DSegmentPtr previous;
-    MV2DSegmentPtr next;
-};
-
-PlaneGate planeGate(const MVPreviousNextLocation& gate, const MVLocation& base) {
-    return {MVHelper::convertLocationToSegment(*gate.previousLocation(), base),
-            MVHelper::convertLocationToSegment(*gate.nextLocation(), base)};
-}
-
-bool isNear(const MV2DSegment& point, const PlaneGate& gate) {
-    const MVPoint p = point.point();
-    const MVPoint g = gate.next->point();
-    return std::fabs(p.x - g.x) <= MVGLDFileManagerFastOperation::kNearGateMetres ||
-           std::fabs(p.y - g.y) <= MVGLDFileManagerFastOperation::kNearGateMetres;
-}
 
 // The circuit when it has a start gate (logged), else none.
 MVTrackInfoPtr withStartGate(MVTrackInfoPtr track) {
@@ -43,49 +28,56 @@ std::vector<double> MVGLDFileManagerFastOperation::arrayOfNumbersWithSample(
     return MVSampleValues::arrayOfNumbersWithSample(fields);
 }
 
+std::size_t MVGLDFileManagerFastOperation::crossingStepRows(const MVFakeIndexes& fakeIndexes) {
+    const double step = MVDerivedSeries::typicalStep(
+        fakeIndexes, 0, static_cast<std::int64_t>(fakeIndexes.count()) - 1);
+    if (!MVDerivedSeries::isSparseStep(step)) return kCrossingStep;
+    return static_cast<std::size_t>(std::max(1.0, std::floor(kCrossingStepSeconds / step + 0.5)));
+}
+
 MVGLDFileManagerFastOperation::StepPoints MVGLDFileManagerFastOperation::stepPoints(
     const ChannelNames& headers, const MVSampleRows& samples,
     const MVFakeIndexes& fakeIndexes) const {
     StepPoints points;
     if (samples.empty()) return points;
     const MVLocation origin = base();
+    const std::size_t stride = crossingStepRows(fakeIndexes);
+    // The plane point of a row, unless the row has no position (0, 0), which lies nowhere near
+    // the line.
     const auto add = [&](std::size_t row) {
         const auto location =
             MVLocation::location(static_cast<std::int64_t>(row), headers, samples, fakeIndexes);
-        points.push_back({row, MVHelper::convertLocationToSegment(*location, origin)});
+        if (location->latitude() == 0 || location->longitude() == 0) return false;
+        points.rows.push_back(row);
+        points.points.push_back(MVHelper::convertLocationToSegment(*location, origin));
+        return true;
     };
-    const std::size_t last = samples.size() - 1;
-    points.reserve(samples.size() / kCrossingStep + 2);
-    for (std::size_t row = 0; row < samples.size(); row += kCrossingStep) add(row);
-    if (last % kCrossingStep != 0) add(last);
+    points.rows.reserve(samples.size() / stride + 2);
+    points.points.reserve(samples.size() / stride + 2);
+    // Steps start at rows 0, stride, 2 stride, ... (or at the first row with a position within
+    // the step); the last row with a position ends the final step.
+    for (std::size_t row = 0; row < samples.size(); row += stride) {
+        const std::size_t end = std::min(row + stride, samples.size());
+        for (std::size_t r = row; r < end && !add(r); ++r) {
+        }
+    }
+    for (std::size_t r = samples.size(); r-- > 0;) {
+        if (!points.rows.empty() && r <= points.rows.back()) break;
+        if (add(r)) break;
+    }
     return points;
 }
 
 MVStartFinish::Crossings MVGLDFileManagerFastOperation::crossings(
     const StepPoints& points, const MVPreviousNextLocation& start,
     const MVPreviousNextLocation* finish) const {
-    MVStartFinish::Crossings result;
-    if (points.empty()) return result;
-    const MVLocation origin = base();
-    const PlaneGate s = planeGate(start, origin);
-    std::optional<PlaneGate> f;
-    if (finish != nullptr) f = planeGate(*finish, origin);
-    // Steps start at rows 0, 5, 10, ...; the appended last row (when it is not such a row) only
-    // ends the final step.
-    const std::size_t lastEntry = points.size() - 1;
-    for (std::size_t k = 0; k < points.size() && points[k].row % kCrossingStep == 0; ++k) {
-        const MV2DSegment& previous = *points[k].point;
-        const MV2DSegment& current = *points[std::min(k + 1, lastEntry)].point;
-        const bool nearStart = isNear(current, s);
-        if (!nearStart && !(f && isNear(current, *f))) continue;
-        const auto row = static_cast<std::int64_t>(points[k].row);
-        const double t = MVHelper::interpolateTime(current, previous, *s.previous, *s.next);
-        if (t != 0) result.starts.push_back({row, t});
-        if (f) {
-            const double tf = MVHelper::interpolateTime(current, previous, *f->previous, *f->next);
-            if (tf != 0 && result.starts.size() == result.finishes.size() + 1) {
-                result.finishes.push_back({row, tf});
-            }
+    // The search of the full load over the step points; its positions are steps, made rows.
+    MVStartFinish::Crossings result =
+        MVStartFinish::detectCrossings(points.points, start, finish, base());
+    for (auto* list : {&result.starts, &result.finishes}) {
+        for (MVStartFinish::Crossing& c : *list) {
+            c.position =
+                static_cast<std::int64_t>(points.rows[static_cast<std::size_t>(c.position)]);
         }
     }
     return result;

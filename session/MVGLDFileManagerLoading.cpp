@@ -16,6 +16,8 @@
 #include "platform/Dispatch.h"
 #include "platform/RecentDocuments.h"
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <set>
@@ -119,6 +121,7 @@ bool MVGLDFileManager::processGLDReading(MVGLDReading reading, const std::filesy
     files_.appendLaps(std::move(laps));
     MVLapCutter::runWholeFileFollowUp(*whole, input, *this);
 
+    settleDisplayMode();
     sendParsingStatus(MVParsingStatus::kFinished);
     if (recordsUsage_) {
         MVCallWebservice::storeUserUsageWithTrack(
@@ -191,7 +194,7 @@ bool MVGLDFileManager::settleCircuit(GLDLoad& load, bool sfLocationsProvided) {
     load.points = MVStartFinish::samplePoints(header.names, rows, *load.series.fakeIndexes,
                                               baseLocationOrOrigin(), &load.fixes);
     auto settled = MVStartFinish::fetchSFWithArrayOfLines(
-        load.laptiming, load.points, *load.series.distances, load.candidates, *this);
+        load.laptiming, load.points, &load.fixes, *load.series.distances, load.candidates, *this);
     if (settled && !sfLocationsProvided) {
         if (files_.names().empty()) {
             trackInfo_ = settled;
@@ -249,15 +252,14 @@ MVLoadedFile::Laps MVGLDFileManager::cutLaps(const MVLapCutInput& input, MVLap& 
     auto laps = MVLapCutter::fetchLaps(input, wholeFileLap, *this);
     result.complete = MVLaps::instance();
     if (laps) {
-        for (std::size_t i = 0; i + 1 < laps->count(); ++i)
-            result.complete->addLap(laps->lapAtIndex(i));
+        // The unfinished lap is told by its flag: the cutter may have made none.
+        for (const MVLapPtr& lap : laps->data()) {
+            if (!lap->isUnfinishedLap()) result.complete->addLap(lap);
+        }
         result.all = laps;
     } else {
-        // No lap: the session is shown whole, against time.
+        // No lap (settleDisplayMode shows the session whole when no file has any).
         result.all = MVLaps::instance();
-        auto& options = MVOptionsAndSettings::sharedManager();
-        options.safelyChangeMVDisplayModeWithoutKVO(MVDisplayMode::WholeSession);
-        options.safelyChangeMVModeWithoutKVO(MVXAxisMode::Time);
     }
     result.precise = preciseLaps(*result.complete);
     return result;
@@ -273,6 +275,49 @@ MVLapsPtr MVGLDFileManager::preciseLaps(const MVLaps& completeLaps) const {
         }
     }
     return precise;
+}
+
+// What the display rule keeps between the loading thread and the main thread.
+struct MVGLDFileManager::DisplayRule {
+    std::atomic<bool> anyLaps{false};    // as the last settled list said
+    std::atomic<bool> queued{false};     // a main-queue task is waiting to apply it
+    bool switchedForWantOfLaps = false;  // main thread only
+
+    void apply() {
+        auto& options = MVOptionsAndSettings::sharedManager();
+        if (!anyLaps) {
+            if (options.is(MVDisplayMode::WholeSession)) return;  // as the user chose
+            options.safelyChangeMVDisplayModeWithoutKVO(MVDisplayMode::WholeSession);
+            options.safelyChangeMVModeWithoutKVO(MVXAxisMode::Time);
+            switchedForWantOfLaps = true;
+            return;
+        }
+        if (switchedForWantOfLaps && options.is(MVDisplayMode::WholeSession)) {
+            options.safelyChangeMVDisplayModeWithoutKVO(MVDisplayMode::Laps);
+            options.safelyChangeMVModeWithoutKVO(MVXAxisMode::Position);
+        }
+        switchedForWantOfLaps = false;
+    }
+};
+
+void MVGLDFileManager::settleDisplayMode() {
+    if (files_.size() == 0) return;
+    if (!displayRule_) displayRule_ = std::make_shared<DisplayRule>();
+    const auto& complete = files_.completeLaps();
+    displayRule_->anyLaps =
+        std::any_of(complete.begin(), complete.end(),
+                    [](const MVLapsPtr& laps) { return laps && !laps->data().empty(); });
+    if (platform::mainQueue().isCurrent()) {
+        displayRule_->apply();
+        return;
+    }
+    // One task at a time applies the latest lists' answer: a process whose main queue is never
+    // drained (a tool, a fuzzer) holds one task, not one per load.
+    if (displayRule_->queued.exchange(true)) return;
+    platform::mainQueue().async([rule = displayRule_] {
+        rule->queued = false;
+        rule->apply();
+    });
 }
 
 platform::SerialQueue& MVGLDFileManager::loadingQueue() {

@@ -127,6 +127,7 @@ MVGLDHeader MVGLDReader::fetchHeadersWithArrayOfLines(std::span<const std::strin
     MVGLDHeader header;
     if (const auto start = indexOfLine(lines, "[header]")) {
         std::size_t fileColumn = 0;
+        bool haveSpeedUnit = false;
         for (std::size_t i = *start + 1; i < lines.size(); ++i) {
             const std::string_view line = lines[i];
             if (line.empty()) continue;
@@ -136,7 +137,12 @@ MVGLDHeader MVGLDReader::fetchHeadersWithArrayOfLines(std::span<const std::strin
             const auto velocity = std::find_if(kVelocityNames.begin(), kVelocityNames.end(),
                                                [&](const auto& v) { return v.name == name; });
             if (velocity != kVelocityNames.end()) {
-                header.speedUnitScale = velocity->scale;
+                // The speeds are read from the first "velocity" line's field, so its unit is
+                // theirs; a velocity-quality line, before or after it, has a unit of its own.
+                if (!velocity->quality && !haveSpeedUnit) {
+                    header.speedUnitScale = velocity->scale;
+                    haveSpeedUnit = true;
+                }
                 name = velocity->quality ? "velocity quality" : MVHelper::Key_Speed();
             } else if (std::find(kDroppedNames.begin(), kDroppedNames.end(), name) !=
                        kDroppedNames.end()) {

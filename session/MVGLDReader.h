@@ -31,8 +31,8 @@ struct MVGLDHeader {
     // "delta t", "distance", "lat acc", "long acc", "combined g", "utc". Position k names field
     // k of every sample row.
     std::vector<std::string> names;
-    // Factor from the file's velocity unit to km/h, set by the last "velocity ..." or
-    // "velocity quality ..." line; 0 when no such line names a unit.
+    // Factor from the unit of the velocity channel read (the first "velocity ..." line) to
+    // km/h; 0 when no such line names a unit. "velocity quality ..." lines never set it.
     double speedUnitScale = 0.0;
     // For each kept name (names minus the six derived ones), the position of its field in the
     // file's own "[data]" lines. The twenty dropped channels leave gaps here, so the sample
@@ -112,7 +112,8 @@ bool checkIfFileIsQuarto(std::span<const std::string_view> lines);
 //   with latitude, longitude and speed interpolated (single precision) between the row read
 //   before the drop-out and that row; rows still held at the end are dropped;
 // - with 1000 rows or more, the logging rate is measured on the "time" field and rows logged
-//   faster than 10 Hz are thinned to every (rate / 10)-th row.
+//   faster than 10 Hz are thinned to every (rate / 10)-th row, the last row always kept, so a
+//   crossing of the line within the final step is never lost.
 // Fails with MissingChannel when the header lacks one of the five channels or gave no speed
 // unit, and with NoUsableRow when no row is kept.
 // How spaces separate the fields of a row: runs of spaces as one (the full load), or every single

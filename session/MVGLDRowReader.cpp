@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <string>
 #include <thread>
 
 namespace {
@@ -214,6 +215,7 @@ struct ParsedLine {
     std::string_view line;
     std::size_t emptiesBefore = 0;
     bool readable = false;
+    bool short_ = false;  // fewer fields than the header's kept channels need
     bool hasFix = false;
     float latitude = 0.0f;
     float longitude = 0.0f;
@@ -323,7 +325,8 @@ void MVGLDRowReader::parseLine(std::string_view line, Part& part) const {
     const auto points = [&](std::string_view field) {
         return commas ? withDecimalPoints(field, scratch) : field;
     };
-    if (splitFields(line, fileColumns_, fields, runs_)) {
+    parsed.short_ = !splitFields(line, fileColumns_, fields, runs_);
+    if (!parsed.short_) {
         double satellites = 0.0;
         double timeOfDay = 0.0;
         parsed.readable = readTime(points(fields[columns_.time]), timeOfDay, parsed.numbers[0]) &&
@@ -426,8 +429,10 @@ void MVGLDRowReader::consume(const Part& part) {
         pendingEmpties_ = 0;
         if (!line.readable) {
             ++result_.skippedLines;
+            if (line.short_) ++shortLines_;
             continue;
         }
+        ++readableLines_;
         float before[3];
         std::copy(previous_, previous_ + 3, before);
         previous_[0] = line.latitude;
@@ -513,16 +518,33 @@ void MVGLDRowReader::emit(std::string_view text, const double numbers[3], float 
                           double timeOfDay) {
     noteTime(timeOfDay);
     const std::size_t index = emitted_++;
-    if (step_ == 0 || index % step_ == 0) {
+    lastStored_ = step_ == 0 || index % step_ == 0;
+    if (lastStored_) {
         result_.rows.appendRow(text, std::span<const double>(numbers, 3),
                                std::span<const float>(&speed, 1));
+    } else {
+        rememberUnstored(text, numbers, speed);
     }
-    if (step_ == 0 && intervalSettled_ && emitted_ >= kRowsBeforeThinning) decideThinning();
+    if (step_ == 0 && intervalSettled_ && emitted_ >= kRowsBeforeThinning) {
+        decideThinning(false);
+        // Thinning the rows so far may have dropped this one.
+        if (index % step_ != 0) {
+            lastStored_ = false;
+            rememberUnstored(text, numbers, speed);
+        }
+    }
+}
+
+void MVGLDRowReader::rememberUnstored(std::string_view text, const double numbers[3], float speed) {
+    unstoredText_.assign(text);
+    std::copy(numbers, numbers + 3, unstoredNumbers_);
+    unstoredSpeed_ = speed;
 }
 
 // The step of thinning from the measured rate (0 when the interval is not positive, so no rate
-// is ever made from a zero interval); the rows stored so far are thinned at once.
-void MVGLDRowReader::decideThinning() {
+// is ever made from a zero interval); the rows stored so far are thinned at once, keeping the
+// last of them when they are all the section has.
+void MVGLDRowReader::decideThinning(bool atEnd) {
     constexpr double kHighestRate = 1.0e6;
     int rate = 0;
     if (interval_ > 0.0) {
@@ -530,7 +552,7 @@ void MVGLDRowReader::decideThinning() {
     }
     result_.loggingRate = rate;
     step_ = rate > kTargetRate ? static_cast<std::size_t>(rate / kTargetRate) : 1;
-    result_.rows.keepEvery(step_);
+    result_.rows.keepEvery(step_, atEnd);
 }
 
 MVGLDSamples MVGLDRowReader::finish() {
@@ -538,16 +560,26 @@ MVGLDSamples MVGLDRowReader::finish() {
     held_.clear();
     if (step_ == 0) {
         if (emitted_ >= kRowsBeforeThinning) {
-            decideThinning();
+            decideThinning(true);
         } else {
             step_ = 1;
         }
+    } else if (!lastStored_) {
+        result_.rows.appendRow(unstoredText_, std::span<const double>(unstoredNumbers_, 3),
+                               std::span<const float>(&unstoredSpeed_, 1));
     }
     workers_.reset();
     if (result_.rows.empty()) {
         MVGLDSamples failure;
         failure.error = MVGLDReadError::NoUsableRow;
         failure.message = "The session file has no readable sample row with a satellite fix.";
+        if (readableLines_ == 0 && shortLines_ > 0 && shortLines_ == result_.skippedLines &&
+            !fileColumns_.empty()) {
+            // Rows there are, but none reaches every channel the header names.
+            failure.message = "The rows of the session file hold fewer fields than the " +
+                              std::to_string(fileColumns_.back() + 1) +
+                              " channels its header names.";
+        }
         return failure;
     }
     result_.rows.shrinkToFit();

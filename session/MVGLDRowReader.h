@@ -82,7 +82,8 @@ class MVGLDRowReader {
     void hold(std::string_view text, const double numbers[3], double timeOfDay);
     void fillDropOut(float latitude, float longitude, float speed);
     void noteTime(double timeOfDay);
-    void decideThinning();
+    void decideThinning(bool atEnd);
+    void rememberUnstored(std::string_view text, const double numbers[3], float speed);
 
     std::vector<std::size_t> fileColumns_;
     Columns columns_;
@@ -95,6 +96,10 @@ class MVGLDRowReader {
     MVGLDSamples result_;
     std::size_t elements_ = 0;
     std::size_t pendingEmpties_ = 0;
+    // Lines read as rows, and lines too short to be rows: a section of only short lines is
+    // refused as such.
+    std::size_t readableLines_ = 0;
+    std::size_t shortLines_ = 0;
 
     // Row choice.
     bool seenFix_ = false;
@@ -112,4 +117,10 @@ class MVGLDRowReader {
     double interval_ = 0.0;
     int repeats_ = 0;
     bool intervalSettled_ = false;
+    // The last emitted row when thinning did not store it: stored at the end, so the kept rows
+    // always end with the section's last row and no crossing after the last kept step is lost.
+    bool lastStored_ = true;
+    std::string unstoredText_;
+    double unstoredNumbers_[3] = {0, 0, 0};
+    float unstoredSpeed_ = 0.0f;
 };

@@ -79,12 +79,16 @@ MVGLDSamples samplesFailure(MVGLDReadError error, std::string message) {
     return samples;
 }
 
-// Position just past the first line "[data]" that a line break ends, from `from` on; npos when
-// there is none yet.
-std::size_t dataLineEnd(std::string_view text, std::size_t& from) {
+// Position just past the first line "[data]" that a line break ends, from the line that starts
+// at `from` on; npos when there is none yet. The text before `searched` is known to hold no line
+// break after `from`, so that every byte is searched once however long a line grows.
+std::size_t dataLineEnd(std::string_view text, std::size_t& from, std::size_t& searched) {
     for (;;) {
-        const std::size_t cut = text.find_first_of("\r\n", from);
-        if (cut == std::string_view::npos) return std::string_view::npos;
+        const std::size_t cut = text.find_first_of("\r\n", std::max(from, searched));
+        if (cut == std::string_view::npos) {
+            searched = text.size();
+            return std::string_view::npos;
+        }
         const std::string_view line = text.substr(from, cut - from);
         from = cut + 1;
         if (line == MVGLDFormat::kDataSection) return cut;
@@ -95,16 +99,25 @@ std::size_t dataLineEnd(std::string_view text, std::size_t& from) {
 // read from `file` block by block.
 void readRows(MVGLDFileBlocks& file, std::string& text, MVGLDRowReader& reader) {
     const MVStepTimer timer("MVGLDReader::fetchDataWithArrayOfLines");
+    // The text before this holds no line break: only a block's new bytes are searched, so a line
+    // longer than a block (a zero-filled tail, a file of one line) costs one pass, not one per
+    // block.
+    std::size_t searched = text.find_last_of("\r\n") == std::string::npos ? text.size() : 0;
     for (bool atEnd = false; !atEnd;) {
         atEnd = file.readInto(text, kBlockBytes) == 0;
         if (atEnd) {
             if (file.error().empty()) reader.readText(text);  // the last element
             break;
         }
-        const std::size_t lastBreak = text.find_last_of("\r\n");
-        if (lastBreak == std::string::npos) continue;  // a line longer than a block
+        const std::size_t found = std::string_view(text).substr(searched).find_last_of("\r\n");
+        if (found == std::string_view::npos) {  // a line longer than a block
+            searched = text.size();
+            continue;
+        }
+        const std::size_t lastBreak = searched + found;
         reader.readText(std::string_view(text).substr(0, lastBreak));
         text.erase(0, lastBreak + 1);
+        searched = text.size();
     }
 }
 
@@ -145,10 +158,11 @@ MVGLDReading MVGLDReader::readGLDSession(const std::filesystem::path& path, unsi
     MVGLDFileBlocks file(path);
     std::string text;
     // The lines up to and with the first "[data]" line.
-    std::size_t scanned = 0;
+    std::size_t lineStart = 0;
+    std::size_t searched = 0;
     std::size_t preambleEnd = std::string::npos;
     while (preambleEnd == std::string::npos && file.readInto(text, kBlockBytes) > 0) {
-        preambleEnd = dataLineEnd(text, scanned);
+        preambleEnd = dataLineEnd(text, lineStart, searched);
     }
     const auto readWhole = [&] {
         while (file.readInto(text, kBlockBytes) > 0) {

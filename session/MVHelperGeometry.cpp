@@ -91,19 +91,12 @@ double calculateDistance(const MV2DSegment& segment, const MV2DSegment& toSeg) {
     return std::sqrt(squaredDistance(segment.point(), toSeg.point()));
 }
 
-double interpolateTime(const MV2DSegment& currentSegment, const MV2DSegment& previousSegment,
-                       const MV2DSegment& startPoint, const MV2DSegment& endPoint,
-                       std::int64_t gateWidth) {
-    const MVPoint c = currentSegment.point();
-    const MVPoint p = previousSegment.point();
-    const MVPoint s = startPoint.point();
-    const MVPoint e = endPoint.point();
+namespace {
 
-    // Only steps near the gate's end point count. (The product of two doubles holding whole
-    // numbers rounds exactly like the whole-number square converted to double, without overflow.)
-    const double widthSquared = static_cast<double>(gateWidth) * static_cast<double>(gateWidth);
-    if (squaredDistance(c, e) > widthSquared && squaredDistance(p, e) > widthSquared) return 0;
-
+// Where the step from p to c meets the gate line through e (perpendicular to the direction s to
+// e): the share of the step, counted back from c, in `fraction`. False when it does not cross.
+bool crossingOfGateLine(const MVPoint& c, const MVPoint& p, const MVPoint& s, const MVPoint& e,
+                        double& fraction) {
     const double startX = (s.x == e.x) ? s.x + kSameXNudge : s.x;
     const double directionSlope = (s.y - e.y) / (startX - e.x);
     const double gateSlope = (directionSlope == 0) ? kFlatDirectionSlope : -1 / directionSlope;
@@ -113,14 +106,62 @@ double interpolateTime(const MV2DSegment& currentSegment, const MV2DSegment& pre
     const double offsetPrevious = offsetFromLine(p, gateSlope, intercept);
     const bool crosses =
         (offsetPrevious > 0 && offsetCurrent <= 0) || (offsetPrevious < 0 && offsetCurrent >= 0);
-    if (!crosses) return 0;
+    if (!crosses) return false;
+    fraction = (offsetCurrent == 0) ? 0
+                                    : std::fabs(offsetCurrent) /
+                                          (std::fabs(offsetPrevious) + std::fabs(offsetCurrent));
+    return true;
+}
 
-    const double fraction =
-        (offsetCurrent == 0)
-            ? 0
-            : std::fabs(offsetCurrent) / (std::fabs(offsetPrevious) + std::fabs(offsetCurrent));
+double timeAt(const MV2DSegment& currentSegment, const MV2DSegment& previousSegment,
+              double fraction) {
     const double currentTime = currentSegment.time();
     return currentTime - (currentTime - previousSegment.time()) * fraction;
+}
+
+}  // namespace
+
+double interpolateTime(const MV2DSegment& currentSegment, const MV2DSegment& previousSegment,
+                       const MV2DSegment& startPoint, const MV2DSegment& endPoint,
+                       std::int64_t gateWidth) {
+    const MVPoint c = currentSegment.point();
+    const MVPoint p = previousSegment.point();
+    const MVPoint e = endPoint.point();
+
+    // Only steps near the gate's end point count. (The product of two doubles holding whole
+    // numbers rounds exactly like the whole-number square converted to double, without overflow.)
+    const double widthSquared = static_cast<double>(gateWidth) * static_cast<double>(gateWidth);
+    if (squaredDistance(c, e) > widthSquared && squaredDistance(p, e) > widthSquared) return 0;
+
+    double fraction = 0;
+    if (!crossingOfGateLine(c, p, startPoint.point(), e, fraction)) return 0;
+    return timeAt(currentSegment, previousSegment, fraction);
+}
+
+double interpolateTimeThroughGate(const MV2DSegment& currentSegment,
+                                  const MV2DSegment& previousSegment, const MV2DSegment& startPoint,
+                                  const MV2DSegment& endPoint, std::int64_t gateWidth) {
+    if (const double t =
+            interpolateTime(currentSegment, previousSegment, startPoint, endPoint, gateWidth)) {
+        return t;
+    }
+    const MVPoint c = currentSegment.point();
+    const MVPoint p = previousSegment.point();
+    const MVPoint e = endPoint.point();
+    double fraction = 0;
+    if (!crossingOfGateLine(c, p, startPoint.point(), e, fraction)) return 0;
+    // The point where the step meets the line, within the gate's width of its end point.
+    const MVPoint met{c.x + (p.x - c.x) * fraction, c.y + (p.y - c.y) * fraction};
+    const double widthSquared = static_cast<double>(gateWidth) * static_cast<double>(gateWidth);
+    if (squaredDistance(met, e) > widthSquared) return 0;
+    return timeAt(currentSegment, previousSegment, fraction);
+}
+
+double interpolateTimeThroughGate(const MV2DSegment& currentSegment,
+                                  const MV2DSegment& previousSegment, const MV2DSegment& startPoint,
+                                  const MV2DSegment& endPoint) {
+    return interpolateTimeThroughGate(currentSegment, previousSegment, startPoint, endPoint,
+                                      MVOptionsAndSettings::sharedManager().gateWidth());
 }
 
 double interpolateTime(const MV2DSegment& currentSegment, const MV2DSegment& previousSegment,

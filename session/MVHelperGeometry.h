@@ -39,6 +39,18 @@ double interpolateTime(const MV2DSegment& currentSegment, const MV2DSegment& pre
 double interpolateTime(const MV2DSegment& currentSegment, const MV2DSegment& previousSegment,
                        const MV2DSegment& startPoint, const MV2DSegment& endPoint);
 
+// As interpolateTime, and also when both points lie farther than gateWidth from endPoint but the
+// step meets the gate line within gateWidth of endPoint: the step passes through the gate
+// however far apart its two points are (sparse logs, where consecutive samples lie farther
+// apart than the gate is wide). Never 0 where interpolateTime finds a crossing, and then equal.
+double interpolateTimeThroughGate(const MV2DSegment& currentSegment,
+                                  const MV2DSegment& previousSegment, const MV2DSegment& startPoint,
+                                  const MV2DSegment& endPoint, std::int64_t gateWidth);
+// The same with the gate width of the shared options object, read afresh on every call.
+double interpolateTimeThroughGate(const MV2DSegment& currentSegment,
+                                  const MV2DSegment& previousSegment, const MV2DSegment& startPoint,
+                                  const MV2DSegment& endPoint);
+
 // Time at which the path from bSegment to cSegment passes the place of aSegment: the foot of the
 // perpendicular from A on the line BC, as a fraction f of the way from B to C, gives
 // B.time + f * (C.time - B.time). f is not limited to 0..1: a foot before B gives a time before

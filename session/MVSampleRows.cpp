@@ -152,12 +152,14 @@ void MVSampleRows::appendRow(std::string_view fields, std::span<const double> do
     }
 }
 
-void MVSampleRows::keepEvery(std::size_t step) {
+void MVSampleRows::keepEvery(std::size_t step, bool keepLast) {
     if (step <= 1 || empty()) return;
-    const std::size_t kept = (size() + step - 1) / step;
+    const std::size_t last = size() - 1;
+    const bool lastToo = keepLast && last % step != 0;
+    const std::size_t kept = (size() + step - 1) / step + (lastToo ? 1 : 0);
     std::size_t textEnd = 0;
     for (std::size_t to = 0; to < kept; ++to) {
-        const std::size_t from = to * step;
+        const std::size_t from = lastToo && to + 1 == kept ? last : to * step;
         const std::size_t start = rowStarts_[from];
         const std::size_t end = from + 1 < rowStarts_.size() ? rowStarts_[from + 1] : text_.size();
         // Rows only move towards the front, so the text of a later row is never overwritten

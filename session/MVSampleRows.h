@@ -138,8 +138,9 @@ class MVSampleRows {
     // exactly what MVGLDFormat::doubleValue or ::floatValue gives for that field.
     void appendRow(std::string_view fields, std::span<const double> doubles,
                    std::span<const float> floats);
-    // Keeps rows 0, step, 2 step, ... and drops the others, in place.
-    void keepEvery(std::size_t step);
+    // Keeps rows 0, step, 2 step, ... and drops the others, in place; with `keepLast` the last
+    // row is kept as well.
+    void keepEvery(std::size_t step, bool keepLast = false);
     // Releases the spare capacity of the row starts and number columns once the last row is in.
     void shrinkToFit();
 

@@ -1,5 +1,6 @@
 #include "session/MVSectorBuilder.h"
 
+#include "session/MVDerivedSeries.h"
 #include "session/MVHelperGeometry.h"
 #include "session/MVHelperKeys.h"
 #include "session/MVOptionsAndSettings.h"
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -47,6 +49,19 @@ class LapPoints {
 
 }  // namespace
 
+MVSectorBuilder::Span MVSectorBuilder::spanOf(const MVLap& lap) const {
+    const MVSampleValues values(manager_);
+    const auto file = values.indexOfFile(lap.gldFile());
+    const auto& times = manager_.arrayOfFakeIndexes();
+    if (!file || *file >= times.size() || !times[*file]) return {};
+    const double step =
+        MVDerivedSeries::typicalStep(*times[*file], MVSampleValues::signedIndex(lap.indexStart()),
+                                     MVSampleValues::signedIndex(lap.indexEnd()));
+    if (!MVDerivedSeries::isSparseStep(step)) return {};
+    const auto rows = static_cast<std::int64_t>(std::floor(kSparseSpanSeconds / step + 0.5));
+    return {std::max<std::int64_t>(1, rows), true};
+}
+
 std::vector<MVPreviousNextLocationPtr> MVSectorBuilder::fetchBestSpeedStartFinishWithLap(
     const MVLapPtr& referenceLap) const {
     const MVStepTimer timer("MVSectorBuilder::fetchBestSpeedStartFinishWithLap");
@@ -59,6 +74,7 @@ std::vector<MVPreviousNextLocationPtr> MVSectorBuilder::fetchBestSpeedStartFinis
     };
     const std::int64_t first = MVSampleValues::signedIndex(lap.indexStart());
     const std::int64_t last = MVSampleValues::signedIndex(lap.indexEnd());
+    const std::int64_t span = spanOf(lap).samples;
 
     std::int64_t i = first;
     while (i <= last) {
@@ -86,8 +102,7 @@ std::vector<MVPreviousNextLocationPtr> MVSectorBuilder::fetchBestSpeedStartFinis
             continue;
         }
         auto gate = MVPreviousNextLocation::instance();
-        gate->setPreviousLocation(
-            values.locationWithSamplesIndex(std::max(i - kGateSpan, first), lap));
+        gate->setPreviousLocation(values.locationWithSamplesIndex(std::max(i - span, first), lap));
         gate->setNextLocation(values.locationWithSamplesIndex(i, lap));
         gates.push_back(std::move(gate));
         i = std::max(after + 2, i + 1);
@@ -103,6 +118,16 @@ void MVSectorBuilder::fetchSectorsWithReferenceSectors(
     static const MVLocation kOrigin;
     const MVLocation& base = manager_.baseLocation() ? *manager_.baseLocation() : kOrigin;
     const std::int64_t last = MVSampleValues::signedIndex(lap.indexEnd());
+    const Span span = spanOf(lap);
+    // Windows of a sparse log are long: a step that passes through the gate counts, however far
+    // from the gate's point its ends lie.
+    const auto crossingTime = [&](const MV2DSegment& current, const MV2DSegment& previous,
+                                  const MV2DSegment& gateStart, const MV2DSegment& gateEnd) {
+        return span.sparse
+                   ? MVHelper::interpolateTimeThroughGate(current, previous, gateStart, gateEnd,
+                                                          gateWidth)
+                   : MVHelper::interpolateTime(current, previous, gateStart, gateEnd, gateWidth);
+    };
 
     auto sectors = MVSectors::instance();
     sectors->addValue(lap.timestampStart());
@@ -115,13 +140,12 @@ void MVSectorBuilder::fetchSectorsWithReferenceSectors(
             const MV2DSegmentPtr gateEnd =
                 MVHelper::convertLocationToSegment(*gate->nextLocation(), base);
             for (std::int64_t j = searchStart; j <= last; ++j) {
-                if (j == last - kGateSpan) break;  // no room left for a window: not found
+                if (j == last - span.samples) break;  // no room left for a window: not found
                 const MV2DSegment& previous = points.at(j);
-                const MV2DSegment& current = points.at(j + kGateSpan);
-                crossing =
-                    MVHelper::interpolateTime(current, previous, *gateStart, *gateEnd, gateWidth);
+                const MV2DSegment& current = points.at(j + span.samples);
+                crossing = crossingTime(current, previous, *gateStart, *gateEnd);
                 if (crossing != 0.0) {
-                    searchStart = j + kGateSpan;
+                    searchStart = j + span.samples;
                     break;
                 }
             }

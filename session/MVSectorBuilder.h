@@ -22,8 +22,13 @@ class MVSectorBuilder {
     // within this many seconds on either side.
     static constexpr double kPeakWindowSeconds = 5.0;
     // A gate runs from the sample this many samples before the peak to the peak; the crossing
-    // search steps over windows of this many samples.
+    // search steps over windows of this many samples. In logs sparser than 5 rows a second
+    // (MVDerivedSeries::isSparseStep of the lap's typical step) both span the rows of about
+    // kSparseSpanSeconds instead (at least one), as 10 rows do at 10 Hz, and a window crosses a
+    // gate when it passes through it (MVHelper::interpolateTimeThroughGate): ten rows of a 1 Hz
+    // log are ten seconds, which put boundaries seconds off or gave empty sectors.
     static constexpr std::int64_t kGateSpan = 10;
+    static constexpr double kSparseSpanSeconds = 1.0;
 
     explicit MVSectorBuilder(const MVGLDFileManager& manager = MVGLDFileManager::sharedManager())
         : manager_(manager) {}
@@ -61,6 +66,13 @@ class MVSectorBuilder {
     void fetchGForceWithLap(MVLap& lap) const;
 
   private:
+    struct Span {
+        std::int64_t samples = kGateSpan;
+        bool sparse = false;
+    };
+    // The gate and window span of the lap's log.
+    Span spanOf(const MVLap& lap) const;
+
     const MVGLDFileManager& manager_;
     const std::vector<MV2DSegmentPtr>* pointsAtHand_ = nullptr;
 };

@@ -61,11 +61,12 @@ double groupMean(const std::vector<double>& lapDistances) {
 
 // Typical lap distance of the record's own gates on the session (0 when they give no lap).
 double averageForRecord(const MVTrackInfo& record, const std::vector<MV2DSegmentPtr>& points,
-                        const MVDistances& distances, const MVLocation& base) {
+                        const std::vector<bool>* fixes, const MVDistances& distances,
+                        const MVLocation& base) {
     if (!hasGate(record.sfLocations())) return 0;
     const bool split = hasGate(record.sfLocations2());
-    const auto crossings = detectCrossings(points, *record.sfLocations(),
-                                           split ? record.sfLocations2().get() : nullptr, base);
+    const auto crossings = detectCrossings(
+        points, *record.sfLocations(), split ? record.sfLocations2().get() : nullptr, base, fixes);
     if (split) {
         if (crossings.finishes.empty()) return 0;
         return averageDistanceUsingGroupMethod(crossings.starts, crossings.finishes, distances);
@@ -106,26 +107,40 @@ std::vector<MV2DSegmentPtr> samplePoints(const std::vector<std::string>& headers
 
 Crossings detectCrossings(const std::vector<MV2DSegmentPtr>& points,
                           const MVPreviousNextLocation& start, const MVPreviousNextLocation* finish,
-                          const MVLocation& base) {
+                          const MVLocation& base, const std::vector<bool>* fixes) {
     Crossings result;
-    if (points.empty()) return result;
     const PlaneGate s = planeGate(start, base);
     std::optional<PlaneGate> f;
     if (finish != nullptr) f = planeGate(*finish, base);
-    const size_t last = points.size() - 1;
-    for (size_t i = 0; i < points.size(); ++i) {
-        const size_t j = std::min(i + 1, last);
+    // A sample without a position (0, 0) lies nowhere near the line: each step runs from one
+    // sample with a position to the next.
+    const auto located = [&](size_t i) { return !fixes || i >= fixes->size() || (*fixes)[i]; };
+    size_t i = 0;
+    while (i < points.size() && !located(i)) ++i;
+    while (i < points.size()) {
+        size_t j = i + 1;
+        while (j < points.size() && !located(j)) ++j;
+        // The last sample would pair with itself, which crosses nothing.
+        if (j == points.size()) break;
         const MV2DSegment& current = *points[j];
         const MV2DSegment& previous = *points[i];
-        if (!near(current, s) && !(f && near(current, *f))) continue;
-        const double t = MVHelper::interpolateTime(current, previous, *s.previous, *s.next);
-        if (t != 0) {
-            result.starts.push_back({static_cast<std::int64_t>(i), t});
+        // However far apart the two samples lie (sparse logs), a step that passes through a gate
+        // is tested: either end near the gate will do.
+        const bool nearGate = near(current, s) || near(previous, s) ||
+                              (f && (near(current, *f) || near(previous, *f)));
+        if (nearGate) {
+            const double t =
+                MVHelper::interpolateTimeThroughGate(current, previous, *s.previous, *s.next);
+            if (t != 0) {
+                result.starts.push_back({static_cast<std::int64_t>(i), t});
+            }
+            if (f && result.starts.size() == result.finishes.size() + 1) {
+                const double tf =
+                    MVHelper::interpolateTimeThroughGate(current, previous, *f->previous, *f->next);
+                if (tf != 0) result.finishes.push_back({static_cast<std::int64_t>(i), tf});
+            }
         }
-        if (f && result.starts.size() == result.finishes.size() + 1) {
-            const double tf = MVHelper::interpolateTime(current, previous, *f->previous, *f->next);
-            if (tf != 0) result.finishes.push_back({static_cast<std::int64_t>(i), tf});
-        }
+        i = j;
     }
     return result;
 }
@@ -196,7 +211,7 @@ std::vector<std::string> laptimingLines(const std::vector<std::string_view>& lin
 
 MVTrackInfoPtr fetchSFWithArrayOfLines(const std::vector<std::string_view>& lines,
                                        const std::vector<MV2DSegmentPtr>& points,
-                                       const MVDistances& distances,
+                                       const std::vector<bool>* fixes, const MVDistances& distances,
                                        const std::vector<MVTrackInfoPtr>& candidates,
                                        const MVGLDFileManager& manager) {
     const MVLocation base = manager.baseLocationOrOrigin();
@@ -206,8 +221,9 @@ MVTrackInfoPtr fetchSFWithArrayOfLines(const std::vector<std::string_view>& line
         // A further file must fit the record in use.
         if (!hasGate(inUse->sfLocations())) return MVTrackInfo::blank();
         const bool split = hasGate(inUse->sfLocations2());
-        const auto crossings = detectCrossings(points, *inUse->sfLocations(),
-                                               split ? inUse->sfLocations2().get() : nullptr, base);
+        const auto crossings =
+            detectCrossings(points, *inUse->sfLocations(),
+                            split ? inUse->sfLocations2().get() : nullptr, base, fixes);
         double a = 0;
         if (split) {
             if (crossings.finishes.empty()) return MVTrackInfo::blank();
@@ -228,8 +244,8 @@ MVTrackInfoPtr fetchSFWithArrayOfLines(const std::vector<std::string_view>& line
 
     if (auto own = trackInfoFromLaptiming(lines)) {
         const bool split = hasGate(own->sfLocations2());
-        const auto crossings = detectCrossings(points, *own->sfLocations(),
-                                               split ? own->sfLocations2().get() : nullptr, base);
+        const auto crossings = detectCrossings(
+            points, *own->sfLocations(), split ? own->sfLocations2().get() : nullptr, base, fixes);
         double a = 0;
         if (split) {
             if (crossings.finishes.empty()) return nullptr;
@@ -251,7 +267,7 @@ MVTrackInfoPtr fetchSFWithArrayOfLines(const std::vector<std::string_view>& line
 
     double bestGap = 0;
     for (const auto& c : candidates) {
-        const float a = static_cast<float>(averageForRecord(*c, points, distances, base));
+        const float a = static_cast<float>(averageForRecord(*c, points, fixes, distances, base));
         if (a == 0) continue;
         const double gap = std::fabs(c->length() - a);
         if (!result || gap < bestGap) {
@@ -270,10 +286,11 @@ std::int64_t quickCheckLapsNumber(const MVPreviousNextLocation* start,
         return 0;
     }
     const MVLocation base = manager.baseLocationOrOrigin();
+    std::vector<bool> fixes;
     const auto points =
         samplePoints(manager.arrayOfHeaders().front(), manager.arrayOfSamples().front(),
-                     *manager.arrayOfFakeIndexes().front(), base);
-    const auto crossings = detectCrossings(points, *start, finish, base);
+                     *manager.arrayOfFakeIndexes().front(), base, &fixes);
+    const auto crossings = detectCrossings(points, *start, finish, base, &fixes);
     if (finish != nullptr) return static_cast<std::int64_t>(crossings.finishes.size());
     return std::max<std::int64_t>(0, static_cast<std::int64_t>(crossings.starts.size()) - 1);
 }

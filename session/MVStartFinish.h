@@ -36,11 +36,14 @@ std::vector<MV2DSegmentPtr> samplePoints(const std::vector<std::string>& headers
                                          std::vector<bool>* fixes = nullptr);
 
 // Crossings of the start/finish gate and, when `finish` is given, of the finish gate. A pair of
-// samples is tested only when its second sample lies within 50 m (east-west or north-south) of
-// a gate's next point.
+// samples is tested only when one of them lies within 50 m (east-west or north-south) of a gate's
+// next point, and crosses when the step between them passes through the gate, within the gate
+// width of its next point (MVHelper::interpolateTimeThroughGate). With `fixes` (samplePoints'),
+// samples without a position take no part: a pair runs from a sample with a position to the next
+// one with a position.
 Crossings detectCrossings(const std::vector<MV2DSegmentPtr>& points,
                           const MVPreviousNextLocation& start, const MVPreviousNextLocation* finish,
-                          const MVLocation& base);
+                          const MVLocation& base, const std::vector<bool>* fixes = nullptr);
 
 // True when the gate has both of its points.
 bool hasGate(const MVPreviousNextLocationPtr& gate);
@@ -70,11 +73,11 @@ std::vector<std::string> laptimingLines(const std::vector<std::string_view>& lin
 // Settles the circuit record of a session being loaded: the record in use when the session fits
 // it (a blank record when it does not cross its gates, nullptr when its laps are of another
 // length), else the file's own gates named after the nearest candidate, else the candidate whose
-// gates give laps closest to its length. nullptr when nothing applies. `points` are the
-// session's samplePoints() about the manager's base location.
+// gates give laps closest to its length. nullptr when nothing applies. `points` and `fixes` are
+// the session's samplePoints() about the manager's base location.
 MVTrackInfoPtr fetchSFWithArrayOfLines(const std::vector<std::string_view>& lines,
                                        const std::vector<MV2DSegmentPtr>& points,
-                                       const MVDistances& distances,
+                                       const std::vector<bool>* fixes, const MVDistances& distances,
                                        const std::vector<MVTrackInfoPtr>& candidates,
                                        const MVGLDFileManager& manager);
 

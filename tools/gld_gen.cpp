@@ -3,16 +3,25 @@
 //   gld-gen --laps N --rate HZ [--laptiming] [--split-finish] [--video] [--start HH:MM:SS]
 //           [--hours H] [--extra-channels K] [--heading] [--height] [--unfinished FRACTION]
 //           [--garbage N] [--dropped-channels] [--decimal-comma] [--mph] [--hours-past-24]
-//           [--lf] [--quiet] OUT.gld
+//           [--lf] [--end-after-crossing K] [--position-lost-at-crossings]
+//           [--keep N --faster F] [--nul-tail MB] [--quiet] OUT.gld
 //   gld-gen --bundled-sample OUT.gld   (the options of resources/samples/sample.gld; later
 //                                       arguments still apply)
+//
+// Edits of the generated rows, for the cases the loader must survive: --end-after-crossing stops
+// logging K rows after the final crossing of the line; --position-lost-at-crossings makes the row
+// before every crossing read 0, 0 (its satellite count kept); --keep N --faster F keeps every N-th
+// row of a drive F times as fast (a sparse log at high speed; the laps printed are F times
+// shorter); --nul-tail appends MB megabytes of zero bytes (a card that lost power).
 
 #include "tests/support/SessionGenerator.h"
+#include "tools/SessionEdits.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -22,8 +31,9 @@ void usage() {
         "usage: gld-gen --laps N --rate HZ [--laptiming] [--split-finish] [--video]\n"
         "               [--start HH:MM:SS] [--hours H] [--extra-channels K] [--heading]\n"
         "               [--height] [--unfinished FRACTION] [--garbage N] [--dropped-channels]\n"
-        "               [--decimal-comma] [--mph] [--hours-past-24] [--lf] [--quiet]\n"
-        "               OUT.gld\n"
+        "               [--decimal-comma] [--mph] [--hours-past-24] [--lf]\n"
+        "               [--end-after-crossing K] [--position-lost-at-crossings]\n"
+        "               [--keep N --faster F] [--nul-tail MB] [--quiet] OUT.gld\n"
         "       gld-gen --bundled-sample OUT.gld\n");
 }
 
@@ -48,6 +58,11 @@ int main(int argc, char** argv) {
     testing_support::SessionOptions options;
     std::string out;
     bool quiet = false;
+    double endAfterCrossing = 0;
+    bool positionLost = false;
+    double keep = 1;
+    double faster = 1;
+    double nulTailMegabytes = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&](double* v) {
@@ -93,6 +108,16 @@ int main(int argc, char** argv) {
             options.crlf = false;
         } else if (arg == "--bundled-sample") {
             options = testing_support::bundledSampleOptions();
+        } else if (arg == "--end-after-crossing" && value(&v) && v >= 1) {
+            endAfterCrossing = v;
+        } else if (arg == "--position-lost-at-crossings") {
+            positionLost = true;
+        } else if (arg == "--keep" && value(&v) && v >= 1) {
+            keep = v;
+        } else if (arg == "--faster" && value(&v) && v > 0) {
+            faster = v;
+        } else if (arg == "--nul-tail" && value(&v) && v > 0 && v <= 4096) {
+            nulTailMegabytes = v;
         } else if (arg == "--quiet") {
             quiet = true;
         } else if (!arg.empty() && arg[0] != '-' && out.empty()) {
@@ -109,7 +134,24 @@ int main(int argc, char** argv) {
     }
 
     const auto session = testing_support::generateSession(options);
-    if (!testing_support::writeSessionFile(out, session.text)) {
+    std::string text = session.text;
+    if (endAfterCrossing > 0) {
+        const std::size_t last =
+            session.truth.startFinish.back().rowBefore + static_cast<std::size_t>(endAfterCrossing);
+        text = session_edits::rewriteRows(text, last);
+    }
+    if (positionLost) {
+        std::vector<std::size_t> rows;
+        for (const auto& crossing : session.truth.startFinish) rows.push_back(crossing.rowBefore);
+        text = session_edits::withoutPosition(text, rows);
+    }
+    if (keep > 1 || faster != 1) {
+        text = session_edits::drivenFaster(text, static_cast<std::size_t>(keep), faster);
+    }
+    if (nulTailMegabytes > 0) {
+        text.append(static_cast<std::size_t>(nulTailMegabytes * (1 << 20)), '\0');
+    }
+    if (!testing_support::writeSessionFile(out, text)) {
         std::fprintf(stderr, "gld-gen: cannot write %s\n", out.c_str());
         return 1;
     }
@@ -119,13 +161,13 @@ int main(int argc, char** argv) {
                 truth.duration, truth.outLapDuration, truth.loopLength);
     for (const auto& lap : truth.laps) {
         std::printf("lap %2d  start %10.3f  time %8.3f  (as read %8.3f)  %7.1f m  top %6.1f km/h\n",
-                    lap.number, lap.startTime, lap.duration, lap.readerDuration, lap.distance,
-                    lap.topSpeedKmh);
+                    lap.number, lap.startTime / faster, lap.duration / faster,
+                    lap.readerDuration / faster, lap.distance, lap.topSpeedKmh * faster);
     }
     if (truth.unfinishedLap) {
         std::printf("lap %2d  start %10.3f  unfinished, %.3f s logged\n",
-                    truth.unfinishedLap->number, truth.unfinishedLap->startTime,
-                    truth.unfinishedLap->duration);
+                    truth.unfinishedLap->number, truth.unfinishedLap->startTime / faster,
+                    truth.unfinishedLap->duration / faster);
     }
     return 0;
 }

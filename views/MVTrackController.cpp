@@ -224,28 +224,11 @@ void MVTrackController::checkSFLine() {
     if (sessions.front()->data().empty()) openWizard();
 }
 
-// The wizard's gates cut the sessions again. A session without laps had switched the display to
-// the whole session; once the recut finds laps the display returns to the laps, so that the laps
-// just found are listed. The manager queues its re-parse on the loading queue, so the check below
-// runs after it; the switch itself is made on the main thread through the display mode's
-// observers, whose recomputation follows the one the re-parse's completion queued there, so the
-// panes end on the laps whichever of the two threads gets there first.
+// The wizard's gates cut the sessions again, on the loading queue. When the recut finds laps
+// where there were none, the manager's display rule (settleDisplayMode) returns the display to the
+// laps at the end of the re-parse.
 void MVTrackController::chosenTrackIno(MVTrackInfoPtr record) {
     if (!record) return;
     MVGLDFileManager* manager = &manager_;
-    MVOptionsAndSettings* options = &options_;
-    MVGLDFileManager::loadingQueue().async([manager, options, record] {
-        manager->setTrackInfo(record);
-        MVGLDFileManager::loadingQueue().async([manager, options] {
-            const std::vector<MVLapsPtr>& sessions = manager->arrayOfMVLaps();
-            const bool found =
-                std::any_of(sessions.begin(), sessions.end(),
-                            [](const MVLapsPtr& laps) { return laps && !laps->data().empty(); });
-            if (!found) return;
-            platform::mainQueue().async([options] {
-                if (!options->is(MVDisplayMode::WholeSession)) return;
-                options->setDisplayMode(storedOptionValue(MVDisplayMode::Laps));
-            });
-        });
-    });
+    MVGLDFileManager::loadingQueue().async([manager, record] { manager->setTrackInfo(record); });
 }

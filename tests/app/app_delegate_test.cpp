@@ -27,6 +27,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -170,6 +171,33 @@ TEST_F(AppDelegateTest, EveryMenuActionReachesItsTarget) {
           "helpWithSender", "enableLogWithSender", "autoCheckUpdatesWithSender"}) {
         EXPECT_NE(delegate->menuItem(QString::fromLatin1(action)), nullptr) << action;
     }
+}
+
+// Qt reads file names as UTF-8: a name holding other bytes reaches the delegate with replacement
+// characters. The file is still the one announced to the preview and the one opened.
+TEST_F(AppDelegateTest, AFileWhoseNameIsNotUtf8IsAnnouncedAndOpened) {
+    const std::filesystem::path raw = dir / std::string("caf\xE9.gld");  // a Latin-1 name
+    testing_support::SessionOptions options;
+    options.laps = 2;
+    ASSERT_TRUE(
+        testing_support::writeSessionFile(raw, testing_support::generateSession(options).text));
+    const QString shown = QFile::decodeName(raw.c_str());
+    ASSERT_TRUE(shown.contains(QChar::ReplacementCharacter));
+
+    std::vector<std::filesystem::path> announced;
+    const auto token = platform::NotificationCenter::defaultCenter().addObserver(
+        MVFileSelected, nullptr, [&](const platform::Notification& note) {
+            announced.push_back(std::any_cast<std::filesystem::path>(note.userInfo.at("url")));
+        });
+    delegate->panelSelectionDidChange(shown);
+    EXPECT_EQ(announced, std::vector<std::filesystem::path>{raw});
+
+    const int before = vc().finishedLoads();
+    delegate->openFile(shown);
+    ASSERT_TRUE(MainQueuePump::until([&] { return vc().finishedLoads() > before; }));
+    MainQueuePump::drain();
+    EXPECT_EQ(MVGLDFileManager::sharedManager().arrayOfGLDURLs(),
+              std::vector<std::filesystem::path>{raw});
 }
 
 TEST_F(AppDelegateTest, HelpOpensTheHelpPageWithTheDesktopsHandler) {

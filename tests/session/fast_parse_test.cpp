@@ -106,9 +106,8 @@ constexpr circuits::Gate kNeverCrossedGate{{2369.45, -180.0}, {2369.46, -180.0}}
 
 // Elapsed time of the last row a reader keeps.
 double readerLastElapsed(const testing_support::SessionTruth& truth, double rateHz) {
-    const size_t emitted = truth.rowCount - truth.firstFixRow;
-    const size_t lastKept =
-        truth.firstFixRow + (emitted - 1) / truth.readerStride * truth.readerStride;
+    // Thinning always keeps the last row.
+    const size_t lastKept = truth.rowCount - 1;
     const auto hundredths = [&](size_t row) { return std::llround(row * 100.0 / rateHz); };
     return double(hundredths(lastKept) - hundredths(truth.firstFixRow)) / 100.0;
 }

@@ -156,16 +156,22 @@ TEST_P(GLDReaderVelocity, VelocityInAnyUnitIsListedAsVelocityWithItsScale) {
 
 INSTANTIATE_TEST_SUITE_P(
     Units, GLDReaderVelocity,
-    ::testing::Values(VelocityCase{{"Velocity kmh"}, {"velocity"}, 1.0},
-                      VelocityCase{{"Velocity mph"}, {"velocity"}, 1.609344},
-                      VelocityCase{{"velocity knots"}, {"velocity"}, 1.852},
-                      VelocityCase{{"Velocity m/s"}, {"velocity"}, 3.6},
-                      VelocityCase{{"Velocity Quality mph"}, {"velocity quality"}, 1.609344},
-                      // A later velocity line decides the scale.
-                      VelocityCase{{"Velocity kmh", "Velocity Quality knots"},
-                                   {"velocity", "velocity quality"},
-                                   1.852},
-                      VelocityCase{{"Velocity ft/s"}, {"velocity ft/s"}, 0.0}));
+    ::testing::Values(
+        VelocityCase{{"Velocity kmh"}, {"velocity"}, 1.0},
+        VelocityCase{{"Velocity mph"}, {"velocity"}, 1.609344},
+        VelocityCase{{"velocity knots"}, {"velocity"}, 1.852},
+        VelocityCase{{"Velocity m/s"}, {"velocity"}, 3.6},
+        // The scale is that of the velocity channel read (the first one); a
+        // velocity-quality line, before or after it, keeps its own unit.
+        VelocityCase{{"Velocity Quality mph"}, {"velocity quality"}, 0.0},
+        VelocityCase{
+            {"Velocity kmh", "Velocity Quality knots"}, {"velocity", "velocity quality"}, 1.0},
+        VelocityCase{
+            {"Velocity Quality mph", "Velocity kmh"}, {"velocity quality", "velocity"}, 1.0},
+        VelocityCase{
+            {"Velocity knots", "Velocity Quality kmh"}, {"velocity", "velocity quality"}, 1.852},
+        VelocityCase{{"Velocity mph", "Velocity kmh"}, {"velocity", "velocity"}, 1.609344},
+        VelocityCase{{"Velocity ft/s"}, {"velocity ft/s"}, 0.0}));
 
 TEST(GLDReaderHeader, RecognisesQuartoFiles) {
     const auto quarto = MVGLDReader::splitGLDLines("[header]\r\nType : Quarto\r\n");
@@ -301,14 +307,18 @@ TEST_P(GLDReaderThinning, ThinsRowsLoggedFasterThanTenHertz) {
     ASSERT_GE(reading.samples.rows.size(), 2u);
     EXPECT_EQ(reading.samples.rows[0][1], timeText(start));
     EXPECT_EQ(reading.samples.rows[1][1], timeText(start + param.keptStepHundredths));
+    EXPECT_EQ(reading.samples.rows.back()[1],
+              timeText(start + (param.rows - 1) * param.stepHundredths));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rates, GLDReaderThinning,
-    ::testing::Values(ThinningCase{1000, 5, 500, 20, 10},    // 20 Hz: every second row
+    // Thinned or not, the last row is always kept.
+    ::testing::Values(ThinningCase{1000, 5, 501, 20, 10},    // 20 Hz: every second row
                       ThinningCase{999, 5, 999, 0, 5},       // too few rows to measure
                       ThinningCase{1001, 4, 501, 25, 8},     // 25 Hz: every second row
-                      ThinningCase{1000, 2, 200, 50, 10},    // 50 Hz: every fifth row
+                      ThinningCase{1000, 2, 201, 50, 10},    // 50 Hz: every fifth row
+                      ThinningCase{1003, 2, 202, 50, 10},    // 50 Hz, last row off the step
                       ThinningCase{1000, 10, 1000, 10, 10},  // 10 Hz: all rows
                       ThinningCase{1200, 20, 1200, 5, 20},   // 5 Hz: all rows
                       // One time for every row: no interval to measure, nothing thinned.
@@ -366,6 +376,21 @@ TEST(GLDReaderBadInput, NoUsableRowFails) {
         EXPECT_FALSE(reading.samples.message.empty());
         EXPECT_TRUE(reading.samples.rows.empty());
     }
+}
+
+TEST(GLDReaderBadInput, RowsShorterThanTheHeaderAreRefusedAsSuch) {
+    std::vector<std::string> channels = kChannels;
+    channels.push_back("RPM");  // the header names 8 channels, the rows hold 7 fields
+    const auto reading = readText(sessionText(
+        channels, {row(7, "120000.00", 3000, 100, 50), row(7, "120000.10", 3000, 100, 51)}));
+    EXPECT_EQ(reading.samples.error, MVGLDReadError::NoUsableRow);
+    EXPECT_EQ(reading.samples.message,
+              "The rows of the session file hold fewer fields than the 8 channels its header "
+              "names.");
+    // Rows that are merely unreadable keep the general reason.
+    const auto never = readText(sessionText(kChannels, {row(0, "120000.00", 3000, 100, 50)}));
+    EXPECT_EQ(never.samples.message,
+              "The session file has no readable sample row with a satellite fix.");
 }
 
 TEST(GLDReaderBadInput, BinaryNoiseAfterTheDataLineNeverCrashes) {

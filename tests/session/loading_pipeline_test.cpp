@@ -1,7 +1,9 @@
 // The loading pipeline end to end, on generated sessions whose lap structure is known.
+#include "tests/support/MainQueuePump.h"
 #include "tests/support/SessionGenerator.h"
 #include "tests/support/TempDir.h"
 
+#include "session/MVCircuitDatabase.h"
 #include "session/MVGLDFileManager.h"
 #include "session/MVOptionsAndSettings.h"
 #include "session/MVPositionAlignment.h"
@@ -419,6 +421,96 @@ TEST_F(LoadingPipeline, RemovingTheReferenceFileReparsesTheRest) {
     expectListsAligned();
     ASSERT_TRUE(manager.referenceLap());
     EXPECT_EQ(manager.referenceLap()->gldFile(), "b");
+}
+
+// The display shows the whole session while no loaded file has laps, and returns to the laps when
+// they exist again after it was switched for want of them; a whole-session display the user chose
+// stays. The rule runs at the end of every load (here on the test's main thread), re-parse (on the
+// loading queue, applied on the main queue) and removal.
+class DisplayRule : public LoadingPipeline {
+  protected:
+    void SetUp() override {
+        LoadingPipeline::SetUp();
+        options.safelyChangeMVDisplayModeWithoutKVO(MVDisplayMode::Laps);
+        options.safelyChangeMVModeWithoutKVO(MVXAxisMode::Position);
+        SessionOptions o;
+        o.laps = 2;
+        const auto session = testing_support::generateSession(o);
+        normal = write("normal.gld", session.text);
+        // The same drive 11 km further north: it never comes near the loop's line.
+        elsewhere = write("elsewhere.gld", mapColumn(session.text, kLatitudeColumn,
+                                                     [](double v) { return v + 0.1; }));
+        noCircuits = write("empty.xml", "<?xml version=\"1.0\"?><circuits></circuits>");
+        MVGLDFileManager probe;
+        EXPECT_TRUE(probe.loadGLDFileWithURL(normal));
+        loop = probe.trackInfo();
+        EXPECT_TRUE(loop);
+    }
+    void TearDown() override {
+        options.safelyChangeMVDisplayModeWithoutKVO(MVDisplayMode::Laps);
+        options.safelyChangeMVModeWithoutKVO(MVXAxisMode::Position);
+    }
+    // Runs the re-parse queued on the loading queue, then what it queued on the main queue.
+    static void settle() {
+        ASSERT_TRUE(MVGLDFileManager::loadingQueue().drainFor(std::chrono::seconds(30)));
+        testing_support::MainQueuePump::drain();
+    }
+    bool showsLaps() const {
+        return options.is(MVDisplayMode::Laps) &&
+               options.mode() == storedOptionValue(MVXAxisMode::Position);
+    }
+    bool showsWholeSession() const {
+        return options.is(MVDisplayMode::WholeSession) &&
+               options.mode() == storedOptionValue(MVXAxisMode::Time);
+    }
+
+    MVOptionsAndSettings& options = MVOptionsAndSettings::sharedManager();
+    std::filesystem::path normal;
+    std::filesystem::path elsewhere;
+    std::filesystem::path noCircuits;
+    MVTrackInfoPtr loop;
+};
+
+TEST_F(DisplayRule, ASessionWithoutLapsClosedThenANormalOne) {
+    manager.setShippedCircuitDatabase(noCircuits);
+    ASSERT_TRUE(manager.loadGLDFileWithURL(normal));  // no circuit: no laps
+    EXPECT_TRUE(showsWholeSession());
+    ASSERT_TRUE(manager.removeFileAtIndex(0));
+    EXPECT_TRUE(showsWholeSession());
+
+    manager.setShippedCircuitDatabase(MVCircuitDatabase::shippedDatabasePath());
+    ASSERT_TRUE(manager.loadGLDFileWithURL(normal));
+    EXPECT_TRUE(showsLaps());
+
+    // Now the user chooses the whole session: a re-parse that finds laps leaves it so.
+    options.safelyChangeMVDisplayModeWithoutKVO(MVDisplayMode::WholeSession);
+    options.safelyChangeMVModeWithoutKVO(MVXAxisMode::Time);
+    manager.setTrackInfo(manager.trackInfo());
+    settle();
+    ASSERT_EQ(manager.arrayOfMVLaps().size(), 1u);
+    EXPECT_EQ(manager.arrayOfMVLaps().front()->count(), 2u);
+    EXPECT_TRUE(showsWholeSession());
+}
+
+TEST_F(DisplayRule, TheWizardsRecutFindsLapsThenTheSessionWithTheLapsIsRemoved) {
+    manager.setShippedCircuitDatabase(noCircuits);
+    ASSERT_TRUE(manager.loadGLDFileWithURL(normal));
+    ASSERT_TRUE(manager.loadGLDFileWithURL(elsewhere));
+    EXPECT_TRUE(showsWholeSession());
+
+    // The wizard's gates: the first session has laps, the other still none.
+    manager.setTrackInfo(loop);
+    settle();
+    ASSERT_EQ(manager.arrayOfMVLaps().size(), 2u);
+    EXPECT_EQ(manager.arrayOfMVLaps()[0]->count(), 2u);
+    EXPECT_EQ(manager.arrayOfMVLaps()[1]->count(), 0u);
+    EXPECT_TRUE(showsLaps());
+
+    // The session with the laps leaves (it held the reference lap: the rest is re-parsed).
+    ASSERT_TRUE(manager.removeFileAtIndex(0));
+    settle();
+    ASSERT_EQ(manager.gldFileNames(), (std::vector<std::string>{"elsewhere"}));
+    EXPECT_TRUE(showsWholeSession());
 }
 
 }  // namespace

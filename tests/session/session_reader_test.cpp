@@ -93,6 +93,38 @@ TEST(SessionReader, RowsDoNotDependOnThreadsNorOnReadingBlockByBlock) {
     }
 }
 
+// Lines far longer than a block (a zero-filled tail after a power loss, one huge line in the
+// preamble, a file without any line break) are each searched once, and read as the whole text
+// reads them; the rows before a zero-filled tail are all kept. (The time this takes is measured
+// in bench/nul_tail_bench.)
+TEST(SessionReader, LinesLongerThanManyBlocksReadAsInTheWholeText) {
+    testing_support::TempDir dir;
+    testing_support::SessionOptions options;
+    options.laps = 2;
+    const auto session = testing_support::generateSession(options);
+    constexpr std::size_t kLong = std::size_t{16} << 20;
+    std::string longComment = session.text;
+    longComment.insert(longComment.find("[data]"), std::string(kLong, 'c') + "\r\n");
+    const struct {
+        const char* what;
+        std::string text;
+    } cases[] = {
+        {"zero-filled tail", session.text + std::string(kLong, '\0')},
+        {"zero-filled tail after a line break", session.text + "\r\n" + std::string(kLong, '\0')},
+        {"long line before the data", longComment},
+        {"no line break", std::string(kLong, 'x')},
+    };
+    for (const auto& c : cases) {
+        const auto file = dir.write("long.gld", c.text);
+        const MVGLDReading whole =
+            MVGLDReader::readGLDSessionText(MVGLDReader::textFromBytes(c.text), 2);
+        expectSameReading(MVGLDReader::readGLDSession(file, 2), whole, c.what);
+        if (c.text.size() > kLong + 1000) {
+            EXPECT_EQ(whole.samples.rows.size(), session.truth.readerRowCount) << c.what;
+        }
+    }
+}
+
 // Section lines standing after "[data]" (or no "[header]" before it) are found as in the whole
 // list of lines.
 TEST(SessionReader, SectionReadersFindTheSameInTheKeptLinesAsInAllLines) {
