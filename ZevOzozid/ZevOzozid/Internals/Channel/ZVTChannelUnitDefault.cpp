@@ -301,14 +301,15 @@ void ZVTChannelUnitDefault::answerBatch(const std::shared_ptr<ZVTLogContainer>& 
                 d.channelDidFailSendingLog(*this, *log, failure);
             }
         });
-        // A redirect keeps the batch stored, as a recoverable failure does.
+        // Every failure keeps the batch stored. A refusal that a retry in this run cannot change
+        // (400, 403, 404, 413...: a proxy, a captive portal, a size limit) stops the unit
+        // sending until the next run, which sends everything again.
         if (!ZVTHttpUtil::isRecoverableError(status) &&
             !ZVTHttpUtil::isRedirectStatusCode(status)) {
-            ZVTLogError(kZVTLogTag,
-                        "Fatal error encountered; shutting down channel unit with group ID ",
-                        group);
-            setEnabled(false, true);
-            return;
+            ZVTLogError(kZVTLogTag, "Status code ", status, " refused a batch of group ", group,
+                        "; its logs stay stored for the next run, which sends them, and the "
+                        "group sends nothing more in this one.");
+            setEnabledSync(false, false);
         }
     }
     pendingBatchIds_.erase(std::find(pendingBatchIds_.begin(), pendingBatchIds_.end(), batchId));
