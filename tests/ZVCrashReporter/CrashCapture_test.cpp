@@ -44,8 +44,11 @@ class CrashCaptureTest : public ::testing::Test {
         if (!base_.empty()) fs::remove_all(base_, ec);
     }
 
+    // Each run in a fresh folder of its own, so that it can only decode the report it made.
     ChildCrash run(const std::vector<std::string>& args) {
-        std::vector<std::string> all{ZVCRASH_CRASH_CHILD, args[0], base_.string()};
+        const fs::path folder = base_ / ("run" + std::to_string(++runs_));
+        fs::create_directory(folder);
+        std::vector<std::string> all{ZVCRASH_CRASH_CHILD, args[0], folder.string()};
         all.insert(all.end(), args.begin() + 1, args.end());
         std::vector<char*> argv;
         for (std::string& a : all) argv.push_back(a.data());
@@ -54,7 +57,7 @@ class CrashCaptureTest : public ::testing::Test {
         if (child == 0) {
             const rlimit noCore{0, 0};  // a core dump only slows the test down
             setrlimit(RLIMIT_CORE, &noCore);
-            setenv("TMPDIR", base_.c_str(), 1);  // live reports' temporary files land here
+            setenv("TMPDIR", folder.c_str(), 1);  // live reports' temporary files land here
             execv(argv[0], argv.data());
             _exit(127);
         }
@@ -63,13 +66,14 @@ class CrashCaptureTest : public ::testing::Test {
         ChildCrash crash;
         crash.signal = WIFSIGNALED(status) ? WTERMSIG(status) : -WEXITSTATUS(status);
         ZVCrashReporterConfig config;
-        config.basePath = base_;
+        config.basePath = folder;
         ZVCrashReporter reader("crash_child", "1.0", std::nullopt, config);
         if (auto data = reader.loadPendingCrashReportData()) {
             ZVCrashReporterError error;
             crash.report = ZVCrashReport::initWithData(*data, &error);
         }
-        for (const auto& entry : fs::directory_iterator(reader.crashReportDirectory())) {
+        std::error_code missing;  // a run that never enabled made no folder
+        for (const auto& entry : fs::directory_iterator(reader.crashReportDirectory(), missing)) {
             if (entry.path().filename() != "live_report.zvcrash" && entry.is_regular_file()) {
                 crash.leftTemporary = true;
             }
@@ -78,6 +82,7 @@ class CrashCaptureTest : public ::testing::Test {
     }
 
     fs::path base_;
+    int runs_ = 0;
 };
 
 std::shared_ptr<const ZVCrashReportThreadInfo> crashedThread(const ZVCrashReport& report) {
@@ -191,6 +196,23 @@ TEST_F(CrashCaptureTest, AWorkerWithoutAUsableStackStillLeavesAReport) {
         if (std::string(c.mode) != "smash-thread") {
             EXPECT_EQ(names.size(), 512u);
         }
+    }
+}
+
+// A worker that was running before enable (Qt's event threads, a load begun from the command
+// line) gets its stack through the capture signal; the stack must stay installed once that
+// handler has returned. Twenty runs, twenty fresh reports.
+TEST_F(CrashCaptureTest, AWorkerRunningBeforeEnableOverflowsIntoAReportEveryTime) {
+    for (int i = 0; i < 20; ++i) {
+        SCOPED_TRACE(i);
+        const ChildCrash crash = run({"overflow-early"});
+        ASSERT_EQ(crash.signal, SIGSEGV);
+        ASSERT_NE(crash.report, nullptr);
+        const auto thread = crashedThread(*crash.report);
+        ASSERT_NE(thread, nullptr);
+        const std::vector<std::string> names = frameNames(*thread);
+        ASSERT_FALSE(names.empty());
+        EXPECT_EQ(names.front(), "overflow_recurse");
     }
 }
 
