@@ -71,6 +71,8 @@ class ZVTChannelUnitDefault final : public ZVTChannelUnitProtocol,
     // just made, before anyone else holds the unit.
     void addDelegateImmediately(const std::shared_ptr<ZVTChannelDelegate>& delegate);
     void enqueueItem(const std::shared_ptr<ZVTLog>& log, uint64_t flags) override;
+    void enqueueItemWithOutcome(const std::shared_ptr<ZVTLog>& log, uint64_t flags,
+                                OutcomeHandler outcome) override;
     void setEnabled(bool isEnabled, bool deleteDataOnDisabled) override;
     void pauseWithIdentifyingObject(const void* identifyingObject) override;
     void resumeWithIdentifyingObject(const void* identifyingObject) override;
@@ -120,8 +122,8 @@ class ZVTChannelUnitDefault final : public ZVTChannelUnitProtocol,
     // False (after an assert line) when called off the logs queue.
     bool checkOnQueue(const char* operation) const;
     std::string groupId() const { return configuration().groupId; }
-    void enqueueOnQueue(const std::shared_ptr<ZVTLog>& log, const std::string& internalId,
-                        uint64_t flags);
+    ZVTEnqueueOutcome enqueueOnQueue(const std::shared_ptr<ZVTLog>& log,
+                                     const std::string& internalId, uint64_t flags);
     bool shouldFilter(ZVTLog& log);
     void tellDidCompleteEnqueueing(const std::shared_ptr<ZVTLog>& log,
                                    const std::string& internalId);
