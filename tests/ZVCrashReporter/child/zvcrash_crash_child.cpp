@@ -15,7 +15,8 @@
 // as the crashed thread and the caller left out; live-before: a live report before enable, exit 0
 // when every thread has frames; stacks-freed: three threads running at enable take stacks, freed
 // once they have ended (exit 0); no-proc: segv with /proc unreadable (exit 20 when that cannot be
-// arranged). With --threads, N workers are parked first.
+// arranged); segv-cleared: the report folder's parent removed after enable, then segv. With
+// --threads, N workers are parked first. BASE "-" leaves the reporter its default folder.
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/CXXException/ZVTZeroduvCXXExceptionWrapperException.h"
 
 #include "ZVCrashReporter/Source/ZVCrashReport.h"
@@ -202,7 +203,7 @@ int main(int argc, char** argv) {
     const std::string mode = argv[1];
     ZVCrashReporterConfig config;
     config.symbolicationStrategy = 1;
-    config.basePath = argv[2];
+    if (std::strcmp(argv[2], "-") != 0) config.basePath = argv[2];  // "-": the default folder
     ZVCrashReporter reporter("crash_child", "1.0", std::nullopt, config);
     if (mode == "bench") {
         std::snprintf(g_elapsed_path, sizeof g_elapsed_path, "%s/elapsed", argv[2]);
@@ -342,6 +343,13 @@ int main(int argc, char** argv) {
         crash_segv();
     }
     if (mode == "kill") kill(getpid(), SIGSEGV);
+    if (mode == "segv-cleared") {
+        // A cleaner empties the folder during the run.
+        std::error_code ec;
+        std::filesystem::remove_all(reporter.crashReportDirectory().parent_path(), ec);
+        if (ec || std::filesystem::exists(reporter.crashReportDirectory())) return 22;
+        crash_segv();
+    }
     if (mode == "bench") g_fault_ns = monotonic_ns();
     if (mode == "segv" || mode == "blocked" || mode == "callback" || mode == "bench") crash_segv();
     if (mode == "fpe") crash_fpe();
