@@ -1,5 +1,6 @@
 #include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTDBStorage.h"
 
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTDBDamagedCopies.h"
 #include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTDBSalvage.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFileStore.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
@@ -54,6 +55,10 @@ void ZVTDBStorage::initialize() {
                     rc, "); it is moved aside and a new one is made.");
         rc = moveAside() ? configure() : SQLITE_CANTOPEN;
     }
+    if (rc == SQLITE_OK && !memoryOnly_) {
+        // After the salvage, so that readable rows come before the damaged copies.
+        executeQueryUsingBlock([&](sqlite3* db) { return applyPageLimit(maxSizeInBytes_, db); });
+    }
     if (rc != SQLITE_OK && !memoryOnly_) {
         ZVTLogError(kZVTLogTag,
                     "No database can be kept in the SDK folder; logs are kept in "
@@ -104,21 +109,10 @@ void ZVTDBStorage::closeConnection() {
 
 std::optional<fs::path> ZVTDBStorage::moveAside() {
     closeConnection();
-    // A name no earlier damaged copy holds, so none is ever overwritten.
-    fs::path to;
+    const auto next = ZVTDBDamagedCopies::nextName(dbFileURL_);
+    if (!next) return std::nullopt;
+    const fs::path to = *next;
     std::error_code ec;
-    for (int n = 1;; ++n) {
-        to = dbFileURL_;
-        to += n == 1 ? std::string(".corrupt") : ".corrupt-" + std::to_string(n);
-        bool taken = false;
-        for (const char* suffix : {"", "-wal", "-shm"}) {
-            fs::path side = to;
-            side += suffix;
-            taken = taken || fs::symlink_status(side, ec).type() != fs::file_type::not_found;
-        }
-        if (!taken) break;
-        if (n > 10000) return std::nullopt;
-    }
     for (const char* suffix : {"", "-wal", "-shm"}) {
         fs::path from = dbFileURL_;
         from += suffix;
@@ -197,20 +191,38 @@ int ZVTDBStorage::configure() {
         executeNonSelectionQuery("VACUUM;", db_);
     }
     setVersion(version_, db_);
-    if (int capped = setMaxPageCount(maxSizeInBytes_ / pageSize_, db_); capped != SQLITE_OK) {
+    if (int capped = setMaxPageCount(filePageLimit(maxSizeInBytes_), db_); capped != SQLITE_OK) {
         return capped;
     }
-    limitJournal();
+    limitJournal(maxSizeInBytes_);
     return SQLITE_OK;
 }
 
-void ZVTDBStorage::limitJournal() {
+int64_t ZVTDBStorage::journalPages(int64_t capBytes) const {
+    return std::clamp<int64_t>(capBytes / pageSize_ / 8, 1, 1000);
+}
+
+int64_t ZVTDBStorage::filePageLimit(int64_t capBytes) const {
+    const int64_t damagedPages = (damagedBytes_ + pageSize_ - 1) / pageSize_;
+    return std::max<int64_t>(1, capBytes / pageSize_ - journalPages(capBytes) - damagedPages);
+}
+
+void ZVTDBStorage::limitJournal(int64_t capBytes) {
     // The write-ahead log is part of the store's disk use: it is folded back into the file once
     // it holds an eighth of the cap, and cut back to that size after each fold.
-    const int64_t pages = std::clamp<int64_t>(maxSizeInBytes_ / pageSize_ / 8, 1, 1000);
+    const int64_t pages = journalPages(capBytes);
     executeNonSelectionQuery("PRAGMA wal_autocheckpoint = " + std::to_string(pages) + ";", db_);
     executeSelectionQuery("PRAGMA journal_size_limit = " + std::to_string(pages * pageSize_) + ";",
                           db_, nullptr);
+}
+
+int ZVTDBStorage::applyPageLimit(int64_t capBytes, sqlite3* db) {
+    // The damaged copies may take what the rows leave free, up to a quarter of the cap.
+    const int64_t inUse = getPageCountInOpenedDatabase(db) * pageSize_;
+    const int64_t free = capBytes - journalPages(capBytes) * pageSize_ - inUse;
+    damagedBytes_ =
+        ZVTDBDamagedCopies::keepNewest(dbFileURL_, std::clamp<int64_t>(free, 0, capBytes / 4));
+    return setMaxPageCount(filePageLimit(capBytes), db);
 }
 
 int ZVTDBStorage::executeQueryUsingBlock(const std::function<int(sqlite3*)>& block) {
@@ -342,15 +354,22 @@ void ZVTDBStorage::setMaxStorageSize(int64_t sizeInBytes,
                           "not be changed.");
             return SQLITE_OK;
         }
-        if (int rc = setMaxPageCount(pages, db); rc != SQLITE_OK) {
+        // The file takes the cap less the write-ahead log's share and the kept damaged copies
+        // (never fewer pages than it uses).
+        if (int rc =
+                memoryOnly_ ? setMaxPageCount(pages, db) : applyPageLimit(pages * pageSize_, db);
+            rc != SQLITE_OK) {
             ZVTLogError(kZVTLogTag, "Could not change maximum database size to ", sizeInBytes,
                         " bytes. SQLite error code: ", rc);
             return rc;
         }
-        const int64_t actual = getMaxPageCountInOpenedDatabase(db) * pageSize_;
-        if (actual / pageSize_ != pages) {
+        const int64_t limit = getMaxPageCountInOpenedDatabase(db);
+        const int64_t expected =
+            memoryOnly_ ? pages : std::max(filePageLimit(pages * pageSize_), inUse);
+        const int64_t actual = pages * pageSize_;
+        if (limit != expected) {
             ZVTLogError(kZVTLogTag, "Could not change maximum database size to ", sizeInBytes,
-                        " bytes, current maximum size is ", actual, " bytes.");
+                        " bytes, current maximum size is ", limit * pageSize_, " bytes.");
             return SQLITE_OK;
         }
         if (actual == sizeInBytes) {
@@ -360,7 +379,7 @@ void ZVTDBStorage::setMaxStorageSize(int64_t sizeInBytes,
                        " bytes (next multiple of 4KiB).");
         }
         maxSizeInBytes_ = actual;
-        limitJournal();
+        limitJournal(actual);
         ok = true;
         return SQLITE_OK;
     });
