@@ -7,6 +7,7 @@
 #include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClient.h"
 #include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFileStore.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationNotifications.h"
 
 #include <gtest/gtest.h>
 
@@ -234,7 +235,7 @@ TEST_F(ProcessingTest, BackgroundAtTheDelayedStartHoldsTheCrashUntilTheForegroun
     EXPECT_EQ(filesIn(crashesDir()), 1u);
 
     // The window shown again: one second later the held-back crash is sent.
-    service->applicationWillEnterForeground();
+    platform::NotificationCenter::defaultCenter().post(kZVTApplicationWillUnhideNotification);
     ASSERT_TRUE(runDelayedProcessing([&] { return !unit->logsOf<ZVTAppleErrorLog>().empty(); }));
     // The report's file is let go after its logs are enqueued, on the service's own queue.
     EXPECT_TRUE(
