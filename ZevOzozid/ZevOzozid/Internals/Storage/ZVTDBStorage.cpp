@@ -34,6 +34,7 @@ ZVTDBStorage::~ZVTDBStorage() {
 }
 
 void ZVTDBStorage::initialize() {
+    initialized_ = true;
     int rc = configure();
     if (isCorruption(rc)) {
         ZVTLogError(kZVTLogTag, "The database ", dbFileURL_.string(),
@@ -226,6 +227,7 @@ int ZVTDBStorage::applyPageLimit(int64_t capBytes, sqlite3* db) {
 }
 
 int ZVTDBStorage::executeQueryUsingBlock(const std::function<int(sqlite3*)>& block) {
+    ensureInitialized();
     if (int rc = openConnection(); rc != SQLITE_OK) return rc;
     if (pageSize_ == 0) {
         ZVTLogError(kZVTLogTag,
@@ -323,6 +325,7 @@ bool ZVTDBStorage::dropTable(const std::string& table) {
 }
 
 void ZVTDBStorage::dropDatabase() {
+    ensureInitialized();
     closeConnection();
     if (memoryOnly_) {
         configure();  // a fresh, empty store in memory

@@ -93,8 +93,15 @@ class ZVTDBStorage {
     // True when no file could be kept and the data lives in memory for this run.
     bool isMemoryOnly() const { return memoryOnly_; }
 
+    // Opens (or makes, or salvages) the file now unless that was done; every operation calls it
+    // first. For a storage made to open later, on the serial queue that runs its calls.
+    void ensureInitialized() {
+        if (!initialized_) initialize();
+    }
+
   protected:
-    // Subclasses call this at the end of their constructor, so the hooks reach them.
+    // Subclasses call this at the end of their constructor, so the hooks reach them, or leave it
+    // to the first operation (ensureInitialized).
     void initialize();
     // A statement of the kept connection prepared once and reused (reset, bindings cleared);
     // for statements run at every save. Same result codes as executeNonSelectionQuery.
@@ -128,5 +135,6 @@ class ZVTDBStorage {
     int64_t maxSizeInBytes_ = kDefaultMaxSizeInBytes;
     int64_t damagedBytes_ = 0;  // of the damaged copies kept beside the file
     int configurationResult_ = SQLITE_ERROR;
+    bool initialized_ = false;
     bool memoryOnly_ = false;
 };
