@@ -7,12 +7,25 @@
 
 #include <algorithm>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace fs = std::filesystem;
 
 namespace {
 
 bool isCorruption(int rc) {
     return rc == SQLITE_CORRUPT || rc == SQLITE_NOTADB;
+}
+
+// Makes the file (0600) and its folder when missing.
+bool createEmptyFile(const fs::path& file) {
+    std::error_code ec;
+    fs::create_directories(file.parent_path(), ec);
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
 }
 
 int64_t singleValue(const std::string& sql, sqlite3* db, int* result) {
@@ -31,6 +44,10 @@ ZVTDBStorage::ZVTDBStorage(ZVTDBSchema schema, uint64_t version, std::string fil
 
 ZVTDBStorage::~ZVTDBStorage() {
     closeConnection();
+}
+
+void ZVTDBStorage::pinFileURL() {
+    pinnedURL_ = ZVTUtility::fullURLForPathComponent(filename_);
 }
 
 void ZVTDBStorage::initialize() {
@@ -134,7 +151,7 @@ int ZVTDBStorage::configure() {
     pageSize_ = 0;
     bool existed = false;
     if (!memoryOnly_) {
-        auto url = ZVTUtility::fullURLForPathComponent(filename_);
+        auto url = pinnedURL_ ? pinnedURL_ : ZVTUtility::fullURLForPathComponent(filename_);
         if (!url) return SQLITE_CANTOPEN;
         dbFileURL_ = *url;
         // Only a plain file is ever opened: a folder, a link or anything else in its place is
@@ -146,7 +163,9 @@ int ZVTDBStorage::configure() {
         }
         const auto size = fs::file_size(dbFileURL_, ec);
         existed = !ec && size > 0;
-        if (!ZVTUtility::createFileAtPathComponent(filename_, std::nullopt, false, false)) {
+        if (pinnedURL_
+                ? !createEmptyFile(dbFileURL_)
+                : !ZVTUtility::createFileAtPathComponent(filename_, std::nullopt, false, false)) {
             return SQLITE_CANTOPEN;
         }
     }

@@ -101,8 +101,10 @@ class ZVTDBStorage {
 
   protected:
     // Subclasses call this at the end of their constructor, so the hooks reach them, or leave it
-    // to the first operation (ensureInitialized).
+    // to the first operation (ensureInitialized); those call pinFileURL first, so the file opened
+    // later is the one of the SDK folder as it is now.
     void initialize();
+    void pinFileURL();
     // A statement of the kept connection prepared once and reused (reset, bindings cleared);
     // for statements run at every save. Same result codes as executeNonSelectionQuery.
     int executeCachedNonSelectionQuery(sqlite3* db, const std::string& sql,
@@ -136,5 +138,6 @@ class ZVTDBStorage {
     int64_t damagedBytes_ = 0;  // of the damaged copies kept beside the file
     int configurationResult_ = SQLITE_ERROR;
     bool initialized_ = false;
+    std::optional<std::filesystem::path> pinnedURL_;
     bool memoryOnly_ = false;
 };

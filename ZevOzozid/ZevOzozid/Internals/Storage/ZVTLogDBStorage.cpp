@@ -48,7 +48,11 @@ ZVTLogDBStorage::ZVTLogDBStorage(OpenLater)
 
 ZVTLogDBStorage::ZVTLogDBStorage(std::unique_ptr<ZVTEncrypter> encrypter, bool openNow)
     : ZVTDBStorage(logsSchema(), kSchemaVersion, "Logs.sqlite"), encrypter_(std::move(encrypter)) {
-    if (openNow) initialize();
+    if (openNow) {
+        initialize();
+    } else {
+        pinFileURL();
+    }
 }
 
 void ZVTLogDBStorage::customizeDatabase(sqlite3* db) {
