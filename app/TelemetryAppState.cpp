@@ -2,11 +2,8 @@
 
 #include "platform/NotificationCenter.h"
 
-#include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTZeroduv.h"
-
 #include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
 #include "ZevOzozid/ZevOzozid/ZVTApplicationNotifications.h"
-#include "ZevOzozid/ZevOzozid/ZVTZevOzozid.h"
 
 #include <QGuiApplication>
 
@@ -29,20 +26,12 @@ bool isHiddenState(Qt::ApplicationState state) {
 
 }  // namespace
 
-std::function<void()>& TelemetryAppState::returnToForegroundHook() {
-    static std::function<void()> hook = [] {
-        if (ZVTZevOzozid::isConfigured())
-            ZVTZeroduv::sharedInstance().applicationWillEnterForeground();
-    };
-    return hook;
-}
-
 void TelemetryAppState::apply(Qt::ApplicationState previous, Qt::ApplicationState state) {
     const bool hidden = isHiddenState(state);
     ZVTApplicationInfo::setHidden(hidden);
     if (previous == state) return;
-    if (isHiddenState(previous) && !hidden && returnToForegroundHook()) returnToForegroundHook()();
     auto& center = platform::NotificationCenter::defaultCenter();
+    if (isHiddenState(previous) && !hidden) center.post(kZVTApplicationWillUnhideNotification);
     if (state == Qt::ApplicationActive) {
         center.post(kZVTApplicationWillBecomeActiveNotification);
     } else if (previous == Qt::ApplicationActive) {

@@ -5,7 +5,7 @@
 // next run sends the crash. After a crash, the next run attaches "demo.txt" to it.
 // Exit 0 once the channel is idle (this run's events, and after a crash the crash log and the
 // crashed run's events, acknowledged, none of them left stored); 1 on a time-out;
-// 2 for bad arguments.
+// 2 for bad arguments; 3 once the server refused the crash log (it stays stored for a later run).
 #include "tools/ToolHome.h"
 
 #include "platform/Dispatch.h"
@@ -102,7 +102,10 @@ class Acknowledgements : public ZVTChannelDelegate {
         }
         if (log.type() == std::optional<std::string>("appleError")) ++crashes;
     }
-    std::atomic<int> events{0}, earlierEvents{0}, crashes{0};
+    void channelDidFailSendingLog(ZVTChannelProtocol&, ZVTLog& log, const ZVTError&) override {
+        if (log.type() == std::optional<std::string>("appleError")) ++refusedCrashes;
+    }
+    std::atomic<int> events{0}, earlierEvents{0}, crashes{0}, refusedCrashes{0};
 
   private:
     std::string mode_;
@@ -164,6 +167,10 @@ int main(int argc, char** argv) {
     auto& crashes = ZVTZeroduv::sharedInstance();
     while (std::chrono::steady_clock::now() < deadline) {
         platform::mainQueue().drain();
+        if (acknowledgements->refusedCrashes > 0) {
+            std::printf("crash log refused\n");
+            finish(3);
+        }
         if (acknowledgements->events >= 3 &&
             (!crashPending ||
              (acknowledgements->crashes > 0 && acknowledgements->earlierEvents >= 3)) &&

@@ -1,5 +1,6 @@
 #include "ZVCrashReporter/Source/ZVCrashReporter.h"
 
+#include "ZVCrashReporter/Source/ZVCrashReportFolder.h"
 #include "ZVCrashReporter/Source/ZVCrashSignalHandler.h"
 #include "ZVCrashReporter/Source/ZVCrashThreadStacks.h"
 #include "ZVCrashReporter/Source/ZVCrashWriterSetup.h"
@@ -29,7 +30,7 @@ struct ProcessCrashState {
     loaded_image_list images{};
     zvcrash_crash_context context{};
     ZVCrashWriterSetup setup;
-    std::string reportPath, tempPath;
+    std::string reportDirectory, reportPath, tempPath;
     std::mutex customDataMutex;
     std::vector<std::unique_ptr<std::vector<uint8_t>>> customDataCopies;
     std::vector<std::unique_ptr<zvcrash_custom_data>> customDataRecords;
@@ -82,12 +83,6 @@ void publishCustomData(zvcrash_writer_state* writer,
     writer->custom_data.store(state.customDataRecords.back().get(), std::memory_order_release);
 }
 
-std::filesystem::path cacheBase() {
-    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg != nullptr && *xdg != '\0') return xdg;
-    const char* home = std::getenv("HOME");
-    return std::filesystem::path(home != nullptr ? home : "/tmp") / ".cache";
-}
-
 }  // namespace
 
 ZVCrashReporter::ZVCrashReporter(ZVCrashReporterConfig config)
@@ -104,7 +99,12 @@ ZVCrashReporter::ZVCrashReporter(std::string identifier, std::string version,
     for (char& c : folder) {
         if (c == '/') c = '_';
     }
-    directory_ = config_.basePath.value_or(cacheBase()) / kDataDirectoryName / folder;
+    directory_ =
+        config_.basePath.value_or(ZVCrashReportFolder::defaultBase()) / kDataDirectoryName / folder;
+    if (!config_.basePath) {
+        ZVCrashReportFolder::adoptLegacyFolder(
+            ZVCrashReportFolder::legacyBase() / kDataDirectoryName / folder, directory_);
+    }
 }
 
 ZVCrashReporter& ZVCrashReporter::sharedReporter() {
@@ -147,7 +147,7 @@ bool ZVCrashReporter::populateDirectories(ZVCrashReporterError* error) const {
             fail(error, ZVCrashReporterErrorOperatingSystem, ec.message(), ec.value());
             return false;
         }
-        std::filesystem::permissions(folder, std::filesystem::perms(0755), ec);
+        std::filesystem::permissions(folder, std::filesystem::perms(0700), ec);
     }
     return true;
 }
@@ -163,8 +163,10 @@ bool ZVCrashReporter::enableCrashReporter(ZVCrashReporterError* error) {
     if (!populateDirectories(error)) return false;
     ProcessCrashState& state = processState();
     zvcrash_crash_context& context = state.context;
+    state.reportDirectory = crashReportDirectory().string();
     state.reportPath = crashReportPath().string();
     state.tempPath = (crashReportDirectory() / ".live_report.zvcrash.partial").string();
+    context.report_directory = state.reportDirectory.c_str();
     context.report_path = state.reportPath.c_str();
     context.temp_path = state.tempPath.c_str();
     state.setup.setup(&context.writer, identifier_, version_, marketingVersion_,

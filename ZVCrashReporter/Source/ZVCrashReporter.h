@@ -22,7 +22,8 @@ struct ZVCrashReporterConfig {
     // Bit 0: name frames from the images' symbol tables (only the low two bits are used).
     uint64_t symbolicationStrategy = 0;
     bool shouldRegisterUncaughtExceptionHandler = true;
-    // Folder under which the report folder is made; none: $XDG_CACHE_HOME, else ~/.cache.
+    // Folder under which the report folder is made; none: $XDG_DATA_HOME, else ~/.local/share
+    // (reports an earlier version left under the cache folder are moved there once).
     std::optional<std::filesystem::path> basePath;
 
     static ZVCrashReporterConfig defaultConfiguration() { return {}; }
@@ -46,7 +47,8 @@ struct ZVCrashExceptionRecord {
 using ZVCrashUncaughtExceptionHandler = void (*)(const ZVCrashExceptionRecord& exception);
 
 // The one object through which the rest of the system uses crash capture. Enable arms the
-// process once (irreversibly); the pending report is "live_report.zvcrash" in the report folder.
+// process once (irreversibly); the pending report is "live_report.zvcrash" in the report folder
+// (0700; the report 0600), which a crash makes again if it was removed meanwhile.
 // Enable, the callbacks and the paths are for one thread at a time; setCustomData for any thread.
 class ZVCrashReporter {
   public:

@@ -16,6 +16,7 @@
 #include <pthread.h>
 #include <sys/mman.h>
 #include <sys/syscall.h>
+#include <ucontext.h>
 #include <unistd.h>
 
 namespace {
@@ -64,11 +65,16 @@ bool hasStack() {
     return sigaltstack(nullptr, &current) == 0 && (current.ss_flags & SS_DISABLE) == 0;
 }
 
-bool install(void* area) {
+// Installs the stack for the calling thread. In a signal handler, `context` is the handler's:
+// on return the kernel puts back the alternate stack it saved there at delivery (none, for a
+// thread that had none), so the new stack is written there too to stay installed.
+bool install(void* area, ucontext_t* context = nullptr) {
     stack_t stack{};
     stack.ss_sp = usable(area);
     stack.ss_size = ZVCrashThreadStacks::kStackSize;
-    return sigaltstack(&stack, nullptr) == 0;
+    if (sigaltstack(&stack, nullptr) != 0) return false;
+    if (context != nullptr) context->uc_stack = stack;
+    return true;
 }
 
 // At thread exit: the thread no longer uses the stack once it is disabled.
@@ -108,7 +114,7 @@ CreateFunction realCreate() {
 
 // In the signal handler: the first free slot of the newest pool that has one. A slot whose stack
 // cannot be installed stays taken and is freed with its thread like the others.
-void takeFromPool() {
+void takeFromPool(ucontext_t* context) {
     const int32_t self = static_cast<int32_t>(zvcrash_async_gettid());
     for (Pool* pool = g_pools.load(std::memory_order_acquire); pool != nullptr; pool = pool->next) {
         for (size_t i = 0; i < pool->count; ++i) {
@@ -120,7 +126,7 @@ void takeFromPool() {
             }
             slot.tid.store(self, std::memory_order_release);
             g_taken.fetch_add(1, std::memory_order_acq_rel);
-            install(slot.area);
+            install(slot.area, context);
             return;
         }
     }
@@ -236,7 +242,7 @@ void ZVCrashThreadStacks::signalHandler(int signo, siginfo_t* info, void* contex
         errno = saved;
         return;
     }
-    if (!hasStack()) takeFromPool();
+    if (!hasStack()) takeFromPool(static_cast<ucontext_t*>(context));
     g_answers.fetch_add(1, std::memory_order_acq_rel);
     zvcrash_async_futex_wake_all(&g_answers);
     errno = saved;

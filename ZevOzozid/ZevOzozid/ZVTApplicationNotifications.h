@@ -6,3 +6,6 @@ inline constexpr const char* kZVTApplicationDidResignActiveNotification =
     "NSApplicationDidResignActiveNotification";
 inline constexpr const char* kZVTApplicationWillBecomeActiveNotification =
     "NSApplicationWillBecomeActiveNotification";
+// Posted the same way when the application is shown again after it was hidden.
+inline constexpr const char* kZVTApplicationWillUnhideNotification =
+    "NSApplicationWillUnhideNotification";

@@ -96,8 +96,9 @@ void ZVTZevOzozid::configure() {
 }
 
 bool ZVTZevOzozid::isConfigured() {
-    auto& sdk = sharedInstance();
-    return sdk.sdkConfigured_ && sdk.configuredFromApplication_;
+    // Asking never makes the SDK: that would write its settings in a run that never started it.
+    const ZVTZevOzozid* sdk = singleton().existing();
+    return sdk != nullptr && sdk->sdkConfigured_ && sdk->configuredFromApplication_;
 }
 
 void ZVTZevOzozid::startWithSecret(const std::optional<std::string>& secret,

@@ -323,12 +323,25 @@ void ZVTZeroduv::handleUserConfirmation(unsigned confirmation) {
                 ZVTSessionContext::sharedInstance().sessionIdOfEarlierLaunchAt(*log->timestamp()));
             log->setUserId(ZVTUserIdContext::sharedInstance().userIdAt(*log->timestamp()));
         }
-        channelUnit()->enqueueItem(log, ZVTFlagsCritical);
         const std::string incident = reports[i]->incidentIdentifier().value_or("");
+        // The crash file goes only once the store holds its log (or the unit's rules dropped
+        // it): until then a kill leaves it for the next launch.
+        channelUnit()->enqueueItemWithOutcome(
+            log, ZVTFlagsCritical,
+            [weak = weak_from_this(), file = files[i], incident](ZVTEnqueueOutcome outcome) {
+                auto self = weak.lock();
+                if (!self) return;
+                if (outcome == ZVTEnqueueOutcome::NotSaved) {
+                    ZVTLogError(kTag,
+                                "Couldn't store the crash log; its report stays for the "
+                                "next launch.");
+                    return;
+                }
+                self->deleteCrashFile(file);
+                ZVTWrapperExceptionManager::deleteWrapperExceptionWithUUIDString(incident);
+                self->removeFromCrashFiles(file);
+            });
         sendErrorAttachments(attachments, incident);
-        deleteCrashFile(files[i]);
-        ZVTWrapperExceptionManager::deleteWrapperExceptionWithUUIDString(incident);
-        removeFromCrashFiles(files[i]);
     }
     clearUnprocessedReports();
     clearContextHistoryAndKeepCurrentSession();

@@ -15,6 +15,7 @@
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTZevOzozidUserDefaults.h"
 #include "ZevOzozid/ZevOzozid/ZVTApplicationInfo.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationNotifications.h"
 #include "ZevOzozid/ZevOzozid/ZVTZevOzozid.h"
 
 #include <cerrno>
@@ -128,9 +129,14 @@ void ZVTZeroduv::enable() {
         auto source = ZVTMemoryPressureSource::make([weak] {
             if (auto self = weak.lock()) self->didReceiveMemoryWarning();
         });
+        auto observer = platform::NotificationCenter::defaultCenter().addObserver(
+            kZVTApplicationWillUnhideNotification, nullptr, [weak](const platform::Notification&) {
+                if (auto self = weak.lock()) self->applicationWillEnterForeground();
+            });
         std::lock_guard lock(serviceMutex());
         if (memoryPressureSource_) memoryPressureSource_->cancel();
         memoryPressureSource_ = std::move(source);
+        unhideObserver_ = std::move(observer);
     }
     if (!isEnabled() && zvCrashReporter_) zvCrashReporter_->purgePendingCrashReport();
     if (zvCrashReporter_ && zvCrashReporter_->hasPendingCrashReport()) {
@@ -161,6 +167,7 @@ void ZVTZeroduv::disable() {
             memoryPressureSource_->cancel();
             memoryPressureSource_.reset();
         }
+        unhideObserver_.reset();
     }
     ZVTLogDebug(kTag, "Cleaning up all crash files.");
     ZVTWrapperExceptionManager::deleteAllWrapperExceptions();

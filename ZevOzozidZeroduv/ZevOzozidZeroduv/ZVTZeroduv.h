@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Dispatch.h"
+#include "platform/NotificationCenter.h"
 
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTZeroduvMemoryPressure.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Model/ZVTAppleErrorLog.h"
@@ -107,6 +108,8 @@ class ZVTZeroduv : public ZVTServiceAbstract,
     bool sendCrashReportsOrAwaitUserConfirmationForFilteredIds(const std::vector<std::string>& ids);
     void setAutomaticProcessingEnabled(bool enabled);
     bool isAutomaticProcessingEnabled() const { return automaticProcessingEnabled_; }
+    // Also run, while the service is enabled, by the unhide notification on the platform's
+    // default centre (kZVTApplicationWillUnhideNotification).
     void applicationWillEnterForeground();
     // Ends the process with an illegal-instruction trap when allowed (never in a store build).
     void generateTestCrash();
@@ -192,6 +195,7 @@ class ZVTZeroduv : public ZVTServiceAbstract,
     ZVTEncrypter targetTokenEncrypter_;
     std::shared_ptr<ZVTChannelUnitProtocol> bufferChannelUnit_;
     std::unique_ptr<ZVTMemoryPressureSource> memoryPressureSource_;
+    platform::ObserverToken unhideObserver_;
     std::weak_ptr<ZVTZeroduvDelegate> delegate_;
     std::unique_ptr<ZVCrashReporter> zvCrashReporter_;
     std::optional<std::filesystem::path> crashReporterBasePath_;

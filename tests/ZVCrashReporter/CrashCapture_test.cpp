@@ -1,6 +1,7 @@
 // End to end: a child process enables the reporter and crashes; the report it leaves must decode
 // and name the crashing function on top of the crashed thread.
 #include "ZVCrashReporter/Source/ZVCrashReport.h"
+#include "ZVCrashReporter/Source/ZVCrashReportFolder.h"
 #include "ZVCrashReporter/Source/ZVCrashReportInfo.h"
 #include "ZVCrashReporter/Source/ZVCrashReporter.h"
 #include "ZVCrashReporter/Source/async/CrashSignalDispatch.h"
@@ -12,6 +13,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -44,8 +46,14 @@ class CrashCaptureTest : public ::testing::Test {
         if (!base_.empty()) fs::remove_all(base_, ec);
     }
 
-    ChildCrash run(const std::vector<std::string>& args) {
-        std::vector<std::string> all{ZVCRASH_CRASH_CHILD, args[0], base_.string()};
+    // Each run in a fresh folder of its own, so that it can only decode the report it made.
+    // With `home`, the reporter keeps its default folder under the home's data and cache
+    // folders ("-" for the child).
+    ChildCrash run(const std::vector<std::string>& args, const fs::path& home = {}) {
+        const fs::path folder = base_ / ("run" + std::to_string(++runs_));
+        fs::create_directory(folder);
+        std::vector<std::string> all{ZVCRASH_CRASH_CHILD, args[0],
+                                     home.empty() ? folder.string() : "-"};
         all.insert(all.end(), args.begin() + 1, args.end());
         std::vector<char*> argv;
         for (std::string& a : all) argv.push_back(a.data());
@@ -54,7 +62,11 @@ class CrashCaptureTest : public ::testing::Test {
         if (child == 0) {
             const rlimit noCore{0, 0};  // a core dump only slows the test down
             setrlimit(RLIMIT_CORE, &noCore);
-            setenv("TMPDIR", base_.c_str(), 1);  // live reports' temporary files land here
+            setenv("TMPDIR", folder.c_str(), 1);  // live reports' temporary files land here
+            if (!home.empty()) {
+                setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+                setenv("XDG_CACHE_HOME", (home / "cache").c_str(), 1);
+            }
             execv(argv[0], argv.data());
             _exit(127);
         }
@@ -62,14 +74,16 @@ class CrashCaptureTest : public ::testing::Test {
         waitpid(child, &status, 0);
         ChildCrash crash;
         crash.signal = WIFSIGNALED(status) ? WTERMSIG(status) : -WEXITSTATUS(status);
+        if (!home.empty()) fs::remove_all(home / "cache");  // cleaned before the next launch
         ZVCrashReporterConfig config;
-        config.basePath = base_;
+        config.basePath = home.empty() ? folder : home / "data";
         ZVCrashReporter reader("crash_child", "1.0", std::nullopt, config);
         if (auto data = reader.loadPendingCrashReportData()) {
             ZVCrashReporterError error;
             crash.report = ZVCrashReport::initWithData(*data, &error);
         }
-        for (const auto& entry : fs::directory_iterator(reader.crashReportDirectory())) {
+        std::error_code missing;  // a run that never enabled made no folder
+        for (const auto& entry : fs::directory_iterator(reader.crashReportDirectory(), missing)) {
             if (entry.path().filename() != "live_report.zvcrash" && entry.is_regular_file()) {
                 crash.leftTemporary = true;
             }
@@ -78,6 +92,7 @@ class CrashCaptureTest : public ::testing::Test {
     }
 
     fs::path base_;
+    int runs_ = 0;
 };
 
 std::shared_ptr<const ZVCrashReportThreadInfo> crashedThread(const ZVCrashReport& report) {
@@ -194,6 +209,23 @@ TEST_F(CrashCaptureTest, AWorkerWithoutAUsableStackStillLeavesAReport) {
     }
 }
 
+// A worker that was running before enable (Qt's event threads, a load begun from the command
+// line) gets its stack through the capture signal; the stack must stay installed once that
+// handler has returned. Twenty runs, twenty fresh reports.
+TEST_F(CrashCaptureTest, AWorkerRunningBeforeEnableOverflowsIntoAReportEveryTime) {
+    for (int i = 0; i < 20; ++i) {
+        SCOPED_TRACE(i);
+        const ChildCrash crash = run({"overflow-early"});
+        ASSERT_EQ(crash.signal, SIGSEGV);
+        ASSERT_NE(crash.report, nullptr);
+        const auto thread = crashedThread(*crash.report);
+        ASSERT_NE(thread, nullptr);
+        const std::vector<std::string> names = frameNames(*thread);
+        ASSERT_FALSE(names.empty());
+        EXPECT_EQ(names.front(), "overflow_recurse");
+    }
+}
+
 TEST_F(CrashCaptureTest, ACallThroughABadPointerKeepsItsCaller) {
     const ChildCrash crash = run({"jump"});
     EXPECT_EQ(crash.signal, SIGSEGV);
@@ -304,6 +336,32 @@ TEST_F(CrashCaptureTest, ControllerPathsInAFreshProcess) {
     }
 }
 
+// The report folder removed during the run (a cleaner) is made again by the crash; folders are
+// private to the user, and so is the report.
+TEST_F(CrashCaptureTest, TheCrashMakesARemovedReportFolderAgain) {
+    const ChildCrash crash = run({"segv-cleared"});
+    EXPECT_EQ(crash.signal, SIGSEGV);
+    ASSERT_NE(crash.report, nullptr);
+    EXPECT_EQ(frameNames(*crashedThread(*crash.report)).front(), "crash_segv");
+    const fs::path report = base_ / "run1" / ZVCrashReporter::kDataDirectoryName / "crash_child" /
+                            "live_report.zvcrash";
+    EXPECT_EQ(fs::status(report).permissions() & fs::perms::all, fs::perms(0600));
+    for (const fs::path& folder : {report.parent_path(), report.parent_path().parent_path()}) {
+        EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms(0700)) << folder;
+    }
+}
+
+// Pending reports wait under the data folder: the cache folder cleaned between the crash and the
+// next launch takes nothing with it.
+TEST_F(CrashCaptureTest, ACleanedCacheFolderKeepsThePendingReport) {
+    const fs::path home = base_ / "home";
+    fs::create_directories(home / "cache");
+    const ChildCrash crash = run({"segv"}, home);
+    EXPECT_EQ(crash.signal, SIGSEGV);
+    ASSERT_NE(crash.report, nullptr);
+    EXPECT_EQ(frameNames(*crashedThread(*crash.report)).front(), "crash_segv");
+}
+
 TEST_F(CrashCaptureTest, AReportFolderThatCannotBeMadeFailsWithTheErrno) {
     const fs::path blocker = base_ / "file";
     { std::ofstream(blocker) << "x"; }
@@ -331,6 +389,47 @@ TEST(CrashReporterConfigTest, PathsReplaceSlashesInTheIdentifierAndCallbacksNeed
     ZVCrashReporterCallbacks callbacks;
     callbacks.version = 1;
     EXPECT_FALSE(reporter.setCrashCallbacks(callbacks));
+}
+
+// Reports an earlier version left under the cache folder move to the data folder once; a name
+// taken in both keeps the newer report and leaves the old one where it was.
+TEST(CrashReportFolderTest, ReportsLeftInTheCacheFolderMoveToTheDataFolder) {
+    std::string templ = (fs::temp_directory_path() / "zvcrash_folder.XXXXXX").string();
+    ASSERT_NE(mkdtemp(templ.data()), nullptr);
+    const fs::path home = templ;
+    auto write = [](const fs::path& file, const char* text) {
+        fs::create_directories(file.parent_path());
+        std::ofstream(file) << text;
+    };
+    auto read = [](const fs::path& file) {
+        std::ifstream in(file);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const fs::path old = home / "cache" / ZVCrashReporter::kDataDirectoryName / "app";
+    write(old / "live_report.zvcrash", "pending");
+    write(old / "queued_reports" / "q1", "queued");
+    const std::string savedData = std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : "";
+    const std::string savedCache =
+        std::getenv("XDG_CACHE_HOME") ? std::getenv("XDG_CACHE_HOME") : "";
+    setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+    setenv("XDG_CACHE_HOME", (home / "cache").c_str(), 1);
+    const ZVCrashReporter reporter("app", "1", std::nullopt, ZVCrashReporterConfig{});
+    savedData.empty() ? unsetenv("XDG_DATA_HOME") : setenv("XDG_DATA_HOME", savedData.c_str(), 1);
+    savedCache.empty() ? unsetenv("XDG_CACHE_HOME")
+                       : setenv("XDG_CACHE_HOME", savedCache.c_str(), 1);
+    EXPECT_EQ(reporter.crashReportDirectory(),
+              home / "data" / ZVCrashReporter::kDataDirectoryName / "app");
+    EXPECT_EQ(read(reporter.crashReportPath()), "pending");
+    EXPECT_EQ(read(reporter.queuedCrashReportDirectory() / "q1"), "queued");
+    EXPECT_FALSE(fs::exists(old));
+
+    write(old / "live_report.zvcrash", "older");
+    write(old / "queued_reports" / "q2", "queued too");
+    ZVCrashReportFolder::adoptLegacyFolder(old, reporter.crashReportDirectory());
+    EXPECT_EQ(read(reporter.crashReportPath()), "pending");
+    EXPECT_EQ(read(old / "live_report.zvcrash"), "older");
+    EXPECT_EQ(read(reporter.queuedCrashReportDirectory() / "q2"), "queued too");
+    fs::remove_all(home);
 }
 
 TEST_F(CrashCaptureTest, UncaughtCxxExceptionsCarryTheirTypeReasonAndThrowSite) {

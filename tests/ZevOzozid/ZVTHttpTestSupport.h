@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -83,7 +84,10 @@ class ScriptedServer {
         std::string query;
         std::map<std::string, std::string> headers;  // as sent (last value of each name)
         std::string body;
+        int status = 200;  // the answer's
     };
+    // Picks the status of an answer from the request's body; nullopt leaves it to the script.
+    using Refusal = std::function<std::optional<int>(const std::string& body)>;
 
     explicit ScriptedServer(const std::string& path = "/logs") {
         server_.post(path, [this](const httplib::Request& request, httplib::Response& response) {
@@ -94,11 +98,14 @@ class ScriptedServer {
                 const auto mark = request.target.find('?');
                 if (mark != std::string::npos) r.query = request.target.substr(mark + 1);
                 for (auto& [name, value] : request.headers) r.headers[name] = value;
-                received_.push_back(std::move(r));
-                if (!script_.empty()) {
+                if (auto status = refusal_ ? refusal_(request.body) : std::nullopt) {
+                    answer.status = *status;
+                } else if (!script_.empty()) {
                     answer = script_.front();
                     script_.pop_front();
                 }
+                r.status = answer.status;
+                received_.push_back(std::move(r));
             }
             response.status = answer.status;
             for (auto& [name, value] : answer.headers) response.set_header(name, value);
@@ -114,6 +121,11 @@ class ScriptedServer {
         std::vector<Answer> answers;
         for (int s : statuses) answers.push_back({s, {}, {}, "application/json"});
         script(answers);
+    }
+    // Answers each request whose body `refusal` picks a status for with that status.
+    void refuseWhen(Refusal refusal) {
+        std::lock_guard lock(mutex_);
+        refusal_ = std::move(refusal);
     }
     std::vector<Received> received() const {
         std::lock_guard lock(mutex_);
@@ -133,6 +145,7 @@ class ScriptedServer {
   private:
     mutable std::mutex mutex_;
     std::deque<Answer> script_;
+    Refusal refusal_;
     std::vector<Received> received_;
     // Last, so that it is destroyed first: its destructor waits for the handlers, which use the
     // members above.

@@ -79,30 +79,14 @@ TEST_F(GroupOverHttpTest, AnAcceptedBatchLeavesTheStoreEmpty) {
     EXPECT_EQ(stored(), 0u);
 }
 
-TEST_F(GroupOverHttpTest, AFatalStatusDeletesTheGroupsLogsAndDiscardsNewOnes) {
-    server.scriptStatuses({401});
-    auto unit = group->addChannelUnitWithConfiguration(
-        ZVTChannelUnitConfiguration("ZevOzozid", 1, 6, 1, 1));
-    unit->enqueueItem(makeLog("first"), ZVTFlagsNormal);
-    unit->enqueueItem(makeLog("second"), ZVTFlagsNormal);
-    settle();
-    ASSERT_TRUE(answered(2));
-    EXPECT_EQ(delegate->count("fail first"), 1u);
-    EXPECT_EQ(delegate->count("fail second 100"), 1u);
-    EXPECT_EQ(stored(), 0u);
-    unit->enqueueItem(makeLog("third"), ZVTFlagsNormal);
-    settle();
-    EXPECT_EQ(delegate->count("fail third 100"), 1u);
-    EXPECT_EQ(stored(), 0u);
-    EXPECT_EQ(server.count(), 1u);
-}
+// A redirected or refused upload (a proxy, a captive portal, a size limit) is neither followed
+// nor taken for an answer: every log stays stored, also those of the same run after the answer,
+// and reaches the endpoint on the next run.
+class RefusedUploadTest : public GroupOverHttpTest, public ::testing::WithParamInterface<int> {};
 
-// A redirected upload is neither followed nor taken for an answer: every log stays stored and
-// reaches the endpoint on a later run.
-class RedirectedUploadTest : public GroupOverHttpTest, public ::testing::WithParamInterface<int> {};
-
-TEST_P(RedirectedUploadTest, KeepsEveryLogForALaterRun) {
+TEST_P(RefusedUploadTest, KeepsEveryLogForTheNextRun) {
     const int code = GetParam();
+    const bool redirect = code < 400;
     std::atomic<int> elsewhere{0};
     for (const char* method : {"GET", "POST"}) {
         auto count = [&elsewhere](const httplib::Request&, httplib::Response& res) {
@@ -126,30 +110,45 @@ TEST_P(RedirectedUploadTest, KeepsEveryLogForALaterRun) {
         settle();
         return log.count(ZVTLogLevelError, "Log(s) sent with failure") > 0;
     }));
+    unit->enqueueItem(makeLog("late"), ZVTFlagsNormal);
+    settle();
+    clock.advance(std::chrono::seconds(60));
+    MainQueuePump::drain();
+    settle();
     EXPECT_EQ(delegate->count("success"), 0u);
-    EXPECT_EQ(server.count(), 1u);
+    EXPECT_EQ(delegate->count("fail late"), 0u);
     EXPECT_EQ(elsewhere.load(), 0);
-    EXPECT_EQ(stored(), 3u);
-    EXPECT_EQ(log.count(ZVTLogLevelError, std::to_string(code) + " to \"" + location + "\""), 1u);
-    EXPECT_EQ(log.count(ZVTLogLevelError, "Fatal error"), 0u);
+    EXPECT_EQ(stored(), 4u);
+    if (redirect) {
+        EXPECT_EQ(log.count(ZVTLogLevelError, std::to_string(code) + " to \"" + location + "\""),
+                  1u);
+    } else {
+        EXPECT_EQ(server.count(), 1u);
+        EXPECT_EQ(log.count(ZVTLogLevelError, "Status code " + std::to_string(code) +
+                                                  " refused a batch of group ZevOzozid"),
+                  1u);
+    }
+    const size_t firstRun = server.count();
 
     quit();
     delegate = std::make_shared<zvt_test::RecordingDelegate>();
     launch();
     unit = group->addChannelUnitWithConfiguration(
         ZVTChannelUnitConfiguration("ZevOzozid", 1, 6, 3, 1));
-    unit->enqueueItem(makeLog("fourth"), ZVTFlagsNormal);  // the stored three go first
+    unit->enqueueItem(makeLog("fifth"), ZVTFlagsNormal);  // the stored four go first
     settle();
-    ASSERT_TRUE(answered(3));
-    ASSERT_GE(server.count(), 2u);
-    const auto logs = nlohmann::json::parse(server.received()[1].body).at("logs");
+    ASSERT_TRUE(answered(5));
+    ASSERT_GT(server.count(), firstRun);
+    const auto logs = nlohmann::json::parse(server.received()[firstRun].body).at("logs");
     ASSERT_EQ(logs.size(), 3u);
     EXPECT_EQ(logs.at(0).at("type"), "first");
     EXPECT_EQ(logs.at(2).at("type"), "third");
-    EXPECT_EQ(delegate->count("success first"), 1u);
-    EXPECT_EQ(delegate->count("success third"), 1u);
+    for (const char* type : {"first", "third", "late"}) {
+        EXPECT_EQ(delegate->count(std::string("success ") + type), 1u) << type;
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Statuses, RedirectedUploadTest, ::testing::Values(301, 302, 307, 308));
+INSTANTIATE_TEST_SUITE_P(Statuses, RefusedUploadTest,
+                         ::testing::Values(301, 302, 307, 308, 400, 401, 403, 404, 413));
 
 }  // namespace

@@ -111,45 +111,40 @@ TEST_F(ChannelUnitTest, DisabledWithDeletionDropsEveryLogWithNoticesAndDiscardsN
     onQueue([&] { EXPECT_FALSE(unit->discardLogs()); });
 }
 
-TEST_F(ChannelUnitTest, AFatalAnswerShutsTheUnitDownAndDeletesItsLogs) {
-    LogCapture log;
-    for (long status : {400L, 401L, 403L, 404L}) {
-        SCOPED_TRACE(status);
-        const std::string group = "F" + std::to_string(status);
-        ingestion = std::make_shared<zvt_test::FakeIngestion>();
-        delegate->clear();
-        makeUnit(Config(group, 1, 6, 2, 1));
-        enqueue(3);
-        onQueue([&] { unit->flushQueue(); });
-        ASSERT_EQ(ingestion->batchSizes(), (std::vector<size_t>{2}));
+class RefusingAnswerTest : public ChannelUnitTest, public ::testing::WithParamInterface<long> {};
 
-        ingestion->answer(0, status);
-        settle();
-        // The batch's logs fail with the answer's error, then the group's other logs go with
-        // code 100.
-        EXPECT_EQ(delegate->count("fail t0 0"), 1u);
-        EXPECT_EQ(delegate->count("fail t1 0"), 1u);
-        EXPECT_EQ(delegate->count("fail t2 100"), 1u);
-        EXPECT_EQ(delegate->count("fail t"), 3u);
-        EXPECT_EQ(delegate->count("enabled 0 1"), 1u);
-        uint64_t left = 1;
-        onQueue([&] {
-            left = 0;
-            store->loadLogsWithGroupId(group, 10, std::nullopt,
-                                       [&](const auto& logs, const auto&) { left = logs.size(); });
-            EXPECT_FALSE(unit->enabled());
-            EXPECT_TRUE(unit->discardLogs());
-        });
-        EXPECT_EQ(left, 0u);
-        enqueue(1, "after");
-        EXPECT_EQ(delegate->count("fail after0 100"), 1u);
-        EXPECT_EQ(ingestion->sends().size(), 1u);
-    }
+TEST_P(RefusingAnswerTest, StopsTheUnitForTheRunAndKeepsEveryLog) {
+    const long status = GetParam();
+    LogCapture log;
+    makeUnit(Config("F", 1, 6, 2, 1));
+    enqueue(3);
+    onQueue([&] { unit->flushQueue(); });
+    ASSERT_EQ(ingestion->batchSizes(), (std::vector<size_t>{2}));
+
+    ingestion->answer(0, status);
+    settle();
+    // The batch's logs fail with the answer's error; nothing is dropped.
+    EXPECT_EQ(delegate->count("fail t0 0"), 1u);
+    EXPECT_EQ(delegate->count("fail t1 0"), 1u);
+    EXPECT_EQ(delegate->count("fail t"), 2u);
+    EXPECT_EQ(delegate->count("enabled 0 0"), 1u);
+    onQueue([&] {
+        EXPECT_FALSE(unit->enabled());
+        EXPECT_FALSE(unit->discardLogs());
+    });
+    // A log of the same run is stored, not sent.
+    enqueue(1, "after");
+    advance(30);
+    EXPECT_EQ(delegate->count("fail after0"), 0u);
+    EXPECT_EQ(ingestion->sends().size(), 1u);
+    EXPECT_EQ(storedCount(), 4u);
     EXPECT_EQ(log.count(ZVTLogLevelError,
-                        "Fatal error encountered; shutting down channel unit "
-                        "with group ID F401"),
+                        "Status code " + std::to_string(status) + " refused a batch of group F"),
               1u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Statuses, RefusingAnswerTest,
+                         ::testing::Values(400L, 401L, 403L, 404L, 413L));
 
 TEST_F(ChannelUnitTest, APausedTargetKeyStaysStoredAndOutOfBatches) {
     makeUnit();

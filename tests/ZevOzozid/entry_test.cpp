@@ -262,4 +262,13 @@ TEST(ZVTZevOzozid, TracerFromTheProcessStatus) {
     EXPECT_EQ(ZVTZevOzozid::isDebuggerAttached(), ZVTZevOzozid::isDebuggerAttached());
 }
 
+// A run that never starts the SDK (telemetry switched off) writes none of its settings: the
+// questions the program asks at quit make no SDK.
+TEST(UnstartedSdk, AnsweringTheQuitQuestionsWritesNothing) {
+    EntryFixture sdk;
+    EXPECT_FALSE(ZVTZevOzozid::isConfigured());
+    EXPECT_TRUE(ZVTZevOzozid::waitForLogsQueue(std::chrono::milliseconds(0)));
+    EXPECT_EQ(platform::UserDefaults::standard().allKeys(), std::vector<std::string>{});
+}
+
 }  // namespace

@@ -199,6 +199,13 @@ TEST_F(EncrypterTest, AnUnreadableStoredKeyIsReplacedByAFreshOne) {
     std::vector<std::function<void()>> damages{
         [&] { ZVTKeychainUtil::storeString("short", tag); },
         [&] { ZVTKeychainUtil::storeString("not base64 at all!", tag); },
+        // Stray items in the key's place: none may block the logs queue or fill the memory.
+        [&] { ASSERT_EQ(::mkfifo(keyItem(tag).c_str(), 0600), 0); },
+        [&] { fs::create_symlink("/dev/zero", keyItem(tag)); },
+        [&] {
+            ZVTKeychainUtil::storeString("x", tag);
+            fs::resize_file(keyItem(tag), 1u << 30);  // sparse: 1 GiB read as a key
+        },
     };
     if (::geteuid() != 0) {  // the superuser reads every file
         damages.push_back([&] {
@@ -206,6 +213,7 @@ TEST_F(EncrypterTest, AnUnreadableStoredKeyIsReplacedByAFreshOne) {
             ::chmod(keyItem(tag).c_str(), 0);
         });
     }
+    ZVTKeychainUtil::storeString("made", "folder");  // the service's folder exists
     for (size_t i = 0; i < damages.size(); ++i) {
         ZVTKeychainUtil::clear();
         damages[i]();

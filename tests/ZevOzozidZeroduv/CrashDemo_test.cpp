@@ -117,5 +117,60 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(CrashCase{"crash-segv", "SIGSEGV", "SEGV_MAPERR", "0x10", nullptr},
                       CrashCase{"crash-cxx", "SIGABRT", "SI_TKILL", "0x0", "std::runtime_error"}));
 
+// A server that refuses the crash log once (a proxy, a captive portal, a body-size limit) loses
+// nothing: the run that heard the refusal keeps it stored, and the next run sends the crash log,
+// its attachment and every event of the three runs.
+class RefusedCrashTest : public ::testing::TestWithParam<int> {};
+
+TEST_P(RefusedCrashTest, TheNextRunSendsTheCrashAndEveryEvent) {
+    const int status = GetParam();
+    zvt_test::ScriptedServer server;
+    testing_support::TempDir storage;
+    ASSERT_NE(runDemo(server.base(), storage.path(), "crash-segv", "1").signal, 0);
+    server.refuseWhen([status](const std::string& body) -> std::optional<int> {
+        if (body.find("\"appleError\"") == std::string::npos) return std::nullopt;
+        return status;
+    });
+    const auto refused = runDemo(server.base(), storage.path(), "run", "1");
+    ASSERT_EQ(refused.exitCode, 3) << refused.standardOutput << refused.standardError;
+    EXPECT_NE(refused.standardError.find("Status code " + std::to_string(status) + " refused"),
+              std::string::npos)
+        << refused.standardError;
+    const size_t refusedRequests = server.count();
+    server.refuseWhen({});
+    const auto later = runDemo(server.base(), storage.path(), "run", "1");
+    ASSERT_EQ(later.exitCode, 0) << later.standardOutput << later.standardError;
+
+    // The ids of the accepted logs by type (by name for events): a log sent again because a run
+    // ended before it heard the answer counts once.
+    std::map<std::string, std::set<std::string>> accepted;
+    std::set<std::string> refusedIds, acceptedIds;
+    const auto received = server.received();
+    for (size_t i = 0; i < received.size(); ++i) {
+        const auto body = nlohmann::json::parse(received[i].body);
+        for (const auto& log : body["logs"]) {
+            const std::string type = log["type"];
+            const std::string key = type == "event" ? log.value("name", "") : type;
+            if (type == "appleError") {
+                (received[i].status == 200 ? acceptedIds : refusedIds).insert(log.value("id", ""));
+            }
+            if (received[i].status == 200) accepted[key].insert(log.value("id", ""));
+        }
+        if (received[i].status != 200) {
+            EXPECT_LT(i, refusedRequests);
+        }
+    }
+    EXPECT_EQ(refusedIds.size(), 1u);
+    EXPECT_EQ(acceptedIds, refusedIds);
+    EXPECT_EQ(accepted["appleError"].size(), 1u);
+    EXPECT_EQ(accepted["errorAttachment"].size(), 1u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(accepted["crash-segv-" + std::to_string(i)].size(), 1u) << i;
+        EXPECT_EQ(accepted["run-" + std::to_string(i)].size(), 2u) << i;  // runs two and three
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Statuses, RefusedCrashTest, ::testing::Values(403, 404, 413));
+
 }  // namespace
 #endif

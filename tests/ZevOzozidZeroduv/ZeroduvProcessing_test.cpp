@@ -1,8 +1,13 @@
+#include "tests/ZevOzozid/ZVTHttpTestSupport.h"
 #include "tests/ZevOzozidZeroduv/ZeroduvServiceFixture.h"
 
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Model/ZVTAppleErrorLog.h"
 
+#include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelGroupDefault.h"
+#include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClient.h"
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFileStore.h"
+#include "ZevOzozid/ZevOzozid/ZVTApplicationNotifications.h"
 
 #include <gtest/gtest.h>
 
@@ -230,12 +235,55 @@ TEST_F(ProcessingTest, BackgroundAtTheDelayedStartHoldsTheCrashUntilTheForegroun
     EXPECT_EQ(filesIn(crashesDir()), 1u);
 
     // The window shown again: one second later the held-back crash is sent.
-    service->applicationWillEnterForeground();
+    platform::NotificationCenter::defaultCenter().post(kZVTApplicationWillUnhideNotification);
     ASSERT_TRUE(runDelayedProcessing([&] { return !unit->logsOf<ZVTAppleErrorLog>().empty(); }));
     // The report's file is let go after its logs are enqueued, on the service's own queue.
     EXPECT_TRUE(
         testing_support::MainQueuePump::until([&] { return service->crashFiles().empty(); }));
     EXPECT_EQ(unit->logsOf<ZVTAppleErrorLog>().size(), 1u);
+}
+
+// Over the real group, store and logs queue: a kill before the store holds the crash log must
+// leave its file for the next launch, so the file stays while the logs queue is held back and
+// goes once the log is stored.
+TEST_F(ProcessingTest, TheCrashFileStaysUntilTheStoreHoldsItsLog) {
+    writePendingReport(goldenReportBytes());
+    zvt_test::FakeNetwork network;
+    // Nothing answers there: the stored log stays stored, waiting for its retry.
+    auto client = std::make_shared<ZVTHttpClient>(
+        std::nullopt, ZVT_Reachability::reachabilityForInternetConnection());
+    auto group = ZVTChannelGroupDefault::make(
+        client, ZVTUUID::random(),
+        "http://127.0.0.1:" + std::to_string(testing_support::LoopbackServer::closedPort()));
+    group->setAppSecret("secret");
+    testing_support::Gate release;
+    std::atomic<bool> held{false};
+    group->logsDispatchQueue()->async([&] {
+        held = true;
+        release.wait(std::chrono::seconds(30));
+    });
+    auto delegate = std::make_shared<AttachingDelegate>();
+    auto service = makeService();
+    service->setDelegate(delegate);
+    service->startWithChannelGroup(group, "secret", std::nullopt, true);
+    ASSERT_TRUE(runDelayedProcessing([&] {
+        return held && service->unprocessedReports().empty() &&
+               platform::drainGlobalQueueFor(platform::Duration::zero());
+    }));
+    EXPECT_EQ(filesIn(crashesDir()), 1u);
+    EXPECT_EQ(service->crashFiles().size(), 1u);
+
+    release.open();
+    ASSERT_TRUE(
+        testing_support::MainQueuePump::until([&] { return service->crashFiles().empty(); }));
+    EXPECT_EQ(filesIn(crashesDir()), 0u);
+    ASSERT_TRUE(group->logsDispatchQueue()->drainFor(std::chrono::seconds(10)));
+    ZVTStorageBindableArray groups;
+    groups.addString(std::string("Zeroduv"));
+    EXPECT_EQ(ZVTLogDBStorage().countEntriesForTable("logs", "\"groupId\" = ?", &groups), 1u);
+    group.reset();
+    client.reset();
+    testing_support::MainQueuePump::drain();
 }
 
 }  // namespace

@@ -53,7 +53,9 @@ TEST(TelemetryEndpoint, EnvironmentThenBuildValueAndOnlyHttpUrls) {
     }
 }
 
-TEST(TelemetryAppState, StatesMapToTheCoreAndPostTheTwoNotifications) {
+// The window shown again (from hidden or suspended) posts the unhide notification before the
+// become-active one.
+TEST(TelemetryAppState, StatesMapToTheCoreAndPostTheThreeNotifications) {
     std::vector<std::string> posted;
     auto token = platform::NotificationCenter::defaultCenter().addObserver(
         "", nullptr, [&](const platform::Notification& n) { posted.push_back(n.name); });
@@ -64,6 +66,7 @@ TEST(TelemetryAppState, StatesMapToTheCoreAndPostTheTwoNotifications) {
     };
     const std::string resign = kZVTApplicationDidResignActiveNotification;
     const std::string become = kZVTApplicationWillBecomeActiveNotification;
+    const std::string unhide = kZVTApplicationWillUnhideNotification;
     const std::vector<Case> cases = {
         {Qt::ApplicationActive, Qt::ApplicationActive, ZVTUtility::ZVTApplicationStateActive, {}},
         {Qt::ApplicationActive,
@@ -77,12 +80,23 @@ TEST(TelemetryAppState, StatesMapToTheCoreAndPostTheTwoNotifications) {
         {Qt::ApplicationHidden,
          Qt::ApplicationActive,
          ZVTUtility::ZVTApplicationStateActive,
-         {become}},
+         {unhide, become}},
+        {Qt::ApplicationSuspended,
+         Qt::ApplicationActive,
+         ZVTUtility::ZVTApplicationStateActive,
+         {unhide, become}},
+        {Qt::ApplicationHidden,
+         Qt::ApplicationSuspended,
+         ZVTUtility::ZVTApplicationStateBackground,
+         {}},
         {Qt::ApplicationActive,
          Qt::ApplicationHidden,
          ZVTUtility::ZVTApplicationStateBackground,
          {resign}},
-        {Qt::ApplicationHidden, Qt::ApplicationInactive, ZVTUtility::ZVTApplicationStateActive, {}},
+        {Qt::ApplicationHidden,
+         Qt::ApplicationInactive,
+         ZVTUtility::ZVTApplicationStateActive,
+         {unhide}},
         {Qt::ApplicationInactive,
          Qt::ApplicationActive,
          ZVTUtility::ZVTApplicationStateActive,
@@ -94,37 +108,6 @@ TEST(TelemetryAppState, StatesMapToTheCoreAndPostTheTwoNotifications) {
         EXPECT_EQ(ZVTUtility::sharedAppState(), c.coreState) << c.from << " -> " << c.to;
         EXPECT_EQ(posted, c.notifications) << c.from << " -> " << c.to;
     }
-    ZVTApplicationInfo::reset();
-}
-
-// The window shown again (from hidden or suspended, to active or inactive) runs the hook once;
-// no other change does.
-TEST(TelemetryAppState, ShowingTheWindowAgainRunsTheForegroundHook) {
-    auto& hook = TelemetryAppState::returnToForegroundHook();
-    const auto saved = hook;
-    int runs = 0;
-    hook = [&] { ++runs; };
-    struct Case {
-        Qt::ApplicationState from, to;
-        int runs;
-    };
-    const std::vector<Case> cases = {
-        {Qt::ApplicationHidden, Qt::ApplicationActive, 1},
-        {Qt::ApplicationHidden, Qt::ApplicationInactive, 1},
-        {Qt::ApplicationSuspended, Qt::ApplicationActive, 1},
-        {Qt::ApplicationHidden, Qt::ApplicationHidden, 0},
-        {Qt::ApplicationInactive, Qt::ApplicationActive, 0},
-        {Qt::ApplicationActive, Qt::ApplicationHidden, 0},
-        {Qt::ApplicationHidden, Qt::ApplicationSuspended, 0},
-    };
-    for (const Case& c : cases) {
-        runs = 0;
-        TelemetryAppState::apply(c.from, c.to);
-        EXPECT_EQ(runs, c.runs) << c.from << " -> " << c.to;
-    }
-    hook = saved;
-    // Without a started SDK the default hook does nothing (no crash service is made).
-    TelemetryAppState::apply(Qt::ApplicationHidden, Qt::ApplicationActive);
     ZVTApplicationInfo::reset();
 }
 

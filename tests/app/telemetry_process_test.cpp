@@ -163,7 +163,7 @@ void crashAndRestart(TelemetryProcessTest& t, std::string& crashedSid,
     ASSERT_TRUE(crashed && WIFSIGNALED(*crashed)) << first->output();
     EXPECT_EQ(WTERMSIG(*crashed), SIGSEGV);
     bool pendingReport = false;
-    for (const auto& entry : fs::recursive_directory_iterator(t.home.path() / "cache")) {
+    for (const auto& entry : fs::recursive_directory_iterator(t.home.path() / "data")) {
         pendingReport = pendingReport || entry.path().extension() == ".zvcrash";
     }
     EXPECT_TRUE(pendingReport);

@@ -1,5 +1,8 @@
 #include "ZVCrashReporter/Source/async/CrashCallback.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include <fcntl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -22,6 +25,34 @@ void wait_for_process_end() {
     }
 }
 
+// Makes every missing level of `path` (0700), with system calls only. Paths longer than the
+// buffer are left as they are: the open after this fails then as it would have.
+char g_folder_buffer[4096];
+
+void make_folders(const char* path) {
+    if (path == nullptr) return;
+    const size_t length = strlen(path);
+    if (length == 0 || length >= sizeof g_folder_buffer) return;
+    memcpy(g_folder_buffer, path, length + 1);
+    for (size_t i = 1; i <= length; ++i) {
+        if (g_folder_buffer[i] != '/' && g_folder_buffer[i] != '\0') continue;
+        const char kept = g_folder_buffer[i];
+        g_folder_buffer[i] = '\0';
+        syscall(SYS_mkdirat, AT_FDCWD, g_folder_buffer, 0700);
+        g_folder_buffer[i] = kept;
+    }
+}
+
+int open_report(const zvcrash_crash_context* context) {
+    const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
+    int fd = open(context->temp_path, flags, 0600);
+    if (fd < 0 && errno == ENOENT) {
+        make_folders(context->report_directory);
+        fd = open(context->temp_path, flags, 0600);
+    }
+    return fd;
+}
+
 }  // namespace
 
 uint64_t zvcrash_signal_fault_address(const siginfo_t* info) {
@@ -35,7 +66,7 @@ uint64_t zvcrash_signal_fault_address(const siginfo_t* info) {
 zvcrash_error_t write_crash_report_file(zvcrash_crash_context* context,
                                         const zvcrash_async_thread_state* current,
                                         const zvcrash_signal_record* signal) {
-    const int fd = open(context->temp_path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd = open_report(context);
     if (fd < 0) return ZVCRASH_EINTERNAL;
     crash_output_file out;
     crash_output_file_init(&out, fd, ZVCRASH_REPORT_CAP);

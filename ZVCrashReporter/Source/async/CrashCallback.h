@@ -13,15 +13,17 @@ using zvcrash_user_handler = void (*)(siginfo_t* info, ucontext_t* context, void
 struct zvcrash_crash_context {
     zvcrash_writer_state writer;
     zvcrash_capture_area capture;
-    const char* report_path;  // "live_report.zvcrash"
-    const char* temp_path;    // written first, renamed over report_path once closed
+    const char* report_directory;  // made again at crash time when missing
+    const char* report_path;       // "live_report.zvcrash"
+    const char* temp_path;         // written first, renamed over report_path once closed
     std::atomic<zvcrash_user_handler> handler;
     std::atomic<void*> handler_context;
 };
 
-// Writes the report to the temporary path and renames it over the report path once it is
-// closed whole, so a cut-off write never leaves a half report. 0, or 6 when the file could not
-// be made, written, closed or renamed. The other threads stay stopped until
+// Writes the report (0600) to the temporary path and renames it over the report path once it is
+// closed whole, so a cut-off write never leaves a half report. A report folder removed since
+// enable (a cleaned home) is made again first, each missing level 0700. 0, or 6 when the file could
+// not be made, written, closed or renamed. The other threads stay stopped until
 // zvcrash_capture_release_threads.
 zvcrash_error_t write_crash_report_file(zvcrash_crash_context* context,
                                         const zvcrash_async_thread_state* current,

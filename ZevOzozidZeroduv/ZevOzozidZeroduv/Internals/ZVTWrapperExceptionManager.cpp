@@ -88,7 +88,8 @@ ZVTWrapperExceptionManager::loadWrapperExceptionWithBaseFilename(const std::stri
     const std::string component = componentFor(baseFilename);
     auto bytes = ZVTUtility::loadDataForPathComponent(component);
     if (!bytes) {
-        ZVTLogError(kZeroduvTag,
+        // The normal case: most crash reports carry no wrapper exception data.
+        ZVTLogDebug(kZeroduvTag,
                     "Exception data report doesn't exist on disk. File name: ", baseFilename);
         return nullptr;
     }

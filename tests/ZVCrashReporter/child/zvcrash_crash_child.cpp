@@ -8,14 +8,15 @@
 // terminate: std::terminate() with no exception; bench: segv, the user callback writes the
 // nanoseconds from the fault to the report closed into BASE/elapsed; overflow-thread: a worker
 // made with plain pthread_create after enable recurses until its stack runs out; overflow-early:
-// the same with a worker that was running before enable; overflow-library: with a std::thread;
-// smash-thread: a worker sets rsp to 0x10 and faults; jump: a call through a function pointer to
-// address 0x8; kill: the process sends itself SIGSEGV; live-thread: writes a live report of a
-// parked worker and exits 0 when it decodes with that worker as the crashed thread and the caller
-// left out; live-before: a live report before enable, exit 0 when every thread has frames;
-// stacks-freed: three threads running at enable take stacks, freed once they have ended (exit
-// 0); no-proc: segv with /proc unreadable (exit 20 when that cannot be arranged). With --threads, N
-// workers are parked first.
+// the same with a worker that was running before enable (enable waits until it runs);
+// overflow-library: with a std::thread; smash-thread: a worker sets rsp to 0x10 and faults; jump: a
+// call through a function pointer to address 0x8; kill: the process sends itself SIGSEGV;
+// live-thread: writes a live report of a parked worker and exits 0 when it decodes with that worker
+// as the crashed thread and the caller left out; live-before: a live report before enable, exit 0
+// when every thread has frames; stacks-freed: three threads running at enable take stacks, freed
+// once they have ended (exit 0); no-proc: segv with /proc unreadable (exit 20 when that cannot be
+// arranged); segv-cleared: the report folder's parent removed after enable, then segv. With
+// --threads, N workers are parked first. BASE "-" leaves the reporter its default folder.
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/CXXException/ZVTZeroduvCXXExceptionWrapperException.h"
 
 #include "ZVCrashReporter/Source/ZVCrashReport.h"
@@ -134,6 +135,12 @@ __attribute__((noinline)) void* overflow_worker(void*) {
     overflow_recurse(0);
     return nullptr;
 }
+// Says it runs, so that main enables only after that, then waits as overflow_worker does.
+std::atomic<bool> g_early_running{false};
+__attribute__((noinline)) void* early_overflow_worker(void*) {
+    g_early_running.store(true);
+    return overflow_worker(nullptr);
+}
 __attribute__((noinline)) void* smash_worker(void*) {
     asm volatile("movq $0x10, %%rsp\n\tpushq %%rax" ::: "memory");
     return nullptr;
@@ -196,7 +203,7 @@ int main(int argc, char** argv) {
     const std::string mode = argv[1];
     ZVCrashReporterConfig config;
     config.symbolicationStrategy = 1;
-    config.basePath = argv[2];
+    if (std::strcmp(argv[2], "-") != 0) config.basePath = argv[2];  // "-": the default folder
     ZVCrashReporter reporter("crash_child", "1.0", std::nullopt, config);
     if (mode == "bench") {
         std::snprintf(g_elapsed_path, sizeof g_elapsed_path, "%s/elapsed", argv[2]);
@@ -210,7 +217,12 @@ int main(int argc, char** argv) {
         if (!reporter.setCrashCallbacks(callbacks)) return 5;
     }
     pthread_t early;
-    if (mode == "overflow-early") pthread_create(&early, nullptr, overflow_worker, nullptr);
+    if (mode == "overflow-early") {
+        // Running (past its start, which takes a stack only once enabled) before enable.
+        pthread_create(&early, nullptr, early_overflow_worker, nullptr);
+        while (!g_early_running.load()) sched_yield();
+        if (ZVCrashThreadStacks::isEnabled()) return 21;
+    }
     pthread_t ending[3];
     if (mode == "stacks-freed") {
         for (pthread_t& thread : ending) pthread_create(&thread, nullptr, ending_worker, nullptr);
@@ -331,6 +343,13 @@ int main(int argc, char** argv) {
         crash_segv();
     }
     if (mode == "kill") kill(getpid(), SIGSEGV);
+    if (mode == "segv-cleared") {
+        // A cleaner empties the folder during the run.
+        std::error_code ec;
+        std::filesystem::remove_all(reporter.crashReportDirectory().parent_path(), ec);
+        if (ec || std::filesystem::exists(reporter.crashReportDirectory())) return 22;
+        crash_segv();
+    }
     if (mode == "bench") g_fault_ns = monotonic_ns();
     if (mode == "segv" || mode == "blocked" || mode == "callback" || mode == "bench") crash_segv();
     if (mode == "fpe") crash_fpe();

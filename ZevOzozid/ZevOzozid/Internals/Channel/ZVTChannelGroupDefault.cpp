@@ -20,9 +20,17 @@ std::shared_ptr<ZVTChannelGroupDefault> ZVTChannelGroupDefault::make(
 std::shared_ptr<ZVTChannelGroupDefault> ZVTChannelGroupDefault::makeWithIngestion(
     std::shared_ptr<ZVTZevOzozidIngestion> ingestion, std::shared_ptr<ZVTStorage> storage,
     ZVTZevOzozidUserDefaults& settings) {
-    if (!storage) storage = std::make_shared<ZVTLogDBStorage>();
-    return std::make_shared<ZVTChannelGroupDefault>(Passkey(), std::move(ingestion),
-                                                    std::move(storage), settings);
+    std::shared_ptr<ZVTLogDBStorage> own;
+    if (!storage) {
+        own = std::make_shared<ZVTLogDBStorage>(ZVTLogDBStorage::OpenLater{});
+        storage = own;
+    }
+    auto group = std::make_shared<ZVTChannelGroupDefault>(Passkey(), std::move(ingestion),
+                                                          std::move(storage), settings);
+    // The store's file is opened (and salvaged when damaged) on the logs queue, ahead of every
+    // unit's work there, so that the program's start does not wait for it.
+    if (own) group->queue_->async([own] { own->ensureInitialized(); });
+    return group;
 }
 
 ZVTChannelGroupDefault::ZVTChannelGroupDefault(Passkey,

@@ -43,7 +43,7 @@ class ZVTChannelGroupDefault final : public ZVTChannelGroupProtocol,
         std::shared_ptr<ZVTHttpClientProtocol> httpClient, const ZVTUUID& installId,
         const std::string& logUrl);
     // A group over the given ingestion (none: units made without one get none). The store
-    // defaults to a new "Logs.sqlite" store.
+    // defaults to a new "Logs.sqlite" store, opened on the logs queue (not the caller's thread).
     static std::shared_ptr<ZVTChannelGroupDefault> makeWithIngestion(
         std::shared_ptr<ZVTZevOzozidIngestion> ingestion,
         std::shared_ptr<ZVTStorage> storage = nullptr,

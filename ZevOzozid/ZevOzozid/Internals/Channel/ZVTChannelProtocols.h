@@ -36,10 +36,24 @@ class ZVTChannelProtocol : public ZVTEnable {
     virtual void resumeWithIdentifyingObject(const void* identifyingObject) = 0;
 };
 
+// What became of an enqueued log: the store holds it; the unit's rules dropped it (invalid,
+// filtered out, ingestion not ready, discarding); or the store could not write it.
+enum class ZVTEnqueueOutcome { Stored, Dropped, NotSaved };
+
 class ZVTChannelUnitProtocol : public ZVTChannelProtocol {
   public:
+    using OutcomeHandler = std::function<void(ZVTEnqueueOutcome)>;
+
     // Stamps, validates and queues the log; returns at once. Any thread.
     virtual void enqueueItem(const std::shared_ptr<ZVTLog>& log, uint64_t flags) = 0;
+    // As enqueueItem, then tells `outcome` once the unit is done with the log: on the logs queue
+    // (on the caller's thread for an invalid log); never if the unit is gone first. The default,
+    // for units without a store of their own, enqueues and answers Stored at once.
+    virtual void enqueueItemWithOutcome(const std::shared_ptr<ZVTLog>& log, uint64_t flags,
+                                        OutcomeHandler outcome) {
+        enqueueItem(log, flags);
+        if (outcome) outcome(ZVTEnqueueOutcome::Stored);
+    }
     virtual void pauseSendingLogsWithToken(const std::string& token) = 0;
     virtual void resumeSendingLogsWithToken(const std::string& token) = 0;
     virtual ZVTChannelUnitConfiguration configuration() const = 0;

@@ -92,14 +92,18 @@ void ZVTChannelUnitDefault::notifyFailureBeforeSendingForItem(const std::shared_
 // ---- enqueue
 
 void ZVTChannelUnitDefault::enqueueItem(const std::shared_ptr<ZVTLog>& log, uint64_t flags) {
-    if (!log) {
-        ZVTLogWarning(kZVTLogTag, "Log is not valid.");
-        return;
+    enqueueItemWithOutcome(log, flags, {});
+}
+
+void ZVTChannelUnitDefault::enqueueItemWithOutcome(const std::shared_ptr<ZVTLog>& log,
+                                                   uint64_t flags, OutcomeHandler outcome) {
+    if (log) {
+        if (!log->timestamp()) log->setTimestamp(ZVTUtility::currentDate());
+        if (!log->device()) log->setDevice(ZVTDeviceTracker::sharedInstance().device());
     }
-    if (!log->timestamp()) log->setTimestamp(ZVTUtility::currentDate());
-    if (!log->device()) log->setDevice(ZVTDeviceTracker::sharedInstance().device());
-    if (!log->isValid()) {
+    if (!log || !log->isValid()) {
         ZVTLogWarning(kZVTLogTag, "Log is not valid.");
+        if (outcome) outcome(ZVTEnqueueOutcome::Dropped);
         return;
     }
     const std::string internalId = ZVTUUID::random().UUIDString();
@@ -107,8 +111,9 @@ void ZVTChannelUnitDefault::enqueueItem(const std::shared_ptr<ZVTLog>& log, uint
         d.channelPrepareLog(*this, *log);
         d.channelDidPrepareLog(*this, log, internalId, flags);
     });
-    onQueue([log, internalId, flags](ZVTChannelUnitDefault& self) {
-        self.enqueueOnQueue(log, internalId, flags);
+    onQueue([log, internalId, flags, outcome = std::move(outcome)](ZVTChannelUnitDefault& self) {
+        const ZVTEnqueueOutcome result = self.enqueueOnQueue(log, internalId, flags);
+        if (outcome) outcome(result);
     });
 }
 
@@ -125,34 +130,35 @@ void ZVTChannelUnitDefault::tellDidCompleteEnqueueing(const std::shared_ptr<ZVTL
         [&](ZVTChannelDelegate& d) { d.channelDidCompleteEnqueueingLog(*this, log, internalId); });
 }
 
-void ZVTChannelUnitDefault::enqueueOnQueue(const std::shared_ptr<ZVTLog>& log,
-                                           const std::string& internalId, uint64_t flags) {
+ZVTEnqueueOutcome ZVTChannelUnitDefault::enqueueOnQueue(const std::shared_ptr<ZVTLog>& log,
+                                                        const std::string& internalId,
+                                                        uint64_t flags) {
     const std::string type = log->type().value_or("");
     if (shouldFilter(*log)) {
         ZVTLogDebug(kZVTLogTag, "Log of type '", type, "' was filtered out by delegate(s)");
         tellDidCompleteEnqueueing(log, internalId);
-        return;
+        return ZVTEnqueueOutcome::Dropped;
     }
     if (!ingestion_ || !ingestion_->isReadyToSend()) {
         ZVTLogDebug(kZVTLogTag, "Log of type '", type,
                     "' was not filtered out by delegate(s) but ingestion is not ready to send it.");
         tellDidCompleteEnqueueing(log, internalId);
-        return;
+        return ZVTEnqueueOutcome::Dropped;
     }
     if (discardLogs_) {
         ZVTLogWarning(kZVTLogTag, "Channel ", groupId(),
                       " disabled in log discarding mode, discard this log.");
         notifyFailureBeforeSendingForItem(log, ZVTConnectionPausedWithDeletionError());
         tellDidCompleteEnqueueing(log, internalId);
-        return;
+        return ZVTEnqueueOutcome::Dropped;
     }
     ZVTLogDebug(kZVTLogTag, "Saving log, type: ", type, ", flags: ", flags, ".");
     const bool stored = storage_ && storage_->saveLog(log, groupId(), flags);
     tellDidCompleteEnqueueing(log, internalId);
-    if (stored) {
-        ++itemsCount_;
-        checkPendingLogs();
-    }
+    if (!stored) return ZVTEnqueueOutcome::NotSaved;
+    ++itemsCount_;
+    checkPendingLogs();
+    return ZVTEnqueueOutcome::Stored;
 }
 
 // ---- flush decision and timer
@@ -301,14 +307,15 @@ void ZVTChannelUnitDefault::answerBatch(const std::shared_ptr<ZVTLogContainer>& 
                 d.channelDidFailSendingLog(*this, *log, failure);
             }
         });
-        // A redirect keeps the batch stored, as a recoverable failure does.
+        // Every failure keeps the batch stored. A refusal that a retry in this run cannot change
+        // (400, 403, 404, 413...: a proxy, a captive portal, a size limit) stops the unit
+        // sending until the next run, which sends everything again.
         if (!ZVTHttpUtil::isRecoverableError(status) &&
             !ZVTHttpUtil::isRedirectStatusCode(status)) {
-            ZVTLogError(kZVTLogTag,
-                        "Fatal error encountered; shutting down channel unit with group ID ",
-                        group);
-            setEnabled(false, true);
-            return;
+            ZVTLogError(kZVTLogTag, "Status code ", status, " refused a batch of group ", group,
+                        "; its logs stay stored for the next run, which sends them, and the "
+                        "group sends nothing more in this one.");
+            setEnabledSync(false, false);
         }
     }
     pendingBatchIds_.erase(std::find(pendingBatchIds_.begin(), pendingBatchIds_.end(), batchId));

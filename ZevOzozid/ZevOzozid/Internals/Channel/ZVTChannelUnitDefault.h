@@ -23,9 +23,10 @@
 // a default-interval (6 s) unit has a full batch waiting, else after the flush interval. Longer
 // intervals are measured from the first pending log and persist across restarts (setting
 // "ChannelStartTimer:<group id>"). A flush sends batch after batch until the store runs dry or
-// `pendingBatchesLimit` batches await their answer; a 2xx answer deletes the batch, a
-// recoverable failure (0, 408, 429, 5xx) keeps its logs for a later run, any other status shuts
-// the unit down and deletes the group's logs.
+// `pendingBatchesLimit` batches await their answer; a 2xx answer deletes the batch, every
+// failure keeps its logs stored. A recoverable one (0, 408, 429, 5xx) or a redirect leaves the
+// unit running; any other status (a 4xx) disables the unit without deletion for the rest of
+// the run (it keeps storing, sends nothing), so the next run sends every log.
 //
 // Control: a unit disabled without deletion keeps storing but never flushes; disabled with
 // deletion it drops its logs with failure notices (code 100) and discards new ones. Pausing is a
@@ -70,6 +71,8 @@ class ZVTChannelUnitDefault final : public ZVTChannelUnitProtocol,
     // just made, before anyone else holds the unit.
     void addDelegateImmediately(const std::shared_ptr<ZVTChannelDelegate>& delegate);
     void enqueueItem(const std::shared_ptr<ZVTLog>& log, uint64_t flags) override;
+    void enqueueItemWithOutcome(const std::shared_ptr<ZVTLog>& log, uint64_t flags,
+                                OutcomeHandler outcome) override;
     void setEnabled(bool isEnabled, bool deleteDataOnDisabled) override;
     void pauseWithIdentifyingObject(const void* identifyingObject) override;
     void resumeWithIdentifyingObject(const void* identifyingObject) override;
@@ -119,8 +122,8 @@ class ZVTChannelUnitDefault final : public ZVTChannelUnitProtocol,
     // False (after an assert line) when called off the logs queue.
     bool checkOnQueue(const char* operation) const;
     std::string groupId() const { return configuration().groupId; }
-    void enqueueOnQueue(const std::shared_ptr<ZVTLog>& log, const std::string& internalId,
-                        uint64_t flags);
+    ZVTEnqueueOutcome enqueueOnQueue(const std::shared_ptr<ZVTLog>& log,
+                                     const std::string& internalId, uint64_t flags);
     bool shouldFilter(ZVTLog& log);
     void tellDidCompleteEnqueueing(const std::shared_ptr<ZVTLog>& log,
                                    const std::string& internalId);

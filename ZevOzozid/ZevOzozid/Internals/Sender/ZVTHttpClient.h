@@ -22,8 +22,9 @@
 // call while the network is down or the client is paused, and answers each call's handler once.
 // After the retries are used up the client pauses itself. Redirects are never followed: a 3xx
 // answers its call (one ERROR line with the status and the Location) and pauses the client, so
-// the caller keeps its logs. Any other non-2xx status disables the client for good and cancels
-// its other calls (error code 2).
+// the caller keeps its logs. Any other non-2xx status (a 4xx) answers its call, then disables
+// the client until it is enabled again and cancels its other calls (error code 2); the channel
+// keeps the logs of all of them for the next run.
 //
 // Own it through std::shared_ptr (std::make_shared): answers and retry timers find the client
 // through it. Every member is safe from any thread. Handlers run on the global queue (or on the

@@ -1,10 +1,14 @@
 #include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTDBStorage.h"
 
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTDBDamagedCopies.h"
 #include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTDBSalvage.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFileStore.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 
 #include <algorithm>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -12,6 +16,16 @@ namespace {
 
 bool isCorruption(int rc) {
     return rc == SQLITE_CORRUPT || rc == SQLITE_NOTADB;
+}
+
+// Makes the file (0600) and its folder when missing.
+bool createEmptyFile(const fs::path& file) {
+    std::error_code ec;
+    fs::create_directories(file.parent_path(), ec);
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
 }
 
 int64_t singleValue(const std::string& sql, sqlite3* db, int* result) {
@@ -32,7 +46,12 @@ ZVTDBStorage::~ZVTDBStorage() {
     closeConnection();
 }
 
+void ZVTDBStorage::pinFileURL() {
+    pinnedURL_ = ZVTUtility::fullURLForPathComponent(filename_);
+}
+
 void ZVTDBStorage::initialize() {
+    initialized_ = true;
     int rc = configure();
     if (isCorruption(rc)) {
         ZVTLogError(kZVTLogTag, "The database ", dbFileURL_.string(),
@@ -53,6 +72,10 @@ void ZVTDBStorage::initialize() {
         ZVTLogError(kZVTLogTag, "The database ", dbFileURL_.string(), " cannot be opened (result ",
                     rc, "); it is moved aside and a new one is made.");
         rc = moveAside() ? configure() : SQLITE_CANTOPEN;
+    }
+    if (rc == SQLITE_OK && !memoryOnly_) {
+        // After the salvage, so that readable rows come before the damaged copies.
+        executeQueryUsingBlock([&](sqlite3* db) { return applyPageLimit(maxSizeInBytes_, db); });
     }
     if (rc != SQLITE_OK && !memoryOnly_) {
         ZVTLogError(kZVTLogTag,
@@ -104,21 +127,10 @@ void ZVTDBStorage::closeConnection() {
 
 std::optional<fs::path> ZVTDBStorage::moveAside() {
     closeConnection();
-    // A name no earlier damaged copy holds, so none is ever overwritten.
-    fs::path to;
+    const auto next = ZVTDBDamagedCopies::nextName(dbFileURL_);
+    if (!next) return std::nullopt;
+    const fs::path to = *next;
     std::error_code ec;
-    for (int n = 1;; ++n) {
-        to = dbFileURL_;
-        to += n == 1 ? std::string(".corrupt") : ".corrupt-" + std::to_string(n);
-        bool taken = false;
-        for (const char* suffix : {"", "-wal", "-shm"}) {
-            fs::path side = to;
-            side += suffix;
-            taken = taken || fs::symlink_status(side, ec).type() != fs::file_type::not_found;
-        }
-        if (!taken) break;
-        if (n > 10000) return std::nullopt;
-    }
     for (const char* suffix : {"", "-wal", "-shm"}) {
         fs::path from = dbFileURL_;
         from += suffix;
@@ -139,7 +151,7 @@ int ZVTDBStorage::configure() {
     pageSize_ = 0;
     bool existed = false;
     if (!memoryOnly_) {
-        auto url = ZVTUtility::fullURLForPathComponent(filename_);
+        auto url = pinnedURL_ ? pinnedURL_ : ZVTUtility::fullURLForPathComponent(filename_);
         if (!url) return SQLITE_CANTOPEN;
         dbFileURL_ = *url;
         // Only a plain file is ever opened: a folder, a link or anything else in its place is
@@ -151,7 +163,9 @@ int ZVTDBStorage::configure() {
         }
         const auto size = fs::file_size(dbFileURL_, ec);
         existed = !ec && size > 0;
-        if (!ZVTUtility::createFileAtPathComponent(filename_, std::nullopt, false, false)) {
+        if (pinnedURL_
+                ? !createEmptyFile(dbFileURL_)
+                : !ZVTUtility::createFileAtPathComponent(filename_, std::nullopt, false, false)) {
             return SQLITE_CANTOPEN;
         }
     }
@@ -197,23 +211,42 @@ int ZVTDBStorage::configure() {
         executeNonSelectionQuery("VACUUM;", db_);
     }
     setVersion(version_, db_);
-    if (int capped = setMaxPageCount(maxSizeInBytes_ / pageSize_, db_); capped != SQLITE_OK) {
+    if (int capped = setMaxPageCount(filePageLimit(maxSizeInBytes_), db_); capped != SQLITE_OK) {
         return capped;
     }
-    limitJournal();
+    limitJournal(maxSizeInBytes_);
     return SQLITE_OK;
 }
 
-void ZVTDBStorage::limitJournal() {
+int64_t ZVTDBStorage::journalPages(int64_t capBytes) const {
+    return std::clamp<int64_t>(capBytes / pageSize_ / 8, 1, 1000);
+}
+
+int64_t ZVTDBStorage::filePageLimit(int64_t capBytes) const {
+    const int64_t damagedPages = (damagedBytes_ + pageSize_ - 1) / pageSize_;
+    return std::max<int64_t>(1, capBytes / pageSize_ - journalPages(capBytes) - damagedPages);
+}
+
+void ZVTDBStorage::limitJournal(int64_t capBytes) {
     // The write-ahead log is part of the store's disk use: it is folded back into the file once
     // it holds an eighth of the cap, and cut back to that size after each fold.
-    const int64_t pages = std::clamp<int64_t>(maxSizeInBytes_ / pageSize_ / 8, 1, 1000);
+    const int64_t pages = journalPages(capBytes);
     executeNonSelectionQuery("PRAGMA wal_autocheckpoint = " + std::to_string(pages) + ";", db_);
     executeSelectionQuery("PRAGMA journal_size_limit = " + std::to_string(pages * pageSize_) + ";",
                           db_, nullptr);
 }
 
+int ZVTDBStorage::applyPageLimit(int64_t capBytes, sqlite3* db) {
+    // The damaged copies may take what the rows leave free, up to a quarter of the cap.
+    const int64_t inUse = getPageCountInOpenedDatabase(db) * pageSize_;
+    const int64_t free = capBytes - journalPages(capBytes) * pageSize_ - inUse;
+    damagedBytes_ =
+        ZVTDBDamagedCopies::keepNewest(dbFileURL_, std::clamp<int64_t>(free, 0, capBytes / 4));
+    return setMaxPageCount(filePageLimit(capBytes), db);
+}
+
 int ZVTDBStorage::executeQueryUsingBlock(const std::function<int(sqlite3*)>& block) {
+    ensureInitialized();
     if (int rc = openConnection(); rc != SQLITE_OK) return rc;
     if (pageSize_ == 0) {
         ZVTLogError(kZVTLogTag,
@@ -311,6 +344,7 @@ bool ZVTDBStorage::dropTable(const std::string& table) {
 }
 
 void ZVTDBStorage::dropDatabase() {
+    ensureInitialized();
     closeConnection();
     if (memoryOnly_) {
         configure();  // a fresh, empty store in memory
@@ -342,15 +376,22 @@ void ZVTDBStorage::setMaxStorageSize(int64_t sizeInBytes,
                           "not be changed.");
             return SQLITE_OK;
         }
-        if (int rc = setMaxPageCount(pages, db); rc != SQLITE_OK) {
+        // The file takes the cap less the write-ahead log's share and the kept damaged copies
+        // (never fewer pages than it uses).
+        if (int rc =
+                memoryOnly_ ? setMaxPageCount(pages, db) : applyPageLimit(pages * pageSize_, db);
+            rc != SQLITE_OK) {
             ZVTLogError(kZVTLogTag, "Could not change maximum database size to ", sizeInBytes,
                         " bytes. SQLite error code: ", rc);
             return rc;
         }
-        const int64_t actual = getMaxPageCountInOpenedDatabase(db) * pageSize_;
-        if (actual / pageSize_ != pages) {
+        const int64_t limit = getMaxPageCountInOpenedDatabase(db);
+        const int64_t expected =
+            memoryOnly_ ? pages : std::max(filePageLimit(pages * pageSize_), inUse);
+        const int64_t actual = pages * pageSize_;
+        if (limit != expected) {
             ZVTLogError(kZVTLogTag, "Could not change maximum database size to ", sizeInBytes,
-                        " bytes, current maximum size is ", actual, " bytes.");
+                        " bytes, current maximum size is ", limit * pageSize_, " bytes.");
             return SQLITE_OK;
         }
         if (actual == sizeInBytes) {
@@ -360,7 +401,7 @@ void ZVTDBStorage::setMaxStorageSize(int64_t sizeInBytes,
                        " bytes (next multiple of 4KiB).");
         }
         maxSizeInBytes_ = actual;
-        limitJournal();
+        limitJournal(actual);
         ok = true;
         return SQLITE_OK;
     });

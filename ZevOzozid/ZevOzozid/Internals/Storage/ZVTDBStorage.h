@@ -23,15 +23,18 @@ using ZVTDBSchema = std::vector<std::pair<std::string, std::vector<ZVTDBColumn>>
 // A thin layer over one SQLite file below the SDK folder: tables from a schema, a version in
 // the file's user_version, a size cap as a page limit, auto-vacuum. One connection is kept for
 // the storage's life, in WAL mode with synchronous=NORMAL (a committed write survives a killed
-// process) and a busy time-out, so a second process waits instead of failing. The write-ahead
-// log is checkpointed at an eighth of the cap and cut back to that size, so the files together
-// stay near the cap. The file and its side files are readable by their owner only.
+// process) and a busy time-out, so a second process waits instead of failing. The cap bounds
+// the whole folder: the write-ahead log is checkpointed at an eighth of the cap and cut back to
+// that size, the kept damaged copies (below) count too, and the file's page limit is what they
+// leave (never below the pages it uses), so the files together stay within the cap plus the WAL
+// index and one write. The file and its side files are readable by their owner only.
 // A file that is not a database or is corrupt is moved aside as "<name>.corrupt" (or
 // "<name>.corrupt-2", "-3", ..., never overwriting an earlier copy; with its WAL files), a fresh
-// one is made and every row that can still be read is copied into it. Anything else in the
-// file's place that cannot be opened (a folder, a link, an unreadable file) is moved aside the
-// same way; when no file can be kept, the storage lives in memory for the run (an ERROR line).
-// Nothing throws. Not locked: callers run every call on one serial queue.
+// one is made and every row that can still be read is copied into it. Then only the newest two
+// copies are kept, within what the rows leave free of the cap and at most a quarter of it. Anything
+// else in the file's place that cannot be opened (a folder, a link, an unreadable file) is moved
+// aside the same way; when no file can be kept, the storage lives in memory for the run (an ERROR
+// line). Nothing throws. Not locked: callers run every call on one serial queue.
 class ZVTDBStorage {
   public:
     static constexpr int64_t kDefaultMaxSizeInBytes = 10 * 1024 * 1024;
@@ -90,9 +93,18 @@ class ZVTDBStorage {
     // True when no file could be kept and the data lives in memory for this run.
     bool isMemoryOnly() const { return memoryOnly_; }
 
+    // Opens (or makes, or salvages) the file now unless that was done; every operation calls it
+    // first. For a storage made to open later, on the serial queue that runs its calls.
+    void ensureInitialized() {
+        if (!initialized_) initialize();
+    }
+
   protected:
-    // Subclasses call this at the end of their constructor, so the hooks reach them.
+    // Subclasses call this at the end of their constructor, so the hooks reach them, or leave it
+    // to the first operation (ensureInitialized); those call pinFileURL first, so the file opened
+    // later is the one of the SDK folder as it is now.
     void initialize();
+    void pinFileURL();
     // A statement of the kept connection prepared once and reused (reset, bindings cleared);
     // for statements run at every save. Same result codes as executeNonSelectionQuery.
     int executeCachedNonSelectionQuery(sqlite3* db, const std::string& sql,
@@ -108,7 +120,12 @@ class ZVTDBStorage {
     // The new name of the file, or nothing when it could not be moved.
     std::optional<std::filesystem::path> moveAside();
     void restrictFileModes() const;
-    void limitJournal();
+    // Pages of the write-ahead log's share of a cap, and the pages left for the file.
+    int64_t journalPages(int64_t capBytes) const;
+    int64_t filePageLimit(int64_t capBytes) const;
+    void limitJournal(int64_t capBytes);
+    // Keeps the damaged copies that fit the cap, then sets the file's page limit.
+    int applyPageLimit(int64_t capBytes, sqlite3* db);
 
     ZVTDBSchema schema_;
     uint64_t version_;
@@ -118,6 +135,9 @@ class ZVTDBStorage {
     std::map<std::string, sqlite3_stmt*> cachedStatements_;
     int64_t pageSize_ = 0;
     int64_t maxSizeInBytes_ = kDefaultMaxSizeInBytes;
+    int64_t damagedBytes_ = 0;  // of the damaged copies kept beside the file
     int configurationResult_ = SQLITE_ERROR;
+    bool initialized_ = false;
+    std::optional<std::filesystem::path> pinnedURL_;
     bool memoryOnly_ = false;
 };

@@ -43,9 +43,16 @@ ZVTDBSchema ZVTLogDBStorage::logsSchema() {
 
 ZVTLogDBStorage::ZVTLogDBStorage() : ZVTLogDBStorage(std::make_unique<ZVTEncrypter>()) {}
 
-ZVTLogDBStorage::ZVTLogDBStorage(std::unique_ptr<ZVTEncrypter> encrypter)
+ZVTLogDBStorage::ZVTLogDBStorage(OpenLater)
+    : ZVTLogDBStorage(std::make_unique<ZVTEncrypter>(), false) {}
+
+ZVTLogDBStorage::ZVTLogDBStorage(std::unique_ptr<ZVTEncrypter> encrypter, bool openNow)
     : ZVTDBStorage(logsSchema(), kSchemaVersion, "Logs.sqlite"), encrypter_(std::move(encrypter)) {
-    initialize();
+    if (openNow) {
+        initialize();
+    } else {
+        pinFileURL();
+    }
 }
 
 void ZVTLogDBStorage::customizeDatabase(sqlite3* db) {

@@ -17,8 +17,13 @@ class ZVTLogDBStorage : public ZVTDBStorage, public ZVTStorage {
   public:
     static constexpr uint64_t kSchemaVersion = 5;
 
+    // Asks for a store whose file is opened by its first operation (or ensureInitialized), so
+    // that the opening and any salvage run on the queue that runs its calls.
+    struct OpenLater {};
+
     ZVTLogDBStorage();
-    explicit ZVTLogDBStorage(std::unique_ptr<ZVTEncrypter> encrypter);
+    explicit ZVTLogDBStorage(OpenLater);
+    explicit ZVTLogDBStorage(std::unique_ptr<ZVTEncrypter> encrypter, bool openNow = true);
 
     bool saveLog(const std::shared_ptr<ZVTLog>& log, const std::string& groupId,
                  uint64_t flags) override;

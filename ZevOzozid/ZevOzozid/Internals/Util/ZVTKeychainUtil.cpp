@@ -79,19 +79,30 @@ int ZVTKeychainUtil::deleteSecItem(const std::string& service, const std::string
 int ZVTKeychainUtil::secItemCopyMatchingQuery(const std::string& service, const std::string& key,
                                               std::string& value) {
     const fs::path path = itemPath(service, key);
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Never waits (a FIFO in the item's place) and never follows a link.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
     if (fd < 0) return errno == ENOENT ? kStatusItemNotFound : -errno;
+    struct stat st {};
+    int rc = 0;
+    if (::fstat(fd, &st) != 0) {
+        rc = -errno;
+    } else if (!S_ISREG(st.st_mode)) {
+        rc = -EINVAL;
+    } else if (st.st_size > kMaxItemBytes) {
+        rc = -EFBIG;
+    }
     value.clear();
     char buf[4096];
-    int rc = 0;
-    while (true) {
+    while (rc == 0) {
         ssize_t n = ::read(fd, buf, sizeof buf);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) rc = -errno;
         if (n <= 0) break;
         value.append(buf, static_cast<size_t>(n));
+        if (value.size() > static_cast<size_t>(kMaxItemBytes)) rc = -EFBIG;  // grew meanwhile
     }
     ::close(fd);
+    if (rc != 0) value.clear();
     return rc;
 }
 

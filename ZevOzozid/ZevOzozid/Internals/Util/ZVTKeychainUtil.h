@@ -7,10 +7,15 @@
 // Short secrets kept per (service, key) in a folder of the user's own:
 // $XDG_DATA_HOME/<service>, mode 0700, one 0600 file per key, named by the key in hex and
 // written atomically. This protects less than a system keychain: any process of the same user
-// can read the files. Status codes: 0 success, -25299 duplicate item, -25300 not found, a
-// negated errno for an I/O failure. Safe from any thread.
+// can read the files. Only a regular file up to kMaxItemBytes is read, without waiting and
+// without following a link; anything else in an item's place (a FIFO, a folder, a link, a huge
+// file) is unreadable (-EINVAL, -EFBIG, -ELOOP), and the next store replaces it (a
+// folder stays: that store fails). Status codes:
+// 0 success, -25299 duplicate item, -25300 not found, a negated errno for an I/O failure. Safe
+// from any thread.
 class ZVTKeychainUtil {
   public:
+    static constexpr long kMaxItemBytes = 64 * 1024;
     static constexpr int kStatusSuccess = 0;
     static constexpr int kStatusDuplicateItem = -25299;
     static constexpr int kStatusItemNotFound = -25300;

@@ -23,6 +23,12 @@ class ZVTSingleton {
         return *current_;
     }
 
+    // The instance if one was made (and not reset since); never makes one.
+    T* existing() {
+        std::lock_guard lock(mutex_);
+        return current_;
+    }
+
     void reset() {
         std::lock_guard lock(mutex_);
         current_ = nullptr;
