@@ -1,9 +1,8 @@
 #include "platform/Dispatch.h"
 
-#include <queue>
-
 #include <cstdio>
 #include <deque>
+#include <queue>
 #include <thread>
 #include <vector>
 
