@@ -72,8 +72,10 @@ class MVParsingProcessDelegate {
 // Threads, no locks: the per-file lists are written on loadingQueue() only. In the program every
 // load, re-parse, removal and clearing runs there (the main window, the lap list and the menu
 // queue them there), so two never overlap; the views read the lists on the main thread after
-// status 10 or a removal notice. A manager of a test or tool that never uses the loading queue
-// writes them on its one thread.
+// status 10 or a removal notice. The shared manager checks it: a writer of its lists called off
+// the loading queue (a load, a re-parse, a removal, a clearing, an address change) writes
+// nothing, says so in a line on stderr and answers false where it answers. A manager a test or
+// tool builds is unchecked until bindListsToLoadingQueue(), and writes them on its one thread.
 class MVGLDFileManager {
   public:
     using ChannelNames = std::vector<std::string>;
@@ -87,8 +89,14 @@ class MVGLDFileManager {
     MVGLDFileManager(const MVGLDFileManager&) = delete;
     MVGLDFileManager& operator=(const MVGLDFileManager&) = delete;
 
-    // The one instance of the program, created on first use and never freed.
+    // The one instance of the program, created on first use and never freed; its lists are
+    // bound to the loading queue.
     static MVGLDFileManager& sharedManager();
+
+    // From now on the per-file lists are written on loadingQueue() only (see above); before the
+    // manager is shared.
+    void bindListsToLoadingQueue() { listsBoundToLoadingQueue_ = true; }
+    bool listsBoundToLoadingQueue() const { return listsBoundToLoadingQueue_; }
 
     // ---- Per-file lists -------------------------------------------------------------------
 
@@ -125,9 +133,7 @@ class MVGLDFileManager {
     }
     // Address of each successfully loaded file, used to re-parse it.
     const std::vector<std::filesystem::path>& arrayOfGLDURLs() const { return files_.addresses(); }
-    void setArrayOfGLDURLs(std::vector<std::filesystem::path> v) {
-        files_.setAddresses(std::move(v));
-    }
+    void setArrayOfGLDURLs(std::vector<std::filesystem::path> v);
     // Every per-file list at once.
     const MVLoadedFiles& loadedFiles() const { return files_; }
 
@@ -271,6 +277,9 @@ class MVGLDFileManager {
     static platform::SerialQueue& loadingQueue();
 
   private:
+    // Whether the lists may be written here: unbound, or on loadingQueue(). Otherwise false,
+    // after a line on stderr naming `operation`.
+    bool checkOnLoadingQueue(const char* operation) const;
     // Re-parses every address of arrayOfGLDURLs with the record in use; a file that can no
     // longer be loaded leaves every list. Runs on loadingQueue().
     void reparseLoadedFiles();
@@ -321,6 +330,7 @@ class MVGLDFileManager {
     std::shared_ptr<const std::string> circuitDatabaseText_;
     ReparseHandler reparseHandler_;
     bool recordsUsage_ = true;
+    bool listsBoundToLoadingQueue_ = false;
     // settleDisplayMode's state: whether the display shows the whole session for want of laps.
     // Shared with the task queued on the main queue, which may outlive the manager.
     struct DisplayRule;

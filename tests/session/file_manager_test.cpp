@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -348,6 +350,59 @@ TEST(GLDFileManager, LoadedFilesAppendSeriesThenLaps) {
 
     lists.clear();
     EXPECT_EQ(lists.size(), 0u);
+}
+
+// The shared manager's lists are written on the loading queue only: a writer called elsewhere
+// writes nothing and says so, and on the queue it writes as an unbound manager's does.
+TEST(GLDFileManager, ABoundManagerWritesItsListsOnTheLoadingQueueOnly) {
+    EXPECT_TRUE(MVGLDFileManager::sharedManager().listsBoundToLoadingQueue());
+    EXPECT_FALSE(MVGLDFileManager().listsBoundToLoadingQueue());
+    const auto record = MVTrackInfo::instance();
+    using Manager = MVGLDFileManager;
+    const struct {
+        const char* operation;                // named in the refusal
+        std::function<bool(Manager&)> write;  // its answer; false where it answers nothing
+        std::function<bool(const Manager&)> written;
+    } writers[] = {
+        {"removeFileAtIndex", [](Manager& m) { return m.removeFileAtIndex(0); },
+         [](const Manager& m) { return m.loadedFiles().size() == 1; }},
+        {"removeAllData", [](Manager& m) { return m.removeAllData(true), false; },
+         [](const Manager& m) { return m.loadedFiles().size() == 0; }},
+        {"setArrayOfGLDURLs", [](Manager& m) { return m.setArrayOfGLDURLs({}), false; },
+         [](const Manager& m) { return m.arrayOfGLDURLs().empty(); }},
+        {"setTrackInfo", [&](Manager& m) { return m.setTrackInfo(record), false; },
+         [&](const Manager& m) { return m.trackInfo() == record && m.gldFileNames().empty(); }},
+        {"startGLDProcess", [](Manager& m) { return m.loadGLDFileWithURL("/sessions/none.gld"); },
+         [](const Manager& m) { return !m.lastFailureText().empty(); }},
+        {"startGLDProcessWithData",
+         [](Manager& m) { return m.startGLDProcessWithData("", "/sessions/e.gld", false); },
+         [](const Manager& m) { return !m.lastFailureText().empty(); }},
+    };
+    for (const auto& w : writers) {
+        SCOPED_TRACE(w.operation);
+        MVGLDFileManager m;
+        const auto files = makeFiles({"a", "b"});
+        load(m, files);
+        m.bindListsToLoadingQueue();
+
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(w.write(m));
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find(std::string("MVGLDFileManager::") + w.operation +
+                            " must run on the loading queue"),
+                  std::string::npos)
+            << said;
+        expectAligned(m, files);
+        EXPECT_FALSE(m.trackInfo());
+        EXPECT_TRUE(m.lastFailureText().empty());
+
+        MVGLDFileManager::loadingQueue().async([&] { w.write(m); });
+        // setTrackInfo queues its re-parse behind itself.
+        for (int hop = 0; hop < 2; ++hop) {
+            ASSERT_TRUE(MVGLDFileManager::loadingQueue().drainFor(std::chrono::seconds(20)));
+        }
+        EXPECT_TRUE(w.written(m));
+    }
 }
 
 class RecordingDelegate : public MVParsingProcessDelegate {
