@@ -52,6 +52,12 @@ void MVGLDFileManager::setArrayOfGLDURLs(std::vector<std::filesystem::path> v) {
     files_.setAddresses(std::move(v));
 }
 
+bool MVGLDFileManager::replaceLoadedFiles(MVLoadedFiles files) {
+    if (!checkOnLoadingQueue("replaceLoadedFiles")) return false;
+    files_ = std::move(files);
+    return true;
+}
+
 bool MVGLDFileManager::removeFileAtIndex(std::int64_t index) {
     if (!checkOnLoadingQueue("removeFileAtIndex")) return false;
     if (index < 0 || static_cast<std::size_t>(index) >= files_.size()) return false;

@@ -100,42 +100,30 @@ class MVGLDFileManager {
 
     // ---- Per-file lists -------------------------------------------------------------------
 
-    // Each list setter replaces that one list as it is, whatever the others hold (tests set
-    // lists of their own; the rename replaces the addresses). The loading pipeline never uses
-    // them.
     const std::vector<std::string>& gldFileNames() const { return files_.names(); }
-    void setGldFileNames(std::vector<std::string> v) { files_.setNames(std::move(v)); }
     const std::vector<ChannelNames>& arrayOfHeaders() const { return files_.headers(); }
-    void setArrayOfHeaders(std::vector<ChannelNames> v) { files_.setHeaders(std::move(v)); }
     const std::vector<MVSampleRows>& arrayOfSamples() const { return files_.samples(); }
-    void setArrayOfSamples(std::vector<MVSampleRows> v) { files_.setSamples(std::move(v)); }
     const std::vector<MVSpeedsPtr>& arrayOfSpeeds() const { return files_.speeds(); }
-    void setArrayOfSpeeds(std::vector<MVSpeedsPtr> v) { files_.setSpeeds(std::move(v)); }
     const std::vector<MVFakeIndexesPtr>& arrayOfFakeIndexes() const { return files_.fakeIndexes(); }
-    void setArrayOfFakeIndexes(std::vector<MVFakeIndexesPtr> v) {
-        files_.setFakeIndexes(std::move(v));
-    }
     const std::vector<MVDistancesPtr>& arrayOfDistances() const { return files_.distances(); }
-    void setArrayOfDistances(std::vector<MVDistancesPtr> v) { files_.setDistances(std::move(v)); }
     // Complete laps of each file (all laps but the unfinished last one).
     const std::vector<MVLapsPtr>& arrayOfMVLaps() const { return files_.completeLaps(); }
-    void setArrayOfMVLaps(std::vector<MVLapsPtr> v) { files_.setCompleteLaps(std::move(v)); }
     // All laps of each file, the unfinished last lap included.
     const std::vector<MVLapsPtr>& arrayOfAllLaps() const { return files_.allLaps(); }
-    void setArrayOfAllLaps(std::vector<MVLapsPtr> v) { files_.setAllLaps(std::move(v)); }
     // Complete laps within 0.85 to 1.15 times the reference lap's distance.
     const std::vector<MVLapsPtr>& arrayOfPreciseLaps() const { return files_.preciseLaps(); }
-    void setArrayOfPreciseLaps(std::vector<MVLapsPtr> v) { files_.setPreciseLaps(std::move(v)); }
     // For each file an MVLaps holding only its whole-file lap.
     const std::vector<MVLapsPtr>& arrayOfWholeFileMVLaps() const { return files_.wholeFileLaps(); }
-    void setArrayOfWholeFileMVLaps(std::vector<MVLapsPtr> v) {
-        files_.setWholeFileLaps(std::move(v));
-    }
     // Address of each successfully loaded file, used to re-parse it.
     const std::vector<std::filesystem::path>& arrayOfGLDURLs() const { return files_.addresses(); }
+    // Replaces the addresses as they are, whatever the other lists hold (the rename's new file).
     void setArrayOfGLDURLs(std::vector<std::filesystem::path> v);
     // Every per-file list at once.
     const MVLoadedFiles& loadedFiles() const { return files_; }
+    // Replaces every per-file list at once with `files`, as they are: for tests and tools that
+    // lay out sessions of their own (the loading pipeline never uses it). Written under the
+    // loading-queue rule above: false, and nothing written, where that refuses it.
+    bool replaceLoadedFiles(MVLoadedFiles files);
 
     // Position of the file with that display name; nullopt when none is loaded.
     std::optional<std::size_t> indexOfGLDFileName(const std::string& name) const;
