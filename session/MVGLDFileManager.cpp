@@ -23,6 +23,7 @@ MVGLDFileManager::MVGLDFileManager() = default;
 MVGLDFileManager& MVGLDFileManager::sharedManager() {
     static MVGLDFileManager* const manager = [] {
         auto* m = new MVGLDFileManager();
+        m->bindListsToLoadingQueue();
         // Removing the file that holds the reference lap re-parses the rest, so that the first
         // remaining file gives the new reference lap.
         m->setReparseHandler([](MVGLDFileManager& self) { self.setTrackInfo(self.trackInfo()); });
@@ -38,7 +39,27 @@ std::optional<std::size_t> MVGLDFileManager::indexOfGLDFileName(const std::strin
     return static_cast<std::size_t>(it - names.begin());
 }
 
+bool MVGLDFileManager::checkOnLoadingQueue(const char* operation) const {
+    if (!listsBoundToLoadingQueue_ || loadingQueue().isCurrent()) return true;
+    std::fprintf(stderr,
+                 "gridlark: MVGLDFileManager::%s must run on the loading queue; nothing written\n",
+                 operation);
+    return false;
+}
+
+void MVGLDFileManager::setArrayOfGLDURLs(std::vector<std::filesystem::path> v) {
+    if (!checkOnLoadingQueue("setArrayOfGLDURLs")) return;
+    files_.setAddresses(std::move(v));
+}
+
+bool MVGLDFileManager::replaceLoadedFiles(MVLoadedFiles files) {
+    if (!checkOnLoadingQueue("replaceLoadedFiles")) return false;
+    files_ = std::move(files);
+    return true;
+}
+
 bool MVGLDFileManager::removeFileAtIndex(std::int64_t index) {
+    if (!checkOnLoadingQueue("removeFileAtIndex")) return false;
     if (index < 0 || static_cast<std::size_t>(index) >= files_.size()) return false;
     const auto at = static_cast<std::size_t>(index);
 
@@ -65,6 +86,7 @@ bool MVGLDFileManager::removeFileAtIndex(std::int64_t index) {
 }
 
 void MVGLDFileManager::removeAllData(bool includingURLs) {
+    if (!checkOnLoadingQueue("removeAllData")) return;
     referenceLap_.reset();
     baseLocation_.reset();
     files_.clear();

@@ -72,8 +72,10 @@ class MVParsingProcessDelegate {
 // Threads, no locks: the per-file lists are written on loadingQueue() only. In the program every
 // load, re-parse, removal and clearing runs there (the main window, the lap list and the menu
 // queue them there), so two never overlap; the views read the lists on the main thread after
-// status 10 or a removal notice. A manager of a test or tool that never uses the loading queue
-// writes them on its one thread.
+// status 10 or a removal notice. The shared manager checks it: a writer of its lists called off
+// the loading queue (a load, a re-parse, a removal, a clearing, an address change) writes
+// nothing, says so in a line on stderr and answers false where it answers. A manager a test or
+// tool builds is unchecked until bindListsToLoadingQueue(), and writes them on its one thread.
 class MVGLDFileManager {
   public:
     using ChannelNames = std::vector<std::string>;
@@ -87,49 +89,41 @@ class MVGLDFileManager {
     MVGLDFileManager(const MVGLDFileManager&) = delete;
     MVGLDFileManager& operator=(const MVGLDFileManager&) = delete;
 
-    // The one instance of the program, created on first use and never freed.
+    // The one instance of the program, created on first use and never freed; its lists are
+    // bound to the loading queue.
     static MVGLDFileManager& sharedManager();
+
+    // From now on the per-file lists are written on loadingQueue() only (see above); before the
+    // manager is shared.
+    void bindListsToLoadingQueue() { listsBoundToLoadingQueue_ = true; }
+    bool listsBoundToLoadingQueue() const { return listsBoundToLoadingQueue_; }
 
     // ---- Per-file lists -------------------------------------------------------------------
 
-    // Each list setter replaces that one list as it is, whatever the others hold (tests set
-    // lists of their own; the rename replaces the addresses). The loading pipeline never uses
-    // them.
     const std::vector<std::string>& gldFileNames() const { return files_.names(); }
-    void setGldFileNames(std::vector<std::string> v) { files_.setNames(std::move(v)); }
     const std::vector<ChannelNames>& arrayOfHeaders() const { return files_.headers(); }
-    void setArrayOfHeaders(std::vector<ChannelNames> v) { files_.setHeaders(std::move(v)); }
     const std::vector<MVSampleRows>& arrayOfSamples() const { return files_.samples(); }
-    void setArrayOfSamples(std::vector<MVSampleRows> v) { files_.setSamples(std::move(v)); }
     const std::vector<MVSpeedsPtr>& arrayOfSpeeds() const { return files_.speeds(); }
-    void setArrayOfSpeeds(std::vector<MVSpeedsPtr> v) { files_.setSpeeds(std::move(v)); }
     const std::vector<MVFakeIndexesPtr>& arrayOfFakeIndexes() const { return files_.fakeIndexes(); }
-    void setArrayOfFakeIndexes(std::vector<MVFakeIndexesPtr> v) {
-        files_.setFakeIndexes(std::move(v));
-    }
     const std::vector<MVDistancesPtr>& arrayOfDistances() const { return files_.distances(); }
-    void setArrayOfDistances(std::vector<MVDistancesPtr> v) { files_.setDistances(std::move(v)); }
     // Complete laps of each file (all laps but the unfinished last one).
     const std::vector<MVLapsPtr>& arrayOfMVLaps() const { return files_.completeLaps(); }
-    void setArrayOfMVLaps(std::vector<MVLapsPtr> v) { files_.setCompleteLaps(std::move(v)); }
     // All laps of each file, the unfinished last lap included.
     const std::vector<MVLapsPtr>& arrayOfAllLaps() const { return files_.allLaps(); }
-    void setArrayOfAllLaps(std::vector<MVLapsPtr> v) { files_.setAllLaps(std::move(v)); }
     // Complete laps within 0.85 to 1.15 times the reference lap's distance.
     const std::vector<MVLapsPtr>& arrayOfPreciseLaps() const { return files_.preciseLaps(); }
-    void setArrayOfPreciseLaps(std::vector<MVLapsPtr> v) { files_.setPreciseLaps(std::move(v)); }
     // For each file an MVLaps holding only its whole-file lap.
     const std::vector<MVLapsPtr>& arrayOfWholeFileMVLaps() const { return files_.wholeFileLaps(); }
-    void setArrayOfWholeFileMVLaps(std::vector<MVLapsPtr> v) {
-        files_.setWholeFileLaps(std::move(v));
-    }
     // Address of each successfully loaded file, used to re-parse it.
     const std::vector<std::filesystem::path>& arrayOfGLDURLs() const { return files_.addresses(); }
-    void setArrayOfGLDURLs(std::vector<std::filesystem::path> v) {
-        files_.setAddresses(std::move(v));
-    }
+    // Replaces the addresses as they are, whatever the other lists hold (the rename's new file).
+    void setArrayOfGLDURLs(std::vector<std::filesystem::path> v);
     // Every per-file list at once.
     const MVLoadedFiles& loadedFiles() const { return files_; }
+    // Replaces every per-file list at once with `files`, as they are: for tests and tools that
+    // lay out sessions of their own (the loading pipeline never uses it). Written under the
+    // loading-queue rule above: false, and nothing written, where that refuses it.
+    bool replaceLoadedFiles(MVLoadedFiles files);
 
     // Position of the file with that display name; nullopt when none is loaded.
     std::optional<std::size_t> indexOfGLDFileName(const std::string& name) const;
@@ -271,6 +265,9 @@ class MVGLDFileManager {
     static platform::SerialQueue& loadingQueue();
 
   private:
+    // Whether the lists may be written here: unbound, or on loadingQueue(). Otherwise false,
+    // after a line on stderr naming `operation`.
+    bool checkOnLoadingQueue(const char* operation) const;
     // Re-parses every address of arrayOfGLDURLs with the record in use; a file that can no
     // longer be loaded leaves every list. Runs on loadingQueue().
     void reparseLoadedFiles();
@@ -321,6 +318,7 @@ class MVGLDFileManager {
     std::shared_ptr<const std::string> circuitDatabaseText_;
     ReparseHandler reparseHandler_;
     bool recordsUsage_ = true;
+    bool listsBoundToLoadingQueue_ = false;
     // settleDisplayMode's state: whether the display shows the whole session for want of laps.
     // Shared with the task queued on the main queue, which may outlive the manager.
     struct DisplayRule;

@@ -53,6 +53,7 @@ bool MVGLDFileManager::loadGLDFileWithURL(const std::filesystem::path& url) {
 }
 
 bool MVGLDFileManager::startGLDProcess(const std::filesystem::path& url, bool sfLocationsProvided) {
+    if (!checkOnLoadingQueue("startGLDProcess")) return false;
     lastFailureText_.clear();
     sendParsingStatus(MVParsingStatus::kStarted);
     ZORFileLog::writeToTextFile(formatted("main startGLDProcess url: %s", url.string()));
@@ -61,6 +62,7 @@ bool MVGLDFileManager::startGLDProcess(const std::filesystem::path& url, bool sf
 
 bool MVGLDFileManager::startGLDProcessWithData(std::string bytes, const std::filesystem::path& url,
                                                bool sfLocationsProvided) {
+    if (!checkOnLoadingQueue("startGLDProcessWithData")) return false;
     lastFailureText_.clear();
     sendParsingStatus(MVParsingStatus::kStarted);
     ZORFileLog::writeToTextFile(formatted("main startGLDProcess url: %s", url.string()));
@@ -326,6 +328,7 @@ platform::SerialQueue& MVGLDFileManager::loadingQueue() {
 }
 
 void MVGLDFileManager::setTrackInfo(MVTrackInfoPtr trackInfo) {
+    if (!checkOnLoadingQueue("setTrackInfo")) return;
     trackInfo_ = std::move(trackInfo);
     removeAllData(false);
     loadingQueue().async([this] { reparseLoadedFiles(); });

@@ -72,15 +72,6 @@ std::size_t MVLoadedFiles::size() const {
                      preciseLaps_.size(), wholeFileLaps_.size(), addresses_.size()});
 }
 
-MVLoadedFile MVLoadedFiles::fileAt(std::size_t index) const {
-    MVLoadedFile file;
-    file.series = {names_.at(index),  headers_.at(index),     samples_.at(index),
-                   speeds_.at(index), fakeIndexes_.at(index), distances_.at(index)};
-    file.laps = {completeLaps_.at(index), allLaps_.at(index), preciseLaps_.at(index),
-                 wholeFileLaps_.at(index)};
-    return file;
-}
-
 bool MVLoadedFiles::holdsLap(std::size_t index, const MVLapPtr& lap) const {
     return holds(allLaps_, index, lap) || holds(completeLaps_, index, lap) ||
            holds(preciseLaps_, index, lap) || holds(wholeFileLaps_, index, lap);

@@ -43,9 +43,10 @@ struct MVLoadedFile {
 // The per-file lists of the session-file manager, one entry per loaded file in loading order, at
 // the same position in each, and the address of each file loaded from disk. The lists are kept
 // one per field, so that the views can read a field of every file at once; they are written only
-// here, a whole record or step at a time, so they stay aligned. A list may be one short while a
-// load is between its two steps, or after a setter below replaced it. Not thread-safe: the owner
-// says which thread writes.
+// here, a whole record or step at a time, so they stay aligned. The series lists and the lap
+// lists may differ in length while a load is between its two steps (or in lists a test lays out
+// with one step alone), the addresses after a re-parse or a rename replaced them. Not
+// thread-safe: the owner says which thread writes.
 class MVLoadedFiles {
   public:
     // The first step of a load: the file's series at the end of the series lists.
@@ -66,8 +67,6 @@ class MVLoadedFiles {
     // Entries of the longest list, the addresses included (all are equally long outside a load).
     std::size_t size() const;
 
-    // The record at `index`, copied; throws std::out_of_range when a list does not reach it.
-    MVLoadedFile fileAt(std::size_t index) const;
     // Whether one of the lap lists of the file at `index` holds `lap`.
     bool holdsLap(std::size_t index, const MVLapPtr& lap) const;
 
@@ -83,17 +82,8 @@ class MVLoadedFiles {
     const std::vector<MVLapsPtr>& wholeFileLaps() const { return wholeFileLaps_; }
     const std::vector<std::filesystem::path>& addresses() const { return addresses_; }
 
-    // Replace one list as it is, whatever the others hold (for the manager's list setters).
-    void setNames(std::vector<std::string> v) { names_ = std::move(v); }
-    void setHeaders(std::vector<std::vector<std::string>> v) { headers_ = std::move(v); }
-    void setSamples(std::vector<MVSampleRows> v) { samples_ = std::move(v); }
-    void setSpeeds(std::vector<MVSpeedsPtr> v) { speeds_ = std::move(v); }
-    void setFakeIndexes(std::vector<MVFakeIndexesPtr> v) { fakeIndexes_ = std::move(v); }
-    void setDistances(std::vector<MVDistancesPtr> v) { distances_ = std::move(v); }
-    void setCompleteLaps(std::vector<MVLapsPtr> v) { completeLaps_ = std::move(v); }
-    void setAllLaps(std::vector<MVLapsPtr> v) { allLaps_ = std::move(v); }
-    void setPreciseLaps(std::vector<MVLapsPtr> v) { preciseLaps_ = std::move(v); }
-    void setWholeFileLaps(std::vector<MVLapsPtr> v) { wholeFileLaps_ = std::move(v); }
+    // Replaces the addresses as they are, whatever the other lists hold (a re-parse keeps the
+    // files that still load; the rename stores a file's new address).
     void setAddresses(std::vector<std::filesystem::path> v) { addresses_ = std::move(v); }
 
   private:

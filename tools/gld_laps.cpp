@@ -1,6 +1,6 @@
 // gld-laps FILE...: loads the files in order through the program's own session-file manager and
-// loading pipeline (the same circuit database lookup), reports each progress code on stderr as
-// it comes, then prints one line per lap on stdout, tab separated:
+// loading pipeline (the same circuit database lookup, on the same loading queue), reports each
+// progress code on stderr as it comes, then prints one line per lap on stdout, tab separated:
 //   display name, lap number, start (s), end (s), duration (s), distance (m), top speed (km/h),
 //   sector times (s, comma separated), flags (unfinished, whole, reference, precise).
 // Exit status 0 when every file loaded, 1 otherwise.
@@ -8,6 +8,7 @@
 #include "session/MVParsingStatusText.h"
 #include "session/MVSampleValues.h"
 
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -79,12 +80,19 @@ int main(int argc, char** argv) {
     auto& manager = MVGLDFileManager::sharedManager();
     auto progress = std::make_shared<StderrProgress>(manager);
     manager.setDelegate(progress);
+    // The shared manager's lists are written on the loading queue only, as in the program.
     bool allLoaded = true;
-    for (int i = 1; i < argc; ++i) {
-        if (!manager.loadGLDFileWithURL(argv[i])) {
-            std::fprintf(stderr, "gld-laps: %s was not loaded\n", argv[i]);
-            allLoaded = false;
+    MVGLDFileManager::loadingQueue().async([&] {
+        for (int i = 1; i < argc; ++i) {
+            if (!manager.loadGLDFileWithURL(argv[i])) {
+                std::fprintf(stderr, "gld-laps: %s was not loaded\n", argv[i]);
+                allLoaded = false;
+            }
         }
+    });
+    if (!MVGLDFileManager::loadingQueue().drainFor(std::chrono::hours(1))) {
+        std::fprintf(stderr, "gld-laps: the loads did not end within an hour\n");
+        return 1;
     }
     for (std::size_t f = 0; f < manager.gldFileNames().size(); ++f) {
         if (f < manager.arrayOfWholeFileMVLaps().size() && manager.arrayOfWholeFileMVLaps()[f]) {

@@ -149,7 +149,12 @@ int main(int argc, char** argv) {
     {
         // After an export of two sessions: the sheet says where the file went.
         MVGLDFileManager sessions;
-        sessions.setArrayOfMVLaps({csvSession("Larkfield 2026-05-14"), csvSession("Another day")});
+        MVLoadedFiles laps;
+        for (const char* name : {"Larkfield 2026-05-14", "Another day"}) {
+            laps.appendLaps(
+                {csvSession(name), MVLaps::instance(), MVLaps::instance(), MVLaps::instance()});
+        }
+        sessions.replaceLoadedFiles(std::move(laps));
         MVCSVFileWindowController sheet(&window, sessions);
         sheet.setSpeedOf([](const MVLap& lap) { return 180.0 + lap.number(); });
         sheet.destinationTextField()->setUrl(work / "Exports");

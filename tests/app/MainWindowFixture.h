@@ -2,6 +2,7 @@
 
 // A main window on the process-wide session-file manager, opened on generated sessions through
 // the real loading path. The shared manager, selection and options are reset around each test.
+#include "tests/support/LoadingQueueHop.h"
 #include "tests/support/MainQueuePump.h"
 #include "tests/support/SessionGenerator.h"
 #include "tests/support/TempDir.h"
@@ -34,7 +35,9 @@ class MainWindowFixture : public ::testing::Test {
     static void resetShared() {
         ASSERT_TRUE(MVGLDFileManager::loadingQueue().drainFor(std::chrono::seconds(20)));
         MainQueuePump::drain();
-        MVGLDFileManager::sharedManager().removeAllData(true);
+        // The shared manager's lists are written on the loading queue only.
+        ASSERT_TRUE(onLoadingQueue([] { MVGLDFileManager::sharedManager().removeAllData(true); }));
+        MainQueuePump::drain();
         MVGlobalData::sharedManager().resetData();
         MVGlobalData::sharedManager().setSelectedKeys({});
         MVOptionsAndSettings& options = MVOptionsAndSettings::sharedManager();

@@ -70,7 +70,7 @@ MVLapsPtr installSession(MVGLDFileManager& manager, const std::string& name,
     }
     auto lists = manager.arrayOfMVLaps();
     lists.back() = laps;
-    manager.setArrayOfMVLaps(lists);
+    testing_support::replaceCompleteLaps(manager, lists);
     return laps;
 }
 

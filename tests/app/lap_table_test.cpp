@@ -79,8 +79,7 @@ struct ThreeLapSession {
             lap->setSectors(sectorsFrom(100.0 * n, sectors[n]));
             laps->addLap(lap);
         }
-        std::vector<MVLapsPtr> lists{laps};
-        manager.setArrayOfMVLaps(lists);
+        testing_support::replaceCompleteLaps(manager, {laps});
     }
 
     MVLapPtr lap(int number) const { return laps->data().at(number - 1); }

@@ -360,10 +360,12 @@ TEST(MainWindowSelection, EmptySessionsNeverEnterTheSelection) {
             lists.push_back(MVLaps::instance());
             for (double t : c.sessions[i]) lists.back()->addLap(lap(names.back().c_str(), t));
         }
-        manager.setGldFileNames(names);
-        manager.setArrayOfMVLaps(lists);
-        manager.setArrayOfPreciseLaps(lists);
-        manager.setArrayOfAllLaps(lists);
+        MVLoadedFiles files;
+        for (size_t i = 0; i < names.size(); ++i) {
+            files.appendSeries({names[i], {}, {}, nullptr, nullptr, nullptr});
+            files.appendLaps({lists[i], lists[i], lists[i], MVLaps::instance()});
+        }
+        manager.replaceLoadedFiles(std::move(files));
         MVGlobalData::sharedManager().safelyChangeSelectedLapsWithoutKVO(
             c.selectFirstLap ? std::vector<MVLapPtr>{lists[0]->data().front()}
                              : std::vector<MVLapPtr>{});
@@ -385,8 +387,11 @@ TEST(MainWindowSelection, EmptySessionsNeverEnterTheSelection) {
 // button (tasks on their way may hold it a little longer).
 TEST(MainWindowSelection, AClosedWindowNoLongerClosesSessions) {
     MVGLDFileManager manager;
-    manager.setGldFileNames({"kept"});
-    manager.setArrayOfMVLaps({MVLaps::instance()});
+    MVLoadedFiles files;
+    files.appendSeries({"kept", {}, {}, nullptr, nullptr, nullptr});
+    files.appendLaps(
+        {MVLaps::instance(), MVLaps::instance(), MVLaps::instance(), MVLaps::instance()});
+    manager.replaceLoadedFiles(std::move(files));
     auto controller = std::make_unique<MVZQViewController>(manager);
     // A recomputation waits behind a busy loading queue and keeps the window's workers alive.
     platform::Semaphore gate;

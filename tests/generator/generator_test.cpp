@@ -363,7 +363,10 @@ TEST(SessionGeneratorRates, RowsStepAtTheRateAndCrossingsMatchTheTruth) {
             // The reader measures from row to row; its trapezoid sum errs only where the
             // acceleration changes within a row interval.
             auto rowTime = [&](size_t kept) {
-                const size_t row = truth.firstFixRow + kept * truth.readerStride;
+                // The last kept row is the file's last row.
+                const size_t row = kept + 1 == truth.readerRowCount
+                                       ? truth.rowCount - 1
+                                       : truth.firstFixRow + kept * truth.readerStride;
                 return std::round(100.0 * double(row) / c.rate) / 100;
             };
             const double between = session.model.stateAt(rowTime(lap.readerLastRow)).distance -

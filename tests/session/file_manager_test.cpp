@@ -1,3 +1,4 @@
+#include "tests/support/ManualSession.h"
 #include "tests/support/TempDir.h"
 
 #include "session/MVGLDFileManager.h"
@@ -7,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -48,24 +51,14 @@ struct LoadedFile {
     const std::string& name() const { return file.series.name; }
 };
 
-// Appends files to the manager's lists the way a load does, through the manager's list setters.
+// Appends files to the manager's lists the way a load does, all lists at once.
 void load(MVGLDFileManager& m, const std::vector<std::shared_ptr<LoadedFile>>& files) {
     MVLoadedFiles lists = m.loadedFiles();
     for (const auto& f : files) {
         lists.append(f->file);
         lists.appendAddress(f->url);
     }
-    m.setGldFileNames(lists.names());
-    m.setArrayOfHeaders(lists.headers());
-    m.setArrayOfSamples(lists.samples());
-    m.setArrayOfSpeeds(lists.speeds());
-    m.setArrayOfFakeIndexes(lists.fakeIndexes());
-    m.setArrayOfDistances(lists.distances());
-    m.setArrayOfMVLaps(lists.completeLaps());
-    m.setArrayOfAllLaps(lists.allLaps());
-    m.setArrayOfPreciseLaps(lists.preciseLaps());
-    m.setArrayOfWholeFileMVLaps(lists.wholeFileLaps());
-    m.setArrayOfGLDURLs(lists.addresses());
+    ASSERT_TRUE(m.replaceLoadedFiles(std::move(lists)));
     if (!m.baseLocation()) m.setBaseLocation(MVLocation::instance());
     if (!m.referenceLap() && !files.empty()) {
         m.setReferenceLap(files.front()->file.laps.complete->lapAtIndex(1));
@@ -98,7 +91,7 @@ void expectAligned(const MVGLDFileManager& m,
         const auto& f = *expected[k];
         SCOPED_TRACE(f.name());
         // The record is read back through the lists the public accessors hand out.
-        EXPECT_TRUE(m.loadedFiles().fileAt(k) == f.file);
+        EXPECT_TRUE(testing_support::fileAt(m.loadedFiles(), k) == f.file);
         EXPECT_EQ(m.gldFileNames()[k], f.name());
         EXPECT_EQ(m.arrayOfMVLaps()[k], f.file.laps.complete);
         EXPECT_EQ(m.arrayOfGLDURLs()[k], f.url);
@@ -338,16 +331,71 @@ TEST(GLDFileManager, LoadedFilesAppendSeriesThenLaps) {
     EXPECT_EQ(lists.size(), 2u);
     EXPECT_EQ(lists.names().back(), "b");
     EXPECT_EQ(lists.allLaps().size(), 1u);
-    EXPECT_THROW(lists.fileAt(1), std::out_of_range);
+    EXPECT_THROW(testing_support::fileAt(lists, 1), std::out_of_range);
     EXPECT_FALSE(lists.holdsLap(1, files[1]->file.laps.all->lapAtIndex(0)));
 
     lists.appendLaps(files[1]->file.laps);
-    EXPECT_TRUE(lists.fileAt(1) == files[1]->file);
+    EXPECT_TRUE(testing_support::fileAt(lists, 1) == files[1]->file);
     EXPECT_TRUE(lists.holdsLap(1, files[1]->file.laps.all->lapAtIndex(2)));
     EXPECT_FALSE(lists.holdsLap(0, files[1]->file.laps.all->lapAtIndex(2)));
 
     lists.clear();
     EXPECT_EQ(lists.size(), 0u);
+}
+
+// The shared manager's lists are written on the loading queue only: a writer called elsewhere
+// writes nothing and says so, and on the queue it writes as an unbound manager's does.
+TEST(GLDFileManager, ABoundManagerWritesItsListsOnTheLoadingQueueOnly) {
+    EXPECT_TRUE(MVGLDFileManager::sharedManager().listsBoundToLoadingQueue());
+    EXPECT_FALSE(MVGLDFileManager().listsBoundToLoadingQueue());
+    const auto record = MVTrackInfo::instance();
+    using Manager = MVGLDFileManager;
+    const struct {
+        const char* operation;                // named in the refusal
+        std::function<bool(Manager&)> write;  // its answer; false where it answers nothing
+        std::function<bool(const Manager&)> written;
+    } writers[] = {
+        {"removeFileAtIndex", [](Manager& m) { return m.removeFileAtIndex(0); },
+         [](const Manager& m) { return m.loadedFiles().size() == 1; }},
+        {"removeAllData", [](Manager& m) { return m.removeAllData(true), false; },
+         [](const Manager& m) { return m.loadedFiles().size() == 0; }},
+        {"replaceLoadedFiles", [](Manager& m) { return m.replaceLoadedFiles({}); },
+         [](const Manager& m) { return m.loadedFiles().size() == 0; }},
+        {"setArrayOfGLDURLs", [](Manager& m) { return m.setArrayOfGLDURLs({}), false; },
+         [](const Manager& m) { return m.arrayOfGLDURLs().empty(); }},
+        {"setTrackInfo", [&](Manager& m) { return m.setTrackInfo(record), false; },
+         [&](const Manager& m) { return m.trackInfo() == record && m.gldFileNames().empty(); }},
+        {"startGLDProcess", [](Manager& m) { return m.loadGLDFileWithURL("/sessions/none.gld"); },
+         [](const Manager& m) { return !m.lastFailureText().empty(); }},
+        {"startGLDProcessWithData",
+         [](Manager& m) { return m.startGLDProcessWithData("", "/sessions/e.gld", false); },
+         [](const Manager& m) { return !m.lastFailureText().empty(); }},
+    };
+    for (const auto& w : writers) {
+        SCOPED_TRACE(w.operation);
+        MVGLDFileManager m;
+        const auto files = makeFiles({"a", "b"});
+        load(m, files);
+        m.bindListsToLoadingQueue();
+
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(w.write(m));
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find(std::string("MVGLDFileManager::") + w.operation +
+                            " must run on the loading queue"),
+                  std::string::npos)
+            << said;
+        expectAligned(m, files);
+        EXPECT_FALSE(m.trackInfo());
+        EXPECT_TRUE(m.lastFailureText().empty());
+
+        MVGLDFileManager::loadingQueue().async([&] { w.write(m); });
+        // setTrackInfo queues its re-parse behind itself.
+        for (int hop = 0; hop < 2; ++hop) {
+            ASSERT_TRUE(MVGLDFileManager::loadingQueue().drainFor(std::chrono::seconds(20)));
+        }
+        EXPECT_TRUE(w.written(m));
+    }
 }
 
 class RecordingDelegate : public MVParsingProcessDelegate {

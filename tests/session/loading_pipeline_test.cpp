@@ -128,6 +128,36 @@ void expectLapsMatchTruth(const MVGLDFileManager& manager, size_t file,
     EXPECT_EQ(manager.arrayOfMVLaps().at(file)->count(), truth.laps.size());
 }
 
+// Thinned rows end with the file's last row: the truth's kept rows and unfinished lap are the
+// loaded ones whether or not the rows after the first fix fill whole thinning steps.
+TEST_F(LoadingPipeline, TheTruthKeepsTheLastRowOfAThinnedFile) {
+    int partialSteps = 0;
+    for (double rate : {20.0, 25.0, 50.0}) {
+        for (int laps : {2, 3, 4, 5}) {
+            const std::string label = std::to_string(rate) + " Hz, " + std::to_string(laps);
+            MVGLDFileManager fresh;
+            SessionOptions options;
+            options.laps = laps;
+            options.rateHz = rate;
+            const auto written = make("thinned.gld", options);
+            const auto& truth = written.session.truth;
+            ASSERT_GT(truth.readerStride, 1u) << label;
+            partialSteps += (truth.rowCount - 1 - truth.firstFixRow) % truth.readerStride != 0;
+            ASSERT_TRUE(fresh.loadGLDFileWithURL(written.path)) << label;
+            EXPECT_EQ(fresh.arrayOfSamples().front().size(), truth.readerRowCount) << label;
+            const auto& all = fresh.arrayOfAllLaps().front();
+            ASSERT_TRUE(all && truth.unfinishedLap) << label;
+            const auto last = all->lapAtIndex(static_cast<std::int64_t>(all->count()) - 1);
+            ASSERT_TRUE(last->isUnfinishedLap()) << label;
+            // The session's last row (the first fix is its first row) closes the kept rows.
+            EXPECT_NEAR(fresh.arrayOfFakeIndexes().front()->values().back(), truth.duration, 1e-6)
+                << label;
+            EXPECT_NEAR(last->distance(), truth.unfinishedLap->readerDistance, 0.05) << label;
+        }
+    }
+    EXPECT_GT(partialSteps, 0) << "no file whose last thinning step is partial";
+}
+
 TEST_F(LoadingPipeline, LapTimesMatchTheTruthAtEveryLoggingRate) {
     for (double rate : {1.0, 5.0, 10.0, 25.0, 50.0}) {
         MVGLDFileManager fresh;

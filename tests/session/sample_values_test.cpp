@@ -297,7 +297,7 @@ TEST_F(SampleValues, LapsBySession) {
     }
     auto perFile = manager.arrayOfMVLaps();
     perFile[0] = laps;
-    manager.setArrayOfMVLaps(perFile);
+    testing_support::replaceCompleteLaps(manager, perFile);
 
     EXPECT_EQ(values.fastestLapWithGLDURL("/sessions/alpha.gld"), laps->lapAtIndex(1));
     EXPECT_EQ(values.lapWithGLDFileName("alpha", 2), laps->lapAtIndex(2));

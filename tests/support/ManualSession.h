@@ -5,6 +5,7 @@
 #include "session/MVGLDReader.h"
 #include "session/MVLap.h"
 #include "session/MVLaps.h"
+#include "session/MVLoadedFiles.h"
 
 #include <cmath>
 #include <cstdint>
@@ -105,21 +106,19 @@ class ManualSession {
         auto wholeLaps = MVLaps::instance();
         wholeLaps->addLap(whole);
 
-        auto add = [](auto list, auto value) {
-            list.push_back(std::move(value));
-            return list;
-        };
-        manager.setGldFileNames(add(manager.gldFileNames(), name));
-        manager.setArrayOfHeaders(add(manager.arrayOfHeaders(), std::move(headers)));
-        manager.setArrayOfSamples(add(manager.arrayOfSamples(), std::move(rows)));
-        manager.setArrayOfSpeeds(add(manager.arrayOfSpeeds(), std::move(speeds)));
-        manager.setArrayOfFakeIndexes(add(manager.arrayOfFakeIndexes(), std::move(times)));
-        manager.setArrayOfDistances(add(manager.arrayOfDistances(), std::move(distances)));
-        manager.setArrayOfMVLaps(add(manager.arrayOfMVLaps(), MVLaps::instance()));
-        manager.setArrayOfAllLaps(add(manager.arrayOfAllLaps(), MVLaps::instance()));
-        manager.setArrayOfPreciseLaps(add(manager.arrayOfPreciseLaps(), MVLaps::instance()));
-        manager.setArrayOfWholeFileMVLaps(add(manager.arrayOfWholeFileMVLaps(), wholeLaps));
-        return manager.gldFileNames().size() - 1;
+        MVLoadedFile file;
+        file.series = {name,
+                       std::move(headers),
+                       std::move(rows),
+                       std::move(speeds),
+                       std::move(times),
+                       std::move(distances)};
+        file.laps = {MVLaps::instance(), MVLaps::instance(), MVLaps::instance(), wholeLaps};
+        MVLoadedFiles files = manager.loadedFiles();
+        files.append(std::move(file));
+        const std::size_t position = files.names().size() - 1;
+        manager.replaceLoadedFiles(std::move(files));
+        return position;
     }
 
   private:
@@ -143,6 +142,39 @@ class ManualSession {
     std::vector<double> elapsed_;
     std::vector<double> speeds_;
 };
+
+// The record at `index` of the lists, copied; throws std::out_of_range when a list does not
+// reach it.
+inline MVLoadedFile fileAt(const MVLoadedFiles& files, std::size_t index) {
+    MVLoadedFile file;
+    file.series = {files.names().at(index),       files.headers().at(index),
+                   files.samples().at(index),     files.speeds().at(index),
+                   files.fakeIndexes().at(index), files.distances().at(index)};
+    file.laps = {files.completeLaps().at(index), files.allLaps().at(index),
+                 files.preciseLaps().at(index), files.wholeFileLaps().at(index)};
+    return file;
+}
+
+// Makes perFile[k] the complete laps of file k, for tests of what reads the lap lists: a loaded
+// file keeps its series, addresses and other laps; a file past the loaded ones has laps alone
+// (no series, its other lap lists empty); loaded files past perFile leave.
+inline bool replaceCompleteLaps(MVGLDFileManager& manager, const std::vector<MVLapsPtr>& perFile) {
+    const MVLoadedFiles& now = manager.loadedFiles();
+    MVLoadedFiles files;
+    for (std::size_t k = 0; k < perFile.size(); ++k) {
+        if (k < now.names().size()) {
+            files.appendSeries({now.names()[k], now.headers()[k], now.samples()[k], now.speeds()[k],
+                                now.fakeIndexes()[k], now.distances()[k]});
+        }
+        auto lapsOf = [k](const std::vector<MVLapsPtr>& list) {
+            return k < list.size() ? list[k] : MVLaps::instance();
+        };
+        files.appendLaps({perFile[k], lapsOf(now.allLaps()), lapsOf(now.preciseLaps()),
+                          lapsOf(now.wholeFileLaps())});
+        if (k < now.addresses().size()) files.appendAddress(now.addresses()[k]);
+    }
+    return manager.replaceLoadedFiles(std::move(files));
+}
 
 // Reads a session file's text with the session readers and appends it to the manager under
 // `name`, with no laps; returns its position, or -1 when the text cannot be read.

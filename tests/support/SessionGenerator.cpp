@@ -584,7 +584,8 @@ std::string Builder::build(SessionTruth& truth) {
                                : std::min(model_.duration(), lastCrossing + kTailSeconds);
     makeRows(endTime);
 
-    // Rows a reader keeps: from the first fix on, thinned when logged faster than 10 Hz.
+    // Rows a reader keeps: from the first fix on, thinned when logged faster than 10 Hz; thinned
+    // rows end with the last row, so no crossing after the last whole step is lost.
     std::vector<size_t> emitted;
     truth.firstFixRow = rows_.size();
     for (size_t r = 0; r < rows_.size(); ++r) {
@@ -599,6 +600,7 @@ std::string Builder::build(SessionTruth& truth) {
         if (rate > 10) truth.readerStride = size_t(rate / 10);
     }
     for (size_t i = 0; i < emitted.size(); i += truth.readerStride) kept_.push_back(emitted[i]);
+    if (!emitted.empty() && kept_.back() != emitted.back()) kept_.push_back(emitted.back());
     truth.readerRowCount = kept_.size();
 
     for (const auto& c : channels_) truth.channels.push_back(c.name);

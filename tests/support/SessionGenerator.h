@@ -29,9 +29,9 @@
 //
 // Times in the truth are session seconds: 0 at the first data row. "Reader" values are what a
 // reader following the format would see: rows before the first fix dropped, rows thinned to about
-// 10 Hz when the file has 1000 rows or more and is logged faster than 10 Hz, elapsed time measured
-// from the first kept row, and crossings interpolated linearly between consecutive kept rows on
-// the gate line (gate width 25 m around the gate's next point).
+// 10 Hz when the file has 1000 rows or more and is logged faster than 10 Hz (the last row always
+// kept), elapsed time measured from the first kept row, and crossings interpolated linearly between
+// consecutive kept rows on the gate line (gate width 25 m around the gate's next point).
 
 namespace testing_support {
 
@@ -136,8 +136,9 @@ struct SessionTruth {
 
     size_t firstFixRow = 0;     // first row with satellites; rowCount when there is none
     size_t readerRowCount = 0;  // rows a reader keeps
-    size_t readerStride = 1;    // every readerStride-th row after the first fix is kept
-    double readerRateHz = 0;    // rate a reader measures from the time column (0 under 1000 rows)
+    // Every readerStride-th row after the first fix is kept, and the last row.
+    size_t readerStride = 1;
+    double readerRateHz = 0;  // rate a reader measures from the time column (0 under 1000 rows)
     size_t garbageLineCount = 0;
 };
 

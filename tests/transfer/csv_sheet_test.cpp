@@ -1,3 +1,4 @@
+#include "tests/support/ManualSession.h"
 #include "tests/support/TempDir.h"
 
 #include "transfer/MVCSVFileWindowController.h"
@@ -44,7 +45,7 @@ class CSVSheet : public ::testing::Test {
 };
 
 TEST_F(CSVSheet, ExportWritesTheFileAndSaysWhereItWent) {
-    manager.setArrayOfMVLaps({oneSession("A"), oneSession("B")});
+    testing_support::replaceCompleteLaps(manager, {oneSession("A"), oneSession("B")});
     sheet.exportButton()->click();
     EXPECT_TRUE(std::filesystem::is_regular_file(dir / "A+B.csv"));
     EXPECT_TRUE(sheet.isVisible());
@@ -59,7 +60,7 @@ TEST_F(CSVSheet, ExportWritesTheFileAndSaysWhereItWent) {
 }
 
 TEST_F(CSVSheet, NothingToExportIsSaidAndTheSheetStays) {
-    manager.setArrayOfMVLaps({MVLaps::instance()});
+    testing_support::replaceCompleteLaps(manager, {MVLaps::instance()});
     sheet.exportButton()->click();
     EXPECT_TRUE(sheet.isVisible());
     EXPECT_TRUE(sheet.infoTextField()->text().contains("nothing to export"));
@@ -67,7 +68,7 @@ TEST_F(CSVSheet, NothingToExportIsSaidAndTheSheetStays) {
 }
 
 TEST_F(CSVSheet, AFailedWriteIsAnAlertWithTheReasonAndTheSheetStays) {
-    manager.setArrayOfMVLaps({oneSession("A")});
+    testing_support::replaceCompleteLaps(manager, {oneSession("A")});
     std::filesystem::create_directories(dir / "A.csv");  // the name is taken by a folder
     sheet.exportButton()->click();
     ASSERT_EQ(alerts.size(), 1u);

@@ -1,6 +1,7 @@
 // The track pane controller, offscreen on the fake clock: cursor, lock, the delayed wizard check
 // and lock restore, the border kept across a re-parse, the tool-bar buttons and the chooser.
 #include "tests/support/MainQueuePump.h"
+#include "tests/support/ManualSession.h"
 #include "tests/support/TempDir.h"
 #include "tests/views/TrackViewsFixtures.h"
 
@@ -74,7 +75,7 @@ class TrackPaneTest : public ::testing::Test {
         controller->setArrayOfSelectedLaps({slow, fast});
         auto laps = MVLaps::instance();
         laps->setData({slow, fast});
-        manager.setArrayOfMVLaps({laps});
+        testing_support::replaceCompleteLaps(manager, {laps});
     }
     void TearDown() override {
         controller.reset();
@@ -161,7 +162,7 @@ TEST_F(TrackPaneTest, FlagsAreRestoredAtOnceAndTheLockAfterASecondOnTheSameMap) 
 }
 
 TEST_F(TrackPaneTest, SessionWithoutLapsOpensTheWizardHalfASecondLater) {
-    manager.setArrayOfMVLaps({MVLaps::instance()});
+    testing_support::replaceCompleteLaps(manager, {MVLaps::instance()});
     controller->initSubviews();
     advance(400ms);
     EXPECT_FALSE(controller->wizardWindowController());
@@ -173,11 +174,11 @@ TEST_F(TrackPaneTest, SessionWithoutLapsOpensTheWizardHalfASecondLater) {
     // Sessions closed in the meantime: no session, no wizard.
     MVTrackWizardWindowController* before = controller->wizardWindowController();
     controller->initSubviews();
-    manager.setArrayOfMVLaps({});
+    testing_support::replaceCompleteLaps(manager, {});
     advance(600ms);
     EXPECT_EQ(controller->wizardWindowController(), before);
     // The pane removed in the meantime: nothing either.
-    manager.setArrayOfMVLaps({MVLaps::instance()});
+    testing_support::replaceCompleteLaps(manager, {MVLaps::instance()});
     controller->initSubviews();
     controller->removeSubviews();
     advance(600ms);
@@ -185,7 +186,7 @@ TEST_F(TrackPaneTest, SessionWithoutLapsOpensTheWizardHalfASecondLater) {
     // A session with laps: nothing.
     auto laps = MVLaps::instance();
     laps->setData({slow});
-    manager.setArrayOfMVLaps({laps});
+    testing_support::replaceCompleteLaps(manager, {laps});
     controller->initSubviews();
     advance(600ms);
     EXPECT_EQ(controller->wizardWindowController(), before);

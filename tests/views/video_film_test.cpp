@@ -1,5 +1,6 @@
 // A lap film over fake players: opening, seeking, time reports, the run-over into the second
 // file, scrubbing and the files it cannot show.
+#include "tests/support/LoadingQueueHop.h"
 #include "tests/support/ManualSession.h"
 #include "tests/views/VideoTestFixture.h"
 
@@ -150,13 +151,16 @@ TEST_F(VideoFilm, ChangingFileShowsNothingOlderThanTheRequest) {
 // With the session's own samples (10 Hz), the film seeks to the video time of the cursor's own
 // moment, between the two samples around it, not to the sample at or before it.
 TEST_F(VideoFilm, SeeksToTheVideoTimeBetweenTheSamplesAroundTheCursor) {
+    // The shared manager's lists are written on the loading queue only.
     MVGLDFileManager& manager = MVGLDFileManager::sharedManager();
-    manager.removeAllData(true);
     testing_support::ManualSession session("Session", {"time", "avisynctime"});
     for (int i = 0; i <= 100; ++i) {
         session.addRow(i * 0.1, 100, 45, 5, {{"avisynctime", std::to_string(5000 + i * 100)}});
     }
-    session.install(manager);
+    ASSERT_TRUE(testing_support::onLoadingQueue([&] {
+        manager.removeAllData(true);
+        session.install(manager);
+    }));
     MVLapPtr lap = session.lap(0, 100);
     lap->setVideoURLs(std::vector<std::filesystem::path>{dir / "VID0001.mp4"});
     lap->setVideoTimestampStart(5000);
@@ -169,7 +173,7 @@ TEST_F(VideoFilm, SeeksToTheVideoTimeBetweenTheSamplesAroundTheCursor) {
         view->setPosition(t);
         EXPECT_EQ(players.player(0)->seeks.back(), std::llround(5000 + t * 1000)) << t;
     }
-    manager.removeAllData(true);
+    ASSERT_TRUE(testing_support::onLoadingQueue([&] { manager.removeAllData(true); }));
 }
 
 TEST_F(VideoFilm, FilesItCannotShowSayVideoNotAvailable) {
