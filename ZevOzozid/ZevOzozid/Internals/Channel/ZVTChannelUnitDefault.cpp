@@ -321,6 +321,12 @@ void ZVTChannelUnitDefault::answerBatch(const std::shared_ptr<ZVTLogContainer>& 
     pendingBatchIds_.erase(std::find(pendingBatchIds_.begin(), pendingBatchIds_.end(), batchId));
     if (pendingBatchQueueFull_ && pendingBatchIds_.size() < configuration().pendingBatchesLimit) {
         pendingBatchQueueFull_ = false;
-        if (succeeded && availableBatchFromStorage_) flushQueue();
+        if (succeeded && availableBatchFromStorage_) {
+            flushQueue();
+        } else if (succeeded && itemsCount_ != 0) {
+            // Logs stored while the batch was out found the queue full, and a flush timer that
+            // fired meanwhile was spent on it: they get their flush decision now.
+            checkPendingLogs();
+        }
     }
 }
