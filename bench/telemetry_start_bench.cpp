@@ -2,8 +2,9 @@
 // time from before the SDK and its analytics and crash services are started to their return, in
 // a fresh process each time (this executable run again with --child). Cases: telemetry off (the
 // switch), a first start (no store yet), a start over a full 10 MiB store, and one over a
-// damaged full store (salvaged at open). The store's work runs on the logs queue; the child
-// waits for it after the timing, so its cost is also reported ("logs_queue_ms").
+// damaged full store (salvaged at open), and a start after a crash (a pending crash report left by
+// a run that aborted). The store's work runs on the logs queue; the child waits for it after the
+// timing, so its cost is also reported ("logs_queue_ms").
 #include "tests/ZevOzozid/ZVTStoredDevice.h"
 
 #include "platform/ChildProcess.h"
@@ -58,6 +59,7 @@ int runChild(const std::string& mode, const fs::path& home) {
     }
     const auto started = Clock::now();
     if (mode != "off") ZVTZevOzozid::waitForLogsQueue(std::chrono::seconds(30));
+    if (mode == "crash") std::abort();
     const auto settled = Clock::now();
     using std::chrono::duration_cast;
     using std::chrono::microseconds;
@@ -116,16 +118,28 @@ void damage(const fs::path& file) {
     out.write(junk.data(), static_cast<std::streamsize>(junk.size()));
 }
 
-enum class Store { None, Full, Damaged };
+// A home holding what a run that crashed left: its store and its pending crash report.
+void makeCrashedHome(const fs::path& home) {
+    platform::ProcessOptions options;
+    options.timeout = std::chrono::seconds(60);
+    const auto result = platform::runProcess({g_self, "--child", "crash", home.string()}, options);
+    if (result.signal == 0) std::abort();
+}
+
+enum class Store { None, Full, Damaged, Crashed };
 
 void startOnce(benchmark::State& state, const char* mode, Store kind) {
     Scratch full;
-    const fs::path folder = kind != Store::None ? makeFullStore(full.root()) : fs::path();
+    fs::path folder;
+    if (kind == Store::Full || kind == Store::Damaged) folder = makeFullStore(full.root());
+    if (kind == Store::Crashed) makeCrashedHome(full.root());
     double queueMs = 0;
     for (auto _ : state) {
         state.PauseTiming();
         Scratch home;
-        if (kind != Store::None) {
+        if (kind == Store::Crashed) {
+            fs::copy(full.root(), home.root(), fs::copy_options::recursive);
+        } else if (kind != Store::None) {
             fs::create_directories(home.root() / folder);
             fs::copy(full.root() / folder, home.root() / folder, fs::copy_options::recursive);
             if (kind == Store::Damaged) damage(home.root() / folder / "Logs.sqlite");
@@ -160,6 +174,9 @@ void BM_StartTelemetryFullStore(benchmark::State& state) {
 void BM_StartTelemetryDamagedStore(benchmark::State& state) {
     startOnce(state, "on", Store::Damaged);
 }
+void BM_StartTelemetryAfterACrash(benchmark::State& state) {
+    startOnce(state, "on", Store::Crashed);
+}
 BENCHMARK(BM_StartTelemetryOff)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StartTelemetryFirstRun)
     ->UseManualTime()
@@ -170,6 +187,10 @@ BENCHMARK(BM_StartTelemetryFullStore)
     ->Iterations(10)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StartTelemetryDamagedStore)
+    ->UseManualTime()
+    ->Iterations(10)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StartTelemetryAfterACrash)
     ->UseManualTime()
     ->Iterations(10)
     ->Unit(benchmark::kMillisecond);

@@ -154,6 +154,13 @@ int main(int argc, char** argv) {
     ZVTZevOzozid::start("demo-secret", std::vector{ZVTServiceClass::of<ZVTZeroduv>(),
                                                    ZVTServiceClass::of<ZVTZerevuziz>()});
     ZVTZevOzozid::setUserId("demo-user");
+    // Asked straight after start, as an application would.
+    const auto lastReport = ZVTZeroduv::lastSessionCrashReport();
+    std::printf(
+        "crashed in the last session: %s, report %s\n",
+        ZVTZeroduv::hasCrashedInLastSession() ? "yes" : "no",
+        lastReport ? lastReport->incidentIdentifier().value_or("without id").c_str() : "none");
+    std::fflush(stdout);
     auto acknowledgements = std::make_shared<Acknowledgements>(o.mode);
     if (auto group = ZVTZevOzozid::sharedInstance().channelGroup())
         group->addDelegate(acknowledgements);

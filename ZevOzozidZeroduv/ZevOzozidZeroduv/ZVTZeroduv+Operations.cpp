@@ -178,11 +178,17 @@ void ZVTZeroduv::setUserConfirmationHandler(ZVTUserConfirmationHandler handler) 
 }
 
 std::shared_ptr<ZVTErrorReport> ZVTZeroduv::getLastSessionCrashReport() const {
-    std::lock_guard lock(serviceMutex());
+    waitForFolderWork();
+    std::lock_guard lock(lastReportMutex_);
     return lastSessionCrashReport_;
 }
 
+void ZVTZeroduv::waitForFolderWork() const {
+    if (!folderQueue_.isCurrent()) folderQueue_.drainFor(kFolderWorkWait);
+}
+
 std::vector<std::filesystem::path> ZVTZeroduv::crashFiles() const {
+    waitForFolderWork();
     std::lock_guard lock(serviceMutex());
     return crashFiles_;
 }

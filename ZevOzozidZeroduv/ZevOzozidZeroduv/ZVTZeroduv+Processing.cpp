@@ -67,7 +67,7 @@ void ZVTZeroduv::handleLatestCrashReport() {
         } else {
             auto errorReport = ZVTErrorLogFormatter::errorReportFromCrashReport(report.get());
             {
-                std::lock_guard lock(serviceMutex());
+                std::lock_guard lock(lastReportMutex_);
                 lastSessionCrashReport_ = errorReport;
             }
             ZVTWrapperExceptionManager::correlateLastSavedWrapperExceptionToReport({errorReport});

@@ -138,25 +138,47 @@ void ZVTZeroduv::enable() {
         memoryPressureSource_ = std::move(source);
         unhideObserver_ = std::move(observer);
     }
-    if (!isEnabled() && zvCrashReporter_) zvCrashReporter_->purgePendingCrashReport();
-    if (zvCrashReporter_ && zvCrashReporter_->hasPendingCrashReport()) {
-        didCrashInLastSession_ = true;
-        ZVTLogDebug(kTag, "The application crashed in the last session.");
-        handleLatestCrashReport();
-    }
-    setCrashFiles(persistedCrashReports());
-    if (!crashFiles().empty()) {
-        startDelayedCrashProcessing();
-    } else {
-        delayedProcessingSemaphore_.signal();
-        clearContextHistoryAndKeepCurrentSession();
-    }
+    const uint64_t epoch = folderEpoch_.load();
+    folderQueue_.async([this, epoch] { readPendingCrashesAtEnable(epoch); });
     if (debuggerProbe()()) {
         ZVTLogInfo(kTag,
                    "Zeroduv service has been enabled but the service cannot detect crashes "
                    "due to running the application with a debugger attached.");
     } else {
         ZVTLogInfo(kTag, "Zeroduv service has been enabled.");
+    }
+}
+
+void ZVTZeroduv::readPendingCrashesAtEnable(uint64_t epoch) {
+    std::vector<std::filesystem::path> files;
+    {
+        std::lock_guard folder(folderMutex_);
+        if (epoch != folderEpoch_.load()) {
+            // Disabled since: the folders are gone and nothing waits to be processed.
+            delayedProcessingSemaphore_.signal();
+            return;
+        }
+        if (!isEnabled() && zvCrashReporter_) zvCrashReporter_->purgePendingCrashReport();
+        if (zvCrashReporter_ && zvCrashReporter_->hasPendingCrashReport()) {
+            didCrashInLastSession_ = true;
+            ZVTLogDebug(kTag, "The application crashed in the last session.");
+            handleLatestCrashReport();
+        }
+        files = persistedCrashReports();
+    }
+    {
+        std::lock_guard lock(serviceMutex());
+        if (epoch != folderEpoch_.load()) {
+            delayedProcessingSemaphore_.signal();
+            return;
+        }
+        crashFiles_ = files;
+    }
+    if (!files.empty()) {
+        startDelayedCrashProcessing();
+    } else {
+        delayedProcessingSemaphore_.signal();
+        clearContextHistoryAndKeepCurrentSession();
     }
 }
 
@@ -171,10 +193,17 @@ void ZVTZeroduv::disable() {
     }
     ZVTLogDebug(kTag, "Cleaning up all crash files.");
     ZVTWrapperExceptionManager::deleteAllWrapperExceptions();
-    deleteAllFromZeroduvDirectory();
-    emptyLogBufferFiles();
-    removeAnalyzerFile();
-    if (zvCrashReporter_) zvCrashReporter_->purgePendingCrashReport();
+    {
+        // Folder work of an earlier enable that has not begun is dropped; one under way ends
+        // first. The service lock comes first, as everywhere.
+        std::lock_guard lock(serviceMutex());
+        std::lock_guard folder(folderMutex_);
+        ++folderEpoch_;
+        deleteAllFromZeroduvDirectory();
+        emptyLogBufferFiles();
+        removeAnalyzerFile();
+        if (zvCrashReporter_) zvCrashReporter_->purgePendingCrashReport();
+    }
     clearUnprocessedReports();
     clearContextHistoryAndKeepCurrentSession();
     ZVTZevOzozidUserDefaults::shared().removeObjectForKey(kMemoryWarningKey);

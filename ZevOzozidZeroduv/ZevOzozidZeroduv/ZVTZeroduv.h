@@ -34,12 +34,19 @@ using ZVTAttachments = std::vector<std::shared_ptr<ZVTErrorAttachmentLog>>;
 // tests make their own. Its state is guarded by one recursive lock; the channel callbacks come
 // on the enqueuing thread and the logs queue, processing runs on the global queue, memory
 // warnings and the application's send callbacks on the main queue.
+// Enable arms crash capture on the calling thread and leaves the folder work (the previous
+// run's pending report copied into "crashes", the crash files listed, processing scheduled) to
+// the service's own folder queue, in that order, so the program's start does not wait for the
+// disk. Whatever answers from that work (didCrashInLastSession, the last session's report, the
+// crash files) waits for it first, at most kFolderWorkWait. Lock order: the service lock, then
+// the folder lock; folder work never takes the service lock while it holds the folder lock.
 class ZVTZeroduv : public ZVTServiceAbstract,
                    public ZVTChannelDelegate,
                    public std::enable_shared_from_this<ZVTZeroduv> {
   public:
     static constexpr uint64_t kMaxAttachmentSize = 7340032;
     static constexpr auto kUnprocessedReportsWait = std::chrono::seconds(10);
+    static constexpr auto kFolderWorkWait = std::chrono::seconds(30);
 
     ZVTZeroduv();
     ~ZVTZeroduv() override;
@@ -72,7 +79,13 @@ class ZVTZeroduv : public ZVTServiceAbstract,
     void configureCrashReporterWithUncaughtExceptionHandlerEnabled(bool enableUncaughtHandler);
 
     // --- pending crash reports
+    // Copies the reporter's pending report into "crashes". Folder queue (or a test's thread).
     void handleLatestCrashReport();
+    // Waits until the folder work queued so far has run (at most kFolderWorkWait); returns at
+    // once on the folder queue itself.
+    void waitForFolderWork() const;
+    // The queue of the folder work; tests hold it back with a task of their own.
+    platform::SerialQueue& folderQueue() const { return folderQueue_; }
     std::vector<std::filesystem::path> persistedCrashReports() const;
     bool createAnalyzerFile();
     void removeAnalyzerFile();
@@ -128,7 +141,10 @@ class ZVTZeroduv : public ZVTServiceAbstract,
     void setDelegate(const std::shared_ptr<ZVTZeroduvDelegate>& delegate);
     std::shared_ptr<ZVTZeroduvDelegate> delegate() const;
     void setUserConfirmationHandler(ZVTUserConfirmationHandler handler);
-    bool didCrashInLastSession() const { return didCrashInLastSession_; }
+    bool didCrashInLastSession() const {
+        waitForFolderWork();
+        return didCrashInLastSession_;
+    }
     bool didReceiveMemoryWarningInLastSession() const {
         return didReceiveMemoryWarningInLastSession_;
     }
@@ -172,6 +188,8 @@ class ZVTZeroduv : public ZVTServiceAbstract,
     // Delayed processing runs once per process; resetSharedInstance re-arms it.
     static std::atomic<bool>& delayedProcessingRan();
     void enable();
+    // Enable's folder work, on the folder queue; `epoch` is folderEpoch_ when it was queued.
+    void readPendingCrashesAtEnable(uint64_t epoch);
     void disable();
     void deleteCrashFile(const std::filesystem::path& file);
     void removeFromCrashFiles(const std::filesystem::path& file);
@@ -205,4 +223,12 @@ class ZVTZeroduv : public ZVTServiceAbstract,
     std::optional<ZVTErrorReports> unprocessedReports_;
     std::vector<std::filesystem::path> unprocessedFilePaths_;
     ZVTUserConfirmationHandler userConfirmationHandler_;
+    // Held by folder work and by disable's removal of the folders.
+    std::mutex folderMutex_;
+    // Counts disables; folder work queued before one is dropped.
+    std::atomic<uint64_t> folderEpoch_{0};
+    // Guards lastSessionCrashReport_ alone (taken under either lock).
+    mutable std::mutex lastReportMutex_;
+    // Last member: destroyed first, running what is queued while the rest is still alive.
+    mutable platform::SerialQueue folderQueue_{"org.gridlark.zeroduv.folders"};
 };

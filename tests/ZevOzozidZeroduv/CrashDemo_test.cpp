@@ -73,6 +73,14 @@ TEST_P(CrashDemoTest, NextRunSendsTheCrashWithItsAttachmentAndEvents) {
     }
     ASSERT_EQ(crashes.size(), 1u) << seen;
     const auto& crash = crashes[0];
+    // Straight after start each run knows whether the one before it crashed, and its report.
+    EXPECT_NE(crashed.standardOutput.find("crashed in the last session: no, report none"),
+              std::string::npos)
+        << crashed.standardOutput;
+    EXPECT_NE(second.standardOutput.find("crashed in the last session: yes, report " +
+                                         crash["id"].get<std::string>()),
+              std::string::npos)
+        << second.standardOutput;
     EXPECT_EQ(crash["fatal"], true);
     EXPECT_EQ(crash["osExceptionType"], c.signal);
     EXPECT_EQ(crash["osExceptionCode"], c.code);

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace {
 
 using zeroduv_test::FakeUnit;
@@ -132,6 +134,36 @@ INSTANTIATE_TEST_SUITE_P(Answers, ConfirmationTest,
                                            ConfirmationCase{Asks, 0, false, false},
                                            ConfirmationCase{Asks, 1, true, false},
                                            ConfirmationCase{Asks, 2, true, true}));
+
+// Start leaves the folder work to the service's folder queue (held back here): it returns with
+// the pending report still in place. Asked at once, whether the last session crashed, its report
+// and the crash files answer as the finished work does, the copied report among the crash files.
+// A disable queued before the work begins drops it: nothing is copied, listed or kept.
+TEST_F(ProcessingTest, StartLeavesTheFolderWorkToItsQueueAndItsAnswersWaitForIt) {
+    for (const bool disableFirst : {false, true}) {
+        writePendingReport(goldenReportBytes());
+        auto service = makeService();
+        testing_support::Gate release;
+        service->folderQueue().async([&] { release.wait(std::chrono::seconds(30)); });
+        auto unit = start(service, /*waitForFolderWork=*/false);
+        EXPECT_TRUE(std::filesystem::exists(pendingReportPath())) << disableFirst;
+        EXPECT_EQ(filesIn(crashesDir()), 0u);
+        if (disableFirst) service->setEnabled(false);
+        std::thread opener([&] { release.open(); });
+        EXPECT_EQ(service->didCrashInLastSession(), !disableFirst);
+        EXPECT_EQ(service->getLastSessionCrashReport() != nullptr, !disableFirst);
+        EXPECT_EQ(service->crashFiles().size(), disableFirst ? 0u : 1u);
+        opener.join();
+        EXPECT_FALSE(std::filesystem::exists(pendingReportPath()));
+        EXPECT_EQ(filesIn(crashesDir()), disableFirst ? 0u : 1u);
+        if (!disableFirst) {
+            ASSERT_TRUE(
+                runDelayedProcessing([&] { return !unit->logsOf<ZVTAppleErrorLog>().empty(); }));
+        }
+        service->setEnabled(true);
+        service->waitForFolderWork();
+    }
+}
 
 TEST_F(ProcessingTest, StoredAlwaysSendsWithoutAsking) {
     ZVTZevOzozidUserDefaults::shared().setObject(platform::UserDefaults::Value(true),
@@ -266,6 +298,7 @@ TEST_F(ProcessingTest, TheCrashFileStaysUntilTheStoreHoldsItsLog) {
     auto service = makeService();
     service->setDelegate(delegate);
     service->startWithChannelGroup(group, "secret", std::nullopt, true);
+    service->waitForFolderWork();
     ASSERT_TRUE(runDelayedProcessing([&] {
         return held && service->unprocessedReports().empty() &&
                platform::drainGlobalQueueFor(platform::Duration::zero());

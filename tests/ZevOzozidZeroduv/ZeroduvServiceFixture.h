@@ -187,8 +187,12 @@ class ServiceFixture : public ::testing::Test {
         s->setCrashReporterBasePath(reporterDir_.path());
         return s;
     }
-    std::shared_ptr<FakeUnit> start(const std::shared_ptr<ZVTZeroduv>& s) {
+    // Starts the service and (unless told not to) waits for its folder work: the pending report
+    // copied, the crash files listed, processing scheduled on the fake clock.
+    std::shared_ptr<FakeUnit> start(const std::shared_ptr<ZVTZeroduv>& s,
+                                    bool waitForFolderWork = true) {
         s->startWithChannelGroup(group_, "secret", std::nullopt, true);
+        if (waitForFolderWork) s->waitForFolderWork();
         return group_->unit("Zeroduv");
     }
     // Where the crash reporter of this test keeps its pending report.
