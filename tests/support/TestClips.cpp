@@ -12,12 +12,21 @@ namespace testing_support {
 
 namespace {
 
-bool runFfmpeg(std::vector<std::string> arguments, const std::filesystem::path& out) {
+std::string number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
+}  // namespace
+
+bool runFfmpeg(std::vector<std::string> arguments, const std::filesystem::path& out,
+               std::chrono::seconds timeout) {
     std::vector<std::string> argv{"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y"};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     argv.push_back(out.string());
     platform::ProcessOptions options;
-    options.timeout = std::chrono::seconds(120);
+    options.timeout = timeout;
     const platform::ProcessResult result = platform::runProcess(argv, options);
     if (!result.succeeded()) {
         std::fprintf(stderr, "ffmpeg failed for %s: %s%s\n", out.c_str(), result.error.c_str(),
@@ -28,14 +37,6 @@ bool runFfmpeg(std::vector<std::string> arguments, const std::filesystem::path& 
     }
     return true;
 }
-
-std::string number(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", value);
-    return text;
-}
-
-}  // namespace
 
 bool makeVideoClip(const std::filesystem::path& path, const ClipOptions& o) {
     const std::string source =

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -25,6 +27,11 @@ struct ClipOptions {
 // in column b of kNumberBits equal columns across the picture (the GUI tests read it back).
 constexpr int kNumberBits = 10;
 bool makeNumberedClip(const std::filesystem::path& path, const ClipOptions& options = {});
+
+// Runs `ffmpeg -nostdin -hide_banner -loglevel error -y ARGUMENTS... OUT`. False (with
+// ffmpeg's complaint on stderr, and no file left at `out`) when ffmpeg is missing or failed.
+bool runFfmpeg(std::vector<std::string> arguments, const std::filesystem::path& out,
+               std::chrono::seconds timeout = std::chrono::seconds(120));
 
 // Each returns false (and leaves no usable file) when ffmpeg is missing or failed.
 bool makeVideoClip(const std::filesystem::path& path, const ClipOptions& options = {});

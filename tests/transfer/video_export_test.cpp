@@ -1,5 +1,6 @@
 #include "tests/support/FFmpegClips.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestClips.h"
 
 #include "transfer/MVExportVideoWindowController.h"
 #include "transfer/core/MVVideoExportPlan.h"
@@ -339,40 +340,31 @@ std::vector<ProbedStream> probeStreams(const std::filesystem::path& file) {
 
 // What action cameras record: H.264 with B-frames, a key frame every five seconds, AAC sound.
 bool makeCameraClip(const std::filesystem::path& file, int seconds) {
-    platform::ProcessOptions options;
-    options.timeout = std::chrono::seconds(120);
     const std::string length = ":duration=" + std::to_string(seconds);
-    const auto made = platform::runProcess({"ffmpeg",
-                                            "-nostdin",
-                                            "-hide_banner",
-                                            "-loglevel",
-                                            "error",
-                                            "-y",
-                                            "-f",
-                                            "lavfi",
-                                            "-i",
-                                            "testsrc=size=160x120:rate=25" + length,
-                                            "-f",
-                                            "lavfi",
-                                            "-i",
-                                            "sine=frequency=440" + length,
-                                            "-c:v",
-                                            "libx264",
-                                            "-bf",
-                                            "2",
-                                            "-g",
-                                            "125",
-                                            "-keyint_min",
-                                            "125",
-                                            "-sc_threshold",
-                                            "0",
-                                            "-pix_fmt",
-                                            "yuv420p",
-                                            "-c:a",
-                                            "aac",
-                                            file.string()},
-                                           options);
-    return made.succeeded() && std::filesystem::is_regular_file(file);
+    return testing_support::runFfmpeg({"-f",
+                                       "lavfi",
+                                       "-i",
+                                       "testsrc=size=160x120:rate=25" + length,
+                                       "-f",
+                                       "lavfi",
+                                       "-i",
+                                       "sine=frequency=440" + length,
+                                       "-c:v",
+                                       "libx264",
+                                       "-bf",
+                                       "2",
+                                       "-g",
+                                       "125",
+                                       "-keyint_min",
+                                       "125",
+                                       "-sc_threshold",
+                                       "0",
+                                       "-pix_fmt",
+                                       "yuv420p",
+                                       "-c:a",
+                                       "aac"},
+                                      file) &&
+           std::filesystem::is_regular_file(file);
 }
 
 TEST_F(VideoExportSheet, RealFFmpegKeepsTheWholeLapInThePictureWithSoundBesideIt) {
@@ -399,15 +391,11 @@ TEST_F(VideoExportSheet, RealFFmpegKeepsTheWholeLapInThePictureWithSoundBesideIt
 TEST_F(VideoExportSheet, RealFFmpegEncodesSoundTheContainerCannotTakeAsItIs) {
     if (!FFmpegClips::available()) GTEST_SKIP() << "ffmpeg is not installed";
     // PCM sound in an .mp4 file: ffmpeg reads it, but writes it into MP4 only encoded.
-    platform::ProcessOptions options;
-    options.timeout = std::chrono::seconds(120);
     const auto mov = dir / "videos/pcm.mov";
-    ASSERT_TRUE(platform::runProcess(
-                    {"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                     "testsrc=size=160x120:rate=25:duration=10", "-f", "lavfi", "-i",
-                     "sine=duration=10", "-c:v", "mpeg4", "-c:a", "pcm_s16le", mov.string()},
-                    options)
-                    .succeeded());
+    ASSERT_TRUE(testing_support::runFfmpeg(
+        {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=10", "-f", "lavfi", "-i",
+         "sine=duration=10", "-c:v", "mpeg4", "-c:a", "pcm_s16le"},
+        mov));
     std::filesystem::rename(mov, clip);
     defaults.setString(MVFFmpeg::kPathDefaultsKey, "");
     sheet.setLap(videoLap(4, 5000, 6000, {clip}));

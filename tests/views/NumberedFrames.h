@@ -2,8 +2,6 @@
 
 #include "tests/support/TestClips.h"
 
-#include "platform/ChildProcess.h"
-
 #include <QImage>
 
 #include <chrono>
@@ -36,43 +34,28 @@ inline bool makeCameraLikeNumberedClip(const std::filesystem::path& path, int fr
     const std::string graph =
         "[0]noise=alls=12:allf=t[picture];[1]geq=lum='255*bitand(floor(N/pow(2,floor(X*" + bits +
         "/W))),1)':cb=128:cr=128[band];[picture][band]overlay=0:(H-h)/2";
-    platform::ProcessOptions options;
-    options.timeout = std::chrono::minutes(5);
-    const platform::ProcessResult result =
-        platform::runProcess({"ffmpeg",
-                              "-nostdin",
-                              "-hide_banner",
-                              "-loglevel",
-                              "error",
-                              "-y",
-                              "-f",
-                              "lavfi",
-                              "-i",
-                              std::string("testsrc2=size=1920x1080") + timing,
-                              "-f",
-                              "lavfi",
-                              "-i",
-                              std::string("color=black:size=1920x64") + timing,
-                              "-filter_complex",
-                              graph,
-                              "-c:v",
-                              "libx264",
-                              "-preset",
-                              "veryfast",
-                              "-g",
-                              std::to_string(keyFrameInterval),
-                              "-bf",
-                              "3",
-                              "-pix_fmt",
-                              "yuv420p",
-                              "-an",
-                              path.string()},
-                             options);
-    if (!result.succeeded()) {
-        std::fprintf(stderr, "ffmpeg failed for %s: %s%s\n", path.c_str(), result.error.c_str(),
-                     result.standardError.c_str());
-    }
-    return result.succeeded();
+    return runFfmpeg({"-f",
+                      "lavfi",
+                      "-i",
+                      std::string("testsrc2=size=1920x1080") + timing,
+                      "-f",
+                      "lavfi",
+                      "-i",
+                      std::string("color=black:size=1920x64") + timing,
+                      "-filter_complex",
+                      graph,
+                      "-c:v",
+                      "libx264",
+                      "-preset",
+                      "veryfast",
+                      "-g",
+                      std::to_string(keyFrameInterval),
+                      "-bf",
+                      "3",
+                      "-pix_fmt",
+                      "yuv420p",
+                      "-an"},
+                     path, std::chrono::minutes(5));
 }
 
 }  // namespace testing_support
