@@ -162,38 +162,17 @@ void startOnce(benchmark::State& state, const char* mode, Store kind) {
         benchmark::Counter(queueMs / static_cast<double>(state.iterations()));
 }
 
-void BM_StartTelemetryOff(benchmark::State& state) {
-    startOnce(state, "off", Store::None);
-}
-void BM_StartTelemetryFirstRun(benchmark::State& state) {
-    startOnce(state, "on", Store::None);
-}
-void BM_StartTelemetryFullStore(benchmark::State& state) {
-    startOnce(state, "on", Store::Full);
-}
-void BM_StartTelemetryDamagedStore(benchmark::State& state) {
-    startOnce(state, "on", Store::Damaged);
-}
-void BM_StartTelemetryAfterACrash(benchmark::State& state) {
-    startOnce(state, "on", Store::Crashed);
-}
-BENCHMARK(BM_StartTelemetryOff)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_StartTelemetryFirstRun)
-    ->UseManualTime()
-    ->Iterations(10)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_StartTelemetryFullStore)
-    ->UseManualTime()
-    ->Iterations(10)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_StartTelemetryDamagedStore)
-    ->UseManualTime()
-    ->Iterations(10)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_StartTelemetryAfterACrash)
-    ->UseManualTime()
-    ->Iterations(10)
-    ->Unit(benchmark::kMillisecond);
+// Each start in a fresh process: the main thread's milliseconds are the time reported.
+#define START_CASE(name, mode, kind)               \
+    BENCHMARK_CAPTURE(startOnce, name, mode, kind) \
+        ->UseManualTime()                          \
+        ->Iterations(10)                           \
+        ->Unit(benchmark::kMillisecond)
+START_CASE(TelemetryOff, "off", Store::None);
+START_CASE(FirstRun, "on", Store::None);
+START_CASE(FullStore, "on", Store::Full);
+START_CASE(DamagedStore, "on", Store::Damaged);
+START_CASE(AfterACrash, "on", Store::Crashed);
 
 }  // namespace
 

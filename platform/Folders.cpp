@@ -1,5 +1,6 @@
 #include "platform/Folders.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -96,6 +97,18 @@ fs::path appConfig() {
 }
 fs::path appCache() {
     return cacheHome() / "Gridlark";
+}
+
+int renameWithoutReplacing(const fs::path& from, const fs::path& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    const int failure = errno;
+    if (failure != EINVAL && failure != ENOSYS) return failure;
+    // A hard link cannot replace either.
+    if (::link(from.c_str(), to.c_str()) != 0) return errno;
+    if (::unlink(from.c_str()) == 0) return 0;
+    const int stuck = errno;
+    ::unlink(to.c_str());
+    return stuck;
 }
 
 bool writeFileAtomically(const fs::path& path, const std::string& bytes) {

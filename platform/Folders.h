@@ -34,6 +34,10 @@ void setProgramResources(std::filesystem::path folder);
 
 // Writes bytes to path atomically (temporary file in the same folder, fsync, rename).
 bool writeFileAtomically(const std::filesystem::path& path, const std::string& bytes);
+// Moves `from` to `to` unless `to` exists (also as a dangling link); never replaces it. 0, or the
+// errno (EEXIST when `to` exists). Where the file system cannot rename without replacing, a hard
+// link and an unlink do it.
+int renameWithoutReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
 // The whole file, or nullopt when it cannot be read.
 std::optional<std::string> readFile(const std::filesystem::path& path);
 

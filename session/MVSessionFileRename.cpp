@@ -3,6 +3,8 @@
 #include "session/MVGLDFormat.h"
 #include "session/MVLaps.h"
 
+#include "platform/Folders.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -112,21 +114,9 @@ std::optional<std::string> readFile(const fs::path& path, std::string& error) {
 }
 
 // Moves `from` to `to` unless `to` exists (also as a dangling link); never replaces anything.
-// Falls back to link + unlink where the file system cannot rename without replacing.
 bool moveWithoutReplacing(const fs::path& from, const fs::path& to, std::string& error) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
-        return true;
-    }
-    int failure = errno;
-    if (failure == EINVAL || failure == ENOSYS) {
-        if (::link(from.c_str(), to.c_str()) == 0) {
-            if (::unlink(from.c_str()) == 0) return true;
-            failure = errno;
-            ::unlink(to.c_str());
-        } else {
-            failure = errno;
-        }
-    }
+    const int failure = platform::folders::renameWithoutReplacing(from, to);
+    if (failure == 0) return true;
     error = "cannot move " + from.string() + " to " + to.string() + ": " + errnoText(failure);
     return false;
 }

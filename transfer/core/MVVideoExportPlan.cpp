@@ -1,12 +1,11 @@
 #include "transfer/core/MVVideoExportPlan.h"
 
+#include "platform/Folders.h"
+
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -24,12 +23,9 @@ bool existsOrDangles(const std::filesystem::path& path) {
 
 // Renames `from` to `to` unless `to` exists: 0, or the errno (EEXIST when it does).
 int renameWithoutReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
-    if (errno != EINVAL && errno != ENOSYS) return errno;
-    // The file system cannot rename without replacing: a hard link cannot replace either.
-    if (::link(from.c_str(), to.c_str()) == 0) return ::unlink(from.c_str()) == 0 ? 0 : errno;
-    if (errno == EEXIST) return EEXIST;
-    // Nor link: the check and the rename are then two steps.
+    const int failure = platform::folders::renameWithoutReplacing(from, to);
+    if (failure == 0 || failure == EEXIST) return failure;
+    // Where neither a safe rename nor a link works, the check and the rename are two steps.
     if (existsOrDangles(to)) return EEXIST;
     return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
