@@ -1,5 +1,7 @@
 #include "transfer/MVCSVFileWindowController.h"
 
+#include "transfer/core/MVFilePlacement.h"
+
 #include "widgets/MVTextFieldSupportDrag.h"
 
 #include "session/ZORFileLog.h"
@@ -73,8 +75,27 @@ void MVCSVFileWindowController::buttonEditDestinationPressed() {
 void MVCSVFileWindowController::buttonExport() {
     ZORFileLog::writeToTextFile("CSVController export button");
     const auto folder = destinationTextField_->url().value_or(std::filesystem::path());
-    const MVCSVFile::Result result =
-        MVCSVFile::generateLaps(manager_.arrayOfMVLaps(), folder, speedOf_);
+    const auto sessions = manager_.arrayOfMVLaps();
+    bool replace = false;
+    const std::string name = MVCSVFile::fileName(sessions);
+    std::error_code error;
+    if (!name.empty() && std::filesystem::is_directory(folder, error) &&
+        MVFilePlacement::taken(folder / name)) {
+        const std::filesystem::path existing = folder / name;
+        switch (asker_(this, existing, MVFilePlacement::keepBothName(existing))) {
+            case MVSheetSupport::ExistingFileAnswer::Replace:
+                replace = true;
+                break;
+            case MVSheetSupport::ExistingFileAnswer::KeepBoth:
+                break;  // the export never takes a name that is taken
+            case MVSheetSupport::ExistingFileAnswer::Cancel:
+                infoTextField_->setText(
+                    QString::fromStdString("Nothing was exported: " + name + " is kept."));
+                MVSheetSupport::growToFit(this);
+                return;
+        }
+    }
+    const MVCSVFile::Result result = MVCSVFile::generateLaps(sessions, folder, speedOf_, replace);
     switch (result.outcome) {
         case MVCSVFile::Outcome::Written:
             // The sheet stays, saying where the file went, as the video export sheet does.

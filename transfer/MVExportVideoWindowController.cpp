@@ -11,7 +11,6 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 
@@ -151,29 +150,6 @@ void MVExportVideoWindowController::buttonEditPressed() {
     if (const auto chosen = chooser_(this, current)) directoryTextField_->setUrl(*chosen);
     refreshState();
     ZORFileLog::writeToTextFile("ExportVideoController edit button");
-}
-
-MVExportVideoWindowController::ExistingFileAnswer
-MVExportVideoWindowController::askAboutExistingFile(QWidget* parent,
-                                                    const std::filesystem::path& existing,
-                                                    const std::filesystem::path& keepBoth) {
-    QMessageBox alert(QMessageBox::Warning, QStringLiteral("Export Lap Video"),
-                      text("\u201c" + existing.filename().string() + "\u201d already exists in " +
-                           existing.parent_path().string() + "."),
-                      QMessageBox::NoButton, parent);
-    alert.setInformativeText(
-        text("Replace it with the new cut, or keep both (the new cut is "
-             "saved as \u201c" +
-             keepBoth.filename().string() + "\u201d)?"));
-    QPushButton* replace = alert.addButton(QStringLiteral("Replace"), QMessageBox::DestructiveRole);
-    QPushButton* keep = alert.addButton(QStringLiteral("Keep Both"), QMessageBox::AcceptRole);
-    alert.addButton(QMessageBox::Cancel);
-    alert.setDefaultButton(keep);
-    alert.setWindowModality(Qt::WindowModal);
-    alert.exec();
-    if (alert.clickedButton() == replace) return ExistingFileAnswer::Replace;
-    if (alert.clickedButton() == keep) return ExistingFileAnswer::KeepBoth;
-    return ExistingFileAnswer::Cancel;
 }
 
 void MVExportVideoWindowController::buttonProcessPressed() {

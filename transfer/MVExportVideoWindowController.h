@@ -40,16 +40,10 @@ class MVExportVideoWindowController : public QDialog {
   public:
     static constexpr int kTimeLimitMs = 10 * 60 * 1000;
 
-    enum class ExistingFileAnswer { Replace, KeepBoth, Cancel };
-    // Asks what to do about `existing`, the file of the cut's name; `keepBoth` is the name
-    // Keep Both would give the cut.
-    using ExistingFileAsker =
-        std::function<ExistingFileAnswer(QWidget* parent, const std::filesystem::path& existing,
-                                         const std::filesystem::path& keepBoth)>;
-    // The question as a window-modal alert with the buttons Replace, Keep Both and Cancel.
-    static ExistingFileAnswer askAboutExistingFile(QWidget* parent,
-                                                   const std::filesystem::path& existing,
-                                                   const std::filesystem::path& keepBoth);
+    // The question before a cut takes the name of a file that is there (the one every export
+    // asks, MVSheetSupport).
+    using ExistingFileAnswer = MVSheetSupport::ExistingFileAnswer;
+    using ExistingFileAsker = MVSheetSupport::ExistingFileAsker;
 
     explicit MVExportVideoWindowController(
         QWidget* window, platform::UserDefaults& defaults = platform::UserDefaults::standard());
@@ -114,5 +108,5 @@ class MVExportVideoWindowController : public QDialog {
     QPushButton* buttonEditDestination_;
     QPushButton* buttonProcess_;
     MVSheetSupport::FolderChooser chooser_ = &MVSheetSupport::chooseFolder;
-    ExistingFileAsker asker_ = &MVExportVideoWindowController::askAboutExistingFile;
+    ExistingFileAsker asker_ = MVSheetSupport::existingFileAsker(QStringLiteral("cut"));
 };

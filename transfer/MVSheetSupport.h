@@ -19,6 +19,23 @@ using FolderChooser = std::function<std::optional<std::filesystem::path>(
 using AlertPresenter =
     std::function<void(QWidget* parent, const QString& title, const QString& message)>;
 
+// What the user answers when an export would take the name of a file that is there.
+enum class ExistingFileAnswer { Replace, KeepBoth, Cancel };
+// Asks what to do about `existing`, the file of the export's name; `keepBoth` is the name Keep
+// Both would give the export.
+using ExistingFileAsker = std::function<ExistingFileAnswer(
+    QWidget* parent, const std::filesystem::path& existing, const std::filesystem::path& keepBoth)>;
+
+// The one question every export asks before it replaces a file: a window-modal alert titled as
+// the parent's window, "“<name>” already exists in <folder>.", asking whether to replace it with
+// the new `what` ("cut", "file") or keep both (naming `keepBoth`); buttons Replace, Keep Both
+// (the default) and Cancel (also Escape). Returns once answered.
+ExistingFileAnswer askAboutExistingFile(QWidget* parent, const QString& what,
+                                        const std::filesystem::path& existing,
+                                        const std::filesystem::path& keepBoth);
+// The asker that puts that question about the new `what`.
+ExistingFileAsker existingFileAsker(const QString& what);
+
 // The folder panel: "Choose a folder", folders only, folder creation allowed, hidden files not
 // shown, one selection.
 std::optional<std::filesystem::path> chooseFolder(QWidget* parent,

@@ -148,20 +148,24 @@ TEST(CSVFile, FileNameStaysWithinTheLimitAtANameBoundary) {
     EXPECT_EQ(cut, std::string(249, 'a') + "\xC3\xA9" + ".csv");
 }
 
-TEST(CSVFile, WritingReplacesAnEarlierFileAndAFailureLeavesItAlone) {
+TEST(CSVFile, AnEarlierFileIsReplacedOnlyWhenToldToAndAFailureLeavesItAlone) {
     TempDir dir;
-    const auto file = dir.write("Morning, Run+Evening.csv", "old");
+    // The user's earlier export, with a note added in a spreadsheet.
+    const auto file = dir.write("Morning, Run+Evening.csv", "old,with a note\n");
     auto result = MVCSVFile::generateLaps(sessions(), dir.path(), &speedOf);
+    ASSERT_EQ(result.outcome, MVCSVFile::Outcome::Written) << result.error;
+    EXPECT_EQ(result.file, dir / "Morning, Run+Evening (2).csv");
+    EXPECT_EQ(testing_support::readAll(result.file), kGolden);
+    EXPECT_EQ(testing_support::readAll(file), "old,with a note\n");
+
+    // Told to replace, the export takes the name (and leaves no temporary file).
+    result = MVCSVFile::generateLaps(sessions(), dir.path(), &speedOf, true);
     ASSERT_EQ(result.outcome, MVCSVFile::Outcome::Written) << result.error;
     EXPECT_EQ(result.file, file);
     EXPECT_EQ(testing_support::readAll(file), kGolden);
-
-    // A second export with the same sessions replaces it (same bytes, one file).
-    result = MVCSVFile::generateLaps(sessions(), dir.path(), &speedOf);
-    EXPECT_EQ(result.outcome, MVCSVFile::Outcome::Written);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
                             std::filesystem::directory_iterator()),
-              1);
+              2);
 
     // The folder is gone: the error comes back, nothing is created.
     result = MVCSVFile::generateLaps(sessions(), dir / "gone", &speedOf);
@@ -175,7 +179,7 @@ TEST(CSVFile, AnUnwritableFolderReportsTheReasonAndKeepsTheOldFile) {
     // A target name taken by a folder cannot be replaced by a file, even by the superuser.
     std::filesystem::create_directories(dir / "out/Morning, Run+Evening.csv");
     dir.write("out/Morning, Run+Evening.csv/keep", "old");
-    const auto result = MVCSVFile::generateLaps(sessions(), dir / "out", &speedOf);
+    const auto result = MVCSVFile::generateLaps(sessions(), dir / "out", &speedOf, true);
     EXPECT_EQ(result.outcome, MVCSVFile::Outcome::Failed);
     EXPECT_FALSE(result.error.empty());
     EXPECT_EQ(testing_support::readAll(dir / "out/Morning, Run+Evening.csv/keep"), "old");

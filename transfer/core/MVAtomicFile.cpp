@@ -1,5 +1,7 @@
 #include "transfer/core/MVAtomicFile.h"
 
+#include "transfer/core/MVFilePlacement.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -10,7 +12,7 @@
 
 namespace MVAtomicFile {
 
-std::string write(const std::filesystem::path& path, const std::string& bytes) {
+std::string write(std::filesystem::path& path, const std::string& bytes, bool replace) {
     std::string temporary = path.string() + ".tmp-XXXXXX";
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0) return std::strerror(errno);
@@ -27,12 +29,17 @@ std::string write(const std::filesystem::path& path, const std::string& bytes) {
     if (failure == 0 && ::fsync(fd) != 0) failure = errno;
     ::fchmod(fd, 0644);
     if (::close(fd) != 0 && failure == 0) failure = errno;
-    if (failure == 0 && std::rename(temporary.c_str(), path.c_str()) != 0) failure = errno;
     if (failure != 0) {
         ::unlink(temporary.c_str());
         return std::strerror(failure);
     }
-    return {};
+    std::string error = MVFilePlacement::place(temporary, path, replace);
+    if (!error.empty()) {
+        ::unlink(temporary.c_str());
+        return error;
+    }
+    const int flushed = MVFilePlacement::flushFolder(path.parent_path());
+    return flushed == 0 ? std::string() : std::strerror(flushed);
 }
 
 }  // namespace MVAtomicFile

@@ -206,7 +206,8 @@ std::string MVCSVFile::fileName(const std::vector<MVLapsPtr>& sessions) {
 }
 
 MVCSVFile::Result MVCSVFile::generateLaps(const std::vector<MVLapsPtr>& sessions,
-                                          const std::filesystem::path& folder, SpeedOf speedOf) {
+                                          const std::filesystem::path& folder, SpeedOf speedOf,
+                                          bool replaceExisting) {
     if (!speedOf) speedOf = &MVCSVFile::maxSpeed;
     Result result;
     const std::string body = text(sessions, speedOf);
@@ -219,7 +220,7 @@ MVCSVFile::Result MVCSVFile::generateLaps(const std::vector<MVLapsPtr>& sessions
         return result;
     }
     std::cout << body << std::flush;
-    result.error = MVAtomicFile::write(result.file, body);
+    result.error = MVAtomicFile::write(result.file, body, replaceExisting);
     result.outcome = result.error.empty() ? Outcome::Written : Outcome::Failed;
     return result;
 }

@@ -31,12 +31,16 @@ class MVCSVFile {
         std::string error;           // the reason of a failure
     };
 
-    // Builds the text and writes it to <folder>/<names joined by "+">.csv (atomically, replacing
-    // a file of that name; a failure leaves an earlier file untouched). Nothing is written when
-    // no session has laps or the folder is missing. The text also goes to standard output.
-    // `speedOf` gives a lap's top speed in the current unit (default: the manager's vmaxWithLap).
+    // Builds the text and writes it to <folder>/<names joined by "+">.csv, atomically and flushed
+    // to disk (MVAtomicFile). A file of that name is replaced only with `replaceExisting` (the
+    // sheet asks first); otherwise it is kept, also one that appears meanwhile, and the text goes
+    // to "<names> (2).csv" (or the next free number) instead: `file` says where it went. A
+    // failure leaves an earlier file untouched. Nothing is written when no session has laps or
+    // the folder is missing. The text also goes to standard output. `speedOf` gives a lap's top
+    // speed in the current unit (default: the manager's vmaxWithLap).
     static Result generateLaps(const std::vector<MVLapsPtr>& sessions,
-                               const std::filesystem::path& folder, SpeedOf speedOf = {});
+                               const std::filesystem::path& folder, SpeedOf speedOf = {},
+                               bool replaceExisting = false);
 
     // The file's text; "" when no session has laps.
     static std::string text(const std::vector<MVLapsPtr>& sessions, const SpeedOf& speedOf);

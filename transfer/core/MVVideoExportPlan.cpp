@@ -1,11 +1,8 @@
 #include "transfer/core/MVVideoExportPlan.h"
 
-#include "platform/Folders.h"
+#include "transfer/core/MVFilePlacement.h"
 
-#include <cerrno>
 #include <charconv>
-#include <cstdio>
-#include <cstring>
 
 namespace {
 
@@ -14,20 +11,6 @@ bool samePlace(const std::filesystem::path& a, const std::filesystem::path& b) {
     if (std::filesystem::equivalent(a, b, error)) return true;
     return std::filesystem::weakly_canonical(a, error) ==
            std::filesystem::weakly_canonical(b, error);
-}
-
-bool existsOrDangles(const std::filesystem::path& path) {
-    std::error_code error;
-    return std::filesystem::exists(std::filesystem::symlink_status(path, error));
-}
-
-// Renames `from` to `to` unless `to` exists: 0, or the errno (EEXIST when it does).
-int renameWithoutReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
-    const int failure = platform::folders::renameWithoutReplacing(from, to);
-    if (failure == 0 || failure == EEXIST) return failure;
-    // Where neither a safe rename nor a link works, the check and the rename are two steps.
-    if (existsOrDangles(to)) return EEXIST;
-    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
 }  // namespace
@@ -90,7 +73,7 @@ void MVVideoExportPlan::setOutput(const std::filesystem::path& path) {
     output = path;
     temporary = output.parent_path() /
                 ("." + output.stem().string() + ".exporting" + output.extension().string());
-    outputExists = existsOrDangles(output);
+    outputExists = MVFilePlacement::taken(output);
     if (!canRun()) return;
     // Both times are input options: the seek lands on the key frame at or before the start, and
     // the end is on the input's clock too.
@@ -105,24 +88,9 @@ bool MVVideoExportPlan::refusesCopiedStream(const std::string& ffmpegLine) {
 }
 
 std::string MVVideoExportPlan::placeCut() {
-    if (replaceExisting) {
-        std::error_code error;
-        std::filesystem::rename(temporary, output, error);
-        return error ? error.message() : std::string();
-    }
-    for (;;) {
-        const int failure = renameWithoutReplacing(temporary, output);
-        if (failure == 0) return {};
-        if (failure != EEXIST) return std::strerror(failure);
-        output = keepBothName(output);
-    }
+    return MVFilePlacement::place(temporary, output, replaceExisting);
 }
 
 std::filesystem::path MVVideoExportPlan::keepBothName(const std::filesystem::path& path) {
-    const std::string stem = path.stem().string();
-    const std::string extension = path.extension().string();
-    for (int n = 2;; ++n) {
-        auto candidate = path.parent_path() / (stem + " (" + std::to_string(n) + ")" + extension);
-        if (!existsOrDangles(candidate)) return candidate;
-    }
+    return MVFilePlacement::keepBothName(path);
 }

@@ -57,7 +57,8 @@ struct MVVideoExportPlan {
     // ran is kept and the cut takes keepBothName() instead (`output` then says where it went).
     // Returns "" on success, else the reason.
     std::string placeCut();
-    // The first of "<stem> (2)<ext>", "<stem> (3)<ext>", ... beside `output` that does not exist.
+    // The first of "<stem> (2)<ext>", "<stem> (3)<ext>", ... beside `output` that does not exist
+    // (MVFilePlacement, as every export names it).
     static std::filesystem::path keepBothName(const std::filesystem::path& output);
 
     // Start and end seconds from the lap's video times (milliseconds), see above.
