@@ -347,7 +347,7 @@ void MVFileTransferWizardWindowController::transferFinished(
     messageTextField_->setText(text(result.error + ". Nothing was lost: what this run copied was "
                                                    "removed and the source is as it was."));
     MVSheetSupport::growToFit(this);
-    showCopyOrMoveAlert(result.systemError);
+    showCopyOrMoveAlert(result);
 }
 
 void MVFileTransferWizardWindowController::sourcesKept(const MVFolderTransfer::Result& result) {
@@ -378,17 +378,33 @@ void MVFileTransferWizardWindowController::sourcesKept(const MVFolderTransfer::R
     MVSheetSupport::growToFit(this);
 }
 
-void MVFileTransferWizardWindowController::showCopyOrMoveAlert(int systemError) {
+void MVFileTransferWizardWindowController::showCopyOrMoveAlert(
+    const MVFolderTransfer::Result& result) {
+    // Hidden files and permissions are the advice only where nothing better is known: a full
+    // disk, a card that went away and a copy that could not be flushed are said as such.
+    const int systemError = result.systemError;
+    const QString reason = text(std::strerror(systemError));
     QString advice = QStringLiteral(
         "Please ensure there are no hidden files and you have permission to access files within "
         "the source folder.");
     if (systemError == ENOSPC || systemError == EDQUOT) {
-        // Hidden files and permissions have nothing to do with it: say what happened.
         advice = QStringLiteral(
                      "The destination has no room for the recordings (%1). Nothing "
                      "was lost: what was copied was removed and the source is as it "
                      "was. Make room there, or choose another destination.")
-                     .arg(text(std::strerror(systemError)));
+                     .arg(reason);
+    } else if (result.sourceGone) {
+        advice = QStringLiteral(
+                     "The card went away during the copy (%1): it was pulled out, or it can no "
+                     "longer be read. Nothing was deleted from it, and what this run had copied "
+                     "was removed again. Put the card back and start again.")
+                     .arg(reason);
+    } else if (result.notFlushed) {
+        advice = QStringLiteral(
+                     "The copies could not be flushed to the destination's disk (%1), so the "
+                     "recordings were not removed from the card. Nothing was lost: what was "
+                     "copied was removed and the source is as it was.")
+                     .arg(reason);
     }
     alert_(this, QStringLiteral("Couldn't complete the operation."), advice);
 }

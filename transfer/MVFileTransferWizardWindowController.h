@@ -36,7 +36,10 @@ class QSocketNotifier;
 //
 // A source the user chose (Change... or a drop) is kept through mount changes while it stays on
 // the device it was on; a card's source follows the volumes. A failed run says why in the system's
-// words ("No space left on device"). The folder field shows the name as it will be made.
+// words ("No space left on device"), and its alert names the cause where it is known: a full
+// destination, a card that went away during the copy, copies that could not be flushed to disk
+// (a Move removes nothing from the card until every copy is on disk). The folder field shows the
+// name as it will be made.
 //
 // A run never deletes anything that was there before: a final folder that already holds files,
 // an empty source and names that would leave the destination are refused in the sheet. Abort
@@ -108,7 +111,7 @@ class MVFileTransferWizardWindowController : public QDialog {
     void sourcesKept(const MVFolderTransfer::Result& result);
     void placeNameArrived(const MVGLDFileManagerFastOperation* operation, const std::string& place);
     void subViewsEnable(bool enabled);
-    void showCopyOrMoveAlert(int systemError);
+    void showCopyOrMoveAlert(const MVFolderTransfer::Result& result);
 
     // A source folder the user chose (Change... or a drop) and the device it was on.
     struct ChosenSource {

@@ -281,6 +281,44 @@ TEST_F(CardImportWizardTest, AMoveIntoAFullDiskNamesTheReasonAndLosesNothing) {
     EXPECT_EQ(readAll(dir / "CARD/media/day/b0002.mp4").size(), 200000u);
 }
 
+TEST_F(CardImportWizardTest, AMoveThatFailsOnTheCardsSideNamesTheRealReason) {
+    struct Case {
+        const char* what;
+        const char* says;  // in the alert
+    };
+    for (const Case& c : {Case{"card pulled out", "The card went away during the copy"},
+                          Case{"copy not flushed", "could not be flushed to the destination"}}) {
+        SCOPED_TRACE(c.what);
+        alerts.clear();
+        alertTexts.clear();
+        fs::remove_all(dir / "Documents");
+        lister->setVolumes({card("CARD")});
+        makeWizard();
+        finishParse();
+        if (std::string(c.what) == "card pulled out") {
+            wizard->transfer().setBeforeFileHook([&](std::size_t done) {
+                if (done == 1) fs::remove_all(dir / "CARD");
+            });
+        } else {
+            auto calls = MVFolderTransfer::systemDiskCalls();
+            calls.flushFile = [](int, const fs::path&) { return EIO; };
+            wizard->transfer().setDiskCalls(calls);
+        }
+        wizard->buttonMovePressed();
+        ASSERT_TRUE(MainQueuePump::until([&] { return !alerts.empty(); }));
+        EXPECT_EQ(alerts.at(0), "Couldn't complete the operation.");
+        EXPECT_NE(alertTexts.at(0).find(c.says), std::string::npos) << alertTexts.at(0);
+        EXPECT_EQ(alertTexts.at(0).find("hidden files"), std::string::npos) << alertTexts.at(0);
+        EXPECT_TRUE(controlsEnabled());
+        EXPECT_TRUE(opened.empty());
+        EXPECT_FALSE(fs::exists(dir / "Documents/Gridlark/2026-12-10 Larkfield Loop"));
+        if (fs::exists(dir / "CARD")) {
+            EXPECT_EQ(readAll(dir / "CARD/media/day/b.gld"), session);
+            EXPECT_EQ(readAll(dir / "CARD/media/day/b0001.mp4").size(), 40000u);
+        }
+    }
+}
+
 TEST_F(CardImportWizardTest, AChosenSourceStaysWhileItIsThere) {
     lister->setVolumes({card("CARD")});
     makeWizard();

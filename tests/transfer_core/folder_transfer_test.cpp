@@ -5,7 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+#include <string>
 #include <vector>
 
 namespace {
@@ -170,9 +175,120 @@ TEST(FolderTransfer, FailedCopyReportsAndCleansUp) {
     transfer.wait();
     EXPECT_EQ(reported.status, Status::Failed);
     EXPECT_NE(reported.error.find("b.gld"), std::string::npos);
+    // One file vanishing from a card that is still there is not the card going away.
+    EXPECT_FALSE(reported.sourceGone);
     EXPECT_FALSE(fs::exists(card.destination / "2026-12-10 Larkfield Loop"));
     EXPECT_TRUE(fs::exists(card.source / "a.gld"));
     EXPECT_TRUE(fs::exists(card.source / "video/a0001.avi"));
+}
+
+// The disk calls of a run, written down in the order they came, each passed on to the system;
+// `failFlushOf` makes the flush of that copy or folder fail with EIO instead.
+struct RecordingDisk {
+    std::mutex mutex;
+    std::vector<std::string> calls;
+    fs::path failFlushOf;
+
+    MVFolderTransfer::DiskCalls diskCalls() {
+        const auto system = MVFolderTransfer::systemDiskCalls();
+        MVFolderTransfer::DiskCalls calls;
+        calls.flushFile = [this, system](int fd, const fs::path& copy) {
+            return note("flush " + copy.string(), copy, [&] { return system.flushFile(fd, copy); });
+        };
+        calls.flushFolder = [this, system](const fs::path& folder) {
+            return note("flush " + folder.string(), folder,
+                        [&] { return system.flushFolder(folder); });
+        };
+        calls.removeFile = [this, system](const fs::path& file) {
+            return note("remove " + file.string(), {}, [&] { return system.removeFile(file); });
+        };
+        return calls;
+    }
+    template <class Call>
+    int note(const std::string& what, const fs::path& path, Call call) {
+        std::lock_guard lock(mutex);
+        calls.push_back(what);
+        return !path.empty() && path == failFlushOf ? EIO : call();
+    }
+    std::ptrdiff_t position(const std::string& call) const {
+        const auto it = std::find(calls.begin(), calls.end(), call);
+        return it == calls.end() ? -1 : it - calls.begin();
+    }
+};
+
+// Runs the card's transfer to its end and returns what it reported.
+MVFolderTransfer::Result runToEnd(MVFolderTransfer& transfer, Mode mode, const FakeCard& card) {
+    MVFolderTransfer::Result reported;
+    EXPECT_TRUE(transfer.start(mode, card.source, card.final,
+                               [&](const auto& result) { reported = result; }));
+    transfer.wait();
+    return reported;
+}
+
+TEST(FolderTransfer, AMoveRemovesEachSourceOnlyAfterItsCopyAndItsFoldersAreOnDisk) {
+    FakeCard card;
+    RecordingDisk disk;
+    MVFolderTransfer transfer;
+    transfer.setDiskCalls(disk.diskCalls());
+    const auto reported = runToEnd(transfer, Mode::Move, card);
+    ASSERT_EQ(reported.status, Status::Succeeded) << reported.error;
+    const std::vector<fs::path> foldersGained = {card.destination,  // the dated folder is new in it
+                                                 card.destination / "2026-12-10 Larkfield Loop",
+                                                 card.final, card.final / "video"};
+    for (const char* file : {"a.gld", "b.gld", "video/a0001.avi"}) {
+        SCOPED_TRACE(file);
+        const auto removed = disk.position("remove " + (card.source / file).string());
+        ASSERT_GE(removed, 0);
+        const auto copied = disk.position("flush " + (card.final / file).string());
+        ASSERT_GE(copied, 0);
+        EXPECT_LT(copied, removed);
+        for (const fs::path& folder : foldersGained) {
+            const auto flushed = disk.position("flush " + folder.string());
+            ASSERT_GE(flushed, 0) << folder;
+            EXPECT_LT(flushed, removed) << folder;
+        }
+    }
+    EXPECT_FALSE(fs::exists(card.source));
+    EXPECT_EQ(readAll(card.final / "video/a0001.avi").size(), 2'500'000u);
+}
+
+TEST(FolderTransfer, AMoveWhoseFlushFailsKeepsTheSourceAndSaysSo) {
+    for (const char* failing : {"copy", "folder"}) {
+        SCOPED_TRACE(failing);
+        FakeCard card;
+        RecordingDisk disk;
+        disk.failFlushOf = std::string(failing) == "copy" ? card.final / "b.gld" : card.final;
+        MVFolderTransfer transfer;
+        transfer.setDiskCalls(disk.diskCalls());
+        const auto reported = runToEnd(transfer, Mode::Move, card);
+        EXPECT_EQ(reported.status, Status::Failed);
+        EXPECT_TRUE(reported.notFlushed);
+        EXPECT_FALSE(reported.sourceGone);
+        EXPECT_EQ(reported.systemError, EIO);
+        EXPECT_EQ(reported.error,
+                  "Cannot flush " + disk.failFlushOf.string() + " to disk: " + std::strerror(EIO));
+        for (const std::string& call : disk.calls) EXPECT_NE(call.rfind("remove ", 0), 0u) << call;
+        EXPECT_EQ(readAll(card.source / "b.gld"), std::string(3000, 'b'));
+        EXPECT_EQ(readAll(card.source / "video/a0001.avi").size(), 2'500'000u);
+        EXPECT_FALSE(fs::exists(card.destination / "2026-12-10 Larkfield Loop"));
+    }
+}
+
+TEST(FolderTransfer, ACardPulledOutMidCopyIsToldAsSuch) {
+    for (Mode mode : {Mode::Copy, Mode::Move}) {
+        FakeCard card;
+        MVFolderTransfer transfer;
+        // The card goes away with everything on it after the first file.
+        transfer.setBeforeFileHook([&](std::size_t done) {
+            if (done == 1) fs::remove_all(card.root / "CARD");
+        });
+        const auto reported = runToEnd(transfer, mode, card);
+        EXPECT_EQ(reported.status, Status::Failed);
+        EXPECT_TRUE(reported.sourceGone);
+        EXPECT_FALSE(reported.notFlushed);
+        EXPECT_EQ(reported.systemError, ENOENT);
+        EXPECT_FALSE(fs::exists(card.destination / "2026-12-10 Larkfield Loop"));
+    }
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
 #include "transfer/core/MVFolderTransfer.h"
 
+#include "transfer/core/MVFilePlacement.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <set>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -41,7 +44,23 @@ std::vector<fs::path> sortedEntries(const fs::path& folder, std::error_code& err
     return entries;
 }
 
+// Whether a read that failed with `error` failed because the source went away: its folder is no
+// longer there (a card pulled out and unmounted), or the device says it is gone.
+bool sourceWentAway(const fs::path& source, int error) {
+    if (error == ENODEV || error == ENXIO || error == ENOMEDIUM || error == EIO) return true;
+    std::error_code code;
+    return !fs::is_directory(source, code);
+}
+
 }  // namespace
+
+MVFolderTransfer::DiskCalls MVFolderTransfer::systemDiskCalls() {
+    DiskCalls calls;
+    calls.flushFile = [](int fd, const fs::path&) { return ::fsync(fd) == 0 ? 0 : errno; };
+    calls.flushFolder = [](const fs::path& folder) { return MVFilePlacement::flushFolder(folder); };
+    calls.removeFile = [](const fs::path& file) { return ::unlink(file.c_str()) == 0 ? 0 : errno; };
+    return calls;
+}
 
 MVFolderTransfer::~MVFolderTransfer() {
     if (thread_.joinable()) abort();
@@ -79,6 +98,8 @@ bool MVFolderTransfer::start(Mode mode, fs::path source, fs::path finalFolder, F
         error_.clear();
         systemError_ = 0;
         notRemoved_.clear();
+        sourceGone_ = false;
+        notFlushed_ = false;
     }
     status_ = Status::Running;
     thread_ = std::thread([this, mode, finished = std::move(finished)] { run(mode, finished); });
@@ -87,7 +108,10 @@ bool MVFolderTransfer::start(Mode mode, fs::path source, fs::path finalFolder, F
 
 void MVFolderTransfer::run(Mode mode, Finished finished) {
     copyErrno_ = 0;
-    std::string error = copyTree();
+    readFailed_ = false;
+    flushFailed_ = false;
+    std::string error = copyTree(mode);
+    if (error.empty() && !abortRequested_ && mode == Mode::Move) error = flushFolders();
     Status outcome = Status::Succeeded;
     std::vector<LeftBehind> notRemoved;
     if (abortRequested_) {
@@ -107,6 +131,9 @@ void MVFolderTransfer::run(Mode mode, Finished finished) {
         error_ = error;
         systemError_ = outcome == Status::Failed ? copyErrno_ : 0;
         notRemoved_ = std::move(notRemoved);
+        sourceGone_ =
+            outcome == Status::Failed && readFailed_ && sourceWentAway(source_, copyErrno_);
+        notFlushed_ = outcome == Status::Failed && flushFailed_;
     }
     status_ = outcome;
     if (outcome != Status::Aborted && finished) finished(result());
@@ -125,7 +152,7 @@ bool MVFolderTransfer::makeFolder(const fs::path& folder, std::string& error) {
     return true;
 }
 
-std::string MVFolderTransfer::copyTree() {
+std::string MVFolderTransfer::copyTree(Mode mode) {
     std::string error;
     if (!makeFolder(final_, error)) return error.empty() ? "Create folder failed" : error;
     std::error_code code;
@@ -139,7 +166,11 @@ std::string MVFolderTransfer::copyTree() {
         pending.pop_back();
         sourceFolders_.push_back(folder);
         auto entries = sortedEntries(folder, code);
-        if (code) return "Cannot read " + folder.string() + ": " + code.message();
+        if (code) {
+            copyErrno_ = code.value();
+            readFailed_ = true;
+            return "Cannot read " + folder.string() + ": " + code.message();
+        }
         for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
             auto status = fs::symlink_status(*it, code);
             if (fs::is_directory(status)) {
@@ -156,7 +187,7 @@ std::string MVFolderTransfer::copyTree() {
         if (beforeFile_) beforeFile_(i);
         if (abortRequested_) return "Aborted";
         if (!makeFolder(files[i].second.parent_path(), error)) return error;
-        error = copyOneFile(files[i].first, files[i].second);
+        error = copyOneFile(files[i].first, files[i].second, mode);
         if (!error.empty()) return error;
         copiedFiles_.push_back(files[i].first);
     }
@@ -166,8 +197,9 @@ std::string MVFolderTransfer::copyTree() {
 std::vector<MVFolderTransfer::LeftBehind> MVFolderTransfer::removeSources() {
     std::vector<LeftBehind> left;
     for (const fs::path& file : copiedFiles_) {
-        std::error_code code;
-        if (!fs::remove(file, code) && code) left.push_back({file, code.message()});
+        const int failure = disk_.removeFile(file);
+        // One gone already (the card pulled out meanwhile) has left the card as asked.
+        if (failure != 0 && failure != ENOENT) left.push_back({file, std::strerror(failure)});
     }
     // Deepest first; a folder that still holds something (a file left behind, one that arrived
     // during the copy) stays, and holds no copied recording of its own.
@@ -179,7 +211,23 @@ std::vector<MVFolderTransfer::LeftBehind> MVFolderTransfer::removeSources() {
     return left;
 }
 
-std::string MVFolderTransfer::copyOneFile(const fs::path& from, const fs::path& to) {
+std::string MVFolderTransfer::flushFolders() {
+    // Every folder that gained an entry: the folder of each copy and of each folder made (the
+    // final folder's first new parent included), deepest first.
+    std::set<fs::path, std::greater<>> folders;
+    for (const fs::path& made : created_) folders.insert(made.parent_path());
+    for (const fs::path& folder : folders) {
+        const int failure = disk_.flushFolder(folder);
+        if (failure != 0) {
+            copyErrno_ = failure;
+            flushFailed_ = true;
+            return "Cannot flush " + folder.string() + " to disk: " + std::strerror(failure);
+        }
+    }
+    return {};
+}
+
+std::string MVFolderTransfer::copyOneFile(const fs::path& from, const fs::path& to, Mode mode) {
     std::error_code code;
     if (fs::exists(fs::symlink_status(to, code))) return "The file " + to.string() + " exists.";
     if (fs::is_symlink(fs::symlink_status(from, code))) {
@@ -194,7 +242,10 @@ std::string MVFolderTransfer::copyOneFile(const fs::path& from, const fs::path& 
         return std::string(what) + file.string() + ": " + std::strerror(copyErrno_);
     };
     const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return failed("Cannot read ", from);
+    if (in < 0) {
+        readFailed_ = true;
+        return failed("Cannot read ", from);
+    }
     const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (out < 0) {
         const std::string error = failed("Cannot write ", to);
@@ -204,6 +255,14 @@ std::string MVFolderTransfer::copyOneFile(const fs::path& from, const fs::path& 
     created_.push_back(to);
     std::string error = copyBytes(in, out, from, to);
     ::close(in);
+    // A Move removes the source: its copy must be on disk first.
+    if (error.empty() && mode == Mode::Move) {
+        if (const int failure = disk_.flushFile(out, to); failure != 0) {
+            copyErrno_ = failure;
+            flushFailed_ = true;
+            error = "Cannot flush " + to.string() + " to disk: " + std::strerror(failure);
+        }
+    }
     if (::close(out) != 0 && error.empty()) error = failed("Cannot write ", to);
     if (!error.empty()) return error;
     fs::last_write_time(to, fs::last_write_time(from, code), code);
@@ -219,6 +278,7 @@ std::string MVFolderTransfer::copyBytes(int in, int out, const fs::path& from, c
         if (got < 0) {
             if (errno == EINTR) continue;
             copyErrno_ = errno;
+            readFailed_ = true;
             return "Cannot read " + from.string() + ": " + std::strerror(copyErrno_);
         }
         for (ssize_t written = 0; written < got;) {
@@ -252,5 +312,5 @@ void MVFolderTransfer::wait() {
 
 MVFolderTransfer::Result MVFolderTransfer::result() const {
     std::lock_guard lock(errorMutex_);
-    return Result{status_, error_, systemError_, notRemoved_};
+    return Result{status_, error_, systemError_, notRemoved_, sourceGone_, notFlushed_};
 }

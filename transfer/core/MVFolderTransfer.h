@@ -15,8 +15,12 @@
 // final folder that exists and is not empty (nothing there is ever deleted); a final folder
 // inside the source. start() makes the final folder (with its missing parents), then copies
 // file by file, in name order, keeping the tree, and counts the bytes that arrived. A Move
-// copies everything first and deletes the source files only once every file arrived, so a move
-// across file systems never holds the only copy halfway. It deletes only the files it copied
+// copies everything first and deletes the source files only once every file arrived and is on
+// disk: each copy is flushed before it is closed, then every destination folder that gained an
+// entry, so that a crash or a power cut just after the Move still finds the copies. A flush that
+// fails fails the run as a copy failure does ("Cannot flush <file> to disk: <reason>"; the
+// source is kept whole). So a move across file systems never holds the only copy halfway, nor
+// only an unflushed one. It deletes only the files it copied
 // (one written to the card meanwhile stays there), then the source folders that are left empty.
 // When some copied files cannot be deleted (a write-protected card), the run ends as
 // CopiedSourceKept: the copy is whole and kept, `notRemoved` lists every file still in the
@@ -25,7 +29,9 @@
 // When the copy fails (an unreadable file, a full disk) or is aborted, `error` names the file and
 // the system's reason ("Cannot write <file>: No space left on device"), and everything this run
 // created (files and folders, the final folder's new parents included) is removed again and the
-// source is left whole; folders that existed before are never removed.
+// source is left whole; folders that existed before are never removed. `sourceGone` tells a read
+// that failed because the source went away (the card was pulled out: the source folder is no
+// longer there, or the device answers that it is gone) from other failures.
 //
 // Threads: start(), abort(), wait() and the destructor are for one owning thread (the main
 // thread). abort() asks the copy to stop before the next file (or the next block of a large
@@ -44,8 +50,21 @@ class MVFolderTransfer {
         std::string error;                   // the reason of a failure, or why files stayed
         int systemError = 0;                 // the errno behind a failed copy, 0 for none
         std::vector<LeftBehind> notRemoved;  // CopiedSourceKept: the source files still there
+        bool sourceGone = false;             // Failed: the source went away during the copy
+        bool notFlushed = false;             // Failed: a copy could not be flushed to disk
     };
     using Finished = std::function<void(const Result&)>;
+
+    // The calls through which a Move makes its copies durable and then removes the sources, each
+    // returning 0 or the errno; a test puts in its own to see their order or to make one fail.
+    // Called on the copy's thread.
+    struct DiskCalls {
+        std::function<int(int fd, const std::filesystem::path& copy)> flushFile;
+        std::function<int(const std::filesystem::path& folder)> flushFolder;
+        std::function<int(const std::filesystem::path& file)> removeFile;
+    };
+    // fsync, MVFilePlacement::flushFolder and unlink.
+    static DiskCalls systemDiskCalls();
 
     MVFolderTransfer() = default;
     ~MVFolderTransfer();
@@ -68,6 +87,8 @@ class MVFolderTransfer {
 
     // Called on the copy's thread before each file with the number of files done (tests).
     void setBeforeFileHook(std::function<void(std::size_t)> hook) { beforeFile_ = std::move(hook); }
+    // Replaces the disk calls (tests); not while a run is going.
+    void setDiskCalls(DiskCalls calls) { disk_ = std::move(calls); }
 
     // For tests:
     void requestAbort() { abortRequested_ = true; }
@@ -76,8 +97,10 @@ class MVFolderTransfer {
 
   private:
     void run(Mode mode, Finished finished);
-    std::string copyTree();
-    std::string copyOneFile(const std::filesystem::path& from, const std::filesystem::path& to);
+    std::string copyTree(Mode mode);
+    std::string copyOneFile(const std::filesystem::path& from, const std::filesystem::path& to,
+                            Mode mode);
+    std::string flushFolders();
     std::string copyBytes(int in, int out, const std::filesystem::path& from,
                           const std::filesystem::path& to);
     std::vector<LeftBehind> removeSources();
@@ -90,7 +113,9 @@ class MVFolderTransfer {
     // What the copy read, for a Move to delete (the copy's thread only).
     std::vector<std::filesystem::path> copiedFiles_;
     std::vector<std::filesystem::path> sourceFolders_;
-    int copyErrno_ = 0;  // the copy's thread only
+    int copyErrno_ = 0;         // the copy's thread only
+    bool readFailed_ = false;   // the failure was on the source's side (the copy's thread only)
+    bool flushFailed_ = false;  // the copy's thread only
     std::thread thread_;
     std::atomic<bool> abortRequested_{false};
     std::atomic<Status> status_{Status::Idle};
@@ -100,5 +125,8 @@ class MVFolderTransfer {
     std::string error_;
     int systemError_ = 0;
     std::vector<LeftBehind> notRemoved_;
+    bool sourceGone_ = false;
+    bool notFlushed_ = false;
     std::function<void(std::size_t)> beforeFile_;
+    DiskCalls disk_ = systemDiskCalls();
 };
