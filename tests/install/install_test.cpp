@@ -70,8 +70,9 @@ std::vector<std::string> callerEnvironment(const std::vector<std::string>& extra
 
 // Runs a tool to its end; its exit code (-1 when it did not end in time) and its output.
 std::pair<int, std::string> run(const fs::path& tool, const std::vector<std::string>& arguments,
-                                const std::vector<std::string>& env = callerEnvironment()) {
-    ProgramProcess process(tool, arguments, env);
+                                const std::vector<std::string>& env = callerEnvironment(),
+                                const fs::path& workingFolder = {}) {
+    ProgramProcess process(tool, arguments, env, workingFolder);
     const auto status = process.waitForExit(kLimit);
     if (!status) return {-1, process.output()};
     return {WIFEXITED(*status) ? WEXITSTATUS(*status) : 128, process.output()};
@@ -95,6 +96,21 @@ struct InstallTest : ::testing::Test {
             run(GRIDLARK_CMAKE_COMMAND, {"--install", GRIDLARK_BUILD_DIR, "--prefix", "/usr"},
                 callerEnvironment({"DESTDIR=" + destdir.string()}));
         ASSERT_EQ(code, 0) << output;
+    }
+    // A live install (no DESTDIR) into `prefix` as given.
+    static std::pair<int, std::string> install(const std::string& prefix,
+                                               const fs::path& workingFolder = {}) {
+        return run(GRIDLARK_CMAKE_COMMAND, {"--install", GRIDLARK_BUILD_DIR, "--prefix", prefix},
+                   callerEnvironment(), workingFolder);
+    }
+    // `make uninstall PREFIX=<prefix>`, run in `workingFolder`.
+    static std::pair<int, std::string> uninstall(const std::string& prefix,
+                                                 const fs::path& workingFolder = {}) {
+        return run(GRIDLARK_CMAKE_COMMAND,
+                   {"-DMANIFEST=" + std::string(GRIDLARK_BUILD_DIR) + "/install_manifest.txt",
+                    "-DPREFIX=" + prefix, "-P",
+                    std::string(GRIDLARK_SOURCE_DIR) + "/cmake/Uninstall.cmake"},
+                   callerEnvironment(), workingFolder);
     }
 };
 
@@ -172,28 +188,23 @@ TEST_F(InstallTest, UninstallingALivePrefixLeavesNothingBehind) {
     const fs::path live = scratch / "live";
     fs::create_directories(live / "bin");
     fs::create_directories(live / "share/icons/hicolor/48x48");
-    const auto env = callerEnvironment();
-    const auto [installed, installSaid] = run(
-        GRIDLARK_CMAKE_COMMAND, {"--install", GRIDLARK_BUILD_DIR, "--prefix", live.string()}, env);
+    const auto [installed, installSaid] = install(live.string());
     ASSERT_EQ(installed, 0) << installSaid;
     EXPECT_TRUE(fs::exists(live / "share/mime/mime.cache"));
     EXPECT_THAT(testing_support::readAll(live / "share/applications/mimeinfo.cache"),
                 ::testing::HasSubstr("application/x-gridlark-session=gridlark.desktop;"));
 
-    const auto uninstall = [&](const fs::path& prefix) {
-        return run(GRIDLARK_CMAKE_COMMAND,
-                   {"-DMANIFEST=" + std::string(GRIDLARK_BUILD_DIR) + "/install_manifest.txt",
-                    "-DPREFIX=" + prefix.string(), "-P",
-                    std::string(GRIDLARK_SOURCE_DIR) + "/cmake/Uninstall.cmake"},
-                   env);
-    };
-    // Uninstalling another prefix by this manifest touches none of its files.
-    const auto [other, otherSaid] = uninstall(scratch / "other");
-    ASSERT_EQ(other, 0) << otherSaid;
+    // Uninstalling another prefix by this manifest touches none of its files, and fails saying
+    // where the install placed them.
+    const auto [other, otherSaid] = uninstall((scratch / "other").string());
+    EXPECT_NE(other, 0) << otherSaid;
+    EXPECT_THAT(otherSaid, ::testing::HasSubstr("Nothing removed"));
+    EXPECT_THAT(otherSaid, ::testing::HasSubstr(live.string()));
     EXPECT_TRUE(fs::exists(live / "bin/gridlark"));
     EXPECT_TRUE(fs::exists(live / "share/mime/packages/gridlark.xml"));
+    EXPECT_TRUE(fs::exists(live / "share/mime/mime.cache"));
 
-    const auto [removed, removeSaid] = uninstall(live);
+    const auto [removed, removeSaid] = uninstall(live.string());
     ASSERT_EQ(removed, 0) << removeSaid;
     EXPECT_EQ(filesUnder(live), std::set<std::string>{});
     // Every folder the install made went with its files; the prefix and the folders that were
@@ -207,13 +218,34 @@ TEST_F(InstallTest, UninstallingALivePrefixLeavesNothingBehind) {
 
     // A prefix the install made is itself never removed.
     const fs::path fresh = scratch / "fresh";
-    ASSERT_EQ(run(GRIDLARK_CMAKE_COMMAND,
-                  {"--install", GRIDLARK_BUILD_DIR, "--prefix", fresh.string()}, env)
-                  .first,
-              0);
-    ASSERT_EQ(uninstall(fresh).first, 0);
+    ASSERT_EQ(install(fresh.string()).first, 0);
+    ASSERT_EQ(uninstall(fresh.string()).first, 0);
     EXPECT_TRUE(fs::is_directory(fresh));
     EXPECT_TRUE(fs::is_empty(fresh));
+}
+
+TEST_F(InstallTest, UninstallFindsTheInstallHoweverItsPrefixIsSpelled) {
+    struct Case {
+        const char* what;
+        std::string installAs;    // relative to the scratch folder, where both run
+        std::string uninstallAs;  // likewise
+    };
+    for (const Case& c : {Case{"trailing slash", "trailing", "trailing/"},
+                          Case{"relative and absolute", "relative", ""},
+                          Case{"doubled slashes and dots", "dots", ".//dots/./"},
+                          Case{"a way round", "round", "elsewhere/../round"},
+                          Case{"odd at the install", "odd//", "odd"}}) {
+        SCOPED_TRACE(c.what);
+        const fs::path prefix = scratch / fs::path(c.installAs).lexically_normal();
+        const std::string uninstallAs = c.uninstallAs.empty() ? prefix.string() : c.uninstallAs;
+        const auto [installed, installSaid] = install(c.installAs, scratch.path());
+        ASSERT_EQ(installed, 0) << installSaid;
+        ASSERT_TRUE(fs::exists(prefix / "bin/gridlark"));
+        const auto [removed, said] = uninstall(uninstallAs, scratch.path());
+        EXPECT_EQ(removed, 0) << said;
+        EXPECT_EQ(filesUnder(prefix), std::set<std::string>{}) << said;
+        EXPECT_TRUE(fs::is_empty(prefix)) << said;  // the folders it made went too
+    }
 }
 
 }  // namespace
