@@ -5,8 +5,9 @@
 // server of its own on 127.0.0.1 that offers newer versions) and
 // OUTDIR/update-sheet-redirected.png (the same server redirecting its catalogues to plain http),
 // OUTDIR/update-sheet-unreadable.png (the program's catalogue answering status 500, the circuit
-// database's not a catalogue) and OUTDIR/video-export-replace.png (the question before a second
-// cut of the same lap replaces the first).
+// database's not a catalogue), OUTDIR/video-export-replace.png (the question before a second
+// cut of the same lap replaces the first) and OUTDIR/csv-export-replace.png (the same question
+// before a second CSV export of the same sessions replaces the first).
 #include "transfer/DownloadViewController.h"
 #include "transfer/MVCSVFileWindowController.h"
 #include "transfer/MVExportVideoWindowController.h"
@@ -28,6 +29,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 namespace {
@@ -42,6 +44,20 @@ bool shoot(const std::filesystem::path& file) {
     settle();
     const QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(0);
     return screen.save(QString::fromStdString(file.string()));
+}
+
+// Presses a sheet's button that asks before it replaces a file, shoots the question and answers
+// Cancel.
+bool shootQuestion(const std::filesystem::path& file, const std::function<void()>& press) {
+    bool asked = false;
+    QTimer::singleShot(0, [&] {
+        asked = shoot(file);
+        if (auto* alert = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            alert->button(QMessageBox::Cancel)->click();
+        }
+    });
+    press();
+    return asked;
 }
 
 // The update sheet against a local server offering a newer program and circuit database, or
@@ -162,6 +178,8 @@ int main(int argc, char** argv) {
         sheet.move(240, 120);
         sheet.exportButton()->click();
         if (!shoot(out / "csv-export-sheet.png")) return 1;
+        if (!shootQuestion(out / "csv-export-replace.png", [&] { sheet.exportButton()->click(); }))
+            return 1;
     }
 
     const std::filesystem::path clip = work / "Session 2026-05-14.mp4";
@@ -189,15 +207,8 @@ int main(int argc, char** argv) {
     loop.exec();
     if (!shoot(out / "video-export-sheet.png")) return 1;
     // The same lap again: the sheet asks before the first cut is replaced (then Cancel).
-    bool asked = false;
-    QTimer::singleShot(0, [&] {
-        asked = shoot(out / "video-export-replace.png");
-        if (auto* alert = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            alert->button(QMessageBox::Cancel)->click();
-        }
-    });
-    sheet.buttonProcess()->click();
-    if (!asked) return 1;
+    if (!shootQuestion(out / "video-export-replace.png", [&] { sheet.buttonProcess()->click(); }))
+        return 1;
     sheet.hide();
     if (!shootUpdateSheet(&window, work, out / "update-sheet.png")) return 1;
     if (!shootUpdateSheet(&window, work, out / "update-sheet-unreadable.png",
