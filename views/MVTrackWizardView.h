@@ -45,6 +45,8 @@ class MVTrackWizardView : public QWidget {
     // the first session and shows "N Laps detected" at the finish gate (else at the start/finish
     // gate). Emits trackInfoChanged.
     void setTrackInfo(MVTrackInfoPtr record);
+    // The width the sectors are drawn with and the lap count is made with (the shared options'
+    // at first): a new width renews the count and its message at once.
     double gateWidth() const { return gateWidth_; }
     void setGateWidth(double metres);
     std::int64_t lapDetected() const { return lapDetected_; }
@@ -83,6 +85,8 @@ class MVTrackWizardView : public QWidget {
 
   private:
     void informationLabel();
+    // lapDetected and "N Laps detected" for the record's gates at the current width.
+    void countLaps();
     bool isRefusal() const;
     void showMessage(const QString& text, std::optional<MVPoint> at);
     const std::vector<MV2DSegmentPtr>* route() const;
