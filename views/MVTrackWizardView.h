@@ -21,7 +21,8 @@ class MVGLDFileManager;
 // lap's sectors drawn as wide as the gate, the circuit borders, the gates' flags and a message.
 // A click on the route sets the start/finish gate (and drops any finish gate); Shift and a click
 // sets the separate finish gate of the record being edited. Each accepted click renews the gates'
-// flags and the count of laps the gates cut on the first session ("N Laps detected"); a click
+// flags and the count of laps the gates cut on the first session ("N Laps detected"), and a new
+// gate width renews the count (crossed as the full load crosses them, at that width); a click
 // away from the route is refused with "Not a valid position". The view works on copies of the
 // pane's maps, so its scale never reaches the track map.
 //

@@ -10,6 +10,7 @@
 
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace testing_support {
@@ -64,36 +65,26 @@ inline std::vector<NamedSession> kartSessions() {
 
 // The sessions of tests/data/golden_laps/sessions.txt (the gld-gen arguments written there).
 inline std::vector<NamedSession> goldenSessions() {
-    std::vector<NamedSession> sessions(6);
-    auto& [oneName, one] = sessions[0];
-    oneName = "one_hz";
-    one.laps = 4;
-    one.rateHz = 1;
-    auto& [tenName, ten] = sessions[1];
-    tenName = "ten_hz";
-    ten.laps = 5;
+    const auto session = [](std::string name, int laps, double rateHz) {
+        NamedSession named{std::move(name), {}};
+        named.options.laps = laps;
+        named.options.rateHz = rateHz;
+        return named;
+    };
+    std::vector<NamedSession> sessions = {
+        session("one_hz", 4, 1),    session("ten_hz", 5, 10),   session("twentyfive_hz", 5, 25),
+        session("fifty_hz", 4, 50), session("midnight", 5, 20), session("messy", 5, 10),
+    };
+    SessionOptions& ten = sessions[1].options;
     ten.withVideo = ten.withHeading = ten.withHeight = true;
     ten.unfinishedLapFraction = 0.4;
-    auto& [quarterName, quarter] = sessions[2];
-    quarterName = "twentyfive_hz";
-    quarter.laps = 5;
-    quarter.rateHz = 25;
+    SessionOptions& quarter = sessions[2].options;
     quarter.withLapTiming = quarter.withVideo = true;
     quarter.extraChannels = 3;
-    auto& [fiftyName, fifty] = sessions[3];
-    fiftyName = "fifty_hz";
-    fifty.laps = 4;
-    fifty.rateHz = 50;
-    fifty.withLapTiming = fifty.withSplitFinish = true;
-    auto& [midnightName, midnight] = sessions[4];
-    midnightName = "midnight";
-    midnight.laps = 5;
-    midnight.rateHz = 20;
-    midnight.startTimeOfDay = 23 * 3600 + 57 * 60 + 30;
-    midnight.withHeading = true;
-    auto& [messyName, messy] = sessions[5];
-    messyName = "messy";
-    messy.laps = 5;
+    sessions[3].options.withLapTiming = sessions[3].options.withSplitFinish = true;
+    sessions[4].options.startTimeOfDay = 23 * 3600 + 57 * 60 + 30;
+    sessions[4].options.withHeading = true;
+    SessionOptions& messy = sessions[5].options;
     messy.garbageLines = 25;
     messy.withDroppedChannels = messy.decimalComma = true;
     messy.crlf = false;

@@ -11,8 +11,10 @@
 
 // Synthetic session data files (".gld") with a known lap structure, for tests that must compare
 // lap times with the truth rather than with the code under test. The car leaves the pit box of the
-// loop in GeneratedCircuits.h, drives an out-lap, then `laps` timed laps, and either stops logging
-// one second after its last crossing of the start/finish line or drives on into an unfinished lap.
+// loop in GeneratedCircuits.h (or starts half a lap before the line on the other circuits and
+// when driven the other way round), drives an out-lap, then `laps` timed laps, and either stops
+// logging one second after its last crossing of the start/finish line or drives on into an
+// unfinished lap.
 //
 // The file:
 //   [header]          channel names, one a line: Satellites, Time, Latitude, Longitude, the
