@@ -213,6 +213,15 @@ int twoLaps(AppDelegate& delegate, const fs::path& scratch, const QString& out) 
     return saved ? 0 : 1;
 }
 
+// Waits until the track pane's wizard sheet is shown.
+bool waitForWizard(MVTrackController& track) {
+    return waitFor(
+        [&track] {
+            return track.wizardWindowController() && track.wizardWindowController()->isVisible();
+        },
+        30000);
+}
+
 int wizard(AppDelegate& delegate, const fs::path& scratch, const QString& out) {
     testing_support::SessionOptions options;
     options.laps = 3;
@@ -224,14 +233,7 @@ int wizard(AppDelegate& delegate, const fs::path& scratch, const QString& out) {
     delegate.openFile(QString::fromStdString(file.string()));
     delegate.applicationDidFinishLaunching();
     MVTrackController& track = vc->trackController();
-    if (!waitFor(
-            [&track] {
-                return track.wizardWindowController() &&
-                       track.wizardWindowController()->isVisible();
-            },
-            30000)) {
-        return 1;
-    }
+    if (!waitForWizard(track)) return 1;
     settle(500);
     MVTrackWizardView* map = track.wizardWindowController()->trackWizardView();
     const auto& route = map->wholeMap()->sectorSegments().front();
@@ -274,14 +276,7 @@ int kart(AppDelegate& delegate, const fs::path& scratch, const QString& out) {
     if (!save(out)) return 1;
     MVTrackController& track = delegate.viewController()->trackController();
     track.toolBarView()->wizardButton()->click();
-    if (!waitFor(
-            [&track] {
-                return track.wizardWindowController() &&
-                       track.wizardWindowController()->isVisible();
-            },
-            30000)) {
-        return 1;
-    }
+    if (!waitForWizard(track)) return 1;
     track.wizardWindowController()->sliderGateWidth()->setValue(15);
     settle(800);
     QString wizardShot = out;
