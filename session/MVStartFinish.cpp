@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 namespace MVStartFinish {
 
@@ -153,20 +154,19 @@ Crossings detectCrossings(const std::vector<MV2DSegmentPtr>& points,
     const auto starts = startPassages.crossings();
     const auto finishes = finishPassages.crossings();
     // A finish crossing counts only while a lap is open; at one step the start comes first.
-    size_t k = 0;
-    for (const auto& c : starts) {
-        for (; k < finishes.size() && finishes[k].position < c.position; ++k) {
+    auto nextFinish = finishes.begin();
+    const auto finishesBefore = [&](std::int64_t position) {
+        for (; nextFinish != finishes.end() && nextFinish->position < position; ++nextFinish) {
             if (result.starts.size() == result.finishes.size() + 1) {
-                result.finishes.push_back({finishes[k].position, finishes[k].passage.time});
+                result.finishes.push_back({nextFinish->position, nextFinish->passage.time});
             }
         }
+    };
+    for (const auto& c : starts) {
+        finishesBefore(c.position);
         result.starts.push_back({c.position, c.passage.time});
     }
-    for (; k < finishes.size(); ++k) {
-        if (result.starts.size() == result.finishes.size() + 1) {
-            result.finishes.push_back({finishes[k].position, finishes[k].passage.time});
-        }
-    }
+    finishesBefore(std::numeric_limits<std::int64_t>::max());
     return result;
 }
 
