@@ -121,40 +121,53 @@ double timeAt(const MV2DSegment& currentSegment, const MV2DSegment& previousSegm
 
 }  // namespace
 
+GatePassage passageThroughGate(const MV2DSegment& currentSegment,
+                               const MV2DSegment& previousSegment, const MV2DSegment& startPoint,
+                               const MV2DSegment& endPoint, std::int64_t gateWidth,
+                               bool wholeStep) {
+    const MVPoint c = currentSegment.point();
+    const MVPoint p = previousSegment.point();
+    const MVPoint s = startPoint.point();
+    const MVPoint e = endPoint.point();
+    // (The product of two doubles holding whole numbers rounds exactly like the whole-number
+    // square converted to double, without overflow.)
+    const double widthSquared = static_cast<double>(gateWidth) * static_cast<double>(gateWidth);
+    const bool endNear =
+        squaredDistance(c, e) <= widthSquared || squaredDistance(p, e) <= widthSquared;
+    // Only steps near the gate's end point count, unless the whole step is looked at.
+    if (!endNear && !wholeStep) return {};
+
+    double fraction = 0;
+    if (!crossingOfGateLine(c, p, s, e, fraction)) return {};
+    // The point where the step meets the line.
+    const MVPoint met{c.x + (p.x - c.x) * fraction, c.y + (p.y - c.y) * fraction};
+    const double metSquared = squaredDistance(met, e);
+    if (!endNear && metSquared > widthSquared) return {};
+
+    GatePassage passage;
+    passage.time = timeAt(currentSegment, previousSegment, fraction);
+    // The gate's direction as the line's slope takes it (the start point nudged alike).
+    const double startX = (s.x == e.x) ? s.x + kSameXNudge : s.x;
+    const double along = (c.x - p.x) * (e.x - startX) + (c.y - p.y) * (e.y - s.y);
+    passage.along = along >= 0;
+    passage.offCentre = std::sqrt(metSquared);
+    return passage;
+}
+
 double interpolateTime(const MV2DSegment& currentSegment, const MV2DSegment& previousSegment,
                        const MV2DSegment& startPoint, const MV2DSegment& endPoint,
                        std::int64_t gateWidth) {
-    const MVPoint c = currentSegment.point();
-    const MVPoint p = previousSegment.point();
-    const MVPoint e = endPoint.point();
-
-    // Only steps near the gate's end point count. (The product of two doubles holding whole
-    // numbers rounds exactly like the whole-number square converted to double, without overflow.)
-    const double widthSquared = static_cast<double>(gateWidth) * static_cast<double>(gateWidth);
-    if (squaredDistance(c, e) > widthSquared && squaredDistance(p, e) > widthSquared) return 0;
-
-    double fraction = 0;
-    if (!crossingOfGateLine(c, p, startPoint.point(), e, fraction)) return 0;
-    return timeAt(currentSegment, previousSegment, fraction);
+    return passageThroughGate(currentSegment, previousSegment, startPoint, endPoint, gateWidth,
+                              false)
+        .time;
 }
 
 double interpolateTimeThroughGate(const MV2DSegment& currentSegment,
                                   const MV2DSegment& previousSegment, const MV2DSegment& startPoint,
                                   const MV2DSegment& endPoint, std::int64_t gateWidth) {
-    if (const double t =
-            interpolateTime(currentSegment, previousSegment, startPoint, endPoint, gateWidth)) {
-        return t;
-    }
-    const MVPoint c = currentSegment.point();
-    const MVPoint p = previousSegment.point();
-    const MVPoint e = endPoint.point();
-    double fraction = 0;
-    if (!crossingOfGateLine(c, p, startPoint.point(), e, fraction)) return 0;
-    // The point where the step meets the line, within the gate's width of its end point.
-    const MVPoint met{c.x + (p.x - c.x) * fraction, c.y + (p.y - c.y) * fraction};
-    const double widthSquared = static_cast<double>(gateWidth) * static_cast<double>(gateWidth);
-    if (squaredDistance(met, e) > widthSquared) return 0;
-    return timeAt(currentSegment, previousSegment, fraction);
+    return passageThroughGate(currentSegment, previousSegment, startPoint, endPoint, gateWidth,
+                              true)
+        .time;
 }
 
 double interpolateTimeThroughGate(const MV2DSegment& currentSegment,

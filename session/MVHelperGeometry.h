@@ -26,6 +26,25 @@ MV2DSegmentPtr convertLocationToSegment(const MVLocation& location, const MVLoca
 // Straight-line distance of the two map points, metres.
 double calculateDistance(const MV2DSegment& segment, const MV2DSegment& toSeg);
 
+// One step's passage through a gate line: when, which way and how far from the gate's middle.
+struct GatePassage {
+    // Interpolated time of the crossing; 0 when the step does not pass through the gate.
+    double time = 0;
+    // True when the step runs the gate's own way (from its start point towards its end point).
+    bool along = true;
+    // Metres from the gate's end point to where the step meets the gate line.
+    double offCentre = 0;
+};
+
+// The passage of the step from previousSegment to currentSegment through the gate, in either
+// direction: with `wholeStep` false as interpolateTime finds it (one end of the step within
+// gateWidth of endPoint), with it true as interpolateTimeThroughGate finds it. Whether the
+// passage counts as a crossing is the caller's rule (MVGateCrossing: only the direction the
+// session drives through the gate).
+GatePassage passageThroughGate(const MV2DSegment& currentSegment,
+                               const MV2DSegment& previousSegment, const MV2DSegment& startPoint,
+                               const MV2DSegment& endPoint, std::int64_t gateWidth, bool wholeStep);
+
 // Time at which the step from previousSegment to currentSegment crosses the gate line (through
 // endPoint, perpendicular to the direction from startPoint to endPoint), interpolated along the
 // step; 0 when the step does not cross or both points lie farther than gateWidth metres from

@@ -1,6 +1,7 @@
 #include "session/MVSectorBuilder.h"
 
 #include "session/MVDerivedSeries.h"
+#include "session/MVGateCrossing.h"
 #include "session/MVHelperGeometry.h"
 #include "session/MVHelperKeys.h"
 #include "session/MVOptionsAndSettings.h"
@@ -119,14 +120,10 @@ void MVSectorBuilder::fetchSectorsWithReferenceSectors(
     const MVLocation& base = manager_.baseLocation() ? *manager_.baseLocation() : kOrigin;
     const std::int64_t last = MVSampleValues::signedIndex(lap.indexEnd());
     const Span span = spanOf(lap);
-    // Windows of a sparse log are long: a step that passes through the gate counts, however far
-    // from the gate's point its ends lie.
-    const auto crossingTime = [&](const MV2DSegment& current, const MV2DSegment& previous,
-                                  const MV2DSegment& gateStart, const MV2DSegment& gateEnd) {
-        return span.sparse
-                   ? MVHelper::interpolateTimeThroughGate(current, previous, gateStart, gateEnd,
-                                                          gateWidth)
-                   : MVHelper::interpolateTime(current, previous, gateStart, gateEnd, gateWidth);
+    // The windows that may cross a gate searched from `from`: up to the last one with room for a
+    // whole window, or to the lap's end when the search starts later than that.
+    const auto searched = [&](std::int64_t j, std::int64_t from) {
+        return j >= from && (from > last - span.samples || j < last - span.samples);
     };
 
     auto sectors = MVSectors::instance();
@@ -139,15 +136,22 @@ void MVSectorBuilder::fetchSectorsWithReferenceSectors(
                 MVHelper::convertLocationToSegment(*gate->previousLocation(), base);
             const MV2DSegmentPtr gateEnd =
                 MVHelper::convertLocationToSegment(*gate->nextLocation(), base);
-            for (std::int64_t j = searchStart; j <= last; ++j) {
-                if (j == last - span.samples) break;  // no room left for a window: not found
-                const MV2DSegment& previous = points.at(j);
-                const MV2DSegment& current = points.at(j + span.samples);
-                crossing = crossingTime(current, previous, *gateStart, *gateEnd);
-                if (crossing != 0.0) {
-                    searchStart = j + span.samples;
-                    break;
+            // Every window's passage through the gate, both ways, so that the lap's direction
+            // through it is known; windows of a sparse log are long: a window that passes
+            // through the gate counts, however far from the gate's point its ends lie.
+            MVGatePassages passages(gateWidth);
+            for (std::int64_t j = MVSampleValues::signedIndex(lap.indexStart()); j <= last; ++j) {
+                passages.add(
+                    j, MVHelper::passageThroughGate(points.at(j + span.samples), points.at(j),
+                                                    *gateStart, *gateEnd, gateWidth, span.sparse));
+            }
+            for (const auto& passage : passages.all()) {
+                if (!searched(passage.position, searchStart) || !passages.isCrossing(passage)) {
+                    continue;
                 }
+                crossing = passage.passage.time;
+                searchStart = passage.position + span.samples;
+                break;
             }
         }
         // A gate this lap does not pass gives a sector of length 0.

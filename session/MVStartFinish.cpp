@@ -1,15 +1,18 @@
 #include "session/MVStartFinish.h"
 
 #include "session/MVGLDFormat.h"
+#include "session/MVGateCrossing.h"
 #include "session/MVHelperGeometry.h"
 #include "session/MVHelperKeys.h"
 #include "session/MVLaps.h"
+#include "session/MVOptionsAndSettings.h"
 #include "session/MVSampleValues.h"
 #include "session/ZORFileLog.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 namespace MVStartFinish {
 
@@ -107,11 +110,17 @@ std::vector<MV2DSegmentPtr> samplePoints(const std::vector<std::string>& headers
 
 Crossings detectCrossings(const std::vector<MV2DSegmentPtr>& points,
                           const MVPreviousNextLocation& start, const MVPreviousNextLocation* finish,
-                          const MVLocation& base, const std::vector<bool>* fixes) {
-    Crossings result;
+                          const MVLocation& base, const std::vector<bool>* fixes,
+                          std::optional<std::int64_t> gateWidth) {
+    const std::int64_t width =
+        gateWidth ? *gateWidth : MVOptionsAndSettings::sharedManager().gateWidth();
     const PlaneGate s = planeGate(start, base);
     std::optional<PlaneGate> f;
     if (finish != nullptr) f = planeGate(*finish, base);
+    // Every passage through either gate, both ways; which of them are crossings is settled once
+    // the session's direction through each gate is known.
+    MVGatePassages startPassages(width);
+    MVGatePassages finishPassages(width);
     // A sample without a position (0, 0) lies nowhere near the line: each step runs from one
     // sample with a position to the next.
     const auto located = [&](size_t i) { return !fixes || i >= fixes->size() || (*fixes)[i]; };
@@ -129,19 +138,35 @@ Crossings detectCrossings(const std::vector<MV2DSegmentPtr>& points,
         const bool nearGate = near(current, s) || near(previous, s) ||
                               (f && (near(current, *f) || near(previous, *f)));
         if (nearGate) {
-            const double t =
-                MVHelper::interpolateTimeThroughGate(current, previous, *s.previous, *s.next);
-            if (t != 0) {
-                result.starts.push_back({static_cast<std::int64_t>(i), t});
-            }
-            if (f && result.starts.size() == result.finishes.size() + 1) {
-                const double tf =
-                    MVHelper::interpolateTimeThroughGate(current, previous, *f->previous, *f->next);
-                if (tf != 0) result.finishes.push_back({static_cast<std::int64_t>(i), tf});
+            const auto position = static_cast<std::int64_t>(i);
+            startPassages.add(position, MVHelper::passageThroughGate(current, previous, *s.previous,
+                                                                     *s.next, width, true));
+            if (f) {
+                finishPassages.add(position,
+                                   MVHelper::passageThroughGate(current, previous, *f->previous,
+                                                                *f->next, width, true));
             }
         }
         i = j;
     }
+
+    Crossings result;
+    const auto starts = startPassages.crossings();
+    const auto finishes = finishPassages.crossings();
+    // A finish crossing counts only while a lap is open; at one step the start comes first.
+    auto nextFinish = finishes.begin();
+    const auto finishesBefore = [&](std::int64_t position) {
+        for (; nextFinish != finishes.end() && nextFinish->position < position; ++nextFinish) {
+            if (result.starts.size() == result.finishes.size() + 1) {
+                result.finishes.push_back({nextFinish->position, nextFinish->passage.time});
+            }
+        }
+    };
+    for (const auto& c : starts) {
+        finishesBefore(c.position);
+        result.starts.push_back({c.position, c.passage.time});
+    }
+    finishesBefore(std::numeric_limits<std::int64_t>::max());
     return result;
 }
 
@@ -280,7 +305,8 @@ MVTrackInfoPtr fetchSFWithArrayOfLines(const std::vector<std::string_view>& line
 
 std::int64_t quickCheckLapsNumber(const MVPreviousNextLocation* start,
                                   const MVPreviousNextLocation* finish,
-                                  const MVGLDFileManager& manager) {
+                                  const MVGLDFileManager& manager,
+                                  std::optional<std::int64_t> gateWidth) {
     if (start == nullptr || manager.arrayOfSamples().empty() || manager.arrayOfHeaders().empty() ||
         manager.arrayOfFakeIndexes().empty() || !manager.arrayOfFakeIndexes().front()) {
         return 0;
@@ -290,7 +316,7 @@ std::int64_t quickCheckLapsNumber(const MVPreviousNextLocation* start,
     const auto points =
         samplePoints(manager.arrayOfHeaders().front(), manager.arrayOfSamples().front(),
                      *manager.arrayOfFakeIndexes().front(), base, &fixes);
-    const auto crossings = detectCrossings(points, *start, finish, base, &fixes);
+    const auto crossings = detectCrossings(points, *start, finish, base, &fixes, gateWidth);
     if (finish != nullptr) return static_cast<std::int64_t>(crossings.finishes.size());
     return std::max<std::int64_t>(0, static_cast<std::int64_t>(crossings.starts.size()) - 1);
 }

@@ -10,6 +10,7 @@
 #include "session/MVTrackInfo.h"
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -37,13 +38,16 @@ std::vector<MV2DSegmentPtr> samplePoints(const std::vector<std::string>& headers
 
 // Crossings of the start/finish gate and, when `finish` is given, of the finish gate. A pair of
 // samples is tested only when one of them lies within 50 m (east-west or north-south) of a gate's
-// next point, and crosses when the step between them passes through the gate, within the gate
-// width of its next point (MVHelper::interpolateTimeThroughGate). With `fixes` (samplePoints'),
-// samples without a position take no part: a pair runs from a sample with a position to the next
-// one with a position.
+// next point, and passes through the gate when the step between them meets the gate line within
+// the gate width of its next point (MVHelper::passageThroughGate). Of those passages only the
+// ones in the direction the session drives through that gate are crossings (MVGatePassages, the
+// direction learnt from all of the session's passages through it). With `fixes`
+// (samplePoints'), samples without a position take no part: a pair runs from a sample with a
+// position to the next one with a position. `gateWidth`: metres, the shared options' when none.
 Crossings detectCrossings(const std::vector<MV2DSegmentPtr>& points,
                           const MVPreviousNextLocation& start, const MVPreviousNextLocation* finish,
-                          const MVLocation& base, const std::vector<bool>* fixes = nullptr);
+                          const MVLocation& base, const std::vector<bool>* fixes = nullptr,
+                          std::optional<std::int64_t> gateWidth = std::nullopt);
 
 // True when the gate has both of its points.
 bool hasGate(const MVPreviousNextLocationPtr& gate);
@@ -81,10 +85,13 @@ MVTrackInfoPtr fetchSFWithArrayOfLines(const std::vector<std::string_view>& line
                                        const std::vector<MVTrackInfoPtr>& candidates,
                                        const MVGLDFileManager& manager);
 
-// Track wizard: laps the gates give on the first loaded file (0 without a start gate or file).
+// Track wizard: laps the gates give on the first loaded file (0 without a start gate or file),
+// crossed as the full load crosses them, with a gate `gateWidth` metres wide (the shared
+// options' when none): the number of finish crossings with two gates, else the crossings less 1.
 std::int64_t quickCheckLapsNumber(const MVPreviousNextLocation* start,
                                   const MVPreviousNextLocation* finish,
-                                  const MVGLDFileManager& manager);
+                                  const MVGLDFileManager& manager,
+                                  std::optional<std::int64_t> gateWidth = std::nullopt);
 // Track wizard: a gate from sample n - 10 to sample n of the first file (nullptr without one).
 MVPreviousNextLocationPtr findSFLocationsWithIndexOfFirstGLDFile(std::int64_t n,
                                                                  const MVGLDFileManager& manager);

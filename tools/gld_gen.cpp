@@ -1,12 +1,21 @@
 // gld-gen: writes a synthetic session data file of the generated test loop and prints its laps.
 //
-//   gld-gen --laps N --rate HZ [--laptiming] [--split-finish] [--video] [--start HH:MM:SS]
-//           [--hours H] [--extra-channels K] [--heading] [--height] [--unfinished FRACTION]
+//   gld-gen --laps N --rate HZ [--circuit NAME] [--reverse] [--pit-stops N] [--irregular]
+//           [--laptiming] [--split-finish] [--video] [--start HH:MM:SS] [--hours H]
+//           [--extra-channels K] [--heading] [--height] [--unfinished FRACTION]
 //           [--garbage N] [--dropped-channels] [--decimal-comma] [--mph] [--hours-past-24]
 //           [--lf] [--end-after-crossing K] [--position-lost-at-crossings]
 //           [--keep N --faster F] [--nul-tail MB] [--quiet] OUT.gld
 //   gld-gen --bundled-sample OUT.gld   (the options of resources/samples/sample.gld; later
 //                                       arguments still apply)
+//
+// Circuits (--circuit): "loop" (the default, the circuit of the database's "Larkfield Loop"),
+// and the kart circuits with a hairpin whose return passes the line's extension the other way
+// beside it: "kart-hairpin" (22 m from the gate's middle), "kart-hairpin-tight" (11 m) and
+// "kart-pit-lane" (21 m, with a pit lane 19 m beside the straight; --pit-stops N laps end through
+// it with a stop). The kart circuits are not in the database: their files always carry the gate
+// in "[laptiming]". --reverse drives the circuit the other way round (the gates as they are; no
+// split finish); --irregular logs the rows off the beat, with one row in 40 missing.
 //
 // Edits of the generated rows, for the cases the loader must survive: --end-after-crossing stops
 // logging K rows after the final crossing of the line; --position-lost-at-crossings makes the row
@@ -21,6 +30,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -28,7 +38,9 @@ namespace {
 void usage() {
     std::fprintf(
         stderr,
-        "usage: gld-gen --laps N --rate HZ [--laptiming] [--split-finish] [--video]\n"
+        "usage: gld-gen --laps N --rate HZ [--circuit loop|kart-hairpin|kart-hairpin-tight|\n"
+        "               kart-pit-lane] [--reverse] [--pit-stops N] [--irregular]\n"
+        "               [--laptiming] [--split-finish] [--video]\n"
         "               [--start HH:MM:SS] [--hours H] [--extra-channels K] [--heading]\n"
         "               [--height] [--unfinished FRACTION] [--garbage N] [--dropped-channels]\n"
         "               [--decimal-comma] [--mph] [--hours-past-24] [--lf]\n"
@@ -41,6 +53,23 @@ bool parseNumber(const char* text, double* value) {
     char* end = nullptr;
     *value = std::strtod(text, &end);
     return end != text && *end == '\0';
+}
+
+bool parseCircuit(const char* text, testing_support::CircuitLayout* layout) {
+    using testing_support::CircuitLayout;
+    const std::pair<const char*, CircuitLayout> names[] = {
+        {"loop", CircuitLayout::Loop},
+        {"kart-hairpin", CircuitLayout::KartHairpin},
+        {"kart-hairpin-tight", CircuitLayout::KartHairpinTight},
+        {"kart-pit-lane", CircuitLayout::KartPitLane},
+    };
+    for (const auto& [name, value] : names) {
+        if (std::strcmp(text, name) == 0) {
+            *layout = value;
+            return true;
+        }
+    }
+    return false;
 }
 
 bool parseTimeOfDay(const char* text, double* seconds) {
@@ -86,6 +115,15 @@ int main(int argc, char** argv) {
         } else if (arg == "--start" && i + 1 < argc &&
                    parseTimeOfDay(argv[i + 1], &options.startTimeOfDay)) {
             ++i;
+        } else if (arg == "--circuit" && i + 1 < argc &&
+                   parseCircuit(argv[i + 1], &options.circuit)) {
+            ++i;
+        } else if (arg == "--reverse") {
+            options.reverse = true;
+        } else if (arg == "--pit-stops" && value(&v) && v >= 0) {
+            options.pitStops = int(v);
+        } else if (arg == "--irregular") {
+            options.irregularSteps = true;
         } else if (arg == "--laptiming") {
             options.withLapTiming = true;
         } else if (arg == "--split-finish") {
@@ -130,6 +168,19 @@ int main(int argc, char** argv) {
     }
     if (out.empty()) {
         usage();
+        return 2;
+    }
+    using testing_support::CircuitLayout;
+    if (options.circuit != CircuitLayout::Loop) {
+        // No database circuit lies near the kart circuits: the file names its gate.
+        options.withLapTiming = true;
+    }
+    if (options.withSplitFinish && (options.circuit != CircuitLayout::Loop || options.reverse)) {
+        std::fprintf(stderr, "gld-gen: only the loop driven its usual way has a split finish\n");
+        return 2;
+    }
+    if (options.pitStops > 0 && options.circuit != CircuitLayout::KartPitLane) {
+        std::fprintf(stderr, "gld-gen: pit stops need --circuit kart-pit-lane\n");
         return 2;
     }
 

@@ -6,6 +6,11 @@
 //   track-screenshots wizard OUT.png   a session no circuit matched: the wizard, after a click
 //                                      (also OUT_not_valid.png, a refused click at the map's top
 //                                      edge, and OUT_yes.png, the window after Yes)
+//   track-screenshots kart OUT.png     fifteen laps on a kart circuit whose track passes the line
+//                                      beside it the other way, two through the pit lane beside
+//                                      the straight (also OUT_wizard.png, the track wizard with
+//                                      its gate width moved to 15 m, which merges each in-lap and
+//                                      out-lap)
 //   track-screenshots chooser OUT.png  the circuit chooser beside the tool bar
 //   track-screenshots strips OUT.png   the chart pane's thumbnail strip over a session with video
 //                                      (test-pattern clips made with ffmpeg), also zoomed to a
@@ -57,6 +62,7 @@
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QScreen>
+#include <QSlider>
 #include <QThread>
 
 #include <cmath>
@@ -207,6 +213,15 @@ int twoLaps(AppDelegate& delegate, const fs::path& scratch, const QString& out) 
     return saved ? 0 : 1;
 }
 
+// Waits until the track pane's wizard sheet is shown.
+bool waitForWizard(MVTrackController& track) {
+    return waitFor(
+        [&track] {
+            return track.wizardWindowController() && track.wizardWindowController()->isVisible();
+        },
+        30000);
+}
+
 int wizard(AppDelegate& delegate, const fs::path& scratch, const QString& out) {
     testing_support::SessionOptions options;
     options.laps = 3;
@@ -218,14 +233,7 @@ int wizard(AppDelegate& delegate, const fs::path& scratch, const QString& out) {
     delegate.openFile(QString::fromStdString(file.string()));
     delegate.applicationDidFinishLaunching();
     MVTrackController& track = vc->trackController();
-    if (!waitFor(
-            [&track] {
-                return track.wizardWindowController() &&
-                       track.wizardWindowController()->isVisible();
-            },
-            30000)) {
-        return 1;
-    }
+    if (!waitForWizard(track)) return 1;
     settle(500);
     MVTrackWizardView* map = track.wizardWindowController()->trackWizardView();
     const auto& route = map->wholeMap()->sectorSegments().front();
@@ -253,6 +261,29 @@ int wizard(AppDelegate& delegate, const fs::path& scratch, const QString& out) {
     QString after = out;
     after.replace(QStringLiteral(".png"), QStringLiteral("_yes.png"));
     return filled && save(after) ? 0 : 1;
+}
+
+int kart(AppDelegate& delegate, const fs::path& scratch, const QString& out) {
+    auto options = testing_support::SessionOptions();
+    options.circuit = testing_support::CircuitLayout::KartPitLane;
+    options.laps = 15;
+    options.pitStops = 2;
+    options.withLapTiming = true;
+    const fs::path file = scratch / "Kart.gld";
+    testing_support::writeSessionFile(file, testing_support::generateSession(options).text);
+    if (!openAndWait(delegate, file)) return 1;
+    settle(1500);
+    if (!save(out)) return 1;
+    MVTrackController& track = delegate.viewController()->trackController();
+    track.toolBarView()->wizardButton()->click();
+    if (!waitForWizard(track)) return 1;
+    track.wizardWindowController()->sliderGateWidth()->setValue(15);
+    settle(800);
+    QString wizardShot = out;
+    wizardShot.replace(QStringLiteral(".png"), QStringLiteral("_wizard.png"));
+    const bool saved = save(wizardShot);
+    track.wizardWindowController()->cancelButton();
+    return saved ? 0 : 1;
 }
 
 int chooser(AppDelegate& delegate, const fs::path& scratch, const QString& out) {
@@ -469,7 +500,7 @@ int films(AppDelegate& delegate, const fs::path& scratch, const fs::path& out) {
 int main(int argc, char** argv) {
     if (argc != 3) {
         std::fprintf(stderr,
-                     "usage: track-screenshots laps|wizard|chooser|strips|channels OUT.png\n"
+                     "usage: track-screenshots laps|wizard|kart|chooser|strips|channels OUT.png\n"
                      "       track-screenshots charts|films OUTDIR\n");
         return 2;
     }
@@ -487,6 +518,7 @@ int main(int argc, char** argv) {
         if (mode == "laps") result = twoLaps(delegate, scratch, QString::fromLocal8Bit(argv[2]));
         if (mode == "wizard") result = wizard(delegate, scratch, QString::fromLocal8Bit(argv[2]));
         if (mode == "chooser") result = chooser(delegate, scratch, QString::fromLocal8Bit(argv[2]));
+        if (mode == "kart") result = kart(delegate, scratch, QString::fromLocal8Bit(argv[2]));
         if (mode == "charts") result = charts(delegate, scratch, argv[2]);
         if (mode == "films") result = films(delegate, scratch, argv[2]);
         if (mode == "strips" || mode == "channels") {

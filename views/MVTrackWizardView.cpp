@@ -7,6 +7,7 @@
 
 #include "session/MVGLDFileManager.h"
 #include "session/MVHelperGeometry.h"
+#include "session/MVOptionsAndSettings.h"
 #include "session/MVStartFinish.h"
 
 #include <QFontMetricsF>
@@ -17,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -34,7 +36,9 @@ std::optional<MVPoint> pointOfGate(const MVPreviousNextLocationPtr& gate,
 }  // namespace
 
 MVTrackWizardView::MVTrackWizardView(MVGLDFileManager& manager, QWidget* parent)
-    : QWidget(parent), manager_(manager) {
+    : QWidget(parent),
+      manager_(manager),
+      gateWidth_(static_cast<double>(MVOptionsAndSettings::sharedManager().gateWidth())) {
     setObjectName(QStringLiteral("trackWizardView"));
     informationLabel();
 }
@@ -78,8 +82,21 @@ void MVTrackWizardView::setTrackBorderArray(std::vector<MV2DSegmentPtr> border) 
 }
 
 void MVTrackWizardView::setGateWidth(double metres) {
+    const bool changed = metres != gateWidth_;
     gateWidth_ = metres;
+    // The count follows the width, so that the user sees what a width does before Yes.
+    if (changed && trackInfo_) countLaps();
     update();
+}
+
+void MVTrackWizardView::countLaps() {
+    const MVPreviousNextLocationPtr start = trackInfo_ ? trackInfo_->sfLocations() : nullptr;
+    const MVPreviousNextLocationPtr finish = trackInfo_ ? trackInfo_->sfLocations2() : nullptr;
+    lapDetected_ = MVStartFinish::quickCheckLapsNumber(start.get(), finish.get(), manager_,
+                                                       std::llround(gateWidth_));
+    labelString_ = QStringLiteral("%1 Laps detected").arg(lapDetected_);
+    // Without a gate the message stands at the plane's origin (the session's first fix).
+    labelSegment_ = flagSegment2_ ? flagSegment2_ : flagSegment_.value_or(MVPoint{});
 }
 
 std::optional<MVPoint> MVTrackWizardView::labelPoint() const {
@@ -104,10 +121,7 @@ void MVTrackWizardView::setTrackInfo(MVTrackInfoPtr record) {
     const MVPreviousNextLocationPtr finish = trackInfo_ ? trackInfo_->sfLocations2() : nullptr;
     flagSegment_ = pointOfGate(start, manager_);
     if (finish) flagSegment2_ = pointOfGate(finish, manager_);
-    lapDetected_ = MVStartFinish::quickCheckLapsNumber(start.get(), finish.get(), manager_);
-    labelString_ = QStringLiteral("%1 Laps detected").arg(lapDetected_);
-    // Without a gate the message stands at the plane's origin (the session's first fix).
-    labelSegment_ = flagSegment2_ ? flagSegment2_ : flagSegment_.value_or(MVPoint{});
+    countLaps();
     update();
     emit trackInfoChanged(trackInfo_);
 }

@@ -21,7 +21,8 @@ class MVGLDFileManager;
 // lap's sectors drawn as wide as the gate, the circuit borders, the gates' flags and a message.
 // A click on the route sets the start/finish gate (and drops any finish gate); Shift and a click
 // sets the separate finish gate of the record being edited. Each accepted click renews the gates'
-// flags and the count of laps the gates cut on the first session ("N Laps detected"); a click
+// flags and the count of laps the gates cut on the first session ("N Laps detected"), and a new
+// gate width renews the count (crossed as the full load crosses them, at that width); a click
 // away from the route is refused with "Not a valid position". The view works on copies of the
 // pane's maps, so its scale never reaches the track map.
 //
@@ -45,6 +46,8 @@ class MVTrackWizardView : public QWidget {
     // the first session and shows "N Laps detected" at the finish gate (else at the start/finish
     // gate). Emits trackInfoChanged.
     void setTrackInfo(MVTrackInfoPtr record);
+    // The width the sectors are drawn with and the lap count is made with (the shared options'
+    // at first): a new width renews the count and its message at once.
     double gateWidth() const { return gateWidth_; }
     void setGateWidth(double metres);
     std::int64_t lapDetected() const { return lapDetected_; }
@@ -83,6 +86,8 @@ class MVTrackWizardView : public QWidget {
 
   private:
     void informationLabel();
+    // lapDetected and "N Laps detected" for the record's gates at the current width.
+    void countLaps();
     bool isRefusal() const;
     void showMessage(const QString& text, std::optional<MVPoint> at);
     const std::vector<MV2DSegmentPtr>* route() const;

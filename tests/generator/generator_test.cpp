@@ -418,6 +418,129 @@ TEST(SessionGeneratorTruth, SplitFinishVideoAndLateFixShapeTheLaps) {
     EXPECT_EQ(truth.laps[1].videoIndexes, (std::vector<std::string>{"0002"}));
 }
 
+// Where the generated car passes the line's extension (x = 0 of the kart circuits' plane): how far
+// from the gate's middle and which way, in the order driven.
+struct LinePass {
+    double y;
+    bool east;
+};
+
+std::vector<LinePass> linePasses(const MotionModel& model) {
+    std::vector<LinePass> passes;
+    auto previous = model.stateAt(0).point;
+    for (double t = 0.01; t <= model.duration(); t += 0.01) {
+        const auto p = model.stateAt(t).point;
+        if ((previous.x < 0) != (p.x < 0)) passes.push_back({p.y, p.x > previous.x});
+        previous = p;
+    }
+    return passes;
+}
+
+TEST(SessionGeneratorKart, TheTrackComesBackPastTheLineBesideItTheOtherWay) {
+    struct Case {
+        CircuitLayout circuit;
+        bool reverse;
+        double beside;  // the return straight's distance from the gate's middle
+    };
+    for (const Case c : {Case{CircuitLayout::KartHairpin, false, 22},
+                         Case{CircuitLayout::KartHairpinTight, false, 11},
+                         Case{CircuitLayout::KartPitLane, false, 21},
+                         Case{CircuitLayout::KartHairpin, true, 22}}) {
+        SCOPED_TRACE(int(c.circuit) * 10 + c.reverse);
+        SessionOptions options;
+        options.circuit = c.circuit;
+        options.reverse = c.reverse;
+        options.laps = 3;
+        options.withLapTiming = true;
+        const auto session = generateSession(options);
+        ASSERT_EQ(session.truth.laps.size(), 3u);
+        // Every lap passes the line through the gate's middle the driven way, then the return
+        // straight beside it the other way; the gate points east whichever way the car drives.
+        const auto passes = linePasses(session.model);
+        std::size_t line = 0, beside = 0;
+        for (const LinePass& pass : passes) {
+            if (std::abs(pass.y) < 1e-6) {
+                ++line;
+                EXPECT_EQ(pass.east, !c.reverse);
+            } else {
+                ++beside;
+                EXPECT_NEAR(pass.y, c.beside, 1e-6);
+                EXPECT_EQ(pass.east, c.reverse);
+            }
+        }
+        EXPECT_EQ(line, session.truth.startFinish.size());
+        EXPECT_GE(beside, session.truth.laps.size());
+        const auto file = parse(session.text);
+        const auto gate = fieldsOf(file.lines[size_t(indexOf(file.lines, "[laptiming]")) + 1]);
+        ASSERT_EQ(gate.size(), 5u);
+        EXPECT_GT(std::stod(gate[3]), std::stod(gate[1]));  // previous west of next (west-positive)
+        for (const auto& lap : session.truth.laps)
+            EXPECT_NEAR(lap.distance, session.truth.loopLength, 1e-6);
+    }
+}
+
+TEST(SessionGeneratorKart, PitStopsEndLapsThroughThePitLaneBesideTheStraight) {
+    SessionOptions options;
+    options.circuit = CircuitLayout::KartPitLane;
+    options.laps = 15;
+    options.pitStops = 2;
+    options.withLapTiming = true;
+    const auto session = generateSession(options);
+    const auto& truth = session.truth;
+    ASSERT_EQ(truth.laps.size(), 15u);
+    // Laps 5 and 11 end on the pit lane, 19 m beside the line, the gate's way, after a stop.
+    std::vector<int> pitLaps;
+    for (const auto& crossing : truth.startFinish) {
+        const auto at = session.model.stateAt(crossing.exactTime).point;
+        EXPECT_NEAR(at.x, 0, 1e-6);
+        if (std::abs(at.y + 19) < 1e-6) {
+            pitLaps.push_back(crossing.lap - 1);
+        } else {
+            EXPECT_NEAR(at.y, 0, 1e-6);
+        }
+    }
+    EXPECT_EQ(pitLaps, (std::vector<int>{5, 11}));
+    for (int k : pitLaps) {
+        const auto& in = truth.laps[size_t(k - 1)];
+        const auto& out = truth.laps[size_t(k)];
+        EXPECT_GT(in.duration, truth.laps[0].duration + 20);  // the pit lane's limit and the stop
+        EXPECT_GT(out.duration, truth.laps[2].duration);
+        // The stop: five seconds at a crawl.
+        double crawling = 0;
+        for (double t = in.startTime; t < in.endTime; t += 0.01) {
+            if (session.model.stateAt(t).speed < 0.25) crawling += 0.01;
+        }
+        EXPECT_NEAR(crawling, 5.0, 0.1);
+        ASSERT_FALSE(std::isnan(in.readerDuration));
+    }
+}
+
+TEST(SessionGeneratorRates, OffBeatRowsStepUnevenlyWithAMissingRowInForty) {
+    SessionOptions options;
+    options.laps = 2;
+    options.irregularSteps = true;
+    const auto session = generateSession(options);
+    const auto file = parse(session.text);
+    ASSERT_EQ(file.rows.size(), session.truth.rowCount);
+    auto seconds = [](const std::string& t) {
+        return std::stoi(t.substr(0, 2)) * 3600 + std::stoi(t.substr(2, 2)) * 60 +
+               std::stod(t.substr(4));
+    };
+    double shortest = 1, longest = 0;
+    for (std::size_t r = 1; r < file.rows.size(); ++r) {
+        const double step = seconds(file.rows[r][1]) - seconds(file.rows[r - 1][1]);
+        ASSERT_GT(step, 0.0);
+        shortest = std::min(shortest, step);
+        longest = std::max(longest, step);
+    }
+    EXPECT_LT(shortest, 0.045);  // a third of a step early after one a third late
+    EXPECT_GT(longest, 0.22);    // a missing row
+    EXPECT_NEAR(double(file.rows.size()), (session.truth.duration * 10 + 1) * 39 / 40, 2.0);
+    for (const auto& crossing : session.truth.startFinish) {
+        EXPECT_NEAR(crossing.interpolatedTime, crossing.exactTime, 0.01);
+    }
+}
+
 TEST(SessionGeneratorSample, BundledSampleIsTheGeneratorsOutput) {
     // The tests' data folder is tests/data; the resources sit beside tests/.
     const auto path = std::filesystem::path(GRIDLARK_TESTDATA_DIR).parent_path().parent_path() /

@@ -123,6 +123,48 @@ TEST(GeometryCrossing, Table) {
     }
 }
 
+TEST(GeometryCrossing, PassageTellsItsWayAndHowFarFromTheMiddleItMeetsTheLine) {
+    // The gate points north through the origin: its line is the x axis.
+    const MV2DSegment start = point(0, -10), end = point(0, 0);
+    struct Case {
+        const char* what;
+        MV2DSegment current, previous;
+        bool wholeStep;
+        double time;
+        bool along;
+        double offCentre;
+    };
+    const double far = 40;  // both ends farther than the width from the gate's end point
+    const Case cases[] = {
+        {"northwards, the gate's way", point(5, 3, 10.1), point(5, -2, 10.0), false, 10.04000001,
+         true, 5.000000004},
+        {"southwards, the other way", point(-5, -2, 10.1), point(-5, 3, 10.0), false, 10.06, false,
+         5.000000006},
+        {"the other way beside the gate", point(-22, -1, 10.1), point(-22, 1, 10.0), false, 10.05,
+         false, 22.000000005},
+        {"a long step through the gate", point(20, far, 11.0), point(-20, -far, 10.0), true, 10.5,
+         true, 0.0000005},
+        {"a long step, looked at by its ends only", point(20, far, 11.0), point(-20, -far, 10.0),
+         false, 0, true, 0},
+        {"a long step past the gate's width", point(60, far, 11.0), point(20, -far, 10.0), true, 0,
+         true, 0},
+    };
+    for (const Case& c : cases) {
+        const auto passage =
+            MVHelper::passageThroughGate(c.current, c.previous, start, end, 25, c.wholeStep);
+        EXPECT_NEAR(passage.time, c.time, 1e-6) << c.what;
+        if (c.time == 0) continue;
+        EXPECT_EQ(passage.along, c.along) << c.what;
+        EXPECT_NEAR(passage.offCentre, c.offCentre, 1e-6) << c.what;
+        // The time is the one the crossing tests give.
+        const double time =
+            c.wholeStep
+                ? MVHelper::interpolateTimeThroughGate(c.current, c.previous, start, end, 25)
+                : MVHelper::interpolateTime(c.current, c.previous, start, end, 25);
+        EXPECT_EQ(passage.time, time) << c.what;
+    }
+}
+
 TEST(GeometryCrossing, ReadsTheSharedGateWidthOnEveryCall) {
     auto& options = MVOptionsAndSettings::sharedManager();
     const std::int64_t saved = options.gateWidth();

@@ -223,6 +223,39 @@ TEST_F(Sectors, AGateThatIsNotPassedGivesASectorOfLengthZero) {
     }
 }
 
+// A lap that passes the gate's line beside the gate the other way (the return of a hairpin beside
+// it) as well as through the gate's middle: only the pass the way the lap drives through the gate
+// times it, whichever comes first and whichever way the gate points.
+TEST_F(Sectors, APassTheOtherWayBesideTheGateDoesNotTimeIt) {
+    const double perSample = 100 / 3.6 / 10;
+    struct Case {
+        const char* what;
+        double firstNorth, secondNorth;  // metres off the gate's middle of each leg
+        double expected;
+    };
+    const Case cases[] = {
+        {"beside the gate westwards, then through it eastwards (the gate's way)", 15, 0, 12.32},
+        {"through the gate westwards, then beside it eastwards (driven the other way)", 0, 15, 3.6},
+    };
+    for (const Case& c : cases) {
+        // 100 km/h at 10 Hz: first west from 200 m to the gate's west, then east from there.
+        ManualSession drive(c.firstNorth > 0 ? "beside first" : "beside last",
+                            {"satellites", "time", "latitude", "longitude", "velocity"});
+        for (int n = 0; n < 160; ++n) {
+            const bool first = n < 80;
+            const double x = first ? 200 - n * perSample : -20 + (n - 80) * perSample;
+            const double north = first ? c.firstNorth : c.secondNorth;
+            drive.addRow(n / 10.0, 100, kLatitude + north / (1853.3404 * 60),
+                         kLongitude + x / metresPerDegreeEast(), {{"satellites", "9"}});
+        }
+        const MVLapPtr lap = install(drive, 0, 159);
+        builder.fetchSectorsWithReferenceSectors({gateAt(100)}, *lap, kGateWidth);
+        const auto& sectors = lap->sectors()->values();
+        ASSERT_EQ(sectors.size(), 3u) << c.what;
+        EXPECT_NEAR(sectors[1], c.expected, 1e-3) << c.what;
+    }
+}
+
 TEST_F(Sectors, LapsShorterThanTheSearchWindowAreSearchedToTheirEnd) {
     const double perSample = 100 / 3.6 / 10;
     const ManualSession steady = straightDrive("steady", 10, 20, [](double) { return 100.0; });

@@ -59,6 +59,11 @@ inline constexpr Gate kLoopStartFinish{{2370.000000, -180.223763}, {2370.000000,
 // Finish gate of the split start/finish variant (80 m before the start/finish line).
 inline constexpr Gate kLoopSplitFinish{{2370.000000, -180.279704}, {2370.000000, -180.265719}};
 
+// The kart circuits (CircuitLayout::Kart...) are invented places too, 400 km from the loop, with
+// no circuit of the database near them; their sessions carry the start/finish gate in
+// "[laptiming]". The start/finish line crosses their main straight at the local origin:
+inline constexpr GatePoint kKartOrigin{2400.0, -120.0};
+
 // Minutes of arc to decimal degrees.
 constexpr double minutesToDegrees(double minutes) {
     return minutes / 60.0;

@@ -31,20 +31,22 @@ double paceOf(const SessionOptions& options, int lap) {
     return std::clamp(pattern[size_t(lap - 1) % pattern.size()], 0.3, 1.0);
 }
 
-void appendScaled(std::vector<PathPiece>& path, const std::vector<PathPiece>& pieces, size_t from,
-                  double pace) {
-    for (size_t i = from; i < pieces.size(); ++i) {
+// Appends pieces[from, to) with their speed caps scaled by `pace`.
+void appendRange(std::vector<PathPiece>& path, const std::vector<PathPiece>& pieces, size_t from,
+                 size_t to, double pace) {
+    for (size_t i = from; i < to && i < pieces.size(); ++i) {
         PathPiece piece = pieces[i];
         piece.speedCap *= pace;
         path.push_back(piece);
     }
 }
 
-// Appends the first `distance` metres of the lap.
-void appendPartialLap(std::vector<PathPiece>& path, const std::vector<PathPiece>& lap,
+// Appends the first `distance` metres of the lap from its piece `from` on.
+void appendPartialLap(std::vector<PathPiece>& path, const std::vector<PathPiece>& lap, size_t from,
                       double distance, double pace) {
-    for (const PathPiece& source : lap) {
+    for (size_t i = from; i < lap.size(); ++i) {
         if (distance <= 1e-9) return;
+        const PathPiece& source = lap[i];
         PathPiece piece = source.length > distance ? source.cutAt(distance) : source;
         piece.speedCap *= pace;
         distance -= piece.length;
@@ -58,20 +60,52 @@ struct DrivePlan {
     std::vector<size_t> splitFinishNodes;  // node index of each lap's split finish crossing
 };
 
+// The laps that end through the pit lane: `pitStops` of them, spread evenly over the session.
+std::vector<int> pitInLaps(const GeneratedLoop& loop, const SessionOptions& options, int laps) {
+    std::vector<int> result;
+    if (loop.pitLane().empty()) return result;
+    const int stops = std::clamp(options.pitStops, 0, laps);
+    for (int s = 1; s <= stops; ++s) {
+        result.push_back(
+            std::clamp(int(std::lround(double(s) * (laps + 1) / (stops + 1))), 1, laps));
+    }
+    return result;
+}
+
 DrivePlan planDrive(const GeneratedLoop& loop, const SessionOptions& options, int laps) {
     DrivePlan plan;
+    const auto& lap = loop.lap();
+    const auto& pit = loop.pitLane();
+    const auto pitLaps = pitInLaps(loop, options, laps);
     plan.path = loop.pitExit();
-    appendScaled(plan.path, loop.lap(), loop.outLapJoinPiece(), kOutLapPace);
-    for (int lap = 1; lap <= laps; ++lap) {
+    appendRange(plan.path, lap, loop.outLapJoinPiece(), lap.size(), kOutLapPace);
+    // Whether the lap starts on the pit lane, as it passes the line's extension.
+    bool inPit = false;
+    // Where the lap goes on after the line: on the pit lane to where it joins the lap, else from
+    // the lap's start.
+    const auto leaveLine = [&] {
+        if (!inPit) return size_t(0);
+        appendRange(plan.path, pit, loop.pitLinePiece(), pit.size(), 1.0);
+        return loop.pitMergePiece();
+    };
+    for (int k = 1; k <= laps; ++k) {
         plan.startFinishNodes.push_back(plan.path.size());
-        plan.splitFinishNodes.push_back(plan.path.size() + loop.splitFinishPiece());
-        appendScaled(plan.path, loop.lap(), 0, paceOf(options, lap));
+        if (loop.hasSplitFinish()) {
+            plan.splitFinishNodes.push_back(plan.path.size() + loop.splitFinishPiece());
+        }
+        const size_t from = leaveLine();
+        const bool endsInPit = std::find(pitLaps.begin(), pitLaps.end(), k) != pitLaps.end();
+        appendRange(plan.path, lap, from, endsInPit ? loop.pitEntryPiece() : lap.size(),
+                    paceOf(options, k));
+        if (endsInPit) appendRange(plan.path, pit, 0, loop.pitLinePiece(), 1.0);
+        inPit = endsInPit;
     }
     plan.startFinishNodes.push_back(plan.path.size());
     const double fraction = std::clamp(options.unfinishedLapFraction, 0.0, 0.95);
     // Without an unfinished lap, drive on 100 m (more than a second's worth) past the line.
     const double tail = fraction > 0 ? fraction * loop.lapLength() : 100.0;
-    appendPartialLap(plan.path, loop.lap(), tail, paceOf(options, laps + 1));
+    const size_t from = leaveLine();
+    appendPartialLap(plan.path, lap, from, tail, paceOf(options, laps + 1));
     return plan;
 }
 
@@ -79,7 +113,7 @@ int lapsFor(const GeneratedLoop& loop, const SessionOptions& options) {
     if (options.durationHours <= 0) return std::max(1, options.laps);
     const int cycle = int(options.lapPace.empty() ? kDefaultPace.size() : options.lapPace.size());
     const DrivePlan probe = planDrive(loop, options, cycle);
-    const MotionModel model(probe.path, DriveLimits{}, kStartSpeed);
+    const MotionModel model(probe.path, loop.limits(), kStartSpeed);
     const double outLap = model.nodeTime(probe.startFinishNodes.front());
     const double average = (model.nodeTime(probe.startFinishNodes.back()) - outLap) / cycle;
     return std::max(1, int(std::lround((options.durationHours * 3600 - outLap) / average)));
@@ -308,6 +342,10 @@ class Builder {
   private:
     void makeChannels();
     void makeRows(double endTime);
+    // Share of a step by which row k is logged off the beat (0 unless irregularSteps).
+    double offBeat(long long k) const;
+    // Whether the file carries the split finish gate (asked for, on a circuit that has one).
+    bool splitFinish() const { return o_.withSplitFinish && loop_.hasSplitFinish(); }
     std::string gateLine(const char* word, PlanePoint previous, PlanePoint next,
                          GateText* parsed) const;
     std::string assemble() const;
@@ -328,6 +366,17 @@ class Builder {
     long long startHundredths_ = 0;
     size_t garbage_ = 0;
 };
+
+double Builder::offBeat(long long k) const {
+    if (!o_.irregularSteps || k == 0) return 0;
+    // A fixed scramble of the row number: the same rows every time.
+    auto x = static_cast<unsigned long long>(k) * 0x9E3779B97F4A7C15ULL;
+    x ^= x >> 31;
+    x *= 0xBF58476D1CE4E5B9ULL;
+    x ^= x >> 29;
+    const double unit = double(x >> 11) / double(1ULL << 53);  // [0, 1)
+    return (2 * unit - 1) / 3;
+}
 
 void Builder::makeChannels() {
     channels_ = {{"Satellites", "sats"},
@@ -353,7 +402,13 @@ void Builder::makeRows(double endTime) {
     const long long videoFile = std::max(1LL, std::llround(o_.videoFileSeconds * 100));
     for (long long k = 0;; ++k) {
         Row row;
-        row.hundredths = std::llround(100.0 * double(k) / rate);
+        row.hundredths = std::llround(100.0 * (double(k) + offBeat(k)) / rate);
+        if (o_.irregularSteps) {
+            if (k % 40 == 39) continue;  // a row the logger missed
+            if (!rows_.empty()) {
+                row.hundredths = std::max(row.hundredths, rows_.back().hundredths + 1);
+            }
+        }
         const double t = double(row.hundredths) / 100;
         if (t > endTime + 1e-9) break;
         const MotionModel::State s = model_.stateAt(t);
@@ -361,8 +416,8 @@ void Builder::makeRows(double endTime) {
         auto& f = row.fields;
         f.push_back(std::to_string(row.satellites));
         f.push_back(timeColumnText(startHundredths_ + row.hundredths, o_.midnight));
-        f.push_back(fixed(GeneratedLoop::latitudeMinutes(s.point), 6));
-        f.push_back(fixed(-GeneratedLoop::longitudeMinutesEast(s.point), 6));
+        f.push_back(fixed(loop_.latitudeAt(s.point), 6));
+        f.push_back(fixed(-loop_.longitudeEastAt(s.point), 6));
         f.push_back(fixed(s.speed * fromMetresPerSecond(o_.speedUnit), 2));
         row.latitude = std::strtod(f[2].c_str(), nullptr);
         row.longitudeWest = std::strtod(f[3].c_str(), nullptr);
@@ -397,10 +452,10 @@ void Builder::makeRows(double endTime) {
 std::string Builder::gateLine(const char* word, PlanePoint previous, PlanePoint next,
                               GateText* parsed) const {
     const std::string values[4] = {
-        fixed(-GeneratedLoop::longitudeMinutesEast(next), 6),
-        fixed(GeneratedLoop::latitudeMinutes(next), 6),
-        fixed(-GeneratedLoop::longitudeMinutesEast(previous), 6),
-        fixed(GeneratedLoop::latitudeMinutes(previous), 6),
+        fixed(-loop_.longitudeEastAt(next), 6),
+        fixed(loop_.latitudeAt(next), 6),
+        fixed(-loop_.longitudeEastAt(previous), 6),
+        fixed(loop_.latitudeAt(previous), 6),
     };
     parsed->nextLonWest = std::strtod(values[0].c_str(), nullptr);
     parsed->nextLat = std::strtod(values[1].c_str(), nullptr);
@@ -426,7 +481,7 @@ std::string Builder::assemble() const {
     if (o_.withLapTiming) {
         line("[laptiming]");
         line(startLine_);
-        if (o_.withSplitFinish) line(finishLine_);
+        if (splitFinish()) line(finishLine_);
     }
     if (o_.withVideo) {
         line("[avi]");
@@ -528,13 +583,13 @@ void Builder::fillReaderLap(LapTruth& lap, size_t first, size_t last) const {
 
 void Builder::fillLaps(SessionTruth& truth) {
     const auto& starts = truth.startFinish;
-    const int laps = int(plan_.splitFinishNodes.size());
+    const int laps = int(plan_.startFinishNodes.size()) - 1;
+    const bool split = splitFinish();
     for (int k = 0; k < laps; ++k) {
         const CrossingTruth& start = starts[size_t(k)];
-        const CrossingTruth& end =
-            o_.withSplitFinish ? truth.splitFinish[size_t(k)] : starts[size_t(k) + 1];
-        const size_t endNode = o_.withSplitFinish ? plan_.splitFinishNodes[size_t(k)]
-                                                  : plan_.startFinishNodes[size_t(k) + 1];
+        const CrossingTruth& end = split ? truth.splitFinish[size_t(k)] : starts[size_t(k) + 1];
+        const size_t endNode =
+            split ? plan_.splitFinishNodes[size_t(k)] : plan_.startFinishNodes[size_t(k) + 1];
         LapTruth lap;
         lap.number = k + 1;
         lap.startTime = start.exactTime;
@@ -617,9 +672,9 @@ std::string Builder::build(SessionTruth& truth) {
 }  // namespace
 
 GeneratedSession generateSession(const SessionOptions& options) {
-    const GeneratedLoop loop;
+    const GeneratedLoop loop(options.circuit, options.reverse);
     const DrivePlan plan = planDrive(loop, options, lapsFor(loop, options));
-    GeneratedSession session{{}, {}, MotionModel(plan.path, DriveLimits{}, kStartSpeed)};
+    GeneratedSession session{{}, {}, MotionModel(plan.path, loop.limits(), kStartSpeed)};
     Builder builder(options, loop, plan, session.model);
     session.text = builder.build(session.truth);
     return session;

@@ -11,8 +11,10 @@
 
 // Synthetic session data files (".gld") with a known lap structure, for tests that must compare
 // lap times with the truth rather than with the code under test. The car leaves the pit box of the
-// loop in GeneratedCircuits.h, drives an out-lap, then `laps` timed laps, and either stops logging
-// one second after its last crossing of the start/finish line or drives on into an unfinished lap.
+// loop in GeneratedCircuits.h (or starts half a lap before the line on the other circuits and
+// when driven the other way round), drives an out-lap, then `laps` timed laps, and either stops
+// logging one second after its last crossing of the start/finish line or drives on into an
+// unfinished lap.
 //
 // The file:
 //   [header]          channel names, one a line: Satellites, Time, Latitude, Longitude, the
@@ -44,9 +46,21 @@ enum class MidnightStyle {
 };
 
 struct SessionOptions {
-    int laps = 5;                   // timed laps after the out-lap (at least 1)
-    double durationHours = 0;       // > 0: laps chosen so the session lasts about this long
-    double rateHz = 10;             // 1 to 100 rows a second
+    // The circuit driven (SessionGeneratorModel.h), and whether the other way round (its gates
+    // as for the usual direction; no split finish then).
+    CircuitLayout circuit = CircuitLayout::Loop;
+    bool reverse = false;
+    // On a circuit with a pit lane beside the straight (CircuitLayout::KartPitLane): laps, spread
+    // over the session, that end through the pit lane with a stop in its box (the in-lap); the
+    // next lap starts on the pit lane as it passes the line's extension (the out-lap).
+    int pitStops = 0;
+
+    int laps = 5;              // timed laps after the out-lap (at least 1)
+    double durationHours = 0;  // > 0: laps chosen so the session lasts about this long
+    double rateHz = 10;        // 1 to 100 rows a second
+    // Rows logged off the beat, as phone lap timers log them: each row's time moves by up to a
+    // third of a step either way, and one row in 40 is missing (a step twice as long).
+    bool irregularSteps = false;
     double startTimeOfDay = 36000;  // seconds after midnight of the first row (hundredths kept)
     MidnightStyle midnight = MidnightStyle::Wrap;
 

@@ -27,6 +27,39 @@ double timeToCover(double d, double v0, double acc) {
     return denominator > 0 ? 2 * d / denominator : 0;
 }
 
+double latitudeAbout(double originLatitude, PlanePoint p) {
+    return originLatitude + p.y / kMetresPerDegree * 60.0;
+}
+
+double longitudeAbout(double originLatitude, double originLongitude, PlanePoint p) {
+    const double metresPerDegree =
+        kMetresPerDegree * std::cos(originLatitude / 60.0 * std::numbers::pi / 180);
+    return originLongitude + p.x / metresPerDegree * 60.0;
+}
+
+// Splits the straight of `pieces` that runs through p so that a piece starts at p; the index of
+// that piece.
+size_t splitStraightAt(std::vector<PathPiece>& pieces, PlanePoint p) {
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        const PathPiece& piece = pieces[i];
+        if (std::hypot(piece.start.x - p.x, piece.start.y - p.y) < 1e-6) return i;
+        if (piece.curvature != 0) continue;
+        const double dx = p.x - piece.start.x, dy = p.y - piece.start.y;
+        const double c = std::cos(piece.startHeading), s = std::sin(piece.startHeading);
+        const double along = dx * c + dy * s;
+        if (std::abs(dy * c - dx * s) > 1e-6 || along <= 1e-6 || along >= piece.length - 1e-6) {
+            continue;
+        }
+        PathPiece rest = piece;
+        rest.start = p;
+        rest.length = piece.length - along;
+        pieces[i] = piece.cutAt(along);
+        pieces.insert(pieces.begin() + std::ptrdiff_t(i) + 1, rest);
+        return i + 1;
+    }
+    throw std::invalid_argument("splitStraightAt: no straight runs through the point");
+}
+
 }  // namespace
 
 PlanePoint PathPiece::pointAt(double along) const {
@@ -217,8 +250,46 @@ double MotionModel::maxSpeedBetween(double t0, double t1) const {
     return best;
 }
 
-GeneratedLoop::GeneratedLoop() {
-    const DriveLimits limits;
+GeneratedLoop::GeneratedLoop(CircuitLayout layout, bool reverse)
+    : layout_(layout), reverse_(reverse) {
+    switch (layout) {
+        case CircuitLayout::Loop:
+            buildLoop();
+            break;
+        case CircuitLayout::KartHairpin:
+            buildKart(22.0, false);
+            break;
+        case CircuitLayout::KartHairpinTight:
+            buildKart(11.0, false);
+            break;
+        case CircuitLayout::KartPitLane:
+            buildKart(21.0, true);
+            break;
+    }
+    if (reverse_) driveTheOtherWay();
+}
+
+void GeneratedLoop::driveTheOtherWay() {
+    const size_t n = lap_.size();
+    lap_ = reversedPath(lap_);
+    pitExit_.clear();
+    outLapJoinPiece_ = n / 2;
+    splitFinishPiece_ = 0;
+    if (pitLane_.empty()) return;
+    // The pit lane now leaves the lap where it joined it and joins it where it left.
+    const size_t m = pitLane_.size();
+    pitLane_ = reversedPath(pitLane_);
+    const size_t entry = pitEntryPiece_;
+    pitEntryPiece_ = n - pitMergePiece_;
+    pitMergePiece_ = n - entry;
+    pitLinePiece_ = m - pitLinePiece_;
+    pitBoxPiece_ = m - 1 - pitBoxPiece_;
+}
+
+void GeneratedLoop::buildLoop() {
+    originLatitude_ = generated_circuits::kLoopOrigin.latitudeMinutes;
+    originLongitude_ = generated_circuits::kLoopOrigin.longitudeMinutes;
+    const DriveLimits& limits = limits_;
     // Corners of the loop in driving order, after the start/finish line, and their radii.
     const PlanePoint line = startFinishNext();
     const std::vector<PlanePoint> points = {line,        {400, 0},    {450, 300}, {150, 420},
@@ -244,6 +315,38 @@ GeneratedLoop::GeneratedLoop() {
                                limits.lateral);
 }
 
+void GeneratedLoop::buildKart(double besideLine, bool withPitLane) {
+    limits_ = {3.0, 8.0, 14.0, 100.0 / 3.6, 30.0 / 3.6};
+    lineX_ = 0;
+    originLatitude_ = generated_circuits::kKartOrigin.latitudeMinutes;
+    originLongitude_ = generated_circuits::kKartOrigin.longitudeMinutes;
+    // From the line east into a hairpin of half that radius, back west beside the line, then
+    // round to the west end of the straight.
+    const PlanePoint line = startFinishNext();
+    const std::vector<PlanePoint> points = {
+        line,       {80, 0},     {80, besideLine}, {-60, besideLine},
+        {-60, 150}, {-250, 150}, {-250, 0},        line};
+    const double hairpin = besideLine / 2;
+    lap_ =
+        roundedPolyline(points, {hairpin, hairpin, 15, 20, 15, 15},
+                        std::vector<double>(points.size() - 1, limits_.topSpeed), limits_.lateral);
+    outLapJoinPiece_ = lap_.size() / 2;
+    if (!withPitLane) return;
+    // The pit lane leaves the west straight, runs 19 m south of the main straight past the
+    // line's extension and joins the straight again 60 m after the line.
+    const PlanePoint entry{-250, 80}, merge{60, 0};
+    pitLane_ = roundedPolyline({entry, {-250, -19}, {20, -19}, {40, 0}, merge}, {10, 20, 20},
+                               std::vector<double>(4, limits_.pitSpeed), limits_.lateral);
+    pitBoxPiece_ = splitStraightAt(pitLane_, {-42, -19});
+    splitStraightAt(pitLane_, {-41, -19});
+    pitLane_[pitBoxPiece_].speedCap = 0.2;  // a stop of five seconds, at a crawl
+    pitLinePiece_ = splitStraightAt(pitLane_, {0, -19});
+    pitMergePiece_ = splitStraightAt(lap_, merge);
+    pitEntryPiece_ = splitStraightAt(lap_, entry);
+    if (outLapJoinPiece_ >= pitMergePiece_) ++outLapJoinPiece_;
+    if (outLapJoinPiece_ >= pitEntryPiece_) ++outLapJoinPiece_;
+}
+
 double GeneratedLoop::lapLength() const {
     double sum = 0;
     for (const auto& piece : lap_) sum += piece.length;
@@ -251,14 +354,34 @@ double GeneratedLoop::lapLength() const {
 }
 
 double GeneratedLoop::latitudeMinutes(PlanePoint p) {
-    return generated_circuits::kLoopOrigin.latitudeMinutes + p.y / kMetresPerDegree * 60.0;
+    return latitudeAbout(generated_circuits::kLoopOrigin.latitudeMinutes, p);
 }
 
 double GeneratedLoop::longitudeMinutesEast(PlanePoint p) {
-    const double originLatitude = generated_circuits::kLoopOrigin.latitudeMinutes / 60.0;
-    const double metresPerDegree =
-        kMetresPerDegree * std::cos(originLatitude * std::numbers::pi / 180);
-    return generated_circuits::kLoopOrigin.longitudeMinutes + p.x / metresPerDegree * 60.0;
+    return longitudeAbout(generated_circuits::kLoopOrigin.latitudeMinutes,
+                          generated_circuits::kLoopOrigin.longitudeMinutes, p);
+}
+
+double GeneratedLoop::latitudeAt(PlanePoint p) const {
+    return latitudeAbout(originLatitude_, p);
+}
+
+double GeneratedLoop::longitudeEastAt(PlanePoint p) const {
+    return longitudeAbout(originLatitude_, originLongitude_, p);
+}
+
+std::vector<PathPiece> reversedPath(const std::vector<PathPiece>& pieces) {
+    std::vector<PathPiece> reversed;
+    reversed.reserve(pieces.size());
+    for (size_t i = pieces.size(); i-- > 0;) {
+        const PathPiece& piece = pieces[i];
+        PathPiece back = piece;
+        back.start = piece.end();
+        back.startHeading = piece.endHeading() + std::numbers::pi;
+        back.curvature = -piece.curvature;
+        reversed.push_back(back);
+    }
+    return reversed;
 }
 
 }  // namespace testing_support

@@ -100,10 +100,32 @@ class MotionModel {
     std::vector<std::vector<Phase>> phases_;
 };
 
-// The generator's circuit: the loop of GeneratedCircuits.h and its pit lane.
+// The circuits the generator drives.
+enum class CircuitLayout {
+    // The loop of GeneratedCircuits.h: a fast circuit whose pit lane lies clear of the line.
+    Loop,
+    // Kart circuits (kart speeds and grip), each with a start/finish straight running east and a
+    // hairpin after the line whose return straight passes the line's extension the other way
+    // beside it: 22 m from the gate's middle here,
+    KartHairpin,
+    // 11 m here (a tighter hairpin),
+    KartHairpinTight,
+    // and 21 m here, with a pit lane 19 m beside the straight on the other side that passes the
+    // line's extension the gate's own way, its pit box 40 m before the line.
+    KartPitLane,
+};
+
+// The generator's circuit: the loop of GeneratedCircuits.h and its pit lane, or one of the kart
+// circuits (GeneratedCircuits.h, kKart...).
 class GeneratedLoop {
   public:
-    GeneratedLoop();
+    // With `reverse` the circuit is driven the other way round: every path is reversed, the gates
+    // stay as they are, and there is no split finish and no pit exit (the out-lap starts on the
+    // lap, half a lap before the line).
+    explicit GeneratedLoop(CircuitLayout layout = CircuitLayout::Loop, bool reverse = false);
+
+    CircuitLayout layout() const { return layout_; }
+    const DriveLimits& limits() const { return limits_; }
 
     // One lap, starting and ending on the start/finish line. Piece 0 starts on the line; one
     // piece boundary lies on the split finish line (index splitFinishPiece()).
@@ -111,26 +133,63 @@ class GeneratedLoop {
     size_t splitFinishPiece() const { return splitFinishPiece_; }
     double lapLength() const;
 
-    // From the pit box (on the pit lane, clear of both lines) onto the main straight, ending where
-    // lap()[outLapJoinPiece()] starts; the rest of the out-lap is that tail of the lap.
+    // The loop: from the pit box (on the pit lane, clear of both lines) onto the main straight,
+    // ending where lap()[outLapJoinPiece()] starts; the rest of the out-lap is that tail of the
+    // lap. The kart circuits: their out-lap starts at lap()[outLapJoinPiece()] (half a lap
+    // before the line) and pitExit() is empty.
     const std::vector<PathPiece>& pitExit() const { return pitExit_; }
-    size_t outLapJoinPiece() const { return 1; }
+    size_t outLapJoinPiece() const { return outLapJoinPiece_; }
+    bool hasSplitFinish() const { return layout_ == CircuitLayout::Loop && !reverse_; }
 
-    // Gates in the plane: `previous` 20 m before the line on the racing line, `next` on the line.
-    PlanePoint startFinishPrevious() const { return {-320.0, 0.0}; }
-    PlanePoint startFinishNext() const { return {-300.0, 0.0}; }
-    PlanePoint splitFinishPrevious() const { return {-400.0, 0.0}; }
-    PlanePoint splitFinishNext() const { return {-380.0, 0.0}; }
+    // The kart circuit's pit lane (empty elsewhere): it leaves the lap where lap()[pitEntryPiece()]
+    // starts and joins it again where lap()[pitMergePiece()] starts; pitLane()[pitLinePiece()]
+    // starts on the line's extension and pitLane()[pitBoxPiece()] is the stop, crawled at a
+    // walking pace.
+    const std::vector<PathPiece>& pitLane() const { return pitLane_; }
+    size_t pitEntryPiece() const { return pitEntryPiece_; }
+    size_t pitMergePiece() const { return pitMergePiece_; }
+    size_t pitLinePiece() const { return pitLinePiece_; }
+    size_t pitBoxPiece() const { return pitBoxPiece_; }
 
-    // Plane to geographic coordinates, minutes of arc, longitude east-positive.
+    // Gates in the plane: `previous` 20 m before the line on the racing line, `next` on the line
+    // (pointing the usual way round, also for a session driven the other way).
+    PlanePoint startFinishPrevious() const { return {lineX_ - 20.0, 0.0}; }
+    PlanePoint startFinishNext() const { return {lineX_, 0.0}; }
+    PlanePoint splitFinishPrevious() const { return {lineX_ - 100.0, 0.0}; }
+    PlanePoint splitFinishNext() const { return {lineX_ - 80.0, 0.0}; }
+
+    // Plane to geographic coordinates of the loop, minutes of arc, longitude east-positive.
     static double latitudeMinutes(PlanePoint p);
     static double longitudeMinutesEast(PlanePoint p);
+    // The same about this circuit's own origin.
+    double latitudeAt(PlanePoint p) const;
+    double longitudeEastAt(PlanePoint p) const;
 
   private:
+    void buildLoop();
+    void buildKart(double besideLine, bool withPitLane);
+    void driveTheOtherWay();
+
+    CircuitLayout layout_;
+    bool reverse_ = false;
+    DriveLimits limits_;
+    double lineX_ = -300.0;
+    double originLatitude_ = 0;  // minutes
+    double originLongitude_ = 0;
     std::vector<PathPiece> lap_;
     std::vector<PathPiece> pitExit_;
     size_t splitFinishPiece_ = 0;
+    size_t outLapJoinPiece_ = 1;
+    std::vector<PathPiece> pitLane_;
+    size_t pitEntryPiece_ = 0;
+    size_t pitMergePiece_ = 0;
+    size_t pitLinePiece_ = 0;
+    size_t pitBoxPiece_ = 0;
 };
+
+// The same path driven the other way: pieces in the opposite order, each from its end to its
+// start (the node of piece i's start is the reversed path's node pieces.size() - i).
+std::vector<PathPiece> reversedPath(const std::vector<PathPiece>& pieces);
 
 // Builds the straights and arcs of a polyline whose interior points are rounded off with the
 // given radii (one per interior point), each arc tangent to both edges. Each arc's speed cap is
