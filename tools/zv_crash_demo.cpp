@@ -6,6 +6,10 @@
 // Exit 0 once the channel is idle (this run's events, and after a crash the crash log and the
 // crashed run's events, acknowledged, none of them left stored); 1 on a time-out;
 // 2 for bad arguments; 3 once the server refused the crash log (it stays stored for a later run).
+// With --crash-at STEP (taken, copied, purged) the run crashes when the crash service's start-up
+// handling of a pending report passes that step. --earlier-events N (default 3): the events of
+// earlier runs that must be acknowledged after a crash before the channel counts as idle (fewer
+// when a run in between sent some).
 #include "tools/ToolHome.h"
 
 #include "platform/Dispatch.h"
@@ -33,15 +37,16 @@ namespace {
 
 const char* kUsage =
     "usage: zv-crash-demo --url URL --storage DIR [--timeout SEC] [--build B] "
-    "run|crash-segv|crash-cxx\n";
+    "[--crash-at STEP] [--earlier-events N] run|crash-segv|crash-cxx\n";
 
 // The application this tool describes itself as; --build sets its build number.
 constexpr const char* kIdentifier = "org.gridlark.CrashDemo";
 constexpr const char* kVersion = "0.1.0";
 
 struct Options {
-    std::string url, storage, mode, build = "1";
+    std::string url, storage, mode, build = "1", crashAt;
     long timeoutSeconds = 30;
+    int earlierEvents = 3;
 };
 
 bool parseArguments(int argc, char** argv, Options& o) {
@@ -54,6 +59,10 @@ bool parseArguments(int argc, char** argv, Options& o) {
             o.storage = argv[++i];
         } else if (arg == "--build" && hasValue) {
             o.build = argv[++i];
+        } else if (arg == "--earlier-events" && hasValue) {
+            o.earlierEvents = static_cast<int>(std::strtol(argv[++i], nullptr, 10));
+        } else if (arg == "--crash-at" && hasValue) {
+            o.crashAt = argv[++i];
         } else if (arg == "--timeout" && hasValue) {
             o.timeoutSeconds = std::strtol(argv[++i], nullptr, 10);
         } else if (arg == "run" || arg == "crash-segv" || arg == "crash-cxx") {
@@ -148,6 +157,11 @@ int main(int argc, char** argv) {
     app.build = o.build;
     ZVTApplicationInfo::setCurrent(app);
 
+    if (!o.crashAt.empty()) {
+        ZVTZeroduv::processingStepHook() = [at = o.crashAt](const char* step) {
+            if (at == step) crashSegv();
+        };
+    }
     auto delegate = std::make_shared<DemoDelegate>();
     ZVTZeroduv::sharedInstance().setDelegate(delegate);
     ZVTZevOzozid::setLogUrl(o.url);
@@ -179,15 +193,18 @@ int main(int argc, char** argv) {
             finish(3);
         }
         if (acknowledgements->events >= 3 &&
-            (!crashPending ||
-             (acknowledgements->crashes > 0 && acknowledgements->earlierEvents >= 3)) &&
+            (!crashPending || (acknowledgements->crashes > 0 &&
+                               acknowledgements->earlierEvents >= o.earlierEvents)) &&
             crashes.crashFiles().empty() && pendingLogs() == 0) {
             std::printf("channel idle\n");
             finish(0);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    std::printf("time-out: %llu logs still stored\n",
-                static_cast<unsigned long long>(pendingLogs()));
+    std::printf(
+        "time-out: %llu logs still stored, %zu crash files, %d crashes and %d events of "
+        "earlier runs acknowledged\n",
+        static_cast<unsigned long long>(pendingLogs()), crashes.crashFiles().size(),
+        acknowledgements->crashes.load(), acknowledgements->earlierEvents.load());
     finish(1);
 }

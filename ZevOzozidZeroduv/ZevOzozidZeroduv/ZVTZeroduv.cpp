@@ -158,7 +158,7 @@ void ZVTZeroduv::readPendingCrashesAtEnable(uint64_t epoch) {
             delayedProcessingSemaphore_.signal();
             return;
         }
-        if (!isEnabled() && zvCrashReporter_) zvCrashReporter_->purgePendingCrashReport();
+        if (!isEnabled() && zvCrashReporter_) zvCrashReporter_->purgeAllPendingCrashReports();
         if (zvCrashReporter_ && zvCrashReporter_->hasPendingCrashReport()) {
             didCrashInLastSession_ = true;
             ZVTLogDebug(kTag, "The application crashed in the last session.");
@@ -202,7 +202,7 @@ void ZVTZeroduv::disable() {
         deleteAllFromZeroduvDirectory();
         emptyLogBufferFiles();
         removeAnalyzerFile();
-        if (zvCrashReporter_) zvCrashReporter_->purgePendingCrashReport();
+        if (zvCrashReporter_) zvCrashReporter_->purgeAllPendingCrashReports();
     }
     clearUnprocessedReports();
     clearContextHistoryAndKeepCurrentSession();

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <csignal>
 #include <map>
 #include <set>
 
@@ -14,12 +15,15 @@
 namespace {
 
 platform::ProcessResult runDemo(const std::string& url, const std::filesystem::path& storage,
-                                const std::string& mode, const std::string& build) {
+                                const std::string& mode, const std::string& build,
+                                const std::vector<std::string>& more = {}) {
     platform::ProcessOptions options;
     options.timeout = std::chrono::seconds(40);
-    return platform::runProcess({ZV_CRASH_DEMO, "--url", url, "--storage", storage.string(),
-                                 "--timeout", "30", "--build", build, mode},
-                                options);
+    std::vector<std::string> args{ZV_CRASH_DEMO, "--url", url,       "--storage", storage.string(),
+                                  "--timeout",   "30",    "--build", build};
+    args.insert(args.end(), more.begin(), more.end());
+    args.push_back(mode);
+    return platform::runProcess(args, options);
 }
 
 std::vector<nlohmann::json> logsOf(zvt_test::ScriptedServer& server) {
@@ -179,6 +183,37 @@ TEST_P(RefusedCrashTest, TheNextRunSendsTheCrashAndEveryEvent) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Statuses, RefusedCrashTest, ::testing::Values(403, 404, 413));
+
+// The start after a crash crashes again while it handles the pending report (once it has taken
+// it out of its slot, once it has copied it, once it has purged it): the next run sends both
+// crashes, each once.
+class CrashDuringStartTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(CrashDuringStartTest, TheNextRunSendsBothCrashesOnce) {
+    zvt_test::ScriptedServer server;
+    testing_support::TempDir storage;
+    ASSERT_NE(runDemo(server.base(), storage.path(), "crash-segv", "1").signal, 0);
+    const auto again =
+        runDemo(server.base(), storage.path(), "run", "2", {"--crash-at", GetParam()});
+    ASSERT_EQ(again.signal, SIGSEGV) << again.standardOutput << again.standardError;
+    // The first run's events may have gone out with the second.
+    const auto later =
+        runDemo(server.base(), storage.path(), "run", "3", {"--earlier-events", "0"});
+    ASSERT_EQ(later.exitCode, 0) << later.standardOutput << later.standardError;
+    std::map<std::string, int> crashes;  // by report id
+    std::set<std::string> builds;
+    for (const auto& log : logsOf(server)) {
+        if (log["type"] != "appleError") continue;
+        ++crashes[log.value("id", "")];
+        builds.insert(log["device"].value("appBuild", ""));
+    }
+    EXPECT_EQ(crashes.size(), 2u);
+    for (const auto& [id, count] : crashes) EXPECT_EQ(count, 1) << id;
+    EXPECT_EQ(builds, (std::set<std::string>{"1", "2"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, CrashDuringStartTest,
+                         ::testing::Values("taken", "copied", "purged"));
 
 }  // namespace
 #endif
