@@ -1,8 +1,9 @@
 // zv-crash-demo: describes itself as the application "org.gridlark.CrashDemo" 0.1.0 (build
 // --build, default 1), starts the telemetry SDK with the crash service and a demo event service
 // against an ingestion server, sets a user id and tracks a few events; then either runs until
-// the channel is idle, or crashes (a bad memory access or an uncaught C++ exception) so that the
-// next run sends the crash. After a crash, the next run attaches "demo.txt" to it.
+// the channel is idle, or only stores them (store: exit 0 once they are stored, sent or not), or
+// crashes (a bad memory access or an uncaught C++ exception) so that the next run sends the
+// crash. After a crash, the next run attaches "demo.txt" to it.
 // Exit 0 once the channel is idle (this run's events, and after a crash the crash log and the
 // crashed run's events, acknowledged, none of them left stored); 1 on a time-out;
 // 2 for bad arguments; 3 once the server refused the crash log (it stays stored for a later run).
@@ -37,7 +38,7 @@ namespace {
 
 const char* kUsage =
     "usage: zv-crash-demo --url URL --storage DIR [--timeout SEC] [--build B] "
-    "[--crash-at STEP] [--earlier-events N] run|crash-segv|crash-cxx\n";
+    "[--crash-at STEP] [--earlier-events N] run|store|crash-segv|crash-cxx\n";
 
 // The application this tool describes itself as; --build sets its build number.
 constexpr const char* kIdentifier = "org.gridlark.CrashDemo";
@@ -65,7 +66,7 @@ bool parseArguments(int argc, char** argv, Options& o) {
             o.crashAt = argv[++i];
         } else if (arg == "--timeout" && hasValue) {
             o.timeoutSeconds = std::strtol(argv[++i], nullptr, 10);
-        } else if (arg == "run" || arg == "crash-segv" || arg == "crash-cxx") {
+        } else if (arg == "run" || arg == "store" || arg == "crash-segv" || arg == "crash-cxx") {
             o.mode = arg;
         } else {
             std::cerr << "zv-crash-demo: unexpected argument \"" << arg << "\"\n";
@@ -182,6 +183,12 @@ int main(int argc, char** argv) {
     trackEvents(o.mode);
     if (o.mode == "crash-segv") crashSegv();
     if (o.mode == "crash-cxx") crashCxx();
+    if (o.mode == "store") {
+        // The events, and the logs queue's work before them, are in the store once it drained.
+        const bool drained = ZVTZevOzozid::waitForLogsQueue(std::chrono::seconds(o.timeoutSeconds));
+        std::printf(drained ? "stored\n" : "time-out while storing\n");
+        finish(drained ? 0 : 1);
+    }
 
     // Idle: this run's events and the crash of an earlier run acknowledged, nothing left stored.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(o.timeoutSeconds);

@@ -11,6 +11,7 @@
 #include "ZevOzozid/ZevOzozid/Internals/Context/Device/ZVTDeviceTracker.h"
 #include "ZevOzozid/ZevOzozid/Internals/Context/ZVTSessionContext.h"
 #include "ZevOzozid/ZevOzozid/Internals/Context/ZVTUserIdContext.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFolderLock.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTZevOzozidUserDefaults.h"
@@ -155,6 +156,13 @@ void ZVTZeroduv::readPendingCrashesAtEnable(uint64_t epoch) {
         std::lock_guard folder(folderMutex_);
         if (epoch != folderEpoch_.load()) {
             // Disabled since: the folders are gone and nothing waits to be processed.
+            delayedProcessingSemaphore_.signal();
+            return;
+        }
+        if (!ZVTFolderLock::holdsSdkFolder()) {
+            // Its reports, and this program's should it crash, wait in their slots for the
+            // owner's next start or a later run.
+            ZVTLogInfo(kTag, "Another program owns the SDK folder; crash reports are left to it.");
             delayedProcessingSemaphore_.signal();
             return;
         }

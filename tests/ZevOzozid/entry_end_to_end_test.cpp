@@ -6,8 +6,16 @@
 #include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelUnitDefault.h"
 #include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClient.h"
 #include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFileStore.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFolderLock.h"
 
 #include <gtest/gtest.h>
+
+#include <map>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -128,6 +136,48 @@ TEST_F(EndToEndTest, ALogStoredWhileTheServerIsDownIsSentByTheNextLaunch) {
     ASSERT_EQ(body["logs"].size(), 1u);
     EXPECT_EQ(body["logs"][0]["type"], "startService");
     EXPECT_TRUE(MainQueuePump::until([] { return storedLogs() == 0; }));
+}
+
+// Another program owns the SDK folder (it holds its lock): this one stores every log, also of
+// a unit added after the group was made, and sends none of them however long it runs; the next
+// launch that owns the folder sends them, once.
+TEST_F(EndToEndTest, AProgramThatDoesNotOwnTheSdkFolderStoresItsLogsAndSendsNone) {
+    const auto lockFile = ZVTFolderLock::lockFileOf(ZVTUtility::zevOzozidDirectoryURL());
+    const int owner = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(owner, 0);
+    ASSERT_EQ(::flock(owner, LOCK_EX), 0);
+    startAt(server.base());
+    ZVTZevOzozid::setNetworkRequestsAllowed(true);  // as the program does at launch
+    enqueueOnAlpha(2);
+    ASSERT_TRUE(stored(3));
+    clock.advance(600s);
+    MainQueuePump::drain();
+    EXPECT_EQ(server.count(), 0u);
+    EXPECT_TRUE(recorder->failures().empty());  // paused, not failing batch after batch
+    EXPECT_EQ(storedLogs(), 3u);
+    EXPECT_EQ(logs.count(ZVTLogLevelWarning, "Another program uses the SDK folder"), 1u);
+    ::close(owner);
+
+    EntryFixture::relaunch();
+    client = std::make_shared<ZVTHttpClient>(std::nullopt,
+                                             ZVT_Reachability::reachabilityForInternetConnection());
+    MainQueuePump::drain();
+    ZVTDependencyConfiguration::setHttpClient(client);
+    ZVTZevOzozid::setLogUrl(server.base());
+    ZVTZevOzozid::configureWithAppSecret("secret-1234");
+    Alpha::instance = std::make_unique<zvt_test::TestService>("Alpha");  // the new process's
+    ZVTZevOzozid::startService(Alpha::cls());
+    ASSERT_TRUE(MainQueuePump::until([&] {
+        clock.advance(1s);
+        return storedLogs() == 0;
+    })) << storedLogs()
+        << " stored, " << server.count() << " requests";
+    std::map<std::string, int> sent;  // by type; this launch adds a start log of its own
+    for (const auto& got : server.received()) {
+        const auto body = nlohmann::json::parse(got.body);
+        for (const auto& log : body["logs"]) ++sent[log["type"].get<std::string>()];
+    }
+    EXPECT_EQ(sent, (std::map<std::string, int>{{"alpha", 2}, {"startService", 2}}));
 }
 
 TEST_F(EndToEndTest, UnavailableIsRetriedThenPausesKeepingTheLogs) {
