@@ -1,5 +1,6 @@
 #include "tests/ZevOzozid/ZVTEntryFixture.h"
 #include "tests/ZevOzozid/ZVTHttpTestSupport.h"
+#include "tests/support/TmpfsDisk.h"
 
 #include "platform/Clock.h"
 
@@ -178,6 +179,38 @@ TEST_F(EndToEndTest, AProgramThatDoesNotOwnTheSdkFolderStoresItsLogsAndSendsNone
         for (const auto& log : body["logs"]) ++sent[log["type"].get<std::string>()];
     }
     EXPECT_EQ(sent, (std::map<std::string, int>{{"alpha", 2}, {"startService", 2}}));
+}
+
+// Logs the full disk has no room for wait in memory; once it has room again the unit's retry
+// timer stores them (no new log needs to come) and they are sent, each once. On a real full
+// tmpfs, with the fake clock.
+TEST_F(EndToEndTest, LogsHeldWhileTheDiskIsFullAreStoredOnATimerAndSent) {
+    testing_support::TmpfsDisk disk(ZVTUtility::zevOzozidDirectoryURL(), 2 * 1024 * 1024);
+    if (!disk.mounted()) GTEST_SKIP() << disk.whyNot();
+    startAt(server.base());
+    ASSERT_TRUE(disk.fill());
+    constexpr int kLogs = 30;
+    enqueueOnAlpha(kLogs);
+    auto unit = std::dynamic_pointer_cast<ZVTChannelUnitDefault>(
+        ZVTZevOzozid::sharedInstance().channelUnit());
+    ASSERT_TRUE(unit->logsDispatchQueue()->drainFor(10s));
+    const int completedWhileFull = recorder->completed.load();
+    EXPECT_LT(completedWhileFull, 1 + kLogs);  // some are held
+    EXPECT_EQ(logs.count(ZVTLogLevelError, "disk full"), 1u);
+
+    std::filesystem::remove(disk.folder() / "filler");
+    clock.advance(ZVTChannelUnitDefault::kHeldLogRetryInterval);
+    ASSERT_TRUE(MainQueuePump::until([&] { return recorder->completed.load() == 1 + kLogs; }));
+    ASSERT_TRUE(MainQueuePump::until([&] {
+        clock.advance(1s);
+        return storedLogs() == 0;
+    }));
+    std::map<std::string, int> sent;
+    for (const auto& got : server.received()) {
+        const auto body = nlohmann::json::parse(got.body);
+        for (const auto& log : body["logs"]) ++sent[log["type"].get<std::string>()];
+    }
+    EXPECT_EQ(sent, (std::map<std::string, int>{{"alpha", kLogs}, {"startService", 1}}));
 }
 
 TEST_F(EndToEndTest, UnavailableIsRetriedThenPausesKeepingTheLogs) {
