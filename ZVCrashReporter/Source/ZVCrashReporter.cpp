@@ -123,11 +123,11 @@ ZVCrashReporter::ZVCrashReporter(std::string identifier, std::string version,
     directory_ =
         config_.basePath.value_or(ZVCrashReportFolder::defaultBase()) / kDataDirectoryName / folder;
     if (config_.fallbackBasePath) {
-        fallbackDirectory_ = *config_.fallbackBasePath / kDataDirectoryName / folder;
+        fallbackBase_ = *config_.fallbackBasePath;
     } else if (!config_.basePath) {
-        fallbackDirectory_ =
-            ZVCrashReportFolder::defaultFallbackBase() / kDataDirectoryName / folder;
+        fallbackBase_ = ZVCrashReportFolder::defaultFallbackBase();
     }
+    if (fallbackBase_) fallbackDirectory_ = *fallbackBase_ / kDataDirectoryName / folder;
     if (!config_.basePath) {
         ZVCrashReportFolder::adoptLegacyFolder(
             ZVCrashReportFolder::legacyBase() / kDataDirectoryName / folder, directory_);
@@ -237,8 +237,12 @@ bool ZVCrashReporter::enableCrashReporter(ZVCrashReporterError* error) {
     ZVCrashReporterError firstError;
     const bool primary = populateDirectories(&firstError);
     int fallbackError = 0;
-    const bool fallback = fallbackDirectory_ && ZVCrashReportFolder::makePrivateFolder(
-                                                    *fallbackDirectory_, fallbackError);
+    // The base too must be this user's own folder: the default one sits in a folder that every
+    // user may write to, where another could have put a folder or a link of theirs first.
+    const bool fallback =
+        fallbackDirectory_ &&
+        ZVCrashReportFolder::makePrivateFolder(*fallbackBase_, fallbackError) &&
+        ZVCrashReportFolder::makePrivateFolder(*fallbackDirectory_, fallbackError);
     if (!primary && !fallback) {
         if (error != nullptr) *error = firstError;
         return false;

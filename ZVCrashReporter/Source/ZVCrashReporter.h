@@ -143,7 +143,7 @@ class ZVCrashReporter {
     std::string identifier_, version_;
     std::optional<std::string> marketingVersion_;
     std::filesystem::path directory_;
-    std::optional<std::filesystem::path> fallbackDirectory_;
+    std::optional<std::filesystem::path> fallbackBase_, fallbackDirectory_;
     std::string tag_;  // names this reporter's slot and reserved files
     std::optional<std::vector<uint8_t>> customData_;
 };

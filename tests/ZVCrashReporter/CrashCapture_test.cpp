@@ -493,6 +493,22 @@ TEST(CrashReportFolderTest, ReportsLeftInTheCacheFolderMoveToTheDataFolder) {
     fs::remove_all(home);
 }
 
+// The fallback folder sits in a folder every user may write to: a link put where it belongs is
+// refused, not followed; a folder of its own is made private.
+TEST(CrashReportFolderTest, APrivateFolderIsNeverALink) {
+    std::string templ = (fs::temp_directory_path() / "zvcrash_private.XXXXXX").string();
+    ASSERT_NE(mkdtemp(templ.data()), nullptr);
+    const fs::path base = templ;
+    fs::create_directories(base / "elsewhere");
+    fs::create_directory_symlink(base / "elsewhere", base / "link");
+    int error = 0;
+    EXPECT_FALSE(ZVCrashReportFolder::makePrivateFolder(base / "link", error));
+    EXPECT_EQ(error, EPERM);
+    EXPECT_TRUE(ZVCrashReportFolder::makePrivateFolder(base / "own" / "reports", error));
+    EXPECT_EQ(fs::status(base / "own" / "reports").permissions() & fs::perms::all, fs::perms(0700));
+    fs::remove_all(base);
+}
+
 TEST_F(CrashCaptureTest, UncaughtCxxExceptionsCarryTheirTypeReasonAndThrowSite) {
     struct Case {
         const char* mode;
