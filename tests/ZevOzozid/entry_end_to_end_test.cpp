@@ -46,12 +46,7 @@ struct EndToEndTest : ::testing::Test {
     // Configures the SDK at `base`, then starts Alpha, whose "startService" log the recorder
     // sees stored.
     void startAt(const std::string& base) {
-        client = std::make_shared<ZVTHttpClient>(
-            std::nullopt, ZVT_Reachability::reachabilityForInternetConnection());
-        MainQueuePump::drain();
-        ZVTDependencyConfiguration::setHttpClient(client);
-        ZVTZevOzozid::setLogUrl(base);
-        ZVTZevOzozid::configureWithAppSecret("secret-1234");
+        configureAt(base);
         recorder = std::make_shared<EntryRecorder>();
         ZVTZevOzozid::sharedInstance().channelGroup()->addDelegate(recorder);
         ZVTZevOzozid::startService(Alpha::cls());
@@ -81,6 +76,29 @@ struct EndToEndTest : ::testing::Test {
             return calls.size() == 1 && calls[0]->retryCount() == count &&
                    calls[0]->hasRetryTimer();
         });
+    }
+    // Configures the SDK at `base` with a new HTTP client.
+    void configureAt(const std::string& base) {
+        client = std::make_shared<ZVTHttpClient>(
+            std::nullopt, ZVT_Reachability::reachabilityForInternetConnection());
+        MainQueuePump::drain();
+        ZVTDependencyConfiguration::setHttpClient(client);
+        ZVTZevOzozid::setLogUrl(base);
+        ZVTZevOzozid::configureWithAppSecret("secret-1234");
+    }
+    // The process is gone; the next launch configures the SDK at `base`.
+    void relaunchAt(const std::string& base) {
+        EntryFixture::relaunch();
+        configureAt(base);
+    }
+    // The logs the server received, counted by type.
+    std::map<std::string, int> sentByType() const {
+        std::map<std::string, int> sent;
+        for (const auto& got : server.received()) {
+            const auto body = nlohmann::json::parse(got.body);
+            for (const auto& log : body["logs"]) ++sent[log["type"].get<std::string>()];
+        }
+        return sent;
     }
     static uint64_t storedLogs() { return ZVTLogDBStorage().countLogs(); }
     static size_t logsIn(const std::string& body) {
@@ -121,13 +139,7 @@ TEST_F(EndToEndTest, ALogStoredWhileTheServerIsDownIsSentByTheNextLaunch) {
     EXPECT_EQ(storedLogs(), 1u);
     EXPECT_EQ(server.count(), 0u);
 
-    EntryFixture::relaunch();
-    client = std::make_shared<ZVTHttpClient>(std::nullopt,
-                                             ZVT_Reachability::reachabilityForInternetConnection());
-    MainQueuePump::drain();
-    ZVTDependencyConfiguration::setHttpClient(client);
-    ZVTZevOzozid::setLogUrl(server.base());
-    ZVTZevOzozid::configureWithAppSecret("secret-1234");
+    relaunchAt(server.base());
     // The new unit looks at the store on its queue; time passes until it has sent what it found.
     ASSERT_TRUE(MainQueuePump::until([&] {
         clock.advance(1s);
@@ -159,13 +171,7 @@ TEST_F(EndToEndTest, AProgramThatDoesNotOwnTheSdkFolderStoresItsLogsAndSendsNone
     EXPECT_EQ(logs.count(ZVTLogLevelWarning, "Another program uses the SDK folder"), 1u);
     ::close(owner);
 
-    EntryFixture::relaunch();
-    client = std::make_shared<ZVTHttpClient>(std::nullopt,
-                                             ZVT_Reachability::reachabilityForInternetConnection());
-    MainQueuePump::drain();
-    ZVTDependencyConfiguration::setHttpClient(client);
-    ZVTZevOzozid::setLogUrl(server.base());
-    ZVTZevOzozid::configureWithAppSecret("secret-1234");
+    relaunchAt(server.base());
     Alpha::instance = std::make_unique<zvt_test::TestService>("Alpha");  // the new process's
     ZVTZevOzozid::startService(Alpha::cls());
     ASSERT_TRUE(MainQueuePump::until([&] {
@@ -173,12 +179,8 @@ TEST_F(EndToEndTest, AProgramThatDoesNotOwnTheSdkFolderStoresItsLogsAndSendsNone
         return storedLogs() == 0;
     })) << storedLogs()
         << " stored, " << server.count() << " requests";
-    std::map<std::string, int> sent;  // by type; this launch adds a start log of its own
-    for (const auto& got : server.received()) {
-        const auto body = nlohmann::json::parse(got.body);
-        for (const auto& log : body["logs"]) ++sent[log["type"].get<std::string>()];
-    }
-    EXPECT_EQ(sent, (std::map<std::string, int>{{"alpha", 2}, {"startService", 2}}));
+    // This launch adds a start log of its own.
+    EXPECT_EQ(sentByType(), (std::map<std::string, int>{{"alpha", 2}, {"startService", 2}}));
 }
 
 // Logs the full disk has no room for wait in memory; once it has room again the unit's retry
@@ -205,12 +207,7 @@ TEST_F(EndToEndTest, LogsHeldWhileTheDiskIsFullAreStoredOnATimerAndSent) {
         clock.advance(1s);
         return storedLogs() == 0;
     }));
-    std::map<std::string, int> sent;
-    for (const auto& got : server.received()) {
-        const auto body = nlohmann::json::parse(got.body);
-        for (const auto& log : body["logs"]) ++sent[log["type"].get<std::string>()];
-    }
-    EXPECT_EQ(sent, (std::map<std::string, int>{{"alpha", kLogs}, {"startService", 1}}));
+    EXPECT_EQ(sentByType(), (std::map<std::string, int>{{"alpha", kLogs}, {"startService", 1}}));
 }
 
 TEST_F(EndToEndTest, UnavailableIsRetriedThenPausesKeepingTheLogs) {
