@@ -8,9 +8,10 @@ namespace testing_support {
 
 // A real small disk for one test: a tmpfs of `bytes` mounted at `folder` (made when missing)
 // inside a private mount namespace of the calling thread, so the rest of the machine never sees
-// it; children forked from this thread afterwards share it. Needs the right to make a mount
-// namespace (root): when that is missing, mounted() is false and whyNot() says why, and the test
-// should skip. Unmounted by the destructor.
+// it; threads this thread starts afterwards, and children it forks, share it (threads that were
+// running before do not: make the disk before the code under test starts its threads). Needs the
+// right to make a mount namespace (root): when that is missing, mounted() is false and whyNot()
+// says why, and the test should skip. Unmounted by the destructor.
 class TmpfsDisk {
   public:
     TmpfsDisk(std::filesystem::path folder, uint64_t bytes);
