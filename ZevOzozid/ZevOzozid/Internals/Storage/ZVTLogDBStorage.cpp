@@ -162,8 +162,9 @@ ZVTLogDBStorage::Insert ZVTLogDBStorage::insertLog(const std::shared_ptr<ZVTLog>
         sql = "INSERT INTO \"logs\" (\"groupId\", \"log\", \"priority\") VALUES (?, ?, ?)";
     }
     values.addNumber(priority);
-    bool diskFull = false;
+    bool diskFull = false, opened = false;
     int rc = executeQueryUsingBlock([&](sqlite3* db) {
+        opened = true;
         // The page limit is set at open and at each accepted cap, so this is the file's cap.
         const int64_t capacity = maxSizeInBytes();
         if (static_cast<int64_t>(base64.size()) >= capacity) {
@@ -180,7 +181,7 @@ ZVTLogDBStorage::Insert ZVTLogDBStorage::insertLog(const std::shared_ptr<ZVTLog>
         return result;
     });
     // A full disk may also refuse the opening itself (the write-ahead log's index).
-    if (rc != SQLITE_OK && !diskFull && (rc & 0xFF) == SQLITE_FULL) diskFull = true;
+    if (!opened && (rc & 0xFF) == SQLITE_FULL) diskFull = true;
     if (rc == SQLITE_OK) return Insert::Stored;
     return diskFull ? Insert::DiskFull : Insert::Failed;
 }
