@@ -39,10 +39,14 @@ void BM_CrashToReportClosed(benchmark::State& state) {
         long long elapsed = 0;
         std::ifstream(fs::path(templ) / "elapsed") >> elapsed;
         state.SetIterationTime(static_cast<double>(elapsed) / 1e9);
+        // Each run leaves its report in a slot of its own name: measured, then removed.
         std::error_code ec;
-        size = static_cast<double>(fs::file_size(
-            fs::path(templ) / "org.gridlark.crashreporter" / "crash_child" / "live_report.zvcrash",
-            ec));
+        for (const auto& entry : fs::directory_iterator(
+                 fs::path(templ) / "org.gridlark.crashreporter" / "crash_child", ec)) {
+            if (entry.path().filename().string().rfind("live_report.", 0) != 0) continue;
+            size = static_cast<double>(entry.file_size(ec));
+            fs::remove(entry.path(), ec);
+        }
     }
     state.counters["report_bytes"] = size;
     fs::remove_all(templ);

@@ -1,11 +1,16 @@
 // zv-crash-demo: describes itself as the application "org.gridlark.CrashDemo" 0.1.0 (build
 // --build, default 1), starts the telemetry SDK with the crash service and a demo event service
 // against an ingestion server, sets a user id and tracks a few events; then either runs until
-// the channel is idle, or crashes (a bad memory access or an uncaught C++ exception) so that the
-// next run sends the crash. After a crash, the next run attaches "demo.txt" to it.
+// the channel is idle, or only stores them (store: exit 0 once they are stored, sent or not), or
+// crashes (a bad memory access or an uncaught C++ exception) so that the next run sends the
+// crash. After a crash, the next run attaches "demo.txt" to it.
 // Exit 0 once the channel is idle (this run's events, and after a crash the crash log and the
 // crashed run's events, acknowledged, none of them left stored); 1 on a time-out;
 // 2 for bad arguments; 3 once the server refused the crash log (it stays stored for a later run).
+// With --crash-at STEP (taken, copied, purged) the run crashes when the crash service's start-up
+// handling of a pending report passes that step. --earlier-events N (default 3): the events of
+// earlier runs that must be acknowledged after a crash before the channel counts as idle (fewer
+// when a run in between sent some).
 #include "tools/ToolHome.h"
 
 #include "platform/Dispatch.h"
@@ -33,15 +38,16 @@ namespace {
 
 const char* kUsage =
     "usage: zv-crash-demo --url URL --storage DIR [--timeout SEC] [--build B] "
-    "run|crash-segv|crash-cxx\n";
+    "[--crash-at STEP] [--earlier-events N] run|store|crash-segv|crash-cxx\n";
 
 // The application this tool describes itself as; --build sets its build number.
 constexpr const char* kIdentifier = "org.gridlark.CrashDemo";
 constexpr const char* kVersion = "0.1.0";
 
 struct Options {
-    std::string url, storage, mode, build = "1";
+    std::string url, storage, mode, build = "1", crashAt;
     long timeoutSeconds = 30;
+    int earlierEvents = 3;
 };
 
 bool parseArguments(int argc, char** argv, Options& o) {
@@ -54,9 +60,13 @@ bool parseArguments(int argc, char** argv, Options& o) {
             o.storage = argv[++i];
         } else if (arg == "--build" && hasValue) {
             o.build = argv[++i];
+        } else if (arg == "--earlier-events" && hasValue) {
+            o.earlierEvents = static_cast<int>(std::strtol(argv[++i], nullptr, 10));
+        } else if (arg == "--crash-at" && hasValue) {
+            o.crashAt = argv[++i];
         } else if (arg == "--timeout" && hasValue) {
             o.timeoutSeconds = std::strtol(argv[++i], nullptr, 10);
-        } else if (arg == "run" || arg == "crash-segv" || arg == "crash-cxx") {
+        } else if (arg == "run" || arg == "store" || arg == "crash-segv" || arg == "crash-cxx") {
             o.mode = arg;
         } else {
             std::cerr << "zv-crash-demo: unexpected argument \"" << arg << "\"\n";
@@ -148,6 +158,11 @@ int main(int argc, char** argv) {
     app.build = o.build;
     ZVTApplicationInfo::setCurrent(app);
 
+    if (!o.crashAt.empty()) {
+        ZVTZeroduv::processingStepHook() = [at = o.crashAt](const char* step) {
+            if (at == step) crashSegv();
+        };
+    }
     auto delegate = std::make_shared<DemoDelegate>();
     ZVTZeroduv::sharedInstance().setDelegate(delegate);
     ZVTZevOzozid::setLogUrl(o.url);
@@ -168,6 +183,12 @@ int main(int argc, char** argv) {
     trackEvents(o.mode);
     if (o.mode == "crash-segv") crashSegv();
     if (o.mode == "crash-cxx") crashCxx();
+    if (o.mode == "store") {
+        // The events, and the logs queue's work before them, are in the store once it drained.
+        const bool drained = ZVTZevOzozid::waitForLogsQueue(std::chrono::seconds(o.timeoutSeconds));
+        std::printf(drained ? "stored\n" : "time-out while storing\n");
+        finish(drained ? 0 : 1);
+    }
 
     // Idle: this run's events and the crash of an earlier run acknowledged, nothing left stored.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(o.timeoutSeconds);
@@ -179,15 +200,18 @@ int main(int argc, char** argv) {
             finish(3);
         }
         if (acknowledgements->events >= 3 &&
-            (!crashPending ||
-             (acknowledgements->crashes > 0 && acknowledgements->earlierEvents >= 3)) &&
+            (!crashPending || (acknowledgements->crashes > 0 &&
+                               acknowledgements->earlierEvents >= o.earlierEvents)) &&
             crashes.crashFiles().empty() && pendingLogs() == 0) {
             std::printf("channel idle\n");
             finish(0);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    std::printf("time-out: %llu logs still stored\n",
-                static_cast<unsigned long long>(pendingLogs()));
+    std::printf(
+        "time-out: %llu logs still stored, %zu crash files, %d crashes and %d events of "
+        "earlier runs acknowledged\n",
+        static_cast<unsigned long long>(pendingLogs()), crashes.crashFiles().size(),
+        acknowledgements->crashes.load(), acknowledgements->earlierEvents.load());
     finish(1);
 }

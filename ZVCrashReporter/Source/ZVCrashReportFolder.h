@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 // Where pending crash reports wait for the next launch. They must outlive cache cleaners, so
 // they live under the user's data folder ($XDG_DATA_HOME, else ~/.local/share), private to the
@@ -16,5 +19,24 @@ std::filesystem::path legacyBase();
 // (nothing is overwritten); copies where a rename cannot cross file systems. Errors leave the
 // old folder in place, to be tried again at the next launch.
 void adoptLegacyFolder(const std::filesystem::path& legacy, const std::filesystem::path& folder);
+
+// The fallback folders' base: /var/tmp/gridlark-<uid> (kept across restarts, usually not the
+// home's file system).
+std::filesystem::path defaultFallbackBase();
+// Makes `folder` and its missing parents, 0700, and checks it is a folder of this user (not a
+// link, not another user's). False, with the errno in `error`, otherwise.
+bool makePrivateFolder(const std::filesystem::path& folder, int& error);
+
+// A new file of `size` zero bytes at `path` (0600), written out so its space is taken, held open
+// for reading and writing and locked (flock, exclusive) for the life of the process: -1 when it
+// cannot be made whole (nothing is left behind then).
+int reserveFile(const std::filesystem::path& path, size_t size);
+// Removes the reserved files (".live_report.*.reserve") in `folder` whose process is gone, as
+// told by their lock being free.
+void removeAbandonedReserves(const std::filesystem::path& folder);
+// Pending reports in `folders`: the taken ones (named `takenName`) first, then every
+// "live_report*.zvcrash", oldest first.
+std::vector<std::filesystem::path> pendingReports(const std::vector<std::filesystem::path>& folders,
+                                                  const std::string& takenName);
 
 }  // namespace ZVCrashReportFolder

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <random>
 
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -30,7 +31,11 @@ struct ProcessCrashState {
     loaded_image_list images{};
     zvcrash_crash_context context{};
     ZVCrashWriterSetup setup;
-    std::string reportDirectory, reportPath, tempPath;
+    // The paths of the report targets (see zvcrash_report_target), kept for crash time.
+    struct TargetPaths {
+        std::string directory, reserve, report, temp;
+    };
+    TargetPaths targetPaths[ZVCRASH_REPORT_TARGETS];
     std::mutex customDataMutex;
     std::vector<std::unique_ptr<std::vector<uint8_t>>> customDataCopies;
     std::vector<std::unique_ptr<zvcrash_custom_data>> customDataRecords;
@@ -83,6 +88,22 @@ void publishCustomData(zvcrash_writer_state* writer,
     writer->custom_data.store(state.customDataRecords.back().get(), std::memory_order_release);
 }
 
+// Names one reporter's slot and reserved files: random, so that two programs on one folder (also
+// on two machines sharing a home) never pick the same.
+std::string makeTag() {
+    std::random_device random;
+    char text[17];
+    std::snprintf(text, sizeof text, "%08x%08x", random(), random());
+    return text;
+}
+
+// Removes this process's reserved files when it ends without a crash.
+void removeOwnReserves() {
+    for (const zvcrash_report_target& target : processState().context.targets) {
+        if (target.reserve_fd >= 0) ::unlink(target.reserve_path);
+    }
+}
+
 }  // namespace
 
 ZVCrashReporter::ZVCrashReporter(ZVCrashReporterConfig config)
@@ -101,10 +122,17 @@ ZVCrashReporter::ZVCrashReporter(std::string identifier, std::string version,
     }
     directory_ =
         config_.basePath.value_or(ZVCrashReportFolder::defaultBase()) / kDataDirectoryName / folder;
+    if (config_.fallbackBasePath) {
+        fallbackBase_ = *config_.fallbackBasePath;
+    } else if (!config_.basePath) {
+        fallbackBase_ = ZVCrashReportFolder::defaultFallbackBase();
+    }
+    if (fallbackBase_) fallbackDirectory_ = *fallbackBase_ / kDataDirectoryName / folder;
     if (!config_.basePath) {
         ZVCrashReportFolder::adoptLegacyFolder(
             ZVCrashReportFolder::legacyBase() / kDataDirectoryName / folder, directory_);
     }
+    tag_ = makeTag();
 }
 
 ZVCrashReporter& ZVCrashReporter::sharedReporter() {
@@ -112,14 +140,49 @@ ZVCrashReporter& ZVCrashReporter::sharedReporter() {
     return *reporter;
 }
 
+std::vector<std::filesystem::path> ZVCrashReporter::folders() const {
+    std::vector<std::filesystem::path> all{directory_};
+    if (fallbackDirectory_) all.push_back(*fallbackDirectory_);
+    return all;
+}
+
+std::vector<std::filesystem::path> ZVCrashReporter::pendingCrashReports() const {
+    return ZVCrashReportFolder::pendingReports(folders(), kTakenReportName);
+}
+
 bool ZVCrashReporter::hasPendingCrashReport() const {
+    return !pendingCrashReports().empty();
+}
+
+bool ZVCrashReporter::hasTakenCrashReport() const {
+    const auto pending = pendingCrashReports();
+    return !pending.empty() && pending.front().filename() == kTakenReportName;
+}
+
+std::optional<std::filesystem::path> ZVCrashReporter::takePendingCrashReport(
+    ZVCrashReporterError* error) const {
+    const auto pending = pendingCrashReports();
+    if (pending.empty()) {
+        fail(error, ZVCrashReporterErrorOperatingSystem, "No crash report is pending", ENOENT);
+        return std::nullopt;
+    }
+    if (pending.front().filename() == kTakenReportName) return pending.front();
     std::error_code ec;
-    return std::filesystem::exists(crashReportPath(), ec);
+    for (const auto& slot : pending) {
+        // Beside the slot: one rename on one file system, so the report is never in two places.
+        const auto taken = slot.parent_path() / kTakenReportName;
+        std::filesystem::rename(slot, taken, ec);
+        if (!ec) return taken;
+    }
+    fail(error, ZVCrashReporterErrorOperatingSystem, ec.message(), ec.value());
+    return std::nullopt;
 }
 
 std::optional<std::vector<uint8_t>> ZVCrashReporter::loadPendingCrashReportData(
     ZVCrashReporterError* error) const {
-    std::ifstream in(crashReportPath(), std::ios::binary);
+    const auto taken = takePendingCrashReport(error);
+    if (!taken) return std::nullopt;
+    std::ifstream in(*taken, std::ios::binary);
     if (!in) {
         fail(error, ZVCrashReporterErrorOperatingSystem, "The pending crash report cannot be read",
              errno);
@@ -129,25 +192,33 @@ std::optional<std::vector<uint8_t>> ZVCrashReporter::loadPendingCrashReportData(
 }
 
 bool ZVCrashReporter::purgePendingCrashReport(ZVCrashReporterError* error) const {
+    bool removed = false;
     std::error_code ec;
-    if (!std::filesystem::remove(crashReportPath(), ec)) {
+    for (const auto& folder : folders()) {
+        if (std::filesystem::remove(folder / kTakenReportName, ec)) removed = true;
+    }
+    if (!removed) {
         fail(error, ZVCrashReporterErrorOperatingSystem,
              ec ? ec.message() : "The pending crash report does not exist",
              ec ? ec.value() : ENOENT);
-        return false;
     }
-    return true;
+    return removed;
+}
+
+void ZVCrashReporter::purgeAllPendingCrashReports() const {
+    for (const auto& report : pendingCrashReports()) {
+        std::error_code ec;
+        std::filesystem::remove(report, ec);
+    }
 }
 
 bool ZVCrashReporter::populateDirectories(ZVCrashReporterError* error) const {
     for (const auto& folder : {crashReportDirectory(), queuedCrashReportDirectory()}) {
-        std::error_code ec;
-        std::filesystem::create_directories(folder, ec);
-        if (ec) {
-            fail(error, ZVCrashReporterErrorOperatingSystem, ec.message(), ec.value());
+        int err = 0;
+        if (!ZVCrashReportFolder::makePrivateFolder(folder, err)) {
+            fail(error, ZVCrashReporterErrorOperatingSystem, std::strerror(err), err);
             return false;
         }
-        std::filesystem::permissions(folder, std::filesystem::perms(0700), ec);
     }
     return true;
 }
@@ -160,15 +231,42 @@ bool ZVCrashReporter::enableCrashReporter(ZVCrashReporterError* error) {
         return false;
     }
     g_enabled = true;
-    if (!populateDirectories(error)) return false;
     ProcessCrashState& state = processState();
     zvcrash_crash_context& context = state.context;
-    state.reportDirectory = crashReportDirectory().string();
-    state.reportPath = crashReportPath().string();
-    state.tempPath = (crashReportDirectory() / ".live_report.zvcrash.partial").string();
-    context.report_directory = state.reportDirectory.c_str();
-    context.report_path = state.reportPath.c_str();
-    context.temp_path = state.tempPath.c_str();
+    // The report folder, then the fallback folder, each where it can be made.
+    ZVCrashReporterError firstError;
+    const bool primary = populateDirectories(&firstError);
+    int fallbackError = 0;
+    // The base too must be this user's own folder: the default one sits in a folder that every
+    // user may write to, where another could have put a folder or a link of theirs first.
+    const bool fallback =
+        fallbackDirectory_ &&
+        ZVCrashReportFolder::makePrivateFolder(*fallbackBase_, fallbackError) &&
+        ZVCrashReportFolder::makePrivateFolder(*fallbackDirectory_, fallbackError);
+    if (!primary && !fallback) {
+        if (error != nullptr) *error = firstError;
+        return false;
+    }
+    std::vector<std::filesystem::path> usable;
+    if (primary) usable.push_back(directory_);
+    if (fallback) usable.push_back(*fallbackDirectory_);
+    for (size_t i = 0; i < ZVCRASH_REPORT_TARGETS; ++i) {
+        zvcrash_report_target& target = context.targets[i];
+        target = zvcrash_report_target{nullptr, nullptr, nullptr, nullptr, -1};
+        if (i >= usable.size()) continue;
+        ZVCrashReportFolder::removeAbandonedReserves(usable[i]);
+        ProcessCrashState::TargetPaths& paths = state.targetPaths[i];
+        paths.directory = usable[i].string();
+        paths.reserve = (usable[i] / (".live_report." + tag_ + ".reserve")).string();
+        paths.report = (usable[i] / crashReportPath().filename()).string();
+        paths.temp = (usable[i] / (".live_report." + tag_ + ".partial")).string();
+        target.directory = paths.directory.c_str();
+        target.reserve_path = paths.reserve.c_str();
+        target.report_path = paths.report.c_str();
+        target.temp_path = paths.temp.c_str();
+        target.reserve_fd = ZVCrashReportFolder::reserveFile(paths.reserve, ZVCRASH_REPORT_CAP);
+    }
+    std::atexit(removeOwnReserves);
     state.setup.setup(&context.writer, identifier_, version_, marketingVersion_,
                       static_cast<uint32_t>(config_.symbolicationStrategy & 3), false);
     if (customData_) publishCustomData(&context.writer, customData_);

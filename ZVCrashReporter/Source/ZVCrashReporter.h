@@ -25,6 +25,10 @@ struct ZVCrashReporterConfig {
     // Folder under which the report folder is made; none: $XDG_DATA_HOME, else ~/.local/share
     // (reports an earlier version left under the cache folder are moved there once).
     std::optional<std::filesystem::path> basePath;
+    // Folder under which the fallback report folder is made: where a report goes when the report
+    // folder cannot take it (a read-only folder, a full disk that also took its reserved file).
+    // None: /var/tmp/gridlark-<uid> when basePath is none too, else no fallback folder.
+    std::optional<std::filesystem::path> fallbackBasePath;
 
     static ZVCrashReporterConfig defaultConfiguration() { return {}; }
 };
@@ -47,12 +51,21 @@ struct ZVCrashExceptionRecord {
 using ZVCrashUncaughtExceptionHandler = void (*)(const ZVCrashExceptionRecord& exception);
 
 // The one object through which the rest of the system uses crash capture. Enable arms the
-// process once (irreversibly); the pending report is "live_report.zvcrash" in the report folder
-// (0700; the report 0600), which a crash makes again if it was removed meanwhile.
+// process once (irreversibly). Each reporter has a pending slot of its own,
+// "live_report.<tag>.zvcrash" in the report folder (0700; the report 0600), so that programs
+// sharing the folder never write over each other's report. Enable reserves the report's space: a
+// file of the report cap's size in the report folder and one in the fallback folder, each held
+// open (and locked) for the life of the process, so a crash on a full disk still leaves its
+// report; reserves that a process left behind without crashing are removed by the next enable.
+// A crash makes the report folder again if it was removed meanwhile.
+// Reading: every slot of both folders is pending (the legacy "live_report.zvcrash" too). A
+// report is first taken out of its slot in one rename, to "taken_report.zvcrash" beside it, and
+// read and purged from there, so a crash meanwhile finds its own slot free.
 // Enable, the callbacks and the paths are for one thread at a time; setCustomData for any thread.
 class ZVCrashReporter {
   public:
     static constexpr const char* kDataDirectoryName = "org.gridlark.crashreporter";
+    static constexpr const char* kTakenReportName = "taken_report.zvcrash";
 
     // Identifier = the process name, version "".
     explicit ZVCrashReporter(
@@ -64,18 +77,37 @@ class ZVCrashReporter {
     static ZVCrashReporter& sharedReporter();
 
     std::filesystem::path crashReportDirectory() const { return directory_; }
+    // The fallback report folder, when there is one.
+    const std::optional<std::filesystem::path>& fallbackCrashReportDirectory() const {
+        return fallbackDirectory_;
+    }
     std::filesystem::path queuedCrashReportDirectory() const {
         return directory_ / "queued_reports";
     }
-    std::filesystem::path crashReportPath() const { return directory_ / "live_report.zvcrash"; }
+    // This reporter's own slot.
+    std::filesystem::path crashReportPath() const {
+        return directory_ / ("live_report." + tag_ + ".zvcrash");
+    }
+    // Every pending report of both folders: a taken one first, then the slots, oldest first.
+    std::vector<std::filesystem::path> pendingCrashReports() const;
+    // Whether a report was taken out of its slot and not purged yet (a run ended meanwhile).
+    bool hasTakenCrashReport() const;
+    // The taken report: the one taken before, else the oldest slot renamed to the taken name.
+    std::optional<std::filesystem::path> takePendingCrashReport(
+        ZVCrashReporterError* error = nullptr) const;
+    // Removes every pending report, slots and the taken one.
+    void purgeAllPendingCrashReports() const;
 
     bool hasPendingCrashReport() const;
+    // The bytes of the taken report (taking one first when none is taken).
     std::optional<std::vector<uint8_t>> loadPendingCrashReportData(
         ZVCrashReporterError* error = nullptr) const;
+    // Removes the taken report.
     bool purgePendingCrashReport(ZVCrashReporterError* error = nullptr) const;
 
     // Code 3 when any reporter of this process was enabled before (its handlers stay); code 1
-    // with the errno when the report folder cannot be made (nothing is armed then).
+    // with the errno when neither the report folder nor the fallback folder can be made
+    // (nothing is armed then).
     bool enableCrashReporter(ZVCrashReporterError* error = nullptr);
 
     // Before enable only, version 0 only: false otherwise, nothing changed.
@@ -102,6 +134,7 @@ class ZVCrashReporter {
 
   private:
     bool populateDirectories(ZVCrashReporterError* error) const;
+    std::vector<std::filesystem::path> folders() const;
     std::optional<std::vector<uint8_t>> liveReport(pid_t thread, uint64_t caller,
                                                    ZVCrashReporterError* error);
 
@@ -110,5 +143,7 @@ class ZVCrashReporter {
     std::string identifier_, version_;
     std::optional<std::string> marketingVersion_;
     std::filesystem::path directory_;
+    std::optional<std::filesystem::path> fallbackBase_, fallbackDirectory_;
+    std::string tag_;  // names this reporter's slot and reserved files
     std::optional<std::vector<uint8_t>> customData_;
 };

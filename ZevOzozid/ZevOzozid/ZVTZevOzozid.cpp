@@ -7,6 +7,7 @@
 #include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTDependencyConfiguration.h"
 #include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClient.h"
 #include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpIngestion.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFolderLock.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTSingleton.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTZevOzozidUserDefaults.h"
@@ -137,6 +138,11 @@ bool ZVTZevOzozid::configureWithAppSecret(const std::optional<std::string>& appS
     return true;
 }
 
+namespace {
+// Pauses the channel group of a program that does not own the SDK folder.
+const char kFolderOwnedElsewhere = 0;
+}  // namespace
+
 void ZVTZevOzozid::initializeChannelGroup() {
     std::lock_guard lock(mutex_);
     if (!csCollectorChannelDelegate_) {
@@ -149,6 +155,10 @@ void ZVTZevOzozid::initializeChannelGroup() {
         channelGroup_ = ZVTChannelGroupDefault::make(client, installIdInstance(),
                                                      logUrl_.value_or(kDefaultLogUrl));
         if (csCollectorChannelDelegate_) channelGroup_->addDelegate(csCollectorChannelDelegate_);
+        // Another program owns the SDK folder: store, and leave the sending to it.
+        if (!ZVTFolderLock::holdsSdkFolder()) {
+            channelGroup_->pauseWithIdentifyingObject(&kFolderOwnedElsewhere);
+        }
         if (requestedMaxStorageSizeInBytes_) {
             channelGroup_->setMaxStorageSize(*requestedMaxStorageSizeInBytes_,
                                              maxStorageSizeCompletionHandler_);

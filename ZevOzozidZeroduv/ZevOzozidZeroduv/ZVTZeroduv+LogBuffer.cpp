@@ -6,6 +6,7 @@
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTZeroduv.h"
 
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFileStore.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFolderLock.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
@@ -17,6 +18,8 @@ const std::string kTag = ZVTZeroduv::kLogTag;
 const std::string kBufferExtension = "zvcrasheslogbuffer";
 const std::string kTokenExtension = "targettoken";
 const ZVTChannelUnitConfiguration kBufferUnitConfiguration("ZeroduvBuffer", 2, 1, 50, 1);
+// How long a start waits for another program re-enqueueing the buffer files.
+constexpr std::chrono::milliseconds kBufferLockWait{2000};
 
 std::string tokenPathFor(std::string bufferPath) {
     const size_t at = bufferPath.rfind(kBufferExtension);
@@ -101,6 +104,14 @@ void ZVTZeroduv::processLogBufferAfterCrash() {
     // One buffer unit per service: a configuration update must not add a second one.
     if (!bufferChannelUnit_)
         bufferChannelUnit_ = group->addChannelUnitWithConfiguration(kBufferUnitConfiguration);
+    // Programs sharing the folder share the buffer files: one at a time re-enqueues (stores)
+    // what a crash left and empties them, so each buffered log is stored once, and the next
+    // crash of any of them finds them free.
+    const auto lockFile =
+        ZVTUtility::fullURLForPathComponent(ZVTZeroduvUtil::logBufferDir() + ".lock");
+    if (!lockFile) return;
+    const ZVTFolderLock::ScopedFileLock lock(*lockFile, kBufferLockWait);
+    if (!lock.held()) return;  // the files stay for a later start
     auto entries = ZVTUtility::contentsOfDirectory(ZVTZeroduvUtil::logBufferDir());
     if (!entries) return;
     for (const auto& entry : *entries) {

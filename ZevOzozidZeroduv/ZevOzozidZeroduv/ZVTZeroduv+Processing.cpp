@@ -48,33 +48,80 @@ std::optional<std::filesystem::path> ZVTZeroduv::writeCrashFile(const std::vecto
                                                  true, false);
 }
 
-void ZVTZeroduv::handleLatestCrashReport() {
-    bool purge = true;
-    if (ZVTUtility::fileExistsForPathComponent(analyzerInProgressFilePathComponent_)) {
-        ZVTLogError(kTag, "Error on loading the crash report, it will be purged.");
-    } else {
-        if (!createAnalyzerFile()) ZVTLogError(kTag, "Couldn't create crash analyzer file.");
+std::function<void(const char*)>& ZVTZeroduv::processingStepHook() {
+    static std::function<void(const char*)> hook;
+    return hook;
+}
+
+bool ZVTZeroduv::crashFileHolds(const std::vector<uint8_t>& bytes) const {
+    for (const auto& file : persistedCrashReports()) {
+        std::error_code ec;
+        if (std::filesystem::file_size(file, ec) != bytes.size() || ec) continue;
+        std::vector<uint8_t> stored;
         ZVCrashReporterError error;
-        auto bytes = zvCrashReporter_->loadPendingCrashReportData(&error);
-        if (!bytes) {
-            ZVTLogError(kTag, "Couldn't load crash report: ", error.localizedDescription);
-        } else if (auto report = ZVCrashReport::initWithData(*bytes, &error); !report) {
-            ZVTLogWarning(kTag, "Couldn't parse crash report: ", error.localizedDescription);
-        } else if (!writeCrashFile(*bytes)) {
-            // Keep the pending report for the next launch rather than lose the crash.
-            purge = false;
-            ZVTLogError(kTag, "Couldn't save the crash report; it stays pending.");
-        } else {
-            auto errorReport = ZVTErrorLogFormatter::errorReportFromCrashReport(report.get());
-            {
-                std::lock_guard lock(lastReportMutex_);
-                lastSessionCrashReport_ = errorReport;
-            }
-            ZVTWrapperExceptionManager::correlateLastSavedWrapperExceptionToReport({errorReport});
+        if (ZVCrashReport::readReportFile(file, stored, &error) && stored == bytes) return true;
+    }
+    return false;
+}
+
+void ZVTZeroduv::handleLatestCrashReport() {
+    // Every pending report, oldest first (programs sharing the folder each leave their own).
+    for (size_t n = 0; n < kMaxPendingReportsPerStart && zvCrashReporter_->hasPendingCrashReport();
+         ++n) {
+        if (!handleOnePendingReport()) break;
+    }
+}
+
+bool ZVTZeroduv::handleOnePendingReport() {
+    auto step = [](const char* name) {
+        if (const auto& hook = processingStepHook()) hook(name);
+    };
+    if (ZVTUtility::fileExistsForPathComponent(analyzerInProgressFilePathComponent_)) {
+        removeAnalyzerFile();
+        // The guard holds for the report an earlier start took and was decoding when it died;
+        // a report still in its slot was never read and is handled as any other.
+        if (zvCrashReporter_->hasTakenCrashReport()) {
+            ZVTLogError(kTag, "Error on loading the crash report, it will be purged.");
+            zvCrashReporter_->purgePendingCrashReport();
+            return true;
         }
     }
+    // Taken out of its slot in one rename before it is read: a crash from here on writes a slot
+    // of its own and loses nothing, and a report taken by a start that died is taken again.
+    ZVCrashReporterError error;
+    auto bytes = zvCrashReporter_->loadPendingCrashReportData(&error);
+    if (!bytes) {
+        ZVTLogError(kTag, "Couldn't load crash report: ", error.localizedDescription);
+        // Nothing could be taken (a folder that takes no rename): it stays for a later start.
+        if (!zvCrashReporter_->hasTakenCrashReport()) return false;
+        zvCrashReporter_->purgePendingCrashReport();
+        return true;
+    }
+    step("taken");
+    if (!createAnalyzerFile()) ZVTLogError(kTag, "Couldn't create crash analyzer file.");
+    auto report = ZVCrashReport::initWithData(*bytes, &error);
     removeAnalyzerFile();
-    if (purge) zvCrashReporter_->purgePendingCrashReport();
+    if (!report) {
+        ZVTLogWarning(kTag, "Couldn't parse crash report: ", error.localizedDescription);
+        zvCrashReporter_->purgePendingCrashReport();
+        return true;
+    }
+    // A start that died after the copy took the report again: its copy is kept, not doubled.
+    if (!crashFileHolds(*bytes) && !writeCrashFile(*bytes)) {
+        // Keep the taken report for the next launch rather than lose the crash.
+        ZVTLogError(kTag, "Couldn't save the crash report; it stays pending.");
+        return false;
+    }
+    step("copied");
+    auto errorReport = ZVTErrorLogFormatter::errorReportFromCrashReport(report.get());
+    {
+        std::lock_guard lock(lastReportMutex_);
+        lastSessionCrashReport_ = errorReport;
+    }
+    ZVTWrapperExceptionManager::correlateLastSavedWrapperExceptionToReport({errorReport});
+    zvCrashReporter_->purgePendingCrashReport();
+    step("purged");
+    return true;
 }
 
 std::vector<std::filesystem::path> ZVTZeroduv::persistedCrashReports() const {

@@ -11,6 +11,7 @@
 #include "ZevOzozid/ZevOzozid/Internals/Context/Device/ZVTDeviceTracker.h"
 #include "ZevOzozid/ZevOzozid/Internals/Context/ZVTSessionContext.h"
 #include "ZevOzozid/ZevOzozid/Internals/Context/ZVTUserIdContext.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFolderLock.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTZevOzozidUserDefaults.h"
@@ -158,7 +159,14 @@ void ZVTZeroduv::readPendingCrashesAtEnable(uint64_t epoch) {
             delayedProcessingSemaphore_.signal();
             return;
         }
-        if (!isEnabled() && zvCrashReporter_) zvCrashReporter_->purgePendingCrashReport();
+        if (!ZVTFolderLock::holdsSdkFolder()) {
+            // Its reports, and this program's should it crash, wait in their slots for the
+            // owner's next start or a later run.
+            ZVTLogInfo(kTag, "Another program owns the SDK folder; crash reports are left to it.");
+            delayedProcessingSemaphore_.signal();
+            return;
+        }
+        if (!isEnabled() && zvCrashReporter_) zvCrashReporter_->purgeAllPendingCrashReports();
         if (zvCrashReporter_ && zvCrashReporter_->hasPendingCrashReport()) {
             didCrashInLastSession_ = true;
             ZVTLogDebug(kTag, "The application crashed in the last session.");
@@ -202,7 +210,7 @@ void ZVTZeroduv::disable() {
         deleteAllFromZeroduvDirectory();
         emptyLogBufferFiles();
         removeAnalyzerFile();
-        if (zvCrashReporter_) zvCrashReporter_->purgePendingCrashReport();
+        if (zvCrashReporter_) zvCrashReporter_->purgeAllPendingCrashReports();
     }
     clearUnprocessedReports();
     clearContextHistoryAndKeepCurrentSession();

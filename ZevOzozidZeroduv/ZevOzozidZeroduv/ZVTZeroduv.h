@@ -79,8 +79,15 @@ class ZVTZeroduv : public ZVTServiceAbstract,
     void configureCrashReporterWithUncaughtExceptionHandlerEnabled(bool enableUncaughtHandler);
 
     // --- pending crash reports
-    // Copies the reporter's pending report into "crashes". Folder queue (or a test's thread).
+    // Copies every pending report of the reporter (at most kMaxPendingReportsPerStart) into
+    // "crashes", each taken out of its slot before it is read; the "analysing" marker guards
+    // only a report taken by an earlier start (see handleOnePendingReport). Folder queue (or a
+    // test's thread).
     void handleLatestCrashReport();
+    static constexpr size_t kMaxPendingReportsPerStart = 64;
+    // Called with "taken", "copied" and "purged" as a pending report passes those steps (none by
+    // default); a test makes the process crash there.
+    static std::function<void(const char* step)>& processingStepHook();
     // Waits until the folder work queued so far has run (at most kFolderWorkWait); returns at
     // once on the folder queue itself.
     void waitForFolderWork() const;
@@ -195,6 +202,10 @@ class ZVTZeroduv : public ZVTServiceAbstract,
     void removeFromCrashFiles(const std::filesystem::path& file);
     void sendPendingCrashLocked(size_t index, const std::shared_ptr<ZVTZeroduvDelegate>& delegate);
     std::optional<std::filesystem::path> writeCrashFile(const std::vector<uint8_t>& bytes);
+    // One pending report: false when it must stay for a later start (and the others with it).
+    bool handleOnePendingReport();
+    // Whether a crash file holds exactly these bytes.
+    bool crashFileHolds(const std::vector<uint8_t>& bytes) const;
     void forwardSendCallback(
         ZVTLog& log,
         const std::function<void(ZVTZeroduvDelegate&, ZVTZeroduv&, const ZVTErrorReport&)>& call);

@@ -1,5 +1,8 @@
 // End to end: a child process enables the reporter and crashes; the report it leaves must decode
 // and name the crashing function on top of the crashed thread.
+#include "tests/support/ReadOnlyFolder.h"
+#include "tests/support/TmpfsDisk.h"
+
 #include "ZVCrashReporter/Source/ZVCrashReport.h"
 #include "ZVCrashReporter/Source/ZVCrashReportFolder.h"
 #include "ZVCrashReporter/Source/ZVCrashReportInfo.h"
@@ -49,12 +52,18 @@ class CrashCaptureTest : public ::testing::Test {
     // Each run in a fresh folder of its own, so that it can only decode the report it made.
     // With `home`, the reporter keeps its default folder under the home's data and cache
     // folders ("-" for the child).
-    ChildCrash run(const std::vector<std::string>& args, const fs::path& home = {}) {
+    // With `fallback`, the reporter's fallback folder is made under it.
+    ChildCrash run(const std::vector<std::string>& args, const fs::path& home = {},
+                   const fs::path& fallback = {}) {
         const fs::path folder = base_ / ("run" + std::to_string(++runs_));
         fs::create_directory(folder);
         std::vector<std::string> all{ZVCRASH_CRASH_CHILD, args[0],
                                      home.empty() ? folder.string() : "-"};
         all.insert(all.end(), args.begin() + 1, args.end());
+        if (!fallback.empty()) {
+            all.push_back("--fallback");
+            all.push_back(fallback.string());
+        }
         std::vector<char*> argv;
         for (std::string& a : all) argv.push_back(a.data());
         argv.push_back(nullptr);
@@ -77,6 +86,7 @@ class CrashCaptureTest : public ::testing::Test {
         if (!home.empty()) fs::remove_all(home / "cache");  // cleaned before the next launch
         ZVCrashReporterConfig config;
         config.basePath = home.empty() ? folder : home / "data";
+        if (!fallback.empty()) config.fallbackBasePath = fallback;
         ZVCrashReporter reader("crash_child", "1.0", std::nullopt, config);
         if (auto data = reader.loadPendingCrashReportData()) {
             ZVCrashReporterError error;
@@ -84,11 +94,17 @@ class CrashCaptureTest : public ::testing::Test {
         }
         std::error_code missing;  // a run that never enabled made no folder
         for (const auto& entry : fs::directory_iterator(reader.crashReportDirectory(), missing)) {
-            if (entry.path().filename() != "live_report.zvcrash" && entry.is_regular_file()) {
+            if (entry.path().filename() != ZVCrashReporter::kTakenReportName &&
+                entry.is_regular_file()) {
                 crash.leftTemporary = true;
             }
         }
         return crash;
+    }
+
+    // The folder of the next run().
+    fs::path nextRunFolder() const {
+        return base_ / ("run" + std::to_string(runs_ + 1));
     }
 
     fs::path base_;
@@ -343,8 +359,9 @@ TEST_F(CrashCaptureTest, TheCrashMakesARemovedReportFolderAgain) {
     EXPECT_EQ(crash.signal, SIGSEGV);
     ASSERT_NE(crash.report, nullptr);
     EXPECT_EQ(frameNames(*crashedThread(*crash.report)).front(), "crash_segv");
+    // Read (taken out of its slot) by run().
     const fs::path report = base_ / "run1" / ZVCrashReporter::kDataDirectoryName / "crash_child" /
-                            "live_report.zvcrash";
+                            ZVCrashReporter::kTakenReportName;
     EXPECT_EQ(fs::status(report).permissions() & fs::perms::all, fs::perms(0600));
     for (const fs::path& folder : {report.parent_path(), report.parent_path().parent_path()}) {
         EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms(0700)) << folder;
@@ -360,6 +377,42 @@ TEST_F(CrashCaptureTest, ACleanedCacheFolderKeepsThePendingReport) {
     EXPECT_EQ(crash.signal, SIGSEGV);
     ASSERT_NE(crash.report, nullptr);
     EXPECT_EQ(frameNames(*crashedThread(*crash.report)).front(), "crash_segv");
+}
+
+// The disk fills up after enable (which often sets off the crash that matters): the report
+// goes into the space reserved for it at enable, on a real full tmpfs.
+TEST_F(CrashCaptureTest, ACrashOnAFullDiskStillLeavesItsReport) {
+    testing_support::TmpfsDisk disk(nextRunFolder(), 1024 * 1024);
+    if (!disk.mounted()) GTEST_SKIP() << disk.whyNot();
+    const ChildCrash crash = run({"segv-full"});
+    ASSERT_EQ(crash.signal, SIGSEGV);
+    ASSERT_NE(crash.report, nullptr);
+    EXPECT_EQ(frameNames(*crashedThread(*crash.report)).front(), "crash_segv");
+    EXPECT_FALSE(crash.leftTemporary);
+}
+
+// A report folder that takes no writes, read-only already at enable or made so during the run,
+// sends the report to the fallback folder fixed at enable.
+TEST_F(CrashCaptureTest, AReadOnlyReportFolderSendsTheReportToTheFallbackFolder) {
+    const fs::path fallback = base_ / "fallback";
+    {
+        const fs::path folder =
+            nextRunFolder() / ZVCrashReporter::kDataDirectoryName / "crash_child";
+        fs::create_directories(folder / "queued_reports");
+        testing_support::ReadOnlyFolder readOnly(folder);
+        if (!readOnly.ok()) GTEST_SKIP() << readOnly.whyNot();
+        const ChildCrash crash = run({"segv"}, {}, fallback);
+        ASSERT_EQ(crash.signal, SIGSEGV);
+        ASSERT_NE(crash.report, nullptr) << "read-only at enable";
+        EXPECT_EQ(frameNames(*crashedThread(*crash.report)).front(), "crash_segv");
+    }
+    const ChildCrash crash = run({"segv-readonly"}, {}, fallback);
+    if (crash.signal == -20) GTEST_SKIP() << "no right to make a mount namespace here";
+    ASSERT_EQ(crash.signal, SIGSEGV);
+    ASSERT_NE(crash.report, nullptr) << "made read-only during the run";
+    EXPECT_EQ(frameNames(*crashedThread(*crash.report)).front(), "crash_segv");
+    EXPECT_TRUE(fs::exists(fallback / ZVCrashReporter::kDataDirectoryName / "crash_child" /
+                           ZVCrashReporter::kTakenReportName));
 }
 
 TEST_F(CrashCaptureTest, AReportFolderThatCannotBeMadeFailsWithTheErrno) {
@@ -383,8 +436,14 @@ TEST(CrashReporterConfigTest, PathsReplaceSlashesInTheIdentifierAndCallbacksNeed
     ZVCrashReporter reporter("org/app", "1", std::nullopt, config);
     EXPECT_EQ(reporter.crashReportDirectory(),
               fs::path("/base") / ZVCrashReporter::kDataDirectoryName / "org_app");
-    EXPECT_EQ(reporter.crashReportPath().filename(), "live_report.zvcrash");
+    // Each reporter's slot has a name of its own: two programs on one folder keep both reports.
+    const std::string slot = reporter.crashReportPath().filename().string();
+    EXPECT_EQ(slot.rfind("live_report.", 0), 0u) << slot;
+    EXPECT_EQ(slot.substr(slot.size() - 8), ".zvcrash") << slot;
+    EXPECT_NE(ZVCrashReporter("org/app", "1", std::nullopt, config).crashReportPath(),
+              reporter.crashReportPath());
     EXPECT_EQ(reporter.queuedCrashReportDirectory().filename(), "queued_reports");
+    EXPECT_FALSE(reporter.fallbackCrashReportDirectory().has_value());
     EXPECT_FALSE(reporter.hasPendingCrashReport());
     ZVCrashReporterCallbacks callbacks;
     callbacks.version = 1;
@@ -419,17 +478,35 @@ TEST(CrashReportFolderTest, ReportsLeftInTheCacheFolderMoveToTheDataFolder) {
                        : setenv("XDG_CACHE_HOME", savedCache.c_str(), 1);
     EXPECT_EQ(reporter.crashReportDirectory(),
               home / "data" / ZVCrashReporter::kDataDirectoryName / "app");
-    EXPECT_EQ(read(reporter.crashReportPath()), "pending");
+    EXPECT_EQ(read(reporter.crashReportDirectory() / "live_report.zvcrash"), "pending");
+    EXPECT_EQ(reporter.pendingCrashReports(),
+              std::vector<fs::path>{reporter.crashReportDirectory() / "live_report.zvcrash"});
     EXPECT_EQ(read(reporter.queuedCrashReportDirectory() / "q1"), "queued");
     EXPECT_FALSE(fs::exists(old));
 
     write(old / "live_report.zvcrash", "older");
     write(old / "queued_reports" / "q2", "queued too");
     ZVCrashReportFolder::adoptLegacyFolder(old, reporter.crashReportDirectory());
-    EXPECT_EQ(read(reporter.crashReportPath()), "pending");
+    EXPECT_EQ(read(reporter.crashReportDirectory() / "live_report.zvcrash"), "pending");
     EXPECT_EQ(read(old / "live_report.zvcrash"), "older");
     EXPECT_EQ(read(reporter.queuedCrashReportDirectory() / "q2"), "queued too");
     fs::remove_all(home);
+}
+
+// The fallback folder sits in a folder every user may write to: a link put where it belongs is
+// refused, not followed; a folder of its own is made private.
+TEST(CrashReportFolderTest, APrivateFolderIsNeverALink) {
+    std::string templ = (fs::temp_directory_path() / "zvcrash_private.XXXXXX").string();
+    ASSERT_NE(mkdtemp(templ.data()), nullptr);
+    const fs::path base = templ;
+    fs::create_directories(base / "elsewhere");
+    fs::create_directory_symlink(base / "elsewhere", base / "link");
+    int error = 0;
+    EXPECT_FALSE(ZVCrashReportFolder::makePrivateFolder(base / "link", error));
+    EXPECT_EQ(error, EPERM);
+    EXPECT_TRUE(ZVCrashReportFolder::makePrivateFolder(base / "own" / "reports", error));
+    EXPECT_EQ(fs::status(base / "own" / "reports").permissions() & fs::perms::all, fs::perms(0700));
+    fs::remove_all(base);
 }
 
 TEST_F(CrashCaptureTest, UncaughtCxxExceptionsCarryTheirTypeReasonAndThrowSite) {

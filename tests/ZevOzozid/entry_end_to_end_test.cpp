@@ -1,13 +1,22 @@
 #include "tests/ZevOzozid/ZVTEntryFixture.h"
 #include "tests/ZevOzozid/ZVTHttpTestSupport.h"
+#include "tests/support/TmpfsDisk.h"
 
 #include "platform/Clock.h"
 
 #include "ZevOzozid/ZevOzozid/Internals/Channel/ZVTChannelUnitDefault.h"
 #include "ZevOzozid/ZevOzozid/Internals/Sender/ZVTHttpClient.h"
 #include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFileStore.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFolderLock.h"
 
 #include <gtest/gtest.h>
+
+#include <map>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -37,12 +46,7 @@ struct EndToEndTest : ::testing::Test {
     // Configures the SDK at `base`, then starts Alpha, whose "startService" log the recorder
     // sees stored.
     void startAt(const std::string& base) {
-        client = std::make_shared<ZVTHttpClient>(
-            std::nullopt, ZVT_Reachability::reachabilityForInternetConnection());
-        MainQueuePump::drain();
-        ZVTDependencyConfiguration::setHttpClient(client);
-        ZVTZevOzozid::setLogUrl(base);
-        ZVTZevOzozid::configureWithAppSecret("secret-1234");
+        configureAt(base);
         recorder = std::make_shared<EntryRecorder>();
         ZVTZevOzozid::sharedInstance().channelGroup()->addDelegate(recorder);
         ZVTZevOzozid::startService(Alpha::cls());
@@ -72,6 +76,29 @@ struct EndToEndTest : ::testing::Test {
             return calls.size() == 1 && calls[0]->retryCount() == count &&
                    calls[0]->hasRetryTimer();
         });
+    }
+    // Configures the SDK at `base` with a new HTTP client.
+    void configureAt(const std::string& base) {
+        client = std::make_shared<ZVTHttpClient>(
+            std::nullopt, ZVT_Reachability::reachabilityForInternetConnection());
+        MainQueuePump::drain();
+        ZVTDependencyConfiguration::setHttpClient(client);
+        ZVTZevOzozid::setLogUrl(base);
+        ZVTZevOzozid::configureWithAppSecret("secret-1234");
+    }
+    // The process is gone; the next launch configures the SDK at `base`.
+    void relaunchAt(const std::string& base) {
+        EntryFixture::relaunch();
+        configureAt(base);
+    }
+    // The logs the server received, counted by type.
+    std::map<std::string, int> sentByType() const {
+        std::map<std::string, int> sent;
+        for (const auto& got : server.received()) {
+            const auto body = nlohmann::json::parse(got.body);
+            for (const auto& log : body["logs"]) ++sent[log["type"].get<std::string>()];
+        }
+        return sent;
     }
     static uint64_t storedLogs() { return ZVTLogDBStorage().countLogs(); }
     static size_t logsIn(const std::string& body) {
@@ -112,13 +139,7 @@ TEST_F(EndToEndTest, ALogStoredWhileTheServerIsDownIsSentByTheNextLaunch) {
     EXPECT_EQ(storedLogs(), 1u);
     EXPECT_EQ(server.count(), 0u);
 
-    EntryFixture::relaunch();
-    client = std::make_shared<ZVTHttpClient>(std::nullopt,
-                                             ZVT_Reachability::reachabilityForInternetConnection());
-    MainQueuePump::drain();
-    ZVTDependencyConfiguration::setHttpClient(client);
-    ZVTZevOzozid::setLogUrl(server.base());
-    ZVTZevOzozid::configureWithAppSecret("secret-1234");
+    relaunchAt(server.base());
     // The new unit looks at the store on its queue; time passes until it has sent what it found.
     ASSERT_TRUE(MainQueuePump::until([&] {
         clock.advance(1s);
@@ -128,6 +149,65 @@ TEST_F(EndToEndTest, ALogStoredWhileTheServerIsDownIsSentByTheNextLaunch) {
     ASSERT_EQ(body["logs"].size(), 1u);
     EXPECT_EQ(body["logs"][0]["type"], "startService");
     EXPECT_TRUE(MainQueuePump::until([] { return storedLogs() == 0; }));
+}
+
+// Another program owns the SDK folder (it holds its lock): this one stores every log, also of
+// a unit added after the group was made, and sends none of them however long it runs; the next
+// launch that owns the folder sends them, once.
+TEST_F(EndToEndTest, AProgramThatDoesNotOwnTheSdkFolderStoresItsLogsAndSendsNone) {
+    const auto lockFile = ZVTFolderLock::lockFileOf(ZVTUtility::zevOzozidDirectoryURL());
+    const int owner = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(owner, 0);
+    ASSERT_EQ(::flock(owner, LOCK_EX), 0);
+    startAt(server.base());
+    ZVTZevOzozid::setNetworkRequestsAllowed(true);  // as the program does at launch
+    enqueueOnAlpha(2);
+    ASSERT_TRUE(stored(3));
+    clock.advance(600s);
+    MainQueuePump::drain();
+    EXPECT_EQ(server.count(), 0u);
+    EXPECT_TRUE(recorder->failures().empty());  // paused, not failing batch after batch
+    EXPECT_EQ(storedLogs(), 3u);
+    EXPECT_EQ(logs.count(ZVTLogLevelWarning, "Another program uses the SDK folder"), 1u);
+    ::close(owner);
+
+    relaunchAt(server.base());
+    Alpha::instance = std::make_unique<zvt_test::TestService>("Alpha");  // the new process's
+    ZVTZevOzozid::startService(Alpha::cls());
+    ASSERT_TRUE(MainQueuePump::until([&] {
+        clock.advance(1s);
+        return storedLogs() == 0;
+    })) << storedLogs()
+        << " stored, " << server.count() << " requests";
+    // This launch adds a start log of its own.
+    EXPECT_EQ(sentByType(), (std::map<std::string, int>{{"alpha", 2}, {"startService", 2}}));
+}
+
+// Logs the full disk has no room for wait in memory; once it has room again the unit's retry
+// timer stores them (no new log needs to come) and they are sent, each once. On a real full
+// tmpfs, with the fake clock.
+TEST_F(EndToEndTest, LogsHeldWhileTheDiskIsFullAreStoredOnATimerAndSent) {
+    testing_support::TmpfsDisk disk(ZVTUtility::zevOzozidDirectoryURL(), 2 * 1024 * 1024);
+    if (!disk.mounted()) GTEST_SKIP() << disk.whyNot();
+    startAt(server.base());
+    ASSERT_TRUE(disk.fill());
+    constexpr int kLogs = 30;
+    enqueueOnAlpha(kLogs);
+    auto unit = std::dynamic_pointer_cast<ZVTChannelUnitDefault>(
+        ZVTZevOzozid::sharedInstance().channelUnit());
+    ASSERT_TRUE(unit->logsDispatchQueue()->drainFor(10s));
+    const int completedWhileFull = recorder->completed.load();
+    EXPECT_LT(completedWhileFull, 1 + kLogs);  // some are held
+    EXPECT_EQ(logs.count(ZVTLogLevelError, "disk full"), 1u);
+
+    std::filesystem::remove(disk.folder() / "filler");
+    clock.advance(ZVTChannelUnitDefault::kHeldLogRetryInterval);
+    ASSERT_TRUE(MainQueuePump::until([&] { return recorder->completed.load() == 1 + kLogs; }));
+    ASSERT_TRUE(MainQueuePump::until([&] {
+        clock.advance(1s);
+        return storedLogs() == 0;
+    }));
+    EXPECT_EQ(sentByType(), (std::map<std::string, int>{{"alpha", kLogs}, {"startService", 1}}));
 }
 
 TEST_F(EndToEndTest, UnavailableIsRetriedThenPausesKeepingTheLogs) {

@@ -1,5 +1,6 @@
 // The log store's files on disk: damage, stray items in its place, the cap and file modes.
 #include "tests/ZevOzozid/ZVTStorageFixture.h"
+#include "tests/support/TmpfsDisk.h"
 
 #include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
 
@@ -8,6 +9,7 @@
 
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <set>
 
 #include <sys/stat.h>
@@ -252,6 +254,48 @@ TEST_F(LogStoreDiskTest, AtTheCapTheFolderHoldsItsDamagedCopiesToo) {
         EXPECT_EQ(copies, c.copyKept ? 2u : 0u);
         EXPECT_LE(peak, static_cast<uintmax_t>(kCap + kMargin)) << peak;
     }
+}
+
+// A full disk is not the cap: no stored log is evicted for it. The logs the disk has no room
+// for wait in memory, the newest 100 of them, and go into the store once it has room again, in
+// the order they came; the older ones are given up, each told so. On a real full tmpfs.
+TEST_F(LogStoreDiskTest, AFullDiskEvictsNothingAndStoresTheNewestLogsWhenRoomReturns) {
+    testing_support::TmpfsDisk disk(sdkFolder(), 2 * 1024 * 1024);
+    if (!disk.mounted()) GTEST_SKIP() << disk.whyNot();
+    auto store = open();
+    for (int i = 0; i < 50; ++i)
+        ASSERT_TRUE(store->saveLog(makeLog("before-" + std::to_string(i)), "G", 1));
+    ASSERT_TRUE(disk.fill());
+    LogCapture log;
+    std::vector<std::string> types;
+    std::map<std::string, bool> told;  // what each held log's handler heard
+    for (int i = 0; i < 200; ++i) {
+        const std::string type = "full-" + std::to_string(i);
+        types.push_back(type);
+        const ZVTSaveResult result = store->saveLogOrHold(
+            makeLog(type), "G", 1, [&told, type](bool stored) { told[type] = stored; });
+        if (result == ZVTSaveResult::Stored) told[type] = true;
+        ASSERT_NE(result, ZVTSaveResult::NotSaved) << type;
+    }
+    EXPECT_EQ(store->heldLogCount(), ZVTLogDBStorage::kMaxHeldLogs);
+    EXPECT_EQ(log.count(ZVTLogLevelError, "disk full"), 1u);
+    EXPECT_EQ(log.count(ZVTLogLevelError, "Deletion of log(s)"), 0u);
+    EXPECT_EQ(log.count(ZVTLogLevelDebug, "to store a new log"), 0u);
+
+    fs::remove(sdkFolder() / "filler");
+    EXPECT_EQ(store->storeHeldLogs(), 0u);
+    const auto loaded = loadAll(*store);
+    std::vector<std::string> expected;
+    for (int i = 0; i < 50; ++i) expected.push_back("before-" + std::to_string(i));
+    for (const auto& type : types) {
+        if (told.count(type) && told[type]) expected.push_back(type);
+    }
+    EXPECT_EQ(loaded, expected);
+    // The newest 100 are among them; the given-up ones are the oldest that did not fit.
+    for (size_t i = types.size() - ZVTLogDBStorage::kMaxHeldLogs; i < types.size(); ++i) {
+        EXPECT_TRUE(told.count(types[i]) && told[types[i]]) << types[i];
+    }
+    EXPECT_EQ(told.size(), types.size());
 }
 
 TEST_F(LogStoreDiskTest, OnlyTheOwnerMayReadTheStore) {

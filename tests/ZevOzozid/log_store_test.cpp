@@ -178,6 +178,9 @@ TEST_F(LogStoreTest, AtTheCapLowerOrEqualPrioritiesGiveWayOldestFirst) {
                         "Storage is full and no logs with equal or lower priority exist"),
               1u);
     EXPECT_EQ(store->countLogs(), before);
+    // The cap is no full disk: the log is not kept for later either.
+    EXPECT_EQ(store->heldLogCount(), 0u);
+    EXPECT_EQ(log.count(ZVTLogLevelError, "disk full"), 0u);
 }
 
 TEST_F(LogStoreTest, ALogAsLargeAsTheCapacityIsRefused) {

@@ -7,19 +7,28 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <csignal>
+#include <cstdio>
 #include <map>
 #include <set>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #ifdef ZV_CRASH_DEMO
 namespace {
 
 platform::ProcessResult runDemo(const std::string& url, const std::filesystem::path& storage,
-                                const std::string& mode, const std::string& build) {
+                                const std::string& mode, const std::string& build,
+                                const std::vector<std::string>& more = {}) {
     platform::ProcessOptions options;
     options.timeout = std::chrono::seconds(40);
-    return platform::runProcess({ZV_CRASH_DEMO, "--url", url, "--storage", storage.string(),
-                                 "--timeout", "30", "--build", build, mode},
-                                options);
+    std::vector<std::string> args{ZV_CRASH_DEMO, "--url", url,       "--storage", storage.string(),
+                                  "--timeout",   "30",    "--build", build};
+    args.insert(args.end(), more.begin(), more.end());
+    args.push_back(mode);
+    return platform::runProcess(args, options);
 }
 
 std::vector<nlohmann::json> logsOf(zvt_test::ScriptedServer& server) {
@@ -179,6 +188,96 @@ TEST_P(RefusedCrashTest, TheNextRunSendsTheCrashAndEveryEvent) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Statuses, RefusedCrashTest, ::testing::Values(403, 404, 413));
+
+// The start after a crash crashes again while it handles the pending report (once it has taken
+// it out of its slot, once it has copied it, once it has purged it): the next run sends both
+// crashes, each once.
+class CrashDuringStartTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(CrashDuringStartTest, TheNextRunSendsBothCrashesOnce) {
+    zvt_test::ScriptedServer server;
+    testing_support::TempDir storage;
+    ASSERT_NE(runDemo(server.base(), storage.path(), "crash-segv", "1").signal, 0);
+    const auto again =
+        runDemo(server.base(), storage.path(), "run", "2", {"--crash-at", GetParam()});
+    ASSERT_EQ(again.signal, SIGSEGV) << again.standardOutput << again.standardError;
+    // The first run's events may have gone out with the second.
+    const auto later =
+        runDemo(server.base(), storage.path(), "run", "3", {"--earlier-events", "0"});
+    ASSERT_EQ(later.exitCode, 0) << later.standardOutput << later.standardError;
+    std::map<std::string, int> crashes;  // by report id
+    std::set<std::string> builds;
+    for (const auto& log : logsOf(server)) {
+        if (log["type"] != "appleError") continue;
+        ++crashes[log.value("id", "")];
+        builds.insert(log["device"].value("appBuild", ""));
+    }
+    EXPECT_EQ(crashes.size(), 2u);
+    for (const auto& [id, count] : crashes) EXPECT_EQ(count, 1) << id;
+    EXPECT_EQ(builds, (std::set<std::string>{"1", "2"}));
+}
+
+// Two programs on one data folder whose runtime folders differ (a home shared by two machines, a
+// shell without XDG_RUNTIME_DIR), so they never hand over: while another program (the test
+// here) owns the SDK folder, a run stores its logs and leaves the pending crash report unread,
+// and a run that crashes meanwhile leaves its report in a slot of its own; nothing is sent. The
+// owner's next run sends both crashes and every log, each once.
+TEST(SharedFolderTest, OnlyTheFolderOwnerSendsAndEachLogArrivesOnce) {
+    zvt_test::ScriptedServer server;
+    testing_support::TempDir storage;
+    ASSERT_NE(runDemo(server.base(), storage.path(), "crash-segv", "1").signal, 0);
+    const auto data = storage.path() / "data";
+    const auto reports = data / "org.gridlark.crashreporter" / "org.gridlark.CrashDemo";
+    auto pendingSlots = [&] {
+        size_t slots = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(reports)) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind("live_report.", 0) == 0) ++slots;
+        }
+        return slots;
+    };
+    ASSERT_EQ(pendingSlots(), 1u);
+    {
+        const auto lock =
+            data / "org.gridlark.CrashDemo" / "dev.gridlark.zevozozid" / "zevozozid.lock";
+        const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+        const size_t before = server.count();
+        const auto stored = runDemo(server.base(), storage.path(), "store", "2");
+        EXPECT_EQ(stored.exitCode, 0) << stored.standardOutput << stored.standardError;
+        EXPECT_NE(stored.standardOutput.find("crashed in the last session: no"), std::string::npos)
+            << stored.standardOutput;
+        EXPECT_NE(runDemo(server.base(), storage.path(), "crash-segv", "3").signal, 0);
+        EXPECT_EQ(server.count(), before);
+        EXPECT_EQ(pendingSlots(), 2u);
+        ::close(fd);
+    }
+    const auto owner = runDemo(server.base(), storage.path(), "run", "4");
+    ASSERT_EQ(owner.exitCode, 0) << owner.standardOutput << owner.standardError;
+    std::map<std::string, int> crashes, ids, events;  // events by name and build
+    for (const auto& log : logsOf(server)) {
+        const std::string id = log.value("id", "");
+        if (!id.empty()) ++ids[log["type"].get<std::string>() + " " + id];
+        if (log["type"] == "appleError") ++crashes[id];
+        if (log["type"] == "event") {
+            ++events[log.value("name", "") + " " + log["device"].value("appBuild", "")];
+        }
+    }
+    EXPECT_EQ(crashes.size(), 2u);
+    for (const auto& [id, count] : ids) EXPECT_EQ(count, 1) << id;
+    for (const char* run : {"crash-segv-%d 1", "store-%d 2", "crash-segv-%d 3", "run-%d 4"}) {
+        for (int i = 0; i < 3; ++i) {
+            char name[64];
+            std::snprintf(name, sizeof name, run, i);
+            EXPECT_EQ(events[name], 1) << name;
+        }
+    }
+    EXPECT_EQ(pendingSlots(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, CrashDuringStartTest,
+                         ::testing::Values("taken", "copied", "purged"));
 
 }  // namespace
 #endif

@@ -213,25 +213,34 @@ TEST_F(ProcessingTest, BadCrashFilesAreSkippedOrDeleted) {
     EXPECT_EQ(logs.count(ZVTLogLevelWarning, "Crash report found but couldn't parse it"), 1u);
 }
 
-// A crash while the pending report was read left the marker: the report is purged unread.
-// Undecodable pending bytes are purged too; nothing is copied in either case.
+// A crash while the report taken from its slot was decoded left the marker: that report is
+// purged unread. The marker never touches a report still in its slot (a crash that came after
+// the marker was made): it is copied. Undecodable pending bytes are purged; nothing is copied.
 TEST_F(ProcessingTest, MarkerOrUndecodablePendingReportIsPurged) {
-    for (bool marker : {true, false}) {
-        writePendingReport(marker ? goldenReportBytes() : std::string("zvcrash\1garbage"));
-        if (marker) {
+    enum Case { TakenWithMarker, SlotWithMarker, Undecodable };
+    for (const Case c : {TakenWithMarker, SlotWithMarker, Undecodable}) {
+        SCOPED_TRACE(c);
+        writeReportAt(c == TakenWithMarker ? takenReportPath() : pendingReportPath(),
+                      c == Undecodable ? std::string("zvcrash\1garbage") : goldenReportBytes());
+        if (c != Undecodable) {
             std::filesystem::create_directories(crashesDir());
             std::ofstream(crashesDir() / "ZVZeroduv.analyzer") << "";
         }
         LogCapture logs;
         auto service = makeService();
         start(service);
-        EXPECT_FALSE(std::filesystem::exists(pendingReportPath())) << marker;
-        EXPECT_TRUE(service->crashFiles().empty()) << marker;
+        EXPECT_FALSE(std::filesystem::exists(pendingReportPath()));
+        EXPECT_FALSE(std::filesystem::exists(takenReportPath()));
+        EXPECT_EQ(service->crashFiles().size(), c == SlotWithMarker ? 1u : 0u);
         EXPECT_FALSE(std::filesystem::exists(crashesDir() / "ZVZeroduv.analyzer"));
         EXPECT_EQ(
             logs.count(ZVTLogLevelError, "Error on loading the crash report, it will be purged."),
-            marker ? 1u : 0u);
-        EXPECT_EQ(logs.count(ZVTLogLevelWarning, "Couldn't parse crash report"), marker ? 0u : 1u);
+            c == TakenWithMarker ? 1u : 0u);
+        EXPECT_EQ(logs.count(ZVTLogLevelWarning, "Couldn't parse crash report"),
+                  c == Undecodable ? 1u : 0u);
+        service->setEnabled(false);
+        service->setEnabled(true);
+        service->waitForFolderWork();
         ZVTZeroduv::resetSharedInstance();
     }
 }
@@ -244,7 +253,9 @@ TEST_F(ProcessingTest, SameSecondCopiesGetDistinctNames) {
     writePendingReport(goldenReportBytes());
     start(service);
     ASSERT_TRUE(service->zvCrashReporter());
-    writePendingReport(goldenReportBytes());
+    // Another crash: other bytes (a copy of the same bytes is the same crash, kept once).
+    writePendingReport(testing_support::readAll(std::filesystem::path(GRIDLARK_TESTDATA_DIR) /
+                                                "zvcrash" / "minimal.zvcrash"));
     service->handleLatestCrashReport();
     const auto files = service->persistedCrashReports();
     ASSERT_EQ(files.size(), 2u);

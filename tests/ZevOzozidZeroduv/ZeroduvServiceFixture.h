@@ -195,14 +195,24 @@ class ServiceFixture : public ::testing::Test {
         if (waitForFolderWork) s->waitForFolderWork();
         return group_->unit("Zeroduv");
     }
-    // Where the crash reporter of this test keeps its pending report.
-    std::filesystem::path pendingReportPath() const {
+    // The folder where the crash reporter of this test keeps its pending reports.
+    std::filesystem::path reporterFolder() const {
         ZVCrashReporterConfig c;
         c.basePath = reporterDir_.path();
-        return ZVTZeroduv::crashReporterForApplication(c).crashReportPath();
+        return ZVTZeroduv::crashReporterForApplication(c).crashReportDirectory();
+    }
+    // A pending report's slot there (the name an earlier version gave its one slot).
+    std::filesystem::path pendingReportPath() const {
+        return reporterFolder() / "live_report.zvcrash";
+    }
+    // Where a pending report waits once a start has taken it out of its slot.
+    std::filesystem::path takenReportPath() const {
+        return reporterFolder() / ZVCrashReporter::kTakenReportName;
     }
     void writePendingReport(const std::string& bytes) const {
-        const auto path = pendingReportPath();
+        writeReportAt(pendingReportPath(), bytes);
+    }
+    static void writeReportAt(const std::filesystem::path& path, const std::string& bytes) {
         std::filesystem::create_directories(path.parent_path());
         std::ofstream(path, std::ios::binary) << bytes;
     }

@@ -10,25 +10,36 @@
 
 using zvcrash_user_handler = void (*)(siginfo_t* info, ucontext_t* context, void* user_context);
 
+// One place a report can go: a folder with its pending slot. The report is written into the
+// file reserved for it at enable (a file of the report cap's size, kept open, so a full disk still
+// takes the report), cut to its length and renamed to the slot; without a usable reserve, into a
+// new temporary file renamed to the slot once closed whole.
+struct zvcrash_report_target {
+    const char* directory;     // made again at crash time when missing; null: no such place
+    const char* reserve_path;  // the reserved file
+    const char* report_path;   // the pending slot, "live_report.<tag>.zvcrash"
+    const char* temp_path;     // written first when the reserve cannot be used
+    int reserve_fd;            // the reserved file, open for reading and writing; -1: none
+};
+
+inline constexpr int ZVCRASH_REPORT_TARGETS = 2;  // the report folder, then the fallback folder
+
 struct zvcrash_crash_context {
     zvcrash_writer_state writer;
     zvcrash_capture_area capture;
-    const char* report_directory;  // made again at crash time when missing
-    const char* report_path;       // "live_report.zvcrash"
-    const char* temp_path;         // written first, renamed over report_path once closed
+    zvcrash_report_target targets[ZVCRASH_REPORT_TARGETS];
     std::atomic<zvcrash_user_handler> handler;
     std::atomic<void*> handler_context;
 };
 
-// Writes the report (0600) to the temporary path and renames it over the report path once it is
-// closed whole, so a cut-off write never leaves a half report. A report folder removed since
-// enable (a cleaned home) is made again first, each missing level 0700. 0, or 6 when the file could
-// not be made, written, closed or renamed. The other threads stay stopped until
-// zvcrash_capture_release_threads.
-zvcrash_error_t write_crash_report_file(zvcrash_crash_context* context,
-                                        const zvcrash_async_thread_state* current,
-                                        const zvcrash_signal_record* signal);
-
+// Writes the report (0600) to the first target that can take it: the report folder's reserved
+// file, else the fallback folder's, else a new file in the report folder, else one in the
+// fallback folder. A reserved file is written in place and cut to the report's length; a new
+// file is written under its temporary name. Either is renamed to its slot only once whole, so a
+// cut-off write never leaves a half report; a slot that cannot be renamed to (a folder made
+// read-only since) has the report copied to the next target. A report folder removed since
+// enable (a cleaned home) is made again first, each missing level 0700. 0, or 6 when no target
+// took the report. The other threads stay stopped until zvcrash_capture_release_threads.
 // The address a report records for a signal: si_addr for a fault (a code above 0), 0 for a
 // signal that a process sent (kill, tgkill, sigqueue, abort).
 uint64_t zvcrash_signal_fault_address(const siginfo_t* info);

@@ -15,8 +15,12 @@
 // as the crashed thread and the caller left out; live-before: a live report before enable, exit 0
 // when every thread has frames; stacks-freed: three threads running at enable take stacks, freed
 // once they have ended (exit 0); no-proc: segv with /proc unreadable (exit 20 when that cannot be
-// arranged); segv-cleared: the report folder's parent removed after enable, then segv. With
-// --threads, N workers are parked first. BASE "-" leaves the reporter its default folder.
+// arranged); segv-cleared: the report folder's parent removed after enable, then segv; segv-full:
+// after enable the disk under BASE is filled up (exit 23 when it never fills), then segv;
+// segv-readonly: after enable the report folder is bind-mounted read-only in a private mount
+// namespace (exit 20 when that cannot be arranged), then segv. With --threads, N workers are
+// parked first; --fallback DIR gives the reporter its fallback folder's base. BASE "-" leaves the
+// reporter its default folder.
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/CXXException/ZVTZeroduvCXXExceptionWrapperException.h"
 
 #include "ZVCrashReporter/Source/ZVCrashReport.h"
@@ -25,6 +29,7 @@
 #include "ZVCrashReporter/Source/ZVCrashThreadStacks.h"
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -204,6 +209,9 @@ int main(int argc, char** argv) {
     ZVCrashReporterConfig config;
     config.symbolicationStrategy = 1;
     if (std::strcmp(argv[2], "-") != 0) config.basePath = argv[2];  // "-": the default folder
+    for (int i = 3; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "--fallback") == 0) config.fallbackBasePath = argv[i + 1];
+    }
     ZVCrashReporter reporter("crash_child", "1.0", std::nullopt, config);
     if (mode == "bench") {
         std::snprintf(g_elapsed_path, sizeof g_elapsed_path, "%s/elapsed", argv[2]);
@@ -348,6 +356,27 @@ int main(int argc, char** argv) {
         std::error_code ec;
         std::filesystem::remove_all(reporter.crashReportDirectory().parent_path(), ec);
         if (ec || std::filesystem::exists(reporter.crashReportDirectory())) return 22;
+        crash_segv();
+    }
+    if (mode == "segv-full") {
+        // The disk fills up during the run (a recording, a log gone wild).
+        const std::string filler = std::string(argv[2]) + "/filler";
+        const int fd = open(filler.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+        static char block[4096];
+        while (fd >= 0 && write(fd, block, sizeof block) > 0) {
+        }
+        if (fd < 0 || errno != ENOSPC) return 23;
+        crash_segv();
+    }
+    if (mode == "segv-readonly") {
+        const std::string folder = reporter.crashReportDirectory().string();
+        if (unshare(CLONE_NEWNS) != 0 ||
+            mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
+            mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) !=
+                0) {
+            return 20;
+        }
         crash_segv();
     }
     if (mode == "bench") g_fault_ns = monotonic_ns();

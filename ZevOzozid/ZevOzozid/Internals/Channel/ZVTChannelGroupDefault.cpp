@@ -62,6 +62,14 @@ std::shared_ptr<ZVTChannelUnitProtocol> ZVTChannelGroupDefault::addChannelUnitWi
     // At once, not queued: a service enqueueing its first log right after getting the unit
     // (a start-up event, a log for a target) must already pass through the group's delegates.
     unit->addDelegateImmediately(shared_from_this());
+    // A unit added while the group is paused starts paused, ahead of its first flush decision,
+    // and stays so until the group is resumed with each object it was paused with.
+    std::set<const void*> paused;
+    {
+        std::lock_guard lock(channelsMutex_);
+        paused = pausedObjects_;
+    }
+    for (const void* object : paused) unit->pauseWithIdentifyingObject(object);
     queue_->async([weak = std::weak_ptr<ZVTChannelUnitDefault>(unit)] {
         if (auto u = weak.lock()) u->checkPendingLogs();
     });
@@ -100,11 +108,19 @@ void ZVTChannelGroupDefault::setEnabled(bool isEnabled, bool deleteDataOnDisable
 
 void ZVTChannelGroupDefault::pauseWithIdentifyingObject(const void* identifyingObject) {
     if (ingestion_) ingestion_->setEnabled(false, false);
+    {
+        std::lock_guard lock(channelsMutex_);
+        pausedObjects_.insert(identifyingObject);
+    }
     for (const auto& unit : channels()) unit->pauseWithIdentifyingObject(identifyingObject);
 }
 
 void ZVTChannelGroupDefault::resumeWithIdentifyingObject(const void* identifyingObject) {
     if (ingestion_) ingestion_->setEnabled(true, false);
+    {
+        std::lock_guard lock(channelsMutex_);
+        pausedObjects_.erase(identifyingObject);
+    }
     for (const auto& unit : channels()) unit->resumeWithIdentifyingObject(identifyingObject);
 }
 

@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -66,7 +67,8 @@ class ZVTChannelGroupDefault final : public ZVTChannelGroupProtocol,
     void removeDelegate(const std::shared_ptr<ZVTChannelDelegate>& delegate) override;
     void setEnabled(bool isEnabled, bool deleteDataOnDisabled) override;
     // The ingestion is switched at once; the units on the logs queue. A unit stays paused
-    // until its own pause lane is empty.
+    // until its own pause lane is empty; a unit added later starts paused with every object
+    // the group is paused with.
     void pauseWithIdentifyingObject(const void* identifyingObject) override;
     void resumeWithIdentifyingObject(const void* identifyingObject) override;
     // The ingestion's base URL ("" without an ingestion).
@@ -111,4 +113,5 @@ class ZVTChannelGroupDefault final : public ZVTChannelGroupProtocol,
     ZVTChannelDelegateTable delegates_;
     mutable std::mutex channelsMutex_;
     std::vector<std::shared_ptr<ZVTChannelUnitProtocol>> channels_;
+    std::set<const void*> pausedObjects_;  // under channelsMutex_
 };

@@ -42,6 +42,7 @@ ZVTChannelUnitDefault::ZVTChannelUnitDefault(
 
 ZVTChannelUnitDefault::~ZVTChannelUnitDefault() {
     timerSource_.cancel();
+    heldLogTimer_.cancel();
 }
 
 uint64_t ZVTChannelUnitDefault::countOnQueue() {
@@ -112,8 +113,8 @@ void ZVTChannelUnitDefault::enqueueItemWithOutcome(const std::shared_ptr<ZVTLog>
         d.channelDidPrepareLog(*this, log, internalId, flags);
     });
     onQueue([log, internalId, flags, outcome = std::move(outcome)](ZVTChannelUnitDefault& self) {
-        const ZVTEnqueueOutcome result = self.enqueueOnQueue(log, internalId, flags);
-        if (outcome) outcome(result);
+        const auto result = self.enqueueOnQueue(log, internalId, flags, outcome);
+        if (result && outcome) outcome(*result);
     });
 }
 
@@ -130,9 +131,9 @@ void ZVTChannelUnitDefault::tellDidCompleteEnqueueing(const std::shared_ptr<ZVTL
         [&](ZVTChannelDelegate& d) { d.channelDidCompleteEnqueueingLog(*this, log, internalId); });
 }
 
-ZVTEnqueueOutcome ZVTChannelUnitDefault::enqueueOnQueue(const std::shared_ptr<ZVTLog>& log,
-                                                        const std::string& internalId,
-                                                        uint64_t flags) {
+std::optional<ZVTEnqueueOutcome> ZVTChannelUnitDefault::enqueueOnQueue(
+    const std::shared_ptr<ZVTLog>& log, const std::string& internalId, uint64_t flags,
+    const OutcomeHandler& outcome) {
     const std::string type = log->type().value_or("");
     if (shouldFilter(*log)) {
         ZVTLogDebug(kZVTLogTag, "Log of type '", type, "' was filtered out by delegate(s)");
@@ -153,12 +154,40 @@ ZVTEnqueueOutcome ZVTChannelUnitDefault::enqueueOnQueue(const std::shared_ptr<ZV
         return ZVTEnqueueOutcome::Dropped;
     }
     ZVTLogDebug(kZVTLogTag, "Saving log, type: ", type, ", flags: ", flags, ".");
-    const bool stored = storage_ && storage_->saveLog(log, groupId(), flags);
+    if (!storage_) {
+        tellDidCompleteEnqueueing(log, internalId);
+        return ZVTEnqueueOutcome::NotSaved;
+    }
+    // A log the full disk has no room for yet is done with (for the delegates and the caller)
+    // once the store takes it or gives it up.
+    auto later = [weak = weak_from_this(), log, internalId, outcome](bool stored) {
+        auto self = weak.lock();
+        if (!self) return;
+        self->tellDidCompleteEnqueueing(log, internalId);
+        if (stored) {
+            ++self->itemsCount_;
+            self->checkPendingLogs();
+        }
+        if (outcome) outcome(stored ? ZVTEnqueueOutcome::Stored : ZVTEnqueueOutcome::NotSaved);
+    };
+    const ZVTSaveResult saved = storage_->saveLogOrHold(log, groupId(), flags, later);
+    if (saved == ZVTSaveResult::Held) {
+        retryHeldLogs();
+        return std::nullopt;
+    }
     tellDidCompleteEnqueueing(log, internalId);
-    if (!stored) return ZVTEnqueueOutcome::NotSaved;
+    if (saved == ZVTSaveResult::NotSaved) return ZVTEnqueueOutcome::NotSaved;
     ++itemsCount_;
     checkPendingLogs();
     return ZVTEnqueueOutcome::Stored;
+}
+
+void ZVTChannelUnitDefault::retryHeldLogs() {
+    if (heldLogTimer_.isActive()) return;
+    heldLogTimer_.start(kHeldLogRetryInterval, true, *queue_, [weak = weak_from_this()] {
+        auto self = weak.lock();
+        if (self && self->storage_->storeHeldLogs() == 0) self->heldLogTimer_.cancel();
+    });
 }
 
 // ---- flush decision and timer

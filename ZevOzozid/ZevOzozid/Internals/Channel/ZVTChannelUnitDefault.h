@@ -9,6 +9,7 @@
 #include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTStorage.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTZevOzozidUserDefaults.h"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -27,6 +28,10 @@
 // failure keeps its logs stored. A recoverable one (0, 408, 429, 5xx) or a redirect leaves the
 // unit running; any other status (a 4xx) disables the unit without deletion for the rest of
 // the run (it keeps storing, sends nothing), so the next run sends every log.
+//
+// Full disk: a log the store holds in memory because the disk has no room counts (for the
+// flush decision, the delegates' completed enqueue and the caller's outcome) once it is stored;
+// until then the unit tries the store's held logs every kHeldLogRetryInterval.
 //
 // Control: a unit disabled without deletion keeps storing but never flushes; disabled with
 // deletion it drops its logs with failure notices (code 100) and discards new ones. Pausing is a
@@ -48,6 +53,8 @@ class ZVTChannelUnitDefault final : public ZVTChannelUnitProtocol,
   public:
     // The default interval: a unit with it flushes early on a full batch and persists nothing.
     static constexpr uint64_t kDefaultFlushInterval = 6;
+    // How often the store's logs held while the disk was full are tried again.
+    static constexpr std::chrono::seconds kHeldLogRetryInterval{10};
 
     // Makes a unit over the group's store and queue. Its trigger count starts at the store's
     // number of logs, read on the logs queue before any later work there.
@@ -122,8 +129,13 @@ class ZVTChannelUnitDefault final : public ZVTChannelUnitProtocol,
     // False (after an assert line) when called off the logs queue.
     bool checkOnQueue(const char* operation) const;
     std::string groupId() const { return configuration().groupId; }
-    ZVTEnqueueOutcome enqueueOnQueue(const std::shared_ptr<ZVTLog>& log,
-                                     const std::string& internalId, uint64_t flags);
+    // The outcome, or none when the store holds the log until the disk has room (`outcome`
+    // hears it then).
+    std::optional<ZVTEnqueueOutcome> enqueueOnQueue(const std::shared_ptr<ZVTLog>& log,
+                                                    const std::string& internalId, uint64_t flags,
+                                                    const OutcomeHandler& outcome);
+    // Tries the store's held logs every kHeldLogRetryInterval until none is held.
+    void retryHeldLogs();
     bool shouldFilter(ZVTLog& log);
     void tellDidCompleteEnqueueing(const std::shared_ptr<ZVTLog>& log,
                                    const std::string& internalId);
@@ -152,6 +164,7 @@ class ZVTChannelUnitDefault final : public ZVTChannelUnitProtocol,
     std::set<const void*> pausedObjects_;
     std::set<std::string> pausedTargetKeys_;
     platform::Timer timerSource_;
+    platform::Timer heldLogTimer_;
 
     mutable std::mutex configurationMutex_;
     ZVTChannelUnitConfiguration configuration_;

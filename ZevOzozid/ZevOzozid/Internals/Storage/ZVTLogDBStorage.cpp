@@ -73,10 +73,77 @@ std::string ZVTLogDBStorage::buildKeyFormatWithCount(size_t count) {
 
 bool ZVTLogDBStorage::saveLog(const std::shared_ptr<ZVTLog>& log, const std::string& groupId,
                               uint64_t flags) {
-    if (!log) return false;
+    return saveLogOrHold(log, groupId, flags, {}) == ZVTSaveResult::Stored;
+}
+
+ZVTSaveResult ZVTLogDBStorage::saveLogOrHold(const std::shared_ptr<ZVTLog>& log,
+                                             const std::string& groupId, uint64_t flags,
+                                             HeldLogHandler later) {
+    if (!log) return ZVTSaveResult::NotSaved;
+    // Held logs go first, so the store keeps the order in which logs came.
+    if (storeHeldLogs() > 0) {
+        hold({log, groupId, flags, 0, std::move(later)});
+        return ZVTSaveResult::Held;
+    }
+    size_t bytes = 0;
+    switch (insertLog(log, groupId, flags, &bytes)) {
+        case Insert::Stored:
+            return ZVTSaveResult::Stored;
+        case Insert::Failed:
+            return ZVTSaveResult::NotSaved;
+        case Insert::DiskFull:
+            break;
+    }
+    ZVTLogError(kZVTLogTag, "Storing logs failed: disk full. Keeping the newest ", kMaxHeldLogs,
+                " logs in memory until the disk has room again.");
+    hold({log, groupId, flags, bytes, std::move(later)});
+    return ZVTSaveResult::Held;
+}
+
+void ZVTLogDBStorage::hold(HeldLog held) {
+    if (held.bytes == 0) {
+        if (auto archive = ZVTUtility::archiveKeyedData(held.log.get()))
+            held.bytes = archive->size();
+    }
+    heldBytes_ += held.bytes;
+    held_.push_back(std::move(held));
+    while (held_.size() > kMaxHeldLogs || (held_.size() > 1 && heldBytes_ > kMaxHeldBytes)) {
+        HeldLog oldest = std::move(held_.front());
+        held_.pop_front();
+        heldBytes_ -= oldest.bytes;
+        ZVTLogError(kZVTLogTag, "Disk full: gave up the oldest log held in memory (type ",
+                    oldest.log->type().value_or("(null)"), ").");
+        if (oldest.later) oldest.later(false);
+    }
+}
+
+size_t ZVTLogDBStorage::storeHeldLogs() {
+    size_t stored = 0;
+    while (!held_.empty()) {
+        HeldLog& next = held_.front();
+        const Insert result = insertLog(next.log, next.groupId, next.flags);
+        if (result == Insert::DiskFull) break;
+        HeldLog done = std::move(next);
+        held_.pop_front();
+        heldBytes_ -= done.bytes;
+        if (result == Insert::Stored) ++stored;
+        if (done.later) done.later(result == Insert::Stored);
+    }
+    if (stored > 0) {
+        ZVTLogInfo(kZVTLogTag, "Stored ", stored,
+                   " log(s) held in memory while the disk was full; ", held_.size(),
+                   " still held.");
+    }
+    return held_.size();
+}
+
+ZVTLogDBStorage::Insert ZVTLogDBStorage::insertLog(const std::shared_ptr<ZVTLog>& log,
+                                                   const std::string& groupId, uint64_t flags,
+                                                   size_t* archiveBytes) {
     const int64_t priority = static_cast<int64_t>(flags & 0xFF);
     auto archive = ZVTUtility::archiveKeyedData(log.get());
-    if (!archive) return false;
+    if (!archive) return Insert::Failed;
+    if (archiveBytes) *archiveBytes = archive->size();
     const std::string base64 = platform::crypto::base64Encode(
         std::string_view(reinterpret_cast<const char*>(archive->data()), archive->size()));
     ZVTStorageBindableArray values;
@@ -85,7 +152,7 @@ bool ZVTLogDBStorage::saveLog(const std::shared_ptr<ZVTLog>& log, const std::str
     std::string sql;
     if (auto token = log->storedTargetToken()) {
         auto encrypted = encrypter_->encryptString(*token);
-        if (!encrypted) return false;
+        if (!encrypted) return Insert::Failed;
         values.addString(*encrypted);
         values.addString(ZVTUtility::targetKeyFromTargetToken(*token));
         sql =
@@ -95,7 +162,9 @@ bool ZVTLogDBStorage::saveLog(const std::shared_ptr<ZVTLog>& log, const std::str
         sql = "INSERT INTO \"logs\" (\"groupId\", \"log\", \"priority\") VALUES (?, ?, ?)";
     }
     values.addNumber(priority);
+    bool diskFull = false, opened = false;
     int rc = executeQueryUsingBlock([&](sqlite3* db) {
+        opened = true;
         // The page limit is set at open and at each accepted cap, so this is the file's cap.
         const int64_t capacity = maxSizeInBytes();
         if (static_cast<int64_t>(base64.size()) >= capacity) {
@@ -104,21 +173,43 @@ bool ZVTLogDBStorage::saveLog(const std::shared_ptr<ZVTLog>& log, const std::str
                         " bytes.");
             return SQLITE_ERROR;
         }
-        int result = insertEvicting(db, sql, values, priority);
+        int result = insertEvicting(db, sql, values, priority, base64.size(), diskFull);
         if (result == SQLITE_OK) {
             ZVTLogVerbose(kZVTLogTag, "Log is stored with id: '", sqlite3_last_insert_rowid(db),
                           "'");
         }
         return result;
     });
-    return rc == SQLITE_OK;
+    // A full disk may also refuse the opening itself (the write-ahead log's index).
+    if (!opened && (rc & 0xFF) == SQLITE_FULL) diskFull = true;
+    if (rc == SQLITE_OK) return Insert::Stored;
+    return diskFull ? Insert::DiskFull : Insert::Failed;
+}
+
+bool ZVTLogDBStorage::atCap(sqlite3* db, size_t rowBytes) {
+    const int64_t page = pageSize();
+    if (page <= 0) return true;
+    int countResult = SQLITE_OK, maxResult = SQLITE_OK;
+    const int64_t pages = getPageCountInOpenedDatabase(db, &countResult);
+    const int64_t limit = getMaxPageCountInOpenedDatabase(db, &maxResult);
+    if (countResult != SQLITE_OK || maxResult != SQLITE_OK) return true;
+    // The row's own pages (overflow pages past the first), and a leaf and an index page more.
+    const int64_t needed = static_cast<int64_t>(rowBytes) / page + 3;
+    return pages + needed > limit;
 }
 
 int ZVTLogDBStorage::insertEvicting(sqlite3* db, const std::string& sql,
-                                    const ZVTStorageBindableArray& values, int64_t priority) {
+                                    const ZVTStorageBindableArray& values, int64_t priority,
+                                    size_t rowBytes, bool& diskFull) {
     int rc = executeCachedNonSelectionQuery(db, sql, values);
     long deleted = 0;
     while (rc == SQLITE_FULL) {
+        // Below its page limit the file is not at its cap: the disk is full, and deleting
+        // stored logs would lose them for nothing.
+        if (!atCap(db, rowBytes)) {
+            diskFull = true;
+            break;
+        }
         ZVTStorageBindableArray bound;
         bound.addNumber(priority);
         auto candidates = executeSelectionQuery(
@@ -129,6 +220,7 @@ int ZVTLogDBStorage::insertEvicting(sqlite3* db, const std::string& sql,
         if (candidates.empty()) break;
         for (const auto& row : candidates) {
             int drc = deleteLogsFromDBWithColumnValues({row[0]}, "id", db);
+            if (drc == SQLITE_FULL) diskFull = true;  // no room even for the deletion's journal
             if (drc != SQLITE_OK) return drc;
             ZVTLogDebug(kZVTLogTag, "Deleted a log with id ", joinValues({row[0]}),
                         " to store a new log.");
@@ -141,7 +233,7 @@ int ZVTLogDBStorage::insertEvicting(sqlite3* db, const std::string& sql,
         ZVTLogDebug(kZVTLogTag, "Log storage was over capacity, ", deleted,
                     " oldest log(s) with equal or lower priority deleted.");
     }
-    if (rc == SQLITE_FULL) {
+    if (rc == SQLITE_FULL && !diskFull) {
         ZVTLogError(kZVTLogTag,
                     "Storage is full and no logs with equal or lower priority exist; discarding "
                     "the log.");

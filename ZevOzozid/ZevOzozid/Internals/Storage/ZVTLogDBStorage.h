@@ -4,6 +4,7 @@
 #include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTStorage.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTEncrypter.h"
 
+#include <deque>
 #include <map>
 #include <memory>
 #include <utility>
@@ -12,6 +13,11 @@
 // with its group, priority and, for logs addressed to one target, the encrypted token and its
 // target key. Batches handed out by a load are remembered in memory by (group id, batch id)
 // until deleted. At the cap a new log evicts logs of equal or lower priority, oldest first.
+// A full disk is not the cap: SQLITE_FULL while the file is below its page limit evicts nothing;
+// saveLogOrHold then keeps the log in memory (the newest kMaxHeldLogs, fewer only when they pass
+// kMaxHeldBytes of archive together; older ones are given up with an error line) and logs
+// "disk full" once; storeHeldLogs, the next save and the channel unit's retry timer store them,
+// oldest first, once the disk has room again.
 // Not locked: every call comes on the channel group's serial queue.
 class ZVTLogDBStorage : public ZVTDBStorage, public ZVTStorage {
   public:
@@ -25,8 +31,15 @@ class ZVTLogDBStorage : public ZVTDBStorage, public ZVTStorage {
     explicit ZVTLogDBStorage(OpenLater);
     explicit ZVTLogDBStorage(std::unique_ptr<ZVTEncrypter> encrypter, bool openNow = true);
 
+    static constexpr size_t kMaxHeldLogs = 100;
+    static constexpr size_t kMaxHeldBytes = 16 * 1024 * 1024;
+
     bool saveLog(const std::shared_ptr<ZVTLog>& log, const std::string& groupId,
                  uint64_t flags) override;
+    ZVTSaveResult saveLogOrHold(const std::shared_ptr<ZVTLog>& log, const std::string& groupId,
+                                uint64_t flags, HeldLogHandler later) override;
+    size_t storeHeldLogs() override;
+    size_t heldLogCount() const { return held_.size(); }
     uint64_t countLogs() override;
     std::vector<std::shared_ptr<ZVTLog>> deleteLogsWithGroupId(const std::string& groupId) override;
     void deleteLogsWithBatchId(const std::string& batchId, const std::string& groupId) override;
@@ -56,10 +69,25 @@ class ZVTLogDBStorage : public ZVTDBStorage, public ZVTStorage {
     std::vector<StoredLog> logsWithCondition(const std::string& condition,
                                              const ZVTStorageBindableArray& values);
     std::vector<std::shared_ptr<ZVTLog>> logsFromDBWithGroupId(const std::string& groupId);
+    struct HeldLog {
+        std::shared_ptr<ZVTLog> log;
+        std::string groupId;
+        uint64_t flags;
+        size_t bytes;
+        HeldLogHandler later;
+    };
+    enum class Insert { Stored, DiskFull, Failed };
+    Insert insertLog(const std::shared_ptr<ZVTLog>& log, const std::string& groupId, uint64_t flags,
+                     size_t* archiveBytes = nullptr);
     int insertEvicting(sqlite3* db, const std::string& sql, const ZVTStorageBindableArray& values,
-                       int64_t priority);
+                       int64_t priority, size_t rowBytes, bool& diskFull);
+    // Whether the file has no page left for a row of `rowBytes` under its page limit.
+    bool atCap(sqlite3* db, size_t rowBytes);
+    void hold(HeldLog held);
     std::vector<int64_t> inFlightIds(const std::string& groupId) const;
 
     std::unique_ptr<ZVTEncrypter> encrypter_;
     std::map<std::pair<std::string, std::string>, std::vector<int64_t>> batches_;
+    std::deque<HeldLog> held_;
+    size_t heldBytes_ = 0;
 };
