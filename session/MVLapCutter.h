@@ -27,6 +27,7 @@ struct MVLapCutInput {
     const std::vector<bool>* fixes = nullptr;
     std::filesystem::path url;
     std::optional<MVAviSection> aviSection;  // the file's video section, read once
+    MVVideoIndexRuns videoIndexRuns;         // the samples' video indexes, read once
     bool isQuarto = false;
 };
 

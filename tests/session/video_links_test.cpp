@@ -121,6 +121,47 @@ TEST_F(VideoLinksOfLaps, OneFilePerVideoIndexInOrderOfAppearance) {
     EXPECT_EQ(lap->videoURLs(), (Paths{folder / "VID0001.avi", folder / "VID0002.avi"}));
 }
 
+// The load reads the video indexes once for all laps; every lap range, wherever it starts in a
+// run of equal indexes, gets what a walk of its own rows gives.
+TEST_F(VideoLinksOfLaps, IndexesReadOnceForTheSessionGiveEachLapItsOwnFiles) {
+    const std::vector<std::string> indexes{"0001", "0001", "0002", "0001", "N/A",
+                                           "0003", "0003", "01",   "1"};
+    const ManualSession drive = session("track.day", indexes);
+    const auto file = manager.indexOfGLDFileName("track.day");
+    ASSERT_TRUE(file);
+    const auto& headers = manager.arrayOfHeaders()[*file];
+    const auto column = static_cast<std::size_t>(
+        std::find(headers.begin(), headers.end(), "avifileindex") - headers.begin());
+    const MVVideoIndexRuns runs = MVVideoIndexRuns::ofRows(manager.arrayOfSamples()[*file], column);
+    const MVVideoIndexRuns noChannel =
+        MVVideoIndexRuns::ofRows(manager.arrayOfSamples()[*file], std::nullopt);
+    const std::uint64_t last = indexes.size() - 1;
+    for (std::uint64_t first = 0; first <= last; ++first) {
+        for (std::uint64_t end = first; end <= last + 2; ++end) {
+            std::vector<std::string> expected;
+            for (std::uint64_t i = first; i <= std::min(end, last); ++i) {
+                if (MVVideoLinks::isVideoIndex(indexes[i]) &&
+                    std::find(expected.begin(), expected.end(), indexes[i]) == expected.end()) {
+                    expected.push_back(indexes[i]);
+                }
+            }
+            Paths urls;
+            for (const std::string& index : expected)
+                urls.push_back(folder / ("VID" + index + ".MP4"));
+            if (urls.empty()) urls.push_back(folder / "nil.nil");
+
+            const MVLapPtr lap = drive.lap(first, std::min(end, last));
+            lap->setIndexEnd(end);
+            links.fetchVideosWithLap(*lap, kMp4Section, runs, url);
+            EXPECT_EQ(lap->videoURLs(), urls) << first << "-" << end;
+            links.fetchVideosWithLap(*lap, kMp4Section, url);
+            EXPECT_EQ(lap->videoURLs(), urls) << first << "-" << end << " walked";
+            links.fetchVideosWithLap(*lap, kMp4Section, noChannel, url);
+            EXPECT_EQ(lap->videoURLs(), (Paths{folder / "nil.nil"})) << first << "-" << end;
+        }
+    }
+}
+
 TEST_F(VideoLinksOfLaps, NoUsableVideoGivesThePlaceholder) {
     const Paths placeholder{folder / "nil.nil"};
     const ManualSession numbered = session("numbered", {"0001", "0002"});
