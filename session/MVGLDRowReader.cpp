@@ -23,6 +23,9 @@ constexpr int kTargetRate = 10;
 // Below this much text a block is read on the calling thread alone.
 constexpr std::size_t kBytesPerPart = 64 * 1024;
 constexpr std::size_t kLinesPerPart = 1024;
+// Parts of a block per thread: whoever is free takes the next, so uneven parts and a thread
+// that wakes late even out.
+constexpr std::size_t kPartsPerThread = 4;
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\v' || c == '\f';
@@ -365,8 +368,8 @@ void MVGLDRowReader::runParts(std::size_t count,
     if (parts_.size() < count) parts_.resize(count);
     for (std::size_t p = 0; p < count; ++p) parts_[p].clear();
     if (count > 1) {
-        if (!workers_) workers_ = std::make_unique<MVPartThreads>(threads_);
-        workers_->run(count, [&](std::size_t p) { parse(parts_[p], p); });
+        MVPartThreads::shared().run(
+            count, [&](std::size_t p) { parse(parts_[p], p); }, threads_);
     } else {
         parse(parts_[0], 0);
     }
@@ -374,7 +377,10 @@ void MVGLDRowReader::runParts(std::size_t count,
 }
 
 void MVGLDRowReader::readLines(std::span<const std::string_view> lines) {
-    const std::size_t count = std::clamp<std::size_t>(lines.size() / kLinesPerPart, 1, threads_);
+    const std::size_t count =
+        threads_ == 1
+            ? 1
+            : std::clamp<std::size_t>(lines.size() / kLinesPerPart, 1, kPartsPerThread * threads_);
     runParts(count, [&](Part& part, std::size_t p) {
         const std::size_t begin = lines.size() * p / count;
         const std::size_t end = lines.size() * (p + 1) / count;
@@ -391,7 +397,10 @@ void MVGLDRowReader::readLines(std::span<const std::string_view> lines) {
 
 void MVGLDRowReader::readText(std::string_view text) {
     // Parts end at a line break, which belongs to neither side.
-    const std::size_t wanted = std::clamp<std::size_t>(text.size() / kBytesPerPart, 1, threads_);
+    const std::size_t wanted =
+        threads_ == 1
+            ? 1
+            : std::clamp<std::size_t>(text.size() / kBytesPerPart, 1, kPartsPerThread * threads_);
     std::vector<std::string_view> pieces;
     std::size_t begin = 0;
     for (std::size_t p = 1; p < wanted && begin < text.size(); ++p) {
@@ -568,7 +577,6 @@ MVGLDSamples MVGLDRowReader::finish() {
         result_.rows.appendRow(unstoredText_, std::span<const double>(unstoredNumbers_, 3),
                                std::span<const float>(&unstoredSpeed_, 1));
     }
-    workers_.reset();
     if (result_.rows.empty()) {
         MVGLDSamples failure;
         failure.error = MVGLDReadError::NoUsableRow;

@@ -11,8 +11,6 @@
 #include <string_view>
 #include <vector>
 
-class MVPartThreads;
-
 // Sees every non-empty line of a "[data]" section in file order, with the number of empty line
 // elements just before it: how the readers of the other sections learn of section lines that
 // stand after "[data]". Called on the reading thread, in order.
@@ -25,9 +23,10 @@ class MVGLDLineWatcher {
 // The sample reader of MVGLDReader as a machine that is fed the lines of the "[data]" section in
 // order, a block at a time, and keeps only what it needs: the kept rows go straight into the
 // compact store, the file's text can be dropped after each block. The lines of a block are split
-// and read on up to `threads` threads side by side; choosing the rows (fix, stationary, drop-out,
-// thinning) runs on the calling thread in file order, so the result never depends on the number
-// of threads. One reader serves one section; it is used from one thread at a time.
+// and read on up to `threads` threads side by side (the process's MVPartThreads::shared());
+// choosing the rows (fix, stationary, drop-out, thinning) runs on the calling thread in file order,
+// so the result never depends on the number of threads. One reader serves one section; it is used
+// from one thread at a time.
 class MVGLDRowReader {
   public:
     // Positions of the fields reading decides on, in the kept fields of a row.
@@ -89,7 +88,6 @@ class MVGLDRowReader {
     Columns columns_;
     MVGLDReader::SpaceRuns runs_;
     unsigned threads_;
-    std::unique_ptr<MVPartThreads> workers_;
     std::vector<Part> parts_;
     MVGLDLineWatcher* watcher_ = nullptr;
 

@@ -1,9 +1,11 @@
 #include "session/MVStartFinish.h"
 
 #include "session/MVGLDFormat.h"
+#include "session/MVGLDRowReader.h"
 #include "session/MVHelperGeometry.h"
 #include "session/MVHelperKeys.h"
 #include "session/MVLaps.h"
+#include "session/MVPartThreads.h"
 #include "session/MVSampleValues.h"
 #include "session/ZORFileLog.h"
 
@@ -86,22 +88,32 @@ std::vector<MV2DSegmentPtr> samplePoints(const std::vector<std::string>& headers
                                          const MVFakeIndexes& fakeIndexes, const MVLocation& base,
                                          std::vector<bool>* fixes) {
     // One block holds every point; the pointers share it, so no point is a heap object of its
-    // own and the block lives as long as any map holds one of its points.
-    const auto pool = std::make_shared<std::vector<MV2DSegment>>(samples.size());
-    std::vector<MV2DSegmentPtr> points;
-    points.reserve(samples.size());
-    if (fixes) fixes->assign(samples.size(), false);
+    // own and the block lives as long as any map holds one of its points. The points are worked
+    // out side by side in stretches of samples; the pointers (one shared count) are made after.
+    const std::size_t count = samples.size();
+    const auto pool = std::make_shared<std::vector<MV2DSegment>>(count);
+    std::vector<unsigned char> located(fixes ? count : 0);
     const MVLocation::Columns columns = MVLocation::positionColumns(headers);
-    for (size_t i = 0; i < samples.size(); ++i) {
-        const MVLocation location =
-            MVLocation::at(static_cast<std::int64_t>(i), columns, samples, fakeIndexes);
-        MV2DSegment& point = (*pool)[i];
-        point.setSpeed(location.speed());
-        point.setTime(location.timestamp());
-        point.setPoint(MVHelper::convertLocationToMeter(location, base));
-        points.emplace_back(pool, &point);
-        if (fixes) (*fixes)[i] = location.latitude() != 0 && location.longitude() != 0;
-    }
+    constexpr std::size_t kSamplesPerPart = 4096;
+    MVPartThreads::shared().run(
+        (count + kSamplesPerPart - 1) / kSamplesPerPart,
+        [&](std::size_t part) {
+            const std::size_t end = std::min(count, (part + 1) * kSamplesPerPart);
+            for (std::size_t i = part * kSamplesPerPart; i < end; ++i) {
+                const MVLocation location =
+                    MVLocation::at(static_cast<std::int64_t>(i), columns, samples, fakeIndexes);
+                MV2DSegment& point = (*pool)[i];
+                point.setSpeed(location.speed());
+                point.setTime(location.timestamp());
+                point.setPoint(MVHelper::convertLocationToMeter(location, base));
+                if (fixes) located[i] = location.latitude() != 0 && location.longitude() != 0;
+            }
+        },
+        MVGLDRowReader::defaultThreads());
+    std::vector<MV2DSegmentPtr> points;
+    points.reserve(count);
+    for (MV2DSegment& point : *pool) points.emplace_back(pool, &point);
+    if (fixes) fixes->assign(located.begin(), located.end());
     return points;
 }
 
