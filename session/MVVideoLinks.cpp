@@ -1,7 +1,9 @@
 #include "session/MVVideoLinks.h"
 
 #include "session/MVGLDFormat.h"
+#include "session/MVGLDRowReader.h"
 #include "session/MVHelperKeys.h"
+#include "session/MVPartThreads.h"
 #include "session/MVSampleValues.h"
 #include "session/MVStepTimer.h"
 
@@ -76,14 +78,31 @@ MVVideoIndexRuns MVVideoIndexRuns::ofRows(const MVSampleRows& rows,
         runs.add(0, std::nullopt);
         return runs;
     }
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const MVSampleRowView fields = rows[i];
-        const std::string_view field = fields[*column];
-        // An empty view is a field past the row's end only when the row has no such field.
-        if (field.empty() && *column >= fields.size()) {
-            runs.add(static_cast<std::int64_t>(i), std::nullopt);
-        } else {
-            runs.add(static_cast<std::int64_t>(i), field);
+    // Stretches of rows are read side by side; a run that goes on across the end of a stretch
+    // is joined when the stretches are put together.
+    constexpr std::size_t kRowsPerPart = 8192;
+    std::vector<MVVideoIndexRuns> parts((rows.size() + kRowsPerPart - 1) / kRowsPerPart);
+    MVPartThreads::shared().run(
+        parts.size(),
+        [&](std::size_t part) {
+            const std::size_t end = std::min(rows.size(), (part + 1) * kRowsPerPart);
+            for (std::size_t i = part * kRowsPerPart; i < end; ++i) {
+                const MVSampleRowView fields = rows[i];
+                const std::string_view field = fields[*column];
+                // An empty view is a field past the row's end only when the row has no such
+                // field.
+                if (field.empty() && *column >= fields.size()) {
+                    parts[part].add(static_cast<std::int64_t>(i), std::nullopt);
+                } else {
+                    parts[part].add(static_cast<std::int64_t>(i), field);
+                }
+            }
+        },
+        MVGLDRowReader::defaultThreads());
+    for (MVVideoIndexRuns& part : parts) {
+        for (Run& run : part.runs_) {
+            if (!runs.runs_.empty() && runs.runs_.back().text == run.text) continue;
+            runs.runs_.push_back(std::move(run));
         }
     }
     return runs;

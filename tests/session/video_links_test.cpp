@@ -162,6 +162,37 @@ TEST_F(VideoLinksOfLaps, IndexesReadOnceForTheSessionGiveEachLapItsOwnFiles) {
     }
 }
 
+// A long session is read in stretches side by side: a change of video at the start of a
+// stretch, and a video that goes on across several stretches, are seen as in one walk.
+TEST_F(VideoLinksOfLaps, IndexesOfALongSessionAcrossTheStretchesItIsReadIn) {
+    std::vector<std::string> indexes(30000, "0001");
+    std::fill(indexes.begin() + 8192, indexes.begin() + 8193, "0002");
+    std::fill(indexes.begin() + 16384, indexes.end(), "0003");
+    const ManualSession drive = session("track.day", indexes);
+    const auto file = manager.indexOfGLDFileName("track.day");
+    ASSERT_TRUE(file);
+    const auto& headers = manager.arrayOfHeaders()[*file];
+    const auto column = static_cast<std::size_t>(
+        std::find(headers.begin(), headers.end(), "avifileindex") - headers.begin());
+    const MVVideoIndexRuns runs = MVVideoIndexRuns::ofRows(manager.arrayOfSamples()[*file], column);
+    struct Case {
+        std::int64_t first, last;
+        std::vector<std::string> indexes;
+    };
+    const Case cases[] = {
+        {0, 8191, {"0001"}},
+        {8191, 8192, {"0001", "0002"}},
+        {8192, 8192, {"0002"}},
+        {8193, 16383, {"0001"}},
+        {16383, 29999, {"0001", "0003"}},
+        {20000, 29999, {"0003"}},
+        {0, 29999, {"0001", "0002", "0003"}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(runs.indexesOfRows(c.first, c.last), c.indexes) << c.first << "-" << c.last;
+    }
+}
+
 TEST_F(VideoLinksOfLaps, NoUsableVideoGivesThePlaceholder) {
     const Paths placeholder{folder / "nil.nil"};
     const ManualSession numbered = session("numbered", {"0001", "0002"});
