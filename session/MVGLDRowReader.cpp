@@ -368,7 +368,7 @@ void MVGLDRowReader::runParts(std::size_t count,
     if (parts_.size() < count) parts_.resize(count);
     for (std::size_t p = 0; p < count; ++p) parts_[p].clear();
     if (count > 1) {
-        MVPartThreads::shared().run(
+        MVPartThreads::runShared(
             count, [&](std::size_t p) { parse(parts_[p], p); }, threads_);
     } else {
         parse(parts_[0], 0);

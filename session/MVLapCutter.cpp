@@ -133,13 +133,16 @@ void followUpLaps(const MVLaps& laps, const MVLapCutInput& input, const MVLap& w
         }
     }
     // Each lap's follow-up writes only that lap and reads what no follow-up writes (the lists,
-    // the reference lap's cut, the points), so the laps are followed up side by side.
-    MVPartThreads::shared().run(
+    // the reference lap's cut, the points), so the laps are followed up side by side; a short
+    // session's laps are not worth waking threads for.
+    constexpr std::size_t kSamplesWorthThreads = 16384;
+    const bool sideBySide = input.samples->size() >= kSamplesWorthThreads;
+    MVPartThreads::runShared(
         laps.count(),
         [&](std::size_t i) {
             runFollowUp(*laps.lapAtIndex(i), referenceGates, referencePointsAtHand, input, manager);
         },
-        MVGLDRowReader::defaultThreads());
+        sideBySide ? MVGLDRowReader::defaultThreads() : 1);
 }
 
 }  // namespace

@@ -21,6 +21,15 @@ MVPartThreads& MVPartThreads::shared() {
     return *threads;
 }
 
+void MVPartThreads::runShared(std::size_t parts, const std::function<void(std::size_t)>& job,
+                              unsigned threads) {
+    if (parts <= 1 || threads == 1) {
+        for (std::size_t p = 0; p < parts; ++p) job(p);
+        return;
+    }
+    shared().run(parts, job, threads);
+}
+
 void MVPartThreads::run(std::size_t parts, const std::function<void(std::size_t)>& job,
                         unsigned threads) {
     if (parts == 0) return;

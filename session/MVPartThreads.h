@@ -29,6 +29,10 @@ class MVPartThreads {
     // starts no thread of its own. As many as the machine has processors, at least four, at
     // most eight.
     static MVPartThreads& shared();
+    // run on the process's threads; a job of one part, or for one thread, runs on the caller
+    // without them (so a process that never has more to do never makes them).
+    static void runShared(std::size_t parts, const std::function<void(std::size_t)>& job,
+                          unsigned threads);
 
     unsigned count() const { return static_cast<unsigned>(threads_.size()) + 1; }
     // At most `threads` threads work on the job, the caller included (0 or more than count():

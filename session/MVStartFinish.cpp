@@ -95,7 +95,7 @@ std::vector<MV2DSegmentPtr> samplePoints(const std::vector<std::string>& headers
     std::vector<unsigned char> located(fixes ? count : 0);
     const MVLocation::Columns columns = MVLocation::positionColumns(headers);
     constexpr std::size_t kSamplesPerPart = 4096;
-    MVPartThreads::shared().run(
+    MVPartThreads::runShared(
         (count + kSamplesPerPart - 1) / kSamplesPerPart,
         [&](std::size_t part) {
             const std::size_t end = std::min(count, (part + 1) * kSamplesPerPart);

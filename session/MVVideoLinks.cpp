@@ -82,7 +82,7 @@ MVVideoIndexRuns MVVideoIndexRuns::ofRows(const MVSampleRows& rows,
     // is joined when the stretches are put together.
     constexpr std::size_t kRowsPerPart = 8192;
     std::vector<MVVideoIndexRuns> parts((rows.size() + kRowsPerPart - 1) / kRowsPerPart);
-    MVPartThreads::shared().run(
+    MVPartThreads::runShared(
         parts.size(),
         [&](std::size_t part) {
             const std::size_t end = std::min(rows.size(), (part + 1) * kRowsPerPart);
