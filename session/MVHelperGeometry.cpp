@@ -26,18 +26,14 @@ constexpr double kMinutesPerDegree = 60;
 constexpr double kSameXNudge = 0.000001;
 constexpr double kFlatDirectionSlope = -10000000;
 
-// A point of the sphere at a colatitude whose sine and cosine are given (both points of a
-// longitude scale share theirs, so each is computed once).
 struct SpherePoint {
     double x, y, z;
 };
 
-SpherePoint onSphere(double sinColatitude, double cosColatitude, double longitudeAngle) {
-    double sinLongitude = 0.0;
-    double cosLongitude = 0.0;
-    ::sincos(longitudeAngle, &sinLongitude, &cosLongitude);
-    return {kEarthRadius * sinColatitude * cosLongitude,
-            kEarthRadius * sinColatitude * sinLongitude, kEarthRadius * cosColatitude};
+SpherePoint onSphere(double colatitude, double longitudeAngle) {
+    return {kEarthRadius * std::sin(colatitude) * std::cos(longitudeAngle),
+            kEarthRadius * std::sin(colatitude) * std::sin(longitudeAngle),
+            kEarthRadius * std::cos(colatitude)};
 }
 
 double squaredDistance(const MVPoint& p, const MVPoint& q) {
@@ -60,11 +56,8 @@ double calculateRatio(const MVLocation& location) {
     const double theta1 = kTwoPi - longitude / 180 * kPi;
     const double theta2 = kTwoPi - (longitude + 1) / 180 * kPi;
 
-    double sinColatitude = 0.0;
-    double cosColatitude = 0.0;
-    ::sincos(colatitude, &sinColatitude, &cosColatitude);
-    const SpherePoint p1 = onSphere(sinColatitude, cosColatitude, theta1);
-    const SpherePoint p2 = onSphere(sinColatitude, cosColatitude, theta2);
+    const SpherePoint p1 = onSphere(colatitude, theta1);
+    const SpherePoint p2 = onSphere(colatitude, theta2);
     const double dx = p1.x - p2.x;
     const double dy = p1.y - p2.y;
     const double dz = p1.z - p2.z;
