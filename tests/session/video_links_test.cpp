@@ -92,6 +92,18 @@ class VideoLinksOfLaps : public ::testing::Test {
         result.install(manager);
         return result;
     }
+
+    // The video index runs of a loaded session, as the load reads them (or as if the session had
+    // no video index channel).
+    MVVideoIndexRuns runsOf(const std::string& name, bool withChannel = true) const {
+        const auto file = manager.indexOfGLDFileName(name);
+        if (!file) return {};
+        const auto& headers = manager.arrayOfHeaders()[*file];
+        const auto column = static_cast<std::size_t>(
+            std::find(headers.begin(), headers.end(), "avifileindex") - headers.begin());
+        return MVVideoIndexRuns::ofRows(manager.arrayOfSamples()[*file],
+                                        withChannel ? std::optional(column) : std::nullopt);
+    }
 };
 
 const std::optional<MVAviSection> kMp4Section = MVAviSection{"VID", "MP4"};
@@ -127,14 +139,8 @@ TEST_F(VideoLinksOfLaps, IndexesReadOnceForTheSessionGiveEachLapItsOwnFiles) {
     const std::vector<std::string> indexes{"0001", "0001", "0002", "0001", "N/A",
                                            "0003", "0003", "01",   "1"};
     const ManualSession drive = session("track.day", indexes);
-    const auto file = manager.indexOfGLDFileName("track.day");
-    ASSERT_TRUE(file);
-    const auto& headers = manager.arrayOfHeaders()[*file];
-    const auto column = static_cast<std::size_t>(
-        std::find(headers.begin(), headers.end(), "avifileindex") - headers.begin());
-    const MVVideoIndexRuns runs = MVVideoIndexRuns::ofRows(manager.arrayOfSamples()[*file], column);
-    const MVVideoIndexRuns noChannel =
-        MVVideoIndexRuns::ofRows(manager.arrayOfSamples()[*file], std::nullopt);
+    const MVVideoIndexRuns runs = runsOf("track.day");
+    const MVVideoIndexRuns noChannel = runsOf("track.day", false);
     const std::uint64_t last = indexes.size() - 1;
     for (std::uint64_t first = 0; first <= last; ++first) {
         for (std::uint64_t end = first; end <= last + 2; ++end) {
@@ -169,12 +175,7 @@ TEST_F(VideoLinksOfLaps, IndexesOfALongSessionAcrossTheStretchesItIsReadIn) {
     std::fill(indexes.begin() + 8192, indexes.begin() + 8193, "0002");
     std::fill(indexes.begin() + 16384, indexes.end(), "0003");
     const ManualSession drive = session("track.day", indexes);
-    const auto file = manager.indexOfGLDFileName("track.day");
-    ASSERT_TRUE(file);
-    const auto& headers = manager.arrayOfHeaders()[*file];
-    const auto column = static_cast<std::size_t>(
-        std::find(headers.begin(), headers.end(), "avifileindex") - headers.begin());
-    const MVVideoIndexRuns runs = MVVideoIndexRuns::ofRows(manager.arrayOfSamples()[*file], column);
+    const MVVideoIndexRuns runs = runsOf("track.day");
     struct Case {
         std::int64_t first, last;
         std::vector<std::string> indexes;
