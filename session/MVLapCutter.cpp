@@ -135,7 +135,7 @@ void followUpLaps(const MVLaps& laps, const MVLapCutInput& input, const MVLap& w
     // Each lap's follow-up writes only that lap and reads what no follow-up writes (the lists,
     // the reference lap's cut, the points), so the laps are followed up side by side; a short
     // session's laps are not worth waking threads for.
-    constexpr std::size_t kSamplesWorthThreads = 16384;
+    constexpr std::size_t kSamplesWorthThreads = 4096;
     const bool sideBySide = input.samples->size() >= kSamplesWorthThreads;
     MVPartThreads::runShared(
         laps.count(),
