@@ -287,9 +287,34 @@ std::atomic<unsigned>& chosenThreads() {
 }
 }  // namespace
 
+namespace {
+// Tasks runnable on the machine now, the caller among them (the fourth field of /proc/loadavg,
+// "runnable/all"); 1 when that cannot be read.
+unsigned runnableTasks() {
+    unsigned runnable = 1;
+    if (FILE* file = std::fopen("/proc/loadavg", "r")) {
+        double averages[3];
+        if (std::fscanf(file, "%lf %lf %lf %u/", &averages[0], &averages[1], &averages[2],
+                        &runnable) != 4) {
+            runnable = 1;
+        }
+        std::fclose(file);
+    }
+    return runnable;
+}
+}  // namespace
+
+unsigned MVGLDRowReader::threadsForFreeProcessors(unsigned processors, unsigned runnable) {
+    constexpr unsigned kMostThreads = 4;
+    const unsigned others = runnable > 0 ? runnable - 1 : 0;
+    const unsigned free = processors > others ? processors - others : 0;
+    return std::clamp(free, 1u, kMostThreads);
+}
+
 unsigned MVGLDRowReader::defaultThreads() {
     if (const unsigned chosen = chosenThreads().load(std::memory_order_relaxed)) return chosen;
-    return std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+    return threadsForFreeProcessors(std::max(1u, std::thread::hardware_concurrency()),
+                                    runnableTasks());
 }
 
 void MVGLDRowReader::setDefaultThreads(unsigned threads) {

@@ -40,8 +40,14 @@ class MVGLDRowReader {
     // The positions of the five channels; the refusal text when one lacks or the velocity unit
     // is unknown.
     static std::optional<std::string> findColumns(const MVGLDHeader& header, Columns& columns);
-    // The thread count used when 0 is asked for: a few, at most the machine's processors.
+    // The thread count used when 0 is asked for: a few, at most the processors that are free now
+    // (threadsForFreeProcessors with the machine's processors and its runnable tasks), so that
+    // on a busy machine a load runs on its own thread rather than wait for helpers that get no
+    // processor.
     static unsigned defaultThreads();
+    // A few threads (at most four), no more than the `processors` not taken by the other
+    // runnable tasks (`runnable` counts the caller too), and at least one.
+    static unsigned threadsForFreeProcessors(unsigned processors, unsigned runnable);
     // Sets the count used when 0 is asked for, for the whole process (0: back to a few); for
     // measurements. Safe from any thread.
     static void setDefaultThreads(unsigned threads);

@@ -1,3 +1,4 @@
+#include "session/MVGLDRowReader.h"
 #include "session/MVPartThreads.h"
 
 #include <gtest/gtest.h>
@@ -77,6 +78,27 @@ TEST(PartThreads, AJobStartedDuringAnotherRunsOnItsCaller) {
     other.join();
     EXPECT_EQ(first, std::vector<int>(40, 1));
     EXPECT_EQ(second, std::vector<int>(40, 1));
+}
+
+// The default: a few threads where processors are free, the caller's own alone on a busy
+// machine, where helpers would wait for a processor while the caller waits for them.
+TEST(PartThreads, TheDefaultTakesOnlyProcessorsThatAreFree) {
+    struct Case {
+        unsigned processors, runnable, threads;
+    };
+    const Case cases[] = {
+        {8, 1, 4},  {8, 5, 4}, {8, 6, 3}, {8, 7, 2}, {8, 8, 1},
+        {8, 30, 1}, {2, 1, 2}, {1, 1, 1}, {4, 0, 4}, {16, 3, 4},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(MVGLDRowReader::threadsForFreeProcessors(c.processors, c.runnable), c.threads)
+            << c.processors << " processors, " << c.runnable << " runnable";
+    }
+    MVGLDRowReader::setDefaultThreads(3);
+    EXPECT_EQ(MVGLDRowReader::defaultThreads(), 3u);
+    MVGLDRowReader::setDefaultThreads(0);
+    EXPECT_GE(MVGLDRowReader::defaultThreads(), 1u);
+    EXPECT_LE(MVGLDRowReader::defaultThreads(), 4u);
 }
 
 }  // namespace
