@@ -3,12 +3,14 @@
 // 10, 25 and 50 Hz (12 channels, video), side by side in one run:
 //   Warm/...    repeated loads in this process: the whole load (read to aligned laps) with the
 //               rows and follow-ups on 1, 2 and 4 threads and the default (threads:0), the reader
-//               alone, and the bare parse. Counter x_bare: the case's time over the bare parse's
-//               median, measured in the same case.
+//               alone, and the bare parse. Counters x_bare and x_bare_cpu: the case's median
+//               real and processor time (all threads) over the bare parse's, measured in the
+//               same case.
 //   Cold/...    first loads in a fresh process, counted from its start to its end:
 //               tools/gld-load-once [--bare] [--threads N], timed from outside. Counters x_bare
-//               (over the same for --bare) and x_file (the process's peak memory over the file's
-//               size).
+//               (over the same for --bare), x_bare_cpu (the processor time the process reports
+//               for the load over that of --bare) and x_file (the process's peak memory over the
+//               file's size). On a busy machine the processor times are the figures to read.
 // The sessions are generated once (the 8 h ones take a while) into a temporary folder that is
 // removed at exit.
 #include "tests/support/SessionGenerator.h"
@@ -28,6 +30,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -35,6 +38,7 @@
 #include <utility>
 #include <vector>
 
+#include <time.h>
 #include <unistd.h>
 
 #ifndef GLD_LOAD_ONCE
@@ -113,35 +117,59 @@ double secondsOf(const std::function<void()>& work) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// Processor time of the whole process (every thread), which a busy machine does not inflate.
+double processorSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// Real and processor time of one run of `work`.
+struct Times {
+    double real = 0.0;
+    double processor = 0.0;
+};
+Times timesOf(const std::function<void()>& work) {
+    const double before = processorSeconds();
+    Times times;
+    times.real = secondsOf(work);
+    times.processor = processorSeconds() - before;
+    return times;
+}
+
 void bareParse(const fs::path& path) {
     const std::string text = bare_parse::readFile(path.c_str());
     auto numbers = bare_parse::numbersOfData(text);
     benchmark::DoNotOptimize(numbers.data());
 }
 
-double bareMedian(const fs::path& path) {
-    std::vector<double> times;
-    for (int i = 0; i < 5; ++i) times.push_back(secondsOf([&] { bareParse(path); }));
-    return median(times);
-}
-
-// The time of each iteration over the bare parse's median.
-void compareWithBare(benchmark::State& state, const std::vector<double>& times,
+// The medians of the iterations' real and processor times over those of the bare parse, run
+// here: x_bare and x_bare_cpu.
+void compareWithBare(benchmark::State& state, const std::vector<Times>& times,
                      const fs::path& path) {
-    state.counters["x_bare"] = median(times) / bareMedian(path);
+    std::vector<Times> bare;
+    for (int i = 0; i < 5; ++i) bare.push_back(timesOf([&] { bareParse(path); }));
+    const auto medianOf = [](const std::vector<Times>& all, double Times::*field) {
+        std::vector<double> values;
+        for (const Times& t : all) values.push_back(t.*field);
+        return median(values);
+    };
+    state.counters["x_bare"] = medianOf(times, &Times::real) / medianOf(bare, &Times::real);
+    state.counters["x_bare_cpu"] =
+        medianOf(times, &Times::processor) / medianOf(bare, &Times::processor);
 }
 
 void Warm_WholeLoad(benchmark::State& state) {
     const fs::path& path = sessionOf(state);
     MVGLDRowReader::setDefaultThreads(static_cast<unsigned>(state.range(2)));
-    std::vector<double> times;
+    std::vector<Times> times;
     for (auto _ : state) {
-        const double seconds = secondsOf([&] {
+        const Times t = timesOf([&] {
             MVGLDFileManager manager;
             if (!manager.loadGLDFileWithURL(path)) state.SkipWithError("the session did not load");
         });
-        state.SetIterationTime(seconds);
-        times.push_back(seconds);
+        state.SetIterationTime(t.real);
+        times.push_back(t);
     }
     MVGLDRowReader::setDefaultThreads(0);
     compareWithBare(state, times, path);
@@ -150,14 +178,14 @@ void Warm_WholeLoad(benchmark::State& state) {
 void Warm_ReaderAlone(benchmark::State& state) {
     const fs::path& path = sessionOf(state);
     const auto threads = static_cast<unsigned>(state.range(2));
-    std::vector<double> times;
+    std::vector<Times> times;
     for (auto _ : state) {
-        const double seconds = secondsOf([&] {
+        const Times t = timesOf([&] {
             auto reading = MVGLDReader::readGLDSession(path, threads);
             benchmark::DoNotOptimize(reading.samples.rows.size());
         });
-        state.SetIterationTime(seconds);
-        times.push_back(seconds);
+        state.SetIterationTime(t.real);
+        times.push_back(t);
     }
     compareWithBare(state, times, path);
 }
@@ -167,40 +195,58 @@ void Warm_BareParse(benchmark::State& state) {
     for (auto _ : state) state.SetIterationTime(secondsOf([&] { bareParse(path); }));
 }
 
-// One fresh process of gld-load-once: its wall time from start to end and its peak memory (kB).
-std::pair<double, double> loadOnce(const std::vector<std::string>& options, const fs::path& path) {
+// One fresh process of gld-load-once: its real time from start to end, the processor time it
+// reports for the load, and its peak memory (kB); real time -1 when it failed.
+struct Run {
+    double real = -1.0;
+    double processor = 0.0;
+    double peak = 0.0;
+};
+Run loadOnce(const std::vector<std::string>& options, const fs::path& path) {
     std::vector<std::string> argv{GLD_LOAD_ONCE};
     argv.insert(argv.end(), options.begin(), options.end());
     argv.push_back(path.string());
     platform::ProcessResult result;
+    Run run;
     const double seconds = secondsOf([&] { result = platform::runProcess(argv); });
-    if (!result.succeeded()) return {-1.0, 0.0};
-    double peak = 0.0;
-    if (const auto at = result.standardError.find("peak memory "); at != std::string::npos) {
-        peak = std::atof(result.standardError.c_str() + at + 12);
-    }
-    return {seconds, peak};
+    if (!result.succeeded()) return run;
+    run.real = seconds;
+    const auto number = [&](const char* label) {
+        const auto at = result.standardError.find(label);
+        return at == std::string::npos
+                   ? 0.0
+                   : std::atof(result.standardError.c_str() + at + std::strlen(label));
+    };
+    run.processor = number("processor time ");
+    run.peak = number("peak memory ");
+    return run;
 }
 
 void Cold_WholeLoad(benchmark::State& state) {
     const fs::path& path = sessionOf(state);
     std::vector<std::string> options;
     if (state.range(2) != 0) options = {"--threads", std::to_string(state.range(2))};
-    std::vector<double> times;
+    std::vector<double> real, processor;
     double peak = 0.0;
     for (auto _ : state) {
-        const auto [seconds, kilobytes] = loadOnce(options, path);
-        if (seconds < 0) {
+        const Run run = loadOnce(options, path);
+        if (run.real < 0) {
             state.SkipWithError("gld-load-once failed");
             return;
         }
-        state.SetIterationTime(seconds);
-        times.push_back(seconds);
-        peak = std::max(peak, kilobytes);
+        state.SetIterationTime(run.real);
+        real.push_back(run.real);
+        processor.push_back(run.processor);
+        peak = std::max(peak, run.peak);
     }
-    std::vector<double> bare;
-    for (int i = 0; i < 5; ++i) bare.push_back(loadOnce({"--bare"}, path).first);
-    state.counters["x_bare"] = median(times) / median(bare);
+    std::vector<double> bareReal, bareProcessor;
+    for (int i = 0; i < 5; ++i) {
+        const Run run = loadOnce({"--bare"}, path);
+        bareReal.push_back(run.real);
+        bareProcessor.push_back(run.processor);
+    }
+    state.counters["x_bare"] = median(real) / median(bareReal);
+    state.counters["x_bare_cpu"] = median(processor) / median(bareProcessor);
     state.counters["x_file"] = peak * 1024.0 / static_cast<double>(fs::file_size(path));
 }
 
@@ -208,9 +254,9 @@ void Cold_BareParse(benchmark::State& state) {
     const fs::path& path = sessionOf(state);
     double peak = 0.0;
     for (auto _ : state) {
-        const auto [seconds, kilobytes] = loadOnce({"--bare"}, path);
-        state.SetIterationTime(seconds);
-        peak = std::max(peak, kilobytes);
+        const Run run = loadOnce({"--bare"}, path);
+        state.SetIterationTime(run.real);
+        peak = std::max(peak, run.peak);
     }
     state.counters["x_file"] = peak * 1024.0 / static_cast<double>(fs::file_size(path));
 }

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 MVPartThreads::MVPartThreads(unsigned count) {
-    for (unsigned i = 1; i < count; ++i) threads_.emplace_back([this, i] { work(i); });
+    for (unsigned i = 1; i < count; ++i) threads_.emplace_back([this] { work(); });
 }
 
 MVPartThreads::~MVPartThreads() {
@@ -46,10 +46,11 @@ void MVPartThreads::run(std::size_t parts, const std::function<void(std::size_t)
         parts_ = parts;
         next_ = 0;
         finished_ = 0;
-        helpers_ = helpers;
+        slots_ = helpers;
         generation = ++generation_;
     }
-    wake_.notify_all();
+    // Only as many threads as may help are woken.
+    for (unsigned i = 0; i < helpers; ++i) wake_.notify_one();
     for (std::size_t part = 0; claim(generation, part);) {
         job(part);
         finishPart();
@@ -58,6 +59,7 @@ void MVPartThreads::run(std::size_t parts, const std::function<void(std::size_t)
         std::unique_lock lock(mutex_);
         done_.wait(lock, [this] { return finished_ == parts_; });
         job_ = nullptr;
+        slots_ = 0;
     }
     busy_ = false;
 }
@@ -78,19 +80,18 @@ void MVPartThreads::finishPart() {
     if (last) done_.notify_all();
 }
 
-void MVPartThreads::work(unsigned index) {
-    std::uint64_t seen = 0;
+void MVPartThreads::work() {
     for (;;) {
         const std::function<void(std::size_t)>* job = nullptr;
         std::uint64_t generation = 0;
         {
             std::unique_lock lock(mutex_);
-            wake_.wait(lock, [&] { return stop_ || generation_ != seen; });
+            wake_.wait(lock, [&] { return stop_ || slots_ > 0; });
             if (stop_) return;
-            seen = generation = generation_;
-            if (index <= helpers_) job = job_;
+            --slots_;
+            generation = generation_;
+            job = job_;
         }
-        if (!job) continue;
         for (std::size_t part = 0; claim(generation, part);) {
             (*job)(part);
             finishPart();

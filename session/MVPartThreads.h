@@ -40,7 +40,7 @@ class MVPartThreads {
     void run(std::size_t parts, const std::function<void(std::size_t)>& job, unsigned threads = 0);
 
   private:
-    void work(unsigned index);
+    void work();
     // The next part of job `generation`, or false when none is left (or the job is over).
     bool claim(std::uint64_t generation, std::size_t& part);
     void finishPart();
@@ -54,7 +54,7 @@ class MVPartThreads {
     std::size_t parts_ = 0;
     std::size_t next_ = 0;
     std::size_t finished_ = 0;
-    unsigned helpers_ = 0;
+    unsigned slots_ = 0;  // helper threads still wanted by the job under way
     std::uint64_t generation_ = 0;
     bool stop_ = false;
 };

@@ -87,32 +87,39 @@ std::vector<MV2DSegmentPtr> samplePoints(const std::vector<std::string>& headers
                                          const MVSampleRows& samples,
                                          const MVFakeIndexes& fakeIndexes, const MVLocation& base,
                                          std::vector<bool>* fixes) {
-    // One block holds every point; the pointers share it, so no point is a heap object of its
-    // own and the block lives as long as any map holds one of its points. The points are worked
-    // out side by side in stretches of samples; the pointers (one shared count) are made after.
+    // A block per stretch of samples holds their points; the pointers share it, so no point is
+    // a heap object of its own and a block lives as long as any map holds one of its points. The
+    // stretches are worked out side by side, and the pointers (one count per block, so laps
+    // followed up side by side seldom change the same count) are made after.
     const std::size_t count = samples.size();
-    const auto pool = std::make_shared<std::vector<MV2DSegment>>(count);
+    constexpr std::size_t kSamplesPerPart = 4096;
+    std::vector<std::shared_ptr<std::vector<MV2DSegment>>> blocks((count + kSamplesPerPart - 1) /
+                                                                  kSamplesPerPart);
     std::vector<unsigned char> located(fixes ? count : 0);
     const MVLocation::Columns columns = MVLocation::positionColumns(headers);
-    constexpr std::size_t kSamplesPerPart = 4096;
     MVPartThreads::runShared(
-        (count + kSamplesPerPart - 1) / kSamplesPerPart,
+        blocks.size(),
         [&](std::size_t part) {
-            const std::size_t end = std::min(count, (part + 1) * kSamplesPerPart);
-            for (std::size_t i = part * kSamplesPerPart; i < end; ++i) {
+            const std::size_t begin = part * kSamplesPerPart;
+            const std::size_t end = std::min(count, begin + kSamplesPerPart);
+            auto block = std::make_shared<std::vector<MV2DSegment>>(end - begin);
+            for (std::size_t i = begin; i < end; ++i) {
                 const MVLocation location =
                     MVLocation::at(static_cast<std::int64_t>(i), columns, samples, fakeIndexes);
-                MV2DSegment& point = (*pool)[i];
+                MV2DSegment& point = (*block)[i - begin];
                 point.setSpeed(location.speed());
                 point.setTime(location.timestamp());
                 point.setPoint(MVHelper::convertLocationToMeter(location, base));
                 if (fixes) located[i] = location.latitude() != 0 && location.longitude() != 0;
             }
+            blocks[part] = std::move(block);
         },
         MVGLDRowReader::defaultThreads());
     std::vector<MV2DSegmentPtr> points;
     points.reserve(count);
-    for (MV2DSegment& point : *pool) points.emplace_back(pool, &point);
+    for (const auto& block : blocks) {
+        for (MV2DSegment& point : *block) points.emplace_back(block, &point);
+    }
     if (fixes) fixes->assign(located.begin(), located.end());
     return points;
 }
