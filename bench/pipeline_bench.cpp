@@ -1,87 +1,304 @@
-// The loading pipeline on a generated one-hour session at 25 Hz (90,000 rows, 12 channels): the
-// whole load (read to aligned laps), the reader alone, each with the rows read on one thread and
-// on four, and beside them the bare parse (the file read and every number of "[data]" parsed
-// once), the floor any load is measured against. First loads in a fresh process, with the peak
-// memory of one load: tools/gld-load-once [--bare] [--threads N].
-#include "bench/HourSession.h"
+// The loading pipeline against its floor, the bare parse (the file read and every number of
+// "[data]" parsed once on one thread, tools/BareParse.h), on generated sessions of 1 h and 8 h at
+// 10, 25 and 50 Hz (12 channels, video), side by side in one run:
+//   Warm/...    repeated loads in this process: the whole load (read to aligned laps) with the
+//               rows and follow-ups on 1, 2 and 4 threads and the default (threads:0), the reader
+//               alone, and the bare parse. Counters x_bare and x_bare_cpu: the case's median
+//               real and processor time (all threads) over the bare parse's, measured in the
+//               same case.
+//   Cold/...    first loads in a fresh process, counted from its start to its end:
+//               tools/gld-load-once [--bare] [--threads N], timed from outside. Counters x_bare
+//               (over the same for --bare), x_bare_cpu (the processor time the process reports
+//               for the load over that of --bare) and x_file (the process's peak memory over the
+//               file's size). On a busy machine the processor times are the figures to read.
+// The sessions are generated once (the 8 h ones take a while) into a temporary folder that is
+// removed at exit.
+#include "tests/support/SessionGenerator.h"
 #include "tools/BareParse.h"
 
-#include "session/MVDerivedSeries.h"
 #include "session/MVGLDFileManager.h"
 #include "session/MVGLDReader.h"
 #include "session/MVGLDRowReader.h"
+#include "session/MVStepTimer.h"
+
+#include "platform/ChildProcess.h"
+#include "platform/UserDefaults.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
+#include <time.h>
 #include <unistd.h>
+
+#ifndef GLD_LOAD_ONCE
+#define GLD_LOAD_ONCE "gld-load-once"
+#endif
 
 namespace {
 
-const std::filesystem::path& hourSession() {
-    return HourSession::shared().file;
+namespace fs = std::filesystem;
+
+struct Sessions {
+    static Sessions& shared() {
+        static Sessions sessions;
+        return sessions;
+    }
+
+    // The session of `hours` at `rate` Hz, generated at first use.
+    const fs::path& file(int hours, int rate) {
+        auto& path = files[{hours, rate}];
+        if (path.empty()) {
+            testing_support::SessionOptions options;
+            options.durationHours = hours;
+            options.rateHz = rate;
+            options.withHeading = true;
+            options.withHeight = true;
+            options.withVideo = true;
+            options.extraChannels = 3;  // 12 channels in all
+            const auto session = testing_support::generateSession(options);
+            path = folder /
+                   ("session-" + std::to_string(hours) + "h-" + std::to_string(rate) + "hz.gld");
+            testing_support::writeSessionFile(path, session.text);
+        }
+        return path;
+    }
+
+    fs::path folder;
+    std::map<std::pair<int, int>, fs::path> files;
+    std::unique_ptr<platform::UserDefaults> defaults;
+
+    Sessions() {
+        folder =
+            fs::temp_directory_path() / ("gridlark-pipeline-bench-" + std::to_string(getpid()));
+        fs::create_directories(folder);
+        // Loads record usage in the user defaults: keep them out of the user's own store (the
+        // child processes inherit this).
+        setenv("XDG_CONFIG_HOME", (folder / "config").c_str(), 1);
+        setenv("XDG_DATA_HOME", (folder / "data").c_str(), 1);
+        setenv("HOME", folder.c_str(), 1);
+        defaults = std::make_unique<platform::UserDefaults>(folder / "defaults.json");
+        MVStepTimer::setLinesEnabled(false);
+    }
+    ~Sessions() {
+        std::error_code ignored;
+        fs::remove_all(folder, ignored);
+    }
+};
+
+int hoursOf(const benchmark::State& state) {
+    return static_cast<int>(state.range(0));
+}
+int rateOf(const benchmark::State& state) {
+    return static_cast<int>(state.range(1));
+}
+const fs::path& sessionOf(const benchmark::State& state) {
+    return Sessions::shared().file(hoursOf(state), rateOf(state));
 }
 
-size_t rowCount() {
-    static const size_t rows = [] {
-        auto text = MVGLDReader::readGLDText(hourSession());
-        size_t n = 0;
-        for (char c : text.text) n += c == '\n';
-        return n;
-    }();
-    return rows;
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0.0 : values[values.size() / 2];
 }
 
-void BM_WholeLoad(benchmark::State& state) {
-    const auto& path = hourSession();
-    MVGLDRowReader::setDefaultThreads(static_cast<unsigned>(state.range(0)));
+double secondsOf(const std::function<void()>& work) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Processor time of the whole process (every thread), which a busy machine does not inflate.
+double processorSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// Real and processor time of one run of `work`.
+struct Times {
+    double real = 0.0;
+    double processor = 0.0;
+};
+Times timesOf(const std::function<void()>& work) {
+    const double before = processorSeconds();
+    Times times;
+    times.real = secondsOf(work);
+    times.processor = processorSeconds() - before;
+    return times;
+}
+
+void bareParse(const fs::path& path) {
+    const std::string text = bare_parse::readFile(path.c_str());
+    auto numbers = bare_parse::numbersOfData(text);
+    benchmark::DoNotOptimize(numbers.data());
+}
+
+// The medians of the iterations' real and processor times over those of the bare parse, run
+// here: x_bare and x_bare_cpu.
+void compareWithBare(benchmark::State& state, const std::vector<Times>& times,
+                     const fs::path& path) {
+    std::vector<Times> bare;
+    for (int i = 0; i < 5; ++i) bare.push_back(timesOf([&] { bareParse(path); }));
+    const auto medianOf = [](const std::vector<Times>& all, double Times::*field) {
+        std::vector<double> values;
+        for (const Times& t : all) values.push_back(t.*field);
+        return median(values);
+    };
+    state.counters["x_bare"] = medianOf(times, &Times::real) / medianOf(bare, &Times::real);
+    state.counters["x_bare_cpu"] =
+        medianOf(times, &Times::processor) / medianOf(bare, &Times::processor);
+}
+
+void Warm_WholeLoad(benchmark::State& state) {
+    const fs::path& path = sessionOf(state);
+    MVGLDRowReader::setDefaultThreads(static_cast<unsigned>(state.range(2)));
+    std::vector<Times> times;
     for (auto _ : state) {
-        MVGLDFileManager manager;
-        bool ok = manager.loadGLDFileWithURL(path);
-        benchmark::DoNotOptimize(ok);
-        if (!ok) state.SkipWithError("the session did not load");
+        const Times t = timesOf([&] {
+            MVGLDFileManager manager;
+            if (!manager.loadGLDFileWithURL(path)) state.SkipWithError("the session did not load");
+        });
+        state.SetIterationTime(t.real);
+        times.push_back(t);
     }
     MVGLDRowReader::setDefaultThreads(0);
-    state.counters["rows/s"] = benchmark::Counter(static_cast<double>(rowCount()),
-                                                  benchmark::Counter::kIsIterationInvariantRate);
+    compareWithBare(state, times, path);
 }
-BENCHMARK(BM_WholeLoad)
-    ->ArgName("threads")
-    ->Arg(1)
-    ->Arg(4)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
 
-void BM_BareParse(benchmark::State& state) {
-    const auto& path = hourSession();
+void Warm_ReaderAlone(benchmark::State& state) {
+    const fs::path& path = sessionOf(state);
+    const auto threads = static_cast<unsigned>(state.range(2));
+    std::vector<Times> times;
     for (auto _ : state) {
-        const std::string text = bare_parse::readFile(path.c_str());
-        auto numbers = bare_parse::numbersOfData(text);
-        benchmark::DoNotOptimize(numbers.data());
+        const Times t = timesOf([&] {
+            auto reading = MVGLDReader::readGLDSession(path, threads);
+            benchmark::DoNotOptimize(reading.samples.rows.size());
+        });
+        state.SetIterationTime(t.real);
+        times.push_back(t);
     }
-    state.counters["rows/s"] = benchmark::Counter(static_cast<double>(rowCount()),
-                                                  benchmark::Counter::kIsIterationInvariantRate);
+    compareWithBare(state, times, path);
 }
-BENCHMARK(BM_BareParse)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void BM_ReaderAlone(benchmark::State& state) {
-    const auto& path = hourSession();
-    const auto threads = static_cast<unsigned>(state.range(0));
-    for (auto _ : state) {
-        auto reading = MVGLDReader::readGLDSession(path, threads);
-        benchmark::DoNotOptimize(reading.samples.rows.size());
-    }
-    state.counters["rows/s"] = benchmark::Counter(static_cast<double>(rowCount()),
-                                                  benchmark::Counter::kIsIterationInvariantRate);
+void Warm_BareParse(benchmark::State& state) {
+    const fs::path& path = sessionOf(state);
+    for (auto _ : state) state.SetIterationTime(secondsOf([&] { bareParse(path); }));
 }
-BENCHMARK(BM_ReaderAlone)
-    ->ArgName("threads")
-    ->Arg(1)
-    ->Arg(4)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+
+// One fresh process of gld-load-once: its real time from start to end, the processor time it
+// reports for the load, and its peak memory (kB); real time -1 when it failed.
+struct Run {
+    double real = -1.0;
+    double processor = 0.0;
+    double peak = 0.0;
+};
+Run loadOnce(const std::vector<std::string>& options, const fs::path& path) {
+    std::vector<std::string> argv{GLD_LOAD_ONCE};
+    argv.insert(argv.end(), options.begin(), options.end());
+    argv.push_back(path.string());
+    platform::ProcessResult result;
+    Run run;
+    const double seconds = secondsOf([&] { result = platform::runProcess(argv); });
+    if (!result.succeeded()) return run;
+    run.real = seconds;
+    const auto number = [&](const char* label) {
+        const auto at = result.standardError.find(label);
+        return at == std::string::npos
+                   ? 0.0
+                   : std::atof(result.standardError.c_str() + at + std::strlen(label));
+    };
+    run.processor = number("processor time ");
+    run.peak = number("peak memory ");
+    return run;
+}
+
+void Cold_WholeLoad(benchmark::State& state) {
+    const fs::path& path = sessionOf(state);
+    std::vector<std::string> options;
+    if (state.range(2) != 0) options = {"--threads", std::to_string(state.range(2))};
+    std::vector<double> real, processor;
+    double peak = 0.0;
+    for (auto _ : state) {
+        const Run run = loadOnce(options, path);
+        if (run.real < 0) {
+            state.SkipWithError("gld-load-once failed");
+            return;
+        }
+        state.SetIterationTime(run.real);
+        real.push_back(run.real);
+        processor.push_back(run.processor);
+        peak = std::max(peak, run.peak);
+    }
+    std::vector<double> bareReal, bareProcessor;
+    for (int i = 0; i < 5; ++i) {
+        const Run run = loadOnce({"--bare"}, path);
+        bareReal.push_back(run.real);
+        bareProcessor.push_back(run.processor);
+    }
+    state.counters["x_bare"] = median(real) / median(bareReal);
+    state.counters["x_bare_cpu"] = median(processor) / median(bareProcessor);
+    state.counters["x_file"] = peak * 1024.0 / static_cast<double>(fs::file_size(path));
+}
+
+void Cold_BareParse(benchmark::State& state) {
+    const fs::path& path = sessionOf(state);
+    double peak = 0.0;
+    for (auto _ : state) {
+        const Run run = loadOnce({"--bare"}, path);
+        state.SetIterationTime(run.real);
+        peak = std::max(peak, run.peak);
+    }
+    state.counters["x_file"] = peak * 1024.0 / static_cast<double>(fs::file_size(path));
+}
+
+// Hours, rate, threads (0: the default).
+void sessionsAndThreads(benchmark::internal::Benchmark* b) {
+    b->ArgNames({"hours", "hz", "threads"});
+    for (int hours : {1, 8}) {
+        for (int rate : {10, 25, 50}) {
+            for (int threads : {1, 2, 4, 0}) b->Args({hours, rate, threads});
+        }
+    }
+}
+
+void sessionsOnly(benchmark::internal::Benchmark* b) {
+    b->ArgNames({"hours", "hz"});
+    for (int hours : {1, 8}) {
+        for (int rate : {10, 25, 50}) b->Args({hours, rate});
+    }
+}
+
+BENCHMARK(Warm_BareParse)->Apply(sessionsOnly)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(Warm_WholeLoad)
+    ->Apply(sessionsAndThreads)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(Warm_ReaderAlone)
+    ->Args({1, 25, 1})
+    ->Args({1, 25, 4})
+    ->ArgNames({"hours", "hz", "threads"})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(Cold_BareParse)
+    ->Apply(sessionsOnly)
+    ->UseManualTime()
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(Cold_WholeLoad)
+    ->Apply(sessionsAndThreads)
+    ->UseManualTime()
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -245,6 +245,15 @@ MVLapCutInput MVGLDFileManager::lapCutInput(const GLDLoad& load) const {
     input.fixes = &load.fixes;
     input.url = load.url;
     input.aviSection = load.aviSection;
+    if (load.aviSection) {
+        // Only a session that names its videos needs their indexes.
+        const std::ptrdiff_t column =
+            MVHelper::ColumnOfKey(*input.headers, MVHelper::Key_VideoIndex());
+        input.videoIndexRuns = MVVideoIndexRuns::ofRows(
+            *input.samples, column < 0
+                                ? std::nullopt
+                                : std::optional<std::size_t>(static_cast<std::size_t>(column)));
+    }
     input.isQuarto = load.isQuarto;
     return input;
 }

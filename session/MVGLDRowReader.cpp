@@ -23,6 +23,9 @@ constexpr int kTargetRate = 10;
 // Below this much text a block is read on the calling thread alone.
 constexpr std::size_t kBytesPerPart = 64 * 1024;
 constexpr std::size_t kLinesPerPart = 1024;
+// Parts of a block per thread: whoever is free takes the next, so uneven parts and a thread
+// that wakes late even out.
+constexpr std::size_t kPartsPerThread = 4;
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\v' || c == '\f';
@@ -284,9 +287,34 @@ std::atomic<unsigned>& chosenThreads() {
 }
 }  // namespace
 
+namespace {
+// Tasks runnable on the machine now, the caller among them (the fourth field of /proc/loadavg,
+// "runnable/all"); 1 when that cannot be read.
+unsigned runnableTasks() {
+    unsigned runnable = 1;
+    if (FILE* file = std::fopen("/proc/loadavg", "r")) {
+        double averages[3];
+        if (std::fscanf(file, "%lf %lf %lf %u/", &averages[0], &averages[1], &averages[2],
+                        &runnable) != 4) {
+            runnable = 1;
+        }
+        std::fclose(file);
+    }
+    return runnable;
+}
+}  // namespace
+
+unsigned MVGLDRowReader::threadsForFreeProcessors(unsigned processors, unsigned runnable) {
+    constexpr unsigned kMostThreads = 4;
+    const unsigned others = runnable > 0 ? runnable - 1 : 0;
+    const unsigned free = processors > others ? processors - others : 0;
+    return std::clamp(free, 1u, kMostThreads);
+}
+
 unsigned MVGLDRowReader::defaultThreads() {
     if (const unsigned chosen = chosenThreads().load(std::memory_order_relaxed)) return chosen;
-    return std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+    return threadsForFreeProcessors(std::max(1u, std::thread::hardware_concurrency()),
+                                    runnableTasks());
 }
 
 void MVGLDRowReader::setDefaultThreads(unsigned threads) {
@@ -365,8 +393,8 @@ void MVGLDRowReader::runParts(std::size_t count,
     if (parts_.size() < count) parts_.resize(count);
     for (std::size_t p = 0; p < count; ++p) parts_[p].clear();
     if (count > 1) {
-        if (!workers_) workers_ = std::make_unique<MVPartThreads>(threads_);
-        workers_->run(count, [&](std::size_t p) { parse(parts_[p], p); });
+        MVPartThreads::runShared(
+            count, [&](std::size_t p) { parse(parts_[p], p); }, threads_);
     } else {
         parse(parts_[0], 0);
     }
@@ -374,7 +402,10 @@ void MVGLDRowReader::runParts(std::size_t count,
 }
 
 void MVGLDRowReader::readLines(std::span<const std::string_view> lines) {
-    const std::size_t count = std::clamp<std::size_t>(lines.size() / kLinesPerPart, 1, threads_);
+    const std::size_t count =
+        threads_ == 1
+            ? 1
+            : std::clamp<std::size_t>(lines.size() / kLinesPerPart, 1, kPartsPerThread * threads_);
     runParts(count, [&](Part& part, std::size_t p) {
         const std::size_t begin = lines.size() * p / count;
         const std::size_t end = lines.size() * (p + 1) / count;
@@ -391,7 +422,10 @@ void MVGLDRowReader::readLines(std::span<const std::string_view> lines) {
 
 void MVGLDRowReader::readText(std::string_view text) {
     // Parts end at a line break, which belongs to neither side.
-    const std::size_t wanted = std::clamp<std::size_t>(text.size() / kBytesPerPart, 1, threads_);
+    const std::size_t wanted =
+        threads_ == 1
+            ? 1
+            : std::clamp<std::size_t>(text.size() / kBytesPerPart, 1, kPartsPerThread * threads_);
     std::vector<std::string_view> pieces;
     std::size_t begin = 0;
     for (std::size_t p = 1; p < wanted && begin < text.size(); ++p) {
@@ -568,7 +602,6 @@ MVGLDSamples MVGLDRowReader::finish() {
         result_.rows.appendRow(unstoredText_, std::span<const double>(unstoredNumbers_, 3),
                                std::span<const float>(&unstoredSpeed_, 1));
     }
-    workers_.reset();
     if (result_.rows.empty()) {
         MVGLDSamples failure;
         failure.error = MVGLDReadError::NoUsableRow;

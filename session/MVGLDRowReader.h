@@ -11,8 +11,6 @@
 #include <string_view>
 #include <vector>
 
-class MVPartThreads;
-
 // Sees every non-empty line of a "[data]" section in file order, with the number of empty line
 // elements just before it: how the readers of the other sections learn of section lines that
 // stand after "[data]". Called on the reading thread, in order.
@@ -25,9 +23,10 @@ class MVGLDLineWatcher {
 // The sample reader of MVGLDReader as a machine that is fed the lines of the "[data]" section in
 // order, a block at a time, and keeps only what it needs: the kept rows go straight into the
 // compact store, the file's text can be dropped after each block. The lines of a block are split
-// and read on up to `threads` threads side by side; choosing the rows (fix, stationary, drop-out,
-// thinning) runs on the calling thread in file order, so the result never depends on the number
-// of threads. One reader serves one section; it is used from one thread at a time.
+// and read on up to `threads` threads side by side (the process's MVPartThreads::shared());
+// choosing the rows (fix, stationary, drop-out, thinning) runs on the calling thread in file order,
+// so the result never depends on the number of threads. One reader serves one section; it is used
+// from one thread at a time.
 class MVGLDRowReader {
   public:
     // Positions of the fields reading decides on, in the kept fields of a row.
@@ -41,8 +40,14 @@ class MVGLDRowReader {
     // The positions of the five channels; the refusal text when one lacks or the velocity unit
     // is unknown.
     static std::optional<std::string> findColumns(const MVGLDHeader& header, Columns& columns);
-    // The thread count used when 0 is asked for: a few, at most the machine's processors.
+    // The thread count used when 0 is asked for: a few, at most the processors that are free now
+    // (threadsForFreeProcessors with the machine's processors and its runnable tasks), so that
+    // on a busy machine a load runs on its own thread rather than wait for helpers that get no
+    // processor.
     static unsigned defaultThreads();
+    // A few threads (at most four), no more than the `processors` not taken by the other
+    // runnable tasks (`runnable` counts the caller too), and at least one.
+    static unsigned threadsForFreeProcessors(unsigned processors, unsigned runnable);
     // Sets the count used when 0 is asked for, for the whole process (0: back to a few); for
     // measurements. Safe from any thread.
     static void setDefaultThreads(unsigned threads);
@@ -89,7 +94,6 @@ class MVGLDRowReader {
     Columns columns_;
     MVGLDReader::SpaceRuns runs_;
     unsigned threads_;
-    std::unique_ptr<MVPartThreads> workers_;
     std::vector<Part> parts_;
     MVGLDLineWatcher* watcher_ = nullptr;
 

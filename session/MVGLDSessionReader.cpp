@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr std::size_t kBlockBytes = 256 * 1024;
+constexpr std::size_t kBlockBytes = 1024 * 1024;
 
 // Keeps the lines after "[data]" that a reader of another section may take: the first two
 // non-empty lines (the video section's two lines when it stands just before "[data]"); every

@@ -1,8 +1,10 @@
 #include "session/MVLapCutter.h"
 
 #include "session/MVDerivedSeries.h"
+#include "session/MVGLDRowReader.h"
 #include "session/MVHelperKeys.h"
 #include "session/MVLapMapData.h"
+#include "session/MVPartThreads.h"
 #include "session/MVPositionAlignment.h"
 #include "session/MVSampleValues.h"
 #include "session/MVStartFinish.h"
@@ -130,9 +132,17 @@ void followUpLaps(const MVLaps& laps, const MVLapCutInput& input, const MVLap& w
             referencePointsAtHand = &referencePoints;
         }
     }
-    for (std::size_t i = 0; i < laps.count(); ++i) {
-        runFollowUp(*laps.lapAtIndex(i), referenceGates, referencePointsAtHand, input, manager);
-    }
+    // Each lap's follow-up writes only that lap and reads what no follow-up writes (the lists,
+    // the reference lap's cut, the points), so the laps are followed up side by side; a short
+    // session's laps are not worth waking threads for.
+    constexpr std::size_t kSamplesWorthThreads = 4096;
+    const bool sideBySide = input.samples->size() >= kSamplesWorthThreads;
+    MVPartThreads::runShared(
+        laps.count(),
+        [&](std::size_t i) {
+            runFollowUp(*laps.lapAtIndex(i), referenceGates, referencePointsAtHand, input, manager);
+        },
+        sideBySide ? MVGLDRowReader::defaultThreads() : 1);
 }
 
 }  // namespace

@@ -27,6 +27,7 @@ struct MVLapCutInput {
     const std::vector<bool>* fixes = nullptr;
     std::filesystem::path url;
     std::optional<MVAviSection> aviSection;  // the file's video section, read once
+    MVVideoIndexRuns videoIndexRuns;         // the samples' video indexes, read once
     bool isQuarto = false;
 };
 
@@ -36,8 +37,8 @@ namespace MVLapCutter {
 // Complete laps (numbered from 1) followed by the unfinished last lap, or nullptr when there is
 // no complete lap. Fills the whole-file lap's sector lists with the crossing times. With exactly
 // one file loaded, the fastest lap among the complete ones becomes the reference lap. Each lap's
-// follow-up (sectors, videos, map, alignment, video times) runs here, on the loading thread,
-// once every lap is cut.
+// follow-up (sectors, videos, map, alignment, video times) runs here, once every lap is cut: on
+// the loading thread and the process's part threads side by side, one lap at a time each.
 MVLapsPtr fetchLaps(const MVLapCutInput& input, MVLap& wholeFileLap, MVGLDFileManager& manager);
 
 // The sector gates of the reference lap, computed once per file.

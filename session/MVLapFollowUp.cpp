@@ -32,7 +32,7 @@ void runFollowUp(MVLap& lap, const std::vector<MVPreviousNextLocationPtr>& gates
     sectors.setPointsAtHand(input.points);
     sectors.fetchSectorsWithReferenceSectors(gates, lap);
     MVVideoLinks videos(manager);
-    videos.fetchVideosWithLap(lap, input.aviSection, input.url);
+    videos.fetchVideosWithLap(lap, input.aviSection, input.videoIndexRuns, input.url);
     MVLapMapData::fetchMapDataWithLap(lap, manager, {input.points, input.fixes});
     if (const auto& reference = manager.referenceLap()) {
         MVPositionAlignment::fetchPositionIndexWithReferenceLap(*reference, lap, manager,
@@ -46,7 +46,7 @@ void runWholeFileFollowUp(MVLap& wholeFileLap, const MVLapCutInput& input,
     wholeFileLap.setTopSpeedKilometresPerHour(
         MVSampleValues(manager).topSpeedKilometresPerHour(wholeFileLap));
     MVVideoLinks videos(manager);
-    videos.fetchVideosWithLap(wholeFileLap, input.aviSection, input.url);
+    videos.fetchVideosWithLap(wholeFileLap, input.aviSection, input.videoIndexRuns, input.url);
     MVLapMapData::fetchMapDataWithWholeFileLap(wholeFileLap, manager, {input.points, input.fixes});
     videos.fetchVideoTimestampForStartAndEnd(wholeFileLap);
 }

@@ -20,15 +20,17 @@ void fetchPositionIndexWithReferenceLap(const MVLap& referenceLap, MVLap& lap,
                                         const std::vector<MV2DSegmentPtr>* referencePoints) {
     const MVSampleValues values(manager);
     // The plane point of sample i of a lap (clamped to the lap), from the list at hand if any.
+    // A copy of the point, not of its pointer: the points at hand share one count, which the
+    // laps aligned side by side would otherwise all change at every step.
     const auto segment = [&values](std::int64_t i, const MVLap& of,
-                                   const std::vector<MV2DSegmentPtr>* points) {
+                                   const std::vector<MV2DSegmentPtr>* points) -> MV2DSegment {
         i = std::clamp(i, static_cast<std::int64_t>(of.indexStart()),
                        std::max(static_cast<std::int64_t>(of.indexStart()),
                                 static_cast<std::int64_t>(of.indexEnd())));
         if (points && static_cast<std::size_t>(i) < points->size() && (*points)[i]) {
-            return (*points)[static_cast<std::size_t>(i)];
+            return *(*points)[static_cast<std::size_t>(i)];
         }
-        return values.segmentWithSampleIndex(i, of);
+        return *values.segmentWithSampleIndex(i, of);
     };
     const std::string& timeKey = MVHelper::Key_Time();
     auto positions = MVPositionIndexes::instance();
@@ -62,18 +64,18 @@ void fetchPositionIndexWithReferenceLap(const MVLap& referenceLap, MVLap& lap,
             const auto b = segment(a - 2, lap, lapPoints);
             const auto aPoint = segment(a, lap, lapPoints);
             const auto e = segment(a + 2, lap, lapPoints);
-            const double dB = MVHelper::calculateDistance(*b, *p);
-            const double dA = MVHelper::calculateDistance(*aPoint, *p);
-            const double dE = MVHelper::calculateDistance(*e, *p);
+            const double dB = MVHelper::calculateDistance(b, p);
+            const double dA = MVHelper::calculateDistance(aPoint, p);
+            const double dE = MVHelper::calculateDistance(e, p);
             if (dB == dA && dA == dE) {  // standing still, or clamped at the lap's end
-                last = b->time();
+                last = b.time();
                 n = a;
                 break;
             }
             if (dB >= dA && dE >= dA && dA <= gateWidth) {
-                const double u = MVHelper::interpolateTimeUsingSSSTriangles(*p, *b, *e);
-                if (u > e->time()) continue;
-                if (u < b->time()) {
+                const double u = MVHelper::interpolateTimeUsingSSSTriangles(p, b, e);
+                if (u > e.time()) continue;
+                if (u < b.time()) {
                     // Look again a little earlier for the next place, but never before the lap.
                     n = std::max<std::int64_t>(a - 10, lapStart);
                     continue;

@@ -1,11 +1,13 @@
 #include "session/MVStartFinish.h"
 
 #include "session/MVGLDFormat.h"
+#include "session/MVGLDRowReader.h"
 #include "session/MVGateCrossing.h"
 #include "session/MVHelperGeometry.h"
 #include "session/MVHelperKeys.h"
 #include "session/MVLaps.h"
 #include "session/MVOptionsAndSettings.h"
+#include "session/MVPartThreads.h"
 #include "session/MVSampleValues.h"
 #include "session/ZORFileLog.h"
 
@@ -88,23 +90,40 @@ std::vector<MV2DSegmentPtr> samplePoints(const std::vector<std::string>& headers
                                          const MVSampleRows& samples,
                                          const MVFakeIndexes& fakeIndexes, const MVLocation& base,
                                          std::vector<bool>* fixes) {
-    // One block holds every point; the pointers share it, so no point is a heap object of its
-    // own and the block lives as long as any map holds one of its points.
-    const auto pool = std::make_shared<std::vector<MV2DSegment>>(samples.size());
-    std::vector<MV2DSegmentPtr> points;
-    points.reserve(samples.size());
-    if (fixes) fixes->assign(samples.size(), false);
+    // A block per stretch of samples holds their points; the pointers share it, so no point is
+    // a heap object of its own and a block lives as long as any map holds one of its points. The
+    // stretches are worked out side by side, and the pointers (one count per block, so laps
+    // followed up side by side seldom change the same count) are made after.
+    const std::size_t count = samples.size();
+    constexpr std::size_t kSamplesPerPart = 4096;
+    std::vector<std::shared_ptr<std::vector<MV2DSegment>>> blocks((count + kSamplesPerPart - 1) /
+                                                                  kSamplesPerPart);
+    std::vector<unsigned char> located(fixes ? count : 0);
     const MVLocation::Columns columns = MVLocation::positionColumns(headers);
-    for (size_t i = 0; i < samples.size(); ++i) {
-        const MVLocation location =
-            MVLocation::at(static_cast<std::int64_t>(i), columns, samples, fakeIndexes);
-        MV2DSegment& point = (*pool)[i];
-        point.setSpeed(location.speed());
-        point.setTime(location.timestamp());
-        point.setPoint(MVHelper::convertLocationToMeter(location, base));
-        points.emplace_back(pool, &point);
-        if (fixes) (*fixes)[i] = location.latitude() != 0 && location.longitude() != 0;
+    MVPartThreads::runShared(
+        blocks.size(),
+        [&](std::size_t part) {
+            const std::size_t begin = part * kSamplesPerPart;
+            const std::size_t end = std::min(count, begin + kSamplesPerPart);
+            auto block = std::make_shared<std::vector<MV2DSegment>>(end - begin);
+            for (std::size_t i = begin; i < end; ++i) {
+                const MVLocation location =
+                    MVLocation::at(static_cast<std::int64_t>(i), columns, samples, fakeIndexes);
+                MV2DSegment& point = (*block)[i - begin];
+                point.setSpeed(location.speed());
+                point.setTime(location.timestamp());
+                point.setPoint(MVHelper::convertLocationToMeter(location, base));
+                if (fixes) located[i] = location.latitude() != 0 && location.longitude() != 0;
+            }
+            blocks[part] = std::move(block);
+        },
+        MVGLDRowReader::defaultThreads());
+    std::vector<MV2DSegmentPtr> points;
+    points.reserve(count);
+    for (const auto& block : blocks) {
+        for (MV2DSegment& point : *block) points.emplace_back(block, &point);
     }
+    if (fixes) fixes->assign(located.begin(), located.end());
     return points;
 }
 

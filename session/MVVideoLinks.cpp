@@ -1,7 +1,9 @@
 #include "session/MVVideoLinks.h"
 
 #include "session/MVGLDFormat.h"
+#include "session/MVGLDRowReader.h"
 #include "session/MVHelperKeys.h"
+#include "session/MVPartThreads.h"
 #include "session/MVSampleValues.h"
 #include "session/MVStepTimer.h"
 
@@ -33,7 +35,95 @@ std::int64_t leadingInteger(std::string_view text) {
     return negative ? -value : value;
 }
 
+// The rows whose video index a lap's videos are read from: its samples, but none past the
+// session's last row (those name no file).
+std::pair<std::int64_t, std::int64_t> videoRowRange(const MVGLDFileManager& manager,
+                                                    const MVLap& lap) {
+    std::int64_t last = MVSampleValues::signedIndex(lap.indexEnd());
+    if (const auto file = manager.indexOfGLDFileName(lap.gldFile());
+        file && *file < manager.arrayOfSamples().size()) {
+        last =
+            std::min(last, static_cast<std::int64_t>(manager.arrayOfSamples()[*file].size()) - 1);
+    }
+    return {MVSampleValues::signedIndex(lap.indexStart()), last};
+}
+
 }  // namespace
+
+void MVVideoIndexRuns::add(std::int64_t row, std::optional<std::string_view> text) {
+    if (runs_.empty() || runs_.back().text.has_value() != text.has_value() ||
+        (text && *runs_.back().text != *text)) {
+        Run run;
+        run.firstRow = row;
+        if (text) run.text.emplace(*text);
+        runs_.push_back(std::move(run));
+    }
+}
+
+MVVideoIndexRuns MVVideoIndexRuns::ofLapRange(const MVGLDFileManager& manager, const MVLap& lap,
+                                              std::int64_t first, std::int64_t last) {
+    MVVideoIndexRuns runs;
+    std::int64_t row = first;
+    MVSampleValues(manager).forEachRawField(
+        lap, MVHelper::Key_VideoIndex(), first, last,
+        [&](std::optional<std::string_view> field) { runs.add(row++, field); });
+    return runs;
+}
+
+MVVideoIndexRuns MVVideoIndexRuns::ofRows(const MVSampleRows& rows,
+                                          std::optional<std::size_t> column) {
+    MVVideoIndexRuns runs;
+    if (rows.empty()) return runs;
+    if (!column) {
+        runs.add(0, std::nullopt);
+        return runs;
+    }
+    // Stretches of rows are read side by side; a run that goes on across the end of a stretch
+    // is joined when the stretches are put together.
+    constexpr std::size_t kRowsPerPart = 8192;
+    std::vector<MVVideoIndexRuns> parts((rows.size() + kRowsPerPart - 1) / kRowsPerPart);
+    MVPartThreads::runShared(
+        parts.size(),
+        [&](std::size_t part) {
+            const std::size_t end = std::min(rows.size(), (part + 1) * kRowsPerPart);
+            for (std::size_t i = part * kRowsPerPart; i < end; ++i) {
+                const MVSampleRowView fields = rows[i];
+                const std::string_view field = fields[*column];
+                // An empty view is a field past the row's end only when the row has no such
+                // field.
+                if (field.empty() && *column >= fields.size()) {
+                    parts[part].add(static_cast<std::int64_t>(i), std::nullopt);
+                } else {
+                    parts[part].add(static_cast<std::int64_t>(i), field);
+                }
+            }
+        },
+        MVGLDRowReader::defaultThreads());
+    for (MVVideoIndexRuns& part : parts) {
+        for (Run& run : part.runs_) {
+            if (!runs.runs_.empty() && runs.runs_.back().text == run.text) continue;
+            runs.runs_.push_back(std::move(run));
+        }
+    }
+    return runs;
+}
+
+std::vector<std::string> MVVideoIndexRuns::indexesOfRows(std::int64_t first,
+                                                         std::int64_t last) const {
+    std::vector<std::string> indexes;
+    if (first > last || runs_.empty()) return indexes;
+    // The run holding `first`: the last one that starts at or before it.
+    auto run = std::upper_bound(runs_.begin(), runs_.end(), first,
+                                [](std::int64_t row, const Run& r) { return row < r.firstRow; });
+    if (run != runs_.begin()) --run;
+    for (; run != runs_.end() && run->firstRow <= last; ++run) {
+        if (run->text && MVVideoLinks::isVideoIndex(*run->text) &&
+            std::find(indexes.begin(), indexes.end(), *run->text) == indexes.end()) {
+            indexes.push_back(*run->text);
+        }
+    }
+    return indexes;
+}
 
 std::optional<MVAviSection> MVVideoLinks::aviSectionWithArrayOfLines(
     std::span<const std::string_view> lines) {
@@ -81,6 +171,17 @@ void MVVideoLinks::fetchVideosWithLap(MVLap& lap, const std::vector<std::string>
 
 void MVVideoLinks::fetchVideosWithLap(MVLap& lap, const std::optional<MVAviSection>& section,
                                       const std::filesystem::path& url) const {
+    if (!section) {
+        fetchVideosWithLap(lap, section, MVVideoIndexRuns(), url);
+        return;
+    }
+    const auto [first, last] = videoRowRange(manager_, lap);
+    fetchVideosWithLap(lap, section, MVVideoIndexRuns::ofLapRange(manager_, lap, first, last), url);
+}
+
+void MVVideoLinks::fetchVideosWithLap(MVLap& lap, const std::optional<MVAviSection>& section,
+                                      const MVVideoIndexRuns& runs,
+                                      const std::filesystem::path& url) const {
     const MVStepTimer timer("MVVideoLinks::fetchVideosWithLap");
     const std::filesystem::path sessionFolder = url.parent_path();
     const std::vector<std::filesystem::path> noVideo{sessionFolder / MVGLDFormat::kNoVideoFileName};
@@ -88,27 +189,8 @@ void MVVideoLinks::fetchVideosWithLap(MVLap& lap, const std::optional<MVAviSecti
         lap.setVideoURLs(noVideo);
         return;
     }
-
-    // Distinct video indexes of the lap's samples, in order of first appearance. Samples past
-    // the session's last row name no file, so the walk stops there.
-    std::int64_t last = MVSampleValues::signedIndex(lap.indexEnd());
-    if (const auto file = manager_.indexOfGLDFileName(lap.gldFile());
-        file && *file < manager_.arrayOfSamples().size()) {
-        last =
-            std::min(last, static_cast<std::int64_t>(manager_.arrayOfSamples()[*file].size()) - 1);
-    }
-    // A field in exponent form reads as "%f" text and a missing one as "N/A": neither is a
-    // video index, so the fields are tested as written.
-    const MVSampleValues values(manager_);
-    std::vector<std::string> indexes;
-    values.forEachRawField(
-        lap, MVHelper::Key_VideoIndex(), MVSampleValues::signedIndex(lap.indexStart()), last,
-        [&](std::optional<std::string_view> field) {
-            if (field && isVideoIndex(*field) &&
-                std::find(indexes.begin(), indexes.end(), *field) == indexes.end()) {
-                indexes.emplace_back(*field);
-            }
-        });
+    const auto [first, last] = videoRowRange(manager_, lap);
+    const std::vector<std::string> indexes = runs.indexesOfRows(first, last);
     if (indexes.empty()) {
         lap.setVideoURLs(noVideo);
         return;

@@ -2,6 +2,7 @@
 
 #include "session/MVGLDFileManager.h"
 #include "session/MVLap.h"
+#include "session/MVSampleRows.h"
 
 #include "platform/UserDefaults.h"
 
@@ -21,6 +22,35 @@ struct MVAviSection {
     std::string extension;  // "avi" or "mp4" as written (any case), else "avi"
 
     friend bool operator==(const MVAviSection&, const MVAviSection&) = default;
+};
+
+// The "avifileindex" texts of a session's samples as runs: each run starts at the first sample
+// whose text differs from the sample before it. Read once per session, so linking every lap's
+// videos walks runs instead of rows.
+class MVVideoIndexRuns {
+  public:
+    struct Run {
+        std::int64_t firstRow = 0;
+        // The text as written; nullopt where the row has no such field.
+        std::optional<std::string> text;
+    };
+
+    MVVideoIndexRuns() = default;
+    // The runs of rows `first` to `last` of the lap's session (read through the manager's value
+    // lookups); rows outside the session have no field.
+    static MVVideoIndexRuns ofLapRange(const MVGLDFileManager& manager, const MVLap& lap,
+                                       std::int64_t first, std::int64_t last);
+    // The runs of every row of `rows`, field `column` (nullopt: the session has no such channel).
+    static MVVideoIndexRuns ofRows(const MVSampleRows& rows, std::optional<std::size_t> column);
+
+    // The distinct video indexes (MVVideoLinks::isVideoIndex) of rows `first` to `last`, in
+    // order of first appearance.
+    std::vector<std::string> indexesOfRows(std::int64_t first, std::int64_t last) const;
+
+  private:
+    void add(std::int64_t row, std::optional<std::string_view> text);
+
+    std::vector<Run> runs_;
 };
 
 // The video files and video times of laps. Samples are read through the value lookups
@@ -64,6 +94,9 @@ class MVVideoLinks {
     // The same with the section already read (so that callers holding no lines can link laps).
     void fetchVideosWithLap(MVLap& lap, const std::optional<MVAviSection>& section,
                             const std::filesystem::path& url) const;
+    // The same with the session's video index runs read once for all its laps (the load).
+    void fetchVideosWithLap(MVLap& lap, const std::optional<MVAviSection>& section,
+                            const MVVideoIndexRuns& runs, const std::filesystem::path& url) const;
 
     // Sets videoTimestampStart / videoTimestampEnd to the whole-number "avisynctime" values
     // (milliseconds) of the lap's first and last samples; 0 for a text without a leading number

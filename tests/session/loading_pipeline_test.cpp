@@ -5,6 +5,7 @@
 
 #include "session/MVCircuitDatabase.h"
 #include "session/MVGLDFileManager.h"
+#include "session/MVGLDRowReader.h"
 #include "session/MVOptionsAndSettings.h"
 #include "session/MVPositionAlignment.h"
 #include "session/MVSampleValues.h"
@@ -12,8 +13,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <mutex>
+#include <optional>
 #include <sstream>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -431,6 +436,61 @@ TEST_F(LoadingPipeline, AlignmentAndTopSpeedsDuringTheLoadEqualThoseFromTheSampl
             EXPECT_GT(*lap->topSpeedKilometresPerHour(), 0);
         }
     }
+}
+
+// What every lap's follow-up gives, as plain values.
+struct FollowedUp {
+    std::vector<double> sectors, positions;
+    std::vector<std::vector<std::pair<double, double>>> map;
+    std::optional<std::vector<std::filesystem::path>> videos;
+    std::int64_t videoStart = 0, videoEnd = 0;
+    std::optional<double> topSpeed;
+    bool operator==(const FollowedUp&) const = default;
+};
+
+std::vector<FollowedUp> followUpsOf(const MVGLDFileManager& manager) {
+    std::vector<FollowedUp> result;
+    for (const auto& laps : manager.arrayOfAllLaps()) {
+        for (const MVLapPtr& lap : laps->data()) {
+            FollowedUp f;
+            f.sectors = lap->sectors()->data();
+            f.positions = lap->positionIndexes()->data();
+            for (const auto& sector : lap->map()->sectorSegments()) {
+                auto& points = f.map.emplace_back();
+                for (const auto& point : sector)
+                    points.emplace_back(point->point().x, point->time());
+            }
+            f.videos = lap->videoURLs();
+            f.videoStart = lap->videoTimestampStart();
+            f.videoEnd = lap->videoTimestampEnd();
+            f.topSpeed = lap->topSpeedKilometresPerHour();
+            result.push_back(std::move(f));
+        }
+    }
+    return result;
+}
+
+// The laps of a long session are followed up side by side on the part threads: each lap comes
+// out as it does when the laps are followed up one after another.
+TEST_F(LoadingPipeline, LapsFollowedUpSideBySideAreThoseFollowedUpInTurn) {
+    SessionOptions options;
+    options.laps = 12;
+    options.rateHz = 20;
+    options.withVideo = true;
+    options.videoFileSeconds = 60;
+    const auto path = generate("long.gld", options);
+    std::vector<FollowedUp> byThreads[2];
+    const unsigned threads[] = {1, 4};
+    for (int k = 0; k < 2; ++k) {
+        MVGLDRowReader::setDefaultThreads(threads[k]);
+        MVGLDFileManager fresh;
+        ASSERT_TRUE(fresh.loadGLDFileWithURL(path));
+        ASSERT_GE(fresh.arrayOfSamples().front().size(), 4096u);
+        byThreads[k] = followUpsOf(fresh);
+    }
+    MVGLDRowReader::setDefaultThreads(0);
+    ASSERT_EQ(byThreads[0].size(), 13u);
+    EXPECT_TRUE(byThreads[0] == byThreads[1]);
 }
 
 TEST_F(LoadingPipeline, RemovingTheReferenceFileReparsesTheRest) {

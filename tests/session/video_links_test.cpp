@@ -92,6 +92,18 @@ class VideoLinksOfLaps : public ::testing::Test {
         result.install(manager);
         return result;
     }
+
+    // The video index runs of a loaded session, as the load reads them (or as if the session had
+    // no video index channel).
+    MVVideoIndexRuns runsOf(const std::string& name, bool withChannel = true) const {
+        const auto file = manager.indexOfGLDFileName(name);
+        if (!file) return {};
+        const auto& headers = manager.arrayOfHeaders()[*file];
+        const auto column = static_cast<std::size_t>(
+            std::find(headers.begin(), headers.end(), "avifileindex") - headers.begin());
+        return MVVideoIndexRuns::ofRows(manager.arrayOfSamples()[*file],
+                                        withChannel ? std::optional(column) : std::nullopt);
+    }
 };
 
 const std::optional<MVAviSection> kMp4Section = MVAviSection{"VID", "MP4"};
@@ -119,6 +131,67 @@ TEST_F(VideoLinksOfLaps, OneFilePerVideoIndexInOrderOfAppearance) {
     const MVLapPtr lap = drive.lap(0, 3);
     links.fetchVideosWithLap(*lap, std::vector<std::string>{"[avi]", "VID", "mov"}, url);
     EXPECT_EQ(lap->videoURLs(), (Paths{folder / "VID0001.avi", folder / "VID0002.avi"}));
+}
+
+// The load reads the video indexes once for all laps; every lap range, wherever it starts in a
+// run of equal indexes, gets what a walk of its own rows gives.
+TEST_F(VideoLinksOfLaps, IndexesReadOnceForTheSessionGiveEachLapItsOwnFiles) {
+    const std::vector<std::string> indexes{"0001", "0001", "0002", "0001", "N/A",
+                                           "0003", "0003", "01",   "1"};
+    const ManualSession drive = session("track.day", indexes);
+    const MVVideoIndexRuns runs = runsOf("track.day");
+    const MVVideoIndexRuns noChannel = runsOf("track.day", false);
+    const std::uint64_t last = indexes.size() - 1;
+    for (std::uint64_t first = 0; first <= last; ++first) {
+        for (std::uint64_t end = first; end <= last + 2; ++end) {
+            std::vector<std::string> expected;
+            for (std::uint64_t i = first; i <= std::min(end, last); ++i) {
+                if (MVVideoLinks::isVideoIndex(indexes[i]) &&
+                    std::find(expected.begin(), expected.end(), indexes[i]) == expected.end()) {
+                    expected.push_back(indexes[i]);
+                }
+            }
+            Paths urls;
+            for (const std::string& index : expected)
+                urls.push_back(folder / ("VID" + index + ".MP4"));
+            if (urls.empty()) urls.push_back(folder / "nil.nil");
+
+            const MVLapPtr lap = drive.lap(first, std::min(end, last));
+            lap->setIndexEnd(end);
+            links.fetchVideosWithLap(*lap, kMp4Section, runs, url);
+            EXPECT_EQ(lap->videoURLs(), urls) << first << "-" << end;
+            links.fetchVideosWithLap(*lap, kMp4Section, url);
+            EXPECT_EQ(lap->videoURLs(), urls) << first << "-" << end << " walked";
+            links.fetchVideosWithLap(*lap, kMp4Section, noChannel, url);
+            EXPECT_EQ(lap->videoURLs(), (Paths{folder / "nil.nil"})) << first << "-" << end;
+        }
+    }
+}
+
+// A long session is read in stretches side by side: a change of video at the start of a
+// stretch, and a video that goes on across several stretches, are seen as in one walk.
+TEST_F(VideoLinksOfLaps, IndexesOfALongSessionAcrossTheStretchesItIsReadIn) {
+    std::vector<std::string> indexes(30000, "0001");
+    std::fill(indexes.begin() + 8192, indexes.begin() + 8193, "0002");
+    std::fill(indexes.begin() + 16384, indexes.end(), "0003");
+    const ManualSession drive = session("track.day", indexes);
+    const MVVideoIndexRuns runs = runsOf("track.day");
+    struct Case {
+        std::int64_t first, last;
+        std::vector<std::string> indexes;
+    };
+    const Case cases[] = {
+        {0, 8191, {"0001"}},
+        {8191, 8192, {"0001", "0002"}},
+        {8192, 8192, {"0002"}},
+        {8193, 16383, {"0001"}},
+        {16383, 29999, {"0001", "0003"}},
+        {20000, 29999, {"0003"}},
+        {0, 29999, {"0001", "0002", "0003"}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(runs.indexesOfRows(c.first, c.last), c.indexes) << c.first << "-" << c.last;
+    }
 }
 
 TEST_F(VideoLinksOfLaps, NoUsableVideoGivesThePlaceholder) {
