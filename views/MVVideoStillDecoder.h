@@ -62,7 +62,7 @@ class MVVideoStillDecoder {
     static constexpr std::int64_t kDecodeOnLimitMs = 1000;
     // The decoder's threads: enough to keep a paused seek quick, few enough that each film's
     // decoder holds only a few pictures beside the engine's own.
-    static constexpr int kThreads = 2;
+    static constexpr int kThreads = 4;
 
     struct Stream;
 
