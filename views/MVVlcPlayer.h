@@ -72,7 +72,7 @@ class MVVlcPlayer final : public MVVideoPlayer {
     // wrongly.
     static constexpr std::int64_t kLateVideoStartMs = 80;
     // The engine's decoding threads for each film (its own default is one per core).
-    static constexpr int kEngineThreads = 2;
+    static constexpr int kEngineThreads = 4;
     // Larger pictures are scaled down to this width before they reach the player.
     static constexpr int kMaxFrameWidth = 1280;
 

@@ -39,8 +39,15 @@ struct EnginePlayer {
         player.setCallbacks(callbacks);
         player.open(file, std::chrono::seconds(10));
     }
+    // Parsed, and as a film opens a file: the engine started, then paused at its first picture.
     bool opened() {
-        return MainQueuePump::until([&] { return parsed.has_value(); }, kHangLimit) && *parsed;
+        if (!MainQueuePump::until([&] { return parsed.has_value(); }, kHangLimit) || !*parsed) {
+            return false;
+        }
+        player.play();
+        const bool started = MainQueuePump::until([&] { return pictures > 0; }, kHangLimit);
+        player.pause();
+        return started;
     }
     // The paused picture of `ms`, once shown.
     QImage stillAt(std::int64_t ms) {
@@ -202,17 +209,25 @@ TEST_F(VideoRealFiles, PausedAndPlayingPicturesKeepToTheFilesClock) {
             EXPECT_EQ(readFrameNumber(p.stillAt(std::int64_t(ms))), frameAt(ms)) << ms;
         }
 
+        // The cursor against the picture at each picture the main thread is told of (with the
+        // computer busy beside the test, a few of them are told late, while the clock runs on).
         const int from = readFrameNumber(p.stillAt(5000));
-        int worst = 0;
+        std::vector<int> apart;
         p.onPicture = [&](const QImage& picture) {
             if (!p.player.isPlaying()) return;
-            worst = std::max(worst,
-                             std::abs(readFrameNumber(picture) - frameAt(double(p.player.time()))));
+            apart.push_back(std::abs(readFrameNumber(picture) - frameAt(double(p.player.time()))));
         };
-        ASSERT_TRUE(p.playUntil([&](const QImage& f) { return readFrameNumber(f) >= from + 45; }));
+        ASSERT_TRUE(p.playUntil([&](const QImage&) { return apart.size() >= 30; }));
         p.onPicture = nullptr;
-        std::printf("%s: playing cursor at most %d frame(s) from the picture\n", name, worst);
-        EXPECT_LE(worst, 2);
+        EXPECT_GE(readFrameNumber(p.player.frame()), from);
+        std::sort(apart.begin(), apart.end());
+        const int mostly = apart[apart.size() * 9 / 10];
+        std::printf(
+            "%s: playing cursor within %d frame(s) of the picture at 90 %% of %zu "
+            "pictures, at most %d\n",
+            name, mostly, apart.size(), apart.back());
+        EXPECT_LE(apart[apart.size() / 2], 1);
+        EXPECT_LE(mostly, 2);
         const int showing = readFrameNumber(p.player.frame());
         const int rest = readFrameNumber(p.pauseOnShownTime());
         EXPECT_GE(rest, showing - 1);
@@ -250,7 +265,8 @@ TEST_F(VideoRealFiles, PlayMovesOnFromTheStillAndPauseShowsNothingNewer) {
             ASSERT_FALSE(shown.empty());
             EXPECT_GE(shown.front(), file == detailed ? still - 1 : still);
             EXPECT_LE(shown.front(), still + 3);
-            EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end()));
+            EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end()))
+                << testing::PrintToString(shown);
 
             // After Pause no newer picture comes than the one it rests on (beside the test the
             // computer is busy: a detailed picture may fall behind the engine's clock, where
