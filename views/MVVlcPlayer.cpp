@@ -214,9 +214,14 @@ bool MVVlcPlayer::handOver() {
 void MVVlcPlayer::handlePicture() {
     if (!shared_->resuming.load() && seek_.resumeAnchor >= 0) {
         // The engine's pictures took over from the still: the playing time runs on from the
-        // still's.
+        // still's, from when the engine showed its first picture from there.
         lastTime_ = seek_.resumeAnchor;
-        lastReportAt_ = platform::Clock::steadyNow();
+        const std::chrono::steady_clock::time_point landed{
+            std::chrono::steady_clock::duration(shared_->firstLandedPicture.load())};
+        lastReportAt_ = platform::Clock::steadyNow() -
+                        std::clamp(std::chrono::steady_clock::now() - landed,
+                                   std::chrono::steady_clock::duration::zero(),
+                                   std::chrono::steady_clock::duration(kResumeLimit));
         resumeLimitTimer_.cancel();
         seek_ = SeekState{};
     }

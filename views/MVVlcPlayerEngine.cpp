@@ -84,8 +84,12 @@ void MVVlcPlayer::Shared::display(void* opaque, void* picture) {
     auto* self = static_cast<Shared*>(opaque);
     const auto* buffer = static_cast<const std::vector<unsigned char>*>(picture);
     if (self->width == 0 || self->height == 0 || !buffer || buffer->empty()) return;
+    // The engine shows its last picture again now and then (while paused, and once more when
+    // slow to take a seek): the same bytes as the picture before are no new picture.
+    const std::vector<unsigned char>* previous = std::exchange(self->lastDisplayed, buffer);
     if (self->resuming.load()) {
-        if (!self->tookResume(std::chrono::steady_clock::now())) return;
+        const bool repeated = previous && previous != buffer && *previous == *buffer;
+        if (repeated || !self->tookResume(std::chrono::steady_clock::now())) return;
     } else if (self->holding.load()) {
         return;
     }
@@ -112,6 +116,7 @@ bool MVVlcPlayer::Shared::tookResume(std::chrono::steady_clock::time_point now) 
     const std::int64_t at = now.time_since_epoch().count();
     const std::int64_t before = lastLandedPicture.exchange(at);
     const int seen = ++landedPictures;
+    if (seen == 1) firstLandedPicture = at;
     const bool paced =
         seen > 1 && std::chrono::steady_clock::duration(at - before) >= pacedGap.load();
     if (!paced && seen < kLandedPicturesTaken) return false;

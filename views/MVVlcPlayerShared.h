@@ -37,6 +37,7 @@ struct MVVlcPlayer::Shared {
     static constexpr size_t kBuffers = 4;
     std::array<std::vector<unsigned char>, kBuffers> buffers;
     size_t nextBuffer = 0;
+    const std::vector<unsigned char>* lastDisplayed = nullptr;  // the buffer shown last
     unsigned width = 0;
     unsigned height = 0;
     // Under the mutex, with the main thread: the picture on screen.
@@ -59,6 +60,8 @@ struct MVVlcPlayer::Shared {
     // at once, not at the film's pace.
     std::atomic<std::chrono::steady_clock::duration> pacedGap{std::chrono::milliseconds(20)};
     std::atomic<std::int64_t> lastLandedPicture{0};
+    // When the first of them came: the engine's clock runs from the resume's time from then.
+    std::atomic<std::int64_t> firstLandedPicture{0};
     std::atomic<bool> byReport{false};
     static constexpr int kLandedPicturesTaken = 6;
     // Engine thread: whether the picture shown now ends the resume (MVVlcPlayerEngine.cpp).
