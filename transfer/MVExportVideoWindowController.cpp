@@ -133,6 +133,9 @@ void MVExportVideoWindowController::refreshState() {
         statusTextField_->setText(text(plan.output.filename().string() +
                                        " exists in this folder: you will be asked before it is "
                                        "replaced."));
+    } else if (plan.joinsNextFile()) {
+        statusTextField_->setText(
+            text("Writes " + plan.output.filename().string() + " from the lap's two video files."));
     } else {
         statusTextField_->setText(text("Writes " + plan.output.filename().string() + "."));
     }
@@ -195,7 +198,17 @@ void MVExportVideoWindowController::startProcess() {
     for (const std::string& argument : running_.arguments) arguments << text(argument);
     process_->setProgram(text(running_.executable.string()));
     process_->setArguments(arguments);
-    process_->setStandardInputFile(QProcess::nullDevice());
+    if (running_.joinList.empty()) {
+        process_->setStandardInputFile(QProcess::nullDevice());
+    } else {
+        // The list of the files to join goes to ffmpeg's standard input, which then ends.
+        const QByteArray list = QByteArray::fromStdString(running_.joinList);
+        QProcess* child = process_;
+        connect(process_, &QProcess::started, this, [child, list] {
+            child->write(list);
+            child->closeWriteChannel();
+        });
+    }
     connect(process_, &QProcess::readyReadStandardOutput, this,
             [this] { readOutput(QProcess::StandardOutput); });
     connect(process_, &QProcess::readyReadStandardError, this,

@@ -21,8 +21,9 @@ class QPushButton;
 
 // The sheet that cuts one lap out of its session's video, with three seconds of lead-in and
 // run-out, into "Lap <n>.<ext>" in a chosen folder, without re-encoding (ffmpeg, found by
-// MVFFmpeg, run with an argument vector). The video pane makes one per export button press, sets
-// the lap (the faster of two selected laps) and shows it.
+// MVFFmpeg, run with an argument vector); a lap that runs on into the camera's next file is cut
+// from both files joined (the list of them goes to ffmpeg's standard input). The video pane makes
+// one per export button press, sets the lap (the faster of two selected laps) and shows it.
 //
 // ffmpeg runs without blocking the window: its output is read as it comes and goes to the
 // console; Close, Change and Process stay disabled and the spinner turns until it has ended. It

@@ -1,15 +1,21 @@
 #include "views/MVVideoStillDecoder.h"
 
+#include "views/MVVideoPictureSize.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/display.h>
 #include <libavutil/imgutils.h>
 #include <libswscale/swscale.h>
 }
 
+#include <QTransform>
+
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <deque>
 
@@ -21,6 +27,9 @@ constexpr std::array<std::int64_t, 3> kSeekBackoffMs{1000, 4000, 15000};
 // Frames this close before the time asked for are all decoded; earlier ones only when others
 // refer to them.
 constexpr std::int64_t kFullDecodeMs = 250;
+// The search for the end of the readable part of a file cut short stops this close to it and
+// decodes on from there.
+constexpr std::int64_t kReadableSearchMs = 2000;
 
 struct FrameDeleter {
     void operator()(AVFrame* frame) const { av_frame_free(&frame); }
@@ -35,6 +44,17 @@ std::int64_t timestampOf(const AVFrame& frame) {
     return frame.best_effort_timestamp != AV_NOPTS_VALUE ? frame.best_effort_timestamp : frame.pts;
 }
 
+// The clockwise turn the stream is shown with (its display matrix): 0, 90, 180 or 270.
+int rotationOf(const AVStream& stream) {
+    const auto* matrix = reinterpret_cast<const std::int32_t*>(
+        av_stream_get_side_data(&stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr));
+    if (!matrix) return 0;
+    const double counterclockwise = av_display_rotation_get(matrix);
+    if (std::isnan(counterclockwise)) return 0;
+    const long quarter = std::lround(-counterclockwise / 90.0);
+    return int(((quarter % 4) + 4) % 4) * 90;
+}
+
 }  // namespace
 
 // The open file and its decoder, with the last two frames decoded (in presentation order):
@@ -46,7 +66,9 @@ struct MVVideoStillDecoder::Stream {
     AVPacket* packet = nullptr;
     int index = -1;
     AVRational timeBase{1, 1000};
-    std::int64_t start = 0;
+    std::int64_t origin = 0;      // the timestamp of the file's time 0
+    std::int64_t videoStart = 0;  // ms of the file's clock
+    int rotation = 0;
     FramePtr before;
     FramePtr last;
     std::deque<FramePtr> queued;     // decoded after `last`, not taken yet
@@ -79,10 +101,17 @@ struct MVVideoStillDecoder::Stream {
         }
         const AVStream& video = *format->streams[index];
         timeBase = video.time_base;
-        start = video.start_time != AV_NOPTS_VALUE ? video.start_time : 0;
+        // The engine's clock: timestamps as they are, but a transport stream's from its first.
+        if ((format->iformat->flags & AVFMT_TS_DISCONT) && format->start_time != AV_NOPTS_VALUE) {
+            origin = av_rescale_q(format->start_time, AV_TIME_BASE_Q, timeBase);
+        }
+        rotation = rotationOf(video);
+        if (video.start_time != AV_NOPTS_VALUE) {
+            videoStart = av_rescale_q(video.start_time - origin, timeBase, kMilliseconds);
+        }
         codec = avcodec_alloc_context3(decoder);
         if (!codec || avcodec_parameters_to_context(codec, video.codecpar) < 0) return false;
-        codec->thread_count = int(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+        codec->thread_count = kThreads;
         codec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
         if (avcodec_open2(codec, decoder, nullptr) < 0) return false;
         packet = av_packet_alloc();
@@ -90,17 +119,17 @@ struct MVVideoStillDecoder::Stream {
     }
 
     std::int64_t msOf(const AVFrame& frame) const {
-        return av_rescale_q(timestampOf(frame) - start, timeBase, kMilliseconds);
+        return av_rescale_q(timestampOf(frame) - origin, timeBase, kMilliseconds);
     }
     // Exact: whether the frame's presentation time is at or before `ms`.
     bool atOrBefore(const AVFrame& frame, std::int64_t ms) const {
-        return av_compare_ts(timestampOf(frame) - start, timeBase, ms, kMilliseconds) <= 0;
+        return av_compare_ts(timestampOf(frame) - origin, timeBase, ms, kMilliseconds) <= 0;
     }
 
     void seek(std::int64_t ms) {
         const std::int64_t ts =
             av_rescale_q(std::max<std::int64_t>(0, ms), kMilliseconds, timeBase);
-        av_seek_frame(format, index, start + ts, AVSEEK_FLAG_BACKWARD);
+        av_seek_frame(format, index, origin + ts, AVSEEK_FLAG_BACKWARD);
         avcodec_flush_buffers(codec);
         before.reset();
         last.reset();
@@ -155,7 +184,7 @@ struct MVVideoStillDecoder::Stream {
                 // for: they cannot be its picture.
                 const bool early =
                     packet->pts != AV_NOPTS_VALUE && skipBeforeMs > 0 &&
-                    av_compare_ts(packet->pts - start, timeBase, skipBeforeMs, kMilliseconds) < 0;
+                    av_compare_ts(packet->pts - origin, timeBase, skipBeforeMs, kMilliseconds) < 0;
                 codec->skip_frame = early ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
                 avcodec_send_packet(codec, packet);
             }
@@ -165,13 +194,13 @@ struct MVVideoStillDecoder::Stream {
     }
 
     QImage picture(const AVFrame& frame, int maxWidth) {
-        int w = frame.width;
-        int h = frame.height;
-        if (w <= 0 || h <= 0) return {};
-        if (w > maxWidth) {
-            h = std::max(1, h * maxWidth / w);
-            w = maxWidth;
-        }
+        const QSize shown =
+            MVVideoPictureSize::shown(QSize(frame.width, frame.height), rotation, maxWidth);
+        if (shown.isEmpty()) return {};
+        // Scaled while still lying as stored, then turned upright.
+        const bool across = rotation == 90 || rotation == 270;
+        const int w = across ? shown.height() : shown.width();
+        const int h = across ? shown.width() : shown.height();
         scaler = sws_getCachedContext(scaler, frame.width, frame.height,
                                       static_cast<AVPixelFormat>(frame.format), w, h,
                                       AV_PIX_FMT_RGB32, SWS_BILINEAR, nullptr, nullptr, nullptr);
@@ -180,7 +209,8 @@ struct MVVideoStillDecoder::Stream {
         uint8_t* planes[4] = {image.bits(), nullptr, nullptr, nullptr};
         int strides[4] = {int(image.bytesPerLine()), 0, 0, 0};
         sws_scale(scaler, frame.data, frame.linesize, 0, frame.height, planes, strides);
-        return image;
+        if (rotation == 0) return image;
+        return image.transformed(QTransform().rotate(rotation));
     }
 };
 
@@ -233,26 +263,12 @@ void MVVideoStillDecoder::run() {
                 failed = true;
             }
         }
+        still.unreadable = failed;
+        if (stream_) still.videoStartMs = stream_->videoStart;
         if (stream_ && !decode(still)) continue;
         if (overtaken(still.request)) continue;
-        const Still answered{still.request, still.targetMs, still.ms, {}, {}, true};
-        const bool follows = stream_ && still.ok() && stream_->last && stream_->before &&
-                             still.ms == stream_->msOf(*stream_->before);
         deliver_(std::move(still));
-        // Then, unless a newer request came meanwhile, the few frames after it.
-        if (follows && !overtaken(answered.request)) follow(answered);
     }
-}
-
-void MVVideoStillDecoder::follow(Still following) {
-    Stream& s = *stream_;
-    following.following.push_back(s.picture(*s.last, maxWidth_));
-    s.lookAhead(kFollowing - 1);
-    for (const FramePtr& frame : s.queued) {
-        if (following.following.size() >= kFollowing) break;
-        following.following.push_back(s.picture(*frame, maxWidth_));
-    }
-    if (!overtaken(following.request)) deliver_(std::move(following));
 }
 
 // Answered by the frames already decoded, by decoding on from them, or by a seek; false when a
@@ -278,8 +294,12 @@ bool MVVideoStillDecoder::decode(Still& still) {
     while (!answered()) {
         if (overtaken(still.request)) return false;
         if (!s.decodeNext()) {
-            if (s.last) chosen = s.last.get();  // the end: its last frame
-            break;
+            if (s.last) {
+                chosen = s.last.get();  // the end: its last frame
+                break;
+            }
+            // Nothing readable from the seek on: the file is cut short before the time.
+            return target > 0 ? lastReadableFrame(still) : true;
         }
         if (!s.before && !s.atOrBefore(*s.last, target)) {
             // The seek landed after the time: again from further back, else the first frame.
@@ -293,6 +313,34 @@ bool MVVideoStillDecoder::decode(Still& still) {
     if (chosen) {
         still.ms = s.msOf(*chosen);
         still.picture = s.picture(*chosen, maxWidth_);
+        still.pastReadableEnd = chosen == s.last.get() && s.atEnd();
     }
+    return true;
+}
+
+bool MVVideoStillDecoder::lastReadableFrame(Still& still) {
+    Stream& s = *stream_;
+    s.skipBeforeMs = -1;
+    // Halving the span between a time known to read (lo) and one known not to (hi).
+    std::int64_t lo = 0;
+    std::int64_t hi = still.targetMs;
+    while (hi - lo > kReadableSearchMs) {
+        if (overtaken(still.request)) return false;
+        const std::int64_t middle = lo + (hi - lo) / 2;
+        s.seek(middle);
+        if (s.decodeNext()) {
+            lo = middle;
+        } else {
+            hi = middle;
+        }
+    }
+    s.seek(lo);
+    while (s.decodeNext()) {
+        if (overtaken(still.request)) return false;
+    }
+    if (!s.last) return true;  // nothing readable at all
+    still.pastReadableEnd = true;
+    still.ms = s.msOf(*s.last);
+    still.picture = s.picture(*s.last, maxWidth_);
     return true;
 }

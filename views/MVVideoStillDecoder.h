@@ -13,10 +13,17 @@
 #include <vector>
 
 // The still picture of a video file at a time: the frame whose presentation time is the nearest
-// at or before it (the first frame for a time before it, the last one past the end). It seeks to
-// the key frame at or before the time and decodes forward in presentation order. The file stays
-// open between requests, and a request a little ahead of the last picture decodes on from there
-// without seeking, so scrubbing forward costs only the frames in between.
+// at or before it (the first frame for a time before it, the last one past the end). Times are on
+// the file's clock, the one the engine plays by and the session's video times are on: from the
+// file's time 0, so a video stream that starts after it (sound first, or frames reordered without
+// an edit list) shows its first frame at its own time, not at 0 (a transport stream counts from
+// its first timestamp). A file cut short that kept its index (an interrupted copy, a camera whose
+// battery died) answers a time past the cut with its last readable frame. It seeks to the key
+// frame at or before the time and decodes forward in presentation order. The file stays open
+// between requests, and a request a little ahead of the last picture decodes on from there without
+// seeking, so scrubbing forward costs only the frames in between. The picture is upright (a stream
+// shown rotated, as phones write portrait video, is turned as it is shown) and sized by
+// MVVideoPictureSize.
 //
 // Threads: request() may be called from any thread; the work runs on the decoder's own thread,
 // which also makes the delivery. A request replaces one that has not been answered yet: the
@@ -28,13 +35,17 @@ class MVVideoStillDecoder {
     struct Still {
         std::uint64_t request = 0;
         std::int64_t targetMs = 0;  // the time asked for
-        std::int64_t ms = 0;  // the presentation time of the picture, ms from the file's start
-        QImage picture;       // 32-bit RGB; null when the file cannot be decoded
-        // The frames after it (up to kFollowing, fewer at the end): a player resuming from the
-        // still may show one of those first. They come in a delivery of their own, after the
-        // still's (followingOnly, with the same request and times and no picture).
-        std::vector<QImage> following;
-        bool followingOnly = false;
+        std::int64_t ms = 0;        // the presentation time of the picture, ms of the file's clock
+        QImage picture;             // 32-bit RGB; null when no frame could be decoded
+        // The file cannot be opened or has no video the decoder reads: no request will ever
+        // have a picture.
+        bool unreadable = false;
+        // The time lies past the last frame the file gives (its end, or the end of the readable
+        // part of a file cut short): the picture is that frame.
+        bool pastReadableEnd = false;
+        // The video's first frame, ms of the file's clock (later than 0 for a video that starts
+        // after the file's time 0).
+        std::int64_t videoStartMs = 0;
         bool ok() const { return !picture.isNull(); }
     };
     using Delivery = std::function<void(Still)>;
@@ -47,16 +58,20 @@ class MVVideoStillDecoder {
 
     void request(std::uint64_t number, std::int64_t ms);
 
-    static constexpr size_t kFollowing = 4;
     // A request further than this ahead of the last decoded frame seeks rather than decoding on.
     static constexpr std::int64_t kDecodeOnLimitMs = 1000;
+    // The decoder's threads: enough to keep a paused seek quick, few enough that each film's
+    // decoder holds only a few pictures beside the engine's own.
+    static constexpr int kThreads = 4;
 
     struct Stream;
 
   private:
     void run();
     bool decode(Still& still);
-    void follow(Still following);
+    // The last readable frame before `target`, which lies past the readable part of the file;
+    // false when a newer request overtook this one.
+    bool lastReadableFrame(Still& still);
     // Whether a request newer than `number` is waiting.
     bool overtaken(std::uint64_t number);
 

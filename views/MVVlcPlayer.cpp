@@ -2,6 +2,7 @@
 // still decoder. Every function here runs on the main thread.
 #include "views/MVVlcPlayer.h"
 
+#include "views/MVVideoPictureSize.h"
 #include "views/MVVlcPlayerShared.h"
 
 #include "platform/Clock.h"
@@ -10,6 +11,7 @@
 #include <vlc/vlc.h>
 
 #include <algorithm>
+#include <string>
 
 namespace {
 
@@ -20,6 +22,31 @@ constexpr std::array<libvlc_event_e, 7> kPlayerEvents{
 
 MVVideoPlayer::State engineState(libvlc_media_player_t* player) {
     return static_cast<MVVideoPlayer::State>(libvlc_media_player_get_state(player));
+}
+
+// The clockwise turn the engine shows a track with.
+int rotationOf(libvlc_video_orient_t orientation) {
+    switch (orientation) {
+        case libvlc_video_orient_left_bottom:
+            return 90;
+        case libvlc_video_orient_bottom_right:
+            return 180;
+        case libvlc_video_orient_right_top:
+            return 270;
+        case libvlc_video_orient_left_top:  // mirrored ones: as wide as they are turned
+        case libvlc_video_orient_right_bottom:
+            return 90;
+        default:
+            return 0;
+    }
+}
+
+// Each film's engine decodes with a few threads, not one per core, so that two films of large
+// video fit in an ordinary laptop's memory.
+void addMediaOptions(libvlc_media_t* media) {
+    if (!media) return;
+    const std::string threads = ":avcodec-threads=" + std::to_string(MVVlcPlayer::kEngineThreads);
+    libvlc_media_add_option(media, threads.c_str());
 }
 
 }  // namespace
@@ -68,10 +95,13 @@ void MVVlcPlayer::open(const std::filesystem::path& file, std::chrono::milliseco
     videoSize_ = QSize();
     parsedReported_ = false;
     parsesAsked_ = 1;
-    stillFailed_ = false;
+    stillUnreadable_ = false;
     Shared& s = *shared_;
+    s.shownWidth = 0;
+    s.shownHeight = 0;
     libvlc_instance_t* instance = MVVlcEngineInstance();
     if (instance) s.media = libvlc_media_new_path(instance, file.c_str());
+    addMediaOptions(s.media);
     if (s.media) s.player = libvlc_media_player_new_from_media(s.media);
     if (!s.player) {
         Shared::toOwner(&s,
@@ -110,8 +140,13 @@ void MVVlcPlayer::readMediaFacts() {
         if (tracks[i]->i_type == libvlc_track_video && tracks[i]->video) {
             const libvlc_video_track_t& video = *tracks[i]->video;
             videoSize_ = QSize(int(video.i_width), int(video.i_height));
-            s.visibleWidth = videoSize_.width();
-            s.visibleHeight = videoSize_.height();
+            const QSize shown = MVVideoPictureSize::shown(
+                videoSize_, rotationOf(video.i_orientation), kMaxFrameWidth);
+            s.shownWidth = shown.width();
+            s.shownHeight = shown.height();
+            if (video.i_frame_rate_num > 0 && video.i_frame_rate_den > 0) {
+                frameRate_ = double(video.i_frame_rate_num) / video.i_frame_rate_den;
+            }
             break;
         }
     }
@@ -127,6 +162,7 @@ bool MVVlcPlayer::reparse() {
     if (!s.media || !s.player || !instance) return false;
     libvlc_media_t* fresh = libvlc_media_new_path(instance, path_.c_str());
     if (!fresh) return false;
+    addMediaOptions(fresh);
     libvlc_event_detach(libvlc_media_event_manager(s.media), libvlc_MediaParsedChanged,
                         &Shared::mediaEvent, &s);
     libvlc_media_player_set_media(s.player, fresh);
@@ -150,22 +186,44 @@ void MVVlcPlayer::handleParsed(int status) {
     if (callbacks_.parsed) callbacks_.parsed(ok);
 }
 
-void MVVlcPlayer::handleTime(std::int64_t ms) {
-    // At rest the engine's reports are not the picture's; nor while it seeks to resume.
-    if (wantPaused_ || shared_->resuming.load()) return;
+void MVVlcPlayer::handleTime(std::int64_t ms, std::chrono::steady_clock::time_point at) {
+    // At rest the engine's reports are not the picture's.
+    if (wantPaused_) return;
+    if (shared_->resuming.load() && !(shared_->byReport.load() && handOver())) return;
     lastTime_ = ms;
-    lastReportAt_ = platform::Clock::steadyNow();
+    // The time was the engine's when it reported it, before the report waited its turn here.
+    lastReportAt_ =
+        platform::Clock::steadyNow() - std::max(std::chrono::steady_clock::duration::zero(),
+                                                std::chrono::steady_clock::now() - at);
     if (callbacks_.timeChanged) callbacks_.timeChanged(ms);
 }
 
+// Resuming on a file the engine seeks wrongly, its first time report once it has refilled its
+// buffers after the seek says where it plays from: its pictures take over from the still then,
+// and the playing time runs on from there.
+bool MVVlcPlayer::handOver() {
+    Shared& s = *shared_;
+    if (!s.landed.load()) return false;  // a report from before the seek
+    resumeLimitTimer_.cancel();
+    seek_ = SeekState{};
+    s.resuming = false;
+    s.holding = false;
+    return true;
+}
+
 void MVVlcPlayer::handlePicture() {
-    if (!shared_->resuming.load()) {
+    if (!shared_->resuming.load() && seek_.resumeAnchor >= 0) {
+        // The engine's pictures took over from the still: the playing time runs on from the
+        // still's, from when the engine showed its first picture from there.
+        lastTime_ = seek_.resumeAnchor;
+        const std::chrono::steady_clock::time_point landed{
+            std::chrono::steady_clock::duration(shared_->firstLandedPicture.load())};
+        lastReportAt_ = platform::Clock::steadyNow() -
+                        std::clamp(std::chrono::steady_clock::now() - landed,
+                                   std::chrono::steady_clock::duration::zero(),
+                                   std::chrono::steady_clock::duration(kResumeLimit));
         resumeLimitTimer_.cancel();
-        // The engine shows the still's frame: the playing time runs on from the still's.
-        if (const std::int64_t from = std::exchange(resumeAnchor_, -1); from >= 0) {
-            lastTime_ = from;
-            lastReportAt_ = platform::Clock::steadyNow();
-        }
+        seek_ = SeekState{};
     }
     if (callbacks_.frameReady) callbacks_.frameReady();
 }
@@ -183,25 +241,27 @@ void MVVlcPlayer::play() {
     wantPaused_ = false;
     playAsked_ = true;
     // A still under way is shown first, and play resumes from it.
-    if (stillTarget_ >= 0) {
-        playAfterStill_ = true;
+    if (seek_.stillTarget >= 0) {
+        seek_.playAfterStill = true;
         return;
     }
-    playFrom(heldTarget_ >= 0 ? heldTarget_ : pendingSeek_);
+    playFrom(seek_.heldFrom >= 0 ? seek_.heldFrom : seek_.pendingSeek);
 }
 
 void MVVlcPlayer::playFrom(std::int64_t from) {
     Shared& s = *shared_;
-    playAfterStill_ = false;
+    seek_.playAfterStill = false;
+    // Without a still to resume from, the engine's pictures show as they come.
+    if (from < 0) s.holding = false;
     const State now = engineState(s.player);
     if ((now == Playing || now == Paused || now == Buffering) && s.started.load()) {
-        pendingSeek_ = -1;
+        seek_.pendingSeek = -1;
         if (from >= 0) return resumeFrom(from);
         // Also when playing: a pause asked for just now may not have been taken yet.
         libvlc_media_player_set_pause(s.player, 0);
         return;
     }
-    pendingSeek_ = from;  // made once the engine has started
+    seek_.pendingSeek = from;  // made once the engine has started
     if (now == Opening) return;
     if (now == Playing || now == Paused || now == Buffering) {
         libvlc_media_player_set_pause(s.player, 0);
@@ -213,27 +273,23 @@ void MVVlcPlayer::playFrom(std::int64_t from) {
 
 void MVVlcPlayer::resumeFrom(std::int64_t ms) {
     Shared& s = *shared_;
-    // The engine plays from about now: its time runs on from the still's until it reports.
+    // The engine plays from about now: its time runs on from the still's once it has landed.
     lastTime_ = ms;
     lastReportAt_ = platform::Clock::steadyNow();
     // Without a still on screen there is nothing to wait for: the engine's pictures show.
-    {
-        std::lock_guard guard(s.mutex);
-        s.resuming = s.holding.load() && !s.stillSignatures.empty();
-    }
+    s.refilling = false;
+    s.landed = false;
+    s.landedPictures = 0;
+    s.pacedGap = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double, std::milli>(std::max(4.0, 500.0 / frameRate_ / rate_)));
+    s.byReport = videoStartMs_ > kLateVideoStartMs;
+    s.resuming = s.holding.load();
     libvlc_media_player_set_time(s.player, engineTime(ms));
     libvlc_media_player_set_pause(s.player, 0);
-    resumeAnchor_ = ms;
-    if (s.resuming.load()) {
-        resumeLimitTimer_.start(kResumeLimit, false, platform::mainQueue(),
-                                [this] { handleResumeLimit(); });
-    }
-}
-
-void MVVlcPlayer::handleResumeLimit() {
-    resumeAnchor_ = -1;
-    shared_->resuming = false;
-    shared_->holding = false;
+    if (!s.resuming.load()) return;
+    seek_.resumeAnchor = ms;
+    resumeLimitTimer_.start(kResumeLimit, false, platform::mainQueue(),
+                            [this] { resetSeekState(); });
 }
 
 void MVVlcPlayer::startEngine() {
@@ -247,13 +303,13 @@ void MVVlcPlayer::handleStarted() {
     if (!s.player) return;
     if (wantPaused_) {
         // A paused seek without a still (the still decoder cannot read the file) is the engine's.
-        if (const std::int64_t at = std::exchange(pendingSeek_, -1); at >= 0) {
+        if (const std::int64_t at = std::exchange(seek_.pendingSeek, -1); at >= 0) {
             libvlc_media_player_set_time(s.player, engineTime(at));
         }
         libvlc_media_player_set_pause(s.player, 1);
         return;
     }
-    if (const std::int64_t from = std::exchange(pendingSeek_, -1); from >= 0) resumeFrom(from);
+    if (const std::int64_t from = std::exchange(seek_.pendingSeek, -1); from >= 0) resumeFrom(from);
 }
 
 void MVVlcPlayer::pause() {
@@ -261,7 +317,9 @@ void MVVlcPlayer::pause() {
     if (!s.player) return;
     wantPaused_ = true;
     playAsked_ = false;
-    playAfterStill_ = false;
+    seek_.playAfterStill = false;
+    // The picture showing stays: the frames the engine shows until it takes the pause are not.
+    s.holding = true;
     if (s.resuming.exchange(false)) resumeLimitTimer_.cancel();
     // A media still opening pauses once it runs (handleState).
     if (libvlc_media_player_can_pause(s.player)) libvlc_media_player_set_pause(s.player, 1);
@@ -274,16 +332,12 @@ void MVVlcPlayer::stop() {
     if (shared_->player) libvlc_media_player_stop(shared_->player);
 }
 
-void MVVlcPlayer::resetSeekState() {
+void MVVlcPlayer::resetSeekState(bool holdPicture) {
     ++stillRequest_;
-    stillTarget_ = -1;
-    heldTarget_ = -1;
-    pendingSeek_ = -1;
-    resumeAnchor_ = -1;
-    playAfterStill_ = false;
+    seek_ = SeekState{};
     resumeLimitTimer_.cancel();
     shared_->resuming = false;
-    shared_->holding = false;
+    shared_->holding = holdPicture;
 }
 
 void MVVlcPlayer::handleState(State state) {
@@ -342,14 +396,7 @@ void MVVlcPlayer::setTime(std::int64_t ms) {
     lastReportAt_.reset();
     if (!isPlaying()) return requestStill(ms);
     // Playing on from there: no still is waited for, nor held.
-    ++stillRequest_;
-    stillTarget_ = -1;
-    heldTarget_ = -1;
-    {
-        std::lock_guard guard(s.mutex);
-        s.holding = false;
-        s.stillSignatures.clear();
-    }
+    resetSeekState();
     playFrom(ms);
 }
 
@@ -402,49 +449,44 @@ QImage MVVlcPlayer::frame() const {
 
 void MVVlcPlayer::requestStill(std::int64_t ms) {
     Shared& s = *shared_;
-    pendingSeek_ = -1;
-    if (s.resuming.exchange(false)) resumeLimitTimer_.cancel();
-    if (!stillDecoder_ || stillFailed_ || videoSize_.isEmpty()) {
+    const bool withStill = stillDecoder_ && !stillUnreadable_ && !videoSize_.isEmpty();
+    // A newer seek takes the place of every one before; until its still comes the picture
+    // showing stays (the paused engine shows its own again now and then).
+    resetSeekState(withStill);
+    if (!withStill) {
         // No still to be had: the engine seeks, if it runs, and shows what it shows.
-        s.holding = false;
-        heldTarget_ = -1;
         if (s.started.load()) {
             libvlc_media_player_set_time(s.player, engineTime(ms));
         } else {
-            pendingSeek_ = ms;  // once the engine has started
+            seek_.pendingSeek = ms;  // once the engine has started
         }
         return;
     }
-    stillTarget_ = ms;
-    stillDecoder_->request(++stillRequest_, ms);
+    seek_.stillTarget = ms;
+    stillDecoder_->request(stillRequest_, ms);
 }
 
 // Only the answer to the last request is taken: its picture is the frame at or before the time.
 void MVVlcPlayer::handleStill(MVVideoStillDecoder::Still still) {
     Shared& s = *shared_;
-    if (still.followingOnly) {
-        if (still.request != stillRequest_ || heldTarget_ != still.targetMs) return;
-        std::lock_guard guard(s.mutex);
-        for (const QImage& next : still.following) {
-            s.stillSignatures.push_back(Shared::signatureOf(next));
-        }
-        return;
-    }
-    if (still.request != stillRequest_ || stillTarget_ < 0) return;
-    stillTarget_ = -1;
-    if (!still.ok()) {
-        stillFailed_ = true;
+    if (still.request != stillRequest_ || seek_.stillTarget < 0) return;
+    seek_.stillTarget = -1;
+    const bool playAfter = seek_.playAfterStill && !wantPaused_;
+    if (still.unreadable) {
+        stillUnreadable_ = true;
         requestStill(still.targetMs);
-        if (playAfterStill_ && !wantPaused_) playFrom(still.targetMs);
+        if (playAfter) playFrom(still.targetMs);
         return;
     }
-    heldTarget_ = still.targetMs;
-    s.holding = true;
-    {
+    // No frame to be had (none readable): the picture showing stays, and play goes on from there.
+    seek_.heldFrom = still.targetMs;
+    videoStartMs_ = still.videoStartMs;
+    if (still.ok()) {
+        // Past the last frame, play resumes from that frame (the engine has nothing after it).
+        if (still.pastReadableEnd) seek_.heldFrom = still.ms;
         std::lock_guard guard(s.mutex);
-        s.stillSignatures = {Shared::signatureOf(still.picture)};
         s.frame = std::move(still.picture);
     }
     if (callbacks_.frameReady) callbacks_.frameReady();
-    if (playAfterStill_ && !wantPaused_) playFrom(heldTarget_);
+    if (playAfter) playFrom(seek_.heldFrom);
 }

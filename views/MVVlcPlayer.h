@@ -19,19 +19,23 @@
 // Playing is the engine's. A paused picture is not: the engine gives no time for the picture it
 // shows, and streams with reordered frames leave it a few frames early. A seek while paused (or
 // before playing began) asks the film's still decoder (MVVideoStillDecoder, FFmpeg's libraries)
-// for the frame at or before the time, by its presentation time, and holds that picture on
-// screen; a newer seek drops an older one still under way. Play resumes the engine from the held
-// frame's time, and the held picture stays until the engine shows that frame itself (or one just
-// after, when it dropped a few as late).
-// A seek while playing goes on playing from there. A file the still decoder cannot read is
-// seeked by the engine itself.
+// for the frame at or before the time, by its presentation time on the file's clock (the one the
+// engine plays by), and holds that picture on screen; a newer seek drops an older one still under
+// way. Past the readable part of a file cut short the still is its last readable frame, and play
+// resumes from there. Play resumes the engine from the held frame's time, and the held picture
+// stays until the engine plays from there: once it has refilled its buffers after the seek, it
+// first shows at once the frames it decoded before that time, then plays on at the film's pace,
+// and the first picture at that pace takes over. The engine seeks a file whose video starts
+// after its time 0 wrongly (a few percent of the time off): there the picture takes over at its
+// first time report after the seek, and the playing time runs on from the engine's own, so that
+// the cursor stays with the picture (which then jumps on Play). Pause freezes the picture showing
+// at once: nothing the engine shows after it replaces it. A seek while playing goes on playing from
+// there. A file the still decoder cannot open is seeked by the engine itself.
 //
-// Threads: the public operations are main thread only (MVVlcPlayer.cpp). The engine reports on
-// threads of its own (MVVlcPlayerEngine.cpp): those callbacks only store what they were told and
-// queue the rest to the main queue; the engine is never called from them. The still decoder
-// works on its own thread and hands its picture to the main queue. Destroying the player stops
-// the engine's work and the decoder's first (this blocks until their threads leave), and reports
-// still queued for a destroyed player are dropped.
+// Both pictures, paused and playing, have the shape the video is shown with
+// (MVVideoPictureSize): the frame's own width and height (the engine's decoders hand over a few
+// padding lines, which are never part of it), turned upright for a stream shown rotated.
+//
 class MVVlcPlayer final : public MVVideoPlayer {
   public:
     MVVlcPlayer();
@@ -60,10 +64,15 @@ class MVVlcPlayer final : public MVVideoPlayer {
     void setGamma(float value) override;
 
     QImage frame() const override;
-    bool isSeeking() const override { return stillTarget_ >= 0; }
-    // Play resuming from a still whose engine shows no picture from there within this time shows
-    // the engine's pictures again.
+    bool isSeeking() const override { return seek_.stillTarget >= 0; }
+    // Play resuming from a still whose engine has not said where it landed within this time
+    // shows the engine's pictures again.
     static constexpr std::chrono::milliseconds kResumeLimit{1000};
+    // A video whose first frame comes this late on the file's clock is one the engine seeks
+    // wrongly.
+    static constexpr std::int64_t kLateVideoStartMs = 80;
+    // The engine's decoding threads for each film (its own default is one per core).
+    static constexpr int kEngineThreads = 4;
     // Larger pictures are scaled down to this width before they reach the player.
     static constexpr int kMaxFrameWidth = 1280;
 
@@ -83,7 +92,10 @@ class MVVlcPlayer final : public MVVideoPlayer {
     void readMediaFacts();
     void handleParsed(int status);
     bool reparse();
-    void handleTime(std::int64_t ms);
+    // `at`: when the engine reported it.
+    void handleTime(std::int64_t ms, std::chrono::steady_clock::time_point at);
+    // Resuming by the engine's time report: whether the one come now ends it.
+    bool handOver();
     void handlePicture();
     // The engine has filled its buffers for the first time since it was started.
     void handleStarted();
@@ -99,9 +111,9 @@ class MVVlcPlayer final : public MVVideoPlayer {
     void handleStill(MVVideoStillDecoder::Still still);
     // Plays the engine on from `ms`, the still held until its first picture from there.
     void resumeFrom(std::int64_t ms);
-    void handleResumeLimit();
-    // Forgets every seek: waiting, under way, resuming, or held.
-    void resetSeekState();
+    // Forgets every seek: waiting, under way, resuming, or held; the picture showing stays on
+    // screen with `holdPicture` (else the engine's next picture replaces it).
+    void resetSeekState(bool holdPicture = false);
     void adjust(int option, float value);
     void applyMute();
 
@@ -120,18 +132,24 @@ class MVVlcPlayer final : public MVVideoPlayer {
     // What the caller asked for last: pause (or a seek of a stopped media) or play.
     bool wantPaused_ = false;
     bool playAsked_ = false;
-    // Play was asked for while a still was under way: it resumes from that still once shown.
-    bool playAfterStill_ = false;
-    // The still's time a resumed play runs on from, once the engine shows its frame (-1: none).
-    std::int64_t resumeAnchor_ = -1;
     std::unique_ptr<MVVideoStillDecoder> stillDecoder_;
-    bool stillFailed_ = false;
-    // The number of the last still asked for (older answers are dropped), the time of the one
-    // under way (-1: none), and the time of the still on screen (-1: none).
+    // The still decoder cannot open the file: the engine seeks by itself.
+    bool stillUnreadable_ = false;
+    // The number of the last still asked for: older answers are dropped.
     std::uint64_t stillRequest_ = 0;
-    std::int64_t stillTarget_ = -1;
-    std::int64_t heldTarget_ = -1;
-    // The time to play from once the engine has started (-1: where it is).
-    std::int64_t pendingSeek_ = -1;
+    // When the video's first frame is, on the file's clock (from the stills), and its frames per
+    // second (from the media).
+    std::int64_t videoStartMs_ = 0;
+    double frameRate_ = 25;
+    // Where the seeks stand, with the picture flags of Shared (holding, resuming); reset whole by
+    // resetSeekState(). Times are ms of the file's clock, -1 for none.
+    struct SeekState {
+        std::int64_t stillTarget = -1;   // the still under way
+        std::int64_t heldFrom = -1;      // the still on screen: play resumes from this time
+        std::int64_t pendingSeek = -1;   // the time to play from once the engine has started
+        std::int64_t resumeAnchor = -1;  // a resumed play's time, until the engine shows it
+        bool playAfterStill = false;     // play was asked while a still was under way
+    };
+    SeekState seek_;
     platform::Timer resumeLimitTimer_;
 };

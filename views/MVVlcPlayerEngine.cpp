@@ -1,5 +1,6 @@
 // The engine's side of the libvlc player: the process's engine instance and the callbacks the
 // engine makes on its own threads (see MVVlcPlayerShared.h).
+#include "views/MVVideoPictureSize.h"
 #include "views/MVVlcPlayerShared.h"
 
 #include <vlc/vlc.h>
@@ -51,14 +52,18 @@ bool MVVlcPlayer::isEngineAvailable() {
     return MVVlcEngineInstance() != nullptr;
 }
 
+// The engine offers its decoder's buffer size (a few padding lines more than the frame, turned
+// for a rotated stream); asked for the shown size instead, it scales the whole frame to it.
 unsigned MVVlcPlayer::Shared::setup(void** opaque, char* chroma, unsigned* width, unsigned* height,
                                     unsigned* pitches, unsigned* lines) {
     auto* self = static_cast<Shared*>(*opaque);
     std::memcpy(chroma, "RV32", 4);
-    if (*width > unsigned(kMaxFrameWidth)) {
-        *height = std::max(1u, *height * unsigned(kMaxFrameWidth) / *width);
-        *width = unsigned(kMaxFrameWidth);
+    QSize shown(self->shownWidth.load(), self->shownHeight.load());
+    if (shown.isEmpty()) {
+        shown = MVVideoPictureSize::shown(QSize(int(*width), int(*height)), 0, kMaxFrameWidth);
     }
+    *width = unsigned(shown.width());
+    *height = unsigned(shown.height());
     self->width = *width;
     self->height = *height;
     pitches[0] = *width * 4;
@@ -79,34 +84,19 @@ void MVVlcPlayer::Shared::display(void* opaque, void* picture) {
     auto* self = static_cast<Shared*>(opaque);
     const auto* buffer = static_cast<const std::vector<unsigned char>*>(picture);
     if (self->width == 0 || self->height == 0 || !buffer || buffer->empty()) return;
-    const bool resuming = self->resuming.load();
-    if (!resuming && self->holding.load()) return;
-    int w = int(self->width);
-    int h = int(self->height);
-    const int visibleW = self->visibleWidth.load();
-    const int visibleH = self->visibleHeight.load();
-    if (visibleW > 0 && visibleH > 0 && visibleW <= kMaxFrameWidth) {
-        w = std::min(w, visibleW);
-        h = std::min(h, visibleH);
+    // The engine shows its last picture again now and then (while paused, and once more when
+    // slow to take a seek): the same bytes as the picture before are no new picture.
+    const std::vector<unsigned char>* previous = std::exchange(self->lastDisplayed, buffer);
+    if (self->resuming.load()) {
+        const bool repeated = previous && previous != buffer && *previous == *buffer;
+        if (repeated || !self->tookResume(std::chrono::steady_clock::now())) return;
+    } else if (self->holding.load()) {
+        return;
     }
-    QImage copy = QImage(buffer->data(), int(self->width), int(self->height), int(self->width * 4),
-                         QImage::Format_RGB32)
-                      .copy(0, 0, w, h);
+    QImage copy(int(self->width), int(self->height), QImage::Format_RGB32);
+    std::memcpy(copy.bits(), buffer->data(), std::min(buffer->size(), size_t(copy.sizeInBytes())));
     {
         std::lock_guard guard(self->mutex);
-        if (resuming) {
-            // The engine lands on a frame near the time, often a few before it, and pictures
-            // from before the seek may still come out: the still gives way to the first picture
-            // of its own frame (or of one just after: the engine may drop a few as late).
-            const std::vector<int> signature = signatureOf(copy);
-            if (std::none_of(self->stillSignatures.begin(), self->stillSignatures.end(),
-                             [&](const std::vector<int>& s) { return resembles(signature, s); })) {
-                return;
-            }
-            bool expected = true;
-            if (!self->resuming.compare_exchange_strong(expected, false)) return;
-            self->holding = false;
-        }
         self->frame = std::move(copy);
     }
     if (!self->framePending.exchange(true)) {
@@ -117,26 +107,23 @@ void MVVlcPlayer::Shared::display(void* opaque, void* picture) {
     }
 }
 
-std::vector<int> MVVlcPlayer::Shared::signatureOf(const QImage& picture) {
-    std::vector<int> grey;
-    if (picture.isNull()) return grey;
-    grey.reserve(size_t(kSignatureColumns * kSignatureRows));
-    for (int row = 0; row < kSignatureRows; ++row) {
-        const int y = (2 * row + 1) * picture.height() / (2 * kSignatureRows);
-        const auto* line = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
-        for (int column = 0; column < kSignatureColumns; ++column) {
-            grey.push_back(
-                qGray(line[(2 * column + 1) * picture.width() / (2 * kSignatureColumns)]));
-        }
-    }
-    return grey;
-}
-
-bool MVVlcPlayer::Shared::resembles(const std::vector<int>& a, const std::vector<int>& b) {
-    if (a.empty() || a.size() != b.size()) return false;
-    int difference = 0;
-    for (size_t i = 0; i < a.size(); ++i) difference += std::abs(a[i] - b[i]);
-    return difference <= kSameGreyDifference * int(a.size());
+// Once it has refilled its buffers after the resume's seek, the engine first shows at once the
+// frames it decoded before the time it was sent to (one or two, and a picture of before the seek
+// may come out then too), then plays on at the film's pace: the first picture that comes at that
+// pace, half a frame or more after the one before it, is after the still.
+bool MVVlcPlayer::Shared::tookResume(std::chrono::steady_clock::time_point now) {
+    if (byReport.load() || !landed.load()) return false;
+    const std::int64_t at = now.time_since_epoch().count();
+    const std::int64_t before = lastLandedPicture.exchange(at);
+    const int seen = ++landedPictures;
+    if (seen == 1) firstLandedPicture = at;
+    const bool paced =
+        seen > 1 && std::chrono::steady_clock::duration(at - before) >= pacedGap.load();
+    if (!paced && seen < kLandedPicturesTaken) return false;
+    bool expected = true;
+    if (!resuming.compare_exchange_strong(expected, false)) return false;
+    holding = false;
+    return true;
 }
 
 void MVVlcPlayer::Shared::mediaEvent(const libvlc_event_t* event, void* opaque) {
@@ -151,12 +138,20 @@ void MVVlcPlayer::Shared::playerEvent(const libvlc_event_t* event, void* opaque)
     switch (event->type) {
         case libvlc_MediaPlayerTimeChanged: {
             const std::int64_t ms = event->u.media_player_time_changed.new_time;
-            toOwner(self, [ms](MVVlcPlayer& owner) { owner.handleTime(ms); });
+            const auto at = std::chrono::steady_clock::now();
+            toOwner(self, [ms, at](MVVlcPlayer& owner) { owner.handleTime(ms, at); });
             return;
         }
         case libvlc_MediaPlayerBuffering: {
             // Starting, the engine fills its buffers (0 to 100 %); it can seek from then on.
             const float cache = event->u.media_player_buffering.new_cache;
+            if (self->resuming.load()) {
+                if (cache < 100.0f) {
+                    self->refilling = true;
+                } else if (self->refilling.load()) {
+                    self->landed = true;
+                }
+            }
             if (cache >= 100.0f && !self->started.exchange(true)) {
                 return toOwner(self, [](MVVlcPlayer& o) { o.handleStarted(); });
             }

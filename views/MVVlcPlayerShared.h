@@ -8,6 +8,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -36,23 +37,40 @@ struct MVVlcPlayer::Shared {
     static constexpr size_t kBuffers = 4;
     std::array<std::vector<unsigned char>, kBuffers> buffers;
     size_t nextBuffer = 0;
+    const std::vector<unsigned char>* lastDisplayed = nullptr;  // the buffer shown last
     unsigned width = 0;
     unsigned height = 0;
     // Under the mutex, with the main thread: the picture on screen.
     mutable std::mutex mutex;
     QImage frame;
     std::atomic<bool> framePending{false};
-    // A still picture is on screen: the engine's pictures do not replace it.
+    // A still picture, or the picture showing at a pause, is on screen: the engine's pictures do
+    // not replace it.
     std::atomic<bool> holding{false};
-    // Play resuming from a still: the still stays until the engine shows a picture like it, or
-    // like one of the few frames after it (stillSignatures, under the mutex).
+    // Play resuming from a still: the still stays until the engine has refilled its buffers
+    // after the resume's seek (refilling, then landed: a fill from below full to full) and its
+    // time report says where it plays from (MVVlcPlayer::handOver).
     std::atomic<bool> resuming{false};
-    std::vector<std::vector<int>> stillSignatures;
+    std::atomic<bool> refilling{false};
+    std::atomic<bool> landed{false};
+    // The pictures shown since it landed, and when the last of them came (steady clock ticks);
+    // with byReport the engine's time report ends the resume instead (files it seeks wrongly).
+    std::atomic<int> landedPictures{0};
+    // Half a frame of the film at its rate: pictures that come less than this after another come
+    // at once, not at the film's pace.
+    std::atomic<std::chrono::steady_clock::duration> pacedGap{std::chrono::milliseconds(20)};
+    std::atomic<std::int64_t> lastLandedPicture{0};
+    // When the first of them came: the engine's clock runs from the resume's time from then.
+    std::atomic<std::int64_t> firstLandedPicture{0};
+    std::atomic<bool> byReport{false};
+    static constexpr int kLandedPicturesTaken = 6;
+    // Engine thread: whether the picture shown now ends the resume (MVVlcPlayerEngine.cpp).
+    bool tookResume(std::chrono::steady_clock::time_point now);
     // The engine has filled its buffers once since it was (re)started: it seeks only then.
     std::atomic<bool> started{false};
-    // The picture's own size from the media (decoders may hand over a few padding lines more).
-    std::atomic<int> visibleWidth{0};
-    std::atomic<int> visibleHeight{0};
+    // The size the pictures are shown at (MVVideoPictureSize), from the media; 0 while unknown.
+    std::atomic<int> shownWidth{0};
+    std::atomic<int> shownHeight{0};
 
     // Queues `task` to the main queue for the owner, if it is still there then.
     template <typename F>
@@ -63,14 +81,6 @@ struct MVVlcPlayer::Shared {
             if (shared && shared->owner) task(*shared->owner);
         });
     }
-
-    // A picture's grey levels on a coarse grid, and whether two of them show the same frame
-    // (pictures converted by two decoders differ a little).
-    static constexpr int kSignatureColumns = 32;
-    static constexpr int kSignatureRows = 18;
-    static constexpr int kSameGreyDifference = 6;
-    static std::vector<int> signatureOf(const QImage& picture);
-    static bool resembles(const std::vector<int>& a, const std::vector<int>& b);
 
     // ---- Engine callbacks (engine threads) ----
     static unsigned setup(void** opaque, char* chroma, unsigned* width, unsigned* height,

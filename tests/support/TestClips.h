@@ -21,12 +21,27 @@ struct ClipOptions {
     // Numbered clips only: "mpeg4", or "libx264" with `bFrames` reordered frames.
     std::string codec = "mpeg4";
     int bFrames = 0;
+    // Numbered clips only, the ways real files come:
+    // shown turned clockwise by 90, 180 or 270 degrees (a display matrix, as phones write
+    // portrait video);
+    int rotation = 0;
+    // the video starting this many seconds into the file, with sound from the file's start;
+    double videoStartSeconds = 0;
+    // no edit list (reordered frames then start after the file's time 0);
+    bool editList = true;
+    // the index at the file's start (so that a file cut short keeps it);
+    bool indexFirst = false;
+    // a white band across the picture from 3/4 of its height down, 1/30 of it high, for
+    // checking a picture's shape.
+    bool heightMark = false;
 };
 
 // Frames that carry their own number: bit b of the frame number is a white block (else black)
 // in column b of kNumberBits equal columns across the picture (the GUI tests read it back).
 constexpr int kNumberBits = 10;
 bool makeNumberedClip(const std::filesystem::path& path, const ClipOptions& options = {});
+// Keeps the first `fraction` of the file's bytes, as an interrupted copy leaves it.
+bool cutShort(const std::filesystem::path& path, double fraction);
 
 // Runs `ffmpeg -nostdin -hide_banner -loglevel error -y ARGUMENTS... OUT`. False (with
 // ffmpeg's complaint on stderr, and no file left at `out`) when ffmpeg is missing or failed.

@@ -1,6 +1,7 @@
 #include "tests/support/FFmpegClips.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestClips.h"
+#include "tests/views/NumberedFrames.h"
 
 #include "transfer/MVExportVideoWindowController.h"
 #include "transfer/core/MVVideoExportPlan.h"
@@ -98,16 +99,47 @@ TEST(VideoExportPlan, RefusesWhatCannotWorkBeforeAnythingRuns) {
     }
 }
 
-TEST(VideoExportPlan, AVideoRunningIntoASecondFileIsCutToTheEndOfTheFirst) {
+TEST(VideoExportPlan, AVideoRunningIntoTheNextFileIsCutFromBothJoined) {
     TempDir dir;
-    const auto first = dir.write("a1.mp4", "v");
-    const auto second = dir.write("a2.mp4", "v");
+    const auto first = dir.write("GOPR0042.MP4", "v");
+    const auto second = dir.write("it's GP010042.MP4", "v");
     std::filesystem::create_directories(dir / "out");
     const auto plan = MVVideoExportPlan::make(*videoLap(2, 595000, 4000, {first, second}),
                                               dir / "out", "/usr/bin/ffmpeg");
     ASSERT_TRUE(plan.canRun());
-    EXPECT_TRUE(plan.endsWithFirstFile);
-    EXPECT_EQ(std::find(plan.arguments.begin(), plan.arguments.end(), "-to"), plan.arguments.end());
+    EXPECT_TRUE(plan.joinsNextFile());
+    EXPECT_FALSE(plan.endsWithFirstFile);
+    const std::vector<std::string> expected = {"-protocol_whitelist",
+                                               "file,pipe",
+                                               "-copyts",
+                                               "-f",
+                                               "concat",
+                                               "-safe",
+                                               "0",
+                                               "-i",
+                                               "pipe:0",
+                                               "-vcodec",
+                                               "copy",
+                                               "-acodec",
+                                               "copy",
+                                               "-y",
+                                               plan.temporary.string()};
+    EXPECT_EQ(plan.arguments, expected);
+    EXPECT_EQ(plan.joinList, "ffconcat version 1.0\nfile 'file:" + first.string() +
+                                 "'\ninpoint 592.000000\nfile 'file:" + dir.path().string() +
+                                 "/it'\\''s GP010042.MP4'\noutpoint 7.000000\n");
+
+    // Without the next file the cut ends with the first one.
+    std::filesystem::remove(second);
+    const auto alone = MVVideoExportPlan::make(*videoLap(2, 595000, 4000, {first, second}),
+                                               dir / "out", "/usr/bin/ffmpeg");
+    ASSERT_TRUE(alone.canRun());
+    EXPECT_FALSE(alone.joinsNextFile());
+    EXPECT_TRUE(alone.endsWithFirstFile);
+    EXPECT_TRUE(alone.joinList.empty());
+    EXPECT_EQ(alone.arguments.front(), "-ss");
+    EXPECT_EQ(std::find(alone.arguments.begin(), alone.arguments.end(), "-to"),
+              alone.arguments.end());
 }
 
 TEST(VideoExportPlan, TheCutTakesTheNameOfAnExistingFileOnlyWhenToldTo) {
@@ -416,6 +448,123 @@ TEST_F(VideoExportSheet, RealFFmpegCutsTheLapWithItsLeadInAndRunOut) {
     const auto duration = FFmpegClips::duration(dir / "out/Lap 7.mp4");
     ASSERT_TRUE(duration);
     EXPECT_NEAR(*duration, 6.0, 1.0);  // within one key-frame interval
+}
+
+// The number the first and the last picture of a video show (numbered frames), read from the
+// pictures ffmpeg decodes as a player would (the edit list applied).
+std::pair<int, int> firstAndLastFrameNumbers(const std::filesystem::path& video,
+                                             const std::filesystem::path& folder) {
+    const auto first = folder / "first.png";
+    const auto last = folder / "last.png";
+    if (!testing_support::runFfmpeg({"-i", video.string(), "-frames:v", "1"}, first) ||
+        !testing_support::runFfmpeg({"-i", video.string(), "-update", "1"}, last)) {
+        return {-1, -1};
+    }
+    return {testing_support::readFrameNumber(QImage(QString::fromStdString(first.string()))),
+            testing_support::readFrameNumber(QImage(QString::fromStdString(last.string())))};
+}
+
+// A camera that splits its recording into chapter files of ten seconds: numbered frames at 25 fps,
+// a key frame every second, AAC sound, each file starting at its own time 0.
+bool makeChapterFiles(const std::filesystem::path& folder) {
+    const std::string blocks = "geq=lum='255*bitand(floor(N/pow(2,floor(X*" +
+                               std::to_string(testing_support::kNumberBits) +
+                               "/W))),1)':cb=128:cr=128";
+    return testing_support::runFfmpeg({"-f",
+                                       "lavfi",
+                                       "-i",
+                                       "color=black:size=160x120:rate=25:duration=20",
+                                       "-f",
+                                       "lavfi",
+                                       "-i",
+                                       "sine=frequency=440:duration=20",
+                                       "-vf",
+                                       blocks,
+                                       "-c:v",
+                                       "libx264",
+                                       "-bf",
+                                       "2",
+                                       "-g",
+                                       "25",
+                                       "-keyint_min",
+                                       "25",
+                                       "-sc_threshold",
+                                       "0",
+                                       "-pix_fmt",
+                                       "yuv420p",
+                                       "-c:a",
+                                       "aac",
+                                       "-f",
+                                       "segment",
+                                       "-segment_time",
+                                       "10",
+                                       "-reset_timestamps",
+                                       "1",
+                                       "-segment_start_number",
+                                       "1"},
+                                      folder / "GP%02d0042.MP4") &&
+           std::filesystem::is_regular_file(folder / "GP020042.MP4");
+}
+
+TEST_F(VideoExportSheet, RealFFmpegJoinsALapThatRunsIntoTheCamerasNextFile) {
+    if (!FFmpegClips::available()) GTEST_SKIP() << "ffmpeg is not installed";
+    ASSERT_TRUE(makeChapterFiles(dir / "videos"));
+    defaults.setString(MVFFmpeg::kPathDefaultsKey, "");
+    // The lap runs from 7 s of the first file to 4 s of the second: the cut from 4 s of the
+    // first (frame 100) to 7 s of the second (17 s of the recording, frame 425).
+    sheet.setLap(
+        videoLap(12, 7000, 4000, {dir / "videos/GP010042.MP4", dir / "videos/GP020042.MP4"}));
+    EXPECT_TRUE(sheet.statusTextField()->text().contains("two video files"))
+        << sheet.statusTextField()->text().toStdString();
+    ASSERT_TRUE(runExport()) << sheet.statusTextField()->text().toStdString();
+    const auto cut = dir / "out/Lap 12.MP4";
+    // Without re-encoding the ends fall on whole packets: the lap with at least its three seconds
+    // either side, and less than a third of a second more.
+    const auto [first, last] = firstAndLastFrameNumbers(cut, dir.path());
+    EXPECT_LE(first, 100);
+    EXPECT_GE(first, 92);
+    EXPECT_GE(last, 424);
+    EXPECT_LE(last, 432);
+    const auto streams = probeStreams(cut);
+    ASSERT_EQ(streams.size(), 2u);
+    for (const ProbedStream& stream : streams) {
+        SCOPED_TRACE(stream.type);
+        EXPECT_NEAR(stream.start, 0.0, 0.05);
+        EXPECT_GE(stream.duration, 12.9);
+        EXPECT_LE(stream.duration, 13.34);
+    }
+}
+
+// Two sheets cutting the same lap into one folder at once (the first hidden while it cuts, the
+// second opened from the pane): each cut is written apart, and both are kept.
+TEST_F(VideoExportSheet, TwoCutsOfOneLapIntoOneFolderAtOnceAreBothKept) {
+    // Each stand-in writes its cut, says so, and ends once both have written.
+    useFFmpeg("#!/bin/sh\nfor last; do :; done\necho \"cut $$\" > \"$last\"\ntouch \"" +
+              (dir / "ready-").string() + "$$\"\nwhile [ $(ls \"" + dir.path().string() +
+              "\" | grep -c '^ready-') -lt 2 ]; do sleep 0.01; done\n");
+    MVExportVideoWindowController other(nullptr, defaults);
+    other.directoryTextField()->setUrl(dir / "out");
+    for (MVExportVideoWindowController* each : {&sheet, &other}) {
+        each->setLap(videoLap(7, 10000, 70000, {clip}));
+    }
+    QSignalSpy firstDone(&sheet, &MVExportVideoWindowController::exportFinished);
+    QSignalSpy secondDone(&other, &MVExportVideoWindowController::exportFinished);
+    sheet.buttonProcess()->click();
+    other.buttonProcess()->click();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return !firstDone.isEmpty() && !secondDone.isEmpty(); }, 30000));
+    EXPECT_TRUE(firstDone.first().first().toBool())
+        << sheet.statusTextField()->text().toStdString();
+    EXPECT_TRUE(secondDone.first().first().toBool())
+        << other.statusTextField()->text().toStdString();
+    const std::string a = testing_support::readAll(dir / "out/Lap 7.mp4");
+    const std::string b = testing_support::readAll(dir / "out/Lap 7 (2).mp4");
+    EXPECT_TRUE(a.starts_with("cut ")) << a;
+    EXPECT_TRUE(b.starts_with("cut ")) << b;
+    EXPECT_NE(a, b);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "out"),
+                            std::filesystem::directory_iterator()),
+              2);
 }
 
 }  // namespace

@@ -2,7 +2,10 @@
 
 #include "transfer/core/MVFilePlacement.h"
 
+#include <atomic>
 #include <charconv>
+
+#include <unistd.h>
 
 namespace {
 
@@ -11,6 +14,12 @@ bool samePlace(const std::filesystem::path& a, const std::filesystem::path& b) {
     if (std::filesystem::equivalent(a, b, error)) return true;
     return std::filesystem::weakly_canonical(a, error) ==
            std::filesystem::weakly_canonical(b, error);
+}
+
+// A name no other cut uses, in this program or another one running beside it.
+std::string cutNumber() {
+    static std::atomic<unsigned> next{0};
+    return std::to_string(::getpid()) + "-" + std::to_string(++next);
 }
 
 }  // namespace
@@ -53,7 +62,14 @@ MVVideoExportPlan MVVideoExportPlan::make(const MVLap& lap, const std::filesyste
         folder / ("Lap " + std::to_string(lap.number()) + plan.input.extension().string());
     plan.start = startSeconds(lap.videoTimestampStart());
     plan.end = endSeconds(lap.videoTimestampEnd());
-    plan.endsWithFirstFile = lap.videoURLs()->size() > 1;
+    if (lap.videoURLs()->size() > 1) {
+        const std::filesystem::path& next = (*lap.videoURLs())[1];
+        if (std::filesystem::is_regular_file(next, error)) {
+            plan.next = next;
+        } else {
+            plan.endsWithFirstFile = true;
+        }
+    }
     if (!std::filesystem::is_regular_file(plan.input, error)) {
         plan.refusal = "The video file " + plan.input.filename().string() + " is missing.";
     } else if (!ffmpeg) {
@@ -71,16 +87,47 @@ MVVideoExportPlan MVVideoExportPlan::make(const MVLap& lap, const std::filesyste
 
 void MVVideoExportPlan::setOutput(const std::filesystem::path& path) {
     output = path;
-    temporary = output.parent_path() /
-                ("." + output.stem().string() + ".exporting" + output.extension().string());
+    temporary = output.parent_path() / ("." + output.stem().string() + ".exporting-" + cutNumber() +
+                                        output.extension().string());
     outputExists = MVFilePlacement::taken(output);
     if (!canRun()) return;
-    // Both times are input options: the seek lands on the key frame at or before the start, and
-    // the end is on the input's clock too.
-    arguments = {"-ss", formatSeconds(start)};
-    if (!endsWithFirstFile) arguments.insert(arguments.end(), {"-to", formatSeconds(end)});
-    arguments.insert(arguments.end(), {"-i", input.string(), "-vcodec", "copy", "-acodec",
-                                       copySound ? "copy" : "aac", "-y", temporary.string()});
+    if (joinsNextFile()) {
+        // The list gives both times. The joined files' own timestamps are kept (-copyts), so what
+        // comes before the start stays before the cut's time 0, as the one-file seek leaves it.
+        joinList = joinListOf(input, start, next, end);
+        arguments = {"-protocol_whitelist",
+                     "file,pipe",
+                     "-copyts",
+                     "-f",
+                     "concat",
+                     "-safe",
+                     "0",
+                     "-i",
+                     "pipe:0"};
+    } else {
+        // Both times are input options: the seek lands on the key frame at or before the start,
+        // and the end is on the input's clock too.
+        joinList.clear();
+        arguments = {"-ss", formatSeconds(start)};
+        if (!endsWithFirstFile) arguments.insert(arguments.end(), {"-to", formatSeconds(end)});
+        arguments.insert(arguments.end(), {"-i", input.string()});
+    }
+    arguments.insert(arguments.end(), {"-vcodec", "copy", "-acodec", copySound ? "copy" : "aac",
+                                       "-y", temporary.string()});
+}
+
+std::string MVVideoExportPlan::joinListOf(const std::filesystem::path& first, double start,
+                                          const std::filesystem::path& second, double end) {
+    // In quotes a quote cannot stand: it ends them, and an escaped one joins the next quotes.
+    auto quoted = [](const std::filesystem::path& path) {
+        std::string text = "'file:";
+        for (char c : std::filesystem::absolute(path).string()) {
+            text += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        }
+        return text + "'";
+    };
+    return "ffconcat version 1.0\nfile " + quoted(first) + "\ninpoint " + formatSeconds(start) +
+           "\nfile " + quoted(second) + "\noutpoint " + formatSeconds(end) + "\n";
 }
 
 bool MVVideoExportPlan::refusesCopiedStream(const std::string& ffmpegLine) {
