@@ -1,8 +1,10 @@
 #include "tests/ZevOzozid/ZVTStorageFixture.h"
 
 #include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTDBStorage.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFileStore.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <fstream>
 
@@ -81,6 +83,32 @@ TEST(ZVTDBStorage, SizeCapInWholePages) {
     EXPECT_FALSE(answer);
     EXPECT_EQ(s.maxSizeInBytes(), 16384);
     EXPECT_EQ(log.count(ZVTLogLevelWarning, "would cause a loss of data"), 1u);
+}
+
+// A store file made with another page size keeps it: the cap is rounded to that page, and the
+// log names the page it was rounded to.
+TEST(ZVTDBStorage, SizeCapNamesTheFilesOwnPageSize) {
+    zvt_test::DataHomeFixture home;
+    const auto url = ZVTUtility::fullURLForPathComponent("Test.sqlite");
+    ASSERT_TRUE(url);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(url->c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "PRAGMA page_size = 1024; CREATE TABLE made (x);", nullptr, nullptr,
+                           nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    CountingStorage s(1);
+    ASSERT_EQ(s.pageSize(), 1024);
+    LogCapture log;
+    bool answer = false;
+    s.setMaxStorageSize(10000, [&](bool ok) { answer = ok; });
+    EXPECT_TRUE(answer);
+    EXPECT_EQ(s.maxSizeInBytes(), 10240);
+    EXPECT_EQ(log.count(ZVTLogLevelInfo,
+                        "Changed maximum database size to 10240 bytes (next "
+                        "multiple of the 1024-byte page)."),
+              1u);
+    EXPECT_EQ(log.count(ZVTLogLevelInfo, "4KiB"), 0u);
 }
 
 TEST(ZVTDBStorage, BindingAndWideIntegers) {
