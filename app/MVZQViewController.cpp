@@ -58,6 +58,16 @@ std::optional<QString> unopenableReason(const std::filesystem::path& path) {
     return std::nullopt;
 }
 
+// Holds the display mode as it is for the scope's lifetime: released on every path out of a load,
+// a throw included.
+class DisplayModeHold {
+  public:
+    DisplayModeHold() { MVOptionsAndSettings::sharedManager().holdDisplayModeChanges(); }
+    ~DisplayModeHold() { MVOptionsAndSettings::sharedManager().releaseDisplayModeChanges(); }
+    DisplayModeHold(const DisplayModeHold&) = delete;
+    DisplayModeHold& operator=(const DisplayModeHold&) = delete;
+};
+
 // Pane controllers are handed to tasks on the loading queue; the last reference may end there,
 // but a controller that owns widgets is deleted on the main thread.
 template <typename T>
@@ -247,34 +257,52 @@ void MVZQViewController::unlockSubviews() {
 
 // ---- Opening files and recomputing ------------------------------------------------------------
 
+// Sent to the main thread when it goes out of scope on the loading queue, however the load ended:
+// `why` is the failure shown, none for a load that got through.
+struct MVZQViewController::LoadEnd {
+    explicit LoadEnd(std::shared_ptr<Worker> w) : worker(std::move(w)) {}
+    ~LoadEnd();
+    LoadEnd(const LoadEnd&) = delete;
+    LoadEnd& operator=(const LoadEnd&) = delete;
+    std::shared_ptr<Worker> worker;
+    std::optional<QString> why;
+};
+
 void MVZQViewController::loadGLDFile(const std::filesystem::path& path) {
     MVGLDFileManager::loadingQueue().async([w = worker_, path] {
+        // The load ends on every path: one that throws (the queue logs the throw) releases the
+        // display mode and reaches the status bar as a file that could not be read.
+        LoadEnd end(w);
         // The display mode stays as it is while the manager's lists change.
-        MVOptionsAndSettings::sharedManager().holdDisplayModeChanges();
+        DisplayModeHold hold;
         ZORFileLog::writeToTextFile("\nstart - (void)loadGLDFile:(NSURL *)url");
-        std::optional<QString> why = unopenableReason(path);
-        if (why) {
+        end.why = unopenableReason(path);
+        if (end.why) {
             std::fprintf(stderr, "Cannot open the file %s\n", path.c_str());
             ZORFileLog::writeToTextFile("Cannot open the file");
         } else {
+            end.why = MVStatusView::unreadableFileText();
             ZORFileLog::writeToTextFile("\nstart [_fileController loadGLDFileWithURL:url]");
             w->manager.loadGLDFileWithURL(path);
+            end.why.reset();
             ZORFileLog::writeToTextFile("finish [_fileController loadGLDFileWithURL:url]");
         }
         ZORFileLog::writeToTextFile("finish - (void)loadGLDFile:(NSURL *)url");
-        MVOptionsAndSettings::sharedManager().releaseDisplayModeChanges();
-        // Behind the recomputation that the load queued, so the load counts as ended once the
-        // panes show it.
-        MVGLDFileManager::loadingQueue().async([w, why] {
-            platform::mainQueue().async([w, why] {
-                if (!w->owner) return;
-                if (why) {
-                    w->owner->statusView_->showFailure(*why);
-                } else {
-                    w->owner->statusView_->loadDidEnd();
-                }
-                ++w->owner->finishedLoads_;
-            });
+    });
+}
+
+MVZQViewController::LoadEnd::~LoadEnd() {
+    // Behind the recomputation that the load queued, so the load counts as ended once the panes
+    // show it.
+    MVGLDFileManager::loadingQueue().async([w = worker, why = why] {
+        platform::mainQueue().async([w, why] {
+            if (!w->owner) return;
+            if (why) {
+                w->owner->statusView_->showFailure(*why);
+            } else {
+                w->owner->statusView_->loadDidEnd();
+            }
+            ++w->owner->finishedLoads_;
         });
     });
 }
@@ -290,24 +318,35 @@ void MVZQViewController::dispatchRecompute(Scope scope, std::vector<QWidget*> hu
     if (scope == Scope::EveryPane) latestFullRebuild_ = mine;
     MVGLDFileManager::loadingQueue().async(
         [w = worker_, mine, work = std::move(work), rebuild = std::move(rebuild), huds] {
-            work(*w);
-            platform::mainQueue().async([w, mine, rebuild, huds] {
-                MVZQViewController* owner = w->owner;
-                if (!owner) return;
-                // A full rebuild dispatched later redoes everything this one would.
-                if (mine < owner->latestFullRebuild_) {
-                    ++owner->droppedRebuilds_;
-                } else {
-                    rebuild();
-                    ++owner->appliedRebuilds_;
-                }
-                for (const QPointer<MVProgressHUD>& hud : huds) {
-                    if (!hud) continue;
-                    hud->setRemoveFromSuperViewOnHide(true);
-                    hud->hideAnimated(true);
-                }
-                if (--owner->pendingRebuilds_ == 0) owner->unlockSubviews();
-            });
+            // Whether the work returns or throws (the queue logs the throw), its end reaches the
+            // main thread: the overlays go and clicks are taken again. The rebuild of work that
+            // threw is not applied.
+            const auto finish = [&](bool worked) {
+                platform::mainQueue().async([w, mine, rebuild, huds, worked] {
+                    MVZQViewController* owner = w->owner;
+                    if (!owner) return;
+                    // A full rebuild dispatched later redoes everything this one would.
+                    if (mine < owner->latestFullRebuild_) {
+                        ++owner->droppedRebuilds_;
+                    } else if (worked) {
+                        rebuild();
+                        ++owner->appliedRebuilds_;
+                    }
+                    for (const QPointer<MVProgressHUD>& hud : huds) {
+                        if (!hud) continue;
+                        hud->setRemoveFromSuperViewOnHide(true);
+                        hud->hideAnimated(true);
+                    }
+                    if (--owner->pendingRebuilds_ == 0) owner->unlockSubviews();
+                });
+            };
+            try {
+                work(*w);
+            } catch (...) {
+                finish(false);
+                throw;
+            }
+            finish(true);
         });
 }
 

@@ -44,7 +44,10 @@ class MVVideoController;
 // a generation number: one that reaches the main thread after a later full rebuild was dispatched
 // is dropped, since that one redoes everything it would; every other rebuild is applied. Mouse
 // clicks on the panes are refused from the moment a recomputation is dispatched until its rebuild
-// has finished.
+// has finished. A load or recomputation that throws ends as one that returns (the loading queue
+// logs the throw): the display mode is released, the load ends as a file that could not be read,
+// and the rebuild of the work that threw is not applied but its overlays go and clicks are
+// accepted again.
 class MVZQViewController : public QWidget {
     Q_OBJECT
   public:
@@ -149,6 +152,8 @@ class MVZQViewController : public QWidget {
     enum class Scope { SomePanes, EveryPane };
     void dispatchRecompute(Scope scope, std::vector<QWidget*> hudViews, Step work,
                            MainStep rebuild);
+    // The end of one load, told to the main thread however the load ended.
+    struct LoadEnd;
     // Code 10: the first computation after a load (on the main thread).
     void GLDFileDidLoaded();
     // Re-fires the cursor so every observer moves to it.

@@ -28,6 +28,16 @@ namespace {
 
 thread_local bool tlOwnSelectionWrite = false;
 
+// Marks the thread as writing the selection for the main window itself, until the scope ends
+// (also by a throw from one of the selection's observers).
+class OwnSelectionWrite {
+  public:
+    OwnSelectionWrite() { tlOwnSelectionWrite = true; }
+    ~OwnSelectionWrite() { tlOwnSelectionWrite = false; }
+    OwnSelectionWrite(const OwnSelectionWrite&) = delete;
+    OwnSelectionWrite& operator=(const OwnSelectionWrite&) = delete;
+};
+
 // The diagnostic log's start and finish lines around one step.
 class StepLog {
   public:
@@ -86,16 +96,14 @@ void MVZQViewController::Worker::parsingStatus(std::int32_t code) {
 
 void MVZQViewController::Worker::writeSelectedLaps(std::vector<MVLapPtr> laps) {
     std::erase(laps, nullptr);  // a missing lap never enters the selection
-    tlOwnSelectionWrite = true;
+    const OwnSelectionWrite own;
     global().setSelectedLaps(std::move(laps));
-    tlOwnSelectionWrite = false;
 }
 
 void MVZQViewController::Worker::writeSelectedKeysIfEmpty(std::vector<std::string> fallback) {
     if (!global().selectedKeys().empty()) return;
-    tlOwnSelectionWrite = true;
+    const OwnSelectionWrite own;
     global().setSelectedKeys(std::move(fallback));
-    tlOwnSelectionWrite = false;
 }
 
 void MVZQViewController::Worker::calculateGlobalData() {

@@ -24,15 +24,19 @@ class CurrentQueueScope {
 };
 
 void runGuarded(const Task& task, const std::string& label) {
+    detail::runCatching(task, "task on queue ", label.c_str());
+}
+}  // namespace
+
+void detail::runCatching(const Task& task, const char* what, const char* name) {
     try {
         task();
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "gridlark: task on queue %s threw: %s\n", label.c_str(), e.what());
+        std::fprintf(stderr, "gridlark: %s%s threw: %s\n", what, name, e.what());
     } catch (...) {
-        std::fprintf(stderr, "gridlark: task on queue %s threw\n", label.c_str());
+        std::fprintf(stderr, "gridlark: %s%s threw\n", what, name);
     }
 }
-}  // namespace
 
 // ---- main queue ----
 
@@ -252,6 +256,27 @@ bool syncOnMain(Task task, Duration limit) {
         bool started = false;
         bool abandoned = false;
         bool done = false;
+        bool returned = false;
+    };
+    // Ends the wait when the task ends, by returning or by throwing (the main queue then logs
+    // the exception).
+    class Finish {
+      public:
+        explicit Finish(Hop& hop) : hop_(hop) {}
+        ~Finish() {
+            {
+                std::lock_guard lock(hop_.mutex);
+                hop_.done = true;
+                hop_.returned = returned;
+            }
+            hop_.cv.notify_all();
+        }
+        Finish(const Finish&) = delete;
+        Finish& operator=(const Finish&) = delete;
+        bool returned = false;
+
+      private:
+        Hop& hop_;
     };
     auto hop = std::make_shared<Hop>();
     mainQueue().async([hop, task = std::move(task)] {
@@ -260,22 +285,20 @@ bool syncOnMain(Task task, Duration limit) {
             if (hop->abandoned) return;
             hop->started = true;
         }
+        Finish finish(*hop);
         task();
-        {
-            std::lock_guard lock(hop->mutex);
-            hop->done = true;
-        }
-        hop->cv.notify_all();
+        finish.returned = true;
     });
     std::unique_lock lock(hop->mutex);
-    if (hop->cv.wait_for(lock, limit, [&] { return hop->done; })) return true;
-    if (!hop->started) {
-        hop->abandoned = true;
-        return false;
+    if (!hop->cv.wait_for(lock, limit, [&] { return hop->done; })) {
+        if (!hop->started) {
+            hop->abandoned = true;
+            return false;
+        }
+        // Started but slow: it is running on the main thread now; wait for it to end.
+        hop->cv.wait(lock, [&] { return hop->done; });
     }
-    // Started but slow: it is running on the main thread now; wait for it to end.
-    hop->cv.wait(lock, [&] { return hop->done; });
-    return true;
+    return hop->returned;
 }
 
 // ---- timers ----

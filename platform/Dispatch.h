@@ -15,6 +15,11 @@ namespace platform {
 
 using Task = std::function<void()>;
 
+// Every queue below runs a task that throws as one that returns: the exception is caught where
+// the task ran, a line naming the queue goes to stderr ("gridlark: task on queue <label> threw:
+// <what>"), and the queue goes on with its next task. Nothing reaches the code that queued the
+// task; a caller that must know hops synchronously (syncOnMain answers false) or catches inside
+// its task.
 class Queue {
   public:
     virtual ~Queue() = default;
@@ -76,14 +81,16 @@ class SerialQueue final : public Queue {
 // a line on stderr) when called on the main thread, where it could only deadlock; also false when
 // the main thread did not start it within `limit` (the task is then dropped). `limit` bounds only
 // the wait for the start: once the main thread has started the task, this waits for its end
-// without a limit and returns true.
+// (a running task cannot be taken back, and it may use the caller's locals) and answers true
+// when it returned, false when it threw (the exception is caught and logged on the main thread,
+// as every queue does).
 bool syncOnMain(Task task, Duration limit = std::chrono::seconds(30));
 
-// Runs task on queue once `delay` has passed on the platform clock.
+// Runs task on queue once `delay` has passed on the platform clock (a throw as the queue says).
 void after(Duration delay, Queue& queue, Task task);
 
 // A cancellable one-shot or repeating timer on the platform clock. Cancelling (or destroying) it
-// guarantees the task is not started afterwards.
+// guarantees the task is not started afterwards. A repeating timer whose task throws fires again.
 class Timer {
   public:
     Timer() = default;
@@ -114,6 +121,9 @@ class Semaphore {
 };
 
 namespace detail {
+// Runs task; an exception of any kind is caught and told on stderr as "gridlark: <what><name>
+// threw: <its text>". Every queue and operation runs its tasks through it.
+void runCatching(const Task& task, const char* what, const char* name = "");
 // The timer scheduler behind `after` and Timer; exposed for the fake clock.
 void fireDueTimers();
 void wakeScheduler();

@@ -8,15 +8,9 @@
 namespace platform {
 
 void Operation::run() {
-    if (!cancelled_) {
-        try {
-            main();
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "gridlark: operation threw: %s\n", e.what());
-        }
-    }
+    if (!cancelled_) detail::runCatching([this] { main(); }, "operation");
     finished_ = true;
-    if (completion_) completion_();
+    if (completion_) detail::runCatching(completion_, "operation's completion block");
 }
 
 namespace {

@@ -35,7 +35,10 @@ class Operation {
 
 // Runs operations on worker threads of its own, at most `maxConcurrent` at once, in the order
 // added. cancelAllOperations() cancels every queued and running operation; a queued operation
-// that is cancelled is finished without its main() running.
+// that is cancelled is finished without its main() running. An operation whose main() or
+// completion block throws is finished as one that returns: the exception is caught on the
+// operation's thread, a line goes to stderr ("gridlark: operation threw: <what>"), its
+// completion block still runs, and the queue goes on.
 class OperationQueue {
   public:
     explicit OperationQueue(std::string name, int maxConcurrent = 1);

@@ -300,7 +300,7 @@ Plan prepare(const std::string& newName, const fs::path& sessionURL,
     return plan;
 }
 
-Result commit(const Plan& plan) {
+Result commit(const Plan& plan, const MovedCheck& whenMoved) {
     Result result{plan.status, plan.message, plan.sessionFrom, plan.oldVideoURLs};
     if (!plan.ready()) return result;
 
@@ -332,6 +332,7 @@ Result commit(const Plan& plan) {
         }
         moved.push_back(move);
     }
+    if (whenMoved && !whenMoved(plan, error)) return fail(Status::Failed);
     // Replaces the moved session file (the only replacing step, and the last one).
     if (temporary && std::rename(temporary->c_str(), plan.sessionTo.c_str()) != 0) {
         error = "cannot replace " + plan.sessionTo.string() + ": " + errnoText(errno);
@@ -348,9 +349,9 @@ Result commit(const Plan& plan) {
 }
 
 Result renameSession(const std::string& newName, const fs::path& sessionURL,
-                     const std::vector<fs::path>& videoURLs) {
+                     const std::vector<fs::path>& videoURLs, const MovedCheck& whenMoved) {
     const Plan plan = prepare(newName, sessionURL, videoURLs);
-    Result result = commit(plan);
+    Result result = commit(plan, whenMoved);
     if (!result.message.empty()) logLine(result.message);
     if (result.renamed() && !plan.hasVideoSection) logLine("NO video attached!");
     return result;
@@ -398,8 +399,24 @@ Result changeFileName(const std::string& newName, const fs::path& gldURL,
         return result;
     }
     const std::vector<fs::path> videos = whole->videoURLs().value_or(std::vector<fs::path>{});
-    Result result = renameSession(newName, gldURL, videos);
-    if (!result.renamed()) return result;
+    // The session's address changes once every file is moved, before anything else: where the
+    // manager refuses the write (off its loading queue), the moves are put back.
+    const std::vector<fs::path> oldURLs = manager.arrayOfGLDURLs();
+    const auto writeAddress = [&](const Plan& plan, std::string& error) {
+        std::vector<fs::path> urls = oldURLs;
+        std::replace(urls.begin(), urls.end(), gldURL, plan.sessionTo);
+        manager.setArrayOfGLDURLs(urls);
+        if (manager.arrayOfGLDURLs() == urls) return true;
+        error = "the session manager refused the new address " + plan.sessionTo.string() +
+                " (a loaded session is renamed on its loading queue); every file put back";
+        return false;
+    };
+    Result result = renameSession(newName, gldURL, videos, writeAddress);
+    if (!result.renamed()) {
+        // The address went in but a later step failed: the files are back, and so is it.
+        if (manager.arrayOfGLDURLs() != oldURLs) manager.setArrayOfGLDURLs(oldURLs);
+        return result;
+    }
 
     std::map<fs::path, fs::path> renamed;
     for (std::size_t i = 0; i < videos.size(); ++i) renamed[videos[i]] = result.videoURLs[i];
@@ -410,9 +427,6 @@ Result changeFileName(const std::string& newName, const fs::path& gldURL,
             if (lap) mapVideoURLs(*lap, renamed);
         }
     }
-    std::vector<fs::path> urls = manager.arrayOfGLDURLs();
-    std::replace(urls.begin(), urls.end(), gldURL, result.sessionURL);
-    manager.setArrayOfGLDURLs(std::move(urls));
     return result;
 }
 

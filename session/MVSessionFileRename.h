@@ -3,6 +3,7 @@
 #include "session/MVGLDFileManager.h"
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -37,7 +38,9 @@
 // (standard error), one line each, control bytes shown as \xNN; "NO video attached!" is logged
 // for a renamed session file without an "[avi]" section. Nothing throws.
 // The functions touch only the files named and the objects passed in; call them where nothing
-// else writes those (the main thread for a loaded session).
+// else writes those. For a loaded session that is the manager's loading queue, where its lists
+// are written: called elsewhere on the shared manager, the rename finds its new address refused,
+// puts every file back and answers Failed.
 namespace MVSessionFileRename {
 
 enum class Status {
@@ -49,7 +52,8 @@ enum class Status {
     TargetExists,      // refused or failed: a target name is taken (nothing replaced)
     DuplicateTarget,   // refused: two files would get the same new name
     NoColumnNames,     // refused: "[avi]" without "[column names]" after it
-    Failed,            // an input/output error; everything moved was put back
+    Failed,            // an input/output error, or the manager refused the new address;
+                       // everything moved was put back
 };
 
 // What a rename did. On success the session file's new address and the video list with every
@@ -93,19 +97,26 @@ std::optional<std::string> rewriteVideoSection(const std::string& text, const st
 // Checks everything and computes the moves and the new text; touches nothing.
 Plan prepare(const std::string& newName, const std::filesystem::path& sessionURL,
              const std::vector<std::filesystem::path>& videoURLs);
+// Asked once every file is moved, before the rewritten session text replaces the moved session
+// file: false (with the reason in `error`) puts every file back, and the rename answers Failed.
+using MovedCheck = std::function<bool(const Plan& plan, std::string& error)>;
+
 // Carries out a ready plan (all or nothing, see above). A plan that is not ready is returned as
 // its refusal, untouched.
-Result commit(const Plan& plan);
+Result commit(const Plan& plan, const MovedCheck& whenMoved = {});
 // prepare() and commit() in one, with the result logged.
 Result renameSession(const std::string& newName, const std::filesystem::path& sessionURL,
-                     const std::vector<std::filesystem::path>& videoURLs);
+                     const std::vector<std::filesystem::path>& videoURLs,
+                     const MovedCheck& whenMoved = {});
 
 // Renames a loaded session: the session of `gldURL` (the manager entry loaded from that address,
 // else the one whose display name is the file name without extension) and the videos of its
 // whole-file lap. On success the whole-file lap's videoURLs become the new addresses, every other
 // lap of the session has its video addresses mapped likewise, and the session's stored address in
 // arrayOfGLDURLs becomes the new file, so that a re-parse finds it. The display name and the
-// other lists stay as they are until the session is loaded again.
+// other lists stay as they are until the session is loaded again. On the manager's loading
+// queue only (for a manager bound to it): elsewhere the address write is refused, every file is
+// put back and the answer is Failed, with laps and addresses as they were.
 Result changeFileName(const std::string& newName, const std::filesystem::path& gldURL,
                       MVGLDFileManager& manager = MVGLDFileManager::sharedManager());
 

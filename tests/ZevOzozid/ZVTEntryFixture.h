@@ -3,6 +3,7 @@
 #include "tests/ZevOzozid/ZVTFakeDeviceProbe.h"
 #include "tests/ZevOzozid/ZVTStorageFixture.h"
 #include "tests/support/MainQueuePump.h"
+#include "tests/support/ScopedHook.h"
 
 #include "platform/UserDefaults.h"
 
@@ -115,7 +116,6 @@ class EntryRecorder : public ZVTChannelDelegate {
 class EntryFixture {
   public:
     EntryFixture() {
-        ZVTDeviceProbe::setCurrent(std::make_shared<FakeDeviceProbe>());
         clearSettings();
         resetSingletons();
         TestServiceClass<0>::instance = std::make_unique<TestService>("Alpha");
@@ -125,10 +125,8 @@ class EntryFixture {
     }
     ~EntryFixture() {
         testing_support::MainQueuePump::drain();
-        ZVTDependencyConfiguration::setHttpClient(nullptr);
         resetSingletons();
         unsetenv("RAZ_URUZAD_ODIZEVO");
-        ZVTDeviceProbe::setCurrent(nullptr);
     }
 
     // The process is gone; the settings and the SDK folder stay.
@@ -154,6 +152,10 @@ class EntryFixture {
         ZVTLogger::reset();
     }
 
+    // A test installs the client it sends with; none before it, and whatever was before it after.
+    testing_support::ScopedHook<&ZVTDependencyConfiguration::setHttpClient> httpClient_{nullptr};
+    testing_support::ScopedHook<&ZVTDeviceProbe::setCurrent> probe_{
+        std::make_shared<FakeDeviceProbe>()};
     DataHomeFixture dataHome_;
 };
 

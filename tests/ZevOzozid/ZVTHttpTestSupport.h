@@ -2,6 +2,7 @@
 
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/MainQueuePump.h"
+#include "tests/support/ScopedHook.h"
 
 #include "platform/Clock.h"
 
@@ -23,14 +24,7 @@ namespace zvt_test {
 // A reachability source whose answer the test sets; flip() tells the monitor it changed.
 class FakeNetwork {
   public:
-    FakeNetwork() {
-        auto state = state_;
-        ZVT_Reachability::setSourceFactory([state] { return std::make_unique<Source>(state); });
-    }
-    ~FakeNetwork() {
-        ZVT_Reachability::setSourceFactory({});
-        testing_support::MainQueuePump::drain();
-    }
+    ~FakeNetwork() { testing_support::MainQueuePump::drain(); }
     void setUp(bool up) {
         std::function<void()> notify;
         {
@@ -66,6 +60,8 @@ class FakeNetwork {
         std::shared_ptr<State> s_;
     };
     std::shared_ptr<State> state_ = std::make_shared<State>();
+    testing_support::ScopedHook<&ZVT_Reachability::setSourceFactory> sources_{
+        [state = state_] { return std::make_unique<Source>(state); }};
 };
 
 // A loopback ingestion service: records every request to `path` (query, headers, body as

@@ -1,8 +1,10 @@
 #include "tests/ZevOzozid/ZVTStorageFixture.h"
 
 #include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTDBStorage.h"
+#include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFileStore.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <fstream>
 
@@ -26,6 +28,13 @@ class CountingStorage : public ZVTDBStorage {
     void customizeDatabase(sqlite3*) override { ++customized; }
     void migrateDatabase(sqlite3*, uint64_t from) override { migratedFrom.push_back(from); }
 };
+
+// Sets the size cap; the storage's answer.
+bool capTo(CountingStorage& s, int64_t bytes) {
+    bool answer = false;
+    s.setMaxStorageSize(bytes, [&](bool ok) { answer = ok; });
+    return answer;
+}
 
 int64_t pragma(CountingStorage& s, const std::string& sql) {
     auto rows = s.executeSelectionQuery(sql);
@@ -61,26 +70,44 @@ TEST(ZVTDBStorage, NewFileVersionsAndMigration) {
     EXPECT_EQ(pragma(newer, "PRAGMA user_version"), 5);
 }
 
+// The cap is taken up to whole pages of the store's file: SQLite's usual 4 KiB page, or the page
+// of a file made with another size, which it keeps; the log names the page it rounded to.
 TEST(ZVTDBStorage, SizeCapInWholePages) {
-    zvt_test::DataHomeFixture home;
-    CountingStorage s(1);
-    ASSERT_EQ(s.pageSize(), 4096);
-    LogCapture log;
-    bool answer = false;
-    s.setMaxStorageSize(10000, [&](bool ok) { answer = ok; });
-    EXPECT_TRUE(answer);
-    EXPECT_EQ(s.maxSizeInBytes(), 12288);
-    EXPECT_EQ(log.count(ZVTLogLevelInfo,
-                        "Changed maximum database size to 12288 bytes (next multiple of 4KiB)."),
-              1u);
-    s.setMaxStorageSize(16384, [&](bool ok) { answer = ok; });
-    EXPECT_TRUE(answer);
-    EXPECT_EQ(log.count(ZVTLogLevelInfo, "Changed maximum database size to 16384 bytes."), 1u);
-    // The new file already uses three pages (schema, table, auto-vacuum map).
-    s.setMaxStorageSize(8192, [&](bool ok) { answer = ok; });
-    EXPECT_FALSE(answer);
-    EXPECT_EQ(s.maxSizeInBytes(), 16384);
-    EXPECT_EQ(log.count(ZVTLogLevelWarning, "would cause a loss of data"), 1u);
+    struct Case {
+        int64_t page;
+        int64_t roundedUp;  // 10,000 bytes in whole pages
+        const char* rounding;
+    };
+    for (const Case& c : {Case{4096, 12288, "(next multiple of 4KiB)."},
+                          Case{1024, 10240, "(next multiple of the 1024-byte page)."}}) {
+        SCOPED_TRACE(c.page);
+        zvt_test::DataHomeFixture home;
+        if (c.page != 4096) {
+            const auto url = ZVTUtility::fullURLForPathComponent("Test.sqlite");
+            ASSERT_TRUE(url);
+            sqlite3* db = nullptr;
+            ASSERT_EQ(sqlite3_open(url->c_str(), &db), SQLITE_OK);
+            const std::string make =
+                "PRAGMA page_size = " + std::to_string(c.page) + "; CREATE TABLE made (x);";
+            EXPECT_EQ(sqlite3_exec(db, make.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+            sqlite3_close(db);
+        }
+        CountingStorage s(1);
+        ASSERT_EQ(s.pageSize(), c.page);
+        LogCapture log;
+        EXPECT_TRUE(capTo(s, 10000));
+        EXPECT_EQ(s.maxSizeInBytes(), c.roundedUp);
+        EXPECT_EQ(
+            log.count(ZVTLogLevelInfo, "Changed maximum database size to " +
+                                           std::to_string(c.roundedUp) + " bytes " + c.rounding),
+            1u);
+        EXPECT_TRUE(capTo(s, 16384));
+        EXPECT_EQ(log.count(ZVTLogLevelInfo, "Changed maximum database size to 16384 bytes."), 1u);
+        // The new file already uses three pages (schema, table, auto-vacuum map).
+        EXPECT_FALSE(capTo(s, 2 * c.page));
+        EXPECT_EQ(s.maxSizeInBytes(), 16384);
+        EXPECT_EQ(log.count(ZVTLogLevelWarning, "would cause a loss of data"), 1u);
+    }
 }
 
 TEST(ZVTDBStorage, BindingAndWideIntegers) {

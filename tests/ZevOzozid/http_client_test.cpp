@@ -191,9 +191,13 @@ TEST(ZVTDependencyConfiguration, HoldsOneClientForTheProcess) {
     FakeNetwork network;
     EXPECT_EQ(ZVTDependencyConfiguration::httpClient(), nullptr);
     auto client = std::make_shared<ZVTHttpClient>();
-    ZVTDependencyConfiguration::setHttpClient(client);
-    EXPECT_EQ(ZVTDependencyConfiguration::httpClient(), client);
-    ZVTDependencyConfiguration::setHttpClient(nullptr);
+    {
+        testing_support::ScopedHook<&ZVTDependencyConfiguration::setHttpClient> installed(client);
+        EXPECT_EQ(ZVTDependencyConfiguration::httpClient(), client);
+        auto other = std::make_shared<ZVTHttpClient>();
+        EXPECT_EQ(ZVTDependencyConfiguration::setHttpClient(other), client);
+        EXPECT_EQ(ZVTDependencyConfiguration::setHttpClient(client), other);
+    }
     EXPECT_EQ(ZVTDependencyConfiguration::httpClient(), nullptr);
 }
 

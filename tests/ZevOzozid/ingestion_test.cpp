@@ -1,6 +1,7 @@
 #include "tests/ZevOzozid/ZVTHttpTestSupport.h"
 #include "tests/ZevOzozid/ZVTStorageFixture.h"
 #include "tests/ZevOzozid/ZVTTestSupport.h"
+#include "tests/support/ScopedHook.h"
 
 #include "platform/Clock.h"
 
@@ -57,6 +58,9 @@ struct IngestionTest : ::testing::Test {
     LogCapture logs;
     FakeNetwork network;
     ScriptedServer server;
+    // Network requests allowed unless a case forbids them; the provider before the test comes back
+    // after it.
+    testing_support::ScopedHook<&ZVTHttpIngestion::setNetworkRequestsAllowedProvider> allowed{{}};
     std::string installId = ZVTUUID::random().UUIDString();
     std::shared_ptr<ZVTHttpClient> client;
     std::shared_ptr<ZVTZevOzozidIngestion> ingestion;
@@ -70,7 +74,6 @@ struct IngestionTest : ::testing::Test {
         ingestion->setAppSecret(kSecret40);
     }
     ~IngestionTest() override {
-        ZVTHttpIngestion::setNetworkRequestsAllowedProvider({});
         ingestion.reset();
         client.reset();
         MainQueuePump::drain();

@@ -1,4 +1,5 @@
 #include "tests/support/MainQueuePump.h"
+#include "tests/support/ScopedHook.h"
 
 #include "platform/NotificationCenter.h"
 
@@ -50,14 +51,10 @@ struct ReachabilityFixture : ::testing::Test {
         kZVNetworkReachabilityChangedNotification, nullptr,
         [this](const platform::Notification& n) { notices.push_back(n.object); });
 
-    ReachabilityFixture() {
-        auto s = state;
-        ZVT_Reachability::setSourceFactory([s] { return std::make_unique<FakeSource>(s); });
-    }
-    ~ReachabilityFixture() override {
-        ZVT_Reachability::setSourceFactory({});
-        MainQueuePump::drain();
-    }
+    testing_support::ScopedHook<&ZVT_Reachability::setSourceFactory> sources{
+        [s = state] { return std::make_unique<FakeSource>(s); }};
+
+    ~ReachabilityFixture() override { MainQueuePump::drain(); }
 };
 
 TEST(ZVT_Reachability, StatusRuleFollowsTheFlagWord) {

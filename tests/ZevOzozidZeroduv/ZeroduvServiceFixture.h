@@ -3,6 +3,7 @@
 #include "tests/ZevOzozid/ZVTStorageFixture.h"
 #include "tests/ZevOzozid/ZVTTestSupport.h"
 #include "tests/support/MainQueuePump.h"
+#include "tests/support/ScopedHook.h"
 #include "tests/support/TempDir.h"
 
 #include "platform/Clock.h"
@@ -119,15 +120,6 @@ class FakeGroup : public ZVTChannelGroupProtocol {
 // may outlive the fixture in a service released on another thread.
 class FakePressure {
   public:
-    FakePressure() {
-        auto state = state_;
-        ZVTMemoryPressureSource::setFactory([state](ZVTMemoryPressureSource::Handler handler) {
-            std::lock_guard lock(state->mutex);
-            state->handler = std::move(handler);
-            return std::make_unique<Source>(state);
-        });
-    }
-    ~FakePressure() { ZVTMemoryPressureSource::setFactory(nullptr); }
     void fire() {
         ZVTMemoryPressureSource::Handler h;
         {
@@ -152,6 +144,12 @@ class FakePressure {
         std::shared_ptr<State> state;
     };
     std::shared_ptr<State> state_ = std::make_shared<State>();
+    testing_support::ScopedHook<&ZVTMemoryPressureSource::setFactory> factory_{
+        [state = state_](ZVTMemoryPressureSource::Handler handler) {
+            std::lock_guard lock(state->mutex);
+            state->handler = std::move(handler);
+            return std::make_unique<Source>(state);
+        }};
 };
 
 // A fresh SDK folder, crash reporter folder and crash settings per test; the crash reporter

@@ -7,6 +7,7 @@
 
 #include "app/MVLapTableModel.h"
 #include "app/MVLapsTableView.h"
+#include "app/MVMiddleView.h"
 #include "app/MVSplitView.h"
 #include "app/MVStatusView.h"
 #include "app/MVZQViewController.h"
@@ -14,13 +15,16 @@
 #include "session/MVGLDFileManager.h"
 #include "session/MVGlobalData.h"
 #include "session/MVHelperKeys.h"
+#include "session/MVOptionsAndSettings.h"
 
+#include "platform/ObserverToken.h"
 #include "platform/UserDefaults.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -141,6 +145,56 @@ INSTANTIATE_TEST_SUITE_P(
                                      },
                                      QString()}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A load whose progress report throws still ends: as a file that could not be read, with the
+// display mode no longer held, and the next session opens as usual.
+TEST_F(MainWindowTest, ALoadThatThrowsEndsAndReleasesTheDisplayMode) {
+    class ThrowingDelegate final : public MVParsingProcessDelegate {
+      public:
+        void parsingStatus(std::int32_t) override { throw std::runtime_error("no status bar"); }
+    };
+    MVGLDFileManager& manager = MVGLDFileManager::sharedManager();
+    const std::shared_ptr<MVParsingProcessDelegate> window = manager.delegate();
+    const auto throwing = std::make_shared<ThrowingDelegate>();
+    manager.setDelegate(throwing);
+    testing::internal::CaptureStderr();
+    open(writeThreeLapSession("thrown.gld"));
+    const std::string err = testing::internal::GetCapturedStderr();
+    manager.setDelegate(window);
+
+    EXPECT_NE(err.find("threw: no status bar"), std::string::npos) << err;
+    EXPECT_FALSE(MVOptionsAndSettings::sharedManager().displayModeChangesHeld());
+    EXPECT_EQ(controller->statusView()->message(), MVStatusView::unreadableFileText());
+    EXPECT_FALSE(controller->statusView()->isLoading());
+
+    open(writeThreeLapSession("next.gld"));
+    EXPECT_EQ(listedLaps(), 3);
+    EXPECT_TRUE(controller->middleView()->enableUserInteract());
+}
+
+// A recomputation whose work throws (here an observer of the selection) takes clicks again, and
+// the next one is applied.
+TEST_F(MainWindowTest, ARecomputationThatThrowsTakesClicksAgain) {
+    bool throwOnce = true;
+    platform::ObserverToken observer = MVGlobalData::sharedManager().observeSelectedLaps(
+        [&](const std::vector<MVLapPtr>&, const std::vector<MVLapPtr>&) {
+            if (!MVGLDFileManager::loadingQueue().isCurrent() || !throwOnce) return;
+            throwOnce = false;
+            throw std::runtime_error("selection observer");
+        });
+    testing::internal::CaptureStderr();
+    open(writeThreeLapSession("first.gld"));
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("threw: selection observer"), std::string::npos) << err;
+    EXPECT_FALSE(throwOnce);
+    EXPECT_TRUE(controller->middleView()->enableUserInteract());
+
+    const int applied = controller->appliedRebuilds();
+    open(writeThreeLapSession("second.gld"));
+    EXPECT_GT(controller->appliedRebuilds(), applied);
+    EXPECT_EQ(listedLaps(), 6);
+    EXPECT_TRUE(controller->middleView()->enableUserInteract());
+}
 
 // Divider positions stored by an earlier run are put back when the window first shows, and a
 // moved divider stores all three positions.

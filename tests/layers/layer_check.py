@@ -6,10 +6,16 @@ Usage: layer_check.py ROOT [EXCEPTIONS_FILE]
 Reads the C and C++ files under ROOT (when ROOT is a git checkout, the tracked ones and the new
 ones not yet added, less those git ignores; every one otherwise) and prints `file:line: <what>` for
 each include that runs the wrong way; exits 1 when there is any, 2 when ROOT is not a folder.
-Quoted includes are read as paths from ROOT (scripts/rewrite-includes writes them so); a quoted
-include that names a file beside the including file but not from ROOT is a fault too, since the
-layer it reaches could not be told, and so is an angle-bracket include of one of our own headers,
-which would pass as a third-party one.
+Quoted includes are read as paths from ROOT (scripts/rewrite-includes writes them so), normalised
+first, so "./views/X.h" and "session/../views/X.h" reach views/X.h (and are faults of their own:
+write the plain path); a quoted include that names a file beside the including file but not from
+ROOT is a fault too, since the layer it reaches could not be told, and so is an angle-bracket
+include of one of our own headers, which would pass as a third-party one. Any other header (in
+angle brackets, or quoted and not in the tree) must be one of the C, C++ and POSIX headers listed
+below or belong to a third-party library the folder may use: one that is neither (a test library,
+a library outside the table) is a fault. Every folder of sources is a component of the table below
+or one of the folders that may use anything (FREE_FOLDERS); a new folder is a fault until it is
+added to one of them (CONTRIBUTING.md says how).
 
 The layers (one way: app -> transfer -> views -> widgets -> session -> platform) and what each
 folder may use, ours and third-party:
@@ -22,8 +28,7 @@ import sys
 
 SOURCE_SUFFIXES = (".c", ".cc", ".cpp", ".cxx", ".h", ".hh", ".hpp", ".hxx", ".inc", ".ipp")
 
-# Folder prefix -> component; the longest prefix wins. Folders not named here (tests/, bench/,
-# fuzz/, tools/, resources/, ...) may use anything and are not checked.
+# Folder prefix -> component; the longest prefix wins.
 COMPONENTS = {
     "app/": "app",
     "transfer/": "transfer",
@@ -37,6 +42,10 @@ COMPONENTS = {
     "ZevOzozidZeroduv/": "crashes",
     "ZVCrashReporter/": "crash",
 }
+# Top-level folders of sources that may use anything and are not checked: tests, tools,
+# benchmarks, fuzz targets and the icon maker. A folder of sources named neither here nor in
+# COMPONENTS is a fault.
+FREE_FOLDERS = {"tests", "bench", "fuzz", "tools", "resources"}
 FOLDER_OF = {
     "app": "app/", "transfer": "transfer/", "transfer_core": "transfer/core/", "views": "views/", "widgets": "widgets/",
     "session": "session/", "platform": "platform/", "sdk": "ZevOzozid/",
@@ -60,9 +69,42 @@ MAY_USE = {
     "crash": {"crash"},
 }
 
-# Third-party libraries by header; std, C and POSIX headers are not listed and always allowed.
+# The C++ standard library's, the C library's and POSIX headers in use, with the few Linux and
+# GNU ones the platform, transfer and crash code need: always allowed. A header not listed here
+# must belong to a library below; add one here only when it is part of one of those libraries.
+SYSTEM_HEADERS = {
+    # C++
+    "algorithm", "any", "array", "atomic", "bit", "bitset", "charconv", "chrono", "compare",
+    "concepts", "condition_variable", "deque", "exception", "filesystem", "fstream", "functional",
+    "future", "initializer_list", "iomanip", "ios", "iosfwd", "iostream", "istream", "iterator",
+    "limits", "list", "locale", "map", "memory", "mutex", "new", "numbers", "numeric",
+    "optional", "ostream", "queue", "random", "ranges", "ratio", "regex", "set", "shared_mutex",
+    "source_location", "span", "sstream", "stack", "stdexcept", "stop_token", "streambuf",
+    "string", "string_view", "system_error", "thread", "tuple", "type_traits", "typeindex",
+    "typeinfo", "unordered_map", "unordered_set", "utility", "variant", "vector", "version",
+    # C, in its C++ spelling and its own
+    "cassert", "cctype", "cerrno", "cfloat", "cinttypes", "climits", "clocale", "cmath",
+    "csetjmp", "csignal", "cstdarg", "cstddef", "cstdint", "cstdio", "cstdlib", "cstring",
+    "ctime", "cwchar", "assert.h", "ctype.h", "errno.h", "float.h", "inttypes.h", "limits.h",
+    "locale.h", "math.h", "setjmp.h", "signal.h", "stdarg.h", "stdbool.h", "stddef.h",
+    "stdint.h", "stdio.h", "stdlib.h", "string.h", "time.h",
+    # POSIX
+    "dirent.h", "dlfcn.h", "fcntl.h", "ifaddrs.h", "net/if.h", "netdb.h", "netinet/in.h",
+    "poll.h", "pthread.h", "sched.h", "spawn.h", "syslog.h", "ucontext.h", "unistd.h",
+    "arpa/inet.h", "sys/file.h", "sys/mman.h", "sys/resource.h", "sys/socket.h", "sys/stat.h",
+    "sys/time.h", "sys/types.h", "sys/uio.h", "sys/un.h", "sys/utsname.h", "sys/wait.h",
+    # Linux and GNU: ELF images and the link map, futexes, netlink, eventfd, syscalls, the C++
+    # runtime's demangler and backtraces
+    "elf.h", "link.h", "execinfo.h", "cxxabi.h", "linux/futex.h", "linux/netlink.h",
+    "linux/rtnetlink.h", "sys/eventfd.h", "sys/syscall.h",
+}
+# Generated at build time, not in the tree, by component.
+GENERATED = {"zvcrash.pb-c.h": "crash"}
+
+# Third-party libraries by header. Qt's headers come in its class spelling (<QString>,
+# <QtCore/QString>) and in lower case (<qstring.h>).
 LIBRARIES = [
-    (re.compile(r"^Q[A-Za-z0-9]*(\.h)?$|^Qt[A-Za-z0-9]*/"), "Qt"),
+    (re.compile(r"^Q[A-Za-z0-9]*(\.h)?$|^Qt[A-Za-z0-9]*/|^q[a-z0-9_]*\.h$"), "Qt"),
     (re.compile(r"^curl/"), "libcurl"),
     (re.compile(r"^openssl/"), "OpenSSL"),
     (re.compile(r"^pugixml\.hpp$"), "pugixml"),
@@ -71,6 +113,7 @@ LIBRARIES = [
     (re.compile(r"^zlib\.h$"), "zlib"),
     (re.compile(r"^zip\.h$"), "libzip"),
     (re.compile(r"^vlc/"), "libvlc"),
+    (re.compile(r"^lib(avcodec|avformat|avutil|swscale|swresample)/"), "FFmpeg"),
     (re.compile(r"^GeographicLib/"), "GeographicLib"),
     (re.compile(r"^protobuf-c/"), "protobuf-c"),
 ]
@@ -78,7 +121,7 @@ MAY_LINK = {
     "platform": {"libcurl", "OpenSSL", "JSON"},  # JSON: the preferences file
     "session": {"pugixml", "GeographicLib"},  # GeographicLib: distances on the ellipsoid
     "widgets": {"Qt"},
-    "views": {"Qt", "libvlc"},
+    "views": {"Qt", "libvlc", "FFmpeg"},  # FFmpeg: the paused picture
     "transfer_core": {"libzip", "pugixml"},
     "transfer": {"Qt", "libzip", "pugixml"},  # pugixml: the update notes
     "app": {"Qt"},
@@ -140,16 +183,21 @@ def read_exceptions(path):
     return allowed
 
 
-def check_library(comp, name):
+def check_library(comp, name, written=None):
+    written = written or f"<{name}>"
     for pattern, lib in LIBRARIES:
         if pattern.search(name):
             if lib == "Qt" and comp in NO_QT:
-                return f"{FOLDER_OF[comp]} never includes Qt (<{name}>)"
+                return f"{FOLDER_OF[comp]} never includes Qt ({written})"
             if lib not in MAY_LINK[comp]:
                 allowed = ", ".join(sorted(MAY_LINK[comp])) or "no third-party library"
-                return f"{FOLDER_OF[comp]} may not use {lib} (<{name}>); it may use {allowed}"
+                return f"{FOLDER_OF[comp]} may not use {lib} ({written}); it may use {allowed}"
             return None
-    return None
+    if name in SYSTEM_HEADERS or GENERATED.get(name) == comp:
+        return None
+    allowed = ", ".join(sorted(MAY_LINK[comp])) or "no third-party library"
+    return (f"{written} is neither a C, C++ or POSIX header of the check's list nor one of a "
+            f"library {FOLDER_OF[comp]} may use ({allowed})")
 
 
 def check_ours(root, rel, comp, name, files):
@@ -158,7 +206,8 @@ def check_ours(root, rel, comp, name, files):
         meant = [beside] if beside in files else [f for f in files if f.endswith("/" + name)]
         if meant:
             return f"\"{name}\" is not a path from the repository root ({' or '.join(meant[:3])})"
-        return None  # generated or system header
+        # Generated, system or third-party: checked as if written in angle brackets.
+        return check_library(comp, name, f"\"{name}\"")
     target = component(name)
     if target is None:
         return f"{FOLDER_OF[comp]} may not include {name} (test, tool or other non-library code)"
@@ -170,12 +219,26 @@ def check_ours(root, rel, comp, name, files):
     return None
 
 
+def unplaced_folder(rel):
+    """The top-level folder of `rel` when it is neither a component nor free to use anything."""
+    if "/" not in rel or component(rel) is not None:
+        return None
+    top = rel.split("/", 1)[0]
+    return None if top in FREE_FOLDERS else top
+
+
 def check(root, exceptions):
     files_list = source_files(root)
     files = set(files_list)
     faults = []
     used = set()
+    unplaced = set()
     for rel in files_list:
+        top = unplaced_folder(rel)
+        if top is not None and top not in unplaced:
+            unplaced.add(top)
+            faults.append(f"{rel}: {top}/ is neither a library folder of the layer table nor a "
+                          f"folder that may use anything; add it to one (CONTRIBUTING.md)")
         comp = component(rel)
         if comp is None:
             continue
@@ -186,6 +249,11 @@ def check(root, exceptions):
                     continue
                 kind, name = m.groups()
                 found = []
+                if kind == '"':
+                    plain = os.path.normpath(name)
+                    if plain != name and not plain.startswith(".."):
+                        found.append(f"\"{name}\" is not a plain path: write \"{plain}\"")
+                        name = plain
                 if kind == "<" and name in files:
                     found.append(f"<{name}> is one of ours: include it as \"{name}\"")
                 if kind == "<" and name not in files:

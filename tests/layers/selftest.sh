@@ -30,18 +30,36 @@ printf '#include "tests/support/Fake.h"\n' > "$t/session/Leak.cpp"
 printf '#include "session/Lap.h"\n#include "views/Chart.h"\n#include <QWidget>\n' > "$t/tests/support/Fake.cpp"
 printf '#include <platform/Clock.h>\n#include <views/Chart.h>\n' > "$t/session/Angle.cpp"
 printf '#include "session/Lap.h"\n#include "views/Chart.h"\n#include <zip.h>\n#include <QString>\n' > "$t/transfer/core/Plan.cpp"
+# Side doors: paths that are not plain, a test library, a quoted third-party header, Qt in lower
+# case, a folder of sources outside the table; beside them headers that are fine.
+printf '#include "./views/Chart.h"\n#include "session/../views/Chart.h"\n#include "./platform/Clock.h"\n' > "$t/session/Door.cpp"
+printf '#include <gtest/gtest.h>\n#include "gtest/gtest.h"\n#include <queue>\n#include <sys/stat.h>\n' > "$t/session/Probe.cpp"
+printf '#include <qstring.h>\n#include <QtCore/QString>\n' > "$t/platform/Lower.cpp"
+mkdir -p "$t/gadgets"
+printf '#include "views/Chart.h"\n' > "$t/gadgets/Knob.cpp"
+printf '#include "views/Chart.h"\n' > "$t/gadgets/Dial.cpp"
 printf 'app/Shell.cpp ZevOzozid/ZevOzozid/Internals/Store.h\n' > "$work/exceptions.txt"
 
 cat > "$work/expected" <<'EXP'
 ZVCrashReporter/Source/Writer.c:1: ZVCrashReporter/ may not include platform/Clock.h; it may use ZVCrashReporter/
 app/Shell.cpp:3: app/ may not reach the internals of the telemetry SDK or its services (ZevOzozid/ZevOzozid/Internals/Store.h)
+gadgets/Dial.cpp: gadgets/ is neither a library folder of the layer table nor a folder that may use anything; add it to one (CONTRIBUTING.md)
+platform/Lower.cpp:1: platform/ never includes Qt (<qstring.h>)
+platform/Lower.cpp:2: platform/ never includes Qt (<QtCore/QString>)
 platform/Net.cpp:1: "Clock.h" is not a path from the repository root (platform/Clock.h)
 platform/Text.cpp:2: platform/ never includes Qt (<QString>)
 session/Angle.cpp:1: <platform/Clock.h> is one of ours: include it as "platform/Clock.h"
 session/Angle.cpp:2: <views/Chart.h> is one of ours: include it as "views/Chart.h"
 session/Angle.cpp:2: session/ may not include views/Chart.h; it may use platform/, session/
+session/Door.cpp:1: "./views/Chart.h" is not a plain path: write "views/Chart.h"
+session/Door.cpp:1: session/ may not include views/Chart.h; it may use platform/, session/
+session/Door.cpp:2: "session/../views/Chart.h" is not a plain path: write "views/Chart.h"
+session/Door.cpp:2: session/ may not include views/Chart.h; it may use platform/, session/
+session/Door.cpp:3: "./platform/Clock.h" is not a plain path: write "platform/Clock.h"
 session/Lap.cpp:2: session/ may not include views/Chart.h; it may use platform/, session/
 session/Leak.cpp:1: session/ may not include tests/support/Fake.h (test, tool or other non-library code)
+session/Probe.cpp:1: <gtest/gtest.h> is neither a C, C++ or POSIX header of the check's list nor one of a library session/ may use (GeographicLib, pugixml)
+session/Probe.cpp:2: "gtest/gtest.h" is neither a C, C++ or POSIX header of the check's list nor one of a library session/ may use (GeographicLib, pugixml)
 session/Sector.cpp:1: "Lap.h" is not a path from the repository root (session/Lap.h)
 transfer/core/Plan.cpp:2: transfer/core/ may not include views/Chart.h; it may use platform/, session/, transfer/core/
 transfer/core/Plan.cpp:4: transfer/core/ never includes Qt (<QString>)
@@ -59,7 +77,8 @@ grep -q '^session/Lap.cpp:2:' "$work/got2" || fail "an exception hid another inc
 # With the faults removed, the tree passes.
 rm "$t/session/Lap.cpp" "$t/platform/Text.cpp" "$t/app/Shell.cpp" "$t/ZVCrashReporter/Source/Writer.c" \
    "$t/platform/Net.cpp" "$t/session/Sector.cpp" "$t/session/Leak.cpp" "$t/session/Angle.cpp" \
-   "$t/transfer/core/Plan.cpp"
+   "$t/transfer/core/Plan.cpp" "$t/session/Door.cpp" "$t/session/Probe.cpp" "$t/platform/Lower.cpp"
+rm -r "$t/gadgets"
 "$python" "$src/tests/layers/layer_check.py" "$t" || fail "layer check failed a sound tree"
 
 # A root that does not exist is an error, not a tree without faults.

@@ -9,7 +9,10 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
+#include <stdexcept>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -164,6 +167,135 @@ TEST(OperationQueue, RespectsTheConcurrencyLimit) {
     EXPECT_EQ(peak, kLimit);
     lock.unlock();
     EXPECT_TRUE(queue.waitUntilAllOperationsAreFinished(10s));
+}
+
+// ---- tasks that throw ----
+
+// A task that throws on any queue is caught where it ran, with a line naming the queue, and the
+// queue goes on: the next task runs and the queue counts as idle again.
+TEST(ThrowingTasks, EveryQueueLogsTheThrowAndRunsItsNextTask) {
+    platform::SerialQueue serial("test.throwing");
+    struct Case {
+        platform::Queue& queue;
+        std::function<bool()> settle;  // waits until the queue has run all it was given
+    };
+    const std::vector<Case> cases = {
+        {platform::mainQueue(), [] { return MainQueuePump::until([] { return true; }); }},
+        {platform::globalQueue(), [] { return platform::drainGlobalQueueFor(20s); }},
+        {serial, [&] { return serial.drainFor(20s); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.queue.label());
+        auto next = std::make_shared<std::atomic<bool>>(false);
+        testing::internal::CaptureStderr();
+        c.queue.async([] { throw std::runtime_error("no lap list"); });
+        c.queue.async([] { throw 7; });
+        c.queue.async([next] { *next = true; });
+        EXPECT_TRUE(MainQueuePump::until([&] { return next->load(); }));
+        EXPECT_TRUE(c.settle());
+        MainQueuePump::drain();
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_NE(err.find("task on queue " + c.queue.label() + " threw: no lap list"),
+                  std::string::npos)
+            << err;
+        EXPECT_NE(err.find("task on queue " + c.queue.label() + " threw\n"), std::string::npos)
+            << err;
+    }
+}
+
+// A timer's task that throws: a one-shot `after` lets the next one run, a repeating timer fires
+// again.
+TEST(ThrowingTasks, TimersFireAgainAfterATaskThrew) {
+    platform::FakeClock clock;
+    clock.install();
+    testing::internal::CaptureStderr();
+    int ticks = 0;
+    bool afterRan = false;
+    platform::after(10ms, platform::mainQueue(), [] { throw std::runtime_error("late"); });
+    platform::after(20ms, platform::mainQueue(), [&] { afterRan = true; });
+    platform::Timer repeating;
+    repeating.start(10ms, true, platform::mainQueue(), [&] {
+        ++ticks;
+        throw std::runtime_error("tick");
+    });
+    for (int i = 0; i < 3; ++i) {
+        clock.advance(10ms);
+        MainQueuePump::drain();
+    }
+    repeating.cancel();
+    testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(afterRan);
+    EXPECT_EQ(ticks, 3);
+}
+
+// A synchronous hop whose task throws ends the worker's wait with a false answer; the next hop
+// works. The worker's state is shared, so a hop that never came back cannot hang the test.
+TEST(ThrowingTasks, SyncOnMainAnswersFalseWhenItsTaskThrows) {
+    struct Worker {
+        std::atomic<int> answers{0};
+        std::atomic<bool> first{true};
+        std::atomic<bool> second{false};
+        std::atomic<bool> secondRan{false};
+    };
+    auto state = std::make_shared<Worker>();
+    testing::internal::CaptureStderr();
+    std::thread([state] {
+        state->first = platform::syncOnMain([] { throw std::runtime_error("status bar gone"); });
+        ++state->answers;
+        state->second = platform::syncOnMain([state] { state->secondRan = true; });
+        ++state->answers;
+    }).detach();
+    const bool answered = MainQueuePump::until([&] { return state->answers.load() == 2; });
+    const std::string err = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(answered) << "a throwing task left the hop waiting";
+    EXPECT_FALSE(state->first);
+    EXPECT_TRUE(state->second);
+    EXPECT_TRUE(state->secondRan);
+    EXPECT_NE(err.find("task on queue main threw: status bar gone"), std::string::npos) << err;
+}
+
+// An operation that throws, of any kind, and a completion block that throws: each operation is
+// finished, its completion block runs, and the queue runs the rest.
+TEST(ThrowingTasks, OperationsFinishAndTheQueueGoesOn) {
+    platform::OperationQueue queue("test.throwing.ops", 1);
+    std::atomic<int> completions{0};
+    std::atomic<bool> lastRan{false};
+    testing::internal::CaptureStderr();
+    std::vector<std::shared_ptr<platform::Operation>> kept;
+    const std::vector<std::function<void()>> bodies = {
+        [] { throw std::runtime_error("no card"); },
+        [] { throw 7; },
+        [] {},
+    };
+    class Body final : public platform::Operation {
+      public:
+        explicit Body(std::function<void()> body) : body_(std::move(body)) {}
+
+      protected:
+        void main() override { body_(); }
+
+      private:
+        std::function<void()> body_;
+    };
+    for (const auto& body : bodies) {
+        auto op = std::make_shared<Body>(body);
+        op->setCompletionBlock([&] {
+            ++completions;
+            throw std::runtime_error("completion");
+        });
+        kept.push_back(op);
+        queue.addOperation(op);
+    }
+    queue.addOperation([&](const platform::Operation&) { lastRan = true; });
+    const bool finished = queue.waitUntilAllOperationsAreFinished(20s);
+    const std::string err = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(finished);
+    EXPECT_TRUE(lastRan);
+    EXPECT_EQ(completions, 3);
+    for (const auto& op : kept) EXPECT_TRUE(op->isFinished());
+    EXPECT_NE(err.find("operation threw: no card"), std::string::npos) << err;
+    EXPECT_NE(err.find("operation threw\n"), std::string::npos) << err;
+    EXPECT_NE(err.find("completion block threw: completion"), std::string::npos) << err;
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -343,6 +344,34 @@ TEST_F(LoadedSessionRename, SessionNotLoadedOrRefusedChangesNothing) {
     EXPECT_EQ(manager.arrayOfWholeFileMVLaps()[0]->lapAtIndex(0)->videoURLs(), folder.videos);
     EXPECT_EQ(lap->videoURLs(), std::vector<fs::path>{folder.videos[1]});
     EXPECT_EQ(manager.arrayOfGLDURLs(), std::vector<fs::path>{folder.session});
+}
+
+// A manager bound to its loading queue refuses the new address off that queue: every file goes
+// back where it was and the laps keep their videos. On the queue the same rename goes through.
+TEST_F(LoadedSessionRename, OffTheLoadingQueueTheRefusedAddressPutsEveryFileBack) {
+    SessionFolder folder;
+    const MVLapPtr lap = install("run1", folder.session, folder.videos);
+    manager.bindListsToLoadingQueue();
+    const auto before = snapshot(folder.dir.path());
+
+    testing::internal::CaptureStderr();
+    const auto refused = Rename::changeFileName("run2", folder.session, manager);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(refused.status, Status::Failed);
+    EXPECT_NE(refused.message.find("refused the new address"), std::string::npos)
+        << refused.message;
+    EXPECT_EQ(snapshot(folder.dir.path()), before);
+    EXPECT_EQ(manager.arrayOfWholeFileMVLaps()[0]->lapAtIndex(0)->videoURLs(), folder.videos);
+    EXPECT_EQ(lap->videoURLs(), std::vector<fs::path>{folder.videos[1]});
+    EXPECT_EQ(manager.arrayOfGLDURLs(), std::vector<fs::path>{folder.session});
+
+    Rename::Result renamed;
+    MVGLDFileManager::loadingQueue().async(
+        [&] { renamed = Rename::changeFileName("run2", folder.session, manager); });
+    ASSERT_TRUE(MVGLDFileManager::loadingQueue().drainFor(std::chrono::seconds(20)));
+    EXPECT_EQ(renamed.status, Status::Renamed) << renamed.message;
+    EXPECT_EQ(manager.arrayOfGLDURLs(), std::vector<fs::path>{folder.dir / "run2.gld"});
+    EXPECT_EQ(lap->videoURLs(), std::vector<fs::path>{folder.dir / "run20002.mp4"});
 }
 
 }  // namespace

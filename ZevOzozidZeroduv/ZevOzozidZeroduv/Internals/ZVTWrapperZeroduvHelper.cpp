@@ -3,16 +3,17 @@
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTZeroduv.h"
 
 #include <mutex>
+#include <utility>
 
 namespace {
 std::mutex gMutex;
 std::weak_ptr<ZVTCrashHandlerSetupDelegate> gSetupDelegate;
 }  // namespace
 
-void ZVTWrapperZeroduvHelper::setCrashHandlerSetupDelegate(
-    const std::shared_ptr<ZVTCrashHandlerSetupDelegate>& d) {
+std::shared_ptr<ZVTCrashHandlerSetupDelegate> ZVTWrapperZeroduvHelper::setCrashHandlerSetupDelegate(
+    std::shared_ptr<ZVTCrashHandlerSetupDelegate> d) {
     std::lock_guard lock(gMutex);
-    gSetupDelegate = d;
+    return std::exchange(gSetupDelegate, d).lock();
 }
 
 std::shared_ptr<ZVTCrashHandlerSetupDelegate> ZVTWrapperZeroduvHelper::crashHandlerSetupDelegate() {

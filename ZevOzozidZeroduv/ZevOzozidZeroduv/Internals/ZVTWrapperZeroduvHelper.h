@@ -13,8 +13,9 @@ class ZVTErrorAttachmentLog;
 // forwards to the service's shared instance. Safe from any thread.
 class ZVTWrapperZeroduvHelper {
   public:
-    static void setCrashHandlerSetupDelegate(
-        const std::shared_ptr<ZVTCrashHandlerSetupDelegate>& d);
+    // Answers the delegate it replaced (nullptr when that one is gone).
+    static std::shared_ptr<ZVTCrashHandlerSetupDelegate> setCrashHandlerSetupDelegate(
+        std::shared_ptr<ZVTCrashHandlerSetupDelegate> d);
     static std::shared_ptr<ZVTCrashHandlerSetupDelegate> crashHandlerSetupDelegate();
     static std::shared_ptr<ZVTCrashHandlerSetupDelegate> getCrashHandlerSetupDelegate() {
         return crashHandlerSetupDelegate();

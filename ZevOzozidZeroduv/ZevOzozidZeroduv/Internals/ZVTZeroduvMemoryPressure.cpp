@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -126,7 +127,7 @@ std::unique_ptr<ZVTMemoryPressureSource> ZVTMemoryPressureSource::make(Handler h
     return std::make_unique<MemInfoPollSource>(std::move(handler));
 }
 
-void ZVTMemoryPressureSource::setFactory(Factory factory) {
+ZVTMemoryPressureSource::Factory ZVTMemoryPressureSource::setFactory(Factory factory) {
     std::lock_guard lock(gFactoryMutex);
-    gFactory = std::move(factory);
+    return std::exchange(gFactory, std::move(factory));
 }

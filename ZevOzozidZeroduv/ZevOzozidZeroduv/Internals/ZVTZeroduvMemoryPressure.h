@@ -18,6 +18,6 @@ class ZVTMemoryPressureSource {
     // the kernel allows one (a watcher thread), else a 10 s check of MemAvailable below 5 % of
     // MemTotal in /proc/meminfo.
     static std::unique_ptr<ZVTMemoryPressureSource> make(Handler handler);
-    // nullptr restores the system's factory.
-    static void setFactory(Factory factory);
+    // nullptr restores the system's factory. Answers the factory it replaced.
+    static Factory setFactory(Factory factory);
 };

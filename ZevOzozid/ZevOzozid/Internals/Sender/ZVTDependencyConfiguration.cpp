@@ -22,11 +22,9 @@ std::shared_ptr<ZVTHttpClientProtocol> ZVTDependencyConfiguration::httpClient() 
     return slot().client;
 }
 
-void ZVTDependencyConfiguration::setHttpClient(std::shared_ptr<ZVTHttpClientProtocol> httpClient) {
-    std::shared_ptr<ZVTHttpClientProtocol> old;
-    {
-        std::lock_guard lock(slot().mutex);
-        old = std::exchange(slot().client, std::move(httpClient));
-    }
-    // `old` is released here, outside the lock.
+std::shared_ptr<ZVTHttpClientProtocol> ZVTDependencyConfiguration::setHttpClient(
+    std::shared_ptr<ZVTHttpClientProtocol> httpClient) {
+    // The old client goes to the caller, so it is released outside the lock.
+    std::lock_guard lock(slot().mutex);
+    return std::exchange(slot().client, std::move(httpClient));
 }

@@ -9,5 +9,8 @@
 class ZVTDependencyConfiguration {
   public:
     static std::shared_ptr<ZVTHttpClientProtocol> httpClient();
-    static void setHttpClient(std::shared_ptr<ZVTHttpClientProtocol> httpClient);
+    // Installs the client the SDK sends with (nullptr: the platform's) and answers the one it
+    // replaced.
+    static std::shared_ptr<ZVTHttpClientProtocol> setHttpClient(
+        std::shared_ptr<ZVTHttpClientProtocol> httpClient);
 };

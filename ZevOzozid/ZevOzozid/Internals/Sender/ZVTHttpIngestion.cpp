@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 namespace {
 
@@ -241,9 +242,10 @@ std::optional<std::string> ZVTHttpIngestion::eTagFromResponse(
     return std::nullopt;
 }
 
-void ZVTHttpIngestion::setNetworkRequestsAllowedProvider(std::function<bool()> provider) {
+std::function<bool()> ZVTHttpIngestion::setNetworkRequestsAllowedProvider(
+    std::function<bool()> provider) {
     std::lock_guard lock(providerSlot().mutex);
-    providerSlot().provider = std::move(provider);
+    return std::exchange(providerSlot().provider, std::move(provider));
 }
 
 std::optional<std::map<std::string, std::string>> ZVTHttpIngestion::getHeadersWithData(

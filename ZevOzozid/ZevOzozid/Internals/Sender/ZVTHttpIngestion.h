@@ -77,8 +77,8 @@ class ZVTHttpIngestion : public ZVTIngestionProtocol,
                                            const ZVTQueryStrings& queryStrings);
 
     // Where the SDK's permission for network requests is read (true when none is set). The SDK
-    // entry sets it at start-up; tests set their own.
-    static void setNetworkRequestsAllowedProvider(std::function<bool()> provider);
+    // entry sets it at start-up; tests set their own. Answers the provider it replaced.
+    static std::function<bool()> setNetworkRequestsAllowedProvider(std::function<bool()> provider);
 
     // Template operations of the request; the base gives none.
     virtual std::optional<std::map<std::string, std::string>> getHeadersWithData(

@@ -4,6 +4,7 @@
 #include "platform/NotificationCenter.h"
 
 #include <mutex>
+#include <utility>
 
 #include <sys/socket.h>
 
@@ -64,9 +65,9 @@ std::shared_ptr<ZVT_Reachability> ZVT_Reachability::reachabilityForInternetConne
     return make();
 }
 
-void ZVT_Reachability::setSourceFactory(SourceFactory factory) {
+ZVT_Reachability::SourceFactory ZVT_Reachability::setSourceFactory(SourceFactory factory) {
     std::lock_guard lock(factoryMutex());
-    factoryStorage() = std::move(factory);
+    return std::exchange(factoryStorage(), std::move(factory));
 }
 
 void ZVT_Reachability::startNotifier() {

@@ -63,8 +63,9 @@ class ZVT_Reachability : public std::enable_shared_from_this<ZVT_Reachability> {
     bool connectionRequired() const;
 
     // For tests:
-    // Replaces the process-wide source factory (empty restores the system source).
-    static void setSourceFactory(SourceFactory factory);
+    // Replaces the process-wide source factory (empty restores the system source) and answers
+    // the one it replaced.
+    static SourceFactory setSourceFactory(SourceFactory factory);
 
   private:
     explicit ZVT_Reachability(std::shared_ptr<ZVTReachabilitySource> source);

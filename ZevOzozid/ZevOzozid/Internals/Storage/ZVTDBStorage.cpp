@@ -394,11 +394,16 @@ void ZVTDBStorage::setMaxStorageSize(int64_t sizeInBytes,
                         " bytes, current maximum size is ", limit * pageSize_, " bytes.");
             return SQLITE_OK;
         }
+        // Rounded up to whole pages: the usual 4 KiB page is named as such; a file made with
+        // another page size names its own.
         if (actual == sizeInBytes) {
             ZVTLogInfo(kZVTLogTag, "Changed maximum database size to ", actual, " bytes.");
-        } else {
+        } else if (pageSize_ == 4096) {
             ZVTLogInfo(kZVTLogTag, "Changed maximum database size to ", actual,
                        " bytes (next multiple of 4KiB).");
+        } else {
+            ZVTLogInfo(kZVTLogTag, "Changed maximum database size to ", actual,
+                       " bytes (next multiple of the ", pageSize_, "-byte page).");
         }
         maxSizeInBytes_ = actual;
         limitJournal(actual);

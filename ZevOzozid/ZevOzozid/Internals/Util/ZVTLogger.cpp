@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 namespace {
 
@@ -61,11 +62,15 @@ ZVTLogHandler ZVTLogger::logHandler() {
     return h ? *h : ZVTLogHandler{};
 }
 
-void ZVTLogger::setLogHandler(ZVTLogHandler handler) {
+ZVTLogHandler ZVTLogger::setLogHandler(ZVTLogHandler handler) {
     auto next = std::make_shared<const ZVTLogHandler>(std::move(handler));
-    std::lock_guard lock(slot().mutex);
-    gUserDefined = true;
-    slot().handler = std::move(next);
+    std::shared_ptr<const ZVTLogHandler> previous;
+    {
+        std::lock_guard lock(slot().mutex);
+        gUserDefined = true;
+        previous = std::exchange(slot().handler, std::move(next));
+    }
+    return previous ? *previous : ZVTLogHandler{};
 }
 
 bool ZVTLogger::isUserDefinedLogLevel() {

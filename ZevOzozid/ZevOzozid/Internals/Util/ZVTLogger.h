@@ -31,8 +31,9 @@ class ZVTLogger {
     // Also marks the level as chosen by the host.
     static void setCurrentLogLevel(unsigned level);
     static ZVTLogHandler logHandler();
-    // Replaces the output (an empty handler silences the logger); counts as a host-chosen level.
-    static void setLogHandler(ZVTLogHandler handler);
+    // Replaces the output (an empty handler silences the logger) and answers the one it
+    // replaced; counts as a host-chosen level.
+    static ZVTLogHandler setLogHandler(ZVTLogHandler handler);
     static bool isUserDefinedLogLevel();
     static void setIsUserDefinedLogLevel(bool value);
     // Hands the message to the handler; no filtering here (the built-in handler filters).

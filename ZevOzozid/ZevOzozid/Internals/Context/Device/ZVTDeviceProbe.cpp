@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include <sys/utsname.h>
@@ -79,9 +80,9 @@ std::shared_ptr<ZVTDeviceProbe> ZVTDeviceProbe::current() {
     return slot().probe;
 }
 
-void ZVTDeviceProbe::setCurrent(std::shared_ptr<ZVTDeviceProbe> probe) {
+std::shared_ptr<ZVTDeviceProbe> ZVTDeviceProbe::setCurrent(std::shared_ptr<ZVTDeviceProbe> probe) {
     std::lock_guard lock(slot().mutex);
-    slot().probe = std::move(probe);
+    return std::exchange(slot().probe, std::move(probe));
 }
 
 std::string ZVTSystemDeviceProbe::model() const {

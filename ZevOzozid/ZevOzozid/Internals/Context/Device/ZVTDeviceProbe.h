@@ -22,7 +22,8 @@ class ZVTDeviceProbe {
     // The probe new trackers use: the system's unless a test installed another (nullptr restores
     // the system's).
     static std::shared_ptr<ZVTDeviceProbe> current();
-    static void setCurrent(std::shared_ptr<ZVTDeviceProbe> probe);
+    // Answers the probe it replaced (nullptr while the system's had not been made yet).
+    static std::shared_ptr<ZVTDeviceProbe> setCurrent(std::shared_ptr<ZVTDeviceProbe> probe);
 };
 
 // The facts of this Linux machine: DMI names, uname, os-release, the locale environment and the
