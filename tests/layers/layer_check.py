@@ -93,10 +93,10 @@ SYSTEM_HEADERS = {
     "poll.h", "pthread.h", "sched.h", "spawn.h", "syslog.h", "ucontext.h", "unistd.h",
     "arpa/inet.h", "sys/file.h", "sys/mman.h", "sys/resource.h", "sys/socket.h", "sys/stat.h",
     "sys/time.h", "sys/types.h", "sys/uio.h", "sys/un.h", "sys/utsname.h", "sys/wait.h",
-    # Linux and GNU: ELF images and the link map, futexes, netlink, eventfd, syscalls, the C++
-    # runtime's demangler and backtraces
+    # Linux and GNU: ELF images and the link map, futexes, netlink, eventfd, syscalls, the
+    # kernel's random source, the C++ runtime's demangler and backtraces
     "elf.h", "link.h", "execinfo.h", "cxxabi.h", "linux/futex.h", "linux/netlink.h",
-    "linux/rtnetlink.h", "sys/eventfd.h", "sys/syscall.h",
+    "linux/rtnetlink.h", "sys/eventfd.h", "sys/random.h", "sys/syscall.h",
 }
 # Generated at build time, not in the tree, by component.
 GENERATED = {"zvcrash.pb-c.h": "crash"}
