@@ -35,7 +35,8 @@ class QSocketNotifier;
 // browser.
 //
 // A source the user chose (Change... or a drop) is kept through mount changes while it stays on
-// the device it was on; a card's source follows the volumes. A failed run says why in the system's
+// the device it was on; a card's source follows the volumes. Copy and Move wait for a source (no
+// card and none chosen: "Choose the card first."). A failed run says why in the system's
 // words ("No space left on device"). The folder field shows the name as it will be made.
 //
 // A run never deletes anything that was there before: a final folder that already holds files,
@@ -108,6 +109,8 @@ class MVFileTransferWizardWindowController : public QDialog {
     void sourcesKept(const MVFolderTransfer::Result& result);
     void placeNameArrived(const MVGLDFileManagerFastOperation* operation, const std::string& place);
     void subViewsEnable(bool enabled);
+    // Copy and Move are enabled only while no run goes on and a source is shown.
+    void enableTransferButtons();
     void showCopyOrMoveAlert(int systemError);
 
     // A source folder the user chose (Change... or a drop) and the device it was on.
