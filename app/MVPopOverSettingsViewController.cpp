@@ -97,9 +97,9 @@ MVSegmentedControl* MVPopOverSettingsViewController::addRow(const QString& label
     auto* control = new MVSegmentedControl(contentView_);
     control->setSegmentCount(static_cast<int>(segments.size()));
     for (int i = 0; i < segments.size(); ++i) control->setLabel(segments[i], i);
-    control->setSegmentWidth(kSegmentWidth);
-    control->setFixedSize(kSegmentWidth * static_cast<int>(segments.size()),
-                          static_cast<int>(MVHelper::ToolBarHeight()));
+    control->setSegmentWidth(static_cast<double>(kControlWidth) /
+                             static_cast<double>(std::max<qsizetype>(1, segments.size())));
+    control->setFixedSize(kControlWidth, static_cast<int>(MVHelper::ToolBarHeight()));
     control->setSelectedSegment(initial);
     connect(control, &MVSegmentedControl::segmentClicked, this,
             [this, control] { segmentChanged(control); });

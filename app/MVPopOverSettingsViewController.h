@@ -21,6 +21,9 @@ class MVPopOverSettingsViewController : public QWidget {
     Q_OBJECT
   public:
     static constexpr int kSegmentWidth = 130;
+    // Every row's control is as wide as two segments, their left and right edges aligned; the
+    // three distance units share that width.
+    static constexpr int kControlWidth = 2 * kSegmentWidth;
     static constexpr int kPopoverWidth = 540;
     static constexpr int kPopoverHeight = 365;
 
