@@ -1,5 +1,7 @@
 #include "app/MVPopOverSettingsViewController.h"
 
+#include "views/MVVideoToolBarView.h"
+
 #include "widgets/MVHelperColors.h"
 #include "widgets/MVSegmentedControl.h"
 #include "widgets/MVTextFieldForSectors.h"
@@ -211,6 +213,15 @@ void MVPopOverSettingsViewController::showBelow(QWidget* button) {
         const QRect area = screen->availableGeometry();
         origin.setX(
             std::clamp(origin.x(), area.left(), std::max(area.left(), area.right() - width() + 1)));
+    }
+    // The video pane's tool bar (its speed and export controls) stays in sight: a pop-over that
+    // would cover it hangs from its lower edge instead.
+    for (const MVVideoToolBarView* bar : window->findChildren<MVVideoToolBarView*>()) {
+        if (!bar->isVisible()) continue;
+        const QRect barFrame(bar->mapToGlobal(QPoint(0, 0)), bar->size());
+        if (barFrame.intersects(QRect(origin, size()))) {
+            origin.setY(std::max(origin.y(), barFrame.bottom() + 1));
+        }
     }
     move(origin);
     show();

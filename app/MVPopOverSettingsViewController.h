@@ -45,7 +45,8 @@ class MVPopOverSettingsViewController : public QWidget {
     bool configurationIsSelected() const { return configurationIsSelected_; }
     void setConfigurationIsSelected(bool selected);
 
-    // Opens the pop-over below `button`, inside the screen.
+    // Opens the pop-over below `button`, inside the screen; where it would cover the video pane's
+    // tool bar, below that tool bar, which stays in sight.
     void showBelow(QWidget* button);
 
   signals:
