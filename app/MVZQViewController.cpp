@@ -235,13 +235,16 @@ std::optional<MVZQViewController::DividerShares> MVZQViewController::storedDivid
     const auto chartVideo =
         defaults.integerForKey(MVHelper::Default_MacOSDividerChartVideoMapPosition());
     if (track == 0 && vertical == 0 && chartVideo == 0) return std::nullopt;
-    // The positions are pixels of the middle view at the size it had when they were stored;
-    // settings of earlier versions hold no size and are taken at the size it has now.
-    int64_t width = defaults.integerForKey(dividerLayoutWidthKey());
-    int64_t height = defaults.integerForKey(dividerLayoutHeightKey());
+    // The positions are pixels of the middle view at the size it had when they were stored.
+    // Settings of earlier versions hold no size: their pixels are put back as they are (the
+    // window they were taken in may be larger than the one shown first) until a divider moves.
+    const int64_t width = defaults.integerForKey(dividerLayoutWidthKey());
+    const int64_t height = defaults.integerForKey(dividerLayoutHeightKey());
+    const auto clamped = [](int64_t pixels) {
+        return static_cast<double>(std::clamp<int64_t>(pixels, 0, 100000));
+    };
     if (width <= 0 || height <= 0 || width > 100000 || height > 100000) {
-        width = dividerExtent(splitViewForVerticalDivider_);
-        height = dividerExtent(splitViewForChartAndVideo_);
+        return DividerShares{clamped(vertical), clamped(track), clamped(chartVideo), true};
     }
     const auto share = [](int64_t position, int64_t extent) {
         return shareOf(static_cast<double>(position), static_cast<double>(extent));
@@ -259,7 +262,9 @@ void MVZQViewController::applyDividerShare(MVSplitView* split) {
     if (!dividerShares_ || placingDividers_) return;
     const int extent = dividerExtent(split);
     if (extent <= 0) return;
-    const int position = positionOf(dividerShare(split), extent);
+    const double value = dividerShare(split);
+    const int position = dividerShares_->pixels ? std::min(static_cast<int>(value), extent)
+                                                : positionOf(value, extent);
     if (split->positionOfDividerAtIndex(0) == position) return;
     const QScopedValueRollback<bool> placing(placingDividers_, true);
     split->setPositionOfDividerAtIndex(position, 0);
@@ -267,6 +272,14 @@ void MVZQViewController::applyDividerShare(MVSplitView* split) {
 
 void MVZQViewController::dividerMoved(const MVSplitView* split) {
     if (placingDividers_ || !dividerShares_) return;
+    if (dividerShares_->pixels) {
+        // Pixels of an earlier version become shares of the window as it is now.
+        for (const MVSplitView* s :
+             {splitViewForVerticalDivider_, splitViewForLeftPanel_, splitViewForChartAndVideo_}) {
+            dividerShare(s) = shareOf(dividerShare(s), dividerExtent(s));
+        }
+        dividerShares_->pixels = false;
+    }
     // Only the divider the user or a layout command moved takes its new share: the others keep
     // theirs, even where the window is too small to show them as they were.
     dividerShare(split) = shareOf(split->positionOfDividerAtIndex(0), dividerExtent(split));

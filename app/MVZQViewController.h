@@ -145,11 +145,13 @@ class MVZQViewController : public QWidget {
     void buildPanes();
     void createControllers(MVMenuActions* actions);
     void observeChanges();
-    // Each divider's position as a share of its split view's extent.
+    // Each divider's position as a share of its split view's extent (or, from the settings of
+    // an earlier version, in pixels).
     struct DividerShares {
         double vertical = 0;
         double track = 0;
         double chartVideo = 0;
+        bool pixels = false;
     };
     int dividerExtent(const MVSplitView* split) const;
     DividerShares currentDividerShares() const;

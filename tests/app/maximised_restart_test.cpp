@@ -105,6 +105,27 @@ TEST_F(MaximisedRestarts, DividersComeBackWhereTheUserLeftThem) {
     EXPECT_GE(vc().middleView()->height() - onScreen().chartVideo, first.chartVideo * 9 / 10);
 }
 
+// Settings of an earlier version hold the positions in pixels of the maximised window, without
+// the size they were taken at: restarts show them as they are and leave them as they were.
+TEST_F(MaximisedRestarts, EarlierSettingsComeBackAsTheyWere) {
+    if (std::getenv(kRunVariable) == nullptr) GTEST_SKIP() << "runs in a program of its own";
+    launchMaximised();
+    const Layout earlier{vc().middleView()->width() * 2 / 5, vc().middleView()->height() * 3 / 5,
+                         vc().middleView()->height() * 9 / 20};
+    platform::UserDefaults& d = platform::UserDefaults::standard();
+    d.setInteger(MVHelper::Default_MacOSDividerVerticalMapPosition(), earlier.vertical);
+    d.setInteger(MVHelper::Default_MacOSDividerTrackMapPosition(), earlier.track);
+    d.setInteger(MVHelper::Default_MacOSDividerChartVideoMapPosition(), earlier.chartVideo);
+    d.removeObjectForKey(MVZQViewController::dividerLayoutWidthKey());
+    d.removeObjectForKey(MVZQViewController::dividerLayoutHeightKey());
+    for (int run = 1; run <= 3; ++run) {
+        quitAndStartAgain();
+        launchMaximised();
+        expectNear(onScreen(), earlier, "on screen", run);
+        expectNear(stored(), earlier, "stored", run);
+    }
+}
+
 // Runs the restarts in a program of its own on an offscreen screen of the given size.
 class MaximisedRestartsOnScreen : public ::testing::TestWithParam<QSize> {};
 
@@ -119,14 +140,13 @@ TEST_P(MaximisedRestartsOnScreen, KeepTheLayout) {
     std::vector<std::string> environment = testing_support::programEnvironment(
         dir / "home", {"QT_QPA_PLATFORM=offscreen:configfile=" + config.string(),
                        std::string(kRunVariable) + "=1"});
-    testing_support::ProgramProcess program(
-        std::filesystem::read_symlink("/proc/self/exe"),
-        {"--gtest_filter=MaximisedRestarts.DividersComeBackWhereTheUserLeftThem"}, environment);
+    testing_support::ProgramProcess program(std::filesystem::read_symlink("/proc/self/exe"),
+                                            {"--gtest_filter=MaximisedRestarts.*"}, environment);
     ASSERT_TRUE(program.started());
     const auto status = program.waitForExit(std::chrono::seconds(120));
     ASSERT_TRUE(status.has_value()) << program.output();
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << program.output();
-    EXPECT_NE(program.output().find("[  PASSED  ] 1 test"), std::string::npos) << program.output();
+    EXPECT_NE(program.output().find("[  PASSED  ] 2 tests"), std::string::npos) << program.output();
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, MaximisedRestartsOnScreen,
