@@ -207,8 +207,9 @@ TEST_F(ToolBarTest, EachSettingsPressShowsAFreshPopoverThatClosesOnAChoice) {
     EXPECT_FALSE(second && second->isVisible());
 }
 
-// The pop-over, hanging from the Settings button at the window's right, leaves the video pane's
-// tool bar beneath it in sight, at the window's size on a first start and at the least size.
+// The pop-over, hanging from the Settings button at the window's right, leaves the video and
+// chart panes' tool bars beneath it in sight, at the window's size on a first start, and the
+// video pane's also at the least size.
 TEST_F(ToolBarTest, TheSettingsPopoverLeavesTheVideoToolBarInSight) {
     delegate->applicationDidFinishLaunching();
     openInShell(writeThreeLapSession("one.gld"));
@@ -226,6 +227,13 @@ TEST_F(ToolBarTest, TheSettingsPopoverLeavesTheVideoToolBarInSight) {
         ASSERT_TRUE(popover);
         const QRect toolBarFrame(toolBar->mapToGlobal(QPoint(0, 0)), toolBar->size());
         EXPECT_FALSE(popover->frameGeometry().intersects(toolBarFrame));
+        const QWidget* chartBar = vc().chartController().chartView()->toolBarView();
+        ASSERT_NE(chartBar, nullptr);
+        const QRect chartFrame(chartBar->mapToGlobal(QPoint(0, 0)), chartBar->size());
+        if (size == MVWindowPlacement::kPreferredSize) {
+            EXPECT_FALSE(popover->frameGeometry().intersects(chartFrame));
+        }
+        EXPECT_GE(popover->height(), MVPopOverSettingsViewController::kLeastPopoverHeight);
         // Still right below the buttons: just under the tool bar it leaves in sight.
         EXPECT_LE(popover->frameGeometry().top(), toolBarFrame.bottom() + 4);
         popover->close();
