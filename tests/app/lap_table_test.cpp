@@ -468,18 +468,24 @@ TEST_F(LapTableTest, TheSortedColumnShowsTheSortIndicator) {
     };
     EXPECT_FALSE(table->horizontalHeader()->isSortIndicatorShown()) << "in the list's order";
 
-    clickHeader(MVLapTableModel::VmaxColumn);
-    expectIndicator(MVLapTableModel::VmaxColumn, Qt::DescendingOrder, "top speed, highest first");
-    clickHeader(MVLapTableModel::VmaxColumn);
-    expectIndicator(MVLapTableModel::VmaxColumn, Qt::AscendingOrder, "top speed, lowest first");
-    clickHeader(MVLapTableModel::DeltaColumn);
-    expectIndicator(MVLapTableModel::DeltaColumn, Qt::AscendingOrder, "delta");
-    clickHeader(MVLapTableModel::NumberColumn);
-    expectIndicator(MVLapTableModel::NumberColumn, Qt::AscendingOrder, "lap number");
-    clickHeader(MVLapTableModel::CheckboxColumn);
-    expectIndicator(MVLapTableModel::NumberColumn, Qt::AscendingOrder, "check boxes");
-    clickHeader(MVLapTableModel::NumberColumn);
-    expectIndicator(MVLapTableModel::NumberColumn, Qt::DescendingOrder, "lap number again");
+    using T = MVLapTableModel;
+    const struct {
+        int clicked;
+        int shown;
+        Qt::SortOrder order;
+        const char* what;
+    } clicks[] = {
+        {T::VmaxColumn, T::VmaxColumn, Qt::DescendingOrder, "top speed, highest first"},
+        {T::VmaxColumn, T::VmaxColumn, Qt::AscendingOrder, "top speed, lowest first"},
+        {T::DeltaColumn, T::DeltaColumn, Qt::AscendingOrder, "delta"},
+        {T::NumberColumn, T::NumberColumn, Qt::AscendingOrder, "lap number"},
+        {T::CheckboxColumn, T::NumberColumn, Qt::AscendingOrder, "check boxes"},
+        {T::NumberColumn, T::NumberColumn, Qt::DescendingOrder, "lap number again"},
+    };
+    for (const auto& click : clicks) {
+        clickHeader(click.clicked);
+        expectIndicator(click.shown, click.order, click.what);
+    }
 
     MVLapsTableView next(data.lap(2), data.laps, {data.lap(2)}, data.manager, options);
     EXPECT_EQ(next.mainTable()->horizontalHeader()->sortIndicatorSection(),
