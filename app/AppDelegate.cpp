@@ -299,8 +299,8 @@ void AppDelegate::openNewFilePanelWithSender(QObject*) {
     QFileDialog* panel = MVOpenPanel::create(window_, accessoryFactory_);
     auto* accessory = panel->findChild<QWidget*>(QStringLiteral("openPanelAccessory"));
 
-    connect(panel, &QFileDialog::currentChanged, this,
-            [this](const QString& path) { panelSelectionDidChange(path); });
+    MVOpenPanel::followSelection(*panel,
+                                 [this](const QString& path) { panelSelectionDidChange(path); });
     QPointer<QWidget> area(accessory);
     connect(panel, &QFileDialog::finished, this, [this, panel, area](int result) {
         if (result == QDialog::Accepted && !panel->selectedFiles().isEmpty()) {

@@ -49,13 +49,49 @@ void MVLapsTableView::initTableView() {
     MVLapTable::setUpColumns(*mainTable_, MVLapTableModel::kFixedColumnCount);
     // The check boxes and lap numbers stay in sight when the sector columns scroll sideways.
     mainTable_->setFrozenColumns(kFrozenColumnCount);
+    // The column clicked last shows the order among those that share its key ("Time", "Delta").
+    connect(header, &QHeaderView::sectionClicked, this,
+            [this](int column) { lastSortColumn_ = column; });
     connect(header, &QHeaderView::sectionClicked, model_, &MVLapTableModel::sortByColumnClick);
+    // A click that sorts nothing (the check boxes) leaves the indicator where the order is.
+    connect(header, &QHeaderView::sectionClicked, this, &MVLapsTableView::showSortIndicator);
+    connect(model_, &QAbstractItemModel::modelReset, this, &MVLapsTableView::showSortIndicator);
+    connect(model_, &QAbstractItemModel::columnsInserted, this,
+            &MVLapsTableView::showSortIndicator);
     connect(mainTable_, &QAbstractItemView::clicked, this, &MVLapsTableView::cellClicked);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(mainTable_);
+    showSortIndicator();
+}
+
+void MVLapsTableView::showSortIndicator() {
+    int column = -1;
+    Qt::SortOrder order = Qt::AscendingOrder;
+    const std::vector<MVSortDescriptor>& descriptors = model_->sortDescriptors();
+    if (!descriptors.empty()) {
+        const MVSortDescriptor& primary = descriptors.front();
+        order = primary.ascending ? Qt::AscendingOrder : Qt::DescendingOrder;
+        if (model_->sortKeyForColumn(lastSortColumn_) == primary.key) {
+            column = lastSortColumn_;
+        } else {
+            for (int c = 0; c < model_->columnCount(); ++c) {
+                if (model_->sortKeyForColumn(c) == primary.key) {
+                    column = c;
+                    break;
+                }
+            }
+        }
+    }
+    // Both headers: the fixed columns have their own over the scrolling table's.
+    for (MVTableView* table : {mainTable_, mainTable_->frozenView()}) {
+        if (table == nullptr) continue;
+        QHeaderView* header = table->horizontalHeader();
+        header->setSortIndicatorShown(column >= 0);
+        header->setSortIndicator(column, order);
+    }
 }
 
 void MVLapsTableView::reloadTableViewWithArrayOfSelectedLaps(std::vector<MVLapPtr> selectedLaps) {

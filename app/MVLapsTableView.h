@@ -60,7 +60,11 @@ class MVLapsTableView : public QWidget {
     void initTableView();
     void scrollToSelectedLaps();
     void cellClicked(const QModelIndex& index);
+    // Qt's sort indicator on the column of the primary sort order (none while the rows keep
+    // the list's order).
+    void showSortIndicator();
 
     MVTableView* mainTable_ = nullptr;
     MVLapTableModel* model_ = nullptr;
+    int lastSortColumn_ = -1;
 };

@@ -1,8 +1,11 @@
 #include "app/MVOpenPanel.h"
 
+#include <QAbstractItemView>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QGridLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QScreen>
 #include <QSplitter>
 #include <QTreeView>
@@ -28,17 +31,39 @@ QWidget* makeAccessory(QWidget* parent, const AccessoryFactory& factory) {
     return accessory;
 }
 
-// Every column as wide as what it shows (the list scrolls sideways when they do not fit), the
-// last one taking what is left.
+// The size and date columns as wide as what they show, the name column taking what is left: on
+// a small screen the names are cut (with an ellipsis), never the dates. The type column, the same
+// on every row of a list of session files, gives its room to the names.
 void fitColumns(QFileDialog& panel) {
     auto* list = panel.findChild<QTreeView*>(QStringLiteral("treeView"));
     if (list == nullptr) return;
     QHeaderView* header = list->header();
+    header->setStretchLastSection(false);
     header->setSectionResizeMode(QHeaderView::ResizeToContents);
-    header->setStretchLastSection(true);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    header->setSectionHidden(2, true);
 }
 
 }  // namespace
+
+void followSelection(QFileDialog& panel, const std::function<void(const QString& path)>& chosen) {
+    // A click or an arrow key moves the current item; the name completer selects the item it
+    // completes to, which moves no current item.
+    QObject::connect(&panel, &QFileDialog::currentChanged, &panel, chosen);
+    auto* list = panel.findChild<QAbstractItemView*>(QStringLiteral("listView"));
+    auto* tree = panel.findChild<QAbstractItemView*>(QStringLiteral("treeView"));
+    for (QAbstractItemView* view : {list, tree}) {
+        if (view == nullptr || view->selectionModel() == nullptr) continue;
+        QItemSelectionModel* selection = view->selectionModel();
+        QObject::connect(
+            selection, &QItemSelectionModel::selectionChanged, &panel, [selection, chosen] {
+                const QModelIndexList rows = selection->selectedRows();
+                if (rows.isEmpty()) return;
+                const QString path = rows.first().data(QFileSystemModel::FilePathRole).toString();
+                if (!path.isEmpty()) chosen(path);
+            });
+    }
+}
 
 QFileDialog* create(QWidget* window, const AccessoryFactory& accessory) {
     auto* panel = new QFileDialog(window, QStringLiteral("Choose a gld file"));

@@ -1,5 +1,8 @@
 #include "app/MVPopOverSettingsViewController.h"
 
+#include "views/MVChartToolBarView.h"
+#include "views/MVVideoToolBarView.h"
+
 #include "widgets/MVHelperColors.h"
 #include "widgets/MVSegmentedControl.h"
 #include "widgets/MVTextFieldForSectors.h"
@@ -97,9 +100,9 @@ MVSegmentedControl* MVPopOverSettingsViewController::addRow(const QString& label
     auto* control = new MVSegmentedControl(contentView_);
     control->setSegmentCount(static_cast<int>(segments.size()));
     for (int i = 0; i < segments.size(); ++i) control->setLabel(segments[i], i);
-    control->setSegmentWidth(kSegmentWidth);
-    control->setFixedSize(kSegmentWidth * static_cast<int>(segments.size()),
-                          static_cast<int>(MVHelper::ToolBarHeight()));
+    control->setSegmentWidth(static_cast<double>(kControlWidth) /
+                             static_cast<double>(std::max<qsizetype>(1, segments.size())));
+    control->setFixedSize(kControlWidth, static_cast<int>(MVHelper::ToolBarHeight()));
     control->setSelectedSegment(initial);
     connect(control, &MVSegmentedControl::segmentClicked, this,
             [this, control] { segmentChanged(control); });
@@ -212,6 +215,28 @@ void MVPopOverSettingsViewController::showBelow(QWidget* button) {
         origin.setX(
             std::clamp(origin.x(), area.left(), std::max(area.left(), area.right() - width() + 1)));
     }
+    // The pane tool bars under it stay in sight: the video pane's (speed and export controls),
+    // from whose lower edge a pop-over that would cover it hangs, and the chart pane's (cursor
+    // and total), above which it ends, its rows scrolling, while it keeps room for two rows.
+    for (const MVVideoToolBarView* bar : window->findChildren<MVVideoToolBarView*>()) {
+        if (!bar->isVisible()) continue;
+        const QRect barFrame(bar->mapToGlobal(QPoint(0, 0)), bar->size());
+        if (barFrame.intersects(QRect(origin, QSize(width(), kPopoverHeight)))) {
+            origin.setY(std::max(origin.y(), barFrame.bottom() + 1));
+        }
+    }
+    // A few pixels of room, for a window system that puts a pop-up a pixel off where it asked.
+    constexpr int kClearance = 3;
+    int height = kPopoverHeight;
+    for (const MVChartToolBarView* bar : window->findChildren<MVChartToolBarView*>()) {
+        if (!bar->isVisible()) continue;
+        const QRect barFrame(bar->mapToGlobal(QPoint(0, 0)), bar->size());
+        if (barFrame.top() > origin.y() &&
+            barFrame.intersects(QRect(origin, QSize(width(), height)))) {
+            height = std::max(kLeastPopoverHeight, barFrame.top() - origin.y() - kClearance);
+        }
+    }
+    setFixedHeight(height);
     move(origin);
     show();
 }

@@ -21,8 +21,13 @@ class MVPopOverSettingsViewController : public QWidget {
     Q_OBJECT
   public:
     static constexpr int kSegmentWidth = 130;
+    // Every row's control is as wide as two segments, their left and right edges aligned; the
+    // three distance units share that width.
+    static constexpr int kControlWidth = 2 * kSegmentWidth;
     static constexpr int kPopoverWidth = 540;
     static constexpr int kPopoverHeight = 365;
+    // The least height it is cut to over a small pane (its rows then scroll).
+    static constexpr int kLeastPopoverHeight = 150;
 
     // `window`: the window it belongs to (the pop-over is a window of its own).
     explicit MVPopOverSettingsViewController(MVGLDFileManager& manager, QWidget* window = nullptr);
@@ -42,7 +47,9 @@ class MVPopOverSettingsViewController : public QWidget {
     bool configurationIsSelected() const { return configurationIsSelected_; }
     void setConfigurationIsSelected(bool selected);
 
-    // Opens the pop-over below `button`, inside the screen.
+    // Opens the pop-over below `button`, inside the screen, leaving the pane tool bars under it in
+    // sight: below the video pane's tool bar where it would cover it, and cut (its rows
+    // scrolling, never below kLeastPopoverHeight) to end above the chart pane's.
     void showBelow(QWidget* button);
 
   signals:

@@ -15,7 +15,7 @@ MVSplitView::MVSplitView(Qt::Orientation orientation, QWidget* parent)
 
 void MVSplitView::resizeEvent(QResizeEvent* event) {
     QSplitter::resizeEvent(event);
-    emit dividersMoved();
+    emit resized();
 }
 
 int MVSplitView::positionOfDividerAtIndex(int index) const {

@@ -30,8 +30,10 @@ class MVSplitView : public QSplitter {
     static constexpr std::chrono::milliseconds kAnimationDuration{100};
 
   signals:
-    // A divider moved: dragged, set, animated, or the view was resized.
+    // A divider was dragged, set or animated: the user or a layout command moved it.
     void dividersMoved();
+    // The view got a new size (its panes were scaled by the split view itself).
+    void resized();
 
   protected:
     void resizeEvent(QResizeEvent* event) override;

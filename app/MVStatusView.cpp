@@ -154,7 +154,9 @@ void MVStatusView::changeLabelColor() {
     }
     ++count_;
     const bool bright = textField_->textColor() == MVHelper::Gui::BrightColorOnBackground();
-    textField_->setTextColor(bright ? QColor(Qt::red) : MVHelper::Gui::BrightColorOnBackground());
+    // The light red of refusals: pure red on the bar's dark blue reads at under 4:1.
+    textField_->setTextColor(bright ? MVHelper::Gui::RefusalColor()
+                                    : MVHelper::Gui::BrightColorOnBackground());
 }
 
 void MVStatusView::startBlinking() {

@@ -21,7 +21,7 @@ class QProgressBar;
 //   10     loading finished: the bar is hidden, the message stays (normally empty);
 //   11..14 the bar is hidden and the message blinks (11 and 13 end the load without the file;
 //          after 12, no circuit, loading goes on and its next code replaces the message).
-// A blinking message changes colour 11 times at 0.5 s steps, red first, and disappears on the
+// A blinking message changes colour 11 times at 0.5 s steps, light red first, and disappears on the
 // 12th step, 6 s after it was set. Any new code stops a running blink at once. Codes outside
 // 0..14 change nothing.
 //

@@ -30,9 +30,12 @@
 #include "platform/UserDefaults.h"
 
 #include <QGridLayout>
+#include <QScopedValueRollback>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <optional>
@@ -177,42 +180,134 @@ void MVZQViewController::createControllers(MVMenuActions* actions) {
 
 // ---- Divider positions ------------------------------------------------------------------------
 
+const char* MVZQViewController::dividerLayoutWidthKey() {
+    return "Default_DividerLayoutWidth";
+}
+
+const char* MVZQViewController::dividerLayoutHeightKey() {
+    return "Default_DividerLayoutHeight";
+}
+
 void MVZQViewController::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (appeared_) return;
     appeared_ = true;
     // The first layout: a third of the width for the left panel, halves elsewhere, unless the
-    // user's own positions were stored.
-    resetLayout();
-    restoreDividerPositions();
+    // user's own positions were stored. Neither is stored again by being put in place.
+    {
+        const QScopedValueRollback<bool> placing(placingDividers_, true);
+        resetLayout();
+    }
+    dividerShares_ = storedDividerShares().value_or(currentDividerShares());
+    // The outer split first, so the inner ones have their final extent.
+    for (MVSplitView* split :
+         {splitViewForVerticalDivider_, splitViewForLeftPanel_, splitViewForChartAndVideo_}) {
+        applyDividerShare(split);
+    }
     for (MVSplitView* split :
          {splitViewForLeftPanel_, splitViewForVerticalDivider_, splitViewForChartAndVideo_}) {
-        connect(split, &MVSplitView::dividersMoved, this, [this] { storeDividerPositions(); });
+        connect(split, &MVSplitView::dividersMoved, this, [this, split] { dividerMoved(split); });
+        // A split view scales its panes as it grows or shrinks (a maximised window grows after it
+        // is first shown): its divider goes back to the share the user left.
+        connect(split, &MVSplitView::resized, this, [this, split] { applyDividerShare(split); });
     }
 }
 
-void MVZQViewController::restoreDividerPositions() {
-    platform::UserDefaults& defaults = platform::UserDefaults::standard();
+namespace {
+
+// A position as a share of `extent`, and back.
+double shareOf(double position, double extent) {
+    return extent > 0 ? std::clamp(position / extent, 0.0, 1.0) : 0.0;
+}
+int positionOf(double share, int extent) {
+    return static_cast<int>(std::lround(share * extent));
+}
+
+}  // namespace
+
+int MVZQViewController::dividerExtent(const MVSplitView* split) const {
+    return split->orientation() == Qt::Horizontal ? split->width() : split->height();
+}
+
+MVZQViewController::DividerShares MVZQViewController::currentDividerShares() const {
+    const auto share = [this](const MVSplitView* split) {
+        return shareOf(split->positionOfDividerAtIndex(0), dividerExtent(split));
+    };
+    return {share(splitViewForVerticalDivider_), share(splitViewForLeftPanel_),
+            share(splitViewForChartAndVideo_)};
+}
+
+std::optional<MVZQViewController::DividerShares> MVZQViewController::storedDividerShares() const {
+    const platform::UserDefaults& defaults = platform::UserDefaults::standard();
     const auto track = defaults.integerForKey(MVHelper::Default_MacOSDividerTrackMapPosition());
     const auto vertical =
         defaults.integerForKey(MVHelper::Default_MacOSDividerVerticalMapPosition());
     const auto chartVideo =
         defaults.integerForKey(MVHelper::Default_MacOSDividerChartVideoMapPosition());
-    if (track == 0 && vertical == 0 && chartVideo == 0) return;
-    // The outer split first, so the inner ones have their final extent.
-    splitViewForVerticalDivider_->setPositionOfDividerAtIndex(static_cast<int>(vertical), 0);
-    splitViewForLeftPanel_->setPositionOfDividerAtIndex(static_cast<int>(track), 0);
-    splitViewForChartAndVideo_->setPositionOfDividerAtIndex(static_cast<int>(chartVideo), 0);
+    if (track == 0 && vertical == 0 && chartVideo == 0) return std::nullopt;
+    // The positions are pixels of the middle view at the size it had when they were stored.
+    // Settings of earlier versions hold no size: their pixels are put back as they are (the
+    // window they were taken in may be larger than the one shown first) until a divider moves.
+    const int64_t width = defaults.integerForKey(dividerLayoutWidthKey());
+    const int64_t height = defaults.integerForKey(dividerLayoutHeightKey());
+    const auto clamped = [](int64_t pixels) {
+        return static_cast<double>(std::clamp<int64_t>(pixels, 0, 100000));
+    };
+    if (width <= 0 || height <= 0 || width > 100000 || height > 100000) {
+        return DividerShares{clamped(vertical), clamped(track), clamped(chartVideo), true};
+    }
+    const auto share = [](int64_t position, int64_t extent) {
+        return shareOf(static_cast<double>(position), static_cast<double>(extent));
+    };
+    return DividerShares{share(vertical, width), share(track, height), share(chartVideo, height)};
+}
+
+double& MVZQViewController::dividerShare(const MVSplitView* split) {
+    if (split == splitViewForVerticalDivider_) return dividerShares_->vertical;
+    if (split == splitViewForLeftPanel_) return dividerShares_->track;
+    return dividerShares_->chartVideo;
+}
+
+void MVZQViewController::applyDividerShare(MVSplitView* split) {
+    if (!dividerShares_ || placingDividers_) return;
+    const int extent = dividerExtent(split);
+    if (extent <= 0) return;
+    const double value = dividerShare(split);
+    const int position = dividerShares_->pixels ? std::min(static_cast<int>(value), extent)
+                                                : positionOf(value, extent);
+    if (split->positionOfDividerAtIndex(0) == position) return;
+    const QScopedValueRollback<bool> placing(placingDividers_, true);
+    split->setPositionOfDividerAtIndex(position, 0);
+}
+
+void MVZQViewController::dividerMoved(const MVSplitView* split) {
+    if (placingDividers_ || !dividerShares_) return;
+    if (dividerShares_->pixels) {
+        // Pixels of an earlier version become shares of the window as it is now.
+        for (const MVSplitView* s :
+             {splitViewForVerticalDivider_, splitViewForLeftPanel_, splitViewForChartAndVideo_}) {
+            dividerShare(s) = shareOf(dividerShare(s), dividerExtent(s));
+        }
+        dividerShares_->pixels = false;
+    }
+    // Only the divider the user or a layout command moved takes its new share: the others keep
+    // theirs, even where the window is too small to show them as they were.
+    dividerShare(split) = shareOf(split->positionOfDividerAtIndex(0), dividerExtent(split));
+    storeDividerPositions();
 }
 
 void MVZQViewController::storeDividerPositions() const {
     platform::UserDefaults& defaults = platform::UserDefaults::standard();
+    const int width = dividerExtent(splitViewForVerticalDivider_);
+    const int height = dividerExtent(splitViewForChartAndVideo_);
     defaults.setInteger(MVHelper::Default_MacOSDividerTrackMapPosition(),
-                        splitViewForLeftPanel_->positionOfDividerAtIndex(0));
+                        positionOf(dividerShares_->track, height));
     defaults.setInteger(MVHelper::Default_MacOSDividerVerticalMapPosition(),
-                        splitViewForVerticalDivider_->positionOfDividerAtIndex(0));
+                        positionOf(dividerShares_->vertical, width));
     defaults.setInteger(MVHelper::Default_MacOSDividerChartVideoMapPosition(),
-                        splitViewForChartAndVideo_->positionOfDividerAtIndex(0));
+                        positionOf(dividerShares_->chartVideo, height));
+    defaults.setInteger(dividerLayoutWidthKey(), width);
+    defaults.setInteger(dividerLayoutHeightKey(), height);
 }
 
 // ---- Logo, buttons and the click lock ---------------------------------------------------------

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class MVChartController;
@@ -35,8 +36,11 @@ class MVVideoController;
 // session files are opened, where the selection (best lap, selected laps, charted channels) is
 // worked out after every change, and where the panes are rebuilt and the cursor moved again.
 //
-// The divider positions are kept in the user defaults ("Default_MacOSDivider...Position"):
-// restored when the view is first shown, stored whenever a divider moves.
+// The divider positions are kept in the user defaults ("Default_MacOSDivider...Position", pixels
+// of the middle view, with the middle view's size they were taken at): restored when the view is
+// first shown, stored whenever the user or a layout command moves a divider. Each divider keeps
+// its share of the middle view as the window is resized or maximised, so a restart puts it back
+// where the user left it whatever the window's size at quit and at start.
 //
 // Threads: every public method is main thread only. Loads and recomputations run one at a time
 // on the session-file manager's loading queue; progress codes reach the status bar through a
@@ -111,6 +115,10 @@ class MVZQViewController : public QWidget {
     void viewMoveUp();
     void viewMoveDown();
 
+    // The middle view's width and height at which the divider positions were stored (integers).
+    static const char* dividerLayoutWidthKey();
+    static const char* dividerLayoutHeightKey();
+
     // ---- Observation (tests and tools) ---------------------------------------------------
 
     // The lap table of each session page, in load order (empty before the first load).
@@ -140,7 +148,20 @@ class MVZQViewController : public QWidget {
     void buildPanes();
     void createControllers(MVMenuActions* actions);
     void observeChanges();
-    void restoreDividerPositions();
+    // Each divider's position as a share of its split view's extent (or, from the settings of
+    // an earlier version, in pixels).
+    struct DividerShares {
+        double vertical = 0;
+        double track = 0;
+        double chartVideo = 0;
+        bool pixels = false;
+    };
+    int dividerExtent(const MVSplitView* split) const;
+    DividerShares currentDividerShares() const;
+    std::optional<DividerShares> storedDividerShares() const;
+    double& dividerShare(const MVSplitView* split);
+    void applyDividerShare(MVSplitView* split);
+    void dividerMoved(const MVSplitView* split);
     void storeDividerPositions() const;
     void afterLayoutChange();
     MVSplitView* horizontalSplitToStep() const;
@@ -193,6 +214,9 @@ class MVZQViewController : public QWidget {
 
     std::vector<platform::ObserverToken> observers_;
     bool appeared_ = false;
+    // The dividers' shares from the first show on; true while they are being put in place.
+    std::optional<DividerShares> dividerShares_;
+    bool placingDividers_ = false;
     int pendingRebuilds_ = 0;
     // Generation of the latest recomputation dispatched, and of the latest one for every pane.
     std::uint64_t generation_ = 0;

@@ -191,9 +191,9 @@ void MVZQViewController::optionChanged(Option option) {
         dispatchRecompute(
             Scope::EveryPane, {chartView_, lapsView_, trackView_},
             [lapOptions, wholeSession](Worker& w) {
-                // Whole-session display reads against time, laps against the position.
+                // Whole-session display reads against time, laps against the axis the user chose.
                 options().safelyChangeMVModeWithoutKVO(wholeSession ? MVXAxisMode::Time
-                                                                    : MVXAxisMode::Position);
+                                                                    : options().storedXAxisMode());
                 if (wholeSession) {
                     w.calculateGlobalWholeFileData();
                 } else {
@@ -284,7 +284,8 @@ void MVZQViewController::selectedLapsChangedFromWholeFileSession() {
     dispatchRecompute(
         Scope::EveryPane, {},
         [](Worker& w) {
-            options().safelyChangeMVModeWithoutKVO(MVXAxisMode::Position);
+            // Back to the laps, against the axis the user chose.
+            options().safelyChangeMVModeWithoutKVO(options().storedXAxisMode());
             w.calculateGlobalData();
             w.resetSyncTimeOrPosition();
             w.initChartView();

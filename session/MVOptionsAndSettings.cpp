@@ -57,11 +57,14 @@ void MVOptionsAndSettings::setIsThumbnailClosed(bool v) {
     defaults_.setBool(MVHelper::Default_ThumbnailIsClosed(), v);
 }
 
-void MVOptionsAndSettings::loadFromDefaults() {
+MVXAxisMode MVOptionsAndSettings::storedXAxisMode() const {
     // The x-axis key numbers the axes the other way round; an absent key means the position axis.
-    setMode(storedOptionValue(storedInteger(defaults_, MVHelper::Default_XAxisMode()) == 0
-                                  ? MVXAxisMode::Position
-                                  : MVXAxisMode::Time));
+    return storedInteger(defaults_, MVHelper::Default_XAxisMode()) == 0 ? MVXAxisMode::Position
+                                                                        : MVXAxisMode::Time;
+}
+
+void MVOptionsAndSettings::loadFromDefaults() {
+    setMode(storedOptionValue(storedXAxisMode()));
     setDisplayMode(storedOptionValue(storedInteger(defaults_, MVHelper::Default_DisplayMode()) != 0
                                          ? MVDisplayMode::WholeSession
                                          : MVDisplayMode::Laps));

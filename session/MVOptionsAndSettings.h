@@ -48,6 +48,9 @@ class MVOptionsAndSettings {
     int32_t mode() const { return mode_.get(); }
     void setMode(int32_t v) { mode_.set(v); }
     bool is(MVXAxisMode v) const { return mode() == storedOptionValue(v); }
+    // The x axis the user chose in the settings ("Default_XAxisMode"; absent: position). The lap
+    // display reads against it; the whole-session display always against time.
+    MVXAxisMode storedXAxisMode() const;
     // An MVDisplayMode: laps or whole session.
     int32_t displayMode() const { return displayMode_.get(); }
     void setDisplayMode(int32_t v) { displayMode_.set(v); }

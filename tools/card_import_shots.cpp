@@ -7,9 +7,13 @@
 // OUTDIR/card-import-refused.png (a card whose first session found no circuit, refused because
 // its folder in a deep destination already holds files) and OUTDIR/open-panel-preview.png (a
 // generated session with a test-pattern video; needs ffmpeg).
+//   card-import-shots OUTDIR open-panel-keyboard
+// (under a 1024x700 screen) writes OUTDIR/open-panel-keyboard-1024x700.png: the Open command's
+// panel with that session chosen by the keyboard alone and its preview beside the list.
 #include "tests/support/ReadOnlyFolder.h"
 #include "tests/support/SessionGenerator.h"
 
+#include "app/AppDelegate.h"
 #include "app/MVOpenPanel.h"
 
 #include "transfer/MVFileTransferWizardWindowController.h"
@@ -24,10 +28,13 @@
 #include "platform/NotificationCenter.h"
 #include "platform/OperationQueue.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QCompleter>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QScreen>
@@ -148,7 +155,8 @@ bool shootRefused(QWidget* window, const fs::path& work, const fs::path& file) {
     return shoot(file);
 }
 
-bool shootPreview(QWidget* window, const fs::path& work, const fs::path& file) {
+// Two sessions in work/sessions, the first with a test-pattern video per lap; answers the first.
+fs::path writePreviewSessions(const fs::path& work) {
     testing_support::SessionOptions options;
     options.laps = 6;
     options.withVideo = true;
@@ -166,6 +174,55 @@ bool shootPreview(QWidget* window, const fs::path& work, const fs::path& file) {
                               "testsrc=duration=5:size=320x240:rate=25", "-c:v", "mpeg4",
                               video.string()});
     }
+    return session;
+}
+
+void waitForPreview(const MVFileWizardView* preview) {
+    for (int i = 0; i < 100 && !(preview->operation() && preview->operation()->isFinished()); ++i) {
+        settle(100);
+    }
+    settle(1500);
+}
+
+void typeKey(QWidget* target, int key, const QString& text = {}) {
+    const Qt::KeyboardModifiers modifiers =
+        text.size() == 1 && text.front().isUpper() ? Qt::ShiftModifier : Qt::NoModifier;
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
+    QApplication::sendEvent(target, &release);
+}
+
+// The Open command's panel, the session chosen with the keyboard only: its folder typed into the
+// name field and Return, the first letters of its name, then Down to the completer's offer.
+bool shootKeyboardChoice(const fs::path& work, const fs::path& file) {
+    const fs::path session = writePreviewSessions(work);
+    AppDelegate delegate;
+    MVFileWizardView* preview = nullptr;
+    delegate.setOpenPanelAccessory(
+        [&preview](QWidget* parent) { return preview = new MVFileWizardView(parent); });
+    delegate.window()->show();
+    settle();
+    delegate.openNewFilePanelWithSender();
+    auto* panel = delegate.window()->findChild<QFileDialog*>();
+    auto* name = panel ? panel->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")) : nullptr;
+    if (name == nullptr || preview == nullptr) return false;
+    settle();
+    name->setFocus();
+    name->setText(QString::fromStdString(session.parent_path().string()));
+    typeKey(name, Qt::Key_Return);
+    settle();
+    for (const QChar c : QStringLiteral("Lark")) typeKey(name, c.toUpper().unicode(), c);
+    settle();
+    if (name->completer() && name->completer()->popup()->isVisible()) {
+        typeKey(name->completer()->popup(), Qt::Key_Down);
+    }
+    waitForPreview(preview);
+    return shoot(file);
+}
+
+bool shootPreview(QWidget* window, const fs::path& work, const fs::path& file) {
+    const fs::path session = writePreviewSessions(work);
     // The open panel as the application shows it, at its default size, with the preview beside
     // its file list.
     MVFileWizardView* preview = nullptr;
@@ -176,10 +233,7 @@ bool shootPreview(QWidget* window, const fs::path& work, const fs::path& file) {
     panel.show();
     panel.selectFile(QString::fromStdString(session.string()));
     platform::NotificationCenter::defaultCenter().post(MVFileSelected, nullptr, {{"url", session}});
-    for (int i = 0; i < 100 && !(preview->operation() && preview->operation()->isFinished()); ++i) {
-        settle(100);
-    }
-    settle(1500);
+    waitForPreview(preview);
     return shoot(file);
 }
 
@@ -189,13 +243,16 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     app::MainQueueBinding mainQueue;
     if (argc < 2) {
-        std::fprintf(stderr, "usage: card-import-shots OUTDIR\n");
+        std::fprintf(stderr, "usage: card-import-shots OUTDIR [open-panel-keyboard]\n");
         return 2;
     }
     const fs::path out = argv[1];
     const fs::path work = fs::temp_directory_path() / "card-import-shots";
     fs::remove_all(work);
     fs::create_directories(work);
+    if (argc > 2 && std::string(argv[2]) == "open-panel-keyboard") {
+        return shootKeyboardChoice(work, out / "open-panel-keyboard-1024x700.png") ? 0 : 1;
+    }
     QMainWindow window;
     window.setWindowTitle(QStringLiteral("Gridlark"));
     window.resize(1200, 760);

@@ -1,9 +1,10 @@
 // Takes the screenshots of the documentation: the main window with the tool bar and a session,
 // then the same with the settings pop-over open. Run under a real X server, e.g.
 //   xvfb-run -a -s "-screen 0 1400x900x24" build/dev/tools/gridlark-shots [--choose-lap N]
-//       [--laps-sideways] OUT_DIR SESSION.gld
+//       [--laps-sideways] [--keep-placement] OUT_DIR SESSION.gld
 // Writes OUT_DIR/main-window.png and OUT_DIR/settings-popover.png. The window lies as on a first
-// start on that screen (the placement kept by an earlier run is forgotten first).
+// start on that screen (the placement kept by an earlier run is forgotten first), or, with
+// --keep-placement, where the last run left it, maximised if it was (under a window manager).
 #include "app/AppDelegate.h"
 #include "app/MVLapsTableView.h"
 #include "app/MVMenuView.h"
@@ -81,6 +82,7 @@ int main(int argc, char** argv) {
     // is filled; --laps-sideways: the lap table is scrolled to its last sector column.
     int chooseLap = 0;
     bool sideways = false;
+    bool keepPlacement = false;
     while (arguments.size() > 1 && arguments[1].startsWith(QStringLiteral("--"))) {
         if (arguments[1] == QStringLiteral("--choose-lap") && arguments.size() > 2) {
             chooseLap = arguments[2].toInt();
@@ -88,21 +90,26 @@ int main(int argc, char** argv) {
         } else if (arguments[1] == QStringLiteral("--laps-sideways")) {
             sideways = true;
             arguments.remove(1);
+        } else if (arguments[1] == QStringLiteral("--keep-placement")) {
+            keepPlacement = true;
+            arguments.remove(1);
         } else {
             break;
         }
     }
     if (arguments.size() < 3) {
         std::fprintf(stderr,
-                     "usage: gridlark-shots [--choose-lap N] [--laps-sideways] OUT_DIR "
-                     "SESSION.gld...\n");
+                     "usage: gridlark-shots [--choose-lap N] [--laps-sideways] "
+                     "[--keep-placement] OUT_DIR SESSION.gld...\n");
         return 2;
     }
     const QDir out(arguments[1]);
 
     platform::UserDefaults& defaults = platform::UserDefaults::standard();
-    defaults.removeObjectForKey(MVWindowPlacement::frameKey());
-    defaults.removeObjectForKey(MVWindowPlacement::maximizedKey());
+    if (!keepPlacement) {
+        defaults.removeObjectForKey(MVWindowPlacement::frameKey());
+        defaults.removeObjectForKey(MVWindowPlacement::maximizedKey());
+    }
     AppDelegate delegate;
     for (qsizetype i = 2; i < arguments.size(); ++i) delegate.openFile(arguments[i]);
     delegate.applicationDidFinishLaunching();

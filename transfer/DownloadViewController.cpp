@@ -111,23 +111,35 @@ void DownloadViewController::showSheet() {
     refreshVersions();
 }
 
+QString DownloadViewController::checkingText() {
+    return QStringLiteral("Checking for updates…");
+}
+
 void DownloadViewController::refreshVersions() {
     struct Answers {
         std::string app, database;
         MVVersionManaging::CatalogueAnswer software, circuits;
-        bool softwareNewer = false, databaseNewer = false;
     };
+    // Until this check answers, the rows say that it runs rather than show the last answers;
+    // an earlier check still on its way is not shown when it ends.
+    const std::uint64_t check = ++checks_;
+    for (QLabel* row : {onlineSWVersion_, onlineTrackDBVersion_}) {
+        if (row->text() != checkingText()) row->setProperty(kShownBefore, row->text());
+        row->setText(checkingText());
+    }
+    buttonSoftwareUpdate_->setEnabled(false);
+    buttonTrackDBUpdate_->setEnabled(false);
     const QPointer<DownloadViewController> self(this);
     MVVersionManaging* manager = &manager_;
-    platform::globalQueue().async([self, manager] {
+    platform::globalQueue().async([self, manager, check] {
+        // Each catalogue is read once; whether it offers something newer follows from it.
         auto answers = std::make_shared<Answers>();
         answers->app = manager->appVersionString();
         answers->database = manager->localCircuitDatabaseVersion();
         answers->software = manager->softwareCatalogue();
         answers->circuits = manager->circuitDatabaseCatalogue();
-        answers->softwareNewer = manager->isSoftwareUpdateAvailable();
-        answers->databaseNewer = manager->isCircuitDatabaseUpdateAvailable();
-        onMain(self, [answers](DownloadViewController& s) {
+        onMain(self, [answers, check](DownloadViewController& s) {
+            if (check != s.checks_) return;
             s.labelSoftware_->setText(text("Gridlark v" + answers->app));
             s.labelTrackDB_->setText(text("Circuit DB v" + answers->database));
             // Each row its own answer: the version, or why the catalogue could not be read.
@@ -144,10 +156,12 @@ void DownloadViewController::refreshVersions() {
                 MVSheetSupport::growToFit(&s);
             }
             // An update is offered only beside the version it brings.
-            s.buttonSoftwareUpdate_->setEnabled(answers->softwareNewer && answers->software.info &&
-                                                !s.startDownloadSW_);
-            s.buttonTrackDBUpdate_->setEnabled(answers->databaseNewer && answers->circuits.info &&
-                                               !s.startDownloadTrackDB_);
+            s.buttonSoftwareUpdate_->setEnabled(
+                MVVersionManaging::offersNewer(answers->software.info, answers->app) &&
+                !s.startDownloadSW_);
+            s.buttonTrackDBUpdate_->setEnabled(
+                MVVersionManaging::offersNewer(answers->circuits.info, answers->database) &&
+                !s.startDownloadTrackDB_);
             emit s.versionsRefreshed();
         });
     });
@@ -159,6 +173,9 @@ void DownloadViewController::showLatest(QLabel* label,
         label->setText(text("Latest v" + answer.info->version));
     } else if (!answer.problem.empty()) {
         label->setText(text("Latest version unknown: " + answer.problem));
+    } else {
+        // No catalogue and no word why: what the row showed before the check.
+        label->setText(label->property(kShownBefore).toString());
     }
     MVSheetSupport::growToFit(this);
 }

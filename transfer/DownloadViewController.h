@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QString>
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 
@@ -26,7 +27,9 @@ class QPushButton;
 // line saying so. Each latest-version row shows its own catalogue's answer: the version, or in
 // words why the catalogue could not be read; its Update button is enabled only beside a version.
 // A catalogue that the manager refused (redirected away from https) also shows its reason
-// below the rows. Main thread only; the manager's notifications may arrive on any thread.
+// below the rows. While a check runs, both rows say "Checking for updates…" and neither Update
+// button is enabled; each check reads each catalogue once, and only the latest check's answers
+// are shown. Main thread only; the manager's notifications may arrive on any thread.
 class DownloadViewController : public QDialog {
     Q_OBJECT
   public:
@@ -62,6 +65,9 @@ class DownloadViewController : public QDialog {
     static void showInstallAlert(QWidget* parent, const QString& title, const QString& message,
                                  std::function<void()> onOK);
 
+    // The rows' text while a check runs.
+    static QString checkingText();
+
     // For tests:
     QLabel* messageLabel() const { return message_; }
     void setPackageOpener(PackageOpener opener) { opener_ = std::move(opener); }
@@ -84,7 +90,11 @@ class DownloadViewController : public QDialog {
     void circuitDatabaseDownloaded();
     void downloadFailed(const std::string& kind, const std::string& error);
 
+    // A row's text from before the running check (a property of the row's label).
+    static constexpr char kShownBefore[] = "shownBeforeCheck";
+
     MVVersionManaging& manager_;
+    std::uint64_t checks_ = 0;  // the latest check started
     bool startDownloadSW_ = false;
     bool startDownloadTrackDB_ = false;
     QLabel* labelSoftware_;

@@ -134,6 +134,8 @@ void MVFileTransferWizardWindowController::buildSubviews() {
     connect(buttonAbort_, &QPushButton::clicked, this, &W::buttonAbortPressed);
     connect(buttonClose_, &QPushButton::clicked, this, &W::buttonClosePressed);
     connect(buttonEditSource_, &QPushButton::clicked, this, &W::buttonEditScourcePressed);
+    // Copy and Move wait for a card (or a folder) to copy from.
+    connect(sourceTextField_, &QLineEdit::textChanged, this, &W::enableTransferButtons);
     connect(buttonEditDestination_, &QPushButton::clicked, this, &W::buttonEditDestinationPressed);
 }
 
@@ -252,6 +254,7 @@ void MVFileTransferWizardWindowController::subViewsEnable(bool enabled) {
         widget->setEnabled(enabled);
     }
     buttonAbort_->setEnabled(!enabled);
+    enableTransferButtons();
     if (enabled) {
         timer_.cancel();
         progressBar_->setValue(0);
@@ -264,6 +267,13 @@ void MVFileTransferWizardWindowController::subViewsEnable(bool enabled) {
     timer_.start(kProgressInterval, true, platform::mainQueue(), [this, alive] {
         if (auto living = alive.lock(); living && *living) updateProgressBar();
     });
+}
+
+void MVFileTransferWizardWindowController::enableTransferButtons() {
+    // While a run goes on (Abort enabled) both stay disabled.
+    const bool ready = !buttonAbort_->isEnabled() && sourceTextField_->url().has_value();
+    buttonCopy_->setEnabled(ready);
+    buttonMove_->setEnabled(ready);
 }
 
 void MVFileTransferWizardWindowController::updateProgressBar() {
@@ -290,7 +300,11 @@ void MVFileTransferWizardWindowController::startTransfer(MVFolderTransfer::Mode 
     const auto destination = destinationTextField_->url();
     const std::string directory = directoryTextField_->text().toStdString();
     const std::string session = sessionTextField_->text().toStdString();
-    if (!source || !destination || directory.empty() || session.empty()) return;
+    if (!source) {
+        messageTextField_->setText(QStringLiteral("Choose the card first."));
+        return;
+    }
+    if (!destination || directory.empty() || session.empty()) return;
     if (transfer_.status() == MVFolderTransfer::Status::Running) return;
     messageTextField_->clear();
     auto final = MVCardImportNames::finalFolder(*destination, directory, session);

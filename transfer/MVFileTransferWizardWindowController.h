@@ -35,8 +35,9 @@ class QSocketNotifier;
 // browser.
 //
 // A source the user chose (Change... or a drop) is kept through mount changes while it stays on
-// the device it was on; a card's source follows the volumes. A failed run says why in the system's
-// words ("No space left on device"), and its alert names the cause where it is known: a full
+// the device it was on; a card's source follows the volumes. Copy and Move wait for a source (no
+// card and none chosen: "Choose the card first."). A failed run says why in the system's words
+// ("No space left on device"), and its alert names the cause where it is known: a full
 // destination, a card that went away during the copy, copies that could not be flushed to disk
 // (a Move removes nothing from the card until every copy is on disk). The folder field shows the
 // name as it will be made.
@@ -111,6 +112,8 @@ class MVFileTransferWizardWindowController : public QDialog {
     void sourcesKept(const MVFolderTransfer::Result& result);
     void placeNameArrived(const MVGLDFileManagerFastOperation* operation, const std::string& place);
     void subViewsEnable(bool enabled);
+    // Copy and Move are enabled only while no run goes on and a source is shown.
+    void enableTransferButtons();
     void showCopyOrMoveAlert(const MVFolderTransfer::Result& result);
 
     // A source folder the user chose (Change... or a drop) and the device it was on.

@@ -281,10 +281,14 @@ void MVChartController::updateLabels() {
             toolBarView_->maxTimeTextField()->setText(QString::asprintf("Total: %3.2fs", xMax()));
             break;
         case MVXAxisMode::Position: {
+            // The position axis counts the reference lap's samples: the place where it took its
+            // n-th sample.
             const double position = std::isfinite(graphXSelection_) ? graphXSelection_ : 0.0;
-            toolBarView_->currentTimeTextField()->setText(
-                QString::asprintf("Current Position: %lld", static_cast<long long>(position)));
-            toolBarView_->maxTimeTextField()->setText(QString::asprintf("Total: %3.2f", xMax()));
+            const double total = std::isfinite(xMax()) ? xMax() : 0.0;
+            toolBarView_->currentTimeTextField()->setText(QString::asprintf(
+                "Current Position: sample %lld", static_cast<long long>(position)));
+            toolBarView_->maxTimeTextField()->setText(
+                QString::asprintf("Total: %lld samples", std::llround(total)));
             break;
         }
         default:

@@ -102,7 +102,8 @@ class MVChartPlotView : public QWidget {
 
     // The y labels as drawn: beside their grid lines (above them, or below where there is no
     // room above), each wholly inside the plot, above the bottom plot's x labels and left of the
-    // title; where neighbouring labels would touch, only every second (third...) one is drawn.
+    // title; the lowest and highest grid lines with room for a label always have theirs, and where
+    // neighbouring labels would touch, only every second (third...) one between them is drawn.
     std::vector<AxisLabel> yAxisLabels() const;
     // The channel's title as drawn: right of the y labels, left of the legend.
     AxisLabel titleLabel() const;

@@ -57,24 +57,44 @@ std::vector<MVChartPlotView::AxisLabel> MVChartPlotView::yAxisLabels() const {
     const QFontMetricsF metrics(labelFont());
     const double h = std::ceil(metrics.height());
     const double spacing = yInterval_ / yRange_.length * area.height();
-    // Every step-th multiple of the interval, counted from 0, so that the labels kept do not
-    // change with a pan of the range.
-    const auto step =
-        static_cast<long long>(std::max(1.0, std::ceil((h + kLabelGap) / std::max(spacing, 1e-9))));
+    // Every grid line's label that has room inside the plot, bottom first.
     const double from = yRange_.location, to = yRange_.location + yRange_.length;
+    struct Candidate {
+        long long multiple;
+        AxisLabel label;
+    };
+    std::vector<Candidate> fitting;
     for (double y : MVPlotKit::tickValues(from, to, yInterval_, 60)) {
-        if (std::llround(y / yInterval_) % step != 0) continue;
         const double vy = area.bottom() - (y - from) / yRange_.length * area.height();
         if (vy < zoneTop || vy > zoneBottom) continue;
         const QString text = tickText(y, yInterval_);
         QRectF rect(kLabelLeft, vy - h, std::ceil(metrics.horizontalAdvance(text)) + 1, h);
         if (rect.top() < zoneTop) rect.moveTop(vy);  // no room above its line: below it
         if (rect.top() < zoneTop || rect.bottom() > zoneBottom) continue;
-        if (!labels.empty() &&
-            rect.adjusted(0, -kLabelGap, 0, kLabelGap).intersects(labels.back().rect)) {
-            continue;
-        }
-        labels.push_back({text, rect});
+        fitting.push_back({std::llround(y / yInterval_), {text, rect}});
+    }
+    if (fitting.empty()) return labels;
+    // The lowest and the highest labels always show, so the scale reads to the top of the curve;
+    // between them every step-th multiple of the interval, counted from 0 so that the labels kept
+    // do not change with a pan of the range, where it touches neither neighbour.
+    const auto step =
+        static_cast<long long>(std::max(1.0, std::ceil((h + kLabelGap) / std::max(spacing, 1e-9))));
+    const auto touches = [](const AxisLabel& a, const AxisLabel& b) {
+        return a.rect.adjusted(0, -kLabelGap, 0, kLabelGap).intersects(b.rect);
+    };
+    const AxisLabel& top = fitting.back().label;
+    labels.push_back(fitting.front().label);
+    for (std::size_t i = 1; i + 1 < fitting.size(); ++i) {
+        const Candidate& c = fitting[i];
+        if (c.multiple % step != 0) continue;
+        if (touches(c.label, labels.back()) || touches(c.label, top)) continue;
+        labels.push_back(c.label);
+    }
+    if (fitting.size() > 1 && !touches(top, labels.back())) {
+        labels.push_back(top);
+    } else if (fitting.size() > 1 && labels.size() == 1) {
+        // Room for one label only: the highest.
+        labels.back() = top;
     }
     return labels;
 }

@@ -18,9 +18,9 @@ constexpr int kIcon = 18;
 constexpr int kRightMargin = 10;
 constexpr int kButtonGap = 8;
 constexpr int kLabelGap = 30;
-// Wide enough for "Current Position: 123456" and "Total: 12345.67" in the big font.
-constexpr int kTotalWidth = 160;
-constexpr int kCurrentWidth = 240;
+// Wide enough for "Current Position: sample 123456" and "Total: 123456 samples" in the big font.
+constexpr int kTotalWidth = 180;
+constexpr int kCurrentWidth = 260;
 
 // "Expand": four arrows pointing out of the corners.
 QIcon expandImage() {

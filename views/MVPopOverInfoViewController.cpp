@@ -48,15 +48,27 @@ MVPopOverInfoViewController::MVPopOverInfoViewController(MVGlobalData& global, Q
 
 std::vector<std::string> MVPopOverInfoViewController::sortOriginalArrayOfHeaders(
     const std::vector<std::vector<std::string>>& headers) {
-    std::vector<std::string> sorted = {MVHelper::Key_Speed(),     MVHelper::Key_DeltaT(),
-                                       MVHelper::Key_LatAcc(),    MVHelper::Key_LongAcc(),
-                                       MVHelper::Key_CombinedG(), MVHelper::Key_UTCTime(),
-                                       MVHelper::Key_Distance()};
+    const std::vector<std::string> standard = {MVHelper::Key_Speed(),     MVHelper::Key_DeltaT(),
+                                               MVHelper::Key_LatAcc(),    MVHelper::Key_LongAcc(),
+                                               MVHelper::Key_CombinedG(), MVHelper::Key_UTCTime(),
+                                               MVHelper::Key_Distance()};
+    // The lateral and combined g are worked out from the headings: without a heading in any
+    // session they could only ever read "N/A" (a logger's own column of that name is not read).
+    const bool headings =
+        headers.empty() ||
+        std::any_of(headers.begin(), headers.end(), [](const std::vector<std::string>& s) {
+            return contains(s, MVHelper::Key_Heading());
+        });
+    std::vector<std::string> sorted;
+    for (const std::string& key : standard) {
+        const bool fromHeadings = key == MVHelper::Key_LatAcc() || key == MVHelper::Key_CombinedG();
+        if (headings || !fromHeadings) sorted.push_back(key);
+    }
     for (const auto& session : headers) {
         for (const std::string& key : session) {
             if (key == MVHelper::Key_Time() || key == MVHelper::Key_VideoIndex() ||
                 key == MVHelper::Key_VideoSyncTime() || lowerCase(key) == "timestamp usec" ||
-                contains(sorted, key)) {
+                contains(standard, key) || contains(sorted, key)) {
                 continue;
             }
             sorted.push_back(key);

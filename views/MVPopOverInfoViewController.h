@@ -55,7 +55,8 @@ class MVPopOverInfoViewController : public QWidget {
     void showMaxChannelSelectedAlert();
 
     // The list as shown: the seven standard keys, then every other key of the sessions once, in
-    // session order, without time, video and "timestamp usec" columns.
+    // session order, without time, video and "timestamp usec" columns. "lat acc" and
+    // "combined g" are left out when no session has a "heading" channel to work them out from.
     static std::vector<std::string> sortOriginalArrayOfHeaders(
         const std::vector<std::vector<std::string>>& headers);
 

@@ -248,9 +248,9 @@ void MVTrackWizardView::paintEvent(QPaintEvent* event) {
     painter.drawText(*box, Qt::AlignCenter, labelString_);
 }
 
-// A refusal in a light red: pure red on the map's dark blue reads at under 4:1.
+// A refusal in the light red of refusals: pure red on the map's dark blue reads at under 4:1.
 QColor MVTrackWizardView::messageColor() const {
-    return isRefusal() ? QColor(255, 96, 96) : QColor(Qt::white);
+    return isRefusal() ? MVHelper::Gui::RefusalColor() : QColor(Qt::white);
 }
 
 bool MVTrackWizardView::isRefusal() const {

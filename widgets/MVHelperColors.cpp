@@ -48,6 +48,11 @@ MV_GUI_COLOR(BrightColorOnBackground)
 
 #undef MV_GUI_COLOR
 
+const QColor& RefusalColor() {
+    static const QColor* color = new QColor(255, 96, 96);
+    return *color;
+}
+
 const QVector<QColor>& ColorArray() {
     static const QVector<QColor>* colors = [] {
         auto* list = new QVector<QColor>;

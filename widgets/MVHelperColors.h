@@ -36,6 +36,9 @@ const QColor& LightBlueColor();
 const QColor& BackgoundColor();
 // Light grey: text on dark backgrounds.
 const QColor& BrightColorOnBackground();
+// Light red: a refusal or failure told on the dark panels, at 4.5:1 or better on the dark blue
+// (pure red reads at under 4:1 there).
+const QColor& RefusalColor();
 // The 11 lap colours, in order; the same list object on every call.
 const QVector<QColor>& ColorArray();
 

@@ -1,6 +1,7 @@
 // The application delegate: the open panel's selection announcements, every menu action reaching
 // its target, the two switches of the menu bar, the space-bar monitor and the launch update check.
 #include "tests/app/ShellFixture.h"
+#include "tests/support/TempDir.h"
 
 #include "app/MVLapsController.h"
 #include "app/MVMenuController.h"
@@ -27,12 +28,15 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QCompleter>
 #include <QFile>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QSplitter>
+#include <QTest>
+#include <QTreeView>
 #include <QUrl>
 
 #include <any>
@@ -78,6 +82,77 @@ TEST(OpenPanel, HasItsTitleFilterAndAccessoryArea) {
     EXPECT_EQ(preview->parentWidget(), accessory);
     panel->reject();
     EXPECT_DOUBLE_EQ(delegate.window()->windowOpacity(), 1.0);
+}
+
+// The preview follows the panel's selection however a file is chosen: with the arrow keys in
+// the list, by letting the name completer pick it, or after a folder typed into the name field.
+TEST(OpenPanel, EveryWayOfChoosingAFileShowsItsPreview) {
+    testing_support::TempDir dir;
+    for (const char* name : {"Larkfield morning.gld", "Larkfield noon.gld", "Oakley.gld"}) {
+        dir.write(name, "x");
+    }
+    const QString folder = QString::fromStdString(dir.path().string());
+    enum class Way { ArrowKeys, TypedName, TypedFolderThenName };
+    for (const Way way : {Way::ArrowKeys, Way::TypedName, Way::TypedFolderThenName}) {
+        AppDelegate delegate;
+        std::vector<std::filesystem::path> announced;
+        const auto token = platform::NotificationCenter::defaultCenter().addObserver(
+            MVFileSelected, nullptr, [&](const platform::Notification& note) {
+                announced.push_back(std::any_cast<std::filesystem::path>(note.userInfo.at("url")));
+            });
+        delegate.window()->show();
+        delegate.openNewFilePanelWithSender();
+        auto* panel = delegate.window()->findChild<QFileDialog*>();
+        ASSERT_NE(panel, nullptr);
+        auto* list = panel->findChild<QTreeView*>(QStringLiteral("treeView"));
+        auto* name = panel->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(list, nullptr);
+        ASSERT_NE(name, nullptr);
+        if (way != Way::TypedFolderThenName) panel->setDirectory(folder);
+        const auto listed = [&] { return list->model()->rowCount(list->rootIndex()) == 3; };
+        switch (way) {
+            case Way::ArrowKeys:
+                ASSERT_TRUE(QTest::qWaitFor(listed, 20000));
+                list->setFocus();
+                QTest::keyClick(list, Qt::Key_Down);
+                QTest::keyClick(list, Qt::Key_Down);
+                break;
+            case Way::TypedName:
+                ASSERT_TRUE(QTest::qWaitFor(listed, 20000));
+                name->setFocus();
+                QTest::keyClicks(name, QStringLiteral("Oak"));
+                ASSERT_NE(name->completer(), nullptr);
+                ASSERT_TRUE(QTest::qWaitFor([&] { return name->completer()->popup()->isVisible(); },
+                                            20000));
+                // The completion the popup highlights is written into the name field.
+                QTest::keyClick(name->completer()->popup(), Qt::Key_Down);
+                break;
+            case Way::TypedFolderThenName:
+                name->setFocus();
+                name->setText(folder);
+                QTest::keyClick(name, Qt::Key_Return);
+                ASSERT_TRUE(QTest::qWaitFor(listed, 20000));
+                // The first letters of a name there, then Down to the completer's first offer.
+                QTest::keyClicks(name, QStringLiteral("Lark"));
+                ASSERT_TRUE(QTest::qWaitFor([&] { return name->completer()->popup()->isVisible(); },
+                                            20000));
+                QTest::keyClick(name->completer()->popup(), Qt::Key_Down);
+                break;
+        }
+        QCoreApplication::processEvents();
+        if (announced.empty()) {
+            ADD_FAILURE() << "no preview for way " << static_cast<int>(way);
+            panel->reject();
+            continue;
+        }
+        const std::filesystem::path last = announced.back();
+        EXPECT_EQ(last.parent_path(), dir.path()) << static_cast<int>(way);
+        EXPECT_EQ(last.extension(), ".gld") << static_cast<int>(way);
+        const QStringList chosen = panel->selectedFiles();
+        ASSERT_FALSE(chosen.isEmpty());
+        EXPECT_EQ(QString::fromStdString(last.string()), chosen.first()) << static_cast<int>(way);
+        panel->reject();
+    }
 }
 
 class AppDelegateTest : public testing_support::ShellFixture {};

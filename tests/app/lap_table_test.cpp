@@ -442,6 +442,57 @@ TEST_F(LapTableTest, ClickingACheckBoxPostsTheLapOfThatRow) {
               MVHelper::Gui::FasterColor());
 }
 
+// The sorted column shows Qt's sort indicator in its direction, on the fixed columns' header for
+// the lap number; a click on the check boxes' header moves it nowhere; a new table shows the
+// order chosen last.
+TEST_F(LapTableTest, TheSortedColumnShowsTheSortIndicator) {
+    MVLapsTableView view(data.lap(2), data.laps, {data.lap(2)}, data.manager, options);
+    view.resize(500, 200);
+    view.show();
+    MVTableView* table = view.mainTable();
+    ASSERT_NE(table->frozenView(), nullptr);
+    const auto clickHeader = [&](int column) {
+        MVTableView* owner =
+            column < MVLapsTableView::kFrozenColumnCount ? table->frozenView() : table;
+        QHeaderView* header = owner->horizontalHeader();
+        const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
+    };
+    const auto expectIndicator = [&](int column, Qt::SortOrder order, const char* what) {
+        for (MVTableView* t : {table, table->frozenView()}) {
+            const QHeaderView* header = t->horizontalHeader();
+            EXPECT_TRUE(header->isSortIndicatorShown()) << what;
+            EXPECT_EQ(header->sortIndicatorSection(), column) << what;
+            EXPECT_EQ(header->sortIndicatorOrder(), order) << what;
+        }
+    };
+    EXPECT_FALSE(table->horizontalHeader()->isSortIndicatorShown()) << "in the list's order";
+
+    using T = MVLapTableModel;
+    const struct {
+        int clicked;
+        int shown;
+        Qt::SortOrder order;
+        const char* what;
+    } clicks[] = {
+        {T::VmaxColumn, T::VmaxColumn, Qt::DescendingOrder, "top speed, highest first"},
+        {T::VmaxColumn, T::VmaxColumn, Qt::AscendingOrder, "top speed, lowest first"},
+        {T::DeltaColumn, T::DeltaColumn, Qt::AscendingOrder, "delta"},
+        {T::NumberColumn, T::NumberColumn, Qt::AscendingOrder, "lap number"},
+        {T::CheckboxColumn, T::NumberColumn, Qt::AscendingOrder, "check boxes"},
+        {T::NumberColumn, T::NumberColumn, Qt::DescendingOrder, "lap number again"},
+    };
+    for (const auto& click : clicks) {
+        clickHeader(click.clicked);
+        expectIndicator(click.shown, click.order, click.what);
+    }
+
+    MVLapsTableView next(data.lap(2), data.laps, {data.lap(2)}, data.manager, options);
+    EXPECT_EQ(next.mainTable()->horizontalHeader()->sortIndicatorSection(),
+              MVLapTableModel::NumberColumn);
+    EXPECT_TRUE(next.mainTable()->horizontalHeader()->isSortIndicatorShown());
+}
+
 TEST_F(LapTableTest, ViewLayout) {
     MVLapsTableView view(data.lap(2), data.laps, {data.lap(2)}, data.manager, options);
     view.resize(500, 200);

@@ -34,6 +34,7 @@
 #include "platform/Clock.h"
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
 
 #include <algorithm>
 #include <fstream>
@@ -267,7 +268,7 @@ INSTANTIATE_TEST_SUITE_P(Units, MainWindowUnitTest,
                                            UnitCase{"Velocity", {"velocity", "delta t"}, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Switching to the whole-session display puts the x axis on time, back to laps on the position;
+// Switching to the whole-session display puts the x axis on time, back to laps on the stored axis;
 // of two full rebuilds dispatched at once only the later reaches the panes.
 TEST_F(MainWindowReactionsTest, DisplayModeSwitchesTheAxisAndDropsTheOutOfDateRebuild) {
     open(writeThreeLapSession("one.gld"));
@@ -291,6 +292,45 @@ TEST_F(MainWindowReactionsTest, DisplayModeSwitchesTheAxisAndDropsTheOutOfDateRe
     EXPECT_FALSE(MVGlobalData::sharedManager().selectedLaps().front()->isWholeFileLap());
     EXPECT_EQ(listedLaps(), 3);
     EXPECT_TRUE(controller->middleView()->enableUserInteract());
+}
+
+// Leaving the whole-session display, by the settings or by a sector click there, puts back the
+// x axis the user stored, and so does a change of the lap option: the chart and the settings
+// say the same.
+TEST_F(MainWindowReactionsTest, LapDisplayReadsAgainstTheStoredAxis) {
+    open(writeThreeLapSession("axis.gld"));
+    MVOptionsAndSettings& options = MVOptionsAndSettings::sharedManager();
+    for (const MVXAxisMode stored : {MVXAxisMode::Time, MVXAxisMode::Position}) {
+        platform::UserDefaults::standard().setInteger(
+            MVHelper::Default_XAxisMode(),
+            MVOptionsAndSettings::storedXAxisModeForMode(storedOptionValue(stored)));
+        options.safelyChangeMVModeWithoutKVO(stored);
+        const char* name = stored == MVXAxisMode::Time ? "time" : "position";
+
+        int before = rebuildsSoFar();
+        options.setDisplayMode(1);
+        waitForRebuilds(before);
+        EXPECT_TRUE(options.is(MVXAxisMode::Time)) << name;
+        before = rebuildsSoFar();
+        options.setDisplayMode(0);
+        waitForRebuilds(before);
+        EXPECT_TRUE(options.is(stored)) << name << ": back to the laps";
+
+        options.safelyChangeMVModeWithoutKVO(MVXAxisMode::Time);
+        before = rebuildsSoFar();
+        options.setLapOptionsMode(1);
+        waitForRebuilds(before);
+        EXPECT_TRUE(options.is(stored)) << name << ": lap option";
+        options.safelyChnageMVLapsOptionWithoutKVO(0);
+
+        options.safelyChangeMVModeWithoutKVO(MVXAxisMode::Time);
+        before = rebuildsSoFar();
+        platform::NotificationCenter::defaultCenter().post(
+            MVNotificationSelectedLapsChangedFromWholeFileSession, nullptr, {});
+        waitForRebuilds(before);
+        EXPECT_TRUE(options.is(stored)) << name << ": sector click in the whole session";
+    }
+    platform::UserDefaults::standard().setInteger(MVHelper::Default_XAxisMode(), 0);
 }
 
 // Closing the visible session rebuilds from what is left; closing the last brings the logo

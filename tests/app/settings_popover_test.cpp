@@ -50,6 +50,29 @@ class SettingsPopoverTest : public testing_support::MainWindowFixture {
     MVGLDFileManager& manager = MVGLDFileManager::sharedManager();
 };
 
+// The rows line up: every control has the same left and right edges (the three distance units
+// too), each segment label shown whole, and every row label starts at the same inset.
+TEST_F(SettingsPopoverTest, TheRowsLineUp) {
+    MVPopOverSettingsViewController popover(manager);
+    popover.show();
+    QCoreApplication::processEvents();
+    const QWidget* content = popover.xAxisSegment()->parentWidget();
+    const QRect first = popover.xAxisSegment()->geometry();
+    for (MVSegmentedControl* control :
+         {popover.displayModeSegment(), popover.lapOptionsSegment(), popover.speedUnitSegment(),
+          popover.distanceUnitSegment(), popover.heightUnitSegment()}) {
+        const QRect r = control->geometry();
+        EXPECT_EQ(r.left(), first.left()) << r.top();
+        EXPECT_EQ(r.right(), first.right()) << r.top();
+        EXPECT_TRUE(content->rect().contains(r));
+        for (int segment = 0; segment < control->segmentCount(); ++segment) {
+            EXPECT_GT(control->widthForSegment(segment),
+                      control->fontMetrics().horizontalAdvance(control->labelForSegment(segment)))
+                << control->labelForSegment(segment).toStdString();
+        }
+    }
+}
+
 TEST_F(SettingsPopoverTest, EachControlWritesItsOptionAndKey) {
     open(writeThreeLapSession("one.gld"));
     MVOptionsAndSettings& o = MVOptionsAndSettings::sharedManager();

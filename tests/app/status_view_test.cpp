@@ -1,3 +1,4 @@
+#include "tests/support/ContrastRatio.h"
 #include "tests/support/MainQueuePump.h"
 
 #include "app/MVStatusView.h"
@@ -29,7 +30,7 @@ class StatusViewTest : public ::testing::Test {
     MVStatusView view_;
 };
 
-const QColor kRed(Qt::red);
+const QColor kRed = MVHelper::Gui::RefusalColor();
 
 TEST_F(StatusViewTest, EachLoadingCodeShowsItsTextAndBar) {
     struct Case {
@@ -119,6 +120,18 @@ TEST_F(StatusViewTest, FailureBlinksElevenTimesRedFirstThenClearsAfterSixSeconds
     EXPECT_FALSE(view_.isBlinking());
     tick();
     EXPECT_EQ(view_.message(), QString());
+}
+
+// Both colours of a blinking failure read on the bar's dark blue at 4.5:1 or better.
+TEST_F(StatusViewTest, ABlinkingFailureReadsOnTheBar) {
+    view_.updateProgress(13);
+    const QColor bar = view_.palette().color(QPalette::Window);
+    ASSERT_EQ(bar, MVHelper::Gui::DarkBlueColor());
+    for (int step = 0; step < 2; ++step) {
+        tick();
+        EXPECT_GE(testing_support::contrastRatio(view_.messageColor(), bar), 4.5)
+            << view_.messageColor().name().toStdString();
+    }
 }
 
 TEST_F(StatusViewTest, NewCodesStopAOldBlinkAndAFailureRestartsTheCycle) {

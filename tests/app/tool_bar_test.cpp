@@ -7,12 +7,14 @@
 #include "app/MVPopOverSettingsViewController.h"
 #include "app/MVSheetStandIns.h"
 #include "app/MVSplitView.h"
+#include "app/MVWindowPlacement.h"
 
 #include "views/MVChartController.h"
 #include "views/MVChartPlotView.h"
 #include "views/MVChartView.h"
 #include "views/MVTrackController.h"
 #include "views/MVTrackMapView.h"
+#include "views/MVVideoController.h"
 
 #include "widgets/MVButton.h"
 
@@ -203,6 +205,39 @@ TEST_F(ToolBarTest, EachSettingsPressShowsAFreshPopoverThatClosesOnAChoice) {
     EXPECT_FALSE(first);
     second->setConfigurationIsSelected(true);
     EXPECT_FALSE(second && second->isVisible());
+}
+
+// The pop-over, hanging from the Settings button at the window's right, leaves the video and
+// chart panes' tool bars beneath it in sight, at the window's size on a first start, and the
+// video pane's also at the least size.
+TEST_F(ToolBarTest, TheSettingsPopoverLeavesTheVideoToolBarInSight) {
+    delegate->applicationDidFinishLaunching();
+    openInShell(writeThreeLapSession("one.gld"));
+    for (const QSize size :
+         {MVWindowPlacement::kPreferredSize, delegate->window()->minimumSize()}) {
+        SCOPED_TRACE(testing::Message() << size.width() << "x" << size.height());
+        delegate->window()->resize(size);
+        vc().resetLayout();
+        QCoreApplication::processEvents();
+        const QWidget* toolBar = vc().videoController().toolBarView();
+        ASSERT_NE(toolBar, nullptr);
+        ASSERT_TRUE(toolBar->isVisible());
+        bar().buttonSettings()->click();
+        QPointer<MVPopOverSettingsViewController> popover = menu().popover();
+        ASSERT_TRUE(popover);
+        const QRect toolBarFrame(toolBar->mapToGlobal(QPoint(0, 0)), toolBar->size());
+        EXPECT_FALSE(popover->frameGeometry().intersects(toolBarFrame));
+        const QWidget* chartBar = vc().chartController().chartView()->toolBarView();
+        ASSERT_NE(chartBar, nullptr);
+        const QRect chartFrame(chartBar->mapToGlobal(QPoint(0, 0)), chartBar->size());
+        if (size == MVWindowPlacement::kPreferredSize) {
+            EXPECT_FALSE(popover->frameGeometry().intersects(chartFrame));
+        }
+        EXPECT_GE(popover->height(), MVPopOverSettingsViewController::kLeastPopoverHeight);
+        // Still right below the buttons: just under the tool bar it leaves in sight.
+        EXPECT_LE(popover->frameGeometry().top(), toolBarFrame.bottom() + 4);
+        popover->close();
+    }
 }
 
 // A track map hidden in the last run is hidden again at start, and one toggle shows it.

@@ -164,7 +164,8 @@ TEST_F(WindowPlacementShellTest, LaunchPutsTheWindowWhereTheLastRunLeftIt) {
     MainQueuePump::drain();
     delegate->applicationWillTerminate();
     EXPECT_TRUE(defaults.boolForKey(placement::maximizedKey()));
-    EXPECT_EQ(defaults.objectForKey(placement::frameKey())->at("width"), saved.width());
+    EXPECT_EQ(defaults.objectForKey(placement::frameKey())->at("width"),
+              placement::fitInside(saved, available, minimum).width());
 }
 
 TEST_F(WindowPlacementShellTest, EveryToolBarFitsAtTheLeastSize) {

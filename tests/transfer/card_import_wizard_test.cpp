@@ -235,6 +235,29 @@ TEST_F(CardImportWizardTest, RefusalsLeaveEverythingAlone) {
     EXPECT_TRUE(fs::exists(dir / "CARD/media/day/b.gld"));
 }
 
+// With no card in the reader and no folder chosen, Copy and Move are disabled and, pressed
+// anyway, say what is missing; a card that appears, or a folder chosen, enables them.
+TEST_F(CardImportWizardTest, CopyAndMoveWaitForASource) {
+    makeWizard();
+    ASSERT_FALSE(wizard->sourceTextField()->url());
+    EXPECT_FALSE(wizard->buttonCopy()->isEnabled());
+    EXPECT_FALSE(wizard->buttonMove()->isEnabled());
+    wizard->buttonCopyPressed();
+    EXPECT_EQ(wizard->messageTextField()->text(), "Choose the card first.");
+    wizard->buttonMovePressed();
+    EXPECT_EQ(wizard->messageTextField()->text(), "Choose the card first.");
+
+    lister->setVolumes({card("CARD")});
+    wizard->setUpSDVolumes();
+    finishParse();
+    EXPECT_TRUE(controlsEnabled());
+    lister->setVolumes({});
+    wizard->setUpSDVolumes();
+    EXPECT_FALSE(wizard->buttonCopy()->isEnabled());
+    wizard->sourceTextField()->setUrl(dir / "CARD");
+    EXPECT_TRUE(controlsEnabled());
+}
+
 TEST_F(CardImportWizardTest, FailureAlertsAndAbortCleansUp) {
     lister->setVolumes({card("CARD")});
     makeWizard();

@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 namespace {
 
@@ -37,8 +39,20 @@ struct FakeManager final : MVVersionManaging {
         return CatalogueInfo{"7", "https://updates.example/db.zip"};
     }
     CatalogueAnswer softwareCatalogue() override {
+        {
+            // A slow update server: the answer waits while the gate is closed.
+            std::unique_lock lock(gateMutex);
+            gateChanged.wait_for(lock, std::chrono::seconds(20), [this] { return gateOpen; });
+        }
         if (!refusal.empty()) return {std::nullopt, refusal, {}};
         return {softwareCatalogueInfo(), {}, {}};
+    }
+    void setGate(bool open) {
+        {
+            std::lock_guard lock(gateMutex);
+            gateOpen = open;
+        }
+        gateChanged.notify_all();
     }
     bool isSoftwareUpdateAvailable() override { return reachable; }
     bool isCircuitDatabaseUpdateAvailable() override { return reachable; }
@@ -55,6 +69,9 @@ struct FakeManager final : MVVersionManaging {
     std::atomic<int> downloads{0};
     std::string database = "5";
     std::string refusal;  // the software catalogue's, when set
+    std::mutex gateMutex;
+    std::condition_variable gateChanged;
+    bool gateOpen = true;
 };
 
 class UpdateSheet : public ::testing::Test {
@@ -98,6 +115,32 @@ TEST_F(UpdateSheet, ShowsInstalledAndLatestVersions) {
     EXPECT_EQ(sheet.onlineTrackDBVersion()->text(), "Latest v7");
     EXPECT_TRUE(sheet.buttonSoftwareUpdate()->isEnabled());
     EXPECT_TRUE(sheet.buttonTrackDBUpdate()->isEnabled());
+}
+
+// Opened again, the sheet says that a check runs, offers no update and shows none of the last
+// check's answers until the new answers come; an earlier check that ends late is not shown.
+TEST_F(UpdateSheet, ShowsThatACheckRunsUntilItsAnswerComes) {
+    refresh();
+    ASSERT_EQ(sheet.onlineSWVersion()->text(), "Latest v2.0");
+    manager.setGate(false);
+    QSignalSpy refreshed(&sheet, &DownloadViewController::versionsRefreshed);
+    sheet.refreshVersions();
+    sheet.refreshVersions();  // opened twice while the server is slow
+    MainQueuePump::drain();
+    EXPECT_EQ(sheet.onlineSWVersion()->text(), DownloadViewController::checkingText());
+    EXPECT_EQ(sheet.onlineTrackDBVersion()->text(), DownloadViewController::checkingText());
+    EXPECT_FALSE(sheet.buttonSoftwareUpdate()->isEnabled());
+    EXPECT_FALSE(sheet.buttonTrackDBUpdate()->isEnabled());
+    EXPECT_EQ(refreshed.count(), 0);
+
+    manager.setGate(true);
+    ASSERT_TRUE(MainQueuePump::until([&] { return refreshed.count() > 0; }));
+    ASSERT_TRUE(platform::drainGlobalQueueFor(std::chrono::seconds(20)));
+    MainQueuePump::drain();
+    EXPECT_EQ(refreshed.count(), 1) << "only the latest check is shown";
+    EXPECT_EQ(sheet.onlineSWVersion()->text(), "Latest v2.0");
+    EXPECT_EQ(sheet.onlineTrackDBVersion()->text(), "Latest v7");
+    EXPECT_TRUE(sheet.buttonSoftwareUpdate()->isEnabled());
 }
 
 TEST_F(UpdateSheet, AnUnreachableHostKeepsTheLatestLabelsAndDisablesUpdates) {
@@ -248,6 +291,26 @@ TEST_F(UpdateSheetOnServer, EachRowShowsItsOwnCataloguesAnswer) {
         EXPECT_EQ(sheet->buttonSoftwareUpdate()->isEnabled(), c.softwareUpdate);
         EXPECT_EQ(sheet->buttonTrackDBUpdate()->isEnabled(), c.databaseUpdate);
     }
+}
+
+// One check reads each catalogue once: a server that never answers costs one time-out each.
+TEST_F(UpdateSheetOnServer, ACheckReadsEachCatalogueOnce) {
+    auto software = std::make_shared<std::atomic<int>>(0);
+    auto database = std::make_shared<std::atomic<int>>(0);
+    server.get(kSoftware, [software](const httplib::Request&, httplib::Response& r) {
+        ++*software;
+        r.set_content(catalogue("2.0"), "application/xml");
+    });
+    server.get(kDatabase, [database](const httplib::Request&, httplib::Response& r) {
+        ++*database;
+        r.set_content(catalogue("7"), "application/xml");
+    });
+    const auto sheet = openSheet(server.url(""));
+    EXPECT_EQ(sheet->onlineSWVersion()->text(), "Latest v2.0");
+    EXPECT_TRUE(sheet->buttonSoftwareUpdate()->isEnabled());
+    EXPECT_TRUE(sheet->buttonTrackDBUpdate()->isEnabled());
+    EXPECT_EQ(software->load(), 1);
+    EXPECT_EQ(database->load(), 1);
 }
 
 TEST_F(UpdateSheetOnServer, AnOwnCatalogueOffersItsVersionWhileTheHostIsDown) {

@@ -26,11 +26,27 @@ const Keys kStandard = {"velocity",   "delta t", "lat acc", "long acc",
 TEST(ChannelChooser, ListsTheStandardKeysFirstThenEverySessionKeyOnce) {
     const Keys sorted = MVPopOverInfoViewController::sortOriginalArrayOfHeaders(
         {{"time", "velocity", "rpm", "avifileindex", "avisynctime", "Timestamp USEC", "water"},
-         {"time", "rpm", "oil", "lat acc"}});
+         {"time", "rpm", "oil", "heading", "lat acc"}});
     Keys expected = kStandard;
-    for (const char* key : {"rpm", "water", "oil"}) expected.push_back(key);
+    for (const char* key : {"rpm", "water", "oil", "heading"}) expected.push_back(key);
     EXPECT_EQ(sorted, expected);
     EXPECT_EQ(MVPopOverInfoViewController::sortOriginalArrayOfHeaders({}), kStandard);
+}
+
+// The lateral and combined g come from the headings: sessions without any offer neither (a
+// logger's own "lat acc" column included, which is never read), since they could only chart
+// "N/A"; one session with headings among several offers both.
+TEST(ChannelChooser, LeavesOutWhatNoSessionCanGive) {
+    const Keys withoutHeadings = {"velocity", "delta t", "long acc", "utc",
+                                  "distance", "rpm",     "lat acc g"};
+    EXPECT_EQ(MVPopOverInfoViewController::sortOriginalArrayOfHeaders(
+                  {{"time", "velocity", "rpm", "lat acc"}, {"time", "lat acc g"}}),
+              withoutHeadings);
+    Keys withHeadings = kStandard;
+    for (const char* key : {"rpm", "heading"}) withHeadings.push_back(key);
+    EXPECT_EQ(MVPopOverInfoViewController::sortOriginalArrayOfHeaders(
+                  {{"time", "velocity", "rpm"}, {"time", "heading"}}),
+              withHeadings);
 }
 
 TEST(ChannelChooser, ToggleTable) {
@@ -70,8 +86,8 @@ TEST(ChannelChooser, ManyChannelsFitOnTheScreenAndTheListScrolls) {
     QWidget anchor;
     anchor.resize(40, 20);
     anchor.show();
-    Keys session = {"time"};
-    for (int i = 0; i < 48; ++i) session.push_back("can " + std::to_string(i));
+    Keys session = {"time", "heading"};
+    for (int i = 0; i < 47; ++i) session.push_back("can " + std::to_string(i));
     MVPopOverInfoViewController chooser{world.global};
     chooser.setAlert([](QWidget*, const QString&) {});
     chooser.setArrayOfHeaders({session});
@@ -97,7 +113,7 @@ class ChannelChooserView : public ::testing::Test {
     void SetUp() override {
         chooser.setAlert([this](QWidget*, const QString& text) { alerts.push_back(text); });
         chooser.setChartView(&chart);
-        chooser.setArrayOfHeaders({{"time", "velocity", "rpm"}, {"rpm", "oil"}});
+        chooser.setArrayOfHeaders({{"time", "velocity", "rpm"}, {"rpm", "oil", "heading"}});
         chooser.setArrayOfSelectedKeys({"velocity"});
         chooser.awakeFromNib();
         token = world.global.observeSelectedKeys(
@@ -119,7 +135,7 @@ class ChannelChooserView : public ::testing::Test {
 };
 
 TEST_F(ChannelChooserView, ClicksToggleChannelsAndRefuseASeventh) {
-    EXPECT_EQ(chooser.size(), QSize(250, 9 * 20 + 50));
+    EXPECT_EQ(chooser.size(), QSize(250, 10 * 20 + 50));
     auto* model = chooser.infoTableView()->model();
     QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::Fatal);
     EXPECT_EQ(model->data(model->index(0, 0)).toString(), "speed");

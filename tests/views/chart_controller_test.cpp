@@ -84,10 +84,22 @@ TEST_F(ChartControllerTest, LabelsFollowTheCursor) {
     world.sync.setSyncTime(12.345);
     EXPECT_EQ(toolBar->currentTimeTextField()->text(), QStringLiteral("Current Time: 12.35s"));
     EXPECT_EQ(toolBar->maxTimeTextField()->text(), QStringLiteral("Total: 100.00s"));
+    // The position axis names its unit, the reference lap's samples.
     world.options.safelyChangeMVModeWithoutKVO(1);
     world.sync.setSyncIndexOfPosition(12.7);
-    EXPECT_EQ(toolBar->currentTimeTextField()->text(), QStringLiteral("Current Position: 12"));
-    EXPECT_EQ(toolBar->maxTimeTextField()->text(), QStringLiteral("Total: 100.00"));
+    EXPECT_EQ(toolBar->currentTimeTextField()->text(),
+              QStringLiteral("Current Position: sample 12"));
+    EXPECT_EQ(toolBar->maxTimeTextField()->text(), QStringLiteral("Total: 100 samples"));
+    // Whole in their fields, for the longest sessions too.
+    for (const auto& [field, text] :
+         {std::pair{toolBar->currentTimeTextField(),
+                    QStringLiteral("Current Position: sample 123456")},
+          std::pair{toolBar->maxTimeTextField(), QStringLiteral("Total: 123456 samples")},
+          std::pair{toolBar->currentTimeTextField(), QStringLiteral("Current Time: 12345.67s")},
+          std::pair{toolBar->maxTimeTextField(), QStringLiteral("Total: 12345.67s")}}) {
+        EXPECT_LE(field->fontMetrics().horizontalAdvance(text), field->width())
+            << text.toStdString();
+    }
 }
 
 TEST_F(ChartControllerTest, ZoomStepsOfTwoPercent) {

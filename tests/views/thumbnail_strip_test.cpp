@@ -241,7 +241,7 @@ TEST(ChartPaneStrips, TheChartAreaHasTheStripAndTheChannelButtonOpensTheChooser)
     chart.setXShift(40);
     chart.setReferenceLap(lap);
     chart.setArrayOfSelectedLaps({lap});
-    chart.setArrayOfAllKeys({{"time", "velocity", "rpm"}});
+    chart.setArrayOfAllKeys({{"time", "velocity", "rpm", "heading"}});
     chart.setArrayOfSelectedKeys({"velocity"});
     chart.setDataForPlots(MVPlotSeries(1, MVPlotCurves(1)));
     chart.initSubviews();
@@ -255,7 +255,7 @@ TEST(ChartPaneStrips, TheChartAreaHasTheStripAndTheChannelButtonOpensTheChooser)
     edit->click();
     ASSERT_TRUE(chart.channelChooser());
     EXPECT_TRUE(chart.channelChooser()->isVisible());
-    EXPECT_EQ(chart.channelChooser()->arrayOfSortedHeaders().size(), 8u);
+    EXPECT_EQ(chart.channelChooser()->arrayOfSortedHeaders().size(), 9u);
     EXPECT_EQ(chart.channelChooser()->arrayOfSelectedKeys(), std::vector<std::string>{"velocity"});
     chart.channelChooser()->close();
 }

@@ -1,5 +1,6 @@
 // The track wizard: the nearest-point rule, clicks on the whole-session route of a generated
 // session that no circuit matched, and the sheet's Yes, Default and Cancel.
+#include "tests/support/ContrastRatio.h"
 #include "tests/support/SessionGenerator.h"
 #include "tests/support/TempDir.h"
 #include "tests/views/TrackViewsFixtures.h"
@@ -269,18 +270,7 @@ TEST_F(TrackWizardSheetTest, DefaultRestoresTheFirstParseAndCancelKeepsTheWidth)
     EXPECT_TRUE(recorder.chosen.empty());
 }
 
-// The contrast ratio of two colours as the accessibility guidelines define it, from their
-// relative luminances: (lighter + 0.05) / (darker + 0.05).
-double contrast(const QColor& a, const QColor& b) {
-    const auto luminance = [](const QColor& c) {
-        const auto linear = [](double v) {
-            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-        };
-        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
-    };
-    const double la = luminance(a), lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
+using testing_support::contrastRatio;
 
 // What a label is drawn on: the nearest of itself and its parents that fills its background.
 QColor backgroundOf(const QWidget* widget) {
@@ -299,15 +289,16 @@ TEST_F(TrackWizardSheetTest, TextsReadOnTheirBackgrounds) {
         if (label->text().isEmpty()) continue;
         ++texts;
         SCOPED_TRACE(label->text().toStdString());
-        EXPECT_GE(contrast(label->palette().color(QPalette::WindowText), backgroundOf(label)), 4.5);
+        EXPECT_GE(contrastRatio(label->palette().color(QPalette::WindowText), backgroundOf(label)),
+                  4.5);
     }
     EXPECT_GE(texts, 5);  // two hints, the coordinates, "Gate width (m)" and its value
     MVTrackWizardView* map = sheet->trackWizardView();
     const QColor mapColour = MVHelper::Gui::DarkBlueColor();
-    EXPECT_GE(contrast(map->messageColor(), mapColour), 4.5);
+    EXPECT_GE(contrastRatio(map->messageColor(), mapColour), 4.5);
     map->clickAt(QPointF(2, 2), false);
     ASSERT_EQ(map->labelString(), MVTrackWizardView::kNotValid);
-    EXPECT_GE(contrast(map->messageColor(), mapColour), 4.5);
+    EXPECT_GE(contrastRatio(map->messageColor(), mapColour), 4.5);
 }
 
 TEST(TrackWizardLabels, NameAndGatesOfTheRecord) {

@@ -189,12 +189,17 @@ std::string MVVersionManager::localCircuitDatabaseVersion() {
     return inUse.version;
 }
 
+bool MVVersionManaging::offersNewer(const std::optional<CatalogueInfo>& info,
+                                    const std::string& local) {
+    return info && MVCircuitDatabase::compareVersions(info->version, local) > 0;
+}
+
 bool MVVersionManager::isSoftwareUpdateAvailable() {
     const auto info = softwareCatalogueInfo();
     if (!info) return false;
     const std::string local = appVersionString();
     say("local SW version " + local + " vs Online SW version " + info->version);
-    return MVCircuitDatabase::compareVersions(info->version, local) > 0;
+    return offersNewer(info, local);
 }
 
 bool MVVersionManager::isCircuitDatabaseUpdateAvailable() {
@@ -202,7 +207,7 @@ bool MVVersionManager::isCircuitDatabaseUpdateAvailable() {
     if (!info) return false;
     const std::string local = localCircuitDatabaseVersion();
     say("local track DB version " + local + " vs Online track DB version " + info->version);
-    return MVCircuitDatabase::compareVersions(info->version, local) > 0;
+    return offersNewer(info, local);
 }
 
 bool MVVersionManager::downloadSoftwareUpdate() {

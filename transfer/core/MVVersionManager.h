@@ -27,6 +27,9 @@ class MVVersionManaging {
         std::string problem;
     };
 
+    // Whether a catalogue's version is newer than the installed `local` one (false without one).
+    static bool offersNewer(const std::optional<CatalogueInfo>& info, const std::string& local);
+
     virtual ~MVVersionManaging() = default;
     virtual std::string appVersionString() = 0;
     virtual std::string localCircuitDatabaseVersion() = 0;
