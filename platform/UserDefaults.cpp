@@ -213,6 +213,12 @@ bool UserDefaults::synchronize() {
     return state_->write();
 }
 
+void UserDefaults::writeSoon() {
+    globalQueue().async([weak = std::weak_ptr<State>(state_)] {
+        if (const std::shared_ptr<State> state = weak.lock()) state->write();
+    });
+}
+
 bool UserDefaults::hasUnwrittenChanges() const {
     std::lock_guard lock(state_->mutex);
     return state_->written != state_->changes;

@@ -125,3 +125,18 @@ TEST(UserDefaults, ABurstOfChangesIsWrittenOnceAfterTheDelay) {
     ASSERT_TRUE(platform::drainGlobalQueueFor(std::chrono::seconds(30)));
     EXPECT_EQ(UserDefaults(file).stringForKey("atTheEnd"), "kept");
 }
+
+// A value the next run needs after a crash in the next moment is written off the calling thread
+// at once, not after the delay.
+TEST(UserDefaults, WriteSoonWritesWithoutWaitingForTheDelay) {
+    TempDir dir;
+    const auto file = dir / "defaults.json";
+    platform::FakeClock clock;
+    clock.install();
+    UserDefaults d(file, std::chrono::seconds(5));
+    d.setString("history", "this run");
+    d.writeSoon();
+    ASSERT_TRUE(platform::drainGlobalQueueFor(std::chrono::seconds(30)));
+    EXPECT_EQ(UserDefaults(file).stringForKey("history"), "this run");
+    EXPECT_FALSE(d.hasUnwrittenChanges());
+}
