@@ -18,14 +18,16 @@ struct UserDefaults::State {
     State(std::filesystem::path f, Duration delay) : file(std::move(f)), writeDelay(delay) {}
 
     void load();
-    bool write();
+    // Writes what is unwritten; with `flush`, also what only an unflushed write holds.
+    bool write(bool flush);
 
     const std::filesystem::path file;
     const Duration writeDelay;
     mutable std::mutex mutex;  // the values and the counts below
     nlohmann::json values = nlohmann::json::object();
-    uint64_t changes = 0;  // changes made since the values were read
-    uint64_t written = 0;  // how many of them the file holds
+    uint64_t changes = 0;    // changes made since the values were read
+    uint64_t written = 0;    // how many of them the file holds
+    bool unflushed = false;  // the file's content may not have reached the disk yet
     bool writeScheduled = false;
     std::mutex writeMutex;  // one write at a time, each of a newer snapshot than the last
 };
@@ -51,23 +53,24 @@ void UserDefaults::State::load() {
                  file.c_str(), aside.c_str());
 }
 
-bool UserDefaults::State::write() {
+bool UserDefaults::State::write(bool flush) {
     std::lock_guard writing(writeMutex);
     std::string text;
     uint64_t upTo = 0;
     {
         std::lock_guard lock(mutex);
-        if (written == changes) return true;
+        if (written == changes && !(flush && unflushed)) return true;
         text = values.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
         upTo = changes;
     }
-    const bool ok = folders::writeFileAtomically(file, text);
+    const bool ok = folders::writeFileAtomically(file, text, flush);
     if (!ok) {
         std::fprintf(stderr, "gridlark: could not write user defaults %s\n", file.c_str());
         return false;
     }
     std::lock_guard lock(mutex);
     written = upTo;
+    unflushed = !flush;
     return true;
 }
 
@@ -77,7 +80,7 @@ UserDefaults::UserDefaults(std::filesystem::path file, Duration writeDelay)
 }
 
 UserDefaults::~UserDefaults() {
-    state_->write();
+    state_->write(true);
 }
 
 UserDefaults& UserDefaults::standard() {
@@ -96,7 +99,7 @@ void UserDefaults::reload() {
 
 void UserDefaults::changed() {
     if (state_->writeDelay <= Duration::zero()) {
-        state_->write();
+        state_->write(true);
         return;
     }
     {
@@ -111,7 +114,7 @@ void UserDefaults::changed() {
             std::lock_guard lock(state->mutex);
             state->writeScheduled = false;
         }
-        state->write();
+        state->write(true);
     });
 }
 
@@ -210,13 +213,14 @@ void UserDefaults::setData(const std::string& key, const Bytes& bytes) {
 }
 
 bool UserDefaults::synchronize() {
-    return state_->write();
+    return state_->write(true);
 }
 
-void UserDefaults::writeSoon() {
-    globalQueue().async([weak = std::weak_ptr<State>(state_)] {
-        if (const std::shared_ptr<State> state = weak.lock()) state->write();
-    });
+bool UserDefaults::writeNow() {
+    if (!state_->write(false)) return false;
+    // The delayed write flushes it to the disk.
+    changed();
+    return true;
 }
 
 bool UserDefaults::hasUnwrittenChanges() const {

@@ -23,9 +23,9 @@ namespace platform {
 // process-wide store), a change is written `writeDelay` after the first change not yet written,
 // by a task on the global queue, timed on the platform clock, together with every change made
 // meanwhile: the burst of changes at start-up costs one write. synchronize() writes at once; the
-// program calls it at quit, and a caller whose value must survive a kill of the process (the
-// telemetry install id) calls it after the change; writeSoon() writes without the delay, off the
-// calling thread. A store that goes writes what it still holds.
+// program calls it at quit. writeNow() writes at once without waiting for the disk, for a value
+// that must survive a kill or a crash of the process in its next moment (the telemetry install id
+// and histories). A store that goes writes what it still holds.
 //
 // Thread-safe. Reads never wait for the disk: the file is written outside the values' lock.
 class UserDefaults {
@@ -71,10 +71,12 @@ class UserDefaults {
     // Writes every change not yet written, now, on the calling thread; false when the file could
     // not be written (the changes stay unwritten, and a later change or call tries again).
     bool synchronize();
-    // Writes every change not yet written on the global queue now, without waiting for the
-    // delay: for values that the next run needs even after a crash in the next moment (the
-    // telemetry session history). Returns at once.
-    void writeSoon();
+    // Writes every change not yet written now, on the calling thread, without waiting for the
+    // disk (no fsync): what it wrote survives the end of the process however it ends (a kill, a
+    // crash), though not a power loss before the delayed write, which flushes it. For values the
+    // next run needs even after a crash in the next moment (the telemetry install id and
+    // histories). False when the file could not be written.
+    bool writeNow();
     // True while a change has not reached the file.
     bool hasUnwrittenChanges() const;
     // Re-reads the file (for tests that reopen a store).

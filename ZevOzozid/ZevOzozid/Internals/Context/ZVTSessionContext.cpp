@@ -90,6 +90,6 @@ std::vector<std::shared_ptr<ZVTSessionHistoryInfo>> ZVTSessionContext::sessionHi
 
 void ZVTSessionContext::storeLocked() {
     if (auto data = ZVTUtility::archiveKeyedList(history_)) settings_.setData(*data, kHistoryKey);
-    // The crash of this run is told with it by the next run, however soon this one ends.
-    settings_.store().writeSoon();
+    // The next run tells the crash of this one with it, however soon this run ends.
+    settings_.store().writeNow();
 }

@@ -139,6 +139,6 @@ std::optional<std::string> ZVTUserIdContext::prefixedUserIdFromUserId(
 
 void ZVTUserIdContext::storeLocked() {
     if (auto data = ZVTUtility::archiveKeyedList(history_)) settings_.setData(*data, kHistoryKey);
-    // The crash of this run is told with it by the next run, however soon this one ends.
-    settings_.store().writeSoon();
+    // The next run tells the crash of this one with it, however soon this run ends.
+    settings_.store().writeNow();
 }
