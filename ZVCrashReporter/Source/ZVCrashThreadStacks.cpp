@@ -187,13 +187,22 @@ bool waitForAnswers(int64_t deadline) {
     return true;
 }
 
+// The process-private barrier below must be registered before its first use. Registered in a
+// process that has several threads, the kernel waits for a grace period (tens of milliseconds);
+// with one thread it is immediate, so it is registered before the first thread is made (by
+// pthread_create below), or else at the first use. False when the kernel offers no such barrier.
+bool registerBarrier() {
+    static const bool registered =
+        syscall(SYS_membarrier, MEMBARRIER_CMD_REGISTER_PRIVATE_EXPEDITED, 0, 0) == 0;
+    return registered;
+}
+
 // Returns once every thread of the process that was running its own code has been interrupted
 // into the kernel, which on its way back runs the pending stack request first. False when the
 // kernel offers no such barrier.
 bool interruptRunningThreads() {
-    static const bool registered =
-        syscall(SYS_membarrier, MEMBARRIER_CMD_REGISTER_PRIVATE_EXPEDITED, 0, 0) == 0;
-    return registered && syscall(SYS_membarrier, MEMBARRIER_CMD_PRIVATE_EXPEDITED, 0, 0) == 0;
+    return registerBarrier() &&
+           syscall(SYS_membarrier, MEMBARRIER_CMD_PRIVATE_EXPEDITED, 0, 0) == 0;
 }
 
 // Asks each running thread but the caller to take a stack, and returns once none of them can run
@@ -287,6 +296,7 @@ extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attribute
                               void* (*start)(void*), void* argument) noexcept {
     const CreateFunction create = realCreate();
     if (create == nullptr) return EAGAIN;
+    registerBarrier();
     reclaimPool();
     auto* record = static_cast<StartRecord*>(std::malloc(sizeof(StartRecord)));
     if (record == nullptr) return create(thread, attributes, start, argument);
