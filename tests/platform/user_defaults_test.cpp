@@ -85,14 +85,20 @@ TEST(UserDefaults, AllKeysListsWhatIsStoredNow) {
     EXPECT_EQ(store.allKeys(), (std::vector<std::string>{"a", "b"}));
 }
 
-// The process-wide store's way: a burst of changes reaches the file once, a delay after the first
-// of them (on the platform clock), together; nothing is written before. A store that goes, or
-// synchronize(), writes what is still unwritten at once.
-TEST(UserDefaults, ABurstOfChangesIsWrittenOnceAfterTheDelay) {
+// Stores written a delay after their changes (the process-wide store's way), timed on a fake
+// clock; the delayed writes run on the global queue.
+class DelayedUserDefaults : public ::testing::Test {
+  protected:
+    DelayedUserDefaults() { clock.install(); }
+
     TempDir dir;
-    const auto file = dir / "defaults.json";
+    const std::filesystem::path file = dir / "defaults.json";
     platform::FakeClock clock;
-    clock.install();
+};
+
+// A burst of changes reaches the file once, a delay after the first of them, together; nothing
+// is written before. A store that goes, or synchronize(), writes what is still unwritten at once.
+TEST_F(DelayedUserDefaults, ABurstOfChangesIsWrittenOnceAfterTheDelay) {
     {
         UserDefaults d(file, std::chrono::milliseconds(500));
         for (int i = 0; i < 10; ++i) d.setInteger("key" + std::to_string(i), i);
@@ -129,11 +135,7 @@ TEST(UserDefaults, ABurstOfChangesIsWrittenOnceAfterTheDelay) {
 // A value the next run needs after a kill or a crash in the next moment is in the file when the
 // call returns, without waiting for the delay; the delayed write still comes (and finds the file
 // as it is).
-TEST(UserDefaults, WriteNowWritesWithoutWaitingForTheDelay) {
-    TempDir dir;
-    const auto file = dir / "defaults.json";
-    platform::FakeClock clock;
-    clock.install();
+TEST_F(DelayedUserDefaults, WriteNowWritesWithoutWaitingForTheDelay) {
     UserDefaults d(file, std::chrono::seconds(5));
     d.setString("history", "this run");
     EXPECT_TRUE(d.writeNow());
