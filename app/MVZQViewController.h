@@ -43,8 +43,9 @@ class MVVideoController;
 // where the user left it whatever the window's size at quit and at start.
 //
 // Threads: every public method is main thread only. Loads and recomputations run one at a time
-// on the session-file manager's loading queue; progress codes reach the status bar through a
-// synchronous hop to the main thread; panes are rebuilt on the main thread. Every rebuild carries
+// on the session-file manager's loading queue; progress codes reach the status bar through the
+// main queue, the loading thread waiting only for the last (the completion step); panes are
+// rebuilt on the main thread. Every rebuild carries
 // a generation number: one that reaches the main thread after a later full rebuild was dispatched
 // is dropped, since that one redoes everything it would; every other rebuild is applied. Mouse
 // clicks on the panes are refused from the moment a recomputation is dispatched until its rebuild

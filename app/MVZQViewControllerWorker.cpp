@@ -85,12 +85,22 @@ void MVZQViewController::Worker::parsingStatus(std::int32_t code) {
             ZORFileLog::writeToTextFile("parsingStatus " + std::to_string(code) + ": " + why);
         }
     }
-    // The loading thread waits here, so the manager's lists hold still while the main thread
-    // reads them in the completion step.
-    platform::syncOnMain([this, code, text] {
-        if (!owner) return;
-        if (code == MVParsingStatus::kFinished) owner->GLDFileDidLoaded();
-        owner->statusView_->updateProgress(code, text);
+    // A step's progress is shown when the main thread comes to it: the load goes on meanwhile,
+    // so a window still being put on screen at start-up holds up no step of it. Main-queue tasks
+    // run in order, so the codes still show in order, before the completion.
+    auto self = shared_from_this();
+    if (code != MVParsingStatus::kFinished) {
+        platform::mainQueue().async([self, code, text] {
+            if (self->owner) self->owner->statusView_->updateProgress(code, text);
+        });
+        return;
+    }
+    // The loading thread waits for the completion step, so the manager's lists hold still while
+    // the main thread reads them there.
+    platform::syncOnMain([self, code, text] {
+        if (!self->owner) return;
+        self->owner->GLDFileDidLoaded();
+        self->owner->statusView_->updateProgress(code, text);
     });
 }
 

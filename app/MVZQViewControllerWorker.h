@@ -21,8 +21,8 @@ class MVZQViewController::Worker : public MVParsingProcessDelegate,
   public:
     Worker(MVZQViewController* owner, MVGLDFileManager& manager);
 
-    // Loading thread: shows the code in the status bar (waiting until it is shown); code 10
-    // first runs the completion step.
+    // Loading thread: shows the code in the status bar, on the main thread; code 10 first runs
+    // the completion step there, and only that code waits until it has run.
     void parsingStatus(std::int32_t code) override;
 
     void calculateGlobalData();

@@ -12,10 +12,14 @@
 
 #include "widgets/MainQueueBinding.h"
 
+#include "platform/UserDefaults.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QMainWindow>
 #include <QStringList>
+#include <QWindow>
 
 #include <cstdio>
 #include <optional>
@@ -29,6 +33,35 @@ void raiseWindow(QMainWindow* window) {
     window->raise();
     window->activateWindow();
 }
+
+// Writes one line when the main window is first on screen (the first exposure of its native
+// window), in milliseconds after the program's start, beside the lap table's line: what a user
+// waits for at launch.
+class FirstExposureLine : public QObject {
+  public:
+    FirstExposureLine(QWidget* window, const QElapsedTimer& sinceStart)
+        : QObject(window), window_(window), sinceStart_(sinceStart) {
+        window->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        // The native window exists once the widget is being shown.
+        if (watched == window_ && event->type() == QEvent::Show && window_->windowHandle()) {
+            window_->removeEventFilter(this);
+            window_->windowHandle()->installEventFilter(this);
+        } else if (event->type() == QEvent::Expose && window_->windowHandle()->isExposed()) {
+            std::fprintf(stderr, "gridlark: window mapped %lld ms after start\n",
+                         static_cast<long long>(sinceStart_.elapsed()));
+            watched->removeEventFilter(this);
+        }
+        return false;
+    }
+
+  private:
+    QWidget* window_;
+    const QElapsedTimer& sinceStart_;
+};
 
 }  // namespace
 
@@ -76,6 +109,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "gridlark: lap table filled (%d laps) %lld ms after start\n", laps,
                          static_cast<long long>(sinceStart.elapsed()));
         });
+    new FirstExposureLine(delegate.window(), sinceStart);
     // Session files named on the command line, or handed over by a later start, are opened as
     // if the system had asked for them: before launch finishes and while the program runs.
     for (const QString& file : files) delegate.openFile(file);
@@ -88,9 +122,13 @@ int main(int argc, char** argv) {
                      [&single] { single.stop(); });
     delegate.applicationDidFinishLaunching();
     const int status = QApplication::exec();
+    // The settings changed in the last moments (the window's place among them) reach the file
+    // before a next start may read it; what the telemetry queue still writes, after its wait.
+    platform::UserDefaults::standard().synchronize();
     // Logs enqueued just before quitting (a crash of the last run among them) reach the store.
     if (!waitForTelemetryStore(std::chrono::seconds(2))) {
         std::fprintf(stderr, "gridlark: telemetry logs still queued at quit\n");
     }
+    platform::UserDefaults::standard().synchronize();
     return status;
 }

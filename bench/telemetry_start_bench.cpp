@@ -5,6 +5,12 @@
 // damaged full store (salvaged at open), and a start after a crash (a pending crash report left by
 // a run that aborted). The store's work runs on the logs queue; the child waits for it after the
 // timing, so its cost is also reported ("logs_queue_ms").
+//
+// The Program cases start the program itself (the offscreen platform, a fresh home each time) on
+// the bundled sample session, with telemetry off and on, at a first start and at a next start
+// (a home a start has left), and read what it reports: the time is when its window was first on
+// screen; "telemetry_main_ms" is the main thread's time in the telemetry start, "lap_table_ms"
+// when the sample's lap table was filled, each after the program's start.
 #include "tests/ZevOzozid/ZVTStoredDevice.h"
 
 #include "platform/ChildProcess.h"
@@ -26,8 +32,16 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <regex>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -173,6 +187,127 @@ START_CASE(FirstRun, "on", Store::None);
 START_CASE(FullStore, "on", Store::Full);
 START_CASE(DamagedStore, "on", Store::Damaged);
 START_CASE(AfterACrash, "on", Store::Crashed);
+
+#ifdef GRIDLARK_PROGRAM
+// What one start of the program reported, in milliseconds after its start.
+struct ProgramStart {
+    double telemetryMs = 0;  // 0 with telemetry off
+    double mappedMs = -1;
+    double lapTableMs = -1;
+};
+
+// Starts the program on the sample with `home` as its every folder, reads its standard error
+// until the lap table is filled (at most 60 s), then asks it to quit and waits for it.
+std::optional<ProgramStart> startProgram(const fs::path& home, bool telemetry) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry = *e;
+        if (entry.rfind("XDG_", 0) == 0 || entry.rfind("HOME=", 0) == 0 ||
+            entry.rfind("GRIDLARK_", 0) == 0 || entry.rfind("QT_QPA_PLATFORM=", 0) == 0) {
+            continue;
+        }
+        env.push_back(entry);
+    }
+    fs::create_directories(home / "run");
+    fs::permissions(home / "run", fs::perms::owner_all);
+    for (const auto& [variable, folder] : {std::pair{"XDG_CONFIG_HOME", "config"},
+                                           {"XDG_DATA_HOME", "data"},
+                                           {"XDG_CACHE_HOME", "cache"},
+                                           {"XDG_STATE_HOME", "state"}}) {
+        env.push_back(std::string(variable) + "=" + (home / folder).string());
+    }
+    env.push_back("HOME=" + home.string());
+    env.push_back("XDG_RUNTIME_DIR=" + (home / "run").string());
+    env.push_back("QT_QPA_PLATFORM=offscreen");
+    env.push_back(std::string("GRIDLARK_TELEMETRY=") + (telemetry ? "on" : "off"));
+    std::vector<char*> envp;
+    for (std::string& entry : env) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    std::string program = GRIDLARK_PROGRAM, sample = GRIDLARK_SAMPLE;
+    char* argv[] = {program.data(), sample.data(), nullptr};
+
+    int pipeFds[2];
+    if (pipe2(pipeFds, O_CLOEXEC) != 0) return std::nullopt;
+    const pid_t pid = fork();
+    if (pid < 0) return std::nullopt;
+    if (pid == 0) {
+        dup2(pipeFds[1], STDERR_FILENO);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        execve(argv[0], argv, envp.data());
+        _exit(127);
+    }
+    close(pipeFds[1]);
+    ProgramStart start;
+    const std::regex telemetryLine("telemetry started in ([0-9]+) us");
+    const std::regex mappedLine("window mapped ([0-9]+) ms after start");
+    const std::regex filledLine("lap table filled .* ([0-9]+) ms after start");
+    std::string pending;
+    const auto deadline = Clock::now() + std::chrono::seconds(60);
+    while (start.lapTableMs < 0 && Clock::now() < deadline) {
+        pollfd fd{pipeFds[0], POLLIN, 0};
+        if (poll(&fd, 1, 1000) <= 0) continue;
+        char buffer[4096];
+        const ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
+        if (n <= 0) break;
+        pending.append(buffer, static_cast<size_t>(n));
+        for (size_t end; (end = pending.find('\n')) != std::string::npos;) {
+            const std::string line = pending.substr(0, end);
+            pending.erase(0, end + 1);
+            std::smatch m;
+            if (std::regex_search(line, m, telemetryLine))
+                start.telemetryMs = std::stod(m[1]) / 1e3;
+            if (std::regex_search(line, m, mappedLine)) start.mappedMs = std::stod(m[1]);
+            if (std::regex_search(line, m, filledLine)) start.lapTableMs = std::stod(m[1]);
+        }
+    }
+    kill(pid, SIGTERM);
+    // Drain until it has gone, so a program writing at quit never blocks on the pipe.
+    for (char buffer[4096]; read(pipeFds[0], buffer, sizeof buffer) > 0;) {
+    }
+    close(pipeFds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (start.mappedMs < 0 || start.lapTableMs < 0) return std::nullopt;
+    return start;
+}
+
+void programStart(benchmark::State& state, bool telemetry, bool nextStart) {
+    double telemetryMs = 0, lapTableMs = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        Scratch home;
+        if (nextStart && !startProgram(home.root(), telemetry)) {
+            state.SkipWithError("the first start failed");
+            return;
+        }
+        state.ResumeTiming();
+        const std::optional<ProgramStart> start = startProgram(home.root(), telemetry);
+        if (!start) {
+            state.SkipWithError("the program did not fill its lap table");
+            return;
+        }
+        state.SetIterationTime(start->mappedMs / 1e3);
+        telemetryMs += start->telemetryMs;
+        lapTableMs += start->lapTableMs;
+    }
+    const double n = static_cast<double>(state.iterations());
+    state.counters["telemetry_main_ms"] = benchmark::Counter(telemetryMs / n);
+    state.counters["lap_table_ms"] = benchmark::Counter(lapTableMs / n);
+}
+
+#define PROGRAM_CASE(name, telemetry, nextStart)                \
+    BENCHMARK_CAPTURE(programStart, name, telemetry, nextStart) \
+        ->UseManualTime()                                       \
+        ->Iterations(10)                                        \
+        ->Repetitions(3)                                        \
+        ->ReportAggregatesOnly(true)                            \
+        ->Unit(benchmark::kMillisecond)
+PROGRAM_CASE(ProgramTelemetryOff, false, false);
+PROGRAM_CASE(ProgramTelemetryOn, true, false);
+PROGRAM_CASE(ProgramTelemetryOffNextStart, false, true);
+PROGRAM_CASE(ProgramTelemetryOnNextStart, true, true);
+#endif
 
 }  // namespace
 

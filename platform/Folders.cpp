@@ -111,7 +111,7 @@ int renameWithoutReplacing(const fs::path& from, const fs::path& to) {
     return stuck;
 }
 
-bool writeFileAtomically(const fs::path& path, const std::string& bytes) {
+bool writeFileAtomically(const fs::path& path, const std::string& bytes, bool flushToDisk) {
     std::error_code ec;
     if (path.has_parent_path()) fs::create_directories(path.parent_path(), ec);
     std::string tmpl = path.string() + ".tmp-XXXXXX";
@@ -123,7 +123,7 @@ bool writeFileAtomically(const fs::path& path, const std::string& bytes) {
         if (n <= 0) break;
         written += static_cast<size_t>(n);
     }
-    bool ok = written == bytes.size() && ::fsync(fd) == 0;
+    bool ok = written == bytes.size() && (!flushToDisk || ::fsync(fd) == 0);
     ::fchmod(fd, 0644);
     ok = (::close(fd) == 0) && ok;
     if (ok) ok = std::rename(tmpl.c_str(), path.c_str()) == 0;

@@ -32,8 +32,11 @@ std::optional<std::filesystem::path> runtimeHome();
 std::filesystem::path programResources();
 void setProgramResources(std::filesystem::path folder);
 
-// Writes bytes to path atomically (temporary file in the same folder, fsync, rename).
-bool writeFileAtomically(const std::filesystem::path& path, const std::string& bytes);
+// Writes bytes to path atomically (temporary file in the same folder, fsync, rename). Without
+// `flushToDisk` the fsync is left out: the new content survives the end of the process however it
+// ends, as the kernel keeps what was written, but not a power loss before the kernel writes back.
+bool writeFileAtomically(const std::filesystem::path& path, const std::string& bytes,
+                         bool flushToDisk = true);
 // Moves `from` to `to` unless `to` exists (also as a dangling link); never replaces it. 0, or the
 // errno (EEXIST when `to` exists). Where the file system cannot rename without replacing, a hard
 // link and an unlink do it.

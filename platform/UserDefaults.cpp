@@ -1,9 +1,11 @@
 #include "platform/UserDefaults.h"
 
 #include "platform/Crypto.h"
+#include "platform/Dispatch.h"
 #include "platform/Folders.h"
 
 #include <cstdio>
+#include <mutex>
 
 namespace platform {
 
@@ -12,63 +14,141 @@ constexpr const char* kDateTag = "$date";
 constexpr const char* kDataTag = "$data";
 }  // namespace
 
-UserDefaults::UserDefaults(std::filesystem::path file) : file_(std::move(file)) {
-    load();
-}
+struct UserDefaults::State {
+    State(std::filesystem::path f, Duration delay) : file(std::move(f)), writeDelay(delay) {}
 
-UserDefaults& UserDefaults::standard() {
-    static auto* store = new UserDefaults(folders::appConfig() / "defaults.json");
-    return *store;
-}
+    void load();
+    // Writes what is unwritten; with `flush`, also what only an unflushed write holds.
+    bool write(bool flush);
 
-void UserDefaults::load() {
-    std::lock_guard lock(mutex_);
-    values_ = nlohmann::json::object();
+    const std::filesystem::path file;
+    const Duration writeDelay;
+    mutable std::mutex mutex;  // the values and the counts below
+    nlohmann::json values = nlohmann::json::object();
+    uint64_t changes = 0;    // changes made since the values were read
+    uint64_t written = 0;    // how many of them the file holds
+    bool unflushed = false;  // the file's content may not have reached the disk yet
+    bool writeScheduled = false;
+    std::mutex writeMutex;  // one write at a time, each of a newer snapshot than the last
+};
+
+void UserDefaults::State::load() {
+    std::lock_guard lock(mutex);
+    values = nlohmann::json::object();
+    written = changes;
     std::error_code ec;
-    if (!std::filesystem::exists(file_, ec)) return;
-    auto text = folders::readFile(file_);
+    if (!std::filesystem::exists(file, ec)) return;
+    auto text = folders::readFile(file);
     nlohmann::json parsed;
     if (text) parsed = nlohmann::json::parse(*text, nullptr, /*allow_exceptions=*/false);
     if (text && !parsed.is_discarded() && parsed.is_object()) {
-        values_ = std::move(parsed);
+        values = std::move(parsed);
         return;
     }
     // Torn or corrupt: keep the bytes for inspection and start afresh.
-    auto aside = file_;
+    auto aside = file;
     aside += ".corrupt";
-    std::filesystem::rename(file_, aside, ec);
+    std::filesystem::rename(file, aside, ec);
     std::fprintf(stderr, "gridlark: user defaults %s could not be read; moved aside to %s\n",
-                 file_.c_str(), aside.c_str());
+                 file.c_str(), aside.c_str());
+}
+
+bool UserDefaults::State::write(bool flush) {
+    std::lock_guard writing(writeMutex);
+    std::string text;
+    uint64_t upTo = 0;
+    {
+        std::lock_guard lock(mutex);
+        if (written == changes && !(flush && unflushed)) return true;
+        text = values.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+        upTo = changes;
+    }
+    const bool ok = folders::writeFileAtomically(file, text, flush);
+    if (!ok) {
+        std::fprintf(stderr, "gridlark: could not write user defaults %s\n", file.c_str());
+        return false;
+    }
+    std::lock_guard lock(mutex);
+    written = upTo;
+    unflushed = !flush;
+    return true;
+}
+
+UserDefaults::UserDefaults(std::filesystem::path file, Duration writeDelay)
+    : state_(std::make_shared<State>(std::move(file), writeDelay)) {
+    state_->load();
+}
+
+UserDefaults::~UserDefaults() {
+    state_->write(true);
+}
+
+UserDefaults& UserDefaults::standard() {
+    static auto* store =
+        new UserDefaults(folders::appConfig() / "defaults.json", kStandardWriteDelay);
+    return *store;
+}
+
+const std::filesystem::path& UserDefaults::file() const {
+    return state_->file;
 }
 
 void UserDefaults::reload() {
-    load();
+    state_->load();
+}
+
+void UserDefaults::changed() {
+    if (state_->writeDelay <= Duration::zero()) {
+        state_->write(true);
+        return;
+    }
+    {
+        std::lock_guard lock(state_->mutex);
+        if (state_->writeScheduled) return;
+        state_->writeScheduled = true;
+    }
+    after(state_->writeDelay, globalQueue(), [weak = std::weak_ptr<State>(state_)] {
+        const std::shared_ptr<State> state = weak.lock();
+        if (!state) return;
+        {
+            std::lock_guard lock(state->mutex);
+            state->writeScheduled = false;
+        }
+        state->write(true);
+    });
 }
 
 std::optional<UserDefaults::Value> UserDefaults::objectForKey(const std::string& key) const {
-    std::lock_guard lock(mutex_);
-    auto it = values_.find(key);
-    if (it == values_.end()) return std::nullopt;
+    std::lock_guard lock(state_->mutex);
+    auto it = state_->values.find(key);
+    if (it == state_->values.end()) return std::nullopt;
     return *it;
 }
 
 std::vector<std::string> UserDefaults::allKeys() const {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(state_->mutex);
     std::vector<std::string> keys;
-    keys.reserve(values_.size());
-    for (const auto& item : values_.items()) keys.push_back(item.key());
+    keys.reserve(state_->values.size());
+    for (const auto& item : state_->values.items()) keys.push_back(item.key());
     return keys;
 }
 
 void UserDefaults::setObject(const std::string& key, Value value) {
-    std::lock_guard lock(mutex_);
-    values_[key] = std::move(value);
-    writeLocked();
+    {
+        std::lock_guard lock(state_->mutex);
+        state_->values[key] = std::move(value);
+        ++state_->changes;
+    }
+    changed();
 }
 
 void UserDefaults::removeObjectForKey(const std::string& key) {
-    std::lock_guard lock(mutex_);
-    if (values_.erase(key) > 0) writeLocked();
+    {
+        std::lock_guard lock(state_->mutex);
+        if (state_->values.erase(key) == 0) return;
+        ++state_->changes;
+    }
+    changed();
 }
 
 bool UserDefaults::boolForKey(const std::string& key) const {
@@ -133,16 +213,19 @@ void UserDefaults::setData(const std::string& key, const Bytes& bytes) {
 }
 
 bool UserDefaults::synchronize() {
-    std::lock_guard lock(mutex_);
-    return writeLocked();
+    return state_->write(true);
 }
 
-bool UserDefaults::writeLocked() {
-    const std::string text =
-        values_.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
-    if (folders::writeFileAtomically(file_, text)) return true;
-    std::fprintf(stderr, "gridlark: could not write user defaults %s\n", file_.c_str());
-    return false;
+bool UserDefaults::writeNow() {
+    if (!state_->write(false)) return false;
+    // The delayed write flushes it to the disk.
+    changed();
+    return true;
+}
+
+bool UserDefaults::hasUnwrittenChanges() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->written != state_->changes;
 }
 
 }  // namespace platform

@@ -3,16 +3,21 @@
 #include "ZVCrashReporter/Source/async/AsyncMemory.h"
 #include "ZVCrashReporter/Source/async/CrashCapture.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <mutex>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include <dirent.h>
 #include <dlfcn.h>
+#include <linux/membarrier.h>
 #include <pthread.h>
 #include <sys/mman.h>
 #include <sys/syscall.h>
@@ -43,7 +48,8 @@ struct Pool {
 std::atomic<Pool*> g_pools{nullptr};
 std::atomic<int32_t> g_taken{0};  // slots taken and not yet freed
 std::mutex g_reclaimMutex;
-std::atomic<int32_t> g_answers{0};
+std::atomic<int32_t> g_answers{0};  // answers to the latest ask
+std::atomic<int32_t> g_asked{0};    // threads the latest ask reached
 
 using CreateFunction = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
 
@@ -171,7 +177,37 @@ std::vector<pid_t> otherThreads() {
     return tids;
 }
 
-// Asks each running thread but the caller to take a stack, then waits for the answers.
+// Waits until every thread the latest ask reached has answered, or `deadline` passed.
+bool waitForAnswers(int64_t deadline) {
+    for (int32_t seen; (seen = g_answers.load(std::memory_order_acquire)) <
+                       g_asked.load(std::memory_order_acquire);) {
+        if (zvcrash_async_monotonic_ns() >= deadline) return false;
+        zvcrash_async_futex_wait_until(&g_answers, seen, deadline);
+    }
+    return true;
+}
+
+// The process-private barrier below must be registered before its first use. Registered in a
+// process that has several threads, the kernel waits for a grace period (tens of milliseconds);
+// with one thread it is immediate, so it is registered before the first thread is made (by
+// pthread_create below), or else at the first use. False when the kernel offers no such barrier.
+bool registerBarrier() {
+    static const bool registered =
+        syscall(SYS_membarrier, MEMBARRIER_CMD_REGISTER_PRIVATE_EXPEDITED, 0, 0) == 0;
+    return registered;
+}
+
+// Returns once every thread of the process that was running its own code has been interrupted
+// into the kernel, which on its way back runs the pending stack request first. False when the
+// kernel offers no such barrier.
+bool interruptRunningThreads() {
+    return registerBarrier() &&
+           syscall(SYS_membarrier, MEMBARRIER_CMD_PRIVATE_EXPEDITED, 0, 0) == 0;
+}
+
+// Asks each running thread but the caller to take a stack, and returns once none of them can run
+// its own code before its answer; without the kernel's barrier, once they have answered (at most
+// kAnswerWaitNs).
 void askRunningThreads(int captureSignal) {
     const std::vector<pid_t> tids = otherThreads();
     if (tids.empty()) return;
@@ -181,6 +217,7 @@ void askRunningThreads(int captureSignal) {
         ++pool->count;
     }
     g_pools.store(pool, std::memory_order_release);
+    g_asked.store(0, std::memory_order_release);
     g_answers.store(0, std::memory_order_release);
     const pid_t pid = getpid();
     int32_t sent = 0;
@@ -193,10 +230,9 @@ void askRunningThreads(int captureSignal) {
         info.si_value.sival_int = ZVCrashThreadStacks::kStackRequest;
         if (syscall(SYS_rt_tgsigqueueinfo, pid, tid, captureSignal, &info) == 0) ++sent;
     }
-    const int64_t deadline = zvcrash_async_monotonic_ns() + ZVCrashThreadStacks::kAnswerWaitNs;
-    for (int32_t seen; (seen = g_answers.load(std::memory_order_acquire)) < sent &&
-                       zvcrash_async_monotonic_ns() < deadline;) {
-        zvcrash_async_futex_wait_until(&g_answers, seen, deadline);
+    g_asked.store(sent, std::memory_order_release);
+    if (!interruptRunningThreads()) {
+        waitForAnswers(zvcrash_async_monotonic_ns() + ZVCrashThreadStacks::kAnswerWaitNs);
     }
 }
 
@@ -218,6 +254,12 @@ void ZVCrashThreadStacks::enable(int captureSignal) {
 
 bool ZVCrashThreadStacks::isEnabled() {
     return g_enabled.load();
+}
+
+int ZVCrashThreadStacks::awaitRunningThreads(long limitNs) {
+    waitForAnswers(zvcrash_async_monotonic_ns() + limitNs);
+    return std::max(
+        0, g_asked.load(std::memory_order_acquire) - g_answers.load(std::memory_order_acquire));
 }
 
 bool ZVCrashThreadStacks::installOnCurrentThread() {
@@ -254,6 +296,7 @@ extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attribute
                               void* (*start)(void*), void* argument) noexcept {
     const CreateFunction create = realCreate();
     if (create == nullptr) return EAGAIN;
+    registerBarrier();
     reclaimPool();
     auto* record = static_cast<StartRecord*>(std::malloc(sizeof(StartRecord)));
     if (record == nullptr) return create(thread, attributes, start, argument);

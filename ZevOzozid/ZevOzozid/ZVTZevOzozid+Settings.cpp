@@ -217,6 +217,9 @@ ZVTUUID ZVTZevOzozid::installIdInstance() {
     if (!installId_) {
         installId_ = ZVTUUID::random();
         settings.setObject(platform::UserDefaults::Value(installId_->UUIDString()), kInstallIdKey);
+        // Written before it is used: logs leave with this id, and a run killed before the store's
+        // delayed write would start the next one as another install.
+        settings.store().writeNow();
     }
     return *installId_;
 }

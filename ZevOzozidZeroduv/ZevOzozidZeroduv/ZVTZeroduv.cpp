@@ -19,6 +19,8 @@
 #include "ZevOzozid/ZevOzozid/ZVTApplicationNotifications.h"
 #include "ZevOzozid/ZevOzozid/ZVTZevOzozid.h"
 
+#include "ZVCrashReporter/Source/ZVCrashThreadStacks.h"
+
 #include <cerrno>
 
 namespace {
@@ -255,6 +257,18 @@ void ZVTZeroduv::configureCrashReporterWithUncaughtExceptionHandlerEnabled(bool 
     ZVCrashReporterError error;
     if (!zvCrashReporter_->enableCrashReporter(&error)) {
         ZVTLogError(kTag, "Could not enable crash reporter: ", error.localizedDescription);
+    } else {
+        // The threads already running take their signal stacks as they next run; their answers
+        // are awaited off the starting thread.
+        platform::globalQueue().async([] {
+            const int missing =
+                ZVCrashThreadStacks::awaitRunningThreads(ZVCrashThreadStacks::kAnswerWaitNs);
+            if (missing > 0) {
+                ZVTLogWarning(kTag, std::to_string(missing),
+                              " running thread(s) took no signal stack: a stack overflow there "
+                              "leaves no crash report.");
+            }
+        });
     }
     const ZVCrashUncaughtExceptionHandler h1 = ZVCrashReporter::uncaughtExceptionHandler();
     if (h1 && h1 != h0) {

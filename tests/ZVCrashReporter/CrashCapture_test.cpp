@@ -194,11 +194,13 @@ TEST_F(CrashCaptureTest, AWorkerWithoutAUsableStackStillLeavesAReport) {
         const char* top;
     };
     // overflow-thread: made after enable; overflow-early: running before it; both with plain
-    // pthread_create. overflow-library: made by the C++ runtime (a library's own call).
-    // smash-thread: rsp set to 0x10.
+    // pthread_create. late-answer: running before enable with every signal blocked until enable
+    // has returned, so it takes its stack after that. overflow-library: made by the C++ runtime
+    // (a library's own call). smash-thread: rsp set to 0x10.
     for (const Case& c :
          {Case{"overflow-thread", "overflow_recurse"}, Case{"overflow-early", "overflow_recurse"},
-          Case{"overflow-library", "overflow_recurse"}, Case{"smash-thread", "smash_worker"}}) {
+          Case{"late-answer", "overflow_recurse"}, Case{"overflow-library", "overflow_recurse"},
+          Case{"smash-thread", "smash_worker"}}) {
         SCOPED_TRACE(c.mode);
         const ChildCrash crash = run({c.mode});
         EXPECT_EQ(crash.signal, SIGSEGV);

@@ -1,8 +1,14 @@
 #include "tests/support/TempDir.h"
 
+#include "platform/Clock.h"
+#include "platform/Dispatch.h"
 #include "platform/UserDefaults.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
 
 namespace {
 
@@ -77,4 +83,65 @@ TEST(UserDefaults, AllKeysListsWhatIsStoredNow) {
     store.setBool("c", true);
     store.removeObjectForKey("c");
     EXPECT_EQ(store.allKeys(), (std::vector<std::string>{"a", "b"}));
+}
+
+// Stores written a delay after their changes (the process-wide store's way), timed on a fake
+// clock; the delayed writes run on the global queue.
+class DelayedUserDefaults : public ::testing::Test {
+  protected:
+    DelayedUserDefaults() { clock.install(); }
+
+    TempDir dir;
+    const std::filesystem::path file = dir / "defaults.json";
+    platform::FakeClock clock;
+};
+
+// A burst of changes reaches the file once, a delay after the first of them, together; nothing
+// is written before. A store that goes, or synchronize(), writes what is still unwritten at once.
+TEST_F(DelayedUserDefaults, ABurstOfChangesIsWrittenOnceAfterTheDelay) {
+    {
+        UserDefaults d(file, std::chrono::milliseconds(500));
+        for (int i = 0; i < 10; ++i) d.setInteger("key" + std::to_string(i), i);
+        d.removeObjectForKey("key9");
+        clock.advance(std::chrono::milliseconds(499));
+        ASSERT_TRUE(platform::drainGlobalQueueFor(std::chrono::seconds(30)));
+        EXPECT_FALSE(std::filesystem::exists(file));
+        EXPECT_TRUE(d.hasUnwrittenChanges());
+        // Reads see every change at once.
+        EXPECT_EQ(d.integerForKey("key8"), 8);
+
+        clock.advance(std::chrono::milliseconds(1));
+        ASSERT_TRUE(platform::drainGlobalQueueFor(std::chrono::seconds(30)));
+        EXPECT_FALSE(d.hasUnwrittenChanges());
+        EXPECT_EQ(UserDefaults(file).allKeys().size(), 9u);
+
+        // A later change waits for a delay of its own; synchronize() does not.
+        d.setBool("later", true);
+        clock.advance(std::chrono::milliseconds(100));
+        ASSERT_TRUE(platform::drainGlobalQueueFor(std::chrono::seconds(30)));
+        EXPECT_FALSE(UserDefaults(file).hasKey("later"));
+        EXPECT_TRUE(d.synchronize());
+        EXPECT_TRUE(UserDefaults(file).boolForKey("later"));
+
+        d.setString("atTheEnd", "kept");
+    }
+    EXPECT_EQ(UserDefaults(file).stringForKey("atTheEnd"), "kept");
+    // The write the last change had scheduled finds nothing left to write.
+    clock.advance(std::chrono::seconds(1));
+    ASSERT_TRUE(platform::drainGlobalQueueFor(std::chrono::seconds(30)));
+    EXPECT_EQ(UserDefaults(file).stringForKey("atTheEnd"), "kept");
+}
+
+// A value the next run needs after a kill or a crash in the next moment is in the file when the
+// call returns, without waiting for the delay; the delayed write still comes (and finds the file
+// as it is).
+TEST_F(DelayedUserDefaults, WriteNowWritesWithoutWaitingForTheDelay) {
+    UserDefaults d(file, std::chrono::seconds(5));
+    d.setString("history", "this run");
+    EXPECT_TRUE(d.writeNow());
+    EXPECT_EQ(UserDefaults(file).stringForKey("history"), "this run");
+    EXPECT_FALSE(d.hasUnwrittenChanges());
+    clock.advance(std::chrono::seconds(5));
+    ASSERT_TRUE(platform::drainGlobalQueueFor(std::chrono::seconds(30)));
+    EXPECT_EQ(UserDefaults(file).stringForKey("history"), "this run");
 }

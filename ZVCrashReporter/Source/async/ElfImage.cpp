@@ -9,16 +9,49 @@ zvcrash_error_t read(const elf_image* image, uint64_t address, T* out) {
     return zvcrash_async_task_memcpy(image->task, address, 0, out, sizeof(T));
 }
 
-// Copies a NUL-terminated string from memory that may be invalid; cut to fit.
+// The entries of a table in memory that may be invalid, read a batch at a time: one read in place
+// of one per entry. Where a batch cannot be read whole (it reaches unreadable memory), the entry
+// is read alone, so every entry that can be read is.
+template <typename T>
+class TableReader {
+  public:
+    TableReader(const elf_image* image, uint64_t at) : image_(image), at_(at) {}
+
+    bool get(uint64_t i, T* out) {
+        if (!batched_ || i < first_ || i - first_ >= kBatch) {
+            first_ = i;
+            batched_ = zvcrash_async_task_memcpy(image_->task, at_ + i * sizeof(T), 0, batch_,
+                                                 sizeof batch_) == 0;
+            if (!batched_) return read(image_, at_ + i * sizeof(T), out) == 0;
+        }
+        *out = batch_[i - first_];
+        return true;
+    }
+
+  private:
+    static constexpr uint64_t kBatch = 16;
+    const elf_image* image_;
+    uint64_t at_;
+    uint64_t first_ = 0;
+    bool batched_ = false;
+    T batch_[kBatch];
+};
+
+// Copies a NUL-terminated string from memory that may be invalid; cut to fit. Read a piece at a
+// time, each within one page, so a piece is readable whole or not at all, as its bytes are.
 void copy_path(elf_image* image, const char* path) {
+    constexpr uint64_t kPage = 4096;
     size_t n = 0;
     if (path != nullptr) {
-        const uint64_t at = reinterpret_cast<uint64_t>(path);
-        char c = 0;
-        while (n + 1 < ZVCRASH_PATH_MAX &&
-               zvcrash_async_task_memcpy(image->task, at, static_cast<int64_t>(n), &c, 1) == 0 &&
-               c != '\0') {
-            image->path[n++] = c;
+        uint64_t at = reinterpret_cast<uint64_t>(path);
+        while (n + 1 < ZVCRASH_PATH_MAX) {
+            uint64_t piece = kPage - at % kPage;
+            if (piece > ZVCRASH_PATH_MAX - 1 - n) piece = ZVCRASH_PATH_MAX - 1 - n;
+            if (zvcrash_async_task_memcpy(image->task, at, 0, image->path + n, piece) != 0) break;
+            const size_t before = n;
+            while (n < before + piece && image->path[n] != '\0') ++n;
+            if (n < before + piece) break;  // the end of the string
+            at += piece;
         }
     }
     image->path[n] = '\0';
@@ -97,9 +130,10 @@ bool gnu_hash_count(const elf_image* image, uint64_t at, uint64_t* count) {
 void read_dynamic(elf_image* image, uint64_t at, uint64_t size) {
     uint64_t hash = 0, gnu_hash = 0;
     const uint64_t count = size / sizeof(Elf64_Dyn);
+    TableReader<Elf64_Dyn> entries(image, at);
     for (uint64_t i = 0; i < count && i < ZVCRASH_MAX_DYNAMIC; ++i) {
         Elf64_Dyn d;
-        if (read(image, at + i * sizeof d, &d) != 0 || d.d_tag == DT_NULL) break;
+        if (!entries.get(i, &d) || d.d_tag == DT_NULL) break;
         switch (d.d_tag) {
             case DT_SYMTAB:
                 image->dynsym = dynamic_address(image, d.d_un.d_ptr);
@@ -155,9 +189,10 @@ zvcrash_error_t elf_image_open(elf_image* image, zvcrash_task_t task, const char
     Elf64_Phdr eh = {}, dyn = {}, notes[8] = {};
     size_t note_count = 0;
     bool loaded = false;
+    TableReader<Elf64_Phdr> headers(image, phdr_address);
     for (uint32_t i = 0; i < phnum; ++i) {
         Elf64_Phdr ph;
-        if (read(image, phdr_address + uint64_t{i} * sizeof ph, &ph) != 0) return ZVCRASH_EINVAL;
+        if (!headers.get(i, &ph)) return ZVCRASH_EINVAL;
         if (ph.p_type == PT_LOAD) {
             uint64_t lo = 0, hi = 0;
             if (!zvcrash_async_address_apply_offset(bias, static_cast<int64_t>(ph.p_vaddr), &lo) ||
@@ -190,7 +225,7 @@ zvcrash_error_t elf_image_open(elf_image* image, zvcrash_task_t task, const char
         // Bounded by the PT_LOAD segment that holds it.
         for (uint32_t i = 0; i < phnum; ++i) {
             Elf64_Phdr ph;
-            if (read(image, phdr_address + uint64_t{i} * sizeof ph, &ph) != 0) break;
+            if (!headers.get(i, &ph)) break;
             const uint64_t lo = bias + ph.p_vaddr;
             if (ph.p_type == PT_LOAD && image->eh_frame >= lo &&
                 image->eh_frame - lo < ph.p_memsz) {

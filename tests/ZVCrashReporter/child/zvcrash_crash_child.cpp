@@ -9,6 +9,7 @@
 // nanoseconds from the fault to the report closed into BASE/elapsed; overflow-thread: a worker
 // made with plain pthread_create after enable recurses until its stack runs out; overflow-early:
 // the same with a worker that was running before enable (enable waits until it runs);
+// late-answer: the same with a worker that blocks every signal until after enable;
 // overflow-library: with a std::thread; smash-thread: a worker sets rsp to 0x10 and faults; jump: a
 // call through a function pointer to address 0x8; kill: the process sends itself SIGSEGV;
 // live-thread: writes a live report of a parked worker and exits 0 when it decodes with that worker
@@ -146,6 +147,18 @@ __attribute__((noinline)) void* early_overflow_worker(void*) {
     g_early_running.store(true);
     return overflow_worker(nullptr);
 }
+// Blocks every signal (the stack request among them) until main lets it go after enable, then
+// waits as overflow_worker does.
+std::atomic<bool> g_unblock{false};
+__attribute__((noinline)) void* late_answer_worker(void*) {
+    sigset_t all;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, nullptr);
+    g_early_running.store(true);
+    while (!g_unblock.load()) sched_yield();
+    pthread_sigmask(SIG_UNBLOCK, &all, nullptr);
+    return overflow_worker(nullptr);
+}
 __attribute__((noinline)) void* smash_worker(void*) {
     asm volatile("movq $0x10, %%rsp\n\tpushq %%rax" ::: "memory");
     return nullptr;
@@ -225,9 +238,10 @@ int main(int argc, char** argv) {
         if (!reporter.setCrashCallbacks(callbacks)) return 5;
     }
     pthread_t early;
-    if (mode == "overflow-early") {
+    if (mode == "overflow-early" || mode == "late-answer") {
         // Running (past its start, which takes a stack only once enabled) before enable.
-        pthread_create(&early, nullptr, early_overflow_worker, nullptr);
+        pthread_create(&early, nullptr,
+                       mode == "late-answer" ? late_answer_worker : early_overflow_worker, nullptr);
         while (!g_early_running.load()) sched_yield();
         if (ZVCrashThreadStacks::isEnabled()) return 21;
     }
@@ -330,9 +344,17 @@ int main(int argc, char** argv) {
         g_go.store(true);
         thread.join();
     }
-    if (mode == "overflow-thread" || mode == "overflow-early" || mode == "smash-thread") {
+    if (mode == "late-answer") {
+        // Enable did not wait for the answer the worker cannot give yet; it gives it once it lets
+        // the signal in, and that is awaited here.
+        if (ZVCrashThreadStacks::awaitRunningThreads(0) != 1) return 23;
+        g_unblock.store(true);
+        if (ZVCrashThreadStacks::awaitRunningThreads(5'000'000'000) != 0) return 24;
+    }
+    if (mode == "overflow-thread" || mode == "overflow-early" || mode == "smash-thread" ||
+        mode == "late-answer") {
         pthread_t thread = early;
-        if (mode != "overflow-early") {
+        if (mode != "overflow-early" && mode != "late-answer") {
             pthread_create(&thread, nullptr,
                            mode == "smash-thread" ? smash_worker : overflow_worker, nullptr);
         }

@@ -90,4 +90,6 @@ std::vector<std::shared_ptr<ZVTSessionHistoryInfo>> ZVTSessionContext::sessionHi
 
 void ZVTSessionContext::storeLocked() {
     if (auto data = ZVTUtility::archiveKeyedList(history_)) settings_.setData(*data, kHistoryKey);
+    // The next run tells the crash of this one with it, however soon this run ends.
+    settings_.store().writeNow();
 }

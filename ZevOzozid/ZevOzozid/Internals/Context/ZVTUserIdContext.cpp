@@ -139,4 +139,6 @@ std::optional<std::string> ZVTUserIdContext::prefixedUserIdFromUserId(
 
 void ZVTUserIdContext::storeLocked() {
     if (auto data = ZVTUtility::archiveKeyedList(history_)) settings_.setData(*data, kHistoryKey);
+    // The next run tells the crash of this one with it, however soon this run ends.
+    settings_.store().writeNow();
 }

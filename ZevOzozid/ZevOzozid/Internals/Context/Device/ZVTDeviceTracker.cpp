@@ -163,4 +163,6 @@ std::vector<std::shared_ptr<ZVTDeviceHistoryInfo>> ZVTDeviceTracker::deviceHisto
 void ZVTDeviceTracker::storeHistoryLocked() {
     if (auto data = ZVTUtility::archiveKeyedList(history_))
         settings_.setData(*data, kPastDevicesKey);
+    // The next run tells the crash of this one with it, however soon this run ends.
+    settings_.store().writeNow();
 }
