@@ -1,14 +1,19 @@
 // The service's side of the crash-safe log buffer: copying prepared logs into the slots,
 // freeing them once stored, and re-enqueueing what a crash wrote to the slot files.
+#include "platform/Crypto.h"
+
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTZeroduvLogBuffer.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Internals/ZVTZeroduvUtil.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/Model/ZVTErrorAttachmentLog.h"
 #include "ZevOzozidZeroduv/ZevOzozidZeroduv/ZVTZeroduv.h"
 
+#include "ZevOzozid/ZevOzozid/Internals/Storage/ZVTLogDBStorage.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFileStore.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTFolderLock.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
+
+#include <string_view>
 
 #include <unistd.h>
 
@@ -20,6 +25,16 @@ const std::string kTokenExtension = "targettoken";
 const ZVTChannelUnitConfiguration kBufferUnitConfiguration("ZeroduvBuffer", 2, 1, 50, 1);
 // How long a start waits for another program re-enqueueing the buffer files.
 constexpr std::chrono::milliseconds kBufferLockWait{2000};
+
+// A run that crashed after its store took a log but before the log's slot was freed left that log
+// in both: the store holds the very archive the slot holds, so storing it again would send it
+// twice.
+bool alreadyStored(ZVTLogDBStorage& store, const ZVTBytes& archive) {
+    ZVTStorageBindableArray values;
+    values.addString(platform::crypto::base64Encode(
+        std::string_view(reinterpret_cast<const char*>(archive.data()), archive.size())));
+    return store.countEntriesForTable("logs", "\"log\" = ?", &values) > 0;
+}
 
 std::string tokenPathFor(std::string bufferPath) {
     const size_t at = bufferPath.rfind(kBufferExtension);
@@ -114,12 +129,15 @@ void ZVTZeroduv::processLogBufferAfterCrash() {
     if (!lock.held()) return;  // the files stay for a later start
     auto entries = ZVTUtility::contentsOfDirectory(ZVTZeroduvUtil::logBufferDir());
     if (!entries) return;
+    ZVTLogDBStorage store{ZVTLogDBStorage::OpenLater{}};
     for (const auto& entry : *entries) {
         if (entry.extension() != "." + kBufferExtension) continue;
         const std::string component =
             ZVTZeroduvUtil::logBufferDir() + "/" + entry.filename().string();
         auto bytes = ZVTUtility::loadDataForPathComponent(component);
-        if (bytes && !bytes->empty()) {
+        if (bytes && !bytes->empty() && alreadyStored(store, *bytes)) {
+            ZVTLogDebug(kTag, "A buffered log is already in the store; it is not stored again.");
+        } else if (bytes && !bytes->empty()) {
             auto log = ZVTUtility::unarchiveKeyedDataAs<ZVTAbstractLog>(&*bytes);
             if (!log) {
                 ZVTLogError(kZVTLogTag,
