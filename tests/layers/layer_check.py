@@ -94,9 +94,10 @@ SYSTEM_HEADERS = {
     "arpa/inet.h", "sys/file.h", "sys/mman.h", "sys/resource.h", "sys/socket.h", "sys/stat.h",
     "sys/time.h", "sys/types.h", "sys/uio.h", "sys/un.h", "sys/utsname.h", "sys/wait.h",
     # Linux and GNU: ELF images and the link map, futexes, netlink, eventfd, syscalls, the
-    # kernel's random source, the C++ runtime's demangler and backtraces
+    # kernel's random source and memory barrier, the C++ runtime's demangler and backtraces
     "elf.h", "link.h", "execinfo.h", "cxxabi.h", "linux/futex.h", "linux/netlink.h",
-    "linux/rtnetlink.h", "sys/eventfd.h", "sys/random.h", "sys/syscall.h",
+    "linux/membarrier.h", "linux/rtnetlink.h", "sys/eventfd.h", "sys/random.h",
+    "sys/syscall.h",
 }
 # Generated at build time, not in the tree, by component.
 GENERATED = {"zvcrash.pb-c.h": "crash"}

@@ -259,11 +259,12 @@ TEST_F(VideoRealFiles, PlayMovesOnFromTheStillAndPauseShowsNothingNewer) {
             ASSERT_TRUE(p.playUntil([&](const QImage&) { return shown.size() >= 8; }));
             std::printf("%s: the picture moved %.0f ms after Play\n", file.filename().c_str(),
                         moved);
-            // The first picture after the still is its frame or one of the next, and they run on
-            // (on the detailed picture, with the computer busy beside the test, the engine may
-            // decode the frame before at the film's pace and show it first).
+            // The first picture after the still is near its frame, never a second away, and they
+            // run on. The hand-over goes by the engine's pace, not by its pictures' times (libvlc
+            // gives none): with the computer busy beside the test, the engine may show a frame or
+            // two before the still's first.
             ASSERT_FALSE(shown.empty());
-            EXPECT_GE(shown.front(), file == detailed ? still - 1 : still);
+            EXPECT_GE(shown.front(), still - 3);
             EXPECT_LE(shown.front(), still + 3);
             EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end()))
                 << testing::PrintToString(shown);
