@@ -196,6 +196,8 @@ int main(int argc, char** argv) {
     while (std::chrono::steady_clock::now() < deadline) {
         platform::mainQueue().drain();
         if (acknowledgements->refusedCrashes > 0) {
+            // Leaves as the program quits: what this run queued reaches the store first.
+            ZVTZevOzozid::waitForLogsQueue(std::chrono::seconds(o.timeoutSeconds));
             std::printf("crash log refused\n");
             finish(3);
         }

@@ -21,6 +21,7 @@
 #include <cmath>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -567,12 +568,17 @@ TEST_F(FastParseTest, OnlyTheOperationAddedAfterCancelAllPosts) {
     auto first = std::make_shared<MVGLDFileManagerFastOperation>(file, defaults_, database_);
     auto second = std::make_shared<MVGLDFileManagerFastOperation>(file, defaults_, database_);
     auto third = std::make_shared<MVGLDFileManagerFastOperation>(file, defaults_, database_);
-    auto blocker = first->observeWholeDuration([&](const auto&, const auto&) {
+    // The first may start before the second is added: it waits for that.
+    std::promise<void> secondAdded;
+    const std::shared_future<void> added = secondAdded.get_future().share();
+    auto blocker = first->observeWholeDuration([&, added](const auto&, const auto&) {
+        added.wait_for(std::chrono::seconds(60));
         queue.cancelAllOperations();
         queue.addOperation(third);
     });
     queue.addOperation(first);
     queue.addOperation(second);
+    secondAdded.set_value();
     ASSERT_TRUE(queue.waitUntilAllOperationsAreFinished(std::chrono::seconds(60)));
     EXPECT_EQ(posted, 1);
     EXPECT_EQ(second->placeName(), "");
