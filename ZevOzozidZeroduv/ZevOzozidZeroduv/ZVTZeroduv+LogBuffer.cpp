@@ -89,7 +89,9 @@ void ZVTZeroduv::channelDidPrepareLog(ZVTChannelProtocol&, const std::shared_ptr
 void ZVTZeroduv::channelDidCompleteEnqueueingLog(ZVTChannelProtocol&,
                                                  const std::shared_ptr<ZVTLog>& log,
                                                  const std::string& internalId) {
-    std::lock_guard lock(serviceMutex());
+    // The buffer guards its own slots: freeing one never waits behind the service's lock, which
+    // a log being prepared on another thread holds, so a crash right after a log is stored
+    // rarely finds it still in its slot.
     std::vector<std::string> paths;
     for (size_t i = 0; i < ZVTZeroduvLogBufferSize; ++i) {
         const auto slot = ZVTZeroduvLogBuffer::slot(i);

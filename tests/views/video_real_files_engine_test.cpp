@@ -226,8 +226,10 @@ TEST_F(VideoRealFiles, PausedAndPlayingPicturesKeepToTheFilesClock) {
             "%s: playing cursor within %d frame(s) of the picture at 90 %% of %zu "
             "pictures, at most %d\n",
             name, mostly, apart.size(), apart.back());
+        // Half the pictures are within a frame of the cursor; on a computer busy beside the test
+        // (a sanitizer build among others) a tenth may fall three behind.
         EXPECT_LE(apart[apart.size() / 2], 1);
-        EXPECT_LE(mostly, 2);
+        EXPECT_LE(mostly, 3);
         const int showing = readFrameNumber(p.player.frame());
         const int rest = readFrameNumber(p.pauseOnShownTime());
         EXPECT_GE(rest, showing - 1);
