@@ -38,7 +38,8 @@ namespace {
 
 const char* kUsage =
     "usage: zv-crash-demo --url URL --storage DIR [--timeout SEC] [--build B] "
-    "[--crash-at STEP] [--earlier-events N] run|store|crash-segv|crash-cxx\n";
+    "[--crash-at STEP] [--earlier-events N] [--stored-before-crash] "
+    "run|store|crash-segv|crash-cxx\n";
 
 // The application this tool describes itself as; --build sets its build number.
 constexpr const char* kIdentifier = "org.gridlark.CrashDemo";
@@ -48,6 +49,8 @@ struct Options {
     std::string url, storage, mode, build = "1", crashAt;
     long timeoutSeconds = 30;
     int earlierEvents = 3;
+    // The crash modes crash only once their events are stored.
+    bool storedBeforeCrash = false;
 };
 
 bool parseArguments(int argc, char** argv, Options& o) {
@@ -62,6 +65,8 @@ bool parseArguments(int argc, char** argv, Options& o) {
             o.build = argv[++i];
         } else if (arg == "--earlier-events" && hasValue) {
             o.earlierEvents = static_cast<int>(std::strtol(argv[++i], nullptr, 10));
+        } else if (arg == "--stored-before-crash") {
+            o.storedBeforeCrash = true;
         } else if (arg == "--crash-at" && hasValue) {
             o.crashAt = argv[++i];
         } else if (arg == "--timeout" && hasValue) {
@@ -181,6 +186,8 @@ int main(int argc, char** argv) {
         group->addDelegate(acknowledgements);
     const bool crashPending = !ZVTZeroduv::sharedInstance().crashFiles().empty();
     trackEvents(o.mode);
+    if (o.storedBeforeCrash && o.mode.rfind("crash-", 0) == 0)
+        ZVTZevOzozid::waitForLogsQueue(std::chrono::seconds(o.timeoutSeconds));
     if (o.mode == "crash-segv") crashSegv();
     if (o.mode == "crash-cxx") crashCxx();
     if (o.mode == "store") {
