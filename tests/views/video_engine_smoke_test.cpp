@@ -1,6 +1,7 @@
 // The real video engine on real clips, offscreen and without audio output: parsing, seeking,
 // pictures, time reports, and the preview's run-over from the first file into the second.
 #include "tests/support/MainQueuePump.h"
+#include "tests/support/RealVideoEngineTest.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestClips.h"
 
@@ -15,14 +16,10 @@ namespace {
 
 using testing_support::MainQueuePump;
 
-class VideoEngineSmoke : public testing::Test {
+class VideoEngineSmoke : public testing_support::RealVideoEngineTest {
   protected:
-    static void SetUpTestSuite() {
-        MVVlcPlayer::setInstanceArguments(
-            {"--no-audio", "--no-video-title-show", "--no-stats", "--no-xlib", "--quiet"});
-    }
     void SetUp() override {
-        ASSERT_TRUE(MVVlcPlayer::isEngineAvailable());
+        RealVideoEngineTest::SetUp();
         ASSERT_TRUE(testing_support::makeVideoClip(dir / "clip.mp4"));
     }
 

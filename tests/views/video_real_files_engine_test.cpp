@@ -3,6 +3,7 @@
 // starts after the file's time 0 and reordered frames without an edit list, and the handover
 // from the paused picture to the playing one.
 #include "tests/support/MainQueuePump.h"
+#include "tests/support/RealVideoEngineTest.h"
 #include "tests/support/TempDir.h"
 #include "tests/views/NumberedFrames.h"
 
@@ -73,14 +74,8 @@ struct EnginePlayer {
     std::function<void(const QImage&)> onPicture;
 };
 
-class VideoRealFiles : public testing::Test {
+class VideoRealFiles : public testing_support::RealVideoEngineTest {
   protected:
-    static void SetUpTestSuite() {
-        MVVlcPlayer::setInstanceArguments(
-            {"--no-audio", "--no-video-title-show", "--no-stats", "--no-xlib", "--quiet"});
-    }
-    void SetUp() override { ASSERT_TRUE(MVVlcPlayer::isEngineAvailable()); }
-
     std::filesystem::path clip(const std::string& name, const ClipOptions& options) {
         const std::filesystem::path file = dir / name;
         EXPECT_TRUE(testing_support::makeNumberedClip(file, options)) << name;

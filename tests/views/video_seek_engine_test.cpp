@@ -2,6 +2,7 @@
 // on every codec, play resuming from it, a film opened at the cursor, and the first play after
 // opening.
 #include "tests/support/MainQueuePump.h"
+#include "tests/support/RealVideoEngineTest.h"
 #include "tests/support/ScopedHook.h"
 #include "tests/support/TempDir.h"
 #include "tests/views/NumberedFrames.h"
@@ -29,13 +30,8 @@ namespace {
 using testing_support::MainQueuePump;
 using testing_support::readFrameNumber;
 
-class VideoSeekEngine : public testing::Test {
+class VideoSeekEngine : public testing_support::RealVideoEngineTest {
   protected:
-    static void SetUpTestSuite() {
-        MVVlcPlayer::setInstanceArguments(
-            {"--no-audio", "--no-video-title-show", "--no-stats", "--no-xlib", "--quiet"});
-    }
-    void SetUp() override { ASSERT_TRUE(MVVlcPlayer::isEngineAvailable()); }
     // Waits that only a hang outlasts, on a busy computer.
     static constexpr std::chrono::milliseconds kHangLimit{60000};
 

@@ -2,6 +2,7 @@
 // disk that spins up): the engine's own limit is cut to a millisecond here, so every parse with a
 // limit runs out, as a slow one does.
 #include "tests/support/MainQueuePump.h"
+#include "tests/support/RealVideoEngineTest.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestClips.h"
 
@@ -15,14 +16,9 @@ namespace {
 
 using testing_support::MainQueuePump;
 
-class VideoSlowParseEngine : public testing::Test {
+class VideoSlowParseEngine : public testing_support::RealVideoEngineTest {
   protected:
-    // Each test case runs in a process of its own: these are the arguments its engine starts with.
-    static void SetUpTestSuite() {
-        MVVlcPlayer::setInstanceArguments({"--no-audio", "--no-video-title-show", "--no-stats",
-                                           "--no-xlib", "--quiet", "--preparse-timeout=1"});
-    }
-    void SetUp() override { ASSERT_TRUE(MVVlcPlayer::isEngineAvailable()); }
+    static void SetUpTestSuite() { startEngineWith({"--preparse-timeout=1"}); }
 
     testing_support::TempDir dir;
 };
