@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <atomic>
 #include <fstream>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -184,6 +187,38 @@ TEST(ZVTDBStorage, DamagedFilesAreMovedAsideAndRebuilt) {
     CountingStorage empty(1);
     EXPECT_EQ(empty.configurationResult(), 0);
     EXPECT_EQ(empty.customized, 1);
+}
+
+// Two storages of one file opening at once (the SDK's store and a second connection at start, or
+// two programs sharing the folder) both find a new file: one makes the tables, the other takes
+// them as they are. Neither moves the file aside under the other, and every row lands in one file.
+TEST(ZVTDBStorage, StoragesOpeningANewFileAtOnceShareIt) {
+    constexpr int kRounds = 30, kStorages = 4;
+    for (int round = 0; round < kRounds; ++round) {
+        zvt_test::DataHomeFixture home;
+        LogCapture log;
+        std::atomic<int> ready{0}, customized{0};
+        std::vector<std::thread> threads;
+        for (int i = 0; i < kStorages; ++i) {
+            threads.emplace_back([&, i] {
+                ++ready;
+                while (ready < kStorages) std::this_thread::yield();
+                CountingStorage s(1);
+                customized += s.customized;
+                ZVTStorageBindableArray v;
+                v.addString("storage " + std::to_string(i));
+                EXPECT_EQ(s.executeNonSelectionQuery("INSERT INTO \"t\" (\"name\") VALUES (?)", &v),
+                          SQLITE_OK);
+            });
+        }
+        for (auto& t : threads) t.join();
+        CountingStorage after(1);
+        EXPECT_EQ(after.countEntriesForTable("t"), static_cast<uint64_t>(kStorages))
+            << "round " << round;
+        EXPECT_EQ(customized, 1) << "round " << round;
+        for (const auto& line : log.atLevel(ZVTLogLevelError)) ADD_FAILURE() << line.text;
+        EXPECT_FALSE(fs::exists(after.dbFileURL().string() + ".corrupt")) << "round " << round;
+    }
 }
 
 }  // namespace

@@ -40,6 +40,21 @@ std::vector<nlohmann::json> logsOf(zvt_test::ScriptedServer& server) {
     return logs;
 }
 
+// What the server got, a line a request: its answer and each log's type, name and id.
+template <typename Requests>
+std::string requestsSeen(const Requests& received) {
+    std::string out;
+    for (const auto& got : received) {
+        out += std::to_string(got.status) + ":";
+        for (const auto& log : nlohmann::json::parse(got.body)["logs"]) {
+            out += " " + log.value("type", "") + "/" + log.value("name", "") + "/" +
+                   log.value("id", "");
+        }
+        out += "\n";
+    }
+    return out;
+}
+
 struct CrashCase {
     const char* mode;
     const char* signal;
@@ -178,7 +193,10 @@ TEST_P(RefusedCrashTest, TheNextRunSendsTheCrashAndEveryEvent) {
         }
     }
     EXPECT_EQ(refusedIds.size(), 1u);
-    EXPECT_EQ(acceptedIds, refusedIds);
+    EXPECT_EQ(acceptedIds, refusedIds)
+        << requestsSeen(received) << "the refused run:\n"
+        << refused.standardOutput << refused.standardError << "the next run:\n"
+        << later.standardOutput << later.standardError;
     EXPECT_EQ(accepted["appleError"].size(), 1u);
     EXPECT_EQ(accepted["errorAttachment"].size(), 1u);
     for (int i = 0; i < 3; ++i) {

@@ -170,6 +170,7 @@ __attribute__((noinline)) int jump_through_bad_pointer() {
     return g_zero + 1;
 }
 __attribute__((noinline)) void* ending_worker(void*) {
+    g_parked.fetch_add(1);
     while (!g_go.load()) sched_yield();
     return nullptr;
 }
@@ -248,6 +249,9 @@ int main(int argc, char** argv) {
     pthread_t ending[3];
     if (mode == "stacks-freed") {
         for (pthread_t& thread : ending) pthread_create(&thread, nullptr, ending_worker, nullptr);
+        // Running their own code at enable: a thread that first runs after it makes its own
+        // stack as it starts, not one of enable's.
+        while (g_parked.load() < 3) sched_yield();
     }
     if (mode == "live-before") {
         // Before enable: the parked workers are captured with their frames too.

@@ -155,7 +155,7 @@ std::map<std::string, std::map<std::string, size_t>> ZVTDBStorage::columnsIndexe
     return out;
 }
 
-int ZVTDBStorage::createTablesWithSchema(const ZVTDBSchema& schema, sqlite3* db) {
+int ZVTDBStorage::createTablesWithSchema(const ZVTDBSchema& schema, sqlite3* db, size_t* created) {
     std::vector<std::string> statements;
     for (const auto& [table, columns] : schema) {
         int rc = SQLITE_OK;
@@ -167,5 +167,6 @@ int ZVTDBStorage::createTablesWithSchema(const ZVTDBSchema& schema, sqlite3* db)
     for (const auto& sql : statements) {
         if (int rc = executeNonSelectionQuery(sql, db); rc != SQLITE_OK) return rc;
     }
+    if (created) *created = statements.size();
     return SQLITE_OK;
 }

@@ -6,6 +6,8 @@
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -18,6 +20,12 @@ bool isCorruption(int rc) {
     return rc == SQLITE_CORRUPT || rc == SQLITE_NOTADB;
 }
 
+// Another connection holds the file longer than the busy time-out: the file is sound and in use,
+// never moved aside.
+bool isBusy(int rc) {
+    return (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED;
+}
+
 // Makes the file (0600) and its folder when missing.
 bool createEmptyFile(const fs::path& file) {
     std::error_code ec;
@@ -26,6 +34,28 @@ bool createEmptyFile(const fs::path& file) {
     if (fd < 0) return false;
     ::close(fd);
     return true;
+}
+
+// A file is switched into WAL mode once, by the first connection that opens it; the mode stays
+// with the file. The switch takes the file to itself and SQLite answers "busy" at once, without
+// waiting through the busy time-out, while another connection opening the same new file holds it:
+// the switch is tried again until that time-out.
+int switchToWriteAheadLog(sqlite3* db) {
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(ZVTDBStorage::kBusyTimeoutMs);
+    for (;;) {
+        // Stepped here rather than through the query helpers, which log every failure: a busy
+        // answer that a later try gets past is no error.
+        int rc = sqlite3_exec(db, "PRAGMA journal_mode = WAL;", nullptr, nullptr, nullptr);
+        if (!isBusy(rc) || std::chrono::steady_clock::now() >= deadline) {
+            if (rc != SQLITE_OK) {
+                ZVTLogError(kZVTLogTag, "Switching the database to WAL mode failed: ", rc, "\n\t",
+                            sqlite3_errmsg(db));
+            }
+            return rc;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 int64_t singleValue(const std::string& sql, sqlite3* db, int* result) {
@@ -68,7 +98,7 @@ void ZVTDBStorage::initialize() {
             ZVTLogInfo(kZVTLogTag, copied, " row(s) copied from the damaged database, kept as ",
                        aside->string(), ".");
         }
-    } else if (rc != SQLITE_OK && !memoryOnly_) {
+    } else if (rc != SQLITE_OK && !memoryOnly_ && !isBusy(rc)) {
         ZVTLogError(kZVTLogTag, "The database ", dbFileURL_.string(), " cannot be opened (result ",
                     rc, "); it is moved aside and a new one is made.");
         rc = moveAside() ? configure() : SQLITE_CANTOPEN;
@@ -181,8 +211,7 @@ int ZVTDBStorage::configure() {
     if (rc != SQLITE_OK) return rc;
     if (!existed) executeNonSelectionQuery("PRAGMA auto_vacuum = FULL;", db_);
     if (!memoryOnly_) {
-        executeSelectionQuery("PRAGMA journal_mode = WAL;", db_, nullptr, &rc);
-        if (rc != SQLITE_OK) return rc;
+        if (rc = switchToWriteAheadLog(db_); rc != SQLITE_OK) return rc;
     }
     executeNonSelectionQuery("PRAGMA synchronous = NORMAL;", db_);
     pageSize_ = getPageSizeInOpenedDatabase(db_, &rc);
@@ -191,13 +220,19 @@ int ZVTDBStorage::configure() {
         ZVTLogError(kZVTLogTag, "Failed to get storage page size.");
         return SQLITE_ERROR;
     }
+    // The tables, the hooks and the version are one transaction: another connection opening the
+    // same new file at once (a second storage, a second program sharing the folder) waits for it
+    // and then finds the tables made, never a file half made.
+    if (rc = executeNonSelectionQuery("BEGIN IMMEDIATE;", db_); rc != SQLITE_OK) return rc;
     const uint64_t stored = versionInOpenedDatabase(db_, &rc);
-    if (rc != SQLITE_OK) return rc;
-    if (rc = createTablesWithSchema(schema_, db_); rc != SQLITE_OK) {
+    size_t created = 0;
+    if (rc == SQLITE_OK) rc = createTablesWithSchema(schema_, db_, &created);
+    if (rc != SQLITE_OK) {
         ZVTLogError(kZVTLogTag, "Failed to create tables with schema with error \"", rc, "\".");
+        executeNonSelectionQuery("ROLLBACK;", db_);
         return rc;
     }
-    if (!existed) {
+    if (created == schema_.size()) {
         ZVTLogInfo(kZVTLogTag, "Created \"", filename_, "\" database with ", version_, " version.");
         customizeDatabase(db_);
     } else if (stored < version_) {
@@ -205,12 +240,16 @@ int ZVTDBStorage::configure() {
                    " to ", version_, ".");
         migrateDatabase(db_, stored);
     }
+    setVersion(version_, db_);
+    if (rc = executeNonSelectionQuery("COMMIT;", db_); rc != SQLITE_OK) {
+        executeNonSelectionQuery("ROLLBACK;", db_);
+        return rc;
+    }
     if (singleValue("PRAGMA auto_vacuum;", db_, nullptr) != 1) {
         ZVTLogDebug(kZVTLogTag, "Vacuuming database and enabling auto_vacuum");
         executeNonSelectionQuery("PRAGMA auto_vacuum = FULL;", db_);
         executeNonSelectionQuery("VACUUM;", db_);
     }
-    setVersion(version_, db_);
     if (int capped = setMaxPageCount(filePageLimit(maxSizeInBytes_), db_); capped != SQLITE_OK) {
         return capped;
     }

@@ -85,7 +85,9 @@ class ZVTDBStorage {
     static std::string columnsQueryFromColumnsSchema(const std::vector<ZVTDBColumn>& columns);
     static std::map<std::string, std::map<std::string, size_t>> columnsIndexes(
         const ZVTDBSchema& schema);
-    static int createTablesWithSchema(const ZVTDBSchema& schema, sqlite3* db);
+    // Makes the schema's tables that are missing; created (when given) is how many it made.
+    static int createTablesWithSchema(const ZVTDBSchema& schema, sqlite3* db,
+                                      size_t* created = nullptr);
 
     // For tests:
     // The code of the last configuration (0 when the storage is usable).
