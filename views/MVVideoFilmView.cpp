@@ -139,6 +139,7 @@ void MVVideoFilmView::initVideoView(int file) {
     surfaces_[file]->show();
     activeFile_ = file;
     layoutChildren();
+    updateNoVideoMessage();
 }
 
 void MVVideoFilmView::initPlayer(int file) {
@@ -162,12 +163,25 @@ void MVVideoFilmView::dropPlayer(int file) {
 }
 
 void MVVideoFilmView::showNoVideoMessage() {
-    if (noVideoLabel_) return;
-    noVideoLabel_ = new MVTextField(this);
-    noVideoLabel_->setText(QString::fromUtf8(kNoVideoText));
-    noVideoLabel_->setAttribute(Qt::WA_TransparentForMouseEvents);
-    noVideoLabel_->show();
+    noVideo_ = true;
+    updateNoVideoMessage();
+}
+
+void MVVideoFilmView::updateNoVideoMessage() {
+    const MVVideoPlayer* active = activeMediaPlayer();
+    const bool shown = noVideo_ || (active && active->hasNoReadablePicture());
+    if (shown == isShowingNoVideoMessage()) return;
+    if (!noVideoLabel_) {
+        noVideoLabel_ = new MVTextField(this);
+        noVideoLabel_->setText(QString::fromUtf8(kNoVideoText));
+        noVideoLabel_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+    noVideoLabel_->setVisible(shown);
     layoutChildren();
+}
+
+bool MVVideoFilmView::isShowingNoVideoMessage() const {
+    return noVideoLabel_ && !noVideoLabel_->isHidden();
 }
 
 // ---- Playing ----
@@ -288,6 +302,7 @@ void MVVideoFilmView::pictureShown(int file) {
         }
     }
     if (file != activeFile_ || !p) return;
+    updateNoVideoMessage();
     if (!p->isSeeking()) endLaunch();
     // Between the engine's time reports the cursor follows each new picture, at the player's
     // running time.

@@ -28,8 +28,10 @@ class MVVideoSurface;
 // A horizontal scroll scrubs the shared cursor; a click posts "MVNotificationVideoClicked".
 //
 // The files are opened 0.05 s after the film is made; a file that is missing or cannot be read
-// shows "Video not available", and play and pause then do nothing. A parse slower than its time
-// limit is waited for. A freshly opened film rests on the still frame at `positionToRemember`.
+// shows "Video not available", and play and pause then do nothing. So does a file on screen of
+// which no frame is readable (cut short before its first whole picture), for as long as it is on
+// screen; play and pause work on it as on any other. A parse slower than its time limit is waited
+// for. A freshly opened film rests on the still frame at `positionToRemember`.
 //
 // Main thread only.
 class MVVideoFilmView : public QWidget {
@@ -113,7 +115,7 @@ class MVVideoFilmView : public QWidget {
     // For tests:
     // Replaces the lookup of every film (none: back to the default); returns the previous one.
     static VideoTimeLookup setVideoTimeLookup(VideoTimeLookup lookup);
-    bool isShowingNoVideoMessage() const { return noVideoLabel_ != nullptr; }
+    bool isShowingNoVideoMessage() const;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -130,6 +132,8 @@ class MVVideoFilmView : public QWidget {
     void timeChanged(int file, std::int64_t ms);
     void stateChanged(int file, MVVideoPlayer::State state);
     void showNoVideoMessage();
+    // Shows or hides the message for what the file on screen has to show.
+    void updateNoVideoMessage();
     void initVideoView(int file);
     void initPlayer(int file);
     void dropPlayer(int file);
@@ -155,6 +159,8 @@ class MVVideoFilmView : public QWidget {
     std::array<bool, 2> parsePending_{false, false};
     std::array<MVVideoSurface*, 2> surfaces_{nullptr, nullptr};
     MVTextField* noVideoLabel_ = nullptr;
+    // A file is missing or cannot be read: the message stays.
+    bool noVideo_ = false;
     float baseRate_ = 1;
     float appliedRate_ = 1;
     platform::Timer openTimer_;

@@ -71,6 +71,10 @@ class MVVideoPlayer {
     virtual void setTime(std::int64_t ms) = 0;
     // Whether a seek made while paused (or before playing began) has not yet shown its picture.
     virtual bool isSeeking() const = 0;
+    // Whether the file turned out to have no picture to show: no frame of it can be read (a file
+    // cut short before its first whole picture). Told with the frameReady of the seek that found
+    // it; false again once a picture shows.
+    virtual bool hasNoReadablePicture() const { return false; }
     virtual void setRate(float rate) = 0;
     virtual void setMuted(bool muted) = 0;
     // Picture adjustment: contrast, brightness, saturation and gamma 1 and hue 0 are neutral.

@@ -17,6 +17,7 @@ extern "C" {
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <deque>
 
 namespace {
@@ -68,6 +69,7 @@ struct MVVideoStillDecoder::Stream {
     AVRational timeBase{1, 1000};
     std::int64_t origin = 0;      // the timestamp of the file's time 0
     std::int64_t videoStart = 0;  // ms of the file's clock
+    bool mp4 = false;
     int rotation = 0;
     FramePtr before;
     FramePtr last;
@@ -101,6 +103,7 @@ struct MVVideoStillDecoder::Stream {
         }
         const AVStream& video = *format->streams[index];
         timeBase = video.time_base;
+        mp4 = std::strstr(format->iformat->name, "mp4") != nullptr;
         // The engine's clock: timestamps as they are, but a transport stream's from its first.
         if ((format->iformat->flags & AVFMT_TS_DISCONT) && format->start_time != AV_NOPTS_VALUE) {
             origin = av_rescale_q(format->start_time, AV_TIME_BASE_Q, timeBase);
@@ -214,8 +217,12 @@ struct MVVideoStillDecoder::Stream {
     }
 };
 
-MVVideoStillDecoder::MVVideoStillDecoder(std::filesystem::path file, int maxWidth, Delivery deliver)
-    : file_(std::move(file)), maxWidth_(maxWidth), deliver_(std::move(deliver)) {
+MVVideoStillDecoder::MVVideoStillDecoder(std::filesystem::path file, int maxWidth, Delivery deliver,
+                                         Opened opened)
+    : file_(std::move(file)),
+      maxWidth_(maxWidth),
+      deliver_(std::move(deliver)),
+      opened_(std::move(opened)) {
     thread_ = std::thread([this] { run(); });
 }
 
@@ -245,7 +252,19 @@ bool MVVideoStillDecoder::overtaken(std::uint64_t number) {
 }
 
 void MVVideoStillDecoder::run() {
-    bool failed = false;
+    stream_ = std::make_unique<Stream>();
+    const bool failed = !stream_->open(file_, &stop_);
+    if (failed) stream_.reset();
+    if (stop_.load()) return;
+    if (opened_) {
+        Facts facts;
+        facts.unreadable = failed;
+        if (stream_) {
+            facts.videoStartMs = stream_->videoStart;
+            facts.mp4 = stream_->mp4;
+        }
+        opened_(facts);
+    }
     for (;;) {
         Still still;
         {
@@ -255,13 +274,6 @@ void MVVideoStillDecoder::run() {
             still.request = number_;
             still.targetMs = ms_;
             hasRequest_ = false;
-        }
-        if (!stream_ && !failed) {
-            stream_ = std::make_unique<Stream>();
-            if (!stream_->open(file_, &stop_)) {
-                stream_.reset();
-                failed = true;
-            }
         }
         still.unreadable = failed;
         if (stream_) still.videoStartMs = stream_->videoStart;

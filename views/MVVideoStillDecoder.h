@@ -25,8 +25,11 @@
 // shown rotated, as phones write portrait video, is turned as it is shown) and sized by
 // MVVideoPictureSize.
 //
+// The file is opened at once, on the decoder's thread, and what it holds is told (`Opened`) before
+// any picture is delivered.
+//
 // Threads: request() may be called from any thread; the work runs on the decoder's own thread,
-// which also makes the delivery. A request replaces one that has not been answered yet: the
+// which also makes the deliveries. A request replaces one that has not been answered yet: the
 // overtaken one is dropped, also in the middle of its decoding, and is never delivered.
 // Destroying the decoder stops its thread (an open or a read under way is interrupted) and waits
 // for it; no delivery is made after the destructor returns.
@@ -49,9 +52,17 @@ class MVVideoStillDecoder {
         bool ok() const { return !picture.isNull(); }
     };
     using Delivery = std::function<void(Still)>;
+    // What the file holds, once it is open.
+    struct Facts {
+        bool unreadable = false;        // as Still::unreadable
+        std::int64_t videoStartMs = 0;  // as Still::videoStartMs
+        bool mp4 = false;               // an MP4 or QuickTime file
+    };
+    using Opened = std::function<void(Facts)>;
 
     // Pictures wider than `maxWidth` are scaled down to it.
-    MVVideoStillDecoder(std::filesystem::path file, int maxWidth, Delivery deliver);
+    MVVideoStillDecoder(std::filesystem::path file, int maxWidth, Delivery deliver,
+                        Opened opened = {});
     ~MVVideoStillDecoder();
     MVVideoStillDecoder(const MVVideoStillDecoder&) = delete;
     MVVideoStillDecoder& operator=(const MVVideoStillDecoder&) = delete;
@@ -78,6 +89,7 @@ class MVVideoStillDecoder {
     const std::filesystem::path file_;
     const int maxWidth_;
     Delivery deliver_;
+    Opened opened_;
     std::mutex mutex_;
     std::condition_variable wake_;
     bool stopping_ = false;

@@ -95,10 +95,16 @@ void MVVlcPlayer::open(const std::filesystem::path& file, std::chrono::milliseco
     videoSize_ = QSize();
     parsedReported_ = false;
     parsesAsked_ = 1;
+    parseStatus_.reset();
+    decoderOpened_ = false;
+    lateMp4_ = false;
+    withoutPicture_ = false;
     stillUnreadable_ = false;
+    videoStartMs_ = 0;
     Shared& s = *shared_;
     s.shownWidth = 0;
     s.shownHeight = 0;
+    s.noPicture = false;
     libvlc_instance_t* instance = MVVlcEngineInstance();
     if (instance) s.media = libvlc_media_new_path(instance, file.c_str());
     addMediaOptions(s.media);
@@ -110,11 +116,17 @@ void MVVlcPlayer::open(const std::filesystem::path& file, std::chrono::milliseco
     }
     std::weak_ptr<Shared> weak = shared_;
     stillDecoder_ = std::make_unique<MVVideoStillDecoder>(
-        file, kMaxFrameWidth, [weak](MVVideoStillDecoder::Still still) {
+        file, kMaxFrameWidth,
+        [weak](MVVideoStillDecoder::Still still) {
             std::shared_ptr<Shared> shared = weak.lock();
             if (!shared) return;
             Shared::toOwner(shared.get(),
                             [still = std::move(still)](MVVlcPlayer& o) { o.handleStill(still); });
+        },
+        [weak](MVVideoStillDecoder::Facts facts) {
+            std::shared_ptr<Shared> shared = weak.lock();
+            if (!shared) return;
+            Shared::toOwner(shared.get(), [facts](MVVlcPlayer& o) { o.handleOpened(facts); });
         });
     libvlc_video_set_callbacks(s.player, &Shared::lock, &Shared::unlock, &Shared::display, &s);
     libvlc_video_set_format_callbacks(s.player, &Shared::setup, &Shared::cleanup);
@@ -153,16 +165,15 @@ void MVVlcPlayer::readMediaFacts() {
     if (tracks) libvlc_media_tracks_release(tracks, count);
 }
 
-// Slow, not failed (a large file, a busy disk, a network share): parsing goes on with no limit
-// (0; the engine reads -1 as its own limit of a few seconds). The engine parses a media once, so a
-// fresh media of the file takes the place of the old one.
-bool MVVlcPlayer::reparse() {
+// The parse event goes with the media (a parse of the fresh one is reported as the old one's).
+bool MVVlcPlayer::replaceMedia(const char* option) {
     Shared& s = *shared_;
     libvlc_instance_t* instance = MVVlcEngineInstance();
     if (!s.media || !s.player || !instance) return false;
     libvlc_media_t* fresh = libvlc_media_new_path(instance, path_.c_str());
     if (!fresh) return false;
     addMediaOptions(fresh);
+    if (option) libvlc_media_add_option(fresh, option);
     libvlc_event_detach(libvlc_media_event_manager(s.media), libvlc_MediaParsedChanged,
                         &Shared::mediaEvent, &s);
     libvlc_media_player_set_media(s.player, fresh);
@@ -170,45 +181,59 @@ bool MVVlcPlayer::reparse() {
     s.media = fresh;
     libvlc_event_attach(libvlc_media_event_manager(s.media), libvlc_MediaParsedChanged,
                         &Shared::mediaEvent, &s);
+    return true;
+}
+
+// Slow, not failed (a large file, a busy disk, a network share): parsing goes on with no limit
+// (0; the engine reads -1 as its own limit of a few seconds). The engine parses a media once, so a
+// fresh media of the file takes the place of the old one.
+bool MVVlcPlayer::reparse() {
+    Shared& s = *shared_;
+    if (!replaceMedia()) return false;
     ++parsesAsked_;
     return libvlc_media_parse_with_options(s.media, libvlc_media_parse_local, 0) == 0;
+}
+
+void MVVlcPlayer::handleOpened(MVVideoStillDecoder::Facts facts) {
+    decoderOpened_ = true;
+    stillUnreadable_ = facts.unreadable;
+    videoStartMs_ = facts.videoStartMs;
+    lateMp4_ = facts.mp4 && facts.videoStartMs > kLateVideoStartMs;
+    if (const std::optional<int> status = std::exchange(parseStatus_, std::nullopt)) {
+        handleParsed(*status);
+    }
 }
 
 void MVVlcPlayer::handleParsed(int status) {
     if (parsedReported_) return;
     if (status == libvlc_media_parsed_status_timeout && reparse()) return;
+    // Reported once the still decoder has also opened the file (a file that cannot be played
+    // is reported at once).
+    if (!decoderOpened_ && stillDecoder_ && shared_->media) {
+        parseStatus_ = status;
+        return;
+    }
     parsedReported_ = true;
     bool ok = false;
     if (shared_->media && status == libvlc_media_parsed_status_done) {
         readMediaFacts();
         ok = length_ > 0;
     }
+    // Before the engine ever plays it (the facts above are the parsed media's).
+    if (ok && lateMp4_) replaceMedia(":demux=avformat,any");
     if (callbacks_.parsed) callbacks_.parsed(ok);
 }
 
 void MVVlcPlayer::handleTime(std::int64_t ms, std::chrono::steady_clock::time_point at) {
     // At rest the engine's reports are not the picture's.
     if (wantPaused_) return;
-    if (shared_->resuming.load() && !(shared_->byReport.load() && handOver())) return;
+    if (shared_->resuming.load()) return;
     lastTime_ = ms;
     // The time was the engine's when it reported it, before the report waited its turn here.
     lastReportAt_ =
         platform::Clock::steadyNow() - std::max(std::chrono::steady_clock::duration::zero(),
                                                 std::chrono::steady_clock::now() - at);
     if (callbacks_.timeChanged) callbacks_.timeChanged(ms);
-}
-
-// Resuming on a file the engine seeks wrongly, its first time report once it has refilled its
-// buffers after the seek says where it plays from: its pictures take over from the still then,
-// and the playing time runs on from there.
-bool MVVlcPlayer::handOver() {
-    Shared& s = *shared_;
-    if (!s.landed.load()) return false;  // a report from before the seek
-    resumeLimitTimer_.cancel();
-    seek_ = SeekState{};
-    s.resuming = false;
-    s.holding = false;
-    return true;
 }
 
 void MVVlcPlayer::handlePicture() {
@@ -282,7 +307,6 @@ void MVVlcPlayer::resumeFrom(std::int64_t ms) {
     s.landedPictures = 0;
     s.pacedGap = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
         std::chrono::duration<double, std::milli>(std::max(4.0, 500.0 / frameRate_ / rate_)));
-    s.byReport = videoStartMs_ > kLateVideoStartMs;
     s.resuming = s.holding.load();
     libvlc_media_player_set_time(s.player, engineTime(ms));
     libvlc_media_player_set_pause(s.player, 0);
@@ -478,13 +502,14 @@ void MVVlcPlayer::handleStill(MVVideoStillDecoder::Still still) {
         if (playAfter) playFrom(still.targetMs);
         return;
     }
-    // No frame to be had (none readable): the picture showing stays, and play goes on from there.
+    // No frame to be had (none readable): nothing shows, and play goes on from there.
     seek_.heldFrom = still.targetMs;
-    videoStartMs_ = still.videoStartMs;
-    if (still.ok()) {
-        // Past the last frame, play resumes from that frame (the engine has nothing after it).
-        if (still.pastReadableEnd) seek_.heldFrom = still.ms;
+    withoutPicture_ = !still.ok();
+    s.noPicture = withoutPicture_;
+    {
         std::lock_guard guard(s.mutex);
+        // Past the last frame, play resumes from that frame (the engine has nothing after it).
+        if (still.ok() && still.pastReadableEnd) seek_.heldFrom = still.ms;
         s.frame = std::move(still.picture);
     }
     if (callbacks_.frameReady) callbacks_.frameReady();

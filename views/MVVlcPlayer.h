@@ -22,15 +22,21 @@
 // for the frame at or before the time, by its presentation time on the file's clock (the one the
 // engine plays by), and holds that picture on screen; a newer seek drops an older one still under
 // way. Past the readable part of a file cut short the still is its last readable frame, and play
-// resumes from there. Play resumes the engine from the held frame's time, and the held picture
-// stays until the engine plays from there: once it has refilled its buffers after the seek, it
-// first shows at once the frames it decoded before that time, then plays on at the film's pace,
-// and the first picture at that pace takes over. The engine seeks a file whose video starts
-// after its time 0 wrongly (a few percent of the time off): there the picture takes over at its
-// first time report after the seek, and the playing time runs on from the engine's own, so that
-// the cursor stays with the picture (which then jumps on Play). Pause freezes the picture showing
-// at once: nothing the engine shows after it replaces it. A seek while playing goes on playing from
-// there. A file the still decoder cannot open is seeked by the engine itself.
+// resumes from there; a file of which no frame is readable at all (cut short before its first
+// whole picture) has no picture: nothing shows, and hasNoReadablePicture() says so. Play resumes
+// the engine from the held frame's time, and the held picture stays until the engine plays from
+// there: once it has refilled its buffers after the seek, it first shows at once the frames it
+// decoded before that time, then plays on at the film's pace, and the first picture at that pace
+// takes over. Pause freezes the picture showing at once: nothing the engine shows after it
+// replaces it. A seek while playing goes on playing from there. A file the still decoder cannot
+// open is seeked by the engine itself.
+//
+// The engine's own MP4 reader seeks a file whose video starts after the file's time 0 (an edit
+// list that begins with an empty edit, as cameras write video that starts after the sound) to the
+// wrong place: it takes the seek time through the edit list's video part as if that part began at
+// time 0, and lands up to the empty edit's length late. Such a file is played through the engine's
+// FFmpeg reader, which seeks it to the right frame. The still decoder, which opens the file while
+// the engine parses it, tells which files these are: the parse is reported once both are done.
 //
 // Both pictures, paused and playing, have the shape the video is shown with
 // (MVVideoPictureSize): the frame's own width and height (the engine's decoders hand over a few
@@ -65,11 +71,12 @@ class MVVlcPlayer final : public MVVideoPlayer {
 
     QImage frame() const override;
     bool isSeeking() const override { return seek_.stillTarget >= 0; }
+    bool hasNoReadablePicture() const override { return withoutPicture_; }
     // Play resuming from a still whose engine has not said where it landed within this time
     // shows the engine's pictures again.
     static constexpr std::chrono::milliseconds kResumeLimit{1000};
-    // A video whose first frame comes this late on the file's clock is one the engine seeks
-    // wrongly.
+    // An MP4 file whose first frame comes this late on the file's clock is one the engine's MP4
+    // reader seeks wrongly.
     static constexpr std::int64_t kLateVideoStartMs = 80;
     // The engine's decoding threads for each film (its own default is one per core).
     static constexpr int kEngineThreads = 4;
@@ -91,11 +98,14 @@ class MVVlcPlayer final : public MVVideoPlayer {
     void release();
     void readMediaFacts();
     void handleParsed(int status);
+    // The still decoder has opened the file (or found it unreadable).
+    void handleOpened(MVVideoStillDecoder::Facts facts);
+    // A fresh media of the file, with the film's options and `option` (if any), takes the place of
+    // the player's media; false when none could be made.
+    bool replaceMedia(const char* option = nullptr);
     bool reparse();
     // `at`: when the engine reported it.
     void handleTime(std::int64_t ms, std::chrono::steady_clock::time_point at);
-    // Resuming by the engine's time report: whether the one come now ends it.
-    bool handOver();
     void handlePicture();
     // The engine has filled its buffers for the first time since it was started.
     void handleStarted();
@@ -127,6 +137,15 @@ class MVVlcPlayer final : public MVVideoPlayer {
     std::optional<platform::TimePoint> lastReportAt_;
     float rate_ = 1;
     bool parsedReported_ = false;
+    // The engine's parse ended before the still decoder opened the file: its status, reported
+    // once the decoder has.
+    std::optional<int> parseStatus_;
+    bool decoderOpened_ = false;
+    // An MP4 file whose video starts late: the engine reads it with its FFmpeg reader.
+    bool lateMp4_ = false;
+    // No frame of the file is readable (from the stills): the engine's pictures are not shown
+    // either.
+    bool withoutPicture_ = false;
     int parsesAsked_ = 0;
     bool muted_ = false;
     // What the caller asked for last: pause (or a seek of a stopped media) or play.
@@ -137,8 +156,8 @@ class MVVlcPlayer final : public MVVideoPlayer {
     bool stillUnreadable_ = false;
     // The number of the last still asked for: older answers are dropped.
     std::uint64_t stillRequest_ = 0;
-    // When the video's first frame is, on the file's clock (from the stills), and its frames per
-    // second (from the media).
+    // When the video's first frame is, on the file's clock (from the still decoder), and its
+    // frames per second (from the media).
     std::int64_t videoStartMs_ = 0;
     double frameRate_ = 25;
     // Where the seeks stand, with the picture flags of Shared (holding, resuming); reset whole by

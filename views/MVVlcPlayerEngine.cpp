@@ -87,6 +87,7 @@ void MVVlcPlayer::Shared::display(void* opaque, void* picture) {
     // The engine shows its last picture again now and then (while paused, and once more when
     // slow to take a seek): the same bytes as the picture before are no new picture.
     const std::vector<unsigned char>* previous = std::exchange(self->lastDisplayed, buffer);
+    if (self->noPicture.load()) return;
     if (self->resuming.load()) {
         const bool repeated = previous && previous != buffer && *previous == *buffer;
         if (repeated || !self->tookResume(std::chrono::steady_clock::now())) return;
@@ -112,7 +113,7 @@ void MVVlcPlayer::Shared::display(void* opaque, void* picture) {
 // may come out then too), then plays on at the film's pace: the first picture that comes at that
 // pace, half a frame or more after the one before it, is after the still.
 bool MVVlcPlayer::Shared::tookResume(std::chrono::steady_clock::time_point now) {
-    if (byReport.load() || !landed.load()) return false;
+    if (!landed.load()) return false;
     const std::int64_t at = now.time_since_epoch().count();
     const std::int64_t before = lastLandedPicture.exchange(at);
     const int seen = ++landedPictures;

@@ -49,12 +49,11 @@ struct MVVlcPlayer::Shared {
     std::atomic<bool> holding{false};
     // Play resuming from a still: the still stays until the engine has refilled its buffers
     // after the resume's seek (refilling, then landed: a fill from below full to full) and its
-    // time report says where it plays from (MVVlcPlayer::handOver).
+    // first picture at the film's pace comes (tookResume).
     std::atomic<bool> resuming{false};
     std::atomic<bool> refilling{false};
     std::atomic<bool> landed{false};
-    // The pictures shown since it landed, and when the last of them came (steady clock ticks);
-    // with byReport the engine's time report ends the resume instead (files it seeks wrongly).
+    // The pictures shown since it landed, and when the last of them came (steady clock ticks).
     std::atomic<int> landedPictures{0};
     // Half a frame of the film at its rate: pictures that come less than this after another come
     // at once, not at the film's pace.
@@ -62,10 +61,11 @@ struct MVVlcPlayer::Shared {
     std::atomic<std::int64_t> lastLandedPicture{0};
     // When the first of them came: the engine's clock runs from the resume's time from then.
     std::atomic<std::int64_t> firstLandedPicture{0};
-    std::atomic<bool> byReport{false};
     static constexpr int kLandedPicturesTaken = 6;
     // Engine thread: whether the picture shown now ends the resume (MVVlcPlayerEngine.cpp).
     bool tookResume(std::chrono::steady_clock::time_point now);
+    // The file has no readable picture: the engine's are not shown.
+    std::atomic<bool> noPicture{false};
     // The engine has filled its buffers once since it was (re)started: it seeks only then.
     std::atomic<bool> started{false};
     // The size the pictures are shown at (MVVideoPictureSize), from the media; 0 while unknown.

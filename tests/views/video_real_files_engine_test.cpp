@@ -233,19 +233,24 @@ TEST_F(VideoRealFiles, PausedAndPlayingPicturesKeepToTheFilesClock) {
 }
 
 // Play from a paused picture: the engine's pictures take over at once, from the still's frame on
-// (never a second later), and Pause shows nothing newer than the frame it rests on; on a plain
-// 640x360 clip and on a detailed, grainy 1080p one.
+// (never a second later, nor where the engine's own seek would land), and Pause shows nothing newer
+// than the frame it rests on; on a plain 640x360 clip, on a detailed, grainy 1080p one, and on one
+// whose video starts 2 s into the file, after its sound.
 TEST_F(VideoRealFiles, PlayMovesOnFromTheStillAndPauseShowsNothingNewer) {
     const auto plain = clip("plain-360.mp4", numbered(640, 360, 25, 10));
     const auto detailed = dir / "detailed-1080.mp4";
     ASSERT_TRUE(testing_support::makeCameraLikeNumberedClip(detailed, 25, 6, 25));
-    for (const auto& file : {plain, detailed}) {
+    ClipOptions lateStart = numbered(320, 180, 25, 10);
+    lateStart.videoStartSeconds = 2;
+    const auto late = clip("late-start.mp4", lateStart);
+    for (const auto& [file, videoStartMs] :
+         {std::pair{plain, 0}, std::pair{detailed, 0}, std::pair{late, 2000}}) {
         SCOPED_TRACE(file.filename().string());
         EnginePlayer p(file);
         ASSERT_TRUE(p.opened());
-        for (std::int64_t ms : {2000, 4000}) {
+        for (std::int64_t ms : {2000 + videoStartMs, 4000 + videoStartMs}) {
             const int still = readFrameNumber(p.stillAt(ms));
-            ASSERT_EQ(still, ms / 40);
+            ASSERT_EQ(still, (ms - videoStartMs) / 40);
             std::vector<int> shown;
             p.onPicture = [&](const QImage& picture) { shown.push_back(readFrameNumber(picture)); };
             const auto asked = std::chrono::steady_clock::now();

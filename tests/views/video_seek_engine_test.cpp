@@ -18,11 +18,16 @@
 #include "session/MVOptionsAndSettings.h"
 #include "session/MVSynchronization.h"
 
+#include "platform/ChildProcess.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <sstream>
 #include <thread>
 
 namespace {
@@ -408,6 +413,84 @@ TEST_F(VideoFilmEngine, PositionModeKeepsBothFilmsAtTheCursorsPlace) {
     EXPECT_NEAR(shownSlower, slower->calculatePositionTimestamp(place), 0.2);
     controller.removeSubviews();
     options.safelyChangeMVModeWithoutKVO(0);
+}
+
+// Where the first picture of a file lies in it, and its size in bytes, as ffprobe reads them; none
+// when it cannot tell.
+std::optional<std::pair<std::uintmax_t, std::uintmax_t>> firstPictureBytes(
+    const std::filesystem::path& file) {
+    platform::ProcessOptions options;
+    options.timeout = std::chrono::seconds(30);
+    const auto result = platform::runProcess(
+        {"ffprobe", "-v", "error", "-select_streams", "v:0", "-read_intervals", "%+#1",
+         "-show_entries", "packet=pos,size", "-of", "default=noprint_wrappers=1", file.string()},
+        options);
+    std::istringstream lines(result.standardOutput);
+    std::optional<std::uintmax_t> pos, size;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("pos=", 0) == 0) pos = std::strtoull(line.c_str() + 4, nullptr, 10);
+        if (line.rfind("size=", 0) == 0) size = std::strtoull(line.c_str() + 5, nullptr, 10);
+    }
+    if (!pos || !size) return std::nullopt;
+    return std::pair{*pos, *size};
+}
+
+// A lap whose video runs over from a file of which no frame is readable (an interrupted copy
+// that kept its index: cut inside its first picture, or right after the index) into a readable
+// one. While the unreadable file is on screen the film says "Video not available" and shows no
+// picture, stale or black; play and pause keep their meaning; the readable file, once on screen,
+// shows its frames and clears the message, which comes back with the unreadable file.
+TEST_F(VideoFilmEngine, AFileWithNoReadableFrameSaysVideoNotAvailable) {
+    for (const double part : {0.5, 0.0}) {
+        SCOPED_TRACE(part);
+        testing_support::ClipOptions o;
+        o.seconds = 20;
+        o.framesPerSecond = 25;
+        o.keyFrameInterval = 250;
+        o.codec = "libx264";
+        o.bFrames = 3;
+        o.indexFirst = true;
+        const std::filesystem::path cut = dir / ("cut-" + std::to_string(int(part * 10)) + ".mp4");
+        ASSERT_TRUE(testing_support::makeNumberedClip(cut, o));
+        const auto first = firstPictureBytes(cut);
+        ASSERT_TRUE(first);
+        std::filesystem::resize_file(cut, first->first + std::uintmax_t(part * first->second));
+
+        auto made = lap();
+        made->setVideoTimestampStart(15000);
+        made->setVideoURLs(std::vector<std::filesystem::path>{cut, file});
+        testing_support::ScopedHook<&MVVideoFilmView::setVideoTimeLookup> overFiles{
+            [](const MVLap& lap, double t) {
+                const double ms =
+                    double(lap.videoTimestampStart()) + (t - lap.timestampStart()) * 1000.0;
+                return ms < 20000 ? ms : ms - 20000;
+            }};
+        MVVideoFilmView view(made, MVHelper::Gui::FasterColor(), true);
+        view.resize(324, 244);
+        auto settled = [&](int file) {
+            return view.didParsed() && view.activeFile() == file && view.player(file) &&
+                   !view.player(file)->isSeeking() && !view.isPlaying();
+        };
+        view.setPosition(2);
+        ASSERT_TRUE(MainQueuePump::until(
+            [&] { return settled(0) && view.player(1) && view.isShowingNoVideoMessage(); },
+            kHangLimit));
+        EXPECT_EQ(shownFrame(view), -1);
+        view.play();
+        EXPECT_TRUE(view.isPlaying());
+        view.pause();
+        EXPECT_FALSE(view.isPlaying());
+        EXPECT_TRUE(view.isShowingNoVideoMessage());
+
+        view.setPosition(8);  // 3 s into the readable file
+        ASSERT_TRUE(MainQueuePump::until([&] { return settled(1); }, kHangLimit));
+        EXPECT_FALSE(view.isShowingNoVideoMessage());
+        EXPECT_EQ(shownFrame(view), 75);
+        view.setPosition(1);
+        ASSERT_TRUE(MainQueuePump::until(
+            [&] { return settled(0) && view.isShowingNoVideoMessage(); }, kHangLimit));
+        EXPECT_EQ(shownFrame(view), -1);
+    }
 }
 
 }  // namespace
