@@ -4,6 +4,7 @@
 // comparing two laps does. Reported per case: the process's resident memory at the end and its
 // peak (VmRSS, VmHWM), and the part the films added to the process as it was before the first
 // film (films_MB). The clips are made once with the ffmpeg command line in the cache folder.
+#include "bench/VideoBench.h"
 #include "tests/support/TestClips.h"
 
 #include "views/MVVlcPlayer.h"
@@ -35,19 +36,6 @@ std::pair<long, long> residentKb() {
     return {rss, peak};
 }
 
-// Runs the main queue until `done` holds or `limit` passes.
-template <typename F>
-bool pumpUntil(F done, std::chrono::seconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        if (platform::mainQueue().drain() == 0) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-    }
-    return true;
-}
-
 // The child: `films` players of `clip`, played, paused and seeked; prints what it measured.
 int measureFilms(int films, const char* clip) {
     MVVlcPlayer::setInstanceArguments(
@@ -63,14 +51,16 @@ int measureFilms(int films, const char* clip) {
         players.back()->setCallbacks(callbacks);
         players.back()->open(clip, std::chrono::seconds(10));
     }
-    if (!pumpUntil([&] { return parsed == films; }, std::chrono::seconds(60))) return 3;
+    if (!video_bench::pumpUntil([&] { return parsed == films; }, std::chrono::seconds(60)))
+        return 3;
     for (auto& p : players) p->play();
     const auto playing = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    pumpUntil([&] { return std::chrono::steady_clock::now() > playing; }, std::chrono::seconds(3));
+    video_bench::pumpUntil([&] { return std::chrono::steady_clock::now() > playing; },
+                           std::chrono::seconds(3));
     for (auto& p : players) p->pause();
     for (int seek = 0; seek < 10; ++seek) {
         for (auto& p : players) p->setTime(500 + seek * 700);
-        pumpUntil(
+        video_bench::pumpUntil(
             [&] {
                 for (auto& p : players) {
                     if (p->isSeeking()) return false;
@@ -86,21 +76,11 @@ int measureFilms(int films, const char* clip) {
     return 0;
 }
 
-std::filesystem::path clipFolder() {
-    const char* cache = std::getenv("XDG_CACHE_HOME");
-    const char* home = std::getenv("HOME");
-    std::filesystem::path folder = cache && *cache
-                                       ? std::filesystem::path(cache)
-                                       : std::filesystem::path(home ? home : "/tmp") / ".cache";
-    folder /= "gridlark-bench";
-    std::filesystem::create_directories(folder);
-    return folder;
-}
-
 // A camera-like clip of `height` lines (16:9): a detailed, moving picture at 30 fps, a key frame
 // each second, H.264 with B-frames, ten seconds.
 std::filesystem::path cameraClip(int height) {
-    const std::filesystem::path file = clipFolder() / ("camera-" + std::to_string(height) + ".mp4");
+    const std::filesystem::path file =
+        video_bench::clipFolder() / ("camera-" + std::to_string(height) + ".mp4");
     if (std::filesystem::exists(file)) return file;
     const std::string size = std::to_string(height * 16 / 9) + "x" + std::to_string(height);
     testing_support::runFfmpeg(
@@ -109,10 +89,6 @@ std::filesystem::path cameraClip(int height) {
          "-pix_fmt", "yuv420p", "-an"},
         file, std::chrono::minutes(10));
     return file;
-}
-
-std::string selfPath() {
-    return std::filesystem::read_symlink("/proc/self/exe").string();
 }
 
 void BM_FilmsMemory(benchmark::State& state) {
@@ -127,7 +103,8 @@ void BM_FilmsMemory(benchmark::State& state) {
         platform::ProcessOptions options;
         options.timeout = std::chrono::minutes(5);
         const auto result = platform::runProcess(
-            {selfPath(), "--films", std::to_string(films), clip.string()}, options);
+            {video_bench::selfPath().string(), "--films", std::to_string(films), clip.string()},
+            options);
         if (!result.succeeded() ||
             std::sscanf(result.standardOutput.c_str(), "rss_kb=%ld peak_kb=%ld before_kb=%ld", &rss,
                         &peak, &before) != 3) {
@@ -151,11 +128,7 @@ BENCHMARK(BM_FilmsMemory)
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 4 && std::strcmp(argv[1], "--films") == 0) {
-        return measureFilms(std::atoi(argv[2]), argv[3]);
-    }
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return video_bench::runMain(argc, argv, "--films", 2, [](char** args) {
+        return measureFilms(std::atoi(args[0]), args[1]);
+    });
 }

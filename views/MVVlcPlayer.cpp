@@ -303,12 +303,15 @@ void MVVlcPlayer::resumeFrom(std::int64_t ms) {
     lastReportAt_ = platform::Clock::steadyNow();
     // Without a still on screen there is nothing to wait for: the engine's pictures show.
     s.refilling = false;
-    s.landed = false;
+    // An engine that was sent there while paused has nothing to refill: it plays on at once.
+    const bool there = seek_.engineAt == ms && engineState(s.player) == Paused;
+    s.landed = there;
     s.landedPictures = 0;
     s.pacedGap = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
         std::chrono::duration<double, std::milli>(std::max(4.0, 500.0 / frameRate_ / rate_)));
     s.resuming = s.holding.load();
-    libvlc_media_player_set_time(s.player, engineTime(ms));
+    followTimer_.cancel();
+    if (!there) libvlc_media_player_set_time(s.player, engineTime(ms));
     libvlc_media_player_set_pause(s.player, 0);
     if (!s.resuming.load()) return;
     seek_.resumeAnchor = ms;
@@ -316,7 +319,21 @@ void MVVlcPlayer::resumeFrom(std::int64_t ms) {
                             [this] { resetSeekState(); });
 }
 
+void MVVlcPlayer::followStill(std::int64_t ms) {
+    followTimer_.start(kEngineFollowDelay, false, platform::mainQueue(), [this, ms] {
+        Shared& s = *shared_;
+        if (!wantPaused_ || seek_.heldFrom != ms || seek_.stillTarget >= 0 || !s.started.load() ||
+            engineState(s.player) != Paused) {
+            return;
+        }
+        libvlc_media_player_set_time(s.player, engineTime(ms));
+        seek_.engineAt = ms;
+    });
+}
+
 void MVVlcPlayer::startEngine() {
+    seek_.engineAt = -1;
+    followTimer_.cancel();
     shared_->started = false;
     libvlc_media_player_play(shared_->player);
 }
@@ -360,6 +377,7 @@ void MVVlcPlayer::resetSeekState(bool holdPicture) {
     ++stillRequest_;
     seek_ = SeekState{};
     resumeLimitTimer_.cancel();
+    followTimer_.cancel();
     shared_->resuming = false;
     shared_->holding = holdPicture;
 }
@@ -512,6 +530,10 @@ void MVVlcPlayer::handleStill(MVVideoStillDecoder::Still still) {
         if (still.ok() && still.pastReadableEnd) seek_.heldFrom = still.ms;
         s.frame = std::move(still.picture);
     }
+    if (playAfter) {
+        if (callbacks_.frameReady) callbacks_.frameReady();
+        return playFrom(seek_.heldFrom);
+    }
+    if (!withoutPicture_) followStill(seek_.heldFrom);
     if (callbacks_.frameReady) callbacks_.frameReady();
-    if (playAfter) playFrom(seek_.heldFrom);
 }

@@ -27,9 +27,11 @@
 // the engine from the held frame's time, and the held picture stays until the engine plays from
 // there: once it has refilled its buffers after the seek, it first shows at once the frames it
 // decoded before that time, then plays on at the film's pace, and the first picture at that pace
-// takes over. Pause freezes the picture showing at once: nothing the engine shows after it
-// replaces it. A seek while playing goes on playing from there. A file the still decoder cannot
-// open is seeked by the engine itself.
+// takes over. A still that stays on screen a moment (kEngineFollowDelay) sends the paused engine
+// to its time as well, hidden behind it: the engine then has the frames before it decoded when
+// Play comes, and plays on from the still at once. Pause freezes the picture showing at once:
+// nothing the engine shows after it replaces it. A seek while playing goes on playing from there. A
+// file the still decoder cannot open is seeked by the engine itself.
 //
 // The engine's own MP4 reader seeks a file whose video starts after the file's time 0 (an edit
 // list that begins with an empty edit, as cameras write video that starts after the sound) to the
@@ -75,6 +77,9 @@ class MVVlcPlayer final : public MVVideoPlayer {
     // Play resuming from a still whose engine has not said where it landed within this time
     // shows the engine's pictures again.
     static constexpr std::chrono::milliseconds kResumeLimit{1000};
+    // A still on screen this long sends the paused engine to its time (a scrub's stills come
+    // faster, and the engine does not decode them all beside the still decoder).
+    static constexpr std::chrono::milliseconds kEngineFollowDelay{100};
     // An MP4 file whose first frame comes this late on the file's clock is one the engine's MP4
     // reader seeks wrongly.
     static constexpr std::int64_t kLateVideoStartMs = 80;
@@ -93,6 +98,8 @@ class MVVlcPlayer final : public MVVideoPlayer {
     static bool isEngineAvailable();
     // How many parses of the file were asked for since it was opened.
     int parsesAsked() const { return parsesAsked_; }
+    // Whether the paused engine has been sent to the still on screen (kEngineFollowDelay).
+    bool engineFollowsStill() const { return seek_.engineAt >= 0; }
 
   private:
     void release();
@@ -121,6 +128,8 @@ class MVVlcPlayer final : public MVVideoPlayer {
     void handleStill(MVVideoStillDecoder::Still still);
     // Plays the engine on from `ms`, the still held until its first picture from there.
     void resumeFrom(std::int64_t ms);
+    // Sends the paused engine to the still's time `ms` once it has been on screen a moment.
+    void followStill(std::int64_t ms);
     // Forgets every seek: waiting, under way, resuming, or held; the picture showing stays on
     // screen with `holdPicture` (else the engine's next picture replaces it).
     void resetSeekState(bool holdPicture = false);
@@ -168,7 +177,9 @@ class MVVlcPlayer final : public MVVideoPlayer {
         std::int64_t pendingSeek = -1;   // the time to play from once the engine has started
         std::int64_t resumeAnchor = -1;  // a resumed play's time, until the engine shows it
         bool playAfterStill = false;     // play was asked while a still was under way
+        std::int64_t engineAt = -1;      // the paused engine was sent to this still's time
     };
     SeekState seek_;
     platform::Timer resumeLimitTimer_;
+    platform::Timer followTimer_;
 };

@@ -248,9 +248,15 @@ TEST_F(VideoRealFiles, PlayMovesOnFromTheStillAndPauseShowsNothingNewer) {
         SCOPED_TRACE(file.filename().string());
         EnginePlayer p(file);
         ASSERT_TRUE(p.opened());
-        for (std::int64_t ms : {2000 + videoStartMs, 4000 + videoStartMs}) {
+        // Play at once, and once the still has stayed a moment (the engine sent after it).
+        for (const bool rested : {false, true}) {
+            const std::int64_t ms = (rested ? 4000 : 2000) + videoStartMs;
             const int still = readFrameNumber(p.stillAt(ms));
             ASSERT_EQ(still, (ms - videoStartMs) / 40);
+            if (rested) {
+                ASSERT_TRUE(MainQueuePump::until([&] { return p.player.engineFollowsStill(); },
+                                                 kHangLimit));
+            }
             std::vector<int> shown;
             p.onPicture = [&](const QImage& picture) { shown.push_back(readFrameNumber(picture)); };
             const auto asked = std::chrono::steady_clock::now();
@@ -259,8 +265,8 @@ TEST_F(VideoRealFiles, PlayMovesOnFromTheStillAndPauseShowsNothingNewer) {
                 std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - asked)
                     .count();
             ASSERT_TRUE(p.playUntil([&](const QImage&) { return shown.size() >= 8; }));
-            std::printf("%s: the picture moved %.0f ms after Play\n", file.filename().c_str(),
-                        moved);
+            std::printf("%s: the picture moved %.0f ms after Play%s\n", file.filename().c_str(),
+                        moved, rested ? ", the still having rested" : "");
             // The first picture after the still is near its frame, never a second away, and they
             // run on. The hand-over goes by the engine's pace, not by its pictures' times (libvlc
             // gives none): with the computer busy beside the test, the engine may show a frame or
