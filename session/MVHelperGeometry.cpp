@@ -121,6 +121,21 @@ double timeAt(const MV2DSegment& currentSegment, const MV2DSegment& previousSegm
 
 }  // namespace
 
+namespace {
+
+double squaredWidth(std::int64_t gateWidth) {
+    // (The product of two doubles holding whole numbers rounds exactly like the whole-number
+    // square converted to double, without overflow.)
+    return static_cast<double>(gateWidth) * static_cast<double>(gateWidth);
+}
+
+}  // namespace
+
+bool withinGateWidth(const MV2DSegment& point, const MV2DSegment& endPoint,
+                     std::int64_t gateWidth) {
+    return squaredDistance(point.point(), endPoint.point()) <= squaredWidth(gateWidth);
+}
+
 GatePassage passageThroughGate(const MV2DSegment& currentSegment,
                                const MV2DSegment& previousSegment, const MV2DSegment& startPoint,
                                const MV2DSegment& endPoint, std::int64_t gateWidth,
@@ -129,11 +144,9 @@ GatePassage passageThroughGate(const MV2DSegment& currentSegment,
     const MVPoint p = previousSegment.point();
     const MVPoint s = startPoint.point();
     const MVPoint e = endPoint.point();
-    // (The product of two doubles holding whole numbers rounds exactly like the whole-number
-    // square converted to double, without overflow.)
-    const double widthSquared = static_cast<double>(gateWidth) * static_cast<double>(gateWidth);
-    const bool endNear =
-        squaredDistance(c, e) <= widthSquared || squaredDistance(p, e) <= widthSquared;
+    const double widthSquared = squaredWidth(gateWidth);
+    const bool endNear = withinGateWidth(currentSegment, endPoint, gateWidth) ||
+                         withinGateWidth(previousSegment, endPoint, gateWidth);
     // Only steps near the gate's end point count, unless the whole step is looked at.
     if (!endNear && !wholeStep) return {};
 

@@ -26,6 +26,10 @@ MV2DSegmentPtr convertLocationToSegment(const MVLocation& location, const MVLoca
 // Straight-line distance of the two map points, metres.
 double calculateDistance(const MV2DSegment& segment, const MV2DSegment& toSeg);
 
+// Whether the point lies within gateWidth metres of the gate's end point: a step with neither
+// end so near passes through the gate only when the whole step is looked at (passageThroughGate).
+bool withinGateWidth(const MV2DSegment& point, const MV2DSegment& endPoint, std::int64_t gateWidth);
+
 // One step's passage through a gate line: when, which way and how far from the gate's middle.
 struct GatePassage {
     // Interpolated time of the crossing; 0 when the step does not pass through the gate.

@@ -33,13 +33,18 @@ class LapPoints {
             (*atHand_)[static_cast<std::size_t>(index)]) {
             return *(*atHand_)[static_cast<std::size_t>(index)];
         }
+        return computed(index);
+    }
+
+  private:
+    // The point of a sample the list at hand lacks, worked out at its first use.
+    [[gnu::noinline]] const MV2DSegment& computed(std::int64_t index) {
         const auto slot = static_cast<std::size_t>(index - first_);
         if (slot >= points_.size()) points_.resize(slot + 1);
         if (!points_[slot]) points_[slot] = values_.segmentWithSampleIndex(index, lap_);
         return *points_[slot];
     }
 
-  private:
     const MVSampleValues& values_;
     const MVLap& lap_;
     const std::vector<MV2DSegmentPtr>* atHand_;
@@ -139,8 +144,25 @@ void MVSectorBuilder::fetchSectorsWithReferenceSectors(
             // Every window's passage through the gate, both ways, so that the lap's direction
             // through it is known; windows of a sparse log are long: a window that passes
             // through the gate counts, however far from the gate's point its ends lie.
+            // A step of a dense log with neither end within the gate's width of its end point
+            // passes nowhere: that is tested once per sample, and the whole passage worked out
+            // only for the steps near the gate.
             MVGatePassages passages(gateWidth);
-            for (std::int64_t j = MVSampleValues::signedIndex(lap.indexStart()); j <= last; ++j) {
+            const std::int64_t first = MVSampleValues::signedIndex(lap.indexStart());
+            std::vector<char> near;
+            if (!span.sparse) {
+                near.resize(static_cast<std::size_t>(std::max(first, last) - first) + 1);
+                for (std::size_t k = 0; k < near.size(); ++k) {
+                    near[k] = MVHelper::withinGateWidth(
+                        points.at(first + static_cast<std::int64_t>(k)), *gateEnd, gateWidth);
+                }
+            }
+            const std::int64_t lastNear = std::max(first, last);
+            const auto nearAt = [&](std::int64_t j) {
+                return near[static_cast<std::size_t>(std::min(j, lastNear) - first)] != 0;
+            };
+            for (std::int64_t j = first; j <= last; ++j) {
+                if (!span.sparse && !nearAt(j + span.samples) && !nearAt(j)) continue;
                 passages.add(
                     j, MVHelper::passageThroughGate(points.at(j + span.samples), points.at(j),
                                                     *gateStart, *gateEnd, gateWidth, span.sparse));
