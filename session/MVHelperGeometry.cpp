@@ -26,14 +26,15 @@ constexpr double kMinutesPerDegree = 60;
 constexpr double kSameXNudge = 0.000001;
 constexpr double kFlatDirectionSlope = -10000000;
 
-struct SpherePoint {
-    double x, y, z;
+// A point of the sphere at the colatitude whose ring radius (kEarthRadius times the sine of the
+// colatitude) is `ringRadius`, seen from above the pole: its height is that of every point at
+// the colatitude, so two points of one colatitude differ in x and y only.
+struct RingPoint {
+    double x, y;
 };
 
-SpherePoint onSphere(double colatitude, double longitudeAngle) {
-    return {kEarthRadius * std::sin(colatitude) * std::cos(longitudeAngle),
-            kEarthRadius * std::sin(colatitude) * std::sin(longitudeAngle),
-            kEarthRadius * std::cos(colatitude)};
+RingPoint onRing(double ringRadius, double longitudeAngle) {
+    return {ringRadius * std::cos(longitudeAngle), ringRadius * std::sin(longitudeAngle)};
 }
 
 double squaredDistance(const MVPoint& p, const MVPoint& q) {
@@ -56,12 +57,16 @@ double calculateRatio(const MVLocation& location) {
     const double theta1 = kTwoPi - longitude / 180 * kPi;
     const double theta2 = kTwoPi - (longitude + 1) / 180 * kPi;
 
-    const SpherePoint p1 = onSphere(colatitude, theta1);
-    const SpherePoint p2 = onSphere(colatitude, theta2);
+    // The chord between the two points one degree of longitude apart on the location's circle of
+    // latitude. Their heights are equal, so the height difference is exactly 0 and adds nothing
+    // to the squared chord: worked out once per location, the ring radius, and no cosine of the
+    // colatitude, give every bit of the three-dimensional sum.
+    const double ringRadius = kEarthRadius * std::sin(colatitude);
+    const RingPoint p1 = onRing(ringRadius, theta1);
+    const RingPoint p2 = onRing(ringRadius, theta2);
     const double dx = p1.x - p2.x;
     const double dy = p1.y - p2.y;
-    const double dz = p1.z - p2.z;
-    const double chord = std::sqrt(dx * dx + dy * dy + dz * dz);
+    const double chord = std::sqrt(dx * dx + dy * dy);
 
     const double angle =
         std::acos((kTwiceEarthRadiusSquared - chord * chord) / kTwiceEarthRadiusSquared);
