@@ -19,18 +19,36 @@ void fetchPositionIndexWithReferenceLap(const MVLap& referenceLap, MVLap& lap,
                                         const std::vector<MV2DSegmentPtr>* lapPoints,
                                         const std::vector<MV2DSegmentPtr>* referencePoints) {
     const MVSampleValues values(manager);
-    // The plane point of sample i of a lap (clamped to the lap), from the list at hand if any.
-    // A copy of the point, not of its pointer: the points at hand share one count, which the
-    // laps aligned side by side would otherwise all change at every step.
-    const auto segment = [&values](std::int64_t i, const MVLap& of,
-                                   const std::vector<MV2DSegmentPtr>* points) -> MV2DSegment {
-        i = std::clamp(i, static_cast<std::int64_t>(of.indexStart()),
-                       std::max(static_cast<std::int64_t>(of.indexStart()),
-                                static_cast<std::int64_t>(of.indexEnd())));
-        if (points && static_cast<std::size_t>(i) < points->size() && (*points)[i]) {
-            return *(*points)[static_cast<std::size_t>(i)];
+    // The plane points of a lap's samples, from the list at hand where it has them, gathered once:
+    // read by place, not through their pointers, whose shared count the laps aligned side by side
+    // would otherwise all change at every step.
+    struct Points {
+        std::int64_t first = 0;
+        std::int64_t last = 0;
+        std::vector<const MV2DSegment*> at;
+        std::vector<MV2DSegmentPtr> own;  // the points the list at hand lacks
+        // The point of sample i, clamped to the lap.
+        const MV2DSegment& operator()(std::int64_t i) const {
+            return *at[static_cast<std::size_t>(std::clamp(i, first, last) - first)];
         }
-        return *values.segmentWithSampleIndex(i, of);
+    };
+    const auto gather = [&values](const MVLap& of, const std::vector<MV2DSegmentPtr>* points) {
+        Points gathered;
+        gathered.first = static_cast<std::int64_t>(of.indexStart());
+        gathered.last = std::max(gathered.first, static_cast<std::int64_t>(of.indexEnd()));
+        gathered.at.resize(static_cast<std::size_t>(gathered.last - gathered.first) + 1);
+        for (std::int64_t i = gathered.first; i <= gathered.last; ++i) {
+            const auto index = static_cast<std::size_t>(i);
+            const MV2DSegment* point = nullptr;
+            if (points && index < points->size() && (*points)[index]) {
+                point = (*points)[index].get();
+            } else {
+                gathered.own.push_back(values.segmentWithSampleIndex(i, of));
+                point = gathered.own.back().get();
+            }
+            gathered.at[static_cast<std::size_t>(i - gathered.first)] = point;
+        }
+        return gathered;
     };
     const std::string& timeKey = MVHelper::Key_Time();
     auto positions = MVPositionIndexes::instance();
@@ -58,12 +76,14 @@ void fetchPositionIndexWithReferenceLap(const MVLap& referenceLap, MVLap& lap,
     double last = lap.timestampStart();
     const auto lapStart = static_cast<std::int64_t>(lap.indexStart());
     std::int64_t n = lapStart;
+    const Points ofReference = gather(referenceLap, referencePoints);
+    const Points ofLap = gather(lap, lapPoints);
     for (std::int64_t r = refStart + 1; r < refEnd; ++r) {
-        const auto p = segment(r, referenceLap, referencePoints);
+        const MV2DSegment& p = ofReference(r);
         for (std::int64_t a = n; a < lapEnd; ++a) {
-            const auto b = segment(a - 2, lap, lapPoints);
-            const auto aPoint = segment(a, lap, lapPoints);
-            const auto e = segment(a + 2, lap, lapPoints);
+            const MV2DSegment& b = ofLap(a - 2);
+            const MV2DSegment& aPoint = ofLap(a);
+            const MV2DSegment& e = ofLap(a + 2);
             const double dB = MVHelper::calculateDistance(b, p);
             const double dA = MVHelper::calculateDistance(aPoint, p);
             const double dE = MVHelper::calculateDistance(e, p);
