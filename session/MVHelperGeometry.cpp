@@ -141,6 +141,17 @@ bool withinGateWidth(const MV2DSegment& point, const MV2DSegment& endPoint,
     return squaredDistance(point.point(), endPoint.point()) <= squaredWidth(gateWidth);
 }
 
+std::vector<char> withinGateWidth(const std::vector<const MV2DSegment*>& points,
+                                  const MV2DSegment& endPoint, std::int64_t gateWidth) {
+    std::vector<char> within(points.size());
+    const MVPoint e = endPoint.point();
+    const double widthSquared = squaredWidth(gateWidth);
+    for (std::size_t k = 0; k < points.size(); ++k) {
+        within[k] = squaredDistance(points[k]->point(), e) <= widthSquared;
+    }
+    return within;
+}
+
 GatePassage passageThroughGate(const MV2DSegment& currentSegment,
                                const MV2DSegment& previousSegment, const MV2DSegment& startPoint,
                                const MV2DSegment& endPoint, std::int64_t gateWidth,

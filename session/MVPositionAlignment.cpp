@@ -2,6 +2,7 @@
 
 #include "session/MVHelperGeometry.h"
 #include "session/MVHelperKeys.h"
+#include "session/MVLapPoints.h"
 #include "session/MVOptionsAndSettings.h"
 #include "session/MVSampleValues.h"
 
@@ -19,37 +20,6 @@ void fetchPositionIndexWithReferenceLap(const MVLap& referenceLap, MVLap& lap,
                                         const std::vector<MV2DSegmentPtr>* lapPoints,
                                         const std::vector<MV2DSegmentPtr>* referencePoints) {
     const MVSampleValues values(manager);
-    // The plane points of a lap's samples, from the list at hand where it has them, gathered once:
-    // read by place, not through their pointers, whose shared count the laps aligned side by side
-    // would otherwise all change at every step.
-    struct Points {
-        std::int64_t first = 0;
-        std::int64_t last = 0;
-        std::vector<const MV2DSegment*> at;
-        std::vector<MV2DSegmentPtr> own;  // the points the list at hand lacks
-        // The point of sample i, clamped to the lap.
-        const MV2DSegment& operator()(std::int64_t i) const {
-            return *at[static_cast<std::size_t>(std::clamp(i, first, last) - first)];
-        }
-    };
-    const auto gather = [&values](const MVLap& of, const std::vector<MV2DSegmentPtr>* points) {
-        Points gathered;
-        gathered.first = static_cast<std::int64_t>(of.indexStart());
-        gathered.last = std::max(gathered.first, static_cast<std::int64_t>(of.indexEnd()));
-        gathered.at.resize(static_cast<std::size_t>(gathered.last - gathered.first) + 1);
-        for (std::int64_t i = gathered.first; i <= gathered.last; ++i) {
-            const auto index = static_cast<std::size_t>(i);
-            const MV2DSegment* point = nullptr;
-            if (points && index < points->size() && (*points)[index]) {
-                point = (*points)[index].get();
-            } else {
-                gathered.own.push_back(values.segmentWithSampleIndex(i, of));
-                point = gathered.own.back().get();
-            }
-            gathered.at[static_cast<std::size_t>(i - gathered.first)] = point;
-        }
-        return gathered;
-    };
     const std::string& timeKey = MVHelper::Key_Time();
     auto positions = MVPositionIndexes::instance();
     const auto refStart = static_cast<std::int64_t>(referenceLap.indexStart());
@@ -76,8 +46,10 @@ void fetchPositionIndexWithReferenceLap(const MVLap& referenceLap, MVLap& lap,
     double last = lap.timestampStart();
     const auto lapStart = static_cast<std::int64_t>(lap.indexStart());
     std::int64_t n = lapStart;
-    const Points ofReference = gather(referenceLap, referencePoints);
-    const Points ofLap = gather(lap, lapPoints);
+    // Read in place: the shared count of the points at hand, which the laps aligned side by side
+    // would otherwise all change at every step, is not touched.
+    const MVLapPoints ofReference(values, referenceLap, referencePoints);
+    const MVLapPoints ofLap(values, lap, lapPoints);
     for (std::int64_t r = refStart + 1; r < refEnd; ++r) {
         const MV2DSegment& p = ofReference(r);
         for (std::int64_t a = n; a < lapEnd; ++a) {
