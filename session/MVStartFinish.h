@@ -10,6 +10,7 @@
 #include "session/MVTrackInfo.h"
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -68,7 +69,7 @@ class CrossingsMemo {
         const std::vector<bool>* fixes = nullptr;
         Crossings crossings;
     };
-    std::vector<Entry> entries_;
+    std::deque<Entry> entries_;  // a crossing list handed out stays where it is
 };
 
 // True when the gate has both of its points.
