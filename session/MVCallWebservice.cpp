@@ -125,26 +125,40 @@ bool MVCallWebservice::isUsageRecordingEnabled() {
     return usageRecordingEnabled;
 }
 
-Value MVCallWebservice::appendPendingUsage(platform::UserDefaults& defaults, Value record,
-                                           bool* hadList) {
+namespace {
+
+// appendPendingUsage, which hands the stored list back only when `giveBack` asks for it: a list
+// of hundreds of records is copied once less when the caller has no use for it (every load).
+Value appendRecord(platform::UserDefaults& defaults, Value record, bool* hadList, bool giveBack) {
     if (hadList) *hadList = false;
-    if (!isUsageRecordingEnabled()) return Value::array();
-    std::lock_guard lock(pendingUsageMutex());
-    auto pending = pendingUsageList(defaults);
+    if (!MVCallWebservice::isUsageRecordingEnabled()) return Value::array();
+    std::lock_guard lock(MVCallWebservice::pendingUsageMutex());
+    auto pending = MVCallWebservice::pendingUsageList(defaults);
     if (hadList) *hadList = pending.has_value();
     Value list = pending ? std::move(*pending) : Value::array();
     list.push_back(std::move(record));
     // Unsent records are bounded: the oldest go first.
-    if (list.size() > kMaxPendingUsageRecords) {
-        list.erase(list.begin(), list.begin() + static_cast<std::ptrdiff_t>(
-                                                    list.size() - kMaxPendingUsageRecords));
+    constexpr std::size_t kMax = MVCallWebservice::kMaxPendingUsageRecords;
+    if (list.size() > kMax) {
+        list.erase(list.begin(), list.begin() + static_cast<std::ptrdiff_t>(list.size() - kMax));
+    }
+    if (!giveBack) {
+        defaults.setObject(kUserUsageKey, std::move(list));
+        return Value::array();
     }
     defaults.setObject(kUserUsageKey, list);
     return list;
 }
 
+}  // namespace
+
+Value MVCallWebservice::appendPendingUsage(platform::UserDefaults& defaults, Value record,
+                                           bool* hadList) {
+    return appendRecord(defaults, std::move(record), hadList, true);
+}
+
 void MVCallWebservice::storeUserUsageWithTrack(const std::optional<std::string>& trackName,
                                                platform::UserDefaults& defaults) {
     if (!isUsageRecordingEnabled()) return;
-    appendPendingUsage(defaults, makeUsageRecord(trackName.value_or("") + ".CIR"));
+    appendRecord(defaults, makeUsageRecord(trackName.value_or("") + ".CIR"), nullptr, false);
 }

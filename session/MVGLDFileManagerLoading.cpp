@@ -99,6 +99,8 @@ struct MVGLDFileManager::GLDLoad {
     // and the alignment, and whether each sample has a position fix.
     std::vector<MV2DSegmentPtr> points;
     std::vector<bool> fixes;
+    // The gate crossings detected on `points`: the circuit choice's, which the lap cutting reuses.
+    mutable MVStartFinish::CrossingsMemo crossings;
 };
 
 bool MVGLDFileManager::processGLDReading(MVGLDReading reading, const std::filesystem::path& url,
@@ -195,8 +197,9 @@ bool MVGLDFileManager::settleCircuit(GLDLoad& load, bool sfLocationsProvided) {
 
     load.points = MVStartFinish::samplePoints(header.names, rows, *load.series.fakeIndexes,
                                               baseLocationOrOrigin(), &load.fixes);
-    auto settled = MVStartFinish::fetchSFWithArrayOfLines(
-        load.laptiming, load.points, &load.fixes, *load.series.distances, load.candidates, *this);
+    auto settled = MVStartFinish::fetchSFWithArrayOfLines(load.laptiming, load.points, &load.fixes,
+                                                          *load.series.distances, load.candidates,
+                                                          *this, &load.crossings);
     if (settled && !sfLocationsProvided) {
         if (files_.names().empty()) {
             trackInfo_ = settled;
@@ -243,6 +246,7 @@ MVLapCutInput MVGLDFileManager::lapCutInput(const GLDLoad& load) const {
     input.distances = files_.distances().back().get();
     input.points = &load.points;
     input.fixes = &load.fixes;
+    input.crossings = &load.crossings;
     input.url = load.url;
     input.aviSection = load.aviSection;
     if (load.aviSection) {

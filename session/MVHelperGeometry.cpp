@@ -26,14 +26,15 @@ constexpr double kMinutesPerDegree = 60;
 constexpr double kSameXNudge = 0.000001;
 constexpr double kFlatDirectionSlope = -10000000;
 
-struct SpherePoint {
-    double x, y, z;
+// A point of the sphere at the colatitude whose ring radius (kEarthRadius times the sine of the
+// colatitude) is `ringRadius`, seen from above the pole: its height is that of every point at
+// the colatitude, so two points of one colatitude differ in x and y only.
+struct RingPoint {
+    double x, y;
 };
 
-SpherePoint onSphere(double colatitude, double longitudeAngle) {
-    return {kEarthRadius * std::sin(colatitude) * std::cos(longitudeAngle),
-            kEarthRadius * std::sin(colatitude) * std::sin(longitudeAngle),
-            kEarthRadius * std::cos(colatitude)};
+RingPoint onRing(double ringRadius, double longitudeAngle) {
+    return {ringRadius * std::cos(longitudeAngle), ringRadius * std::sin(longitudeAngle)};
 }
 
 double squaredDistance(const MVPoint& p, const MVPoint& q) {
@@ -56,12 +57,16 @@ double calculateRatio(const MVLocation& location) {
     const double theta1 = kTwoPi - longitude / 180 * kPi;
     const double theta2 = kTwoPi - (longitude + 1) / 180 * kPi;
 
-    const SpherePoint p1 = onSphere(colatitude, theta1);
-    const SpherePoint p2 = onSphere(colatitude, theta2);
+    // The chord between the two points one degree of longitude apart on the location's circle of
+    // latitude. Their heights are equal, so the height difference is exactly 0 and adds nothing
+    // to the squared chord: worked out once per location, the ring radius, and no cosine of the
+    // colatitude, give every bit of the three-dimensional sum.
+    const double ringRadius = kEarthRadius * std::sin(colatitude);
+    const RingPoint p1 = onRing(ringRadius, theta1);
+    const RingPoint p2 = onRing(ringRadius, theta2);
     const double dx = p1.x - p2.x;
     const double dy = p1.y - p2.y;
-    const double dz = p1.z - p2.z;
-    const double chord = std::sqrt(dx * dx + dy * dy + dz * dz);
+    const double chord = std::sqrt(dx * dx + dy * dy);
 
     const double angle =
         std::acos((kTwiceEarthRadiusSquared - chord * chord) / kTwiceEarthRadiusSquared);
@@ -121,6 +126,32 @@ double timeAt(const MV2DSegment& currentSegment, const MV2DSegment& previousSegm
 
 }  // namespace
 
+namespace {
+
+double squaredWidth(std::int64_t gateWidth) {
+    // (The product of two doubles holding whole numbers rounds exactly like the whole-number
+    // square converted to double, without overflow.)
+    return static_cast<double>(gateWidth) * static_cast<double>(gateWidth);
+}
+
+}  // namespace
+
+bool withinGateWidth(const MV2DSegment& point, const MV2DSegment& endPoint,
+                     std::int64_t gateWidth) {
+    return squaredDistance(point.point(), endPoint.point()) <= squaredWidth(gateWidth);
+}
+
+std::vector<char> withinGateWidth(const std::vector<const MV2DSegment*>& points,
+                                  const MV2DSegment& endPoint, std::int64_t gateWidth) {
+    std::vector<char> within(points.size());
+    const MVPoint e = endPoint.point();
+    const double widthSquared = squaredWidth(gateWidth);
+    for (std::size_t k = 0; k < points.size(); ++k) {
+        within[k] = squaredDistance(points[k]->point(), e) <= widthSquared;
+    }
+    return within;
+}
+
 GatePassage passageThroughGate(const MV2DSegment& currentSegment,
                                const MV2DSegment& previousSegment, const MV2DSegment& startPoint,
                                const MV2DSegment& endPoint, std::int64_t gateWidth,
@@ -129,11 +160,9 @@ GatePassage passageThroughGate(const MV2DSegment& currentSegment,
     const MVPoint p = previousSegment.point();
     const MVPoint s = startPoint.point();
     const MVPoint e = endPoint.point();
-    // (The product of two doubles holding whole numbers rounds exactly like the whole-number
-    // square converted to double, without overflow.)
-    const double widthSquared = static_cast<double>(gateWidth) * static_cast<double>(gateWidth);
-    const bool endNear =
-        squaredDistance(c, e) <= widthSquared || squaredDistance(p, e) <= widthSquared;
+    const double widthSquared = squaredWidth(gateWidth);
+    const bool endNear = withinGateWidth(currentSegment, endPoint, gateWidth) ||
+                         withinGateWidth(previousSegment, endPoint, gateWidth);
     // Only steps near the gate's end point count, unless the whole step is looked at.
     if (!endNear && !wholeStep) return {};
 

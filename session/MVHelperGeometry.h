@@ -4,6 +4,7 @@
 #include "session/MVLocation.h"
 
 #include <cstdint>
+#include <vector>
 
 // Plane geometry of a session: every gate test, lap cut, sector split, map and position
 // alignment works on a flat plane in metres about the session's base location (x east, y north).
@@ -25,6 +26,13 @@ MV2DSegmentPtr convertLocationToSegment(const MVLocation& location, const MVLoca
 
 // Straight-line distance of the two map points, metres.
 double calculateDistance(const MV2DSegment& segment, const MV2DSegment& toSeg);
+
+// Whether the point lies within gateWidth metres of the gate's end point: a step with neither
+// end so near passes through the gate only when the whole step is looked at (passageThroughGate).
+bool withinGateWidth(const MV2DSegment& point, const MV2DSegment& endPoint, std::int64_t gateWidth);
+// The same for each of the points, in their order (1 within, 0 not).
+std::vector<char> withinGateWidth(const std::vector<const MV2DSegment*>& points,
+                                  const MV2DSegment& endPoint, std::int64_t gateWidth);
 
 // One step's passage through a gate line: when, which way and how far from the gate's middle.
 struct GatePassage {

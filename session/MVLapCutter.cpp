@@ -162,9 +162,12 @@ MVLapsPtr fetchLaps(const MVLapCutInput& input, MVLap& wholeFileLap, MVGLDFileMa
 
     const MVLocation base = manager.baseLocationOrOrigin();
     const bool split = MVStartFinish::hasGate(record->sfLocations2());
-    const auto crossings = MVStartFinish::detectCrossings(
-        *input.points, *record->sfLocations(), split ? record->sfLocations2().get() : nullptr, base,
-        input.fixes);
+    const MVPreviousNextLocation* finish = split ? record->sfLocations2().get() : nullptr;
+    const auto crossings =
+        input.crossings ? input.crossings->detect(*input.points, *record->sfLocations(), finish,
+                                                  base, input.fixes)
+                        : MVStartFinish::detectCrossings(*input.points, *record->sfLocations(),
+                                                         finish, base, input.fixes);
     auto laps = cutCompleteLaps(input, crossings, split, name);
     const std::size_t complete = laps->count();
     if (complete > 0) laps->addLap(unfinishedLastLap(input, crossings, name));

@@ -7,6 +7,7 @@
 #include "session/MVLaps.h"
 #include "session/MVPreviousNextLocation.h"
 #include "session/MVSampleRow.h"
+#include "session/MVStartFinish.h"
 #include "session/MVVideoLinks.h"
 
 #include <filesystem>
@@ -29,6 +30,8 @@ struct MVLapCutInput {
     std::optional<MVAviSection> aviSection;  // the file's video section, read once
     MVVideoIndexRuns videoIndexRuns;         // the samples' video indexes, read once
     bool isQuarto = false;
+    // The crossings the circuit choice detected on `points`, when the load kept them.
+    MVStartFinish::CrossingsMemo* crossings = nullptr;
 };
 
 // Cuts a session into laps at the crossings of the circuit record's gates.

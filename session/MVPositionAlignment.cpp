@@ -2,6 +2,7 @@
 
 #include "session/MVHelperGeometry.h"
 #include "session/MVHelperKeys.h"
+#include "session/MVLapPoints.h"
 #include "session/MVOptionsAndSettings.h"
 #include "session/MVSampleValues.h"
 
@@ -19,19 +20,6 @@ void fetchPositionIndexWithReferenceLap(const MVLap& referenceLap, MVLap& lap,
                                         const std::vector<MV2DSegmentPtr>* lapPoints,
                                         const std::vector<MV2DSegmentPtr>* referencePoints) {
     const MVSampleValues values(manager);
-    // The plane point of sample i of a lap (clamped to the lap), from the list at hand if any.
-    // A copy of the point, not of its pointer: the points at hand share one count, which the
-    // laps aligned side by side would otherwise all change at every step.
-    const auto segment = [&values](std::int64_t i, const MVLap& of,
-                                   const std::vector<MV2DSegmentPtr>* points) -> MV2DSegment {
-        i = std::clamp(i, static_cast<std::int64_t>(of.indexStart()),
-                       std::max(static_cast<std::int64_t>(of.indexStart()),
-                                static_cast<std::int64_t>(of.indexEnd())));
-        if (points && static_cast<std::size_t>(i) < points->size() && (*points)[i]) {
-            return *(*points)[static_cast<std::size_t>(i)];
-        }
-        return *values.segmentWithSampleIndex(i, of);
-    };
     const std::string& timeKey = MVHelper::Key_Time();
     auto positions = MVPositionIndexes::instance();
     const auto refStart = static_cast<std::int64_t>(referenceLap.indexStart());
@@ -58,12 +46,16 @@ void fetchPositionIndexWithReferenceLap(const MVLap& referenceLap, MVLap& lap,
     double last = lap.timestampStart();
     const auto lapStart = static_cast<std::int64_t>(lap.indexStart());
     std::int64_t n = lapStart;
+    // Read in place: the shared count of the points at hand, which the laps aligned side by side
+    // would otherwise all change at every step, is not touched.
+    const MVLapPoints ofReference(values, referenceLap, referencePoints);
+    const MVLapPoints ofLap(values, lap, lapPoints);
     for (std::int64_t r = refStart + 1; r < refEnd; ++r) {
-        const auto p = segment(r, referenceLap, referencePoints);
+        const MV2DSegment& p = ofReference(r);
         for (std::int64_t a = n; a < lapEnd; ++a) {
-            const auto b = segment(a - 2, lap, lapPoints);
-            const auto aPoint = segment(a, lap, lapPoints);
-            const auto e = segment(a + 2, lap, lapPoints);
+            const MV2DSegment& b = ofLap(a - 2);
+            const MV2DSegment& aPoint = ofLap(a);
+            const MV2DSegment& e = ofLap(a + 2);
             const double dB = MVHelper::calculateDistance(b, p);
             const double dA = MVHelper::calculateDistance(aPoint, p);
             const double dE = MVHelper::calculateDistance(e, p);

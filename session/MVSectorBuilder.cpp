@@ -4,6 +4,7 @@
 #include "session/MVGateCrossing.h"
 #include "session/MVHelperGeometry.h"
 #include "session/MVHelperKeys.h"
+#include "session/MVLapPoints.h"
 #include "session/MVOptionsAndSettings.h"
 #include "session/MVSampleValues.h"
 #include "session/MVStepTimer.h"
@@ -12,43 +13,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-
-namespace {
-
-// Plane points of a lap's samples, each computed once (a point of sample j + 10 is the point of
-// sample j of a later window). Indexes are clamped into the lap as the lookup clamps them.
-class LapPoints {
-  public:
-    LapPoints(const MVSampleValues& values, const MVLap& lap,
-              const std::vector<MV2DSegmentPtr>* atHand)
-        : values_(values),
-          lap_(lap),
-          atHand_(atHand),
-          first_(MVSampleValues::signedIndex(lap.indexStart())),
-          last_(std::max(first_, MVSampleValues::signedIndex(lap.indexEnd()))) {}
-
-    const MV2DSegment& at(std::int64_t index) {
-        index = std::clamp(index, first_, last_);
-        if (atHand_ && static_cast<std::size_t>(index) < atHand_->size() &&
-            (*atHand_)[static_cast<std::size_t>(index)]) {
-            return *(*atHand_)[static_cast<std::size_t>(index)];
-        }
-        const auto slot = static_cast<std::size_t>(index - first_);
-        if (slot >= points_.size()) points_.resize(slot + 1);
-        if (!points_[slot]) points_[slot] = values_.segmentWithSampleIndex(index, lap_);
-        return *points_[slot];
-    }
-
-  private:
-    const MVSampleValues& values_;
-    const MVLap& lap_;
-    const std::vector<MV2DSegmentPtr>* atHand_;
-    std::int64_t first_;
-    std::int64_t last_;
-    std::vector<MV2DSegmentPtr> points_;
-};
-
-}  // namespace
 
 MVSectorBuilder::Span MVSectorBuilder::spanOf(const MVLap& lap) const {
     const MVSampleValues values(manager_);
@@ -115,7 +79,7 @@ void MVSectorBuilder::fetchSectorsWithReferenceSectors(
     const std::vector<MVPreviousNextLocationPtr>& gates, MVLap& lap, std::int64_t gateWidth) const {
     const MVStepTimer timer("MVSectorBuilder::fetchSectorsWithReferenceSectors");
     const MVSampleValues values(manager_);
-    LapPoints points(values, lap, pointsAtHand_);
+    const MVLapPoints points(values, lap, pointsAtHand_);
     static const MVLocation kOrigin;
     const MVLocation& base = manager_.baseLocation() ? *manager_.baseLocation() : kOrigin;
     const std::int64_t last = MVSampleValues::signedIndex(lap.indexEnd());
@@ -139,11 +103,21 @@ void MVSectorBuilder::fetchSectorsWithReferenceSectors(
             // Every window's passage through the gate, both ways, so that the lap's direction
             // through it is known; windows of a sparse log are long: a window that passes
             // through the gate counts, however far from the gate's point its ends lie.
+            // A step of a dense log with neither end within the gate's width of its end point
+            // passes nowhere: that is tested once per sample, and the whole passage worked out
+            // only for the steps near the gate.
             MVGatePassages passages(gateWidth);
-            for (std::int64_t j = MVSampleValues::signedIndex(lap.indexStart()); j <= last; ++j) {
+            const std::int64_t first = points.first();
+            std::vector<char> near;
+            if (!span.sparse) near = MVHelper::withinGateWidth(points.all(), *gateEnd, gateWidth);
+            const auto nearAt = [&](std::int64_t j) {
+                return near[static_cast<std::size_t>(std::min(j, points.last()) - first)] != 0;
+            };
+            for (std::int64_t j = first; j <= last; ++j) {
+                if (!span.sparse && !nearAt(j + span.samples) && !nearAt(j)) continue;
                 passages.add(
-                    j, MVHelper::passageThroughGate(points.at(j + span.samples), points.at(j),
-                                                    *gateStart, *gateEnd, gateWidth, span.sparse));
+                    j, MVHelper::passageThroughGate(points(j + span.samples), points(j), *gateStart,
+                                                    *gateEnd, gateWidth, span.sparse));
             }
             for (const auto& passage : passages.all()) {
                 if (!searched(passage.position, searchStart) || !passages.isCrossing(passage)) {

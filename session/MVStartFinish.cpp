@@ -64,14 +64,22 @@ double groupMean(const std::vector<double>& lapDistances) {
     return sum / static_cast<double>(largest->size());
 }
 
+// detectCrossings with the shared options' gate width, through the load's memo when there is one.
+Crossings crossingsOf(CrossingsMemo* memo, const std::vector<MV2DSegmentPtr>& points,
+                      const MVPreviousNextLocation& start, const MVPreviousNextLocation* finish,
+                      const MVLocation& base, const std::vector<bool>* fixes) {
+    if (memo) return memo->detect(points, start, finish, base, fixes);
+    return detectCrossings(points, start, finish, base, fixes);
+}
+
 // Typical lap distance of the record's own gates on the session (0 when they give no lap).
 double averageForRecord(const MVTrackInfo& record, const std::vector<MV2DSegmentPtr>& points,
                         const std::vector<bool>* fixes, const MVDistances& distances,
-                        const MVLocation& base) {
+                        const MVLocation& base, CrossingsMemo* memo) {
     if (!hasGate(record.sfLocations())) return 0;
     const bool split = hasGate(record.sfLocations2());
-    const auto crossings = detectCrossings(
-        points, *record.sfLocations(), split ? record.sfLocations2().get() : nullptr, base, fixes);
+    const auto crossings = crossingsOf(memo, points, *record.sfLocations(),
+                                       split ? record.sfLocations2().get() : nullptr, base, fixes);
     if (split) {
         if (crossings.finishes.empty()) return 0;
         return averageDistanceUsingGroupMethod(crossings.starts, crossings.finishes, distances);
@@ -81,6 +89,33 @@ double averageForRecord(const MVTrackInfo& record, const std::vector<MV2DSegment
 }
 
 }  // namespace
+
+const Crossings& CrossingsMemo::detect(const std::vector<MV2DSegmentPtr>& points,
+                                       const MVPreviousNextLocation& start,
+                                       const MVPreviousNextLocation* finish, const MVLocation& base,
+                                       const std::vector<bool>* fixes) {
+    const std::int64_t width = MVOptionsAndSettings::sharedManager().gateWidth();
+    // The places detectCrossings reads of the gates (a missing point reads 0, 0).
+    std::vector<double> key{static_cast<double>(width), base.latitude(), base.longitude(),
+                            finish != nullptr ? 1.0 : 0.0};
+    const auto addGate = [&key](const MVPreviousNextLocation& gate) {
+        for (const auto& location : {gate.previousLocation(), gate.nextLocation()}) {
+            key.push_back(location ? location->latitude() : 0.0);
+            key.push_back(location ? location->longitude() : 0.0);
+        }
+    };
+    addGate(start);
+    if (finish != nullptr) addGate(*finish);
+    // Bit for bit: a NaN place never matches, and such a pair is detected afresh.
+    for (const Entry& entry : entries_) {
+        if (entry.points == &points && entry.fixes == fixes && entry.key == key) {
+            return entry.crossings;
+        }
+    }
+    entries_.push_back({std::move(key), &points, fixes,
+                        detectCrossings(points, start, finish, base, fixes, width)});
+    return entries_.back().crossings;
+}
 
 bool hasGate(const MVPreviousNextLocationPtr& gate) {
     return gate && gate->previousLocation() && gate->nextLocation();
@@ -257,7 +292,7 @@ MVTrackInfoPtr fetchSFWithArrayOfLines(const std::vector<std::string_view>& line
                                        const std::vector<MV2DSegmentPtr>& points,
                                        const std::vector<bool>* fixes, const MVDistances& distances,
                                        const std::vector<MVTrackInfoPtr>& candidates,
-                                       const MVGLDFileManager& manager) {
+                                       const MVGLDFileManager& manager, CrossingsMemo* memo) {
     const MVLocation base = manager.baseLocationOrOrigin();
     MVTrackInfoPtr result;
 
@@ -266,8 +301,8 @@ MVTrackInfoPtr fetchSFWithArrayOfLines(const std::vector<std::string_view>& line
         if (!hasGate(inUse->sfLocations())) return MVTrackInfo::blank();
         const bool split = hasGate(inUse->sfLocations2());
         const auto crossings =
-            detectCrossings(points, *inUse->sfLocations(),
-                            split ? inUse->sfLocations2().get() : nullptr, base, fixes);
+            crossingsOf(memo, points, *inUse->sfLocations(),
+                        split ? inUse->sfLocations2().get() : nullptr, base, fixes);
         double a = 0;
         if (split) {
             if (crossings.finishes.empty()) return MVTrackInfo::blank();
@@ -288,8 +323,9 @@ MVTrackInfoPtr fetchSFWithArrayOfLines(const std::vector<std::string_view>& line
 
     if (auto own = trackInfoFromLaptiming(lines)) {
         const bool split = hasGate(own->sfLocations2());
-        const auto crossings = detectCrossings(
-            points, *own->sfLocations(), split ? own->sfLocations2().get() : nullptr, base, fixes);
+        const auto crossings =
+            crossingsOf(memo, points, *own->sfLocations(),
+                        split ? own->sfLocations2().get() : nullptr, base, fixes);
         double a = 0;
         if (split) {
             if (crossings.finishes.empty()) return nullptr;
@@ -311,7 +347,8 @@ MVTrackInfoPtr fetchSFWithArrayOfLines(const std::vector<std::string_view>& line
 
     double bestGap = 0;
     for (const auto& c : candidates) {
-        const float a = static_cast<float>(averageForRecord(*c, points, fixes, distances, base));
+        const float a =
+            static_cast<float>(averageForRecord(*c, points, fixes, distances, base, memo));
         if (a == 0) continue;
         const double gap = std::fabs(c->length() - a);
         if (!result || gap < bestGap) {

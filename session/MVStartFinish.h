@@ -10,6 +10,7 @@
 #include "session/MVTrackInfo.h"
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -49,6 +50,28 @@ Crossings detectCrossings(const std::vector<MV2DSegmentPtr>& points,
                           const MVLocation& base, const std::vector<bool>* fixes = nullptr,
                           std::optional<std::int64_t> gateWidth = std::nullopt);
 
+// The crossings one load has detected on its points, by gate pair, so that the circuit choice and
+// the lap cutting detect those of one pair once. A pair is told by the places of its gate points,
+// the base location and the gate width, on the same points and fixes. One thread at a time.
+class CrossingsMemo {
+  public:
+    // detectCrossings(points, start, finish, base, fixes) with the shared options' gate width,
+    // worked out at the first call for that pair.
+    const Crossings& detect(const std::vector<MV2DSegmentPtr>& points,
+                            const MVPreviousNextLocation& start,
+                            const MVPreviousNextLocation* finish, const MVLocation& base,
+                            const std::vector<bool>* fixes);
+
+  private:
+    struct Entry {
+        std::vector<double> key;
+        const std::vector<MV2DSegmentPtr>* points = nullptr;
+        const std::vector<bool>* fixes = nullptr;
+        Crossings crossings;
+    };
+    std::deque<Entry> entries_;  // a crossing list handed out stays where it is
+};
+
 // True when the gate has both of its points.
 bool hasGate(const MVPreviousNextLocationPtr& gate);
 
@@ -78,12 +101,14 @@ std::vector<std::string> laptimingLines(const std::vector<std::string_view>& lin
 // it (a blank record when it does not cross its gates, nullptr when its laps are of another
 // length), else the file's own gates named after the nearest candidate, else the candidate whose
 // gates give laps closest to its length. nullptr when nothing applies. `points` and `fixes` are
-// the session's samplePoints() about the manager's base location.
+// the session's samplePoints() about the manager's base location; `memo`, when given, keeps the
+// crossings it detects for the load's lap cutting.
 MVTrackInfoPtr fetchSFWithArrayOfLines(const std::vector<std::string_view>& lines,
                                        const std::vector<MV2DSegmentPtr>& points,
                                        const std::vector<bool>* fixes, const MVDistances& distances,
                                        const std::vector<MVTrackInfoPtr>& candidates,
-                                       const MVGLDFileManager& manager);
+                                       const MVGLDFileManager& manager,
+                                       CrossingsMemo* memo = nullptr);
 
 // Track wizard: laps the gates give on the first loaded file (0 without a start gate or file),
 // crossed as the full load crosses them, with a gate `gateWidth` metres wide (the shared

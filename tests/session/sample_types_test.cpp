@@ -49,6 +49,40 @@ INSTANTIATE_TEST_SUITE_P(Values, RoundingListTest,
                                            RoundingCase{123.456789, 123.46},
                                            RoundingCase{-7.0, -7.0}));
 
+// The edges of the rounding, as the library's round gives them: the sign of a zero, the halves
+// either side of it, magnitudes where every double is whole, infinities and NaN.
+TEST(NumberLists, RoundingAtTheEdgesIsTheLibrarysRound) {
+    const double large = 4503599627370496.0;  // 2^52: from here on every double is whole
+    const double cases[] = {0.0,
+                            -0.0,
+                            -0.004,
+                            0.004,
+                            -0.005,
+                            0.005,
+                            std::nextafter(0.005, 0.0),
+                            std::nextafter(-0.005, 0.0),
+                            -2.5,
+                            (large - 0.5) / 100.0,
+                            -(large - 0.5) / 100.0,
+                            large / 100.0,
+                            large * 3.0,
+                            -large * 3.0,
+                            9.3e18,
+                            -9.3e18,
+                            1e300,
+                            std::numeric_limits<double>::denorm_min(),
+                            -std::numeric_limits<double>::denorm_min(),
+                            std::numeric_limits<double>::infinity(),
+                            -std::numeric_limits<double>::infinity()};
+    for (const double value : cases) {
+        const double expected = std::round(value * 100.0) / 100.0;
+        const double rounded = MVNumberList::roundToHundredth(value);
+        EXPECT_EQ(rounded, expected) << value;
+        EXPECT_EQ(std::signbit(rounded), std::signbit(expected)) << value;
+    }
+    EXPECT_TRUE(std::isnan(MVNumberList::roundToHundredth(std::nan(""))));
+}
+
 TEST(NumberLists, UnroundedListsKeepTheValue) {
     auto distances = MVDistances::instance();
     auto sectors = MVSectors::instance();
