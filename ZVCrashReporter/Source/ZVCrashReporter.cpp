@@ -6,6 +6,7 @@
 #include "ZVCrashReporter/Source/ZVCrashWriterSetup.h"
 #include "ZVCrashReporter/Source/ZVLoadedImages.h"
 #include "ZVCrashReporter/Source/async/CrashCallback.h"
+#include "ZVCrashReporter/Source/async/SymbolLookup.h"
 
 #include <atomic>
 #include <cerrno>
@@ -48,7 +49,8 @@ ProcessCrashState& processState() {
         auto* s = new ProcessCrashState();
         zvcrash_async_memory_setup();
         loaded_image_list_init(&s->images, zvcrash_async_task_self());
-        loaded_image_list_add_loaded_images(&s->images);
+        // The executable's symbol table is read only for a reporter that looks frames up in it.
+        loaded_image_list_add_loaded_images(&s->images, false);
         return s;
     }();
     return *state;
@@ -270,6 +272,8 @@ bool ZVCrashReporter::enableCrashReporter(ZVCrashReporterError* error) {
     state.setup.setup(&context.writer, identifier_, version_, marketingVersion_,
                       static_cast<uint32_t>(config_.symbolicationStrategy & 3), false);
     if (customData_) publishCustomData(&context.writer, customData_);
+    if (config_.symbolicationStrategy & ZVCRASH_SYMBOLICATE_SYMBOL_TABLE)
+        loaded_image_list_add_static_symbols(&state.images);
     context.capture = zvcrash_capture_area_make(&state.images);
     if (!areaComplete(context.capture)) {
         fail(error, ZVCrashReporterErrorOperatingSystem, "Failed to reserve crash-time memory",
@@ -374,6 +378,8 @@ std::optional<std::vector<uint8_t>> ZVCrashReporter::liveReport(pid_t thread, ui
     ProcessCrashState& state = processState();
     std::lock_guard<std::mutex> lock(state.liveMutex);
     if (state.liveArea.slots == nullptr) state.liveArea = zvcrash_capture_area_make(&state.images);
+    if (config_.symbolicationStrategy & ZVCRASH_SYMBOLICATE_SYMBOL_TABLE)
+        loaded_image_list_add_static_symbols(&state.images);
     if (!areaComplete(state.liveArea)) {
         fail(error, ZVCrashReporterErrorOperatingSystem, "Failed to reserve crash-time memory",
              ENOMEM);

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 #include <fstream>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -181,7 +182,7 @@ void loaded_image_list_free(loaded_image_list* list) {
     list->body = nullptr;
 }
 
-void loaded_image_list_add_loaded_images(loaded_image_list* list) {
+void loaded_image_list_add_loaded_images(loaded_image_list* list, bool with_static_symbols) {
     struct Found {
         std::string path;
         uint64_t bias;
@@ -205,11 +206,33 @@ void loaded_image_list_add_loaded_images(loaded_image_list* list) {
         if (elf_image_open(&image, list->task, f.path.c_str(), f.bias, f.phdrs, f.phnum) != 0)
             continue;
         if (executable) {
-            image.static_symbols = zvcrash_load_static_symbols(f.path, f.bias);
+            if (with_static_symbols)
+                image.static_symbols = zvcrash_load_static_symbols(f.path, f.bias);
             zvcrash_set_link_map_record(debugRecord(f.bias, f.phdrs, f.phnum));
         }
         loaded_image_list_append_image(list, image);
     }
+}
+
+void loaded_image_list_add_static_symbols(loaded_image_list* list) {
+    static std::mutex adding;
+    std::lock_guard<std::mutex> lock(adding);
+    const std::string executable = executablePath();
+    loaded_image_list_set_reading(list, true);
+    loaded_image_list_cursor cursor{nullptr};
+    for (loaded_image* image = loaded_image_list_next(list, &cursor); image != nullptr;
+         image = loaded_image_list_next(list, &cursor)) {
+        elf_image& listed = image->image;
+        if (executable != listed.path) continue;
+        if (__atomic_load_n(&listed.static_symbols, __ATOMIC_ACQUIRE) == nullptr) {
+            // Published whole: a crash-time reader sees no table or all of it.
+            __atomic_store_n(&listed.static_symbols,
+                             zvcrash_load_static_symbols(executable, listed.bias),
+                             __ATOMIC_RELEASE);
+        }
+        break;
+    }
+    loaded_image_list_set_reading(list, false);
 }
 
 zvcrash_image_pool zvcrash_image_pool_make(size_t capacity) {

@@ -212,6 +212,32 @@ TEST_F(LiveImagesTest, LibraryOpenedAfterEnableIsFoundThroughTheLinkMap) {
     dlclose(handle);
 }
 
+// The executable's symbol table takes milliseconds to read: a list filled without it names the
+// executable's static functions only once a reporter that looks frames up in it asks, and asking
+// again keeps the table that crash-time readers may hold.
+TEST(ImageListTest, ExecutableSymbolTableIsReadOnlyWhenAsked) {
+    loaded_image_list list;
+    loaded_image_list_init(&list, zvcrash_async_task_self());
+    loaded_image_list_add_loaded_images(&list, false);
+    const auto local = reinterpret_cast<uint64_t>(&executableStaticFunction);
+    loaded_image_list_set_reading(&list, true);
+    loaded_image* exe = loaded_image_list_find_containing(&list, local);
+    loaded_image_list_set_reading(&list, false);
+    ASSERT_NE(exe, nullptr);
+    EXPECT_EQ(exe->image.static_symbols, nullptr);
+    EXPECT_EQ(symbolAt(&exe->image, local).name.find("executableStaticFunction"),
+              std::string::npos);
+
+    loaded_image_list_add_static_symbols(&list);
+    const zvcrash_static_symbols* table = exe->image.static_symbols;
+    ASSERT_NE(table, nullptr);
+    EXPECT_NE(symbolAt(&exe->image, local).name.find("executableStaticFunction"),
+              std::string::npos);
+    loaded_image_list_add_static_symbols(&list);
+    EXPECT_EQ(exe->image.static_symbols, table);
+    loaded_image_list_free(&list);
+}
+
 TEST(ImageListTest, ReadersRunWhileImagesComeAndGo) {
     loaded_image_list list;
     loaded_image_list_init(&list, zvcrash_async_task_self());
