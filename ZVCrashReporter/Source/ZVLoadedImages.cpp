@@ -209,6 +209,7 @@ void loaded_image_list_add_loaded_images(loaded_image_list* list, bool with_stat
             if (with_static_symbols)
                 image.static_symbols = zvcrash_load_static_symbols(f.path, f.bias);
             zvcrash_set_link_map_record(debugRecord(f.bias, f.phdrs, f.phnum));
+            zvcrash_set_executable_path(f.path.c_str());
         }
         loaded_image_list_append_image(list, image);
     }
@@ -235,12 +236,30 @@ void loaded_image_list_add_static_symbols(loaded_image_list* list) {
     loaded_image_list_set_reading(list, false);
 }
 
+void zvcrash_note_link_map() {
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void*) {
+            if (info->dlpi_name == nullptr || info->dlpi_name[0] == '\0') {
+                zvcrash_set_link_map_record(debugRecord(info->dlpi_addr,
+                                                        reinterpret_cast<uint64_t>(info->dlpi_phdr),
+                                                        info->dlpi_phnum));
+            }
+            return 1;  // the executable comes first
+        },
+        nullptr);
+    zvcrash_set_executable_path(executablePath().c_str());
+}
+
 zvcrash_image_pool zvcrash_image_pool_make(size_t capacity) {
-    return zvcrash_image_pool{new elf_image[capacity](), capacity};
+    // Mapped, not allocated: the kernel's zero pages cost nothing until a crash writes them.
+    void* slots = ::mmap(nullptr, capacity * sizeof(elf_image), PROT_READ | PROT_WRITE,
+                         MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (slots == MAP_FAILED) return zvcrash_image_pool{nullptr, 0};
+    return zvcrash_image_pool{static_cast<elf_image*>(slots), capacity};
 }
 
 void zvcrash_image_pool_free(zvcrash_image_pool* pool) {
-    delete[] pool->slots;
+    if (pool->slots != nullptr) ::munmap(pool->slots, pool->capacity * sizeof(elf_image));
     *pool = zvcrash_image_pool{nullptr, 0};
 }
 

@@ -31,7 +31,13 @@ void loaded_image_list_add_loaded_images(loaded_image_list* list, bool with_stat
 // serialise among themselves here.
 void loaded_image_list_add_static_symbols(loaded_image_list* list);
 
-// A pool for the crash-time link-map walk, made once at enable and never freed.
+// Notes where the dynamic linker keeps its link map (the executable's DT_DEBUG entry) and the
+// executable's path, for a crash-time walk of the link map before the images are listed (see
+// zvcrash_collect_images). Cheap; loaded_image_list_add_loaded_images does it too.
+void zvcrash_note_link_map();
+
+// A pool for the crash-time link-map walk, made once at enable and never freed; its memory is
+// only touched by a crash that needs it.
 zvcrash_image_pool zvcrash_image_pool_make(size_t capacity);
 // For a pool that nobody reads any more (tests, a live report's own pool).
 void zvcrash_image_pool_free(zvcrash_image_pool* pool);
