@@ -148,6 +148,9 @@ void ZVTZeroduv::processLogBufferAfterCrash() {
     ZVTLogDBStorage store{ZVTLogDBStorage::OpenLater{}};
     for (const auto& entry : *entries) {
         if (entry.extension() != "." + kBufferExtension) continue;
+        // An empty file holds nothing to store and nothing to empty: most starts find only those.
+        std::error_code sizeError;
+        if (std::filesystem::file_size(entry, sizeError) == 0 && !sizeError) continue;
         const std::string component =
             ZVTZeroduvUtil::logBufferDir() + "/" + entry.filename().string();
         auto bytes = ZVTUtility::loadDataForPathComponent(component);
