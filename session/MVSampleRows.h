@@ -143,6 +143,9 @@ class MVSampleRows {
     void keepEvery(std::size_t step, bool keepLast = false);
     // Releases the spare capacity of the row starts and number columns once the last row is in.
     void shrinkToFit();
+    // Gives up the number columns once the walks over whole columns are done: a session keeps
+    // only the text, from which every reader gets the very same numbers.
+    void dropNumberColumns();
 
     // Bytes in use (text, row starts, number columns), for memory figures.
     std::size_t byteSize() const;
