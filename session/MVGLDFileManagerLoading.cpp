@@ -111,6 +111,9 @@ bool MVGLDFileManager::processGLDReading(MVGLDReading reading, const std::filesy
     if (!readSections(load)) return false;
     deriveSeries(load);
     if (!settleCircuit(load, sfLocationsProvided)) return false;
+    // The series and the plane points hold what the later steps read of the positions, speeds
+    // and times: the rows' number columns have served.
+    load.reading.samples.rows.dropNumberColumns();
     const MVLapPtr whole = makeWholeFileLap(load);
 
     load.series.headers = load.reading.header.names;

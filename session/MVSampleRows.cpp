@@ -191,6 +191,11 @@ void MVSampleRows::shrinkToFit() {
     for (auto& c : floats_) c.values.shrink_to_fit();
 }
 
+void MVSampleRows::dropNumberColumns() {
+    doubles_ = {};
+    floats_ = {};
+}
+
 std::size_t MVSampleRows::byteSize() const {
     // The text's spare room is address space that no row has touched: not counted.
     std::size_t bytes = text_.size() + rowStarts_.capacity() * sizeof(std::size_t);

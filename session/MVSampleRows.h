@@ -72,7 +72,9 @@ std::ostream& operator<<(std::ostream& out, const MVSampleRowView& row);
 // Besides the text the store can keep a few columns as numbers, read once when the rows are
 // added, so the readers that walk a whole column (speeds, times, positions) parse nothing again;
 // a cached number is exactly the value MVGLDFormat::doubleValue or ::floatValue gives for the
-// field's text. Rows are appended only; a filled store is read from any thread without locks.
+// field's text. The loading pipeline gives the columns up once it has made a session's series
+// and plane points, so a loaded session holds only the text. Rows are appended only; a filled store
+// is read from any thread without locks.
 class MVSampleRows {
   public:
     class const_iterator {
@@ -143,6 +145,9 @@ class MVSampleRows {
     void keepEvery(std::size_t step, bool keepLast = false);
     // Releases the spare capacity of the row starts and number columns once the last row is in.
     void shrinkToFit();
+    // Gives up the number columns once the walks over whole columns are done: a session keeps
+    // only the text, from which every reader gets the very same numbers.
+    void dropNumberColumns();
 
     // Bytes in use (text, row starts, number columns), for memory figures.
     std::size_t byteSize() const;

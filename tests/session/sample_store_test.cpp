@@ -92,6 +92,28 @@ TEST(SampleStore, KeptNumbersAreExactlyTheTextReadAsNumbers) {
     }
 }
 
+TEST(SampleStore, DroppingTheNumberColumnsKeepsTheRowsAndTheirNumbers) {
+    MVSampleRows rows;
+    rows.keepNumberColumns({1}, {2});
+    for (const char* lat : {"3000.123456", "-60.5", "1e3", "abc"}) rows.push_back({"t", lat, lat});
+    const MVSampleRows before = rows;
+    const std::vector<double> doubles = *rows.doubleColumn(1);
+    const std::vector<float> floats = *rows.floatColumn(2);
+    const std::size_t bytes = rows.byteSize();
+
+    rows.dropNumberColumns();
+    EXPECT_EQ(rows.doubleColumn(1), nullptr);
+    EXPECT_EQ(rows.floatColumn(2), nullptr);
+    EXPECT_LE(rows.byteSize() + rows.size() * (sizeof(double) + sizeof(float)), bytes);
+    EXPECT_EQ(rows, before);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const double d = MVGLDFormat::doubleValue(rows[i][1]);
+        const float f = MVGLDFormat::floatValue(rows[i][2]);
+        EXPECT_EQ(std::memcmp(&doubles[i], &d, sizeof d), 0) << rows[i][1];
+        EXPECT_EQ(std::memcmp(&floats[i], &f, sizeof f), 0) << rows[i][2];
+    }
+}
+
 // ---- loading from memory --------------------------------------------------------------------
 
 TEST(LoadingFromMemory, GivesTheListsOfTheFileLoadAndRefusesLikeIt) {
@@ -140,6 +162,32 @@ TEST(LoadingFromMemory, GivesTheListsOfTheFileLoadAndRefusesLikeIt) {
             << fromMemory.lastFailureText();
         EXPECT_EQ(fromMemory.gldFileNames().size(), 1u);
     }
+}
+
+// A loaded session holds its rows as text only: the series and plane points made during the
+// load are what later steps read of positions, speeds and times, so the number columns the reader
+// kept for those walks would only double them for the session's lifetime.
+TEST(LoadingFromMemory, ALoadedSessionKeepsItsRowsAsTextOnly) {
+    testing_support::TempDir dir;
+    testing_support::SessionOptions options;
+    options.laps = 3;
+    options.rateHz = 20;  // thinned: the reader's columns are compacted, then given up
+    const std::string text = testing_support::generateSession(options).text;
+    MVGLDFileManager manager;
+    manager.setRecordsUsage(false);
+    ASSERT_TRUE(manager.startGLDProcessWithData(text, dir / "run.gld", false));
+
+    const MVSampleRows& rows = manager.arrayOfSamples().front();
+    const std::vector<std::string>& headers = manager.arrayOfHeaders().front();
+    for (std::size_t column = 0; column < headers.size(); ++column) {
+        EXPECT_EQ(rows.doubleColumn(column), nullptr) << headers[column];
+        EXPECT_EQ(rows.floatColumn(column), nullptr) << headers[column];
+    }
+    std::size_t textBytes = 0;
+    for (const MVSampleRowView row : rows) {
+        for (const std::string_view field : row) textBytes += field.size() + 1;
+    }
+    EXPECT_EQ(rows.byteSize(), textBytes + rows.size() * sizeof(std::size_t));
 }
 
 TEST(LoadingFromMemory, PrintsNothingAndStoresNoUsageWhenSwitchedOff) {
