@@ -3,11 +3,8 @@
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-
-#include <sys/random.h>
 
 namespace platform::crypto {
 
@@ -39,20 +36,6 @@ std::vector<uint8_t> randomBytes(size_t count) {
     if (count > 0 && RAND_bytes(out.data(), static_cast<int>(count)) != 1) {
         std::fprintf(stderr, "gridlark: the random generator failed\n");
         std::abort();
-    }
-    return out;
-}
-
-std::vector<uint8_t> systemRandomBytes(size_t count) {
-    std::vector<uint8_t> out(count);
-    size_t got = 0;
-    while (got < count) {
-        const ssize_t n = ::getrandom(out.data() + got, count - got, 0);
-        if (n > 0) {
-            got += static_cast<size_t>(n);
-        } else if (n < 0 && errno != EINTR) {
-            return randomBytes(count);
-        }
     }
     return out;
 }

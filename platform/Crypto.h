@@ -14,10 +14,6 @@ Sha256Digest sha256(std::string_view bytes);
 std::string sha256Hex(std::string_view bytes);
 // Cryptographically strong random bytes (OpenSSL RAND_bytes); aborts if the generator fails.
 std::vector<uint8_t> randomBytes(size_t count);
-// Random bytes from the system's random source (the kernel's generator), which needs no generator
-// of our own set up and seeded in the process, so the first call costs no more than a later one;
-// the strong generator above stands in only where the system cannot answer. For identifiers.
-std::vector<uint8_t> systemRandomBytes(size_t count);
 std::string toHex(const uint8_t* data, size_t size);
 
 std::string base64Encode(std::string_view bytes);

@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cerrno>
 #include <iostream>
 
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netdb.h>
+#include <sys/random.h>
 #include <sys/socket.h>
 #include <sys/utsname.h>
 
@@ -25,8 +27,27 @@ const char* const kUserUsageKey = "User Usage";
 
 std::atomic<bool> usageRecordingEnabled{true};
 
+// Sixteen bytes from the system's random source (the kernel's generator), which needs no
+// generator of our own set up and seeded in the process; the strong generator stands in only
+// where the system cannot answer.
+std::array<uint8_t, 16> uuidBytes() {
+    std::array<uint8_t, 16> bytes{};
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::getrandom(bytes.data() + got, bytes.size() - got, 0);
+        if (n > 0) {
+            got += static_cast<std::size_t>(n);
+        } else if (n < 0 && errno != EINTR) {
+            const auto strong = platform::crypto::randomBytes(bytes.size());
+            std::copy(strong.begin(), strong.end(), bytes.begin());
+            return bytes;
+        }
+    }
+    return bytes;
+}
+
 std::string newUuid() {
-    auto bytes = platform::crypto::systemRandomBytes(16);
+    auto bytes = uuidBytes();
     bytes[6] = static_cast<uint8_t>((bytes[6] & 0x0F) | 0x40);  // version 4
     bytes[8] = static_cast<uint8_t>((bytes[8] & 0x3F) | 0x80);  // RFC 4122 variant
     const std::string hex = platform::crypto::toHex(bytes.data(), bytes.size());

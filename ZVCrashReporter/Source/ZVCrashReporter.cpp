@@ -6,7 +6,6 @@
 #include "ZVCrashReporter/Source/ZVCrashWriterSetup.h"
 #include "ZVCrashReporter/Source/ZVLoadedImages.h"
 #include "ZVCrashReporter/Source/async/CrashCallback.h"
-#include "ZVCrashReporter/Source/async/SymbolLookup.h"
 
 #include <atomic>
 #include <cerrno>
@@ -14,10 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <future>
 #include <iterator>
 #include <random>
-#include <thread>
 
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -32,12 +29,6 @@ std::atomic_flag g_exceptionRecorded = ATOMIC_FLAG_INIT;
 // Everything here lives until the process ends: a crash may read it at any time.
 struct ProcessCrashState {
     loaded_image_list images{};
-    // Ready once every image loaded at first use is listed; the thread that lists them is
-    // joined by the first wait that sees it done, so a report made after the wait lists no
-    // thread of ours that is on its way out.
-    std::shared_future<void> imagesListed;
-    std::thread lister;
-    std::mutex listerMutex;
     zvcrash_crash_context context{};
     ZVCrashWriterSetup setup;
     // The paths of the report targets (see zvcrash_report_target), kept for crash time.
@@ -57,31 +48,10 @@ ProcessCrashState& processState() {
         auto* s = new ProcessCrashState();
         zvcrash_async_memory_setup();
         loaded_image_list_init(&s->images, zvcrash_async_task_self());
-        // Listing the images (a program has a hundred and more) reads each one's headers with
-        // checked reads, milliseconds in all: a thread of its own lists them while the start
-        // goes on. A crash before they are listed finds them through the link map, noted here,
-        // as it finds those loaded later. The executable's symbol table is read only for a
-        // reporter that looks frames up in it.
-        zvcrash_note_link_map();
-        std::packaged_task<void()> listing(
-            [s] { loaded_image_list_add_loaded_images(&s->images, false); });
-        s->imagesListed = listing.get_future().share();
-        s->lister = std::thread(std::move(listing));
+        loaded_image_list_add_loaded_images(&s->images);
         return s;
     }();
     return *state;
-}
-
-// Waits until the images loaded at first use are listed (what a live report or a symbol-table
-// lookup reads), at most kImageListingWait.
-void waitForImageListing(ProcessCrashState& state) {
-    constexpr auto kImageListingWait = std::chrono::seconds(10);
-    if (state.imagesListed.wait_for(kImageListingWait) != std::future_status::ready) {
-        std::fprintf(stderr, "[ZVCrashReporter] The loaded images are still being listed\n");
-        return;
-    }
-    std::lock_guard<std::mutex> lock(state.listerMutex);
-    if (state.lister.joinable()) state.lister.join();
 }
 
 // The capture signal, installed once on first use: at enable, or by a live report before it.
@@ -300,10 +270,6 @@ bool ZVCrashReporter::enableCrashReporter(ZVCrashReporterError* error) {
     state.setup.setup(&context.writer, identifier_, version_, marketingVersion_,
                       static_cast<uint32_t>(config_.symbolicationStrategy & 3), false);
     if (customData_) publishCustomData(&context.writer, customData_);
-    if (config_.symbolicationStrategy & ZVCRASH_SYMBOLICATE_SYMBOL_TABLE) {
-        waitForImageListing(state);
-        loaded_image_list_add_static_symbols(&state.images);
-    }
     context.capture = zvcrash_capture_area_make(&state.images);
     if (!areaComplete(context.capture)) {
         fail(error, ZVCrashReporterErrorOperatingSystem, "Failed to reserve crash-time memory",
@@ -408,9 +374,6 @@ std::optional<std::vector<uint8_t>> ZVCrashReporter::liveReport(pid_t thread, ui
     ProcessCrashState& state = processState();
     std::lock_guard<std::mutex> lock(state.liveMutex);
     if (state.liveArea.slots == nullptr) state.liveArea = zvcrash_capture_area_make(&state.images);
-    waitForImageListing(state);
-    if (config_.symbolicationStrategy & ZVCRASH_SYMBOLICATE_SYMBOL_TABLE)
-        loaded_image_list_add_static_symbols(&state.images);
     if (!areaComplete(state.liveArea)) {
         fail(error, ZVCrashReporterErrorOperatingSystem, "Failed to reserve crash-time memory",
              ENOMEM);

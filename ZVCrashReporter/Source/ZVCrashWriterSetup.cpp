@@ -144,8 +144,7 @@ zvcrash_capture_area zvcrash_capture_area_make(loaded_image_list* images) {
     area.names = mapArray<char>(ZVCRASH_SCRATCH_NAME_BYTES);
     area.images = mapArray<const elf_image*>(ZVCRASH_MAX_LINK_MAP);
     area.image_records = mapArray<zvcrash_image_record>(ZVCRASH_MAX_LINK_MAP);
-    // Room for every image of the link map: a crash before the images are listed opens them all.
-    area.pool = zvcrash_image_pool_make(ZVCRASH_MAX_LINK_MAP);
+    area.pool = zvcrash_image_pool_make(64);
     area.image_list = images;
     return area;
 }

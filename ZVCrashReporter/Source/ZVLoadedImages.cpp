@@ -4,7 +4,6 @@
 #include <climits>
 #include <cstring>
 #include <fstream>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -182,7 +181,7 @@ void loaded_image_list_free(loaded_image_list* list) {
     list->body = nullptr;
 }
 
-void loaded_image_list_add_loaded_images(loaded_image_list* list, bool with_static_symbols) {
+void loaded_image_list_add_loaded_images(loaded_image_list* list) {
     struct Found {
         std::string path;
         uint64_t bias;
@@ -206,60 +205,19 @@ void loaded_image_list_add_loaded_images(loaded_image_list* list, bool with_stat
         if (elf_image_open(&image, list->task, f.path.c_str(), f.bias, f.phdrs, f.phnum) != 0)
             continue;
         if (executable) {
-            if (with_static_symbols)
-                image.static_symbols = zvcrash_load_static_symbols(f.path, f.bias);
+            image.static_symbols = zvcrash_load_static_symbols(f.path, f.bias);
             zvcrash_set_link_map_record(debugRecord(f.bias, f.phdrs, f.phnum));
-            zvcrash_set_executable_path(f.path.c_str());
         }
         loaded_image_list_append_image(list, image);
     }
 }
 
-void loaded_image_list_add_static_symbols(loaded_image_list* list) {
-    static std::mutex adding;
-    std::lock_guard<std::mutex> lock(adding);
-    const std::string executable = executablePath();
-    loaded_image_list_set_reading(list, true);
-    loaded_image_list_cursor cursor{nullptr};
-    for (loaded_image* image = loaded_image_list_next(list, &cursor); image != nullptr;
-         image = loaded_image_list_next(list, &cursor)) {
-        elf_image& listed = image->image;
-        if (executable != listed.path) continue;
-        if (__atomic_load_n(&listed.static_symbols, __ATOMIC_ACQUIRE) == nullptr) {
-            // Published whole: a crash-time reader sees no table or all of it.
-            __atomic_store_n(&listed.static_symbols,
-                             zvcrash_load_static_symbols(executable, listed.bias),
-                             __ATOMIC_RELEASE);
-        }
-        break;
-    }
-    loaded_image_list_set_reading(list, false);
-}
-
-void zvcrash_note_link_map() {
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void*) {
-            if (info->dlpi_name == nullptr || info->dlpi_name[0] == '\0') {
-                zvcrash_set_link_map_record(debugRecord(info->dlpi_addr,
-                                                        reinterpret_cast<uint64_t>(info->dlpi_phdr),
-                                                        info->dlpi_phnum));
-            }
-            return 1;  // the executable comes first
-        },
-        nullptr);
-    zvcrash_set_executable_path(executablePath().c_str());
-}
-
 zvcrash_image_pool zvcrash_image_pool_make(size_t capacity) {
-    // Mapped, not allocated: the kernel's zero pages cost nothing until a crash writes them.
-    void* slots = ::mmap(nullptr, capacity * sizeof(elf_image), PROT_READ | PROT_WRITE,
-                         MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (slots == MAP_FAILED) return zvcrash_image_pool{nullptr, 0};
-    return zvcrash_image_pool{static_cast<elf_image*>(slots), capacity};
+    return zvcrash_image_pool{new elf_image[capacity](), capacity};
 }
 
 void zvcrash_image_pool_free(zvcrash_image_pool* pool) {
-    if (pool->slots != nullptr) ::munmap(pool->slots, pool->capacity * sizeof(elf_image));
+    delete[] pool->slots;
     *pool = zvcrash_image_pool{nullptr, 0};
 }
 

@@ -22,22 +22,10 @@ void loaded_image_list_remove(loaded_image_list* list, uint64_t header_address);
 void loaded_image_list_free(loaded_image_list* list);
 
 // Fills the list with every image loaded now (dl_iterate_phdr; the executable named by
-// /proc/self/exe). With with_static_symbols, the executable's .symtab is also read from that file
-// into a sorted table (see loaded_image_list_add_static_symbols). At enable only.
-void loaded_image_list_add_loaded_images(loaded_image_list* list, bool with_static_symbols = true);
-// Reads the listed executable's .symtab into its sorted table, unless it has one: only a report
-// that looks frames up in the symbol tables reads it, and reading it takes milliseconds. Safe
-// while crash-time code reads the list (the table is published with one atomic store); callers
-// serialise among themselves here.
-void loaded_image_list_add_static_symbols(loaded_image_list* list);
+// /proc/self/exe, with its .symtab read from that file into a sorted table). At enable only.
+void loaded_image_list_add_loaded_images(loaded_image_list* list);
 
-// Notes where the dynamic linker keeps its link map (the executable's DT_DEBUG entry) and the
-// executable's path, for a crash-time walk of the link map before the images are listed (see
-// zvcrash_collect_images). Cheap; loaded_image_list_add_loaded_images does it too.
-void zvcrash_note_link_map();
-
-// A pool for the crash-time link-map walk, made once at enable and never freed; its memory is
-// only touched by a crash that needs it.
+// A pool for the crash-time link-map walk, made once at enable and never freed.
 zvcrash_image_pool zvcrash_image_pool_make(size_t capacity);
 // For a pool that nobody reads any more (tests, a live report's own pool).
 void zvcrash_image_pool_free(zvcrash_image_pool* pool);

@@ -13,10 +13,8 @@
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTLogger.h"
 #include "ZevOzozid/ZevOzozid/Internals/Util/ZVTUtility.h"
 
-#include <cerrno>
 #include <string_view>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -52,27 +50,15 @@ double nowSeconds() {
 
 void ZVTZeroduv::setupLogBuffer() {
     std::lock_guard lock(serviceMutex());
-    // The folder is made now; a crash before the files are made creates its slot's file itself.
-    const auto folder = ZVTUtility::fullURLForPathComponent(ZVTZeroduvUtil::logBufferDir());
-    if (!folder) return;
-    std::vector<std::string> files;
+    const std::string folder = ZVTZeroduvUtil::logBufferDir();
     for (size_t i = 0; i < ZVTZeroduvLogBufferSize; ++i) {
-        files.push_back((*folder / (std::to_string(i) + "." + kBufferExtension)).string());
-        ZVTZeroduvLogBuffer::setUpSlot(i, files.back(), tokenPathFor(files.back()));
+        const std::string component = folder + "/" + std::to_string(i) + "." + kBufferExtension;
+        // The files exist before any crash can need them; existing ones keep their content.
+        ZVTUtility::createFileAtPathComponent(component, std::nullopt, false, false);
+        const auto url = ZVTUtility::fullURLForPathComponent(component);
+        if (!url) continue;
+        ZVTZeroduvLogBuffer::setUpSlot(i, url->string(), tokenPathFor(url->string()));
     }
-    // The files exist before any crash can need them, made on the folder queue so that the start
-    // does not wait for the disk. An existing file keeps its content, also one that a program
-    // sharing the folder writes meanwhile: it is only ever created, never truncated.
-    folderQueue_.async([files = std::move(files)] {
-        for (const std::string& file : files) {
-            const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-            if (fd >= 0) {
-                ::close(fd);
-            } else if (errno != EEXIST) {
-                ZVTLogError(kZVTLogTag, "Couldn't create new file at path ", file);
-            }
-        }
-    });
 }
 
 void ZVTZeroduv::channelDidPrepareLog(ZVTChannelProtocol&, const std::shared_ptr<ZVTLog>& log,
@@ -148,9 +134,6 @@ void ZVTZeroduv::processLogBufferAfterCrash() {
     ZVTLogDBStorage store{ZVTLogDBStorage::OpenLater{}};
     for (const auto& entry : *entries) {
         if (entry.extension() != "." + kBufferExtension) continue;
-        // An empty file holds nothing to store and nothing to empty: most starts find only those.
-        std::error_code sizeError;
-        if (std::filesystem::file_size(entry, sizeError) == 0 && !sizeError) continue;
         const std::string component =
             ZVTZeroduvUtil::logBufferDir() + "/" + entry.filename().string();
         auto bytes = ZVTUtility::loadDataForPathComponent(component);

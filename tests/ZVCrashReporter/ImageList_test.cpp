@@ -14,7 +14,6 @@
 
 #include <dlfcn.h>
 #include <link.h>
-#include <unistd.h>
 
 namespace {
 
@@ -211,61 +210,6 @@ TEST_F(LiveImagesTest, LibraryOpenedAfterEnableIsFoundThroughTheLinkMap) {
     EXPECT_EQ(collected, expected);
     zvcrash_image_pool_free(&pool);
     dlclose(handle);
-}
-
-// The executable's symbol table takes milliseconds to read: a list filled without it names the
-// executable's static functions only once a reporter that looks frames up in it asks, and asking
-// again keeps the table that crash-time readers may hold.
-TEST(ImageListTest, ExecutableSymbolTableIsReadOnlyWhenAsked) {
-    loaded_image_list list;
-    loaded_image_list_init(&list, zvcrash_async_task_self());
-    loaded_image_list_add_loaded_images(&list, false);
-    const auto local = reinterpret_cast<uint64_t>(&executableStaticFunction);
-    loaded_image_list_set_reading(&list, true);
-    loaded_image* exe = loaded_image_list_find_containing(&list, local);
-    loaded_image_list_set_reading(&list, false);
-    ASSERT_NE(exe, nullptr);
-    EXPECT_EQ(exe->image.static_symbols, nullptr);
-    EXPECT_EQ(symbolAt(&exe->image, local).name.find("executableStaticFunction"),
-              std::string::npos);
-
-    loaded_image_list_add_static_symbols(&list);
-    const zvcrash_static_symbols* table = exe->image.static_symbols;
-    ASSERT_NE(table, nullptr);
-    EXPECT_NE(symbolAt(&exe->image, local).name.find("executableStaticFunction"),
-              std::string::npos);
-    loaded_image_list_add_static_symbols(&list);
-    EXPECT_EQ(exe->image.static_symbols, table);
-    loaded_image_list_free(&list);
-}
-
-// The images are listed on a thread of their own: a crash before that finds every loaded image
-// through the link map, the executable among them under its own path, all opened into the pool.
-TEST(ImageListTest, CrashBeforeTheImagesAreListedFindsThemInTheLinkMap) {
-    loaded_image_list list;
-    loaded_image_list_init(&list, zvcrash_async_task_self());
-    zvcrash_note_link_map();
-    zvcrash_image_pool pool = zvcrash_image_pool_make(ZVCRASH_MAX_LINK_MAP);
-    std::vector<const elf_image*> images(ZVCRASH_MAX_LINK_MAP);
-    loaded_image_list_set_reading(&list, true);
-    const size_t count = zvcrash_collect_images(&list, &pool, images.data(), images.size());
-    loaded_image_list_set_reading(&list, false);
-    std::set<uint64_t> collected;
-    for (size_t i = 0; i < count; ++i) collected.insert(images[i]->bias);
-    std::set<uint64_t> expected;
-    for (const Loaded& l : loadedNow()) expected.insert(l.bias);
-    EXPECT_EQ(collected, expected);
-    const auto local = reinterpret_cast<uint64_t>(&executableStaticFunction);
-    const elf_image* exe = nullptr;
-    for (size_t i = 0; i < count; ++i) {
-        if (elf_image_contains_address(images[i], local)) exe = images[i];
-    }
-    ASSERT_NE(exe, nullptr);
-    char self[4096] = {};
-    ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
-    EXPECT_STREQ(exe->path, self);
-    zvcrash_image_pool_free(&pool);
-    loaded_image_list_free(&list);
 }
 
 TEST(ImageListTest, ReadersRunWhileImagesComeAndGo) {

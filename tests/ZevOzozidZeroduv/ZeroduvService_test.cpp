@@ -58,26 +58,6 @@ TEST_F(ServiceTest, BufferKeepsPreparedLogsUntilTheChannelIsDone) {
     EXPECT_TRUE(ZVTZeroduvLogBuffer::slot(0).internalId.empty());
 }
 
-// The buffer's folder is there as soon as the service is, so a crash flush can write its slots;
-// the sixty files follow on the folder queue, and a file already there keeps what it holds.
-TEST_F(ServiceTest, BufferFilesAreMadeWithoutTouchingOnesThatExist) {
-    std::filesystem::create_directories(bufferDir());
-    std::ofstream(bufferDir() / "2.zvcrasheslogbuffer", std::ios::binary) << "left by a crash";
-    auto service = makeService();
-    EXPECT_TRUE(std::filesystem::is_directory(bufferDir()));
-    EXPECT_EQ(ZVTZeroduvLogBuffer::slot(59).bufferPath,
-              (bufferDir() / "59.zvcrasheslogbuffer").string());
-    service->waitForFolderWork();
-    for (size_t i = 0; i < ZVTZeroduvLogBufferSize; ++i) {
-        const auto file = bufferDir() / (std::to_string(i) + ".zvcrasheslogbuffer");
-        ASSERT_TRUE(std::filesystem::exists(file)) << i;
-        if (i != 2) {
-            EXPECT_EQ(std::filesystem::file_size(file), 0u) << i;
-        }
-    }
-    EXPECT_EQ(testing_support::readAll(bufferDir() / "2.zvcrasheslogbuffer"), "left by a crash");
-}
-
 // What a crash wrote to the buffer files is enqueued again at the next start, on a unit of its
 // own that a configuration update does not add twice: a token that decrypts goes with its log,
 // one that does not is dropped; a file that does not unarchive is left as it is.

@@ -365,11 +365,7 @@ zvcrash_error_t dynstr_name(const elf_image* image, uint32_t offset, char* buf, 
 zvcrash_error_t elf_image_find_symbol_by_address(const elf_image* image, uint64_t address,
                                                  symbol_found_callback callback, void* context) {
     symbol_choice best;
-    // Published with one atomic store when a reporter first asks for it (ZVLoadedImages.h).
-    if (const zvcrash_static_symbols* table =
-            __atomic_load_n(&image->static_symbols, __ATOMIC_ACQUIRE)) {
-        search_static(table, address, &best);
-    }
+    if (image->static_symbols != nullptr) search_static(image->static_symbols, address, &best);
     if (!best.sized) search_dynsym(image, address, &best);
     if (best.found && !best.sized &&
         (best.value < best.nearest_start ||

@@ -17,7 +17,7 @@ inline constexpr uint64_t ZVCRASH_MAX_DYNSYM = 1u << 20;
 // Steps of the last GNU hash chain walked to count .dynsym; a longer chain is taken as damage.
 inline constexpr uint64_t ZVCRASH_MAX_HASH_CHAIN = 1u << 16;
 
-// A table of sized symbols (the executable's .symtab), sorted by address.
+// A table of sized symbols read at enable (the executable's .symtab), sorted by address.
 struct zvcrash_static_symbol {
     uint64_t address;  // run-time address
     uint64_t size;
@@ -42,9 +42,7 @@ struct elf_image {
     uint64_t eh_frame_hdr, eh_frame_hdr_size;  // 0 when there is none
     uint64_t eh_frame, eh_frame_end;           // end: the end of its PT_LOAD segment
     uint64_t dynsym, dynstr, dynstr_size, dynsym_count;
-    // The executable's table, set when a reporter first asks for symbol-table lookups; read
-    // and written with atomic loads and stores.
-    const zvcrash_static_symbols* static_symbols;
+    const zvcrash_static_symbols* static_symbols;  // set at enable for the executable
 };
 
 // Opens the image from its program headers (as dl_iterate_phdr gives them). path may be null.

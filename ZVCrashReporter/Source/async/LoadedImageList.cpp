@@ -30,9 +30,6 @@ loaded_image* loaded_image_list_find_containing(loaded_image_list* list, uint64_
 namespace {
 
 std::atomic<uint64_t> g_link_map_record{0};
-// Written once before any reader may look (a release store of the flag after it).
-char g_executable_path[ZVCRASH_PATH_MAX];
-std::atomic<bool> g_executable_path_set{false};
 
 size_t list_alone(loaded_image_list* list, const elf_image** out, size_t capacity) {
     size_t count = 0;
@@ -77,11 +74,7 @@ size_t zvcrash_collect_images(loaded_image_list* list, zvcrash_image_pool* pool,
         if (const elf_image* listed = listed_with_bias(list, entry.l_addr)) {
             out[count++] = listed;
         } else if (pool != nullptr && pooled < pool->capacity &&
-                   elf_image_open_at(&pool->slots[pooled], task,
-                                     i == 0 && g_executable_path_set.load(std::memory_order_acquire)
-                                         ? g_executable_path
-                                         : entry.l_name,
-                                     entry.l_addr) == 0) {
+                   elf_image_open_at(&pool->slots[pooled], task, entry.l_name, entry.l_addr) == 0) {
             out[count++] = &pool->slots[pooled++];
         }
     }
@@ -90,13 +83,4 @@ size_t zvcrash_collect_images(loaded_image_list* list, zvcrash_image_pool* pool,
 
 void zvcrash_set_link_map_record(uint64_t address) {
     g_link_map_record.store(address, std::memory_order_relaxed);
-}
-
-void zvcrash_set_executable_path(const char* path) {
-    static std::atomic_flag claimed = ATOMIC_FLAG_INIT;
-    if (path == nullptr || *path == '\0' || claimed.test_and_set()) return;
-    size_t n = 0;
-    for (; n + 1 < sizeof g_executable_path && path[n] != '\0'; ++n) g_executable_path[n] = path[n];
-    g_executable_path[n] = '\0';
-    g_executable_path_set.store(true, std::memory_order_release);
 }

@@ -60,14 +60,10 @@ inline constexpr size_t ZVCRASH_MAX_LINK_MAP = 1024;
 // entry: the executable's copy of _r_debug (a copy relocation) keeps a stale state. Without it
 // the walk reads _r_debug.
 void zvcrash_set_link_map_record(uint64_t address);
-// The executable's path, given to the link map's first entry (which names none) when the walk
-// opens it itself. Copied (cut to ZVCRASH_PATH_MAX); at enable, never in a signal handler.
-void zvcrash_set_executable_path(const char* path);
 
 // The images of one report: the dynamic linker's link map (at most 1024 entries, read with
 // checked reads), each entry taken from the list when listed (same load bias) and otherwise
-// opened into the pool (all of them when a crash comes before the images are listed); when the
-// link map is not consistent, or cannot be read, the list alone.
+// opened into the pool; when the link map is not consistent, or cannot be read, the list alone.
 // out holds capacity pointers. Returns the count. The caller holds the list's reading mark.
 size_t zvcrash_collect_images(loaded_image_list* list, zvcrash_image_pool* pool,
                               const elf_image** out, size_t capacity);

@@ -3,8 +3,7 @@
 #include "platform/Crypto.h"
 
 ZVTUUID ZVTUUID::random() {
-    // The system's source: a first start's install id must not pay for setting up a generator.
-    auto raw = platform::crypto::systemRandomBytes(16);
+    auto raw = platform::crypto::randomBytes(16);
     Bytes b{};
     for (size_t i = 0; i < b.size(); ++i) b[i] = raw[i];
     b[6] = static_cast<uint8_t>((b[6] & 0x0F) | 0x40);
