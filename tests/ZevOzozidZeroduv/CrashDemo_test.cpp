@@ -171,7 +171,8 @@ TEST_P(RefusedCrashTest, TheNextRunSendsTheCrashAndEveryEvent) {
     const size_t refusedRequests = server.count();
     server.refuseWhen({});
     const auto later = runDemo(server.base(), storage.path(), "run", "1");
-    ASSERT_EQ(later.exitCode, 0) << later.standardOutput << later.standardError;
+    ASSERT_EQ(later.exitCode, 0) << "signal " << later.signal << "\n"
+                                 << later.standardOutput << later.standardError;
 
     // The ids of the accepted logs by type (by name for events): a log sent again because a run
     // ended before it heard the answer counts once.
